@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian 12) and builds the library, its tests,
+# fuzz replays and benchmarks into build/. ZEL_SANITIZE=ON (the default) builds
+# with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(unixodbc-dev libtirpc-dev zlib1g-dev libgeos-dev libgtest-dev libgmock-dev
+          libbenchmark-dev cmake ninja-build clang libclang-rt-14-dev libsqliteodbc unixodbc
+          pkg-config g++)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DZEL_SANITIZE="${ZEL_SANITIZE:-ON}"
+cmake --build build
