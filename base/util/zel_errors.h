@@ -23,6 +23,7 @@
 #define ZE_NULL_POINTER (-65)         /* a required pointer is null */
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
+#define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
