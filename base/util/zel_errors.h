@@ -38,11 +38,11 @@
 #define ZE_COORD_OUT_OF_RANGE (-142)  /* coordinate beyond the system-unit range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
-#define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
 #define ZE_INVALID_VERSION_NAME (-171) /* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227) /* raster column id below 1 */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
+#define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277) /* locator kind not 0, 1 or 2 */
