@@ -144,6 +144,7 @@ int32_t db_lob_handle_create(const char *table_name, const char *column, int32_t
 int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode);
 /* Writes (modes 1 and 2) or reads (any other mode) one large object. 0 or 1;
  * -12 (also for an object of 2 GiB or more); -65 before db_lob_create_spec;
+ * -66 for a write whose data length is negative or above its data size;
  * a raw CLI code. A read that needs more room than data has reallocates it
  * (the size plus a NUL): the caller takes data back from the handle. */
 int32_t db_lob_transfer(DB_LOB_HANDLE *lob, int32_t mode);

@@ -170,6 +170,10 @@ static int32_t S_write(DB_LOB_HANDLE *lob)
 {
     if (lob->spec == nullptr || lob->pointer == nullptr)
         return ZE_NULL_POINTER; // the specification was never read
+    // The driver sends data_length bytes from a buffer of data_size.
+    if (lob->data != nullptr && lob->data_length != SQL_NULL_DATA &&
+        (lob->data_length < 0 || lob->data_length > lob->data_size))
+        return ZE_INVALID_ARGUMENT;
     lob->pointer_indicator = lob->pointer_length;
     SQLRETURN rc = S_bind_record(lob, 1, SQL_PARAM_INPUT, lob->spec, lob->spec_length,
                                  &lob->spec_indicator);

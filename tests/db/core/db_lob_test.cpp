@@ -150,11 +150,12 @@ TEST_F(LargeObject, ColumnNameMustFitItsField)
         DB_LOB_HANDLE *lob = reinterpret_cast<DB_LOB_HANDLE *>(1);
         EXPECT_EQ(db_lob_handle_create(c.table.c_str(), c.column.c_str(), 8, &lob), c.rc)
             << c.table.size() << "+" << c.column.size();
-        if (c.rc == 0)
+        if (c.rc == 0) {
             EXPECT_EQ(strlen(lob->column_name),
                       c.table.empty() ? c.column.size() : c.table.size() + 1 + c.column.size());
-        else
+        } else {
             EXPECT_EQ(lob, nullptr);
+        }
         db_lob_handle_free(lob, 1);
     }
     DB_LOB_HANDLE *lob = nullptr;
@@ -199,6 +200,21 @@ TEST_F(LargeObject, ServerRefusalStaysInTheHandle)
     EXPECT_EQ(db_lob_close(lob), 0); // nothing open: no call
     EXPECT_EQ(scli::executed(), concat({{"{? = call  ifx_lo_open(?, ?)}"}}));
     db_lob_handle_free(lob, 1);
+
+    // A write that claims more bytes than its buffer holds is refused before
+    // any server call.
+    ASSERT_EQ(db_lob_handle_create("t", "c", 8, &lob), 0);
+    ASSERT_EQ(db_lob_create_spec(lob, DB_LOB_INSERT), 0);
+    char bytes[4] = {'a', 'b', 'c', 'd'};
+    lob->data = bytes;
+    const size_t calls = scli::executed().size();
+    for (SQLLEN length : {SQLLEN{5}, SQLLEN{-3}}) {
+        lob->data_size = 4;
+        lob->data_length = length;
+        EXPECT_EQ(db_lob_transfer(lob, DB_LOB_INSERT), ZE_INVALID_ARGUMENT) << length;
+    }
+    EXPECT_EQ(scli::executed().size(), calls);
+    db_lob_handle_free(lob, 0);
 
     // A transfer before the specification was read is refused.
     ASSERT_EQ(db_lob_handle_create("t", "c", 8, &lob), 0);
@@ -246,8 +262,9 @@ TEST_F(LargeObject, FaultSweepOverWriteAndRead)
         *failed_step = step;
         if (lob->data == bytes.data())
             lob->data = nullptr; // the test's own bytes, not the handle's
-        if (rc < 0 && rc != ZE_OUT_OF_MEMORY)
+        if (rc < 0 && rc != ZE_OUT_OF_MEMORY) {
             EXPECT_NE(lob->cli.sqlstate[0], '\0') << "step " << step;
+        }
         db_lob_handle_free(lob, 1);
         return rc;
     };
