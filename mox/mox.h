@@ -19,8 +19,8 @@
 #define MOX_E_NULL_POINTER (-2002)        /* another required pointer is null [-65] */
 #define MOX_E_INVALID_ARGUMENT (-2003)    /* an argument is out of range [-66] */
 #define MOX_E_INVALID_ENTITY_TYPE (-2004) /* unknown entity type [-27] */
-#define MOX_E_INVALID_SHAPE (-2005)       /* points missing or count negative [-135] */
-#define MOX_E_INVALID_NUM_POINTS (-2006)  /* point count wrong for the entity [-29] */
+#define MOX_E_INVALID_SHAPE (-2005)       /* record unreadable: points missing, count < 0 [-135] */
+#define MOX_E_INVALID_NUM_POINTS (-2006)  /* a point count asked for is negative [-29] */
 #define MOX_E_OUT_OF_MEMORY (-2018)       /* memory exhausted [-999] */
 #define MOX_E_COORDREF_MISMATCH (-2020)   /* two shapes' references differ [-138] */
 #define MOX_E_COORDREF_INACTIVE (-2023)   /* reference not usable for conversion [-141] */
