@@ -100,4 +100,78 @@ TEST(SpatialIndex, CheckOfKindsWithoutGrid)
             << c.kind << ": " << c.g1 << " " << c.g2 << " " << c.g3;
 }
 
+using CoordRefPtr = std::unique_ptr<COORDREF, decltype(&MoxCoordRefFree)>;
+
+CoordRefPtr S_coordref(double xyunits)
+{
+    COORDREF *ref = nullptr;
+    EXPECT_EQ(MoxCoordRefCreate(&ref), 0);
+    if (ref != nullptr)
+        ref->xyunits = xyunits;
+    return CoordRefPtr(ref, MoxCoordRefFree);
+}
+
+TEST(SpatialIndex, GridSizesInSystemUnits)
+{
+    // 10 system units per coordinate unit: grid 100.0 is 1000 system units.
+    CoordRefPtr ref = S_coordref(10.0);
+    ASSERT_NE(ref, nullptr);
+    struct GridCase {
+        double g1, g2, g3;
+        int32_t rc;
+    } cases[] = {
+        {100.0, 300.0, 0.0, 0},       // 1000, 3000: exactly three times
+        {100.0, 299.9, 0.0, -33},     // 1000, 2999
+        {10.0, 0.0, 0.0, -33},        // 100 alone: below 256
+        {25.6, 0.0, 0.0, 0},          // 256: the least grid
+        {100.0, 300.0, 900.0, 0},
+        {100.0, 300.0, 899.9, -33},
+        {100.0, 0.0, 900.0, -33},     // a third level needs a second
+        {0.0, 0.0, 0.0, -33},         // the first level must be given
+        {1e12, 0.0, 0.0, -33},        // beyond 32-bit system units
+        {100.0, -300.0, 0.0, -33},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ves_spatial_index_check(1, c.g1, c.g2, c.g3, ref.get()), c.rc)
+            << c.g1 << " " << c.g2 << " " << c.g3;
+}
+
+TEST(SpatialIndex, GridNeedsAnActiveReference)
+{
+    CoordRefPtr inactive = S_coordref(0.0);
+    EXPECT_EQ(ves_spatial_index_check(1, 100.0, 0.0, 0.0, inactive.get()), -141);
+    // Without a reference an empty one stands in, which is not active.
+    EXPECT_EQ(ves_spatial_index_check(1, 100.0, 0.0, 0.0, nullptr), -141);
+}
+
+TEST(SpatialIndex, LayerVerification)
+{
+    CoordRefPtr ref = S_coordref(10.0);
+    struct LayerCase {
+        double first, second, third;
+        int32_t validate, rc, kind;
+    } cases[] = {
+        {0, 0, 0, 1, 0, 0},         {0, 5, 0, 1, -317, 0},      {0, 5, 0, 0, 0, 0},
+        {-4, 5, -1, 1, -317, -4},   {-4, 5, -1, 0, 0, -4},      {100, 300, 0, 1, 0, 1},
+        {100, 299.9, 0, 1, -33, 1}, {100, 299.9, 0, 0, 0, 1},   {-7, 0, 0, 1, -318, -5},
+    };
+    for (const auto &c : cases) {
+        LAYER layer{};
+        layer.grid_size[0] = c.first;
+        layer.grid_size[1] = c.second;
+        layer.grid_size[2] = c.third;
+        layer.coordref = ref.get();
+        int32_t kind = 99;
+        double g1, g2, g3;
+        EXPECT_EQ(ves_layer_verify_spatial_index(&layer, &kind, &g1, &g2, &g3, c.validate), c.rc)
+            << c.first << " " << c.second << " " << c.third << " validate " << c.validate;
+        EXPECT_EQ(kind, c.kind);
+        EXPECT_EQ(ves_layer_spatial_index_kind(&layer), c.kind);
+    }
+    int32_t kind;
+    double g;
+    EXPECT_EQ(ves_layer_verify_spatial_index(nullptr, &kind, &g, &g, &g, 1), -65);
+    EXPECT_EQ(ves_layer_spatial_index_kind(nullptr), -5);
+}
+
 }  // namespace
