@@ -11,7 +11,8 @@
 
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 using ShapePtr = std::unique_ptr<FEATURE_STRUCT, decltype(&MoxShapeFree)>;
 using CoordRefPtr = std::unique_ptr<COORDREF, decltype(&MoxCoordRefFree)>;
@@ -69,7 +70,7 @@ TEST(Anno, FreshObject)
 TEST(Anno, TagCheckRefusesFreedAndForeignObjects)
 {
     VE_ANNO freed{};
-    memcpy(freed.tag, "aNo", 4);  // what VES_anno_free leaves behind
+    memcpy(freed.tag, "aNo", 4); // what VES_anno_free leaves behind
     VE_ANNO zeroed{};
     VE_ANNO foreign;
     memset(&foreign, 0x41, sizeof foreign);
@@ -96,7 +97,7 @@ TEST(Anno, SetLeaderAndPlacementCopyTheShape)
     ASSERT_EQ(VES_anno_set_placement(anno.get(), given.get()), 0);
     for (FEATURE_STRUCT *slot : {anno->leader, anno->placement}) {
         ASSERT_NE(slot, nullptr);
-        EXPECT_NE(slot, given.get());  // the caller keeps its own shape
+        EXPECT_NE(slot, given.get()); // the caller keeps its own shape
         EXPECT_TRUE(S_same_points(slot, given.get()));
     }
     // Setting again replaces the copy.
@@ -257,4 +258,4 @@ TEST(Anno, AlignmentRecord)
     EXPECT_EQ(VES_anno_alignment_alloc(nullptr), -65);
 }
 
-}  // namespace
+} // namespace

@@ -12,10 +12,10 @@
 
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
-template <typename Record>
-struct Case {
+template <typename Record> struct Case {
     const char *what;
     std::function<void(Record &)> change;
     int32_t expected;
@@ -277,4 +277,4 @@ TEST(CopyColumnDefs, CopiesAndCounts)
     EXPECT_EQ(ves_copy_column_defs(1, defs, &copy, nullptr), -65);
 }
 
-}  // namespace
+} // namespace
