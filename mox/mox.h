@@ -83,9 +83,10 @@ typedef struct COORDREF {
  *   ring starts after that; a last ring that never comes back is closed
  *   implicitly. For an area (8) the first ring is the outer boundary and every
  *   later ring a hole. For a multi area (264) the first ring opens a polygon;
- *   each later ring whose winding is opposite to that of the current
- *   polygon's outer ring (or that has no winding, zero area) is a hole of it,
- *   and each later ring with the same winding opens the next polygon.
+ *   a later ring is a hole of the current polygon when its winding is zero
+ *   (no area) or opposite to the winding of that polygon's outer ring, and
+ *   otherwise (same winding, or an outer ring without winding) it opens the
+ *   next polygon. Winding is the sign of the ring's signed area.
  * - Nil (0) and any other type: no parts.
  *
  * Z values and measures, when present, run parallel to the points. Area and
