@@ -66,7 +66,7 @@ ZEL_API int32_t VES_buffer_free(void *block, int32_t n)
     if (entry == S_mapped().end() || entry->second != n)
         return ZE_INVALID_ARGUMENT;
     if (plat_virtual_free(block, static_cast<size_t>(n)) != 0)
-        return ZE_GENERAL_FAILURE;
+        return ZE_FAILURE;
     S_mapped().erase(entry);
     return ZE_SUCCESS;
 }

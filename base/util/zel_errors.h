@@ -6,7 +6,6 @@
 #define ZEL_ERRORS_H
 
 #define ZE_SUCCESS 0                  /* success */
-#define ZE_GENERAL_FAILURE (-1)       /* unspecified failure */
 #define ZE_FAILURE (-1)               /* unspecified failure; unmapped geometry result */
 #define ZE_NO_MORE_ROWS (-4)          /* no more rows */
 #define ZE_INVALID_LOGIN (-9)         /* user or password refused */
