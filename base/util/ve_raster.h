@@ -96,6 +96,11 @@ typedef struct RASCONSTRAINT {
     int32_t order; /* 0: tiles by position; other: tiles by band */
 } RASCONSTRAINT;
 
+/* 1 when some column of the row holds a value (indicator 2) of the raster
+ * type (base/util/ve_row_pointers.h); else 0, also for a null row. */
+struct VE_ROW_POINTERS;
+ZEL_API int32_t VES_raster_present(const struct VE_ROW_POINTERS *row);
+
 /* Frees the constraint's band-number array and the record; null is ignored. */
 void ves_raster_constraint_free(RASCONSTRAINT *constraint);
 

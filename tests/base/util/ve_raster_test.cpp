@@ -8,6 +8,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/util/ve_row_pointers.h"
+
 TEST(RasterConstraint, FreeReleasesBandsAndRecord)
 {
     // Leaks show under AddressSanitizer.
@@ -76,4 +78,32 @@ TEST(CellSize, EqualWithinFourteenSignificantDigits)
     for (const CellCase &c : cases)
         EXPECT_EQ(VES_cell_size_equal(c.a, c.b, c.reference), c.equal)
             << c.a << " " << c.b << " " << c.reference;
+}
+
+TEST(RasterPresent, NeedsAValueInARasterColumn)
+{
+    DB_COLUMN_DEF columns[3] = {};
+    columns[0].type = VE_INTEGER;
+    columns[1].type = VE_RASTER;
+    columns[2].type = VE_STRING;
+    struct PresentCase {
+        int16_t indicators[3];
+        int32_t present;
+    } cases[] = {
+        {{VE_IND_VALUE, VE_IND_VALUE, VE_IND_VALUE}, 1},
+        {{VE_IND_NULL, VE_IND_VALUE, VE_IND_NULL}, 1},
+        {{VE_IND_VALUE, VE_IND_NULL, VE_IND_VALUE}, 0}, // raster column NULL
+        {{VE_IND_VALUE, VE_IND_NO_SHAPE, VE_IND_VALUE}, 0},
+        {{0, 0, 0}, 0},
+    };
+    for (auto &c : cases) {
+        VE_ROW_POINTERS row{};
+        row.column_count = 3;
+        row.columns = columns;
+        row.indicators = c.indicators;
+        EXPECT_EQ(VES_raster_present(&row), c.present);
+    }
+    VE_ROW_POINTERS empty{};
+    EXPECT_EQ(VES_raster_present(&empty), 0);
+    EXPECT_EQ(VES_raster_present(nullptr), 0);
 }
