@@ -12,8 +12,11 @@ CLI_DIAG_RECORD *db_get_diag_record(CLI_DIAG_RECORD *out, SQLHSTMT *stmt, int32_
         return nullptr;
     memset(out, 0, sizeof(*out));
     out->code = code;
-    SQLSMALLINT type = stmt != nullptr ? SQL_HANDLE_STMT : SQL_HANDLE_DBC;
-    SQLHANDLE handle = stmt != nullptr ? *stmt : db_hdbc;
+    // A statement that could not be allocated has its diagnostic on the
+    // connection that refused it.
+    bool on_stmt = stmt != nullptr && *stmt != SQL_NULL_HSTMT;
+    SQLSMALLINT type = on_stmt ? SQL_HANDLE_STMT : SQL_HANDLE_DBC;
+    SQLHANDLE handle = on_stmt ? *stmt : db_hdbc;
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
     SQLGetDiagRec(type, handle, 1, reinterpret_cast<SQLCHAR *>(out->sqlstate), &native,
