@@ -20,6 +20,7 @@
 #define ZE_TABLE_NOT_FOUND (-37)      /* table not found */
 #define ZE_COLUMN_NOT_FOUND (-38)     /* column not found */
 #define ZE_SYNTAX_ERROR (-42)         /* SQL syntax error */
+#define ZE_LOCK_CONFLICT (-49)        /* lock held by another process (table or row locked) */
 #define ZE_DBMS_ERROR (-51)           /* DBMS I/O error; extended error record filled */
 #define ZE_INVALID_COLUMN_TYPE (-53)  /* engine column type out of range */
 #define ZE_INVALID_COLUMN_DEF (-56)   /* column name or size out of range */
@@ -37,10 +38,12 @@
 #define ZE_INVALID_COORDREF (-141)    /* coordinate reference missing or not active */
 #define ZE_COORD_OUT_OF_RANGE (-142)  /* coordinate beyond the system-unit range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
+#define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171) /* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227) /* raster column id below 1 */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
+#define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277) /* locator kind not 0, 1 or 2 */
