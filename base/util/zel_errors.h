@@ -6,6 +6,7 @@
 #define ZEL_ERRORS_H
 
 #define ZE_SUCCESS 0                  /* success */
+#define ZE_GENERAL_FAILURE (-1)       /* unspecified failure */
 #define ZE_NO_MORE_ROWS (-4)          /* no more rows */
 #define ZE_INVALID_LOGIN (-9)         /* user or password refused */
 #define ZE_OUT_OF_MEMORY (-12)        /* out of memory (most code) */
@@ -24,6 +25,7 @@
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
+#define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
 
