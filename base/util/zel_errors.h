@@ -24,7 +24,9 @@
 #define ZE_NULL_POINTER (-65)         /* a required pointer is null */
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
+#define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
+#define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
 #define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
