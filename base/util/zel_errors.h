@@ -17,6 +17,7 @@
 #define ZE_TABLE_NOT_FOUND (-37)      /* table not found */
 #define ZE_COLUMN_NOT_FOUND (-38)     /* column not found */
 #define ZE_SYNTAX_ERROR (-42)         /* SQL syntax error */
+#define ZE_LOCK_CONFLICT (-49)        /* lock held by another process (table or row locked) */
 #define ZE_DBMS_ERROR (-51)           /* DBMS I/O error; extended error record filled */
 #define ZE_TABLE_EXISTS (-62)         /* table already exists */
 #define ZE_INDEX_EXISTS (-63)         /* index already exists */
@@ -25,6 +26,7 @@
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
+#define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
 #define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
