@@ -67,6 +67,15 @@ static double S_units(const FEATURE_STRUCT *shape)
     return units;
 }
 
+/* 0 when the shape can be read and the out-pointer is given, else a status. */
+static int32_t S_check_out(const FEATURE_STRUCT *shape, const void *out)
+{
+    int32_t rc = mox_shape_check(shape);
+    if (rc == MOX_SUCCESS && out == nullptr)
+        rc = MOX_E_NULL_POINTER;
+    return rc;
+}
+
 ZEL_API double MoxsShapeArea(const FEATURE_STRUCT *shape)
 {
     if (mox_shape_check(shape) != MOX_SUCCESS)
@@ -84,22 +93,18 @@ ZEL_API double MoxsShapeLength(const FEATURE_STRUCT *shape)
 
 ZEL_API int32_t MoxShapeGetArea(const FEATURE_STRUCT *shape, double *area)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, area);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (area == nullptr)
-        return MOX_E_NULL_POINTER;
     *area = MoxsShapeArea(shape);
     return MOX_SUCCESS;
 }
 
 ZEL_API int32_t MoxShapeGetLength(const FEATURE_STRUCT *shape, double *length)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, length);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (length == nullptr)
-        return MOX_E_NULL_POINTER;
     *length = MoxsShapeLength(shape);
     return MOX_SUCCESS;
 }
@@ -137,11 +142,9 @@ static void S_for_each_part(const FEATURE_STRUCT *shape, Visit visit)
 
 ZEL_API int32_t MoxShapeGetNumParts(const FEATURE_STRUCT *shape, int32_t *num_parts)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, num_parts);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (num_parts == nullptr)
-        return MOX_E_NULL_POINTER;
     int32_t parts = 0;
     S_for_each_part(shape, [&](int32_t) { parts++; });
     *num_parts = parts;
@@ -150,22 +153,18 @@ ZEL_API int32_t MoxShapeGetNumParts(const FEATURE_STRUCT *shape, int32_t *num_pa
 
 ZEL_API int32_t MoxShapeGetNumPoints(const FEATURE_STRUCT *shape, int32_t *num_points)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, num_points);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (num_points == nullptr)
-        return MOX_E_NULL_POINTER;
     *num_points = shape->num_points;
     return MOX_SUCCESS;
 }
 
 ZEL_API int32_t MoxShapeGetExtent(const FEATURE_STRUCT *shape, VE_ENVELOPE *extent)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, extent);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (extent == nullptr)
-        return MOX_E_NULL_POINTER;
     if (shape->num_points == 0) {
         *extent = VE_ENVELOPE{0.0, 0.0, 0.0, 0.0};
         return MOX_SUCCESS;

@@ -84,8 +84,8 @@ typedef struct RASTERATTR {
 
 /* A raster query constraint; owned by a stream once set. */
 typedef struct RASCONSTRAINT {
-    int32_t reserved;      /* does not travel */
-    int32_t level;         /* level of detail (pyramid level) */
+    int32_t reserved; /* does not travel */
+    int32_t level;    /* level of detail (pyramid level) */
     int32_t band_count;
     int32_t *band_numbers; /* heap array of band_count sequence numbers */
     int32_t window_flag;   /* non-zero: the window below applies */

@@ -108,6 +108,11 @@ const Case kCases[] = {
      " -2147483647 2147483647, -2147483647 -2147483647))"},
 };
 
+void PrintTo(const Case &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class ShapeMeasure : public ::testing::TestWithParam<Case> {};
 
 double rel_near(double expected)
