@@ -61,8 +61,10 @@ inline int32_t ves_varlong_size(int32_t value)
  * (nothing written) when it does not fit or the value has no encoding. */
 inline uint8_t *ves_varlong_encode(int32_t value, uint8_t *out, const uint8_t *end)
 {
-    int32_t size = ves_varlong_size(value);
-    if (out == nullptr || size == 0 || end - out < size)
+    if (out == nullptr || value == INT32_MIN)
+        return nullptr;
+    // Five bytes of room always do; only near the end is the exact size needed.
+    if (end - out < VE_VARLONG_MAX_BYTES && end - out < ves_varlong_size(value))
         return nullptr;
     uint32_t mag = value < 0 ? static_cast<uint32_t>(-value) : static_cast<uint32_t>(value);
     uint8_t byte = static_cast<uint8_t>(mag & 0x3Fu);
