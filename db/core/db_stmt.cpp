@@ -91,7 +91,8 @@ static int S_set_param_array(SQLHSTMT *hstmt, int32_t rows)
 }
 
 // The fetch of execute-and-fetch: one row, or a rowset of up to 100 rows.
-static int S_execute_fetch(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out)
+// A refused rowset size ends the execute at once, without the commit.
+static int S_execute_fetch(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out, bool *at_once)
 {
     // Like the processed-rows cell, the status array stays valid after the call.
     static SQLUSMALLINT status[DB_EXEC_FETCH_MAX_ROWS];
@@ -104,8 +105,10 @@ static int S_execute_fetch(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out)
     } else {
         rc = SQLSetStmtAttr(*hstmt, SQL_ROWSET_SIZE,
                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0);
-        if (!S_ok(rc))
+        if (!S_ok(rc)) {
+            *at_once = true;
             return ZE_DBMS_ERROR;
+        }
         rc = SQLExtendedFetch(*hstmt, SQL_FETCH_NEXT, 0, rows_out, status);
         message = "db_odbc_execute_stmt::SQLExtendedFetch failed for (%d) \n";
     }
@@ -146,8 +149,12 @@ int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN
         }
     }
     int result = 0;
-    if (mode == DB_EXEC_FETCH)
-        result = S_execute_fetch(hstmt, rows, rows_out);
+    if (mode == DB_EXEC_FETCH) {
+        bool at_once = false;
+        result = S_execute_fetch(hstmt, rows, rows_out, &at_once);
+        if (at_once)
+            return result;
+    }
     if (mode != DB_EXEC_NO_COMMIT) {
         int rc = db_commit();
         if (rc != SQL_SUCCESS) {
