@@ -17,7 +17,8 @@ static void BM_sql_text_buffer(benchmark::State &state)
         sql_string_init(&buffer);
         buffer.pretty = 0;
         for (int i = 0; i < clauses; i++)
-            sql_string_append_list(&buffer, "SELECT x FROM t", kClause, static_cast<char *>(nullptr));
+            sql_string_append_list(&buffer, "SELECT x FROM t", kClause,
+                                   static_cast<char *>(nullptr));
         benchmark::DoNotOptimize(buffer.text);
         sql_string_free(&buffer);
     }

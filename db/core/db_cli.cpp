@@ -141,8 +141,8 @@ int32_t db_cli_execute_stmt(CLI_STATEMENT *cli, int32_t n)
     if (cli == nullptr)
         return ZE_NULL_POINTER;
     if (n > 1) {
-        SQLRETURN rc = SQLSetStmtAttr(cli->statement, SQL_ATTR_ROW_ARRAY_SIZE,
-                                      (SQLPOINTER)(SQLULEN)n, 0);
+        SQLRETURN rc =
+            SQLSetStmtAttr(cli->statement, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)n, 0);
         if (rc == SQL_SUCCESS)
             rc = SQLSetStmtAttr(cli->statement, SQL_ATTR_ROWS_FETCHED_PTR, &cli->rows_fetched, 0);
         if (rc != SQL_SUCCESS)

@@ -18,19 +18,19 @@
 #define DB_LOB_COLUMN_NAME_SIZE 128
 
 typedef struct CLI_STATEMENT {
-    SQLHDBC connection;     /* the process connection, set by db_cli_init */
-    SQLHSTMT statement;     /* null until db_cli_allocate */
-    SQLSMALLINT diag_kind;  /* SQL_HANDLE_DBC or SQL_HANDLE_STMT: where diagnostics are read */
-    int32_t next_param;     /* last parameter bound; the next bind is this + 1 */
-    int32_t next_column;    /* last column defined; the next define is this + 1 */
-    SQLULEN rows_fetched;   /* rows of the last array fetch */
-    SQLLEN column_length;   /* length cell of a define that gives none */
-    SQLLEN zero_indicator;  /* indicator of a non-character parameter bound without one */
-    SQLLEN nts_indicator;   /* SQL_NTS: indicator of a character parameter bound without one */
-    SQLINTEGER native_error;               /* of the last failure */
-    char message[DB_CLI_MESSAGE_SIZE];     /* of the last failure */
-    char sqlstate[DB_SQLSTATE_SIZE];       /* of the last failure */
-    int32_t prepared;                      /* 1 after a successful prepare */
+    SQLHDBC connection;      /* the process connection, set by db_cli_init */
+    SQLHSTMT statement;      /* null until db_cli_allocate */
+    SQLSMALLINT diag_kind;   /* SQL_HANDLE_DBC or SQL_HANDLE_STMT: where diagnostics are read */
+    int32_t next_param;      /* last parameter bound; the next bind is this + 1 */
+    int32_t next_column;     /* last column defined; the next define is this + 1 */
+    SQLULEN rows_fetched;    /* rows of the last array fetch */
+    SQLLEN column_length;    /* length cell of a define that gives none */
+    SQLLEN zero_indicator;   /* indicator of a non-character parameter bound without one */
+    SQLLEN nts_indicator;    /* SQL_NTS: indicator of a character parameter bound without one */
+    SQLINTEGER native_error; /* of the last failure */
+    char message[DB_CLI_MESSAGE_SIZE]; /* of the last failure */
+    char sqlstate[DB_SQLSTATE_SIZE];   /* of the last failure */
+    int32_t prepared;                  /* 1 after a successful prepare */
 } CLI_STATEMENT;
 
 /* Large-object access modes of db_lob_create_spec and db_lob_transfer. */
@@ -44,12 +44,12 @@ typedef struct CLI_STATEMENT {
  * stream's large-object list, freed with db_lob_handle_free. */
 typedef struct DB_LOB_HANDLE {
     CLI_STATEMENT cli;
-    SQLHDBC connection;     /* for information requests */
+    SQLHDBC connection; /* for information requests */
     SQLHENV environment;
-    SQLHSTMT lo_statement;  /* the record's statement, used for every ifx_lo_ call */
-    SQLINTEGER descriptor;  /* of the open large object */
+    SQLHSTMT lo_statement; /* the record's statement, used for every ifx_lo_ call */
+    SQLINTEGER descriptor; /* of the open large object */
     SQLLEN descriptor_indicator;
-    unsigned char *spec;    /* create specification, spec_length bytes */
+    unsigned char *spec; /* create specification, spec_length bytes */
     SQLSMALLINT spec_length;
     SQLLEN spec_indicator;
     unsigned char *pointer; /* the large object's pointer: the column value */
@@ -58,16 +58,16 @@ typedef struct DB_LOB_HANDLE {
     unsigned char *status;
     SQLSMALLINT status_length;
     SQLLEN status_indicator;
-    char *data;             /* bytes to write, or the bytes read and a NUL */
-    SQLLEN data_length;     /* to write (-1: no value); after a read the bytes read */
-    int32_t data_size;      /* bytes to write, or the object's size found by a read;
-                               before a read the larger of data_length and data_size
-                               is taken as the capacity of data */
+    char *data;         /* bytes to write, or the bytes read and a NUL */
+    SQLLEN data_length; /* to write (-1: no value); after a read the bytes read */
+    int32_t data_size;  /* bytes to write, or the object's size found by a read;
+                           before a read the larger of data_length and data_size
+                           is taken as the capacity of data */
     SQLLEN size_indicator;
-    SQLINTEGER access_mode; /* open flags of ifx_lo_create and ifx_lo_open */
-    int32_t open;           /* 1 while a large object is open */
+    SQLINTEGER access_mode;                    /* open flags of ifx_lo_create and ifx_lo_open */
+    int32_t open;                              /* 1 while a large object is open */
     char column_name[DB_LOB_COLUMN_NAME_SIZE]; /* "table.column", or the column alone */
-    SQLLEN name_indicator;  /* length of the name plus 1 */
+    SQLLEN name_indicator;                     /* length of the name plus 1 */
 } DB_LOB_HANDLE;
 
 #ifdef __cplusplus

@@ -175,8 +175,8 @@ static int32_t S_write(DB_LOB_HANDLE *lob)
         (lob->data_length < 0 || lob->data_length > lob->data_size))
         return ZE_INVALID_ARGUMENT;
     lob->pointer_indicator = lob->pointer_length;
-    SQLRETURN rc = S_bind_record(lob, 1, SQL_PARAM_INPUT, lob->spec, lob->spec_length,
-                                 &lob->spec_indicator);
+    SQLRETURN rc =
+        S_bind_record(lob, 1, SQL_PARAM_INPUT, lob->spec, lob->spec_length, &lob->spec_indicator);
     if (S_ok(rc))
         rc = S_bind_integer(lob, 2, SQL_PARAM_INPUT, SQL_C_SLONG, &lob->access_mode, nullptr);
     if (S_ok(rc))

@@ -12,8 +12,9 @@
 #include "db/core/db_diag.h"
 #include "tests/support/scripted_cli.h"
 
-class CliConnected : public scli::Fixture {
-protected:
+class CliConnected : public scli::Fixture
+{
+  protected:
     void SetUp() override
     {
         scli::Fixture::SetUp();
@@ -50,7 +51,10 @@ protected:
     }
 
     // Calls made by the fixture's connect, before the test's own.
-    int setup_calls() const { return setup_calls_; }
+    int setup_calls() const
+    {
+        return setup_calls_;
+    }
 
     // The last journal entry of fn, null when there is none.
     static const scli::Call *last_call(const std::string &fn)
@@ -62,6 +66,6 @@ protected:
         return nullptr;
     }
 
-private:
+  private:
     int setup_calls_ = 0;
 };

@@ -15,11 +15,14 @@
 #include "db/core/db_stream.h"
 #include "tests/db/core/db_cli_fixture.h"
 
-namespace {
+namespace
+{
 
 using Strings = std::vector<std::string>;
 
-class CliStatement : public CliConnected {};
+class CliStatement : public CliConnected
+{
+};
 
 TEST_F(CliStatement, PrepareFailuresStayInTheRecordUntilSaved)
 {
@@ -210,8 +213,7 @@ TEST_F(CliStatement, ColumnIsNullable)
             << (c.column ? c.column : "(null)");
         EXPECT_EQ(nullable, c.nullable);
     }
-    EXPECT_EQ(db_cli_column_is_nullable(nullptr, "zel", "parcels", "id", nullptr),
-              ZE_NULL_POINTER);
+    EXPECT_EQ(db_cli_column_is_nullable(nullptr, "zel", "parcels", "id", nullptr), ZE_NULL_POINTER);
 }
 
 TEST_F(CliStatement, OneShotStatementCommitsAndMaps)
@@ -228,14 +230,26 @@ TEST_F(CliStatement, OneShotStatementCommitsAndMaps)
         {"success, mode 1", [](scli::Answer &) {}, 1, 0, true, nullptr},
         {"success, mode 3", [](scli::Answer &) {}, 3, 0, true, nullptr},
         {"no rows", [](scli::Answer &a) { a.no_data(); }, 1, 0, false, nullptr},
-        {"access", [](scli::Answer &a) { a.fail(SQL_ERROR, {"42000", -273, "perm"}); }, 1,
-         ZE_NO_PERMISSIONS, false, "42000"},
-        {"no table", [](scli::Answer &a) { a.fail(SQL_ERROR, {"S0002", -206, "tab"}); }, 1,
-         ZE_TABLE_NOT_FOUND, false, "S0002"},
-        {"other", [](scli::Answer &a) { a.fail(SQL_ERROR, {"S0001", -310, "exists"}); }, 1,
-         ZE_DBMS_ERROR, false, "S0001"},
-        {"with information", [](scli::Answer &a) { a.info({"01000", 0, "note"}); }, 1,
-         ZE_DBMS_ERROR, false, "01000"},
+        {"access",
+         [](scli::Answer &a) {
+             a.fail(SQL_ERROR, {"42000", -273, "perm"});
+         },
+         1, ZE_NO_PERMISSIONS, false, "42000"},
+        {"no table",
+         [](scli::Answer &a) {
+             a.fail(SQL_ERROR, {"S0002", -206, "tab"});
+         },
+         1, ZE_TABLE_NOT_FOUND, false, "S0002"},
+        {"other",
+         [](scli::Answer &a) {
+             a.fail(SQL_ERROR, {"S0001", -310, "exists"});
+         },
+         1, ZE_DBMS_ERROR, false, "S0001"},
+        {"with information",
+         [](scli::Answer &a) {
+             a.info({"01000", 0, "note"});
+         },
+         1, ZE_DBMS_ERROR, false, "01000"},
     };
     for (const Case &c : cases) {
         for (int32_t save : {0, 1}) {

@@ -14,7 +14,8 @@
 #include "tests/db/core/db_cli_fixture.h"
 #include "tests/support/scli_lob_store.h"
 
-namespace {
+namespace
+{
 
 using Strings = std::vector<std::string>;
 
@@ -33,8 +34,9 @@ Strings concat(std::initializer_list<Strings> parts)
     return all;
 }
 
-class LargeObject : public CliConnected {
-protected:
+class LargeObject : public CliConnected
+{
+  protected:
     void SetUp() override
     {
         CliConnected::SetUp();
@@ -98,8 +100,7 @@ TEST_F(LargeObject, WrittenBytesReadBackExactly)
         EXPECT_EQ(lob->open, 0);
         EXPECT_TRUE(scli::lob_store().open.empty());
         db_lob_handle_free(lob, 1);
-        EXPECT_EQ(scli::executed(), concat({kSpecCalls, kWriteCalls, kReadCalls}))
-            << bytes.size();
+        EXPECT_EQ(scli::executed(), concat({kSpecCalls, kWriteCalls, kReadCalls})) << bytes.size();
         scli::reset();
         connect();
     }
@@ -141,8 +142,8 @@ TEST_F(LargeObject, ColumnNameMustFitItsField)
         std::string column;
         int32_t rc;
     } cases[] = {
-        {table, std::string(26, 'c'), 0},                      // 127 characters
-        {table, std::string(27, 'c'), ZE_INVALID_ARGUMENT},    // 128
+        {table, std::string(26, 'c'), 0},                   // 127 characters
+        {table, std::string(27, 'c'), ZE_INVALID_ARGUMENT}, // 128
         {std::string(64, 't'), std::string(126, 'c'), ZE_INVALID_ARGUMENT},
         {"", std::string(127, 'c'), 0},
     };

@@ -10,7 +10,8 @@
 
 #include "base/util/zel_errors.h"
 
-namespace {
+namespace
+{
 
 struct PrettyEnv {
     explicit PrettyEnv(bool on)
@@ -20,7 +21,10 @@ struct PrettyEnv {
         else
             unsetenv("ZELPRETTYSQL");
     }
-    ~PrettyEnv() { unsetenv("ZELPRETTYSQL"); }
+    ~PrettyEnv()
+    {
+        unsetenv("ZELPRETTYSQL");
+    }
 };
 
 TEST(SqlTextBuffer, GrowsInSteps)
@@ -104,8 +108,7 @@ TEST(SqlTextBuffer, ListsEndLinesOnlyWhenPretty)
         EXPECT_EQ(b.pretty, pretty ? 1u : 0u);
         ASSERT_EQ(sql_string_append_list(&b, "SELECT ", "a, b", static_cast<char *>(nullptr)),
                   ZE_SUCCESS);
-        ASSERT_EQ(sql_string_append_list(&b, " FROM t", static_cast<char *>(nullptr)),
-                  ZE_SUCCESS);
+        ASSERT_EQ(sql_string_append_list(&b, " FROM t", static_cast<char *>(nullptr)), ZE_SUCCESS);
         EXPECT_STREQ(b.text, pretty ? "SELECT a, b\n FROM t\n" : "SELECT a, b FROM t");
         sql_string_free(&b);
     }
