@@ -142,7 +142,7 @@ int32_t db_cli_execute_stmt(CLI_STATEMENT *cli, int32_t n)
         return ZE_NULL_POINTER;
     if (n > 1) {
         SQLRETURN rc =
-            SQLSetStmtAttr(cli->statement, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)n, 0);
+            SQLSetStmtAttr(cli->statement, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)n, 0); // NOLINT(performance-no-int-to-ptr)
         if (rc == SQL_SUCCESS)
             rc = SQLSetStmtAttr(cli->statement, SQL_ATTR_ROWS_FETCHED_PTR, &cli->rows_fetched, 0);
         if (rc != SQL_SUCCESS)
@@ -251,8 +251,8 @@ static SQLSMALLINT S_text_length(const char *text)
 {
     if (text == nullptr)
         return 0;
-    size_t length = strlen(text);
-    return length > 32767 ? 32767 : static_cast<SQLSMALLINT>(length);
+    const size_t length = strlen(text);
+    return static_cast<SQLSMALLINT>(length > 32767 ? 32767 : length);
 }
 
 int32_t db_cli_describe_columns(CLI_STATEMENT *cli, const char *catalog, const char *owner,

@@ -134,14 +134,14 @@ int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode)
     db_cli_init(&lob->cli);
     lob->connection = db_hdbc;
     lob->environment = db_henv;
-    SQLRETURN rc = db_cli_allocate(&lob->cli);
+    const int32_t allocated = db_cli_allocate(&lob->cli);
     lob->lo_statement = lob->cli.statement;
-    if (rc != SQL_SUCCESS)
-        return rc;
+    if (allocated != ZE_SUCCESS)
+        return allocated;
     if (mode != DB_LOB_INSERT && mode != DB_LOB_UPDATE)
         return ZE_SUCCESS;
 
-    rc = S_info_buffer(lob, S_INFO_SPEC_LENGTH, &lob->spec_length, &lob->spec);
+    SQLRETURN rc = S_info_buffer(lob, S_INFO_SPEC_LENGTH, &lob->spec_length, &lob->spec);
     if (!S_ok(rc))
         return rc;
     lob->spec_indicator = lob->spec_length;

@@ -175,6 +175,6 @@ int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t st
     char *end = statement + have;
     *end++ = ' ';
     memcpy(end, joiner, add_joiner);
-    memcpy(end + add_joiner, tail, add_tail + 1);
+    memcpy(end + add_joiner, tail, add_tail + 1); // with the tail's NUL
     return ZE_SUCCESS;
 }
