@@ -6,10 +6,14 @@
 #include <cstdio>
 #include <cstring>
 // GCC 12 warns falsely inside <regex>'s own templates at -O2.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <regex>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 namespace scli {
 
