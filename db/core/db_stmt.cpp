@@ -158,8 +158,9 @@ int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN
     if (mode != DB_EXEC_NO_COMMIT) {
         int rc = db_commit();
         if (rc != SQL_SUCCESS) {
+            // A refused commit leaves its diagnostic on the connection.
             CLI_DIAG_RECORD diag;
-            db_get_diag_record(&diag, hstmt, rc);
+            db_get_diag_record(&diag, nullptr, rc);
             fprintf(stderr, "Commit Error (%d)\n", diag.code);
             db_set_xerr_from_diag(diag);
             result = ZE_DBMS_ERROR;
@@ -227,7 +228,7 @@ int db_execute_ddlsql(const char *sql, int32_t record_error, int32_t mode)
             db_free_stmt(&hstmt);
             return rc;
         }
-        db_get_diag_record(&diag, &hstmt, rc);
+        db_get_diag_record(&diag, nullptr, rc); // the commit's diagnostic is on the connection
         fprintf(stderr, "Commit Error (%d)\n", diag.code);
     } else if (S_ok(rc)) {
         db_free_stmt(&hstmt);
