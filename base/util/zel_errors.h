@@ -24,6 +24,8 @@
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
+#define ZE_CODEPAGE_MAP_FAILED (-1006) /* a code-page map could not be built; no conversion */
+#define ZE_CODEPAGE_NO_TABLE (-1007)   /* no ZELHOME or no codepage.txt; no conversion */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
 
