@@ -17,21 +17,8 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-class Connect : public scli::Fixture {
+class Connect : public Unconnected {
   protected:
-    void SetUp() override
-    {
-        scli::Fixture::SetUp();
-        unsetenv("ZEL_DATABASE");
-        db_admin_database[0] = '\0';
-        DB_instance_clear_xerr();
-    }
-    void TearDown() override
-    {
-        if (db_hdbc != SQL_NULL_HDBC)
-            db_disconnect();
-        scli::Fixture::TearDown();
-    }
     static Strings Journal()
     {
         Strings out;
