@@ -64,6 +64,8 @@ void db_xerr_copy_global_into(DB_EXT_ERROR *instance_xerr);
  * to the record's field) and SQLSTATE. */
 void db_xerr_fill(DB_EXT_ERROR *xerr, const CLI_DIAG_RECORD *diag);
 void db_xerr_clear(DB_EXT_ERROR *xerr);
+/* Ends both texts of a diagnostic within their fields before they are printed. */
+void db_diag_terminate(CLI_DIAG_RECORD *diag);
 
 /* Engine code of a failed execute (db_odbc_execute_stmt): SQLSTATE compared
  * without regard to case; -51 when it is not mapped. */

@@ -55,6 +55,10 @@ TEST(DiagMap, StatementRecordColumnsCompareExactly)
     };
     for (const StateCase &c : prepare)
         EXPECT_EQ(db_map_cli_prepare_sqlstate(c.sqlstate), c.expected) << c.sqlstate;
+    // A full field without its terminator is read no further than the field.
+    const char unterminated[DB_SQLSTATE_SIZE] = {'S', '0', '0', '0', '2', 'X'};
+    EXPECT_EQ(db_map_cli_prepare_sqlstate(unterminated), ZE_DBMS_ERROR);
+    EXPECT_EQ(db_map_execute_sqlstate(unterminated), ZE_DBMS_ERROR);
 }
 
 struct DiagCase {
