@@ -17,8 +17,8 @@ struct S_state_map {
 };
 
 static const S_state_map S_execute_states[] = {
-    {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR},  {"42000", ZE_NO_PERMISSIONS},
-    {"S0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS},  {"S0011", ZE_INDEX_EXISTS},
+    {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR}, {"42000", ZE_NO_PERMISSIONS},
+    {"S0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS}, {"S0011", ZE_INDEX_EXISTS},
 };
 
 static const S_state_map S_ddl_states[] = {

@@ -15,7 +15,8 @@
 // No connection yet: the scripted CLI reset, the administrative database at
 // its default, the connection-level record cleared. Whatever connection a
 // test leaves is closed after it.
-class Unconnected : public scli::Fixture {
+class Unconnected : public scli::Fixture
+{
   protected:
     void SetUp() override
     {
@@ -45,7 +46,8 @@ class Unconnected : public scli::Fixture {
 };
 
 // Connected to the administrative database before each test.
-class Connected : public Unconnected {
+class Connected : public Unconnected
+{
   protected:
     void SetUp() override
     {

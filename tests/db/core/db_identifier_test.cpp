@@ -9,7 +9,8 @@
 
 #include "db/core/db_identifier.h"
 
-namespace {
+namespace
+{
 
 // Stand-in converters that make the round trip visible: the other side
 // writes '#' and '@' where the native side has 'x' and 'X'.
@@ -27,8 +28,8 @@ int32_t ToOther(char *text, int32_t, const int32_t *)
     return 0;
 }
 
-VE_CODEPAGE Page(int32_t native_id, int32_t native_scheme, int32_t other_id,
-                 int32_t other_scheme, int32_t convert)
+VE_CODEPAGE Page(int32_t native_id, int32_t native_scheme, int32_t other_id, int32_t other_scheme,
+                 int32_t convert)
 {
     VE_CODEPAGE cp;
     memset(&cp, 0, sizeof(cp));
@@ -67,8 +68,16 @@ TEST(Identifier, FoldsThroughTheConnectionsCodePage)
         {"lower native only", single, false, 0, "A@", "a@"},
         // 0xA4 leads a two-byte EUC character whose trail byte stays as it is;
         // on the Shift-JIS side 0xA4 is a character by itself.
-        {"multibyte by other side", sjis_euc, true, 1, "\xA4" "ab", "\xA4" "aB"},
-        {"multibyte lower by native", sjis_euc, false, 0, "\xA4" "AB", "\xA4" "ab"},
+        {"multibyte by other side", sjis_euc, true, 1,
+         "\xA4"
+         "ab",
+         "\xA4"
+         "aB"},
+        {"multibyte lower by native", sjis_euc, false, 0,
+         "\xA4"
+         "AB",
+         "\xA4"
+         "ab"},
     };
     for (const FoldCase &c : cases) {
         SCOPED_TRACE(c.name);
