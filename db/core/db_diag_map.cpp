@@ -17,8 +17,8 @@ struct S_state_map {
 };
 
 static const S_state_map S_execute_states[] = {
-    {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR},  {"42000", ZE_NO_PERMISSIONS},
-    {"S0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS},  {"S0011", ZE_INDEX_EXISTS},
+    {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR}, {"42000", ZE_NO_PERMISSIONS},
+    {"S0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS}, {"S0011", ZE_INDEX_EXISTS},
 };
 
 static const S_state_map S_ddl_states[] = {
@@ -51,8 +51,9 @@ static int S_map_state(const S_state_map (&table)[N], const char *sqlstate, bool
     if (sqlstate == nullptr)
         return ZE_DBMS_ERROR;
     for (const S_state_map &row : table) {
-        bool same = any_case ? strcasecmp(row.sqlstate, sqlstate) == 0
-                             : strcmp(row.sqlstate, sqlstate) == 0;
+        // Bounded: a CLI record's SQLSTATE field is 6 bytes, terminated or not.
+        bool same = any_case ? strncasecmp(row.sqlstate, sqlstate, DB_SQLSTATE_SIZE) == 0
+                             : strncmp(row.sqlstate, sqlstate, DB_SQLSTATE_SIZE) == 0;
         if (same) {
             *found = true;
             return row.code;
@@ -106,7 +107,7 @@ int db_map_ddl_diag(const CLI_DIAG_RECORD *diag, const char *sql)
     default:
         break;
     }
-    if (strcasecmp(diag->sqlstate, "01504") == 0) {
+    if (strncasecmp(diag->sqlstate, "01504", DB_SQLSTATE_SIZE) == 0) {
         fprintf(stderr, "db_execute_ddlsql SQL Stmt: <%s>\n", sql);
         return 0;
     }
