@@ -26,7 +26,7 @@ typedef struct DB_COLUMN_DEF DB_COLUMN_DEF;
 typedef struct VE_FEATURE_SPEC VE_FEATURE_SPEC;
 typedef struct RASCONSTRAINT RASCONSTRAINT;
 typedef struct DB_LOB_HANDLE DB_LOB_HANDLE;
-typedef void *COORDREF;
+typedef struct COORDREF COORDREF;
 
 /* The envelope of a stream in system units; the invalid box is
  * flag 0, 2147483647, 2147483647, 0, 0. */
@@ -40,7 +40,7 @@ struct DB_STREAM {
     const char *owner_text;               /* default owner of table names; not owned */
     char stream_name[DB_STREAM_NAME_SIZE];
     LAYER *layer;                         /* in the layer cache; not owned */
-    COORDREF coordref;                    /* owned */
+    COORDREF *coordref;                   /* owned */
     int32_t shape_owned;
     FEATURE_STRUCT *shape;                /* compressed shape used for shape values */
     int32_t shape_word;
