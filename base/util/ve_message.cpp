@@ -135,7 +135,7 @@ int32_t read_message(const char *prefix, const char *language, VE_MESSAGE_CATALO
   const char *home = getenv("ZELHOME");
   if (!home) {
     fprintf(stderr, "Cannot locate ZELHOME\n");
-    return ZE_GENERAL_FAILURE;
+    return ZE_FAILURE;
   }
   std::string path = std::string(home) + "/locale/msg/" + language + "/" + prefix + "_error.msg";
   struct stat info;

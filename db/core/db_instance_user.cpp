@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "base/util/zel_errors.h"
+#include "db/core/db_connect.h"
 
 static char S_admin_database[32];
 static std::once_flag S_admin_once;
@@ -41,6 +42,11 @@ int32_t db_instance_lookup_registration(DB_INSTANCE *instance, int32_t, std::str
                                         std::string *) {
   // The host's registration look-up arrives with the instance open; without
   // an instance the look-up counts as failed.
-  if (!instance) return ZE_GENERAL_FAILURE;
-  return ZE_GENERAL_FAILURE;
+  if (!instance) return ZE_FAILURE;
+  return ZE_FAILURE;
+}
+
+int32_t db_get_next_ids(int32_t, int32_t) {
+  // The host's id allocator arrives with the instance open; none yet.
+  return ZE_FAILURE;
 }

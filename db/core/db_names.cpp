@@ -12,6 +12,9 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_layer_info.h"
+#include "db/catalog/db_rastercolumn_info.h"
+#include "db/core/db_connect.h"
 #include "db/core/db_names_pending.h"
 #include "db/core/db_instance_user.h"
 
@@ -35,6 +38,9 @@ static int32_t S_format(char *out, size_t size, const char *format, ...) {
 }
 
 static const char *S_text(const char *text) { return text ? text : ""; }
+
+// A fixed text field of a record as "%.*s" arguments: never read past it.
+#define S_field(field) static_cast<int>(strnlen((field), sizeof(field))), (field)
 
 static std::string S_admin_database(DB_INSTANCE *instance) {
   char admin[DB_NAME_DATABASE_SIZE];
@@ -120,8 +126,77 @@ int32_t db_make_admin_object_name(DB_INSTANCE *instance, const char *object, cha
 
 // ---- raster-column objects ----------------------------------------------------
 
+// database:owner.<prefix><id> of the raster column read by id, else the bare
+// <prefix><id>.
+static int32_t S_raster_object_name(DB_STREAM *stream, int32_t id, const char *prefix, char *out,
+                                    size_t size) {
+  RASTERCOLUMN info;
+  memset(&info, 0, sizeof(info));
+  if (DB_rastercolumn_get_info_by_id(nullptr, stream, id, &info) == ZE_SUCCESS)
+    return S_format(out, size, "%.*s:%.*s.%s%d", S_field(info.database_name),
+                    S_field(info.owner), prefix, info.rastercolumn_id);
+  return S_format(out, size, "%s%d", prefix, id);
+}
+
+int32_t db_make_raster_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size) {
+  return S_raster_object_name(stream, id, "ZEL_RAS_", out, size);
+}
+int32_t db_make_band_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size) {
+  return S_raster_object_name(stream, id, "ZEL_BND_", out, size);
+}
+int32_t db_make_aux_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size) {
+  return S_raster_object_name(stream, id, "ZEL_AUX_", out, size);
+}
+int32_t db_make_block_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size) {
+  return S_raster_object_name(stream, id, "ZEL_BLK_", out, size);
+}
+
+int32_t db_make_block_table_name_from_info(const RASTERCOLUMN *info, char *out, size_t size) {
+  if (!info) return ZE_NULL_POINTER;
+  return S_format(out, size, "%.*s:%.*s.ZEL_BLK_%d", S_field(info->database_name),
+                  S_field(info->owner), info->rastercolumn_id);
+}
+
 int32_t db_make_block_unique_index_name(int32_t id, char *out, size_t size) {
   return S_format(out, size, "ZEL_BLK_%d_UK", id);
+}
+
+// ---- layer objects ----------------------------------------------------------------
+
+int32_t db_make_layer_f_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size) {
+  LAYER *layer = nullptr;
+  if (DB_layer_get_info(nullptr, stream, id, &layer) == ZE_SUCCESS && layer)
+    return S_format(out, size, "%.*s.F%d", S_field(layer->owner), layer->layer_id);
+  return S_format(out, size, "F%d", id);
+}
+
+int32_t db_make_layer_s_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size) {
+  LAYER *layer = nullptr;
+  if (DB_layer_get_info(nullptr, stream, id, &layer) == ZE_SUCCESS && layer)
+    return S_format(out, size, "%.*s:%.*s.S%d", S_field(layer->database_name),
+                    S_field(layer->owner), layer->layer_id);
+  return S_format(out, size, "S%d", id);
+}
+
+int32_t db_make_qualified_name_from_info(const LAYER *layer, char *out, size_t size) {
+  if (!layer) return ZE_NULL_POINTER;
+  return S_format(out, size, "%.*s:%.*s.%.*s", S_field(layer->database_name),
+                  S_field(layer->owner), S_field(layer->table_name));
+}
+
+int32_t db_get_qualify_table_name(const LAYER *layer, char *out, size_t size) {
+  if (!layer || !out) return ZE_NULL_POINTER;
+  if (memchr(layer->table_name, '.', strnlen(layer->table_name, sizeof(layer->table_name))))
+    return S_format(out, size, "%.*s", S_field(layer->table_name));
+  return db_make_qualified_name_from_info(layer, out, size);
+}
+
+void DB_get_qualify_table_name(const LAYER *layer, char *out) {
+  db_get_qualify_table_name(layer, out, DB_QUALIFIED_NAME_SIZE);
+}
+
+int32_t db_make_empty_layer_name(const LAYER *, char *out, size_t size, int32_t) {
+  return S_format(out, size, "%s", "");
 }
 
 // ---- plain tables -------------------------------------------------------------

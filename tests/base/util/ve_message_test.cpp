@@ -159,7 +159,7 @@ TEST_F(ReadMessage, ReportsMissingHomeAndFile) {
   unsetenv("ZELHOME");
   Catalog c;
   testing::internal::CaptureStderr();
-  EXPECT_EQ(read_message("zel", "english", &c.record), ZE_GENERAL_FAILURE);
+  EXPECT_EQ(read_message("zel", "english", &c.record), ZE_FAILURE);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Cannot locate ZELHOME\n");
 
   setenv("ZELHOME", home_.c_str(), 1);

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "base/util/ve_layer.h"
+#include "base/util/ve_raster.h"
 #include "base/util/zel_errors.h"
 #include "db/core/db_instance_user.h"
+#include "tests/db/core/db_connected_fixture.h"
 
 namespace {
 
@@ -40,11 +43,7 @@ void expect_builds(const std::vector<BuilderCase> &cases) {
   }
 }
 
-class Names : public ::testing::Test {
- protected:
-  void SetUp() override { db_instance_set_current_user("bob"); }
-  void TearDown() override { db_instance_set_current_user(nullptr); }
-};
+using Names = ConnectedTest;
 
 }  // namespace
 
@@ -131,7 +130,50 @@ TEST_F(Names, PlainAndRegisteredTables) {
       {"gis:ann.roads", [](char *o, size_t n) { return db_table_make_name("", "ann", "gis:bob.roads", o, n); }},
       {"web:ann.roads", [](char *o, size_t n) { return db_table_make_name("web", "ann", "gis:bob.roads", o, n); }},
       {"web:bob.roads", [](char *o, size_t n) { return db_table_make_name("web", nullptr, "roads", o, n); }},
+      {"gis:bob.roads", [](char *o, size_t n) { return db_table_make_name(nullptr, nullptr, "roads", o, n); }},
+      {"gis:bob_zel_logfiles", [](char *o, size_t n) { return db_make_logfiles_table_name("", "bob", o, n); }},
+      {"gis:bob_zel_logfile_data", [](char *o, size_t n) { return db_make_logfile_data_table_name(nullptr, "bob", o, n); }},
   });
+}
+
+TEST_F(Names, LayerAndRasterObjects) {
+  LAYER layer;
+  memset(&layer, 0, sizeof(layer));
+  layer.layer_id = 5;
+  strcpy(layer.database_name, "gis");
+  strcpy(layer.owner, "bob");
+  strcpy(layer.table_name, "roads");
+  LAYER qualified = layer;
+  strcpy(qualified.table_name, "web:ann.rivers");
+  RASTERCOLUMN raster;
+  memset(&raster, 0, sizeof(raster));
+  raster.rastercolumn_id = 9;
+  strcpy(raster.database_name, "gis");
+  strcpy(raster.owner, "bob");
+  expect_builds({
+      {"gis:bob.roads", [&](char *o, size_t n) { return db_make_qualified_name_from_info(&layer, o, n); }},
+      {"gis:bob.roads", [&](char *o, size_t n) { return db_get_qualify_table_name(&layer, o, n); }},
+      {"web:ann.rivers", [&](char *o, size_t n) { return db_get_qualify_table_name(&qualified, o, n); }},
+      {"gis:bob.ZEL_BLK_9", [&](char *o, size_t n) { return db_make_block_table_name_from_info(&raster, o, n); }},
+      // Records that cannot be read leave the bare names.
+      {"F5", [](char *o, size_t n) { return db_make_layer_f_table_name(nullptr, 5, o, n); }},
+      {"S5", [](char *o, size_t n) { return db_make_layer_s_table_name(nullptr, 5, o, n); }},
+      {"ZEL_RAS_9", [](char *o, size_t n) { return db_make_raster_table_name(nullptr, 9, o, n); }},
+      {"ZEL_BND_9", [](char *o, size_t n) { return db_make_band_table_name(nullptr, 9, o, n); }},
+      {"ZEL_AUX_9", [](char *o, size_t n) { return db_make_aux_table_name(nullptr, 9, o, n); }},
+      {"ZEL_BLK_9", [](char *o, size_t n) { return db_make_block_table_name(nullptr, 9, o, n); }},
+  });
+  char out[DB_QUALIFIED_NAME_SIZE] = "untouched";
+  DB_get_qualify_table_name(nullptr, out);
+  EXPECT_STREQ(out, "untouched");
+  DB_get_qualify_table_name(&layer, out);
+  EXPECT_STREQ(out, "gis:bob.roads");
+  EXPECT_EQ(db_make_empty_layer_name(&layer, out, sizeof(out), 0), ZE_SUCCESS);
+  EXPECT_STREQ(out, "");
+  // A record whose text fields fill their whole width is read within them.
+  memset(layer.owner, 'o', sizeof(layer.owner));
+  EXPECT_EQ(db_make_qualified_name_from_info(&layer, out, sizeof(out)), ZE_SUCCESS);
+  EXPECT_EQ(std::string(out), "gis:" + std::string(sizeof(layer.owner), 'o') + ".roads");
 }
 
 TEST_F(Names, OddArgumentsLeaveTheOutputAlone) {
@@ -169,15 +211,15 @@ TEST_F(Names, TableNameParser) {
     const char *database, *owner, *table;
   } const cases[] = {
       {"d:'Bob'.Parcels", ZE_SUCCESS, "d", "Bob", "parcels"},
-      {"a.b.c", ZE_SUCCESS, "", "a.b", "c"},
+      {"a.b.c", ZE_SUCCESS, "gis", "a.b", "c"},
       {"GIS:Bob.Roads", ZE_SUCCESS, "gis", "Bob", "roads"},
-      {"Bob.Roads", ZE_SUCCESS, "", "Bob", "roads"},
-      {"Roads", ZE_SUCCESS, "", "ann", "roads"},
+      {"Bob.Roads", ZE_SUCCESS, "gis", "Bob", "roads"},
+      {"Roads", ZE_SUCCESS, "gis", "ann", "roads"},
       {"x:y:z.t", ZE_SUCCESS, "x:y", "z", "t"},
       {"d:'.t", ZE_SUCCESS, "d", "'", "t"},
       {"d:''.t", ZE_SUCCESS, "d", "", "t"},
-      {"ROADS.", ZE_SUCCESS, "", "ROADS", ""},
-      {"", ZE_SUCCESS, "", "ann", ""},
+      {"ROADS.", ZE_SUCCESS, "gis", "ROADS", ""},
+      {"", ZE_SUCCESS, "gis", "ann", ""},
       // Parts at their widest, then one character more.
       {"ddddddddddddddddddddddddddddddd:o.t", ZE_SUCCESS, "ddddddddddddddddddddddddddddddd", "o", "t"},
       {"dddddddddddddddddddddddddddddddd:o.t", ZE_INVALID_ARGUMENT, "", "", ""},
@@ -209,13 +251,13 @@ TEST_F(Names, ColumnNameParser) {
     int32_t rc;
     const char *database, *owner, *table, *column;
   } const cases[] = {
-      {"Roads.Shape", ZE_SUCCESS, "", "ann", "roads", "shape"},
-      {"Shape", ZE_SUCCESS, "", "", "", "shape"},
-      {"Bob.Roads.Shape", ZE_SUCCESS, "", "Bob", "roads", "shape"},
+      {"Roads.Shape", ZE_SUCCESS, "gis", "ann", "roads", "shape"},
+      {"Shape", ZE_SUCCESS, "gis", "", "", "shape"},
+      {"Bob.Roads.Shape", ZE_SUCCESS, "gis", "Bob", "roads", "shape"},
       {"GIS:Bob.Roads.Shape", ZE_SUCCESS, "gis", "Bob", "roads", "shape"},
       {"GIS:'Bob'.Roads.Shape", ZE_SUCCESS, "gis", "'Bob'", "roads", "shape"},
-      {"a.b.c.d", ZE_SUCCESS, "", "a.b", "c", "d"},
-      {"t.ccccccccccccccccccccccccccccccc", ZE_SUCCESS, "", "ann", "t", "ccccccccccccccccccccccccccccccc"},
+      {"a.b.c.d", ZE_SUCCESS, "gis", "a.b", "c", "d"},
+      {"t.ccccccccccccccccccccccccccccccc", ZE_SUCCESS, "gis", "ann", "t", "ccccccccccccccccccccccccccccccc"},
       {"t.cccccccccccccccccccccccccccccccc", ZE_INVALID_ARGUMENT, "", "", "", ""},
       {"oooooooooooooooooooooooooooooooo.t.c", ZE_INVALID_ARGUMENT, "", "", "", ""},
       {"dddddddddddddddddddddddddddddddd:o.t.c", ZE_INVALID_ARGUMENT, "", "", "", ""},
@@ -262,21 +304,23 @@ TEST_F(Names, VersionNameParser) {
 }
 
 TEST_F(Names, NameMatches) {
-  EXPECT_EQ(db_table_name_matches(nullptr, "Bob.Roads", "", "Bob", "roads"), 1);
-  EXPECT_EQ(db_table_name_matches(nullptr, "Roads", "", "bob", "roads"), 1);
-  EXPECT_EQ(db_table_name_matches(nullptr, "Roads", "", "Bob", "roads"), 0);
+  EXPECT_EQ(db_table_name_matches(nullptr, "Bob.Roads", "gis", "Bob", "roads"), 1);
+  EXPECT_EQ(db_table_name_matches(nullptr, "Roads", "gis", "bob", "roads"), 1);
+  EXPECT_EQ(db_table_name_matches(nullptr, "Roads", "gis", "Bob", "roads"), 0);
+  EXPECT_EQ(db_table_name_matches(nullptr, "Roads", "", "bob", "roads"), 0);
   EXPECT_EQ(db_table_name_matches(nullptr, "gis:bob.roads", "web", "bob", "roads"), 0);
 
   struct Case {
     const char *name;
     int32_t expected;
   } const cases[] = {
-      {"SHAPE", 1}, {"roads.shape", 1}, {"bob.roads.Shape", 1}, {"gis:bob.roads.shape", 0},
+      {"SHAPE", 1}, {"roads.shape", 1}, {"bob.roads.Shape", 1}, {"gis:bob.roads.shape", 1},
+      {"web:bob.roads.shape", 0},
       {"rivers.shape", 0}, {"ann.roads.shape", 0}, {"roads.geom", 0},
   };
   for (const Case &k : cases) {
     SCOPED_TRACE(k.name);
-    EXPECT_EQ(db_column_name_matches(nullptr, k.name, "bob", "", "bob", "roads", "shape"), k.expected);
+    EXPECT_EQ(db_column_name_matches(nullptr, k.name, "bob", "gis", "bob", "roads", "shape"), k.expected);
   }
 }
 
