@@ -48,6 +48,8 @@
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277) /* locator kind not 0, 1 or 2 */
+#define ZE_DBTUNE_FILE_ERROR (-287)  /* no ZELHOME, or the dbtune file cannot be opened */
+#define ZE_CONFIG_KEYWORD_NOT_FOUND (-313) /* configuration keyword not in the DBTUNE store */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
 #define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */

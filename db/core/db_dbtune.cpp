@@ -1,0 +1,388 @@
+// Storage configuration by keyword: the readers that fill the layer, log-file
+// and raster records of one keyword from the DBTUNE table with the DEFAULTS
+// (LOGFILE_DEFAULTS) fallback, the block fetch of DBTUNE rows, the export of
+// the table to its text file under $ZELHOME/etc, and small text helpers.
+// The record layouts are in db_dbtune.h; the text form is read back by
+// db_dbtune_file.cpp.
+#include "db/core/db_dbtune.h"
+
+#include <ctype.h>
+#include <sqlext.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/util/ve_debug.h"
+#include "base/util/zel_errors.h"
+#include "db/core/db_connect.h"
+#include "db/core/db_identifier.h"
+#include "db/core/db_names.h"
+#include "db/core/db_stmt.h"
+
+static const char *const S_layer_params[] = {
+    "B_STORAGE",     "B_INDEX_ROWID",   "B_INDEX_USER",  "B_RTREE",
+    "A_STORAGE",     "A_INDEX_ROWID",   "A_INDEX_STATEID", "A_INDEX_USER",
+    "A_RTREE",       "D_STORAGE",       "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT",
+    "S_STORAGE",
+};
+static const char *const S_versioning_params[] = {
+    "STATES_TABLE",   "STATES_INDEX",   "STATE_LINEAGES_TABLE",    "VERSIONS_TABLE",
+    "VERSIONS_INDEX", "MVTABLES_MODIFIED_TABLE", "MVTABLES_MODIFIED_INDEX",
+};
+static const char *const S_logfile_params[] = {
+    "LF_STORAGE", "LF_INDEXES", "LD_STORAGE", "LD_INDEX_DATA_ID", "LD_INDEX_ROWID",
+};
+static const char *const S_raster_params[] = {
+    "RAS_STORAGE", "RAS_INDEX_ID",        "BND_STORAGE", "BND_INDEX_ID",       "BND_INDEX_COMPOSITE",
+    "AUX_STORAGE", "AUX_INDEX_COMPOSITE", "BLK_STORAGE", "BLK_INDEX_COMPOSITE",
+};
+static const char *const S_storage_params[] = {
+    "B_STORAGE",    "B_INDEX_ROWID",       "B_RTREE",         "B_INDEX_USER",
+    "B_INDEX_1",    "A_STORAGE",           "A_INDEX_ROWID",   "A_RTREE",
+    "A_INDEX_STATEID", "A_INDEX_USER",     "A_INDEX_1",       "A_INDEX_2",
+    "D_STORAGE",    "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT", "D_INDEX_1",
+    "D_INDEX_2",    "S_STORAGE",           "LF_STORAGE",      "LF_INDEXES",
+    "LD_STORAGE",   "LD_INDEX_DATA_ID",    "LD_INDEX_ROWID",  "LD_INDEX_1",
+    "LD_INDEX_2",   "RAS_STORAGE",         "RAS_INDEX_ID",    "RAS_INDEX_1",
+    "BND_STORAGE",  "BND_INDEX_ID",        "BND_INDEX_COMPOSITE", "BND_INDEX_1",
+    "BND_INDEX_2",  "AUX_STORAGE",         "AUX_INDEX_COMPOSITE", "AUX_INDEX_1",
+    "BLK_STORAGE",  "BLK_INDEX_COMPOSITE", "BLK_INDEX_1",     "COMMENT",
+    "UI_TEXT",      "UI_NETWORK_TEXT",     "STATE_LINEAGES_TABLE", "STATES_TABLE",
+    "STATES_INDEX", "VERSIONS_TABLE",      "VERSIONS_INDEX",  "MVTABLES_MODIFIED_TABLE",
+    "MVTABLES_MODIFIED_INDEX",
+};
+
+template <size_t N> static bool S_in(const char *const (&list)[N], const char *name)
+{
+    for (const char *p : list)
+        if (strcasecmp(p, name) == 0)
+            return true;
+    return false;
+}
+
+void db_trim_trailing_blanks(char *text)
+{
+    if (text == nullptr)
+        return;
+    size_t n = strlen(text);
+    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\n' || text[n - 1] == '\t'))
+        n--;
+    text[n] = '\0';
+}
+
+int32_t db_dbtune_is_storage_param(const char *name)
+{
+    return name != nullptr && S_in(S_storage_params, name) ? 1 : 0;
+}
+
+// ---- block fetch --------------------------------------------------------------
+
+namespace {
+struct S_stmt_guard {
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    ~S_stmt_guard()
+    {
+        if (h != SQL_NULL_HSTMT)
+            db_free_stmt(&h);
+    }
+};
+} // namespace
+
+static bool S_ok(SQLRETURN rc)
+{
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
+static int32_t S_fail_with_diag(SQLHSTMT *h, SQLRETURN rc, DBTUNE_ROW_LIST *rows)
+{
+    CLI_DIAG_RECORD diag;
+    db_get_diag_record(&diag, h, rc);
+    db_set_xerr_from_diag(diag);
+    db_dbtune_row_list_free(rows);
+    return ZE_DBMS_ERROR;
+}
+
+int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_ROW_LIST *rows,
+                             int32_t mode)
+{
+    if (rows == nullptr)
+        return ZE_NULL_POINTER;
+    memset(rows, 0, sizeof(*rows));
+    char table[DB_QUALIFIED_NAME_SIZE];
+    int32_t rc = db_make_dbtune_table_name(nullptr, table, sizeof(table));
+    if (rc != 0)
+        return rc;
+
+    char upper[DBTUNE_COLUMN_NAME_SIZE] = "";
+    if (keyword != nullptr && keyword[0] != '\0') {
+        db_dbtune_copy_field(upper, sizeof(upper), keyword, "keyword");
+        db_identifier_to_upper(nullptr, upper, static_cast<int32_t>(sizeof(upper)));
+    }
+    std::string sql = "SELECT keyword, parameter_name, config_string FROM ";
+    sql += table;
+    if (mode == 2) {
+        sql += " order by keyword";
+    } else {
+        if (upper[0] == '\0')
+            return ZE_INVALID_ARGUMENT;
+        sql += " where keyword = '" + db_quote_literal(upper) + "'";
+        if (mode != 0)
+            sql += " OR keyword = '" + db_quote_literal(keyword2 ? keyword2 : "") + "'";
+    }
+
+    S_stmt_guard stmt;
+    rc = db_prepare_cursor(nullptr, &stmt.h, sql.c_str(), 0);
+    if (rc != 0)
+        return rc;
+    SQLRETURN cli = SQLSetStmtAttr(stmt.h, SQL_ROWSET_SIZE,
+                                   reinterpret_cast<SQLPOINTER>(DBTUNE_FETCH_ROWS), 0);
+    if (!S_ok(cli))
+        return S_fail_with_diag(&stmt.h, cli, rows);
+    cli = SQLExecute(stmt.h);
+    if (!S_ok(cli))
+        return S_fail_with_diag(&stmt.h, cli, rows);
+
+    std::vector<char> kw(DBTUNE_FETCH_ROWS * DBTUNE_COLUMN_NAME_SIZE);
+    std::vector<char> names(DBTUNE_FETCH_ROWS * DBTUNE_COLUMN_NAME_SIZE);
+    std::vector<char> values(DBTUNE_FETCH_ROWS * (DBTUNE_CLAUSE_SIZE + 1));
+    std::vector<SQLLEN> kw_len(DBTUNE_FETCH_ROWS), name_len(DBTUNE_FETCH_ROWS),
+        value_len(DBTUNE_FETCH_ROWS);
+    std::vector<SQLUSMALLINT> status(DBTUNE_FETCH_ROWS);
+    struct {
+        char *buffer;
+        SQLLEN width;
+        SQLLEN *length;
+    } binds[] = {{kw.data(), DBTUNE_COLUMN_NAME_SIZE, kw_len.data()},
+                 {names.data(), DBTUNE_COLUMN_NAME_SIZE, name_len.data()},
+                 {values.data(), DBTUNE_CLAUSE_SIZE + 1, value_len.data()}};
+    for (SQLUSMALLINT c = 0; c < 3; c++) {
+        cli = SQLBindCol(stmt.h, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR, binds[c].buffer,
+                         binds[c].width, binds[c].length);
+        if (!S_ok(cli))
+            return cli;
+    }
+
+    for (;;) {
+        SQLULEN fetched = 0;
+        cli = SQLExtendedFetch(stmt.h, SQL_FETCH_NEXT, 0, &fetched, status.data());
+        if (cli == SQL_NO_DATA)
+            break;
+        if (!S_ok(cli))
+            return S_fail_with_diag(&stmt.h, cli, rows);
+        if (fetched > DBTUNE_FETCH_ROWS)
+            fetched = DBTUNE_FETCH_ROWS;
+        for (SQLULEN r = 0; r < fetched; r++) {
+            // A NULL cell, or one the driver left unterminated, reads as empty
+            // or as the bytes of its width.
+            auto cell = [&](int c) {
+                char *p = binds[c].buffer + r * static_cast<SQLULEN>(binds[c].width);
+                SQLLEN len = binds[c].length[r];
+                if (len == SQL_NULL_DATA)
+                    return std::string();
+                return std::string(p, strnlen(p, static_cast<size_t>(binds[c].width - 1)));
+            };
+            std::string value = cell(2);
+            std::vector<char> trimmed(value.begin(), value.end());
+            trimmed.push_back('\0');
+            db_trim_trailing_blanks(trimmed.data());
+            if (db_dbtune_row_list_add(rows, cell(0).c_str(), cell(1).c_str(), trimmed.data()) !=
+                0) {
+                db_dbtune_row_list_free(rows);
+                return ZE_OUT_OF_MEMORY;
+            }
+        }
+    }
+    return ZE_SUCCESS;
+}
+
+// ---- readers ------------------------------------------------------------------
+
+int32_t db_read_layer_storage_config(DBTUNE_LAYER_CONFIG *config, const char *keyword)
+{
+    if (config == nullptr)
+        return ZE_NULL_POINTER;
+    db_dbtune_clear_layer_config(config);
+    auto scratch = std::make_unique<DBTUNE_LAYER_CONFIG>();
+    db_dbtune_clear_layer_config(scratch.get());
+
+    std::string given = keyword ? keyword : "";
+    given.erase(given.find_last_not_of(" \n\t") + 1);
+    const char *effective = given.empty() ? "DEFAULTS" : given.c_str();
+
+    DBTUNE_ROW_LIST rows;
+    int32_t rc = db_dbtune_fetch_rows(effective, "DEFAULTS", &rows, 1);
+    if (rc != 0)
+        return rc;
+    for (int32_t i = 0; i < rows.count; i++) {
+        bool own = !given.empty() && db_dbtune_begins_with(rows.keywords[i], given.c_str());
+        config->counter = static_cast<int16_t>(config->counter + (own ? DBTUNE_COUNTER_OWN : 1));
+        const char *name = rows.names[i];
+        if (S_in(S_layer_params, name)) {
+            char *field = db_dbtune_field(own ? config : scratch.get(), nullptr, nullptr, name);
+            db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], name);
+        } else if (db_dbtune_begins_with(rows.keywords[i], "DATA_DICTIONARY") &&
+                   S_in(S_versioning_params, name)) {
+            char *field = db_dbtune_field(config, nullptr, nullptr, name);
+            db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], name);
+        }
+    }
+    db_dbtune_row_list_free(&rows);
+    for (const char *name : S_layer_params) {
+        char *field = db_dbtune_field(config, nullptr, nullptr, name);
+        const char *fallback = db_dbtune_field(scratch.get(), nullptr, nullptr, name);
+        if (field[0] == '\0' && fallback[0] != '\0')
+            memcpy(field, fallback, DBTUNE_CLAUSE_SIZE);
+    }
+    return ZE_SUCCESS;
+}
+
+int32_t db_read_logfile_storage_config(DBTUNE_LOGFILE_CONFIG *config, const char *keyword)
+{
+    if (config == nullptr)
+        return ZE_NULL_POINTER;
+    db_dbtune_clear_logfile_config(config);
+    auto scratch = std::make_unique<DBTUNE_LOGFILE_CONFIG>();
+    db_dbtune_clear_logfile_config(scratch.get());
+    const char *given = keyword ? keyword : "";
+    const char *effective = given[0] ? given : "LOGFILE_DEFAULTS";
+
+    DBTUNE_ROW_LIST rows;
+    int32_t rc = db_dbtune_fetch_rows(effective, "LOGFILE_DEFAULTS", &rows, 1);
+    if (rc != 0)
+        return rc;
+    for (int32_t i = 0; i < rows.count; i++) {
+        bool own = given[0] && db_dbtune_begins_with(rows.keywords[i], given);
+        config->counter = static_cast<int16_t>(config->counter + (own ? DBTUNE_COUNTER_OWN : 1));
+        if (S_in(S_logfile_params, rows.names[i])) {
+            char *field = db_dbtune_field(nullptr, own ? config : scratch.get(), nullptr,
+                                          rows.names[i]);
+            db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], rows.names[i]);
+        }
+    }
+    db_dbtune_row_list_free(&rows);
+    for (const char *name : S_logfile_params) {
+        char *field = db_dbtune_field(nullptr, config, nullptr, name);
+        const char *fallback = db_dbtune_field(nullptr, scratch.get(), nullptr, name);
+        if (field[0] == '\0' && fallback[0] != '\0')
+            memcpy(field, fallback, DBTUNE_CLAUSE_SIZE);
+    }
+    return ZE_SUCCESS;
+}
+
+int32_t db_read_raster_storage_config(DBTUNE_RASTER_CONFIG *config, const char *keyword)
+{
+    if (config == nullptr || keyword == nullptr)
+        return ZE_NULL_POINTER;
+    db_dbtune_clear_raster_config(config);
+    auto scratch = std::make_unique<DBTUNE_RASTER_CONFIG>();
+    db_dbtune_clear_raster_config(scratch.get());
+    const char *effective = keyword[0] ? keyword : "DEFAULTS";
+
+    DBTUNE_ROW_LIST rows;
+    int32_t rc = db_dbtune_fetch_rows(effective, "DEFAULTS", &rows, 1);
+    if (rc != 0)
+        return rc;
+    bool found = false;
+    int32_t count = rows.count;
+    for (int32_t i = 0; i < rows.count; i++) {
+        DBTUNE_RASTER_CONFIG *target;
+        if (db_dbtune_begins_with(rows.keywords[i], effective)) {
+            target = config;
+            found = true;
+        } else if (db_dbtune_begins_with(rows.keywords[i], "DEFAULTS")) {
+            target = scratch.get();
+        } else {
+            continue;
+        }
+        if (S_in(S_raster_params, rows.names[i])) {
+            char *field = db_dbtune_field(nullptr, nullptr, target, rows.names[i]);
+            db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], rows.names[i]);
+        }
+    }
+    db_dbtune_row_list_free(&rows);
+    if (found) {
+        for (const char *name : S_raster_params) {
+            char *field = db_dbtune_field(nullptr, nullptr, config, name);
+            const char *fallback = db_dbtune_field(nullptr, nullptr, scratch.get(), name);
+            if (field[0] == '\0')
+                memcpy(field, fallback, DBTUNE_CLAUSE_SIZE);
+        }
+        return ZE_SUCCESS;
+    }
+    if (count == 0 && strcasecmp(effective, "DEFAULTS") == 0)
+        return ZE_SUCCESS;
+    return ZE_CONFIG_KEYWORD_NOT_FOUND;
+}
+
+// ---- export -------------------------------------------------------------------
+
+int32_t db_copy_dbtune_TableToFile(DB_INSTANCE *, const char *file_name, int32_t)
+{
+    if (getenv("ZELHOME") == nullptr) {
+        VES_print_debug(stderr, "db_copy_dbtune_TableToFile() EV_zel_dir Read Error.\n");
+        return ZE_DBTUNE_FILE_ERROR;
+    }
+    std::vector<char> path(4096);
+    FILE *file = nullptr;
+    if (db_dbtune_file_path(file_name, path.data(), path.size()) == 0)
+        file = fopen(path.data(), "w");
+    if (file == nullptr) {
+        VES_print_debug(stderr, "db_copy_dbtune_TableToFile() Error Opening DBTUNE file.\n");
+        VES_print_debug(stderr, "OPEN DBTUNE\n");
+        return ZE_DBTUNE_FILE_ERROR;
+    }
+    DBTUNE_ROW_LIST rows;
+    int32_t rc = db_dbtune_fetch_rows(nullptr, nullptr, &rows, 2);
+    if (rc != 0 || rows.count == 0) {
+        fclose(file);
+        return rc;
+    }
+    fprintf(file, "##%s\n", rows.keywords[0]);
+    for (int32_t i = 0; i < rows.count; i++) {
+        if (i > 0 && strcasecmp(rows.keywords[i], rows.keywords[i - 1]) != 0) {
+            fprintf(file, "%s\n\n", "END");
+            fprintf(file, "##%s\n", rows.keywords[i]);
+        }
+        if (db_dbtune_is_storage_param(rows.names[i]))
+            fprintf(file, "%s\t\"%s\"\n", rows.names[i], rows.values[i]);
+        else
+            fprintf(file, "%s\t%s\n", rows.names[i], rows.values[i]);
+    }
+    fprintf(file, "%s\n", "END");
+    db_dbtune_row_list_free(&rows);
+    fclose(file);
+    return ZE_SUCCESS;
+}
+
+// ---- size word ----------------------------------------------------------------
+
+char *db_dbtune_parse_size(const char *value, char *out)
+{
+    if (value == nullptr || out == nullptr)
+        return nullptr;
+    const char *p = value;
+    while (*p && (iscntrl(static_cast<unsigned char>(*p)) || *p == ' ')) {
+        if (*p == '\n')
+            return nullptr;
+        p++;
+    }
+    const char *end = p;
+    while (*end && !iscntrl(static_cast<unsigned char>(*end)) && *end != ' ')
+        end++;
+    size_t length = static_cast<size_t>(end - p);
+    if (length == 0 || length >= DBTUNE_CLAUSE_SIZE)
+        return nullptr;
+    std::string word(p, length);
+    bool number = true;
+    for (char c : word)
+        number = number && isdigit(static_cast<unsigned char>(c));
+    bool positive = number && word.find_first_not_of('0') != std::string::npos;
+    if (!positive && strcasecmp(word.c_str(), "UNLIMITED") != 0)
+        return nullptr;
+    memcpy(out, word.c_str(), length + 1);
+    return out;
+}

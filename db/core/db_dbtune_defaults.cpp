@@ -1,0 +1,248 @@
+// Built-in DBTUNE keywords and their defaults: after a file import or a
+// migration every built-in keyword must hold its full set of parameters.
+// The found marks record which are present; the inserter adds the others
+// with a WARNING line each. Every row reaches the DBTUNE table through the
+// row insert here, which calls the administrative insert_dbtune procedure.
+#include <sqlext.h>
+#include <string.h>
+#include <strings.h>
+
+#include <string>
+
+#include "base/util/ve_debug.h"
+#include "base/util/zel_errors.h"
+#include "db/core/db_connect.h"
+#include "db/core/db_dbtune.h"
+#include "db/core/db_identifier.h"
+#include "db/core/db_names.h"
+#include "db/core/db_stmt.h"
+
+namespace {
+
+const char S_storage[] = "EXTENT SIZE 16 NEXT SIZE 16 LOCK MODE ROW";
+const char S_index[] = "FILLFACTOR 90";
+const char S_rtree[] = " ";
+
+struct S_builtin {
+    int keyword;
+    const char *parameter;
+    const char *value;
+};
+
+#define S_VERSIONED(k)                                                                             \
+    {k, "B_STORAGE", S_storage}, {k, "B_INDEX_ROWID", S_index}, {k, "B_INDEX_USER", S_index},      \
+        {k, "A_STORAGE", S_storage}, {k, "A_INDEX_ROWID", S_index},                                \
+        {k, "A_INDEX_STATEID", S_index}, {k, "A_INDEX_USER", S_index},                             \
+        {k, "D_STORAGE", S_storage}, {k, "D_INDEX_STATE_ROWID", S_index},                          \
+        {k, "D_INDEX_DELETED_AT", S_index}
+#define S_WITH_RTREE(k)                                                                            \
+    {k, "B_STORAGE", S_storage}, {k, "B_INDEX_ROWID", S_index}, {k, "B_INDEX_USER", S_index},      \
+        {k, "B_RTREE", S_rtree}, {k, "A_STORAGE", S_storage}, {k, "A_INDEX_ROWID", S_index},       \
+        {k, "A_INDEX_STATEID", S_index}, {k, "A_INDEX_USER", S_index}, {k, "A_RTREE", S_rtree},    \
+        {k, "D_STORAGE", S_storage}, {k, "D_INDEX_STATE_ROWID", S_index},                          \
+        {k, "D_INDEX_DELETED_AT", S_index}
+
+const S_builtin S_builtins[DBTUNE_BUILTIN_COUNT] = {
+    {DBTUNE_KW_DEFAULTS, "UI_TEXT", ""},
+    S_WITH_RTREE(DBTUNE_KW_DEFAULTS),
+    {DBTUNE_KW_LOGFILE_DEFAULTS, "UI_TEXT", ""},
+    {DBTUNE_KW_LOGFILE_DEFAULTS, "LF_STORAGE", S_storage},
+    {DBTUNE_KW_LOGFILE_DEFAULTS, "LF_INDEXES", S_index},
+    {DBTUNE_KW_LOGFILE_DEFAULTS, "LD_STORAGE", S_storage},
+    {DBTUNE_KW_LOGFILE_DEFAULTS, "LD_INDEX_DATA_ID", S_index},
+    {DBTUNE_KW_LOGFILE_DEFAULTS, "LD_INDEX_ROWID", S_index},
+    S_WITH_RTREE(DBTUNE_KW_NETWORK_DEFAULTS),
+    {DBTUNE_KW_NETWORK_DEFAULTS, "UI_NETWORK_TEXT", "The network default configuration"},
+    {DBTUNE_KW_NETWORK_DEFAULTS, "COMMENT",
+     "The base system initialization parameters for NETWORK_DEFAULTS"},
+    S_VERSIONED(DBTUNE_KW_NETWORK_NETWORK),
+    S_VERSIONED(DBTUNE_KW_NETWORK_DESC),
+    {DBTUNE_KW_DATA_DICTIONARY, "B_STORAGE", S_storage},
+    {DBTUNE_KW_DATA_DICTIONARY, "B_INDEX_ROWID", S_index},
+    {DBTUNE_KW_DATA_DICTIONARY, "B_INDEX_USER", S_index},
+    {DBTUNE_KW_DATA_DICTIONARY, "STATE_LINEAGES_TABLE", S_storage},
+    {DBTUNE_KW_DATA_DICTIONARY, "STATES_TABLE", S_storage},
+    {DBTUNE_KW_DATA_DICTIONARY, "STATES_INDEX", S_index},
+    {DBTUNE_KW_DATA_DICTIONARY, "VERSIONS_TABLE", S_storage},
+    {DBTUNE_KW_DATA_DICTIONARY, "VERSIONS_INDEX", S_index},
+    {DBTUNE_KW_DATA_DICTIONARY, "MVTABLES_MODIFIED_TABLE", S_storage},
+    {DBTUNE_KW_DATA_DICTIONARY, "MVTABLES_MODIFIED_INDEX", S_index},
+};
+
+#undef S_VERSIONED
+#undef S_WITH_RTREE
+
+const char *const S_keyword_names[DBTUNE_KW_COUNT] = {
+    "DEFAULTS",
+    "LOGFILE_DEFAULTS",
+    "NETWORK_DEFAULTS",
+    "NETWORK_DEFAULTS::NETWORK",
+    "NETWORK_DEFAULTS::DESC",
+    "DATA_DICTIONARY",
+};
+
+} // namespace
+
+int32_t dbtune_found_marks[DBTUNE_BUILTIN_COUNT];
+
+void db_dbtune_clear_marks(void)
+{
+    memset(dbtune_found_marks, 0, sizeof(dbtune_found_marks));
+}
+
+int32_t db_dbtune_set_mark(int32_t keyword, const char *parameter, int32_t prefix)
+{
+    if (parameter == nullptr)
+        return 0;
+    for (int i = 0; i < DBTUNE_BUILTIN_COUNT; i++) {
+        const S_builtin &b = S_builtins[i];
+        if (b.keyword != keyword)
+            continue;
+        bool match = prefix ? db_dbtune_begins_with(parameter, b.parameter)
+                            : strcasecmp(parameter, b.parameter) == 0;
+        if (match) {
+            dbtune_found_marks[i] = 1;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int32_t db_dbtune_keyword_complete(int32_t keyword)
+{
+    for (int i = 0; i < DBTUNE_BUILTIN_COUNT; i++)
+        if (S_builtins[i].keyword == keyword && !dbtune_found_marks[i])
+            return 0;
+    return 1;
+}
+
+const char *db_dbtune_builtin_keyword(int32_t keyword)
+{
+    return keyword >= 0 && keyword < DBTUNE_KW_COUNT ? S_keyword_names[keyword] : nullptr;
+}
+
+int32_t db_dbtune_insert_call(char *out, size_t size)
+{
+    char name[DB_QUALIFIED_NAME_SIZE];
+    int32_t rc = db_make_admin_object_name(nullptr, "insert_dbtune", name, sizeof(name));
+    if (rc != 0)
+        return rc;
+    int n = snprintf(out, size, "{ call %s (?,?,?) }", name);
+    return n < 0 || static_cast<size_t>(n) >= size ? ZE_INVALID_ARGUMENT : ZE_SUCCESS;
+}
+
+static bool S_ok(SQLRETURN rc)
+{
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
+static void S_report_row(DBTUNE_FAILED_ROW *failed, const char *keyword, const char *name,
+                         const char *value)
+{
+    if (failed) {
+        memset(failed, 0, sizeof(*failed));
+        db_dbtune_copy_field(failed->keyword, sizeof(failed->keyword), keyword, "keyword");
+        db_dbtune_copy_field(failed->parameter_name, sizeof(failed->parameter_name), name,
+                             "parameter name");
+        db_dbtune_copy_field(failed->config_string, sizeof(failed->config_string), value,
+                             "value");
+    }
+    fprintf(stderr, "Error inserting following data into DBTUNE table:\n");
+    fprintf(stderr, "\tConfig keyword: %s\n", keyword);
+    fprintf(stderr, "\tParameter name: %s\n", name);
+    fprintf(stderr, "\tConfig String : %s\n", value);
+}
+
+int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *name,
+                             const char *value, DBTUNE_FAILED_ROW *failed)
+{
+    if (call == nullptr || keyword == nullptr || name == nullptr)
+        return ZE_NULL_POINTER;
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &h);
+    if (!S_ok(rc))
+        return rc;
+    // The caller's texts may be heap strings of their exact length: the
+    // procedure gets folded, bounded copies.
+    char kw[DBTUNE_COLUMN_NAME_SIZE], pn[DBTUNE_COLUMN_NAME_SIZE], cs[DBTUNE_CLAUSE_SIZE];
+    db_dbtune_copy_field(kw, sizeof(kw), keyword, "keyword");
+    db_dbtune_copy_field(pn, sizeof(pn), name, "parameter name");
+    db_dbtune_copy_field(cs, sizeof(cs), value, "value");
+    db_identifier_to_upper(nullptr, kw, static_cast<int32_t>(sizeof(kw)));
+    db_identifier_to_upper(nullptr, pn, static_cast<int32_t>(sizeof(pn)));
+
+    SQLLEN nts[3] = {SQL_NTS, SQL_NTS, SQL_NTS};
+    struct {
+        char *text;
+        SQLULEN column_size;
+    } params[] = {{kw, 32}, {pn, 32}, {cs, 2048}};
+    for (SQLUSMALLINT i = 0; i < 3; i++) {
+        rc = SQLBindParameter(h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                              SQL_CHAR, params[i].column_size, 0, params[i].text, 0, &nts[i]);
+        if (!S_ok(rc)) {
+            S_report_row(failed, kw, pn, cs);
+            SQLFreeHandle(SQL_HANDLE_STMT, h);
+            return rc;
+        }
+    }
+    rc = SQLExecDirect(h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(call)), SQL_NTS);
+    if (!S_ok(rc)) {
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
+        return rc;
+    }
+    SQLINTEGER result = 0;
+    SQLLEN result_len = 0;
+    rc = SQLBindCol(h, 1, SQL_C_LONG, &result, sizeof(result), &result_len);
+    if (S_ok(rc))
+        rc = SQLFetch(h);
+    if (!S_ok(rc)) {
+        S_report_row(failed, kw, pn, cs);
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
+        return rc;
+    }
+    if (result != 0) {
+        db_xerr_clear(&db_global_xerr);
+        if (result > -20999 && result < ZE_SP_OFFSET) {
+            db_global_xerr.code = result - ZE_SP_OFFSET;
+            db_global_xerr.native_error = 0;
+        } else {
+            db_global_xerr.code = ZE_DBMS_ERROR;
+            db_global_xerr.native_error = result;
+        }
+        snprintf(db_global_xerr.message, sizeof(db_global_xerr.message),
+                 "Error executing stored procedure zel.insert_dbtune");
+        S_report_row(failed, kw, pn, cs);
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
+        return db_global_xerr.code;
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    return ZE_SUCCESS;
+}
+
+int32_t db_dbtune_insert_defaults(const char *file_name, const int32_t *complete,
+                                  DBTUNE_FAILED_ROW *failed)
+{
+    char call[DBTUNE_CLAUSE_SIZE];
+    int32_t rc = db_dbtune_insert_call(call, sizeof(call));
+    if (rc != 0)
+        return rc;
+    const char *file = file_name ? file_name : "";
+    for (int i = 0; i < DBTUNE_BUILTIN_COUNT; i++) {
+        const S_builtin &b = S_builtins[i];
+        if ((complete && complete[b.keyword]) || dbtune_found_marks[i])
+            continue;
+        const char *keyword = S_keyword_names[b.keyword];
+        bool tight = strncmp(b.parameter, "MVTABLES_MODIFIED_", 18) == 0;
+        VES_print_debug(stderr,
+                        "WARNING: %s does not contain %s config parameter '%s'.%s\n\t Inserting "
+                        "the default values.\n",
+                        file, keyword, b.parameter, tight ? "" : " ");
+        rc = db_dbtune_insert_row(call, keyword, b.parameter, b.value, failed);
+        if (rc != 0) {
+            VES_print_debug(stderr, "S_insert_dbtuneTab_defaults_data(): Error insert data to "
+                                    "DBTUNE table.\n");
+            return rc;
+        }
+    }
+    return ZE_SUCCESS;
+}

@@ -1,0 +1,316 @@
+// Whole-keyword services of the DBTUNE store: the migration of a DBTUNE
+// table of an older release (its index parameters ending in _1 and _2 become
+// the current ones; the built-in keywords get their missing defaults), and
+// the storage of the system tables (keyword DATA_DICTIONARY), read from the
+// table when it exists and from the dbtune file otherwise.
+#include <sqlext.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/util/ve_debug.h"
+#include "base/util/zel_errors.h"
+#include "db/core/db_dbtune.h"
+#include "db/core/db_helpers.h"
+#include "db/core/db_names.h"
+#include "db/core/db_stmt.h"
+
+namespace {
+
+const char *const S_index_params[] = {
+    "B_INDEX_1",        "B_INDEX_ROWID",   "B_INDEX_USER",     "A_INDEX_1",
+    "A_INDEX_2",        "A_INDEX_ROWID",   "A_INDEX_STATEID",  "A_INDEX_USER",
+    "D_INDEX_1",        "D_INDEX_2",       "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT",
+    "LD_INDEX_1",       "LD_INDEX_2",      "LF_INDEXES",       "LD_INDEX_DATA_ID",
+    "LD_INDEX_ROWID",   "RAS_INDEX_1",     "RAS_INDEX_ID",     "BND_INDEX_1",
+    "BND_INDEX_ID",     "BND_INDEX_2",     "BND_INDEX_COMPOSITE", "AUX_INDEX_1",
+    "AUX_INDEX_COMPOSITE", "BLK_INDEX_1",  "BLK_INDEX_COMPOSITE",
+};
+
+struct S_rename {
+    const char *old_name;
+    const char *new_names[3];
+};
+
+const S_rename S_renames[] = {
+    {"B_INDEX_1", {"B_INDEX_ROWID", "B_INDEX_USER"}},
+    {"A_INDEX_1", {"A_INDEX_ROWID", "A_INDEX_STATEID", "A_INDEX_USER"}},
+    {"A_INDEX_2", {}},
+    {"D_INDEX_1", {"D_INDEX_STATE_ROWID"}},
+    {"D_INDEX_2", {"D_INDEX_DELETED_AT"}},
+    {"LD_INDEX_1", {"LF_INDEXES", "LD_INDEX_DATA_ID"}},
+    {"LD_INDEX_2", {"LD_INDEX_ROWID"}},
+    {"RAS_INDEX_1", {"RAS_INDEX_ID"}},
+    {"BND_INDEX_1", {"BND_INDEX_ID"}},
+    {"BND_INDEX_2", {"BND_INDEX_COMPOSITE"}},
+    {"AUX_INDEX_1", {"AUX_INDEX_COMPOSITE"}},
+    {"BLK_INDEX_1", {"BLK_INDEX_COMPOSITE"}},
+};
+
+// The records of one keyword as the migration reads them.
+struct S_records {
+    DBTUNE_LAYER_CONFIG layer;
+    DBTUNE_LOGFILE_CONFIG logfile;
+    DBTUNE_RASTER_CONFIG raster;
+};
+
+const char *S_field(const DBTUNE_LAYER_CONFIG *layer, const DBTUNE_LOGFILE_CONFIG *logfile,
+                    const DBTUNE_RASTER_CONFIG *raster, const char *name)
+{
+    const char *f = db_dbtune_field(const_cast<DBTUNE_LAYER_CONFIG *>(layer),
+                                    const_cast<DBTUNE_LOGFILE_CONFIG *>(logfile),
+                                    const_cast<DBTUNE_RASTER_CONFIG *>(raster), name);
+    return f ? f : "";
+}
+
+} // namespace
+
+int32_t db_dbtune_rename_index_params(const DBTUNE_LAYER_CONFIG *layer,
+                                      const DBTUNE_LOGFILE_CONFIG *logfile,
+                                      const DBTUNE_RASTER_CONFIG *raster, const char *keyword,
+                                      DBTUNE_FAILED_ROW *failed)
+{
+    char table[DB_QUALIFIED_NAME_SIZE];
+    char call[DBTUNE_CLAUSE_SIZE];
+    int32_t rc = db_make_dbtune_table_name(nullptr, table, sizeof(table));
+    if (rc == 0)
+        rc = db_dbtune_insert_call(call, sizeof(call));
+    if (rc != 0)
+        return rc;
+    for (const S_rename &r : S_renames) {
+        const char *old_value = S_field(layer, logfile, raster, r.old_name);
+        if (old_value[0] == '\0')
+            continue;
+        std::string sql = std::string("DELETE FROM ") + table + " WHERE upper(keyword) = '" +
+                          db_quote_literal(keyword) + "' AND upper(parameter_name) = '" +
+                          r.old_name + "'";
+        rc = db_execute_ddlsql(sql.c_str(), 0, 2);
+        // 100: no row touched; success with information counts as done.
+        if (rc != 0 && rc != 1 && rc != 100)
+            return rc;
+        for (const char *new_name : r.new_names) {
+            if (new_name == nullptr)
+                break;
+            if (S_field(layer, logfile, raster, new_name)[0] != '\0')
+                continue;
+            rc = db_dbtune_insert_row(call, keyword, new_name, old_value, failed);
+            if (rc != 0)
+                return rc;
+        }
+        // D_INDEX_DELETED_AT falls back to D_INDEX_1 when there is no D_INDEX_2.
+        if (strcmp(r.old_name, "D_INDEX_1") == 0 && layer->D_INDEX_2[0] == '\0' &&
+            layer->D_INDEX_DELETED_AT[0] == '\0') {
+            rc = db_dbtune_insert_row(call, keyword, "D_INDEX_DELETED_AT", old_value, failed);
+            if (rc != 0)
+                return rc;
+        }
+    }
+    return ZE_SUCCESS;
+}
+
+static int32_t S_cursor_failure(SQLHSTMT *h, int32_t rc)
+{
+    CLI_DIAG_RECORD diag;
+    db_get_diag_record(&diag, h, rc);
+    db_free_stmt(h);
+    db_set_xerr_from_diag(diag);
+    return rc;
+}
+
+int32_t db_dbtune_migrate_index_params(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
+{
+    char table[DB_QUALIFIED_NAME_SIZE];
+    int32_t rc = db_make_dbtune_table_name(nullptr, table, sizeof(table));
+    if (rc != 0)
+        return rc;
+    std::string sql = std::string("SELECT keyword FROM ") + table + " group by keyword ";
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    rc = db_prepare_cursor(nullptr, &h, sql.c_str(), 0);
+    if (rc != 0)
+        return S_cursor_failure(&h, rc);
+    char keyword[DBTUNE_COLUMN_NAME_SIZE] = "";
+    SQLLEN keyword_len = 0;
+    SQLRETURN bind = SQLBindCol(h, 1, SQL_C_CHAR, keyword, sizeof(keyword), &keyword_len);
+    if (bind != SQL_SUCCESS && bind != SQL_SUCCESS_WITH_INFO)
+        return S_cursor_failure(&h, bind);
+    auto records = std::make_unique<S_records>();
+    SQLULEN fetched = 0;
+    rc = db_execute_and_fetch(&h, 1, 1, &fetched);
+    for (;;) {
+        if (rc == DB_NO_MORE_DATA) {
+            db_commit();
+            db_free_stmt(&h);
+            return ZE_SUCCESS;
+        }
+        if (rc != 0)
+            return S_cursor_failure(&h, rc);
+        keyword[sizeof(keyword) - 1] = '\0';
+        db_trim_trailing_blanks(keyword);
+        memset(records.get(), 0, sizeof(S_records));
+        DBTUNE_ROW_LIST rows;
+        rc = db_dbtune_fetch_rows(keyword, nullptr, &rows, 0);
+        if (rc != 0) {
+            db_rollback();
+            db_free_stmt(&h);
+            return rc;
+        }
+        if (rows.count > 0) {
+            for (int32_t i = 0; i < rows.count; i++) {
+                bool index = false;
+                for (const char *p : S_index_params)
+                    index = index || strcasecmp(p, rows.names[i]) == 0;
+                if (!index)
+                    continue;
+                char *field = db_dbtune_field(&records->layer, &records->logfile,
+                                              &records->raster, rows.names[i]);
+                db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], rows.names[i]);
+            }
+            db_dbtune_row_list_free(&rows);
+            rc = db_dbtune_rename_index_params(&records->layer, &records->logfile,
+                                               &records->raster, keyword, failed);
+            if (rc != 0) {
+                db_rollback();
+                db_free_stmt(&h);
+                return rc;
+            }
+        }
+        rc = db_fetch_rows(&h, 1, &fetched);
+    }
+}
+
+int32_t db_dbtune_add_missing_defaults(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
+{
+    static const int order[] = {DBTUNE_KW_DEFAULTS,        DBTUNE_KW_LOGFILE_DEFAULTS,
+                                DBTUNE_KW_NETWORK_NETWORK, DBTUNE_KW_NETWORK_DESC,
+                                DBTUNE_KW_NETWORK_DEFAULTS, DBTUNE_KW_DATA_DICTIONARY};
+    db_dbtune_clear_marks();
+    DBTUNE_ROW_LIST rows;
+    int32_t rc = db_dbtune_fetch_rows(nullptr, nullptr, &rows, 2);
+    if (rc != 0)
+        return rc;
+    for (int32_t i = 0; i < rows.count; i++) {
+        for (int k : order) {
+            if (db_dbtune_begins_with(rows.keywords[i], db_dbtune_builtin_keyword(k))) {
+                db_dbtune_set_mark(k, rows.names[i], 1);
+                break;
+            }
+        }
+    }
+    db_dbtune_row_list_free(&rows);
+    int32_t complete[DBTUNE_KW_COUNT];
+    bool any = false;
+    for (int k = 0; k < DBTUNE_KW_COUNT; k++) {
+        complete[k] = db_dbtune_keyword_complete(k);
+        any = any || !complete[k];
+    }
+    if (any) {
+        rc = db_dbtune_insert_defaults("DBTUNE", complete, failed);
+        if (rc != 0) {
+            db_rollback();
+            return rc;
+        }
+    }
+    db_commit();
+    return ZE_SUCCESS;
+}
+
+int32_t DB_dbtune_table_migrate(DB_INSTANCE *instance, DBTUNE_FAILED_ROW *failed)
+{
+    int32_t rc = db_dbtune_migrate_index_params(instance, failed);
+    if (rc == 0)
+        rc = db_dbtune_add_missing_defaults(instance, failed);
+    return rc;
+}
+
+// ---- reading one keyword from the file ----------------------------------------
+
+static bool S_header_keyword(const char *line, char *word)
+{
+    const char *p = line;
+    while (*p == ' ' || *p == '\t')
+        p++;
+    if (p[0] != '#' || p[1] != '#' || p[2] == '#' || p[2] == '\n' || p[2] == '\0')
+        return false;
+    p += 2;
+    size_t n = 0;
+    word[n++] = *p++;
+    while (*p && *p != ' ' && *p != '\t' && *p != '\n' && n < DBTUNE_NAME_SIZE - 1)
+        word[n++] = *p++;
+    word[n] = '\0';
+    return true;
+}
+
+int32_t db_read_dbtuneFile_paramsForAKeyword(const char *keyword, const char *file_name,
+                                             DBTUNE_LAYER_CONFIG *layer,
+                                             DBTUNE_LOGFILE_CONFIG *logfile,
+                                             DBTUNE_RASTER_CONFIG *raster)
+{
+    if (getenv("ZELHOME") == nullptr) {
+        db_rollback();
+        VES_print_debug(stderr, "db_copy_dbtune_FileToTable() EV_zel_dir Read Error.\n");
+        return ZE_DBTUNE_FILE_ERROR;
+    }
+    std::vector<char> path(4096);
+    if (keyword == nullptr ||
+        db_dbtune_file_path(file_name, path.data(), path.size()) != 0)
+        return ZE_DBTUNE_FILE_ERROR;
+    FILE *file = fopen(path.data(), "r");
+    if (file == nullptr)
+        return ZE_DBTUNE_FILE_ERROR;
+    db_dbtune_clear_layer_config(layer);
+    db_dbtune_clear_logfile_config(logfile);
+    db_dbtune_clear_raster_config(raster);
+    std::vector<char> line(DBTUNE_LINE_SIZE);
+    char word[DBTUNE_NAME_SIZE];
+    while (fgets(line.data(), DBTUNE_LINE_SIZE, file) != nullptr) {
+        if (!S_header_keyword(line.data(), word) || strcasecmp(word, keyword) != 0)
+            continue;
+        if (fgets(line.data(), DBTUNE_LINE_SIZE, file) == nullptr)
+            break;
+        db_dbtune_read_section(file, layer, logfile, raster, 1, word, nullptr, line.data());
+    }
+    fclose(file);
+    return ZE_SUCCESS;
+}
+
+int32_t DB_read_system_tab_storage_config(DB_INSTANCE *instance, const char *keyword,
+                                          const char *file_name, DBTUNE_SYSTEM_CONFIG *config)
+{
+    if (config == nullptr)
+        return ZE_NULL_POINTER;
+    memset(config, 0, sizeof(*config));
+    auto records = std::make_unique<S_records>();
+    memset(records.get(), 0, sizeof(S_records));
+    int32_t rc;
+    if (DB_instance_dbtune_table_exists(instance) == 0)
+        rc = db_read_layer_storage_config(&records->layer, keyword);
+    else
+        rc = db_read_dbtuneFile_paramsForAKeyword(keyword, file_name, &records->layer,
+                                                  &records->logfile, &records->raster);
+    if (rc != 0) {
+        VES_print_debug(stderr,
+                        "DB_read_system_tab_storage_config() Storage                             "
+                        "Parameter read ERROR: %d\n",
+                        rc);
+        return rc;
+    }
+    const DBTUNE_LAYER_CONFIG &l = records->layer;
+    if (l.counter < DBTUNE_COUNTER_OWN)
+        return ZE_SUCCESS;
+    config->counter = l.counter;
+    memcpy(config->B_STORAGE, l.B_STORAGE, DBTUNE_CLAUSE_SIZE);
+    memcpy(config->B_INDEX_USER, l.B_INDEX_USER, DBTUNE_CLAUSE_SIZE);
+    memcpy(config->B_INDEX_ROWID, l.B_INDEX_ROWID, DBTUNE_CLAUSE_SIZE);
+    memcpy(config->STATES_TABLE, l.STATES_TABLE, DBTUNE_CLAUSE_SIZE);
+    memcpy(config->STATES_INDEX, l.STATES_INDEX, DBTUNE_CLAUSE_SIZE);
+    memcpy(config->STATE_LINEAGES_TABLE, l.STATE_LINEAGES_TABLE, DBTUNE_CLAUSE_SIZE);
+    memcpy(config->VERSIONS_TABLE, l.VERSIONS_TABLE, DBTUNE_CLAUSE_SIZE);
+    memcpy(config->VERSIONS_INDEX, l.VERSIONS_INDEX, DBTUNE_CLAUSE_SIZE);
+    memcpy(config->MVTABLES_MODIFIED_TABLE, l.MVTABLES_MODIFIED_TABLE, DBTUNE_CLAUSE_SIZE);
+    memcpy(config->MVTABLES_MODIFIED_INDEX, l.MVTABLES_MODIFIED_INDEX, DBTUNE_CLAUSE_SIZE);
+    return ZE_SUCCESS;
+}

@@ -1,0 +1,157 @@
+// DBTUNE rows in memory and the storage-configuration records: the row list
+// of a file section or a block fetch, the clearing of the records, and the
+// look-up of a clause field by its parameter name, shared by the table
+// readers, the file reader and the migration.
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+
+#include <cstddef>
+
+#include "base/util/ve_debug.h"
+#include "base/util/zel_errors.h"
+#include "db/core/db_dbtune.h"
+
+namespace {
+
+enum S_record { S_LAYER, S_LOGFILE, S_RASTER };
+
+struct S_field {
+    const char *name;
+    S_record record;
+    size_t offset;
+};
+
+#define S_L(f) {#f, S_LAYER, offsetof(DBTUNE_LAYER_CONFIG, f)}
+#define S_F(f) {#f, S_LOGFILE, offsetof(DBTUNE_LOGFILE_CONFIG, f)}
+#define S_R(f) {#f, S_RASTER, offsetof(DBTUNE_RASTER_CONFIG, f)}
+
+const S_field S_fields[] = {
+    S_L(B_STORAGE),           S_L(B_INDEX_ROWID),        S_L(B_INDEX_USER),
+    S_L(B_RTREE),             S_L(A_STORAGE),            S_L(A_INDEX_ROWID),
+    S_L(A_INDEX_STATEID),     S_L(A_INDEX_USER),         S_L(A_RTREE),
+    S_L(D_STORAGE),           S_L(D_INDEX_STATE_ROWID),  S_L(D_INDEX_DELETED_AT),
+    S_L(S_STORAGE),           S_L(STATES_TABLE),         S_L(STATES_INDEX),
+    S_L(STATE_LINEAGES_TABLE), S_L(VERSIONS_TABLE),      S_L(VERSIONS_INDEX),
+    S_L(MVTABLES_MODIFIED_TABLE), S_L(MVTABLES_MODIFIED_INDEX), S_L(B_INDEX_1),
+    S_L(A_INDEX_1),           S_L(A_INDEX_2),            S_L(D_INDEX_1),
+    S_L(D_INDEX_2),           S_F(LF_STORAGE),           S_F(LF_INDEXES),
+    S_F(LD_STORAGE),          S_F(LD_INDEX_DATA_ID),     S_F(LD_INDEX_ROWID),
+    S_F(LD_INDEX_1),          S_F(LD_INDEX_2),           S_R(RAS_STORAGE),
+    S_R(RAS_INDEX_ID),        S_R(BND_STORAGE),          S_R(BND_INDEX_ID),
+    S_R(BND_INDEX_COMPOSITE), S_R(AUX_STORAGE),          S_R(AUX_INDEX_COMPOSITE),
+    S_R(BLK_STORAGE),         S_R(BLK_INDEX_COMPOSITE),  S_R(RAS_INDEX_1),
+    S_R(BND_INDEX_1),         S_R(BND_INDEX_2),          S_R(AUX_INDEX_1),
+    S_R(BLK_INDEX_1),
+};
+
+#undef S_L
+#undef S_F
+#undef S_R
+
+} // namespace
+
+char *db_dbtune_field(DBTUNE_LAYER_CONFIG *layer, DBTUNE_LOGFILE_CONFIG *logfile,
+                      DBTUNE_RASTER_CONFIG *raster, const char *name)
+{
+    if (name == nullptr)
+        return nullptr;
+    for (const S_field &f : S_fields) {
+        if (strcasecmp(f.name, name) != 0)
+            continue;
+        char *base = f.record == S_LAYER     ? reinterpret_cast<char *>(layer)
+                     : f.record == S_LOGFILE ? reinterpret_cast<char *>(logfile)
+                                             : reinterpret_cast<char *>(raster);
+        return base == nullptr ? nullptr : base + f.offset;
+    }
+    return nullptr;
+}
+
+void db_dbtune_copy_field(char *field, size_t size, const char *text, const char *what)
+{
+    if (field == nullptr || size == 0)
+        return;
+    if (text == nullptr)
+        text = "";
+    size_t length = strlen(text);
+    if (length >= size) {
+        VES_print_debug(stderr, "WARNING: DBTUNE %s longer than %zu characters is cut.\n",
+                        what ? what : "text", size - 1);
+        length = size - 1;
+    }
+    memcpy(field, text, length);
+    field[length] = '\0';
+}
+
+int32_t db_dbtune_begins_with(const char *text, const char *prefix)
+{
+    if (text == nullptr || prefix == nullptr)
+        return 0;
+    return strncasecmp(text, prefix, strlen(prefix)) == 0;
+}
+
+static char *S_dup(const char *text)
+{
+    return strdup(text ? text : "");
+}
+
+int32_t db_dbtune_row_list_add(DBTUNE_ROW_LIST *rows, const char *keyword, const char *name,
+                               const char *value)
+{
+    if (rows == nullptr)
+        return ZE_NULL_POINTER;
+    size_t grown = static_cast<size_t>(rows->count) + 1;
+    // Each array is replaced as soon as it has grown, so a later failure
+    // leaves the list consistent with its count.
+    char ***arrays[] = {&rows->keywords, &rows->names, &rows->values};
+    for (char ***array : arrays) {
+        auto *bigger = static_cast<char **>(realloc(*array, grown * sizeof(char *)));
+        if (bigger == nullptr)
+            return ZE_OUT_OF_MEMORY;
+        *array = bigger;
+    }
+    char *texts[] = {S_dup(keyword), S_dup(name), S_dup(value)};
+    if (!texts[0] || !texts[1] || !texts[2]) {
+        for (char *t : texts)
+            free(t);
+        return ZE_OUT_OF_MEMORY;
+    }
+    rows->keywords[rows->count] = texts[0];
+    rows->names[rows->count] = texts[1];
+    rows->values[rows->count] = texts[2];
+    rows->count++;
+    return ZE_SUCCESS;
+}
+
+void db_dbtune_row_list_free(DBTUNE_ROW_LIST *rows)
+{
+    if (rows == nullptr)
+        return;
+    for (int32_t i = 0; i < rows->count; i++) {
+        free(rows->keywords[i]);
+        free(rows->names[i]);
+        free(rows->values[i]);
+    }
+    free(rows->keywords);
+    free(rows->names);
+    free(rows->values);
+    memset(rows, 0, sizeof(*rows));
+}
+
+void db_dbtune_clear_layer_config(DBTUNE_LAYER_CONFIG *config)
+{
+    if (config)
+        memset(config, 0, sizeof(*config));
+}
+
+void db_dbtune_clear_logfile_config(DBTUNE_LOGFILE_CONFIG *config)
+{
+    if (config)
+        memset(config, 0, sizeof(*config));
+}
+
+void db_dbtune_clear_raster_config(DBTUNE_RASTER_CONFIG *config)
+{
+    if (config)
+        memset(config, 0, sizeof(*config));
+}

@@ -1,0 +1,173 @@
+// The DBTUNE table: its existence test and creation, and the import, export
+// and load of the dbtune file. The table is not part of the catalogue
+// creation: an import creates it when it is missing and replaces its whole
+// contents with the file's. Table layout: keyword VARCHAR(32),
+// parameter_name VARCHAR(32), config_string CHAR(2048), unique (keyword,
+// parameter_name).
+#include <sqlext.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <memory>
+#include <string>
+
+#include "base/util/ve_debug.h"
+#include "base/util/zel_errors.h"
+#include "db/core/db_connect.h"
+#include "db/core/db_dbtune.h"
+#include "db/core/db_helpers.h"
+#include "db/core/db_names.h"
+#include "db/core/db_stmt.h"
+#include "db/core/db_stream.h"
+
+#define S_TABLE_MISSING (ZE_SP_OFFSET + ZE_TABLE_NOT_FOUND)
+
+int32_t DB_instance_has_dbs_tables(void)
+{
+    return ZE_TABLE_NOT_FOUND;
+}
+
+int32_t DB_instance_dbtune_table_exists(DB_INSTANCE *instance)
+{
+    char table[DB_QUALIFIED_NAME_SIZE];
+    if (db_make_dbtune_table_name(instance, table, sizeof(table)) != 0)
+        return ZE_FAILURE;
+    std::string sql = std::string("SELECT keyword FROM ") + table;
+    // A stream of its own takes the error, so the connection's record stays.
+    auto stream = std::make_unique<DB_STREAM>();
+    memset(stream.get(), 0, sizeof(DB_STREAM));
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    int rc = db_prepare_cursor(stream.get(), &h, sql.c_str(), 0);
+    if (rc != 0) {
+        CLI_DIAG_RECORD diag;
+        db_get_diag_record(&diag, h != SQL_NULL_HSTMT ? &h : nullptr, rc);
+        db_free_stmt(&h);
+        if (strcmp(diag.sqlstate, "S0002") == 0)
+            return ZE_TABLE_NOT_FOUND;
+        if (strcmp(diag.sqlstate, "S0022") == 0)
+            return ZE_COLUMN_NOT_FOUND;
+        return ZE_FAILURE;
+    }
+    db_free_stmt(&h);
+    db_commit();
+    return ZE_SUCCESS;
+}
+
+int32_t DB_instance_dbtune_table_create(DB_INSTANCE *instance, const char *,
+                                        const DBTUNE_SYSTEM_CONFIG *config)
+{
+    char table[DB_QUALIFIED_NAME_SIZE];
+    int32_t rc = db_make_dbtune_table_name(instance, table, sizeof(table));
+    if (rc != 0)
+        return rc;
+    std::string sql = std::string("CREATE TABLE ") + table +
+                      " (keyword VARCHAR(32) NOT NULL, parameter_name VARCHAR(32) NOT NULL, "
+                      "config_string CHAR(2048), UNIQUE (keyword, parameter_name) "
+                      "CONSTRAINT dbtune_uk)";
+    if (config && config->counter >= DBTUNE_COUNTER_OWN && config->B_STORAGE[0] != '\0')
+        sql.append(config->B_STORAGE, strnlen(config->B_STORAGE, DBTUNE_CLAUSE_SIZE));
+    rc = db_execute_ddlsql(sql.c_str(), 1, 3);
+    if (rc != 0 && rc != 1) {
+        VES_print_debug(stderr,
+                        "DB_instance_dbtune_table_create()::\n\t                     Error "
+                        "creating dbtune table: %d\n",
+                        rc);
+        return rc;
+    }
+    sql = std::string("GRANT SELECT ON ") + table + " TO PUBLIC";
+    rc = db_execute_ddlsql(sql.c_str(), 1, 1);
+    if (rc != 0 && rc != 1) {
+        VES_print_debug(stderr,
+                        "DB_instance_dbtune_table_create()::\n\t          Error GRANT permission "
+                        "on dbtune table to PUBLIC: %d\n",
+                        rc);
+        return rc;
+    }
+    return ZE_SUCCESS;
+}
+
+int32_t DB_instance_load_dbtune_table(DB_INSTANCE *instance, const char *file_name,
+                                      int32_t load_option, int32_t)
+{
+    return db_copy_dbtune_FileToTable(instance, file_name, nullptr, load_option);
+}
+
+int32_t DB_instance_export_dbtune(DB_INSTANCE *instance, const char *file_name)
+{
+    return db_copy_dbtune_TableToFile(instance, file_name, 0);
+}
+
+static bool S_ok(SQLRETURN rc)
+{
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
+int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name,
+                                  int32_t load_option)
+{
+    char procedure[DB_QUALIFIED_NAME_SIZE];
+    int32_t rc = db_make_admin_object_name(instance, "truncate_dbtune", procedure,
+                                           sizeof(procedure));
+    if (rc != 0)
+        return rc;
+    std::string call = std::string("{ call ") + procedure + "( ) }";
+
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    SQLRETURN cli = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &h);
+    if (!S_ok(cli)) {
+        if (h != SQL_NULL_HSTMT)
+            SQLFreeHandle(SQL_HANDLE_STMT, h);
+        return cli;
+    }
+    SQLINTEGER result = 0;
+    SQLLEN result_len = 0;
+    cli = SQLExecDirect(h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(call.c_str())), SQL_NTS);
+    if (S_ok(cli))
+        cli = SQLBindCol(h, 1, SQL_C_LONG, &result, sizeof(result), &result_len);
+    if (S_ok(cli))
+        cli = SQLFetch(h);
+    if (!S_ok(cli)) {
+        CLI_DIAG_RECORD diag;
+        db_get_diag_record(&diag, &h, cli);
+        db_set_xerr_from_diag(diag);
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
+        return ZE_DBMS_ERROR;
+    }
+    // The cursor of the procedure's result is done with before the load.
+    SQLFreeStmt(h, SQL_CLOSE);
+    if (result == 0) {
+        rc = DB_instance_load_dbtune_table(instance, file_name, load_option, 1);
+    } else if (result == S_TABLE_MISSING) {
+        DBTUNE_SYSTEM_CONFIG *config = new (std::nothrow) DBTUNE_SYSTEM_CONFIG();
+        if (config == nullptr) {
+            SQLFreeHandle(SQL_HANDLE_STMT, h);
+            return ZE_OUT_OF_MEMORY;
+        }
+        std::unique_ptr<DBTUNE_SYSTEM_CONFIG> owned(config);
+        DB_read_system_tab_storage_config(instance, "DATA_DICTIONARY", "dbtune.zel", config);
+        rc = DB_instance_dbtune_table_create(instance, file_name, config);
+        if (rc != 0) {
+            SQLFreeHandle(SQL_HANDLE_STMT, h);
+            return rc;
+        }
+        rc = DB_instance_load_dbtune_table(instance, file_name, load_option, 0);
+    } else {
+        fprintf(stderr, "Error: Could not truncate DBTUNE Table: %d\n", static_cast<int>(result));
+        db_xerr_clear(&db_global_xerr);
+        if (result > -20999 && result < ZE_SP_OFFSET) {
+            db_global_xerr.code = result - ZE_SP_OFFSET;
+            db_global_xerr.native_error = 0;
+        } else {
+            db_global_xerr.code = ZE_DBMS_ERROR;
+            db_global_xerr.native_error = result;
+        }
+        snprintf(db_global_xerr.message, sizeof(db_global_xerr.message),
+                 "Error executing stored procedure %s", procedure);
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
+        return db_global_xerr.code;
+    }
+    if (rc != 0)
+        db_rollback_transaction();
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    return rc;
+}
