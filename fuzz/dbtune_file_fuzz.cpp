@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (strlen(rows.names[i]) >= DBTUNE_NAME_SIZE ||
                 strlen(rows.values[i]) >= DBTUNE_CLAUSE_SIZE)
                 __builtin_trap();
-            const char *field = db_dbtune_field(layer.get(), logfile.get(), raster.get(),
-                                                rows.names[i]);
+            const char *field =
+                db_dbtune_field(layer.get(), logfile.get(), raster.get(), rows.names[i]);
             if (field != nullptr)
                 S_check_field(field, DBTUNE_CLAUSE_SIZE);
         }

@@ -24,35 +24,76 @@
 #include "db/core/db_stmt.h"
 
 static const char *const S_layer_params[] = {
-    "B_STORAGE",     "B_INDEX_ROWID",   "B_INDEX_USER",  "B_RTREE",
-    "A_STORAGE",     "A_INDEX_ROWID",   "A_INDEX_STATEID", "A_INDEX_USER",
-    "A_RTREE",       "D_STORAGE",       "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT",
-    "S_STORAGE",
+    "B_STORAGE",           "B_INDEX_ROWID",      "B_INDEX_USER", "B_RTREE", "A_STORAGE",
+    "A_INDEX_ROWID",       "A_INDEX_STATEID",    "A_INDEX_USER", "A_RTREE", "D_STORAGE",
+    "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT", "S_STORAGE",
 };
 static const char *const S_versioning_params[] = {
-    "STATES_TABLE",   "STATES_INDEX",   "STATE_LINEAGES_TABLE",    "VERSIONS_TABLE",
-    "VERSIONS_INDEX", "MVTABLES_MODIFIED_TABLE", "MVTABLES_MODIFIED_INDEX",
+    "STATES_TABLE",
+    "STATES_INDEX",
+    "STATE_LINEAGES_TABLE",
+    "VERSIONS_TABLE",
+    "VERSIONS_INDEX",
+    "MVTABLES_MODIFIED_TABLE",
+    "MVTABLES_MODIFIED_INDEX",
 };
 static const char *const S_logfile_params[] = {
     "LF_STORAGE", "LF_INDEXES", "LD_STORAGE", "LD_INDEX_DATA_ID", "LD_INDEX_ROWID",
 };
 static const char *const S_raster_params[] = {
-    "RAS_STORAGE", "RAS_INDEX_ID",        "BND_STORAGE", "BND_INDEX_ID",       "BND_INDEX_COMPOSITE",
-    "AUX_STORAGE", "AUX_INDEX_COMPOSITE", "BLK_STORAGE", "BLK_INDEX_COMPOSITE",
+    "RAS_STORAGE",         "RAS_INDEX_ID",        "BND_STORAGE",
+    "BND_INDEX_ID",        "BND_INDEX_COMPOSITE", "AUX_STORAGE",
+    "AUX_INDEX_COMPOSITE", "BLK_STORAGE",         "BLK_INDEX_COMPOSITE",
 };
 static const char *const S_storage_params[] = {
-    "B_STORAGE",    "B_INDEX_ROWID",       "B_RTREE",         "B_INDEX_USER",
-    "B_INDEX_1",    "A_STORAGE",           "A_INDEX_ROWID",   "A_RTREE",
-    "A_INDEX_STATEID", "A_INDEX_USER",     "A_INDEX_1",       "A_INDEX_2",
-    "D_STORAGE",    "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT", "D_INDEX_1",
-    "D_INDEX_2",    "S_STORAGE",           "LF_STORAGE",      "LF_INDEXES",
-    "LD_STORAGE",   "LD_INDEX_DATA_ID",    "LD_INDEX_ROWID",  "LD_INDEX_1",
-    "LD_INDEX_2",   "RAS_STORAGE",         "RAS_INDEX_ID",    "RAS_INDEX_1",
-    "BND_STORAGE",  "BND_INDEX_ID",        "BND_INDEX_COMPOSITE", "BND_INDEX_1",
-    "BND_INDEX_2",  "AUX_STORAGE",         "AUX_INDEX_COMPOSITE", "AUX_INDEX_1",
-    "BLK_STORAGE",  "BLK_INDEX_COMPOSITE", "BLK_INDEX_1",     "COMMENT",
-    "UI_TEXT",      "UI_NETWORK_TEXT",     "STATE_LINEAGES_TABLE", "STATES_TABLE",
-    "STATES_INDEX", "VERSIONS_TABLE",      "VERSIONS_INDEX",  "MVTABLES_MODIFIED_TABLE",
+    "B_STORAGE",
+    "B_INDEX_ROWID",
+    "B_RTREE",
+    "B_INDEX_USER",
+    "B_INDEX_1",
+    "A_STORAGE",
+    "A_INDEX_ROWID",
+    "A_RTREE",
+    "A_INDEX_STATEID",
+    "A_INDEX_USER",
+    "A_INDEX_1",
+    "A_INDEX_2",
+    "D_STORAGE",
+    "D_INDEX_STATE_ROWID",
+    "D_INDEX_DELETED_AT",
+    "D_INDEX_1",
+    "D_INDEX_2",
+    "S_STORAGE",
+    "LF_STORAGE",
+    "LF_INDEXES",
+    "LD_STORAGE",
+    "LD_INDEX_DATA_ID",
+    "LD_INDEX_ROWID",
+    "LD_INDEX_1",
+    "LD_INDEX_2",
+    "RAS_STORAGE",
+    "RAS_INDEX_ID",
+    "RAS_INDEX_1",
+    "BND_STORAGE",
+    "BND_INDEX_ID",
+    "BND_INDEX_COMPOSITE",
+    "BND_INDEX_1",
+    "BND_INDEX_2",
+    "AUX_STORAGE",
+    "AUX_INDEX_COMPOSITE",
+    "AUX_INDEX_1",
+    "BLK_STORAGE",
+    "BLK_INDEX_COMPOSITE",
+    "BLK_INDEX_1",
+    "COMMENT",
+    "UI_TEXT",
+    "UI_NETWORK_TEXT",
+    "STATE_LINEAGES_TABLE",
+    "STATES_TABLE",
+    "STATES_INDEX",
+    "VERSIONS_TABLE",
+    "VERSIONS_INDEX",
+    "MVTABLES_MODIFIED_TABLE",
     "MVTABLES_MODIFIED_INDEX",
 };
 
@@ -81,7 +122,8 @@ int32_t db_dbtune_is_storage_param(const char *name)
 
 // ---- block fetch --------------------------------------------------------------
 
-namespace {
+namespace
+{
 struct S_stmt_guard {
     SQLHSTMT h = SQL_NULL_HSTMT;
     ~S_stmt_guard()
@@ -138,8 +180,8 @@ int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_R
     rc = db_prepare_cursor(nullptr, &stmt.h, sql.c_str(), 0);
     if (rc != 0)
         return rc;
-    SQLRETURN cli = SQLSetStmtAttr(stmt.h, SQL_ROWSET_SIZE,
-                                   reinterpret_cast<SQLPOINTER>(DBTUNE_FETCH_ROWS), 0);
+    SQLRETURN cli =
+        SQLSetStmtAttr(stmt.h, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(DBTUNE_FETCH_ROWS), 0);
     if (!S_ok(cli))
         return S_fail_with_diag(&stmt.h, cli, rows);
     cli = SQLExecute(stmt.h);
@@ -258,8 +300,8 @@ int32_t db_read_logfile_storage_config(DBTUNE_LOGFILE_CONFIG *config, const char
         bool own = given[0] && db_dbtune_begins_with(rows.keywords[i], given);
         config->counter = static_cast<int16_t>(config->counter + (own ? DBTUNE_COUNTER_OWN : 1));
         if (S_in(S_logfile_params, rows.names[i])) {
-            char *field = db_dbtune_field(nullptr, own ? config : scratch.get(), nullptr,
-                                          rows.names[i]);
+            char *field =
+                db_dbtune_field(nullptr, own ? config : scratch.get(), nullptr, rows.names[i]);
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], rows.names[i]);
         }
     }

@@ -15,13 +15,13 @@
 
 typedef struct DB_INSTANCE DB_INSTANCE;
 
-#define DBTUNE_CLAUSE_SIZE 2048     /* a clause of at most 2,047 characters */
-#define DBTUNE_NAME_SIZE 32         /* a keyword or parameter name read from a file */
-#define DBTUNE_COLUMN_NAME_SIZE 33  /* a keyword or parameter name of the table (VARCHAR(32)) */
-#define DBTUNE_OLD_VALUE_SIZE 128   /* a single-word value of an old release */
-#define DBTUNE_LINE_SIZE 2112       /* a file line of at most 2,111 characters */
-#define DBTUNE_FETCH_ROWS 100       /* rows of one block fetch */
-#define DBTUNE_COUNTER_OWN 100      /* counter step of a row of the asked keyword */
+#define DBTUNE_CLAUSE_SIZE 2048    /* a clause of at most 2,047 characters */
+#define DBTUNE_NAME_SIZE 32        /* a keyword or parameter name read from a file */
+#define DBTUNE_COLUMN_NAME_SIZE 33 /* a keyword or parameter name of the table (VARCHAR(32)) */
+#define DBTUNE_OLD_VALUE_SIZE 128  /* a single-word value of an old release */
+#define DBTUNE_LINE_SIZE 2112      /* a file line of at most 2,111 characters */
+#define DBTUNE_FETCH_ROWS 100      /* rows of one block fetch */
+#define DBTUNE_COUNTER_OWN 100     /* counter step of a row of the asked keyword */
 
 /* Storage of a layer keyword. The counter grows by 100 per row of the keyword
  * and by 1 per DEFAULTS row: 100 or more means the keyword is in the store.

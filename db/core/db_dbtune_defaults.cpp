@@ -17,7 +17,8 @@
 #include "db/core/db_names.h"
 #include "db/core/db_stmt.h"
 
-namespace {
+namespace
+{
 
 const char S_storage[] = "EXTENT SIZE 16 NEXT SIZE 16 LOCK MODE ROW";
 const char S_index[] = "FILLFACTOR 90";
@@ -34,13 +35,17 @@ struct S_builtin {
         {k, "A_STORAGE", S_storage}, {k, "A_INDEX_ROWID", S_index},                                \
         {k, "A_INDEX_STATEID", S_index}, {k, "A_INDEX_USER", S_index},                             \
         {k, "D_STORAGE", S_storage}, {k, "D_INDEX_STATE_ROWID", S_index},                          \
-        {k, "D_INDEX_DELETED_AT", S_index}
+    {                                                                                              \
+        k, "D_INDEX_DELETED_AT", S_index                                                           \
+    }
 #define S_WITH_RTREE(k)                                                                            \
     {k, "B_STORAGE", S_storage}, {k, "B_INDEX_ROWID", S_index}, {k, "B_INDEX_USER", S_index},      \
         {k, "B_RTREE", S_rtree}, {k, "A_STORAGE", S_storage}, {k, "A_INDEX_ROWID", S_index},       \
         {k, "A_INDEX_STATEID", S_index}, {k, "A_INDEX_USER", S_index}, {k, "A_RTREE", S_rtree},    \
         {k, "D_STORAGE", S_storage}, {k, "D_INDEX_STATE_ROWID", S_index},                          \
-        {k, "D_INDEX_DELETED_AT", S_index}
+    {                                                                                              \
+        k, "D_INDEX_DELETED_AT", S_index                                                           \
+    }
 
 const S_builtin S_builtins[DBTUNE_BUILTIN_COUNT] = {
     {DBTUNE_KW_DEFAULTS, "UI_TEXT", ""},
@@ -144,8 +149,7 @@ static void S_report_row(DBTUNE_FAILED_ROW *failed, const char *keyword, const c
         db_dbtune_copy_field(failed->keyword, sizeof(failed->keyword), keyword, "keyword");
         db_dbtune_copy_field(failed->parameter_name, sizeof(failed->parameter_name), name,
                              "parameter name");
-        db_dbtune_copy_field(failed->config_string, sizeof(failed->config_string), value,
-                             "value");
+        db_dbtune_copy_field(failed->config_string, sizeof(failed->config_string), value, "value");
     }
     fprintf(stderr, "Error inserting following data into DBTUNE table:\n");
     fprintf(stderr, "\tConfig keyword: %s\n", keyword);

@@ -28,8 +28,9 @@ static const char *const S_old_number_params[] = {"A_CLUSTER", "A_INIT", "A_NEXT
                                                   "A_LOCK_ROW"};
 static const char *const S_text_params[] = {"COMMENT", "UI_TEXT", "UI_NETWORK_TEXT"};
 static const char *const S_system_params[] = {
-    "STATE_LINEAGES_TABLE", "STATES_TABLE",   "STATES_INDEX",            "VERSIONS_TABLE",
-    "VERSIONS_INDEX",       "MVTABLES_MODIFIED_TABLE", "MVTABLES_MODIFIED_INDEX",
+    "STATE_LINEAGES_TABLE",    "STATES_TABLE",   "STATES_INDEX",
+    "VERSIONS_TABLE",          "VERSIONS_INDEX", "MVTABLES_MODIFIED_TABLE",
+    "MVTABLES_MODIFIED_INDEX",
 };
 
 template <size_t N> static bool S_in(const char *const (&list)[N], const char *name)
@@ -392,7 +393,8 @@ int32_t db_dbtune_build_storage_clause(const DBTUNE_LAYER_CONFIG *layer,
 
 // ---- section insert -------------------------------------------------------------
 
-namespace {
+namespace
+{
 
 enum : unsigned {
     M_D = 1u << DBTUNE_KW_DEFAULTS,
@@ -487,8 +489,8 @@ std::string S_legacy_source(const DBTUNE_LEGACY_CLAUSES &legacy, int kind)
 } // namespace
 
 static int32_t S_insert_dbtuneTab_data(DBTUNE_ROW_LIST *rows, DBTUNE_LAYER_CONFIG *layer,
-                                       DBTUNE_LOGFILE_CONFIG *logfile,
-                                       DBTUNE_RASTER_CONFIG *raster, DBTUNE_FAILED_ROW *failed)
+                                       DBTUNE_LOGFILE_CONFIG *logfile, DBTUNE_RASTER_CONFIG *raster,
+                                       DBTUNE_FAILED_ROW *failed)
 {
     DBTUNE_LEGACY_CLAUSES legacy;
     db_dbtune_build_storage_clause(layer, &legacy);
@@ -547,8 +549,7 @@ static void S_read_default_configKeywordParam(const char *path)
     FILE *file = fopen(path, "r");
     if (file == nullptr) {
         db_rollback();
-        VES_print_debug(stderr,
-                        "S_read_default_configKeywordParam() Error Opening DBTUNE file.\n");
+        VES_print_debug(stderr, "S_read_default_configKeywordParam() Error Opening DBTUNE file.\n");
         VES_print_debug(stderr, "OPEN DBTUNE\n");
         return;
     }
@@ -566,8 +567,8 @@ static int32_t S_insert_missing_defaults(const char *file_name, DBTUNE_FAILED_RO
     return any ? db_dbtune_insert_defaults(file_name, complete, failed) : ZE_SUCCESS;
 }
 
-int32_t db_copy_dbtune_FileToTable(DB_INSTANCE *, const char *file_name,
-                                   DBTUNE_FAILED_ROW *failed, int32_t strict)
+int32_t db_copy_dbtune_FileToTable(DB_INSTANCE *, const char *file_name, DBTUNE_FAILED_ROW *failed,
+                                   int32_t strict)
 {
     db_dbtune_clear_marks();
     if (getenv("ZELHOME") == nullptr) {

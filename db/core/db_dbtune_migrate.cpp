@@ -19,16 +19,17 @@
 #include "db/core/db_names.h"
 #include "db/core/db_stmt.h"
 
-namespace {
+namespace
+{
 
 const char *const S_index_params[] = {
-    "B_INDEX_1",        "B_INDEX_ROWID",   "B_INDEX_USER",     "A_INDEX_1",
-    "A_INDEX_2",        "A_INDEX_ROWID",   "A_INDEX_STATEID",  "A_INDEX_USER",
-    "D_INDEX_1",        "D_INDEX_2",       "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT",
-    "LD_INDEX_1",       "LD_INDEX_2",      "LF_INDEXES",       "LD_INDEX_DATA_ID",
-    "LD_INDEX_ROWID",   "RAS_INDEX_1",     "RAS_INDEX_ID",     "BND_INDEX_1",
-    "BND_INDEX_ID",     "BND_INDEX_2",     "BND_INDEX_COMPOSITE", "AUX_INDEX_1",
-    "AUX_INDEX_COMPOSITE", "BLK_INDEX_1",  "BLK_INDEX_COMPOSITE",
+    "B_INDEX_1",           "B_INDEX_ROWID", "B_INDEX_USER",        "A_INDEX_1",
+    "A_INDEX_2",           "A_INDEX_ROWID", "A_INDEX_STATEID",     "A_INDEX_USER",
+    "D_INDEX_1",           "D_INDEX_2",     "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT",
+    "LD_INDEX_1",          "LD_INDEX_2",    "LF_INDEXES",          "LD_INDEX_DATA_ID",
+    "LD_INDEX_ROWID",      "RAS_INDEX_1",   "RAS_INDEX_ID",        "BND_INDEX_1",
+    "BND_INDEX_ID",        "BND_INDEX_2",   "BND_INDEX_COMPOSITE", "AUX_INDEX_1",
+    "AUX_INDEX_COMPOSITE", "BLK_INDEX_1",   "BLK_INDEX_COMPOSITE",
 };
 
 struct S_rename {
@@ -165,13 +166,13 @@ int32_t db_dbtune_migrate_index_params(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
                     index = index || strcasecmp(p, rows.names[i]) == 0;
                 if (!index)
                     continue;
-                char *field = db_dbtune_field(&records->layer, &records->logfile,
-                                              &records->raster, rows.names[i]);
+                char *field = db_dbtune_field(&records->layer, &records->logfile, &records->raster,
+                                              rows.names[i]);
                 db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], rows.names[i]);
             }
             db_dbtune_row_list_free(&rows);
-            rc = db_dbtune_rename_index_params(&records->layer, &records->logfile,
-                                               &records->raster, keyword, failed);
+            rc = db_dbtune_rename_index_params(&records->layer, &records->logfile, &records->raster,
+                                               keyword, failed);
             if (rc != 0) {
                 db_rollback();
                 db_free_stmt(&h);
@@ -184,8 +185,8 @@ int32_t db_dbtune_migrate_index_params(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
 
 int32_t db_dbtune_add_missing_defaults(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
 {
-    static const int order[] = {DBTUNE_KW_DEFAULTS,        DBTUNE_KW_LOGFILE_DEFAULTS,
-                                DBTUNE_KW_NETWORK_NETWORK, DBTUNE_KW_NETWORK_DESC,
+    static const int order[] = {DBTUNE_KW_DEFAULTS,         DBTUNE_KW_LOGFILE_DEFAULTS,
+                                DBTUNE_KW_NETWORK_NETWORK,  DBTUNE_KW_NETWORK_DESC,
                                 DBTUNE_KW_NETWORK_DEFAULTS, DBTUNE_KW_DATA_DICTIONARY};
     db_dbtune_clear_marks();
     DBTUNE_ROW_LIST rows;
@@ -255,8 +256,7 @@ int32_t db_read_dbtuneFile_paramsForAKeyword(const char *keyword, const char *fi
         return ZE_DBTUNE_FILE_ERROR;
     }
     std::vector<char> path(4096);
-    if (keyword == nullptr ||
-        db_dbtune_file_path(file_name, path.data(), path.size()) != 0)
+    if (keyword == nullptr || db_dbtune_file_path(file_name, path.data(), path.size()) != 0)
         return ZE_DBTUNE_FILE_ERROR;
     FILE *file = fopen(path.data(), "r");
     if (file == nullptr)

@@ -12,7 +12,8 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_dbtune.h"
 
-namespace {
+namespace
+{
 
 enum S_record { S_LAYER, S_LOGFILE, S_RASTER };
 
@@ -22,26 +23,65 @@ struct S_field {
     size_t offset;
 };
 
-#define S_L(f) {#f, S_LAYER, offsetof(DBTUNE_LAYER_CONFIG, f)}
-#define S_F(f) {#f, S_LOGFILE, offsetof(DBTUNE_LOGFILE_CONFIG, f)}
-#define S_R(f) {#f, S_RASTER, offsetof(DBTUNE_RASTER_CONFIG, f)}
+#define S_L(f)                                                                                     \
+    {                                                                                              \
+#f, S_LAYER, offsetof(DBTUNE_LAYER_CONFIG, f)                                              \
+    }
+#define S_F(f)                                                                                     \
+    {                                                                                              \
+#f, S_LOGFILE, offsetof(DBTUNE_LOGFILE_CONFIG, f)                                          \
+    }
+#define S_R(f)                                                                                     \
+    {                                                                                              \
+#f, S_RASTER, offsetof(DBTUNE_RASTER_CONFIG, f)                                            \
+    }
 
 const S_field S_fields[] = {
-    S_L(B_STORAGE),           S_L(B_INDEX_ROWID),        S_L(B_INDEX_USER),
-    S_L(B_RTREE),             S_L(A_STORAGE),            S_L(A_INDEX_ROWID),
-    S_L(A_INDEX_STATEID),     S_L(A_INDEX_USER),         S_L(A_RTREE),
-    S_L(D_STORAGE),           S_L(D_INDEX_STATE_ROWID),  S_L(D_INDEX_DELETED_AT),
-    S_L(S_STORAGE),           S_L(STATES_TABLE),         S_L(STATES_INDEX),
-    S_L(STATE_LINEAGES_TABLE), S_L(VERSIONS_TABLE),      S_L(VERSIONS_INDEX),
-    S_L(MVTABLES_MODIFIED_TABLE), S_L(MVTABLES_MODIFIED_INDEX), S_L(B_INDEX_1),
-    S_L(A_INDEX_1),           S_L(A_INDEX_2),            S_L(D_INDEX_1),
-    S_L(D_INDEX_2),           S_F(LF_STORAGE),           S_F(LF_INDEXES),
-    S_F(LD_STORAGE),          S_F(LD_INDEX_DATA_ID),     S_F(LD_INDEX_ROWID),
-    S_F(LD_INDEX_1),          S_F(LD_INDEX_2),           S_R(RAS_STORAGE),
-    S_R(RAS_INDEX_ID),        S_R(BND_STORAGE),          S_R(BND_INDEX_ID),
-    S_R(BND_INDEX_COMPOSITE), S_R(AUX_STORAGE),          S_R(AUX_INDEX_COMPOSITE),
-    S_R(BLK_STORAGE),         S_R(BLK_INDEX_COMPOSITE),  S_R(RAS_INDEX_1),
-    S_R(BND_INDEX_1),         S_R(BND_INDEX_2),          S_R(AUX_INDEX_1),
+    S_L(B_STORAGE),
+    S_L(B_INDEX_ROWID),
+    S_L(B_INDEX_USER),
+    S_L(B_RTREE),
+    S_L(A_STORAGE),
+    S_L(A_INDEX_ROWID),
+    S_L(A_INDEX_STATEID),
+    S_L(A_INDEX_USER),
+    S_L(A_RTREE),
+    S_L(D_STORAGE),
+    S_L(D_INDEX_STATE_ROWID),
+    S_L(D_INDEX_DELETED_AT),
+    S_L(S_STORAGE),
+    S_L(STATES_TABLE),
+    S_L(STATES_INDEX),
+    S_L(STATE_LINEAGES_TABLE),
+    S_L(VERSIONS_TABLE),
+    S_L(VERSIONS_INDEX),
+    S_L(MVTABLES_MODIFIED_TABLE),
+    S_L(MVTABLES_MODIFIED_INDEX),
+    S_L(B_INDEX_1),
+    S_L(A_INDEX_1),
+    S_L(A_INDEX_2),
+    S_L(D_INDEX_1),
+    S_L(D_INDEX_2),
+    S_F(LF_STORAGE),
+    S_F(LF_INDEXES),
+    S_F(LD_STORAGE),
+    S_F(LD_INDEX_DATA_ID),
+    S_F(LD_INDEX_ROWID),
+    S_F(LD_INDEX_1),
+    S_F(LD_INDEX_2),
+    S_R(RAS_STORAGE),
+    S_R(RAS_INDEX_ID),
+    S_R(BND_STORAGE),
+    S_R(BND_INDEX_ID),
+    S_R(BND_INDEX_COMPOSITE),
+    S_R(AUX_STORAGE),
+    S_R(AUX_INDEX_COMPOSITE),
+    S_R(BLK_STORAGE),
+    S_R(BLK_INDEX_COMPOSITE),
+    S_R(RAS_INDEX_1),
+    S_R(BND_INDEX_1),
+    S_R(BND_INDEX_2),
+    S_R(AUX_INDEX_1),
     S_R(BLK_INDEX_1),
 };
 

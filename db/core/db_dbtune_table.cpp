@@ -102,12 +102,11 @@ static bool S_ok(SQLRETURN rc)
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
 
-int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name,
-                                  int32_t load_option)
+int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, int32_t load_option)
 {
     char procedure[DB_QUALIFIED_NAME_SIZE];
-    int32_t rc = db_make_admin_object_name(instance, "truncate_dbtune", procedure,
-                                           sizeof(procedure));
+    int32_t rc =
+        db_make_admin_object_name(instance, "truncate_dbtune", procedure, sizeof(procedure));
     if (rc != 0)
         return rc;
     std::string call = std::string("{ call ") + procedure + "( ) }";

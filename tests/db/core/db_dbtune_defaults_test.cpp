@@ -5,11 +5,13 @@
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
 
-namespace {
+namespace
+{
 
 const char kInsert[] = "{ call zel:zel.insert_dbtune (?,?,?) }";
 
-class DbtuneDefaults : public DbtuneTest {
+class DbtuneDefaults : public DbtuneTest
+{
   protected:
     void SetUp() override
     {
@@ -136,10 +138,12 @@ TEST_F(DbtuneDefaults, RowInsertFoldsBoundedCopies)
 TEST_F(DbtuneDefaults, RowInsertCallFailures)
 {
     memset(&failed, 0, sizeof(failed));
-    scli::fail_call("SQLExecDirect", scli::call_count("SQLExecDirect") + 1, SQL_ERROR, {"42000", -201, "syntax"});
+    scli::fail_call("SQLExecDirect", scli::call_count("SQLExecDirect") + 1, SQL_ERROR,
+                    {"42000", -201, "syntax"});
     EXPECT_EQ(db_dbtune_insert_row(kInsert, "kw", "b_storage", "v", &failed), SQL_ERROR);
     EXPECT_STREQ(failed.keyword, ""); // not reached the procedure
-    scli::fail_call("SQLFetch", scli::call_count("SQLFetch") + 1, SQL_ERROR, {"HY000", -1, "fetch"});
+    scli::fail_call("SQLFetch", scli::call_count("SQLFetch") + 1, SQL_ERROR,
+                    {"HY000", -1, "fetch"});
     testing::internal::CaptureStderr();
     EXPECT_EQ(db_dbtune_insert_row(kInsert, "kw", "b_storage", "v", &failed), SQL_ERROR);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("\tConfig keyword: KW\n"),

@@ -12,7 +12,8 @@
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
 
-namespace {
+namespace
+{
 
 const char kInsert[] = "{ call zel:zel.insert_dbtune (?,?,?) }";
 
@@ -52,29 +53,38 @@ TEST(DbtuneSection, Grammar)
         std::vector<std::string> rows;
     } cases[] = {
         {"quoted value", "B_STORAGE\t\"EXTENT SIZE 16\"\nEND\n", {"B_STORAGE|EXTENT SIZE 16"}},
-        {"plain value keeps inner blanks", "  B_STORAGE IN space1 more\n",
+        {"plain value keeps inner blanks",
+         "  B_STORAGE IN space1 more\n",
          {"B_STORAGE|IN space1 more"}},
-        {"comment inside quotes cuts the value", "B_STORAGE \"abc # def\"\nEND\n",
+        {"comment inside quotes cuts the value",
+         "B_STORAGE \"abc # def\"\nEND\n",
          {"B_STORAGE|abc "}},
-        {"continuation", "B_STORAGE \"EXTENT SIZE 16\n   NEXT SIZE 16\"\nEND\n",
+        {"continuation",
+         "B_STORAGE \"EXTENT SIZE 16\n   NEXT SIZE 16\"\nEND\n",
          {"B_STORAGE|EXTENT SIZE 16 NEXT SIZE 16 "}},
-        {"continuation ended by a known name", "B_STORAGE \"a\nA_STORAGE \"b\"\n",
+        {"continuation ended by a known name",
+         "B_STORAGE \"a\nA_STORAGE \"b\"\n",
          {"B_STORAGE|a", "A_STORAGE|b"}},
-        {"continuation skips comment lines", "B_STORAGE \"a\n# note\n\n  b\"\nEND\n",
+        {"continuation skips comment lines",
+         "B_STORAGE \"a\n# note\n\n  b\"\nEND\n",
          {"B_STORAGE|a b "}},
         {"END in lower case", "b_storage \"x\"\nend\nA_STORAGE \"y\"\n", {"b_storage|x"}},
-        {"a word beginning with END", "B_STORAGE \"x\"\nENDING\nA_STORAGE \"y\"\n",
+        {"a word beginning with END",
+         "B_STORAGE \"x\"\nENDING\nA_STORAGE \"y\"\n",
          {"B_STORAGE|x"}},
         {"unknown names are skipped", "FOO \"bar\"\nB_STORAGE \"x\"\n", {"B_STORAGE|x"}},
-        {"hash lines are comments", "## not a header\n### nor this\nB_STORAGE \"x\"\n",
+        {"hash lines are comments",
+         "## not a header\n### nor this\nB_STORAGE \"x\"\n",
          {"B_STORAGE|x"}},
         {"backslash ends the value", "B_STORAGE \"a\\b\"\n", {"B_STORAGE|a"}},
         {"double quote ends a plain value", "B_STORAGE a\"b\n", {"B_STORAGE|a"}},
         {"carriage return ends the value", "B_STORAGE \"abc\"\r\nEND\r\n", {"B_STORAGE|abc"}},
         {"empty quotes give no value", "B_STORAGE \"\"\nA_STORAGE\n", {}},
-        {"text parameters", "COMMENT \"hello world\"\nUI_TEXT \"t\"\n",
+        {"text parameters",
+         "COMMENT \"hello world\"\nUI_TEXT \"t\"\n",
          {"COMMENT|hello world", "UI_TEXT|t"}},
-        {"old numeric parameters", "A_INIT 16\nA_NEXT 0\nA_CLUSTER 300\nA_IX_FILL x0\nEND\n",
+        {"old numeric parameters",
+         "A_INIT 16\nA_NEXT 0\nA_CLUSTER 300\nA_IX_FILL x0\nEND\n",
          {"A_INIT|16", "A_IX_FILL|0"}},
         {"old single-word parameter", "A_TBLSP   dbs1 extra\n", {"A_TBLSP|dbs1"}},
         {"over-long name is cut and unknown",
@@ -120,7 +130,8 @@ TEST(DbtuneSection, OverLongLinesAndValuesStayWithinTheirFields)
     EXPECT_EQ(std::string(w.layer->A_TBLSP), std::string(31, 'w'));
 }
 
-class DbtuneImport : public DbtuneTest {
+class DbtuneImport : public DbtuneTest
+{
   protected:
     int import(const std::string &text, int strict = 1)
     {
@@ -210,11 +221,11 @@ TEST_F(DbtuneImport, OldParametersBecomeClauses)
                      "##ZERO\nA_INIT 0\nA_NEXT 0\nA_LOCK_ROW 0\nA_IX_FILL 0\nEND\n"),
               0);
     EXPECT_EQ(rows_of("OLD"),
-              (std::vector<std::string>{
-                  "UI_TEXT|", "B_STORAGE|  EXTENT SIZE 16  NEXT SIZE 16 LOCK MODE ROW ",
-                  "B_INDEX_ROWID|  IN ixdbs    FILLFACTOR 80 ",
-                  "B_INDEX_USER|  IN ixdbs    FILLFACTOR 80 ", "A_INDEX_STATEID|st",
-                  "D_INDEX_STATE_ROWID|d1"}));
+              (std::vector<std::string>{"UI_TEXT|",
+                                        "B_STORAGE|  EXTENT SIZE 16  NEXT SIZE 16 LOCK MODE ROW ",
+                                        "B_INDEX_ROWID|  IN ixdbs    FILLFACTOR 80 ",
+                                        "B_INDEX_USER|  IN ixdbs    FILLFACTOR 80 ",
+                                        "A_INDEX_STATEID|st", "D_INDEX_STATE_ROWID|d1"}));
     EXPECT_EQ(rows_of("ZERO"), (std::vector<std::string>{"UI_TEXT|"}));
 }
 
@@ -263,15 +274,36 @@ TEST_F(DbtuneImport, MissingFileAndHome)
 // or '\' (and without the blanks that the CHAR column pads).
 TEST_F(DbtuneImport, ExportThenImportGivesTheSameRows)
 {
-    static const char *const names[] = {
-        "B_STORAGE",       "B_INDEX_ROWID",  "B_RTREE",          "B_INDEX_USER",
-        "A_STORAGE",       "A_INDEX_ROWID",  "A_INDEX_STATEID",  "A_RTREE",
-        "A_INDEX_USER",    "D_STORAGE",      "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT",
-        "S_STORAGE",       "LF_STORAGE",     "LF_INDEXES",       "LD_STORAGE",
-        "LD_INDEX_DATA_ID", "LD_INDEX_ROWID", "RAS_STORAGE",     "RAS_INDEX_ID",
-        "BND_STORAGE",     "BND_INDEX_ID",   "BND_INDEX_COMPOSITE", "AUX_STORAGE",
-        "AUX_INDEX_COMPOSITE", "BLK_STORAGE", "BLK_INDEX_COMPOSITE", "COMMENT",
-        "UI_TEXT",         "UI_NETWORK_TEXT"};
+    static const char *const names[] = {"B_STORAGE",
+                                        "B_INDEX_ROWID",
+                                        "B_RTREE",
+                                        "B_INDEX_USER",
+                                        "A_STORAGE",
+                                        "A_INDEX_ROWID",
+                                        "A_INDEX_STATEID",
+                                        "A_RTREE",
+                                        "A_INDEX_USER",
+                                        "D_STORAGE",
+                                        "D_INDEX_STATE_ROWID",
+                                        "D_INDEX_DELETED_AT",
+                                        "S_STORAGE",
+                                        "LF_STORAGE",
+                                        "LF_INDEXES",
+                                        "LD_STORAGE",
+                                        "LD_INDEX_DATA_ID",
+                                        "LD_INDEX_ROWID",
+                                        "RAS_STORAGE",
+                                        "RAS_INDEX_ID",
+                                        "BND_STORAGE",
+                                        "BND_INDEX_ID",
+                                        "BND_INDEX_COMPOSITE",
+                                        "AUX_STORAGE",
+                                        "AUX_INDEX_COMPOSITE",
+                                        "BLK_STORAGE",
+                                        "BLK_INDEX_COMPOSITE",
+                                        "COMMENT",
+                                        "UI_TEXT",
+                                        "UI_NETWORK_TEXT"};
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ,.()=:;'!?$%&*+-/<>@";
     std::mt19937 random(20261210);
     auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };

@@ -8,12 +8,14 @@
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
 
-namespace {
+namespace
+{
 
 const char kInsert[] = "{ call zel:zel.insert_dbtune (?,?,?) }";
 const char kProbe[] = "SELECT keyword FROM zel:zel.dbtune";
 
-class DbtuneMigrate : public DbtuneTest {
+class DbtuneMigrate : public DbtuneTest
+{
   protected:
     // Fills the store with every built-in default, so only renames remain.
     void complete_store()
@@ -101,7 +103,8 @@ TEST_F(DbtuneMigrate, RefusedInsertRollsBack)
     EXPECT_STREQ(failed.parameter_name, "B_INDEX_ROWID");
 }
 
-class DbtuneSystem : public DbtuneTest {
+class DbtuneSystem : public DbtuneTest
+{
   protected:
     std::unique_ptr<DBTUNE_SYSTEM_CONFIG> config{new DBTUNE_SYSTEM_CONFIG};
 };
@@ -109,16 +112,16 @@ class DbtuneSystem : public DbtuneTest {
 TEST_F(DbtuneSystem, FromTheTable)
 {
     add_row("DEFAULTS", "B_STORAGE", "defaults");
-    ASSERT_EQ(DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "dbtune.zel",
-                                                config.get()),
-              0);
+    ASSERT_EQ(
+        DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "dbtune.zel", config.get()),
+        0);
     EXPECT_EQ(config->counter, 0);
     EXPECT_STREQ(config->B_STORAGE, "");
     add_row("DATA_DICTIONARY", "STATES_TABLE", "IN states");
     add_row("DATA_DICTIONARY", "B_INDEX_USER", "FILLFACTOR 70");
-    ASSERT_EQ(DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "dbtune.zel",
-                                                config.get()),
-              0);
+    ASSERT_EQ(
+        DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "dbtune.zel", config.get()),
+        0);
     EXPECT_EQ(config->counter, 201);
     EXPECT_STREQ(config->B_STORAGE, "defaults");
     EXPECT_STREQ(config->STATES_TABLE, "IN states");
@@ -133,26 +136,26 @@ TEST_F(DbtuneSystem, FromTheFileWhenTheTableIsMissing)
                              "##data_dictionary\nSTATES_TABLE \"IN st\"\n"
                              "MVTABLES_MODIFIED_INDEX \"FILLFACTOR 60\"\nEND\n"
                              "##DATA_DICTIONARY\nB_STORAGE \"IN dd\"\nEND\n");
-    ASSERT_EQ(DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "dbtune.zel",
-                                                config.get()),
-              0);
+    ASSERT_EQ(
+        DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "dbtune.zel", config.get()),
+        0);
     EXPECT_EQ(config->counter, 300);
     EXPECT_STREQ(config->B_STORAGE, "IN dd");
     EXPECT_STREQ(config->STATES_TABLE, "IN st");
     EXPECT_STREQ(config->MVTABLES_MODIFIED_INDEX, "FILLFACTOR 60");
 
     write_file("dbtune.zel", "##DATA_DICTIONARY\nNOT_KNOWN \"x\"\nEND\n");
-    ASSERT_EQ(DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "dbtune.zel",
-                                                config.get()),
-              0);
+    ASSERT_EQ(
+        DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "dbtune.zel", config.get()),
+        0);
     EXPECT_EQ(config->counter, 0);
     EXPECT_STREQ(config->B_STORAGE, "");
 
     setenv("ZELVERBOSE", "1", 1);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "absent.zel",
-                                                config.get()),
-              ZE_DBTUNE_FILE_ERROR);
+    EXPECT_EQ(
+        DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "absent.zel", config.get()),
+        ZE_DBTUNE_FILE_ERROR);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "DB_read_system_tab_storage_config() Storage                             "
               "Parameter read ERROR: -287\n");

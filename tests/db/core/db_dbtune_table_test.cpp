@@ -6,7 +6,8 @@
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
 
-namespace {
+namespace
+{
 
 const char kProbe[] = "SELECT keyword FROM zel:zel.dbtune";
 const char kTruncate[] = "{ call zel:zel.truncate_dbtune( ) }";
@@ -19,7 +20,8 @@ const char kGrant[] = "GRANT SELECT ON zel:zel.dbtune TO PUBLIC";
 // A complete store exported, so a load adds no defaults.
 const char kComplete[] = "##USERKW\nB_STORAGE \"IN userspace\"\nEND\n";
 
-class DbtuneTable : public DbtuneTest {
+class DbtuneTable : public DbtuneTest
+{
   protected:
     void expect_prepared(const std::string &sql)
     {
@@ -103,8 +105,7 @@ TEST_F(DbtuneTable, FailingLoadIsRolledBack)
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("\tParameter name: B_STORAGE\n"), std::string::npos);
     std::vector<std::string> sql = executed_since_setup();
-    EXPECT_EQ(sql, (std::vector<std::string>{kTruncate, kInsert, kInsert, "ROLLBACK",
-                                             "ROLLBACK"}));
+    EXPECT_EQ(sql, (std::vector<std::string>{kTruncate, kInsert, kInsert, "ROLLBACK", "ROLLBACK"}));
 }
 
 TEST_F(DbtuneTable, ImportCreatesAMissingTableWithTheDataDictionaryStorage)
@@ -139,8 +140,7 @@ TEST_F(DbtuneTable, TruncateFailuresBecomeEngineCodes)
         testing::internal::CaptureStderr();
         EXPECT_EQ(DB_instance_import_dbtune(nullptr, "my.dbtune", 1), c.code);
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  "Error: Could not truncate DBTUNE Table: " + std::to_string(c.procedure) +
-                      "\n");
+                  "Error: Could not truncate DBTUNE Table: " + std::to_string(c.procedure) + "\n");
         DB_EXT_ERROR xerr;
         DB_instance_get_xerr(&xerr);
         EXPECT_EQ(xerr.code, c.code);

@@ -8,11 +8,13 @@
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
 
-namespace {
+namespace
+{
 
 const char kSelect[] = "SELECT keyword, parameter_name, config_string FROM zel:zel.dbtune";
 
-class DbtuneRead : public DbtuneTest {
+class DbtuneRead : public DbtuneTest
+{
   protected:
     std::unique_ptr<DBTUNE_LAYER_CONFIG> layer{new DBTUNE_LAYER_CONFIG};
     std::unique_ptr<DBTUNE_LOGFILE_CONFIG> logfile{new DBTUNE_LOGFILE_CONFIG};
@@ -142,7 +144,8 @@ TEST_F(DbtuneRead, FetchRowsComeInBlocksOfAHundred)
     EXPECT_EQ(db_dbtune_fetch_rows("", nullptr, &rows, 0), ZE_INVALID_ARGUMENT);
 }
 
-class DbtuneExport : public DbtuneTest {
+class DbtuneExport : public DbtuneTest
+{
 };
 
 TEST_F(DbtuneExport, WritesSectionsByKeyword)
@@ -203,9 +206,9 @@ TEST(DbtuneText, SizeWord)
     struct {
         const char *in;
         const char *out; // null: no size
-    } cases[] = {{"  16 more", "16"}, {"unlimited", "unlimited"}, {"0", nullptr},
-                 {"\n16", nullptr},   {"-5", nullptr},            {"12ab", nullptr},
-                 {"\t 000", nullptr}, {"", nullptr}};
+    } cases[] = {
+        {"  16 more", "16"}, {"unlimited", "unlimited"}, {"0", nullptr},      {"\n16", nullptr},
+        {"-5", nullptr},     {"12ab", nullptr},          {"\t 000", nullptr}, {"", nullptr}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.in);
         char out[DBTUNE_CLAUSE_SIZE] = "";

@@ -18,7 +18,8 @@
 #include "tests/db/core/db_connected_fixture.h"
 #include "tests/support/scli_dbtune_store.h"
 
-class DbtuneTest : public ConnectedTest {
+class DbtuneTest : public ConnectedTest
+{
   protected:
     void SetUp() override
     {
