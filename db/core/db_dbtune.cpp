@@ -97,14 +97,6 @@ static const char *const S_storage_params[] = {
     "MVTABLES_MODIFIED_INDEX",
 };
 
-template <size_t N> static bool S_in(const char *const (&list)[N], const char *name)
-{
-    for (const char *p : list)
-        if (strcasecmp(p, name) == 0)
-            return true;
-    return false;
-}
-
 void db_trim_trailing_blanks(char *text)
 {
     if (text == nullptr)
@@ -117,7 +109,7 @@ void db_trim_trailing_blanks(char *text)
 
 int32_t db_dbtune_is_storage_param(const char *name)
 {
-    return name != nullptr && S_in(S_storage_params, name) ? 1 : 0;
+    return name != nullptr && db_dbtune_name_in(S_storage_params, name) ? 1 : 0;
 }
 
 // ---- block fetch --------------------------------------------------------------
@@ -263,11 +255,11 @@ int32_t db_read_layer_storage_config(DBTUNE_LAYER_CONFIG *config, const char *ke
         bool own = !given.empty() && db_dbtune_begins_with(rows.keywords[i], given.c_str());
         config->counter = static_cast<int16_t>(config->counter + (own ? DBTUNE_COUNTER_OWN : 1));
         const char *name = rows.names[i];
-        if (S_in(S_layer_params, name)) {
+        if (db_dbtune_name_in(S_layer_params, name)) {
             char *field = db_dbtune_field(own ? config : scratch.get(), nullptr, nullptr, name);
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], name);
         } else if (db_dbtune_begins_with(rows.keywords[i], "DATA_DICTIONARY") &&
-                   S_in(S_versioning_params, name)) {
+                   db_dbtune_name_in(S_versioning_params, name)) {
             char *field = db_dbtune_field(config, nullptr, nullptr, name);
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], name);
         }
@@ -299,7 +291,7 @@ int32_t db_read_logfile_storage_config(DBTUNE_LOGFILE_CONFIG *config, const char
     for (int32_t i = 0; i < rows.count; i++) {
         bool own = given[0] && db_dbtune_begins_with(rows.keywords[i], given);
         config->counter = static_cast<int16_t>(config->counter + (own ? DBTUNE_COUNTER_OWN : 1));
-        if (S_in(S_logfile_params, rows.names[i])) {
+        if (db_dbtune_name_in(S_logfile_params, rows.names[i])) {
             char *field =
                 db_dbtune_field(nullptr, own ? config : scratch.get(), nullptr, rows.names[i]);
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], rows.names[i]);
@@ -340,7 +332,7 @@ int32_t db_read_raster_storage_config(DBTUNE_RASTER_CONFIG *config, const char *
         } else {
             continue;
         }
-        if (S_in(S_raster_params, rows.names[i])) {
+        if (db_dbtune_name_in(S_raster_params, rows.names[i])) {
             char *field = db_dbtune_field(nullptr, nullptr, target, rows.names[i]);
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], rows.names[i]);
         }

@@ -186,6 +186,13 @@ void db_dbtune_row_list_free(DBTUNE_ROW_LIST *rows);
 void db_dbtune_clear_layer_config(DBTUNE_LAYER_CONFIG *config);
 void db_dbtune_clear_logfile_config(DBTUNE_LOGFILE_CONFIG *config);
 void db_dbtune_clear_raster_config(DBTUNE_RASTER_CONFIG *config);
+/* 1 when name equals one of the count names of list, without regard to case. */
+int32_t db_dbtune_name_in(const char *const *list, size_t count, const char *name);
+/* Sets the connection's extended error record from a stored procedure's
+ * result: codes -20001 to -20998 become the engine code they stand for
+ * (native error 0), others -51 with the result as native error; the message
+ * names the procedure. Returns the record's code. */
+int32_t db_dbtune_set_procedure_xerr(int32_t result, const char *procedure);
 /* Case-blind prefix test over the length of prefix. */
 int32_t db_dbtune_begins_with(const char *text, const char *prefix);
 /* Copies text (null: empty) into a field of size bytes, cut with a warning
@@ -275,6 +282,12 @@ ZEL_API int32_t DB_instance_load_dbtune_table(DB_INSTANCE *instance, const char 
 ZEL_API int32_t DB_instance_has_dbs_tables(void);
 
 #ifdef __cplusplus
+}
+
+template <size_t N>
+static inline bool db_dbtune_name_in(const char *const (&list)[N], const char *name)
+{
+    return db_dbtune_name_in(list, N, name) != 0;
 }
 #endif
 

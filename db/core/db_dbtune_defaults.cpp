@@ -205,19 +205,10 @@ int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *
         return rc;
     }
     if (result != 0) {
-        db_xerr_clear(&db_global_xerr);
-        if (result > -20999 && result < ZE_SP_OFFSET) {
-            db_global_xerr.code = result - ZE_SP_OFFSET;
-            db_global_xerr.native_error = 0;
-        } else {
-            db_global_xerr.code = ZE_DBMS_ERROR;
-            db_global_xerr.native_error = result;
-        }
-        snprintf(db_global_xerr.message, sizeof(db_global_xerr.message),
-                 "Error executing stored procedure zel.insert_dbtune");
+        int32_t code = db_dbtune_set_procedure_xerr(result, "zel.insert_dbtune");
         S_report_row(failed, kw, pn, cs);
         SQLFreeHandle(SQL_HANDLE_STMT, h);
-        return db_global_xerr.code;
+        return code;
     }
     SQLFreeHandle(SQL_HANDLE_STMT, h);
     return ZE_SUCCESS;

@@ -33,25 +33,17 @@ static const char *const S_system_params[] = {
     "MVTABLES_MODIFIED_INDEX",
 };
 
-template <size_t N> static bool S_in(const char *const (&list)[N], const char *name)
-{
-    for (const char *p : list)
-        if (strcasecmp(p, name) == 0)
-            return true;
-    return false;
-}
-
 int32_t db_dbtune_is_text_param(const char *name)
 {
-    return name != nullptr && S_in(S_text_params, name) ? 1 : 0;
+    return name != nullptr && db_dbtune_name_in(S_text_params, name) ? 1 : 0;
 }
 
 int32_t db_dbtune_is_known_param(const char *name)
 {
     if (name == nullptr)
         return 0;
-    return db_dbtune_is_storage_param(name) || S_in(S_old_word_params, name) ||
-                   S_in(S_old_number_params, name) || strcasecmp(name, "END") == 0
+    return db_dbtune_is_storage_param(name) || db_dbtune_name_in(S_old_word_params, name) ||
+                   db_dbtune_name_in(S_old_number_params, name) || strcasecmp(name, "END") == 0
                ? 1
                : 0;
 }
@@ -281,7 +273,8 @@ static int32_t S_store(DBTUNE_LAYER_CONFIG *layer, DBTUNE_LOGFILE_CONFIG *logfil
 {
     if (name[0] == '\0' || value.empty())
         return ZE_SUCCESS;
-    if (!S_in(S_system_params, name) || db_dbtune_begins_with(keyword, "DATA_DICTIONARY")) {
+    if (!db_dbtune_name_in(S_system_params, name) ||
+        db_dbtune_begins_with(keyword, "DATA_DICTIONARY")) {
         char *field = db_dbtune_field(layer, logfile, raster, name);
         if (field)
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, value.c_str(), name);
@@ -317,9 +310,10 @@ int32_t db_dbtune_read_section(FILE *file, DBTUNE_LAYER_CONFIG *layer,
             return ZE_SUCCESS;
         std::string value;
         int32_t rc;
-        if (S_in(S_old_word_params, name) || S_in(S_old_number_params, name)) {
+        if (db_dbtune_name_in(S_old_word_params, name) ||
+            db_dbtune_name_in(S_old_number_params, name)) {
             int32_t number = 0;
-            if (S_in(S_old_word_params, name))
+            if (db_dbtune_name_in(S_old_word_params, name))
                 S_read_old_word(p, value);
             else if (S_read_old_number(name, p, &number))
                 value = std::to_string(number);

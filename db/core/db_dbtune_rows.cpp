@@ -2,6 +2,7 @@
 // of a file section or a block fetch, the clearing of the records, and the
 // look-up of a clause field by its parameter name, shared by the table
 // readers, the file reader and the migration.
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
@@ -10,6 +11,7 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
+#include "db/core/db_connect.h"
 #include "db/core/db_dbtune.h"
 
 namespace
@@ -121,6 +123,31 @@ void db_dbtune_copy_field(char *field, size_t size, const char *text, const char
     }
     memcpy(field, text, length);
     field[length] = '\0';
+}
+
+int32_t db_dbtune_name_in(const char *const *list, size_t count, const char *name)
+{
+    if (list == nullptr || name == nullptr)
+        return 0;
+    for (size_t i = 0; i < count; i++)
+        if (strcasecmp(list[i], name) == 0)
+            return 1;
+    return 0;
+}
+
+int32_t db_dbtune_set_procedure_xerr(int32_t result, const char *procedure)
+{
+    db_xerr_clear(&db_global_xerr);
+    if (result > -20999 && result < ZE_SP_OFFSET) {
+        db_global_xerr.code = result - ZE_SP_OFFSET;
+        db_global_xerr.native_error = 0;
+    } else {
+        db_global_xerr.code = ZE_DBMS_ERROR;
+        db_global_xerr.native_error = result;
+    }
+    snprintf(db_global_xerr.message, sizeof(db_global_xerr.message),
+             "Error executing stored procedure %s", procedure ? procedure : "");
+    return db_global_xerr.code;
 }
 
 int32_t db_dbtune_begins_with(const char *text, const char *prefix)

@@ -152,18 +152,9 @@ int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, 
         rc = DB_instance_load_dbtune_table(instance, file_name, load_option, 0);
     } else {
         fprintf(stderr, "Error: Could not truncate DBTUNE Table: %d\n", static_cast<int>(result));
-        db_xerr_clear(&db_global_xerr);
-        if (result > -20999 && result < ZE_SP_OFFSET) {
-            db_global_xerr.code = result - ZE_SP_OFFSET;
-            db_global_xerr.native_error = 0;
-        } else {
-            db_global_xerr.code = ZE_DBMS_ERROR;
-            db_global_xerr.native_error = result;
-        }
-        snprintf(db_global_xerr.message, sizeof(db_global_xerr.message),
-                 "Error executing stored procedure %s", procedure);
+        rc = db_dbtune_set_procedure_xerr(result, procedure);
         SQLFreeHandle(SQL_HANDLE_STMT, h);
-        return db_global_xerr.code;
+        return rc;
     }
     if (rc != 0)
         db_rollback_transaction();
