@@ -122,7 +122,8 @@ DbtuneStore &dbtune_store_install()
                          {"config_string", SQL_CHAR, 2048}};
             e.rows.clear();
             for (const DbtuneRow &r : rows)
-                e.rows.push_back({varchar(r.keyword), varchar(r.name), chr(r.value, 2048)});
+                e.rows.push_back({varchar(r.keyword), varchar(r.name),
+                                  r.value_null ? null() : chr(r.value, 2048)});
         });
     on_sql_like(R"(SELECT keyword FROM \S+dbtune group by keyword )").repeat().hook([](Exec &e) {
         if (missing(e))

@@ -15,6 +15,7 @@ struct DbtuneRow {
     std::string keyword;
     std::string name;
     std::string value;
+    bool value_null = false; // config_string is NULL
 };
 
 struct DbtuneStore {
