@@ -180,9 +180,9 @@ int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_R
     if (!S_ok(cli))
         return S_fail_with_diag(&stmt.h, cli, rows);
 
-    std::vector<char> kw(DBTUNE_FETCH_ROWS * DBTUNE_COLUMN_NAME_SIZE);
-    std::vector<char> names(DBTUNE_FETCH_ROWS * DBTUNE_COLUMN_NAME_SIZE);
-    std::vector<char> values(DBTUNE_FETCH_ROWS * (DBTUNE_CLAUSE_SIZE + 1));
+    std::vector<char> kw(size_t{DBTUNE_FETCH_ROWS} * DBTUNE_COLUMN_NAME_SIZE);
+    std::vector<char> names(size_t{DBTUNE_FETCH_ROWS} * DBTUNE_COLUMN_NAME_SIZE);
+    std::vector<char> values(size_t{DBTUNE_FETCH_ROWS} * (DBTUNE_CLAUSE_SIZE + 1));
     std::vector<SQLLEN> kw_len(DBTUNE_FETCH_ROWS), name_len(DBTUNE_FETCH_ROWS),
         value_len(DBTUNE_FETCH_ROWS);
     std::vector<SQLUSMALLINT> status(DBTUNE_FETCH_ROWS);

@@ -164,6 +164,18 @@ TEST_F(DbtuneExport, WritesSectionsByKeyword)
                                        "END\n");
 }
 
+TEST_F(DbtuneExport, NullValueIsEmpty)
+{
+    store_->rows.push_back({"DEFAULTS", "B_STORAGE", "", true});
+    store_->rows.push_back({"KW", "NOTE", "", true});
+    ASSERT_EQ(DB_instance_export_dbtune(nullptr, "out.dbtune"), 0);
+    EXPECT_EQ(read_file("out.dbtune"), "##DEFAULTS\nB_STORAGE\t\"\"\nEND\n\n##KW\nNOTE\t\nEND\n");
+    auto layer = std::make_unique<DBTUNE_LAYER_CONFIG>();
+    ASSERT_EQ(db_read_layer_storage_config(layer.get(), "DEFAULTS"), 0);
+    EXPECT_EQ(layer->counter, 100);
+    EXPECT_STREQ(layer->B_STORAGE, "");
+}
+
 TEST_F(DbtuneExport, EmptyTableGivesAnEmptyFile)
 {
     write_file("out.dbtune", "old contents");
