@@ -192,7 +192,8 @@ int32_t db_map_dbms_to_zel_type(const char *name, int16_t sql_type, int32_t leng
     return ZE_SUCCESS;
 }
 
-namespace {
+namespace
+{
 
 struct StType {
     const char *name;

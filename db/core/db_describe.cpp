@@ -31,7 +31,8 @@ static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit 
 // Native error with which the DBMS reports a column number past the last.
 #define S_NATIVE_NO_SUCH_COLUMN 111
 
-namespace {
+namespace
+{
 
 // The three parallel arrays a description hands out.
 struct Arrays {
@@ -126,8 +127,8 @@ static void S_set_rowid_kinds(const REGISTRATION *registration, int32_t count,
         bool same = ignore_case ? strncasecmp(c.name, rowid, sizeof(c.name)) == 0
                                 : strncmp(c.name, rowid, sizeof(c.name)) == 0;
         if (same) {
-            c.rowid_kind = (registration->object_flags & REG_ROWID_ENGINE) ? DB_ROWID_ENGINE
-                                                                          : DB_ROWID_USER;
+            c.rowid_kind =
+                (registration->object_flags & REG_ROWID_ENGINE) ? DB_ROWID_ENGINE : DB_ROWID_USER;
             has_rowid = false;
         }
     }
@@ -146,7 +147,8 @@ static std::string S_exact_pattern(const char *name)
     return out;
 }
 
-namespace {
+namespace
+{
 
 // Result cells of one SQLColumns row: name, type, size, digits, nullability.
 struct CatalogRow {
@@ -166,8 +168,8 @@ struct CatalogRow {
 
 static SQLRETURN S_bind_catalog_row(SQLHSTMT hstmt, CatalogRow *row)
 {
-    SQLRETURN rc = SQLBindCol(hstmt, 4, SQL_C_CHAR, row->name, sizeof(row->name),
-                              &row->name_length);
+    SQLRETURN rc =
+        SQLBindCol(hstmt, 4, SQL_C_CHAR, row->name, sizeof(row->name), &row->name_length);
     if (S_ok(rc))
         rc = SQLBindCol(hstmt, 5, SQL_C_SHORT, &row->data_type, sizeof(row->data_type),
                         &row->data_type_length);
@@ -246,12 +248,11 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
     if (rc != ZE_SUCCESS)
         return rc;
     // Without an owner, tables of every owner would answer.
-    SQLCHAR *schema = owner[0] != '\0'
-                          ? reinterpret_cast<SQLCHAR *>(owner_pattern.data())
-                          : nullptr;
-    SQLRETURN cli = SQLColumns(hstmt, nullptr, 0, schema, SQL_NTS,
-                               reinterpret_cast<SQLCHAR *>(table_pattern.data()), SQL_NTS,
-                               nullptr, 0);
+    SQLCHAR *schema =
+        owner[0] != '\0' ? reinterpret_cast<SQLCHAR *>(owner_pattern.data()) : nullptr;
+    SQLRETURN cli =
+        SQLColumns(hstmt, nullptr, 0, schema, SQL_NTS,
+                   reinterpret_cast<SQLCHAR *>(table_pattern.data()), SQL_NTS, nullptr, 0);
     CatalogRow row;
     if (S_ok(cli))
         cli = S_bind_catalog_row(hstmt, &row);
@@ -361,8 +362,7 @@ int32_t db_describe_select(DB_STREAM *stream, SQLHSTMT hstmt, int16_t *count,
 
 // "SELECT a, b FROM t"; the bare word cardinality names a DBMS function, so
 // that column is qualified by the table.
-static std::string S_column_list_select(const char *table, int16_t count,
-                                        const char *const *names)
+static std::string S_column_list_select(const char *table, int16_t count, const char *const *names)
 {
     std::string sql = "SELECT ";
     for (int16_t i = 0; i < count; i++) {
@@ -393,8 +393,7 @@ static int32_t S_prepare_code(const CLI_DIAG_RECORD &diag)
 
 int32_t DB_table_get_column_defs(DB_INSTANCE *, DB_STREAM *stream, const char *table,
                                  const REGISTRATION *registration, int16_t count,
-                                 const char *const *names, DB_COLUMN_DEF **columns,
-                                 LAYER ***layers)
+                                 const char *const *names, DB_COLUMN_DEF **columns, LAYER ***layers)
 {
     if (table == nullptr || names == nullptr || columns == nullptr)
         return ZE_NULL_POINTER;
@@ -450,8 +449,8 @@ int32_t DB_table_get_column_defs(DB_INSTANCE *, DB_STREAM *stream, const char *t
         return ZE_SUCCESS;
     for (int32_t i = 0; i < n; i++) {
         DB_COLUMN_DEF &c = (*columns)[i];
-        if ((registration->object_flags & REG_LAYER) && layers != nullptr &&
-            c.type == VE_BLOB && db_stream_is_spatial_column(stream, c.name)) {
+        if ((registration->object_flags & REG_LAYER) && layers != nullptr && c.type == VE_BLOB &&
+            db_stream_is_spatial_column(stream, c.name)) {
             c.type = VE_SHAPE;
             c.size = 0;
             c.decimal_digits = 0;

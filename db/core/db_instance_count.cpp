@@ -161,8 +161,7 @@ static int32_t S_id_bitmap(const std::string &sql, int32_t maximum, int32_t out_
     SQLUSMALLINT status[S_ROWSET_ROWS];
     SQLRETURN rc = static_cast<SQLRETURN>(db_prepare_cursor(nullptr, &hstmt, sql.c_str(), 0));
     if (rc == SQL_SUCCESS)
-        rc = SQLSetStmtAttr(hstmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(S_ROWSET_ROWS),
-                            0);
+        rc = SQLSetStmtAttr(hstmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(S_ROWSET_ROWS), 0);
     if (S_ok(rc))
         rc = SQLExecute(hstmt);
     if (S_ok(rc))

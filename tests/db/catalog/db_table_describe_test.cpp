@@ -10,7 +10,8 @@
 #include "db/core/db_names.h"
 #include "tests/db/core/db_connected_fixture.h"
 
-namespace {
+namespace
+{
 
 std::string layers_query()
 {
@@ -62,8 +63,7 @@ TEST_F(TableMarks, FailedLayerReadAndBadArguments)
     EXPECT_EQ(db_table_mark_spatial_columns(1, columns, "roads", SQL_NULL_HSTMT), ZE_DBMS_ERROR);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(columns[0].type, VE_BLOB);
-    EXPECT_EQ(db_table_mark_spatial_columns(1, nullptr, "roads", SQL_NULL_HSTMT),
-              ZE_NULL_POINTER);
+    EXPECT_EQ(db_table_mark_spatial_columns(1, nullptr, "roads", SQL_NULL_HSTMT), ZE_NULL_POINTER);
     EXPECT_EQ(db_table_mark_spatial_columns(1, columns, nullptr, SQL_NULL_HSTMT), ZE_NULL_POINTER);
 }
 

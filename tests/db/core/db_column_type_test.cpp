@@ -11,7 +11,8 @@
 #include "tests/db/core/db_connected_fixture.h"
 #include "tests/db/core/db_xtd_query.h"
 
-namespace {
+namespace
+{
 
 struct MapCase {
     const char *what;
@@ -110,8 +111,8 @@ TEST(ColumnType, NameNullsAndNullOutputs)
     int16_t c_type = 0;
     const std::string long_name(40, 'n');
     for (int16_t nullable : {0, 1, 2}) {
-        ASSERT_EQ(db_map_dbms_to_zel_type(long_name.c_str(), SQL_INTEGER, 10, 10, 0, nullable,
-                                          &def, &buffer, &c_type, DB_ST_TYPE_NONE),
+        ASSERT_EQ(db_map_dbms_to_zel_type(long_name.c_str(), SQL_INTEGER, 10, 10, 0, nullable, &def,
+                                          &buffer, &c_type, DB_ST_TYPE_NONE),
                   ZE_SUCCESS);
         EXPECT_EQ(def.nulls_allowed, nullable != 0 ? 1 : 0);
         EXPECT_EQ(std::string(def.name), std::string(31, 'n'));
@@ -129,16 +130,32 @@ TEST(ColumnType, CTypeOfEverySqlType)
     const struct {
         int16_t sql_type, c_type;
     } cases[] = {
-        {-100, SQL_C_BINARY},       {-104, SQL_C_BINARY},          {-105, 0},
-        {SQL_LONGVARBINARY, SQL_C_BINARY}, {SQL_VARBINARY, SQL_C_BINARY},
-        {SQL_BINARY, SQL_C_BINARY}, {SQL_LONGVARCHAR, SQL_C_BINARY},
-        {SQL_BIT, SQL_C_BIT},       {SQL_TINYINT, SQL_C_TINYINT},  {SQL_BIGINT, SQL_C_CHAR},
-        {SQL_CHAR, SQL_C_CHAR},     {SQL_VARCHAR, SQL_C_CHAR},     {SQL_NUMERIC, SQL_C_FLOAT},
-        {SQL_DECIMAL, SQL_C_FLOAT}, {SQL_REAL, SQL_C_FLOAT},       {SQL_INTEGER, SQL_C_LONG},
-        {SQL_SMALLINT, SQL_C_SHORT}, {SQL_FLOAT, SQL_C_DOUBLE},    {SQL_DOUBLE, SQL_C_DOUBLE},
-        {SQL_DATE, SQL_C_DATE},     {SQL_TYPE_DATE, SQL_C_DATE},   {SQL_TIME, SQL_C_TIME},
-        {SQL_TYPE_TIME, SQL_C_TIME}, {SQL_TIMESTAMP, SQL_C_TIMESTAMP},
-        {SQL_TYPE_TIMESTAMP, SQL_C_TIMESTAMP}, {SQL_WVARCHAR, 0},
+        {-100, SQL_C_BINARY},
+        {-104, SQL_C_BINARY},
+        {-105, 0},
+        {SQL_LONGVARBINARY, SQL_C_BINARY},
+        {SQL_VARBINARY, SQL_C_BINARY},
+        {SQL_BINARY, SQL_C_BINARY},
+        {SQL_LONGVARCHAR, SQL_C_BINARY},
+        {SQL_BIT, SQL_C_BIT},
+        {SQL_TINYINT, SQL_C_TINYINT},
+        {SQL_BIGINT, SQL_C_CHAR},
+        {SQL_CHAR, SQL_C_CHAR},
+        {SQL_VARCHAR, SQL_C_CHAR},
+        {SQL_NUMERIC, SQL_C_FLOAT},
+        {SQL_DECIMAL, SQL_C_FLOAT},
+        {SQL_REAL, SQL_C_FLOAT},
+        {SQL_INTEGER, SQL_C_LONG},
+        {SQL_SMALLINT, SQL_C_SHORT},
+        {SQL_FLOAT, SQL_C_DOUBLE},
+        {SQL_DOUBLE, SQL_C_DOUBLE},
+        {SQL_DATE, SQL_C_DATE},
+        {SQL_TYPE_DATE, SQL_C_DATE},
+        {SQL_TIME, SQL_C_TIME},
+        {SQL_TYPE_TIME, SQL_C_TIME},
+        {SQL_TIMESTAMP, SQL_C_TIMESTAMP},
+        {SQL_TYPE_TIMESTAMP, SQL_C_TIMESTAMP},
+        {SQL_WVARCHAR, 0},
     };
     for (const auto &c : cases) {
         int16_t c_type = 99;
@@ -150,18 +167,18 @@ TEST(ColumnType, CTypeOfEverySqlType)
 
 using ColumnStType = ConnectedTest;
 
-
 TEST_F(ColumnStType, NamesOfTheTwelveStTypes)
 {
     const struct {
         const char *name;
         int32_t code;
     } cases[] = {
-        {"st_geometry", 31}, {"st_curve", 21}, {"st_geometrycollection", 25},
+        {"st_geometry", 31},   {"st_curve", 21},           {"st_geometrycollection", 25},
         {"st_linestring", 22}, {"st_multilinestring", 29}, {"st_multipoint", 28},
-        {"st_multicurve", 27}, {"st_multipolygon", 30}, {"st_multisurface", 26},
-        {"st_point", 20}, {"st_polygon", 24}, {"st_surface", 23},
-        {"ST_POINT", -101}, {"st_pointz", -101}, {"", -101}, {"lvarchar", -101},
+        {"st_multicurve", 27}, {"st_multipolygon", 30},    {"st_multisurface", 26},
+        {"st_point", 20},      {"st_polygon", 24},         {"st_surface", 23},
+        {"ST_POINT", -101},    {"st_pointz", -101},        {"", -101},
+        {"lvarchar", -101},
     };
     const std::string sql = xtd_query("ann", "parcels", "shape");
     for (const auto &c : cases) {

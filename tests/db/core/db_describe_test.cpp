@@ -20,7 +20,8 @@
 #include "tests/db/core/db_connected_fixture.h"
 #include "tests/db/core/db_xtd_query.h"
 
-namespace {
+namespace
+{
 
 // The three arrays of a description, freed with the C heap's free.
 struct Described {
@@ -78,8 +79,9 @@ std::string layers_query(const std::string &table)
 
 } // namespace
 
-class DescribeTable : public ConnectedTest {
-protected:
+class DescribeTable : public ConnectedTest
+{
+  protected:
     void SetUp() override
     {
         ConnectedTest::SetUp();
@@ -155,8 +157,7 @@ TEST_F(DescribeTable, LayerRegistrationMarksTheSpatialColumn)
         .row({scli::chr("GEOM", 32)});
     REGISTRATION r = registration(REG_LAYER | REG_RASTER_COLUMN, "");
     Described d;
-    ASSERT_EQ(db_describe_table(nullptr, &r, "roads", &d.count, &d.columns, &d.lengths,
-                                &d.c_types),
+    ASSERT_EQ(db_describe_table(nullptr, &r, "roads", &d.count, &d.columns, &d.lengths, &d.c_types),
               ZE_SUCCESS);
     expect_columns(d, {{"id", VE_INTEGER, 10, 0, 1, 4, SQL_C_LONG},
                        {"geom", VE_SHAPE, 0, 0, 1, 60000, SQL_C_BINARY}});
@@ -178,9 +179,9 @@ TEST_F(DescribeTable, LongNamesAreCut)
     const std::string long_name(60, 'c');
     scli::add_table("bob", "wide", {{long_name, SQL_INTEGER}});
     Described d;
-    ASSERT_EQ(db_describe_table(nullptr, nullptr, "wide", &d.count, &d.columns, &d.lengths,
-                                &d.c_types),
-              ZE_SUCCESS);
+    ASSERT_EQ(
+        db_describe_table(nullptr, nullptr, "wide", &d.count, &d.columns, &d.lengths, &d.c_types),
+        ZE_SUCCESS);
     ASSERT_EQ(d.count, 1);
     EXPECT_EQ(std::string(d.columns[0].name), std::string(31, 'c'));
 }
@@ -190,9 +191,9 @@ TEST_F(DescribeTable, UnsupportedTypeEndsTheDescribe)
     scli::add_table("bob", "flags", {{"id", SQL_INTEGER}, {"on", SQL_BIT}, {"x", SQL_INTEGER}});
     Described d;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(db_describe_table(nullptr, nullptr, "flags", &d.count, &d.columns, &d.lengths,
-                                &d.c_types),
-              ZE_UNSUPPORTED_COLUMN_TYPE);
+    EXPECT_EQ(
+        db_describe_table(nullptr, nullptr, "flags", &d.count, &d.columns, &d.lengths, &d.c_types),
+        ZE_UNSUPPORTED_COLUMN_TYPE);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "db_map_dbms_to_zel_type::Error in converting database type = -7\n"
               "db_describe_table::Error converting column 2\n");
@@ -218,7 +219,8 @@ TEST_F(DescribeTable, CliFailures)
         SCOPED_TRACE(std::string(c.fn) + " " + c.sqlstate);
         db_clear_global_xerr(nullptr);
         DB_stream_clear_xerr(stream.get());
-        scli::fail_call(c.fn, scli::call_count(c.fn) + c.nth, SQL_ERROR, {c.sqlstate, -206, "gone"});
+        scli::fail_call(c.fn, scli::call_count(c.fn) + c.nth, SQL_ERROR,
+                        {c.sqlstate, -206, "gone"});
         Described d;
         testing::internal::CaptureStderr();
         EXPECT_EQ(db_describe_table(stream.get(), nullptr, "p_rcels", &d.count, &d.columns,
@@ -253,8 +255,7 @@ TEST_F(DescribeSelect, ResultColumnsAndUnnamedMeasures)
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     ASSERT_EQ(db_prepare_cursor(nullptr, &hstmt, sql, 0), 0);
     Described d;
-    EXPECT_EQ(db_describe_select(stream.get(), hstmt, &d.count, &d.columns, &d.lengths,
-                                 &d.c_types),
+    EXPECT_EQ(db_describe_select(stream.get(), hstmt, &d.count, &d.columns, &d.lengths, &d.c_types),
               ZE_SUCCESS);
     db_free_stmt(&hstmt);
     expect_columns(d, {{"id", VE_INTEGER, 10, 0, 0, 4, SQL_C_LONG},
@@ -274,8 +275,7 @@ TEST_F(DescribeSelect, LongMeasureTextIsCutAndUnclosedTextEnds)
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     ASSERT_EQ(db_prepare_cursor(nullptr, &hstmt, sql, 0), 0);
     Described d;
-    EXPECT_EQ(db_describe_select(stream.get(), hstmt, &d.count, &d.columns, &d.lengths,
-                                 &d.c_types),
+    EXPECT_EQ(db_describe_select(stream.get(), hstmt, &d.count, &d.columns, &d.lengths, &d.c_types),
               ZE_SUCCESS);
     db_free_stmt(&hstmt);
     ASSERT_EQ(d.count, 2);
@@ -295,9 +295,7 @@ TEST_F(DescribeSelect, NoResultColumnAndFailures)
     EXPECT_EQ(d.columns, nullptr);
     EXPECT_EQ(d.lengths, nullptr);
 
-    scli::on_sql("SELECT a, b FROM t")
-        .columns({{"a", SQL_INTEGER}, {"b", SQL_INTEGER}})
-        .repeat();
+    scli::on_sql("SELECT a, b FROM t").columns({{"a", SQL_INTEGER}, {"b", SQL_INTEGER}}).repeat();
     db_free_stmt(&hstmt);
     ASSERT_EQ(db_prepare_cursor(nullptr, &hstmt, "SELECT a, b FROM t", 0), 0);
     const struct {
@@ -305,10 +303,8 @@ TEST_F(DescribeSelect, NoResultColumnAndFailures)
         int32_t native, code;
         int16_t count;
     } cases[] = {
-        {"S0002", -206, ZE_TABLE_NOT_FOUND, 1},
-        {"S0022", -217, ZE_COLUMN_NOT_FOUND, 1},
-        {"HY000", -1, ZE_DBMS_ERROR, 1},
-        {"24000", -1, ZE_SUCCESS, 1},
+        {"S0002", -206, ZE_TABLE_NOT_FOUND, 1}, {"S0022", -217, ZE_COLUMN_NOT_FOUND, 1},
+        {"HY000", -1, ZE_DBMS_ERROR, 1},        {"24000", -1, ZE_SUCCESS, 1},
         {"HY000", 111, ZE_SUCCESS, 1},
     };
     for (const auto &c : cases) {
@@ -318,8 +314,7 @@ TEST_F(DescribeSelect, NoResultColumnAndFailures)
                         {c.sqlstate, c.native, "no"});
         Described e;
         testing::internal::CaptureStderr();
-        EXPECT_EQ(db_describe_select(nullptr, hstmt, &e.count, &e.columns, &e.lengths,
-                                     &e.c_types),
+        EXPECT_EQ(db_describe_select(nullptr, hstmt, &e.count, &e.columns, &e.lengths, &e.c_types),
                   c.code);
         testing::internal::GetCapturedStderr();
         EXPECT_EQ(e.count, c.count);
@@ -330,8 +325,9 @@ TEST_F(DescribeSelect, NoResultColumnAndFailures)
     db_free_stmt(&hstmt);
 }
 
-class ColumnDefs : public ConnectedTest {
-protected:
+class ColumnDefs : public ConnectedTest
+{
+  protected:
     void TearDown() override
     {
         free(columns_);
@@ -347,9 +343,9 @@ TEST_F(ColumnDefs, CardinalityIsQualifiedByTheTable)
     const char *sql = "SELECT name,  t.cardinality FROM t";
     scli::on_sql(sql).columns({{"name", SQL_CHAR, 20}, {"cardinality", SQL_INTEGER}});
     const char *names[] = {"name", "cardinality"};
-    ASSERT_EQ(DB_table_get_column_defs(nullptr, nullptr, "t", nullptr, 2, names, &columns_,
-                                       &layers_),
-              ZE_SUCCESS);
+    ASSERT_EQ(
+        DB_table_get_column_defs(nullptr, nullptr, "t", nullptr, 2, names, &columns_, &layers_),
+        ZE_SUCCESS);
     EXPECT_STREQ(columns_[1].name, "cardinality");
     EXPECT_EQ(columns_[0].type, VE_STRING);
     EXPECT_EQ(columns_[0].rowid_kind, DB_ROWID_NONE);
@@ -420,19 +416,19 @@ TEST_F(ColumnDefs, PrepareFailuresByState)
         SCOPED_TRACE(c.sqlstate);
         db_clear_global_xerr(nullptr);
         scli::on_sql("SELECT a FROM t").at_prepare(SQL_ERROR, {c.sqlstate, -217, "no"});
-        EXPECT_EQ(DB_table_get_column_defs(nullptr, nullptr, "t", nullptr, 1, names, &columns_,
-                                           nullptr),
-                  c.code);
+        EXPECT_EQ(
+            DB_table_get_column_defs(nullptr, nullptr, "t", nullptr, 1, names, &columns_, nullptr),
+            c.code);
         EXPECT_EQ(columns_, nullptr);
         DB_EXT_ERROR xerr;
         DB_instance_get_xerr(&xerr);
         EXPECT_EQ(xerr.code, c.recorded ? ZE_DBMS_ERROR : 0);
     }
-    EXPECT_EQ(DB_table_get_column_defs(nullptr, nullptr, "t", nullptr, 0, names, &columns_,
-                                       nullptr),
-              ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(
+        DB_table_get_column_defs(nullptr, nullptr, "t", nullptr, 0, names, &columns_, nullptr),
+        ZE_INVALID_ARGUMENT);
     const char *missing[] = {"a", nullptr};
-    EXPECT_EQ(DB_table_get_column_defs(nullptr, nullptr, "t", nullptr, 2, missing, &columns_,
-                                       nullptr),
-              ZE_NULL_POINTER);
+    EXPECT_EQ(
+        DB_table_get_column_defs(nullptr, nullptr, "t", nullptr, 2, missing, &columns_, nullptr),
+        ZE_NULL_POINTER);
 }

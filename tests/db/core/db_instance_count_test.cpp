@@ -12,7 +12,8 @@
 #include "db/core/db_names.h"
 #include "tests/db/core/db_connected_fixture.h"
 
-namespace {
+namespace
+{
 
 std::string name_of(int32_t (*builder)(DB_INSTANCE *, char *, size_t))
 {
@@ -21,8 +22,14 @@ std::string name_of(int32_t (*builder)(DB_INSTANCE *, char *, size_t))
     return name;
 }
 
-std::string layers() { return name_of(db_make_layers_table_name); }
-std::string states() { return name_of(db_make_states_table_name); }
+std::string layers()
+{
+    return name_of(db_make_layers_table_name);
+}
+std::string states()
+{
+    return name_of(db_make_states_table_name);
+}
 std::string raster_columns()
 {
     char name[DB_QUALIFIED_NAME_SIZE];
@@ -107,10 +114,14 @@ TEST_F(InstanceCount, MetadataConditionWithOrWithoutWhere)
         const char *condition;
         const std::string &sql;
     } cases[] = {
-        {"owner = 'bob'", with},          {"where owner = 'bob'", with},
-        {"  WHERE  owner = 'bob'", with}, {"\tWhErE  owner = 'bob'", with},
-        {nullptr, bare},                  {"", bare},
-        {"   ", bare},                    {" where ", bare},
+        {"owner = 'bob'", with},
+        {"where owner = 'bob'", with},
+        {"  WHERE  owner = 'bob'", with},
+        {"\tWhErE  owner = 'bob'", with},
+        {nullptr, bare},
+        {"", bare},
+        {"   ", bare},
+        {" where ", bare},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.condition ? c.condition : "(null)");
@@ -189,8 +200,9 @@ TEST_F(InstanceCount, IdsOutsideTheMaximumAreRefused)
         SCOPED_TRACE(c.what);
         scli::on_sql(c.sql).columns({{"id", SQL_INTEGER}}).rows(id_rows(c.ids));
         VE_BITMAP *raw = reinterpret_cast<VE_BITMAP *>(&raw);
-        int32_t rc = c.sql == layer_sql ? DB_instance_get_layer_number_bitmap(nullptr, c.maximum, &raw)
-                                        : DB_instance_get_rascol_number_bitmap(nullptr, c.maximum, &raw);
+        int32_t rc = c.sql == layer_sql
+                         ? DB_instance_get_layer_number_bitmap(nullptr, c.maximum, &raw)
+                         : DB_instance_get_rascol_number_bitmap(nullptr, c.maximum, &raw);
         EXPECT_EQ(rc, c.code);
         EXPECT_EQ(raw, nullptr);
     }
@@ -201,8 +213,8 @@ TEST_F(InstanceCount, CliFailureOfAnIdBitmap)
 {
     const std::string sql = "SELECT layer_id from " + layers();
     std::vector<int32_t> ids(150, 4);
-    for (const char *fn : {"SQLPrepare", "SQLSetStmtAttr", "SQLExecute", "SQLBindCol",
-                           "SQLExtendedFetch"}) {
+    for (const char *fn :
+         {"SQLPrepare", "SQLSetStmtAttr", "SQLExecute", "SQLBindCol", "SQLExtendedFetch"}) {
         SCOPED_TRACE(fn);
         db_clear_global_xerr(nullptr);
         scli::on_sql(sql).columns({{"layer_id", SQL_INTEGER}}).rows(id_rows(ids));
