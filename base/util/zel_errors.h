@@ -43,6 +43,7 @@
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226) /* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227) /* raster column id below 1 */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
+#define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277) /* locator kind not 0, 1 or 2 */
@@ -52,6 +53,8 @@
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
 #define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
+#define ZE_CODEPAGE_MAP_FAILED (-1006) /* a code-page map could not be built; no conversion */
+#define ZE_CODEPAGE_NO_TABLE (-1007)   /* no ZELHOME or no codepage.txt; no conversion */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
 

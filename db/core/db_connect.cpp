@@ -17,7 +17,6 @@
 
 SQLHENV db_henv = SQL_NULL_HENV;
 SQLHDBC db_hdbc = SQL_NULL_HDBC;
-DB_EXT_ERROR db_global_xerr;
 char db_literal_prefix[DB_LITERAL_AFFIX_SIZE];
 char db_literal_suffix[DB_LITERAL_AFFIX_SIZE];
 int32_t db_initialised;

@@ -39,8 +39,9 @@ extern "C" {
 #endif
 
 /* Zeroes *out, stores code, and reads diagnostic record 1 of the statement
- * (*stmt, when stmt is not null) or of the process connection. The CLI's own
- * result is not looked at: without a diagnostic only the code is set. */
+ * (*stmt, when stmt is not null) or of the process connection, which also
+ * holds the diagnostic of a statement that could not be allocated. The CLI's
+ * own result is not looked at: without a diagnostic only the code is set. */
 CLI_DIAG_RECORD *db_get_diag_record(CLI_DIAG_RECORD *out, SQLHSTMT *stmt, int32_t code);
 
 /* Prints the four error lines and fills the connection-level record (-51).

@@ -91,7 +91,8 @@ static int S_set_param_array(SQLHSTMT *hstmt, int32_t rows)
 }
 
 // The fetch of execute-and-fetch: one row, or a rowset of up to 100 rows.
-static int S_execute_fetch(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out)
+// A refused rowset size ends the execute at once, without the commit.
+static int S_execute_fetch(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out, bool *at_once)
 {
     // Like the processed-rows cell, the status array stays valid after the call.
     static SQLUSMALLINT status[DB_EXEC_FETCH_MAX_ROWS];
@@ -104,8 +105,10 @@ static int S_execute_fetch(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out)
     } else {
         rc = SQLSetStmtAttr(*hstmt, SQL_ROWSET_SIZE,
                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0);
-        if (!S_ok(rc))
+        if (!S_ok(rc)) {
+            *at_once = true;
             return ZE_DBMS_ERROR;
+        }
         rc = SQLExtendedFetch(*hstmt, SQL_FETCH_NEXT, 0, rows_out, status);
         message = "db_odbc_execute_stmt::SQLExtendedFetch failed for (%d) \n";
     }
@@ -146,13 +149,18 @@ int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN
         }
     }
     int result = 0;
-    if (mode == DB_EXEC_FETCH)
-        result = S_execute_fetch(hstmt, rows, rows_out);
+    if (mode == DB_EXEC_FETCH) {
+        bool at_once = false;
+        result = S_execute_fetch(hstmt, rows, rows_out, &at_once);
+        if (at_once)
+            return result;
+    }
     if (mode != DB_EXEC_NO_COMMIT) {
         int rc = db_commit();
         if (rc != SQL_SUCCESS) {
+            // A refused commit leaves its diagnostic on the connection.
             CLI_DIAG_RECORD diag;
-            db_get_diag_record(&diag, hstmt, rc);
+            db_get_diag_record(&diag, nullptr, rc);
             fprintf(stderr, "Commit Error (%d)\n", diag.code);
             db_set_xerr_from_diag(diag);
             result = ZE_DBMS_ERROR;
@@ -220,7 +228,7 @@ int db_execute_ddlsql(const char *sql, int32_t record_error, int32_t mode)
             db_free_stmt(&hstmt);
             return rc;
         }
-        db_get_diag_record(&diag, &hstmt, rc);
+        db_get_diag_record(&diag, nullptr, rc); // the commit's diagnostic is on the connection
         fprintf(stderr, "Commit Error (%d)\n", diag.code);
     } else if (S_ok(rc)) {
         db_free_stmt(&hstmt);
