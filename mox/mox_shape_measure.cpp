@@ -67,6 +67,15 @@ static double S_units(const FEATURE_STRUCT *shape)
     return units;
 }
 
+/* 0 when the shape can be read and the out-pointer is given, else a status. */
+static int32_t S_check_out(const FEATURE_STRUCT *shape, const void *out)
+{
+    int32_t rc = mox_shape_check(shape);
+    if (rc == MOX_SUCCESS && out == nullptr)
+        rc = MOX_E_NULL_POINTER;
+    return rc;
+}
+
 ZEL_API double MoxsShapeArea(const FEATURE_STRUCT *shape)
 {
     if (mox_shape_check(shape) != MOX_SUCCESS)
@@ -84,22 +93,18 @@ ZEL_API double MoxsShapeLength(const FEATURE_STRUCT *shape)
 
 ZEL_API int32_t MoxShapeGetArea(const FEATURE_STRUCT *shape, double *area)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, area);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (area == nullptr)
-        return MOX_E_NULL_POINTER;
     *area = MoxsShapeArea(shape);
     return MOX_SUCCESS;
 }
 
 ZEL_API int32_t MoxShapeGetLength(const FEATURE_STRUCT *shape, double *length)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, length);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (length == nullptr)
-        return MOX_E_NULL_POINTER;
     *length = MoxsShapeLength(shape);
     return MOX_SUCCESS;
 }
@@ -116,8 +121,7 @@ ZEL_API int32_t MoxShapeIsMeasured(const FEATURE_STRUCT *shape)
 
 /* Calls visit(start) for the first point of every part, in order; for areas a
  * part is a polygon, its first point that of its outer ring. */
-template <class Visit>
-static void S_for_each_part(const FEATURE_STRUCT *shape, Visit visit)
+template <class Visit> static void S_for_each_part(const FEATURE_STRUCT *shape, Visit visit)
 {
     mox_part_kind kind = mox_part_kind_of(shape);
     if (kind == MOX_KIND_AREA || kind == MOX_KIND_MULTIAREA) {
@@ -137,11 +141,9 @@ static void S_for_each_part(const FEATURE_STRUCT *shape, Visit visit)
 
 ZEL_API int32_t MoxShapeGetNumParts(const FEATURE_STRUCT *shape, int32_t *num_parts)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, num_parts);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (num_parts == nullptr)
-        return MOX_E_NULL_POINTER;
     int32_t parts = 0;
     S_for_each_part(shape, [&](int32_t) { parts++; });
     *num_parts = parts;
@@ -150,22 +152,18 @@ ZEL_API int32_t MoxShapeGetNumParts(const FEATURE_STRUCT *shape, int32_t *num_pa
 
 ZEL_API int32_t MoxShapeGetNumPoints(const FEATURE_STRUCT *shape, int32_t *num_points)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, num_points);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (num_points == nullptr)
-        return MOX_E_NULL_POINTER;
     *num_points = shape->num_points;
     return MOX_SUCCESS;
 }
 
 ZEL_API int32_t MoxShapeGetExtent(const FEATURE_STRUCT *shape, VE_ENVELOPE *extent)
 {
-    int32_t rc = mox_shape_check(shape);
+    int32_t rc = S_check_out(shape, extent);
     if (rc != MOX_SUCCESS)
         return rc;
-    if (extent == nullptr)
-        return MOX_E_NULL_POINTER;
     if (shape->num_points == 0) {
         *extent = VE_ENVELOPE{0.0, 0.0, 0.0, 0.0};
         return MOX_SUCCESS;
@@ -231,8 +229,8 @@ ZEL_API int32_t MoxShapeGetMRange(const FEATURE_STRUCT *shape, double *minm, dou
     return S_range(shape, false, minm, maxm);
 }
 
-ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets,
-                                     double *xy, double *z, double *measures)
+ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets, double *xy,
+                                     double *z, double *measures)
 {
     int32_t rc = mox_shape_check(shape);
     if (rc != MOX_SUCCESS)
@@ -251,8 +249,8 @@ ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_
     S_axis(shape->coordref, false, &mo, &mu);
     for (int32_t i = 0; i < shape->num_points; i++) {
         if (xy != nullptr) {
-            xy[2 * i] = shape->points[i].x / units + fx;
-            xy[2 * i + 1] = shape->points[i].y / units + fy;
+            xy[2 * (size_t)i] = shape->points[i].x / units + fx;
+            xy[2 * (size_t)i + 1] = shape->points[i].y / units + fy;
         }
         if (z != nullptr)
             z[i] = shape->z_values[i] / zu + zo;

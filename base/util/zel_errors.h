@@ -29,6 +29,7 @@
 #define ZE_INDEX_NOT_FOUND (-64)      /* index not found */
 #define ZE_NULL_POINTER (-65)         /* a required pointer is null */
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
+#define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
