@@ -52,9 +52,9 @@ typedef struct VE_FILTER {
     };
     char filter_table[VE_FILTER_TABLE_LEN]; /* id filter: the table holding that feature */
     int32_t search_method;                  /* SM_* */
-    int32_t truth;   /* non-zero: a feature must satisfy the filter; 0: must not */
+    int32_t truth;    /* non-zero: a feature must satisfy the filter; 0: must not */
     int32_t reserved; /* not used by the tests */
-    char *relation;  /* SM_CBM only: the relation pattern */
+    char *relation;   /* SM_CBM only: the relation pattern */
 } VE_FILTER;
 
 /* Prepared form of one filter, zero-filled when made. Only shape and

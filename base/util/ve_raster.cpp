@@ -5,6 +5,19 @@
 #include <math.h>
 #include <stdlib.h>
 
+#include "base/util/ve_row_pointers.h"
+
+int32_t VES_raster_present(const VE_ROW_POINTERS *row)
+{
+    if (row == nullptr || row->columns == nullptr || row->indicators == nullptr)
+        return 0;
+    for (int16_t i = 0; i < row->column_count; i++) {
+        if (row->indicators[i] == VE_IND_VALUE && row->columns[i].type == VE_RASTER)
+            return 1;
+    }
+    return 0;
+}
+
 void ves_raster_constraint_free(RASCONSTRAINT *constraint)
 {
     if (constraint == nullptr)

@@ -84,8 +84,8 @@ typedef struct RASTERATTR {
 
 /* A raster query constraint; owned by a stream once set. */
 typedef struct RASCONSTRAINT {
-    int32_t reserved;      /* does not travel */
-    int32_t level;         /* level of detail (pyramid level) */
+    int32_t reserved; /* does not travel */
+    int32_t level;    /* level of detail (pyramid level) */
     int32_t band_count;
     int32_t *band_numbers; /* heap array of band_count sequence numbers */
     int32_t window_flag;   /* non-zero: the window below applies */
@@ -95,6 +95,11 @@ typedef struct RASCONSTRAINT {
     int32_t max_row;
     int32_t order; /* 0: tiles by position; other: tiles by band */
 } RASCONSTRAINT;
+
+/* 1 when some column of the row holds a value (indicator 2) of the raster
+ * type (base/util/ve_row_pointers.h); else 0, also for a null row. */
+struct VE_ROW_POINTERS;
+ZEL_API int32_t VES_raster_present(const struct VE_ROW_POINTERS *row);
 
 /* Frees the constraint's band-number array and the record; null is ignored. */
 void ves_raster_constraint_free(RASCONSTRAINT *constraint);

@@ -13,12 +13,12 @@ extern "C" {
 #define REGISTRATION_TAG "ReG"
 
 /* Bits of object_flags. */
-#define REG_ROWID_COLUMN 1    /* the table has a row-id column */
-#define REG_ROWID_ENGINE 2    /* ... maintained by the engine */
-#define REG_LAYER 4           /* the table is a spatial layer */
-#define REG_MULTIVERSION 8    /* adds and deletes tables exist */
-#define REG_ROW_LOCK 32       /* row locking is on */
-#define REG_RASTER_COLUMN 64  /* the table has a raster column */
+#define REG_ROWID_COLUMN 1   /* the table has a row-id column */
+#define REG_ROWID_ENGINE 2   /* ... maintained by the engine */
+#define REG_LAYER 4          /* the table is a spatial layer */
+#define REG_MULTIVERSION 8   /* adds and deletes tables exist */
+#define REG_ROW_LOCK 32      /* row locking is on */
+#define REG_RASTER_COLUMN 64 /* the table has a raster column */
 
 typedef struct REGISTRATION {
     char tag[4]; /* "ReG" */

@@ -115,8 +115,7 @@ static int32_t S_check_grids(const COORDREF *coordref, double grid1, double grid
         return ZE_INVALID_GRID_SIZE;
     if (grid2 != 0.0 && (s2 < VE_SPIDX_MIN_GRID || s2 < VE_SPIDX_LEVEL_RATIO * s1))
         return ZE_INVALID_GRID_SIZE;
-    if (grid3 != 0.0 &&
-        (grid2 == 0.0 || s3 < VE_SPIDX_MIN_GRID || s3 < VE_SPIDX_LEVEL_RATIO * s2))
+    if (grid3 != 0.0 && (grid2 == 0.0 || s3 < VE_SPIDX_MIN_GRID || s3 < VE_SPIDX_LEVEL_RATIO * s2))
         return ZE_INVALID_GRID_SIZE;
     return 0;
 }
@@ -164,6 +163,6 @@ int32_t ves_layer_verify_spatial_index(const LAYER *layer, int32_t *kind, double
         return rc;
     if (*kind == VE_SPIDX_NONE)
         return layer->grid_size[1] == 0.0 && layer->grid_size[2] == 0.0 ? 0
-                                                                       : ZE_INVALID_INDEX_PARAM;
+                                                                        : ZE_INVALID_INDEX_PARAM;
     return ves_spatial_index_check(*kind, *grid1, *grid2, *grid3, layer->coordref);
 }

@@ -110,7 +110,7 @@ int32_t ves_copy_column_defs(int16_t count, const DB_COLUMN_DEF *defs, DB_COLUMN
     size_t n = static_cast<size_t>(count);
     DB_COLUMN_DEF *out = static_cast<DB_COLUMN_DEF *>(calloc(n, sizeof(DB_COLUMN_DEF)));
     if (out == nullptr)
-        return ZE_BITSET_NO_MEMORY;
+        return ZE_BITSET_NO_MEMORY; // -13: this copy's out-of-memory code
     memcpy(out, defs, n * sizeof(DB_COLUMN_DEF));
     *copy = out;
     *copy_count = count;

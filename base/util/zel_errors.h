@@ -6,6 +6,7 @@
 #define ZEL_ERRORS_H
 
 #define ZE_SUCCESS 0                  /* success */
+#define ZE_GENERAL_FAILURE (-1)       /* unspecified failure */
 #define ZE_FAILURE (-1)               /* unspecified failure; unmapped geometry result */
 #define ZE_NO_MORE_ROWS (-4)          /* no more rows */
 #define ZE_INVALID_LOGIN (-9)         /* user or password refused */
@@ -29,6 +30,7 @@
 #define ZE_INDEX_NOT_FOUND (-64)      /* index not found */
 #define ZE_NULL_POINTER (-65)         /* a required pointer is null */
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
+#define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
@@ -37,6 +39,7 @@
 #define ZE_INVALID_COORDREF (-141)    /* coordinate reference missing or not active */
 #define ZE_COORD_OUT_OF_RANGE (-142)  /* coordinate beyond the system-unit range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
+#define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171) /* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
@@ -51,6 +54,8 @@
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_CODEPAGE_MAP_FAILED (-1006) /* a code-page map could not be built; no conversion */
 #define ZE_CODEPAGE_NO_TABLE (-1007)   /* no ZELHOME or no codepage.txt; no conversion */
+#define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
+#define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
 

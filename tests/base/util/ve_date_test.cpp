@@ -9,25 +9,20 @@
 
 struct DateCase {
     int month, day, year;
-    int weekday;  // 0 = Sunday
-    int yearday;  // 1-based
+    int weekday; // 0 = Sunday
+    int yearday; // 1-based
 };
 
 TEST(Date, WeekdayAndDayOfYear)
 {
     const DateCase cases[] = {
-        {1, 1, 2000, 6, 1},     // leap-year January
-        {1, 2, 2000, 0, 2},
-        {2, 29, 2000, 2, 60},   // leap day
-        {3, 1, 2000, 3, 61},
-        {12, 31, 1999, 5, 365},
-        {12, 31, 2000, 0, 366},
-        {3, 1, 2001, 4, 60},    // common year
-        {2, 28, 1900, 3, 59},   // 1900: divisible by 100, not a leap year
-        {3, 1, 1900, 4, 60},
-        {2, 29, 2400, 2, 60},   // divisible by 400
-        {7, 4, 1776, 4, 186},
-        {12, 10, 2026, 4, 344},
+        {1, 1, 2000, 6, 1},                           // leap-year January
+        {1, 2, 2000, 0, 2},     {2, 29, 2000, 2, 60}, // leap day
+        {3, 1, 2000, 3, 61},    {12, 31, 1999, 5, 365},
+        {12, 31, 2000, 0, 366}, {3, 1, 2001, 4, 60},  // common year
+        {2, 28, 1900, 3, 59},                         // 1900: divisible by 100, not a leap year
+        {3, 1, 1900, 4, 60},    {2, 29, 2400, 2, 60}, // divisible by 400
+        {7, 4, 1776, 4, 186},   {12, 10, 2026, 4, 344},
     };
     for (const DateCase &c : cases) {
         EXPECT_EQ(VES_get_day_of_week(c.month, c.day, c.year), c.weekday)

@@ -9,7 +9,8 @@
 
 #include <string>
 
-namespace {
+namespace
+{
 
 // What VES_print_debug wrote into a memory stream, with its result.
 std::string S_print(int32_t *result, const char *text, int value)
@@ -24,15 +25,19 @@ std::string S_print(int32_t *result, const char *text, int value)
     return out;
 }
 
-class DebugPrint : public ::testing::Test {
-protected:
-    void TearDown() override { unsetenv("ZELVERBOSE"); }
+class DebugPrint : public ::testing::Test
+{
+  protected:
+    void TearDown() override
+    {
+        unsetenv("ZELVERBOSE");
+    }
 };
 
 TEST_F(DebugPrint, FollowsTheEnvironmentOnEveryCall)
 {
     struct Step {
-        const char *verbose;  // null: unset
+        const char *verbose; // null: unset
         const char *expected;
     };
     const Step steps[] = {
@@ -70,9 +75,10 @@ TEST(Banner, WithAndWithoutBuildText)
         std::string expected;
     } cases[] = {
         {"zel 8.1.1 Build 412 Dec 10", "\nOrvekZEL \t 8.1.1 \t  Build 412 Dec 10\nzeladmin \t "
-                                       "Administration Utility\n" + rule + "\n"},
-        {"no build here", "\nOrvekZEL \t 8.1.1 \nzeladmin \t Administration Utility\n" + rule +
-                              "\n"},
+                                       "Administration Utility\n" +
+                                           rule + "\n"},
+        {"no build here",
+         "\nOrvekZEL \t 8.1.1 \nzeladmin \t Administration Utility\n" + rule + "\n"},
         {nullptr, "\nOrvekZEL \t 8.1.1 \nzeladmin \t Administration Utility\n" + rule + "\n"},
     };
     for (const Case &c : cases) {
@@ -83,4 +89,4 @@ TEST(Banner, WithAndWithoutBuildText)
     }
 }
 
-}  // namespace
+} // namespace

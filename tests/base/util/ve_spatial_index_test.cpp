@@ -10,7 +10,8 @@
 
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 struct DecodeCase {
     double first, second, third;
@@ -24,12 +25,12 @@ TEST(SpatialIndex, DecodeTable)
         {10.0, 30.0, 90.0, 0, 1, 10.0, 30.0, 90.0},
         {0.5, 0.0, 0.0, 0, 1, 0.5, 0.0, 0.0},
         {0.0, 0.0, 0.0, 0, 0, 0.0, 0.0, 0.0},
-        {0.0, 7.0, 8.0, 0, 0, 0.0, 0.0, 0.0},  // decoded; the layer check refuses it
+        {0.0, 7.0, 8.0, 0, 0, 0.0, 0.0, 0.0}, // decoded; the layer check refuses it
         {-1.0, 7.0, 8.0, 0, -1, 0.0, 0.0, 0.0},
         {-2.0, 7.0, 8.0, 0, -2, 0.0, 0.0, 0.0},
         {-3.0, 7.0, 8.0, 0, -3, 7.0, 0.0, 0.0},
         {-4.0, 7.0, 8.0, 0, -4, 7.0, 8.0, 0.0},
-        {-4.9, 7.0, 8.0, 0, -4, 7.0, 8.0, 0.0},  // truncated towards zero
+        {-4.9, 7.0, 8.0, 0, -4, 7.0, 8.0, 0.0}, // truncated towards zero
         {-0.5, 7.0, 8.0, 0, 0, 0.0, 0.0, 0.0},
         {-5.0, 1.0, 1.0, -318, -5, 0.0, 0.0, 0.0},
         {-1e300, 1.0, 1.0, -318, -5, 0.0, 0.0, 0.0},
@@ -38,8 +39,7 @@ TEST(SpatialIndex, DecodeTable)
     for (const DecodeCase &c : cases) {
         int32_t kind = 99;
         double g1 = 9, g2 = 9, g3 = 9;
-        EXPECT_EQ(ves_spatial_index_decode(c.first, c.second, c.third, &kind, &g1, &g2, &g3),
-                  c.rc)
+        EXPECT_EQ(ves_spatial_index_decode(c.first, c.second, c.third, &kind, &g1, &g2, &g3), c.rc)
             << c.first;
         EXPECT_EQ(kind, c.kind) << c.first;
         EXPECT_EQ(g1, c.grid1) << c.first;
@@ -60,8 +60,8 @@ TEST(SpatialIndex, EncodeIsTheInverseOfDecode)
         double p1, p2, p3;
         double first, second, third;
     } cases[] = {
-        {1, 10, 30, 90, 10, 30, 90},   {0, 5, 5, 5, 0, 0, 0},     {-1, 5, 5, 5, -1, 0, 0},
-        {-2, 5, 5, 5, -2, 0, 0},       {-3, 5, 6, 7, -3, 5, 0},   {-4, 5, 6, 7, -4, 5, 6},
+        {1, 10, 30, 90, 10, 30, 90}, {0, 5, 5, 5, 0, 0, 0},   {-1, 5, 5, 5, -1, 0, 0},
+        {-2, 5, 5, 5, -2, 0, 0},     {-3, 5, 6, 7, -3, 5, 0}, {-4, 5, 6, 7, -4, 5, 6},
     };
     for (const auto &c : cases) {
         double f = 9, s = 9, t = 9;
@@ -90,9 +90,9 @@ TEST(SpatialIndex, CheckOfKindsWithoutGrid)
         double g1, g2, g3;
         int32_t rc;
     } cases[] = {
-        {0, 0, 0, 0, 0},       {0, 0, 1, 0, -317},   {0, 0, 0, -1, -317}, {0, 1, 0, 0, -317},
-        {-1, -9, -9, -9, 0},   {-2, 5, 5, 5, 0},     {-3, 0, -7, -7, 0},  {-3, -1, 0, 0, -317},
-        {-4, 5, 0, -9, 0},     {-4, 5, -1, 0, -317}, {-4, -1, 5, 0, -317}, {2, 1, 1, 1, -318},
+        {0, 0, 0, 0, 0},     {0, 0, 1, 0, -317},   {0, 0, 0, -1, -317},  {0, 1, 0, 0, -317},
+        {-1, -9, -9, -9, 0}, {-2, 5, 5, 5, 0},     {-3, 0, -7, -7, 0},   {-3, -1, 0, 0, -317},
+        {-4, 5, 0, -9, 0},   {-4, 5, -1, 0, -317}, {-4, -1, 5, 0, -317}, {2, 1, 1, 1, -318},
         {-5, 0, 0, 0, -318},
     };
     for (const auto &c : cases)
@@ -100,4 +100,77 @@ TEST(SpatialIndex, CheckOfKindsWithoutGrid)
             << c.kind << ": " << c.g1 << " " << c.g2 << " " << c.g3;
 }
 
-}  // namespace
+using CoordRefPtr = std::unique_ptr<COORDREF, decltype(&MoxCoordRefFree)>;
+
+CoordRefPtr S_coordref(double xyunits)
+{
+    COORDREF *ref = nullptr;
+    EXPECT_EQ(MoxCoordRefCreate(&ref), 0);
+    if (ref != nullptr)
+        ref->xyunits = xyunits;
+    return CoordRefPtr(ref, MoxCoordRefFree);
+}
+
+TEST(SpatialIndex, GridSizesInSystemUnits)
+{
+    // 10 system units per coordinate unit: grid 100.0 is 1000 system units.
+    CoordRefPtr ref = S_coordref(10.0);
+    ASSERT_NE(ref, nullptr);
+    struct GridCase {
+        double g1, g2, g3;
+        int32_t rc;
+    } cases[] = {
+        {100.0, 300.0, 0.0, 0},   // 1000, 3000: exactly three times
+        {100.0, 299.9, 0.0, -33}, // 1000, 2999
+        {10.0, 0.0, 0.0, -33},    // 100 alone: below 256
+        {25.6, 0.0, 0.0, 0},      // 256: the least grid
+        {100.0, 300.0, 900.0, 0},  {100.0, 300.0, 899.9, -33},
+        {100.0, 0.0, 900.0, -33}, // a third level needs a second
+        {0.0, 0.0, 0.0, -33},     // the first level must be given
+        {1e12, 0.0, 0.0, -33},    // beyond 32-bit system units
+        {100.0, -300.0, 0.0, -33},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ves_spatial_index_check(1, c.g1, c.g2, c.g3, ref.get()), c.rc)
+            << c.g1 << " " << c.g2 << " " << c.g3;
+}
+
+TEST(SpatialIndex, GridNeedsAnActiveReference)
+{
+    CoordRefPtr inactive = S_coordref(0.0);
+    EXPECT_EQ(ves_spatial_index_check(1, 100.0, 0.0, 0.0, inactive.get()), -141);
+    // Without a reference an empty one stands in, which is not active.
+    EXPECT_EQ(ves_spatial_index_check(1, 100.0, 0.0, 0.0, nullptr), -141);
+}
+
+TEST(SpatialIndex, LayerVerification)
+{
+    CoordRefPtr ref = S_coordref(10.0);
+    struct LayerCase {
+        double first, second, third;
+        int32_t validate, rc, kind;
+    } cases[] = {
+        {0, 0, 0, 1, 0, 0},         {0, 5, 0, 1, -317, 0},    {0, 5, 0, 0, 0, 0},
+        {-4, 5, -1, 1, -317, -4},   {-4, 5, -1, 0, 0, -4},    {100, 300, 0, 1, 0, 1},
+        {100, 299.9, 0, 1, -33, 1}, {100, 299.9, 0, 0, 0, 1}, {-7, 0, 0, 1, -318, -5},
+    };
+    for (const auto &c : cases) {
+        LAYER layer{};
+        layer.grid_size[0] = c.first;
+        layer.grid_size[1] = c.second;
+        layer.grid_size[2] = c.third;
+        layer.coordref = ref.get();
+        int32_t kind = 99;
+        double g1, g2, g3;
+        EXPECT_EQ(ves_layer_verify_spatial_index(&layer, &kind, &g1, &g2, &g3, c.validate), c.rc)
+            << c.first << " " << c.second << " " << c.third << " validate " << c.validate;
+        EXPECT_EQ(kind, c.kind);
+        EXPECT_EQ(ves_layer_spatial_index_kind(&layer), c.kind);
+    }
+    int32_t kind;
+    double g;
+    EXPECT_EQ(ves_layer_verify_spatial_index(nullptr, &kind, &g, &g, &g, 1), -65);
+    EXPECT_EQ(ves_layer_spatial_index_kind(nullptr), -5);
+}
+
+} // namespace

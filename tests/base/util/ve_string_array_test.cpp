@@ -14,7 +14,7 @@ TEST(StringArray, PointersThenStringsInOneBlock)
     ASSERT_NE(array, nullptr);
     char *strings = reinterpret_cast<char *>(array + 3);
     for (int i = 0; i < 3; i++) {
-        EXPECT_EQ(array[i], strings + i * 10);
+        EXPECT_EQ(array[i], strings + static_cast<ptrdiff_t>(i) * 10);
         EXPECT_EQ(array[i][0], '\0');
     }
     // Each string holds width - 1 characters without touching its neighbour;

@@ -12,10 +12,10 @@
 
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
-template <typename Record>
-struct Case {
+template <typename Record> struct Case {
     const char *what;
     std::function<void(Record &)> change;
     int32_t expected;
@@ -125,6 +125,38 @@ TEST(VerifyLocator, Table)
         EXPECT_EQ(VES_verify_locator(&l), c.expected) << c.what;
     }
     EXPECT_EQ(VES_verify_locator(nullptr), -65);
+}
+
+TEST(VerifyLayer, Table)
+{
+    COORDREF *active = nullptr, *inactive = nullptr;
+    ASSERT_EQ(MoxCoordRefCreate(&active), 0);
+    ASSERT_EQ(MoxCoordRefCreate(&inactive), 0);
+    active->xyunits = 1000.0;
+    const Case<LAYER> cases[] = {
+        {"valid", [](LAYER &) {}, 0},
+        {"no reference", [](LAYER &l) { l.coordref = nullptr; }, 0},
+        {"inactive reference", [inactive](LAYER &l) { l.coordref = inactive; }, -141},
+        {"empty table", [](LAYER &l) { l.table_name[0] = '\0'; }, -37},
+        {"empty column", [](LAYER &l) { l.spatial_column[0] = '\0'; }, -38},
+        {"column before reference",
+         [inactive](LAYER &l) {
+             l.spatial_column[0] = '\0';
+             l.coordref = inactive;
+         },
+         -38},
+    };
+    for (const auto &c : cases) {
+        LAYER l{};
+        strcpy(l.table_name, "roads");
+        strcpy(l.spatial_column, "shape");
+        l.coordref = active;
+        c.change(l);
+        EXPECT_EQ(ves_verify_layer(&l), c.expected) << c.what;
+    }
+    EXPECT_EQ(ves_verify_layer(nullptr), -65);
+    MoxCoordRefFree(active);
+    MoxCoordRefFree(inactive);
 }
 
 TEST(VerifyRasterBand, Table)
@@ -245,4 +277,4 @@ TEST(CopyColumnDefs, CopiesAndCounts)
     EXPECT_EQ(ves_copy_column_defs(1, defs, &copy, nullptr), -65);
 }
 
-}  // namespace
+} // namespace
