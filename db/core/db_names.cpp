@@ -16,7 +16,7 @@
 #include "db/catalog/db_rastercolumn_info.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_instance_user.h"
-#include "db/core/db_names_pending.h"
+#include "db/core/db_identifier.h"
 
 // ---- output helpers -------------------------------------------------------
 

@@ -53,8 +53,8 @@ int db_prepare_stmt(DB_STREAM *, SQLHSTMT *hstmt, const char *sql)
 {
     if (hstmt == nullptr || sql == nullptr)
         return ZE_NULL_POINTER;
-    SQLRETURN rc = SQLPrepare(*hstmt, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql)),
-                              SQL_NTS);
+    SQLRETURN rc =
+        SQLPrepare(*hstmt, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql)), SQL_NTS);
     return S_ok(rc) ? 0 : rc;
 }
 
@@ -76,7 +76,8 @@ static int S_set_param_array(SQLHSTMT *hstmt, int32_t rows)
     static SQLULEN processed;
     SQLRETURN rc = SQLSetStmtAttr(*hstmt, DB_ATTR_PARAM_ARRAYS, reinterpret_cast<SQLPOINTER>(1), 0);
     if (!S_ok(rc)) {
-        S_store_with_message(hstmt, rc, "db_odbc_execute_stmt:: SQLSetStmtOption failed for (%d)\n");
+        S_store_with_message(hstmt, rc,
+                             "db_odbc_execute_stmt:: SQLSetStmtOption failed for (%d)\n");
         return ZE_DBMS_ERROR;
     }
     rc = SQLSetStmtAttr(*hstmt, SQL_ATTR_PARAMSET_SIZE,

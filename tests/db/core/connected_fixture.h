@@ -12,19 +12,18 @@
 #include "db/core/db_diag.h"
 #include "tests/support/scripted_cli.h"
 
-class Connected : public scli::Fixture {
+// No connection yet: the scripted CLI reset, the administrative database at
+// its default, the connection-level record cleared. Whatever connection a
+// test leaves is closed after it.
+class Unconnected : public scli::Fixture
+{
   protected:
     void SetUp() override
     {
         scli::Fixture::SetUp();
         unsetenv("ZEL_DATABASE");
         db_admin_database[0] = '\0';
-        char database[DB_ADMIN_DATABASE_SIZE] = "";
-        CLI_DIAG_RECORD diag = db_connect("zel", "pw", database, sizeof(database));
-        ASSERT_EQ(diag.code, SQL_SUCCESS);
         DB_instance_clear_xerr();
-        mark_ = scli::journal().size();
-        executed_mark_ = scli::executed().size();
     }
 
     void TearDown() override
@@ -43,6 +42,22 @@ class Connected : public scli::Fixture {
         db_hdbc = SQL_NULL_HDBC;
         db_henv = SQL_NULL_HENV;
         scli::Fixture::TearDown();
+    }
+};
+
+// Connected to the administrative database before each test.
+class Connected : public Unconnected
+{
+  protected:
+    void SetUp() override
+    {
+        Unconnected::SetUp();
+        char database[DB_ADMIN_DATABASE_SIZE] = "";
+        CLI_DIAG_RECORD diag = db_connect("zel", "pw", database, sizeof(database));
+        ASSERT_EQ(diag.code, SQL_SUCCESS);
+        DB_instance_clear_xerr();
+        mark_ = scli::journal().size();
+        executed_mark_ = scli::executed().size();
     }
 
     // "fn" of every call since the connect, in order.

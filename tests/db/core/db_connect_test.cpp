@@ -13,25 +13,14 @@
 #include "db/core/db_connect.h"
 #include "tests/db/core/connected_fixture.h"
 
-namespace {
+namespace
+{
 
 using Strings = std::vector<std::string>;
 
-class Connect : public scli::Fixture {
+class Connect : public Unconnected
+{
   protected:
-    void SetUp() override
-    {
-        scli::Fixture::SetUp();
-        unsetenv("ZEL_DATABASE");
-        db_admin_database[0] = '\0';
-        DB_instance_clear_xerr();
-    }
-    void TearDown() override
-    {
-        if (db_hdbc != SQL_NULL_HDBC)
-            db_disconnect();
-        scli::Fixture::TearDown();
-    }
     static Strings Journal()
     {
         Strings out;
@@ -47,32 +36,33 @@ TEST_F(Connect, ConnectsWithAutocommitOffAndChecksTheDriver)
     CLI_DIAG_RECORD d = db_connect("zel", "pw", database, sizeof(database));
     EXPECT_EQ(d.code, SQL_SUCCESS);
     EXPECT_STREQ(database, "zel");
-    EXPECT_EQ(Journal(),
-              (Strings{
-                  "SQLAllocHandle type=ENV",
-                  "SQLSetEnvAttr attr=200 value=2",
-                  "SQLAllocHandle type=DBC",
-                  "SQLSetConnectAttr attr=102 value=0",
-                  "SQLConnect dsn=zel user=zel password=pw",
-                  "SQLGetInfo info=9",
-                  "SQLGetFunctions function=59",
-                  "SQLGetInfo info=15",
-                  "SQLGetInfo info=80",
-                  "SQLAllocHandle type=STMT",
-                  "SQLGetTypeInfo type=12",
-                  "SQLBindCol col=4 ctype=1 buflen=3",
-                  "SQLBindCol col=5 ctype=1 buflen=3",
-                  "SQLFetch",
-                  "SQLFreeStmt option=1",
-                  "SQLGetInfo info=46",
-              }));
+    EXPECT_EQ(Journal(), (Strings{
+                             "SQLAllocHandle type=ENV",
+                             "SQLSetEnvAttr attr=200 value=2",
+                             "SQLAllocHandle type=DBC",
+                             "SQLSetConnectAttr attr=102 value=0",
+                             "SQLConnect dsn=zel user=zel password=pw",
+                             "SQLGetInfo info=9",
+                             "SQLGetFunctions function=59",
+                             "SQLGetInfo info=15",
+                             "SQLGetInfo info=80",
+                             "SQLAllocHandle type=STMT",
+                             "SQLGetTypeInfo type=12",
+                             "SQLBindCol col=4 ctype=1 buflen=3",
+                             "SQLBindCol col=5 ctype=1 buflen=3",
+                             "SQLFetch",
+                             "SQLFreeStmt option=1",
+                             "SQLGetInfo info=46",
+                         }));
     EXPECT_EQ(db_initialised, 1);
+    EXPECT_STREQ(db_literal_prefix, "'");
+    EXPECT_STREQ(db_literal_suffix, "'");
 }
 
 TEST_F(Connect, DatabaseRules)
 {
     const struct {
-        const char *env;      // ZEL_DATABASE, or null
+        const char *env; // ZEL_DATABASE, or null
         const char *given;
         int32_t code;
         const char *written;
@@ -116,10 +106,8 @@ TEST_F(Connect, FailedConnectIsMappedAndLeavesNoHandle)
         int32_t native;
         int mapped;
     } cases[] = {
-        {"28000", -951, ZE_INVALID_LOGIN},
-        {"IM002", 0, ZE_DATABASE_NOT_FOUND},
-        {"08001", -908, ZE_DATABASE_NOT_FOUND},
-        {"S1000", -387, ZE_INVALID_LOGIN},
+        {"28000", -951, ZE_INVALID_LOGIN},      {"IM002", 0, ZE_DATABASE_NOT_FOUND},
+        {"08001", -908, ZE_DATABASE_NOT_FOUND}, {"S1000", -387, ZE_INVALID_LOGIN},
         {"S1000", -25, ZE_DBMS_ERROR},
     };
     for (const auto &c : cases) {
@@ -179,7 +167,7 @@ TEST_F(Connect, AutocommitRefusalDoesNotStopTheConnect)
 TEST_F(Connect, DriverCheckFailuresAreOnlyPrinted)
 {
     const struct {
-        SQLUSMALLINT info;   // 0: the function check
+        SQLUSMALLINT info; // 0: the function check
         SQLUINTEGER value;
         int width;
         const char *line;
@@ -219,11 +207,10 @@ TEST_F(Connect, TypeInformationFailureReplacesTheRecord)
     EXPECT_EQ(d.code, SQL_ERROR);
     EXPECT_STREQ(d.sqlstate, "S1000");
     EXPECT_EQ(d.native_error, -244);
-    EXPECT_EQ(err,
-              "Error in determining driver's literal prefix and suffix\n"
-              "DB_init error -1\n"
-              "ZEL_Database Error: -1\nS1000\n"
-              "ODBC Error: S1000\nDatabase Error: -244\nError Message: no type info\n");
+    EXPECT_EQ(err, "Error in determining driver's literal prefix and suffix\n"
+                   "DB_init error -1\n"
+                   "ZEL_Database Error: -1\nS1000\n"
+                   "ODBC Error: S1000\nDatabase Error: -244\nError Message: no type info\n");
     EXPECT_EQ(db_global_xerr.native_error, -244);
 }
 
@@ -237,8 +224,8 @@ TEST_F(Connect, DisconnectCommitsAndFreesBothHandles)
     Strings calls;
     for (size_t i = mark; i < scli::journal().size(); i++)
         calls.push_back(scli::journal()[i].fn + " " + scli::journal()[i].sql);
-    EXPECT_EQ(calls, (Strings{"SQLEndTran COMMIT", "SQLDisconnect ", "SQLFreeHandle ",
-                              "SQLFreeHandle "}));
+    EXPECT_EQ(calls,
+              (Strings{"SQLEndTran COMMIT", "SQLDisconnect ", "SQLFreeHandle ", "SQLFreeHandle "}));
     EXPECT_TRUE(scli::leaks().empty());
 }
 
@@ -273,7 +260,9 @@ TEST_F(Connect, ExportedConnect)
     EXPECT_NE(err.find("DB_connect (db_connect) Error (-51)\n"), std::string::npos) << err;
 }
 
-class Database : public Connected {};
+class Database : public Connected
+{
+};
 
 TEST_F(Database, UseReconnectsWithTheKeptPassword)
 {

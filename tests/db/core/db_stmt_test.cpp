@@ -17,14 +17,17 @@
 #include "db/core/db_stream.h"
 #include "tests/db/core/connected_fixture.h"
 
-namespace {
+namespace
+{
 
 using Strings = std::vector<std::string>;
 
 const char *const kUpdate = "UPDATE parcels SET owner = 'zel' WHERE id = 1";
 const char *const kSelect = "SELECT id FROM parcels";
 
-class Stmt : public Connected {};
+class Stmt : public Connected
+{
+};
 
 TEST_F(Stmt, OpenCursorAllocatesAKeysetCursor)
 {
@@ -106,7 +109,7 @@ TEST_F(Stmt, PrepareFailureReturnsTheCliCode)
 struct ModeCase {
     int32_t mode;
     int32_t rows;
-    Strings attrs;    // SQLSetStmtAttr details after the cursor type
+    Strings attrs; // SQLSetStmtAttr details after the cursor type
     Strings executed;
 };
 
@@ -117,7 +120,8 @@ TEST_F(Stmt, ExecuteModesCommitWhereTheyShould)
         {DB_EXEC_COMMIT, 1, {}, {kUpdate, "COMMIT"}},
         {0, 1, {}, {kUpdate, "COMMIT"}},
         {DB_EXEC_ARRAY, 1, {}, {kUpdate, "COMMIT"}},
-        {DB_EXEC_ARRAY, 3,
+        {DB_EXEC_ARRAY,
+         3,
          {"attr=2255 value=1", "attr=22 value=3", "attr=21 value=ptr"},
          {kUpdate, "COMMIT"}},
     };
@@ -146,8 +150,8 @@ TEST_F(Stmt, MappedExecuteFailureReturnsAtOnce)
         const char *sqlstate;
         int expected;
     } cases[] = {
-        {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR},  {"42000", ZE_NO_PERMISSIONS},
-        {"s0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS},  {"S0011", ZE_INDEX_EXISTS},
+        {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR}, {"42000", ZE_NO_PERMISSIONS},
+        {"s0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS}, {"S0011", ZE_INDEX_EXISTS},
         {"HY000", ZE_DBMS_ERROR},
     };
     for (const auto &c : cases) {
@@ -289,7 +293,7 @@ TEST_F(Stmt, FetchRowsUntilNoMoreData)
 
 struct DdlCase {
     const char *name;
-    SQLRETURN rc;          // scripted execute result
+    SQLRETURN rc; // scripted execute result
     scli::Diag diag;
     int32_t record;
     int32_t mode;
@@ -305,7 +309,13 @@ TEST_F(Stmt, OneShotDdl)
         {"commit", SQL_SUCCESS, {}, 1, 1, 0, {sql, "COMMIT"}, false},
         {"open", SQL_SUCCESS, {}, 1, 0, 0, {sql}, false},
         {"info", SQL_SUCCESS_WITH_INFO, {"01000", 0, "note"}, 1, 2, 1, {sql}, false},
-        {"info commit", SQL_SUCCESS_WITH_INFO, {"01000", 0, "note"}, 1, 3, 0, {sql, "COMMIT"},
+        {"info commit",
+         SQL_SUCCESS_WITH_INFO,
+         {"01000", 0, "note"},
+         1,
+         3,
+         0,
+         {sql, "COMMIT"},
          false},
         {"access", SQL_ERROR, {"42000", -272, "no"}, 0, 1, ZE_NO_PERMISSIONS, {sql}, false},
         {"access kept", SQL_ERROR, {"42000", -272, "no"}, 1, 1, ZE_NO_PERMISSIONS, {sql}, true},

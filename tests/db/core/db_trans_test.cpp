@@ -10,7 +10,8 @@
 #include "db/core/db_trans.h"
 #include "tests/db/core/connected_fixture.h"
 
-namespace {
+namespace
+{
 
 using Strings = std::vector<std::string>;
 using Op = int (*)(DB_INSTANCE *);
@@ -18,11 +19,12 @@ using Op = int (*)(DB_INSTANCE *);
 struct ModeCase {
     const char *name;
     Op op;
-    Strings outside;   // ends of transaction outside a user transaction
-    Strings inside;    // inside one
+    Strings outside; // ends of transaction outside a user transaction
+    Strings inside;  // inside one
 };
 
-class Trans : public Connected {
+class Trans : public Connected
+{
   protected:
     void TearDown() override
     {
@@ -139,7 +141,8 @@ TEST_F(Trans, RefusedCommitIsRecorded)
         std::string err = testing::internal::GetCapturedStderr();
         std::string lines = std::string("ZEL_Database Error: ") + std::to_string(c.rc) +
                             "\nS1000\nODBC Error: S1000\nDatabase Error: -255\n"
-                            "Error Message: not in transaction\n" + c.line;
+                            "Error Message: not in transaction\n" +
+                            c.line;
         EXPECT_EQ(err, lines);
         EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR);
         EXPECT_EQ(db_global_xerr.native_error, -255);
