@@ -1,0 +1,73 @@
+// A spatial filter of a query and its prepared form. The query path builds the
+// filters (the channel reads them from the wire with its own codec), prepares
+// one spec per filter before a query runs, and the spatial tests evaluate the
+// specs row by row through the geometry module.
+#ifndef VE_FILTER_H
+#define VE_FILTER_H
+
+#include <stdint.h>
+
+#include "base/util/ve_feature.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Filter types. */
+#define VE_SHAPE_FILTER 1
+#define VE_ID_FILTER 2
+
+/* Search methods. */
+#define SM_ENVP 0
+#define SM_ENVP_BY_GRID 1
+#define SM_CP 2
+#define SM_LCROSS 3
+#define SM_COMMON 4
+#define SM_CP_OR_LCROSS 5
+#define SM_ET_OR_AI 6
+#define SM_ET_OR_II SM_ET_OR_AI
+#define SM_AI 7
+#define SM_II SM_AI
+#define SM_AI_NO_ET 8
+#define SM_II_NO_ET SM_AI_NO_ET
+#define SM_PC 9
+#define SM_SC 10
+#define SM_PC_NO_ET 11
+#define SM_SC_NO_ET 12
+#define SM_PIP 13
+#define SM_IDENTICAL 15
+#define SM_CBM 16 /* the relation pattern decides */
+
+#define VE_FILTER_TABLE_LEN 226
+#define VE_FILTER_COLUMN_LEN 34
+#define VE_FILTER_RELATION_LEN 256 /* room of a relation pattern, terminator included */
+
+typedef struct VE_FILTER {
+    char table_name[VE_FILTER_TABLE_LEN];   /* table the filter is on */
+    char column_name[VE_FILTER_COLUMN_LEN]; /* its spatial column, at most 32 characters */
+    int32_t filter_type;                    /* VE_SHAPE_FILTER or VE_ID_FILTER */
+    union {
+        FEATURE_STRUCT *shape; /* shape filter: the filter shape, with its coordinate reference */
+        int32_t id;            /* id filter: a feature id */
+    };
+    char filter_table[VE_FILTER_TABLE_LEN]; /* id filter: the table holding that feature */
+    int32_t search_method;                  /* SM_* */
+    int32_t truth;    /* non-zero: a feature must satisfy the filter; 0: must not */
+    int32_t reserved; /* not used by the tests */
+    char *relation;   /* SM_CBM only: the relation pattern */
+} VE_FILTER;
+
+/* Prepared form of one filter, zero-filled when made. Only shape and
+ * prepared are touched outside the geometry module; prepared is one block
+ * that the C heap's free releases. */
+typedef struct VE_FEATURE_SPEC {
+    FEATURE_STRUCT *shape;
+    void *prepared;
+    uint8_t prepared_form[40]; /* the geometry module's own */
+} VE_FEATURE_SPEC;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

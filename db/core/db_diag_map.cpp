@@ -1,0 +1,147 @@
+// The tables that turn a CLI diagnostic into the engine code of the operation
+// that failed. Each operation compares SQLSTATEs in its own order and the
+// first match wins; native errors come after the SQLSTATEs. The execute and
+// the one-shot DDL ignore case; the others compare exactly.
+#include <sql.h>
+#include <stdio.h>
+#include <string.h>
+#include <strings.h>
+
+#include "base/util/zel_errors.h"
+#include "db/core/db_diag.h"
+
+// One row of a SQLSTATE table: the first matching row wins.
+struct S_state_map {
+    const char *sqlstate;
+    int code;
+};
+
+static const S_state_map S_execute_states[] = {
+    {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR},  {"42000", ZE_NO_PERMISSIONS},
+    {"S0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS},  {"S0011", ZE_INDEX_EXISTS},
+};
+
+static const S_state_map S_ddl_states[] = {
+    {"S0022", ZE_COLUMN_NOT_FOUND}, {"S0002", ZE_TABLE_NOT_FOUND}, {"42000", ZE_NO_PERMISSIONS},
+    {"S0021", ZE_COLUMN_EXISTS},    {"37000", ZE_INDEX_NOT_FOUND}, {"S0012", ZE_INDEX_NOT_FOUND},
+    {"S0001", ZE_TABLE_EXISTS},     {"28000", ZE_INVALID_LOGIN},   {"S0011", ZE_INDEX_EXISTS},
+};
+
+static const S_state_map S_cli_ddl_states[] = {
+    {"42000", ZE_NO_PERMISSIONS},
+    {"S0002", ZE_TABLE_NOT_FOUND},
+};
+
+static const S_state_map S_cli_prepare_states[] = {
+    {"S0002", ZE_TABLE_NOT_FOUND},
+};
+
+static const S_state_map S_connect_states[] = {
+    {"28000", ZE_INVALID_LOGIN},
+    {"IM002", ZE_DATABASE_NOT_FOUND},
+    {"08001", ZE_DATABASE_NOT_FOUND},
+};
+
+// Looks sqlstate up in a table; found is 0 when no row matches.
+template <size_t N>
+static int S_map_state(const S_state_map (&table)[N], const char *sqlstate, bool any_case,
+                       bool *found)
+{
+    *found = false;
+    if (sqlstate == nullptr)
+        return ZE_DBMS_ERROR;
+    for (const S_state_map &row : table) {
+        bool same = any_case ? strcasecmp(row.sqlstate, sqlstate) == 0
+                             : strcmp(row.sqlstate, sqlstate) == 0;
+        if (same) {
+            *found = true;
+            return row.code;
+        }
+    }
+    return ZE_DBMS_ERROR;
+}
+
+int db_map_execute_sqlstate(const char *sqlstate)
+{
+    bool found;
+    return S_map_state(S_execute_states, sqlstate, true, &found);
+}
+
+int db_map_cli_ddl_sqlstate(const char *sqlstate)
+{
+    bool found;
+    return S_map_state(S_cli_ddl_states, sqlstate, false, &found);
+}
+
+int db_map_cli_prepare_sqlstate(const char *sqlstate)
+{
+    bool found;
+    return S_map_state(S_cli_prepare_states, sqlstate, false, &found);
+}
+
+#define S_NATIVE_TRIGGER_NOT_FOUND (-634)
+#define S_NATIVE_741 (-741)
+#define S_NATIVE_TABLE_LOCKED (-289)
+#define S_NATIVE_TABLE_NOT_FOUND (-523)
+#define S_NATIVE_9992 (-9992)
+
+int db_map_ddl_diag(const CLI_DIAG_RECORD *diag, const char *sql)
+{
+    if (diag == nullptr)
+        return ZE_DBMS_ERROR;
+    if (sql == nullptr)
+        sql = "";
+    if (diag->code == SQL_NO_DATA)
+        return SQL_NO_DATA;
+    bool found;
+    int code = S_map_state(S_ddl_states, diag->sqlstate, true, &found);
+    if (found)
+        return code;
+    switch (diag->native_error) {
+    case S_NATIVE_TRIGGER_NOT_FOUND:
+        fprintf(stderr, "Warning: The trigger does not exist \n");
+        return 0;
+    case S_NATIVE_741:
+        return 0;
+    default:
+        break;
+    }
+    if (strcasecmp(diag->sqlstate, "01504") == 0) {
+        fprintf(stderr, "db_execute_ddlsql SQL Stmt: <%s>\n", sql);
+        return 0;
+    }
+    switch (diag->native_error) {
+    case S_NATIVE_TABLE_LOCKED:
+        return ZE_LOCK_CONFLICT;
+    case S_NATIVE_TABLE_NOT_FOUND:
+        return ZE_TABLE_NOT_FOUND;
+    case -674:
+    case -673:
+    case -625:
+    case -370:
+        // Callers test these Informix codes themselves.
+        return diag->native_error;
+    case S_NATIVE_9992:
+        return ZE_DBMS_ERROR;
+    default:
+        break;
+    }
+    fprintf(stderr, "db_execute_ddlsql SQL Stmt: <%s>\n", sql);
+    return ZE_DBMS_ERROR;
+}
+
+int db_map_connect_diag(const CLI_DIAG_RECORD *diag)
+{
+    if (diag == nullptr)
+        return ZE_DBMS_ERROR;
+    bool found;
+    int code = S_map_state(S_connect_states, diag->sqlstate, false, &found);
+    if (found)
+        return code;
+    if (diag->code == ZE_NOT_ADMIN_DATABASE)
+        return ZE_NOT_ADMIN_DATABASE;
+    if (diag->native_error == -951 || diag->native_error == -952 || diag->native_error == -387)
+        return ZE_INVALID_LOGIN;
+    fprintf(stderr, "DB_open_instance() db_connect error: %d\n", diag->code);
+    return ZE_DBMS_ERROR;
+}

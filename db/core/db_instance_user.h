@@ -1,0 +1,39 @@
+// Who and where the process works: the administrative database (read once
+// from ZEL_DATABASE, default "zel") and the user the connection was opened
+// with. The name builders and parsers default to these.
+#ifndef DB_INSTANCE_USER_H
+#define DB_INSTANCE_USER_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "base/util/zel_export.h"
+
+typedef struct DB_INSTANCE DB_INSTANCE;
+
+#define DB_ADMIN_USER "zel"
+#define DB_ADMIN_DATABASE_DEFAULT "zel"
+#define DB_USER_NAME_SIZE 36  // a user name of at most 35 characters
+
+// Copies the administrative database name (at most 31 characters) into a
+// buffer of at least 32 bytes. Returns 0, or -66 when out is null.
+ZEL_API int32_t DB_instance_get_admin_database(DB_INSTANCE *instance, char *out);
+
+// Copies the connection's user name into a buffer of DB_USER_NAME_SIZE bytes
+// and returns out (empty before any open).
+ZEL_API char *DB_instance_get_current_user(DB_INSTANCE *instance, char *out);
+
+// Kept by the instance open: the user name the connection is opened with
+// (cut to 35 characters).
+void db_instance_set_current_user(const char *user);
+
+#ifdef __cplusplus
+#include <string>
+// Looks a registration up by id through the host's registration callback and
+// gives its database and owner. Returns 0, or a negative code when there is
+// no instance, no callback or no such registration.
+int32_t db_instance_lookup_registration(DB_INSTANCE *instance, int32_t id, std::string *database,
+                                        std::string *owner);
+#endif
+
+#endif

@@ -1,0 +1,170 @@
+// Growable SQL text: statements are assembled here before they reach the
+// statement primitives. Grows in 2 KB steps; a caller-supplied buffer never
+// grows and refuses an append that would not fit. Also the small helpers for
+// the WHERE clauses that clients send as free text.
+#include "db/core/db_sql_text.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "base/util/zel_errors.h"
+
+static uint32_t S_pretty_from_env()
+{
+    return getenv("ZELPRETTYSQL") != nullptr ? 1 : 0;
+}
+
+void sql_string_init(SQL_TEXT_BUFFER *buffer)
+{
+    buffer->text = nullptr;
+    buffer->length = 0;
+    buffer->capacity = 0;
+    buffer->growable = 1;
+    buffer->pretty = S_pretty_from_env();
+    buffer->unchecked = 0;
+}
+
+int32_t sql_string_init_buffer(SQL_TEXT_BUFFER *buffer, char *block, int32_t size)
+{
+    if (buffer == nullptr || block == nullptr || size < 1)
+        return ZE_INVALID_ARGUMENT;
+    block[0] = '\0';
+    buffer->text = block;
+    buffer->length = 1;
+    buffer->capacity = size;
+    buffer->growable = 0;
+    buffer->pretty = S_pretty_from_env();
+    buffer->unchecked = size == INT32_MAX ? 1 : 0;
+    return ZE_SUCCESS;
+}
+
+void sql_string_free(SQL_TEXT_BUFFER *buffer)
+{
+    if (buffer->growable)
+        free(buffer->text);
+    buffer->text = nullptr;
+    buffer->length = 0;
+    buffer->capacity = 0;
+}
+
+int32_t sql_string_append(SQL_TEXT_BUFFER *buffer, const char *text)
+{
+    if (text == nullptr || text[0] == '\0')
+        return ZE_SUCCESS;
+    const size_t add = strlen(text);
+    // Where the text really ends: a caller's buffer counts one more than it
+    // holds, and the write must stay inside the block whatever length says.
+    const size_t end =
+        buffer->text != nullptr && buffer->capacity > 0
+            ? strnlen(buffer->text, static_cast<size_t>(buffer->capacity))
+            : 0;
+    const size_t length = buffer->length > 0 ? static_cast<size_t>(buffer->length) : 0;
+    const size_t used = length > end ? length : end;
+    const size_t need = used + add;
+    // The unchecked flag is not honoured: a declared size is checked like any.
+    if (need >= static_cast<size_t>(buffer->capacity > 0 ? buffer->capacity : 0)) {
+        if (!buffer->growable)
+            return ZE_SQL_BUFFER_FULL;
+        const size_t grown = (need + SQL_TEXT_STEP) / SQL_TEXT_STEP * SQL_TEXT_STEP;
+        if (grown > INT32_MAX)
+            return ZE_OUT_OF_MEMORY;
+        char *block = static_cast<char *>(realloc(buffer->text, grown));
+        if (block == nullptr)
+            return ZE_OUT_OF_MEMORY;
+        if (buffer->capacity == 0)
+            block[0] = '\0';
+        buffer->text = block;
+        buffer->capacity = static_cast<int32_t>(grown);
+    }
+    memcpy(buffer->text + end, text, add + 1);
+    buffer->length = static_cast<int32_t>(length + add);
+    return ZE_SUCCESS;
+}
+
+int32_t sql_string_end_line(SQL_TEXT_BUFFER *buffer)
+{
+    if (!buffer->pretty)
+        return ZE_SUCCESS;
+    return sql_string_append(buffer, "\n");
+}
+
+int32_t sql_string_append_list(SQL_TEXT_BUFFER *buffer, ...)
+{
+    va_list args;
+    va_start(args, buffer);
+    int32_t rc = ZE_SUCCESS;
+    for (const char *text = va_arg(args, const char *); text != nullptr;
+         text = va_arg(args, const char *)) {
+        rc = sql_string_append(buffer, text);
+        if (rc != ZE_SUCCESS)
+            break;
+    }
+    va_end(args);
+    if (rc != ZE_SUCCESS)
+        return rc;
+    return sql_string_end_line(buffer);
+}
+
+int32_t db_sql_is_blank(const char *text)
+{
+    if (text == nullptr)
+        return 1;
+    for (; *text != '\0'; text++) {
+        if (*text != ' ' && *text != '\t' && *text != '\n')
+            return 0;
+    }
+    return 1;
+}
+
+static const char *S_skip_blanks_tabs(const char *p)
+{
+    while (*p == ' ' || *p == '\t')
+        p++;
+    return p;
+}
+
+const char *db_sql_skip_where(const char *clause)
+{
+    if (clause == nullptr || clause[0] == '\0')
+        return nullptr;
+    const char *p = S_skip_blanks_tabs(clause);
+    if (strlen(p) >= 6 && strncasecmp(p, "where ", 6) == 0)
+        p = S_skip_blanks_tabs(p + 6);
+    return *p == '\0' ? nullptr : p;
+}
+
+int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t statement_size)
+{
+    if (statement == nullptr)
+        return ZE_NULL_POINTER;
+    if (db_sql_is_blank(clause))
+        return ZE_SUCCESS;
+    const char *word = clause;
+    while (*word == ' ')
+        word++;
+    const char *joiner = "and ";
+    const char *tail = clause;
+    if (strncasecmp(word, "where ", 6) == 0)
+        tail = word + 6;
+    else if (strncasecmp(word, "order", 5) == 0 || strncasecmp(word, "group", 5) == 0 ||
+             strncasecmp(word, "union", 5) == 0)
+        joiner = "";
+
+    if (statement_size < 1)
+        return ZE_INVALID_ARGUMENT;
+    const size_t size = static_cast<size_t>(statement_size);
+    const size_t have = strnlen(statement, size);
+    if (have == size)
+        return ZE_INVALID_ARGUMENT;
+    const size_t add_joiner = strlen(joiner);
+    const size_t add_tail = strlen(tail);
+    if (have + 1 + add_joiner + add_tail >= size)
+        return ZE_SQL_BUFFER_FULL;
+    char *end = statement + have;
+    *end++ = ' ';
+    memcpy(end, joiner, add_joiner);
+    memcpy(end + add_joiner, tail, add_tail + 1);
+    return ZE_SUCCESS;
+}
