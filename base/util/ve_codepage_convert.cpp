@@ -4,7 +4,7 @@
 // that may grow the text work through a scratch copy, so they never write
 // over input not yet read, cut the text at a character boundary and never
 // read past a lead byte that ends the text.
-#include "base/util/codepage_internal.h"
+#include "base/util/ve_codepage_internal.h"
 
 #include "base/util/zel_errors.h"
 
