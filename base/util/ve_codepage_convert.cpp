@@ -52,14 +52,14 @@ struct S_ICONV {
     S_ICONV(const char *to, const char *from) : cd(iconv_open(to, from)) {}
     ~S_ICONV()
     {
-        if (cd != reinterpret_cast<iconv_t>(-1))
+        if (ok())
             iconv_close(cd);
     }
     S_ICONV(const S_ICONV &) = delete;
     S_ICONV &operator=(const S_ICONV &) = delete;
     bool ok() const
     {
-        return cd != reinterpret_cast<iconv_t>(-1);
+        return reinterpret_cast<intptr_t>(cd) != -1; // iconv_open's failure value
     }
 
     // Converts one whole character, flushing any shift state; the output

@@ -142,7 +142,7 @@ static int32_t S_get32(const unsigned char *p)
 static void S_header_encode(const HT_TABLE *t, unsigned char out[HT_HEADER_SIZE])
 {
     memset(out, 0, HT_HEADER_SIZE);
-    memcpy(out, t->name.data(), t->name.size() < HT_NAME_SIZE ? t->name.size() : HT_NAME_SIZE - 1);
+    t->name.copy(reinterpret_cast<char *>(out), HT_NAME_SIZE - 1); // the rest stays zero
     const int32_t fields[] = {t->flags,      t->cursor,      t->cache_pages,      t->compare_offset,
                               t->key_length, t->record_size, t->records_per_page, t->page_count,
                               t->slot_count, t->next_entry,  t->end_of_duplicates};
