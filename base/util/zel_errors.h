@@ -52,6 +52,8 @@
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
+#define ZE_CODEPAGE_MAP_FAILED (-1006) /* a code-page map could not be built; no conversion */
+#define ZE_CODEPAGE_NO_TABLE (-1007)   /* no ZELHOME or no codepage.txt; no conversion */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
 #define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
 
