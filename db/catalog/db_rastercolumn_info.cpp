@@ -6,9 +6,11 @@
 
 #include "base/util/zel_errors.h"
 
-int32_t DB_rastercolumn_get_info_by_id(DB_INSTANCE *, DB_STREAM *, int32_t, RASTERCOLUMN *info) {
-  if (!info) return ZE_NULL_POINTER;
-  return ZE_RASTERCOLUMN_NOT_FOUND;
+int32_t DB_rastercolumn_get_info_by_id(DB_INSTANCE *, DB_STREAM *, int32_t, RASTERCOLUMN *info)
+{
+    if (!info)
+        return ZE_NULL_POINTER;
+    return ZE_RASTERCOLUMN_NOT_FOUND;
 }
 
 int32_t DB_rastercolumn_get_info_by_name(DB_INSTANCE *, DB_STREAM *, const char *table,
