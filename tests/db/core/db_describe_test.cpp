@@ -237,6 +237,11 @@ TEST_F(DescribeTable, CliFailures)
     }
     EXPECT_EQ(db_describe_table(nullptr, nullptr, "t", nullptr, nullptr, nullptr, nullptr),
               ZE_NULL_POINTER);
+    Described d;
+    const std::string long_owner = std::string(40, 'o') + ".t";
+    EXPECT_EQ(db_describe_table(nullptr, nullptr, long_owner.c_str(), &d.count, &d.columns,
+                                &d.lengths, &d.c_types),
+              ZE_INVALID_ARGUMENT);
 }
 
 using DescribeSelect = ConnectedTest;
@@ -268,7 +273,8 @@ TEST_F(DescribeSelect, ResultColumnsAndUnnamedMeasures)
 TEST_F(DescribeSelect, LongMeasureTextIsCutAndUnclosedTextEnds)
 {
     const char *sql = "SELECT x";
-    scli::on_sql(sql).columns({{"", SQL_DOUBLE, 15}, {"", SQL_DOUBLE, 15}});
+    scli::on_sql(sql).columns(
+        {{"", SQL_DOUBLE, 15}, {"", SQL_DOUBLE, 15}, {std::string(50, 'n'), SQL_INTEGER}});
     auto stream = std::make_unique<DB_STREAM>();
     std::string select = "VE_Area(" + std::string(40, 's') + ")";
     stream->sql_select = select.data();
@@ -278,9 +284,10 @@ TEST_F(DescribeSelect, LongMeasureTextIsCutAndUnclosedTextEnds)
     EXPECT_EQ(db_describe_select(stream.get(), hstmt, &d.count, &d.columns, &d.lengths, &d.c_types),
               ZE_SUCCESS);
     db_free_stmt(&hstmt);
-    ASSERT_EQ(d.count, 2);
+    ASSERT_EQ(d.count, 3);
     EXPECT_EQ(std::string(d.columns[0].name), select.substr(0, 31));
     EXPECT_STREQ(d.columns[1].name, "");
+    EXPECT_EQ(std::string(d.columns[2].name), std::string(31, 'n'));
 }
 
 TEST_F(DescribeSelect, NoResultColumnAndFailures)
