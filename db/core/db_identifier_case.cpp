@@ -1,13 +1,13 @@
 // Identifier case folding through the connection's code page (db_identifier_case.h).
 #include "db/core/db_identifier_case.h"
 
-const VE_CODEPAGE *db_identifier_codepage;
+#include "db/core/db_instance_user.h"
 
 typedef char *(*S_fold)(char *text, const VE_CODEPAGE *cp);
 
 static char *S_fold_by_codepage(char *text, int32_t size, S_fold fold)
 {
-    const VE_CODEPAGE *cp = db_identifier_codepage;
+    const VE_CODEPAGE *cp = db_instance_get_codepage(nullptr);
     if (text == nullptr || cp == nullptr)
         return text;
     if (!cp->convert)
@@ -34,7 +34,8 @@ char *db_identifier_to_lower(void *, char *text, int32_t size, int32_t by_codepa
 {
     if (by_codepage)
         return S_fold_by_codepage(text, size, VES_ToLower);
-    if (text == nullptr || db_identifier_codepage == nullptr)
+    const VE_CODEPAGE *cp = db_instance_get_codepage(nullptr);
+    if (text == nullptr || cp == nullptr)
         return text;
-    return VES_ToLower(text, db_identifier_codepage);
+    return VES_ToLower(text, cp);
 }

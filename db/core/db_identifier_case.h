@@ -12,11 +12,9 @@
 extern "C" {
 #endif
 
-/* The connection's code-page context: the instance open points it at its
- * copy, the close clears it. Without one identifiers are left as they are. */
-extern const VE_CODEPAGE *db_identifier_codepage;
-
-/* Fold text in place within size bytes and return it. */
+/* Fold text in place within size bytes and return it. The code page is the
+ * connection's context kept by the instance open (db_instance_user.h);
+ * without one identifiers are left as they are. */
 char *db_identifier_to_upper(void *unused, char *text, int32_t size);
 /* With by_codepage clear, folds by the native description only. */
 char *db_identifier_to_lower(void *unused, char *text, int32_t size, int32_t by_codepage);

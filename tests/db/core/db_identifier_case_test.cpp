@@ -8,6 +8,7 @@
 #include <string>
 
 #include "db/core/db_identifier_case.h"
+#include "db/core/db_instance_user.h"
 
 namespace
 {
@@ -81,7 +82,7 @@ TEST(Identifier, FoldsThroughTheConnectionsCodePage)
     };
     for (const FoldCase &c : cases) {
         SCOPED_TRACE(c.name);
-        db_identifier_codepage = &c.cp;
+        db_instance_set_codepage(&c.cp);
         char text[32];
         strcpy(text, c.text);
         char *got = c.upper ? db_identifier_to_upper(nullptr, text, sizeof(text))
@@ -89,12 +90,12 @@ TEST(Identifier, FoldsThroughTheConnectionsCodePage)
         EXPECT_EQ(got, text);
         EXPECT_STREQ(text, c.expected);
     }
-    db_identifier_codepage = nullptr;
+    db_instance_set_codepage(nullptr);
 }
 
 TEST(Identifier, WithoutACodePageNothingChanges)
 {
-    db_identifier_codepage = nullptr;
+    db_instance_set_codepage(nullptr);
     char text[] = "Parcels";
     EXPECT_STREQ(db_identifier_to_upper(nullptr, text, sizeof(text)), "Parcels");
     EXPECT_EQ(db_identifier_to_lower(nullptr, nullptr, 0, 1), nullptr);
