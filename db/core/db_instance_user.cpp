@@ -9,15 +9,12 @@
 
 #include <mutex>
 
-#include "base/util/ve_codepage.h"
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 
 static char S_admin_database[32];
 static std::once_flag S_admin_once;
 static char S_current_user[DB_USER_NAME_SIZE];
-static VE_CODEPAGE S_codepage;
-static bool S_have_codepage;
 
 static void S_read_admin_database()
 {
@@ -61,16 +58,4 @@ int32_t db_get_next_ids(int32_t, int32_t)
 {
     // The host's id allocator arrives with the instance open; none yet.
     return ZE_FAILURE;
-}
-
-void db_instance_set_codepage(const VE_CODEPAGE *context)
-{
-    S_have_codepage = context != nullptr;
-    if (context)
-        S_codepage = *context;
-}
-
-const VE_CODEPAGE *db_instance_get_codepage(DB_INSTANCE *)
-{
-    return S_have_codepage ? &S_codepage : nullptr;
 }

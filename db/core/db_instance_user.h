@@ -10,7 +10,6 @@
 #include "base/util/zel_export.h"
 
 typedef struct DB_INSTANCE DB_INSTANCE;
-typedef struct VE_CODEPAGE VE_CODEPAGE;
 
 #define DB_ADMIN_USER "zel"
 #define DB_USER_NAME_SIZE 36 // a user name of at most 35 characters
@@ -26,11 +25,6 @@ ZEL_API char *DB_instance_get_current_user(DB_INSTANCE *instance, char *out);
 // Kept by the instance open: the user name the connection is opened with
 // (cut to 35 characters).
 void db_instance_set_current_user(const char *user);
-
-// The connection's code-page context: a copy kept by the instance open (a
-// null context forgets it). Null before any is kept.
-void db_instance_set_codepage(const VE_CODEPAGE *context);
-const VE_CODEPAGE *db_instance_get_codepage(DB_INSTANCE *instance);
 
 // Hands an id-allocation request (a layer id and a count, in the callers of
 // the layer and stream code) to the host's callback given at instance open;

@@ -16,7 +16,7 @@
 #include "db/catalog/db_rastercolumn_info.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_instance_user.h"
-#include "db/core/db_names_pending.h"
+#include "db/core/db_identifier.h"
 
 // ---- output helpers -------------------------------------------------------
 
@@ -330,7 +330,7 @@ int32_t db_make_e_table_name(DB_INSTANCE *instance, int32_t id, const char *data
 
 int32_t db_make_l_table_name(int32_t id, const char *owner, char *out, size_t size)
 {
-    if (owner)
+    if (owner && *owner)
         return S_format(out, size, "%s.L%d", owner, id);
     return S_format(out, size, "L%d", id);
 }
@@ -345,7 +345,7 @@ int32_t db_make_view_trigger_name(int32_t id, int32_t operation, char *out, size
 
 int32_t db_make_rowid_sequence_name(int32_t id, const char *owner, char *out, size_t size)
 {
-    if (owner)
+    if (owner && *owner)
         return S_format(out, size, "%s.R%d", owner, id);
     return S_format(out, size, "R%d", id);
 }

@@ -16,7 +16,7 @@
 #include "db/core/db_helpers.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names.h"
-#include "db/core/db_names_pending.h"
+#include "db/core/db_identifier.h"
 #include "db/core/db_stmt.h"
 #include "db/core/db_stream.h"
 

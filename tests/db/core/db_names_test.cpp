@@ -147,6 +147,8 @@ TEST_F(Names, PlainAndRegisteredTables)
                    size_t n) { return db_make_e_table_name(nullptr, 12, nullptr, nullptr, o, n); }},
         {"bob.L3", [](char *o, size_t n) { return db_make_l_table_name(3, "bob", o, n); }},
         {"L3", [](char *o, size_t n) { return db_make_l_table_name(3, nullptr, o, n); }},
+        {"L3", [](char *o, size_t n) { return db_make_l_table_name(3, "", o, n); }},
+        {"R3", [](char *o, size_t n) { return db_make_rowid_sequence_name(3, "", o, n); }},
         {"V3_INSERT", [](char *o, size_t n) { return db_make_view_trigger_name(3, 0, o, n); }},
         {"V3_DELETE", [](char *o, size_t n) { return db_make_view_trigger_name(3, 1, o, n); }},
         {"V3_UPDATE", [](char *o, size_t n) { return db_make_view_trigger_name(3, 2, o, n); }},

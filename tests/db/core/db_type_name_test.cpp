@@ -29,7 +29,7 @@ class TypeNames : public ConnectedTest
     {
         std::vector<std::string> asked;
         const auto &calls = scli::journal();
-        for (size_t i = connected_at_; i < calls.size(); ++i)
+        for (size_t i = mark_; i < calls.size(); ++i)
             if (calls[i].fn == "SQLGetTypeInfo")
                 asked.push_back(calls[i].detail);
         return asked;
