@@ -14,7 +14,7 @@
 #include "db/core/db_connect.h"
 #include "db/core/db_stream.h"
 
-static bool S_ok(SQLRETURN rc)
+static bool S_ok(int rc)
 {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
