@@ -65,12 +65,29 @@ static GEOSGeometry *S_point(GEOSContextHandle_t h, const POINT &p)
     return GEOSGeom_createPointFromXY_r(h, p.x, p.y);
 }
 
+static GEOSGeometry *S_line(GEOSContextHandle_t h, const POINT *p, int32_t count)
+{
+    GEOSCoordSequence *seq = S_sequence(h, p, count, false);
+    return seq == nullptr ? nullptr : GEOSGeom_createLineString_r(h, seq);
+}
+
 /* Destroys the geometries of a list not yet handed to GEOS. */
 static void S_destroy_all(GEOSContextHandle_t h, std::vector<GEOSGeometry *> &list)
 {
     for (GEOSGeometry *g : list)
         GEOSGeom_destroy_r(h, g);
     list.clear();
+}
+
+/* Appends a new part; when it could not be made, releases the parts so far. */
+static bool S_keep(GEOSContextHandle_t h, std::vector<GEOSGeometry *> &parts, GEOSGeometry *part)
+{
+    if (part == nullptr) {
+        S_destroy_all(h, parts);
+        return false;
+    }
+    parts.push_back(part);
+    return true;
 }
 
 /* A collection of the given type from the list, which it takes over. */
@@ -179,35 +196,20 @@ static int32_t S_make_geometry(GEOSContextHandle_t h, const FEATURE_STRUCT *shap
             *out = S_point(h, p[0]);
             break;
         }
-        for (int32_t i = 0; i < n; i++) {
-            GEOSGeometry *g = S_point(h, p[i]);
-            if (g == nullptr) {
-                S_destroy_all(h, parts);
+        for (int32_t i = 0; i < n; i++)
+            if (!S_keep(h, parts, S_point(h, p[i])))
                 return MOX_E_OUT_OF_MEMORY;
-            }
-            parts.push_back(g);
-        }
         *out = S_collection(h, GEOS_MULTIPOINT, parts);
         break;
     case MOX_KIND_LINE:
-        if (n == 1) {
-            *out = S_point(h, p[0]);
-        } else {
-            GEOSCoordSequence *seq = S_sequence(h, p, n, false);
-            *out = seq == nullptr ? nullptr : GEOSGeom_createLineString_r(h, seq);
-        }
+        *out = n == 1 ? S_point(h, p[0]) : S_line(h, p, n);
         break;
     case MOX_KIND_MULTILINE:
         while (mox_walk_next(&walk, &start, &count)) {
             if (count < 2)
                 continue; /* a lone point carries no line */
-            GEOSCoordSequence *seq = S_sequence(h, p + start, count, false);
-            GEOSGeometry *g = seq == nullptr ? nullptr : GEOSGeom_createLineString_r(h, seq);
-            if (g == nullptr) {
-                S_destroy_all(h, parts);
+            if (!S_keep(h, parts, S_line(h, p + start, count)))
                 return MOX_E_OUT_OF_MEMORY;
-            }
-            parts.push_back(g);
         }
         *out = S_collection(h, GEOS_MULTILINESTRING, parts);
         break;

@@ -41,10 +41,21 @@ ZEL_API void VES_free_feature_specs(int32_t count, const VE_FILTER *filters,
     free(specs);
 }
 
-/* 0 when the constraint set can be read for count rows, else its code. */
-static int32_t S_check_constraints(const VE_SPATIAL_CONSTRAINTS *constraints, int32_t count,
-                                   int32_t **relation_rows)
+/* 0 when both tests can read their arguments for count rows (input being the
+ * candidates or the features), else its code; the passed count is cleared
+ * first whenever it can be. */
+static int32_t S_check_arguments(int32_t count, const void *input,
+                                 const VE_SPATIAL_CONSTRAINTS *constraints,
+                                 int32_t **relation_rows, int32_t *passed_count,
+                                 const int32_t *passed_ids)
 {
+    if (passed_count == nullptr)
+        return ZE_NULL_POINTER;
+    *passed_count = 0;
+    if (count < 0)
+        return ZE_INVALID_ARGUMENT;
+    if (count > 0 && (input == nullptr || passed_ids == nullptr))
+        return ZE_NULL_POINTER;
     if (constraints == nullptr)
         return ZE_NULL_POINTER;
     if (constraints->filter_count < 0)
@@ -72,14 +83,8 @@ ZEL_API int32_t VES_test_envelopes(int32_t count, const VE_ENVELOPE_CANDIDATE *c
                                    VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
                                    int32_t *passed_count, int32_t *passed_ids)
 {
-    if (passed_count == nullptr)
-        return ZE_NULL_POINTER;
-    *passed_count = 0;
-    if (count < 0)
-        return ZE_INVALID_ARGUMENT;
-    if (count > 0 && (candidates == nullptr || passed_ids == nullptr))
-        return ZE_NULL_POINTER;
-    int32_t rc = S_check_constraints(constraints, count, relation_rows);
+    int32_t rc = S_check_arguments(count, candidates, constraints, relation_rows, passed_count,
+                                   passed_ids);
     if (rc != ZE_SUCCESS)
         return rc;
     int32_t k = 0;
@@ -152,14 +157,8 @@ ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
                                   VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
                                   int32_t *passed_count, int32_t *passed_ids)
 {
-    if (passed_count == nullptr)
-        return ZE_NULL_POINTER;
-    *passed_count = 0;
-    if (count < 0)
-        return ZE_INVALID_ARGUMENT;
-    if (count > 0 && (features == nullptr || passed_ids == nullptr))
-        return ZE_NULL_POINTER;
-    int32_t rc = S_check_constraints(constraints, count, relation_rows);
+    int32_t rc = S_check_arguments(count, features, constraints, relation_rows, passed_count,
+                                   passed_ids);
     if (rc != ZE_SUCCESS)
         return rc;
     const int32_t relation_flag = constraints->relation_flag;
