@@ -13,7 +13,8 @@
 #include "base/util/ve_spatial_test.h"
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 const int kFeatures = 10000;
 

@@ -14,7 +14,8 @@
 #include "mox/mox.h"
 #include "mox/mox_parts.h"
 
-namespace {
+namespace
+{
 
 /* The block attached to VE_FEATURE_SPEC.prepared. */
 struct S_prepared {
@@ -37,7 +38,10 @@ struct S_thread_context {
 
 struct S_geometry_deleter {
     GEOSContextHandle_t ctx;
-    void operator()(GEOSGeometry *g) const { GEOSGeom_destroy_r(ctx, g); }
+    void operator()(GEOSGeometry *g) const
+    {
+        GEOSGeom_destroy_r(ctx, g);
+    }
 };
 
 } // namespace
@@ -91,7 +95,8 @@ static bool S_keep(GEOSContextHandle_t h, std::vector<GEOSGeometry *> &parts, GE
 }
 
 /* A collection of the given type from the list, which it takes over. */
-static GEOSGeometry *S_collection(GEOSContextHandle_t h, int type, std::vector<GEOSGeometry *> &list)
+static GEOSGeometry *S_collection(GEOSContextHandle_t h, int type,
+                                  std::vector<GEOSGeometry *> &list)
 {
     if (list.empty())
         return GEOSGeom_createEmptyCollection_r(h, type);
@@ -399,8 +404,7 @@ static bool S_covers(const ENVELOPE &outer, const ENVELOPE &inner)
            outer.maxy >= inner.maxy;
 }
 
-ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope,
-                            int32_t method)
+ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method)
 {
     if (spec == nullptr || envelope == nullptr)
         return MOX_E_NULL_POINTER;
@@ -576,8 +580,8 @@ static bool S_valid_pattern(const char *pattern)
     return pattern[9] == '\0';
 }
 
-ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity,
-                                    int32_t relation, int32_t *work, const char *pattern)
+ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity, int32_t relation,
+                                    int32_t *work, const char *pattern)
 {
     (void)filter_entity;
     (void)feature_entity;

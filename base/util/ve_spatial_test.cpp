@@ -30,8 +30,7 @@ ZEL_API int32_t VES_generate_feature_specs(int32_t count, const VE_FILTER *filte
     return ZE_SUCCESS;
 }
 
-ZEL_API void VES_free_feature_specs(int32_t count, const VE_FILTER *filters,
-                                    VE_FEATURE_SPEC *specs)
+ZEL_API void VES_free_feature_specs(int32_t count, const VE_FILTER *filters, VE_FEATURE_SPEC *specs)
 {
     (void)filters;
     if (specs == nullptr)
@@ -45,9 +44,8 @@ ZEL_API void VES_free_feature_specs(int32_t count, const VE_FILTER *filters,
  * candidates or the features), else its code; the passed count is cleared
  * first whenever it can be. */
 static int32_t S_check_arguments(int32_t count, const void *input,
-                                 const VE_SPATIAL_CONSTRAINTS *constraints,
-                                 int32_t **relation_rows, int32_t *passed_count,
-                                 const int32_t *passed_ids)
+                                 const VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
+                                 int32_t *passed_count, const int32_t *passed_ids)
 {
     if (passed_count == nullptr)
         return ZE_NULL_POINTER;
@@ -83,8 +81,8 @@ ZEL_API int32_t VES_test_envelopes(int32_t count, const VE_ENVELOPE_CANDIDATE *c
                                    VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
                                    int32_t *passed_count, int32_t *passed_ids)
 {
-    int32_t rc = S_check_arguments(count, candidates, constraints, relation_rows, passed_count,
-                                   passed_ids);
+    int32_t rc =
+        S_check_arguments(count, candidates, constraints, relation_rows, passed_count, passed_ids);
     if (rc != ZE_SUCCESS)
         return rc;
     int32_t k = 0;
@@ -142,8 +140,8 @@ static int32_t S_relation(const VE_FILTER &filter, VE_FEATURE_SPEC &spec,
         MoxsSrchComp(&spec, &feature, filter.search_method, cell, &work, relation_flag));
     if (filter.search_method != SM_CBM || rc != ZE_SUCCESS)
         return rc;
-    int32_t match = MoxEvaluateRelation(spec.shape->entity_type, feature.entity_type, *cell,
-                                        &work, filter.relation);
+    int32_t match = MoxEvaluateRelation(spec.shape->entity_type, feature.entity_type, *cell, &work,
+                                        filter.relation);
     if (match == 1)
         return ZE_SUCCESS;
     if (match == 0)
@@ -157,8 +155,8 @@ ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
                                   VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
                                   int32_t *passed_count, int32_t *passed_ids)
 {
-    int32_t rc = S_check_arguments(count, features, constraints, relation_rows, passed_count,
-                                   passed_ids);
+    int32_t rc =
+        S_check_arguments(count, features, constraints, relation_rows, passed_count, passed_ids);
     if (rc != ZE_SUCCESS)
         return rc;
     const int32_t relation_flag = constraints->relation_flag;

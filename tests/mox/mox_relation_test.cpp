@@ -12,7 +12,8 @@
 #include "base/util/ve_filter.h"
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 struct Shape {
     const char *name;
@@ -25,8 +26,17 @@ struct Shape {
 const std::vector<Shape> &Fixture()
 {
     static const std::vector<Shape> shapes = {
-        {"area with hole", VE_ENTITY_AREA,
-         {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0}, {40, 40}, {60, 40}, {60, 60}, {40, 60},
+        {"area with hole",
+         VE_ENTITY_AREA,
+         {{0, 0},
+          {100, 0},
+          {100, 100},
+          {0, 100},
+          {0, 0},
+          {40, 40},
+          {60, 40},
+          {60, 60},
+          {40, 60},
           {40, 40}},
          "POLYGON((0 0,100 0,100 100,0 100,0 0),(40 40,60 40,60 60,40 60,40 40))"},
         {"point inside", VE_ENTITY_POINT, {{20, 20}}, "POINT(20 20)"},
@@ -34,58 +44,96 @@ const std::vector<Shape> &Fixture()
         {"point on hole boundary", VE_ENTITY_POINT, {{50, 40}}, "POINT(50 40)"},
         {"point in hole", VE_ENTITY_POINT, {{50, 50}}, "POINT(50 50)"},
         {"point outside", VE_ENTITY_POINT, {{150, 150}}, "POINT(150 150)"},
-        {"multi point in and out", VE_ENTITY_MULTI_POINT, {{20, 20}, {150, 150}},
+        {"multi point in and out",
+         VE_ENTITY_MULTI_POINT,
+         {{20, 20}, {150, 150}},
          "MULTIPOINT((20 20),(150 150))"},
         {"line crossing", VE_ENTITY_LINE, {{-10, 20}, {110, 20}}, "LINESTRING(-10 20,110 20)"},
-        {"line touching at end", VE_ENTITY_SIMPLE_LINE, {{100, 10}, {120, 10}},
+        {"line touching at end",
+         VE_ENTITY_SIMPLE_LINE,
+         {{100, 10}, {120, 10}},
          "LINESTRING(100 10,120 10)"},
         {"line disjoint", VE_ENTITY_LINE, {{200, 0}, {300, 0}}, "LINESTRING(200 0,300 0)"},
         {"line inside", VE_ENTITY_LINE, {{10, 10}, {30, 10}}, "LINESTRING(10 10,30 10)"},
         {"line on edge", VE_ENTITY_LINE, {{0, 10}, {0, 90}}, "LINESTRING(0 10,0 90)"},
         {"line crossing line", VE_ENTITY_LINE, {{-10, 15}, {30, 15}}, "LINESTRING(-10 15,30 15)"},
-        {"multi line in and out", VE_ENTITY_MULTI_LINE,
+        {"multi line in and out",
+         VE_ENTITY_MULTI_LINE,
          {{10, 10}, {20, 10}, {20, 10}, {200, 200}, {210, 200}},
          "MULTILINESTRING((10 10,20 10),(200 200,210 200))"},
-        {"area inside", VE_ENTITY_AREA, {{10, 10}, {30, 10}, {30, 30}, {10, 30}, {10, 10}},
+        {"area inside",
+         VE_ENTITY_AREA,
+         {{10, 10}, {30, 10}, {30, 30}, {10, 30}, {10, 10}},
          "POLYGON((10 10,30 10,30 30,10 30,10 10))"},
-        {"area identical", VE_ENTITY_AREA,
-         {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0}, {40, 40}, {60, 40}, {60, 60}, {40, 60},
+        {"area identical",
+         VE_ENTITY_AREA,
+         {{0, 0},
+          {100, 0},
+          {100, 100},
+          {0, 100},
+          {0, 0},
+          {40, 40},
+          {60, 40},
+          {60, 60},
+          {40, 60},
           {40, 40}},
          "POLYGON((0 0,100 0,100 100,0 100,0 0),(40 40,60 40,60 60,40 60,40 40))"},
-        {"area around", VE_ENTITY_AREA,
+        {"area around",
+         VE_ENTITY_AREA,
          {{-10, -10}, {110, -10}, {110, 110}, {-10, 110}, {-10, -10}},
          "POLYGON((-10 -10,110 -10,110 110,-10 110,-10 -10))"},
-        {"area sharing edge", VE_ENTITY_AREA,
+        {"area sharing edge",
+         VE_ENTITY_AREA,
          {{100, 0}, {200, 0}, {200, 100}, {100, 100}, {100, 0}},
          "POLYGON((100 0,200 0,200 100,100 100,100 0))"},
-        {"area overlapping", VE_ENTITY_AREA, {{80, 80}, {150, 80}, {150, 150}, {80, 150}},
+        {"area overlapping",
+         VE_ENTITY_AREA,
+         {{80, 80}, {150, 80}, {150, 150}, {80, 150}},
          "POLYGON((80 80,150 80,150 150,80 150,80 80))"}, /* closed implicitly */
-        {"area at corner", VE_ENTITY_AREA,
+        {"area at corner",
+         VE_ENTITY_AREA,
          {{100, 100}, {150, 100}, {150, 150}, {100, 150}, {100, 100}},
          "POLYGON((100 100,150 100,150 150,100 150,100 100))"},
-        {"area filling hole", VE_ENTITY_AREA, {{40, 40}, {60, 40}, {60, 60}, {40, 60}, {40, 40}},
+        {"area filling hole",
+         VE_ENTITY_AREA,
+         {{40, 40}, {60, 40}, {60, 60}, {40, 60}, {40, 40}},
          "POLYGON((40 40,60 40,60 60,40 60,40 40))"},
-        {"multi area in and out", VE_ENTITY_MULTI_AREA,
-         {{10, 10}, {30, 10}, {30, 30}, {10, 30}, {10, 10}, {200, 200}, {210, 200}, {210, 210},
-          {200, 210}, {200, 200}},
+        {"multi area in and out",
+         VE_ENTITY_MULTI_AREA,
+         {{10, 10},
+          {30, 10},
+          {30, 30},
+          {10, 30},
+          {10, 10},
+          {200, 200},
+          {210, 200},
+          {210, 210},
+          {200, 210},
+          {200, 200}},
          "MULTIPOLYGON(((10 10,30 10,30 30,10 30,10 10)),((200 200,210 200,210 210,200 210,200 "
          "200)))"},
     };
     return shapes;
 }
 
-const int32_t kMethods[] = {SM_CP,  SM_LCROSS, SM_COMMON,   SM_CP_OR_LCROSS, SM_ET_OR_AI,
-                            SM_AI,  SM_AI_NO_ET, SM_PC,     SM_SC,           SM_PC_NO_ET,
-                            SM_SC_NO_ET, SM_PIP, SM_IDENTICAL};
+const int32_t kMethods[] = {SM_CP,       SM_LCROSS,   SM_COMMON,   SM_CP_OR_LCROSS, SM_ET_OR_AI,
+                            SM_AI,       SM_AI_NO_ET, SM_PC,       SM_SC,           SM_PC_NO_ET,
+                            SM_SC_NO_ET, SM_PIP,      SM_IDENTICAL};
 
 struct Geos {
     GEOSContextHandle_t h = GEOS_init_r();
-    ~Geos() { GEOS_finish_r(h); }
+    ~Geos()
+    {
+        GEOS_finish_r(h);
+    }
 };
 
 struct GeomDeleter {
     GEOSContextHandle_t h;
-    void operator()(GEOSGeometry *g) const { GEOSGeom_destroy_r(h, g); }
+    void operator()(GEOSGeometry *g) const
+    {
+        GEOSGeom_destroy_r(h, g);
+    }
 };
 using Geom = std::unique_ptr<GEOSGeometry, GeomDeleter>;
 
@@ -177,8 +225,14 @@ FEATURE_STRUCT Record(const Shape &s)
 struct Spec {
     FEATURE_STRUCT shape;
     VE_FEATURE_SPEC spec = {};
-    explicit Spec(const Shape &s) : shape(Record(s)) { spec.shape = &shape; }
-    ~Spec() { MoxsFeatureSpecRelease(&spec); }
+    explicit Spec(const Shape &s) : shape(Record(s))
+    {
+        spec.shape = &shape;
+    }
+    ~Spec()
+    {
+        MoxsFeatureSpecRelease(&spec);
+    }
 };
 
 // Calls visit(spec, feature, method, expected, common, where) for every filter,
@@ -195,10 +249,10 @@ template <class Visit> void ForEachCase(Visit visit)
             Geom b = Read(geos.h, feature.wkt);
             int common = IntersectionDimension(geos.h, a.get(), b.get());
             for (int32_t method : kMethods) {
-                std::string where = std::string(filter.name) + " / " + feature.name +
-                                    " method " + std::to_string(method);
-                visit(spec.spec, f, method, GeosExpects(geos.h, method, a.get(), b.get()),
-                      common, where);
+                std::string where = std::string(filter.name) + " / " + feature.name + " method " +
+                                    std::to_string(method);
+                visit(spec.spec, f, method, GeosExpects(geos.h, method, a.get(), b.get()), common,
+                      where);
             }
         }
     }
@@ -208,8 +262,8 @@ TEST(MoxRelation, EveryMethodAgreesWithGeosOverTheFixture)
 {
     int held = 0;
     int compared = 0;
-    ForEachCase([&](VE_FEATURE_SPEC &spec, const FEATURE_STRUCT &f, int32_t method,
-                    bool expected, int common, const std::string &where) {
+    ForEachCase([&](VE_FEATURE_SPEC &spec, const FEATURE_STRUCT &f, int32_t method, bool expected,
+                    int common, const std::string &where) {
         for (int32_t relation_flag : {0, 1}) {
             SCOPED_TRACE(where + " flag " + std::to_string(relation_flag));
             int32_t cell = 0;
@@ -236,8 +290,8 @@ TEST(MoxRelation, EnvelopePreTestNeverContradictsTheExactRelation)
 {
     int settled = 0;
     int proved = 0;
-    ForEachCase([&](VE_FEATURE_SPEC &spec, const FEATURE_STRUCT &f, int32_t method,
-                    bool expected, int, const std::string &where) {
+    ForEachCase([&](VE_FEATURE_SPEC &spec, const FEATURE_STRUCT &f, int32_t method, bool expected,
+                    int, const std::string &where) {
         SCOPED_TRACE(where);
         int32_t answer = MoxsEnvSect(&spec, &f.envelope, method);
         if (answer == MOX_ENVSECT_CANNOT_HOLD)
@@ -261,20 +315,20 @@ TEST(MoxRelation, EnvelopesSettleClearCases)
         int32_t method;
         int32_t expected;
     } cases[] = {
-        {{10, 10, 30, 30}, SM_AI, MOX_ENVSECT_HOLDS},           // inside the interior
+        {{10, 10, 30, 30}, SM_AI, MOX_ENVSECT_HOLDS}, // inside the interior
         {{10, 10, 30, 30}, SM_SC_NO_ET, MOX_ENVSECT_HOLDS},
-        {{10, 10, 30, 30}, SM_LCROSS, MOX_ENVSECT_CANNOT_HOLD}, // nothing outside
-        {{10, 10, 30, 30}, SM_PC, MOX_ENVSECT_CANNOT_HOLD},     // cannot hold the filter
+        {{10, 10, 30, 30}, SM_LCROSS, MOX_ENVSECT_CANNOT_HOLD},   // nothing outside
+        {{10, 10, 30, 30}, SM_PC, MOX_ENVSECT_CANNOT_HOLD},       // cannot hold the filter
         {{45, 45, 55, 55}, SM_ET_OR_AI, MOX_ENVSECT_CANNOT_HOLD}, // inside the hole
         {{200, 200, 300, 300}, SM_CP, MOX_ENVSECT_CANNOT_HOLD},
-        {{90, 90, 120, 120}, SM_SC, MOX_ENVSECT_CANNOT_HOLD},   // leaves the filter's box
+        {{90, 90, 120, 120}, SM_SC, MOX_ENVSECT_CANNOT_HOLD}, // leaves the filter's box
         {{90, 90, 120, 120}, SM_AI, MOX_ENVSECT_UNDECIDED},
         {{0, 0, 100, 100}, SM_IDENTICAL, MOX_ENVSECT_UNDECIDED},
         {{0, 0, 100, 90}, SM_IDENTICAL, MOX_ENVSECT_CANNOT_HOLD},
-        {{20, 20, 20, 20}, SM_AI, MOX_ENVSECT_HOLDS},           // a point box
-        {{20, 10, 20, 30}, SM_AI, MOX_ENVSECT_HOLDS},           // a segment box
+        {{20, 20, 20, 20}, SM_AI, MOX_ENVSECT_HOLDS},             // a point box
+        {{20, 10, 20, 30}, SM_AI, MOX_ENVSECT_HOLDS},             // a segment box
         {{30, 30, 10, 10}, SM_ET_OR_AI, MOX_ENVSECT_CANNOT_HOLD}, // inverted: no feature
-        {{500, 500, 600, 600}, SM_CBM, MOX_ENVSECT_UNDECIDED},   // a pattern may ask for disjoint
+        {{500, 500, 600, 600}, SM_CBM, MOX_ENVSECT_UNDECIDED},    // a pattern may ask for disjoint
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "method " << c.method << " box " << c.box.minx << ","
@@ -298,12 +352,12 @@ TEST(MoxRelation, PatternsMatchTheStoredMatrix)
         const char *pattern;
         int32_t expected;
     } cases[] = {
-        {"T*****FF*", 1},  // contains
-        {"212FF1FF2", 1},  // the whole matrix
+        {"T*****FF*", 1}, // contains
+        {"212FF1FF2", 1}, // the whole matrix
         {"212FF1***", 1},
         {"212FF1FF1", 0},
-        {"FF*FF****", 0},  // disjoint
-        {"T*F**F***", 0},  // within
+        {"FF*FF****", 0}, // disjoint
+        {"T*F**F***", 0}, // within
         {"1********", 0},
         {"T*****FF", MOX_E_INVALID_RELATION},   // short
         {"T*****FF**", MOX_E_INVALID_RELATION}, // long

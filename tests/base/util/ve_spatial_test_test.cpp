@@ -16,7 +16,8 @@
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 struct ShapeDef {
     uint16_t entity;
@@ -24,19 +25,27 @@ struct ShapeDef {
 };
 
 const ShapeDef kHoledSquare = {VE_ENTITY_AREA,
-                               {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0},
-                                {40, 40}, {60, 40}, {60, 60}, {40, 60}, {40, 40}}};
+                               {{0, 0},
+                                {100, 0},
+                                {100, 100},
+                                {0, 100},
+                                {0, 0},
+                                {40, 40},
+                                {60, 40},
+                                {60, 60},
+                                {40, 60},
+                                {40, 40}}};
 
 // Feature ids 1 to 8, in this order.
 const std::vector<ShapeDef> kFeatures = {
-    {VE_ENTITY_POINT, {{20, 20}}},                // 1 inside
-    {VE_ENTITY_POINT, {{0, 50}}},                 // 2 on the boundary
-    {VE_ENTITY_POINT, {{150, 150}}},              // 3 outside
-    {VE_ENTITY_POINT, {{50, 50}}},                // 4 in the hole
-    {VE_ENTITY_LINE, {{-10, 20}, {110, 20}}},     // 5 crossing
-    {VE_ENTITY_LINE, {{100, 10}, {120, 10}}},     // 6 touching at its end
-    {VE_ENTITY_LINE, {{200, 0}, {300, 0}}},       // 7 disjoint
-    {VE_ENTITY_LINE, {{10, 10}, {30, 10}}},       // 8 inside
+    {VE_ENTITY_POINT, {{20, 20}}},            // 1 inside
+    {VE_ENTITY_POINT, {{0, 50}}},             // 2 on the boundary
+    {VE_ENTITY_POINT, {{150, 150}}},          // 3 outside
+    {VE_ENTITY_POINT, {{50, 50}}},            // 4 in the hole
+    {VE_ENTITY_LINE, {{-10, 20}, {110, 20}}}, // 5 crossing
+    {VE_ENTITY_LINE, {{100, 10}, {120, 10}}}, // 6 touching at its end
+    {VE_ENTITY_LINE, {{200, 0}, {300, 0}}},   // 7 disjoint
+    {VE_ENTITY_LINE, {{10, 10}, {30, 10}}},   // 8 inside
 };
 
 // A feature with its points and compressed buffer on the heap, as a fetched
@@ -54,8 +63,14 @@ struct Feature {
         EXPECT_EQ(MoxsNvelop(&f), MOX_SUCCESS);
     }
     Feature(const Feature &) = delete;
-    Feature(Feature &&other) noexcept : f(other.f) { other.f = FEATURE_STRUCT{}; }
-    ~Feature() { VES_comp_feature_free(&f); }
+    Feature(Feature &&other) noexcept : f(other.f)
+    {
+        other.f = FEATURE_STRUCT{};
+    }
+    ~Feature()
+    {
+        VES_comp_feature_free(&f);
+    }
 };
 
 // One query's filters with their specs and a relation matrix for the rows.
@@ -93,7 +108,10 @@ struct Query {
         for (auto &row : cells)
             rows.push_back(row.data());
     }
-    ~Query() { VES_free_feature_specs(static_cast<int32_t>(filters.size()), filters.data(), specs); }
+    ~Query()
+    {
+        VES_free_feature_specs(static_cast<int32_t>(filters.size()), filters.data(), specs);
+    }
 };
 
 VE_ENVELOPE_CANDIDATE Candidate(const Feature &feature)
@@ -178,9 +196,9 @@ TEST(SpatialTests, TruthTableOfEveryMethodForMustPassAndMustNot)
     for (const auto &c : cases) {
         for (int32_t truth : {1, 0}) {
             for (int32_t relation_flag : {0, 1}) {
-                SCOPED_TRACE(testing::Message() << "method " << c.method << " "
-                                                << (c.pattern ? c.pattern : "") << " truth "
-                                                << truth << " relation flag " << relation_flag);
+                SCOPED_TRACE(testing::Message()
+                             << "method " << c.method << " " << (c.pattern ? c.pattern : "")
+                             << " truth " << truth << " relation flag " << relation_flag);
                 Query q;
                 q.Add(kHoledSquare, c.method, truth, c.pattern);
                 q.Prepare(static_cast<int32_t>(kFeatures.size()), relation_flag);
@@ -230,8 +248,8 @@ TEST(SpatialTests, WithoutFiltersEveryCandidatePasses)
     for (const Feature &r : rows)
         plain.push_back(r.f);
     count = -1;
-    EXPECT_EQ(VES_test_features(static_cast<int32_t>(plain.size()), plain.data(), nullptr, 1,
-                                &none, nullptr, &count, ids.data()),
+    EXPECT_EQ(VES_test_features(static_cast<int32_t>(plain.size()), plain.data(), nullptr, 1, &none,
+                                nullptr, &count, ids.data()),
               ZE_SUCCESS);
     EXPECT_EQ(count, static_cast<int32_t>(rows.size()));
 }
@@ -335,8 +353,7 @@ TEST(SpatialTests, ErrorsReachTheCallerWhateverTheTruth)
             FEATURE_STRUCT rows[2] = {first.f, second.f};
             int32_t ids[2] = {0, 0};
             int32_t count = -1;
-            int32_t rc =
-                VES_test_features(2, rows, nullptr, 0, &q.set, q.rows.data(), &count, ids);
+            int32_t rc = VES_test_features(2, rows, nullptr, 0, &q.set, q.rows.data(), &count, ids);
             EXPECT_EQ(rc, c.expected);
             if (c.method == SM_CBM) {
                 EXPECT_EQ(count, 0); // the first row fails on the pattern already
@@ -379,8 +396,7 @@ TEST(SpatialTests, RefusesUnreadableArguments)
     EXPECT_EQ(count, 0);
     EXPECT_EQ(VES_test_envelopes(1, &c, &q.set, nullptr, &count, &id), ZE_NULL_POINTER);
     EXPECT_EQ(VES_test_envelopes(1, &c, &q.set, q.rows.data(), nullptr, &id), ZE_NULL_POINTER);
-    EXPECT_EQ(VES_test_envelopes(-1, &c, &q.set, q.rows.data(), &count, &id),
-              ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(VES_test_envelopes(-1, &c, &q.set, q.rows.data(), &count, &id), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(VES_test_features(1, &a.f, nullptr, 0, &q.set, nullptr, &count, &id),
               ZE_NULL_POINTER);
     EXPECT_EQ(VES_test_features(1, nullptr, nullptr, 0, &q.set, q.rows.data(), &count, &id),
