@@ -309,31 +309,55 @@ TEST(MoxRelation, EnvelopePreTestNeverContradictsTheExactRelation)
 
 TEST(MoxRelation, EnvelopesSettleClearCases)
 {
-    Spec spec(Fixture()[0]); // the area with a hole, 0..100
+    Spec holed(Fixture()[0]); // the area with a hole, 0..100
+    const Shape rect = {"rectangle", VE_ENTITY_AREA, {{0, 0}, {0, 100}, {100, 100}, {100, 0}}, ""};
+    Spec rectangle(rect); // the same square without the hole, clockwise and closed implicitly
     struct {
+        Spec *filter;
         ENVELOPE box;
         int32_t method;
         int32_t expected;
     } cases[] = {
-        {{10, 10, 30, 30}, SM_AI, MOX_ENVSECT_HOLDS}, // inside the interior
-        {{10, 10, 30, 30}, SM_SC_NO_ET, MOX_ENVSECT_HOLDS},
-        {{10, 10, 30, 30}, SM_LCROSS, MOX_ENVSECT_CANNOT_HOLD},   // nothing outside
-        {{10, 10, 30, 30}, SM_PC, MOX_ENVSECT_CANNOT_HOLD},       // cannot hold the filter
-        {{45, 45, 55, 55}, SM_ET_OR_AI, MOX_ENVSECT_CANNOT_HOLD}, // inside the hole
-        {{200, 200, 300, 300}, SM_CP, MOX_ENVSECT_CANNOT_HOLD},
-        {{90, 90, 120, 120}, SM_SC, MOX_ENVSECT_CANNOT_HOLD}, // leaves the filter's box
-        {{90, 90, 120, 120}, SM_AI, MOX_ENVSECT_UNDECIDED},
-        {{0, 0, 100, 100}, SM_IDENTICAL, MOX_ENVSECT_UNDECIDED},
-        {{0, 0, 100, 90}, SM_IDENTICAL, MOX_ENVSECT_CANNOT_HOLD},
-        {{20, 20, 20, 20}, SM_AI, MOX_ENVSECT_HOLDS},             // a point box
-        {{20, 10, 20, 30}, SM_AI, MOX_ENVSECT_HOLDS},             // a segment box
-        {{30, 30, 10, 10}, SM_ET_OR_AI, MOX_ENVSECT_CANNOT_HOLD}, // inverted: no feature
-        {{500, 500, 600, 600}, SM_CBM, MOX_ENVSECT_UNDECIDED},    // a pattern may ask for disjoint
+        {&rectangle, {10, 10, 30, 30}, SM_AI, MOX_ENVSECT_HOLDS}, // inside the interior
+        {&rectangle, {10, 10, 30, 30}, SM_SC_NO_ET, MOX_ENVSECT_HOLDS},
+        {&rectangle, {20, 20, 20, 20}, SM_ET_OR_AI, MOX_ENVSECT_HOLDS},     // a point box
+        {&rectangle, {20, 10, 20, 30}, SM_AI_NO_ET, MOX_ENVSECT_HOLDS},     // a segment box
+        {&rectangle, {10, 10, 30, 30}, SM_LCROSS, MOX_ENVSECT_CANNOT_HOLD}, // nothing outside
+        {&rectangle, {10, 10, 30, 30}, SM_PIP, MOX_ENVSECT_UNDECIDED},      // points only
+        {&rectangle, {0, 10, 30, 30}, SM_AI, MOX_ENVSECT_UNDECIDED},        // reaches the boundary
+        {&holed, {10, 10, 30, 30}, SM_AI, MOX_ENVSECT_UNDECIDED},   // the hole is not arithmetic
+        {&holed, {10, 10, 30, 30}, SM_PC, MOX_ENVSECT_CANNOT_HOLD}, // cannot hold the filter
+        {&holed, {200, 200, 300, 300}, SM_CP, MOX_ENVSECT_CANNOT_HOLD},
+        {&holed, {90, 90, 120, 120}, SM_SC, MOX_ENVSECT_CANNOT_HOLD}, // leaves the filter's box
+        {&holed, {90, 90, 120, 120}, SM_AI, MOX_ENVSECT_UNDECIDED},
+        {&holed, {0, 0, 100, 100}, SM_IDENTICAL, MOX_ENVSECT_UNDECIDED},
+        {&holed, {0, 0, 100, 90}, SM_IDENTICAL, MOX_ENVSECT_CANNOT_HOLD},
+        {&holed, {30, 30, 10, 10}, SM_ET_OR_AI, MOX_ENVSECT_CANNOT_HOLD}, // inverted: no feature
+        {&holed,
+         {500, 500, 600, 600},
+         SM_CBM,
+         MOX_ENVSECT_UNDECIDED}, // a pattern may ask for disjoint
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << "method " << c.method << " box " << c.box.minx << ","
+        SCOPED_TRACE(testing::Message() << (c.filter == &holed ? "holed" : "rectangle")
+                                        << " method " << c.method << " box " << c.box.minx << ","
                                         << c.box.miny << "," << c.box.maxx << "," << c.box.maxy);
-        EXPECT_EQ(MoxsEnvSect(&spec.spec, &c.box, c.method), c.expected);
+        EXPECT_EQ(MoxsEnvSect(&c.filter->spec, &c.box, c.method), c.expected);
+    }
+
+    // Shapes that only look like their extent are not taken for rectangles.
+    const Shape lookalikes[] = {
+        {"bow tie", VE_ENTITY_AREA, {{0, 0}, {100, 100}, {100, 0}, {0, 100}, {0, 0}}, ""},
+        {"repeated corner", VE_ENTITY_AREA, {{0, 0}, {100, 0}, {100, 0}, {100, 100}, {0, 0}}, ""},
+        {"line round the box",
+         VE_ENTITY_LINE,
+         {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0}},
+         ""},
+    };
+    ENVELOPE box = {10, 10, 30, 30};
+    for (const Shape &shape : lookalikes) {
+        Spec spec(shape);
+        EXPECT_EQ(MoxsEnvSect(&spec.spec, &box, SM_ET_OR_AI), MOX_ENVSECT_UNDECIDED) << shape.name;
     }
 }
 
