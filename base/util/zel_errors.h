@@ -6,7 +6,6 @@
 #define ZEL_ERRORS_H
 
 #define ZE_SUCCESS 0                  /* success */
-#define ZE_GENERAL_FAILURE (-1)       /* unspecified failure */
 #define ZE_FAILURE (-1)               /* unspecified failure; unmapped geometry result */
 #define ZE_NO_MORE_ROWS (-4)          /* no more rows */
 #define ZE_INVALID_LOGIN (-9)         /* user or password refused */
@@ -42,10 +41,10 @@
 #define ZE_INVALID_COORDREF (-141)    /* coordinate reference missing or not active */
 #define ZE_COORD_OUT_OF_RANGE (-142)  /* coordinate beyond the system-unit range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
-#define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171) /* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
+#define ZE_RASTERCOLUMN_NOT_FOUND (-226) /* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227) /* raster column id below 1 */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
@@ -54,9 +53,12 @@
 #define ZE_INVALID_LOCATOR_TYPE (-277) /* locator kind not 0, 1 or 2 */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
+#define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
 #define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
+#define ZE_CODEPAGE_MAP_FAILED (-1006) /* a code-page map could not be built; no conversion */
+#define ZE_CODEPAGE_NO_TABLE (-1007)   /* no ZELHOME or no codepage.txt; no conversion */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
 

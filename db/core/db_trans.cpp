@@ -125,9 +125,7 @@ int DB_trans_release_requests(DB_INSTANCE *)
     return db_commit() == SQL_SUCCESS ? 0 : ZE_DBMS_ERROR;
 }
 
-void DB_trans_set_rollback_notifier(DB_INSTANCE *, void *)
-{
-}
+void DB_trans_set_rollback_notifier(DB_INSTANCE *, void *) {}
 
 int DB_trans_set_compress_mode(DB_INSTANCE *, int32_t)
 {
