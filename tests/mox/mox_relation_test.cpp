@@ -11,6 +11,7 @@
 
 #include "base/util/ve_filter.h"
 #include "mox/mox.h"
+#include "tests/support/spatial_fixture.h"
 
 namespace
 {
@@ -26,19 +27,7 @@ struct Shape {
 const std::vector<Shape> &Fixture()
 {
     static const std::vector<Shape> shapes = {
-        {"area with hole",
-         VE_ENTITY_AREA,
-         {{0, 0},
-          {100, 0},
-          {100, 100},
-          {0, 100},
-          {0, 0},
-          {40, 40},
-          {60, 40},
-          {60, 60},
-          {40, 60},
-          {40, 40}},
-         "POLYGON((0 0,100 0,100 100,0 100,0 0),(40 40,60 40,60 60,40 60,40 40))"},
+        {"area with hole", VE_ENTITY_AREA, kHoledSquarePoints, kHoledSquareWkt},
         {"point inside", VE_ENTITY_POINT, {{20, 20}}, "POINT(20 20)"},
         {"point on boundary", VE_ENTITY_POINT, {{0, 50}}, "POINT(0 50)"},
         {"point on hole boundary", VE_ENTITY_POINT, {{50, 40}}, "POINT(50 40)"},
@@ -65,19 +54,7 @@ const std::vector<Shape> &Fixture()
          VE_ENTITY_AREA,
          {{10, 10}, {30, 10}, {30, 30}, {10, 30}, {10, 10}},
          "POLYGON((10 10,30 10,30 30,10 30,10 10))"},
-        {"area identical",
-         VE_ENTITY_AREA,
-         {{0, 0},
-          {100, 0},
-          {100, 100},
-          {0, 100},
-          {0, 0},
-          {40, 40},
-          {60, 40},
-          {60, 60},
-          {40, 60},
-          {40, 40}},
-         "POLYGON((0 0,100 0,100 100,0 100,0 0),(40 40,60 40,60 60,40 60,40 40))"},
+        {"area identical", VE_ENTITY_AREA, kHoledSquarePoints, kHoledSquareWkt},
         {"area around",
          VE_ENTITY_AREA,
          {{-10, -10}, {110, -10}, {110, 110}, {-10, 110}, {-10, -10}},

@@ -15,6 +15,7 @@
 #include "base/util/ve_compress.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
+#include "tests/support/spatial_fixture.h"
 
 namespace
 {
@@ -24,17 +25,7 @@ struct ShapeDef {
     std::vector<POINT> points;
 };
 
-const ShapeDef kHoledSquare = {VE_ENTITY_AREA,
-                               {{0, 0},
-                                {100, 0},
-                                {100, 100},
-                                {0, 100},
-                                {0, 0},
-                                {40, 40},
-                                {60, 40},
-                                {60, 60},
-                                {40, 60},
-                                {40, 40}}};
+const ShapeDef kHoledSquare = {VE_ENTITY_AREA, kHoledSquarePoints};
 
 // Feature ids 1 to 8, in this order.
 const std::vector<ShapeDef> kFeatures = {
