@@ -151,7 +151,7 @@ CLI_DIAG_RECORD db_disconnect(void)
 
 // Reads the literal prefix and suffix of the character type. 0, or the
 // failing CLI return code with the statement's diagnostic in *diag.
-static int S_read_literal_affixes(CLI_DIAG_RECORD *diag)
+static SQLRETURN S_read_literal_affixes(CLI_DIAG_RECORD *diag)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     SQLLEN prefix_len = 0, suffix_len = 0;

@@ -7,8 +7,8 @@
 
 #include "base/util/ve_date.h"
 
-#define DB_C_TYPE_DATE 9   // SQL_C_DATE
-#define DB_C_TYPE_TIME 10  // SQL_C_TIME; any other C type is a timestamp
+#define DB_C_TYPE_DATE 9  // SQL_C_DATE
+#define DB_C_TYPE_TIME 10 // SQL_C_TIME; any other C type is a timestamp
 
 // value points at a SQL_DATE_STRUCT, SQL_TIME_STRUCT or SQL_TIMESTAMP_STRUCT
 // chosen by c_type. The record is cleared first; weekday and day of year are

@@ -4,7 +4,10 @@
 #ifndef DB_HELPERS_H
 #define DB_HELPERS_H
 
+#include <sql.h>
 #include <stdint.h>
+
+#include "db/core/db_diag.h"
 
 typedef struct DB_INSTANCE DB_INSTANCE;
 typedef struct DB_STREAM DB_STREAM;
@@ -26,5 +29,13 @@ void db_stream_copy_global_xerr(DB_STREAM *stream);
 // a null name or grantee.
 int32_t db_grant_execute_routine(DB_INSTANCE *instance, const char *routine, int32_t kind,
                                  const char *grantee);
+
+// Runs a query of one text column on the connection and reads its first row
+// into out (size bytes, bound as text; *length gets the indicator). Returns
+// SQL_SUCCESS or SQL_SUCCESS_WITH_INFO with a row, SQL_NO_DATA without, else
+// the failing CLI code with *diag read from the statement. The statement is
+// freed in every case.
+SQLRETURN db_select_one_text(const char *sql, char *out, SQLLEN size, SQLLEN *length,
+                             CLI_DIAG_RECORD *diag);
 
 #endif

@@ -12,7 +12,7 @@
 typedef struct DB_INSTANCE DB_INSTANCE;
 
 #define DB_ADMIN_USER "zel"
-#define DB_USER_NAME_SIZE 36  // a user name of at most 35 characters
+#define DB_USER_NAME_SIZE 36 // a user name of at most 35 characters
 
 // Copies the administrative database name (at most 31 characters) into a
 // buffer of at least 32 bytes. Returns 0, or -66 when out is null.

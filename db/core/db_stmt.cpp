@@ -14,7 +14,7 @@
 #include "db/core/db_connect.h"
 #include "db/core/db_stream.h"
 
-static bool S_ok(SQLRETURN rc)
+static bool S_ok(int rc)
 {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
@@ -129,12 +129,17 @@ int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN
     if (mode == DB_EXEC_FETCH && rows > DB_EXEC_FETCH_MAX_ROWS)
         return ZE_INVALID_ARGUMENT;
     if (execute) {
-        if (mode == DB_EXEC_ARRAY && rows > 1) {
+        bool array = mode == DB_EXEC_ARRAY && rows > 1;
+        if (array) {
             int rc = S_set_param_array(hstmt, rows);
             if (rc != 0)
                 return rc;
         }
         SQLRETURN rc = SQLExecute(*hstmt);
+        // Back to single rows: a later execute of one row must not send the
+        // stale rows of this array again.
+        if (array)
+            SQLSetStmtAttr(*hstmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
         if (!S_ok(rc)) {
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, hstmt, rc);

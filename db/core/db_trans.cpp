@@ -105,6 +105,9 @@ int DB_trans_set_autocommit(DB_INSTANCE *, int32_t interval)
 
 int32_t db_trans_autocommit_due(void)
 {
+    // The counter runs only inside a user transaction.
+    if (!S_user_transaction)
+        return 0;
     S_autocommit_counter++;
     if (S_autocommit_interval > 0 && S_autocommit_counter >= S_autocommit_interval) {
         S_autocommit_counter = 0;

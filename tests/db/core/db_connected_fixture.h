@@ -1,38 +1,34 @@
-// Test fixture: the process connection opened on the scripted CLI as user
-// "bob", with "gis" as the connected database.
+// Test fixture of the name and vocabulary tests: connected as the access
+// core's journal tests are, with "bob" as the connection's user, "gis" as the
+// connected database and a single-byte code page for folding identifiers.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include "db/core/db_connect.h"
+#include "base/util/ve_codepage.h"
+#include "db/core/db_identifier.h"
 #include "db/core/db_instance_user.h"
-#include "tests/support/scripted_cli.h"
+#include "tests/db/core/connected_fixture.h"
 
-class ConnectedTest : public scli::Fixture {
- protected:
-  void SetUp() override {
-    scli::Fixture::SetUp();
-    char database[DB_DATABASE_NAME_SIZE] = "";
-    ASSERT_LE(db_connect("bob", "secret", database, sizeof(database)).code, 1);
-    db_instance_set_current_user("bob");
-    scli::set_info_text(SQL_DATABASE_NAME, "gis");
-    connected_at_ = scli::journal().size();
-  }
-  void TearDown() override {
-    db_disconnect();
-    db_instance_set_current_user(nullptr);
-    scli::Fixture::TearDown();
-  }
-  // Executed SQL texts and COMMIT/ROLLBACK markers since the connect.
-  std::vector<std::string> executed_since_connect() const {
-    std::vector<std::string> all;
-    const auto &calls = scli::journal();
-    for (size_t i = connected_at_; i < calls.size(); ++i) {
-      const scli::Call &c = calls[i];
-      if (c.fn == "SQLExecute" || c.fn == "SQLExecDirect" || c.fn == "SQLEndTran")
-        all.push_back(c.sql);
+class ConnectedTest : public Connected
+{
+  protected:
+    void SetUp() override
+    {
+        Connected::SetUp();
+        db_instance_set_current_user("bob");
+        scli::set_info_text(SQL_DATABASE_NAME, "gis");
+        latin_.native = {VE_CODEPAGE_1252, VE_CODEPAGE_SINGLE_BYTE, "1252"};
+        latin_.other = latin_.native;
+        db_identifier_codepage = &latin_;
     }
-    return all;
-  }
-  size_t connected_at_ = 0;
+    void TearDown() override
+    {
+        db_identifier_codepage = nullptr;
+        db_instance_set_current_user(nullptr);
+        Connected::TearDown();
+    }
+    std::vector<std::string> executed_since_connect() const
+    {
+        return Executed();
+    }
+    VE_CODEPAGE latin_{};
 };

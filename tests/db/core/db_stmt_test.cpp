@@ -122,7 +122,7 @@ TEST_F(Stmt, ExecuteModesCommitWhereTheyShould)
         {DB_EXEC_ARRAY, 1, {}, {kUpdate, "COMMIT"}},
         {DB_EXEC_ARRAY,
          3,
-         {"attr=2255 value=1", "attr=22 value=3", "attr=21 value=ptr"},
+         {"attr=2255 value=1", "attr=22 value=3", "attr=21 value=ptr", "attr=22 value=1"},
          {kUpdate, "COMMIT"}},
     };
     for (const ModeCase &c : cases) {
@@ -142,6 +142,30 @@ TEST_F(Stmt, ExecuteModesCommitWhereTheyShould)
         Strings all = scli::executed();
         EXPECT_EQ(Strings(all.begin() + static_cast<long>(e), all.end()), c.executed);
     }
+}
+
+// After an array of rows, a one-row execute of the same statement sends one
+// row, not the stale rows of the array again.
+TEST_F(Stmt, OneRowAfterAnArraySendsOneRow)
+{
+    const char *insert = "INSERT INTO parcels VALUES (?)";
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    ASSERT_EQ(db_prepare_cursor(nullptr, &h, insert, 0), 0);
+    SQLINTEGER ids[3] = {1, 2, 3};
+    SQLLEN ind[3] = {0, 0, 0};
+    ASSERT_EQ(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, ind),
+              SQL_SUCCESS);
+    EXPECT_EQ(db_execute_stmt(&h, 3, DB_EXEC_ARRAY), 0);
+    ids[0] = 9;
+    EXPECT_EQ(db_execute_stmt(&h, 1, DB_EXEC_ARRAY), 0);
+    db_free_stmt(&h);
+    std::vector<std::vector<std::vector<std::string>>> sent;
+    for (const scli::Call &c : scli::journal())
+        if (c.fn == "SQLExecute")
+            sent.push_back(c.params);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0], (std::vector<Strings>{{"1"}, {"2"}, {"3"}}));
+    EXPECT_EQ(sent[1], (std::vector<Strings>{{"9"}}));
 }
 
 TEST_F(Stmt, MappedExecuteFailureReturnsAtOnce)

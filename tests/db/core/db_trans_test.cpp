@@ -102,8 +102,10 @@ TEST_F(Trans, AutocommitIntervalInsideAUserTransaction)
 TEST_F(Trans, CounterRestartsWithEachUserTransaction)
 {
     DB_trans_set_autocommit(nullptr, 2);
-    // Outside a user transaction the control commits and does not count.
+    // Outside a user transaction nothing is counted.
     DB_trans_auto_commit_control(nullptr);
+    EXPECT_EQ(db_trans_autocommit_due(), 0);
+    EXPECT_EQ(db_trans_autocommit_due(), 0);
     DB_trans_user_start(nullptr);
     EXPECT_EQ(db_trans_autocommit_due(), 0);
     DB_trans_user_commit(nullptr);
