@@ -31,13 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     auto raster = std::make_unique<DBTUNE_RASTER_CONFIG>();
     std::vector<char> line(DBTUNE_LINE_SIZE);
     while (fgets(line.data(), DBTUNE_LINE_SIZE, file) != nullptr) {
-        const char *p = line.data();
-        while (*p == ' ' || *p == '\t')
-            p++;
-        if (p[0] != '#' || p[1] != '#' || p[2] == '#' || p[2] == '\n' || p[2] == '\0')
-            continue;
         char keyword[DBTUNE_NAME_SIZE];
-        snprintf(keyword, sizeof keyword, "%s", p + 2);
+        if (!db_dbtune_header_keyword(line.data(), keyword))
+            continue;
         db_dbtune_clear_layer_config(layer.get());
         db_dbtune_clear_logfile_config(logfile.get());
         db_dbtune_clear_raster_config(raster.get());

@@ -211,6 +211,10 @@ char *db_dbtune_field(DBTUNE_LAYER_CONFIG *layer, DBTUNE_LOGFILE_CONFIG *logfile
 int32_t db_dbtune_file_path(const char *file_name, char *out, size_t size);
 int32_t db_dbtune_is_known_param(const char *name);
 int32_t db_dbtune_is_text_param(const char *name);
+/* 1 when line is a section header "##KEYWORD" (after blanks and tabs, not
+ * "###", something after the hashes); its keyword, cut to 31 characters,
+ * into word (DBTUNE_NAME_SIZE bytes). */
+int32_t db_dbtune_header_keyword(const char *line, char *word);
 /* Reads lines up to one that holds a word (left-trimmed, cut at "#", kept
  * in line, DBTUNE_LINE_SIZE bytes); its first word into word
  * (DBTUNE_NAME_SIZE bytes). 0; -4 at the end of the file. */

@@ -346,18 +346,18 @@ int32_t db_dbtune_read_section(FILE *file, DBTUNE_LAYER_CONFIG *layer,
 
 // A header line "##KEYWORD" (after blanks and tabs, not "###"): the keyword
 // into word, true. A header with nothing after the hashes opens no section.
-static bool S_header(const char *line, char *word)
+int32_t db_dbtune_header_keyword(const char *line, char *word)
 {
     const char *p = line;
     while (S_blank(*p))
         p++;
     if (p[0] != '#' || p[1] != '#' || p[2] == '#')
-        return false;
+        return 0;
     p += 2;
     if (*p == '\n' || *p == '\0')
-        return false;
+        return 0;
     S_take_word(p, word);
-    return true;
+    return 1;
 }
 
 // ---- legacy clauses -------------------------------------------------------------
@@ -603,7 +603,7 @@ int32_t db_copy_dbtune_FileToTable(DB_INSTANCE *, const char *file_name, DBTUNE_
     char keyword[DBTUNE_NAME_SIZE];
     int32_t rc = ZE_SUCCESS;
     while (rc == 0 && S_read_line(line.data(), file)) {
-        if (!S_header(line.data(), keyword))
+        if (!db_dbtune_header_keyword(line.data(), keyword))
             continue;
         db_dbtune_clear_layer_config(layer.get());
         db_dbtune_clear_logfile_config(logfile.get());

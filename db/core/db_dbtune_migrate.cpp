@@ -229,22 +229,6 @@ int32_t DB_dbtune_table_migrate(DB_INSTANCE *instance, DBTUNE_FAILED_ROW *failed
 
 // ---- reading one keyword from the file ----------------------------------------
 
-static bool S_header_keyword(const char *line, char *word)
-{
-    const char *p = line;
-    while (*p == ' ' || *p == '\t')
-        p++;
-    if (p[0] != '#' || p[1] != '#' || p[2] == '#' || p[2] == '\n' || p[2] == '\0')
-        return false;
-    p += 2;
-    size_t n = 0;
-    word[n++] = *p++;
-    while (*p && *p != ' ' && *p != '\t' && *p != '\n' && n < DBTUNE_NAME_SIZE - 1)
-        word[n++] = *p++;
-    word[n] = '\0';
-    return true;
-}
-
 int32_t db_read_dbtuneFile_paramsForAKeyword(const char *keyword, const char *file_name,
                                              DBTUNE_LAYER_CONFIG *layer,
                                              DBTUNE_LOGFILE_CONFIG *logfile,
@@ -267,7 +251,7 @@ int32_t db_read_dbtuneFile_paramsForAKeyword(const char *keyword, const char *fi
     std::vector<char> line(DBTUNE_LINE_SIZE);
     char word[DBTUNE_NAME_SIZE];
     while (fgets(line.data(), DBTUNE_LINE_SIZE, file) != nullptr) {
-        if (!S_header_keyword(line.data(), word) || strcasecmp(word, keyword) != 0)
+        if (!db_dbtune_header_keyword(line.data(), word) || strcasecmp(word, keyword) != 0)
             continue;
         if (fgets(line.data(), DBTUNE_LINE_SIZE, file) == nullptr)
             break;

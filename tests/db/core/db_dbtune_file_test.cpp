@@ -99,6 +99,30 @@ TEST(DbtuneSection, Grammar)
     }
 }
 
+TEST(DbtuneSection, Headers)
+{
+    struct {
+        const char *line;
+        const char *keyword; // null: not a header
+    } cases[] = {{"##DEFAULTS\n", "DEFAULTS"},
+                 {" \t##kw rest\n", "kw"},
+                 {"## DEFAULTS\n", " DEFAULTS"},
+                 {"###DEFAULTS\n", nullptr},
+                 {"##\n", nullptr},
+                 {"##", nullptr},
+                 {"# #KW\n", nullptr},
+                 {"x##KW\n", nullptr},
+                 {"##ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\n", "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        char word[DBTUNE_NAME_SIZE] = "";
+        int32_t header = db_dbtune_header_keyword(c.line, word);
+        EXPECT_EQ(header, c.keyword ? 1 : 0);
+        if (c.keyword)
+            EXPECT_STREQ(word, c.keyword);
+    }
+}
+
 TEST(DbtuneSection, FieldsOfTheRecords)
 {
     Section s = ReadSection("B_STORAGE \"one\"\nB_STORAGE \"two\"\nLD_INDEX_1 \"ld\"\n"
