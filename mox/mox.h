@@ -47,7 +47,8 @@
  * Callers read and write the public fields directly. `srtext` is a C-heap
  * buffer or null: MoxCoordRefFree releases a text still attached, and the
  * copy functions copy into the destination's text buffer, reallocating it
- * only when it is too small (never shrinking a caller's fixed-size buffer). The field order is that of the record's wire image. */
+ * only when it is too small (never shrinking a caller's fixed-size buffer).
+ * The field order is that of the record's wire image. */
 typedef struct COORDREF {
     int32_t lib_word1; /* the module's own; a wire receiver keeps its own */
     double falsex;

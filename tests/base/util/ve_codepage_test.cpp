@@ -162,10 +162,10 @@ TEST_F(CodepageTest, DecidesWhichPairsConvert)
         {"1252", 40, "ujis", 0},   {"1252", 40, "weird", 0},  {"1251", 39, "cp1252", 1},
         {"big5", 1, "euctw", 1},   {"tw_euc", 2, "big5", 1},  {"sjis", 4, "ujis", 1},
         {"jpn_euc", 5, "SJIS", 1}, {"big5", 1, "big5", 0},    {"sjis", 4, "euctw", 0},
-        {"zh", 3, "gb", 0},
-        // A multibyte native page with no converter of its own has no map.
-        {"ko", 6, "cp437", 0},     {"zh", 3, "cp1252", 0},
+        {"zh", 3, "gb", 0},        {"ko", 6, "cp437", 0},     {"zh", 3, "cp1252", 0},
     };
+    // ko and zh against a single-byte page: a multibyte native page with no
+    // converter of its own has no map, so it does not convert.
     for (const auto &c : cases) {
         VE_CODEPAGE cp = marked(c.native, c.id);
         EXPECT_EQ(CODEPAGE_svrcpginit(c.codeset, cp.native, 1, &cp), 0)

@@ -350,7 +350,8 @@ TEST_F(HashTableTest, PersistentTableReopensWithItsRecords)
     EXPECT_EQ(ht_open(name.c_str(), HT_FLAG_REOPEN | HT_FLAG_PERSISTENT, 4, 7, 101), nullptr);
     EXPECT_EQ(ht_open(name.c_str(), HT_FLAG_REOPEN | HT_FLAG_PERSISTENT, 3, 8, 101), nullptr);
     // Reopened with other sizes that hold its records: the stored ones are taken.
-    t = ht_open(name.c_str(), HT_FLAG_REOPEN | HT_FLAG_PERSISTENT | HT_FLAG_DUPLICATES, 4, 16, 5000);
+    t = ht_open(name.c_str(), HT_FLAG_REOPEN | HT_FLAG_PERSISTENT | HT_FLAG_DUPLICATES, 4, 16,
+                5000);
     ASSERT_NE(t, nullptr);
     HT_LAYOUT layout;
     ht_get_layout(t, &layout);
