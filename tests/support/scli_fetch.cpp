@@ -113,20 +113,6 @@ static const Column *S_column(Entry &e, SQLUSMALLINT col)
     return &s.columns[col - 1];
 }
 
-static SQLRETURN S_put_name(Entry &e, const std::string &text, SQLPOINTER buf, SQLSMALLINT buflen,
-                            SQLSMALLINT *len)
-{
-    if (buflen < 0)
-        return e.error("HY090", "Invalid string or buffer length");
-    if (len)
-        *len = static_cast<SQLSMALLINT>(text.size());
-    if (put_text(text, buf, buflen) && buf) {
-        e.h().diags.push_back({"01004", 0, "String data, right truncated"});
-        return SQL_SUCCESS_WITH_INFO;
-    }
-    return SQL_SUCCESS;
-}
-
 extern "C" {
 
 SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
@@ -254,7 +240,7 @@ SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNu
         *DecimalDigits = c->digits;
     if (Nullable)
         *Nullable = c->nullable;
-    return e.finish(S_put_name(e, c->name, ColumnName, BufferLength, NameLength));
+    return e.finish(e.text_out(c->name, ColumnName, BufferLength, NameLength));
 }
 
 SQLRETURN SQL_API SQLColAttribute(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
@@ -284,16 +270,16 @@ SQLRETURN SQL_API SQLColAttribute(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnN
     case SQL_COLUMN_NAME:
     case SQL_DESC_LABEL:
     case SQL_DESC_BASE_COLUMN_NAME:
-        return e.finish(S_put_name(e, c->name, CharacterAttribute, BufferLength, StringLength));
+        return e.finish(e.text_out(c->name, CharacterAttribute, BufferLength, StringLength));
     case SQL_DESC_TYPE_NAME: {
         std::string name = c->type_name.empty() ? sql_type_name(c->sql_type) : c->type_name;
-        return e.finish(S_put_name(e, name, CharacterAttribute, BufferLength, StringLength));
+        return e.finish(e.text_out(name, CharacterAttribute, BufferLength, StringLength));
     }
     case SQL_DESC_TABLE_NAME:
     case SQL_DESC_BASE_TABLE_NAME:
     case SQL_DESC_SCHEMA_NAME:
     case SQL_DESC_CATALOG_NAME:
-        return e.finish(S_put_name(e, "", CharacterAttribute, BufferLength, StringLength));
+        return e.finish(e.text_out("", CharacterAttribute, BufferLength, StringLength));
     case SQL_DESC_TYPE:
     case SQL_DESC_CONCISE_TYPE:
         return number(c->sql_type);

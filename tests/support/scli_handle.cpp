@@ -257,14 +257,7 @@ SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribu
     if (Attribute == SQL_ATTR_CURRENT_CATALOG) {
         if (!h.connected)
             return e.finish(e.error("08003", "Connection not open"));
-        bool cut = put_text(h.dsn, Value, BufferLength);
-        if (StringLength)
-            *StringLength = static_cast<SQLINTEGER>(h.dsn.size());
-        if (cut) {
-            h.diags.push_back({"01004", 0, "String data, right truncated"});
-            return e.finish(SQL_SUCCESS_WITH_INFO);
-        }
-        return e.finish(SQL_SUCCESS);
+        return e.finish(e.text_out(h.dsn, Value, BufferLength, StringLength));
     }
     SQLUINTEGER v = 0;
     auto it = h.attrs.find(Attribute);
@@ -339,13 +332,7 @@ SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR *szConnSt
     SQLRETURN rc = S_connect(e, dsn, user);
     if (rc != SQL_SUCCESS)
         return e.finish(rc);
-    if (pcbConnStrOut)
-        *pcbConnStrOut = static_cast<SQLSMALLINT>(in.size());
-    if (put_text(in, szConnStrOut, cbConnStrOutMax) && szConnStrOut) {
-        e.h().diags.push_back({"01004", 0, "String data, right truncated"});
-        return e.finish(SQL_SUCCESS_WITH_INFO);
-    }
-    return e.finish(SQL_SUCCESS);
+    return e.finish(e.text_out(in, szConnStrOut, cbConnStrOutMax, pcbConnStrOut));
 }
 
 SQLRETURN SQL_API SQLDisconnect(SQLHDBC ConnectionHandle)
@@ -408,17 +395,8 @@ SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLINT InfoType, SQ
     } else {
         return e.finish(e.error("HY096", "Information type out of range"));
     }
-    if (v.is_text) {
-        if (StringLength)
-            *StringLength = static_cast<SQLSMALLINT>(v.text.size());
-        if (BufferLength < 0)
-            return e.finish(e.error("HY090", "Invalid string or buffer length"));
-        if (put_text(v.text, InfoValue, BufferLength) && InfoValue) {
-            h.diags.push_back({"01004", 0, "String data, right truncated"});
-            return e.finish(SQL_SUCCESS_WITH_INFO);
-        }
-        return e.finish(SQL_SUCCESS);
-    }
+    if (v.is_text)
+        return e.finish(e.text_out(v.text, InfoValue, BufferLength, StringLength));
     if (v.width == 2) {
         SQLUSMALLINT x = static_cast<SQLUSMALLINT>(v.value);
         if (InfoValue)

@@ -426,16 +426,7 @@ SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT StatementHandle, SQLCHAR *CursorName
     Entry e("SQLGetCursorName", StatementHandle, Kind::Stmt);
     if (e.done())
         return e.rc();
-    Handle &s = e.h();
-    if (BufferLength < 0)
-        return e.finish(e.error("HY090", "Invalid string or buffer length"));
-    if (NameLength)
-        *NameLength = static_cast<SQLSMALLINT>(s.cursor_name.size());
-    if (put_text(s.cursor_name, CursorName, BufferLength) && CursorName) {
-        s.diags.push_back({"01004", 0, "String data, right truncated"});
-        return e.finish(SQL_SUCCESS_WITH_INFO);
-    }
-    return e.finish(SQL_SUCCESS);
+    return e.finish(e.text_out(e.h().cursor_name, CursorName, BufferLength, NameLength));
 }
 
 SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT StatementHandle, SQLCHAR *CursorName,
