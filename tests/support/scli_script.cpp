@@ -170,6 +170,15 @@ Answer &find_answer(const std::string &text, bool take)
 
 // ---- journal, faults, catalogue ----------------------------------------------
 
+std::vector<std::string> unused_answers()
+{
+    std::vector<std::string> out;
+    for (const Answer &a : state().answers)
+        if (a.uses_left > 0)
+            out.push_back(a.text);
+    return out;
+}
+
 const std::vector<Call> &journal()
 {
     return state().journal;

@@ -191,6 +191,9 @@ Answer &on_sql_like(const std::string &regex); // ECMAScript, must match the who
 Answer &on_commit();
 Answer &on_rollback();
 Answer &default_answer(); // answer for unscripted SQL; never used up
+// Texts of the scripted answers that still have uses left (repeat() answers
+// never count): a statement the test expected that never came.
+std::vector<std::string> unused_answers();
 
 // One journal entry per ODBC call, in order.
 struct Call {

@@ -106,6 +106,7 @@ TEST_F(ScriptedCli, AnswersMatchExactTextThenPatternAndAreUsedUp)
     scli::on_sql_like("DELETE FROM t WHERE .*").no_data().repeat();
     scli::on_sql("SELECT 1").fail(SQL_ERROR, {"S0002", -206, "no table"}).times(2);
     scli::default_answer().row_count(42);
+    EXPECT_THAT(scli::unused_answers(), ElementsAre("UPDATE t SET a = 1", "SELECT 1"));
 
     struct Case {
         const char *sql;
@@ -129,6 +130,7 @@ TEST_F(ScriptedCli, AnswersMatchExactTextThenPatternAndAreUsedUp)
         EXPECT_EQ(n, c.rows);
     }
     EXPECT_EQ(diag(SQL_HANDLE_STMT, stmt).sqlstate, ""); // SQLRowCount cleared the record
+    EXPECT_THAT(scli::unused_answers(), IsEmpty());
 }
 
 TEST_F(ScriptedCli, FailedPrepareKeepsItsDiagnosticAndRefusesExecute)
