@@ -36,7 +36,8 @@
 //   Assert afterwards on journal() (every call in order, with handle, SQL text,
 //   attributes, the bound input values of each executed row as text, and the
 //   return code), on executed() (just the executed SQL texts and the markers
-//   "COMMIT"/"ROLLBACK"), and on leaks() (handles still allocated).
+//   "COMMIT"/"ROLLBACK"), on leaks() (handles still allocated) and on
+//   unused_answers() (scripted statements that never came).
 //
 // Behaviour worth knowing:
 // - Handles are opaque numbers that are never reused: a freed or unknown handle
@@ -48,6 +49,13 @@
 //   raises itself follow the environment's ODBC version (S1xxx under ODBC 2).
 // - SQL_ATTR_PARAMSET_SIZE is honoured only after the vendor statement or
 //   connection attribute 2255 has been set to 1; otherwise one row is executed.
+// - Driver rules a real driver manager enforces are enforced: a connection
+//   needs SQL_ATTR_ODBC_VERSION on its environment (HY010); statements,
+//   SQLGetInfo and SQLGetFunctions need a connection (08003); every parameter
+//   marker must be bound at execute (07002); preparing or executing over an
+//   open cursor gives 24000 (Options::strict_cursor_state); a connected
+//   connection or an environment with connections cannot be freed (HY010);
+//   SQLDisconnect frees the connection's statements.
 // - Call reset() between tests, or derive the test fixture from scli::Fixture.
 #pragma once
 
