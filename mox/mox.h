@@ -19,8 +19,8 @@
 #define MOX_E_NULL_POINTER (-2002)        /* another required pointer is null [-65] */
 #define MOX_E_INVALID_ARGUMENT (-2003)    /* an argument is out of range [-66] */
 #define MOX_E_INVALID_ENTITY_TYPE (-2004) /* unknown entity type [-27] */
-#define MOX_E_INVALID_SHAPE (-2005)       /* points missing or count negative [-135] */
-#define MOX_E_INVALID_NUM_POINTS (-2006)  /* point count wrong for the entity [-29] */
+#define MOX_E_INVALID_SHAPE (-2005)       /* record unreadable: points missing, count < 0 [-135] */
+#define MOX_E_INVALID_NUM_POINTS (-2006)  /* a point count asked for is negative [-29] */
 #define MOX_E_OUT_OF_MEMORY (-2018)       /* memory exhausted [-999] */
 #define MOX_E_COORDREF_MISMATCH (-2020)   /* two shapes' references differ [-138] */
 #define MOX_E_COORDREF_INACTIVE (-2023)   /* reference not usable for conversion [-141] */
@@ -101,7 +101,7 @@ typedef struct COORDREF {
 #define MOX_SHAPE_LENGTH_VALID 0x2u
 #define MOX_SHAPE_EXTENT_VALID 0x4u
 #define MOX_SHAPE_ACTIVE 0x8u
-#define MOX_SHAPE_CREATED 0x10000u      /* the record came from MoxShapeCreate */
+#define MOX_SHAPE_CREATED 0x10000u       /* the record came from MoxShapeCreate */
 #define MOX_SHAPE_OWNS_COORDREF 0x20000u /* MoxShapeFree releases the reference */
 
 /* Entity types of the generated search shapes. */
@@ -159,8 +159,8 @@ ZEL_API int32_t MoxShapeGetCoordRef(const FEATURE_STRUCT *shape, COORDREF *coord
  * needed and its envelope computed. A point, a two-point simple line, and a
  * closed five-point rectangle ring (corners normalised). */
 ZEL_API int32_t MoxShapeGeneratePoint(FEATURE_STRUCT *shape, double x, double y);
-ZEL_API int32_t MoxShapeGenerateSimpleLine(FEATURE_STRUCT *shape, double x1, double y1,
-                                           double x2, double y2);
+ZEL_API int32_t MoxShapeGenerateSimpleLine(FEATURE_STRUCT *shape, double x1, double y1, double x2,
+                                           double y2);
 ZEL_API int32_t MoxShapeGenerateRectangle(FEATURE_STRUCT *shape, double minx, double miny,
                                           double maxx, double maxy);
 
@@ -178,8 +178,8 @@ ZEL_API int32_t MoxShapeGetArea(const FEATURE_STRUCT *shape, double *area);
  * MoxShapeGetNumParts entries, may be null when there are none), xy the X and
  * Y of each point in turn (2 x num_points), z and measures one value a point
  * (null when not wanted). */
-ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets,
-                                     double *xy, double *z, double *measures);
+ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets, double *xy,
+                                     double *z, double *measures);
 
 /* ---- Coordinate references ---------------------------------------------- */
 
@@ -234,12 +234,11 @@ ZEL_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
  *   into *relation and a work value.
  * MoxEvaluateRelation: 1 when the relation matches the pattern, 0 when not,
  *   else a status. */
-ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope,
-                            int32_t method);
+ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method);
 ZEL_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT *shape,
                              int32_t method, int32_t *relation, int32_t *work,
                              int32_t relation_flag);
-ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity,
-                                    int32_t relation, int32_t *work, const char *pattern);
+ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity, int32_t relation,
+                                    int32_t *work, const char *pattern);
 
 #endif

@@ -45,8 +45,7 @@ double mox_run_length(const POINT *points, int32_t start, int32_t count, bool cl
 
 /* Calls visit(start, count, twice_area, opens_polygon) for every ring of an
  * area shape, in order. */
-template <class Visit>
-void mox_for_each_ring(const FEATURE_STRUCT *shape, Visit visit)
+template <class Visit> void mox_for_each_ring(const FEATURE_STRUCT *shape, Visit visit)
 {
     mox_walk walk;
     mox_walk_begin(&walk, shape);

@@ -2,8 +2,7 @@
 // MOX_E_INTERNAL so a caller fails cleanly instead of trusting a guess.
 #include "mox/mox.h"
 
-ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope,
-                            int32_t method)
+ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method)
 {
     (void)spec;
     (void)envelope;
@@ -24,8 +23,8 @@ ZEL_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT 
     return MOX_E_INTERNAL;
 }
 
-ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity,
-                                    int32_t relation, int32_t *work, const char *pattern)
+ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity, int32_t relation,
+                                    int32_t *work, const char *pattern)
 {
     (void)filter_entity;
     (void)feature_entity;

@@ -11,8 +11,7 @@
 
 /* Grows one array to room for count items of size bytes; a null array is
  * made. Contents are kept. */
-template <class T>
-static int32_t S_grow(T **array, int32_t count)
+template <class T> static int32_t S_grow(T **array, int32_t count)
 {
     T *grown = static_cast<T *>(realloc(*array, (size_t)count * sizeof(T)));
     if (grown == nullptr)
@@ -44,8 +43,7 @@ ZEL_API int32_t MoxsShapeAllocate(FEATURE_STRUCT *shape, int32_t count, int32_t 
             if (rc != MOX_SUCCESS)
                 return rc;
         }
-        if ((with_measures && shape->measures == nullptr) ||
-            (grow && shape->measures != nullptr)) {
+        if ((with_measures && shape->measures == nullptr) || (grow && shape->measures != nullptr)) {
             int32_t rc = S_grow(&shape->measures, target);
             if (rc != MOX_SUCCESS)
                 return rc;
@@ -251,9 +249,11 @@ static int32_t S_generate(FEATURE_STRUCT *shape, uint16_t entity, const double *
         return MOX_E_COORDREF_INACTIVE;
     POINT converted[5];
     for (int32_t i = 0; i < n; i++) {
-        int32_t rc = MoxsValueToSystem(ref->falsex, ref->xyunits, xy[2 * i], &converted[i].x);
+        int32_t rc =
+            MoxsValueToSystem(ref->falsex, ref->xyunits, xy[2 * (size_t)i], &converted[i].x);
         if (rc == MOX_SUCCESS)
-            rc = MoxsValueToSystem(ref->falsey, ref->xyunits, xy[2 * i + 1], &converted[i].y);
+            rc = MoxsValueToSystem(ref->falsey, ref->xyunits, xy[2 * (size_t)i + 1],
+                                   &converted[i].y);
         if (rc != MOX_SUCCESS)
             return rc;
     }
@@ -279,8 +279,8 @@ ZEL_API int32_t MoxShapeGeneratePoint(FEATURE_STRUCT *shape, double x, double y)
     return S_generate(shape, MOX_ENTITY_POINT, xy, 1);
 }
 
-ZEL_API int32_t MoxShapeGenerateSimpleLine(FEATURE_STRUCT *shape, double x1, double y1,
-                                           double x2, double y2)
+ZEL_API int32_t MoxShapeGenerateSimpleLine(FEATURE_STRUCT *shape, double x1, double y1, double x2,
+                                           double y2)
 {
     const double xy[4] = {x1, y1, x2, y2};
     return S_generate(shape, MOX_ENTITY_SIMPLE_LINE, xy, 2);

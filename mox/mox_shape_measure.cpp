@@ -121,8 +121,7 @@ ZEL_API int32_t MoxShapeIsMeasured(const FEATURE_STRUCT *shape)
 
 /* Calls visit(start) for the first point of every part, in order; for areas a
  * part is a polygon, its first point that of its outer ring. */
-template <class Visit>
-static void S_for_each_part(const FEATURE_STRUCT *shape, Visit visit)
+template <class Visit> static void S_for_each_part(const FEATURE_STRUCT *shape, Visit visit)
 {
     mox_part_kind kind = mox_part_kind_of(shape);
     if (kind == MOX_KIND_AREA || kind == MOX_KIND_MULTIAREA) {
@@ -230,8 +229,8 @@ ZEL_API int32_t MoxShapeGetMRange(const FEATURE_STRUCT *shape, double *minm, dou
     return S_range(shape, false, minm, maxm);
 }
 
-ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets,
-                                     double *xy, double *z, double *measures)
+ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets, double *xy,
+                                     double *z, double *measures)
 {
     int32_t rc = mox_shape_check(shape);
     if (rc != MOX_SUCCESS)
@@ -250,8 +249,8 @@ ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_
     S_axis(shape->coordref, false, &mo, &mu);
     for (int32_t i = 0; i < shape->num_points; i++) {
         if (xy != nullptr) {
-            xy[2 * i] = shape->points[i].x / units + fx;
-            xy[2 * i + 1] = shape->points[i].y / units + fy;
+            xy[2 * (size_t)i] = shape->points[i].x / units + fx;
+            xy[2 * (size_t)i + 1] = shape->points[i].y / units + fy;
         }
         if (z != nullptr)
             z[i] = shape->z_values[i] / zu + zo;

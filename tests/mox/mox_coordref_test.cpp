@@ -8,7 +8,8 @@
 
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 TEST(CoordRef, CreateIsEmptyAndInactive)
 {
@@ -128,7 +129,7 @@ TEST(CoordRef, ResetKeepsTheTextBuffer)
     EXPECT_EQ(ref->falsem, 0.0);
     EXPECT_EQ(ref->srid, 0);
     strcpy(ref->srtext, "next layer's text"); // still usable
-    ref->srtext = nullptr;                   // detached as the cache does
+    ref->srtext = nullptr;                    // detached as the cache does
     free(buffer);
     MoxCoordRefFree(ref);
     EXPECT_EQ(MoxsCoordRefReset(nullptr), MOX_E_NULL_POINTER);
@@ -139,9 +140,8 @@ TEST(CoordRef, ActiveNeedsPositiveFiniteUnits)
     const struct {
         double units, falsex;
         bool active;
-    } cases[] = {{1000, 0, true},  {1e-3, -1e6, true}, {0, 0, false},
-                 {-5, 0, false},   {NAN, 0, false},    {INFINITY, 0, false},
-                 {10, NAN, false}};
+    } cases[] = {{1000, 0, true}, {1e-3, -1e6, true},   {0, 0, false},   {-5, 0, false},
+                 {NAN, 0, false}, {INFINITY, 0, false}, {10, NAN, false}};
     for (const auto &c : cases) {
         COORDREF ref = {};
         ref.xyunits = c.units;

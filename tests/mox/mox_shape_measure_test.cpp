@@ -10,11 +10,15 @@
 
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 struct Geos {
     GEOSContextHandle_t h = GEOS_init_r();
-    ~Geos() { GEOS_finish_r(h); }
+    ~Geos()
+    {
+        GEOS_finish_r(h);
+    }
 };
 
 void append_seq(GEOSContextHandle_t h, const GEOSCoordSequence *seq, bool reverse,
@@ -113,7 +117,9 @@ void PrintTo(const Case &c, std::ostream *os)
     *os << c.name;
 }
 
-class ShapeMeasure : public ::testing::TestWithParam<Case> {};
+class ShapeMeasure : public ::testing::TestWithParam<Case>
+{
+};
 
 double rel_near(double expected)
 {

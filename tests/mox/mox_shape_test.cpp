@@ -6,7 +6,8 @@
 
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 // A reference of 100 system units per coordinate unit, false origin (-50, 10).
 COORDREF *make_ref(const char *text)
@@ -45,7 +46,7 @@ TEST(Shape, AllocateGrowsKeepingPointsAndAddsArraysOnRequest)
     EXPECT_EQ(shape.allocated_points, 1000);
     EXPECT_EQ(shape.points[1].y, 4);
     EXPECT_EQ(shape.z_values[1], 9);
-    shape.z_values[999] = 1;    // in bounds for every array present
+    shape.z_values[999] = 1; // in bounds for every array present
     shape.measures[999] = 1;
     shape.points[999] = {5, 5};
 
@@ -223,7 +224,14 @@ const GenCase kGen[] = {
     {"point", 0, -49.5, 10.25, 0, 0, VE_ENTITY_POINT, 1, {50, 25, 50, 25}},
     {"vertical line", 1, 0.0, 10.0, 0.0, 12.0, VE_ENTITY_SIMPLE_LINE, 2, {5000, 0, 5000, 200}},
     {"rectangle", 2, -50.0, 10.0, -40.0, 15.0, VE_ENTITY_AREA, 5, {0, 0, 1000, 500}},
-    {"rectangle given upside down", 2, -40.0, 15.0, -50.0, 10.0, VE_ENTITY_AREA, 5,
+    {"rectangle given upside down",
+     2,
+     -40.0,
+     15.0,
+     -50.0,
+     10.0,
+     VE_ENTITY_AREA,
+     5,
      {0, 0, 1000, 500}},
 };
 
