@@ -672,6 +672,54 @@ TEST_F(ScriptedCli, DriverPropertiesAndCatalogue)
     EXPECT_EQ(std::string(cursor).rfind("SQL_CUR", 0), 0u);
 }
 
+TEST_F(ScriptedCli, RowWiseBindingAndDefaultTypes)
+{
+    scli::on_sql("SELECT id, name FROM two")
+        .columns({{"id", SQL_INTEGER}, {"name", SQL_VARCHAR, 8}})
+        .rows({{scli::i32(1), scli::varchar("one")}, {scli::i32(2), scli::varchar("two")}});
+    struct Rec {
+        SQLINTEGER id;
+        SQLLEN id_ind;
+        char name[9];
+        SQLLEN name_ind;
+    } recs[2] = {};
+    ASSERT_EQ(SQLExecDirect(stmt, S("SELECT id, name FROM two"), SQL_NTS), SQL_SUCCESS);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Rec)), 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(2), 0);
+    SQLBindCol(stmt, 1, SQL_C_DEFAULT, &recs[0].id, 0, &recs[0].id_ind);
+    SQLBindCol(stmt, 2, SQL_C_CHAR, recs[0].name, sizeof(recs[0].name), &recs[0].name_ind);
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    EXPECT_EQ(recs[1].id, 2);
+    EXPECT_EQ(recs[1].id_ind, static_cast<SQLLEN>(sizeof(SQLINTEGER)));
+    EXPECT_STREQ(recs[0].name, "one");
+    EXPECT_STREQ(recs[1].name, "two");
+    EXPECT_EQ(recs[1].name_ind, 3);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+using ScriptedCliDeathTest = ScriptedCli;
+
+// Cells and buffers are written as wide as ODBC defines them and as the caller
+// states, so a cell made too small, or a size overstated, stops the test.
+TEST_F(ScriptedCliDeathTest, TooSmallCellsAndOverstatedBuffersAreCaught)
+{
+    scli::on_sql("DROP TABLE t").fail(SQL_ERROR, {"S0002", -206, "no table"}).repeat();
+    auto short_row_count = [&] {
+        SQLINTEGER small[1];
+        SQLRowCount(stmt, reinterpret_cast<SQLLEN *>(small));
+    };
+    auto overstated_message = [&] {
+        SQLExecDirect(stmt, S("DROP TABLE t"), SQL_NTS);
+        SQLCHAR state[6];
+        SQLCHAR msg[512];
+        SQLINTEGER native;
+        SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, msg, 513, nullptr);
+    };
+    EXPECT_DEATH(short_row_count(), "AddressSanitizer");
+    EXPECT_DEATH(overstated_message(), "AddressSanitizer");
+}
+#endif
+
 TEST(ScriptedCliReset, ForgetsHandlesScriptAndJournal)
 {
     scli::reset();
