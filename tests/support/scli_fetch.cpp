@@ -7,12 +7,6 @@
 
 using namespace scli;
 
-static SQLULEN S_attr(const Handle &s, SQLINTEGER attr, SQLULEN def)
-{
-    auto it = s.attrs.find(attr);
-    return it == s.attrs.end() ? def : it->second;
-}
-
 static const Value &S_cell(const Handle &s, size_t row, size_t col)
 {
     static const Value none;
@@ -56,7 +50,7 @@ static SQLRETURN S_fetch(Entry &e, size_t size, SQLULEN *fetched, SQLUSMALLINT *
         return SQL_NO_DATA;
     s.next_row += n;
 
-    SQLULEN bind_type = S_attr(s, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN);
+    SQLULEN bind_type = attr_value(s, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN);
     bool any_error = false, any_info = scripted == SQL_SUCCESS_WITH_INFO;
     for (size_t r = 0; r < n; r++) {
         SQLRETURN row_rc = SQL_SUCCESS;
@@ -99,9 +93,9 @@ static SQLRETURN S_fetch(Entry &e, size_t size, SQLULEN *fetched, SQLUSMALLINT *
 static SQLRETURN S_fetch_by_array_size(Entry &e)
 {
     Handle &s = e.h();
-    size_t size = S_attr(s, SQL_ATTR_ROW_ARRAY_SIZE, 1);
-    auto *fetched = reinterpret_cast<SQLULEN *>(S_attr(s, SQL_ATTR_ROWS_FETCHED_PTR, 0));
-    auto *status = reinterpret_cast<SQLUSMALLINT *>(S_attr(s, SQL_ATTR_ROW_STATUS_PTR, 0));
+    size_t size = attr_value(s, SQL_ATTR_ROW_ARRAY_SIZE, 1);
+    auto *fetched = attr_pointer<SQLULEN>(s, SQL_ATTR_ROWS_FETCHED_PTR);
+    auto *status = attr_pointer<SQLUSMALLINT>(s, SQL_ATTR_ROW_STATUS_PTR);
     return S_fetch(e, size, fetched, status);
 }
 
@@ -169,7 +163,7 @@ SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, SQLL
         return e.rc();
     if (fFetchType != SQL_FETCH_NEXT)
         return e.finish(e.error("HY106", "Fetch type out of range"));
-    size_t size = S_attr(e.h(), SQL_ROWSET_SIZE, 1);
+    size_t size = attr_value(e.h(), SQL_ROWSET_SIZE, 1);
     return e.finish(S_fetch(e, size, pcrow, rgfRowStatus));
 }
 

@@ -205,7 +205,7 @@ SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute,
             return e.finish(e.error("HY024", "Invalid attribute value"));
         e.h().odbc_version = static_cast<SQLINTEGER>(v);
     }
-    e.h().attrs[Attribute] = v;
+    e.h().attrs[Attribute] = Value;
     return e.finish(SQL_SUCCESS);
 }
 
@@ -221,9 +221,7 @@ SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute,
     if (Attribute == SQL_ATTR_ODBC_VERSION) {
         v = e.h().odbc_version;
     } else {
-        auto it = e.h().attrs.find(Attribute);
-        if (it != e.h().attrs.end())
-            v = static_cast<SQLINTEGER>(it->second);
+        v = static_cast<SQLINTEGER>(attr_value(e.h(), Attribute, 0));
     }
     if (Value)
         std::memcpy(Value, &v, sizeof(v));
@@ -241,7 +239,7 @@ SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribu
     e.call().detail = "attr=" + std::to_string(Attribute) + " value=" + std::to_string(v);
     if (e.done())
         return e.rc();
-    e.h().attrs[Attribute] = v;
+    e.h().attrs[Attribute] = Value;
     return e.finish(SQL_SUCCESS);
 }
 
@@ -259,12 +257,8 @@ SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribu
             return e.finish(e.error("08003", "Connection not open"));
         return e.finish(e.text_out(h.dsn, Value, BufferLength, StringLength));
     }
-    SQLUINTEGER v = 0;
-    auto it = h.attrs.find(Attribute);
-    if (it != h.attrs.end())
-        v = static_cast<SQLUINTEGER>(it->second);
-    else if (Attribute == SQL_ATTR_AUTOCOMMIT)
-        v = SQL_AUTOCOMMIT_ON;
+    SQLULEN def = Attribute == SQL_ATTR_AUTOCOMMIT ? SQL_AUTOCOMMIT_ON : 0;
+    auto v = static_cast<SQLUINTEGER>(attr_value(h, Attribute, def));
     if (Value)
         std::memcpy(Value, &v, sizeof(v));
     if (StringLength)

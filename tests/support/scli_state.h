@@ -38,7 +38,7 @@ struct Handle {
     long alloc_call = 0;
     std::vector<Diag> diags;
     SQLRETURN last_rc = SQL_SUCCESS;
-    std::map<SQLINTEGER, SQLULEN> attrs; // every attribute set, as given
+    std::map<SQLINTEGER, SQLPOINTER> attrs; // every attribute set, as given
 
     // Environment.
     SQLINTEGER odbc_version = 0;
@@ -207,6 +207,15 @@ bool c_type_known(SQLSMALLINT ctype);
 // Natural column size and type name of an SQL type.
 SQLULEN sql_type_size(SQLSMALLINT sql_type);
 std::string sql_type_name(SQLSMALLINT sql_type);
+
+// An attribute of a handle as a number (def when never set), or as the
+// pointer it was set to (null when never set).
+SQLULEN attr_value(const Handle &h, SQLINTEGER attr, SQLULEN def);
+template <typename T> T *attr_pointer(const Handle &h, SQLINTEGER attr)
+{
+    auto it = h.attrs.find(attr);
+    return it == h.attrs.end() ? nullptr : static_cast<T *>(it->second);
+}
 
 // Statement helpers shared by the statement, fetch and catalogue files.
 void stmt_close_cursor(Handle &s);
