@@ -361,7 +361,8 @@ TEST_F(ScriptedCli, RowsetsThroughExtendedFetchAndFetchScroll)
 {
     std::vector<scli::Row> rows;
     for (int k = 1; k <= 7; k++)
-        rows.push_back({scli::i32(k), scli::chr(std::string(1, 'a' + k - 1), 2)});
+        rows.push_back(
+            {scli::i32(k), scli::chr(std::string(1, static_cast<char>('a' + k - 1)), 2)});
     scli::on_sql("SELECT k, c FROM seven")
         .columns({{"k", SQL_INTEGER}, {"c", SQL_CHAR, 2}})
         .rows(rows)
