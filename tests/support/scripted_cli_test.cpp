@@ -552,6 +552,53 @@ TEST_F(ScriptedCli, InjectedFaultsHitTheNthCall)
     EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS); // the prepare still happened
 }
 
+// A small piece of client code, as the library writes it: one statement of
+// its own, freed on every path. Returns the name of the call that failed.
+std::string read_one_row(SQLHDBC dbc)
+{
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    if (SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h) != SQL_SUCCESS)
+        return "SQLAllocHandle";
+    std::string failed;
+    SQLINTEGER v = 0;
+    SQLLEN ind = 0;
+    if (SQLExecDirect(h, S("SELECT v FROM one"), SQL_NTS) != SQL_SUCCESS)
+        failed = "SQLExecDirect";
+    else if (SQLBindCol(h, 1, SQL_C_LONG, &v, 0, &ind) != SQL_SUCCESS)
+        failed = "SQLBindCol";
+    else if (SQLFetch(h) != SQL_SUCCESS)
+        failed = "SQLFetch";
+    if (SQLFreeHandle(SQL_HANDLE_STMT, h) != SQL_SUCCESS && failed.empty())
+        failed = "SQLFreeHandle";
+    return failed;
+}
+
+TEST_F(ScriptedCli, FaultSweepFailsEachCallInTurn)
+{
+    scli::on_sql("SELECT v FROM one").columns({{"v", SQL_INTEGER}}).row({scli::i32(1)}).repeat();
+    int start = scli::call_count("");
+    ASSERT_EQ(read_one_row(dbc), "");
+    int calls = scli::call_count("") - start;
+    ASSERT_EQ(calls, 5);
+
+    std::vector<std::string> failed;
+    for (int n = 1; n <= calls; n++) {
+        int base = scli::call_count("");
+        scli::fail_call("", base + n, SQL_ERROR, {"HY000", -999, "injected"});
+        failed.push_back(read_one_row(dbc));
+        EXPECT_TRUE(scli::journal()[static_cast<size_t>(base + n - 1)].injected);
+        EXPECT_EQ(scli::leaks().size(), 3u + (failed.back() == "SQLFreeHandle")) << n;
+    }
+    EXPECT_THAT(failed, ElementsAre("SQLAllocHandle", "SQLExecDirect", "SQLBindCol", "SQLFetch",
+                                    "SQLFreeHandle"));
+    // The statement whose free was refused is still there to be freed.
+    for (const scli::Call &c : scli::calls_of("SQLFreeHandle")) {
+        if (c.injected) {
+            EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, c.handle), SQL_SUCCESS);
+        }
+    }
+}
+
 TEST_F(ScriptedCli, FreedAndUnknownHandlesAreInvalid)
 {
     SQLHSTMT gone = SQL_NULL_HSTMT;
