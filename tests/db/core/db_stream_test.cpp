@@ -11,7 +11,8 @@
 #include "db/core/db_connect.h"
 #include "db/core/db_stream.h"
 
-namespace {
+namespace
+{
 
 TEST(StreamXerr, FailureFillsOnlyTheStreamRecord)
 {
