@@ -30,6 +30,9 @@ void set_driver_defaults(State &s)
     num(SQL_POSITIONED_STATEMENTS,
         SQL_PS_POSITIONED_DELETE | SQL_PS_POSITIONED_UPDATE | SQL_PS_SELECT_FOR_UPDATE, 4);
     num(SQL_TXN_CAPABLE, SQL_TC_ALL, 2);
+    // Cursors stay open across commits: the library fetches on after them.
+    num(SQL_CURSOR_COMMIT_BEHAVIOR, SQL_CB_PRESERVE, 2);
+    num(SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_CB_PRESERVE, 2);
     num(SQL_IDENTIFIER_CASE, SQL_IC_LOWER, 2);
     num(SQL_MAX_COLUMN_NAME_LEN, 128, 2);
     num(SQL_MAX_TABLE_NAME_LEN, 128, 2);

@@ -246,8 +246,10 @@ std::vector<std::string> leaks();
 bool is_live(SQLHANDLE handle);
 
 struct Options {
-    // Executing a statement whose cursor is still open fails with 24000, as the
-    // Informix driver does.
+    // Preparing or executing a statement whose cursor is still open (fetched to
+    // its end or not) fails with 24000, as ODBC defines; commits and rollbacks
+    // leave cursors open. Set false where a test needs a driver that closes
+    // cursors by itself.
     bool strict_cursor_state = true;
 };
 Options &options();
