@@ -173,9 +173,11 @@ struct Answer {
     Answer &fail(SQLRETURN rc, const Diag &diag);            // result of the execute
     Answer &info(const Diag &diag);                          // execute gives SQL_SUCCESS_WITH_INFO
     Answer &no_data(); // execute gives SQL_NO_DATA (no rows touched)
+    // The result set; its columns are described from the prepare on.
     Answer &columns(std::vector<Column> cols);
     Answer &row(Row r);
     Answer &rows(std::vector<Row> rs);
+    // What SQLRowCount gives: -1 (not known) unless scripted, 0 after no_data().
     Answer &row_count(SQLLEN n);
     Answer &at_fetch(int n, SQLRETURN rc, const Diag &diag = {}); // n-th fetch call, from 1
     Answer &out(SQLUSMALLINT param, Value v);
