@@ -1,0 +1,373 @@
+// The code-page converters: bytes 128..255 through a map for single-byte
+// pages, Shift-JIS and EUC-JP by arithmetic, Big5 (with its Hong Kong rows)
+// and EUC-TW through 16-bit Unicode with the C library's iconv. Converters
+// that may grow the text work through a scratch copy, so they never write
+// over input not yet read, cut the text at a character boundary and never
+// read past a lead byte that ends the text.
+#include "base/util/codepage_internal.h"
+
+#include "base/util/zel_errors.h"
+
+#include <iconv.h>
+#include <new>
+#include <string.h>
+#include <vector>
+
+namespace
+{
+
+constexpr uint16_t kNoCharacter = 0xFFFD;
+constexpr char kNoMapping = '?';
+
+// Output of a converter, refusing any character that would not fit before
+// the terminator.
+struct S_OUTPUT {
+    std::string bytes;
+    size_t limit;
+    bool full = false;
+
+    bool put(const unsigned char *c, size_t n)
+    {
+        if (full || bytes.size() + n > limit) {
+            full = true;
+            return false;
+        }
+        bytes.append(reinterpret_cast<const char *>(c), n);
+        return true;
+    }
+    bool put1(unsigned char c)
+    {
+        return put(&c, 1);
+    }
+    bool put2(unsigned char c1, unsigned char c2)
+    {
+        unsigned char c[2] = {c1, c2};
+        return put(c, 2);
+    }
+};
+
+// An iconv descriptor released on every way out.
+struct S_ICONV {
+    iconv_t cd;
+    S_ICONV(const char *to, const char *from) : cd(iconv_open(to, from)) {}
+    ~S_ICONV()
+    {
+        if (cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd);
+    }
+    S_ICONV(const S_ICONV &) = delete;
+    S_ICONV &operator=(const S_ICONV &) = delete;
+    bool ok() const
+    {
+        return cd != reinterpret_cast<iconv_t>(-1);
+    }
+
+    // Converts one whole character, flushing any shift state; the output
+    // length, or 0 when it has no conversion.
+    size_t one(const unsigned char *in, size_t in_length, unsigned char *out, size_t out_size)
+    {
+        if (!ok())
+            return 0;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char *ip = const_cast<char *>(reinterpret_cast<const char *>(in));
+        char *op = reinterpret_cast<char *>(out);
+        size_t il = in_length, ol = out_size;
+        if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0)
+            return 0;
+        if (iconv(cd, nullptr, nullptr, &op, &ol) == static_cast<size_t>(-1))
+            return 0;
+        return out_size - ol;
+    }
+};
+
+// The input of a converter: up to the terminator, or the whole buffer when
+// it holds none.
+size_t S_input_length(const char *text, int32_t size)
+{
+    return strnlen(text, static_cast<size_t>(size));
+}
+
+// Puts the converted text back in place, terminated.
+void S_store(char *text, const S_OUTPUT &out)
+{
+    memcpy(text, out.bytes.data(), out.bytes.size());
+    text[out.bytes.size()] = '\0';
+}
+
+} // namespace
+
+// Runs a converter body over a scratch copy of the output; the body gets the
+// input bytes and their length and fills the output.
+template <typename BODY> static int32_t S_convert(char *text, int32_t size, BODY body)
+{
+    if (text == nullptr)
+        return ZE_NULL_POINTER;
+    if (size < 1)
+        return 0;
+    try {
+        S_OUTPUT out;
+        out.limit = static_cast<size_t>(size) - 1;
+        out.bytes.reserve(out.limit);
+        size_t length = S_input_length(text, size);
+        body(reinterpret_cast<const unsigned char *>(text), length, out);
+        S_store(text, out);
+    } catch (const std::bad_alloc &) {
+        return ZE_OUT_OF_MEMORY;
+    }
+    return 0;
+}
+
+int32_t codepage_map_convert(char *text, int32_t size, const int32_t *map)
+{
+    if (text == nullptr)
+        return ZE_NULL_POINTER;
+    if (map == nullptr)
+        return 0;
+    for (int32_t i = 0; i < size && text[i] != '\0'; i++) {
+        auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 128)
+            text[i] = static_cast<char>(static_cast<unsigned char>(map[b - 128]));
+    }
+    return 0;
+}
+
+// ---- Shift-JIS and EUC-JP ----
+
+static bool S_sjis_lead(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA);
+}
+
+int32_t codepage_sjis_to_eucjp(char *text, int32_t size, const int32_t *)
+{
+    return S_convert(text, size, [](const unsigned char *in, size_t length, S_OUTPUT &out) {
+        for (size_t i = 0; i < length && !out.full;) {
+            unsigned char b = in[i];
+            if (b >= 0xA0 && b <= 0xDF) {
+                out.put2(0x8E, b);
+                i++;
+            } else if (S_sjis_lead(b)) {
+                if (i + 1 >= length)
+                    break; // a lead byte without its trail byte
+                unsigned t = in[i + 1];
+                unsigned a = t < 0x9F ? 1 : 0;
+                unsigned c = t < 0x80 ? 0x1F : (t < 0x9F ? 0x20 : 0x7E);
+                unsigned row = (b - (b < 0xA0 ? 0x70u : 0xB0u)) * 2 - a;
+                out.put2(static_cast<unsigned char>(row + 0x80),
+                         static_cast<unsigned char>(t - c + 0x80));
+                i += 2;
+            } else {
+                out.put1(b);
+                i++;
+            }
+        }
+    });
+}
+
+int32_t codepage_eucjp_to_sjis(char *text, int32_t size, const int32_t *)
+{
+    return S_convert(text, size, [](const unsigned char *in, size_t length, S_OUTPUT &out) {
+        for (size_t i = 0; i < length && !out.full;) {
+            unsigned char b = in[i];
+            if (b >= 0xA1 && b <= 0xF4) {
+                if (i + 1 >= length)
+                    break;
+                int r = b - 0x80;
+                int s = in[i + 1] - 0x80;
+                int first = ((r + 1) >> 1) + (r < 0x5F ? 0x70 : 0xB0);
+                int second = s + ((r & 1) != 0 ? (s < 0x60 ? 0x1F : 0x20) : 0x7E);
+                out.put2(static_cast<unsigned char>(first), static_cast<unsigned char>(second));
+                i += 2;
+            } else if (b == 0x8E) {
+                if (i + 1 >= length)
+                    break;
+                out.put1(in[i + 1]);
+                i += 2;
+            } else {
+                out.put1(b);
+                i++;
+            }
+        }
+    });
+}
+
+// ---- Big5 and EUC-TW ----
+
+// The Big5 form: a two-byte character's table index, or -1 when the two
+// bytes do not form one.
+static int32_t S_big5_index(unsigned char lead, unsigned char trail)
+{
+    bool lead_ok = (lead >= 0x88 && lead <= 0x8B) || (lead >= 0x8D && lead <= 0xFE);
+    bool trail_ok = (trail >= 0x40 && trail <= 0x7E) || (trail >= 0xA1 && trail <= 0xFE);
+    if (!lead_ok || !trail_ok)
+        return -1;
+    return (lead - 0x88) * 157 + (trail - (trail < 0xA1 ? 0x40 : 0x62));
+}
+
+static bool S_big5_has_character(int32_t index)
+{
+    return index >= 0 && !(index >= 627 && index <= 816) && index < 18683;
+}
+
+static bool S_euc_byte(unsigned char b)
+{
+    return b >= 0xA1 && b <= 0xFE;
+}
+
+// Plane bytes: ours (plane 15 is 0xB0) and the C library's (0xAF).
+constexpr unsigned char kPlane1 = 0xA1, kPlane2 = 0xA2, kPlane3 = 0xA3;
+constexpr unsigned char kPlane15 = 0xB0, kPlane15Library = 0xAF;
+
+// One character through iconv into 16-bit Unicode: U+FFFD when it has no
+// conversion or lies beyond 16 bits.
+static uint16_t S_to_unicode(S_ICONV &cv, const unsigned char *in, size_t n)
+{
+    unsigned char out[16];
+    if (cv.one(in, n, out, sizeof out) != 4)
+        return kNoCharacter;
+    uint32_t u = out[0] | out[1] << 8 | static_cast<uint32_t>(out[2]) << 16 |
+                 static_cast<uint32_t>(out[3]) << 24;
+    return u > 0xFFFF ? kNoCharacter : static_cast<uint16_t>(u);
+}
+
+// One Unicode character through iconv; the bytes written, 0 for none.
+static size_t S_from_unicode(S_ICONV &cv, uint16_t u, unsigned char *out, size_t out_size)
+{
+    unsigned char in[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8), 0, 0};
+    return cv.one(in, sizeof in, out, out_size);
+}
+
+static void S_big5_decode(const unsigned char *in, size_t length, size_t most,
+                          std::vector<uint16_t> &unicode)
+{
+    S_ICONV cv("UTF-32LE", "BIG5-HKSCS");
+    for (size_t i = 0; i < length && unicode.size() < most;) {
+        unsigned char b = in[i];
+        if (b < 0x80) {
+            unicode.push_back(b);
+            i++;
+            continue;
+        }
+        if (i + 1 >= length)
+            break; // a lead byte without its trail byte
+        int32_t index = S_big5_index(b, in[i + 1]);
+        if (index < 0) {
+            unicode.push_back(kNoCharacter);
+            i++;
+            continue;
+        }
+        unicode.push_back(S_big5_has_character(index) ? S_to_unicode(cv, in + i, 2) : kNoCharacter);
+        i += 2;
+    }
+}
+
+// Encodes 16-bit Unicode with iconv: ASCII passes, every other character
+// goes through iconv and is kept when 'keep' accepts (and may adjust) its
+// bytes, else it becomes '?'.
+template <typename KEEP>
+static void S_encode(const char *code_set, const std::vector<uint16_t> &unicode, S_OUTPUT &out,
+                     KEEP keep)
+{
+    S_ICONV cv(code_set, "UTF-32LE");
+    for (uint16_t u : unicode) {
+        if (out.full)
+            break;
+        if (u < 0x80) {
+            out.put1(static_cast<unsigned char>(u));
+            continue;
+        }
+        unsigned char c[16];
+        size_t n = u == kNoCharacter ? 0 : S_from_unicode(cv, u, c, sizeof c);
+        if (n > 0 && keep(c, n))
+            out.put(c, n);
+        else
+            out.put1(kNoMapping);
+    }
+}
+
+static void S_big5_encode(const std::vector<uint16_t> &unicode, S_OUTPUT &out)
+{
+    S_encode("BIG5-HKSCS", unicode, out, [](unsigned char *c, size_t n) {
+        return n == 2 && S_big5_has_character(S_big5_index(c[0], c[1]));
+    });
+}
+
+static void S_euctw_decode(const unsigned char *in, size_t length, size_t most,
+                           std::vector<uint16_t> &unicode)
+{
+    S_ICONV cv("UTF-32LE", "EUC-TW");
+    for (size_t i = 0; i < length && unicode.size() < most;) {
+        unsigned char b = in[i];
+        if (b < 0x80) {
+            unicode.push_back(b);
+            i++;
+        } else if (S_euc_byte(b)) {
+            if (i + 1 >= length)
+                break;
+            if (!S_euc_byte(in[i + 1])) {
+                unicode.push_back(kNoCharacter);
+                i++;
+                continue;
+            }
+            unicode.push_back(S_to_unicode(cv, in + i, 2));
+            i += 2;
+        } else if (b == 0x8E) {
+            if (i + 3 >= length)
+                break; // the sequence is cut by the end of the text
+            unsigned char plane = in[i + 1];
+            const unsigned char *pair = in + i + 2;
+            if (!S_euc_byte(pair[0]) || !S_euc_byte(pair[1])) {
+                unicode.push_back(kNoCharacter);
+                i++;
+                continue;
+            }
+            uint16_t u = kNoCharacter;
+            if (plane == kPlane1) {
+                u = S_to_unicode(cv, pair, 2);
+            } else if (plane == kPlane2 || plane == kPlane3 || plane == kPlane15) {
+                unsigned char seq[4] = {0x8E, plane == kPlane15 ? kPlane15Library : plane, pair[0],
+                                        pair[1]};
+                u = S_to_unicode(cv, seq, 4);
+            }
+            unicode.push_back(u);
+            i += 4;
+        } else {
+            unicode.push_back(kNoCharacter);
+            i++;
+        }
+    }
+}
+
+// Only planes 1, 2, 3 and 15 are written; plane 15 with our plane byte.
+static void S_euctw_encode(const std::vector<uint16_t> &unicode, S_OUTPUT &out)
+{
+    S_encode("EUC-TW", unicode, out, [](unsigned char *c, size_t n) {
+        if (n == 2)
+            return S_euc_byte(c[0]) && S_euc_byte(c[1]);
+        if (n != 4 || c[0] != 0x8E)
+            return false;
+        if (c[1] == kPlane15Library)
+            c[1] = kPlane15;
+        return c[1] == kPlane2 || c[1] == kPlane3 || c[1] == kPlane15;
+    });
+}
+
+int32_t codepage_big5_to_euctw(char *text, int32_t size, const int32_t *)
+{
+    return S_convert(text, size, [size](const unsigned char *in, size_t length, S_OUTPUT &out) {
+        std::vector<uint16_t> unicode;
+        unicode.reserve(static_cast<size_t>(size));
+        S_big5_decode(in, length, static_cast<size_t>(size), unicode);
+        S_euctw_encode(unicode, out);
+    });
+}
+
+int32_t codepage_euctw_to_big5(char *text, int32_t size, const int32_t *)
+{
+    return S_convert(text, size, [size](const unsigned char *in, size_t length, S_OUTPUT &out) {
+        std::vector<uint16_t> unicode;
+        unicode.reserve(static_cast<size_t>(size));
+        S_euctw_decode(in, length, static_cast<size_t>(size), unicode);
+        S_big5_encode(unicode, out);
+    });
+}
