@@ -71,8 +71,7 @@ int32_t db_layer_cache_init(DB_INSTANCE *, int32_t size)
         return ZE_OUT_OF_MEMORY;
     cache->capacity = capacity;
     cache->slots = static_cast<LAYER **>(calloc(static_cast<size_t>(capacity), sizeof(LAYER *)));
-    cache->stamps =
-        static_cast<int32_t *>(calloc(static_cast<size_t>(capacity), sizeof(int32_t)));
+    cache->stamps = static_cast<int32_t *>(calloc(static_cast<size_t>(capacity), sizeof(int32_t)));
     if (cache->slots == nullptr || cache->stamps == nullptr) {
         S_free_cache(cache);
         return ZE_OUT_OF_MEMORY;

@@ -9,17 +9,17 @@
 
 #include "base/util/ve_layer.h"
 
-#define DB_LAYER_CACHE_BLOCK 5         /* entries are made five at a time */
+#define DB_LAYER_CACHE_BLOCK 5          /* entries are made five at a time */
 #define DB_LAYER_CACHE_SRTEXT_SIZE 1024 /* spatial-reference text of an entry */
 
 typedef struct DB_INSTANCE DB_INSTANCE;
 
 typedef struct DB_LAYER_CACHE {
-    int32_t capacity;    /* slots in the table: max(size asked, 5) */
-    LAYER **slots;       /* capacity slots; the first blocks_in_use * 5 hold entries */
-    int32_t *stamps;     /* change stamp of each slot's layer when it was read */
+    int32_t capacity; /* slots in the table: max(size asked, 5) */
+    LAYER **slots;    /* capacity slots; the first blocks_in_use * 5 hold entries */
+    int32_t *stamps;  /* change stamp of each slot's layer when it was read */
     int32_t blocks_in_use;
-    int32_t cached;      /* entries holding a layer */
+    int32_t cached; /* entries holding a layer */
 } DB_LAYER_CACHE;
 
 #ifdef __cplusplus

@@ -28,7 +28,7 @@
 
 #define S_NULL_DATABASE "null=database"
 #define S_DBA_DATABASE_SIZE 32 /* the administrator's data source: at most 31 characters */
-#define S_SPATIAL_TYPE_SQL \
+#define S_SPATIAL_TYPE_SQL                                                                         \
     "SELECT count(*) FROM SYSBLDREGISTERED WHERE lower(BLD_ID) like  'spatial.8.%'"
 
 static DB_INSTANCE *S_current;
@@ -38,7 +38,10 @@ static char S_dba_password[DB_INSTANCE_PASSWORD_SIZE];
 static int32_t S_dba;
 
 struct S_free_deleter {
-    void operator()(void *block) const { free(block); }
+    void operator()(void *block) const
+    {
+        free(block);
+    }
 };
 
 static bool S_ok(int32_t rc)
@@ -120,8 +123,11 @@ int32_t DB_instance_open(const char *data_source, const char *user, const char *
     // first rather than stacking on it.
     S_release_connection();
     CLI_DIAG_RECORD diag = db_connect(user, password, database, sizeof(database));
-    if (!S_ok(diag.code))
+    if (!S_ok(diag.code)) {
+        // A driver check that failed after the connect still left a connection.
+        S_release_connection();
         return db_map_connect_diag(&diag);
+    }
 
     db_instance_set_current_user(user);
     S_free_codepage();

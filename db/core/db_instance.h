@@ -55,7 +55,7 @@ typedef struct DB_INSTANCE_OPEN_CONFIG {
     DB_REGISTRATION_BY_NAME_FN registration_by_name;
     DB_REGISTRATION_BY_ID_FN registration_by_id;
     int32_t reserved;
-    int32_t no_version_lock;       /* non-zero: DB_instance_lock does nothing */
+    int32_t no_version_lock; /* non-zero: DB_instance_lock does nothing */
 } DB_INSTANCE_OPEN_CONFIG;
 
 /* A view the instance created and drops at close. */
@@ -72,8 +72,8 @@ typedef struct DB_INSTANCE_STATE_LOG {
 
 struct DB_INSTANCE {
     DB_INSTANCE_OPEN_CONFIG config;
-    DB_EXT_ERROR xerr;             /* the handle's own extended error record */
-    DB_INSTANCE_VIEW *views;       /* temporary views, dropped and freed at close */
+    DB_EXT_ERROR xerr;       /* the handle's own extended error record */
+    DB_INSTANCE_VIEW *views; /* temporary views, dropped and freed at close */
     int32_t view_count;
     DB_INSTANCE_STATE_LOG state_log;
     int32_t state_log_held;
@@ -107,8 +107,8 @@ ZEL_API int32_t DB_instance_open(const char *data_source, const char *user, cons
  * checks that the spatial type library is registered. 0; -93 for a refused
  * login; -10 without the spatial type (the handle is then open and handed
  * out: the caller closes it); any other failure of the open or the check. */
-ZEL_API int32_t DB_instance_open_as_dba(const char *password,
-                                        const DB_INSTANCE_OPEN_CONFIG *config, DB_INSTANCE **out);
+ZEL_API int32_t DB_instance_open_as_dba(const char *password, const DB_INSTANCE_OPEN_CONFIG *config,
+                                        DB_INSTANCE **out);
 /* Drops the instance's temporary views, commits, disconnects, frees the
  * layer cache and the handle. 0; a null handle is ignored. */
 ZEL_API int32_t DB_instance_close(DB_INSTANCE *instance);

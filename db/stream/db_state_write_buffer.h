@@ -16,17 +16,17 @@ typedef struct DB_STREAM DB_STREAM;
 typedef struct STATE_WRITE_BUFFER {
     int32_t row_mode;
     int32_t ordered_mode;
-    int32_t ids_in_log;             /* the stream's temporary log is deleted at close */
+    int32_t ids_in_log; /* the stream's temporary log is deleted at close */
     char base_table[DB_STATE_WRITE_NAME_SIZE];
     char adds_table[DB_STATE_WRITE_NAME_SIZE];
     char deletes_table[DB_STATE_WRITE_NAME_SIZE];
-    DB_STREAM *query_stream;        /* nested streams: heap records, owned */
+    DB_STREAM *query_stream; /* nested streams: heap records, owned */
     DB_STREAM *in_place_stream;
     DB_STREAM *deletes_stream;
     DB_STREAM *shape_streams[2];
-    SQLHSTMT shared_shape_stmt;     /* prepared test of a shared shape */
-    VE_ROW_POINTERS *select_row;    /* heap record, owned */
-    void *version_values;           /* value and indicator arrays of one new version */
+    SQLHSTMT shared_shape_stmt;  /* prepared test of a shared shape */
+    VE_ROW_POINTERS *select_row; /* heap record, owned */
+    void *version_values;        /* value and indicator arrays of one new version */
     void *version_indicators;
     void *in_place_values;
     void *in_place_indicators;
