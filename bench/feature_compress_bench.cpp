@@ -12,7 +12,8 @@
 #include "base/util/ve_compress.h"
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 // A random walk with steps of up to a few hundred units, as digitised lines
 // are; the first point far from the origin.
@@ -78,8 +79,10 @@ size_t Leb128Encode(const std::vector<POINT> &points, uint8_t *out)
     uint8_t *p = out;
     POINT previous = {0, 0};
     for (const POINT &pt : points) {
-        p = Leb128Put(p, static_cast<int32_t>(static_cast<uint32_t>(pt.x) - static_cast<uint32_t>(previous.x)));
-        p = Leb128Put(p, static_cast<int32_t>(static_cast<uint32_t>(pt.y) - static_cast<uint32_t>(previous.y)));
+        p = Leb128Put(p, static_cast<int32_t>(static_cast<uint32_t>(pt.x) -
+                                              static_cast<uint32_t>(previous.x)));
+        p = Leb128Put(p, static_cast<int32_t>(static_cast<uint32_t>(pt.y) -
+                                              static_cast<uint32_t>(previous.y)));
         previous = pt;
     }
     return static_cast<size_t>(p - out);
@@ -92,8 +95,10 @@ void Leb128Decode(const uint8_t *in, POINT *points, size_t n)
         int32_t dx, dy;
         in = Leb128Get(in, dx);
         in = Leb128Get(in, dy);
-        current.x = static_cast<int32_t>(static_cast<uint32_t>(current.x) + static_cast<uint32_t>(dx));
-        current.y = static_cast<int32_t>(static_cast<uint32_t>(current.y) + static_cast<uint32_t>(dy));
+        current.x =
+            static_cast<int32_t>(static_cast<uint32_t>(current.x) + static_cast<uint32_t>(dx));
+        current.y =
+            static_cast<int32_t>(static_cast<uint32_t>(current.y) + static_cast<uint32_t>(dy));
         points[i] = current;
     }
 }

@@ -1,7 +1,7 @@
 // Fuzz target over the readers of the code-page files: the input is read as
 // codepage.txt (its first byte choosing the word to match) and as a mapping
 // file, whose pairs then build a map through the temporary hash table.
-#include "base/util/codepage_internal.h"
+#include "base/util/ve_codepage_internal.h"
 
 #include <stddef.h>
 #include <stdint.h>

@@ -10,7 +10,8 @@
 #include "base/util/ve_anno.h"
 #include "base/util/ve_compress.h"
 
-static FEATURE_STRUCT *S_feature(uint8_t control, int32_t npoints, const uint8_t *bytes, size_t size)
+static FEATURE_STRUCT *S_feature(uint8_t control, int32_t npoints, const uint8_t *bytes,
+                                 size_t size)
 {
     auto *f = static_cast<FEATURE_STRUCT *>(std::calloc(1, sizeof(FEATURE_STRUCT)));
     f->num_points = npoints;
@@ -56,13 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     VES_comp_feature_has_measure(f);
 
     if (VES_feature_uncompress(control & 1, f) == 0) {
-        const int32_t mask = VE_SHAPE_MASK_Z | VE_SHAPE_MASK_M | VE_SHAPE_MASK_ANNO | VE_SHAPE_MASK_CAD;
+        const int32_t mask =
+            VE_SHAPE_MASK_Z | VE_SHAPE_MASK_M | VE_SHAPE_MASK_ANNO | VE_SHAPE_MASK_CAD;
         if (VES_feature_compress(f, mask) != 0)
             __builtin_trap();
         int32_t again = VES_get_compressed_buffer_size(f);
         if (again < 8)
             __builtin_trap();
-        FEATURE_STRUCT *g = S_feature(control & ~1, npoints, f->compressed, static_cast<size_t>(again));
+        FEATURE_STRUCT *g =
+            S_feature(control & ~1, npoints, f->compressed, static_cast<size_t>(again));
         if (VES_feature_uncompress(1, g) != 0)
             __builtin_trap();
         for (int32_t i = 0; i < npoints; i++) {

@@ -11,7 +11,8 @@
 #include "base/util/zel_errors.h"
 #include "platform/plat_memory.h"
 
-namespace {
+namespace
+{
 std::mutex S_mapped_lock;
 std::unordered_map<void *, int32_t> &S_mapped()
 {

@@ -16,7 +16,8 @@
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 struct S_writer {
     uint8_t *p;
@@ -60,7 +61,8 @@ static int32_t S_reserve(FEATURE_STRUCT *feature, int64_t capacity)
         return ZE_SUCCESS;
     }
     int64_t old = feature->compressed_capacity > 0 ? feature->compressed_capacity : 0;
-    auto *block = static_cast<uint8_t *>(std::realloc(feature->compressed, static_cast<size_t>(capacity)));
+    auto *block =
+        static_cast<uint8_t *>(std::realloc(feature->compressed, static_cast<size_t>(capacity)));
     if (block == nullptr)
         return ZE_BUFFER_NO_MEMORY;
     if (capacity > old)
@@ -638,7 +640,8 @@ static bool S_skip_geometry(S_reader &r, const FEATURE_STRUCT *feature, int32_t 
            (!(flags & VE_COMP_FLAG_M) || S_get_values(r, nullptr, n));
 }
 
-static int32_t S_locate(const FEATURE_STRUCT *feature, uint8_t **start, int32_t *length, bool cad_only)
+static int32_t S_locate(const FEATURE_STRUCT *feature, uint8_t **start, int32_t *length,
+                        bool cad_only)
 {
     if (start == nullptr || length == nullptr)
         return ZE_NULL_POINTER;
@@ -654,7 +657,8 @@ static int32_t S_locate(const FEATURE_STRUCT *feature, uint8_t **start, int32_t 
         return ZE_SUCCESS;
     if (!S_skip_geometry(r, feature, flags))
         return ZE_INVALID_ARGUMENT;
-    if (cad_only && (flags & VE_COMP_FLAG_ANNO) && (rc = S_get_anno(r, nullptr, subflags)) != ZE_SUCCESS)
+    if (cad_only && (flags & VE_COMP_FLAG_ANNO) &&
+        (rc = S_get_anno(r, nullptr, subflags)) != ZE_SUCCESS)
         return rc;
     *start = feature->compressed + (r.p - feature->compressed);
     *length = static_cast<int32_t>(r.end - r.p);
@@ -667,7 +671,8 @@ ZEL_API int32_t VES_get_compressed_anno_cad(const FEATURE_STRUCT *feature, uint8
     return S_locate(feature, start, length, false);
 }
 
-ZEL_API int32_t VES_get_compressed_cad(const FEATURE_STRUCT *feature, uint8_t **start, int32_t *length)
+ZEL_API int32_t VES_get_compressed_cad(const FEATURE_STRUCT *feature, uint8_t **start,
+                                       int32_t *length)
 {
     return S_locate(feature, start, length, true);
 }
@@ -710,12 +715,14 @@ ZEL_API int32_t VES_comp_feature_has_cad_flag(const FEATURE_STRUCT *feature)
 
 ZEL_API int32_t VES_comp_feature_has_3D(const FEATURE_STRUCT *feature)
 {
-    return feature != nullptr && feature->z_values != nullptr && (S_flags(feature) & VE_COMP_FLAG_Z);
+    return feature != nullptr && feature->z_values != nullptr &&
+           (S_flags(feature) & VE_COMP_FLAG_Z);
 }
 
 ZEL_API int32_t VES_comp_feature_has_measure(const FEATURE_STRUCT *feature)
 {
-    return feature != nullptr && feature->measures != nullptr && (S_flags(feature) & VE_COMP_FLAG_M);
+    return feature != nullptr && feature->measures != nullptr &&
+           (S_flags(feature) & VE_COMP_FLAG_M);
 }
 
 /* ---- fields the format does not carry ---------------------------------- */

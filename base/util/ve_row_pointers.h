@@ -30,9 +30,9 @@ typedef struct VE_ROW_POINTERS {
     void **buffers;         /* the buffers this record owns, one per column */
     /* Set and owned by the row stream buffer; the functions here leave
      * them alone. */
-    int16_t aux_count;      /* auxiliary longs that travel before the values */
+    int16_t aux_count; /* auxiliary longs that travel before the values */
     int32_t *aux_longs;
-    int32_t *shape_masks;   /* per column, to size a received shape's buffer */
+    int32_t *shape_masks; /* per column, to size a received shape's buffer */
 } VE_ROW_POINTERS;
 
 #ifdef __cplusplus

@@ -31,6 +31,8 @@ static int32_t S_fail(CLI_STATEMENT *cli, const char *operation)
 
 void db_cli_init(CLI_STATEMENT *cli)
 {
+    if (cli == nullptr)
+        return;
     memset(cli, 0, sizeof *cli);
     cli->connection = db_hdbc;
     cli->diag_kind = SQL_HANDLE_DBC;
@@ -77,17 +79,17 @@ int32_t db_cli_prepare(CLI_STATEMENT *cli, const char *sql)
 
 int32_t db_cli_is_prepared(const CLI_STATEMENT *cli)
 {
-    return cli->prepared;
+    return cli != nullptr ? cli->prepared : 0;
 }
 
 SQLHSTMT db_cli_get_handle(const CLI_STATEMENT *cli)
 {
-    return cli->statement;
+    return cli != nullptr ? cli->statement : SQL_NULL_HSTMT;
 }
 
 int32_t db_cli_set_bind_position(CLI_STATEMENT *cli, int32_t n)
 {
-    if (n < 1)
+    if (cli == nullptr || n < 1)
         return 0;
     cli->next_param = n - 1;
     return 1;
@@ -95,7 +97,7 @@ int32_t db_cli_set_bind_position(CLI_STATEMENT *cli, int32_t n)
 
 int32_t db_cli_set_define_position(CLI_STATEMENT *cli, int32_t n)
 {
-    if (n < 1)
+    if (cli == nullptr || n < 1)
         return 0;
     cli->next_column = n - 1;
     return 1;
@@ -139,8 +141,8 @@ int32_t db_cli_execute_stmt(CLI_STATEMENT *cli, int32_t n)
     if (cli == nullptr)
         return ZE_NULL_POINTER;
     if (n > 1) {
-        SQLRETURN rc = SQLSetStmtAttr(cli->statement, SQL_ATTR_ROW_ARRAY_SIZE,
-                                      (SQLPOINTER)(SQLULEN)n, 0);
+        SQLRETURN rc =
+            SQLSetStmtAttr(cli->statement, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)n, 0); // NOLINT(performance-no-int-to-ptr)
         if (rc == SQL_SUCCESS)
             rc = SQLSetStmtAttr(cli->statement, SQL_ATTR_ROWS_FETCHED_PTR, &cli->rows_fetched, 0);
         if (rc != SQL_SUCCESS)
@@ -166,7 +168,7 @@ int32_t db_cli_fetch(CLI_STATEMENT *cli)
 
 SQLULEN db_cli_get_rows_fetched(const CLI_STATEMENT *cli)
 {
-    return cli->rows_fetched;
+    return cli != nullptr ? cli->rows_fetched : 0;
 }
 
 int32_t db_cli_close_cursor(CLI_STATEMENT *cli)
@@ -183,6 +185,8 @@ int32_t db_cli_close_cursor(CLI_STATEMENT *cli)
 
 void db_cli_reset_positions(CLI_STATEMENT *cli)
 {
+    if (cli == nullptr)
+        return;
     cli->next_param = 0;
     cli->next_column = 0;
     cli->rows_fetched = 0;
@@ -214,6 +218,8 @@ void db_cli_free_last(CLI_STATEMENT *cli)
 
 void db_cli_error(CLI_STATEMENT *cli)
 {
+    if (cli == nullptr)
+        return;
     cli->native_error = 0;
     memset(cli->message, 0, sizeof cli->message);
     memset(cli->sqlstate, 0, sizeof cli->sqlstate);
@@ -245,8 +251,8 @@ static SQLSMALLINT S_text_length(const char *text)
 {
     if (text == nullptr)
         return 0;
-    size_t length = strlen(text);
-    return length > 32767 ? 32767 : static_cast<SQLSMALLINT>(length);
+    const size_t length = strlen(text);
+    return static_cast<SQLSMALLINT>(length > 32767 ? 32767 : length);
 }
 
 int32_t db_cli_describe_columns(CLI_STATEMENT *cli, const char *catalog, const char *owner,
@@ -356,12 +362,14 @@ static void S_copy_error(DB_EXT_ERROR *xerr, const CLI_STATEMENT *cli)
 
 void db_cli_save_error(const CLI_STATEMENT *cli)
 {
+    if (cli == nullptr)
+        return;
     S_copy_error(&db_global_xerr, cli);
 }
 
 void db_cli_save_stream_error(const CLI_STATEMENT *cli, DB_STREAM *stream)
 {
-    if (stream == nullptr)
+    if (cli == nullptr || stream == nullptr)
         return;
     S_copy_error(&stream->xerr, cli);
 }

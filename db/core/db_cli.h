@@ -18,19 +18,19 @@
 #define DB_LOB_COLUMN_NAME_SIZE 128
 
 typedef struct CLI_STATEMENT {
-    SQLHDBC connection;     /* the process connection, set by db_cli_init */
-    SQLHSTMT statement;     /* null until db_cli_allocate */
-    SQLSMALLINT diag_kind;  /* SQL_HANDLE_DBC or SQL_HANDLE_STMT: where diagnostics are read */
-    int32_t next_param;     /* last parameter bound; the next bind is this + 1 */
-    int32_t next_column;    /* last column defined; the next define is this + 1 */
-    SQLULEN rows_fetched;   /* rows of the last array fetch */
-    SQLLEN column_length;   /* length cell of a define that gives none */
-    SQLLEN zero_indicator;  /* indicator of a non-character parameter bound without one */
-    SQLLEN nts_indicator;   /* SQL_NTS: indicator of a character parameter bound without one */
-    SQLINTEGER native_error;               /* of the last failure */
-    char message[DB_CLI_MESSAGE_SIZE];     /* of the last failure */
-    char sqlstate[DB_SQLSTATE_SIZE];       /* of the last failure */
-    int32_t prepared;                      /* 1 after a successful prepare */
+    SQLHDBC connection;      /* the process connection, set by db_cli_init */
+    SQLHSTMT statement;      /* null until db_cli_allocate */
+    SQLSMALLINT diag_kind;   /* SQL_HANDLE_DBC or SQL_HANDLE_STMT: where diagnostics are read */
+    int32_t next_param;      /* last parameter bound; the next bind is this + 1 */
+    int32_t next_column;     /* last column defined; the next define is this + 1 */
+    SQLULEN rows_fetched;    /* rows of the last array fetch */
+    SQLLEN column_length;    /* length cell of a define that gives none */
+    SQLLEN zero_indicator;   /* indicator of a non-character parameter bound without one */
+    SQLLEN nts_indicator;    /* SQL_NTS: indicator of a character parameter bound without one */
+    SQLINTEGER native_error; /* of the last failure */
+    char message[DB_CLI_MESSAGE_SIZE]; /* of the last failure */
+    char sqlstate[DB_SQLSTATE_SIZE];   /* of the last failure */
+    int32_t prepared;                  /* 1 after a successful prepare */
 } CLI_STATEMENT;
 
 /* Large-object access modes of db_lob_create_spec and db_lob_transfer. */
@@ -44,12 +44,12 @@ typedef struct CLI_STATEMENT {
  * stream's large-object list, freed with db_lob_handle_free. */
 typedef struct DB_LOB_HANDLE {
     CLI_STATEMENT cli;
-    SQLHDBC connection;     /* for information requests */
+    SQLHDBC connection; /* for information requests */
     SQLHENV environment;
-    SQLHSTMT lo_statement;  /* the record's statement, used for every ifx_lo_ call */
-    SQLINTEGER descriptor;  /* of the open large object */
+    SQLHSTMT lo_statement; /* the record's statement, used for every ifx_lo_ call */
+    SQLINTEGER descriptor; /* of the open large object */
     SQLLEN descriptor_indicator;
-    unsigned char *spec;    /* create specification, spec_length bytes */
+    unsigned char *spec; /* create specification, spec_length bytes */
     SQLSMALLINT spec_length;
     SQLLEN spec_indicator;
     unsigned char *pointer; /* the large object's pointer: the column value */
@@ -58,15 +58,16 @@ typedef struct DB_LOB_HANDLE {
     unsigned char *status;
     SQLSMALLINT status_length;
     SQLLEN status_indicator;
-    char *data;             /* bytes to write, or the bytes read and a NUL */
-    SQLLEN data_length;     /* to write (-1: no value); before a read the buffer's
-                               capacity, after it the bytes read */
-    int32_t data_size;      /* bytes to write, or the object's size found by a read */
+    char *data;         /* bytes to write, or the bytes read and a NUL */
+    SQLLEN data_length; /* to write (-1: no value); after a read the bytes read */
+    int32_t data_size;  /* bytes to write, or the object's size found by a read;
+                           before a read the larger of data_length and data_size
+                           is taken as the capacity of data */
     SQLLEN size_indicator;
-    SQLINTEGER access_mode; /* open flags of ifx_lo_create and ifx_lo_open */
-    int32_t open;           /* 1 while a large object is open */
+    SQLINTEGER access_mode;                    /* open flags of ifx_lo_create and ifx_lo_open */
+    int32_t open;                              /* 1 while a large object is open */
     char column_name[DB_LOB_COLUMN_NAME_SIZE]; /* "table.column", or the column alone */
-    SQLLEN name_indicator;  /* length of the name plus 1 */
+    SQLLEN name_indicator;                     /* length of the name plus 1 */
 } DB_LOB_HANDLE;
 
 #ifdef __cplusplus
@@ -142,7 +143,10 @@ int32_t db_lob_handle_create(const char *table_name, const char *column, int32_t
  * raw CLI code. */
 int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode);
 /* Writes (modes 1 and 2) or reads (any other mode) one large object. 0 or 1;
- * -12 (also for an object of 2 GiB or more); a raw CLI code. */
+ * -12 (also for an object of 2 GiB or more); -65 before db_lob_create_spec;
+ * -66 for a write whose data length is negative or above its data size;
+ * a raw CLI code. A read that needs more room than data has reallocates it
+ * (the size plus a NUL): the caller takes data back from the handle. */
 int32_t db_lob_transfer(DB_LOB_HANDLE *lob, int32_t mode);
 /* Closes the open large object, if any. 0 or 1; a raw CLI code. */
 int32_t db_lob_close(DB_LOB_HANDLE *lob);

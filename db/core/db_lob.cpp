@@ -134,14 +134,14 @@ int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode)
     db_cli_init(&lob->cli);
     lob->connection = db_hdbc;
     lob->environment = db_henv;
-    SQLRETURN rc = db_cli_allocate(&lob->cli);
+    const int32_t allocated = db_cli_allocate(&lob->cli);
     lob->lo_statement = lob->cli.statement;
-    if (rc != SQL_SUCCESS)
-        return rc;
+    if (allocated != ZE_SUCCESS)
+        return allocated;
     if (mode != DB_LOB_INSERT && mode != DB_LOB_UPDATE)
         return ZE_SUCCESS;
 
-    rc = S_info_buffer(lob, S_INFO_SPEC_LENGTH, &lob->spec_length, &lob->spec);
+    SQLRETURN rc = S_info_buffer(lob, S_INFO_SPEC_LENGTH, &lob->spec_length, &lob->spec);
     if (!S_ok(rc))
         return rc;
     lob->spec_indicator = lob->spec_length;
@@ -170,9 +170,13 @@ static int32_t S_write(DB_LOB_HANDLE *lob)
 {
     if (lob->spec == nullptr || lob->pointer == nullptr)
         return ZE_NULL_POINTER; // the specification was never read
+    // The driver sends data_length bytes from a buffer of data_size.
+    if (lob->data != nullptr && lob->data_length != SQL_NULL_DATA &&
+        (lob->data_length < 0 || lob->data_length > lob->data_size))
+        return ZE_INVALID_ARGUMENT;
     lob->pointer_indicator = lob->pointer_length;
-    SQLRETURN rc = S_bind_record(lob, 1, SQL_PARAM_INPUT, lob->spec, lob->spec_length,
-                                 &lob->spec_indicator);
+    SQLRETURN rc =
+        S_bind_record(lob, 1, SQL_PARAM_INPUT, lob->spec, lob->spec_length, &lob->spec_indicator);
     if (S_ok(rc))
         rc = S_bind_integer(lob, 2, SQL_PARAM_INPUT, SQL_C_SLONG, &lob->access_mode, nullptr);
     if (S_ok(rc))
@@ -258,8 +262,10 @@ static int32_t S_read(DB_LOB_HANDLE *lob)
 
     // Room for the bytes and the terminator the driver adds to a text.
     const size_t need = static_cast<size_t>(size) + 1;
-    const size_t capacity =
-        lob->data != nullptr && lob->data_length > 0 ? static_cast<size_t>(lob->data_length) : 0;
+    // Callers state the capacity of their buffer in the data length or, as the
+    // array fetch does, in the data size; the larger of the two is taken.
+    SQLLEN stated = lob->data_length > lob->data_size ? lob->data_length : lob->data_size;
+    const size_t capacity = lob->data != nullptr && stated > 0 ? static_cast<size_t>(stated) : 0;
     if (capacity >= need) {
         memset(lob->data, 0, capacity);
     } else {

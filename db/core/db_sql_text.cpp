@@ -18,6 +18,8 @@ static uint32_t S_pretty_from_env()
 
 void sql_string_init(SQL_TEXT_BUFFER *buffer)
 {
+    if (buffer == nullptr)
+        return;
     buffer->text = nullptr;
     buffer->length = 0;
     buffer->capacity = 0;
@@ -42,6 +44,8 @@ int32_t sql_string_init_buffer(SQL_TEXT_BUFFER *buffer, char *block, int32_t siz
 
 void sql_string_free(SQL_TEXT_BUFFER *buffer)
 {
+    if (buffer == nullptr)
+        return;
     if (buffer->growable)
         free(buffer->text);
     buffer->text = nullptr;
@@ -51,20 +55,24 @@ void sql_string_free(SQL_TEXT_BUFFER *buffer)
 
 int32_t sql_string_append(SQL_TEXT_BUFFER *buffer, const char *text)
 {
+    if (buffer == nullptr)
+        return ZE_NULL_POINTER;
     if (text == nullptr || text[0] == '\0')
         return ZE_SUCCESS;
     const size_t add = strlen(text);
-    // Where the text really ends: a caller's buffer counts one more than it
-    // holds, and the write must stay inside the block whatever length says.
-    const size_t end =
-        buffer->text != nullptr && buffer->capacity > 0
-            ? strnlen(buffer->text, static_cast<size_t>(buffer->capacity))
-            : 0;
     const size_t length = buffer->length > 0 ? static_cast<size_t>(buffer->length) : 0;
+    const size_t capacity =
+        buffer->text != nullptr && buffer->capacity > 0 ? static_cast<size_t>(buffer->capacity) : 0;
+    // Where the text ends: at the length, or one before it in a caller's
+    // block (whose length counts the terminator). A record whose length does
+    // not point at the terminator is measured, so the write stays inside it.
+    size_t end = buffer->growable || length == 0 ? length : length - 1;
+    if (end >= capacity || buffer->text[end] != '\0')
+        end = capacity > 0 ? strnlen(buffer->text, capacity) : 0;
     const size_t used = length > end ? length : end;
     const size_t need = used + add;
     // The unchecked flag is not honoured: a declared size is checked like any.
-    if (need >= static_cast<size_t>(buffer->capacity > 0 ? buffer->capacity : 0)) {
+    if (need >= capacity) {
         if (!buffer->growable)
             return ZE_SQL_BUFFER_FULL;
         const size_t grown = (need + SQL_TEXT_STEP) / SQL_TEXT_STEP * SQL_TEXT_STEP;
@@ -85,6 +93,8 @@ int32_t sql_string_append(SQL_TEXT_BUFFER *buffer, const char *text)
 
 int32_t sql_string_end_line(SQL_TEXT_BUFFER *buffer)
 {
+    if (buffer == nullptr)
+        return ZE_NULL_POINTER;
     if (!buffer->pretty)
         return ZE_SUCCESS;
     return sql_string_append(buffer, "\n");
@@ -165,6 +175,6 @@ int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t st
     char *end = statement + have;
     *end++ = ' ';
     memcpy(end, joiner, add_joiner);
-    memcpy(end + add_joiner, tail, add_tail + 1);
+    memcpy(end + add_joiner, tail, add_tail + 1); // with the tail's NUL
     return ZE_SUCCESS;
 }

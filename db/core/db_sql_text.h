@@ -35,7 +35,7 @@ int32_t sql_string_init_buffer(SQL_TEXT_BUFFER *buffer, char *block, int32_t siz
 void sql_string_free(SQL_TEXT_BUFFER *buffer);
 
 /* Appends text. 0; -250 when a buffer that cannot grow has no room; -12 when
- * growing fails. A failure leaves the text as it was. */
+ * growing fails; -65 for a null buffer. A failure leaves the text as it was. */
 int32_t sql_string_append(SQL_TEXT_BUFFER *buffer, const char *text);
 
 /* Appends a line break when pretty printing is on; else 0. */

@@ -9,7 +9,8 @@
 
 #include "base/util/zel_errors.h"
 
-namespace {
+namespace
+{
 
 bool AllZero(const void *block, int32_t n)
 {

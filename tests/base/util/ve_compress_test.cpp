@@ -16,7 +16,8 @@
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
 
-namespace {
+namespace
+{
 
 using Bytes = std::vector<uint8_t>;
 
@@ -116,7 +117,10 @@ Bytes WithHeader(const Bytes &body, uint8_t flags, uint8_t subflags = 0)
     return out;
 }
 
-void Append(Bytes &out, const Bytes &more) { out.insert(out.end(), more.begin(), more.end()); }
+void Append(Bytes &out, const Bytes &more)
+{
+    out.insert(out.end(), more.begin(), more.end());
+}
 
 TEST(CompressedFeature, TwoPointExampleByteForByte)
 {
@@ -209,14 +213,19 @@ TEST(CompressedFeature, CompressLeavesTheCallersArraysAlone)
 
 TEST(CompressedFeature, RoundTripsEveryMixOfParts)
 {
-    const std::vector<POINT> points = {
-        {0, 0}, {INT32_MAX, -INT32_MAX}, {-INT32_MAX, INT32_MAX}, {-2000000000, 2000000000},
-        {2000000000, -2000000000}, {63, -64}, {64, 8192}};
+    const std::vector<POINT> points = {{0, 0},
+                                       {INT32_MAX, -INT32_MAX},
+                                       {-INT32_MAX, INT32_MAX},
+                                       {-2000000000, 2000000000},
+                                       {2000000000, -2000000000},
+                                       {63, -64},
+                                       {64, 8192}};
     const std::vector<int32_t> z = {0, -1, INT32_MAX - 1, -INT32_MAX, 12, 13, 14};
     const std::vector<int32_t> m = {-1, -1, 5, 1048576, -134217728, 0, 99};
     const Bytes cad = {1, 2, 3, 0, 255};
     for (int parts = 0; parts < 16; parts++) {
-        const bool with_z = parts & 1, with_m = parts & 2, with_anno = parts & 4, with_cad = parts & 8;
+        const bool with_z = parts & 1, with_m = parts & 2, with_anno = parts & 4,
+                   with_cad = parts & 8;
         SCOPED_TRACE(testing::Message() << "Z " << with_z << " M " << with_m << " anno "
                                         << with_anno << " CAD " << with_cad);
         Feature f = MakeFeature(points, with_z ? z : std::vector<int32_t>{},
@@ -411,8 +420,8 @@ TEST(CompressedFeature, SizingFollowsPointCountAndMask)
         {10, VE_SHAPE_MASK_ANNO, 0, 672},
         {10, VE_SHAPE_MASK_CAD, 0, 600},
         {0, 0, 0, 500},
-        {5, 0, 100, 100},                 // 50 needed: kept
-        {10, 0, 100, 100},                // exactly enough: kept
+        {5, 0, 100, 100},                  // 50 needed: kept
+        {10, 0, 100, 100},                 // exactly enough: kept
         {10, VE_SHAPE_MASK_CAD, 100, 600}, // 105 needed: grown
     };
     for (const Case &c : cases) {
@@ -523,21 +532,26 @@ TEST(CompressedFeature, CorruptOrTruncatedBytesAreRefused)
         {"more points than bytes", WithHeader({0x01, 0x01}, 0), 2},
         {"points cut inside", WithHeader({0x01, 0x01, 0x80}, 0), 2},
         {"negative point count", WithHeader({}, 0), -1},
-        {"body varLONG over five bytes", WithHeader({0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 0x00}, 0), 1},
+        {"body varLONG over five bytes", WithHeader({0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 0x00}, 0),
+         1},
         {"body varLONG out of range", WithHeader({0x80, 0x80, 0x80, 0x80, 0x10, 0x00}, 0), 1},
         {"Z flagged but missing", WithHeader({0x01, 0x01}, VE_COMP_FLAG_Z), 1},
         {"measures flagged but cut", WithHeader({0x01, 0x01, 0x80}, VE_COMP_FLAG_M), 1},
-        {"alignment flag of 2", WithHeader({0x01, 0x01, 0x00, 0x00, 0x07, 0x02}, VE_COMP_FLAG_ANNO), 1},
+        {"alignment flag of 2", WithHeader({0x01, 0x01, 0x00, 0x00, 0x07, 0x02}, VE_COMP_FLAG_ANNO),
+         1},
         {"alignment cut short",
          WithHeader({0x01, 0x01, 0x00, 0x00, 0x07, 0x01, 0x00, 0x00}, VE_COMP_FLAG_ANNO), 1},
-        {"doubles cut short", WithHeader({0x01, 0x01, 0x00, 0x00, 0x07, 0x00, 0x00}, VE_COMP_FLAG_ANNO), 1},
+        {"doubles cut short",
+         WithHeader({0x01, 0x01, 0x00, 0x00, 0x07, 0x00, 0x00}, VE_COMP_FLAG_ANNO), 1},
         {"leader with a negative count", WithHeader(shape({0x01, 0x41}), VE_COMP_FLAG_ANNO, 1), 1},
         {"leader count beyond the bytes",
          WithHeader(shape({0x01, 0xA8, 0x0F, 0x00, 0x00}), VE_COMP_FLAG_ANNO, 1), 1},
         {"leader entity out of range",
          WithHeader(shape({0x80, 0x80, 0x09, 0x00}), VE_COMP_FLAG_ANNO, 1), 1},
         {"placement Z cut",
-         WithHeader(shape({0x01, 0x01, 0x00, 0x00}), VE_COMP_FLAG_ANNO, VE_ANNO_SUB_PLACEMENT | VE_ANNO_SUB_PLACEMENT_Z), 1},
+         WithHeader(shape({0x01, 0x01, 0x00, 0x00}), VE_COMP_FLAG_ANNO,
+                    VE_ANNO_SUB_PLACEMENT | VE_ANNO_SUB_PLACEMENT_Z),
+         1},
         {"CAD count beyond the bytes", WithHeader({0x01, 0x01, 0x05, 0xAA}, VE_COMP_FLAG_CAD), 1},
         {"negative CAD count", WithHeader({0x01, 0x01, 0x41}, VE_COMP_FLAG_CAD), 1},
         {"CAD count missing", WithHeader({0x01, 0x01}, VE_COMP_FLAG_CAD), 1},

@@ -15,7 +15,8 @@
 #include "base/util/ve_raster.h"
 #include "base/util/zel_errors.h"
 
-namespace {
+namespace
+{
 
 DB_COLUMN_DEF Column(int32_t type, int32_t size = 0)
 {
@@ -44,7 +45,10 @@ struct Row {
         row.column_count = static_cast<int16_t>(columns.size());
         row.columns = columns.data();
     }
-    ~Row() { VES_free_row_pointers(&row); }
+    ~Row()
+    {
+        VES_free_row_pointers(&row);
+    }
 };
 
 TEST(RowPointers, OneZeroFilledBufferPerColumnByType)
@@ -113,7 +117,8 @@ TEST(RowPointers, RefusesWhatHasNoBuffer)
         int32_t expected;
     };
     const Case cases[] = {
-        {"type 10 after good columns", {Column(VE_INTEGER), Column(VE_SHAPE), Column(10)},
+        {"type 10 after good columns",
+         {Column(VE_INTEGER), Column(VE_SHAPE), Column(10)},
          ZE_UNKNOWN_COLUMN_TYPE},
         {"type 0", {Column(0)}, ZE_UNKNOWN_COLUMN_TYPE},
         {"an ST type", {Column(VE_POINT)}, ZE_UNKNOWN_COLUMN_TYPE},

@@ -9,7 +9,8 @@
 
 #include "base/util/zel_errors.h"
 
-namespace {
+namespace
+{
 
 struct Example {
     int32_t value;

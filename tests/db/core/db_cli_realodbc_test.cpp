@@ -29,12 +29,14 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
-namespace {
+namespace
+{
 
 const char *const kDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 
-class RealCli : public ::testing::Test {
-protected:
+class RealCli : public ::testing::Test
+{
+  protected:
     static void SetUpTestSuite()
     {
         char pattern[] = "/tmp/zel_clireal_XXXXXX";
@@ -79,9 +81,9 @@ int RealCli::connect_code_;
 
 TEST_F(RealCli, RoundTripThroughTheRecord)
 {
-    ASSERT_EQ(db_odbc_execute_ddlsql("CREATE TABLE lots (id INTEGER NOT NULL, name VARCHAR(20))",
-                                     1, 1),
-              0);
+    ASSERT_EQ(
+        db_odbc_execute_ddlsql("CREATE TABLE lots (id INTEGER NOT NULL, name VARCHAR(20))", 1, 1),
+        0);
 
     CLI_STATEMENT ins;
     db_cli_init(&ins);
@@ -89,8 +91,7 @@ TEST_F(RealCli, RoundTripThroughTheRecord)
     SQLINTEGER id = 0;
     char name[21] = "";
     ASSERT_EQ(db_cli_bind_by_pos(&ins, SQL_C_SLONG, SQL_INTEGER, 0, &id, 0, nullptr), 0);
-    ASSERT_EQ(db_cli_bind_by_pos(&ins, SQL_C_CHAR, SQL_VARCHAR, 20, name, sizeof name, nullptr),
-              0);
+    ASSERT_EQ(db_cli_bind_by_pos(&ins, SQL_C_CHAR, SQL_VARCHAR, 20, name, sizeof name, nullptr), 0);
     const char *names[] = {"first", "second", "third"};
     for (int i = 0; i < 3; i++) {
         id = i + 1;

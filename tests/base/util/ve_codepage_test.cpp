@@ -1,6 +1,6 @@
 #include "base/util/ve_codepage.h"
 
-#include "base/util/codepage_internal.h"
+#include "base/util/ve_codepage_internal.h"
 #include "base/util/zel_errors.h"
 
 #include <gtest/gtest.h>

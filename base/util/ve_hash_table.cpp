@@ -1,8 +1,8 @@
 // Paged hash table: open addressing with linear probing over a file of pages
 // read through a small cache. Slot and offset arithmetic is done in 64 bits so
 // that large tables neither wrap their hash nor their file offsets. The stored
-// header is encoded field by field (see hash_table.h for its layout).
-#include "base/util/hash_table.h"
+// header is encoded field by field (see ve_hash_table.h for its layout).
+#include "base/util/ve_hash_table.h"
 
 #include "base/util/zel_errors.h"
 
@@ -142,7 +142,7 @@ static int32_t S_get32(const unsigned char *p)
 static void S_header_encode(const HT_TABLE *t, unsigned char out[HT_HEADER_SIZE])
 {
     memset(out, 0, HT_HEADER_SIZE);
-    memcpy(out, t->name.data(), t->name.size() < HT_NAME_SIZE ? t->name.size() : HT_NAME_SIZE - 1);
+    t->name.copy(reinterpret_cast<char *>(out), HT_NAME_SIZE - 1); // the rest stays zero
     const int32_t fields[] = {t->flags,      t->cursor,      t->cache_pages,      t->compare_offset,
                               t->key_length, t->record_size, t->records_per_page, t->page_count,
                               t->slot_count, t->next_entry,  t->end_of_duplicates};

@@ -4,8 +4,8 @@
 // native page, and lead bytes. The file forms are described in ve_codepage.h.
 #include "base/util/ve_codepage.h"
 
-#include "base/util/codepage_internal.h"
-#include "base/util/hash_table.h"
+#include "base/util/ve_codepage_internal.h"
+#include "base/util/ve_hash_table.h"
 #include "base/util/zel_errors.h"
 #include "platform/plat_codepage.h"
 

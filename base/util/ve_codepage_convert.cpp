@@ -4,7 +4,7 @@
 // that may grow the text work through a scratch copy, so they never write
 // over input not yet read, cut the text at a character boundary and never
 // read past a lead byte that ends the text.
-#include "base/util/codepage_internal.h"
+#include "base/util/ve_codepage_internal.h"
 
 #include "base/util/zel_errors.h"
 
@@ -52,14 +52,14 @@ struct S_ICONV {
     S_ICONV(const char *to, const char *from) : cd(iconv_open(to, from)) {}
     ~S_ICONV()
     {
-        if (cd != reinterpret_cast<iconv_t>(-1))
+        if (ok())
             iconv_close(cd);
     }
     S_ICONV(const S_ICONV &) = delete;
     S_ICONV &operator=(const S_ICONV &) = delete;
     bool ok() const
     {
-        return cd != reinterpret_cast<iconv_t>(-1);
+        return reinterpret_cast<intptr_t>(cd) != -1; // iconv_open's failure value
     }
 
     // Converts one whole character, flushing any shift state; the output

@@ -1,8 +1,8 @@
 // What the code-page files share between themselves: the readers of the
 // code-page files (also driven by the fuzz target), the map builder and the
 // converters that the init functions install.
-#ifndef CODEPAGE_INTERNAL_H
-#define CODEPAGE_INTERNAL_H
+#ifndef VE_CODEPAGE_INTERNAL_H
+#define VE_CODEPAGE_INTERNAL_H
 
 #include <stddef.h>
 #include <stdint.h>
