@@ -132,14 +132,7 @@ static void S_free_statements_and_texts(DB_STREAM *stream)
     S_free_text(&stream->where_text);
     S_free_text(&stream->order_by_text);
     // Whatever the array fetch did not release (no column definitions).
-    free(stream->row_buffer);
-    stream->row_buffer = nullptr;
-    if (stream->column_buffers != nullptr) {
-        for (int32_t i = 0; i < stream->column_count; i++)
-            free(stream->column_buffers[i]);
-        free(stream->column_buffers);
-        stream->column_buffers = nullptr;
-    }
+    db_array_fetch_free(stream, 0);
     memset(stream->table, 0, sizeof(stream->table));
     memset(stream->owner, 0, sizeof(stream->owner));
     memset(stream->database, 0, sizeof(stream->database));
@@ -186,20 +179,6 @@ static void S_release_update_buffer(DB_STREAM *stream)
     S_release_temp_log(stream);
     db_state_write_buffer_free(stream->update_buffer);
     stream->update_buffer = nullptr;
-}
-
-static void S_free_value_arrays(DB_STREAM *stream)
-{
-    for (int32_t i = 0; i < stream->column_count; i++) {
-        if (stream->value_arrays != nullptr)
-            free(stream->value_arrays[i]);
-        if (stream->indicator_arrays != nullptr)
-            free(stream->indicator_arrays[i]);
-    }
-    free(stream->value_arrays);
-    stream->value_arrays = nullptr;
-    free(stream->indicator_arrays);
-    stream->indicator_arrays = nullptr;
 }
 
 static void S_free_query_lists(DB_STREAM *stream)
@@ -261,8 +240,9 @@ void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_sha
 
     S_release_update_buffer(stream);
 
+    // The value and indicator arrays, kept by a close without the flag.
     if (release_shared && stream->column_count > 0)
-        S_free_value_arrays(stream);
+        db_array_fetch_free(stream, 1);
 
     S_free_query_lists(stream);
     S_reset_written_envelope(stream);
