@@ -464,6 +464,47 @@ TEST_F(StreamClose, ShapeRecordAndItsLogGoInUpdateAndDeleteModes)
     }
 }
 
+// Each CLI call of a stream's close, and of the instance close after it,
+// fails once in turn: the close goes on to the end, and nothing is lost (the
+// disconnect takes any statement a failed free left with it).
+TEST_F(StreamClose, FaultSweepOverTheCloseLeavesNothingBehind)
+{
+    DB_instance_close(instance_);
+    instance_ = nullptr;
+    auto run = [&](int fail_at, int *close_starts) {
+        scli::reset();
+        if (fail_at > 0)
+            scli::fail_call("", fail_at, SQL_ERROR, {"S1000", -999, "injected"});
+        DB_INSTANCE *instance = nullptr;
+        ASSERT_EQ(DB_instance_open("", "u", "p", &config_, &instance), 0);
+        DB_STREAM *s = NewStream("sweep");
+        Fill(s);
+        DB_STREAM *nested = NewStream("nested");
+        ASSERT_EQ(db_open_cursor(nested, &nested->stmt_main), 0);
+        s->update_buffer = static_cast<STATE_WRITE_BUFFER *>(calloc(1, sizeof(STATE_WRITE_BUFFER)));
+        s->update_buffer->query_stream = nested;
+        if (close_starts != nullptr)
+            *close_starts = scli::call_count("");
+        DB_stream_free(s);
+        DB_stream_free(s);
+        free(s->columns);
+        free(s);
+        DB_instance_close(instance);
+        EXPECT_TRUE(scli::leaks().empty());
+        EXPECT_EQ(db_hdbc, nullptr);
+    };
+    testing::internal::CaptureStderr();
+    int close_starts = 0;
+    run(0, &close_starts);
+    int total = scli::call_count("");
+    ASSERT_GT(total, close_starts);
+    for (int n = close_starts + 1; n <= total; n++) {
+        SCOPED_TRACE("failing call " + std::to_string(n));
+        run(n, nullptr);
+    }
+    testing::internal::GetCapturedStderr();
+}
+
 TEST_F(StreamClose, NullStreamIsIgnored)
 {
     size_t before = scli::journal().size();
