@@ -3,7 +3,7 @@
 
 #include <stdlib.h>
 
-void VES_free_feature_specs(int32_t count, VE_FILTER *, VE_FEATURE_SPEC *specs)
+void VES_free_feature_specs(int32_t count, const VE_FILTER *, VE_FEATURE_SPEC *specs)
 {
     if (specs == nullptr)
         return;

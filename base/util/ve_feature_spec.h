@@ -14,7 +14,8 @@ extern "C" {
 
 /* Frees each spec's prepared search data and then the array, which must come
  * from the C heap. A null array is ignored; the filters are not used. */
-ZEL_API void VES_free_feature_specs(int32_t count, VE_FILTER *filters, VE_FEATURE_SPEC *specs);
+ZEL_API void VES_free_feature_specs(int32_t count, const VE_FILTER *filters,
+                                    VE_FEATURE_SPEC *specs);
 
 #ifdef __cplusplus
 }
