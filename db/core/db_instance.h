@@ -19,6 +19,7 @@
 #define DB_INSTANCE_DATA_SOURCE_SIZE 164 /* at most 163 characters */
 #define DB_INSTANCE_PASSWORD_SIZE 36     /* the DBA password kept: at most 35 characters */
 #define DB_INSTANCE_DBA_CHECK_SIZE 40    /* a password checked against it: at most 39 */
+#define DB_INSTANCE_LOG_NAME_SIZE 226    /* a log file's name */
 
 /* The host's session record, reached through the two session callbacks. The
  * library reads only these words; the host's record may go on after them. */
@@ -67,7 +68,7 @@ typedef struct DB_INSTANCE_VIEW {
 /* The state-list log that the versioning code keeps for a long state list:
  * the log's name while held. */
 typedef struct DB_INSTANCE_STATE_LOG {
-    char name[226];
+    char name[DB_INSTANCE_LOG_NAME_SIZE];
 } DB_INSTANCE_STATE_LOG;
 
 struct DB_INSTANCE {

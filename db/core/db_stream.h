@@ -18,6 +18,7 @@
 #define DB_STREAM_PARAM_WORDS 10
 #define DB_STREAM_FILTER_AREA_SIZE 536
 #define DB_STREAM_STATEMENTS 3
+#define DB_STREAM_LOG_NAME_SIZE 226
 
 // Records of the layer, feature, raster and stream code that a stream points at.
 typedef struct LAYER LAYER;
@@ -40,7 +41,7 @@ typedef struct DB_STREAM_SYS_ENVELOPE {
  * four-byte tag, as in the log-file record. */
 typedef struct DB_STREAM_TEMP_LOG {
     char tag[4];
-    char name[226];
+    char name[DB_STREAM_LOG_NAME_SIZE];
 } DB_STREAM_TEMP_LOG;
 
 /* The read side of a write through a state: a work buffer and the temporary

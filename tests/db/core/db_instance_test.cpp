@@ -143,6 +143,7 @@ TEST_F(InstanceTest, DataSourcesThatReachTheAdministrativeDatabase)
         auto connects = scli::calls_of("SQLConnect");
         if (c.expected == 0) {
             ASSERT_NE(instance, nullptr);
+            EXPECT_EQ(db_layer_cache_get(), nullptr); // a size of 0 makes no cache
             ASSERT_EQ(connects.size(), 1u);
             EXPECT_EQ(connects[0].detail,
                       std::string("dsn=") + c.connected_to + " user=u password=p");
