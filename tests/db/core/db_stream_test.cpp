@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -82,7 +83,8 @@ DB_STREAM_PARAMS MakeParams(const char *name, int32_t filter_buffers)
 {
     DB_STREAM_PARAMS params;
     memset(&params, 0, sizeof(params));
-    strncpy(params.name, name, sizeof(params.name));
+    // A long name fills all 16 bytes without a NUL.
+    memcpy(params.name, name, std::min(strlen(name), sizeof(params.name)));
     for (int i = 0; i < DB_STREAM_PARAM_WORDS; i++)
         params.words[i] = 100 + i;
     params.words[DB_STREAM_PARAM_FILTER_BUFFERS] = filter_buffers;
