@@ -12,24 +12,22 @@
 #include "base/util/zel_export.h"
 
 typedef struct {
-  char *text;            // the whole catalogue, NUL-terminated, LF line ends
-  char **error_index;    // error_count message starts, then the section's end
-  char **warning_index;  // warning_count message starts, then the text's end
-  int32_t error_count;
-  int32_t warning_count;
+    char *text;           // the whole catalogue, NUL-terminated, LF line ends
+    char **error_index;   // error_count message starts, then the section's end
+    char **warning_index; // warning_count message starts, then the text's end
+    int32_t error_count;
+    int32_t warning_count;
 } VE_MESSAGE_CATALOG;
 
 // Loads the catalogue "<prefix>_error.msg" of the language directory into the
 // caller's record. Returns 0; -1 without ZELHOME; -1011 when the file is
 // missing or unreadable; -12 out of memory; -65 for a null argument. The caller
 // owns the record's three blocks (ves_message_catalog_free releases them).
-ZEL_API int32_t read_message(const char *prefix, const char *language,
-                             VE_MESSAGE_CATALOG *catalog);
+ZEL_API int32_t read_message(const char *prefix, const char *language, VE_MESSAGE_CATALOG *catalog);
 
 // Builds a catalogue record from the bytes of a catalogue file (CR LF line
 // ends become LF). Returns 0, -12 or -65. The record is left empty on failure.
-int32_t ves_message_catalog_parse(const char *bytes, size_t length,
-                                  VE_MESSAGE_CATALOG *catalog);
+int32_t ves_message_catalog_parse(const char *bytes, size_t length, VE_MESSAGE_CATALOG *catalog);
 
 // Frees the record's blocks and clears it; a null record is ignored.
 void ves_message_catalog_free(VE_MESSAGE_CATALOG *catalog);

@@ -12,11 +12,11 @@
 #define VE_RELEASE_DESCRIPTION_SIZE 96
 
 typedef struct {
-  int32_t major;
-  int32_t minor;
-  int32_t bugfix;
-  char description[VE_RELEASE_DESCRIPTION_SIZE];
-  int32_t release;
+    int32_t major;
+    int32_t minor;
+    int32_t bugfix;
+    char description[VE_RELEASE_DESCRIPTION_SIZE];
+    int32_t release;
 } RELEASE;
 
 // Fills the record with this engine's release and the DBMS build texts;

@@ -97,8 +97,8 @@ CLI_DIAG_RECORD db_connect(const char *user, const char *password, char *databas
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &db_henv);
     // Drivers report the ODBC 2 SQLSTATEs that the mapping tables know.
     if (S_ok(rc))
-        rc = SQLSetEnvAttr(db_henv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2),
-                           0);
+        rc = SQLSetEnvAttr(db_henv, SQL_ATTR_ODBC_VERSION,
+                           reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0);
     if (!S_ok(rc)) {
         fprintf(stderr, "db_connect (%s), Error allocating environment\n", database);
     } else {
@@ -112,8 +112,8 @@ CLI_DIAG_RECORD db_connect(const char *user, const char *password, char *databas
         if (!S_ok(arc))
             fprintf(stderr, "db_connect (%s), Error setting SQL_AUTOCOMMIT option\n", database);
         S_password = password;
-        rc = SQLConnect(db_hdbc, S_text(database), SQL_NTS, S_text(user), SQL_NTS,
-                        S_text(password), SQL_NTS);
+        rc = SQLConnect(db_hdbc, S_text(database), SQL_NTS, S_text(user), SQL_NTS, S_text(password),
+                        SQL_NTS);
         if (S_ok(rc)) {
             diag.code = rc;
             DB_init(&diag);
@@ -151,7 +151,7 @@ CLI_DIAG_RECORD db_disconnect(void)
 
 // Reads the literal prefix and suffix of the character type. 0, or the
 // failing CLI return code with the statement's diagnostic in *diag.
-static int S_read_literal_affixes(CLI_DIAG_RECORD *diag)
+static SQLRETURN S_read_literal_affixes(CLI_DIAG_RECORD *diag)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     SQLLEN prefix_len = 0, suffix_len = 0;

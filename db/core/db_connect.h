@@ -14,7 +14,7 @@
 #define DB_ADMIN_DATABASE_DEFAULT "zel"
 #define DB_ADMIN_DATABASE_SIZE 36 /* at most 35 characters */
 #define DB_DATABASE_NAME_SIZE 32
-#define DB_LITERAL_AFFIX_SIZE 3   /* at most 2 characters */
+#define DB_LITERAL_AFFIX_SIZE 3 /* at most 2 characters */
 
 typedef struct DB_INSTANCE DB_INSTANCE;
 
@@ -22,12 +22,12 @@ typedef struct DB_INSTANCE DB_INSTANCE;
 extern "C" {
 #endif
 
-extern SQLHENV db_henv;                /* SQL_NULL_HENV when not connected */
-extern SQLHDBC db_hdbc;                /* SQL_NULL_HDBC when not connected */
-extern DB_EXT_ERROR db_global_xerr;    /* the connection-level extended error record */
+extern SQLHENV db_henv;             /* SQL_NULL_HENV when not connected */
+extern SQLHDBC db_hdbc;             /* SQL_NULL_HDBC when not connected */
+extern DB_EXT_ERROR db_global_xerr; /* the connection-level extended error record */
 extern char db_literal_prefix[DB_LITERAL_AFFIX_SIZE];
 extern char db_literal_suffix[DB_LITERAL_AFFIX_SIZE];
-extern int32_t db_initialised;         /* set once the driver check ran to its end */
+extern int32_t db_initialised; /* set once the driver check ran to its end */
 /* Administrative database name kept by the instance open; empty until then. */
 extern char db_admin_database[DB_ADMIN_DATABASE_SIZE];
 

@@ -11,25 +11,25 @@
 
 #include "base/util/zel_export.h"
 
-#define DB_SQLSTATE_SIZE 6     /* five characters and the NUL */
+#define DB_SQLSTATE_SIZE 6       /* five characters and the NUL */
 #define DB_DIAG_MESSAGE_SIZE 513 /* a CLI message of up to 512 characters and the NUL */
 #define DB_XERR_MESSAGE_SIZE 512
 #define DB_XERR_TEXT_SIZE 4096
 
 /* One diagnostic as read from the CLI; built on the stack, passed by value. */
 typedef struct CLI_DIAG_RECORD {
-    int32_t code;                        /* the caller's status: the failing CLI return code */
+    int32_t code; /* the caller's status: the failing CLI return code */
     char sqlstate[DB_SQLSTATE_SIZE];
     char message[DB_DIAG_MESSAGE_SIZE];
-    int32_t native_error;                /* Informix native error, negative */
+    int32_t native_error; /* Informix native error, negative */
 } CLI_DIAG_RECORD;
 
 /* The kept extended error record that callers read after a failure. */
 typedef struct DB_EXT_ERROR {
-    int32_t code;                        /* engine code; -51 when filled from a diagnostic */
+    int32_t code; /* engine code; -51 when filled from a diagnostic */
     int32_t native_error;
     char message[DB_XERR_MESSAGE_SIZE];
-    char text[DB_XERR_TEXT_SIZE];        /* the SQLSTATE in every fill of the access core */
+    char text[DB_XERR_TEXT_SIZE]; /* the SQLSTATE in every fill of the access core */
 } DB_EXT_ERROR;
 
 typedef struct DB_STREAM DB_STREAM;
@@ -64,6 +64,8 @@ void db_xerr_copy_global_into(DB_EXT_ERROR *instance_xerr);
  * to the record's field) and SQLSTATE. */
 void db_xerr_fill(DB_EXT_ERROR *xerr, const CLI_DIAG_RECORD *diag);
 void db_xerr_clear(DB_EXT_ERROR *xerr);
+/* Ends both texts of a diagnostic within their fields before they are printed. */
+void db_diag_terminate(CLI_DIAG_RECORD *diag);
 
 /* Engine code of a failed execute (db_odbc_execute_stmt): SQLSTATE compared
  * without regard to case; -51 when it is not mapped. */

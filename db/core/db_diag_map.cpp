@@ -2,10 +2,10 @@
 // that failed. Each operation compares SQLSTATEs in its own order and the
 // first match wins; native errors come after the SQLSTATEs. The execute and
 // the one-shot DDL ignore case; the others compare exactly.
+#include <ctype.h>
 #include <sql.h>
 #include <stdio.h>
 #include <string.h>
-#include <strings.h>
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag.h"
@@ -17,8 +17,8 @@ struct S_state_map {
 };
 
 static const S_state_map S_execute_states[] = {
-    {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR},  {"42000", ZE_NO_PERMISSIONS},
-    {"S0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS},  {"S0011", ZE_INDEX_EXISTS},
+    {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR}, {"42000", ZE_NO_PERMISSIONS},
+    {"S0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS}, {"S0011", ZE_INDEX_EXISTS},
 };
 
 static const S_state_map S_ddl_states[] = {
@@ -42,6 +42,25 @@ static const S_state_map S_connect_states[] = {
     {"08001", ZE_DATABASE_NOT_FOUND},
 };
 
+// Compares a table's SQLSTATE with a CLI record's 6-byte field, terminated
+// or not, reading no further than the field.
+static bool S_same_state(const char *row, const char *sqlstate, bool any_case)
+{
+    for (size_t i = 0; i < DB_SQLSTATE_SIZE; i++) {
+        unsigned char a = static_cast<unsigned char>(row[i]);
+        unsigned char b = static_cast<unsigned char>(sqlstate[i]);
+        if (any_case) {
+            a = static_cast<unsigned char>(tolower(a));
+            b = static_cast<unsigned char>(tolower(b));
+        }
+        if (a != b)
+            return false;
+        if (a == '\0')
+            return true;
+    }
+    return false;
+}
+
 // Looks sqlstate up in a table; found is 0 when no row matches.
 template <size_t N>
 static int S_map_state(const S_state_map (&table)[N], const char *sqlstate, bool any_case,
@@ -51,9 +70,7 @@ static int S_map_state(const S_state_map (&table)[N], const char *sqlstate, bool
     if (sqlstate == nullptr)
         return ZE_DBMS_ERROR;
     for (const S_state_map &row : table) {
-        bool same = any_case ? strcasecmp(row.sqlstate, sqlstate) == 0
-                             : strcmp(row.sqlstate, sqlstate) == 0;
-        if (same) {
+        if (S_same_state(row.sqlstate, sqlstate, any_case)) {
             *found = true;
             return row.code;
         }
@@ -106,7 +123,7 @@ int db_map_ddl_diag(const CLI_DIAG_RECORD *diag, const char *sql)
     default:
         break;
     }
-    if (strcasecmp(diag->sqlstate, "01504") == 0) {
+    if (S_same_state("01504", diag->sqlstate, true)) {
         fprintf(stderr, "db_execute_ddlsql SQL Stmt: <%s>\n", sql);
         return 0;
     }

@@ -12,8 +12,7 @@
 typedef struct DB_INSTANCE DB_INSTANCE;
 
 #define DB_ADMIN_USER "zel"
-#define DB_ADMIN_DATABASE_DEFAULT "zel"
-#define DB_USER_NAME_SIZE 36  // a user name of at most 35 characters
+#define DB_USER_NAME_SIZE 36 // a user name of at most 35 characters
 
 // Copies the administrative database name (at most 31 characters) into a
 // buffer of at least 32 bytes. Returns 0, or -66 when out is null.
@@ -26,6 +25,11 @@ ZEL_API char *DB_instance_get_current_user(DB_INSTANCE *instance, char *out);
 // Kept by the instance open: the user name the connection is opened with
 // (cut to 35 characters).
 void db_instance_set_current_user(const char *user);
+
+// Hands an id-allocation request (a layer id and a count, in the callers of
+// the layer and stream code) to the host's callback given at instance open;
+// its result unchanged, or -1 when the host gave none.
+int32_t db_get_next_ids(int32_t first, int32_t second);
 
 #ifdef __cplusplus
 #include <string>

@@ -90,8 +90,7 @@ int32_t db_make_rowid_sequence_name(int32_t id, const char *owner, char *out, si
 int32_t db_make_adds_index_name(const char *base_index, char *out, size_t size);
 
 // Per-user log-file tables (database empty: the current one).
-int32_t db_make_logfiles_table_name(const char *database, const char *user, char *out,
-                                    size_t size);
+int32_t db_make_logfiles_table_name(const char *database, const char *user, char *out, size_t size);
 int32_t db_make_logfile_data_table_name(const char *database, const char *user, char *out,
                                         size_t size);
 

@@ -14,7 +14,7 @@
 #include "db/core/db_connect.h"
 #include "db/core/db_stream.h"
 
-static bool S_ok(SQLRETURN rc)
+static bool S_ok(int rc)
 {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
@@ -53,8 +53,8 @@ int db_prepare_stmt(DB_STREAM *, SQLHSTMT *hstmt, const char *sql)
 {
     if (hstmt == nullptr || sql == nullptr)
         return ZE_NULL_POINTER;
-    SQLRETURN rc = SQLPrepare(*hstmt, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql)),
-                              SQL_NTS);
+    SQLRETURN rc =
+        SQLPrepare(*hstmt, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql)), SQL_NTS);
     return S_ok(rc) ? 0 : rc;
 }
 
@@ -76,7 +76,8 @@ static int S_set_param_array(SQLHSTMT *hstmt, int32_t rows)
     static SQLULEN processed;
     SQLRETURN rc = SQLSetStmtAttr(*hstmt, DB_ATTR_PARAM_ARRAYS, reinterpret_cast<SQLPOINTER>(1), 0);
     if (!S_ok(rc)) {
-        S_store_with_message(hstmt, rc, "db_odbc_execute_stmt:: SQLSetStmtOption failed for (%d)\n");
+        S_store_with_message(hstmt, rc,
+                             "db_odbc_execute_stmt:: SQLSetStmtOption failed for (%d)\n");
         return ZE_DBMS_ERROR;
     }
     rc = SQLSetStmtAttr(*hstmt, SQL_ATTR_PARAMSET_SIZE,
@@ -128,12 +129,17 @@ int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN
     if (mode == DB_EXEC_FETCH && rows > DB_EXEC_FETCH_MAX_ROWS)
         return ZE_INVALID_ARGUMENT;
     if (execute) {
-        if (mode == DB_EXEC_ARRAY && rows > 1) {
+        bool array = mode == DB_EXEC_ARRAY && rows > 1;
+        if (array) {
             int rc = S_set_param_array(hstmt, rows);
             if (rc != 0)
                 return rc;
         }
         SQLRETURN rc = SQLExecute(*hstmt);
+        // Back to single rows: a later execute of one row must not send the
+        // stale rows of this array again.
+        if (array)
+            SQLSetStmtAttr(*hstmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
         if (!S_ok(rc)) {
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, hstmt, rc);
@@ -158,8 +164,9 @@ int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN
     if (mode != DB_EXEC_NO_COMMIT) {
         int rc = db_commit();
         if (rc != SQL_SUCCESS) {
+            // A refused commit leaves its diagnostic on the connection.
             CLI_DIAG_RECORD diag;
-            db_get_diag_record(&diag, hstmt, rc);
+            db_get_diag_record(&diag, nullptr, rc);
             fprintf(stderr, "Commit Error (%d)\n", diag.code);
             db_set_xerr_from_diag(diag);
             result = ZE_DBMS_ERROR;
@@ -227,7 +234,7 @@ int db_execute_ddlsql(const char *sql, int32_t record_error, int32_t mode)
             db_free_stmt(&hstmt);
             return rc;
         }
-        db_get_diag_record(&diag, &hstmt, rc);
+        db_get_diag_record(&diag, nullptr, rc); // the commit's diagnostic is on the connection
         fprintf(stderr, "Commit Error (%d)\n", diag.code);
     } else if (S_ok(rc)) {
         db_free_stmt(&hstmt);

@@ -296,6 +296,7 @@ int32_t db_stream_envelope_union(DB_STREAM *stream, double minx, double miny, do
 
 const char *db_stream_set_xerr_from_diag(DB_STREAM *stream, CLI_DIAG_RECORD diag)
 {
+    db_diag_terminate(&diag);
     fprintf(stderr, "ZEL_ODBC_STREAM Error: %d\n%s\n", diag.code, diag.message);
     if (stream == nullptr)
         return "";

@@ -105,6 +105,9 @@ int DB_trans_set_autocommit(DB_INSTANCE *, int32_t interval)
 
 int32_t db_trans_autocommit_due(void)
 {
+    // The counter runs only inside a user transaction.
+    if (!S_user_transaction)
+        return 0;
     S_autocommit_counter++;
     if (S_autocommit_interval > 0 && S_autocommit_counter >= S_autocommit_interval) {
         S_autocommit_counter = 0;
@@ -125,9 +128,7 @@ int DB_trans_release_requests(DB_INSTANCE *)
     return db_commit() == SQL_SUCCESS ? 0 : ZE_DBMS_ERROR;
 }
 
-void DB_trans_set_rollback_notifier(DB_INSTANCE *, void *)
-{
-}
+void DB_trans_set_rollback_notifier(DB_INSTANCE *, void *) {}
 
 int DB_trans_set_compress_mode(DB_INSTANCE *, int32_t)
 {

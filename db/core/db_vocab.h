@@ -23,8 +23,7 @@ typedef char DB_SHAPE_ATTR_NAME[DB_SHAPE_ATTR_NAME_SIZE];
 // it); the first 13 are calls on a "%s" placeholder, the last is bare. The
 // flag word is set to 0. Returns 0, or -12 without an array output or when the
 // block cannot be allocated (count then 0).
-ZEL_API int32_t DB_dbms_shape_attr_name(int32_t *flags, int32_t *count,
-                                        DB_SHAPE_ATTR_NAME **names);
+ZEL_API int32_t DB_dbms_shape_attr_name(int32_t *flags, int32_t *count, DB_SHAPE_ATTR_NAME **names);
 // Hands out a heap array of the 114 reserved words, each in its own 32-byte
 // heap block (the caller frees each and the array). Returns 0; -66 when an
 // output is absent; -12 (count 0, nothing kept).

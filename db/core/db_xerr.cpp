@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "base/util/zel_errors.h"
@@ -14,10 +15,11 @@
 
 DB_EXT_ERROR db_global_xerr;
 
-// Copies src into dst of dst_size bytes, always terminated.
-static void S_copy_bounded(char *dst, size_t dst_size, const char *src)
+// Copies the text in src (at most src_size bytes, terminated or not) into dst
+// of dst_size bytes, always terminated.
+static void S_copy_bounded(char *dst, size_t dst_size, const char *src, size_t src_size)
 {
-    size_t n = strnlen(src, dst_size - 1);
+    size_t n = strnlen(src, std::min(src_size, dst_size - 1));
     memcpy(dst, src, n);
     dst[n] = '\0';
 }
@@ -27,8 +29,14 @@ void db_xerr_fill(DB_EXT_ERROR *xerr, const CLI_DIAG_RECORD *diag)
     xerr->code = ZE_DBMS_ERROR;
     xerr->native_error = diag->native_error;
     // The diagnostic holds up to 512 characters; the record's field 511.
-    S_copy_bounded(xerr->message, sizeof(xerr->message), diag->message);
-    S_copy_bounded(xerr->text, sizeof(xerr->text), diag->sqlstate);
+    S_copy_bounded(xerr->message, sizeof(xerr->message), diag->message, sizeof(diag->message));
+    S_copy_bounded(xerr->text, sizeof(xerr->text), diag->sqlstate, sizeof(diag->sqlstate));
+}
+
+void db_diag_terminate(CLI_DIAG_RECORD *diag)
+{
+    diag->sqlstate[sizeof(diag->sqlstate) - 1] = '\0';
+    diag->message[sizeof(diag->message) - 1] = '\0';
 }
 
 void db_xerr_clear(DB_EXT_ERROR *xerr)
@@ -41,6 +49,7 @@ void db_xerr_clear(DB_EXT_ERROR *xerr)
 
 const char *db_set_xerr_from_diag(CLI_DIAG_RECORD diag)
 {
+    db_diag_terminate(&diag);
     fprintf(stderr, "ZEL_Database Error: %d\n%s\n", diag.code, diag.sqlstate);
     fprintf(stderr, "ODBC Error: %s\n", diag.sqlstate);
     fprintf(stderr, "Database Error: %ld\n", static_cast<long>(diag.native_error));
@@ -60,7 +69,7 @@ int db_xerr_append_text(const char *text)
     snprintf(piece.get(), size, "(%s)", text);
     size_t used = strnlen(db_global_xerr.message, sizeof(db_global_xerr.message) - 1);
     S_copy_bounded(db_global_xerr.message + used, sizeof(db_global_xerr.message) - used,
-                   piece.get());
+                   piece.get(), size);
     return 0;
 }
 

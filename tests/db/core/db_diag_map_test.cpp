@@ -10,7 +10,8 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag.h"
 
-namespace {
+namespace
+{
 
 CLI_DIAG_RECORD Diag(int32_t code, const char *sqlstate, int32_t native)
 {
@@ -30,10 +31,10 @@ struct StateCase {
 TEST(DiagMap, ExecuteColumnIgnoresCase)
 {
     const StateCase cases[] = {
-        {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR},   {"42000", ZE_NO_PERMISSIONS},
-        {"S0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS},   {"S0011", ZE_INDEX_EXISTS},
-        {"s0022", ZE_COLUMN_NOT_FOUND}, {"s0011", ZE_INDEX_EXISTS},   {"S0021", ZE_DBMS_ERROR},
-        {"S0012", ZE_DBMS_ERROR},       {"28000", ZE_DBMS_ERROR},     {"", ZE_DBMS_ERROR},
+        {"S0022", ZE_COLUMN_NOT_FOUND}, {"37000", ZE_SYNTAX_ERROR}, {"42000", ZE_NO_PERMISSIONS},
+        {"S0002", ZE_TABLE_NOT_FOUND},  {"S0001", ZE_TABLE_EXISTS}, {"S0011", ZE_INDEX_EXISTS},
+        {"s0022", ZE_COLUMN_NOT_FOUND}, {"s0011", ZE_INDEX_EXISTS}, {"S0021", ZE_DBMS_ERROR},
+        {"S0012", ZE_DBMS_ERROR},       {"28000", ZE_DBMS_ERROR},   {"", ZE_DBMS_ERROR},
     };
     for (const StateCase &c : cases)
         EXPECT_EQ(db_map_execute_sqlstate(c.sqlstate), c.expected) << c.sqlstate;
@@ -55,6 +56,10 @@ TEST(DiagMap, StatementRecordColumnsCompareExactly)
     };
     for (const StateCase &c : prepare)
         EXPECT_EQ(db_map_cli_prepare_sqlstate(c.sqlstate), c.expected) << c.sqlstate;
+    // A full field without its terminator is read no further than the field.
+    const char unterminated[DB_SQLSTATE_SIZE] = {'S', '0', '0', '0', '2', 'X'};
+    EXPECT_EQ(db_map_cli_prepare_sqlstate(unterminated), ZE_DBMS_ERROR);
+    EXPECT_EQ(db_map_execute_sqlstate(unterminated), ZE_DBMS_ERROR);
 }
 
 struct DiagCase {

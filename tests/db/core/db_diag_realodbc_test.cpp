@@ -30,18 +30,26 @@
 #endif
 #ifdef S_HAVE_LSAN
 #include <sanitizer/lsan_interface.h>
-static void S_leak_check_off() { __lsan_disable(); }
-static void S_leak_check_on() { __lsan_enable(); }
+static void S_leak_check_off()
+{
+    __lsan_disable();
+}
+static void S_leak_check_on()
+{
+    __lsan_enable();
+}
 #else
 static void S_leak_check_off() {}
 static void S_leak_check_on() {}
 #endif
 
-namespace {
+namespace
+{
 
 const char *const kDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 
-class RealOdbc : public ::testing::Test {
+class RealOdbc : public ::testing::Test
+{
   protected:
     static void SetUpTestSuite()
     {
@@ -87,6 +95,14 @@ class RealOdbc : public ::testing::Test {
 std::string RealOdbc::dir_;
 int RealOdbc::connect_code_;
 
+TEST_F(RealOdbc, EnvironmentSpeaksOdbc2)
+{
+    SQLINTEGER version = 0;
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLGetEnvAttr(db_henv, SQL_ATTR_ODBC_VERSION, &version, sizeof(version), nullptr)));
+    EXPECT_EQ(version, SQL_OV_ODBC2);
+}
+
 TEST_F(RealOdbc, FailedPrepareIsReadThroughTheDiagnosticRecord)
 {
     SQLHSTMT stmt = SQL_NULL_HSTMT;
@@ -130,20 +146,20 @@ TEST_F(RealOdbc, RoundTripThroughThePrimitives)
     char names[3][21] = {"first", "second", "third"};
     SQLLEN id_len[3] = {0, 0, 0};
     SQLLEN name_len[3] = {SQL_NTS, SQL_NTS, SQL_NTS};
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER,
-                                               0, 0, ids, 0, id_len)));
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-                                               20, 0, names, sizeof(names[0]), name_len)));
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLBindParameter(ins, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, ids, 0, id_len)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20,
+                                               0, names, sizeof(names[0]), name_len)));
     ASSERT_EQ(db_execute_stmt(&ins, 1, DB_EXEC_ARRAY), 0);
     db_free_stmt(&ins);
 
     // Then the other two as a parameter array, when the driver takes the
     // vendor switch that enables arrays; else row by row.
     ASSERT_EQ(db_prepare_cursor(nullptr, &ins, "INSERT INTO parcels VALUES (?, ?)", 0), 0);
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER,
-                                               0, 0, ids + 1, 0, id_len + 1)));
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-                                               20, 0, names + 1, sizeof(names[0]), name_len + 1)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0,
+                                               0, ids + 1, 0, id_len + 1)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20,
+                                               0, names + 1, sizeof(names[0]), name_len + 1)));
     testing::internal::CaptureStderr();
     int rc = db_execute_stmt(&ins, 2, DB_EXEC_ARRAY);
     testing::internal::GetCapturedStderr();
@@ -156,9 +172,9 @@ TEST_F(RealOdbc, RoundTripThroughThePrimitives)
         for (int i = 1; i < 3; i++) {
             ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 1, SQL_PARAM_INPUT, SQL_C_LONG,
                                                        SQL_INTEGER, 0, 0, ids + i, 0, id_len)));
-            ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 2, SQL_PARAM_INPUT, SQL_C_CHAR,
-                                                       SQL_VARCHAR, 20, 0, names[i],
-                                                       sizeof(names[0]), name_len)));
+            ASSERT_TRUE(
+                SQL_SUCCEEDED(SQLBindParameter(ins, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20,
+                                               0, names[i], sizeof(names[0]), name_len)));
             ASSERT_EQ(db_execute_stmt(&ins, 1, DB_EXEC_COMMIT), 0);
         }
     }

@@ -11,7 +11,8 @@
 #include "db/core/db_connect.h"
 #include "db/core/db_diag.h"
 
-namespace {
+namespace
+{
 
 CLI_DIAG_RECORD Diag(int32_t code, const char *sqlstate, int32_t native, const char *message)
 {
@@ -24,7 +25,8 @@ CLI_DIAG_RECORD Diag(int32_t code, const char *sqlstate, int32_t native, const c
     return d;
 }
 
-class Xerr : public ::testing::Test {
+class Xerr : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -36,11 +38,10 @@ TEST_F(Xerr, FillPrintsFourLinesAndKeepsTheDiagnostic)
 {
     testing::internal::CaptureStderr();
     const char *state = db_set_xerr_from_diag(Diag(-1, "42000", -272, "No permission."));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "ZEL_Database Error: -1\n42000\n"
-              "ODBC Error: 42000\n"
-              "Database Error: -272\n"
-              "Error Message: No permission.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ZEL_Database Error: -1\n42000\n"
+                                                      "ODBC Error: 42000\n"
+                                                      "Database Error: -272\n"
+                                                      "Error Message: No permission.\n");
     DB_EXT_ERROR x;
     EXPECT_EQ(DB_instance_get_xerr(&x), &x);
     EXPECT_EQ(x.code, ZE_DBMS_ERROR);

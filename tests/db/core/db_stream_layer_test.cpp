@@ -1,0 +1,67 @@
+#include "db/core/db_stream_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "base/util/zel_errors.h"
+#include "db/core/db_names.h"
+#include "db/core/db_stream.h"
+#include "tests/db/core/db_connected_fixture.h"
+
+using StreamLayer = ConnectedTest;
+
+namespace
+{
+
+std::string layers_table()
+{
+    char name[DB_QUALIFIED_NAME_SIZE];
+    db_make_layers_table_name(nullptr, name, sizeof(name));
+    return name;
+}
+
+} // namespace
+
+TEST_F(StreamLayer, SpatialColumnFromTheLayersTable)
+{
+    const std::string sql = "SELECT spatial_column FROM " + layers_table() +
+                            " WHERE database_name = 'gis' AND table_name = 'parcels' AND owner = "
+                            "'O''Neil'";
+    scli::on_sql(sql).columns({{"spatial_column", SQL_CHAR, 32}}).row({scli::chr("shape", 32)});
+    char column[32] = "";
+    EXPECT_EQ(db_get_spatial_column_name("O'Neil.Parcels", column), ZE_SUCCESS);
+    EXPECT_STREQ(column, "shape                          ");
+    EXPECT_EQ(executed_since_connect(), std::vector<std::string>{sql});
+
+    // No layer: 0 and the buffer as it was.
+    const std::string none = "SELECT spatial_column FROM " + layers_table() +
+                             " WHERE database_name = 'web' AND table_name = 'roads' AND owner = "
+                             "'bob'";
+    scli::on_sql(none).columns({{"spatial_column", SQL_CHAR, 32}});
+    strcpy(column, "kept");
+    EXPECT_EQ(db_get_spatial_column_name("web:bob.roads", column), ZE_SUCCESS);
+    EXPECT_STREQ(column, "kept");
+
+    scli::on_sql(none).fail(SQL_ERROR, {"S1000", -243, "could not position"});
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(db_get_spatial_column_name("web:bob.roads", column), ZE_DBMS_ERROR);
+    testing::internal::GetCapturedStderr();
+    DB_EXT_ERROR xerr;
+    DB_instance_get_xerr(&xerr);
+    EXPECT_EQ(xerr.native_error, -243);
+    EXPECT_STREQ(column, "kept");
+
+    std::string long_owner = std::string(40, 'o') + ".roads";
+    EXPECT_EQ(db_get_spatial_column_name(long_owner.c_str(), column), ZE_INVALID_ARGUMENT);
+}
+
+TEST_F(StreamLayer, StreamWithoutALayerKeepsItsColumn)
+{
+    auto stream = std::make_unique<DB_STREAM>();
+    strcpy(stream->spatial_column_name, "kept");
+    EXPECT_EQ(DB_stream_set_layer(stream.get(), "roads", "bob"), ZE_LAYER_NOT_FOUND);
+    EXPECT_EQ(stream->layer, nullptr);
+    EXPECT_STREQ(stream->spatial_column_name, "kept");
+    EXPECT_EQ(DB_stream_set_layer(nullptr, "roads", "bob"), ZE_NULL_POINTER);
+}
