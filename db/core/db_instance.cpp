@@ -22,6 +22,7 @@
 #include "db/catalog/db_layer_cache.h"
 #include "db/core/db_cli.h"
 #include "db/core/db_connect.h"
+#include "db/core/db_identifier.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_stmt.h"
 #include "db/core/db_trans.h"
@@ -69,6 +70,7 @@ static void S_release_connection(void)
 
 static void S_free_codepage(void)
 {
+    db_identifier_codepage = nullptr;
     free(S_codepage);
     S_codepage = nullptr;
 }
@@ -135,6 +137,7 @@ int32_t DB_instance_open(const char *data_source, const char *user, const char *
     if (S_codepage == nullptr)
         return S_fail_after_connect(ZE_OUT_OF_MEMORY);
     memcpy(S_codepage, config->codepage, sizeof(VE_CODEPAGE));
+    db_identifier_codepage = S_codepage;
 
     if (config->autocommit_interval != 0) {
         int32_t rc = DB_trans_set_autocommit(instance.get(), config->autocommit_interval);

@@ -13,6 +13,7 @@
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_layer_cache.h"
 #include "db/core/db_connect.h"
+#include "db/core/db_identifier.h"
 #include "db/core/db_instance.h"
 #include "db/core/db_instance_user.h"
 #include "mox/mox.h"
@@ -27,6 +28,20 @@ const char *const kStats1 = "UPDATE STATISTICS FOR TABLE ZEL.states";
 const char *const kStats2 = "UPDATE STATISTICS FOR TABLE ZEL.state_lineages";
 const char *const kSpatialType =
     "SELECT count(*) FROM SYSBLDREGISTERED WHERE lower(BLD_ID) like  'spatial.8.%'";
+
+int32_t NextId(intptr_t context, int32_t layer_id, int32_t count)
+{
+    return static_cast<int32_t>(context) * 100 + layer_id * 10 + count;
+}
+
+int32_t RegistrationById(intptr_t context, int32_t id, REGISTRATION *out)
+{
+    if (id != 4)
+        return -220;
+    snprintf(out->database_name, sizeof(out->database_name), "db%d", static_cast<int>(context));
+    snprintf(out->owner, sizeof(out->owner), "owner%d", id);
+    return 0;
+}
 
 int32_t StampOf(intptr_t context, int32_t layer_id)
 {
@@ -110,6 +125,35 @@ TEST_F(InstanceTest, OpenRunsStatisticsAndCloseCommitsAndFreesEverything)
     EXPECT_EQ(db_instance_get_current(), nullptr);
     EXPECT_EQ(db_hdbc, nullptr);
     EXPECT_EQ(db_henv, nullptr);
+}
+
+// The callbacks the open installs are reached with the host context, and the
+// code-page copy serves the identifier folding while the instance is open.
+TEST_F(InstanceTest, HostCallbacksAndCodePageServeTheOpenInstance)
+{
+    DB_INSTANCE *none = nullptr;
+    std::string database, owner;
+    EXPECT_EQ(db_instance_lookup_registration(none, 4, &database, &owner), ZE_FAILURE);
+
+    config_.host_context = 3;
+    ASSERT_EQ(DB_instance_open("", "u", "p", &config_, &instance_), 0);
+    // Neither callback given.
+    EXPECT_EQ(db_get_next_ids(2, 1), ZE_FAILURE);
+    EXPECT_EQ(db_instance_lookup_registration(instance_, 4, &database, &owner), ZE_FAILURE);
+    EXPECT_EQ(db_identifier_codepage, db_instance_get_codepage());
+    DB_instance_close(instance_);
+    instance_ = nullptr;
+    EXPECT_EQ(db_identifier_codepage, nullptr);
+
+    config_.allocate_id = NextId;
+    config_.registration_by_id = RegistrationById;
+    ASSERT_EQ(DB_instance_open("", "u", "p", &config_, &instance_), 0);
+    EXPECT_EQ(db_get_next_ids(2, 1), 321);
+    EXPECT_EQ(db_instance_lookup_registration(instance_, 4, &database, &owner), 0);
+    EXPECT_EQ(database, "db3");
+    EXPECT_EQ(owner, "owner4");
+    EXPECT_EQ(db_instance_lookup_registration(instance_, 5, &database, &owner), -220);
+    EXPECT_EQ(db_instance_lookup_registration(nullptr, 4, &database, &owner), ZE_FAILURE);
 }
 
 TEST_F(InstanceTest, DataSourcesThatReachTheAdministrativeDatabase)
