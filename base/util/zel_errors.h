@@ -17,6 +17,7 @@
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_INVALID_ENTITY_TYPE (-27)  /* unknown entity type */
 #define ZE_INVALID_NUM_POINTS (-29)   /* point count wrong for the entity type */
+#define ZE_INVALID_RELATION (-30)     /* unknown search method or unusable relation pattern */
 #define ZE_INVALID_GRID_SIZE (-33)    /* grid sizes do not fit the coordinate reference */
 #define ZE_INVALID_LAYER_ID (-28)    /* layer id outside 1 to the maximum */
 #define ZE_TABLE_NOT_FOUND (-37)      /* table not found */
@@ -38,6 +39,8 @@
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
 #define ZE_NO_RESULT_COLUMNS (-112) /* a prepared statement with no result column */
+#define ZE_INVALID_FILTER_TYPE (-119) /* spatial filter is not a shape filter */
+#define ZE_NO_MUST_PASS_FILTER (-127) /* no filter a feature must satisfy */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
 #define ZE_INVALID_SHAPE (-135)       /* shape points missing or count negative */
 #define ZE_COORDREF_MISMATCH (-138)   /* shapes with different coordinate references */
