@@ -14,7 +14,7 @@
 #include "base/util/ve_compress.h"
 #include "base/util/ve_debug.h"
 #include "base/util/ve_feature.h"
-#include "base/util/ve_feature_spec.h"
+#include "base/util/ve_spatial_test.h"
 #include "base/util/ve_raster.h"
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_log.h"

@@ -183,7 +183,6 @@ class StreamClose : public scli::Fixture
         s->filter_buffers[1] = malloc(4);
         s->feature_spec_count = 2;
         s->feature_specs = static_cast<VE_FEATURE_SPEC *>(calloc(2, sizeof(VE_FEATURE_SPEC)));
-        s->feature_specs[0].prepared = malloc(12);
         s->query_table_count = 1;
         s->query_tables = static_cast<char **>(calloc(1, sizeof(char *)));
         s->query_tables[0] = strdup("t1");
