@@ -49,7 +49,7 @@ static Column S_col(const char *name, SQLSMALLINT type)
 // Equal types, counting the ODBC 2 and ODBC 3 codes of dates and times as one.
 static bool S_same_type(SQLSMALLINT a, SQLSMALLINT b)
 {
-    auto v3 = [](SQLSMALLINT t) -> SQLSMALLINT {
+    auto v3 = [](SQLSMALLINT t) -> int {
         return t == SQL_DATE        ? SQL_TYPE_DATE
                : t == SQL_TIME      ? SQL_TYPE_TIME
                : t == SQL_TIMESTAMP ? SQL_TYPE_TIMESTAMP

@@ -3,6 +3,7 @@
 // not clear them.
 #include "tests/support/scli_state.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace scli;
@@ -37,7 +38,7 @@ SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMA
     if (Sqlstate) {
         // Always five characters and a NUL: six bytes, as ODBC defines the buffer.
         std::memset(Sqlstate, 0, 6);
-        std::memcpy(Sqlstate, d.sqlstate.data(), d.sqlstate.size() < 5 ? d.sqlstate.size() : 5);
+        std::copy_n(d.sqlstate.begin(), std::min<size_t>(d.sqlstate.size(), 5), Sqlstate);
     }
     if (NativeError)
         *NativeError = d.native;

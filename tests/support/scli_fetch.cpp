@@ -7,12 +7,6 @@
 
 using namespace scli;
 
-static SQLULEN S_attr(const Handle &s, SQLINTEGER attr, SQLULEN def)
-{
-    auto it = s.attrs.find(attr);
-    return it == s.attrs.end() ? def : it->second;
-}
-
 static const Value &S_cell(const Handle &s, size_t row, size_t col)
 {
     static const Value none;
@@ -56,7 +50,7 @@ static SQLRETURN S_fetch(Entry &e, size_t size, SQLULEN *fetched, SQLUSMALLINT *
         return SQL_NO_DATA;
     s.next_row += n;
 
-    SQLULEN bind_type = S_attr(s, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN);
+    SQLULEN bind_type = attr_value(s, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN);
     bool any_error = false, any_info = scripted == SQL_SUCCESS_WITH_INFO;
     for (size_t r = 0; r < n; r++) {
         SQLRETURN row_rc = SQL_SUCCESS;
@@ -99,9 +93,9 @@ static SQLRETURN S_fetch(Entry &e, size_t size, SQLULEN *fetched, SQLUSMALLINT *
 static SQLRETURN S_fetch_by_array_size(Entry &e)
 {
     Handle &s = e.h();
-    size_t size = S_attr(s, SQL_ATTR_ROW_ARRAY_SIZE, 1);
-    auto *fetched = reinterpret_cast<SQLULEN *>(S_attr(s, SQL_ATTR_ROWS_FETCHED_PTR, 0));
-    auto *status = reinterpret_cast<SQLUSMALLINT *>(S_attr(s, SQL_ATTR_ROW_STATUS_PTR, 0));
+    size_t size = attr_value(s, SQL_ATTR_ROW_ARRAY_SIZE, 1);
+    auto *fetched = attr_pointer<SQLULEN>(s, SQL_ATTR_ROWS_FETCHED_PTR);
+    auto *status = attr_pointer<SQLUSMALLINT>(s, SQL_ATTR_ROW_STATUS_PTR);
     return S_fetch(e, size, fetched, status);
 }
 
@@ -111,20 +105,6 @@ static const Column *S_column(Entry &e, SQLUSMALLINT col)
     if (col == 0 || col > s.columns.size())
         return nullptr;
     return &s.columns[col - 1];
-}
-
-static SQLRETURN S_put_name(Entry &e, const std::string &text, SQLPOINTER buf, SQLSMALLINT buflen,
-                            SQLSMALLINT *len)
-{
-    if (buflen < 0)
-        return e.error("HY090", "Invalid string or buffer length");
-    if (len)
-        *len = static_cast<SQLSMALLINT>(text.size());
-    if (put_text(text, buf, buflen) && buf) {
-        e.h().diags.push_back({"01004", 0, "String data, right truncated"});
-        return SQL_SUCCESS_WITH_INFO;
-    }
-    return SQL_SUCCESS;
 }
 
 extern "C" {
@@ -183,7 +163,7 @@ SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, SQLL
         return e.rc();
     if (fFetchType != SQL_FETCH_NEXT)
         return e.finish(e.error("HY106", "Fetch type out of range"));
-    size_t size = S_attr(e.h(), SQL_ROWSET_SIZE, 1);
+    size_t size = attr_value(e.h(), SQL_ROWSET_SIZE, 1);
     return e.finish(S_fetch(e, size, pcrow, rgfRowStatus));
 }
 
@@ -254,7 +234,7 @@ SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNu
         *DecimalDigits = c->digits;
     if (Nullable)
         *Nullable = c->nullable;
-    return e.finish(S_put_name(e, c->name, ColumnName, BufferLength, NameLength));
+    return e.finish(e.text_out(c->name, ColumnName, BufferLength, NameLength));
 }
 
 SQLRETURN SQL_API SQLColAttribute(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
@@ -284,16 +264,16 @@ SQLRETURN SQL_API SQLColAttribute(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnN
     case SQL_COLUMN_NAME:
     case SQL_DESC_LABEL:
     case SQL_DESC_BASE_COLUMN_NAME:
-        return e.finish(S_put_name(e, c->name, CharacterAttribute, BufferLength, StringLength));
+        return e.finish(e.text_out(c->name, CharacterAttribute, BufferLength, StringLength));
     case SQL_DESC_TYPE_NAME: {
         std::string name = c->type_name.empty() ? sql_type_name(c->sql_type) : c->type_name;
-        return e.finish(S_put_name(e, name, CharacterAttribute, BufferLength, StringLength));
+        return e.finish(e.text_out(name, CharacterAttribute, BufferLength, StringLength));
     }
     case SQL_DESC_TABLE_NAME:
     case SQL_DESC_BASE_TABLE_NAME:
     case SQL_DESC_SCHEMA_NAME:
     case SQL_DESC_CATALOG_NAME:
-        return e.finish(S_put_name(e, "", CharacterAttribute, BufferLength, StringLength));
+        return e.finish(e.text_out("", CharacterAttribute, BufferLength, StringLength));
     case SQL_DESC_TYPE:
     case SQL_DESC_CONCISE_TYPE:
         return number(c->sql_type);

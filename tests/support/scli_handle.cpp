@@ -30,6 +30,9 @@ void set_driver_defaults(State &s)
     num(SQL_POSITIONED_STATEMENTS,
         SQL_PS_POSITIONED_DELETE | SQL_PS_POSITIONED_UPDATE | SQL_PS_SELECT_FOR_UPDATE, 4);
     num(SQL_TXN_CAPABLE, SQL_TC_ALL, 2);
+    // Cursors stay open across commits: the library fetches on after them.
+    num(SQL_CURSOR_COMMIT_BEHAVIOR, SQL_CB_PRESERVE, 2);
+    num(SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_CB_PRESERVE, 2);
     num(SQL_IDENTIFIER_CASE, SQL_IC_LOWER, 2);
     num(SQL_MAX_COLUMN_NAME_LEN, 128, 2);
     num(SQL_MAX_TABLE_NAME_LEN, 128, 2);
@@ -205,7 +208,7 @@ SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute,
             return e.finish(e.error("HY024", "Invalid attribute value"));
         e.h().odbc_version = static_cast<SQLINTEGER>(v);
     }
-    e.h().attrs[Attribute] = v;
+    e.h().attrs[Attribute] = Value;
     return e.finish(SQL_SUCCESS);
 }
 
@@ -221,9 +224,7 @@ SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute,
     if (Attribute == SQL_ATTR_ODBC_VERSION) {
         v = e.h().odbc_version;
     } else {
-        auto it = e.h().attrs.find(Attribute);
-        if (it != e.h().attrs.end())
-            v = static_cast<SQLINTEGER>(it->second);
+        v = static_cast<SQLINTEGER>(attr_value(e.h(), Attribute, 0));
     }
     if (Value)
         std::memcpy(Value, &v, sizeof(v));
@@ -241,7 +242,7 @@ SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribu
     e.call().detail = "attr=" + std::to_string(Attribute) + " value=" + std::to_string(v);
     if (e.done())
         return e.rc();
-    e.h().attrs[Attribute] = v;
+    e.h().attrs[Attribute] = Value;
     return e.finish(SQL_SUCCESS);
 }
 
@@ -257,21 +258,10 @@ SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribu
     if (Attribute == SQL_ATTR_CURRENT_CATALOG) {
         if (!h.connected)
             return e.finish(e.error("08003", "Connection not open"));
-        bool cut = put_text(h.dsn, Value, BufferLength);
-        if (StringLength)
-            *StringLength = static_cast<SQLINTEGER>(h.dsn.size());
-        if (cut) {
-            h.diags.push_back({"01004", 0, "String data, right truncated"});
-            return e.finish(SQL_SUCCESS_WITH_INFO);
-        }
-        return e.finish(SQL_SUCCESS);
+        return e.finish(e.text_out(h.dsn, Value, BufferLength, StringLength));
     }
-    SQLUINTEGER v = 0;
-    auto it = h.attrs.find(Attribute);
-    if (it != h.attrs.end())
-        v = static_cast<SQLUINTEGER>(it->second);
-    else if (Attribute == SQL_ATTR_AUTOCOMMIT)
-        v = SQL_AUTOCOMMIT_ON;
+    SQLULEN def = Attribute == SQL_ATTR_AUTOCOMMIT ? SQL_AUTOCOMMIT_ON : 0;
+    auto v = static_cast<SQLUINTEGER>(attr_value(h, Attribute, def));
     if (Value)
         std::memcpy(Value, &v, sizeof(v));
     if (StringLength)
@@ -339,13 +329,7 @@ SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR *szConnSt
     SQLRETURN rc = S_connect(e, dsn, user);
     if (rc != SQL_SUCCESS)
         return e.finish(rc);
-    if (pcbConnStrOut)
-        *pcbConnStrOut = static_cast<SQLSMALLINT>(in.size());
-    if (put_text(in, szConnStrOut, cbConnStrOutMax) && szConnStrOut) {
-        e.h().diags.push_back({"01004", 0, "String data, right truncated"});
-        return e.finish(SQL_SUCCESS_WITH_INFO);
-    }
-    return e.finish(SQL_SUCCESS);
+    return e.finish(e.text_out(in, szConnStrOut, cbConnStrOutMax, pcbConnStrOut));
 }
 
 SQLRETURN SQL_API SQLDisconnect(SQLHDBC ConnectionHandle)
@@ -408,17 +392,8 @@ SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLINT InfoType, SQ
     } else {
         return e.finish(e.error("HY096", "Information type out of range"));
     }
-    if (v.is_text) {
-        if (StringLength)
-            *StringLength = static_cast<SQLSMALLINT>(v.text.size());
-        if (BufferLength < 0)
-            return e.finish(e.error("HY090", "Invalid string or buffer length"));
-        if (put_text(v.text, InfoValue, BufferLength) && InfoValue) {
-            h.diags.push_back({"01004", 0, "String data, right truncated"});
-            return e.finish(SQL_SUCCESS_WITH_INFO);
-        }
-        return e.finish(SQL_SUCCESS);
-    }
+    if (v.is_text)
+        return e.finish(e.text_out(v.text, InfoValue, BufferLength, StringLength));
     if (v.width == 2) {
         SQLUSMALLINT x = static_cast<SQLUSMALLINT>(v.value);
         if (InfoValue)

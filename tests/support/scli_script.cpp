@@ -3,6 +3,7 @@
 // ODBC entry point.
 #include "tests/support/scli_state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 // GCC 12 warns falsely inside <regex>'s own templates at -O2.
@@ -170,6 +171,15 @@ Answer &find_answer(const std::string &text, bool take)
 
 // ---- journal, faults, catalogue ----------------------------------------------
 
+std::vector<std::string> unused_answers()
+{
+    std::vector<std::string> out;
+    for (const Answer &a : state().answers)
+        if (a.uses_left > 0)
+            out.push_back(a.text);
+    return out;
+}
+
 const std::vector<Call> &journal()
 {
     return state().journal;
@@ -271,6 +281,12 @@ std::vector<std::string> leaks()
         out.push_back(text);
     }
     return out;
+}
+
+SQLULEN attr_value(const Handle &h, SQLINTEGER attr, SQLULEN def)
+{
+    auto it = h.attrs.find(attr);
+    return it == h.attrs.end() ? def : reinterpret_cast<SQLULEN>(it->second);
 }
 
 bool is_live(SQLHANDLE handle)
@@ -432,7 +448,7 @@ bool put_text(const std::string &text, SQLPOINTER buf, SQLLEN buflen)
     char *out = static_cast<char *>(buf);
     size_t room = static_cast<size_t>(buflen) - 1;
     size_t n = text.size() < room ? text.size() : room;
-    std::memcpy(out, text.data(), n);
+    std::copy_n(text.begin(), n, out);
     // Fill the whole stated size: a buffer smaller than its stated size shows.
     std::memset(out + n, 0, static_cast<size_t>(buflen) - n);
     return n < text.size();

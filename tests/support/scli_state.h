@@ -38,7 +38,7 @@ struct Handle {
     long alloc_call = 0;
     std::vector<Diag> diags;
     SQLRETURN last_rc = SQL_SUCCESS;
-    std::map<SQLINTEGER, SQLULEN> attrs; // every attribute set, as given
+    std::map<SQLINTEGER, SQLPOINTER> attrs; // every attribute set, as given
 
     // Environment.
     SQLINTEGER odbc_version = 0;
@@ -105,6 +105,10 @@ uintptr_t next_handle_id(); // never reused, survives reset()
 // Restore the driver defaults of info items, functions and type information.
 void set_driver_defaults(State &s);
 
+// Write a text into a caller buffer of buflen bytes: truncated with a NUL,
+// the rest of the buffer zeroed. Returns true when it was truncated.
+bool put_text(const std::string &text, SQLPOINTER buf, SQLLEN buflen);
+
 // Guard at the start of every entry point: journals the call, checks the
 // handle, clears its diagnostics and applies an injected fault.
 class Entry
@@ -136,6 +140,22 @@ class Entry
     }
     // Record an error raised by the scripted CLI itself; returns SQL_ERROR.
     SQLRETURN error(const char *odbc3_state, const std::string &message);
+    // Deliver a text into a caller's buffer of buflen bytes and its full length
+    // into *len: SQL_SUCCESS, SQL_SUCCESS_WITH_INFO with 01004 when it was cut,
+    // SQL_ERROR with HY090 for a negative buffer length.
+    template <typename L>
+    SQLRETURN text_out(const std::string &text, SQLPOINTER buf, SQLLEN buflen, L *len)
+    {
+        if (buflen < 0)
+            return error("HY090", "Invalid string or buffer length");
+        if (len)
+            *len = static_cast<L>(text.size());
+        if (put_text(text, buf, buflen) && buf) {
+            h_->diags.push_back({"01004", 0, "String data, right truncated"});
+            return SQL_SUCCESS_WITH_INFO;
+        }
+        return SQL_SUCCESS;
+    }
     // Finish the call: adds a pending injected info, stores rc in the journal.
     SQLRETURN finish(SQLRETURN rc);
 
@@ -167,10 +187,6 @@ Answer &find_answer(const std::string &text, bool take);
 // Text of a statement given with a length or SQL_NTS.
 std::string sql_text(const SQLCHAR *text, SQLINTEGER len);
 
-// Write a text into a caller buffer of buflen bytes: truncated with a NUL,
-// the rest of the buffer zeroed. Returns true when it was truncated.
-bool put_text(const std::string &text, SQLPOINTER buf, SQLLEN buflen);
-
 // Conversions between values and C buffers (scli_value.cpp).
 struct Converted {
     SQLRETURN rc = SQL_SUCCESS;  // SQL_SUCCESS, SQL_SUCCESS_WITH_INFO, SQL_ERROR
@@ -191,6 +207,15 @@ bool c_type_known(SQLSMALLINT ctype);
 // Natural column size and type name of an SQL type.
 SQLULEN sql_type_size(SQLSMALLINT sql_type);
 std::string sql_type_name(SQLSMALLINT sql_type);
+
+// An attribute of a handle as a number (def when never set), or as the
+// pointer it was set to (null when never set).
+SQLULEN attr_value(const Handle &h, SQLINTEGER attr, SQLULEN def);
+template <typename T> T *attr_pointer(const Handle &h, SQLINTEGER attr)
+{
+    auto it = h.attrs.find(attr);
+    return it == h.attrs.end() ? nullptr : static_cast<T *>(it->second);
+}
 
 // Statement helpers shared by the statement, fetch and catalogue files.
 void stmt_close_cursor(Handle &s);

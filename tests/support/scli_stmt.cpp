@@ -32,18 +32,12 @@ void stmt_open_result(Handle &s, std::vector<Column> cols, std::vector<Row> rows
 
 } // namespace scli
 
-static SQLULEN S_attr(const Handle &s, SQLINTEGER attr, SQLULEN def)
-{
-    auto it = s.attrs.find(attr);
-    return it == s.attrs.end() ? def : it->second;
-}
-
 static bool S_param_arrays_on(const Handle &s)
 {
-    if (S_attr(s, kParamArrayAttr, 0) == 1)
+    if (attr_value(s, kParamArrayAttr, 0) == 1)
         return true;
     auto it = state().handles.find(s.parent);
-    return it != state().handles.end() && S_attr(*it->second, kParamArrayAttr, 0) == 1;
+    return it != state().handles.end() && attr_value(*it->second, kParamArrayAttr, 0) == 1;
 }
 
 static bool S_is_ok(SQLRETURN rc)
@@ -77,8 +71,8 @@ static SQLRETURN S_prepare(Entry &e, const std::string &text)
 
 static void S_write_param_status(Handle &s, size_t rows, size_t done, SQLUSMALLINT row_status)
 {
-    auto *processed = reinterpret_cast<SQLULEN *>(S_attr(s, SQL_ATTR_PARAMS_PROCESSED_PTR, 0));
-    auto *status = reinterpret_cast<SQLUSMALLINT *>(S_attr(s, SQL_ATTR_PARAM_STATUS_PTR, 0));
+    auto *processed = attr_pointer<SQLULEN>(s, SQL_ATTR_PARAMS_PROCESSED_PTR);
+    auto *status = attr_pointer<SQLUSMALLINT>(s, SQL_ATTR_PARAM_STATUS_PTR);
     if (processed)
         *processed = done;
     if (status)
@@ -97,15 +91,15 @@ static SQLRETURN S_execute(Entry &e)
 
     int markers = count_markers(s.sql);
     SQLUSMALLINT last = static_cast<SQLUSMALLINT>(markers);
-    for (SQLUSMALLINT n = 1; n <= markers; n++)
-        if (!s.params.count(n))
+    for (int n = 1; n <= markers; n++)
+        if (!s.params.count(static_cast<SQLUSMALLINT>(n)))
             return e.error("07002", "COUNT field incorrect");
     if (!s.params.empty() && s.params.rbegin()->first > last)
         last = s.params.rbegin()->first;
 
     size_t rows = 1;
     if (S_param_arrays_on(s))
-        rows = S_attr(s, SQL_ATTR_PARAMSET_SIZE, 1);
+        rows = attr_value(s, SQL_ATTR_PARAMSET_SIZE, 1);
     if (rows == 0)
         rows = 1;
 
@@ -396,7 +390,7 @@ SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute,
         return e.finish(e.error("HY024", "Invalid attribute value"));
     if (Attribute == SQL_ATTR_PARAM_BIND_TYPE && v != SQL_PARAM_BIND_BY_COLUMN)
         return e.finish(e.error("HYC00", "Optional feature not implemented"));
-    e.h().attrs[Attribute] = v;
+    e.h().attrs[Attribute] = Value;
     return e.finish(SQL_SUCCESS);
 }
 
@@ -412,7 +406,7 @@ SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute,
     if (Attribute == SQL_ROWSET_SIZE || Attribute == SQL_ATTR_ROW_ARRAY_SIZE ||
         Attribute == SQL_ATTR_PARAMSET_SIZE)
         def = 1;
-    SQLULEN v = S_attr(e.h(), Attribute, def);
+    SQLULEN v = attr_value(e.h(), Attribute, def);
     if (Value)
         std::memcpy(Value, &v, sizeof(v));
     if (StringLength)
@@ -426,16 +420,7 @@ SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT StatementHandle, SQLCHAR *CursorName
     Entry e("SQLGetCursorName", StatementHandle, Kind::Stmt);
     if (e.done())
         return e.rc();
-    Handle &s = e.h();
-    if (BufferLength < 0)
-        return e.finish(e.error("HY090", "Invalid string or buffer length"));
-    if (NameLength)
-        *NameLength = static_cast<SQLSMALLINT>(s.cursor_name.size());
-    if (put_text(s.cursor_name, CursorName, BufferLength) && CursorName) {
-        s.diags.push_back({"01004", 0, "String data, right truncated"});
-        return e.finish(SQL_SUCCESS_WITH_INFO);
-    }
-    return e.finish(SQL_SUCCESS);
+    return e.finish(e.text_out(e.h().cursor_name, CursorName, BufferLength, NameLength));
 }
 
 SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT StatementHandle, SQLCHAR *CursorName,

@@ -699,6 +699,14 @@ static SQLLEN S_param_stride(const BoundParam &p)
     return size > 0 ? size : p.len;
 }
 
+// A value of type T at p, which need not be aligned.
+template <typename T> static T S_load(const char *p)
+{
+    T x;
+    std::memcpy(&x, p, sizeof(x));
+    return x;
+}
+
 bool c_to_value(const BoundParam &p, size_t r, Value *out, std::string *error)
 {
     *out = Value{};
@@ -739,76 +747,52 @@ bool c_to_value(const BoundParam &p, size_t r, Value *out, std::string *error)
         return true;
     }
     case SQL_C_SHORT:
-    case SQL_C_SSHORT: {
-        int16_t x;
-        std::memcpy(&x, base, sizeof(x));
-        *out = i16(x);
+    case SQL_C_SSHORT:
+        *out = i16(S_load<int16_t>(base));
         return true;
-    }
-    case SQL_C_USHORT: {
-        uint16_t x;
-        std::memcpy(&x, base, sizeof(x));
-        *out = i32(x);
+    case SQL_C_USHORT:
+        *out = i32(S_load<uint16_t>(base));
         return true;
-    }
     case SQL_C_LONG:
-    case SQL_C_SLONG: {
-        int32_t x;
-        std::memcpy(&x, base, sizeof(x));
-        *out = i32(x);
+    case SQL_C_SLONG:
+        *out = i32(S_load<int32_t>(base));
         return true;
-    }
-    case SQL_C_ULONG: {
-        uint32_t x;
-        std::memcpy(&x, base, sizeof(x));
-        *out = i64(x);
+    case SQL_C_ULONG:
+        *out = i64(S_load<uint32_t>(base));
         return true;
-    }
     case SQL_C_SBIGINT:
-    case SQL_C_UBIGINT: {
-        int64_t x;
-        std::memcpy(&x, base, sizeof(x));
-        *out = i64(x);
+    case SQL_C_UBIGINT:
+        *out = i64(S_load<int64_t>(base));
         return true;
-    }
     case SQL_C_TINYINT:
     case SQL_C_STINYINT:
-        *out = i16(static_cast<int8_t>(*base));
+        *out = i16(S_load<int8_t>(base));
         return true;
     case SQL_C_UTINYINT:
     case SQL_C_BIT:
-        *out = i16(static_cast<uint8_t>(*base));
+        *out = i16(S_load<uint8_t>(base));
         return true;
-    case SQL_C_FLOAT: {
-        float x;
-        std::memcpy(&x, base, sizeof(x));
-        *out = f32(x);
+    case SQL_C_FLOAT:
+        *out = f32(S_load<float>(base));
         return true;
-    }
-    case SQL_C_DOUBLE: {
-        double x;
-        std::memcpy(&x, base, sizeof(x));
-        *out = f64(x);
+    case SQL_C_DOUBLE:
+        *out = f64(S_load<double>(base));
         return true;
-    }
     case SQL_C_DATE:
     case SQL_C_TYPE_DATE: {
-        SQL_DATE_STRUCT d;
-        std::memcpy(&d, base, sizeof(d));
+        auto d = S_load<SQL_DATE_STRUCT>(base);
         *out = date(d.year, d.month, d.day);
         return true;
     }
     case SQL_C_TIME:
     case SQL_C_TYPE_TIME: {
-        SQL_TIME_STRUCT t;
-        std::memcpy(&t, base, sizeof(t));
+        auto t = S_load<SQL_TIME_STRUCT>(base);
         *out = time(t.hour, t.minute, t.second);
         return true;
     }
     case SQL_C_TIMESTAMP:
     case SQL_C_TYPE_TIMESTAMP: {
-        SQL_TIMESTAMP_STRUCT t;
-        std::memcpy(&t, base, sizeof(t));
+        auto t = S_load<SQL_TIMESTAMP_STRUCT>(base);
         *out = timestamp(t.year, t.month, t.day, t.hour, t.minute, t.second, t.fraction);
         return true;
     }

@@ -36,7 +36,8 @@
 //   Assert afterwards on journal() (every call in order, with handle, SQL text,
 //   attributes, the bound input values of each executed row as text, and the
 //   return code), on executed() (just the executed SQL texts and the markers
-//   "COMMIT"/"ROLLBACK"), and on leaks() (handles still allocated).
+//   "COMMIT"/"ROLLBACK"), on leaks() (handles still allocated) and on
+//   unused_answers() (scripted statements that never came).
 //
 // Behaviour worth knowing:
 // - Handles are opaque numbers that are never reused: a freed or unknown handle
@@ -48,6 +49,13 @@
 //   raises itself follow the environment's ODBC version (S1xxx under ODBC 2).
 // - SQL_ATTR_PARAMSET_SIZE is honoured only after the vendor statement or
 //   connection attribute 2255 has been set to 1; otherwise one row is executed.
+// - Driver rules a real driver manager enforces are enforced: a connection
+//   needs SQL_ATTR_ODBC_VERSION on its environment (HY010); statements,
+//   SQLGetInfo and SQLGetFunctions need a connection (08003); every parameter
+//   marker must be bound at execute (07002); preparing or executing over an
+//   open cursor gives 24000 (Options::strict_cursor_state); a connected
+//   connection or an environment with connections cannot be freed (HY010);
+//   SQLDisconnect frees the connection's statements.
 // - Call reset() between tests, or derive the test fixture from scli::Fixture.
 #pragma once
 
@@ -165,9 +173,11 @@ struct Answer {
     Answer &fail(SQLRETURN rc, const Diag &diag);            // result of the execute
     Answer &info(const Diag &diag);                          // execute gives SQL_SUCCESS_WITH_INFO
     Answer &no_data(); // execute gives SQL_NO_DATA (no rows touched)
+    // The result set; its columns are described from the prepare on.
     Answer &columns(std::vector<Column> cols);
     Answer &row(Row r);
     Answer &rows(std::vector<Row> rs);
+    // What SQLRowCount gives: -1 (not known) unless scripted, 0 after no_data().
     Answer &row_count(SQLLEN n);
     Answer &at_fetch(int n, SQLRETURN rc, const Diag &diag = {}); // n-th fetch call, from 1
     Answer &out(SQLUSMALLINT param, Value v);
@@ -191,6 +201,9 @@ Answer &on_sql_like(const std::string &regex); // ECMAScript, must match the who
 Answer &on_commit();
 Answer &on_rollback();
 Answer &default_answer(); // answer for unscripted SQL; never used up
+// Texts of the scripted answers that still have uses left (repeat() answers
+// never count): a statement the test expected that never came.
+std::vector<std::string> unused_answers();
 
 // One journal entry per ODBC call, in order.
 struct Call {
@@ -219,7 +232,11 @@ int call_count(const std::string &fn);
 // lets the call do its work and adds diag.
 void fail_call(const std::string &fn, int n, SQLRETURN rc, const Diag &diag = {});
 
-// Catalogue and driver properties.
+// Catalogue and driver properties. SQLColumns answers from the tables added
+// here, matching owner, table and column by ODBC search patterns (% and _),
+// case-sensitively; a null argument matches everything. Info items default to
+// an Informix-like driver (2250-2252 included); SQL_DATABASE_NAME and
+// SQL_USER_NAME answer the connection's own unless set.
 void add_table(const std::string &owner, const std::string &table, std::vector<Column> cols);
 void set_info(SQLUSMALLINT info_type, SQLUINTEGER value, int width); // width 2 or 4 bytes
 void set_info_text(SQLUSMALLINT info_type, const std::string &text);
@@ -231,8 +248,10 @@ std::vector<std::string> leaks();
 bool is_live(SQLHANDLE handle);
 
 struct Options {
-    // Executing a statement whose cursor is still open fails with 24000, as the
-    // Informix driver does.
+    // Preparing or executing a statement whose cursor is still open (fetched to
+    // its end or not) fails with 24000, as ODBC defines; commits and rollbacks
+    // leave cursors open. Set false where a test needs a driver that closes
+    // cursors by itself.
     bool strict_cursor_state = true;
 };
 Options &options();

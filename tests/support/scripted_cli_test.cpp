@@ -106,6 +106,7 @@ TEST_F(ScriptedCli, AnswersMatchExactTextThenPatternAndAreUsedUp)
     scli::on_sql_like("DELETE FROM t WHERE .*").no_data().repeat();
     scli::on_sql("SELECT 1").fail(SQL_ERROR, {"S0002", -206, "no table"}).times(2);
     scli::default_answer().row_count(42);
+    EXPECT_THAT(scli::unused_answers(), ElementsAre("UPDATE t SET a = 1", "SELECT 1"));
 
     struct Case {
         const char *sql;
@@ -129,6 +130,7 @@ TEST_F(ScriptedCli, AnswersMatchExactTextThenPatternAndAreUsedUp)
         EXPECT_EQ(n, c.rows);
     }
     EXPECT_EQ(diag(SQL_HANDLE_STMT, stmt).sqlstate, ""); // SQLRowCount cleared the record
+    EXPECT_THAT(scli::unused_answers(), IsEmpty());
 }
 
 TEST_F(ScriptedCli, FailedPrepareKeepsItsDiagnosticAndRefusesExecute)
@@ -359,7 +361,8 @@ TEST_F(ScriptedCli, RowsetsThroughExtendedFetchAndFetchScroll)
 {
     std::vector<scli::Row> rows;
     for (int k = 1; k <= 7; k++)
-        rows.push_back({scli::i32(k), scli::chr(std::string(1, 'a' + k - 1), 2)});
+        rows.push_back(
+            {scli::i32(k), scli::chr(std::string(1, static_cast<char>('a' + k - 1)), 2)});
     scli::on_sql("SELECT k, c FROM seven")
         .columns({{"k", SQL_INTEGER}, {"c", SQL_CHAR, 2}})
         .rows(rows)
@@ -549,6 +552,53 @@ TEST_F(ScriptedCli, InjectedFaultsHitTheNthCall)
     EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS); // the prepare still happened
 }
 
+// A small piece of client code, as the library writes it: one statement of
+// its own, freed on every path. Returns the name of the call that failed.
+std::string read_one_row(SQLHDBC dbc)
+{
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    if (SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h) != SQL_SUCCESS)
+        return "SQLAllocHandle";
+    std::string failed;
+    SQLINTEGER v = 0;
+    SQLLEN ind = 0;
+    if (SQLExecDirect(h, S("SELECT v FROM one"), SQL_NTS) != SQL_SUCCESS)
+        failed = "SQLExecDirect";
+    else if (SQLBindCol(h, 1, SQL_C_LONG, &v, 0, &ind) != SQL_SUCCESS)
+        failed = "SQLBindCol";
+    else if (SQLFetch(h) != SQL_SUCCESS)
+        failed = "SQLFetch";
+    if (SQLFreeHandle(SQL_HANDLE_STMT, h) != SQL_SUCCESS && failed.empty())
+        failed = "SQLFreeHandle";
+    return failed;
+}
+
+TEST_F(ScriptedCli, FaultSweepFailsEachCallInTurn)
+{
+    scli::on_sql("SELECT v FROM one").columns({{"v", SQL_INTEGER}}).row({scli::i32(1)}).repeat();
+    int start = scli::call_count("");
+    ASSERT_EQ(read_one_row(dbc), "");
+    int calls = scli::call_count("") - start;
+    ASSERT_EQ(calls, 5);
+
+    std::vector<std::string> failed;
+    for (int n = 1; n <= calls; n++) {
+        int base = scli::call_count("");
+        scli::fail_call("", base + n, SQL_ERROR, {"HY000", -999, "injected"});
+        failed.push_back(read_one_row(dbc));
+        EXPECT_TRUE(scli::journal()[static_cast<size_t>(base + n - 1)].injected);
+        EXPECT_EQ(scli::leaks().size(), 3u + (failed.back() == "SQLFreeHandle")) << n;
+    }
+    EXPECT_THAT(failed, ElementsAre("SQLAllocHandle", "SQLExecDirect", "SQLBindCol", "SQLFetch",
+                                    "SQLFreeHandle"));
+    // The statement whose free was refused is still there to be freed.
+    for (const scli::Call &c : scli::calls_of("SQLFreeHandle")) {
+        if (c.injected) {
+            EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, c.handle), SQL_SUCCESS);
+        }
+    }
+}
+
 TEST_F(ScriptedCli, FreedAndUnknownHandlesAreInvalid)
 {
     SQLHSTMT gone = SQL_NULL_HSTMT;
@@ -669,6 +719,54 @@ TEST_F(ScriptedCli, DriverPropertiesAndCatalogue)
               SQL_SUCCESS);
     EXPECT_EQ(std::string(cursor).rfind("SQL_CUR", 0), 0u);
 }
+
+TEST_F(ScriptedCli, RowWiseBindingAndDefaultTypes)
+{
+    scli::on_sql("SELECT id, name FROM two")
+        .columns({{"id", SQL_INTEGER}, {"name", SQL_VARCHAR, 8}})
+        .rows({{scli::i32(1), scli::varchar("one")}, {scli::i32(2), scli::varchar("two")}});
+    struct Rec {
+        SQLINTEGER id;
+        SQLLEN id_ind;
+        char name[9];
+        SQLLEN name_ind;
+    } recs[2] = {};
+    ASSERT_EQ(SQLExecDirect(stmt, S("SELECT id, name FROM two"), SQL_NTS), SQL_SUCCESS);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Rec)), 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(2), 0);
+    SQLBindCol(stmt, 1, SQL_C_DEFAULT, &recs[0].id, 0, &recs[0].id_ind);
+    SQLBindCol(stmt, 2, SQL_C_CHAR, recs[0].name, sizeof(recs[0].name), &recs[0].name_ind);
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    EXPECT_EQ(recs[1].id, 2);
+    EXPECT_EQ(recs[1].id_ind, static_cast<SQLLEN>(sizeof(SQLINTEGER)));
+    EXPECT_STREQ(recs[0].name, "one");
+    EXPECT_STREQ(recs[1].name, "two");
+    EXPECT_EQ(recs[1].name_ind, 3);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+using ScriptedCliDeathTest = ScriptedCli;
+
+// Cells and buffers are written as wide as ODBC defines them and as the caller
+// states, so a cell made too small, or a size overstated, stops the test.
+TEST_F(ScriptedCliDeathTest, TooSmallCellsAndOverstatedBuffersAreCaught)
+{
+    scli::on_sql("DROP TABLE t").fail(SQL_ERROR, {"S0002", -206, "no table"}).repeat();
+    auto short_row_count = [&] {
+        SQLINTEGER small[1];
+        SQLRowCount(stmt, reinterpret_cast<SQLLEN *>(small));
+    };
+    auto overstated_message = [&] {
+        SQLExecDirect(stmt, S("DROP TABLE t"), SQL_NTS);
+        SQLCHAR state[6];
+        SQLCHAR msg[512];
+        SQLINTEGER native;
+        SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, msg, 513, nullptr);
+    };
+    EXPECT_DEATH(short_row_count(), "AddressSanitizer");
+    EXPECT_DEATH(overstated_message(), "AddressSanitizer");
+}
+#endif
 
 TEST(ScriptedCliReset, ForgetsHandlesScriptAndJournal)
 {
