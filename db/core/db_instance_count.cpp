@@ -129,8 +129,13 @@ int32_t DB_instance_get_metadata_count_by_table(DB_INSTANCE *, const char *objec
     if (object_name == nullptr || count == nullptr)
         return ZE_NULL_POINTER;
     db_clear_global_xerr(nullptr);
+    *count = 0;
+    // A longer name cut to fit would count another object's rows.
+    size_t length = strnlen(object_name, S_OBJECT_NAME_MAX + 1);
+    if (length > S_OBJECT_NAME_MAX)
+        return ZE_INVALID_ARGUMENT;
     char name[S_OBJECT_NAME_MAX + 1];
-    snprintf(name, sizeof(name), "%s", object_name);
+    memcpy(name, object_name, length + 1);
     db_identifier_to_lower(nullptr, name, sizeof(name), 1);
     char table[DB_QUALIFIED_NAME_SIZE];
     db_make_metadata_table_name(table, sizeof(table));

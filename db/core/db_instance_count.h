@@ -22,7 +22,8 @@ ZEL_API int32_t DB_instance_get_state_count(DB_INSTANCE *instance, int32_t *coun
  * or blank one counts every record. -12 when the text cannot be built. */
 ZEL_API int32_t DB_instance_get_metadata_count(DB_INSTANCE *instance, const char *condition,
                                                int32_t *count);
-/* Counts the records of the object, its name folded to lower case. */
+/* Counts the records of the object, its name folded to lower case; -66
+ * (count 0) for a name longer than 226 characters. */
 ZEL_API int32_t DB_instance_get_metadata_count_by_table(DB_INSTANCE *instance,
                                                         const char *object_name, int32_t *count);
 

@@ -141,8 +141,11 @@ int32_t db_get_column_st_type_qualified(const char *column_name)
     char user[DB_USER_NAME_SIZE];
     char owner[DB_NAME_OWNER_SIZE], table[DB_NAME_TABLE_SIZE], column[DB_NAME_COLUMN_SIZE];
     DB_instance_get_current_user(nullptr, user);
-    if (db_parse_column_name(nullptr, column_name, user, nullptr, owner, table, column) != 0)
-        return 0;
+    // A name that cannot be split says nothing about any column: no "not ST".
+    int32_t parsed =
+        db_parse_column_name(nullptr, column_name, user, nullptr, owner, table, column);
+    if (parsed != ZE_SUCCESS)
+        return parsed;
     std::string sql;
     if (*owner && *table) {
         sql = "select typ.name from informix.systables tab, informix.syscolumns col, "

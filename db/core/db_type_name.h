@@ -23,7 +23,7 @@ int32_t get_a_data_type(int32_t sql_type, char **slot);
 
 // 1 when the column (owner.table.column or shorter, the current user as
 // default owner) is of an ST geometry type, 0 when not or unknown, -51 on a
-// CLI failure.
+// CLI failure, -65 for a null name, -66 when a part of it is too long.
 int32_t db_get_column_st_type_qualified(const char *column_name);
 
 #endif

@@ -145,6 +145,25 @@ TEST_F(InstanceCount, MetadataOfAnObjectByItsLowerCaseName)
     EXPECT_EQ(DB_instance_get_metadata_count_by_table(nullptr, nullptr, &count), ZE_NULL_POINTER);
 }
 
+TEST_F(InstanceCount, MetadataObjectNameLongerThanItsFieldIsRefused)
+{
+    // The longest name is looked up whole; one more character is refused
+    // rather than cut down to some other object's name.
+    const std::string longest(226, 'n');
+    const std::string sql =
+        "SELECT count(*) FROM " + metadata() + " WHERE object_name = '" + longest + "'";
+    scli::on_sql(sql).columns({{"count", SQL_INTEGER}}).row({scli::i32(1)});
+    int32_t count = 0;
+    EXPECT_EQ(DB_instance_get_metadata_count_by_table(nullptr, longest.c_str(), &count),
+              ZE_SUCCESS);
+    EXPECT_EQ(count, 1);
+    count = 5;
+    EXPECT_EQ(DB_instance_get_metadata_count_by_table(nullptr, (longest + "x").c_str(), &count),
+              ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(executed_since_connect(), std::vector<std::string>{sql});
+}
+
 TEST_F(InstanceCount, IdBitmapsAcrossSeveralRowsets)
 {
     std::vector<int32_t> ids;

@@ -1,7 +1,9 @@
 #include "db/core/db_names.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <functional>
 #include <string>
@@ -9,9 +11,12 @@
 
 #include "base/util/ve_layer.h"
 #include "base/util/ve_raster.h"
+#include "base/util/ve_registration.h"
 #include "base/util/zel_errors.h"
+#include "db/core/db_instance.h"
 #include "db/core/db_instance_user.h"
 #include "tests/db/core/db_connected_fixture.h"
+#include "tests/support/scripted_cli.h"
 
 namespace
 {
@@ -419,4 +424,85 @@ TEST(QuoteDoubling, DoublesInPlaceWithinTheBuffer)
     }
     EXPECT_EQ(db_escape_quotes(nullptr, 4), ZE_NULL_POINTER);
     EXPECT_EQ(db_quote_literal("it's"), "it''s");
+}
+
+namespace
+{
+
+// The host's registrations: 4 lives in gisdb, 5 names no database, 6 has a
+// quote in its owner; every other id is unknown.
+int32_t RegistrationById(intptr_t, int32_t id, REGISTRATION *out)
+{
+    const char *database = id == 4 ? "gisdb" : "";
+    const char *owner = id == 4 ? "ann" : id == 5 ? "cy" : "O'Neil";
+    if (id < 4 || id > 6)
+        return -220;
+    snprintf(out->database_name, sizeof(out->database_name), "%s", database);
+    snprintf(out->owner, sizeof(out->owner), "%s", owner);
+    return 0;
+}
+
+class RegisteredNames : public scli::Fixture
+{
+  protected:
+    void SetUp() override
+    {
+        scli::Fixture::SetUp();
+        memset(&codepage_, 0, sizeof(codepage_));
+        codepage_.native.id = VE_CODEPAGE_1252;
+        memset(&config_, 0, sizeof(config_));
+        config_.codepage = &codepage_;
+        config_.registration_by_id = RegistrationById;
+    }
+    void TearDown() override
+    {
+        if (instance_ != nullptr)
+            DB_instance_close(instance_);
+        scli::Fixture::TearDown();
+    }
+    VE_CODEPAGE codepage_;
+    DB_INSTANCE_OPEN_CONFIG config_;
+    DB_INSTANCE *instance_ = nullptr;
+};
+
+} // namespace
+
+// A registration the host knows names its deletes and equivalence tables,
+// whatever database and owner the caller gives; the connected database
+// stands in for an empty one.
+TEST_F(RegisteredNames, SideTablesOfAKnownRegistration)
+{
+    struct Case {
+        const char *current; // the connected database
+        int32_t id;
+        const char *database;
+        const char *owner;
+        const char *deletes;
+        const char *equivalence;
+    } const cases[] = {
+        {"gis", 4, "x", "bob", "gisdb:'ann'.d4", "gisdb:'ann'.e4"},
+        {"gis", 5, "x", "bob", "gis:'cy'.d5", "gis:'cy'.e5"},
+        {"gis", 6, "", "", "gis:'O''Neil'.d6", "gis:'O''Neil'.e6"},
+        // Neither the registration nor the connection names a database: no
+        // empty database part before the colon.
+        {"", 5, "x", "bob", "'cy'.d5", "'cy'.e5"},
+        {"gis", 7, "x", "bob", "x:'bob'.d7", "x:'bob'.e7"},
+        {"gis", 7, "", "bob", "gis:'bob'.d7", "gis:'bob'.e7"},
+        {"gis", 7, "x", "", "d7", "e7"},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(std::string(k.current) + " " + std::to_string(k.id));
+        scli::set_info_text(SQL_DATABASE_NAME, k.current);
+        ASSERT_EQ(DB_instance_open("", "u", "p", &config_, &instance_), 0);
+        char out[DB_QUALIFIED_NAME_SIZE];
+        EXPECT_EQ(
+            db_make_deletes_table_name(instance_, k.id, k.database, k.owner, out, sizeof(out)),
+            ZE_SUCCESS);
+        EXPECT_STREQ(out, k.deletes);
+        EXPECT_EQ(db_make_e_table_name(instance_, k.id, k.database, k.owner, out, sizeof(out)),
+                  ZE_SUCCESS);
+        EXPECT_STREQ(out, k.equivalence);
+        DB_instance_close(instance_);
+        instance_ = nullptr;
+    }
 }

@@ -164,3 +164,20 @@ TEST_F(TypeNames, StTypeOfAColumn)
     scli::on_sql(table_only).columns({{"name", SQL_VARCHAR, 128}}).row({scli::varchar("st_curve")});
     EXPECT_EQ(db_get_column_st_type_qualified("roads.shape"), 1);
 }
+
+TEST_F(TypeNames, StTypeOfAnUnsplittableNameIsRefusedWithoutAQuery)
+{
+    const struct {
+        std::string column;
+        int32_t expected;
+    } cases[] = {
+        {"roads." + std::string(32, 'c'), ZE_INVALID_ARGUMENT},
+        {std::string(32, 'o') + ".roads.shape", ZE_INVALID_ARGUMENT},
+        {std::string(160, 't') + ".shape", ZE_INVALID_ARGUMENT},
+    };
+    size_t before = scli::executed().size();
+    for (const auto &k : cases)
+        EXPECT_EQ(db_get_column_st_type_qualified(k.column.c_str()), k.expected) << k.column;
+    EXPECT_EQ(db_get_column_st_type_qualified(nullptr), ZE_NULL_POINTER);
+    EXPECT_EQ(scli::executed().size(), before);
+}
