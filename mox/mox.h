@@ -20,7 +20,8 @@
 #define MOX_E_INVALID_ARGUMENT (-2003)    /* an argument is out of range [-66] */
 #define MOX_E_INVALID_ENTITY_TYPE (-2004) /* unknown entity type [-27] */
 #define MOX_E_INVALID_SHAPE (-2005)       /* record unreadable: points missing, count < 0 [-135] */
-#define MOX_E_INVALID_NUM_POINTS (-2006)  /* a point count asked for is negative [-29] */
+#define MOX_E_INVALID_NUM_POINTS (-2006)  /* negative count asked for; ring too short [-29] */
+#define MOX_E_INVALID_RELATION (-2009)    /* unknown search method, bad pattern or cell [-30] */
 #define MOX_E_OUT_OF_MEMORY (-2018)       /* memory exhausted [-999] */
 #define MOX_E_COORDREF_MISMATCH (-2020)   /* two shapes' references differ [-138] */
 #define MOX_E_COORDREF_INACTIVE (-2023)   /* reference not usable for conversion [-141] */
@@ -227,18 +228,92 @@ ZEL_API int32_t MoxCoordRefGetDescription(const COORDREF *coordref, char *text, 
 ZEL_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
 
 /* ---- Spatial relations (filter tests) ------------------------------------
- * MoxsEnvSect: from the filter shape alone against a candidate envelope:
- *   MOX_ENVSECT_CANNOT_HOLD, MOX_ENVSECT_UNDECIDED, MOX_ENVSECT_HOLDS, or a
- *   status. May attach prepared data (one C-heap block) to the spec.
- * MoxsSrchComp: 0 when the relation of the method holds; writes the relation
- *   into *relation and a work value.
- * MoxEvaluateRelation: 1 when the relation matches the pattern, 0 when not,
- *   else a status. */
-ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method);
+ * A relation is read between the filter shape A (the spec's shape) and a
+ * feature B, both in system units, through the DE-9IM matrix of A against B:
+ * the dimension (F for none, 0, 1, 2) of the intersections of A's interior,
+ * boundary and exterior with B's, in the order II IB IE BI BB BE EI EB EE.
+ * Shapes become geometries by the part and ring rule above; a part of a multi
+ * line with a single point carries no line and is dropped, a line of a single
+ * point is that point, a ring of fewer than three points is refused with
+ * MOX_E_INVALID_NUM_POINTS, and a nil shape is empty (no method holds for it,
+ * SM_CBM aside). dim(A) and dim(B) are the shapes' dimensions.
+ *
+ * Search methods 2 to 16 (the SM_* codes of base/util/ve_filter.h):
+ *   2  SM_CP            common point: A and B meet, and only in points:
+ *                       II, IB, BI, BB are each F or 0, not all F
+ *   3  SM_LCROSS        line cross, the OGC crosses: with dim(A) < dim(B)
+ *                       T*T******, with dim(A) > dim(B) T*****T**, two lines
+ *                       0********; never for equal dimensions other than lines
+ *   4  SM_COMMON        common line: A and B share at least a line or an area:
+ *                       one of II, IB, BI, BB is 1 or 2
+ *   5  SM_CP_OR_LCROSS  2 or 3
+ *   6  SM_ET_OR_AI      edge touch or area intersect: A and B meet at all
+ *                       (one of II, IB, BI, BB is not F)
+ *   7  SM_AI            area intersect: the interiors meet (II not F)
+ *   8  SM_AI_NO_ET      the interiors meet and the boundaries do not (II not
+ *                       F, BB F)
+ *   9  SM_PC            the feature contains the filter, touching allowed
+ *                       (A within B: T*F**F***)
+ *   10 SM_SC            the filter contains the feature, touching allowed
+ *                       (T*****FF*): a passing feature lies in A's envelope
+ *   11 SM_PC_NO_ET      the filter lies in the feature's interior (TFF*FF***)
+ *   12 SM_SC_NO_ET      the feature lies in the filter's interior (T**FF*FF*)
+ *   13 SM_PIP           point in polygon: one shape is a point or multi point
+ *                       (dimension 0), the other an area (dimension 2), and
+ *                       every point lies in the area or on its boundary
+ *   14                  no relation: refused with MOX_E_INVALID_RELATION
+ *   15 SM_IDENTICAL     the same point set (T*F**FFF*); B within A's envelope
+ *   16 SM_CBM           always "holds" for MoxsSrchComp, which stores the
+ *                       matrix; the caller's pattern decides through
+ *                       MoxEvaluateRelation
+ * Methods 10, 12 and 15 are the ones whose passing features lie inside the
+ * filter's envelope, as filter analysis assumes. Methods 0 and 1 (envelope
+ * overlap) are settled by the caller and refused here like 14.
+ *
+ * Relation cell (32-bit): never 0 and never 0x9080 (the caller's mark of a
+ * relation proved by the envelope alone).
+ *   MOX_RELATION_MATRIX set: bits 2k and 2k+1 hold matrix entry k (0 F,
+ *     1 dimension 0, 2 dimension 1, 3 dimension 2), k from 0 (II) to 8 (EE).
+ *     Written for SM_CBM and whenever the relation flag is non-zero.
+ *   MOX_RELATION_TESTED set: only the method's predicate was evaluated; bit
+ *     MOX_RELATION_HELD tells whether it held.
+ * Work value: the dimension of A and B's common part (-1 when they have none)
+ * when the cell holds a matrix, otherwise -1.
+ *
+ * Prepared data: on first use the spec gets one C-heap block holding the
+ * filter's geometry prepared for repeated tests; MoxsFeatureSpecRelease (called
+ * by VES_free_feature_specs) destroys what the block holds, frees it and clears
+ * the pointer. */
+#define MOX_RELATION_MATRIX 0x00100000
+#define MOX_RELATION_TESTED 0x00200000
+#define MOX_RELATION_HELD 0x00000001
+
+/* Answer of MoxsSrchComp when the relation does not hold (maps to -1). */
+#define MOX_RELATION_NOT_HELD 1
+
+/* From the filter shape and a candidate envelope alone: MOX_ENVSECT_CANNOT_HOLD
+ * (no feature within the envelope can satisfy the method), MOX_ENVSECT_HOLDS
+ * (every non-empty feature within it does), MOX_ENVSECT_UNDECIDED, or a
+ * status. Settled by arithmetic on the two boxes only: apart (or an empty
+ * filter or box) cannot hold; methods 9 and 11 need the box to cover the
+ * filter's, 10 and 12 the reverse, 15 both; a box strictly inside a filter
+ * that is exactly a rectangle lies in its interior, where 6, 7, 8, 10 and 12
+ * hold and 3 cannot. SM_CBM is always undecided. */
+ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope,
+                            int32_t method);
+/* 0 when the method's relation holds, MOX_RELATION_NOT_HELD when it does
+ * not, else a status; writes *relation and *work as described above. */
 ZEL_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT *shape,
                              int32_t method, int32_t *relation, int32_t *work,
                              int32_t relation_flag);
-ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity, int32_t relation,
-                                    int32_t *work, const char *pattern);
+/* 1 when the matrix in the relation cell matches the 9-character pattern
+ * (T any dimension, F none, * anything, 0 1 2 that dimension), 0 when not;
+ * MOX_E_INVALID_RELATION for a cell without a matrix or a malformed pattern,
+ * MOX_E_NULL_POINTER for a null pattern. The entity types and work value are
+ * not needed (the cell carries the whole matrix). */
+ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity,
+                                    int32_t relation, int32_t *work, const char *pattern);
+/* Releases the prepared data of a spec; a null spec or data is ignored. */
+ZEL_API void MoxsFeatureSpecRelease(struct VE_FEATURE_SPEC *spec);
 
 #endif

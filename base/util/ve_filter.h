@@ -66,6 +66,26 @@ typedef struct VE_FEATURE_SPEC {
     uint8_t prepared_form[40]; /* the geometry module's own */
 } VE_FEATURE_SPEC;
 
+/* Relation cell value of a filter that a candidate's envelope alone proved
+ * to hold; the geometry module never writes it. */
+#define VE_RELATION_BY_ENVELOPE 0x9080
+
+/* The filters of one query as both spatial tests take them (part of the
+ * stream record). specs holds one prepared spec per filter, same order. */
+typedef struct VE_SPATIAL_CONSTRAINTS {
+    int16_t filter_count;
+    VE_FILTER *filters;
+    int32_t relation_flag; /* non-zero: compute the relation of every filter */
+    VE_FEATURE_SPEC *specs;
+} VE_SPATIAL_CONSTRAINTS;
+
+/* A candidate row for the envelope test (and the envelopes of the exact test). */
+typedef struct VE_ENVELOPE_CANDIDATE {
+    int32_t feature_id;
+    int32_t reserved[2]; /* not read by the tests */
+    ENVELOPE envelope;
+} VE_ENVELOPE_CANDIDATE;
+
 #ifdef __cplusplus
 }
 #endif

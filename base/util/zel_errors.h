@@ -16,13 +16,16 @@
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_INVALID_ENTITY_TYPE (-27)  /* unknown entity type */
 #define ZE_INVALID_NUM_POINTS (-29)   /* point count wrong for the entity type */
+#define ZE_INVALID_RELATION (-30)     /* unknown search method or unusable relation pattern */
 #define ZE_INVALID_GRID_SIZE (-33)    /* grid sizes do not fit the coordinate reference */
+#define ZE_INVALID_LAYER_ID (-28)    /* layer id outside 1 to the maximum */
 #define ZE_TABLE_NOT_FOUND (-37)      /* table not found */
 #define ZE_COLUMN_NOT_FOUND (-38)     /* column not found */
 #define ZE_SYNTAX_ERROR (-42)         /* SQL syntax error */
 #define ZE_LOCK_CONFLICT (-49)        /* lock held by another process (table or row locked) */
 #define ZE_DBMS_ERROR (-51)           /* DBMS I/O error; extended error record filled */
 #define ZE_INVALID_COLUMN_TYPE (-53)  /* engine column type out of range */
+#define ZE_UNSUPPORTED_COLUMN_TYPE (-55) /* DBMS column type with no engine type */
 #define ZE_INVALID_COLUMN_DEF (-56)   /* column name or size out of range */
 #define ZE_TABLE_EXISTS (-62)         /* table already exists */
 #define ZE_INDEX_EXISTS (-63)         /* index already exists */
@@ -32,6 +35,9 @@
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
+#define ZE_NO_RESULT_COLUMNS (-112) /* a prepared statement with no result column */
+#define ZE_INVALID_FILTER_TYPE (-119) /* spatial filter is not a shape filter */
+#define ZE_NO_MUST_PASS_FILTER (-127) /* no filter a feature must satisfy */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
 #define ZE_INVALID_SHAPE (-135)       /* shape points missing or count negative */
 #define ZE_COORDREF_MISMATCH (-138)   /* shapes with different coordinate references */

@@ -109,6 +109,8 @@ struct DB_STREAM {
     double written_minx, written_miny, written_maxx, written_maxy;
     double extra_doubles[2];
     int32_t creation_argument;
+    int32_t *column_buffer_lengths;       /* bind buffer length of each described column; owned */
+    int16_t *column_c_types;              /* bind C type of each described column; owned */
 };
 
 #ifdef __cplusplus

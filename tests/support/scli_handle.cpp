@@ -119,7 +119,7 @@ SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle,
     Entry e("SQLAllocHandle");
     e.call().detail = "type=ENV";
     if (OutputHandle) *OutputHandle = SQL_NULL_HENV;
-    if (e.done()) return e.rc() == SQL_SUCCESS_WITH_INFO ? SQL_ERROR : e.rc();
+    if (e.done()) return e.rc();
     if (!OutputHandle) return e.finish(SQL_ERROR);
     Handle &h = S_new_handle(Kind::Env, 0, e.call().seq);
     *OutputHandle = as_handle(h.id);

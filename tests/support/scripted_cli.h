@@ -28,7 +28,10 @@
 //   "COMMIT" or "ROLLBACK" (on_commit, on_rollback).
 //
 //   Fail the n-th call of a function (fail_call("SQLExecute", 2, SQL_ERROR,
-//   diag)), or of any function (name ""), for fault-injection sweeps.
+//   diag)), or of any function (name ""), for fault-injection sweeps. This is
+//   also how a test makes SQLConnect, SQLAllocHandle or SQLGetInfo fail.
+//   A sweep: run the case once, take call_count(""), then for n = 1..that
+//   count reset(), fail_call("", n, ...) and run it again.
 //
 //   Assert afterwards on journal() (every call in order, with handle, SQL text,
 //   attributes, the bound input values of each executed row as text, and the
@@ -185,6 +188,9 @@ const std::vector<Call> &journal();
 // SQL texts of every SQLExecute/SQLExecDirect, with "COMMIT"/"ROLLBACK" for
 // every SQLEndTran, in call order.
 std::vector<std::string> executed();
+// The journal entries of one function, in order (e.g. "SQLExecute" with the
+// bound values of each execute).
+std::vector<Call> calls_of(const std::string &fn);
 // Number of calls of fn so far ("" counts every call).
 int call_count(const std::string &fn);
 
@@ -220,8 +226,9 @@ class Fixture : public ::testing::Test {
 protected:
   void SetUp() override { reset(); }
   void TearDown() override {
-    const std::vector<std::string> left = leaks();
-    EXPECT_TRUE(left.empty()) << "leaked ODBC handle: " << left.front();
+    std::string left;
+    for (const std::string &line : leaks()) left += "\n  " + line;
+    EXPECT_TRUE(left.empty()) << "ODBC handles still allocated:" << left;
   }
 };
 

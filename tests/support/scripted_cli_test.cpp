@@ -73,11 +73,10 @@ TEST_F(ScriptedCli, JournalKeepsStatementsParametersAndTransactionsInOrder) {
               ElementsAre("INSERT INTO t VALUES (?, ?)", "INSERT INTO t VALUES (?, ?)", "COMMIT",
                           "DROP TABLE t", "ROLLBACK"));
   std::vector<std::vector<std::vector<std::string>>> params;
-  for (const scli::Call &c : scli::journal())
-    if (c.fn == "SQLExecute") {
-      EXPECT_EQ(c.handle, stmt);
-      params.push_back(c.params);
-    }
+  for (const scli::Call &c : scli::calls_of("SQLExecute")) {
+    EXPECT_EQ(c.handle, stmt);
+    params.push_back(c.params);
+  }
   EXPECT_THAT(params, ElementsAre(ElementsAre(ElementsAre("7", "road")),
                                   ElementsAre(ElementsAre("8", "NULL"))));
   EXPECT_EQ(scli::call_count("SQLExecute"), 2);
@@ -324,8 +323,7 @@ TEST_F(ScriptedCli, ParameterArraysNeedTheVendorAttribute) {
   EXPECT_THAT(status, ElementsAre(SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS));
 
   std::vector<std::vector<std::vector<std::string>>> params;
-  for (const scli::Call &c : scli::journal())
-    if (c.fn == "SQLExecute") params.push_back(c.params);
+  for (const scli::Call &c : scli::calls_of("SQLExecute")) params.push_back(c.params);
   EXPECT_THAT(params, ElementsAre(ElementsAre(ElementsAre("10", "a")),
                                   ElementsAre(ElementsAre("10", "a"), ElementsAre("20", "NULL"),
                                               ElementsAre("30", "ccc"))));

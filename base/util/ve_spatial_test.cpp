@@ -1,0 +1,212 @@
+// Spatial tests of query rows (base/util/ve_spatial_test.h): feature specs,
+// the envelope test with its shortcut for relations the envelope proves, and
+// the exact test through the geometry module with relation patterns for
+// SM_CBM. A relation that does not hold is the module's -1 after mapping;
+// every other failure reaches the caller, whatever the filter's truth.
+#include "base/util/ve_spatial_test.h"
+
+#include <stdlib.h>
+
+#include "base/util/ve_compress.h"
+#include "base/util/ve_shape_error.h"
+#include "base/util/zel_errors.h"
+#include "mox/mox.h"
+
+ZEL_API int32_t VES_generate_feature_specs(int32_t count, const VE_FILTER *filters,
+                                           VE_FEATURE_SPEC **specs)
+{
+    if (specs == nullptr || (count > 0 && filters == nullptr))
+        return ZE_NULL_POINTER;
+    if (count < 0)
+        return ZE_INVALID_ARGUMENT;
+    *specs = static_cast<VE_FEATURE_SPEC *>(calloc(count > 0 ? count : 1, sizeof(VE_FEATURE_SPEC)));
+    if (*specs == nullptr)
+        return ZE_OUT_OF_MEMORY;
+    for (int32_t i = 0; i < count; i++) {
+        if (filters[i].filter_type != VE_SHAPE_FILTER)
+            return ZE_INVALID_FILTER_TYPE;
+        (*specs)[i].shape = filters[i].shape;
+    }
+    return ZE_SUCCESS;
+}
+
+ZEL_API void VES_free_feature_specs(int32_t count, const VE_FILTER *filters, VE_FEATURE_SPEC *specs)
+{
+    (void)filters;
+    if (specs == nullptr)
+        return;
+    for (int32_t i = 0; i < count; i++)
+        MoxsFeatureSpecRelease(&specs[i]); /* GEOS objects first, then the block */
+    free(specs);
+}
+
+/* 0 when both tests can read their arguments for count rows (input being the
+ * candidates or the features), else its code; the passed count is cleared
+ * first whenever it can be. */
+static int32_t S_check_arguments(int32_t count, const void *input,
+                                 const VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
+                                 int32_t *passed_count, const int32_t *passed_ids)
+{
+    if (passed_count == nullptr)
+        return ZE_NULL_POINTER;
+    *passed_count = 0;
+    if (count < 0)
+        return ZE_INVALID_ARGUMENT;
+    if (count > 0 && (input == nullptr || passed_ids == nullptr))
+        return ZE_NULL_POINTER;
+    if (constraints == nullptr)
+        return ZE_NULL_POINTER;
+    if (constraints->filter_count < 0)
+        return ZE_INVALID_ARGUMENT;
+    if (constraints->filter_count == 0 || count == 0)
+        return ZE_SUCCESS;
+    if (constraints->filters == nullptr || constraints->specs == nullptr ||
+        relation_rows == nullptr)
+        return ZE_NULL_POINTER;
+    for (int16_t i = 0; i < constraints->filter_count; i++) {
+        if (constraints->filters[i].filter_type != VE_SHAPE_FILTER)
+            return ZE_INVALID_FILTER_TYPE;
+        if (constraints->specs[i].shape == nullptr)
+            return ZE_NULL_SHAPE;
+    }
+    return ZE_SUCCESS;
+}
+
+static bool S_disjoint(const ENVELOPE &s, const ENVELOPE &c)
+{
+    return s.maxx < c.minx || s.maxy < c.miny || c.maxx < s.minx || c.maxy < s.miny;
+}
+
+ZEL_API int32_t VES_test_envelopes(int32_t count, const VE_ENVELOPE_CANDIDATE *candidates,
+                                   VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
+                                   int32_t *passed_count, int32_t *passed_ids)
+{
+    int32_t rc =
+        S_check_arguments(count, candidates, constraints, relation_rows, passed_count, passed_ids);
+    if (rc != ZE_SUCCESS)
+        return rc;
+    int32_t k = 0;
+    for (int32_t j = 0; j < count && rc == ZE_SUCCESS; j++) {
+        const ENVELOPE &c = candidates[j].envelope;
+        bool fails = false;
+        for (int16_t i = 0; i < constraints->filter_count && !fails; i++) {
+            const VE_FILTER &filter = constraints->filters[i];
+            VE_FEATURE_SPEC &spec = constraints->specs[i];
+            int32_t *row = relation_rows[k];
+            if (row == nullptr) {
+                rc = ZE_NULL_POINTER;
+                fails = true;
+                break;
+            }
+            bool disjoint = S_disjoint(spec.shape->envelope, c);
+            if (disjoint && filter.truth != 0) {
+                fails = true;
+                break;
+            }
+            if (!disjoint && filter.search_method < SM_CP && filter.truth == 0) {
+                fails = true;
+                break;
+            }
+            row[i] = 0;
+            if (filter.search_method < SM_CP)
+                continue;
+            int32_t answer = MoxsEnvSect(&spec, &c, filter.search_method);
+            if (answer < 0) {
+                rc = VES_map_shape_error_to_zel(answer);
+                fails = true;
+            } else if (answer == MOX_ENVSECT_CANNOT_HOLD) {
+                fails = filter.truth != 0;
+            } else if (answer == MOX_ENVSECT_HOLDS) {
+                if (filter.truth == 0)
+                    fails = true;
+                else
+                    row[i] = VE_RELATION_BY_ENVELOPE;
+            }
+        }
+        if (!fails)
+            passed_ids[k++] = candidates[j].feature_id;
+    }
+    *passed_count = k;
+    return rc;
+}
+
+/* The mapped answer of one filter for a decoded feature: 0 holds, -1 does
+ * not, anything else an error. */
+static int32_t S_relation(const VE_FILTER &filter, VE_FEATURE_SPEC &spec,
+                          const FEATURE_STRUCT &feature, int32_t *cell, int32_t relation_flag)
+{
+    int32_t work = 0;
+    int32_t rc = VES_map_shape_error_to_zel(
+        MoxsSrchComp(&spec, &feature, filter.search_method, cell, &work, relation_flag));
+    if (filter.search_method != SM_CBM || rc != ZE_SUCCESS)
+        return rc;
+    int32_t match = MoxEvaluateRelation(spec.shape->entity_type, feature.entity_type, *cell, &work,
+                                        filter.relation);
+    if (match == 1)
+        return ZE_SUCCESS;
+    if (match == 0)
+        return ZE_FAILURE;
+    rc = VES_map_shape_error_to_zel(match);
+    return rc == ZE_FAILURE ? ZE_INVALID_RELATION : rc;
+}
+
+ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
+                                  const VE_ENVELOPE_CANDIDATE *candidates, int32_t uncompress,
+                                  VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
+                                  int32_t *passed_count, int32_t *passed_ids)
+{
+    int32_t rc =
+        S_check_arguments(count, features, constraints, relation_rows, passed_count, passed_ids);
+    if (rc != ZE_SUCCESS)
+        return rc;
+    const int32_t relation_flag = constraints->relation_flag;
+    int32_t passed = 0;
+    for (int32_t j = 0; j < count && rc == ZE_SUCCESS; j++) {
+        FEATURE_STRUCT &feature = features[j];
+        bool decoded = false;
+        bool fails = false;
+        for (int16_t i = 0; i < constraints->filter_count && !fails && rc == ZE_SUCCESS; i++) {
+            const VE_FILTER &filter = constraints->filters[i];
+            VE_FEATURE_SPEC &spec = constraints->specs[i];
+            int32_t *cell = relation_rows[j] == nullptr ? nullptr : &relation_rows[j][i];
+            if (cell == nullptr) {
+                rc = ZE_NULL_POINTER;
+                break;
+            }
+            /* Any relation to compute needs the geometry, relation-only ones
+             * included. */
+            if (!decoded && uncompress != 0 &&
+                (filter.search_method >= SM_CP || relation_flag != 0)) {
+                rc = VES_feature_uncompress(1, &feature);
+                if (rc != ZE_SUCCESS)
+                    break;
+                if (candidates != nullptr)
+                    feature.envelope = candidates[j].envelope;
+                else if ((rc = VES_map_shape_error_to_zel(MoxsNvelop(&feature))) != ZE_SUCCESS)
+                    break;
+                decoded = true;
+            }
+            if (filter.search_method < SM_CP || *cell != 0) {
+                if (relation_flag == 0)
+                    continue;
+                int32_t work = 0;
+                rc = VES_map_shape_error_to_zel(
+                    MoxsSrchComp(&spec, &feature, SM_ET_OR_AI, cell, &work, 1));
+                if (rc == ZE_FAILURE)
+                    rc = ZE_SUCCESS; /* the relation is recorded either way */
+                continue;
+            }
+            int32_t answer = S_relation(filter, spec, feature, cell, relation_flag);
+            if (answer != ZE_SUCCESS && answer != ZE_FAILURE) {
+                rc = answer;
+                break;
+            }
+            bool holds = answer == ZE_SUCCESS;
+            fails = holds != (filter.truth != 0);
+        }
+        if (rc == ZE_SUCCESS && !fails)
+            passed_ids[passed++] = feature.feature_id;
+    }
+    *passed_count = passed;
+    return rc;
+}
