@@ -47,8 +47,9 @@
  *
  * Callers read and write the public fields directly. `srtext` is a C-heap
  * buffer or null: MoxCoordRefFree releases a text still attached, and the
- * copy functions reallocate the destination's text to fit (as the wire
- * decoder does). The field order is that of the record's wire image. */
+ * copy functions copy into the destination's text buffer, reallocating it
+ * only when it is too small (never shrinking a caller's fixed-size buffer).
+ * The field order is that of the record's wire image. */
 typedef struct COORDREF {
     int32_t lib_word1; /* the module's own; a wire receiver keeps its own */
     double falsex;
@@ -189,7 +190,8 @@ ZEL_API int32_t MoxCoordRefCreate(COORDREF **coordref);
 /* Releases the reference and any text still attached. Null is accepted. */
 ZEL_API void MoxCoordRefFree(COORDREF *coordref);
 /* Destination becomes a copy of source; the destination's text buffer is kept
- * and reallocated to fit, or emptied when source has no text. */
+ * (reallocated only when too small for the text), or emptied when source has
+ * no text. */
 ZEL_API int32_t MoxCoordRefDuplicate(const COORDREF *source, COORDREF *destination);
 /* Non-zero when both give the same false origins, units and text (a null
  * text equals an empty one; srid and the derived values are not compared);

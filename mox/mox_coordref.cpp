@@ -2,6 +2,7 @@
 // comparison, the rounding values derived from units, and the conversions
 // between plane values and signed 32-bit system units. A conversion that would
 // leave the system-unit range is refused, never wrapped.
+#include <malloc.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -55,9 +56,15 @@ ZEL_API int32_t MoxCoordRefDuplicate(const COORDREF *source, COORDREF *destinati
             destination->srtext[0] = '\0';
     } else if (source->srtext != destination->srtext) {
         size_t size = strlen(source->srtext) + 1;
-        char *text = static_cast<char *>(realloc(destination->srtext, size));
-        if (text == nullptr)
-            return MOX_E_OUT_OF_MEMORY;
+        char *text = destination->srtext;
+        // A buffer with room is kept as it is: callers attach fixed-size text
+        // buffers of their own and read into them at that size, so it must
+        // never shrink under them.
+        if (text == nullptr || malloc_usable_size(text) < size) {
+            text = static_cast<char *>(realloc(text, size));
+            if (text == nullptr)
+                return MOX_E_OUT_OF_MEMORY;
+        }
         memcpy(text, source->srtext, size);
         destination->srtext = text;
     }

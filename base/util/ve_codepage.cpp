@@ -294,6 +294,14 @@ static bool S_converts(int32_t native, int32_t other)
     }
 }
 
+// Whether the native page converts by arithmetic or through iconv rather
+// than through a map.
+static bool S_has_converter(int32_t native)
+{
+    return native == VE_CODEPAGE_BIG5 || native == VE_CODEPAGE_TW_EUC ||
+           native == VE_CODEPAGE_SJIS || native == VE_CODEPAGE_JPN_EUC;
+}
+
 static void S_install_converters(VE_CODEPAGE *cp)
 {
     switch (cp->native.id) {
@@ -345,6 +353,11 @@ static int32_t S_init(const char *locale, int32_t word_index, VE_CODEPAGE *cp, b
         return 0;
     S_describe(&cp->other, S_id_of(first_word.c_str()), first_word.c_str());
     if (!S_converts(cp->native.id, cp->other.id))
+        return 0;
+    // A multibyte native page without a converter of its own ("zh", "ko")
+    // has no map either: the map converter would overwrite every byte of its
+    // characters with whatever the context held, so its text is left alone.
+    if (cp->native.lead_byte_scheme != VE_CODEPAGE_SINGLE_BYTE && !S_has_converter(cp->native.id))
         return 0;
 
     if (cp->native.lead_byte_scheme == VE_CODEPAGE_SINGLE_BYTE) {

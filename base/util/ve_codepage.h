@@ -60,7 +60,9 @@ ZEL_API VE_CODEPAGE_INFO *CODEPAGE_get(VE_CODEPAGE_INFO *info, int32_t ansi);
 /* Finds the other side from the locale name's code set through word
  * word_index (0 to 6) of codepage.txt, decides conversion, builds the map to
  * the other side (single-byte native only) and installs the converters. The
- * native description must already be in the context. 0; -1007 without
+ * native description must already be in the context. A multibyte native
+ * page other than Big5, EUC-TW, Shift-JIS and EUC-JP has no converter and
+ * never converts. 0; -1007 without
  * ZELHOME or codepage.txt; -1006 when a map cannot be built (conversion
  * off); -65 for a null argument; -66 for a word index outside 0 to 6. */
 ZEL_API int32_t CODEPAGE_iomgrcpginit(const char *locale, int32_t word_index, VE_CODEPAGE *cp);

@@ -294,6 +294,10 @@ HT_TABLE *ht_open(const char *file_name, int32_t flags, int32_t key_length, int3
         int fd = open(file_name, O_RDWR);
         if (fd >= 0) {
             int taken = S_reopen(t, fd);
+            // Stored records or keys longer than the caller's would be
+            // copied past, or hashed beyond, the caller's record buffer.
+            if (taken == 1 && (t->key_length > key_length || t->record_size > record_size))
+                taken = -1;
             if (taken == 1) {
                 t->fd = fd;
                 if (!S_allocate(t, kPageInFile))

@@ -42,7 +42,8 @@ typedef struct HT_LAYOUT {
  * truncated, mode 0600), or with HT_FLAG_REOPEN the persistent table already
  * in the file (a new one when the file holds no header of that name). Null
  * for bad sizes, a persistent name of 128 characters or more, a reopened
- * header whose sizes are not sound, a table too large for the size check,
+ * header whose sizes are not sound or whose key or record is longer than the
+ * given one (the caller's buffers), a table too large for the size check,
  * or when the file or memory cannot be had. */
 HT_TABLE *ht_open(const char *file_name, int32_t flags, int32_t key_length, int32_t record_size,
                   int64_t min_slots);

@@ -9,6 +9,7 @@
 #define ZE_FAILURE (-1)               /* unspecified failure; unmapped geometry result */
 #define ZE_NO_MORE_ROWS (-4)          /* no more rows */
 #define ZE_INVALID_LOGIN (-9)         /* user or password refused */
+#define ZE_NO_SPATIAL_TYPE (-10)      /* the spatial type library is not registered in the database */
 #define ZE_OUT_OF_MEMORY (-12)        /* out of memory (most code) */
 #define ZE_BITSET_NO_MEMORY (-13)     /* out of memory while resizing a bit set */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
@@ -22,6 +23,7 @@
 #define ZE_TABLE_NOT_FOUND (-37)      /* table not found */
 #define ZE_COLUMN_NOT_FOUND (-38)     /* column not found */
 #define ZE_SYNTAX_ERROR (-42)         /* SQL syntax error */
+#define ZE_LOG_NOT_INITIALISED (-44)  /* the log-file system is not initialised */
 #define ZE_LOCK_CONFLICT (-49)        /* lock held by another process (table or row locked) */
 #define ZE_DBMS_ERROR (-51)           /* DBMS I/O error; extended error record filled */
 #define ZE_INVALID_COLUMN_TYPE (-53)  /* engine column type out of range */
@@ -32,6 +34,7 @@
 #define ZE_INDEX_NOT_FOUND (-64)      /* index not found */
 #define ZE_NULL_POINTER (-65)         /* a required pointer is null */
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
+#define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */

@@ -11,6 +11,7 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
+#include "db/core/db_instance.h"
 
 static char S_admin_database[32];
 static std::once_flag S_admin_once;
@@ -44,18 +45,32 @@ void db_instance_set_current_user(const char *user)
     snprintf(S_current_user, sizeof(S_current_user), "%s", user ? user : "");
 }
 
-int32_t db_instance_lookup_registration(DB_INSTANCE *instance, int32_t, std::string *,
-                                        std::string *)
+int32_t db_instance_lookup_registration(DB_INSTANCE *instance, int32_t id, std::string *database,
+                                        std::string *owner)
 {
-    // The host's registration look-up arrives with the instance open; without
+    // The host's registration look-up comes with the instance open; without
     // an instance the look-up counts as failed.
-    if (!instance)
+    DB_REGISTRATION_BY_ID_FN lookup = db_instance_get_host()->registration_by_id;
+    if (instance == nullptr || lookup == nullptr)
         return ZE_FAILURE;
-    return ZE_FAILURE;
+    REGISTRATION registration;
+    memset(&registration, 0, sizeof(registration));
+    int32_t rc = lookup(instance->config.host_context, id, &registration);
+    if (rc != 0)
+        return rc < 0 ? rc : ZE_FAILURE;
+    registration.database_name[sizeof(registration.database_name) - 1] = '\0';
+    registration.owner[sizeof(registration.owner) - 1] = '\0';
+    if (database != nullptr)
+        *database = registration.database_name;
+    if (owner != nullptr)
+        *owner = registration.owner;
+    return 0;
 }
 
-int32_t db_get_next_ids(int32_t, int32_t)
+int32_t db_get_next_ids(int32_t first, int32_t second)
 {
-    // The host's id allocator arrives with the instance open; none yet.
-    return ZE_FAILURE;
+    DB_ALLOCATE_ID_FN allocate = db_instance_get_host()->allocate_id;
+    if (allocate == nullptr)
+        return ZE_FAILURE;
+    return allocate(db_instance_get_host_context(), first, second);
 }

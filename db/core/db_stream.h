@@ -23,6 +23,10 @@
 #define DB_STREAM_PARAM_WORDS 10
 #define DB_STREAM_FILTER_AREA_SIZE 536
 #define DB_STREAM_STATEMENTS 3
+#define DB_STREAM_LOG_NAME_SIZE 226
+
+/* The write buffer of writes through a state (db/stream/db_state_write_buffer.h). */
+typedef struct STATE_WRITE_BUFFER STATE_WRITE_BUFFER;
 
 /* The envelope of a stream in system units; the invalid box is
  * flag 0, 2147483647, 2147483647, 0, 0. */
@@ -30,6 +34,32 @@ typedef struct DB_STREAM_SYS_ENVELOPE {
     int32_t valid;
     int32_t minx, miny, maxx, maxy;
 } DB_STREAM_SYS_ENVELOPE;
+
+/* Head of the record of a stream's temporary log: the log's name follows a
+ * four-byte tag, as in the log-file record. */
+typedef struct DB_STREAM_TEMP_LOG {
+    char tag[4];
+    char name[DB_STREAM_LOG_NAME_SIZE];
+} DB_STREAM_TEMP_LOG;
+
+/* The read side of a write through a state: a work buffer and the temporary
+ * log that restricts the rows read. */
+typedef struct DB_STREAM_SHAPE_RECORD {
+    void *buffer;
+    DB_STREAM_TEMP_LOG *log;
+} DB_STREAM_SHAPE_RECORD;
+
+/* The parameter record of DB_stream_init, passed by value. */
+typedef struct DB_STREAM_PARAMS {
+    char name[DB_STREAM_NAME_SIZE];
+    int32_t words[DB_STREAM_PARAM_WORDS];
+} DB_STREAM_PARAMS;
+
+/* The fourth parameter word: per-filter buffers, cut to this many. */
+#define DB_STREAM_PARAM_FILTER_BUFFERS 3
+#define DB_STREAM_MAX_FILTER_BUFFERS 250
+/* Operation modes of DB_stream_set_operation_mode. */
+#define DB_STREAM_MODE_MAX 3
 
 struct DB_STREAM {
     int32_t reserved;       /* cleared at close */
@@ -51,7 +81,8 @@ struct DB_STREAM {
     int32_t version_id;
     SQLHSTMT stmt_main; /* bare statement handles; null = none */
     SQLHSTMT stmt_secondary;
-    int32_t secondary_slot;
+    int32_t secondary_slot; /* size of the secondary buffer; -1 none */
+    void *secondary_buffer;
     SQLHSTMT stmt_aux;
     int32_t fetch_counter;
     SQLHSTMT stmt_query_tables;
@@ -96,26 +127,45 @@ struct DB_STREAM {
     void **filter_buffers; /* count: the fourth parameter word */
     unsigned char filter_area[DB_STREAM_FILTER_AREA_SIZE];
     int32_t filter_flags[5];
-    void *query_tables;
+    char **query_tables; /* query_table_count heap texts */
     int32_t query_table_count;
     int32_t query_slot; /* -1 at creation */
     int32_t row_lock_mode;
-    void *update_buffer; /* owned, released at close */
+    STATE_WRITE_BUFFER *update_buffer; /* owned, released at close */
     int32_t params[DB_STREAM_PARAM_WORDS];
-    void *shape_record; /* holds the stream's temporary log */
+    DB_STREAM_SHAPE_RECORD *shape_record; /* owned; holds the stream's temporary log */
     int32_t spare;
     int32_t operation_mode; /* 0 to 3 */
     DB_EXT_ERROR xerr;      /* the stream's own extended error record */
     double written_minx, written_miny, written_maxx, written_maxy;
     double extra_doubles[2];
     int32_t creation_argument;
-    int32_t *column_buffer_lengths;       /* bind buffer length of each described column; owned */
-    int16_t *column_c_types;              /* bind C type of each described column; owned */
+    int32_t *column_buffer_lengths; /* bind buffer length of each described column; owned */
+    int16_t *column_c_types;        /* bind C type of each described column; owned */
 };
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Allocates a zeroed stream with its initial values into *out, which the
+ * caller releases with DB_stream_free and then the C heap's free. 0; -12
+ * (*out null); -65 for a null out. */
+ZEL_API int32_t DB_stream_init(DB_STREAM **out, int32_t creation_argument, const char *owner,
+                               DB_STREAM_PARAMS params);
+/* Releases what the stream holds and resets it for another use; commits by
+ * the default-transaction rule. release_all also frees the filter data,
+ * release_shared the coordinate reference and the value and indicator
+ * arrays. A null stream is ignored; a second close does nothing more. */
+ZEL_API void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_shared);
+/* DB_stream_close with both flags; the record stays for the caller to free. */
+ZEL_API void DB_stream_free(DB_STREAM *stream);
+/* 0; -66 for a mode outside 0 to 3 (the mode is kept); -65 for a null stream. */
+ZEL_API int32_t DB_stream_set_operation_mode(DB_STREAM *stream, int32_t mode);
+/* Widens the envelope of the rows written by a box; a box with minx > maxx
+ * and miny > maxy is ignored. 0. */
+int32_t db_stream_envelope_union(DB_STREAM *stream, double minx, double miny, double maxx,
+                                 double maxy);
 
 /* Prints the stream error lines and fills the stream's record (-51). Returns
  * the SQLSTATE text of the stream's record; an empty text for a null stream,

@@ -62,6 +62,16 @@ TEST(CoordRef, DuplicateCopiesValuesAndText)
     EXPECT_STREQ(dst->srtext, "");
     EXPECT_NE(MoxCoordRefIsEqual(src, dst), 0); // no text equals an empty one
 
+    // A caller's fixed-size buffer keeps its size: it is read into whole.
+    char *fixed = static_cast<char *>(calloc(1, 1024));
+    free(dst->srtext);
+    dst->srtext = fixed;
+    src->srtext = strdup("GEOGCS");
+    ASSERT_EQ(MoxCoordRefDuplicate(src, dst), MOX_SUCCESS);
+    EXPECT_EQ(dst->srtext, fixed);
+    EXPECT_STREQ(dst->srtext, "GEOGCS");
+    memset(dst->srtext, 'x', 1023);
+
     EXPECT_EQ(MoxCoordRefDuplicate(src, src), MOX_SUCCESS);
     EXPECT_EQ(MoxCoordRefDuplicate(nullptr, dst), MOX_E_NULL_POINTER);
     EXPECT_EQ(MoxCoordRefDuplicate(src, nullptr), MOX_E_NULL_POINTER);

@@ -162,8 +162,10 @@ TEST_F(CodepageTest, DecidesWhichPairsConvert)
         {"1252", 40, "ujis", 0},   {"1252", 40, "weird", 0},  {"1251", 39, "cp1252", 1},
         {"big5", 1, "euctw", 1},   {"tw_euc", 2, "big5", 1},  {"sjis", 4, "ujis", 1},
         {"jpn_euc", 5, "SJIS", 1}, {"big5", 1, "big5", 0},    {"sjis", 4, "euctw", 0},
-        {"zh", 3, "gb", 0},        {"ko", 6, "cp437", 1},
+        {"zh", 3, "gb", 0},        {"ko", 6, "cp437", 0},     {"zh", 3, "cp1252", 0},
     };
+    // ko and zh against a single-byte page: a multibyte native page with no
+    // converter of its own has no map, so it does not convert.
     for (const auto &c : cases) {
         VE_CODEPAGE cp = marked(c.native, c.id);
         EXPECT_EQ(CODEPAGE_svrcpginit(c.codeset, cp.native, 1, &cp), 0)
@@ -171,6 +173,14 @@ TEST_F(CodepageTest, DecidesWhichPairsConvert)
         EXPECT_EQ(cp.convert, c.convert) << c.native << " " << c.codeset;
         EXPECT_EQ(cp.to_other != nullptr, c.convert != 0) << c.native << " " << c.codeset;
     }
+
+    // Text of such a page passes both ways unchanged.
+    VE_CODEPAGE cp = marked("ko", 6);
+    ASSERT_EQ(CODEPAGE_svrcpginit("x.cp437", cp.native, 1, &cp), 0);
+    char text[] = "a\xB0\xA1z";
+    EXPECT_EQ(CODEPAGE_tocpg(text, sizeof text, &cp), 0);
+    EXPECT_EQ(CODEPAGE_tonative(text, sizeof text, &cp), 0);
+    EXPECT_STREQ(text, "a\xB0\xA1z");
 }
 
 TEST_F(CodepageTest, BuildsMapsWithQuestionMarksInTheGaps)

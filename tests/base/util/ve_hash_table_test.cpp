@@ -346,8 +346,12 @@ TEST_F(HashTableTest, PersistentTableReopensWithItsRecords)
     EXPECT_EQ(file[184 + 128 * 8 + 1], 0) << "an empty slot";
     EXPECT_EQ(memcmp(&file[184 + 14 * 8], make_record(13, 1000).bytes, 8), 0);
 
-    // Reopened with other sizes: the stored ones are taken.
-    t = ht_open(name.c_str(), HT_FLAG_REOPEN | HT_FLAG_PERSISTENT | HT_FLAG_DUPLICATES, 2, 4, 5000);
+    // Records longer than the caller's buffer are refused.
+    EXPECT_EQ(ht_open(name.c_str(), HT_FLAG_REOPEN | HT_FLAG_PERSISTENT, 4, 7, 101), nullptr);
+    EXPECT_EQ(ht_open(name.c_str(), HT_FLAG_REOPEN | HT_FLAG_PERSISTENT, 3, 8, 101), nullptr);
+    // Reopened with other sizes that hold its records: the stored ones are taken.
+    t = ht_open(name.c_str(), HT_FLAG_REOPEN | HT_FLAG_PERSISTENT | HT_FLAG_DUPLICATES, 4, 16,
+                5000);
     ASSERT_NE(t, nullptr);
     HT_LAYOUT layout;
     ht_get_layout(t, &layout);
