@@ -126,9 +126,14 @@ int32_t db_cli_define_by_pos(CLI_STATEMENT *cli, SQLSMALLINT c_type, SQLPOINTER 
 {
     if (cli == nullptr)
         return ZE_NULL_POINTER;
-    cli->next_column++;
-    if (length == nullptr)
+    if (length == nullptr) {
+        // One cell cannot take the lengths of a rowset.
+        if (cli->row_array_size > 1)
+            return ZE_INVALID_ARGUMENT;
         length = &cli->column_length;
+        cli->shared_length = 1;
+    }
+    cli->next_column++;
     SQLRETURN rc = SQLBindCol(cli->statement, static_cast<SQLUSMALLINT>(cli->next_column), c_type,
                               buffer, buffer_length, length);
     if (rc != SQL_SUCCESS)
@@ -140,6 +145,9 @@ int32_t db_cli_execute_stmt(CLI_STATEMENT *cli, int32_t n)
 {
     if (cli == nullptr)
         return ZE_NULL_POINTER;
+    const SQLULEN rows = n > 1 ? static_cast<SQLULEN>(n) : cli->row_array_size;
+    if (rows > 1 && cli->shared_length)
+        return ZE_INVALID_ARGUMENT;
     if (n > 1) {
         SQLRETURN rc =
             SQLSetStmtAttr(cli->statement, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)n, 0); // NOLINT(performance-no-int-to-ptr)
@@ -147,6 +155,7 @@ int32_t db_cli_execute_stmt(CLI_STATEMENT *cli, int32_t n)
             rc = SQLSetStmtAttr(cli->statement, SQL_ATTR_ROWS_FETCHED_PTR, &cli->rows_fetched, 0);
         if (rc != SQL_SUCCESS)
             return S_fail(cli, "db_cli_execute_stmt:SQLSetStmtAttr");
+        cli->row_array_size = rows;
     }
     if (SQLExecute(cli->statement) != SQL_SUCCESS)
         return S_fail(cli, "db_cli_execute_stmt");
@@ -194,6 +203,7 @@ void db_cli_reset_positions(CLI_STATEMENT *cli)
     cli->zero_indicator = 0;
     cli->nts_indicator = SQL_NTS;
     cli->prepared = 0;
+    cli->shared_length = 0;
 }
 
 void db_cli_free(CLI_STATEMENT *cli)
@@ -206,6 +216,7 @@ void db_cli_free(CLI_STATEMENT *cli)
         return;
     }
     cli->statement = SQL_NULL_HSTMT;
+    cli->row_array_size = 0;
     db_cli_reset_positions(cli);
 }
 

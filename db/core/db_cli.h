@@ -31,6 +31,11 @@ typedef struct CLI_STATEMENT {
     char message[DB_CLI_MESSAGE_SIZE]; /* of the last failure */
     char sqlstate[DB_SQLSTATE_SIZE];   /* of the last failure */
     int32_t prepared;                  /* 1 after a successful prepare */
+    /* Rows per fetch the statement is set to (0 or 1: one row). The driver
+     * writes that many cells behind every length cell, so the record's own
+     * single cell serves only one-row fetches. */
+    SQLULEN row_array_size;
+    int32_t shared_length; /* 1: a define since the last reset uses column_length */
 } CLI_STATEMENT;
 
 /* Large-object access modes of db_lob_create_spec and db_lob_transfer. */
@@ -92,10 +97,13 @@ int32_t db_cli_bind_by_pos(CLI_STATEMENT *cli, SQLSMALLINT c_type, SQLSMALLINT s
                            SQLULEN column_size, SQLPOINTER buffer, SQLLEN buffer_length,
                            SQLLEN *indicator);
 /* Binds the next result column; without a length cell the record's own is
- * used. 0; -51. */
+ * used. 0; -51; -66 without a length cell once the statement fetches rowsets
+ * of more than one row. */
 int32_t db_cli_define_by_pos(CLI_STATEMENT *cli, SQLSMALLINT c_type, SQLPOINTER buffer,
                              SQLLEN buffer_length, SQLLEN *length);
-/* Executes; n > 1 fetches rowsets of n rows into the bound arrays. 0; -51. */
+/* Executes; n > 1 fetches rowsets of n rows into the bound arrays. 0; -51;
+ * -66 for rowsets of more than one row when a column was defined without a
+ * length cell of its own (nothing is called then). */
 int32_t db_cli_execute_stmt(CLI_STATEMENT *cli, int32_t n);
 /* Fetches the next row (rowset). 0; -4 at the end; -51. */
 int32_t db_cli_fetch(CLI_STATEMENT *cli);

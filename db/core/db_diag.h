@@ -33,6 +33,7 @@ typedef struct DB_EXT_ERROR {
 } DB_EXT_ERROR;
 
 typedef struct DB_STREAM DB_STREAM;
+typedef struct DB_INSTANCE DB_INSTANCE;
 
 #ifdef __cplusplus
 extern "C" {
@@ -59,6 +60,9 @@ void db_clear_global_xerr(void *unused);
  * error, message and SQLSTATE are copied. The instance handle calls it with
  * its own record. */
 void db_xerr_copy_global_into(DB_EXT_ERROR *instance_xerr);
+/* The same into the instance's own record; a null instance still gets the
+ * connection-level code set to -51 where it is 0. */
+void db_instance_copy_global_xerr(DB_INSTANCE *instance);
 
 /* Fills a DB_EXT_ERROR from a diagnostic: -51, native error, message (bounded
  * to the record's field) and SQLSTATE. */

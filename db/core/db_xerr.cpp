@@ -12,6 +12,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_diag.h"
+#include "db/core/db_instance.h"
 
 DB_EXT_ERROR db_global_xerr;
 
@@ -101,4 +102,9 @@ void db_xerr_copy_global_into(DB_EXT_ERROR *instance_xerr)
     instance_xerr->native_error = db_global_xerr.native_error;
     memcpy(instance_xerr->message, db_global_xerr.message, sizeof(instance_xerr->message));
     memcpy(instance_xerr->text, db_global_xerr.text, sizeof(instance_xerr->text));
+}
+
+void db_instance_copy_global_xerr(DB_INSTANCE *instance)
+{
+    db_xerr_copy_global_into(instance != nullptr ? &instance->xerr : nullptr);
 }

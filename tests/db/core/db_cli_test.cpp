@@ -117,15 +117,60 @@ TEST_F(CliStatement, ArrayFetchCountsRowsPerRowset)
     db_cli_init(&cli);
     ASSERT_EQ(db_cli_prepare(&cli, "SELECT v FROM t"), 0);
     SQLINTEGER values[3] = {};
-    ASSERT_EQ(db_cli_define_by_pos(&cli, SQL_C_SLONG, values, 0, nullptr), 0);
+    SQLLEN lengths[3] = {};
+    ASSERT_EQ(db_cli_define_by_pos(&cli, SQL_C_SLONG, values, 0, lengths), 0);
     ASSERT_EQ(db_cli_execute_stmt(&cli, 3), 0);
     ASSERT_EQ(db_cli_fetch(&cli), 0);
     EXPECT_EQ(db_cli_get_rows_fetched(&cli), 3u);
     EXPECT_EQ(values[2], 3);
+    EXPECT_EQ(lengths[2], static_cast<SQLLEN>(sizeof(SQLINTEGER)));
     ASSERT_EQ(db_cli_fetch(&cli), 0);
     EXPECT_EQ(db_cli_get_rows_fetched(&cli), 2u);
     EXPECT_EQ(values[1], 5);
     EXPECT_EQ(db_cli_fetch(&cli), ZE_NO_MORE_ROWS);
+    // The record's own cells were not written over by the rowsets.
+    EXPECT_EQ(cli.nts_indicator, SQL_NTS);
+    EXPECT_EQ(cli.zero_indicator, 0);
+    db_cli_free(&cli);
+}
+
+// The record's own length cell holds one row: a rowset fetch into it would
+// write the lengths of the other rows over the fields behind it.
+TEST_F(CliStatement, RowsetsNeedALengthCellPerRow)
+{
+    scli::on_sql("SELECT v FROM t").columns({{"v", SQL_INTEGER}}).repeat();
+    CLI_STATEMENT cli;
+    db_cli_init(&cli);
+    ASSERT_EQ(db_cli_prepare(&cli, "SELECT v FROM t"), 0);
+    SQLINTEGER values[3] = {};
+    SQLLEN lengths[3] = {};
+
+    // Defined without a cell, then asked for rowsets: refused before any call.
+    ASSERT_EQ(db_cli_define_by_pos(&cli, SQL_C_SLONG, values, 0, nullptr), 0);
+    size_t mark = scli::journal().size();
+    EXPECT_EQ(db_cli_execute_stmt(&cli, 3), ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(scli::journal().size(), mark);
+
+    // Once the statement fetches rowsets, a define without a cell is refused,
+    // also after the cursor is closed and for a one-row execute.
+    ASSERT_EQ(db_cli_close_cursor(&cli), 0);
+    ASSERT_EQ(db_cli_prepare(&cli, "SELECT v FROM t"), 0);
+    ASSERT_EQ(db_cli_define_by_pos(&cli, SQL_C_SLONG, values, 0, lengths), 0);
+    ASSERT_EQ(db_cli_execute_stmt(&cli, 3), 0);
+    EXPECT_EQ(db_cli_fetch(&cli), ZE_NO_MORE_ROWS);
+    ASSERT_EQ(db_cli_close_cursor(&cli), 0);
+    mark = scli::journal().size();
+    EXPECT_EQ(db_cli_define_by_pos(&cli, SQL_C_SLONG, values, 0, nullptr), ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(scli::journal().size(), mark);
+    EXPECT_EQ(db_cli_set_define_position(&cli, 1), 1);
+    EXPECT_EQ(db_cli_define_by_pos(&cli, SQL_C_SLONG, values, 0, lengths), 0);
+    EXPECT_EQ(db_cli_execute_stmt(&cli, 1), 0);
+    db_cli_free(&cli);
+
+    // A new statement handle fetches one row again.
+    ASSERT_EQ(db_cli_prepare(&cli, "SELECT v FROM t"), 0);
+    EXPECT_EQ(db_cli_define_by_pos(&cli, SQL_C_SLONG, values, 0, nullptr), 0);
+    EXPECT_EQ(db_cli_execute_stmt(&cli, 1), 0);
     db_cli_free(&cli);
 }
 

@@ -10,6 +10,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_diag.h"
+#include "db/core/db_instance.h"
 
 namespace
 {
@@ -108,9 +109,10 @@ TEST_F(Xerr, ClearEmptiesBothTexts)
 TEST_F(Xerr, CopyIntoInstanceRecord)
 {
     // A cleared connection-level record leaves -51 in both, texts empty.
-    DB_EXT_ERROR inst;
-    memset(&inst, 0, sizeof(inst));
-    db_xerr_copy_global_into(&inst);
+    DB_INSTANCE instance;
+    memset(&instance, 0, sizeof(instance));
+    const DB_EXT_ERROR &inst = instance.xerr;
+    db_instance_copy_global_xerr(&instance);
     EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR);
     EXPECT_EQ(inst.code, ZE_DBMS_ERROR);
     EXPECT_STREQ(inst.message, "");
@@ -120,12 +122,17 @@ TEST_F(Xerr, CopyIntoInstanceRecord)
     testing::internal::CaptureStderr();
     db_set_xerr_from_diag(Diag(-1, "S0002", -206, "Table not found."));
     testing::internal::GetCapturedStderr();
-    inst.code = ZE_TABLE_NOT_FOUND;
-    db_xerr_copy_global_into(&inst);
+    instance.xerr.code = ZE_TABLE_NOT_FOUND;
+    db_instance_copy_global_xerr(&instance);
     EXPECT_EQ(inst.code, ZE_TABLE_NOT_FOUND);
     EXPECT_EQ(inst.native_error, -206);
     EXPECT_STREQ(inst.message, "Table not found.");
     EXPECT_STREQ(inst.text, "S0002");
+
+    // Without an instance only the connection-level code is set.
+    DB_instance_clear_xerr();
+    db_instance_copy_global_xerr(nullptr);
+    EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR);
 }
 
 } // namespace
