@@ -16,10 +16,10 @@
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_INVALID_ENTITY_TYPE (-27)  /* unknown entity type */
+#define ZE_INVALID_LAYER_ID (-28)     /* layer id outside 1 to the maximum */
 #define ZE_INVALID_NUM_POINTS (-29)   /* point count wrong for the entity type */
 #define ZE_INVALID_RELATION (-30)     /* unknown search method or unusable relation pattern */
 #define ZE_INVALID_GRID_SIZE (-33)    /* grid sizes do not fit the coordinate reference */
-#define ZE_INVALID_LAYER_ID (-28)    /* layer id outside 1 to the maximum */
 #define ZE_TABLE_NOT_FOUND (-37)      /* table not found */
 #define ZE_COLUMN_NOT_FOUND (-38)     /* column not found */
 #define ZE_SYNTAX_ERROR (-42)         /* SQL syntax error */
@@ -27,18 +27,18 @@
 #define ZE_LOCK_CONFLICT (-49)        /* lock held by another process (table or row locked) */
 #define ZE_DBMS_ERROR (-51)           /* DBMS I/O error; extended error record filled */
 #define ZE_INVALID_COLUMN_TYPE (-53)  /* engine column type out of range */
-#define ZE_UNSUPPORTED_COLUMN_TYPE (-55) /* DBMS column type with no engine type */
+#define ZE_UNSUPPORTED_COLUMN_TYPE (-55)/* DBMS column type with no engine type */
 #define ZE_INVALID_COLUMN_DEF (-56)   /* column name or size out of range */
 #define ZE_TABLE_EXISTS (-62)         /* table already exists */
 #define ZE_INDEX_EXISTS (-63)         /* index already exists */
 #define ZE_INDEX_NOT_FOUND (-64)      /* index not found */
 #define ZE_NULL_POINTER (-65)         /* a required pointer is null */
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
-#define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
-#define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
-#define ZE_NO_RESULT_COLUMNS (-112) /* a prepared statement with no result column */
+#define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
+#define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
+#define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
 #define ZE_INVALID_FILTER_TYPE (-119) /* spatial filter is not a shape filter */
 #define ZE_NO_MUST_PASS_FILTER (-127) /* no filter a feature must satisfy */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
@@ -48,25 +48,25 @@
 #define ZE_COORD_OUT_OF_RANGE (-142)  /* coordinate beyond the system-unit range */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
-#define ZE_INVALID_VERSION_NAME (-171) /* version name empty */
+#define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
-#define ZE_RASTERCOLUMN_NOT_FOUND (-226) /* no raster column has the id */
-#define ZE_INVALID_RASTERCOLUMN_ID (-227) /* raster column id below 1 */
+#define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
+#define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
-#define ZE_INVALID_LOCATOR_TYPE (-277) /* locator kind not 0, 1 or 2 */
-#define ZE_DBTUNE_FILE_ERROR (-287)  /* no ZELHOME, or the dbtune file cannot be opened */
-#define ZE_CONFIG_KEYWORD_NOT_FOUND (-313) /* configuration keyword not in the DBTUNE store */
+#define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
+#define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
+#define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
 #define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
+#define ZE_CODEPAGE_MAP_FAILED (-1006)/* a code-page map could not be built; no conversion */
+#define ZE_CODEPAGE_NO_TABLE (-1007)  /* no ZELHOME or no codepage.txt; no conversion */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
 #define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
-#define ZE_CODEPAGE_MAP_FAILED (-1006) /* a code-page map could not be built; no conversion */
-#define ZE_CODEPAGE_NO_TABLE (-1007)   /* no ZELHOME or no codepage.txt; no conversion */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
 
