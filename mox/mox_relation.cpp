@@ -1,8 +1,9 @@
 // Spatial relations of the query filters: the envelope pre-test, the exact
 // relation of a filter shape and a feature, and DE-9IM pattern evaluation.
 // Each search method is defined in mox/mox.h on the DE-9IM matrix; GEOS
-// computes it. A filter shape is prepared once per spec and the prepared data
-// lives in one C-heap block attached to the spec until MoxsFeatureSpecRelease.
+// computes it. A filter shape is prepared once for each feature spec; the
+// prepared data lives in one C-heap block attached to the spec until
+// MoxsFeatureSpecRelease.
 #include <geos_c.h>
 #include <stdlib.h>
 

@@ -54,7 +54,7 @@ typedef struct DB_LOB_HANDLE {
     SQLHSTMT lo_statement; /* the record's statement, used for every ifx_lo_ call */
     SQLINTEGER descriptor; /* of the open large object */
     SQLLEN descriptor_indicator;
-    unsigned char *spec; /* create specification, spec_length bytes */
+    unsigned char *spec; /* create spec, spec_length bytes */
     SQLSMALLINT spec_length;
     SQLLEN spec_indicator;
     unsigned char *pointer; /* the large object's pointer: the column value */
@@ -147,7 +147,7 @@ void db_cli_save_stream_error(const CLI_STATEMENT *cli, DB_STREAM *stream);
  * "table.column" does not fit the handle's name field. */
 int32_t db_lob_handle_create(const char *table_name, const char *column, int32_t access_mode,
                              DB_LOB_HANDLE **out);
-/* Reads the column's create specification (modes 1 and 2). 0 or 1; -12; a
+/* Reads the column's create spec (modes 1 and 2). 0 or 1; -12; a
  * raw CLI code. */
 int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode);
 /* Writes (modes 1 and 2) or reads (any other mode) one large object. 0 or 1;

@@ -1,6 +1,6 @@
 // Smart large objects of blob columns (DB_LOB_HANDLE, db_cli.h), moved through
 // the server's ifx_lo_ routines on the handle's own statement: the column's
-// create specification, then per row a create and write, or an open, stat and
+// create spec, then per row a create and write, or an open, stat and
 // read. Results are raw CLI return codes (0 and 1 are success); a failure
 // leaves its diagnostic in the handle's statement record.
 #include "db/core/db_cli.h"
@@ -14,11 +14,11 @@
 #include "db/core/db_connect.h"
 
 // Informix information types: lengths of a large object's create
-// specification, pointer and status.
+// spec, pointer and status.
 static const SQLUSMALLINT S_INFO_SPEC_LENGTH = 2250;
 static const SQLUSMALLINT S_INFO_POINTER_LENGTH = 2251;
 static const SQLUSMALLINT S_INFO_STATUS_LENGTH = 2252;
-// Informix SQL type of the large-object records (specification, pointer, status).
+// Informix SQL type of the large-object records (spec, pointer, status).
 static const SQLSMALLINT S_SQL_UDT_FIXED = -100;
 // Column size of the column-name parameter of ifx_lo_col_info.
 static const SQLULEN S_COLUMN_NAME_PARAM_SIZE = 129;
@@ -169,7 +169,7 @@ int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode)
 static int32_t S_write(DB_LOB_HANDLE *lob)
 {
     if (lob->spec == nullptr || lob->pointer == nullptr)
-        return ZE_NULL_POINTER; // the specification was never read
+        return ZE_NULL_POINTER; // the create spec was never read
     // The driver sends data_length bytes from a buffer of data_size.
     if (lob->data != nullptr && lob->data_length != SQL_NULL_DATA &&
         (lob->data_length < 0 || lob->data_length > lob->data_size))

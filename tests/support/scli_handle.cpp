@@ -42,7 +42,7 @@ void set_driver_defaults(State &s)
     text(SQL_DRIVER_NAME, "iclit09b.so");
     text(SQL_DRIVER_VER, "03.00.0000");
     text(SQL_IDENTIFIER_QUOTE_CHAR, "\"");
-    // Informix: lengths of a large-object specification, pointer and status.
+    // Informix: lengths of a large-object spec, pointer and status.
     num(2250, 256, 2);
     num(2251, 72, 2);
     num(2252, 64, 2);

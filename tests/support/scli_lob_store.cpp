@@ -97,14 +97,14 @@ LobStore &lob_store_install()
         Value name = param(e, 1);
         Value spec = param(e, 2);
         if (spec.type != Type::Binary || spec.s.compare(0, 4, "SPEC") != 0)
-            return refuse(e, -9750, "Invalid smart-large-object specification");
+            return refuse(e, -9750, "Invalid smart-large-object spec");
         store().last_column = name.s.c_str(); // the name is sent with its NUL
         e.out[2] = binary(padded("SPEC", 1, store().spec_length));
     });
     on_sql("{call ifx_lo_create(?, ?, ?, ?)}").repeat().hook([](Exec &e) {
         Value spec = param(e, 1);
         if (spec.type != Type::Binary || spec.s.compare(0, 4, "SPEC") != 0)
-            return refuse(e, -9750, "Invalid smart-large-object specification");
+            return refuse(e, -9750, "Invalid smart-large-object spec");
         int64_t id = store().next_id++;
         store().objects[id] = std::string();
         e.out[3] = binary(padded("LOBP", id, store().pointer_length));

@@ -400,7 +400,7 @@ static bool S_numeric(const Value &v, double *d, int64_t *i, bool *is_int)
 static Converted S_not_numeric(const Value &v)
 {
     if (v.type == Type::Char || v.type == Type::VarChar)
-        return S_err("22018", "Invalid character value for cast specification");
+        return S_err("22018", "Invalid character value for cast");
     return S_err("07006", "Restricted data type attribute violation");
 }
 
@@ -534,7 +534,7 @@ static Converted S_put_datetime(const Value &v, SQLSMALLINT ctype, SQLPOINTER bu
     bool has_date = false, has_time = false;
     if (!S_datetime_of(v, &t, &has_date, &has_time)) {
         if (v.type == Type::Char || v.type == Type::VarChar)
-            return S_err("22018", "Invalid character value for cast specification");
+            return S_err("22018", "Invalid character value for cast");
         return S_err("07006", "Restricted data type attribute violation");
     }
     Converted c;

@@ -1,5 +1,5 @@
 // Smart large objects through the scripted CLI's large-object store: the
-// column's specification, writes and reads back byte for byte, a null value,
+// column's create spec, writes and reads back byte for byte, a null value,
 // the bounds on the column name and the object size, and a fault sweep.
 #include "db/core/db_cli.h"
 
@@ -217,7 +217,7 @@ TEST_F(LargeObject, ServerRefusalStaysInTheHandle)
     EXPECT_EQ(scli::executed().size(), calls);
     db_lob_handle_free(lob, 0);
 
-    // A transfer before the specification was read is refused.
+    // A transfer before the create spec was read is refused.
     ASSERT_EQ(db_lob_handle_create("t", "c", 8, &lob), 0);
     EXPECT_EQ(db_lob_transfer(lob, DB_LOB_INSERT), ZE_NULL_POINTER);
     EXPECT_EQ(db_lob_transfer(nullptr, DB_LOB_READ), ZE_NULL_POINTER);
