@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_stmt.h"
@@ -29,7 +30,11 @@ TEST_F(StreamPrepare, PreparesOnTheMainStatementAndReplacesThePreviousOne)
     ASSERT_NE(first, nullptr);
     ASSERT_EQ(DB_stream_prepare_sql(stream.get(), kSql), 0);
     EXPECT_FALSE(scli::is_live(first));
-    EXPECT_EQ(Details("SQLPrepare").size(), 2u);
+    std::vector<std::string> prepared;
+    for (const scli::Call &c : scli::calls_of("SQLPrepare"))
+        prepared.push_back(c.sql);
+    EXPECT_EQ(prepared, (std::vector<std::string>{kSql, kSql}));
+    EXPECT_TRUE(Executed().empty()); // prepared only
     db_free_stmt(&stream->stmt_main);
 }
 
