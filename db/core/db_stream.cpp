@@ -243,6 +243,14 @@ void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_sha
     // The value and indicator arrays, kept by a close without the flag.
     if (release_shared && stream->column_count > 0)
         db_array_fetch_free(stream, 1);
+    // The bind lengths and C types the description left go with them; a
+    // free would otherwise lose them with the record.
+    if (release_shared) {
+        free(stream->column_buffer_lengths);
+        stream->column_buffer_lengths = nullptr;
+        free(stream->column_c_types);
+        stream->column_c_types = nullptr;
+    }
 
     S_free_query_lists(stream);
     S_reset_written_envelope(stream);

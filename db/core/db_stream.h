@@ -84,6 +84,7 @@ struct DB_STREAM {
     int32_t secondary_slot; /* size of the secondary buffer; -1 none */
     void *secondary_buffer;
     SQLHSTMT stmt_aux;
+    int32_t fetch_position; /* row of the fetched block the query path is at; -1 none */
     int32_t fetch_counter;
     SQLHSTMT stmt_query_tables;
     SQLHSTMT stmt_extra;

@@ -37,8 +37,10 @@ int32_t db_stream_close_cursor(DB_STREAM *stream, int32_t reset)
 {
     if (stream == nullptr)
         return 0;
-    if (reset)
+    if (reset) {
+        stream->fetch_position = -1;
         stream->fetch_counter = 0;
+    }
     free(stream->secondary_buffer);
     stream->secondary_buffer = nullptr;
     stream->secondary_slot = -1;

@@ -16,7 +16,8 @@ extern "C" {
  * value and indicator arrays. Null is ignored; returns 0. */
 int32_t db_array_fetch_free(DB_STREAM *stream, int32_t release);
 /* Frees the secondary cursor's buffer and statement (its size back to -1);
- * with reset also clears the fetch counter. Null is ignored; returns 0. */
+ * with reset also sets the fetch position back to -1 and clears the fetch
+ * counter. Null is ignored; returns 0. */
 int32_t db_stream_close_cursor(DB_STREAM *stream, int32_t reset);
 
 #ifdef __cplusplus

@@ -170,6 +170,8 @@ class StreamClose : public scli::Fixture
             s->value_arrays[i] = malloc(8);
             s->indicator_arrays[i] = static_cast<SQLLEN *>(calloc(4, sizeof(SQLLEN)));
         }
+        s->column_buffer_lengths = static_cast<int32_t *>(calloc(2, sizeof(int32_t)));
+        s->column_c_types = static_cast<int16_t *>(calloc(2, sizeof(int16_t)));
         s->secondary_buffer = malloc(16);
         s->secondary_slot = 16;
         ASSERT_EQ(MoxCoordRefCreate(&s->coordref), 0);
@@ -386,6 +388,8 @@ TEST_F(StreamClose, FlagsDecideWhatIsReleased)
         EXPECT_EQ(s->coordref == nullptr, c.shared != 0);
         EXPECT_EQ(s->value_arrays == nullptr, c.shared != 0);
         EXPECT_EQ(s->indicator_arrays == nullptr, c.shared != 0);
+        EXPECT_EQ(s->column_buffer_lengths == nullptr, c.shared != 0);
+        EXPECT_EQ(s->column_c_types == nullptr, c.shared != 0);
         EXPECT_EQ(s->feature_specs == nullptr, c.all != 0);
         EXPECT_EQ(s->filter_buffers == nullptr, c.all != 0);
         EXPECT_EQ(s->value_array1 == nullptr, c.all != 0);

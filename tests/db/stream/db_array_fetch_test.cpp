@@ -26,6 +26,7 @@ void Fill(DB_STREAM *s)
     }
     s->secondary_buffer = malloc(10);
     s->secondary_slot = 10;
+    s->fetch_position = 2;
     s->fetch_counter = 4;
 }
 
@@ -47,6 +48,7 @@ TEST(ArrayFetchFree, ReleaseFlagDecidesTheValueArrays)
         EXPECT_EQ(db_stream_close_cursor(&s, release), 0);
         EXPECT_EQ(s.secondary_buffer, nullptr);
         EXPECT_EQ(s.secondary_slot, -1);
+        EXPECT_EQ(s.fetch_position, release ? -1 : 2);
         EXPECT_EQ(s.fetch_counter, release ? 0 : 4);
         EXPECT_EQ(db_stream_close_cursor(&s, release), 0);
     }
