@@ -33,24 +33,25 @@ int32_t VES_name_check(const char *name, int32_t kind)
     return 0;
 }
 
-char *VES_UpperCase(char *text)
+// Replaces, in place, every byte of the class by its converted form.
+static char *S_change_case(char *text, int (*in_class)(int), int (*convert)(int))
 {
     if (text == nullptr)
         return nullptr;
     for (char *c = text; *c != '\0'; c++)
-        if (islower(static_cast<unsigned char>(*c)))
-            *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+        if (in_class(static_cast<unsigned char>(*c)))
+            *c = static_cast<char>(convert(static_cast<unsigned char>(*c)));
     return text;
+}
+
+char *VES_UpperCase(char *text)
+{
+    return S_change_case(text, islower, toupper);
 }
 
 char *VES_LowerCase(char *text)
 {
-    if (text == nullptr)
-        return nullptr;
-    for (char *c = text; *c != '\0'; c++)
-        if (isupper(static_cast<unsigned char>(*c)))
-            *c = static_cast<char>(tolower(static_cast<unsigned char>(*c)));
-    return text;
+    return S_change_case(text, isupper, tolower);
 }
 
 static bool S_is_blank(char c)
