@@ -365,10 +365,8 @@ int32_t db_odbc_rollback(void)
 
 static void S_copy_error(DB_EXT_ERROR *xerr, const CLI_STATEMENT *cli)
 {
-    xerr->code = ZE_DBMS_ERROR;
-    xerr->native_error = cli->native_error;
-    snprintf(xerr->message, sizeof xerr->message, "%s", cli->message);
-    snprintf(xerr->text, sizeof xerr->text, "%s", cli->sqlstate);
+    db_xerr_fill_fields(xerr, cli->native_error, cli->message, sizeof cli->message, cli->sqlstate,
+                        sizeof cli->sqlstate);
 }
 
 void db_cli_save_error(const CLI_STATEMENT *cli)

@@ -7,6 +7,7 @@
 #define DB_DIAG_H
 
 #include <sql.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #include "base/util/zel_export.h"
@@ -67,6 +68,10 @@ void db_instance_copy_global_xerr(DB_INSTANCE *instance);
 /* Fills a DB_EXT_ERROR from a diagnostic: -51, native error, message (bounded
  * to the record's field) and SQLSTATE. */
 void db_xerr_fill(DB_EXT_ERROR *xerr, const CLI_DIAG_RECORD *diag);
+/* The same from loose fields: each text is read up to its field's size,
+ * terminated or not. */
+void db_xerr_fill_fields(DB_EXT_ERROR *xerr, int32_t native_error, const char *message,
+                         size_t message_size, const char *sqlstate, size_t sqlstate_size);
 void db_xerr_clear(DB_EXT_ERROR *xerr);
 /* Ends both texts of a diagnostic within their fields before they are printed. */
 void db_diag_terminate(CLI_DIAG_RECORD *diag);

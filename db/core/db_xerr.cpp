@@ -25,13 +25,20 @@ static void S_copy_bounded(char *dst, size_t dst_size, const char *src, size_t s
     dst[n] = '\0';
 }
 
-void db_xerr_fill(DB_EXT_ERROR *xerr, const CLI_DIAG_RECORD *diag)
+void db_xerr_fill_fields(DB_EXT_ERROR *xerr, int32_t native_error, const char *message,
+                         size_t message_size, const char *sqlstate, size_t sqlstate_size)
 {
     xerr->code = ZE_DBMS_ERROR;
-    xerr->native_error = diag->native_error;
+    xerr->native_error = native_error;
+    S_copy_bounded(xerr->message, sizeof(xerr->message), message, message_size);
+    S_copy_bounded(xerr->text, sizeof(xerr->text), sqlstate, sqlstate_size);
+}
+
+void db_xerr_fill(DB_EXT_ERROR *xerr, const CLI_DIAG_RECORD *diag)
+{
     // The diagnostic holds up to 512 characters; the record's field 511.
-    S_copy_bounded(xerr->message, sizeof(xerr->message), diag->message, sizeof(diag->message));
-    S_copy_bounded(xerr->text, sizeof(xerr->text), diag->sqlstate, sizeof(diag->sqlstate));
+    db_xerr_fill_fields(xerr, diag->native_error, diag->message, sizeof(diag->message),
+                        diag->sqlstate, sizeof(diag->sqlstate));
 }
 
 void db_diag_terminate(CLI_DIAG_RECORD *diag)

@@ -5,79 +5,32 @@
 // the caller saves it. Only dialect-neutral SQL goes through.
 #include "db/core/db_cli.h"
 
-#include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <string>
 
 #include <gtest/gtest.h>
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define S_HAVE_LSAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define S_HAVE_LSAN 1
-#endif
-#endif
-#ifdef S_HAVE_LSAN
-#include <sanitizer/lsan_interface.h>
-#endif
+#include "tests/db/core/realodbc_fixture.h"
 
 namespace
 {
 
-const char *const kDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
-
-class RealCli : public ::testing::Test
+class RealCli : public RealOdbcFixture
 {
   protected:
     static void SetUpTestSuite()
     {
-        char pattern[] = "/tmp/zel_clireal_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        std::ofstream(dir_ + "/odbcinst.ini") << "[SQLite3]\nDriver=" << kDriver << "\n";
-        std::ofstream(dir_ + "/odbc.ini")
-            << "[zel]\nDriver=SQLite3\nDatabase=" << dir_ << "/zel.db\n";
-        setenv("ODBCSYSINI", dir_.c_str(), 1);
-        setenv("ODBCINI", (dir_ + "/odbc.ini").c_str(), 1);
-        unsetenv("ZEL_DATABASE");
         char database[DB_ADMIN_DATABASE_SIZE] = "";
-#ifdef S_HAVE_LSAN
-        // The driver manager and driver keep a few blocks per connect.
-        __lsan_disable();
-#endif
-        connect_code_ = db_connect("zel", "secret", database, sizeof database).code;
-#ifdef S_HAVE_LSAN
-        __lsan_enable();
-#endif
+        connect_to_sqlite("/tmp/zel_clireal_XXXXXX", database, sizeof database);
     }
 
     static void TearDownTestSuite()
     {
         db_disconnect();
-        std::filesystem::remove_all(dir_);
+        remove_folder();
     }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(connect_code_ == SQL_SUCCESS || connect_code_ == SQL_SUCCESS_WITH_INFO)
-            << connect_code_;
-        DB_instance_clear_xerr();
-    }
-
-    static std::string dir_;
-    static int connect_code_;
 };
-
-std::string RealCli::dir_;
-int RealCli::connect_code_;
 
 TEST_F(RealCli, RoundTripThroughTheRecord)
 {

@@ -246,6 +246,19 @@ TEST_F(DescribeTable, CliFailures)
 
 using DescribeSelect = ConnectedTest;
 
+// Prepares sql and describes its result for a stream whose select list is
+// select; the statement is freed again.
+static void describe_for_select(const char *sql, std::string &select, Described &d)
+{
+    auto stream = std::make_unique<DB_STREAM>();
+    stream->sql_select = select.data();
+    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    ASSERT_EQ(db_prepare_cursor(nullptr, &hstmt, sql, 0), 0);
+    EXPECT_EQ(db_describe_select(stream.get(), hstmt, &d.count, &d.columns, &d.lengths, &d.c_types),
+              ZE_SUCCESS);
+    db_free_stmt(&hstmt);
+}
+
 TEST_F(DescribeSelect, ResultColumnsAndUnnamedMeasures)
 {
     const char *sql = "SELECT id, VE_Area(shape), VE_Length(shape), label, VE_Area(s2) FROM t";
@@ -254,15 +267,9 @@ TEST_F(DescribeSelect, ResultColumnsAndUnnamedMeasures)
                                {"", SQL_DOUBLE, 15},
                                {"label", SQL_VARCHAR, 2048},
                                {"", SQL_DOUBLE, 15}});
-    auto stream = std::make_unique<DB_STREAM>();
     std::string select = "id, VE_Area(shape), VE_Length(shape), label, VE_Area(s2)";
-    stream->sql_select = select.data();
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    ASSERT_EQ(db_prepare_cursor(nullptr, &hstmt, sql, 0), 0);
     Described d;
-    EXPECT_EQ(db_describe_select(stream.get(), hstmt, &d.count, &d.columns, &d.lengths, &d.c_types),
-              ZE_SUCCESS);
-    db_free_stmt(&hstmt);
+    describe_for_select(sql, select, d);
     expect_columns(d, {{"id", VE_INTEGER, 10, 0, 0, 4, SQL_C_LONG},
                        {"VE_Area(shape)", VE_DOUBLE, 15, 0, 1, 8, SQL_C_DOUBLE},
                        {"VE_Length(shape)", VE_DOUBLE, 15, 0, 1, 8, SQL_C_DOUBLE},
@@ -275,15 +282,9 @@ TEST_F(DescribeSelect, LongMeasureTextIsCutAndUnclosedTextEnds)
     const char *sql = "SELECT x";
     scli::on_sql(sql).columns(
         {{"", SQL_DOUBLE, 15}, {"", SQL_DOUBLE, 15}, {std::string(50, 'n'), SQL_INTEGER}});
-    auto stream = std::make_unique<DB_STREAM>();
     std::string select = "VE_Area(" + std::string(40, 's') + ")";
-    stream->sql_select = select.data();
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    ASSERT_EQ(db_prepare_cursor(nullptr, &hstmt, sql, 0), 0);
     Described d;
-    EXPECT_EQ(db_describe_select(stream.get(), hstmt, &d.count, &d.columns, &d.lengths, &d.c_types),
-              ZE_SUCCESS);
-    db_free_stmt(&hstmt);
+    describe_for_select(sql, select, d);
     ASSERT_EQ(d.count, 3);
     EXPECT_EQ(std::string(d.columns[0].name), select.substr(0, 31));
     EXPECT_STREQ(d.columns[1].name, "");

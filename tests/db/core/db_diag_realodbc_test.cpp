@@ -7,12 +7,8 @@
 
 #include <sql.h>
 #include <sqlext.h>
-#include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "base/util/zel_errors.h"
@@ -20,56 +16,18 @@
 #include "db/core/db_diag.h"
 #include "db/core/db_stmt.h"
 #include "db/core/db_trans.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define S_HAVE_LSAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define S_HAVE_LSAN 1
-#endif
-#endif
-#ifdef S_HAVE_LSAN
-#include <sanitizer/lsan_interface.h>
-static void S_leak_check_off()
-{
-    __lsan_disable();
-}
-static void S_leak_check_on()
-{
-    __lsan_enable();
-}
-#else
-static void S_leak_check_off() {}
-static void S_leak_check_on() {}
-#endif
+#include "tests/db/core/realodbc_fixture.h"
 
 namespace
 {
 
-const char *const kDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
-
-class RealOdbc : public ::testing::Test
+class RealOdbc : public RealOdbcFixture
 {
   protected:
     static void SetUpTestSuite()
     {
-        char pattern[] = "/tmp/zel_realodbc_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        std::ofstream(dir_ + "/odbcinst.ini") << "[SQLite3]\nDriver=" << kDriver << "\n";
-        // The data source carries the administrative database's name.
-        std::ofstream(dir_ + "/odbc.ini")
-            << "[zel]\nDriver=SQLite3\nDatabase=" << dir_ << "/zel.db\n";
-        setenv("ODBCSYSINI", dir_.c_str(), 1);
-        setenv("ODBCINI", (dir_ + "/odbc.ini").c_str(), 1);
-        unsetenv("ZEL_DATABASE");
         char database[DB_ADMIN_DATABASE_SIZE] = "";
-        // The driver manager and driver keep a few blocks per connect that
-        // they never free; our own allocations are checked by the scripted tests.
-        S_leak_check_off();
-        CLI_DIAG_RECORD diag = db_connect("zel", "secret", database, sizeof(database));
-        S_leak_check_on();
-        connect_code_ = diag.code;
+        connect_to_sqlite("/tmp/zel_realodbc_XXXXXX", database, sizeof(database));
         EXPECT_STREQ(database, "zel");
     }
 
@@ -78,22 +36,9 @@ class RealOdbc : public ::testing::Test
         CLI_DIAG_RECORD diag = db_disconnect();
         EXPECT_EQ(diag.code, 0);
         EXPECT_EQ(db_hdbc, nullptr);
-        std::filesystem::remove_all(dir_);
+        remove_folder();
     }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(connect_code_ == SQL_SUCCESS || connect_code_ == SQL_SUCCESS_WITH_INFO)
-            << connect_code_;
-        DB_instance_clear_xerr();
-    }
-
-    static std::string dir_;
-    static int connect_code_;
 };
-
-std::string RealOdbc::dir_;
-int RealOdbc::connect_code_;
 
 TEST_F(RealOdbc, EnvironmentSpeaksOdbc2)
 {
