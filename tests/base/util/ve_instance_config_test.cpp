@@ -149,6 +149,13 @@ TEST(InstanceConfig, Report)
                               "Parameter \"MAXBUFCOUNT\""})
         EXPECT_EQ(read.errors.find(never), std::string::npos) << never;
     EXPECT_LT(read.errors.find("\"TEMP\""), read.errors.find("\"LOCKS\""));
+
+    // A refused value leaves the key unfound.
+    read = read_text("LAYERS 0\nLOCKS 5\n", 0);
+    EXPECT_NE(read.errors.find("WARNING: Parameter \"LAYERS\" not found in defaults file!\n"
+                               "WARNING: Setting LAYERS to \"500\"\n"),
+              std::string::npos);
+    EXPECT_EQ(read.errors.find("\"LOCKS\""), std::string::npos);
     EXPECT_LT(read.errors.find("\"READONLY\""), read.errors.find("\"MAXTIMEDIFF\""));
 }
 
