@@ -7,6 +7,7 @@
 
 #define ZE_SUCCESS 0                  /* success */
 #define ZE_FAILURE (-1)               /* unspecified failure; unmapped geometry result */
+#define ZE_PATH_UNUSABLE (-2)         /* path is not a directory or lacks read and write access */
 #define ZE_NO_MORE_ROWS (-4)          /* no more rows */
 #define ZE_INVALID_LOGIN (-9)         /* user or password refused */
 #define ZE_NO_SPATIAL_TYPE (-10)      /* the spatial type library is not registered in the database */
