@@ -121,34 +121,35 @@ int32_t VES_inflate(VE_ZSTREAM *context, unsigned char *output, int32_t *output_
     return S_run(context, VE_ZSTREAM_INFLATE, output, output_length, input, input_length);
 }
 
-int32_t VES_compress(unsigned char *output, int32_t *output_length, const unsigned char *input,
-                     int32_t input_length)
+using S_zlib_one_shot = int (*)(Bytef *, uLongf *, const Bytef *, uLong);
+
+static int32_t S_one_shot(S_zlib_one_shot run, const char *message, unsigned char *output,
+                          int32_t *output_length, const unsigned char *input,
+                          int32_t input_length)
 {
     if (output == nullptr || output_length == nullptr || input == nullptr || input_length < 0 ||
         *output_length < 0)
         return ZE_NULL_POINTER;
     auto room = static_cast<uLongf>(*output_length);
-    int rc = compress(output, &room, input, static_cast<uLong>(input_length));
+    int rc = run(output, &room, input, static_cast<uLong>(input_length));
     if (rc != Z_OK) {
-        VES_print_debug(stderr, "ZLIB compress error: %d\n", rc);
+        VES_print_debug(stderr, message, rc);
         return ZE_FAILURE;
     }
     *output_length = static_cast<int32_t>(room);
     return 0;
 }
 
+int32_t VES_compress(unsigned char *output, int32_t *output_length, const unsigned char *input,
+                     int32_t input_length)
+{
+    return S_one_shot(compress, "ZLIB compress error: %d\n", output, output_length, input,
+                      input_length);
+}
+
 int32_t VES_uncompress(unsigned char *output, int32_t *output_length, const unsigned char *input,
                        int32_t input_length)
 {
-    if (output == nullptr || output_length == nullptr || input == nullptr || input_length < 0 ||
-        *output_length < 0)
-        return ZE_NULL_POINTER;
-    auto room = static_cast<uLongf>(*output_length);
-    int rc = uncompress(output, &room, input, static_cast<uLong>(input_length));
-    if (rc != Z_OK) {
-        VES_print_debug(stderr, "ZLIB uncompress error: %d\n", rc);
-        return ZE_FAILURE;
-    }
-    *output_length = static_cast<int32_t>(room);
-    return 0;
+    return S_one_shot(uncompress, "ZLIB uncompress error: %d\n", output, output_length, input,
+                      input_length);
 }
