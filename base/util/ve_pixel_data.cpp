@@ -1,0 +1,121 @@
+// Conversion of pixel blocks between memory and their stored form
+// (ve_pixel_data.h): byte reversal of multi-byte pixels on a little-endian
+// host and deflate/inflate through the zlib wrappers. Every copy is bounded
+// by the capacity of the buffer it writes.
+#include "base/util/ve_pixel_data.h"
+
+#include "base/util/ve_big_endian.h"
+#include "base/util/ve_debug.h"
+#include "base/util/zel_errors.h"
+
+#include <stdio.h>
+#include <string.h>
+
+// Bytes per pixel of a reordered kind, or 0 for kinds kept byte by byte.
+static int32_t S_pixel_size(uint32_t format)
+{
+    uint32_t depth = VE_PIXEL_FORMAT_DEPTH(format);
+    if (depth < 9 || depth % 8 != 0)
+        return 0;
+    return static_cast<int32_t>(depth / 8);
+}
+
+static bool S_known_compression(uint32_t format)
+{
+    uint32_t compression = VE_PIXEL_FORMAT_COMPRESSION(format);
+    return compression == VE_PIXEL_COMPRESSION_NONE || compression == VE_PIXEL_COMPRESSION_DEFLATE;
+}
+
+static int32_t S_invalid_pixels(const char *who)
+{
+    VES_print_debug(stderr, "%s: invalid pixel data length.\n", who);
+    return ZE_FAILURE;
+}
+
+int32_t VES_pixel_data_encode(unsigned char *block, int32_t *length, int32_t pixel_bytes,
+                              uint32_t format, unsigned char *work, int32_t work_capacity,
+                              VE_ZSTREAM *deflate_context)
+{
+    if (block == nullptr || length == nullptr)
+        return ZE_NULL_POINTER;
+    if (!S_known_compression(format))
+        return ZE_FAILURE;
+    int32_t size = S_pixel_size(format);
+    if (size > 0) {
+        if (pixel_bytes < 0 || pixel_bytes % size != 0 || pixel_bytes > *length)
+            return S_invalid_pixels("VES_pixel_data_encode");
+        if (ve_host_is_little_endian())
+            ve_reverse_items(block, block, static_cast<size_t>(pixel_bytes),
+                             static_cast<size_t>(size));
+    }
+    if (VE_PIXEL_FORMAT_COMPRESSION(format) == VE_PIXEL_COMPRESSION_NONE)
+        return 0;
+    if (work == nullptr)
+        return ZE_NULL_POINTER;
+    // The compressed bytes go back over the block, which holds *length bytes:
+    // a result that would not fit there fails like a full work buffer.
+    int32_t produced = work_capacity < *length ? work_capacity : *length;
+    int32_t rc = VES_deflate(deflate_context, work, &produced, block, *length);
+    if (rc != 0) {
+        VES_print_debug(stderr, "VES_deflate: %d\n", rc);
+        return ZE_FAILURE;
+    }
+    memcpy(block, work, static_cast<size_t>(produced));
+    *length = produced;
+    return 0;
+}
+
+// Inflates *length stored bytes into out (room bytes), setting *length.
+static int32_t S_inflate(VE_ZSTREAM *context, unsigned char *out, int32_t room,
+                         const unsigned char *stored, int32_t *length)
+{
+    int32_t produced = room;
+    int32_t rc = VES_inflate(context, out, &produced, stored, *length);
+    if (rc != 0) {
+        VES_print_debug(stderr, "VES_inflate: %d\n", rc);
+        return ZE_FAILURE;
+    }
+    *length = produced;
+    return 0;
+}
+
+int32_t VES_pixel_data_decode(const unsigned char *stored, int32_t *length, unsigned char *output,
+                              int32_t output_capacity, int32_t pixel_bytes, uint32_t format,
+                              unsigned char *work, int32_t work_capacity,
+                              VE_ZSTREAM *inflate_context)
+{
+    if (stored == nullptr || length == nullptr || output == nullptr)
+        return ZE_NULL_POINTER;
+    if (!S_known_compression(format) || *length < 0 || output_capacity < 0)
+        return ZE_FAILURE;
+    bool inflating = VE_PIXEL_FORMAT_COMPRESSION(format) == VE_PIXEL_COMPRESSION_DEFLATE;
+    int32_t size = S_pixel_size(format);
+    if (size == 0) {
+        if (inflating)
+            return S_inflate(inflate_context, output, output_capacity, stored, length);
+        if (*length > output_capacity)
+            return ZE_FAILURE;
+        memcpy(output, stored, static_cast<size_t>(*length));
+        return 0;
+    }
+
+    const unsigned char *source = stored;
+    if (inflating) {
+        if (work == nullptr || work_capacity < 0)
+            return ZE_NULL_POINTER;
+        if (S_inflate(inflate_context, work, work_capacity, stored, length) != 0)
+            return ZE_FAILURE;
+        source = work;
+    }
+    if (pixel_bytes < 0 || pixel_bytes % size != 0 || pixel_bytes > *length)
+        return S_invalid_pixels("VES_pixel_data_decode");
+    if (*length > output_capacity)
+        return ZE_FAILURE;
+    if (ve_host_is_little_endian())
+        ve_reverse_items(output, source, static_cast<size_t>(pixel_bytes),
+                         static_cast<size_t>(size));
+    else
+        memcpy(output, source, static_cast<size_t>(pixel_bytes));
+    memcpy(output + pixel_bytes, source + pixel_bytes, static_cast<size_t>(*length - pixel_bytes));
+    return 0;
+}
