@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -34,7 +35,7 @@ TEST(WorkBuffer, SizesOnBothSidesOfThePageBoundary)
         void *block = VES_buffer_alloc(n);
         ASSERT_NE(block, nullptr);
         EXPECT_TRUE(AllZero(block, n));
-        std::memset(block, 0x5A, static_cast<size_t>(n)); // all of it is ours
+        std::fill_n(static_cast<unsigned char *>(block), n, 0x5A); // all of it is ours
         if (n >= 4096) {
             EXPECT_TRUE(PageAligned(block)) << "mapped pages expected";
         }

@@ -32,10 +32,11 @@ Section ReadSection(const std::string &body, const char *keyword = "KW")
     FILE *f = fmemopen(text.data(), text.size(), "r");
     std::vector<char> line(DBTUNE_LINE_SIZE);
     DBTUNE_ROW_LIST rows = {};
-    if (fgets(line.data(), DBTUNE_LINE_SIZE, f) != nullptr)
+    if (fgets(line.data(), DBTUNE_LINE_SIZE, f) != nullptr) {
         EXPECT_EQ(db_dbtune_read_section(f, s.layer.get(), s.logfile.get(), s.raster.get(), 0,
                                          keyword, &rows, line.data()),
                   0);
+    }
     fclose(f);
     for (int32_t i = 0; i < rows.count; i++) {
         EXPECT_STREQ(rows.keywords[i], keyword);
@@ -118,8 +119,9 @@ TEST(DbtuneSection, Headers)
         char word[DBTUNE_NAME_SIZE] = "";
         int32_t header = db_dbtune_header_keyword(c.line, word);
         EXPECT_EQ(header, c.keyword ? 1 : 0);
-        if (c.keyword)
+        if (c.keyword) {
             EXPECT_STREQ(word, c.keyword);
+        }
     }
 }
 

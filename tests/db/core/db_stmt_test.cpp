@@ -364,8 +364,9 @@ TEST_F(Stmt, OneShotDdl)
         Strings all = scli::executed();
         EXPECT_EQ(Strings(all.begin() + static_cast<long>(e), all.end()), c.executed);
         EXPECT_EQ(db_global_xerr.code, c.recorded ? ZE_DBMS_ERROR : 0);
-        if (c.recorded)
+        if (c.recorded) {
             EXPECT_STREQ(db_global_xerr.text, c.diag.sqlstate.c_str());
+        }
     }
 }
 
