@@ -30,7 +30,7 @@
 #define ZE_INVALID_COLUMN_TYPE (-53)  /* engine column type out of range */
 #define ZE_UNSUPPORTED_COLUMN_TYPE (-55)/* DBMS column type with no engine type */
 #define ZE_INVALID_COLUMN_DEF (-56)   /* column name or size out of range */
-#define ZE_TEMP_FILE_OPEN_FAILED (-59)/* a temporary file cannot be created */
+#define ZE_TEMP_FILE_OPEN_FAILED (-59) /* a temporary file cannot be created */
 #define ZE_TABLE_EXISTS (-62)         /* table already exists */
 #define ZE_INDEX_EXISTS (-63)         /* index already exists */
 #define ZE_INDEX_NOT_FOUND (-64)      /* index not found */
@@ -55,7 +55,7 @@
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
-#define ZE_INVALID_LOGINFO_OBJECT (-249)/* null, freed or foreign log-file info record */
+#define ZE_INVALID_LOGINFO_OBJECT (-249) /* null, freed or foreign log-file info record */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
