@@ -1,0 +1,122 @@
+// Catalogue printers: exact text of small registrations, states and versions.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "base/util/ve_list.h"
+
+namespace
+{
+
+template <typename F> std::string Capture(F print)
+{
+    char *data = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&data, &size);
+    print(out);
+    fclose(out);
+    std::string text(data, size);
+    free(data);
+    return text;
+}
+
+REGISTRATION Registration(uint32_t flags, const char *view)
+{
+    REGISTRATION r;
+    memset(&r, 0, sizeof(r));
+    strcpy(r.database_name, "db");
+    strcpy(r.owner, "me");
+    strcpy(r.table_name, "t");
+    r.registration_id = 7;
+    r.object_flags = flags;
+    r.permissions = 2;
+    strcpy(r.imv_view_name, view);
+    return r;
+}
+
+TEST(VeListCatalog, RegistrationDependentObjects)
+{
+    const std::string head = "-DataBaseName:     \"db\"\n-Owner:            \"me\"\n"
+                             "-TableName:        \"t\"\n-Registration ID:  7\n"
+                             "-RowIdColumn:      \"\"\n";
+    const std::string tail = "-RegistrationDate: Thu Jan  1 00:00:00 1970\n"
+                             "-Privileges:       SELECT\n-ConfigKeyword:    \"\"\n";
+    const struct {
+        uint32_t flags;
+        const char *view;
+        std::string middle;
+    } cases[] = {
+        {0, "", "-Dependent_Obj:    None\n"},
+        {REG_LAYER | REG_MULTIVERSION, "v",
+         "-Dependent_Obj:    Layer, Multiversion Table, IMV View\n-IMVViewName:      \"v\"\n"},
+        {REG_ROWID_COLUMN | REG_ROWID_ENGINE | REG_MULTIVERSION, "",
+         "-RowIdType:        ZEL Maintained \n-Row Lock:         Not Enable \n"
+         "-Minimum_ID:       0\n-Dependent_Obj:    Multiversion Table\n"},
+    };
+    for (const auto &c : cases) {
+        REGISTRATION r = Registration(c.flags, c.view);
+        EXPECT_EQ(Capture([&](FILE *out) { ves_list_registration(out, &r, 1, "-"); }),
+                  head + c.middle + tail)
+            << c.flags;
+    }
+    REGISTRATION two[2] = {Registration(0, ""), Registration(0, "")};
+    std::string one = head + "-Dependent_Obj:    None\n" + tail;
+    EXPECT_EQ(Capture([&](FILE *out) { ves_list_registration(out, two, 2, "-"); }),
+              one + "\n" + one);
+}
+
+TEST(VeListCatalog, StateOpenAndClosedWithBoundedLineage)
+{
+    // Byte count 3, then ids 0, 5, 9.
+    uint8_t lineage[] = {3, 0, 5, 9};
+    STATE s;
+    memset(&s, 0, sizeof(s));
+    s.state_id = 9;
+    strcpy(s.owner, "me");
+    s.lineage_length = 3;
+    s.lineage = lineage;
+    EXPECT_EQ(Capture([&](FILE *out) { ves_list_state(out, &s, 1, ""); }),
+              "State ID:       9\nOwner:          me\nStatus:         Open\n"
+              "CreationTime:   Thu Jan  1 00:00:00 1970\nLineageLength:  3\n"
+              "Lineage:        0, 5, 9\n");
+    // A length beyond the blob's byte count stops at the blob's end.
+    s.lineage_length = 50;
+    s.closing_time = 86400;
+    s.lineage[0] = 2;
+    EXPECT_EQ(Capture([&](FILE *out) { ves_list_state(out, &s, 1, ""); }),
+              "State ID:       9\nOwner:          me\nStatus:         Closed\n"
+              "CreationTime:   Thu Jan  1 00:00:00 1970\n"
+              "ClosingTime:    Fri Jan  2 00:00:00 1970\nLineageLength:  50\n"
+              "Lineage:        0, 5\n");
+    s.lineage = nullptr;
+    std::string text = Capture([&](FILE *out) { ves_list_state(out, &s, 1, ""); });
+    EXPECT_NE(text.find("Lineage:        <null>\n"), std::string::npos);
+}
+
+TEST(VeListCatalog, VersionStatusAndFullNameFields)
+{
+    VERSION v;
+    memset(&v, 0, sizeof(v));
+    memset(v.name, 'n', sizeof(v.name)); // full field, no terminator
+    v.status = 3;
+    std::string text = Capture([&](FILE *out) { ves_list_version(out, &v, 1, ""); });
+    EXPECT_EQ(text.substr(0, 16 + 64 + 1), "Name:           " + std::string(64, 'n') + "\n");
+    EXPECT_NE(text.find("Status:         Public\n"), std::string::npos);
+    EXPECT_NE(text.find("Parent Version ID:0\n"), std::string::npos);
+    const struct {
+        uint32_t status;
+        const char *word;
+    } cases[] = {{2, "Protected"}, {0, "Private"}};
+    for (const auto &c : cases) {
+        v.status = c.status;
+        text = Capture([&](FILE *out) { ves_list_version(out, &v, 1, ""); });
+        EXPECT_NE(text.find(std::string("Status:         ") + c.word + "\n"), std::string::npos);
+    }
+    EXPECT_EQ(Capture([&](FILE *out) { ves_list_version(out, nullptr, 1, ""); }), "");
+}
+
+} // namespace
