@@ -7,6 +7,8 @@
 #include <stdio.h>
 
 #include "base/util/ve_feature.h"
+#include "base/util/ve_locator.h"
+#include "base/util/ve_loginfo.h"
 #include "base/util/ve_registration.h"
 #include "base/util/ve_state.h"
 #include "base/util/ve_version.h"
@@ -53,5 +55,7 @@ void ves_list_registration(FILE *out, const REGISTRATION *records, int32_t count
                            const char *indent);
 void ves_list_state(FILE *out, const STATE *records, int32_t count, const char *indent);
 void ves_list_version(FILE *out, const VERSION *records, int32_t count, const char *indent);
+void ves_list_loginfo(FILE *out, const LOGFILE *records, int32_t count, const char *indent);
+void ves_list_locator(FILE *out, const LOCATOR *records, int32_t count, const char *indent);
 
 #endif

@@ -20,6 +20,14 @@ static const char *S_time(uint32_t seconds, char *buffer)
 // Fixed name fields may arrive full; never read past their end.
 #define S_FIELD(field) static_cast<int>(strnlen((field), sizeof(field))), (field)
 
+// Quotes a fixed field that may be full (no terminator).
+static const char *S_quoted_field(const char *field, size_t size)
+{
+    return ves_list_quoted_string(std::string(field, strnlen(field, size)).c_str());
+}
+
+#define S_QUOTED(field) S_quoted_field((field), sizeof(field))
+
 void ves_list_registration(FILE *out, const REGISTRATION *records, int32_t count,
                            const char *indent)
 {
@@ -30,16 +38,11 @@ void ves_list_registration(FILE *out, const REGISTRATION *records, int32_t count
     char when[VE_LIST_TIME_SIZE];
     for (int32_t i = 0; i < count; ++i) {
         const REGISTRATION &r = records[i];
-        std::string field;
-        field.assign(r.database_name, strnlen(r.database_name, sizeof(r.database_name)));
-        fprintf(out, "%sDataBaseName:     %s\n", indent, ves_list_quoted_string(field.c_str()));
-        field.assign(r.owner, strnlen(r.owner, sizeof(r.owner)));
-        fprintf(out, "%sOwner:            %s\n", indent, ves_list_quoted_string(field.c_str()));
-        field.assign(r.table_name, strnlen(r.table_name, sizeof(r.table_name)));
-        fprintf(out, "%sTableName:        %s\n", indent, ves_list_quoted_string(field.c_str()));
+        fprintf(out, "%sDataBaseName:     %s\n", indent, S_QUOTED(r.database_name));
+        fprintf(out, "%sOwner:            %s\n", indent, S_QUOTED(r.owner));
+        fprintf(out, "%sTableName:        %s\n", indent, S_QUOTED(r.table_name));
         fprintf(out, "%sRegistration ID:  %d\n", indent, r.registration_id);
-        field.assign(r.rowid_column, strnlen(r.rowid_column, sizeof(r.rowid_column)));
-        fprintf(out, "%sRowIdColumn:      %s\n", indent, ves_list_quoted_string(field.c_str()));
+        fprintf(out, "%sRowIdColumn:      %s\n", indent, S_QUOTED(r.rowid_column));
         if (r.object_flags & REG_ROWID_COLUMN) {
             fprintf(out, "%sRowIdType:        %s\n", indent,
                     (r.object_flags & REG_ROWID_ENGINE) ? "ZEL Maintained " : "User Maintained ");
@@ -61,15 +64,12 @@ void ves_list_registration(FILE *out, const REGISTRATION *records, int32_t count
         fprintf(out, "%sDependent_Obj:    %s\n", indent,
                 dependent.empty() ? "None" : dependent.c_str());
         if ((r.object_flags & REG_MULTIVERSION) && view) {
-            field.assign(r.imv_view_name, strnlen(r.imv_view_name, sizeof(r.imv_view_name)));
-            fprintf(out, "%sIMVViewName:      %s\n", indent,
-                    ves_list_quoted_string(field.c_str()));
+                fprintf(out, "%sIMVViewName:      %s\n", indent, S_QUOTED(r.imv_view_name));
         }
         fprintf(out, "%sRegistrationDate: %s\n", indent, S_time(r.registration_date, when));
         ves_list_privileges(r.permissions, text);
         fprintf(out, "%sPrivileges:       %s\n", indent, text);
-        field.assign(r.config_keyword, strnlen(r.config_keyword, sizeof(r.config_keyword)));
-        fprintf(out, "%sConfigKeyword:    %s\n", indent, ves_list_quoted_string(field.c_str()));
+        fprintf(out, "%sConfigKeyword:    %s\n", indent, S_QUOTED(r.config_keyword));
         if (i + 1 < count)
             fputc('\n', out);
     }
@@ -139,5 +139,64 @@ void ves_list_version(FILE *out, const VERSION *records, int32_t count, const ch
         fprintf(out, "%sParent Owner:   %.*s\n", indent, S_FIELD(v.parent_owner));
         fprintf(out, "%sParent Version ID:%d\n", indent, v.parent_version_id);
         fprintf(out, "%sCreation Time:  %s\n", indent, S_time(v.creation_time, when));
+    }
+}
+
+void ves_list_loginfo(FILE *out, const LOGFILE *records, int32_t count, const char *indent)
+{
+    if (out == nullptr || records == nullptr)
+        return;
+    indent = S_indent(indent);
+    for (int32_t i = 0; i < count; ++i) {
+        const LOGFILE &l = records[i];
+        fprintf(out, "%sLogfile name:          %.*s\n", indent, S_FIELD(l.name));
+        fprintf(out, "%sLogfile ID:            %ld\n", indent, static_cast<long>(l.logfile_id));
+        fprintf(out, "%sTableOrLayer:          %s\n", indent,
+                (l.flags & LOGINFO_LAYER) ? "LAYER" : "TABLE");
+        fprintf(out, "%sTable Name:            %.*s\n", indent, S_FIELD(l.table_name));
+        fprintf(out, "%sSpatial Column:        %.*s\n", indent, S_FIELD(l.spatial_column));
+        fprintf(out, "%sPersistence:           %s\n", indent,
+                (l.flags & LOGINFO_PERSISTENT) ? "PERSISTENT" : "TEMPORARY");
+        fprintf(out, "%sSession ID:            %ld\n", indent, static_cast<long>(l.session_tag));
+    }
+}
+
+static const char *S_locator_type(int32_t type)
+{
+    switch (type) {
+    case 0: return "VE_LOCATOR_TEMPLATE";
+    case 1: return "VE_LOCATOR_VALIDATED";
+    case 2: return "VE_LOCATOR_DEFINED";
+    default: return "UNKNOWN";
+    }
+}
+
+void ves_list_locator(FILE *out, const LOCATOR *records, int32_t count, const char *indent)
+{
+    if (out == nullptr || records == nullptr)
+        return;
+    indent = S_indent(indent);
+    for (int32_t i = 0; i < count; ++i) {
+        const LOCATOR &l = records[i];
+        fprintf(out, "%sLocator ID:        %d\n", indent, l.locator_id);
+        fprintf(out, "%sName:              %s\n", indent, S_quoted_field(l.name, sizeof(l.name)));
+        fprintf(out, "%sOwner:             %s\n", indent, S_quoted_field(l.owner, sizeof(l.owner)));
+        fprintf(out, "%sCategory           %s\n", indent,
+                S_quoted_field(l.category, sizeof(l.category)));
+        fprintf(out, "%stype:              %s\n", indent, S_locator_type(l.type));
+        fprintf(out, "%sDescription:       %s\n", indent,
+                S_quoted_field(l.description, sizeof(l.description)));
+        fprintf(out, "%snum_properties:    %d\n\n", indent, l.property_count);
+        // A count without its arrays lists no properties rather than reading null.
+        if (l.property_names != nullptr && l.property_values != nullptr) {
+            for (int32_t p = 0; p < l.property_count; ++p) {
+                fprintf(out, "%sProperties:        %s\n", indent,
+                        ves_list_quoted_string(l.property_names[p]));
+                fprintf(out, "%sValues:            %s\n\n", indent,
+                        ves_list_quoted_string(l.property_values[p]));
+            }
+        }
+        if (i + 1 < count)
+            fputc('\n', out);
     }
 }

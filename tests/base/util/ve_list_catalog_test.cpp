@@ -8,21 +8,10 @@
 #include <string>
 
 #include "base/util/ve_list.h"
+#include "tests/base/util/ve_list_capture.h"
 
 namespace
 {
-
-template <typename F> std::string Capture(F print)
-{
-    char *data = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&data, &size);
-    print(out);
-    fclose(out);
-    std::string text(data, size);
-    free(data);
-    return text;
-}
 
 REGISTRATION Registration(uint32_t flags, const char *view)
 {
@@ -117,6 +106,69 @@ TEST(VeListCatalog, VersionStatusAndFullNameFields)
         EXPECT_NE(text.find(std::string("Status:         ") + c.word + "\n"), std::string::npos);
     }
     EXPECT_EQ(Capture([&](FILE *out) { ves_list_version(out, nullptr, 1, ""); }), "");
+}
+
+} // namespace
+
+namespace
+{
+
+std::string Print(const LOGFILE &l)
+{
+    return Capture([&](FILE *out) { ves_list_loginfo(out, &l, 1, "\t"); });
+}
+
+TEST(VeListCatalog, LogfileKindsAndPersistence)
+{
+    LOGFILE l;
+    memset(&l, 0, sizeof(l));
+    strcpy(l.name, "log1");
+    strcpy(l.table_name, "roads");
+    l.logfile_id = 4;
+    l.session_tag = 12;
+    const struct {
+        uint32_t flags;
+        const char *kind;
+        const char *persistence;
+    } cases[] = {{LOGINFO_LAYER | LOGINFO_PERSISTENT, "LAYER", "PERSISTENT"},
+                 {LOGINFO_TABLE, "TABLE", "TEMPORARY"}};
+    for (const auto &c : cases) {
+        l.flags = c.flags;
+        EXPECT_EQ(Print(l), std::string("\tLogfile name:          log1\n"
+                                        "\tLogfile ID:            4\n"
+                                        "\tTableOrLayer:          ") +
+                                c.kind +
+                                "\n\tTable Name:            roads\n"
+                                "\tSpatial Column:        \n"
+                                "\tPersistence:           " +
+                                c.persistence + "\n\tSession ID:            12\n");
+    }
+}
+
+TEST(VeListCatalog, LocatorWithPropertiesAndUnknownType)
+{
+    LOCATOR l;
+    memset(&l, 0, sizeof(l));
+    l.locator_id = 3;
+    strcpy(l.name, "geo");
+    l.type = 1;
+    char name[] = "k";
+    char value[] = "v";
+    char *names[] = {name};
+    char *values[] = {value};
+    l.property_count = 1;
+    l.property_names = names;
+    l.property_values = values;
+    std::string text = Capture([&](FILE *out) { ves_list_locator(out, &l, 1, ""); });
+    l.type = 9;
+    l.property_names = nullptr; // count without arrays: no properties read
+    text += Capture([&](FILE *out) { ves_list_locator(out, &l, 1, ""); });
+    const std::string head = "Locator ID:        3\nName:              \"geo\"\n"
+                             "Owner:             \"\"\nCategory           \"\"\n";
+    const std::string tail = "Description:       \"\"\nnum_properties:    1\n\n";
+    EXPECT_EQ(text, head + "type:              VE_LOCATOR_VALIDATED\n" + tail +
+                        "Properties:        \"k\"\nValues:            \"v\"\n\n" + head +
+                        "type:              UNKNOWN\n" + tail);
 }
 
 } // namespace

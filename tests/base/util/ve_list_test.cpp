@@ -9,21 +9,10 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "tests/base/util/ve_list_capture.h"
 
 namespace
 {
-
-template <typename F> std::string Capture(F print)
-{
-    char *data = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&data, &size);
-    print(out);
-    fclose(out);
-    std::string text(data, size);
-    free(data);
-    return text;
-}
 
 TEST(VeListFormat, IndentCountsTabsAsEight)
 {
