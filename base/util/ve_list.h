@@ -9,6 +9,7 @@
 #include "base/util/ve_feature.h"
 #include "base/util/ve_locator.h"
 #include "base/util/ve_loginfo.h"
+#include "base/util/ve_raster.h"
 #include "base/util/ve_registration.h"
 #include "base/util/ve_state.h"
 #include "base/util/ve_version.h"
@@ -57,5 +58,9 @@ void ves_list_state(FILE *out, const STATE *records, int32_t count, const char *
 void ves_list_version(FILE *out, const VERSION *records, int32_t count, const char *indent);
 void ves_list_loginfo(FILE *out, const LOGFILE *records, int32_t count, const char *indent);
 void ves_list_locator(FILE *out, const LOCATOR *records, int32_t count, const char *indent);
+void ves_list_rasterband(FILE *out, const RASTERBAND *records, int32_t count,
+                         const char *indent);
+void ves_list_raster(FILE *out, const RASTER *record, const char *indent);
+void ves_list_raster_constraint(FILE *out, const RASCONSTRAINT *record, const char *indent);
 
 #endif

@@ -200,3 +200,58 @@ void ves_list_locator(FILE *out, const LOCATOR *records, int32_t count, const ch
             fputc('\n', out);
     }
 }
+
+void ves_list_rasterband(FILE *out, const RASTERBAND *records, int32_t count,
+                         const char *indent)
+{
+    if (out == nullptr || records == nullptr)
+        return;
+    indent = S_indent(indent);
+    char when[VE_LIST_TIME_SIZE];
+    for (int32_t i = 0; i < count; ++i) {
+        const RASTERBAND &b = records[i];
+        fprintf(out, "%sRasterBand ID:    %d\n", indent, b.rasterband_id);
+        fprintf(out, "%sSequenceNumber:   %d\n", indent, b.sequence_nbr);
+        fprintf(out, "%sBandWidth:        %d\n", indent, b.band_width);
+        fprintf(out, "%sBandHeight:       %d\n", indent, b.band_height);
+        fprintf(out, "%sBlockWidth:       %d\n", indent, b.block_width);
+        fprintf(out, "%sBlockHeight:      %d\n", indent, b.block_height);
+        fprintf(out, "%sRaster ID:        %d\n", indent, b.raster_id);
+        fprintf(out, "%sRasterColumn ID:  %d\n", indent, b.rastercolumn_id);
+        fprintf(out, "%sCreation Date:    %s\n", indent,
+                S_time(static_cast<uint32_t>(b.cdate), when));
+        fprintf(out, "%sLast Modified:    %s\n", indent,
+                S_time(static_cast<uint32_t>(b.mdate), when));
+        if (i + 1 < count)
+            fputc('\n', out);
+    }
+}
+
+void ves_list_raster(FILE *out, const RASTER *record, const char *indent)
+{
+    if (out == nullptr || record == nullptr)
+        return;
+    indent = S_indent(indent);
+    fprintf(out, "%sRaster ID:        %d\n", indent, record->raster_id);
+    fprintf(out, "%sRasterColumn ID:  %d\n", indent, record->rastercolumn_id);
+    fprintf(out, "%sDescription:      %s\n\n", indent, S_QUOTED(record->description));
+}
+
+void ves_list_raster_constraint(FILE *out, const RASCONSTRAINT *record, const char *indent)
+{
+    if (out == nullptr || record == nullptr)
+        return;
+    indent = S_indent(indent);
+    fprintf(out, "%sLevel of Detail:  %d\n", indent, record->level);
+    fprintf(out, "%sNumber of Bands:  %d\n", indent, record->band_count);
+    // A count without its array lists no band numbers rather than reading null.
+    if (record->band_numbers != nullptr) {
+        for (int32_t i = 0; i < record->band_count; ++i)
+            fprintf(out, i == 0 ? "%sBand Number:      %d\n" : "%s                  %d\n",
+                    indent, record->band_numbers[i]);
+    }
+    fprintf(out, "%sMin Column:       %d\n", indent, record->min_column);
+    fprintf(out, "%sMin Row:          %d\n", indent, record->min_row);
+    fprintf(out, "%sMax Column:       %d\n", indent, record->max_column);
+    fprintf(out, "%sMax Row:          %d\n\n", indent, record->max_row);
+}

@@ -172,3 +172,43 @@ TEST(VeListCatalog, LocatorWithPropertiesAndUnknownType)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(VeListCatalog, RasterConstraintBands)
+{
+    int32_t bands[] = {1, 3};
+    RASCONSTRAINT c;
+    memset(&c, 0, sizeof(c));
+    c.level = 2;
+    c.max_column = 9;
+    const std::string tail = "Min Column:       0\nMin Row:          0\n"
+                             "Max Column:       9\nMax Row:          0\n\n";
+    EXPECT_EQ(Capture([&](FILE *out) { ves_list_raster_constraint(out, &c, ""); }),
+              "Level of Detail:  2\nNumber of Bands:  0\n" + tail);
+    c.band_count = 2;
+    c.band_numbers = bands;
+    EXPECT_EQ(Capture([&](FILE *out) { ves_list_raster_constraint(out, &c, ""); }),
+              "Level of Detail:  2\nNumber of Bands:  2\nBand Number:      1\n"
+              "                  3\n" +
+                  tail);
+    RASTER r = {5, 6, "pic"};
+    EXPECT_EQ(Capture([&](FILE *out) { ves_list_raster(out, &r, ">"); }),
+              ">Raster ID:        5\n>RasterColumn ID:  6\n>Description:      \"pic\"\n\n");
+}
+
+TEST(VeListCatalog, RasterBandsSeparatedByEmptyLine)
+{
+    RASTERBAND b[2];
+    memset(b, 0, sizeof(b));
+    b[0].rasterband_id = 1;
+    b[1].rasterband_id = 2;
+    std::string text = Capture([&](FILE *out) { ves_list_rasterband(out, b, 2, ""); });
+    EXPECT_EQ(text.find("RasterBand ID:    1\n"), 0u);
+    EXPECT_NE(text.find("Last Modified:    Thu Jan  1 00:00:00 1970\n\nRasterBand ID:    2\n"),
+              std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 2), "0\n");
+}
+
+} // namespace
