@@ -58,6 +58,8 @@ void ves_list_state(FILE *out, const STATE *records, int32_t count, const char *
 void ves_list_version(FILE *out, const VERSION *records, int32_t count, const char *indent);
 void ves_list_loginfo(FILE *out, const LOGFILE *records, int32_t count, const char *indent);
 void ves_list_locator(FILE *out, const LOCATOR *records, int32_t count, const char *indent);
+void ves_list_rastercolumn(FILE *out, const RASTERCOLUMN *records, int32_t count,
+                           const char *indent);
 void ves_list_rasterband(FILE *out, const RASTERBAND *records, int32_t count,
                          const char *indent);
 void ves_list_raster(FILE *out, const RASTER *record, const char *indent);

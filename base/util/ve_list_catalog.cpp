@@ -255,3 +255,28 @@ void ves_list_raster_constraint(FILE *out, const RASCONSTRAINT *record, const ch
     fprintf(out, "%sMax Column:       %d\n", indent, record->max_column);
     fprintf(out, "%sMax Row:          %d\n\n", indent, record->max_row);
 }
+
+void ves_list_rastercolumn(FILE *out, const RASTERCOLUMN *records, int32_t count,
+                           const char *indent)
+{
+    if (out == nullptr || records == nullptr)
+        return;
+    indent = S_indent(indent);
+    char text[VE_LIST_TEXT_SIZE];
+    char when[VE_LIST_TIME_SIZE];
+    for (int32_t i = 0; i < count; ++i) {
+        const RASTERCOLUMN &c = records[i];
+        fprintf(out, "%sDataBaseName:     %s\n", indent, S_QUOTED(c.database_name));
+        fprintf(out, "%sOwner:            %s\n", indent, S_QUOTED(c.owner));
+        fprintf(out, "%sTableName:        %s\n", indent, S_QUOTED(c.table_name));
+        fprintf(out, "%sRasterColumn ID:  %d\n", indent, c.rastercolumn_id);
+        fprintf(out, "%sRasterColumnName: %s\n", indent, S_QUOTED(c.raster_column));
+        fprintf(out, "%sCreation Date:    %s\n", indent,
+                S_time(static_cast<uint32_t>(c.cdate), when));
+        ves_list_privileges(static_cast<int32_t>(c.privileges), text);
+        fprintf(out, "%sPrivileges:       %s\n", indent, text);
+        fprintf(out, "%sConfigKeyword:    %s\n", indent, S_QUOTED(c.config_keyword));
+        if (i + 1 < count)
+            fputc('\n', out);
+    }
+}

@@ -212,3 +212,23 @@ TEST(VeListCatalog, RasterBandsSeparatedByEmptyLine)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(VeListCatalog, RasterColumnWithFullTableName)
+{
+    RASTERCOLUMN c;
+    memset(&c, 0, sizeof(c));
+    memset(c.table_name, 't', sizeof(c.table_name)); // full field, no terminator
+    c.rastercolumn_id = 4;
+    c.privileges = 4 | 8;
+    EXPECT_EQ(Capture([&](FILE *out) { ves_list_rastercolumn(out, &c, 1, ""); }),
+              "DataBaseName:     \"\"\nOwner:            \"\"\nTableName:        \"" +
+                  std::string(160, 't') +
+                  "\"\nRasterColumn ID:  4\nRasterColumnName: \"\"\n"
+                  "Creation Date:    Thu Jan  1 00:00:00 1970\n"
+                  "Privileges:       UPDATE, INSERT\nConfigKeyword:    \"\"\n");
+}
+
+} // namespace
