@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     rewind(stream);
     char name[ETC_SERVICE_NAME_SIZE];
-    if (etc_service_read_stream(stream, name) == 0 &&
-        strnlen(name, sizeof(name)) == sizeof(name))
+    if (etc_service_read_stream(stream, name) == 0 && strnlen(name, sizeof(name)) == sizeof(name))
         __builtin_trap();
     fclose(stream);
     return 0;

@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     unsigned char *block = nullptr;
     int32_t out_length = 0;
-    if (VES_rasterband_stats_serialize(stats, &block, &out_length) != 0 ||
-        out_length != length || memcmp(block + 4, data + 4, size - 4) != 0)
+    if (VES_rasterband_stats_serialize(stats, &block, &out_length) != 0 || out_length != length ||
+        memcmp(block + 4, data + 4, size - 4) != 0)
         __builtin_trap();
     free(block);
     VES_rasterband_stats_free(stats);

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
     }
     const char key[] = "Software\\TAVO\\OrvekInfo\\OrvekZEL\\8.0\\OrvekZEL for Informix\\fuzz";
-    std::string file = folder + "/Software/TAVO/OrvekInfo/OrvekZEL/8.0/OrvekZEL for Informix/fuzz/@V";
+    std::string file =
+        folder + "/Software/TAVO/OrvekInfo/OrvekZEL/8.0/OrvekZEL for Informix/fuzz/@V";
     FILE *f = fopen(file.c_str(), "wb");
     if (f == nullptr)
         return 0;

@@ -17,7 +17,8 @@ static int S_run_file(const std::filesystem::path &path)
         std::fprintf(stderr, "cannot read %s\n", path.c_str());
         return 1;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     // Copy into an exact-size heap block so AddressSanitizer sees any overread.
     auto *copy = new uint8_t[bytes.size() ? bytes.size() : 1];
     if (!bytes.empty())

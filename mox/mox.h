@@ -301,8 +301,7 @@ ZEL_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
  * filter's, 10 and 12 the reverse, 15 both; a box strictly inside a filter
  * that is exactly a rectangle lies in its interior, where 6, 7, 8, 10 and 12
  * hold and 3 cannot. SM_CBM is always undecided. */
-ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope,
-                            int32_t method);
+ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method);
 /* 0 when the method's relation holds, MOX_RELATION_NOT_HELD when it does
  * not, else a status; writes *relation and *work as described above. */
 ZEL_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT *shape,
@@ -313,8 +312,8 @@ ZEL_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT 
  * MOX_E_INVALID_RELATION for a cell without a matrix or a malformed pattern,
  * MOX_E_NULL_POINTER for a null pattern. The entity types and work value are
  * not needed (the cell carries the whole matrix). */
-ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity,
-                                    int32_t relation, int32_t *work, const char *pattern);
+ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity, int32_t relation,
+                                    int32_t *work, const char *pattern);
 /* Releases the prepared data of a spec; a null spec or data is ignored. */
 ZEL_API void MoxsFeatureSpecRelease(struct VE_FEATURE_SPEC *spec);
 

@@ -15,20 +15,26 @@
 
 static thread_local int S_last_error = 0;
 
-static int S_fail(int code) {
+static int S_fail(int code)
+{
     S_last_error = code;
     return code;
 }
 
-const char *plat_reg_root(void) {
+const char *plat_reg_root(void)
+{
     const char *root = getenv("ZELREGISTRY");
     return (root != nullptr && root[0] != '\0') ? root : "/tmp/zelregistry";
 }
 
-int plat_reg_last_error(void) { return S_last_error; }
+int plat_reg_last_error(void)
+{
+    return S_last_error;
+}
 
 // Splits a key path into its levels; false for a path that could escape the root.
-static bool S_levels(const char *key, std::vector<std::string> &out) {
+static bool S_levels(const char *key, std::vector<std::string> &out)
+{
     if (key == nullptr || key[0] == '\0')
         return false;
     std::string level;
@@ -49,7 +55,8 @@ static bool S_levels(const char *key, std::vector<std::string> &out) {
     return true;
 }
 
-static bool S_folder(const char *key, std::string &path) {
+static bool S_folder(const char *key, std::string &path)
+{
     std::vector<std::string> levels;
     if (!S_levels(key, levels))
         return false;
@@ -59,16 +66,19 @@ static bool S_folder(const char *key, std::string &path) {
     return true;
 }
 
-static bool S_value_name_ok(const char *name) {
+static bool S_value_name_ok(const char *name)
+{
     return name != nullptr && strchr(name, '/') == nullptr;
 }
 
-static bool S_is_dir(const std::string &path) {
+static bool S_is_dir(const std::string &path)
+{
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-static std::vector<std::string> S_entries(const std::string &folder, bool keys) {
+static std::vector<std::string> S_entries(const std::string &folder, bool keys)
+{
     std::vector<std::string> names;
     DIR *dir = opendir(folder.c_str());
     if (dir == nullptr)
@@ -85,7 +95,8 @@ static std::vector<std::string> S_entries(const std::string &folder, bool keys) 
     return names;
 }
 
-int plat_reg_create_key(const char *key) {
+int plat_reg_create_key(const char *key)
+{
     std::vector<std::string> levels;
     if (!S_levels(key, levels))
         return S_fail(PLAT_ERROR_INVALID_PARAMETER);
@@ -100,7 +111,8 @@ int plat_reg_create_key(const char *key) {
     return S_fail(0);
 }
 
-int plat_reg_open_key(const char *key) {
+int plat_reg_open_key(const char *key)
+{
     std::string path;
     if (!S_folder(key, path))
         return S_fail(PLAT_ERROR_INVALID_PARAMETER);
@@ -108,7 +120,8 @@ int plat_reg_open_key(const char *key) {
 }
 
 int plat_reg_set_value(const char *key, const char *name, uint32_t type, const void *data,
-                       size_t size) {
+                       size_t size)
+{
     std::string path;
     if (!S_folder(key, path) || !S_value_name_ok(name) || (data == nullptr && size != 0))
         return S_fail(PLAT_ERROR_INVALID_PARAMETER);
@@ -132,7 +145,8 @@ int plat_reg_set_value(const char *key, const char *name, uint32_t type, const v
 }
 
 int plat_reg_query_value(const char *key, const char *name, uint32_t *type, void *data,
-                         size_t *size) {
+                         size_t *size)
+{
     std::string path;
     if (!S_folder(key, path) || !S_value_name_ok(name) || size == nullptr)
         return S_fail(PLAT_ERROR_INVALID_PARAMETER);
@@ -162,14 +176,16 @@ int plat_reg_query_value(const char *key, const char *name, uint32_t *type, void
     return S_fail(0);
 }
 
-int plat_reg_delete_value(const char *key, const char *name) {
+int plat_reg_delete_value(const char *key, const char *name)
+{
     std::string path;
     if (!S_folder(key, path) || !S_value_name_ok(name))
         return S_fail(PLAT_ERROR_INVALID_PARAMETER);
     return S_fail(unlink((path + "/@" + name).c_str()) == 0 ? 0 : PLAT_ERROR_FILE_NOT_FOUND);
 }
 
-int plat_reg_enum_key(const char *key, uint32_t index, char *name, size_t size) {
+int plat_reg_enum_key(const char *key, uint32_t index, char *name, size_t size)
+{
     std::string path;
     if (!S_folder(key, path) || name == nullptr || size == 0)
         return S_fail(PLAT_ERROR_INVALID_PARAMETER);
@@ -184,7 +200,8 @@ int plat_reg_enum_key(const char *key, uint32_t index, char *name, size_t size) 
     return S_fail(0);
 }
 
-int plat_reg_count_subkeys(const char *key, uint32_t *count) {
+int plat_reg_count_subkeys(const char *key, uint32_t *count)
+{
     std::string path;
     if (!S_folder(key, path) || count == nullptr)
         return S_fail(PLAT_ERROR_INVALID_PARAMETER);
@@ -194,7 +211,8 @@ int plat_reg_count_subkeys(const char *key, uint32_t *count) {
     return S_fail(0);
 }
 
-int plat_reg_delete_key(const char *key) {
+int plat_reg_delete_key(const char *key)
+{
     std::string path;
     if (!S_folder(key, path))
         return S_fail(PLAT_ERROR_INVALID_PARAMETER);

@@ -86,23 +86,23 @@ typedef struct VE_CAD {
 /* A feature. Callers allocate it zero-filled; the record owns its point
  * arrays, its compressed buffer, its annotation and its CAD record. */
 typedef struct FEATURE_STRUCT {
-    uint32_t reserved1;      /* not used by this library */
-    int32_t wire_field;      /* carried in the wire form only */
+    uint32_t reserved1; /* not used by this library */
+    int32_t wire_field; /* carried in the wire form only */
     int32_t feature_id;
-    int32_t num_points;      /* count of XY points */
-    uint16_t entity_type;    /* VE_ENTITY_* */
-    ENVELOPE envelope;       /* system units */
-    int32_t wire_fields[4];  /* carried in the wire form only */
+    int32_t num_points;     /* count of XY points */
+    uint16_t entity_type;   /* VE_ENTITY_* */
+    ENVELOPE envelope;      /* system units */
+    int32_t wire_fields[4]; /* carried in the wire form only */
     double area;
     double length;
     POINT *points;
-    int32_t *z_values;       /* one per point, or null */
-    int32_t *measures;       /* one per point, or null */
+    int32_t *z_values;        /* one per point, or null */
+    int32_t *measures;        /* one per point, or null */
     int32_t allocated_points; /* maintained by the geometry module */
-    uint32_t reserved2;      /* not used by this library */
+    uint32_t reserved2;       /* not used by this library */
     COORDREF *coordref;
     int32_t compressed_capacity;
-    uint8_t *compressed;     /* compressed feature bytes */
+    uint8_t *compressed; /* compressed feature bytes */
     VE_ANNO *anno;
     VE_CAD *cad;
 } FEATURE_STRUCT;

@@ -21,20 +21,20 @@ namespace
 {
 
 enum S_Kind {
-    S_NONZERO,     // number kept when not 0
+    S_NONZERO,      // number kept when not 0
     S_NOT_NEGATIVE, // number kept when 0 or more
-    S_ANY,         // any number kept
-    S_OBSOLETE,    // MAXBUFCOUNT: MINBUFOBJECTS unless that was kept
-    S_WORD_TEMP,   // temporary directory
-    S_LOGS,        // log path, value not read
-    S_FLAG,        // on/yes/true word
+    S_ANY,          // any number kept
+    S_OBSOLETE,     // MAXBUFCOUNT: MINBUFOBJECTS unless that was kept
+    S_WORD_TEMP,    // temporary directory
+    S_LOGS,         // log path, value not read
+    S_FLAG,         // on/yes/true word
 };
 
 struct S_Key {
     const char *name;
     size_t offset; // of the field in the record
     S_Kind kind;
-    bool minus;    // a '-' may start the value
+    bool minus; // a '-' may start the value
 };
 
 #define S_FIELD(name) offsetof(VE_INSTANCE_CONFIG, name)
@@ -81,12 +81,12 @@ const size_t S_CAPACITY_KEYS = 7;
 
 // Keys reported when missing, in the order of the report.
 const char *const S_REPORTED[] = {
-    "TEMP",          "LOCKS",           "STATELOCKS",   "MAXTABLELOCKS", "OBJECTLOCKS",
-    "LAYERS",        "REGISTRATIONS",   "RASTERCOLUMNS", "ATTRBUFSIZE",  "RASTERBUFSIZE",
-    "MAXARRAYSIZE",  "CONNECTIONS",     "MINBUFSIZE",   "MAXBUFSIZE",    "MINBUFOBJECTS",
-    "MAXBLOBSIZE",   "BLOBMEM",         "AUTOCOMMIT",   "MAXINITIALFEATS", "MAXDISTINCT",
-    "MAXSTREAMS",    "STREAMPOOLSIZE",  "MAXARRAYBYTES", "STATECACHING", "TCPKEEPALIVE",
-    "READONLY",      "MAXTIMEDIFF",
+    "TEMP",         "LOCKS",          "STATELOCKS",    "MAXTABLELOCKS",   "OBJECTLOCKS",
+    "LAYERS",       "REGISTRATIONS",  "RASTERCOLUMNS", "ATTRBUFSIZE",     "RASTERBUFSIZE",
+    "MAXARRAYSIZE", "CONNECTIONS",    "MINBUFSIZE",    "MAXBUFSIZE",      "MINBUFOBJECTS",
+    "MAXBLOBSIZE",  "BLOBMEM",        "AUTOCOMMIT",    "MAXINITIALFEATS", "MAXDISTINCT",
+    "MAXSTREAMS",   "STREAMPOOLSIZE", "MAXARRAYBYTES", "STATECACHING",    "TCPKEEPALIVE",
+    "READONLY",     "MAXTIMEDIFF",
 };
 
 int32_t *S_number(VE_INSTANCE_CONFIG *config, const S_Key &key)

@@ -52,8 +52,8 @@ typedef struct {
     int32_t reserved32; /* carried only */
     int32_t STATECACHING;
     int32_t TCPKEEPALIVE;
-    int32_t reserved35; /* carried only */
-    int32_t reserved36; /* carried only */
+    int32_t reserved35;                        /* carried only */
+    int32_t reserved36;                        /* carried only */
     int32_t reserved37[VE_CONFIG_EXTRA_WORDS]; /* carried only, never on the wire */
     int32_t READONLY;
 } VE_INSTANCE_CONFIG;

@@ -68,16 +68,26 @@ void ves_list_time(uint32_t seconds, char *out, size_t size, const char *format)
 const char *ves_list_entity_name(int32_t entity)
 {
     switch (entity) {
-    case 0: return "Nil         ";
-    case 1: return "Point       ";
-    case 2: return "Line        ";
-    case 4: return "Simple Line ";
-    case 8: return "Area        ";
-    case 257: return "Multi Point ";
-    case 258: return "MultiLine   ";
-    case 260: return "MultiSimpleLine";
-    case 264: return "Multi Area  ";
-    default: return "Unknown Type";
+    case 0:
+        return "Nil         ";
+    case 1:
+        return "Point       ";
+    case 2:
+        return "Line        ";
+    case 4:
+        return "Simple Line ";
+    case 8:
+        return "Area        ";
+    case 257:
+        return "Multi Point ";
+    case 258:
+        return "MultiLine   ";
+    case 260:
+        return "MultiSimpleLine";
+    case 264:
+        return "Multi Area  ";
+    default:
+        return "Unknown Type";
     }
 }
 
@@ -87,7 +97,7 @@ struct S_Letter {
 };
 
 static const S_Letter S_letters[] = {
-    {0, 'n'}, {1, 'p'}, {2, 's'}, {3, 'l'}, {4, 'a'}, {21, 'A'},
+    {0, 'n'},  {1, 'p'},  {2, 's'},  {3, 'l'},  {4, 'a'},  {21, 'A'},
     {22, 'c'}, {16, '3'}, {18, '+'}, {19, 'M'}, {23, 'N'},
 };
 // 'N' is accepted when parsing but never printed.
@@ -162,8 +172,7 @@ static std::string S_number(const char *prefix, double value)
     return buffer;
 }
 
-void ves_list_spatial_index_text(int32_t kind, const double grid[3], int32_t labelled,
-                                 char *out)
+void ves_list_spatial_index_text(int32_t kind, const double grid[3], int32_t labelled, char *out)
 {
     if (out == nullptr)
         return;
@@ -191,9 +200,15 @@ void ves_list_spatial_index_text(int32_t kind, const double grid[3], int32_t lab
                 text += S_number(",", grid[2]);
         }
         break;
-    case 0: text = "SPIDX_DBTUNE"; break;
-    case -1: text = "SPIDX_NONE"; break;
-    case -2: text = "SPIDX_RTREE"; break;
+    case 0:
+        text = "SPIDX_DBTUNE";
+        break;
+    case -1:
+        text = "SPIDX_NONE";
+        break;
+    case -2:
+        text = "SPIDX_RTREE";
+        break;
     case -3:
         text = "SPIDX_FIXED" + S_number(labelled ? ",SDO_LEVEL=" : ",", grid[0]);
         break;
@@ -201,7 +216,9 @@ void ves_list_spatial_index_text(int32_t kind, const double grid[3], int32_t lab
         text = "SPIDX_HYBRID" + S_number(labelled ? ",SDO_LEVEL=" : ",", grid[0]) +
                S_number(labelled ? ",SDO_NUMTILES=" : ",", grid[1]);
         break;
-    default: text = "SPIDX_UNKNOWN"; break;
+    default:
+        text = "SPIDX_UNKNOWN";
+        break;
     }
     S_copy_out(text, out);
 }
@@ -273,8 +290,7 @@ void ves_list_envelope(FILE *out, const VE_ENVELOPE *envelope, const char *inden
     fprintf(out, "%sMinY:%16.5lf, MaxY:%16.5lf\n", indent, envelope->miny, envelope->maxy);
 }
 
-void ves_list_range(FILE *out, double minimum, double maximum, const char *axis,
-                    const char *indent)
+void ves_list_range(FILE *out, double minimum, double maximum, const char *axis, const char *indent)
 {
     if (out == nullptr)
         return;

@@ -39,8 +39,7 @@ void ves_list_entity_letters(uint32_t mask, char *out);
 /* 0 and the mask, or ZE_INVALID_ARGUMENT at the first unknown letter. */
 int32_t ves_list_parse_entity_letters(const char *letters, uint32_t *mask);
 void ves_list_storage_kinds(uint32_t mask, char *out);
-void ves_list_spatial_index_text(int32_t kind, const double grid[3], int32_t labelled,
-                                 char *out);
+void ves_list_spatial_index_text(int32_t kind, const double grid[3], int32_t labelled, char *out);
 void ves_list_privileges(int32_t mask, char *out);
 
 void ves_list_buffer_hex(FILE *out, const uint8_t *buffer, int32_t length, int32_t most,
@@ -60,8 +59,7 @@ void ves_list_loginfo(FILE *out, const LOGFILE *records, int32_t count, const ch
 void ves_list_locator(FILE *out, const LOCATOR *records, int32_t count, const char *indent);
 void ves_list_rastercolumn(FILE *out, const RASTERCOLUMN *records, int32_t count,
                            const char *indent);
-void ves_list_rasterband(FILE *out, const RASTERBAND *records, int32_t count,
-                         const char *indent);
+void ves_list_rasterband(FILE *out, const RASTERBAND *records, int32_t count, const char *indent);
 void ves_list_raster(FILE *out, const RASTER *record, const char *indent);
 void ves_list_raster_constraint(FILE *out, const RASCONSTRAINT *record, const char *indent);
 

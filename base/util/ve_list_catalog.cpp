@@ -64,7 +64,7 @@ void ves_list_registration(FILE *out, const REGISTRATION *records, int32_t count
         fprintf(out, "%sDependent_Obj:    %s\n", indent,
                 dependent.empty() ? "None" : dependent.c_str());
         if ((r.object_flags & REG_MULTIVERSION) && view) {
-                fprintf(out, "%sIMVViewName:      %s\n", indent, S_QUOTED(r.imv_view_name));
+            fprintf(out, "%sIMVViewName:      %s\n", indent, S_QUOTED(r.imv_view_name));
         }
         fprintf(out, "%sRegistrationDate: %s\n", indent, S_time(r.registration_date, when));
         ves_list_privileges(r.permissions, text);
@@ -164,10 +164,14 @@ void ves_list_loginfo(FILE *out, const LOGFILE *records, int32_t count, const ch
 static const char *S_locator_type(int32_t type)
 {
     switch (type) {
-    case 0: return "VE_LOCATOR_TEMPLATE";
-    case 1: return "VE_LOCATOR_VALIDATED";
-    case 2: return "VE_LOCATOR_DEFINED";
-    default: return "UNKNOWN";
+    case 0:
+        return "VE_LOCATOR_TEMPLATE";
+    case 1:
+        return "VE_LOCATOR_VALIDATED";
+    case 2:
+        return "VE_LOCATOR_DEFINED";
+    default:
+        return "UNKNOWN";
     }
 }
 
@@ -201,8 +205,7 @@ void ves_list_locator(FILE *out, const LOCATOR *records, int32_t count, const ch
     }
 }
 
-void ves_list_rasterband(FILE *out, const RASTERBAND *records, int32_t count,
-                         const char *indent)
+void ves_list_rasterband(FILE *out, const RASTERBAND *records, int32_t count, const char *indent)
 {
     if (out == nullptr || records == nullptr)
         return;
@@ -247,8 +250,8 @@ void ves_list_raster_constraint(FILE *out, const RASCONSTRAINT *record, const ch
     // A count without its array lists no band numbers rather than reading null.
     if (record->band_numbers != nullptr) {
         for (int32_t i = 0; i < record->band_count; ++i)
-            fprintf(out, i == 0 ? "%sBand Number:      %d\n" : "%s                  %d\n",
-                    indent, record->band_numbers[i]);
+            fprintf(out, i == 0 ? "%sBand Number:      %d\n" : "%s                  %d\n", indent,
+                    record->band_numbers[i]);
     }
     fprintf(out, "%sMin Column:       %d\n", indent, record->min_column);
     fprintf(out, "%sMin Row:          %d\n", indent, record->min_row);

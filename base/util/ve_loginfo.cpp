@@ -10,7 +10,8 @@
 
 static_assert(sizeof(LOGFILE) == LOGINFO_RECORD_SIZE, "LOGFILE keeps the clients' size");
 
-namespace {
+namespace
+{
 
 bool S_valid(const LOGFILE *record)
 {

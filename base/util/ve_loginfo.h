@@ -26,9 +26,9 @@
 #define LOGINFO_IS_TEMPORARY 2
 
 typedef struct LOGFILE {
-    char tag[4];                          /* "LoG" while valid, "gOl" once freed */
-    char name[LOGINFO_NAME_SIZE];         /* the log file's name */
-    char table_name[LOGINFO_NAME_SIZE];   /* target table or layer table */
+    char tag[4];                              /* "LoG" while valid, "gOl" once freed */
+    char name[LOGINFO_NAME_SIZE];             /* the log file's name */
+    char table_name[LOGINFO_NAME_SIZE];       /* target table or layer table */
     char spatial_column[LOGINFO_COLUMN_SIZE]; /* empty for a table target */
     int32_t registration_id;
     int32_t logfile_id;
@@ -61,8 +61,8 @@ ZEL_API int32_t VES_loginfo_get_persistence(const LOGFILE *record, int32_t *valu
 ZEL_API int32_t VES_loginfo_set_name(LOGFILE *record, const char *name);
 // kind 1 table or 2 layer (else -65); null table name -65; a layer without a
 // column -66; names that do not fit their fields -66. Persistence is kept.
-ZEL_API int32_t VES_loginfo_set_target_object(LOGFILE *record, int32_t kind,
-                                              const char *table_name, const char *column);
+ZEL_API int32_t VES_loginfo_set_target_object(LOGFILE *record, int32_t kind, const char *table_name,
+                                              const char *column);
 // value 1 persistent, 2 temporary, else -66; other flags are kept.
 ZEL_API int32_t VES_loginfo_set_persistence(LOGFILE *record, int32_t value);
 

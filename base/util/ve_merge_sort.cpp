@@ -20,7 +20,8 @@
 #include "base/util/zel_errors.h"
 #include "platform/plat_temp_file.h"
 
-namespace {
+namespace
+{
 
 struct S_file {
     char *name = nullptr;
@@ -28,14 +29,17 @@ struct S_file {
     S_file() = default;
     S_file(const S_file &) = delete;
     S_file &operator=(const S_file &) = delete;
-    ~S_file() { cleanup_temporary_file(name, fd); }
+    ~S_file()
+    {
+        cleanup_temporary_file(name, fd);
+    }
 };
 
 struct S_way {
     bool ended;
-    int64_t in_buffer;  // records left in the buffer
-    int64_t in_file;    // records of the run still in the file
-    int64_t offset;     // file offset of the next unread record
+    int64_t in_buffer; // records left in the buffer
+    int64_t in_file;   // records of the run still in the file
+    int64_t offset;    // file offset of the next unread record
     unsigned char *current;
     unsigned char *buffer;
 };
@@ -121,8 +125,8 @@ int32_t S_merge(const S_sort &sort, S_file *input, S_file *output, int64_t run,
         if (per_buffer <= 0)
             return ZE_INVALID_ARGUMENT;
         int64_t buffer_bytes = per_buffer * sort.size;
-        std::unique_ptr<unsigned char[]> memory(new (std::nothrow)
-                                                    unsigned char[buffer_bytes * (k + 1)]);
+        std::unique_ptr<unsigned char[]> memory(
+            new (std::nothrow) unsigned char[buffer_bytes * (k + 1)]);
         if (!memory)
             return VES_SORT_NO_MEMORY;
         unsigned char *out = memory.get();
@@ -137,8 +141,12 @@ int32_t S_merge(const S_sort &sort, S_file *input, S_file *output, int64_t run,
             int64_t members = std::min(ways, runs - group);
             for (int64_t w = 0; w < members; ++w) {
                 int64_t first = (group + w) * run;
-                way[w] = S_way{false, 0, std::min(run, sort.count - first), first * sort.size,
-                               nullptr, memory.get() + buffer_bytes * (w + 1)};
+                way[w] = S_way{false,
+                               0,
+                               std::min(run, sort.count - first),
+                               first * sort.size,
+                               nullptr,
+                               memory.get() + buffer_bytes * (w + 1)};
                 if (S_way_fill(input->fd, &way[w], per_buffer, sort.size) != 0)
                     return VES_SORT_FILE_FAILED;
             }
@@ -151,8 +159,7 @@ int32_t S_merge(const S_sort &sort, S_file *input, S_file *output, int64_t run,
                 }
                 if (!least)
                     break;
-                memcpy(out + out_count * sort.size, least->current,
-                       static_cast<size_t>(sort.size));
+                memcpy(out + out_count * sort.size, least->current, static_cast<size_t>(sort.size));
                 if (++out_count == per_buffer) {
                     int32_t rc = S_flush(sort, last, output->fd, out, out_count);
                     if (rc != 0)

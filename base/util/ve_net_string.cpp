@@ -16,12 +16,13 @@
 
 #include "base/util/zel_errors.h"
 
-namespace {
+namespace
+{
 
 // Fixed for the program and shared by both directions; each used by its whole
 // part, all at least 1 so that the position term never goes below zero.
-const float S_key[16] = {17.25f, 3.5f,   101.75f, 58.0f,  9.125f,  222.5f, 41.0f,  133.25f,
-                         76.5f,  12.0f,  199.75f, 64.25f, 5.5f,    150.0f, 88.75f, 31.0f};
+const float S_key[16] = {17.25f, 3.5f,  101.75f, 58.0f,  9.125f, 222.5f, 41.0f,  133.25f,
+                         76.5f,  12.0f, 199.75f, 64.25f, 5.5f,   150.0f, 88.75f, 31.0f};
 
 uint32_t S_key_at(uint64_t i)
 {
@@ -37,7 +38,10 @@ struct S_random {
         state = state * 1103515245u + 12345u;
         return (state / 65536u) % 32768u;
     }
-    char letter() { return static_cast<char>(65 + (26 * next()) / 32767); }
+    char letter()
+    {
+        return static_cast<char>(65 + (26 * next()) / 32767);
+    }
 };
 
 } // namespace
@@ -120,7 +124,7 @@ int32_t VES_string_net2mem(const char *in, char *out, uint32_t *stamp)
         out[0] = mid[1];
         memcpy(out + 1, mid + 3, m - 1);
         out[m] = '\0';
-        char digits[9] = {mid[0], mid[2], mid[n - 6], mid[n - 5], mid[n - 4],
+        char digits[9] = {mid[0],     mid[2],     mid[n - 6], mid[n - 5], mid[n - 4],
                           mid[n - 3], mid[n - 2], mid[n - 1], '\0'};
         if (stamp) {
             char *end = nullptr;

@@ -26,8 +26,7 @@ int32_t S_port(const char *text)
     return static_cast<int32_t>(number);
 }
 
-struct servent *S_fill(struct servent *entry, const char *name, const char *protocol,
-                       int32_t port)
+struct servent *S_fill(struct servent *entry, const char *name, const char *protocol, int32_t port)
 {
     if (entry == nullptr)
         return nullptr;

@@ -17,8 +17,7 @@ extern "C" {
 /* The resolver's host entry for the name (its own storage, valid until the
  * next look-up), or null when nothing is found. buffer and error are accepted
  * and left untouched. */
-ZEL_API struct hostent *VES_GetHostByName(const char *name, struct hostent *buffer,
-                                          int32_t *error);
+ZEL_API struct hostent *VES_GetHostByName(const char *name, struct hostent *buffer, int32_t *error);
 
 /* The resolver's host entry for an IPv4 address of 4 bytes in network order,
  * or null. buffer and error are left untouched. */

@@ -17,7 +17,7 @@
 #include <stdint.h>
 
 #define VE_COLORMAP_HEADER_SIZE 16
-#define VE_COLORMAP_MODEL_RGBA 2    /* four components per entry; else three */
+#define VE_COLORMAP_MODEL_RGBA 2      /* four components per entry; else three */
 #define VE_COLORMAP_COMPONENT_16BIT 1 /* 16-bit components; else 8-bit */
 #define VE_STATS_HEADER_SIZE 44
 #define VE_STATS_DISTRIBUTION_BOUNDS 5 /* the only type that carries bin bounds */
@@ -26,7 +26,7 @@ typedef struct VE_RASTERBAND_COLORMAP {
     int32_t color_model;     /* VE_COLORMAP_MODEL_RGBA: 4 components, else 3 */
     int32_t component_width; /* VE_COLORMAP_COMPONENT_16BIT: uint16_t, else uint8_t */
     int32_t entry_count;
-    void *data;              /* components x entry_count values, host order */
+    void *data; /* components x entry_count values, host order */
 } VE_RASTERBAND_COLORMAP;
 
 typedef struct VE_RASTERBAND_STATS {
@@ -36,9 +36,9 @@ typedef struct VE_RASTERBAND_STATS {
     double std_deviation;
     unsigned char unserialized[16]; /* kept in memory only */
     int32_t distribution_type;
-    int32_t bin_count;              /* n */
-    double *bin_bounds;             /* n - 1 values, distribution type 5 only */
-    int64_t *histogram;             /* n values */
+    int32_t bin_count;  /* n */
+    double *bin_bounds; /* n - 1 values, distribution type 5 only */
+    int64_t *histogram; /* n values */
 } VE_RASTERBAND_STATS;
 
 #ifdef __cplusplus

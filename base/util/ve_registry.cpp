@@ -18,26 +18,30 @@ static const char S_PASSWORD_VALUE[] = "ZEL_DBA_PASSWORD";
 
 // Builds the product key path, with "\instance" when an instance is given.
 // False when the path would exceed the longest key path.
-static bool S_key_path(const char *instance, std::string &path) {
+static bool S_key_path(const char *instance, std::string &path)
+{
     path = std::string(S_ROOT_PATH) + "OrvekZEL for " + S_DBMS_WORD;
     if (instance != nullptr)
         path += std::string("\\") + instance;
     return path.size() <= VE_REG_PATH_MAX;
 }
 
-static bool S_source_path(const char *source, std::string &path) {
+static bool S_source_path(const char *source, std::string &path)
+{
     path = std::string(S_EVENTLOG_APP) + "\\" + source;
     return path.size() <= VE_REG_PATH_MAX;
 }
 
 // Opening for full access creates a missing key, as the registry does.
-static int S_open_create(const std::string &path, bool fits) {
+static int S_open_create(const std::string &path, bool fits)
+{
     return fits ? plat_reg_create_key(path.c_str()) : PLAT_ERROR_INVALID_PARAMETER;
 }
 
 // Reads a value of an existing key as text into out (VE_REG_VALUE_SIZE bytes).
 static int32_t S_get_key_value_by_path(const std::string &path, bool fits, const char *name,
-                                       char *out) {
+                                       char *out)
+{
     if (!fits || plat_reg_open_key(path.c_str()) != 0) {
         fprintf(stderr, "Error opening %s key (%d)\n", path.c_str(),
                 fits ? plat_reg_last_error() : PLAT_ERROR_INVALID_PARAMETER);
@@ -59,7 +63,8 @@ static int32_t S_get_key_value_by_path(const std::string &path, bool fits, const
     return 0;
 }
 
-int32_t VES_RegisterKey(const char *instance, const char *name, const char *text) {
+int32_t VES_RegisterKey(const char *instance, const char *name, const char *text)
+{
     if (name == nullptr || text == nullptr)
         return ZE_NULL_POINTER;
     std::string path;
@@ -78,7 +83,8 @@ int32_t VES_RegisterKey(const char *instance, const char *name, const char *text
     return 0;
 }
 
-int32_t VES_UnRegisterKey(const char *instance, const char *name) {
+int32_t VES_UnRegisterKey(const char *instance, const char *name)
+{
     if (name == nullptr)
         return ZE_NULL_POINTER;
     std::string path;
@@ -96,7 +102,8 @@ int32_t VES_UnRegisterKey(const char *instance, const char *name) {
     return 0;
 }
 
-int32_t VES_GetKeyValue(const char *instance, const char *name, char *out) {
+int32_t VES_GetKeyValue(const char *instance, const char *name, char *out)
+{
     if (name == nullptr || out == nullptr)
         return ZE_NULL_POINTER;
     std::string path;
@@ -105,7 +112,8 @@ int32_t VES_GetKeyValue(const char *instance, const char *name, char *out) {
 }
 
 // Deletes parent\sub with every key below it, first child first, itself last.
-static int32_t S_delete_key_tree(const std::string &parent, const char *sub) {
+static int32_t S_delete_key_tree(const std::string &parent, const char *sub)
+{
     if (sub == nullptr || sub[0] == '\0') {
         fprintf(stderr, "Invalid Key name\n");
         return ZE_FAILURE;
@@ -128,7 +136,8 @@ static int32_t S_delete_key_tree(const std::string &parent, const char *sub) {
     }
 }
 
-int32_t VES_DeleteInstanceKey(const char *instance) {
+int32_t VES_DeleteInstanceKey(const char *instance)
+{
     std::string product;
     S_key_path(nullptr, product);
     if (plat_reg_create_key(product.c_str()) != 0) {
@@ -139,7 +148,8 @@ int32_t VES_DeleteInstanceKey(const char *instance) {
 }
 
 int32_t VES_RegisterService(const char *instance, const char *description, const char *home,
-                            const char *password, const char *sid) {
+                            const char *password, const char *sid)
+{
     struct {
         const char *name;
         const char *label;
@@ -161,7 +171,8 @@ int32_t VES_RegisterService(const char *instance, const char *description, const
 }
 
 // Reads a value into a field of size room; a value that does not fit is refused.
-static int32_t S_read_field(const char *instance, const char *name, char *field, size_t room) {
+static int32_t S_read_field(const char *instance, const char *name, char *field, size_t room)
+{
     char buf[VE_REG_VALUE_SIZE];
     if (VES_GetKeyValue(instance, name, buf) != 0)
         return ZE_FAILURE;
@@ -172,7 +183,8 @@ static int32_t S_read_field(const char *instance, const char *name, char *field,
     return 0;
 }
 
-static int32_t S_fill_entry(VE_SERVICE_ENTRY *entry, const char *instance) {
+static int32_t S_fill_entry(VE_SERVICE_ENTRY *entry, const char *instance)
+{
     size_t len = strlen(instance);
     if (len >= sizeof entry->name)
         return ZE_FAILURE;
@@ -186,7 +198,8 @@ static int32_t S_fill_entry(VE_SERVICE_ENTRY *entry, const char *instance) {
     return 0;
 }
 
-int32_t VES_ListService(const char *instance, int32_t *count, VE_SERVICE_ENTRY **entries) {
+int32_t VES_ListService(const char *instance, int32_t *count, VE_SERVICE_ENTRY **entries)
+{
     if (instance == nullptr || count == nullptr)
         return ZE_NULL_POINTER;
     std::string product;
@@ -224,7 +237,8 @@ int32_t VES_ListService(const char *instance, int32_t *count, VE_SERVICE_ENTRY *
     return 0;
 }
 
-int32_t VES_RegisterEventLog(const char *source, const char *message_file) {
+int32_t VES_RegisterEventLog(const char *source, const char *message_file)
+{
     if (source == nullptr || source[0] == '\0' || message_file == nullptr)
         return ZE_NULL_POINTER;
     std::string path;
@@ -249,7 +263,8 @@ int32_t VES_RegisterEventLog(const char *source, const char *message_file) {
     return 0;
 }
 
-int32_t VES_UnRegisterEventLog(const char *source) {
+int32_t VES_UnRegisterEventLog(const char *source)
+{
     if (plat_reg_create_key(S_EVENTLOG_APP) != 0) {
         fprintf(stderr, "Error opening eventlog key\n");
         return ZE_FAILURE;

@@ -32,12 +32,11 @@ ZEL_API int32_t VES_UnRegisterKey(const char *instance, const char *name);
 /* out must hold VE_REG_VALUE_SIZE bytes. */
 ZEL_API int32_t VES_GetKeyValue(const char *instance, const char *name, char *out);
 ZEL_API int32_t VES_DeleteInstanceKey(const char *instance);
-ZEL_API int32_t VES_RegisterService(const char *instance, const char *description,
-                                    const char *home, const char *password, const char *sid);
+ZEL_API int32_t VES_RegisterService(const char *instance, const char *description, const char *home,
+                                    const char *password, const char *sid);
 /* Fills heap entries into entries[0 .. *count-1]. With a null entries array only
  * *count is set (the number of instances), so the caller can size the array. */
-ZEL_API int32_t VES_ListService(const char *instance, int32_t *count,
-                                VE_SERVICE_ENTRY **entries);
+ZEL_API int32_t VES_ListService(const char *instance, int32_t *count, VE_SERVICE_ENTRY **entries);
 ZEL_API int32_t VES_RegisterEventLog(const char *source, const char *message_file);
 ZEL_API int32_t VES_UnRegisterEventLog(const char *source);
 

@@ -15,7 +15,8 @@
 #include "base/util/zel_errors.h"
 #include "platform/plat_temp_file.h"
 
-namespace {
+namespace
+{
 std::mutex S_lock;
 std::string S_directory;
 int32_t *S_error_slot = nullptr;

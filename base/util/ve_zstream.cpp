@@ -49,8 +49,8 @@ static int32_t S_end(VE_ZSTREAM *context, int32_t kind)
 {
     if (context == nullptr || context->kind != kind)
         return ZE_INVALID_ARGUMENT;
-    int rc = kind == VE_ZSTREAM_DEFLATE ? deflateEnd(&context->stream)
-                                        : inflateEnd(&context->stream);
+    int rc =
+        kind == VE_ZSTREAM_DEFLATE ? deflateEnd(&context->stream) : inflateEnd(&context->stream);
     free(context);
     if (rc != Z_OK) {
         VES_print_debug(stderr,
@@ -101,9 +101,9 @@ static int32_t S_run(VE_ZSTREAM *context, int32_t kind, unsigned char *output,
     *output_length = static_cast<int32_t>(s->total_out);
     rc = deflating ? deflateReset(s) : inflateReset(s);
     if (rc != Z_OK) {
-        VES_print_debug(stderr,
-                        deflating ? "ZLIB deflateReset error: %d\n" : "ZLIB inflateReset error: %d\n",
-                        rc);
+        VES_print_debug(
+            stderr, deflating ? "ZLIB deflateReset error: %d\n" : "ZLIB inflateReset error: %d\n",
+            rc);
         return ZE_FAILURE;
     }
     return 0;
@@ -124,8 +124,7 @@ int32_t VES_inflate(VE_ZSTREAM *context, unsigned char *output, int32_t *output_
 using S_zlib_one_shot = int (*)(Bytef *, uLongf *, const Bytef *, uLong);
 
 static int32_t S_one_shot(S_zlib_one_shot run, const char *message, unsigned char *output,
-                          int32_t *output_length, const unsigned char *input,
-                          int32_t input_length)
+                          int32_t *output_length, const unsigned char *input, int32_t input_length)
 {
     if (output == nullptr || output_length == nullptr || input == nullptr || input_length < 0 ||
         *output_length < 0)

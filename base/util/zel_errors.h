@@ -5,6 +5,7 @@
 #ifndef ZEL_ERRORS_H
 #define ZEL_ERRORS_H
 
+// clang-format off
 #define ZE_SUCCESS 0                  /* success */
 #define ZE_FAILURE (-1)               /* unspecified failure; unmapped geometry result */
 #define ZE_PATH_UNUSABLE (-2)         /* path is not a directory or lacks read and write access */
@@ -72,5 +73,6 @@
 #define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
+// clang-format on
 
 #endif

@@ -14,7 +14,9 @@ int32_t DB_rastercolumn_get_info_by_id(DB_INSTANCE *, DB_STREAM *, int32_t, RAST
 }
 
 int32_t DB_rastercolumn_get_info_by_name(DB_INSTANCE *, DB_STREAM *, const char *table,
-                                         const char *, const char *, RASTERCOLUMN *info) {
-  if (!table || !info) return ZE_NULL_POINTER;
-  return ZE_RASTERCOLUMN_NOT_FOUND;
+                                         const char *, const char *, RASTERCOLUMN *info)
+{
+    if (!table || !info)
+        return ZE_NULL_POINTER;
+    return ZE_RASTERCOLUMN_NOT_FOUND;
 }

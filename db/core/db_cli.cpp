@@ -150,7 +150,8 @@ int32_t db_cli_execute_stmt(CLI_STATEMENT *cli, int32_t n)
         return ZE_INVALID_ARGUMENT;
     if (n > 1) {
         SQLRETURN rc =
-            SQLSetStmtAttr(cli->statement, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)n, 0); // NOLINT(performance-no-int-to-ptr)
+            SQLSetStmtAttr(cli->statement, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)n,
+                           0); // NOLINT(performance-no-int-to-ptr)
         if (rc == SQL_SUCCESS)
             rc = SQLSetStmtAttr(cli->statement, SQL_ATTR_ROWS_FETCHED_PTR, &cli->rows_fetched, 0);
         if (rc != SQL_SUCCESS)

@@ -14,8 +14,8 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_diag.h"
-#include "db/core/db_names.h"
 #include "db/core/db_identifier.h"
+#include "db/core/db_names.h"
 #include "db/core/db_sql_text.h"
 #include "db/core/db_stmt.h"
 

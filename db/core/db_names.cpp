@@ -15,8 +15,8 @@
 #include "db/catalog/db_layer_info.h"
 #include "db/catalog/db_rastercolumn_info.h"
 #include "db/core/db_connect.h"
-#include "db/core/db_instance_user.h"
 #include "db/core/db_identifier.h"
+#include "db/core/db_instance_user.h"
 
 // ---- output helpers -------------------------------------------------------
 

@@ -14,9 +14,9 @@
 #include "db/catalog/db_layer_info.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_helpers.h"
+#include "db/core/db_identifier.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names.h"
-#include "db/core/db_identifier.h"
 #include "db/core/db_stmt.h"
 #include "db/core/db_stream.h"
 

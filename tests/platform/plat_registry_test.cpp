@@ -7,7 +7,8 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 using PlatRegistry = RegistryFixture;
 
@@ -28,7 +29,8 @@ TEST_F(PlatRegistry, ValuesRoundTripWithTypeAndRefuseSmallBuffer)
     EXPECT_EQ(size, sizeof bytes);
     EXPECT_EQ(plat_reg_delete_value("A\\B", "v"), 0);
     EXPECT_EQ(plat_reg_delete_value("A\\B", "v"), PLAT_ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(plat_reg_set_value("A\\Missing", "v", PLAT_REG_SZ, "x", 2), PLAT_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(plat_reg_set_value("A\\Missing", "v", PLAT_REG_SZ, "x", 2),
+              PLAT_ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(PlatRegistry, SubKeysEnumerateSortedAndValuesAreNotKeys)

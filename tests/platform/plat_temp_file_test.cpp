@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // Sets or clears the three variables for one case and restores them after.
 struct Environment {
@@ -67,9 +68,8 @@ TEST(PlatTempFile, CreatesPrivateFilesWithUniqueNames)
     int first_fd = -1;
     int second_fd = -1;
     ASSERT_EQ(plat_temp_file_create(folder, "SORT", &first, &first_fd), 0);
-    ASSERT_EQ(plat_temp_file_create((std::string(folder) + "/").c_str(), "SORT", &second,
-                                    &second_fd),
-              0);
+    ASSERT_EQ(
+        plat_temp_file_create((std::string(folder) + "/").c_str(), "SORT", &second, &second_fd), 0);
     EXPECT_STRNE(first, second);
     EXPECT_EQ(std::string(first).rfind(std::string(folder) + "/SORT", 0), 0u) << first;
     EXPECT_EQ(std::string(second).rfind(std::string(folder) + "/SORT", 0), 0u) << second;

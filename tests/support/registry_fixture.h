@@ -8,8 +8,9 @@
 #include <cstdlib>
 #include <string>
 
-class RegistryFixture : public ::testing::Test {
-protected:
+class RegistryFixture : public ::testing::Test
+{
+  protected:
     std::string root;
     void SetUp() override
     {

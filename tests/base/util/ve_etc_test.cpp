@@ -51,12 +51,13 @@ TEST(DbinitFile, AppliesSetAndUnsetLines)
     testing::internal::CaptureStderr();
     EXPECT_EQ(Etc_dbinit_set(home.root.c_str(), 1), 3);
     std::string echo = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(echo, "\nReading " + home.root.string() + "/etc/dbinit.zel:\n\n"
-                    "set ETC_TEST_A=1\n"
-                    "unset ETC_TEST_GONE\n"
-                    "set ETC_TEST_PATH=C:\\a b\n"
-                    "set ETC_TEST_EMPTY=\n"
-                    "\n");
+    EXPECT_EQ(echo, "\nReading " + home.root.string() +
+                        "/etc/dbinit.zel:\n\n"
+                        "set ETC_TEST_A=1\n"
+                        "unset ETC_TEST_GONE\n"
+                        "set ETC_TEST_PATH=C:\\a b\n"
+                        "set ETC_TEST_EMPTY=\n"
+                        "\n");
     EXPECT_STREQ(getenv("ETC_TEST_A"), "1");
     EXPECT_EQ(getenv("ETC_TEST_X"), nullptr);
     EXPECT_EQ(getenv("ETC_TEST_GONE"), nullptr);

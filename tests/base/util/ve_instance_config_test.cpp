@@ -165,9 +165,10 @@ TEST(InstanceConfig, ArraySizeCheck)
     Read read = read_text(text, 0);
     EXPECT_EQ(read.result, ZE_FAILURE);
     EXPECT_EQ(read.config.ATTRBUFSIZE, 2000000000);
-    EXPECT_NE(read.errors.find("\nERROR: Invalid array buffer sizes.\n"
-                               "\t Array buffer sizes (4000000000) exceed MAXARRAYBYTES(550000).\n"),
-              std::string::npos);
+    EXPECT_NE(
+        read.errors.find("\nERROR: Invalid array buffer sizes.\n"
+                         "\t Array buffer sizes (4000000000) exceed MAXARRAYBYTES(550000).\n"),
+        std::string::npos);
     EXPECT_EQ(read_text(text, 1).result, ZE_SUCCESS);
 }
 

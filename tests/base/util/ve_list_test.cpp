@@ -43,8 +43,11 @@ TEST(VeListFormat, EntityNames)
     const struct {
         int32_t code;
         const char *name;
-    } cases[] = {{0, "Nil         "}, {8, "Area        "}, {260, "MultiSimpleLine"},
-                 {264, "Multi Area  "}, {3, "Unknown Type"}};
+    } cases[] = {{0, "Nil         "},
+                 {8, "Area        "},
+                 {260, "MultiSimpleLine"},
+                 {264, "Multi Area  "},
+                 {3, "Unknown Type"}};
     for (const auto &c : cases)
         EXPECT_STREQ(ves_list_entity_name(c.code), c.name) << c.code;
 }
@@ -95,12 +98,9 @@ TEST(VeListFormat, SpatialIndexTexts)
         int32_t labelled;
         const char *text;
     } cases[] = {
-        {1, ten, 1, "SPIDX_GRID,GRID0=10"},
-        {1, three, 1, "SPIDX_GRID,GRID0=1.5"},
-        {1, three, 0, "SPIDX_GRID,1.5,30"},
-        {-3, three, 1, "SPIDX_FIXED,SDO_LEVEL=1.5"},
-        {-4, three, 0, "SPIDX_HYBRID,1.5,0"},
-        {-2, ten, 1, "SPIDX_RTREE"},
+        {1, ten, 1, "SPIDX_GRID,GRID0=10"},   {1, three, 1, "SPIDX_GRID,GRID0=1.5"},
+        {1, three, 0, "SPIDX_GRID,1.5,30"},   {-3, three, 1, "SPIDX_FIXED,SDO_LEVEL=1.5"},
+        {-4, three, 0, "SPIDX_HYBRID,1.5,0"}, {-2, ten, 1, "SPIDX_RTREE"},
         {7, ten, 0, "SPIDX_UNKNOWN"},
     };
     char out[VE_LIST_TEXT_SIZE];

@@ -10,12 +10,19 @@
 
 #include "base/util/zel_errors.h"
 
-namespace {
+namespace
+{
 
 struct Loginfo {
     LOGFILE *record = nullptr;
-    Loginfo() { EXPECT_EQ(VES_loginfo_create(&record), ZE_SUCCESS); }
-    ~Loginfo() { VES_loginfo_free(record); }
+    Loginfo()
+    {
+        EXPECT_EQ(VES_loginfo_create(&record), ZE_SUCCESS);
+    }
+    ~Loginfo()
+    {
+        VES_loginfo_free(record);
+    }
 };
 
 struct Target {
@@ -58,8 +65,7 @@ TEST(Loginfo, NewRecordIsZeroedTableTargetAndTemporary)
     ASSERT_NE(log.record, nullptr);
     EXPECT_EQ(std::memcmp(log.record->tag, "LoG", 4), 0);
     std::vector<char> zeros(sizeof(LOGFILE) - 4, 0);
-    EXPECT_EQ(std::memcmp(reinterpret_cast<char *>(log.record) + 4, zeros.data(), zeros.size()),
-              0);
+    EXPECT_EQ(std::memcmp(reinterpret_cast<char *>(log.record) + 4, zeros.data(), zeros.size()), 0);
     Target target = S_target(log.record);
     EXPECT_EQ(target.kind, LOGINFO_KIND_TABLE);
     EXPECT_STREQ(target.table, "");

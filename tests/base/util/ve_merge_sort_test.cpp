@@ -13,7 +13,8 @@
 
 #include "base/util/zel_errors.h"
 
-namespace {
+namespace
+{
 
 // Sorted on key only; origin is the index the record was read at.
 struct Record {
@@ -77,8 +78,14 @@ Source S_source(int32_t count)
 
 struct Folder {
     char path[32] = "/tmp/ve_sort_XXXXXX";
-    Folder() { EXPECT_NE(mkdtemp(path), nullptr); }
-    ~Folder() { rmdir(path); }
+    Folder()
+    {
+        EXPECT_NE(mkdtemp(path), nullptr);
+    }
+    ~Folder()
+    {
+        rmdir(path);
+    }
     int entries() const
     {
         int n = 0;
@@ -206,8 +213,7 @@ TEST(MergeSort, FailuresEndTheSortAndRemoveTheFiles)
         source.extra = c.extra;
         Sink sink;
         sink.fail_result = c.writer_result;
-        EXPECT_EQ(S_sort(folder, source, sink, 100, 40 * sizeof(Record), 10), c.expected)
-            << c.what;
+        EXPECT_EQ(S_sort(folder, source, sink, 100, 40 * sizeof(Record), 10), c.expected) << c.what;
         EXPECT_EQ(folder.entries(), 0) << c.what;
     }
 }
@@ -237,9 +243,9 @@ TEST(MergeSort, BadArgumentsAreRefused)
         EXPECT_EQ(folder.entries(), 0);
     }
     EXPECT_TRUE(sink.records.empty());
-    EXPECT_EQ(VES_MergeSort(nullptr, folder.path, &source, S_read, &sink, S_write, size, 5, 800,
-                            800, 10),
-              ZE_NULL_POINTER);
+    EXPECT_EQ(
+        VES_MergeSort(nullptr, folder.path, &source, S_read, &sink, S_write, size, 5, 800, 800, 10),
+        ZE_NULL_POINTER);
     EXPECT_EQ(VES_MergeSort(S_compare, folder.path, &source, nullptr, &sink, S_write, size, 5, 800,
                             800, 10),
               ZE_NULL_POINTER);

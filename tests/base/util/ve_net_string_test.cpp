@@ -9,7 +9,8 @@
 
 #include "base/util/zel_errors.h"
 
-namespace {
+namespace
+{
 
 std::string S_scramble(const std::string &text, uint32_t stamp, uint32_t seed)
 {

@@ -13,8 +13,8 @@ TEST(Netdb, ServiceByNameAcceptsPorts)
         const char *name;
         int port; // 0: none
     } cases[] = {
-        {"port:5151", 5151}, {"PORT:5151", 5151}, {"Port:1", 1}, {"5151", 5151},
-        {"port:0", 0},       {"port:x", 0},       {"port:", 0},  {"0", 0},
+        {"port:5151", 5151}, {"PORT:5151", 5151}, {"Port:1", 1},     {"5151", 5151},
+        {"port:0", 0},       {"port:x", 0},       {"port:", 0},      {"0", 0},
         {"-5", 0},           {"70000", 0},        {"port:99999", 0}, {"no-such-zel-service", 0},
     };
     for (const auto &c : cases) {

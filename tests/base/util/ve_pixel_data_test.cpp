@@ -33,7 +33,9 @@ TEST(PixelData, UncompressedConversions)
         {"8-bit unchanged", 8, 3, {1, 2, 3}, {1, 2, 3}},
         {"1-bit unchanged", 1, 2, {0x80, 0x01}, {0x80, 0x01}},
         {"4-bit unchanged", 4, 2, {0x12, 0x34}, {0x12, 0x34}},
-        {"16-bit, 5 pixels and 4 more bytes", 16, 10,
+        {"16-bit, 5 pixels and 4 more bytes",
+         16,
+         10,
          {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14},
          {2, 1, 4, 3, 6, 5, 8, 7, 10, 9, 11, 12, 13, 14}},
     };
@@ -96,11 +98,11 @@ TEST(PixelData, RefusesWhatWouldNotFit)
               ZE_FAILURE);
     EXPECT_EQ(VES_pixel_data_encode(block.data(), &length, 4, format(16, 0), nullptr, 0, nullptr),
               ZE_FAILURE); // more pixel bytes than bytes
-    EXPECT_EQ(VES_pixel_data_decode(block.data(), &length, out.data(), 2, 2, format(16, 0),
-                                    nullptr, 0, nullptr),
+    EXPECT_EQ(VES_pixel_data_decode(block.data(), &length, out.data(), 2, 2, format(16, 0), nullptr,
+                                    0, nullptr),
               ZE_FAILURE); // output too small
-    EXPECT_EQ(VES_pixel_data_decode(block.data(), &length, out.data(), 2, 0, format(8, 0),
-                                    nullptr, 0, nullptr),
+    EXPECT_EQ(VES_pixel_data_decode(block.data(), &length, out.data(), 2, 0, format(8, 0), nullptr,
+                                    0, nullptr),
               ZE_FAILURE);
     EXPECT_EQ(VES_pixel_data_decode(block.data(), &length, out.data(), 64, 2, format(16, 2),
                                     nullptr, 0, nullptr),

@@ -12,8 +12,7 @@ namespace
 {
 
 using Block = std::unique_ptr<unsigned char, decltype(&free)>;
-using Colormap =
-    std::unique_ptr<VE_RASTERBAND_COLORMAP, decltype(&VES_rasterband_colormap_free)>;
+using Colormap = std::unique_ptr<VE_RASTERBAND_COLORMAP, decltype(&VES_rasterband_colormap_free)>;
 
 TEST(RasterbandColormap, SizesOfTheFourShapes)
 {
@@ -47,8 +46,8 @@ TEST(RasterbandColormap, SixteenBitComponentsAreBigEndian)
     int32_t length = 0;
     ASSERT_EQ(VES_rasterband_colormap_serialize(&cm, &block, &length), 0);
     Block owned(block, &free);
-    const unsigned char want[] = {0, 0, 0, 24, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1,
-                                  1, 2, 0xA0, 0xB0, 0, 0, 0xFF, 0xFF};
+    const unsigned char want[] = {0, 0, 0, 24, 0, 0, 0,    2,    0, 0, 0,    1,
+                                  0, 0, 0, 1,  1, 2, 0xA0, 0xB0, 0, 0, 0xFF, 0xFF};
     ASSERT_EQ(length, 24);
     EXPECT_EQ(0, memcmp(block, want, sizeof(want)));
 }
@@ -68,19 +67,17 @@ TEST(RasterbandColormap, RefusesBadArgumentsAndBlocks)
     EXPECT_EQ(VES_rasterband_colormap_serialize(&huge, &block, &length), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(VES_rasterband_colormap_serialize(nullptr, &block, &length), ZE_NULL_POINTER);
 
-    const std::vector<unsigned char> good = {0, 0, 0, 19, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 9, 8, 7};
+    const std::vector<unsigned char> good = {0, 0, 0, 19, 0, 0, 0, 1, 0, 0,
+                                             0, 0, 0, 0,  0, 1, 9, 8, 7};
     struct Case {
         const char *what;
         size_t offset;
         unsigned char set;
         int32_t given;
     } cases[] = {
-        {"longer than its content", SIZE_MAX, 0, 20},
-        {"shorter than stored", SIZE_MAX, 0, 18},
-        {"truncated header", SIZE_MAX, 0, 15},
-        {"more entries than bytes", 15, 2, 19},
-        {"negative entries", 12, 0x80, 19},
-        {"16-bit needs twice the bytes", 11, 1, 19},
+        {"longer than its content", SIZE_MAX, 0, 20}, {"shorter than stored", SIZE_MAX, 0, 18},
+        {"truncated header", SIZE_MAX, 0, 15},        {"more entries than bytes", 15, 2, 19},
+        {"negative entries", 12, 0x80, 19},           {"16-bit needs twice the bytes", 11, 1, 19},
     };
     for (const Case &c : cases) {
         std::vector<unsigned char> b = good;

@@ -93,8 +93,7 @@ TEST(RasterbandStats, SerializeRefusesBadArguments)
         {"negative bins", [](VE_RASTERBAND_STATS &s) { s.bin_count = -1; }, ZE_INVALID_ARGUMENT},
         {"type 5 without bins", [](VE_RASTERBAND_STATS &s) { s.bin_count = 0; },
          ZE_INVALID_ARGUMENT},
-        {"too large", [](VE_RASTERBAND_STATS &s) { s.bin_count = INT32_MAX; },
-         ZE_INVALID_ARGUMENT},
+        {"too large", [](VE_RASTERBAND_STATS &s) { s.bin_count = INT32_MAX; }, ZE_INVALID_ARGUMENT},
     };
     for (const Case &c : cases) {
         VE_RASTERBAND_STATS s = f.stats;

@@ -10,14 +10,16 @@
 #include "platform/plat_registry.h"
 #include "tests/support/registry_fixture.h"
 
-namespace {
+namespace
+{
 
 const std::string kProduct = "Software\\TAVO\\OrvekInfo\\OrvekZEL\\8.0\\OrvekZEL for Informix";
 const std::string kEventLog = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 
 // Each test gets a registry store of its own.
-class Registry : public RegistryFixture {
-protected:
+class Registry : public RegistryFixture
+{
+  protected:
     static std::string Stored(const std::string &key, const char *name, uint32_t *type)
     {
         char buf[512];

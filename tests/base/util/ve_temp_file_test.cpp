@@ -10,12 +10,19 @@
 
 #include "base/util/zel_errors.h"
 
-namespace {
+namespace
+{
 
 struct Folder {
     char path[32] = "/tmp/ve_temp_XXXXXX";
-    Folder() { EXPECT_NE(mkdtemp(path), nullptr); }
-    ~Folder() { rmdir(path); }
+    Folder()
+    {
+        EXPECT_NE(mkdtemp(path), nullptr);
+    }
+    ~Folder()
+    {
+        rmdir(path);
+    }
 };
 
 } // namespace
