@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 
 static const char S_ROOT_PATH[] = "Software\\TAVO\\OrvekInfo\\OrvekZEL\\8.0\\";
 static const char S_DBMS_WORD[] = "Informix";

@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_diag.h"
-#include "db/core/db_instance.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_diag_internal.h"
+#include "db/core/db_instance_internal.h"
 
 DB_EXT_ERROR db_global_xerr;
 
