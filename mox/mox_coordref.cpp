@@ -1,4 +1,4 @@
-// Coordinate references (COORDREF, laid out in mox/mox.h): their life, copy,
+// Coordinate references (COORDREF, laid out in mox/mox_types.h): their life, copy,
 // comparison, the rounding values derived from units, and the conversions
 // between plane values and signed 32-bit system units. A conversion that would
 // leave the system-unit range is refused, never wrapped.

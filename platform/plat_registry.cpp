@@ -1,4 +1,4 @@
-// Folder-tree registry store; see plat_registry.h for its layout.
+// Folder-tree registry store; see plat_registry_internal.h for its layout.
 #include "platform/plat_registry_internal.h"
 
 #include <dirent.h>

@@ -1,6 +1,6 @@
-// Path helpers and directory checks: joining a directory and a component,
-// taking the directory part of a file name, and checking that a directory
-// exists and may be read and written. The separator is "/".
+// Path helpers and directory checks: joining a directory and a component, and
+// checking that a directory exists and may be read and written. The separator
+// is "/".
 #ifndef VE_PATH_H
 #define VE_PATH_H
 

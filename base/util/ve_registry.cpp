@@ -1,5 +1,5 @@
 // Registry keys of the engine's instances and their event-log source, kept in
-// the platform registry store (platform/plat_registry.h).
+// the platform registry store (platform/plat_registry_internal.h).
 #include "base/util/ve_registry.h"
 
 #include <stdio.h>

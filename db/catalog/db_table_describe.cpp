@@ -1,4 +1,4 @@
-// Marks of a described table (db_table_describe.h). The spatial column comes
+// Marks of a described table (db_table_describe_internal.h). The spatial column comes
 // from the layer cache when the layer is cached there, else from the LAYERS
 // table; the raster column from the raster column look-up. Column names are
 // compared without regard to case, as the DBMS folds them.

@@ -1,4 +1,4 @@
-// The CLI statement record (CLI_STATEMENT, db_cli.h): prepare, bind and define
+// The CLI statement record (CLI_STATEMENT, db_cli_internal.h): prepare, bind and define
 // by position, execute, fetch, the column description of the catalogue, and the
 // one-shot statement, commit and rollback of this layer. Every CLI return other
 // than SQL_SUCCESS is a failure here; its diagnostic is kept in the record

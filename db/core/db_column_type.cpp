@@ -1,4 +1,4 @@
-// Column types of the DBMS turned into the engine's (db_column_type.h). The
+// Column types of the DBMS turned into the engine's (db_column_type_internal.h). The
 // SQL-to-C table follows the Informix CLI's codes, including its own codes
 // -100 to -104 for user-defined and large-object types; ST geometry columns
 // come back as -101 and are told apart through sysxtdtypes.

@@ -1,7 +1,7 @@
 // The process's one CLI environment and connection: connect with autocommit
 // off and the driver capability check, disconnect, move to another database,
 // read the current database. The connection-level extended error record
-// lives here beside the handles (db_connect.h).
+// lives here beside the handles (db_connect_internal.h).
 #include "db/core/db_connect_internal.h"
 
 #include <sqlext.h>

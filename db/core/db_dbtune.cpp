@@ -2,7 +2,7 @@
 // and raster records of one keyword from the DBTUNE table with the DEFAULTS
 // (LOGFILE_DEFAULTS) fallback, the block fetch of DBTUNE rows, the export of
 // the table to its text file under $ZELHOME/etc, and small text helpers.
-// The record layouts are in db_dbtune.h; the text form is read back by
+// The record layouts are in db_dbtune.h and db_dbtune_internal.h; the text form is read back by
 // db_dbtune_file.cpp.
 #include "db/core/db_dbtune_internal.h"
 

@@ -1,4 +1,4 @@
-// Smart large objects of blob columns (DB_LOB_HANDLE, db_cli.h), moved through
+// Smart large objects of blob columns (DB_LOB_HANDLE, db_cli_internal.h), moved through
 // the server's ifx_lo_ routines on the handle's own statement: the column's
 // create spec, then per row a create and write, or an open, stat and
 // read. Results are raw CLI return codes (0 and 1 are success); a failure

@@ -1,7 +1,6 @@
-// Growable SQL text and the helpers for WHERE clauses that clients hand in as
-// free text. Statements are assembled here before they reach the statement
-// primitives; the record is set up by its user (sql_string_init or
-// sql_string_init_buffer) and lives on the user's stack.
+// The helper for WHERE clauses that clients hand in as free text: a clause
+// ANDed onto a statement. The growable SQL text buffer the library assembles
+// its statements in is in db/core/db_sql_text_internal.h.
 #ifndef DB_SQL_TEXT_H
 #define DB_SQL_TEXT_H
 

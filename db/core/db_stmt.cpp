@@ -1,4 +1,4 @@
-// Statement primitives (db_stmt.h). The process connection runs with
+// Statement primitives (db_stmt_internal.h). The process connection runs with
 // autocommit off and these functions decide when to commit; failures become
 // engine codes through the mapping tables of db_diag.cpp.
 #include "db/core/db_stmt_internal.h"

@@ -20,7 +20,7 @@
 #define DB_STREAM_STATEMENTS 3
 #define DB_STREAM_LOG_NAME_SIZE 226
 
-/* The write buffer of writes through a state (db/stream/db_state_write_buffer.h). */
+/* The write buffer of writes through a state (db/stream/db_state_write_buffer_internal.h). */
 typedef struct STATE_WRITE_BUFFER STATE_WRITE_BUFFER;
 
 /* The envelope of a stream in system units; the invalid box is

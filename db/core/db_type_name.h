@@ -1,6 +1,5 @@
 // The DBMS's own names of the CLI SQL types (used when the library creates
-// columns), read once per group of types from the driver's type catalogue,
-// and the ST geometry type test of a column.
+// columns), read once per group of types from the driver's type catalogue.
 #ifndef DB_TYPE_NAME_H
 #define DB_TYPE_NAME_H
 

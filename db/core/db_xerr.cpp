@@ -1,5 +1,5 @@
 // Extended error records: the connection-level record (a process global,
-// declared in db_connect.h beside the CLI handles) and the operations that
+// declared in db_connect_internal.h beside the CLI handles) and the operations that
 // fill, read, clear and copy a DB_EXT_ERROR, with the standard-error lines
 // that are the only log of a DBMS failure. Records: db_diag.h.
 #include <stdio.h>

@@ -1,5 +1,5 @@
 // Release of a stream's array-fetch buffers and secondary cursor
-// (db_array_fetch.h). Every pointer freed here is cleared, so a stream closed
+// (db_array_fetch_internal.h). Every pointer freed here is cleared, so a stream closed
 // twice finds nothing left to free.
 #include "db/stream/db_array_fetch_internal.h"
 

@@ -1,4 +1,4 @@
-// Release of a stream's state write buffer (db_state_write_buffer.h). The
+// Release of a stream's state write buffer (db_state_write_buffer_internal.h). The
 // write paths through a state fill it; only its release lives here so far.
 #include "db/stream/db_state_write_buffer_internal.h"
 
