@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks the public headers: every .h under the source folders whose name does
 # not end in _internal.h is public. Each one must compile on its own as C (and
-# twice in one file, through its include guard), must not include an internal
-# header, and declares no function or variable that is not exported (a
-# declaration at the start of a line that does not begin with ZEL_API or
-# MOX_API).
+# twice in one file, through its include guard) without defining any symbol
+# (a variable declared without extern would give each host its own copy),
+# must not include an internal header, and declares no function or variable
+# that is not exported (a declaration at the start of a line that does not
+# begin with ZEL_API or MOX_API).
 # Usage: check_headers.sh SOURCE_ROOT C_COMPILER [INCLUDE_DIR...]
 set -euo pipefail
 root="$1"
@@ -34,10 +35,14 @@ while IFS= read -r header; do
         status=1
     fi
     printf '#include "%s"\n#include "%s"\n' "$rel" "$rel" >"$work/probe.c"
-    if ! "$cc" -std=c11 -fsyntax-only -Wall -Wextra -Werror "${includes[@]}" -x c \
-        "$work/probe.c" 2>"$work/errors"; then
+    if ! "$cc" -std=c11 -c -Wall -Wextra -Werror "${includes[@]}" -x c "$work/probe.c" \
+        -o "$work/probe.o" 2>"$work/errors"; then
         echo "$rel: does not compile on its own as C"
         cat "$work/errors"
+        status=1
+    elif [ -n "$(nm --defined-only "$work/probe.o")" ]; then
+        echo "$rel: defines symbols when included:"
+        nm --defined-only "$work/probe.o"
         status=1
     fi
 done < <(for folder in "${folders[@]}"; do
