@@ -1,3 +1,5 @@
+// The log-file info record: its client layout, the checked accessors, targets
+// and names that must fit their fields, unterminated fields read within bounds.
 #include "base/util/ve_loginfo_internal.h"
 
 #include <gtest/gtest.h>

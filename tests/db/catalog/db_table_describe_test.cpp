@@ -1,3 +1,5 @@
+// Marks laid over a described table: the layer's spatial column, a failed
+// layer read, bad arguments, and tables without a raster column.
 #include "db/catalog/db_table_describe_internal.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +10,7 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_names_internal.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 
 namespace
 {
@@ -23,7 +25,7 @@ std::string layers_query()
 
 } // namespace
 
-using TableMarks = ConnectedTest;
+using TableMarks = ConnectedUser;
 
 TEST_F(TableMarks, SpatialColumnOfTheLayer)
 {
