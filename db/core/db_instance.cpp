@@ -19,7 +19,7 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
-#include "db/catalog/db_layer_cache.h"
+#include "db/catalog/db_layer_cache_internal.h"
 #include "db/core/db_cli.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_identifier.h"

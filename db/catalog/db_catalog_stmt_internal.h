@@ -1,0 +1,24 @@
+// Statement steps the catalogue code shares: a prepare whose failure is
+// recorded, and the recording of a failed statement's diagnostic in the
+// stream's extended error record (or the connection's without a stream).
+#ifndef DB_CATALOG_STMT_INTERNAL_H
+#define DB_CATALOG_STMT_INTERNAL_H
+
+#include <sql.h>
+#include <stdint.h>
+
+#include "db/core/db_diag.h"
+
+// Allocates a statement into *hstmt and prepares sql on it. 0; -51 with the
+// diagnostic recorded and the statement freed.
+int32_t db_catalog_prepare(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql);
+
+// Reads the statement's diagnostic (code: the failing result), records it
+// and frees the statement. Returns -51. diag, when not null, gets the record.
+int32_t db_catalog_fail(DB_STREAM *stream, SQLHSTMT *hstmt, int32_t code,
+                        CLI_DIAG_RECORD *diag = nullptr);
+
+// Records a diagnostic in the stream's record, or the connection's.
+void db_catalog_record(DB_STREAM *stream, const CLI_DIAG_RECORD &diag);
+
+#endif
