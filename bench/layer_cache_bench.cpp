@@ -43,22 +43,45 @@ struct CachedLayers {
         if (DB_instance_open("", "bob", "pw", &config, &instance) != 0)
             return;
         std::vector<scli::Column> columns;
-        for (const char *name :
-             {"layer_id", "description", "minx", "miny", "maxx", "maxy", "eflags", "layer_mask",
-              "database_name", "table_name", "owner", "spatial_column", "cdate", "layer_config",
-              "optimal_array_size", "stats_date", "minimum_id", "base_layer_id", "falsex",
-              "falsey", "xyunits", "falsez", "zunits", "falsem", "munits", "srtext", "srid"})
+        for (const char *name : {"layer_id",   "description",  "minx",
+                                 "miny",       "maxx",         "maxy",
+                                 "eflags",     "layer_mask",   "database_name",
+                                 "table_name", "owner",        "spatial_column",
+                                 "cdate",      "layer_config", "optimal_array_size",
+                                 "stats_date", "minimum_id",   "base_layer_id",
+                                 "falsex",     "falsey",       "xyunits",
+                                 "falsez",     "zunits",       "falsem",
+                                 "munits",     "srtext",       "srid"})
             columns.push_back(scli::Column(name, SQL_VARCHAR, 128));
         for (int id = 1; id <= count; id++) {
             std::string table = "parcels_" + std::to_string(id);
-            scli::Row row = {scli::i32(id), scli::varchar("Parcels of district " + std::to_string(id)),
-                             scli::f64(0), scli::f64(0), scli::f64(5e5), scli::f64(4e5),
-                             scli::i32(LAYER_SPATIAL | LAYER_AREA), scli::i32(0), scli::varchar("gis"),
-                             scli::varchar(table), scli::varchar("bob"), scli::varchar("shape"),
-                             scli::i32(1000), scli::varchar("DEFAULTS"), scli::i32(100), scli::i32(0),
-                             scli::i32(1), scli::i32(0), scli::f64(-1e6), scli::f64(-1e6),
-                             scli::f64(1000), scli::f64(0), scli::f64(1), scli::f64(0), scli::f64(1),
-                             scli::varchar("PROJCS[\"district grid\"]"), scli::i32(3)};
+            scli::Row row = {scli::i32(id),
+                             scli::varchar("Parcels of district " + std::to_string(id)),
+                             scli::f64(0),
+                             scli::f64(0),
+                             scli::f64(5e5),
+                             scli::f64(4e5),
+                             scli::i32(LAYER_SPATIAL | LAYER_AREA),
+                             scli::i32(0),
+                             scli::varchar("gis"),
+                             scli::varchar(table),
+                             scli::varchar("bob"),
+                             scli::varchar("shape"),
+                             scli::i32(1000),
+                             scli::varchar("DEFAULTS"),
+                             scli::i32(100),
+                             scli::i32(0),
+                             scli::i32(1),
+                             scli::i32(0),
+                             scli::f64(-1e6),
+                             scli::f64(-1e6),
+                             scli::f64(1000),
+                             scli::f64(0),
+                             scli::f64(1),
+                             scli::f64(0),
+                             scli::f64(1),
+                             scli::varchar("PROJCS[\"district grid\"]"),
+                             scli::i32(3)};
             scli::on_sql(std::string(DB_LAYER_SELECT) +
                          " FROM zel:zel.Layers ly, zel:zel.spatial_references sr WHERE "
                          "ly.layer_id = " +

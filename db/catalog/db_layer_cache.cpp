@@ -110,8 +110,8 @@ static int32_t S_grow(DB_LAYER_CACHE *cache)
         cache->entries = entries;
         cache->capacity = total;
     }
-    int32_t *stamps =
-        static_cast<int32_t *>(realloc(cache->stamps, static_cast<size_t>(total) * sizeof(int32_t)));
+    int32_t *stamps = static_cast<int32_t *>(
+        realloc(cache->stamps, static_cast<size_t>(total) * sizeof(int32_t)));
     if (stamps == nullptr)
         return ZE_OUT_OF_MEMORY;
     for (int32_t i = S_existing(cache); i < total; i++)
@@ -132,7 +132,7 @@ int32_t db_layer_cache_init(DB_INSTANCE *, int32_t size)
     cache->entries = static_cast<LAYER **>(calloc(static_cast<size_t>(capacity), sizeof(LAYER *)));
     cache->stamps = static_cast<int32_t *>(calloc(DB_LAYER_CACHE_BLOCK, sizeof(int32_t)));
     int32_t rc = cache->entries == nullptr || cache->stamps == nullptr ? ZE_OUT_OF_MEMORY
-                                                                        : S_fill_block(cache);
+                                                                       : S_fill_block(cache);
     if (rc != 0) {
         S_free_cache(cache);
         return rc;
@@ -348,12 +348,11 @@ static void S_put_refresh(const LAYER *fetched, LAYER **out)
     DB_LAYER_CACHE *cache = S_cache;
     for (int32_t i = 0; i < cache->count; i++) {
         LAYER *slot = cache->entries[i];
-        bool names = S_same(slot->database_name, fetched->database_name,
-                            sizeof(slot->database_name)) &&
-                     S_same(slot->owner, fetched->owner, sizeof(slot->owner)) &&
-                     S_same(slot->table_name, fetched->table_name, sizeof(slot->table_name)) &&
-                     S_same(slot->spatial_column, fetched->spatial_column,
-                            sizeof(slot->spatial_column));
+        bool names =
+            S_same(slot->database_name, fetched->database_name, sizeof(slot->database_name)) &&
+            S_same(slot->owner, fetched->owner, sizeof(slot->owner)) &&
+            S_same(slot->table_name, fetched->table_name, sizeof(slot->table_name)) &&
+            S_same(slot->spatial_column, fetched->spatial_column, sizeof(slot->spatial_column));
         bool id = slot->layer_id != -1 && slot->layer_id == fetched->layer_id &&
                   slot->cdate == fetched->cdate;
         if (!names && !id)
@@ -455,7 +454,8 @@ int32_t db_layer_cache_contains(DB_INSTANCE *, const char *database, const char 
             continue;
         if (spatial_column != nullptr && strcmp(slot->spatial_column, column) != 0)
             continue;
-        if (database != nullptr && database[0] != '\0' && strcmp(slot->database_name, database) != 0)
+        if (database != nullptr && database[0] != '\0' &&
+            strcmp(slot->database_name, database) != 0)
             continue;
         return 1;
     }
@@ -464,8 +464,7 @@ int32_t db_layer_cache_contains(DB_INSTANCE *, const char *database, const char 
 
 // ---- exported readers ---------------------------------------------------------------
 
-int32_t DB_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, int32_t layer_id,
-                          LAYER **layer)
+int32_t DB_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, int32_t layer_id, LAYER **layer)
 {
     if (layer == nullptr)
         return ZE_NULL_POINTER;
@@ -529,9 +528,9 @@ int32_t DB_layer_view_get_info(DB_INSTANCE *instance, DB_STREAM *stream, int32_t
     }
 }
 
-int32_t DB_layer_get_info_by_table_name(DB_INSTANCE *instance, DB_STREAM *stream,
-                                        const char *table, const char *spatial_column,
-                                        const char *default_owner, LAYER **layer)
+int32_t DB_layer_get_info_by_table_name(DB_INSTANCE *instance, DB_STREAM *stream, const char *table,
+                                        const char *spatial_column, const char *default_owner,
+                                        LAYER **layer)
 {
     if (layer == nullptr)
         return ZE_NULL_POINTER;

@@ -21,7 +21,8 @@ typedef struct DB_STREAM DB_STREAM;
  * reference and a LAYER_SRTEXT_SIZE text buffer. A slot is free when its
  * layer_id is -1 or it lies at or beyond count. */
 typedef struct DB_LAYER_CACHE {
-    int32_t count;    /* one more than the highest slot filled; lowered only when the last is removed */
+    int32_t
+        count; /* one more than the highest slot filled; lowered only when the last is removed */
     LAYER **entries;  /* capacity pointers; null beyond the existing slots */
     int32_t capacity; /* max(size asked, 5) at creation; grown with the slots */
     int32_t blocks;   /* blocks of five slots made */

@@ -10,6 +10,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <new>
+
 #include "base/util/ve_debug.h"
 #include "base/util/ve_name_check.h"
 #include "base/util/zel_errors.h"
@@ -232,8 +234,7 @@ int32_t db_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, const char *
                             diag.sqlstate);
             return ZE_NO_PERMISSIONS;
         }
-        VES_print_debug(stderr, "db_layer_get_info ODBCExecute/Fetch error (%s).\n",
-                        diag.sqlstate);
+        VES_print_debug(stderr, "db_layer_get_info ODBCExecute/Fetch error (%s).\n", diag.sqlstate);
         db_catalog_record(stream, diag);
         return ZE_DBMS_ERROR;
     }
@@ -268,14 +269,15 @@ static int32_t S_access_prepare()
     SQLUSMALLINT n = 1;
     for (const Param &p : params) {
         S_access.nts[n - 1] = SQL_NTS;
-        SQLRETURN r = SQLBindParameter(S_access.hstmt, n, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR,
-                                       p.column_size, 0, p.buffer, p.buffer_size,
-                                       &S_access.nts[n - 1]);
+        SQLRETURN r =
+            SQLBindParameter(S_access.hstmt, n, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR,
+                             p.column_size, 0, p.buffer, p.buffer_size, &S_access.nts[n - 1]);
         if (!S_ok(r))
             return r;
         n++;
     }
-    SQLRETURN r = SQLSetStmtAttr(S_access.hstmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+    SQLRETURN r =
+        SQLSetStmtAttr(S_access.hstmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
     if (S_ok(r))
         r = SQLBindCol(S_access.hstmt, 1, SQL_C_CHAR, S_access.tabauth, kTabauthSize,
                        &S_access.tabauth_length);
@@ -387,11 +389,8 @@ static int32_t S_walk_fetch(DB_INSTANCE *instance, LAYER *layer)
     return db_layer_info_get_privileges(instance, nullptr, layer);
 }
 
-int32_t DB_layer_first(DB_INSTANCE *instance, LAYER *layer)
+static int32_t S_walk_start(DB_INSTANCE *instance, LAYER *layer)
 {
-    if (!S_has_coordref(layer))
-        return ZE_NULL_POINTER;
-    DB_instance_clear_xerr();
     S_walk_close();
     char database[DB_DATABASE_NAME_SIZE] = "";
     DB_database_get_current(instance, database);
@@ -413,6 +412,18 @@ int32_t DB_layer_first(DB_INSTANCE *instance, LAYER *layer)
     return S_walk_fetch(instance, layer);
 }
 
+int32_t DB_layer_first(DB_INSTANCE *instance, LAYER *layer)
+{
+    if (!S_has_coordref(layer))
+        return ZE_NULL_POINTER;
+    DB_instance_clear_xerr();
+    try {
+        return S_walk_start(instance, layer);
+    } catch (const std::bad_alloc &) {
+        return ZE_OUT_OF_MEMORY;
+    }
+}
+
 int32_t DB_layer_next(DB_INSTANCE *instance, LAYER *layer)
 {
     if (!S_has_coordref(layer))
@@ -420,7 +431,11 @@ int32_t DB_layer_next(DB_INSTANCE *instance, LAYER *layer)
     DB_instance_clear_xerr();
     if (!S_walk.open)
         return ZE_NO_MORE_ROWS;
-    return S_walk_fetch(instance, layer);
+    try {
+        return S_walk_fetch(instance, layer);
+    } catch (const std::bad_alloc &) {
+        return ZE_OUT_OF_MEMORY;
+    }
 }
 
 // ---- by name, without the cache ----------------------------------------------------

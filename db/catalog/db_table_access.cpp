@@ -44,10 +44,21 @@ const char *const kViewPrefixes[] = {
 
 // The engine's catalogue tables, hidden when the administrative user owns them.
 const char *const kCatalogueTables[] = {
-    "GEOMETRY_COLUMNS", "LAYERS",         "LOCATORS",           "METADATA",
-    "MVTABLES_MODIFIED", "RASTER_COLUMNS", "RECONCILED_STATES", "SPATIAL_REFERENCES",
-    "SPATIAL_REF_SYS",  "STATE_LINEAGES", "STATES",             "STATE_ID_GENERATOR",
-    "TABLE_REGISTRY",   "VERSION",        "VERSIONS",
+    "GEOMETRY_COLUMNS",
+    "LAYERS",
+    "LOCATORS",
+    "METADATA",
+    "MVTABLES_MODIFIED",
+    "RASTER_COLUMNS",
+    "RECONCILED_STATES",
+    "SPATIAL_REFERENCES",
+    "SPATIAL_REF_SYS",
+    "STATE_LINEAGES",
+    "STATES",
+    "STATE_ID_GENERATOR",
+    "TABLE_REGISTRY",
+    "VERSION",
+    "VERSIONS",
 };
 
 // The listing's condition on each privilege of the mask, in this order.
@@ -177,9 +188,8 @@ int32_t S_permissions(const char *user, const char *table, int32_t *mask, bool g
     std::string q_owner = db_quote_literal(owner), q_table = db_quote_literal(name);
     std::string q_user = db_quote_literal(user);
     if (strcmp(owner, user) == 0) {
-        std::string sql = "SELECT COUNT(*) FROM " + db +
-                          "INFORMIX.SYSTABLES WHERE OWNER = '" + q_owner +
-                          "' AND TABNAME = LOWER('" + q_table + "')";
+        std::string sql = "SELECT COUNT(*) FROM " + db + "INFORMIX.SYSTABLES WHERE OWNER = '" +
+                          q_owner + "' AND TABNAME = LOWER('" + q_table + "')";
         SQLINTEGER tables = 0;
         rc = S_read_rows(sql, SQL_C_LONG, &tables, 0, [](SQLLEN) {});
         if (rc != 0)
@@ -191,8 +201,8 @@ int32_t S_permissions(const char *user, const char *table, int32_t *mask, bool g
     if (grantee)
         sql = "SELECT tabauth from " + db + "informix.systabauth au, " + db +
               "informix.systables tab         WHERE au.tabid = tab.tabid and au.grantee = '" +
-              q_user + "' AND tab.owner = '" + q_owner + "' AND         tab.tabname = '" +
-              q_table + "'";
+              q_user + "' AND tab.owner = '" + q_owner + "' AND         tab.tabname = '" + q_table +
+              "'";
     else
         sql = "SELECT tabauth from " + db + "informix.systabauth au,         " + db +
               "informix.systables tab WHERE au.tabid = tab.tabid and         tab.owner = '" +
@@ -281,9 +291,9 @@ int32_t db_table_grant_sql(DB_INSTANCE *, int32_t, const char *privileges, const
 {
     if (privileges == nullptr || object == nullptr || user == nullptr)
         return ZE_NULL_POINTER;
-    std::string sql = grant ? std::string("GRANT ") + privileges + " ON " + object + " TO " + user
-                            : std::string("REVOKE ") + privileges + " ON " + object + " FROM " +
-                                  user;
+    std::string sql = grant
+                          ? std::string("GRANT ") + privileges + " ON " + object + " TO " + user
+                          : std::string("REVOKE ") + privileges + " ON " + object + " FROM " + user;
     if (grant && grant_option)
         sql += " WITH GRANT OPTION";
     return db_execute_ddlsql(sql.c_str(), 1, 1);

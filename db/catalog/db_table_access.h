@@ -19,16 +19,16 @@ typedef struct DB_INSTANCE DB_INSTANCE;
  * frees every entry and the array with free(). Returns 0; -12 and -51
  * (connection's extended error record filled) with nothing handed out;
  * -65 for a null argument; -66 for a user name of 32 characters or more. */
-ZEL_API int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user,
-                              int32_t *count, char ***list);
+ZEL_API int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int32_t *count,
+                              char ***list);
 
 /* The privileges of the user on the table (database:owner.table or shorter,
  * the user filling a missing owner): 30 for the owner, else the privileges
  * granted to the user, to PUBLIC and to the user's roles. Returns 0 (also
  * with a mask of 0); -37 when the user's own table does not exist; -51; -65;
  * -66 for a name part longer than its field. */
-ZEL_API int32_t DB_table_get_permissions(DB_INSTANCE *instance, const char *user,
-                                         const char *table, int32_t *mask);
+ZEL_API int32_t DB_table_get_permissions(DB_INSTANCE *instance, const char *user, const char *table,
+                                         int32_t *mask);
 
 /* The privileges granted to exactly that grantee (30 when it owns the
  * table). Codes as DB_table_get_permissions. */

@@ -63,9 +63,10 @@ int32_t S_type_names(TypeNames *names)
 
 // The spatial library's column types 20 to 30, in type order.
 const char *const kStTypes[] = {
-    "ST_Point",           "ST_Curve",        "ST_LineString", "ST_Surface",
-    "ST_Polygon",         "ST_GeometryCollection", "ST_MultiSurface", "ST_MultiCurve",
-    "ST_MultiPoint",      "ST_MultiLineString",    "ST_MultiPolygon",
+    "ST_Point",           "ST_Curve",        "ST_LineString",
+    "ST_Surface",         "ST_Polygon",      "ST_GeometryCollection",
+    "ST_MultiSurface",    "ST_MultiCurve",   "ST_MultiPoint",
+    "ST_MultiLineString", "ST_MultiPolygon",
 };
 
 bool S_is_spatial(int32_t type)
@@ -380,8 +381,7 @@ int32_t DB_table_rename(DB_INSTANCE *, const char *old_name, const char *new_nam
             return rc;
         std::string sql = std::string("RENAME TABLE ") + old_name + " TO " + new_name;
         rc = S_done(db_execute_ddlsql(sql.c_str(), 1, 3));
-        if (rc == 0 || rc == ZE_TABLE_NOT_FOUND || rc == ZE_TABLE_EXISTS ||
-            rc == ZE_NO_PERMISSIONS)
+        if (rc == 0 || rc == ZE_TABLE_NOT_FOUND || rc == ZE_TABLE_EXISTS || rc == ZE_NO_PERMISSIONS)
             return rc;
         VES_print_debug(stderr, "DB_table_rename(%s,%s) Execute DDL Error (%d\n", old_name,
                         new_name, db_global_xerr.native_error);

@@ -34,8 +34,7 @@ typedef struct DB_INSTANCE DB_INSTANCE;
  * table named in its message). Nothing is executed when a definition is
  * refused. */
 ZEL_API int32_t DB_table_create(DB_INSTANCE *instance, const char *table, int16_t count,
-                                const DB_COLUMN_DEF *columns, const char *keyword,
-                                int32_t storage);
+                                const DB_COLUMN_DEF *columns, const char *keyword, int32_t storage);
 
 /* Adds one column; committed. 0; -291 the column exists; -53; -56; -322;
  * -65; or the statement's failure. */
@@ -43,13 +42,11 @@ ZEL_API int32_t DB_table_add_column(DB_INSTANCE *instance, const char *table,
                                     const DB_COLUMN_DEF *column);
 
 /* Drops one column; committed. 0; -37; -38; -25; -51; -65; -66; -322. */
-ZEL_API int32_t DB_table_drop_column(DB_INSTANCE *instance, const char *table,
-                                     const char *column);
+ZEL_API int32_t DB_table_drop_column(DB_INSTANCE *instance, const char *table, const char *column);
 
 /* Renames a table; committed. 0; -37; -62 the new name exists; -25; -51;
  * -65; -66; -322. */
-ZEL_API int32_t DB_table_rename(DB_INSTANCE *instance, const char *old_name,
-                                const char *new_name);
+ZEL_API int32_t DB_table_rename(DB_INSTANCE *instance, const char *old_name, const char *new_name);
 
 /* Deletes every row, inside the caller's transaction (no commit). 0 (also
  * for an empty table); -65; -66; -322; or the statement's failure. */

@@ -206,8 +206,7 @@ struct Described {
     }
 };
 
-int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count,
-                   DB_INDEX_DEF **indexes)
+int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count, DB_INDEX_DEF **indexes)
 {
     char user[DB_USER_NAME_SIZE];
     char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], name[DB_NAME_TABLE_SIZE];
@@ -216,9 +215,8 @@ int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count,
     if (rc != 0)
         return rc;
     // Descending key parts are found through the negated column number.
-    std::string sql =
-        kDescribeHead + db_quote_literal(owner) + kDescribeMiddle + db_quote_literal(name) +
-        kDescribeTail;
+    std::string sql = kDescribeHead + db_quote_literal(owner) + kDescribeMiddle +
+                      db_quote_literal(name) + kDescribeTail;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc != 0)
@@ -273,9 +271,9 @@ int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count,
 
 } // namespace
 
-int32_t DB_table_create_index(DB_INSTANCE *, const char *table, const char *column,
-                              int32_t unique, int32_t ascending, const char *index_name,
-                              const char *keyword, int32_t storage)
+int32_t DB_table_create_index(DB_INSTANCE *, const char *table, const char *column, int32_t unique,
+                              int32_t ascending, const char *index_name, const char *keyword,
+                              int32_t storage)
 {
     if (table == nullptr || column == nullptr || index_name == nullptr)
         return ZE_NULL_POINTER;

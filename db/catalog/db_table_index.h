@@ -19,10 +19,9 @@ typedef struct DB_INSTANCE DB_INSTANCE;
  * column; -63 the index exists; -87 a keyword without rows of its own; -51
  * (connection's extended error record filled); -65; -66 a name too long;
  * -322 a name that is not an identifier. */
-ZEL_API int32_t DB_table_create_index(DB_INSTANCE *instance, const char *table,
-                                      const char *column, int32_t unique, int32_t ascending,
-                                      const char *index_name, const char *keyword,
-                                      int32_t storage);
+ZEL_API int32_t DB_table_create_index(DB_INSTANCE *instance, const char *table, const char *column,
+                                      int32_t unique, int32_t ascending, const char *index_name,
+                                      const char *keyword, int32_t storage);
 
 /* Makes the count indexes in order; not committed. When one fails, the
  * indexes this call made before it are dropped again. Returns 0; -53 a
@@ -40,8 +39,8 @@ ZEL_API int32_t DB_table_create_indexes(DB_INSTANCE *instance, const char *table
  * ascending. Returns 0; -12; -51 (connection's extended error record filled);
  * -65; -66 for a table name part or an index name too long for its field;
  * nothing is handed out on failure. */
-ZEL_API int32_t DB_table_describe_indexes(DB_INSTANCE *instance, const char *table,
-                                          int16_t *count, DB_INDEX_DEF **indexes);
+ZEL_API int32_t DB_table_describe_indexes(DB_INSTANCE *instance, const char *table, int16_t *count,
+                                          DB_INDEX_DEF **indexes);
 
 /* Drops the index (the table is not used); committed. 0; -22 no such index;
  * -65; -66; -322; or the statement's failure. */

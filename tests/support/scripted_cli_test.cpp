@@ -776,7 +776,9 @@ TEST_F(ScriptedCli, RowsetsOfEightAndOfAHundred)
         rows.push_back({scli::i32(k), scli::chr("n" + std::to_string(k), 8)});
     for (SQLULEN size : {8u, 100u}) {
         SCOPED_TRACE(size);
-        scli::on_sql("SELECT k, n FROM many").columns({{"k", SQL_INTEGER}, {"n", SQL_CHAR, 8}}).rows(rows);
+        scli::on_sql("SELECT k, n FROM many")
+            .columns({{"k", SQL_INTEGER}, {"n", SQL_CHAR, 8}})
+            .rows(rows);
         std::vector<SQLINTEGER> k(size);
         std::vector<char> n(size * 9);
         std::vector<SQLLEN> k_ind(size), n_ind(size);
@@ -810,7 +812,9 @@ TEST_F(ScriptedCli, ExecuteAgainAfterCloseWithTheSameBindings)
         .columns({{"v", SQL_CHAR, 4}})
         .row({scli::chr("one", 4)})
         .row({scli::chr("more", 4)});
-    scli::on_sql("SELECT v FROM t WHERE k = ?").columns({{"v", SQL_CHAR, 4}}).row({scli::chr("two", 4)});
+    scli::on_sql("SELECT v FROM t WHERE k = ?")
+        .columns({{"v", SQL_CHAR, 4}})
+        .row({scli::chr("two", 4)});
     ASSERT_EQ(SQLPrepare(stmt, S("SELECT v FROM t WHERE k = ?"), SQL_NTS), SQL_SUCCESS);
     char key[8] = "a", value[5] = "";
     SQLLEN key_ind = SQL_NTS, value_ind = 0;

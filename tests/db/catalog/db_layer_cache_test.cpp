@@ -183,23 +183,23 @@ TEST_F(LayerCache, RemovedSlotsAreReusedAndTheLastLowersTheCount)
 
 TEST_F(LayerCache, ByTableNameWithAndWithoutAColumn)
 {
-    const std::string base = kSelect + kFrom + " WHERE ly.srid = sr.srid AND ly.database_name = "
-                                               "'gis' AND ly.table_name = 'roads'";
+    const std::string base = kSelect + kFrom +
+                             " WHERE ly.srid = sr.srid AND ly.database_name = "
+                             "'gis' AND ly.table_name = 'roads'";
     const std::string with_centre = base + " AND spatial_column = 'centre' AND ly.owner = 'bob'";
     const std::string without = base + " AND ly.owner = 'bob'";
     answer_layers(with_centre, {layer(4, "roads", "centre")});
     LAYER *centre = nullptr;
-    ASSERT_EQ(DB_layer_get_info_by_table_name(instance_, nullptr, "Roads", "CENTRE", "bob",
-                                              &centre),
-              0);
+    ASSERT_EQ(
+        DB_layer_get_info_by_table_name(instance_, nullptr, "Roads", "CENTRE", "bob", &centre), 0);
     ASSERT_NE(centre, nullptr);
     EXPECT_EQ(centre->layer_id, 4);
 
     // Without a column the first entry of the table, from the cache.
     LAYER *found = nullptr;
-    ASSERT_EQ(DB_layer_get_info_by_table_name(instance_, nullptr, "gis:bob.roads", nullptr, "x",
-                                              &found),
-              0);
+    ASSERT_EQ(
+        DB_layer_get_info_by_table_name(instance_, nullptr, "gis:bob.roads", nullptr, "x", &found),
+        0);
     EXPECT_EQ(found, centre);
 
     // With another column only that column's layer: a miss, read and cached.
@@ -220,9 +220,10 @@ TEST_F(LayerCache, ByTableNameWithAndWithoutAColumn)
     EXPECT_EQ(Executed().size(), 6u);
 
     // No such layer: -20 and a null pointer; a quote in a name is doubled.
-    const std::string other = kSelect + kFrom + " WHERE ly.srid = sr.srid AND ly.database_name = "
-                                                "'gis' AND ly.table_name = 'it''s' AND ly.owner "
-                                                "= 'bob'";
+    const std::string other = kSelect + kFrom +
+                              " WHERE ly.srid = sr.srid AND ly.database_name = "
+                              "'gis' AND ly.table_name = 'it''s' AND ly.owner "
+                              "= 'bob'";
     answer_layers(other, {});
     found = centre;
     EXPECT_EQ(DB_layer_get_info_by_table_name(instance_, nullptr, "it's", nullptr, "bob", &found),
@@ -334,8 +335,7 @@ TEST_F(LayerCache, StreamTakesTheCachedRecordAndCountsInsertions)
     ASSERT_EQ(db_layer_cache_get_by_id(instance_, stream.get(), &row.layer, &inserted), 0);
     EXPECT_EQ(inserted, 1);
     EXPECT_EQ(db_stream_get_layer_info(stream.get()), cached);
-    EXPECT_EQ(db_layer_cache_get_by_id(instance_, nullptr, &row.layer, &inserted),
-              ZE_NULL_POINTER);
+    EXPECT_EQ(db_layer_cache_get_by_id(instance_, nullptr, &row.layer, &inserted), ZE_NULL_POINTER);
 
     // Refresh mode finds the entry by names and keeps it when nothing matches.
     row.coordref.xyunits = 50;
@@ -359,7 +359,7 @@ TEST_F(LayerCache, MembershipAndNameEquality)
         int32_t expected;
     };
     const Case cases[] = {
-        {"gis", "bob", "roads", "SHAPE", 1}, {"", "bob", "roads", "shape", 1},
+        {"gis", "bob", "roads", "SHAPE", 1},   {"", "bob", "roads", "shape", 1},
         {nullptr, "bob", "roads", nullptr, 1}, {"web", "bob", "roads", "shape", 0},
         {"gis", "alice", "roads", "shape", 0}, {"gis", "bob", "roads", "centre", 0},
     };

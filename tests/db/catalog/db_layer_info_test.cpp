@@ -49,8 +49,7 @@ TEST_F(LayerInfo, NullRulesOfTheFetchedRow)
         void (*check)(const LAYER &);
     };
     const Case cases[] = {
-        {"every column given",
-         [](LayerRow &) {},
+        {"every column given", [](LayerRow &) {},
          [](const LAYER &l) {
              EXPECT_EQ(l.layer_id, 7);
              EXPECT_STREQ(l.description, "Roads of the county");
@@ -134,8 +133,7 @@ TEST_F(LayerInfo, FetchFailuresAndWhoseRecordTheyFill)
     EXPECT_EQ(db_layer_get_info(instance_, nullptr, sql.c_str(), &target, 0, 0),
               ZE_LAYER_NOT_FOUND);
     answer_layers(sql, {}).at_fetch(1, SQL_NO_DATA, {"S0002", -206, "no table"});
-    EXPECT_EQ(db_layer_get_info(instance_, nullptr, sql.c_str(), &target, 0, 0),
-              ZE_NO_PERMISSIONS);
+    EXPECT_EQ(db_layer_get_info(instance_, nullptr, sql.c_str(), &target, 0, 0), ZE_NO_PERMISSIONS);
 
     // A failure at execute fills the stream's record when there is a stream.
     auto stream = std::make_unique<DB_STREAM>();
@@ -173,13 +171,13 @@ TEST_F(LayerInfo, PrivilegeMasksFromTheAuthorisationLetters)
     };
     const uint32_t spatial = LAYER_SPATIAL;
     const Case cases[] = {
-        {"bob", spatial, {}, 0, 30},                   // the owner: no query
-        {"alice", spatial, {"s--------"}, 0, 2},       // select only
-        {"alice", spatial, {"SU-ID----"}, 0, 30},      // upper case: with grant option
-        {"alice", spatial, {"su-i-----"}, 0, 14},      // update at 1, insert at 3
-        {"alice", spatial, {"s--------", "-u--d----"}, 0, 22}, // rows OR together
-        {"alice", spatial, {"-u-i-----"}, ZE_NO_PERMISSIONS, 0},  // no select
-        {"alice", spatial, {}, ZE_NO_PERMISSIONS, 0},             // no row at all
+        {"bob", spatial, {}, 0, 30},                             // the owner: no query
+        {"alice", spatial, {"s--------"}, 0, 2},                 // select only
+        {"alice", spatial, {"SU-ID----"}, 0, 30},                // upper case: with grant option
+        {"alice", spatial, {"su-i-----"}, 0, 14},                // update at 1, insert at 3
+        {"alice", spatial, {"s--------", "-u--d----"}, 0, 22},   // rows OR together
+        {"alice", spatial, {"-u-i-----"}, ZE_NO_PERMISSIONS, 0}, // no select
+        {"alice", spatial, {}, ZE_NO_PERMISSIONS, 0},            // no row at all
         {"alice", spatial | LAYER_SELECT_ONLY, {"SUID-----"}, 0, 2}, // the clamp
         {"bob", spatial | LAYER_SELECT_ONLY, {}, 0, 2},
         {"alice", LAYER_BINARY, {"sui------"}, 0, 6}, // the side table is the user's own
@@ -349,8 +347,8 @@ TEST_F(LayerInfo, ByNameWithoutTheCache)
     EXPECT_NE(err.find("S_get_layer_info_no_cache() Execute/Fetch error"), std::string::npos);
     EXPECT_NE(err.find("S_get_layer_info_by_name_no_cache Execute/Fetch error"), std::string::npos);
     EXPECT_EQ(db_global_xerr.native_error, -201);
-    EXPECT_EQ(Executed(), (Strings{with_column, "COMMIT", without, "COMMIT", without, "COMMIT",
-                                   without}));
+    EXPECT_EQ(Executed(),
+              (Strings{with_column, "COMMIT", without, "COMMIT", without, "COMMIT", without}));
 
     // Names beyond their fields are refused before any SQL.
     std::string long_column(32, 'c');

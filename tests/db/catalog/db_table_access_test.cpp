@@ -36,17 +36,33 @@ std::string format(std::string text, const Strings &args)
     return out;
 }
 
-const char *const kPrefixes[] = {
-    "ZEL_std_log_view",       "ZEL_std_log_sublineage_view",        "ZEL_std_view",
-    "ZEL_std_view",           "ZEL_nch_update_view",                "ZEL_nch_sublineage_update_view",
-    "ZEL_nch_log_update_view", "ZEL_nch_log_sublineage_update_view", "ZEL_nch_delete_view",
-    "ZEL_nch_sublineage_delete_view", "ZEL_nch_log_delete_view",
-    "ZEL_nch_log_sublineage_delete_view"};
-const char *const kTables[] = {"GEOMETRY_COLUMNS", "LAYERS",         "LOCATORS",
-                               "METADATA",         "MVTABLES_MODIFIED", "RASTER_COLUMNS",
-                               "RECONCILED_STATES", "SPATIAL_REFERENCES", "SPATIAL_REF_SYS",
-                               "STATE_LINEAGES",   "STATES",         "STATE_ID_GENERATOR",
-                               "TABLE_REGISTRY",   "VERSION",        "VERSIONS"};
+const char *const kPrefixes[] = {"ZEL_std_log_view",
+                                 "ZEL_std_log_sublineage_view",
+                                 "ZEL_std_view",
+                                 "ZEL_std_view",
+                                 "ZEL_nch_update_view",
+                                 "ZEL_nch_sublineage_update_view",
+                                 "ZEL_nch_log_update_view",
+                                 "ZEL_nch_log_sublineage_update_view",
+                                 "ZEL_nch_delete_view",
+                                 "ZEL_nch_sublineage_delete_view",
+                                 "ZEL_nch_log_delete_view",
+                                 "ZEL_nch_log_sublineage_delete_view"};
+const char *const kTables[] = {"GEOMETRY_COLUMNS",
+                               "LAYERS",
+                               "LOCATORS",
+                               "METADATA",
+                               "MVTABLES_MODIFIED",
+                               "RASTER_COLUMNS",
+                               "RECONCILED_STATES",
+                               "SPATIAL_REFERENCES",
+                               "SPATIAL_REF_SYS",
+                               "STATE_LINEAGES",
+                               "STATES",
+                               "STATE_ID_GENERATOR",
+                               "TABLE_REGISTRY",
+                               "VERSION",
+                               "VERSIONS"};
 
 std::string list_sql(const std::string &user, const std::string &filter)
 {
@@ -129,7 +145,8 @@ TEST_F(TableAccess, ListingFiltersByMaskAndHidesRegistrationTables)
 TEST_F(TableAccess, ListingReadsManyRowsetsAndFailsWhole)
 {
     std::string sql = list_sql("bob", "");
-    scli::Answer &a = scli::on_sql(sql).columns({{"owner", SQL_CHAR, 32}, {"tabname", SQL_CHAR, 128}});
+    scli::Answer &a =
+        scli::on_sql(sql).columns({{"owner", SQL_CHAR, 32}, {"tabname", SQL_CHAR, 128}});
     for (int i = 0; i < 250; i++)
         a.row({scli::chr("bob", 32), scli::chr("t" + std::to_string(i), 128)});
     Listed listed;
@@ -154,8 +171,7 @@ TEST_F(TableAccess, ListingReadsManyRowsetsAndFailsWhole)
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -243);
 
-    EXPECT_EQ(DB_table_list(nullptr, 0, std::string(32, 'u').c_str(), &failed.count,
-                            &failed.list),
+    EXPECT_EQ(DB_table_list(nullptr, 0, std::string(32, 'u').c_str(), &failed.count, &failed.list),
               ZE_INVALID_ARGUMENT);
     EXPECT_EQ(DB_table_list(nullptr, 0, nullptr, &failed.count, &failed.list), ZE_NULL_POINTER);
 }
@@ -199,17 +215,14 @@ TEST_F(TableAccess, PermissionsOfAUserAndOfAGrantee)
         Strings texts;
         int32_t mask;
     };
-    const Case cases[] = {{{"s--------"}, 2},
-                          {{"S--------", "-U-I-----"}, 14},
-                          {{"----d----"}, 16},
-                          {{}, 0}};
+    const Case cases[] = {
+        {{"s--------"}, 2}, {{"S--------", "-U-I-----"}, 14}, {{"----d----"}, 16}, {{}, 0}};
     for (const Case &c : cases) {
         tabauth(user_sql, c.texts);
         tabauth(grantee_sql, c.texts);
         int32_t mask = -1, grantee = -1;
         EXPECT_EQ(DB_table_get_permissions(nullptr, "bob", "web:alice.LOTS", &mask), 0);
-        EXPECT_EQ(DB_table_get_grantee_permissions(nullptr, "bob", "web:alice.lots", &grantee),
-                  0);
+        EXPECT_EQ(DB_table_get_grantee_permissions(nullptr, "bob", "web:alice.lots", &grantee), 0);
         EXPECT_EQ(mask, c.mask);
         EXPECT_EQ(grantee, c.mask);
     }
@@ -226,9 +239,9 @@ TEST_F(TableAccess, PermissionsOfAUserAndOfAGrantee)
     EXPECT_EQ(DB_table_get_permissions(nullptr, "bob", "web:alice.lots", &mask), ZE_DBMS_ERROR);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(mask, 0);
-    EXPECT_EQ(DB_table_get_permissions(nullptr, "bob", std::string(40, 'o').append(".t").c_str(),
-                                       &mask),
-              ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(
+        DB_table_get_permissions(nullptr, "bob", std::string(40, 'o').append(".t").c_str(), &mask),
+        ZE_INVALID_ARGUMENT);
 }
 
 TEST_F(TableAccess, GrantAndRevokeTexts)
@@ -260,8 +273,7 @@ TEST_F(TableAccess, GrantAndRevokeTexts)
     // Refused for lack of permission: -105.
     scli::on_sql("GRANT SELECT   ON gis:'alice'.A12 TO PUBLIC")
         .fail(SQL_ERROR, {"42000", -273, "no permission"});
-    EXPECT_EQ(DB_table_grant_access(nullptr, "gis:'alice'.A12", 2, 0, "PUBLIC"),
-              ZE_GRANT_REFUSED);
+    EXPECT_EQ(DB_table_grant_access(nullptr, "gis:'alice'.A12", 2, 0, "PUBLIC"), ZE_GRANT_REFUSED);
     scli::on_sql("REVOKE SELECT   ON t FROM u").fail(SQL_ERROR, {"42000", -273, "no permission"});
     EXPECT_EQ(DB_table_revoke_access(nullptr, "t", 2, "u"), ZE_GRANT_REFUSED);
 }
@@ -275,7 +287,7 @@ TEST_F(TableAccess, RefusedArgumentsExecuteNothing)
         int32_t rc;
     };
     const Case cases[] = {
-        {"t", 0, "u", ZE_INVALID_ARGUMENT},  // none of the four privileges
+        {"t", 0, "u", ZE_INVALID_ARGUMENT}, // none of the four privileges
         {"t", 1, "u", ZE_INVALID_ARGUMENT},
         {"t; drop table x", 2, "u", ZE_INVALID_IDENTIFIER},
         {"t", 2, "u or 1=1", ZE_INVALID_IDENTIFIER},

@@ -190,8 +190,8 @@ TEST_F(TableDdl, StorageClausesByCounterAndSelector)
         int32_t selector;
         const char *clause;
     };
-    const Case cases[] = {{0, "IN roads_b"}, {1, "IN adds_space"}, {2, "IN deletes_space"},
-                          {7, "IN roads_b"}};
+    const Case cases[] = {
+        {0, "IN roads_b"}, {1, "IN adds_space"}, {2, "IN deletes_space"}, {7, "IN roads_b"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.selector);
         size_t before = executed_since_connect().size();
@@ -199,10 +199,10 @@ TEST_F(TableDdl, StorageClausesByCounterAndSelector)
         const std::string create =
             std::string("CREATE TABLE roads (id INTEGER, shape ST_Geometry, VE_ROW_ID INTEGER ) ") +
             c.clause;
-        EXPECT_EQ(tail(executed_since_connect(), before),
-                  (Strings{dbtune_select("ROADS"), create,
-                           "ALTER TABLE roads  put shape in (sbspace1) ", "COMMIT", "COMMIT",
-                           "REVOKE ALL ON roads FROM PUBLIC", "COMMIT"}));
+        EXPECT_EQ(
+            tail(executed_since_connect(), before),
+            (Strings{dbtune_select("ROADS"), create, "ALTER TABLE roads  put shape in (sbspace1) ",
+                     "COMMIT", "COMMIT", "REVOKE ALL ON roads FROM PUBLIC", "COMMIT"}));
     }
 
     // Without a spatial column there is no put clause.
@@ -314,8 +314,8 @@ TEST_F(TableDdl, RenameTruncateAndDrop)
     for (int i = 0; i < 4; i++)
         expected.push_back("RENAME TABLE old TO new");
     // The truncation stays in the caller's transaction.
-    for (const char *s : {"DELETE FROM t \n", "DELETE FROM t \n", "DROP TABLE t", "COMMIT",
-                          "DROP TABLE gone"})
+    for (const char *s :
+         {"DELETE FROM t \n", "DELETE FROM t \n", "DROP TABLE t", "COMMIT", "DROP TABLE gone"})
         expected.push_back(s);
     EXPECT_EQ(executed_since_connect(), expected);
 }

@@ -79,7 +79,9 @@ class TableIndex : public ConnectedTest
             .columns({{"name", SQL_VARCHAR, 128}})
             .row({scli::varchar("st_geometry")})
             .repeat();
-        scli::on_sql_like("select typ\\.name from .*").columns({{"name", SQL_VARCHAR, 128}}).repeat();
+        scli::on_sql_like("select typ\\.name from .*")
+            .columns({{"name", SQL_VARCHAR, 128}})
+            .repeat();
     }
     void add_row(const char *keyword, const char *name, const char *value)
     {
@@ -107,7 +109,11 @@ TEST_F(TableIndex, SingleIndexTextsWithTheSelectorsClause)
         {"a", 0, 1, "KW", 0, {st_probe("a"), dbtune, "CREATE  INDEX ix on t (a ASC) IN b_ix"}},
         {"a", 0, 1, "KW", 1, {st_probe("a"), dbtune, "CREATE  INDEX ix on t (a ASC) IN a_ix"}},
         {"a", 0, 1, "KW", 2, {st_probe("a"), dbtune, "CREATE  INDEX ix on t (a ASC) IN d_ix"}},
-        {"shape", 1, 0, "KW", 0,
+        {"shape",
+         1,
+         0,
+         "KW",
+         0,
          {st_probe("shape"), dbtune, "CREATE INDEX ix on t (shape) USING RTREE IN b_ix"}},
     };
     for (const Case &c : cases) {
@@ -117,8 +123,7 @@ TEST_F(TableIndex, SingleIndexTextsWithTheSelectorsClause)
                                         c.keyword, c.storage),
                   0);
         // Not committed.
-        EXPECT_EQ(tail(executed_since_connect(), before),
-                  c.sql);
+        EXPECT_EQ(tail(executed_since_connect(), before), c.sql);
     }
 }
 
@@ -128,12 +133,10 @@ TEST_F(TableIndex, SingleIndexFailuresAndRefusals)
         scli::Diag diag;
         int32_t rc;
     };
-    const Case cases[] = {{{"S0002", -206, ""}, ZE_TABLE_NOT_FOUND},
-                          {{"S0002", -352, ""}, ZE_COLUMN_NOT_FOUND},
-                          {{"S0022", -217, ""}, ZE_COLUMN_NOT_FOUND},
-                          {{"S0011", -316, ""}, ZE_INDEX_EXISTS},
-                          {{"S0001", -310, ""}, ZE_DBMS_ERROR},
-                          {{"S1000", -999, "odd"}, ZE_DBMS_ERROR}};
+    const Case cases[] = {
+        {{"S0002", -206, ""}, ZE_TABLE_NOT_FOUND},  {{"S0002", -352, ""}, ZE_COLUMN_NOT_FOUND},
+        {{"S0022", -217, ""}, ZE_COLUMN_NOT_FOUND}, {{"S0011", -316, ""}, ZE_INDEX_EXISTS},
+        {{"S0001", -310, ""}, ZE_DBMS_ERROR},       {{"S1000", -999, "odd"}, ZE_DBMS_ERROR}};
     testing::internal::CaptureStderr();
     for (const Case &c : cases) {
         scli::on_sql("CREATE  INDEX ix on t (a ASC) ").fail(SQL_ERROR, c.diag);
@@ -156,8 +159,7 @@ TEST_F(TableIndex, SingleIndexFailuresAndRefusals)
               ZE_KEYWORD_WITHOUT_ROWS);
     EXPECT_EQ(executed_since_connect().size(), before + 2); // the probe and the keyword
     EXPECT_EQ(DB_table_create_index(nullptr, "t", "a)", 0, 1, "ix", "", 0), ZE_INVALID_IDENTIFIER);
-    EXPECT_EQ(DB_table_create_index(nullptr, "t", "a", 0, 1, "ix x", "", 0),
-              ZE_INVALID_IDENTIFIER);
+    EXPECT_EQ(DB_table_create_index(nullptr, "t", "a", 0, 1, "ix x", "", 0), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(DB_table_create_index(nullptr, "t", "a", 0, 1, nullptr, "", 0), ZE_NULL_POINTER);
     EXPECT_EQ(executed_since_connect().size(), before + 2);
 }
@@ -196,10 +198,10 @@ TEST_F(TableIndex, FailingDefinitionDropsTheIndexesMadeBefore)
         scli::on_sql("CREATE  INDEX ix3 on t (  c ASC)").fail(SQL_ERROR, diag);
         size_t before = executed_since_connect().size();
         EXPECT_EQ(DB_table_create_indexes(nullptr, "t", 3, defs, "", 0), rc);
-        EXPECT_EQ(tail(executed_since_connect(), before + 3),
-                  (Strings{"CREATE  INDEX ix1 on t (  a ASC)", "CREATE  INDEX ix2 on t (  b ASC)",
-                           "CREATE  INDEX ix3 on t (  c ASC)", " DROP INDEX ix1",
-                           " DROP INDEX ix2"}));
+        EXPECT_EQ(
+            tail(executed_since_connect(), before + 3),
+            (Strings{"CREATE  INDEX ix1 on t (  a ASC)", "CREATE  INDEX ix2 on t (  b ASC)",
+                     "CREATE  INDEX ix3 on t (  c ASC)", " DROP INDEX ix1", " DROP INDEX ix2"}));
     }
     // A failure at prepare undoes them too.
     scli::on_sql("CREATE  INDEX ix2 on t (  b ASC)").at_prepare(SQL_ERROR, {"S0002", -206, ""});
@@ -260,7 +262,9 @@ struct Described {
 TEST_F(TableIndex, DescribeGroupsRowsByIndexName)
 {
     scli::on_sql(kDescribe)
-        .columns({{"idxname", SQL_VARCHAR, 128}, {"idxtype", SQL_CHAR, 1}, {"colname", SQL_VARCHAR, 128}})
+        .columns({{"idxname", SQL_VARCHAR, 128},
+                  {"idxtype", SQL_CHAR, 1},
+                  {"colname", SQL_VARCHAR, 128}})
         .row({scli::varchar("ix_ab"), scli::chr("U", 1), scli::varchar("a")})
         .row({scli::varchar("ix_ab"), scli::chr("U", 1), scli::varchar("b")})
         .row({scli::varchar("ix_c"), scli::chr("D", 1), scli::varchar("c")});
@@ -292,7 +296,9 @@ TEST_F(TableIndex, DescribeRefusesNamesLongerThanTheDefinitionHolds)
 {
     std::string long_name(32, 'n');
     scli::on_sql(kDescribe)
-        .columns({{"idxname", SQL_VARCHAR, 128}, {"idxtype", SQL_CHAR, 1}, {"colname", SQL_VARCHAR, 128}})
+        .columns({{"idxname", SQL_VARCHAR, 128},
+                  {"idxtype", SQL_CHAR, 1},
+                  {"colname", SQL_VARCHAR, 128}})
         .row({scli::varchar("ix_a"), scli::chr("U", 1), scli::varchar("a")})
         .row({scli::varchar(long_name), scli::chr("D", 1), scli::varchar("b")});
     Described d;
@@ -302,7 +308,9 @@ TEST_F(TableIndex, DescribeRefusesNamesLongerThanTheDefinitionHolds)
     EXPECT_EQ(d.defs, nullptr);
 
     scli::on_sql(kDescribe)
-        .columns({{"idxname", SQL_VARCHAR, 128}, {"idxtype", SQL_CHAR, 1}, {"colname", SQL_VARCHAR, 128}})
+        .columns({{"idxname", SQL_VARCHAR, 128},
+                  {"idxtype", SQL_CHAR, 1},
+                  {"colname", SQL_VARCHAR, 128}})
         .row({scli::varchar("ix_a"), scli::chr("U", 1), scli::varchar("a")})
         .at_fetch(2, SQL_ERROR, {"S1000", -243, "lost"});
     Described failed;
