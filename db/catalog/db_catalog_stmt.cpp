@@ -37,3 +37,14 @@ int32_t db_catalog_prepare(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql)
         return db_catalog_fail(stream, hstmt, rc);
     return 0;
 }
+
+int32_t db_catalog_execute(SQLHSTMT *hstmt, const char *sql)
+{
+    int32_t rc = db_prepare_cursor(nullptr, hstmt, sql, 0);
+    if (rc == 0)
+        rc = SQLExecute(*hstmt);
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
+        return rc;
+    db_free_stmt(hstmt);
+    return 0;
+}

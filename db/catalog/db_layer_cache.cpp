@@ -14,6 +14,7 @@
 
 #include "base/util/ve_shape_error.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_info_internal.h"
 #include "db/core/db_diag.h"
 #include "db/core/db_identifier.h"
@@ -472,7 +473,7 @@ int32_t DB_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, int32_t laye
     // Without a cache there is no record to hand out: no query either.
     if (S_cache == nullptr)
         return ZE_FAILURE;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         DB_instance_clear_xerr();
         LAYER *cached = S_lookup_id(instance, stream, layer_id);
         if (cached != nullptr) {
@@ -481,9 +482,7 @@ int32_t DB_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, int32_t laye
         }
         std::string sql = S_by_id_sql(instance, layer_id);
         return db_layer_get_info(instance, stream, sql.c_str(), layer, DB_LAYER_INSERT, 1);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 // A coordinate reference with its text buffer for a caller's record that has
@@ -510,7 +509,7 @@ int32_t DB_layer_view_get_info(DB_INSTANCE *instance, DB_STREAM *stream, int32_t
 {
     if (layer == nullptr)
         return ZE_NULL_POINTER;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         DB_instance_clear_xerr();
         int32_t rc = S_give_coordref(layer);
         if (rc != 0)
@@ -523,9 +522,7 @@ int32_t DB_layer_view_get_info(DB_INSTANCE *instance, DB_STREAM *stream, int32_t
         std::string sql = S_by_id_sql(instance, layer_id);
         LAYER *target = layer;
         return db_layer_get_info(instance, stream, sql.c_str(), &target, DB_LAYER_INSERT, 0);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_layer_get_info_by_table_name(DB_INSTANCE *instance, DB_STREAM *stream, const char *table,
@@ -539,7 +536,7 @@ int32_t DB_layer_get_info_by_table_name(DB_INSTANCE *instance, DB_STREAM *stream
         return ZE_NULL_POINTER;
     if (S_cache == nullptr)
         return ZE_FAILURE;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         DB_instance_clear_xerr();
         char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE];
         char name[DB_NAME_TABLE_SIZE];
@@ -581,7 +578,5 @@ int32_t DB_layer_get_info_by_table_name(DB_INSTANCE *instance, DB_STREAM *stream
         if (rc == 0)
             *layer = found;
         return rc;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }

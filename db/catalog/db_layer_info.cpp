@@ -417,11 +417,7 @@ int32_t DB_layer_first(DB_INSTANCE *instance, LAYER *layer)
     if (!S_has_coordref(layer))
         return ZE_NULL_POINTER;
     DB_instance_clear_xerr();
-    try {
-        return S_walk_start(instance, layer);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&]() -> int32_t { return S_walk_start(instance, layer); });
 }
 
 int32_t DB_layer_next(DB_INSTANCE *instance, LAYER *layer)
@@ -431,11 +427,7 @@ int32_t DB_layer_next(DB_INSTANCE *instance, LAYER *layer)
     DB_instance_clear_xerr();
     if (!S_walk.open)
         return ZE_NO_MORE_ROWS;
-    try {
-        return S_walk_fetch(instance, layer);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&]() -> int32_t { return S_walk_fetch(instance, layer); });
 }
 
 // ---- by name, without the cache ----------------------------------------------------

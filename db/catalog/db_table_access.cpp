@@ -316,7 +316,7 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
     *list = nullptr;
     if (strlen(user) >= DB_NAME_OWNER_SIZE)
         return ZE_INVALID_ARGUMENT;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         DB_instance_clear_xerr();
         std::string sql = S_list_sql(mask, user);
         SQLHSTMT hstmt = SQL_NULL_HSTMT;
@@ -380,28 +380,18 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
         result.entries = nullptr;
         result.count = 0;
         return 0;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_table_get_permissions(DB_INSTANCE *, const char *user, const char *table, int32_t *mask)
 {
-    try {
-        return S_permissions(user, table, mask, false);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&]() -> int32_t { return S_permissions(user, table, mask, false); });
 }
 
 int32_t DB_table_get_grantee_permissions(DB_INSTANCE *, const char *grantee, const char *table,
                                          int32_t *mask)
 {
-    try {
-        return S_permissions(grantee, table, mask, true);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&]() -> int32_t { return S_permissions(grantee, table, mask, true); });
 }
 
 int32_t DB_table_grant_access(DB_INSTANCE *, const char *table, int32_t mask, int32_t grant_option,
@@ -409,24 +399,20 @@ int32_t DB_table_grant_access(DB_INSTANCE *, const char *table, int32_t mask, in
 {
     static const int32_t order[4] = {VE_PRIV_UPDATE, VE_PRIV_INSERT, VE_PRIV_DELETE,
                                      VE_PRIV_SELECT};
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         DB_instance_clear_xerr();
         return S_grant_or_revoke(S_privilege_words("GRANT ", mask, order), table, "TO", user,
                                  grant_option != 0);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_table_revoke_access(DB_INSTANCE *, const char *table, int32_t mask, const char *user)
 {
     static const int32_t order[4] = {VE_PRIV_SELECT, VE_PRIV_UPDATE, VE_PRIV_INSERT,
                                      VE_PRIV_DELETE};
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         DB_instance_clear_xerr();
         return S_grant_or_revoke(S_privilege_words("REVOKE ", mask, order), table, "FROM", user,
                                  false);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }

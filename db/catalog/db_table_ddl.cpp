@@ -18,6 +18,7 @@
 #include "base/util/ve_debug.h"
 #include "base/util/ve_name_check.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_table_access_internal.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_identifier_check_internal.h"
@@ -156,16 +157,6 @@ bool S_is_row_id(const DB_COLUMN_DEF &c)
     return strcasecmp(c.name, DB_VE_ROW_ID) == 0;
 }
 
-// The clause of the selector: adds, deletes or business table storage.
-const char *S_storage_clause(const DBTUNE_LAYER_CONFIG &config, int32_t storage)
-{
-    if (storage == DB_STORAGE_ADDS)
-        return config.A_STORAGE;
-    if (storage == DB_STORAGE_DELETES)
-        return config.D_STORAGE;
-    return config.B_STORAGE;
-}
-
 // Engine results of the one-shot DDL: success with information counts as
 // success.
 int32_t S_done(int32_t rc)
@@ -178,13 +169,9 @@ int32_t S_done(int32_t rc)
 int32_t S_execute_create(const std::string &sql, const char *table)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int32_t rc = db_prepare_cursor(nullptr, &hstmt, sql.c_str(), 0);
+    int32_t rc = db_catalog_execute(&hstmt, sql.c_str());
     if (rc == 0)
-        rc = SQLExecute(hstmt);
-    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
-        db_free_stmt(&hstmt);
         return 0;
-    }
     CLI_DIAG_RECORD diag;
     db_get_diag_record(&diag, &hstmt, rc);
     db_free_stmt(&hstmt);
@@ -263,7 +250,8 @@ int32_t S_create(DB_INSTANCE *instance, const char *table, int16_t count,
         rc = db_table_storage_config(keyword, config.get());
         if (rc != 0)
             return rc;
-        sql += S_storage_clause(*config, storage);
+        sql +=
+            db_table_storage_pick(storage, config->B_STORAGE, config->A_STORAGE, config->D_STORAGE);
         VES_RemoveSpaces(config->S_STORAGE);
         if (spatial != nullptr && config->S_STORAGE[0] != '\0')
             put = std::string(" put ") + spatial->name + " in (" + config->S_STORAGE + ") ";
@@ -298,21 +286,28 @@ int32_t db_table_storage_config(const char *keyword, DBTUNE_LAYER_CONFIG *config
     return config->counter < DBTUNE_COUNTER_OWN ? ZE_KEYWORD_WITHOUT_ROWS : 0;
 }
 
+const char *db_table_storage_pick(int32_t storage, const char *business, const char *adds,
+                                  const char *deletes)
+{
+    if (storage == DB_STORAGE_ADDS)
+        return adds;
+    if (storage == DB_STORAGE_DELETES)
+        return deletes;
+    return business;
+}
+
 int32_t DB_table_create(DB_INSTANCE *instance, const char *table, int16_t count,
                         const DB_COLUMN_DEF *columns, const char *keyword, int32_t storage)
 {
-    try {
-        return S_create(instance, table, count, columns, keyword, storage);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard(
+        [&]() -> int32_t { return S_create(instance, table, count, columns, keyword, storage); });
 }
 
 int32_t DB_table_add_column(DB_INSTANCE *, const char *table, const DB_COLUMN_DEF *column)
 {
     if (table == nullptr || column == nullptr)
         return ZE_NULL_POINTER;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc == 0)
             rc = S_check_column_name(column->name);
@@ -341,16 +336,14 @@ int32_t DB_table_add_column(DB_INSTANCE *, const char *table, const DB_COLUMN_DE
             return ZE_ADD_COLUMN_EXISTS;
         VES_print_debug(stderr, "DB_table_add_column(%s) Execute DDL Error (%d)\n ", table, rc);
         return rc;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_table_drop_column(DB_INSTANCE *, const char *table, const char *column)
 {
     if (table == nullptr || column == nullptr)
         return ZE_NULL_POINTER;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc == 0)
             rc = db_check_name(column, DB_COLUMN_NAME_LEN);
@@ -364,16 +357,14 @@ int32_t DB_table_drop_column(DB_INSTANCE *, const char *table, const char *colum
             rc = ZE_DBMS_ERROR;
         VES_print_debug(stderr, "DB_table_drop_column(%s) Execute DDL Error (%d)\n", table, rc);
         return rc;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_table_rename(DB_INSTANCE *, const char *old_name, const char *new_name)
 {
     if (old_name == nullptr || new_name == nullptr)
         return ZE_NULL_POINTER;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         int32_t rc = db_check_table_name(old_name);
         if (rc == 0)
             rc = db_check_table_name(new_name);
@@ -386,16 +377,14 @@ int32_t DB_table_rename(DB_INSTANCE *, const char *old_name, const char *new_nam
         VES_print_debug(stderr, "DB_table_rename(%s,%s) Execute DDL Error (%d\n", old_name,
                         new_name, db_global_xerr.native_error);
         return ZE_DBMS_ERROR;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_table_truncate(DB_INSTANCE *, const char *table)
 {
     if (table == nullptr)
         return ZE_NULL_POINTER;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc != 0)
             return rc;
@@ -403,23 +392,19 @@ int32_t DB_table_truncate(DB_INSTANCE *, const char *table)
         std::string sql = std::string("DELETE FROM ") + table + " \n";
         rc = S_done(db_execute_ddlsql(sql.c_str(), 0, DB_EXEC_NO_COMMIT));
         return rc == SQL_NO_DATA ? 0 : rc;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_table_drop(DB_INSTANCE *, const char *table)
 {
     if (table == nullptr)
         return ZE_NULL_POINTER;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc != 0)
             return rc;
         db_global_xerr.code = 0;
         std::string sql = std::string("DROP TABLE ") + table;
         return S_done(db_execute_ddlsql(sql.c_str(), 0, 1));
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }

@@ -59,11 +59,8 @@ const std::string kDescribeTail =
 // The index clause of the selector: adds, deletes or business table.
 const char *S_index_clause(const DBTUNE_LAYER_CONFIG &config, int32_t storage)
 {
-    if (storage == DB_STORAGE_ADDS)
-        return config.A_INDEX_USER;
-    if (storage == DB_STORAGE_DELETES)
-        return config.D_INDEX_STATE_ROWID;
-    return config.B_INDEX_USER;
+    return db_table_storage_pick(storage, config.B_INDEX_USER, config.A_INDEX_USER,
+                                 config.D_INDEX_STATE_ROWID);
 }
 
 bool S_is_spatial_column(const char *column)
@@ -96,14 +93,8 @@ int32_t S_index_failure(SQLHSTMT *hstmt, int32_t rc, const char *table, bool exi
 int32_t S_run_index_sql(const std::string &sql, const char *table, bool exists_too)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int32_t rc = db_prepare_cursor(nullptr, &hstmt, sql.c_str(), 0);
-    if (rc == 0)
-        rc = SQLExecute(hstmt);
-    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
-        db_free_stmt(&hstmt);
-        return 0;
-    }
-    return S_index_failure(&hstmt, rc, table, exists_too);
+    int32_t rc = db_catalog_execute(&hstmt, sql.c_str());
+    return rc == 0 ? 0 : S_index_failure(&hstmt, rc, table, exists_too);
 }
 
 // A name of a definition: terminated within its field and an identifier.
@@ -208,10 +199,8 @@ struct Described {
 
 int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count, DB_INDEX_DEF **indexes)
 {
-    char user[DB_USER_NAME_SIZE];
     char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], name[DB_NAME_TABLE_SIZE];
-    DB_instance_get_current_user(instance, user);
-    int32_t rc = db_parse_table_name(instance, table, user, database, owner, name);
+    int32_t rc = DB_table_parse_name(instance, table, database, owner, name);
     if (rc != 0)
         return rc;
     // Descending key parts are found through the negated column number.
@@ -277,7 +266,7 @@ int32_t DB_table_create_index(DB_INSTANCE *, const char *table, const char *colu
 {
     if (table == nullptr || column == nullptr || index_name == nullptr)
         return ZE_NULL_POINTER;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc == 0)
             rc = db_check_name(column, DB_NAME_COLUMN_SIZE);
@@ -299,9 +288,7 @@ int32_t DB_table_create_index(DB_INSTANCE *, const char *table, const char *colu
             return rc;
         sql += S_index_clause(*config, storage);
         return S_run_index_sql(sql, table, false);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_table_create_indexes(DB_INSTANCE *, const char *table, int16_t count,
@@ -311,7 +298,7 @@ int32_t DB_table_create_indexes(DB_INSTANCE *, const char *table, int16_t count,
         return ZE_NULL_POINTER;
     if (count < 0)
         return ZE_INVALID_ARGUMENT;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         for (int16_t i = 0; rc == 0 && i < count; i++)
             rc = S_check_definition(indexes[i]);
@@ -348,9 +335,7 @@ int32_t DB_table_create_indexes(DB_INSTANCE *, const char *table, int16_t count,
             return rc;
         }
         return 0;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_table_describe_indexes(DB_INSTANCE *instance, const char *table, int16_t *count,
@@ -360,18 +345,15 @@ int32_t DB_table_describe_indexes(DB_INSTANCE *instance, const char *table, int1
         return ZE_NULL_POINTER;
     *count = 0;
     *indexes = nullptr;
-    try {
-        return S_describe(instance, table, count, indexes);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard(
+        [&]() -> int32_t { return S_describe(instance, table, count, indexes); });
 }
 
 int32_t DB_table_drop_index(DB_INSTANCE *, const char *, const char *index_name)
 {
     if (index_name == nullptr)
         return ZE_NULL_POINTER;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         int32_t rc = db_check_name(index_name, DB_NAME_TABLE_SIZE);
         if (rc != 0)
             return rc;
@@ -381,9 +363,7 @@ int32_t DB_table_drop_index(DB_INSTANCE *, const char *, const char *index_name)
         if (rc == SQL_NO_DATA)
             return ZE_OBJECT_NOT_FOUND;
         return rc == SQL_SUCCESS_WITH_INFO ? 0 : rc;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_table_get_name_from_index_name(DB_INSTANCE *, const char *index_name, char *out)
@@ -393,7 +373,7 @@ int32_t DB_table_get_name_from_index_name(DB_INSTANCE *, const char *index_name,
     char name[DB_NAME_TABLE_SIZE];
     if (strlen(index_name) >= sizeof(name))
         return ZE_INVALID_ARGUMENT;
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         strcpy(name, index_name);
         // The catalogue keeps the names of indexes made without quotes in
         // lower case.
@@ -417,7 +397,5 @@ int32_t DB_table_get_name_from_index_name(DB_INSTANCE *, const char *index_name,
         memcpy(out, found, n);
         out[n] = '\0';
         return 0;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
