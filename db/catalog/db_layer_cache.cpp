@@ -82,18 +82,23 @@ static void S_free_cache(DB_LAYER_CACHE *cache)
     free(cache);
 }
 
-// Makes the five slots of block `blocks` (the pointer table already has room
-// for them). The block counts as made from its first slot on, so a failure
-// frees exactly what was made.
+// Makes the five slots of the next block (the pointer table already has
+// room for them). A block is made whole or not at all: a failure frees the
+// slots it made, so every slot of a counted block exists.
 static int32_t S_fill_block(DB_LAYER_CACHE *cache)
 {
     int32_t first = S_existing(cache);
-    cache->blocks++;
     for (int32_t i = first; i < first + DB_LAYER_CACHE_BLOCK; i++) {
         int32_t rc = S_new_entry(&cache->entries[i]);
-        if (rc != 0)
-            return rc;
+        if (rc == 0)
+            continue;
+        for (int32_t made = first; made < i; made++) {
+            S_free_entry(cache->entries[made]);
+            cache->entries[made] = nullptr;
+        }
+        return rc;
     }
+    cache->blocks++;
     return 0;
 }
 

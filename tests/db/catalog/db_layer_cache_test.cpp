@@ -261,9 +261,7 @@ TEST_F(LayerCache, ViewCopiesWithoutEnteringTheCache)
     EXPECT_NE(view.coordref, cached->coordref);
     EXPECT_DOUBLE_EQ(view.coordref->xy_rounding, 0.001);
     EXPECT_EQ(Executed(), (Strings{by_id(3), "COMMIT", by_id(4), "COMMIT"}));
-    free(own->srtext);
-    own->srtext = nullptr;
-    MoxCoordRefFree(own);
+    MoxCoordRefFree(own); // with its text
 }
 
 TEST_F(LayerCache, ChangedStampAndVanishedRowGiveNotFound)
