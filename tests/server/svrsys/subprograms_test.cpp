@@ -343,6 +343,13 @@ TEST_F(SubPrograms, EndReportsTheListedChildrenAndStopsNothing)
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
     }
+    // A pipe path that does not fit a socket address makes no watcher.
+    const std::string long_instance(120, 'i');
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SubPrograms_Initialize(0, long_instance.c_str(), record_death), ZE_FAILURE);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("from CreateNamedPipe"),
+              std::string::npos);
+    EXPECT_EQ(SubPrograms_ProgramAlive(first), 1);
     // A second cycle works.
     ASSERT_EQ(SubPrograms_Initialize(0, instance.c_str(), record_death), ZE_SUCCESS);
     EXPECT_EQ(SubPrograms_Initialize(0, instance.c_str(), record_death), ZE_FAILURE);
