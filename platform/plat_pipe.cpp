@@ -16,7 +16,7 @@
 #include <new>
 #include <string>
 
-#include "platform/plat_temp_file.h"
+#include "platform/plat_temp_file_internal.h"
 
 struct PLAT_PIPE {
     int listen_fd;    /* server end: the listening socket, else -1 */
@@ -218,7 +218,7 @@ int plat_pipe_connect(const char *name, int timeout_ms, PLAT_PIPE **pipe)
         if (S_now_ms() >= deadline)
             return ETIMEDOUT;
         // Neither the socket's creation nor a lock's release can be waited on.
-        struct timespec pause = {0, 5 * 1000 * 1000};
+        struct timespec pause = {0, 5L * 1000 * 1000};
         nanosleep(&pause, nullptr);
     }
     if (rc != 0)

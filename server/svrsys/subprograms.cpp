@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "base/util/ve_path.h"
+#include "base/util/ve_path_internal.h"
 #include "base/util/zel_errors.h"
 #include "platform/plat_pipe_internal.h"
 #include "platform/plat_process_internal.h"
@@ -197,7 +197,7 @@ static void *S_watch(void *)
                 if (g >= groups)
                     break;
                 count = g + 1 == groups ? S_ctl.last_count : S_GROUP_SIZE;
-                memcpy(copy, S_ctl.groups[g].data(), (size_t)count * sizeof copy[0]);
+                memcpy(copy, S_ctl.groups[g].data(), (size_t)count * sizeof(PLAT_WAITABLE *));
             }
             const int signalled = plat_wait_any(copy, count, 1000 / (int)groups);
             if (signalled == PLAT_WAIT_TIMEOUT)
@@ -377,6 +377,7 @@ static int32_t S_start(int32_t pause, int32_t pipe_index, const std::string &pro
         return ZE_INVALID_LOGIN;
     }
     std::vector<const char *> argv;
+    argv.reserve(command_line.size() + 1);
     for (const std::string &word : command_line)
         argv.push_back(word.c_str());
     argv.push_back(nullptr);
