@@ -1,16 +1,14 @@
-// Child-process management with real children (subprograms_child): start,
-// stop, terminate, each death reported once with its exit code, a second
-// handle group beyond 63 children, pauses of the death watcher, the end of
-// the watcher (also from a death callback), a stop held off by a
-// stop-protected section, starts as another user, and the instance's named
-// pipes between two processes.
+// Child-process management of the control process with real children
+// (subprograms_child): start, stop, terminate, each death reported once with
+// its exit code, a second handle group beyond 63 children, pauses of the
+// death watcher, the end of the watcher (also from a death callback), a death
+// callback that takes a lock, starts as another user, and the instance's
+// named pipes between two processes.
 #include "server/svrsys/subprograms.h"
 
 #include <gtest/gtest.h>
 
 #include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -21,66 +19,19 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "base/util/zel_errors.h"
 #include "platform/plat_process_internal.h"
-#include "tests/support/run_folder_fixture.h"
+#include "tests/server/svrsys/subprograms_fixture.h"
 
 namespace
 {
-
-const char *const CHILD = SUBPROGRAMS_CHILD;
-
-// Every death the watcher reports, in order.
-struct Deaths {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::pair<int32_t, int32_t>> reported;
-};
-Deaths deaths;
-
-void record_death(int32_t process_id, int32_t exit_code)
-{
-    std::lock_guard<std::mutex> lock(deaths.mutex);
-    deaths.reported.emplace_back(process_id, exit_code);
-    deaths.changed.notify_all();
-}
-
-// How often the child's death has been reported.
-int times_reported(int32_t process_id)
-{
-    std::lock_guard<std::mutex> lock(deaths.mutex);
-    int times = 0;
-    for (const auto &death : deaths.reported)
-        times += death.first == process_id;
-    return times;
-}
-
-// Waits until the child's death is reported (at most timeout) and answers its
-// exit code, or -1000 when it was not reported in time.
-int32_t wait_for_death(int32_t process_id,
-                       std::chrono::milliseconds timeout = std::chrono::seconds(10))
-{
-    std::unique_lock<std::mutex> lock(deaths.mutex);
-    int32_t code = -1000;
-    deaths.changed.wait_for(lock, timeout, [&] {
-        for (const auto &death : deaths.reported)
-            if (death.first == process_id) {
-                code = death.second;
-                return true;
-            }
-        return false;
-    });
-    return code;
-}
 
 std::string semaphore_file(int number)
 {
@@ -110,38 +61,6 @@ bool no_children()
     siginfo_t info;
     return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 && errno == ECHILD;
 }
-
-// A private run folder and instance for each test; the watcher runs during it.
-class SubPrograms : public RunFolderFixture
-{
-  protected:
-    std::string instance;
-
-    void SetUp() override
-    {
-        RunFolderFixture::SetUp();
-        instance = "inst" + std::to_string(getpid());
-        {
-            std::lock_guard<std::mutex> lock(deaths.mutex);
-            deaths.reported.clear();
-        }
-        ASSERT_EQ(SubPrograms_Initialize(0, instance.c_str(), record_death), ZE_SUCCESS);
-    }
-
-    void TearDown() override
-    {
-        SubPrograms_End();
-        RunFolderFixture::TearDown();
-    }
-
-    int32_t start(std::vector<const char *> arguments, int32_t pause = 0)
-    {
-        arguments.resize(4, nullptr);
-        LO_PIPE *in = nullptr, *out = nullptr;
-        return SubPrograms_StartProgram(pause, 0, CHILD, &in, &out, arguments[0], arguments[1],
-                                        arguments[2], arguments[3], nullptr);
-    }
-};
 
 TEST_F(SubPrograms, ReportsEachDeathOnceWithItsExitCode)
 {
@@ -246,49 +165,6 @@ TEST_F(SubPrograms, WatchesASecondGroupBeyond63Children)
     // With the second group gone, a new child is still watched.
     int32_t late = start({"exit", "4"});
     EXPECT_EQ(wait_for_death(late), 4);
-}
-
-// Runs the child "protected" with a go pipe and a report pipe.
-TEST_F(SubPrograms, AStopWaitsUntilTheProtectedSectionIsLeft)
-{
-    int go[2], report[2];
-    ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
-    ASSERT_EQ(pipe2(report, O_CLOEXEC), 0);
-    // The child's ends stay open across the exec.
-    fcntl(go[0], F_SETFD, 0);
-    fcntl(report[1], F_SETFD, 0);
-    std::string go_fd = std::to_string(go[0]), report_fd = std::to_string(report[1]);
-    int32_t child = start({"protected", go_fd.c_str(), report_fd.c_str()});
-    close(go[0]);
-    close(report[1]);
-    ASSERT_GT(child, 0);
-    auto read_line = [&]() {
-        std::string line;
-        char byte;
-        struct pollfd ready = {report[0], POLLIN, 0};
-        while (poll(&ready, 1, 10000) == 1 && read(report[0], &byte, 1) == 1 && byte != '\n')
-            line += byte;
-        return line;
-    };
-    EXPECT_EQ(read_line(), "inside");
-    EXPECT_EQ(SubPrograms_StopProgram(child), ZE_SUCCESS);
-    // Held off while the section is held (nothing shows the watcher blocked,
-    // so give a faulty stop time to end the child).
-    EXPECT_EQ(wait_for_death(child, std::chrono::milliseconds(300)), -1000);
-    EXPECT_EQ(write(go[1], "g", 1), 1);
-    EXPECT_EQ(read_line(), "finished");
-    EXPECT_EQ(read_line(), "stopped");
-    EXPECT_EQ(wait_for_death(child), 0);
-    close(go[1]);
-    close(report[0]);
-}
-
-TEST_F(SubPrograms, NoProtectedSectionBeginsOnceAStopHasBegun)
-{
-    int32_t child = start({"late-enter"});
-    ASSERT_GT(child, 0);
-    EXPECT_EQ(SubPrograms_StopProgram(child), ZE_SUCCESS);
-    EXPECT_EQ(wait_for_death(child), 0);
 }
 
 TEST_F(SubPrograms, APausedWatcherReportsDeathsAfterTheResume)
