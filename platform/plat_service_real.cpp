@@ -163,6 +163,16 @@ static int S_observe(const std::string &key, uint32_t *state)
     return 0;
 }
 
+// 0 when the service is stopped; refusal when it is not; or the error.
+static int S_require_stopped(const std::string &key, int refusal)
+{
+    uint32_t state = 0;
+    int rc = S_observe(key, &state);
+    if (rc == 0 && state != PLAT_SERVICE_STOPPED)
+        rc = refusal;
+    return rc;
+}
+
 int plat_svc_real_open_manager(const char *machine)
 {
     if (machine == nullptr || machine[0] == '\0')
@@ -239,14 +249,9 @@ int plat_svc_real_open(const char *name)
 int plat_svc_real_delete(const char *name)
 {
     std::string key = S_key(name);
-    uint32_t state = 0;
-    int rc = S_observe(key, &state);
-    if (rc != 0)
-        return rc;
     // A running program would be left without a service to stop it.
-    if (state != PLAT_SERVICE_STOPPED)
-        return PLAT_ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
-    return S_reg_error(plat_reg_delete_key(key.c_str()));
+    int rc = S_require_stopped(key, PLAT_ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
+    return rc != 0 ? rc : S_reg_error(plat_reg_delete_key(key.c_str()));
 }
 
 int plat_svc_real_query(const char *name, uint32_t *state)
@@ -355,12 +360,9 @@ static std::string S_get_text(const std::string &key, const char *name)
 int plat_svc_real_start(const char *name, int argc, const char *const *argv)
 {
     std::string key = S_key(name);
-    uint32_t state = 0;
-    int rc = S_observe(key, &state);
+    int rc = S_require_stopped(key, PLAT_ERROR_SERVICE_ALREADY_RUNNING);
     if (rc != 0)
         return rc;
-    if (state != PLAT_SERVICE_STOPPED)
-        return PLAT_ERROR_SERVICE_ALREADY_RUNNING;
     std::vector<std::string> words = S_words(S_get_text(key, "ImagePath"));
     if (words.empty())
         return PLAT_ERROR_FILE_NOT_FOUND;

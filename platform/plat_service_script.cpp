@@ -44,6 +44,13 @@ int S_call(const std::string &operation, const std::string &line)
     return error;
 }
 
+// The scripted service of the name, or null.
+Service *S_find(const char *name)
+{
+    auto it = s_script.services.find(name);
+    return it == s_script.services.end() ? nullptr : &it->second;
+}
+
 std::string S_hex(uint32_t value)
 {
     char text[16];
@@ -174,10 +181,10 @@ int plat_svc_script_query(const char *name, uint32_t *state)
     int rc = S_call("query", "query " + std::string(name));
     if (rc != 0)
         return rc;
-    auto it = s_script.services.find(name);
-    if (it == s_script.services.end())
+    Service *found = S_find(name);
+    if (found == nullptr)
         return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
-    Service &s = it->second;
+    Service &s = *found;
     if (!s.states.empty()) {
         s.state = s.states.front();
         if (s.states.size() > 1)
@@ -196,11 +203,11 @@ int plat_svc_script_start(const char *name, int argc, const char *const *argv)
     int rc = S_call("start", line);
     if (rc != 0)
         return rc;
-    auto it = s_script.services.find(name);
-    if (it == s_script.services.end())
+    Service *s = S_find(name);
+    if (s == nullptr)
         return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
-    if (it->second.states.empty())
-        it->second.state = PLAT_SERVICE_RUNNING;
+    if (s->states.empty())
+        s->state = PLAT_SERVICE_RUNNING;
     return 0;
 }
 
@@ -210,12 +217,12 @@ int plat_svc_script_control(const char *name, uint32_t control, uint32_t *state)
     int rc = S_call("control", "control " + std::string(name) + " " + std::to_string(control));
     if (rc != 0)
         return rc;
-    auto it = s_script.services.find(name);
-    if (it == s_script.services.end())
+    Service *s = S_find(name);
+    if (s == nullptr)
         return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
-    if (it->second.states.empty())
-        it->second.state = PLAT_SERVICE_STOP_PENDING;
-    *state = it->second.state;
+    if (s->states.empty())
+        s->state = PLAT_SERVICE_STOP_PENDING;
+    *state = s->state;
     return 0;
 }
 

@@ -305,6 +305,15 @@ const char *ves_list_indent_text(const char *indent)
     return S_indent(indent);
 }
 
+bool ves_list_begin(FILE *out, const void *record, const char **indent, char *deeper)
+{
+    if (out == nullptr || record == nullptr)
+        return false;
+    *indent = S_indent(*indent);
+    ves_list_indent(*indent, deeper, 2);
+    return true;
+}
+
 const char *ves_list_quoted_field(const char *field, size_t size)
 {
     if (field == nullptr)

@@ -78,6 +78,10 @@ void ves_list_raster_constraint(FILE *out, const RASCONSTRAINT *record, const ch
  * fixed name field read within its size (the static buffer of
  * ves_list_quoted_string); a time as "%c" in a VE_LIST_TIME_SIZE buffer. */
 const char *ves_list_indent_text(const char *indent);
+/* The common start of a printer: false (print nothing) without a stream or a
+ * record; else *indent made non-null and deeper (VE_LIST_TEXT_SIZE bytes)
+ * the indent of nested blocks. */
+bool ves_list_begin(FILE *out, const void *record, const char **indent, char *deeper);
 const char *ves_list_quoted_field(const char *field, size_t size);
 const char *ves_list_time_text(uint32_t seconds, char *buffer);
 

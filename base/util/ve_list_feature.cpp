@@ -16,11 +16,9 @@
 
 void ves_list_feature_brief(FILE *out, const FEATURE_STRUCT *feature, const char *indent)
 {
-    if (out == nullptr || feature == nullptr)
-        return;
-    indent = ves_list_indent_text(indent);
     char deeper[VE_LIST_TEXT_SIZE];
-    ves_list_indent(indent, deeper, 2);
+    if (!ves_list_begin(out, feature, &indent, deeper))
+        return;
     fprintf(out, "%sFeature ID:     %ld\n", indent, static_cast<long>(feature->feature_id));
     fprintf(out, "%sNumOfPts:       %ld\n", indent, static_cast<long>(feature->num_points));
     fprintf(out, "%sEntity:         %s\n", indent, ves_list_entity_name(feature->entity_type));
@@ -212,11 +210,9 @@ const char *ves_list_search_method_name(int32_t method)
 
 void ves_list_filters(FILE *out, const VE_FILTER *records, int32_t count, const char *indent)
 {
-    if (out == nullptr || records == nullptr)
-        return;
-    indent = ves_list_indent_text(indent);
     char deeper[VE_LIST_TEXT_SIZE];
-    ves_list_indent(indent, deeper, 2);
+    if (!ves_list_begin(out, records, &indent, deeper))
+        return;
     for (int32_t i = 0; i < count; ++i) {
         const VE_FILTER &f = records[i];
         fprintf(out, "%sTable:        %.*s\n", indent, VES_LIST_FIELD(f.table_name));

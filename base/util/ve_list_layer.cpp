@@ -105,11 +105,9 @@ static std::string S_grid_sizes(const double grid[3])
 
 void ves_list_layer_info(FILE *out, const LAYER *records, int32_t count, const char *indent)
 {
-    if (out == nullptr || records == nullptr)
-        return;
-    indent = ves_list_indent_text(indent);
     char deeper[VE_LIST_TEXT_SIZE];
-    ves_list_indent(indent, deeper, 2);
+    if (!ves_list_begin(out, records, &indent, deeper))
+        return;
     char text[VE_LIST_TEXT_SIZE];
     char when[VE_LIST_TIME_SIZE];
     for (int32_t i = 0; i < count; ++i) {
@@ -148,11 +146,9 @@ void ves_list_layer_info(FILE *out, const LAYER *records, int32_t count, const c
 
 void ves_list_spatialref(FILE *out, const VE_SPATIALREF *records, int32_t count, const char *indent)
 {
-    if (out == nullptr || records == nullptr)
-        return;
-    indent = ves_list_indent_text(indent);
     char deeper[VE_LIST_TEXT_SIZE];
-    ves_list_indent(indent, deeper, 2);
+    if (!ves_list_begin(out, records, &indent, deeper))
+        return;
     for (int32_t i = 0; i < count; ++i) {
         const VE_SPATIALREF &r = records[i];
         fprintf(out, "%sSpatial Ref ID:        %ld\n", indent, static_cast<long>(r.srid));

@@ -8,11 +8,9 @@
 
 void ves_list_spatial_index_stats(FILE *out, const VE_SPIDX_STATS *record, const char *indent)
 {
-    if (out == nullptr || record == nullptr)
-        return;
-    indent = ves_list_indent_text(indent);
     char deeper[VE_LIST_TEXT_SIZE];
-    ves_list_indent(indent, deeper, 2);
+    if (!ves_list_begin(out, record, &indent, deeper))
+        return;
     fprintf(out, "%sTable:        %.*s\n", indent, VES_LIST_FIELD(record->table_name));
     fprintf(out, "%sColumn:       %.*s\n", indent, VES_LIST_FIELD(record->column_name));
     fprintf(out, "%snSpIdxGrids:  %ld\n", indent, static_cast<long>(record->num_grids));
@@ -88,11 +86,9 @@ void ves_list_spatial_index_report(FILE *out, const VE_SPIDX_STATS *record, doub
 
 void ves_list_layer_stats(FILE *out, const VE_LAYER_STATS *record, const char *indent)
 {
-    if (out == nullptr || record == nullptr)
-        return;
-    indent = ves_list_indent_text(indent);
     char deeper[VE_LIST_TEXT_SIZE];
-    ves_list_indent(indent, deeper, 2);
+    if (!ves_list_begin(out, record, &indent, deeper))
+        return;
     char when[VE_LIST_TIME_SIZE];
     const VE_LAYER_STATS &s = *record;
     const struct {
@@ -128,11 +124,9 @@ void ves_list_layer_stats(FILE *out, const VE_LAYER_STATS *record, const char *i
 void ves_list_layer_locks(FILE *out, const VE_LAYER_LOCKS *records, int32_t count,
                           const char *indent)
 {
-    if (out == nullptr || records == nullptr)
-        return;
-    indent = ves_list_indent_text(indent);
     char deeper[VE_LIST_TEXT_SIZE];
-    ves_list_indent(indent, deeper, 2);
+    if (!ves_list_begin(out, records, &indent, deeper))
+        return;
     for (int32_t i = 0; i < count; ++i) {
         fprintf(out, "%sUser Name:  %.*s\n", indent, VES_LIST_FIELD(records[i].user_name));
         fprintf(out, "%sLock Type:  %ld\n", indent, static_cast<long>(records[i].lock_type));
