@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 #include "platform/plat_service_internal.h"
 
 struct PLAT_EVENT_SOURCE_REC {

@@ -5,7 +5,7 @@
 #include <new>
 #include <string.h>
 
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 #include "platform/plat_service_backend_internal.h"
 
 /* Specific rights the generic ones stand for, as Windows maps them. */

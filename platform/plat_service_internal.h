@@ -1,6 +1,6 @@
 // The machine's service manager, standing in for the Windows one. A service is
 // a key "SYSTEM\CurrentControlSet\Services\<name>" of the registry store
-// (platform/plat_registry.h) holding its configuration and its run state.
+// (platform/plat_registry_internal.h) holding its configuration and its run state.
 // Starting it spawns its program as a child process in a session of its own;
 // stopping it sends SIGTERM. A service is running once its program has stayed
 // up for the settle time (the program has no way to report readiness), and

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 #include "platform/plat_service_backend_internal.h"
 
 extern char **environ;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/util/ve_compress.h"
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 #include "mox/mox.h"
 
 // Most bytes of a compressed buffer a brief listing shows.

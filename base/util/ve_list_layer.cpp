@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 #include "mox/mox.h"
 
 // A number in the given format with its trailing zeros cut, keeping the digit

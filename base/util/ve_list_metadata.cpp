@@ -2,7 +2,7 @@
 // The records are laid out in ve_metadata.h and ve_index_def.h.
 #include <string.h>
 
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 
 #define S_QUOTED(field) ves_list_quoted_field((field), sizeof(field))
 

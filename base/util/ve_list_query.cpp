@@ -3,7 +3,7 @@
 // ve_release.h and ve_queryinfo.h.
 #include <string.h>
 
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 
 const char *ves_list_column_type_name(int32_t type)
 {

@@ -4,7 +4,7 @@
 // laid out in ve_stats.h and ve_locks.h.
 #include <string.h>
 
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 
 void ves_list_spatial_index_stats(FILE *out, const VE_SPIDX_STATS *record, const char *indent)
 {

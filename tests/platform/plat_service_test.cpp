@@ -14,7 +14,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 #include "tests/support/registry_fixture.h"
 
 namespace

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 #include "mox/mox.h"
 #include "tests/base/util/ve_list_capture.h"
 

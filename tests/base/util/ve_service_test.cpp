@@ -20,7 +20,7 @@
 #include "base/util/ve_registry.h"
 #include "base/util/zel_errors.h"
 #include "platform/plat_eventlog_internal.h"
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 #include "platform/plat_service_internal.h"
 #include "tests/support/registry_fixture.h"
 
