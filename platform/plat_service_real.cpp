@@ -309,6 +309,7 @@ static int S_spawn_error(int error)
 static int S_spawn(const std::vector<std::string> &words, pid_t *pid)
 {
     std::vector<char *> argv;
+    argv.reserve(words.size() + 1);
     for (const std::string &w : words)
         argv.push_back(const_cast<char *>(w.c_str()));
     argv.push_back(nullptr);

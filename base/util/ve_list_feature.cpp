@@ -92,7 +92,7 @@ static void S_point_table(FILE *out, const S_Points &p, int32_t points, bool z, 
     fprintf(out, "Point          X                Y               %s%s2D Distance \n",
             z ? "Z              " : "", m ? "M              " : "");
     fprintf(out, "%s\n", rule.c_str());
-    for (int32_t i = 0; i < points; ++i) {
+    for (size_t i = 0; i < static_cast<size_t>(points); ++i) {
         double x = p.xy[2 * i];
         double y = p.xy[2 * i + 1];
         fprintf(out, "%5u  %15.5f  %15.5f", static_cast<unsigned>(i + 1), x, y);
