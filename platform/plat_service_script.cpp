@@ -194,36 +194,38 @@ int plat_svc_script_query(const char *name, uint32_t *state)
     return 0;
 }
 
+// Records a start or a stop control; without a sequence the service takes
+// the state that follows it. *state (when given) is its state afterwards.
+static int S_act(const char *operation, const std::string &line, const char *name, uint32_t after,
+                 uint32_t *state)
+{
+    int rc = S_call(operation, line);
+    if (rc != 0)
+        return rc;
+    Service *s = S_find(name);
+    if (s == nullptr)
+        return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
+    if (s->states.empty())
+        s->state = after;
+    if (state != nullptr)
+        *state = s->state;
+    return 0;
+}
+
 int plat_svc_script_start(const char *name, int argc, const char *const *argv)
 {
     std::lock_guard<std::mutex> lock(s_mutex);
     std::string line = "start " + std::string(name) + " " + std::to_string(argc);
     for (int i = 0; i < argc; ++i)
         line += " " + S_text(argv[i]);
-    int rc = S_call("start", line);
-    if (rc != 0)
-        return rc;
-    Service *s = S_find(name);
-    if (s == nullptr)
-        return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
-    if (s->states.empty())
-        s->state = PLAT_SERVICE_RUNNING;
-    return 0;
+    return S_act("start", line, name, PLAT_SERVICE_RUNNING, nullptr);
 }
 
 int plat_svc_script_control(const char *name, uint32_t control, uint32_t *state)
 {
     std::lock_guard<std::mutex> lock(s_mutex);
-    int rc = S_call("control", "control " + std::string(name) + " " + std::to_string(control));
-    if (rc != 0)
-        return rc;
-    Service *s = S_find(name);
-    if (s == nullptr)
-        return PLAT_ERROR_SERVICE_DOES_NOT_EXIST;
-    if (s->states.empty())
-        s->state = PLAT_SERVICE_STOP_PENDING;
-    *state = s->state;
-    return 0;
+    return S_act("control", "control " + std::string(name) + " " + std::to_string(control), name,
+                 PLAT_SERVICE_STOP_PENDING, state);
 }
 
 void plat_svc_script_close(const char *name)
