@@ -57,6 +57,7 @@
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
+#define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
