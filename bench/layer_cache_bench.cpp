@@ -13,9 +13,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "base/util/ve_codepage.h"
+#include "base/util/ve_codepage_internal.h"
 #include "db/catalog/db_layer_info_internal.h"
-#include "db/core/db_instance.h"
+#include "db/core/db_instance_internal.h"
 #include "tests/support/scripted_cli.h"
 
 namespace

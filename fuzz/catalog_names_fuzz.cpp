@@ -12,7 +12,7 @@
 #include "db/catalog/db_layer_info_internal.h"
 #include "db/catalog/db_table_access_internal.h"
 #include "db/core/db_identifier_check_internal.h"
-#include "db/core/db_names.h"
+#include "db/core/db_names_internal.h"
 
 static void S_refuse_unsafe(const char *name)
 {

@@ -2,8 +2,8 @@
 #include "db/catalog/db_catalog_stmt_internal.h"
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 
 void db_catalog_record(DB_STREAM *stream, const CLI_DIAG_RECORD &diag)
 {

@@ -11,7 +11,7 @@
 #include <new>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_diag.h"
+#include "db/core/db_diag_internal.h"
 
 // Runs the body of an exported function: no exception leaves the library, a
 // failed allocation is -12.

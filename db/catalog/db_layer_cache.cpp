@@ -16,12 +16,12 @@
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_info_internal.h"
-#include "db/core/db_diag.h"
-#include "db/core/db_identifier.h"
-#include "db/core/db_instance.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stream.h"
-#include "db/core/db_stream_layer.h"
+#include "db/core/db_diag_internal.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_instance_internal.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stream_internal.h"
+#include "db/core/db_stream_layer_internal.h"
 #include "mox/mox.h"
 
 static DB_LAYER_CACHE *S_cache;

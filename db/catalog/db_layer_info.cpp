@@ -12,18 +12,18 @@
 
 #include <new>
 
-#include "base/util/ve_debug.h"
+#include "base/util/ve_debug_internal.h"
 #include "base/util/ve_name_check.h"
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_cache_internal.h"
 #include "db/catalog/db_table_access_internal.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_identifier.h"
-#include "db/core/db_instance_user.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_instance_user_internal.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 
 namespace
 {

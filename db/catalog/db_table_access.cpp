@@ -16,12 +16,12 @@
 #include "base/util/ve_layer.h"
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_identifier.h"
+#include "db/core/db_connect_internal.h"
 #include "db/core/db_identifier_check_internal.h"
-#include "db/core/db_instance_user.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_instance_user_internal.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
 
 namespace
 {

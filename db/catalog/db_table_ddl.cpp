@@ -15,15 +15,15 @@
 #include <new>
 #include <string>
 
-#include "base/util/ve_debug.h"
+#include "base/util/ve_debug_internal.h"
 #include "base/util/ve_name_check.h"
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_table_access_internal.h"
-#include "db/core/db_connect.h"
+#include "db/core/db_connect_internal.h"
 #include "db/core/db_identifier_check_internal.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_type_name.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_type_name_internal.h"
 
 namespace
 {

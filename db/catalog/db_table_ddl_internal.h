@@ -6,7 +6,7 @@
 #include <stdint.h>
 
 #include "db/catalog/db_table_ddl.h"
-#include "db/core/db_dbtune.h"
+#include "db/core/db_dbtune_internal.h"
 
 // Reads the keyword's layer storage configuration into config (cleared
 // first). An empty or null keyword reads nothing and leaves it clear.

@@ -15,19 +15,19 @@
 #include <string>
 #include <vector>
 
-#include "base/util/ve_debug.h"
+#include "base/util/ve_debug_internal.h"
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_table_ddl_internal.h"
-#include "db/core/db_cli.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_helpers.h"
-#include "db/core/db_identifier.h"
+#include "db/core/db_cli_internal.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_helpers_internal.h"
 #include "db/core/db_identifier_check_internal.h"
-#include "db/core/db_instance_user.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_type_name.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_instance_user_internal.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_type_name_internal.h"
 
 namespace
 {

@@ -1,13 +1,13 @@
 // Attribute and spatial indexes of user tables: made one by one or from
 // index definitions with the DBTUNE clauses of a keyword, described, dropped,
 // and the table of an index found. The definition record is in
-// base/util/db_index_def.h.
+// base/util/ve_index_def.h.
 #ifndef DB_TABLE_INDEX_H
 #define DB_TABLE_INDEX_H
 
 #include <stdint.h>
 
-#include "base/util/db_index_def.h"
+#include "base/util/ve_index_def.h"
 #include "base/util/zel_export.h"
 
 typedef struct DB_INSTANCE DB_INSTANCE;

@@ -11,8 +11,8 @@
 
 #include "base/util/ve_codepage.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_identifier.h"
-#include "db/core/db_names.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_names_internal.h"
 
 // Code pages whose bytes from 128 up are all letters of identifiers.
 static bool S_upper_half_is_letters(int32_t id)

@@ -8,23 +8,9 @@
 #include "base/util/zel_export.h"
 
 typedef struct DB_STREAM DB_STREAM;
-typedef struct LAYER LAYER;
-
-// Reads the table's spatial column into a buffer of 32 bytes. Returns 0 (no
-// layer leaves the buffer as it was), -66 for a name with an over-long part,
-// -65 for a null argument, -51 (connection's extended error record filled).
-int32_t db_get_spatial_column_name(const char *table, char *column);
 
 // Points the stream at the layer of the table (owner: the default owner) and
 // copies its spatial column name. Returns 0 or the look-up's negative code.
 ZEL_API int32_t DB_stream_set_layer(DB_STREAM *stream, const char *table, const char *owner);
-
-// The user name the stream was created with: the default owner of the
-// stream's table names. Null for a null stream.
-const char *db_stream_get_user(const DB_STREAM *stream);
-// The LAYER of the stream's spatial column (normally a layer-cache record,
-// not owned by the stream); null: none. Null streams are ignored.
-void db_stream_set_layer_info(DB_STREAM *stream, LAYER *layer);
-LAYER *db_stream_get_layer_info(const DB_STREAM *stream);
 
 #endif

@@ -9,7 +9,7 @@
 #include <map>
 #include <vector>
 
-#include "db/core/db_instance.h"
+#include "db/core/db_instance_internal.h"
 
 namespace scli
 {

@@ -13,10 +13,10 @@
 
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_layer_info_internal.h"
-#include "db/catalog/db_table_ddl.h"
+#include "db/catalog/db_table_ddl_internal.h"
 #include "db/catalog/db_table_index.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_stmt_internal.h"
 #include "tests/db/core/realodbc_fixture.h"
 
 namespace

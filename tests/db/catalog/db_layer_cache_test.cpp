@@ -12,8 +12,8 @@
 
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_layer_info_internal.h"
-#include "db/core/db_stream.h"
-#include "db/core/db_stream_layer.h"
+#include "db/core/db_stream_internal.h"
+#include "db/core/db_stream_layer_internal.h"
 #include "mox/mox.h"
 #include "tests/db/catalog/layer_fixture.h"
 

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_stream_internal.h"
 #include "tests/db/catalog/layer_fixture.h"
 
 using namespace layer_test;

@@ -9,8 +9,8 @@
 #include <stdlib.h>
 
 #include "base/util/zel_errors.h"
-#include "db/catalog/db_table_ddl.h"
-#include "db/core/db_names.h"
+#include "db/catalog/db_table_ddl_internal.h"
+#include "db/core/db_names_internal.h"
 #include "tests/db/core/db_connected_fixture.h"
 #include "tests/support/scli_dbtune_store.h"
 

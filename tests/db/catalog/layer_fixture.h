@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "base/util/ve_codepage.h"
+#include "base/util/ve_codepage_internal.h"
 #include "base/util/ve_layer.h"
 #include "db/catalog/db_layer_cache_internal.h"
-#include "db/core/db_instance.h"
+#include "db/core/db_instance_internal.h"
 #include "mox/mox.h"
 #include "tests/db/core/connected_fixture.h"
 #include "tests/support/host_double.h"

@@ -1,6 +1,6 @@
 // A table's layer: the spatial column named in the LAYERS table, and a
 // stream pointed at the cached layer record of its table.
-#include "db/core/db_stream_layer.h"
+#include "db/core/db_stream_layer_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_layer_cache_internal.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stream_internal.h"
 #include "tests/db/catalog/layer_fixture.h"
 #include "tests/db/core/db_connected_fixture.h"
 
