@@ -311,6 +311,32 @@ TEST_F(LayerCache, LayerWithoutSelectPrivilegeIsNotCached)
     EXPECT_EQ(cache()->entries[0]->layer_id, -1);
 }
 
+// A reload whose privilege read fails leaves the entry stale, so the next
+// look-up asks again instead of handing out the record with no privileges.
+TEST_F(LayerCache, ReloadThatLosesTheGrantLeavesTheEntryAsItWas)
+{
+    LayerRow theirs = layer(7);
+    theirs.owner = "alice";
+    answer_layers(by_id(7), {theirs});
+    const std::string tabauth = "SELECT tabauth from .*";
+    scli::on_sql_like(tabauth).columns({{"tabauth", SQL_CHAR, 9}}).row({scli::chr("s--------", 9)});
+    LAYER *seven = nullptr;
+    ASSERT_EQ(DB_layer_get_info(instance_, nullptr, 7, &seven), 0);
+    EXPECT_EQ(seven->privileges, 2u);
+
+    host_.bump(7);
+    theirs.maxx = 777;
+    answer_layers(by_id(7), {theirs}).times(2); // the reload and the fresh read
+    scli::on_sql_like(tabauth).columns({{"tabauth", SQL_CHAR, 9}}).times(2); // grant revoked
+    LAYER *got = seven;
+    EXPECT_EQ(DB_layer_get_info(instance_, nullptr, 7, &got), ZE_NO_PERMISSIONS);
+    EXPECT_EQ(got, nullptr);
+    EXPECT_EQ(seven->privileges, 2u);
+    EXPECT_EQ(seven->maxx, 300);
+    EXPECT_NE(cache()->stamps[0], host_.stamp(7));
+    EXPECT_EQ(cache()->count, 1);
+}
+
 TEST_F(LayerCache, StreamTakesTheCachedRecordAndCountsInsertions)
 {
     auto stream = std::make_unique<DB_STREAM>();
