@@ -20,7 +20,9 @@
 #define ZE_SECURITY_FAILED (-15)      /* a stop semaphore or its security could not be made */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
+#define ZE_OBJECT_NOT_FOUND (-22)     /* no row, index or view: the statement touched nothing */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
+#define ZE_COLUMN_NOT_NULLABLE (-26)  /* a column that must allow NULL does not */
 #define ZE_INVALID_ENTITY_TYPE (-27)  /* unknown entity type */
 #define ZE_INVALID_LAYER_ID (-28)     /* layer id outside 1 to the maximum */
 #define ZE_INVALID_NUM_POINTS (-29)   /* point count wrong for the entity type */
@@ -43,11 +45,15 @@
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
+#define ZE_KEYWORD_WITHOUT_ROWS (-87) /* configuration keyword has no DBTUNE rows of its own */
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
+#define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
+#define ZE_WRONG_COLUMN_TYPE (-114)   /* row-id or raster column of a wrong type */
 #define ZE_INVALID_FILTER_TYPE (-119) /* spatial filter is not a shape filter */
 #define ZE_NO_MUST_PASS_FILTER (-127) /* no filter a feature must satisfy */
+#define ZE_MULTIPLE_SPATIAL_COLUMNS (-133)/* more than one spatial column */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
 #define ZE_INVALID_SHAPE (-135)       /* shape points missing or count negative */
 #define ZE_COORDREF_MISMATCH (-138)   /* shapes with different coordinate references */
@@ -67,6 +73,7 @@
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
 #define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
+#define ZE_ADD_COLUMN_EXISTS (-291)   /* the column to add exists already */
 #define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
