@@ -1,6 +1,6 @@
 // Formatting operations shared by every record printer, and the printers of
 // envelopes and ranges.
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 
 #include <string.h>
 #include <time.h>

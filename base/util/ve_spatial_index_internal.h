@@ -6,8 +6,8 @@
 //   kind -4  first size -4; two parameters in the second and third sizes
 // A first size of 0 or less is truncated to an integer to give the kind;
 // VE_SPIDX_INVALID is the result of a failed decoding.
-#ifndef VE_SPATIAL_INDEX_H
-#define VE_SPATIAL_INDEX_H
+#ifndef VE_SPATIAL_INDEX_INTERNAL_H
+#define VE_SPATIAL_INDEX_INTERNAL_H
 
 #include <stdint.h>
 

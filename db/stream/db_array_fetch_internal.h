@@ -1,8 +1,8 @@
 // Array fetch of a query stream: the bound row buffer, per-column buffers and
 // value and indicator arrays, and the secondary cursor that refetches a shape
 // by row id. Here so far only their release for DB_stream_close.
-#ifndef DB_ARRAY_FETCH_H
-#define DB_ARRAY_FETCH_H
+#ifndef DB_ARRAY_FETCH_INTERNAL_H
+#define DB_ARRAY_FETCH_INTERNAL_H
 
 #include <stdint.h>
 

@@ -2,13 +2,13 @@
 // held in a caller's handle cell, run one-shot SQL, commit and roll back, all
 // on the process connection (db_connect.h). The primitives commit by their
 // own modes; callers bind parameters and columns between prepare and execute.
-#ifndef DB_STMT_H
-#define DB_STMT_H
+#ifndef DB_STMT_INTERNAL_H
+#define DB_STMT_INTERNAL_H
 
 #include <sql.h>
 #include <stdint.h>
 
-#include "db/core/db_diag.h"
+#include "db/core/db_diag_internal.h"
 
 /* Execute modes of db_odbc_execute_stmt; any other value executes, then commits. */
 #define DB_EXEC_NO_COMMIT 2

@@ -2,8 +2,8 @@
 // below a root folder (ZELREGISTRY, else "/tmp/zelregistry"), "\" in a key path
 // separates levels, and each value is a file "@NAME" in its key's folder holding
 // a 4-byte little-endian type followed by the value's bytes.
-#ifndef PLAT_REGISTRY_H
-#define PLAT_REGISTRY_H
+#ifndef PLAT_REGISTRY_INTERNAL_H
+#define PLAT_REGISTRY_INTERNAL_H
 
 #include <stddef.h>
 #include <stdint.h>

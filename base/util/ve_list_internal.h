@@ -1,7 +1,7 @@
 // Record printers: write engine records as indented text for the channel's
 // intercept trace. Internal to the library; none of these is exported.
-#ifndef VE_LIST_H
-#define VE_LIST_H
+#ifndef VE_LIST_INTERNAL_H
+#define VE_LIST_INTERNAL_H
 
 #include <stdint.h>
 #include <stdio.h>

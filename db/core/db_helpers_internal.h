@@ -1,13 +1,13 @@
 // Small connection services for the SQL builders: commit and roll back
 // without a result, the current user, EXECUTE grants on routines, and the
 // copy of the connection's error into a stream.
-#ifndef DB_HELPERS_H
-#define DB_HELPERS_H
+#ifndef DB_HELPERS_INTERNAL_H
+#define DB_HELPERS_INTERNAL_H
 
 #include <sql.h>
 #include <stdint.h>
 
-#include "db/core/db_diag.h"
+#include "db/core/db_diag_internal.h"
 
 typedef struct DB_INSTANCE DB_INSTANCE;
 typedef struct DB_STREAM DB_STREAM;

@@ -2,8 +2,8 @@
 // its coordinate reference, and the change stamp each was read at. The
 // instance open creates it and the instance close frees it; the layer look-ups
 // fill it.
-#ifndef DB_LAYER_CACHE_H
-#define DB_LAYER_CACHE_H
+#ifndef DB_LAYER_CACHE_INTERNAL_H
+#define DB_LAYER_CACHE_INTERNAL_H
 
 #include <stdint.h>
 

@@ -1,8 +1,8 @@
 // The machine's Windows code pages (ANSI and OEM), standing in for GetACP and
 // GetOEMCP. POSIX has no such setting, so they default to a Western European
 // machine (1252 and 437) and can be set through ZEL_ACP and ZEL_OEMCP.
-#ifndef PLAT_CODEPAGE_H
-#define PLAT_CODEPAGE_H
+#ifndef PLAT_CODEPAGE_INTERNAL_H
+#define PLAT_CODEPAGE_INTERNAL_H
 
 #include <stdint.h>
 

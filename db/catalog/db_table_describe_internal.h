@@ -1,8 +1,8 @@
 // The engine's reading laid over a described table: its layer's spatial
 // column shown as a shape and its raster column shown as a raster. The
 // access core's table description (db/core/db_describe.h) calls both.
-#ifndef DB_TABLE_DESCRIBE_H
-#define DB_TABLE_DESCRIBE_H
+#ifndef DB_TABLE_DESCRIBE_INTERNAL_H
+#define DB_TABLE_DESCRIBE_INTERNAL_H
 
 #include <sql.h>
 #include <stdint.h>

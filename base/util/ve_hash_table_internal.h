@@ -4,8 +4,8 @@
 // persistent table file keeps a 184-byte little-endian header (name, flags and
 // sizes) followed by its pages, each page its records and then one flag byte
 // per record.
-#ifndef VE_HASH_TABLE_H
-#define VE_HASH_TABLE_H
+#ifndef VE_HASH_TABLE_INTERNAL_H
+#define VE_HASH_TABLE_INTERNAL_H
 
 #include <stdint.h>
 

@@ -1,8 +1,8 @@
 // Case folding of identifiers through the connection's code page: texts of
 // the database side are folded on the native side (converted there and back
 // for a single-byte native page), never splitting a multibyte character.
-#ifndef DB_IDENTIFIER_H
-#define DB_IDENTIFIER_H
+#ifndef DB_IDENTIFIER_INTERNAL_H
+#define DB_IDENTIFIER_INTERNAL_H
 
 #include <stdint.h>
 

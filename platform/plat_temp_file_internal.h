@@ -1,8 +1,8 @@
 // Uniquely named temporary files, standing in for the Windows temporary-name
 // function followed by an open: here the name is made and the file created in
 // one exclusive step (mode 0600), so no other process can take the name first.
-#ifndef PLAT_TEMP_FILE_H
-#define PLAT_TEMP_FILE_H
+#ifndef PLAT_TEMP_FILE_INTERNAL_H
+#define PLAT_TEMP_FILE_INTERNAL_H
 
 #ifdef __cplusplus
 extern "C" {

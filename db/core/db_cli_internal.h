@@ -5,14 +5,14 @@
 // that moves blob columns through the server's ifx_lo_ routines (db_lob.cpp).
 // A record's failure stays in the record until the caller copies it into an
 // extended error record (db_cli_save_error, db_cli_save_stream_error).
-#ifndef DB_CLI_H
-#define DB_CLI_H
+#ifndef DB_CLI_INTERNAL_H
+#define DB_CLI_INTERNAL_H
 
 #include <sql.h>
 #include <sqlext.h>
 #include <stdint.h>
 
-#include "db/core/db_diag.h"
+#include "db/core/db_diag_internal.h"
 
 #define DB_CLI_MESSAGE_SIZE 512
 #define DB_LOB_COLUMN_NAME_SIZE 128

@@ -1,8 +1,8 @@
 // Big-endian words of the serialised band objects (colormaps, statistics)
 // and the byte reversal of multi-byte pixels. Inline helpers over byte
 // pointers, so unaligned fields are safe.
-#ifndef VE_BIG_ENDIAN_H
-#define VE_BIG_ENDIAN_H
+#ifndef VE_BIG_ENDIAN_INTERNAL_H
+#define VE_BIG_ENDIAN_INTERNAL_H
 
 #include <stdint.h>
 #include <string.h>

@@ -1,8 +1,8 @@
 // The write buffer of an update or versioned insert through a state: the
 // nested streams, statement, rows and arrays such a write makes on first need
 // and keeps until the stream is closed. DB_stream_close releases it here.
-#ifndef DB_STATE_WRITE_BUFFER_H
-#define DB_STATE_WRITE_BUFFER_H
+#ifndef DB_STATE_WRITE_BUFFER_INTERNAL_H
+#define DB_STATE_WRITE_BUFFER_INTERNAL_H
 
 #include <sql.h>
 #include <stdint.h>

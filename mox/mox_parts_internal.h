@@ -1,8 +1,8 @@
 // Walking the parts and rings of a shape's point list, by the rule written in
 // mox/mox.h, and the small sums over them. Shared by the shape files of the
 // module only; nothing here is exported.
-#ifndef MOX_PARTS_H
-#define MOX_PARTS_H
+#ifndef MOX_PARTS_INTERNAL_H
+#define MOX_PARTS_INTERNAL_H
 
 #include <stdint.h>
 

@@ -1,7 +1,7 @@
 // Page-mapped memory, standing in for the Windows VirtualAlloc/VirtualFree pair
 // that the work buffers use for blocks of 4096 bytes and more.
-#ifndef PLAT_MEMORY_H
-#define PLAT_MEMORY_H
+#ifndef PLAT_MEMORY_INTERNAL_H
+#define PLAT_MEMORY_INTERNAL_H
 
 #include <stddef.h>
 

@@ -2,8 +2,8 @@
 // definition (base/util/db_column_def.h) of a column the DBMS described, and
 // the ST geometry type of a column found in the DBMS's extended-type
 // catalogue. The table and select descriptions (db_describe.h) build on these.
-#ifndef DB_COLUMN_TYPE_H
-#define DB_COLUMN_TYPE_H
+#ifndef DB_COLUMN_TYPE_INTERNAL_H
+#define DB_COLUMN_TYPE_INTERNAL_H
 
 #include <stdint.h>
 

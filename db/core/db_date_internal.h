@@ -1,7 +1,7 @@
 // Conversions between the CLI's DATE, TIME and TIMESTAMP structures and the
 // engine's date record (VE_DATE, the fields of a C calendar time).
-#ifndef DB_DATE_H
-#define DB_DATE_H
+#ifndef DB_DATE_INTERNAL_H
+#define DB_DATE_INTERNAL_H
 
 #include <stdint.h>
 
