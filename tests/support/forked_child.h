@@ -23,24 +23,49 @@ struct Link {
 
     bool send(char c) const
     {
-        ssize_t n;
-        do {
-            n = write(out, &c, 1);
-        } while (n < 0 && errno == EINTR);
-        return n == 1;
+        return send_bytes(&c, 1);
     }
     // The next byte, or 0 when none came within timeout_ms or the pipe closed.
     char receive(int timeout_ms = 20000) const
     {
-        struct pollfd p = {in, POLLIN, 0};
-        int ready;
-        do {
-            ready = poll(&p, 1, timeout_ms);
-        } while (ready < 0 && errno == EINTR);
         char c = 0;
-        if (ready == 1 && read(in, &c, 1) != 1)
-            c = 0;
-        return c;
+        return receive_bytes(&c, 1, timeout_ms) ? c : 0;
+    }
+    bool send_bytes(const void *data, size_t size) const
+    {
+        const char *p = static_cast<const char *>(data);
+        while (size > 0) {
+            ssize_t n = write(out, p, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            p += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+    // Reads exactly size bytes, each wait at most timeout_ms; false when they
+    // do not come or the pipe closes.
+    bool receive_bytes(void *data, size_t size, int timeout_ms = 20000) const
+    {
+        char *p = static_cast<char *>(data);
+        while (size > 0) {
+            struct pollfd ready_in = {in, POLLIN, 0};
+            int ready = poll(&ready_in, 1, timeout_ms);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready != 1)
+                return false;
+            ssize_t n = read(in, p, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            p += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
     }
 };
 
