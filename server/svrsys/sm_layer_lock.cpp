@@ -92,7 +92,9 @@ int32_t S_add(SM_MASTER *m, SM_LAYER_ENTRY *entry, int32_t prev, const S_Request
         return ZE_LOCK_TABLE_FULL;
     SM_LAYER_LOCK *slots = m->layer_locks;
     int32_t i = slots[0].next;
-    if (!S_valid(m, i) || (slots[i].next != 0 && !S_valid(m, slots[i].next)))
+    // A free slot is cleared: one with a holder means the chains cross.
+    if (!S_valid(m, i) || slots[i].holder != 0 ||
+        (slots[i].next != 0 && !S_valid(m, slots[i].next)))
         return S_CORRUPT;
     slots[0].next = slots[i].next;
     SM_LAYER_LOCK *lock = &slots[i];

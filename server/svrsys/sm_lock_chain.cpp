@@ -63,6 +63,17 @@ bool S_valid(const SM_CHAIN_TABLE *t, int32_t i)
     return i >= 0 && i < t->capacity;
 }
 
+// A free slot is cleared but for its next field: one that is not means the
+// free chain runs into a lock.
+bool S_cleared(const SM_CHAIN_TABLE *t, int32_t i)
+{
+    const char *slot = S_slot(t, i);
+    for (int32_t b = 0; b < t->slot_size; ++b)
+        if (slot[b] != 0 && (b < t->next_offset || b >= t->next_offset + 2))
+            return false;
+    return true;
+}
+
 bool S_same_key(const SM_CHAIN_TABLE *t, int32_t i, const void *key)
 {
     return memcmp(S_slot(t, i) + sizeof(int32_t), key, t->key_size) == 0;
@@ -132,7 +143,7 @@ int32_t S_add(SM_CHAIN_TABLE *t, const SM_CHAIN_REQUEST *request)
             return ZE_LOCK_TABLE_FULL;
     }
     int32_t i = *t->free_head;
-    if (!S_valid(t, i))
+    if (!S_valid(t, i) || !S_cleared(t, i))
         return S_CORRUPT;
     int32_t next_free = S_next(t, i);
     if (next_free != S_END && !S_valid(t, next_free))
