@@ -25,7 +25,7 @@ typedef struct PLAT_NAMED_MUTEX {
 int plat_named_mutex_create(const char *name, PLAT_NAMED_MUTEX *mutex);
 /* Opens an existing mutex: 0, PLAT_SHM_NOT_FOUND or PLAT_SHM_FAILED. */
 int plat_named_mutex_open(const char *name, PLAT_NAMED_MUTEX *mutex);
-/* Waits at most timeout_ms (PLAT_INFINITE: no limit): PLAT_WAIT_OBJECT_0 or
+/* Waits at most timeout_ms (PLAT_WAIT_INFINITE: no limit): PLAT_WAIT_OBJECT_0 or
  * PLAT_WAIT_ABANDONED (held either way), PLAT_WAIT_TIMEOUT, PLAT_WAIT_FAILED. */
 int plat_named_mutex_lock(PLAT_NAMED_MUTEX *mutex, int32_t timeout_ms);
 /* 0, or -1 when the calling thread does not hold it. */

@@ -27,7 +27,7 @@ void plat_event_word_set(PLAT_EVENT_WORD *word);
 void plat_event_word_reset(PLAT_EVENT_WORD *word);
 /* 1 when set (an auto-reset event stays set). */
 int plat_event_word_is_set(PLAT_EVENT_WORD *word);
-/* Waits at most timeout_ms (PLAT_INFINITE: no limit) until the event is set;
+/* Waits at most timeout_ms (PLAT_WAIT_INFINITE: no limit) until the event is set;
  * an auto-reset event is reset by the waiter it releases. PLAT_WAIT_OBJECT_0
  * or PLAT_WAIT_TIMEOUT. */
 int plat_event_word_wait(PLAT_EVENT_WORD *word, int32_t timeout_ms);

@@ -1,18 +1,16 @@
-// Results of the waits on named mutexes and shared events, numbered as the
-// Windows waits number theirs, and the monotonic deadlines the timed waits use.
+// Results of the waits on named mutexes and shared events, beside those of
+// plat_sync_internal.h (PLAT_WAIT_INFINITE, PLAT_WAIT_TIMEOUT,
+// PLAT_WAIT_FAILED), and the monotonic deadlines the timed waits use.
 #ifndef PLAT_WAIT_INTERNAL_H
 #define PLAT_WAIT_INTERNAL_H
 
 #include <stdint.h>
 #include <time.h>
 
+#include "platform/plat_sync_internal.h"
+
 #define PLAT_WAIT_OBJECT_0 0     /* signalled: the mutex is now held, the event was set */
 #define PLAT_WAIT_ABANDONED 0x80 /* held, but its last holder died holding it */
-#define PLAT_WAIT_TIMEOUT 0x102  /* the time ran out */
-#define PLAT_WAIT_FAILED (-1)    /* the wait itself failed */
-
-/* A time-out that never runs out. */
-#define PLAT_INFINITE (-1)
 
 #ifdef __cplusplus
 extern "C" {

@@ -140,7 +140,7 @@ SM_GUARD_READER *S_reader_entry(SM_MASTER *master, bool make)
 
 int32_t S_guard_lock(SM_MASTER *master)
 {
-    int result = plat_named_mutex_lock(&master->guard.mutex, PLAT_INFINITE);
+    int result = plat_named_mutex_lock(&master->guard.mutex, PLAT_WAIT_INFINITE);
     if (result == PLAT_WAIT_ABANDONED) {
         // A holder died inside: the count may be off by its change.
         S_recount_readers(master);
@@ -167,7 +167,7 @@ int32_t sm_mutex_lock(SM_MASTER *master, int32_t number)
     int32_t index = S_index(number);
     if (master->local || index < 0)
         return ZE_SUCCESS;
-    int result = plat_named_mutex_lock(&master->mutexes[index], PLAT_INFINITE);
+    int result = plat_named_mutex_lock(&master->mutexes[index], PLAT_WAIT_INFINITE);
     if (result != PLAT_WAIT_OBJECT_0 && result != PLAT_WAIT_ABANDONED)
         return ZE_FAILURE;
     master->held[index] = 1;

@@ -33,7 +33,7 @@ TEST(PlatNamedMutex, CreateOpensTheLiveMutexAndOpenNeedsOne)
     ASSERT_EQ(plat_named_mutex_create(name.c_str(), &b), 0);
     ASSERT_EQ(plat_named_mutex_open(name.c_str(), &c), 0);
     // One mutex behind three handles: recursion counts across them.
-    EXPECT_EQ(plat_named_mutex_lock(&a, PLAT_INFINITE), PLAT_WAIT_OBJECT_0);
+    EXPECT_EQ(plat_named_mutex_lock(&a, PLAT_WAIT_INFINITE), PLAT_WAIT_OBJECT_0);
     EXPECT_EQ(plat_named_mutex_lock(&b, 0), PLAT_WAIT_OBJECT_0);
     EXPECT_EQ(plat_named_mutex_unlock(&c), 0);
     EXPECT_EQ(plat_named_mutex_unlock(&a), 0);
@@ -50,7 +50,7 @@ TEST(PlatNamedMutex, AnotherProcessWaitsAndOnlyTheHolderReleases)
     std::string name = unique_name("excl");
     PLAT_NAMED_MUTEX mutex;
     ASSERT_EQ(plat_named_mutex_create(name.c_str(), &mutex), 0);
-    ASSERT_EQ(plat_named_mutex_lock(&mutex, PLAT_INFINITE), PLAT_WAIT_OBJECT_0);
+    ASSERT_EQ(plat_named_mutex_lock(&mutex, PLAT_WAIT_INFINITE), PLAT_WAIT_OBJECT_0);
 
     forked::Child child = forked::start([&](const forked::Link &link) {
         PLAT_NAMED_MUTEX own;
@@ -95,8 +95,8 @@ TEST(PlatNamedMutex, AHolderKilledInsideLeavesItAbandonedOnce)
         if (plat_named_mutex_open(name.c_str(), &own) != 0)
             return 1;
         // Held twice: recursion does not survive the holder either.
-        plat_named_mutex_lock(&own, PLAT_INFINITE);
-        plat_named_mutex_lock(&own, PLAT_INFINITE);
+        plat_named_mutex_lock(&own, PLAT_WAIT_INFINITE);
+        plat_named_mutex_lock(&own, PLAT_WAIT_INFINITE);
         link.send('h');
         link.receive(); // until killed
         return 0;
@@ -118,7 +118,7 @@ TEST(PlatNamedMutex, AThreadThatEndsHoldingItAbandonsIt)
     std::string name = unique_name("thread");
     PLAT_NAMED_MUTEX mutex;
     ASSERT_EQ(plat_named_mutex_create(name.c_str(), &mutex), 0);
-    std::thread([&] { plat_named_mutex_lock(&mutex, PLAT_INFINITE); }).join();
+    std::thread([&] { plat_named_mutex_lock(&mutex, PLAT_WAIT_INFINITE); }).join();
     EXPECT_EQ(plat_named_mutex_lock(&mutex, 1000), PLAT_WAIT_ABANDONED);
     EXPECT_EQ(plat_named_mutex_unlock(&mutex), 0);
     plat_named_mutex_close(&mutex);
