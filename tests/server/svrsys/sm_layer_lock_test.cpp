@@ -252,8 +252,17 @@ TEST(SmLayerLock, ADeadServersLocksAreRemovedEverywhere)
         ASSERT_EQ(alive.call(LOCK_ADD, layer, SM_LOCK_SHARED_AREA, {40, 40, 50, 50}), 0);
     }
     int32_t pid = dead.pid();
+    // Three more of its locks on one layer, as left by earlier requests (the
+    // slots are handed to it here).
+    for (int32_t k = 0; k < 3; ++k) {
+        const ENVELOPE box = {100 * k, 0, 100 * k + 10, 10};
+        ASSERT_EQ(SM_lock_add(m, 4, SM_LOCK_SHARED_AREA, &box), 0);
+        for (int32_t i = 1; i < 16; ++i)
+            if (m->layer_locks[i].holder == getpid())
+                m->layer_locks[i].holder = pid;
+    }
     EXPECT_EQ(dead.kill(), 128 + SIGKILL);
-    EXPECT_EQ(SM_shared_info(m, SM_INFO_LAYER_LOCKS_IN_USE), 9);
+    EXPECT_EQ(SM_shared_info(m, SM_INFO_LAYER_LOCKS_IN_USE), 12);
 
     // What the control process does when it learns of the death.
     EXPECT_EQ(SM_locks_delete_user(m, pid), static_cast<int32_t>(getpid()));
@@ -264,6 +273,7 @@ TEST(SmLayerLock, ADeadServersLocksAreRemovedEverywhere)
         EXPECT_EQ(locks[0].holder, alive.pid());
         EXPECT_EQ(alive.call(LOCK_ADD, layer, SM_LOCK_UPDATE_AREA, kBox), 0) << "the next taker";
     }
+    EXPECT_TRUE(locks_on(m, 4).empty());
     EXPECT_EQ(free_slots(m), 12);
 }
 
