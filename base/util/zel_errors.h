@@ -53,7 +53,6 @@
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
 #define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
 #define ZE_INVALID_RELEASE (-88)      /* another release, or a request it does not know */
-#define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
 #define ZE_PROCESS_NOT_FOUND (-97)    /* no process slot has the id */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_MUTEX_FAILED (-109)        /* a shared-memory mutex or guard cannot be made or opened */
