@@ -5,9 +5,11 @@
 //   Unconnected     no connection yet: ZEL_DATABASE unset, the administrative
 //                   database at its default, the connection-level error record
 //                   cleared; a connection the test leaves is closed after it.
+//                   Journal(), Calls(), Details() and Executed() list what
+//                   was called and run since MarkNow() (each fixture below
+//                   marks at the end of its set-up).
 //   Connected       connected through db_connect to the administrative
-//                   database; Calls(), Details() and Executed() list what the
-//                   test did after the connect (or after MarkNow()).
+//                   database.
 //   ConnectedUser   Connected, with "bob" as the connection's user, "gis" as
 //                   the connected database and a single-byte code page for
 //                   folding identifiers: for name building and catalogue SQL.
@@ -16,9 +18,11 @@
 //   CliConnected    Unconnected, then a connection made directly through the
 //                   CLI, not through db_connect: for the statement record and
 //                   large objects, whose tests count every CLI call.
+//   LayerFixture    Unconnected, then an instance opened as "bob" on "gis"
+//                   with a layer cache and the host double
+//                   (tests/db/catalog/layer_fixture.h).
 //
-// Tests that open an instance (DB_instance_open) do so themselves: the open
-// is what they test.
+// Tests of the instance open and close themselves open their own instance.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -61,20 +65,6 @@ class Unconnected : public scli::Fixture
         db_hdbc = SQL_NULL_HDBC;
         db_henv = SQL_NULL_HENV;
         scli::Fixture::TearDown();
-    }
-};
-
-class Connected : public Unconnected
-{
-  protected:
-    void SetUp() override
-    {
-        Unconnected::SetUp();
-        char database[DB_ADMIN_DATABASE_SIZE] = "";
-        CLI_DIAG_RECORD diag = db_connect("zel", "pw", database, sizeof(database));
-        ASSERT_EQ(diag.code, SQL_SUCCESS);
-        DB_instance_clear_xerr();
-        MarkNow();
     }
 
     // The lists below start from here on.
@@ -120,6 +110,20 @@ class Connected : public Unconnected
   private:
     size_t mark_ = 0;
     size_t executed_mark_ = 0;
+};
+
+class Connected : public Unconnected
+{
+  protected:
+    void SetUp() override
+    {
+        Unconnected::SetUp();
+        char database[DB_ADMIN_DATABASE_SIZE] = "";
+        CLI_DIAG_RECORD diag = db_connect("zel", "pw", database, sizeof(database));
+        ASSERT_EQ(diag.code, SQL_SUCCESS);
+        DB_instance_clear_xerr();
+        MarkNow();
+    }
 };
 
 class ConnectedUser : public Connected
