@@ -61,11 +61,6 @@ struct Walk {
 };
 Walk S_walk;
 
-bool S_ok(int32_t rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 bool S_has_coordref(const LAYER *layer)
 {
     return layer != nullptr && layer->coordref != nullptr && layer->coordref->srtext != nullptr;
@@ -151,7 +146,7 @@ int32_t db_layer_bind_info(SQLHSTMT *hstmt, LAYER *layer, DB_LAYER_INDICATORS *i
     SQLUSMALLINT column = 1;
     for (const Bind &b : binds) {
         SQLRETURN rc = SQLBindCol(*hstmt, column++, b.type, b.buffer, b.size, b.length);
-        if (!S_ok(rc)) {
+        if (!SQL_SUCCEEDED(rc)) {
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, hstmt, rc);
             db_free_stmt(hstmt);
@@ -272,16 +267,16 @@ static int32_t S_access_prepare()
         SQLRETURN r =
             SQLBindParameter(S_access.hstmt, n, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR,
                              p.column_size, 0, p.buffer, p.buffer_size, &S_access.nts[n - 1]);
-        if (!S_ok(r))
+        if (!SQL_SUCCEEDED(r))
             return r;
         n++;
     }
     SQLRETURN r =
         SQLSetStmtAttr(S_access.hstmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
-    if (S_ok(r))
+    if (SQL_SUCCEEDED(r))
         r = SQLBindCol(S_access.hstmt, 1, SQL_C_CHAR, S_access.tabauth, kTabauthSize,
                        &S_access.tabauth_length);
-    if (!S_ok(r))
+    if (!SQL_SUCCEEDED(r))
         return r;
     S_access.prepared = true;
     return 0;
@@ -318,10 +313,10 @@ int32_t db_get_access_info_table(DB_INSTANCE *instance, DB_STREAM *stream, const
         memcpy(S_access.user, user, sizeof(user));
         SQLFreeStmt(S_access.hstmt, SQL_CLOSE);
         cli = SQLExecute(S_access.hstmt);
-        while (S_ok(cli)) {
+        while (SQL_SUCCEEDED(cli)) {
             S_access.tabauth[0] = '\0';
             cli = SQLFetch(S_access.hstmt);
-            if (S_ok(cli))
+            if (SQL_SUCCEEDED(cli))
                 *mask |= db_privileges_from_tabauth(S_access.tabauth, sizeof(S_access.tabauth));
         }
         if (cli == SQL_NO_DATA)

@@ -78,11 +78,6 @@ constexpr SQLLEN kListOwnerSize = 32;
 constexpr SQLLEN kListTableSize = 128;
 constexpr SQLLEN kTabauthSize = 10; // nine letters and the NUL
 
-bool S_ok(int32_t rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 // The exclusions shared by both selects of the listing.
 std::string S_exclusions()
 {
@@ -157,7 +152,7 @@ int32_t S_read_rows(const std::string &sql, SQLSMALLINT c_type, SQLPOINTER buffe
         return rc;
     SQLLEN length = 0;
     rc = SQLBindCol(hstmt, 1, c_type, buffer, size, &length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = db_execute_stmt(&hstmt, 1, DB_EXEC_NO_COMMIT);
     SQLULEN fetched = 0;
     while (rc == 0) {
@@ -324,17 +319,17 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
         if (rc != 0)
             return rc;
         rc = SQLSetStmtAttr(hstmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(kListRows), 0);
-        if (S_ok(rc))
+        if (SQL_SUCCEEDED(rc))
             rc = db_execute_stmt(&hstmt, 1, DB_EXEC_NO_COMMIT);
         std::vector<char> owners(kListRows * kListOwnerSize), tables(kListRows * kListTableSize);
         std::vector<SQLLEN> owner_lengths(kListRows), table_lengths(kListRows);
         if (rc == 0)
             rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, owners.data(), kListOwnerSize,
                             owner_lengths.data());
-        if (S_ok(rc))
+        if (SQL_SUCCEEDED(rc))
             rc = SQLBindCol(hstmt, 2, SQL_C_CHAR, tables.data(), kListTableSize,
                             table_lengths.data());
-        if (!S_ok(rc))
+        if (!SQL_SUCCEEDED(rc))
             return db_catalog_fail(nullptr, &hstmt, rc);
         TableList result;
         for (;;) {

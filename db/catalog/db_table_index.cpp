@@ -214,11 +214,11 @@ int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count, DB_
     char column[DB_INDEX_COLUMN_NAME_SIZE] = "";
     SQLLEN lengths[3] = {};
     SQLRETURN cli = SQLBindCol(hstmt, 1, SQL_C_CHAR, index_name, sizeof(index_name), &lengths[0]);
-    if (cli == SQL_SUCCESS || cli == SQL_SUCCESS_WITH_INFO)
+    if (SQL_SUCCEEDED(cli))
         cli = SQLBindCol(hstmt, 2, SQL_C_CHAR, type, sizeof(type), &lengths[1]);
-    if (cli == SQL_SUCCESS || cli == SQL_SUCCESS_WITH_INFO)
+    if (SQL_SUCCEEDED(cli))
         cli = SQLBindCol(hstmt, 3, SQL_C_CHAR, column, sizeof(column), &lengths[2]);
-    if (cli != SQL_SUCCESS && cli != SQL_SUCCESS_WITH_INFO)
+    if (!SQL_SUCCEEDED(cli))
         return db_catalog_fail(nullptr, &hstmt, cli);
     rc = db_execute_stmt(&hstmt, 1, DB_EXEC_NO_COMMIT);
     if (rc != 0)
@@ -387,7 +387,7 @@ int32_t DB_table_get_name_from_index_name(DB_INSTANCE *, const char *index_name,
         SQLRETURN rc = db_select_one_text(sql.c_str(), found, sizeof(found), &length, &diag);
         if (rc == SQL_NO_DATA)
             return ZE_INDEX_NOT_FOUND;
-        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
+        if (!SQL_SUCCEEDED(rc)) {
             db_set_xerr_from_diag(diag);
             return ZE_DBMS_ERROR;
         }

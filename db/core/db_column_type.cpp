@@ -30,11 +30,6 @@
 // An extended type name of at most 128 characters and its terminator.
 #define S_XTD_NAME_SIZE 129
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 int32_t db_sql_type_to_c_type(int16_t sql_type, int16_t *c_type)
 {
     if (c_type == nullptr)
@@ -271,15 +266,15 @@ int32_t db_get_column_st_type(DB_STREAM *stream, const char *owner, const char *
     SQLRETURN cli = static_cast<SQLRETURN>(db_prepare_cursor(stream, &hstmt, sql.c_str(), 0));
     if (cli == SQL_SUCCESS)
         cli = SQLBindCol(hstmt, 1, SQL_C_CHAR, name, sizeof(name), &length);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLExecute(hstmt);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLFetch(hstmt);
     db_free_stmt(&hstmt);
     // No row: the column has no extended type, so it is no ST column either.
-    if (cli == SQL_NO_DATA || (S_ok(cli) && length == SQL_NULL_DATA))
+    if (cli == SQL_NO_DATA || (SQL_SUCCEEDED(cli) && length == SQL_NULL_DATA))
         name[0] = '\0';
-    else if (!S_ok(cli))
+    else if (!SQL_SUCCEEDED(cli))
         return ZE_DBMS_ERROR;
     else if (length >= 0 && length < static_cast<SQLLEN>(sizeof(name)))
         name[length] = '\0';

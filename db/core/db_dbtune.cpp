@@ -126,11 +126,6 @@ struct S_stmt_guard {
 };
 } // namespace
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 static int32_t S_fail_with_diag(SQLHSTMT *h, SQLRETURN rc, DBTUNE_ROW_LIST *rows)
 {
     CLI_DIAG_RECORD diag;
@@ -174,10 +169,10 @@ int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_R
         return rc;
     SQLRETURN cli =
         SQLSetStmtAttr(stmt.h, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(DBTUNE_FETCH_ROWS), 0);
-    if (!S_ok(cli))
+    if (!SQL_SUCCEEDED(cli))
         return S_fail_with_diag(&stmt.h, cli, rows);
     cli = SQLExecute(stmt.h);
-    if (!S_ok(cli))
+    if (!SQL_SUCCEEDED(cli))
         return S_fail_with_diag(&stmt.h, cli, rows);
 
     std::vector<char> kw(size_t{DBTUNE_FETCH_ROWS} * DBTUNE_COLUMN_NAME_SIZE);
@@ -196,7 +191,7 @@ int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_R
     for (SQLUSMALLINT c = 0; c < 3; c++) {
         cli = SQLBindCol(stmt.h, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR, binds[c].buffer,
                          binds[c].width, binds[c].length);
-        if (!S_ok(cli))
+        if (!SQL_SUCCEEDED(cli))
             return cli;
     }
 
@@ -205,7 +200,7 @@ int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_R
         cli = SQLExtendedFetch(stmt.h, SQL_FETCH_NEXT, 0, &fetched, status.data());
         if (cli == SQL_NO_DATA)
             break;
-        if (!S_ok(cli))
+        if (!SQL_SUCCEEDED(cli))
             return S_fail_with_diag(&stmt.h, cli, rows);
         if (fetched > DBTUNE_FETCH_ROWS)
             fetched = DBTUNE_FETCH_ROWS;

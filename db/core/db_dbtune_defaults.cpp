@@ -136,11 +136,6 @@ int32_t db_dbtune_insert_call(char *out, size_t size)
     return n < 0 || static_cast<size_t>(n) >= size ? ZE_INVALID_ARGUMENT : ZE_SUCCESS;
 }
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 static void S_report_row(DBTUNE_FAILED_ROW *failed, const char *keyword, const char *name,
                          const char *value)
 {
@@ -164,7 +159,7 @@ int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *
         return ZE_NULL_POINTER;
     SQLHSTMT h = SQL_NULL_HSTMT;
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &h);
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return rc;
     // The caller's texts may be heap strings of their exact length: the
     // procedure gets folded, bounded copies.
@@ -183,23 +178,23 @@ int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *
     for (SQLUSMALLINT i = 0; i < 3; i++) {
         rc = SQLBindParameter(h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
                               SQL_CHAR, params[i].column_size, 0, params[i].text, 0, &nts[i]);
-        if (!S_ok(rc)) {
+        if (!SQL_SUCCEEDED(rc)) {
             S_report_row(failed, kw, pn, cs);
             SQLFreeHandle(SQL_HANDLE_STMT, h);
             return rc;
         }
     }
     rc = SQLExecDirect(h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(call)), SQL_NTS);
-    if (!S_ok(rc)) {
+    if (!SQL_SUCCEEDED(rc)) {
         SQLFreeHandle(SQL_HANDLE_STMT, h);
         return rc;
     }
     SQLINTEGER result = 0;
     SQLLEN result_len = 0;
     rc = SQLBindCol(h, 1, SQL_C_LONG, &result, sizeof(result), &result_len);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLFetch(h);
-    if (!S_ok(rc)) {
+    if (!SQL_SUCCEEDED(rc)) {
         S_report_row(failed, kw, pn, cs);
         SQLFreeHandle(SQL_HANDLE_STMT, h);
         return rc;

@@ -136,7 +136,7 @@ int32_t db_dbtune_migrate_index_params(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
     char keyword[DBTUNE_COLUMN_NAME_SIZE] = "";
     SQLLEN keyword_len = 0;
     SQLRETURN bind = SQLBindCol(h, 1, SQL_C_CHAR, keyword, sizeof(keyword), &keyword_len);
-    if (bind != SQL_SUCCESS && bind != SQL_SUCCESS_WITH_INFO)
+    if (!SQL_SUCCEEDED(bind))
         return S_cursor_failure(&h, bind);
     auto records = std::make_unique<S_records>();
     SQLULEN fetched = 0;

@@ -97,11 +97,6 @@ int32_t DB_instance_export_dbtune(DB_INSTANCE *instance, const char *file_name)
     return db_copy_dbtune_TableToFile(instance, file_name, 0);
 }
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, int32_t load_option)
 {
     char procedure[DB_QUALIFIED_NAME_SIZE];
@@ -113,7 +108,7 @@ int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, 
 
     SQLHSTMT h = SQL_NULL_HSTMT;
     SQLRETURN cli = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &h);
-    if (!S_ok(cli)) {
+    if (!SQL_SUCCEEDED(cli)) {
         if (h != SQL_NULL_HSTMT)
             SQLFreeHandle(SQL_HANDLE_STMT, h);
         return cli;
@@ -121,11 +116,11 @@ int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, 
     SQLINTEGER result = 0;
     SQLLEN result_len = 0;
     cli = SQLExecDirect(h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(call.c_str())), SQL_NTS);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLBindCol(h, 1, SQL_C_LONG, &result, sizeof(result), &result_len);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLFetch(h);
-    if (!S_ok(cli)) {
+    if (!SQL_SUCCEEDED(cli)) {
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &h, cli);
         db_set_xerr_from_diag(diag);

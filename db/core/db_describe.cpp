@@ -43,11 +43,6 @@ struct Arrays {
 
 } // namespace
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 // Grows a heap array of n entries by one zeroed entry; the array is kept as
 // it was when memory runs out.
 template <typename T> static bool S_grow_one(T **array, size_t n)
@@ -170,15 +165,15 @@ static SQLRETURN S_bind_catalog_row(SQLHSTMT hstmt, CatalogRow *row)
 {
     SQLRETURN rc =
         SQLBindCol(hstmt, 4, SQL_C_CHAR, row->name, sizeof(row->name), &row->name_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 5, SQL_C_SHORT, &row->data_type, sizeof(row->data_type),
                         &row->data_type_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 7, SQL_C_LONG, &row->size, sizeof(row->size), &row->size_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 9, SQL_C_SHORT, &row->digits, sizeof(row->digits),
                         &row->digits_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 11, SQL_C_SHORT, &row->nullable, sizeof(row->nullable),
                         &row->nullable_length);
     return rc;
@@ -194,7 +189,7 @@ static int32_t S_fetch_catalog(DB_STREAM *stream, SQLHSTMT hstmt, CatalogRow *ro
         SQLRETURN cli = SQLFetch(hstmt);
         if (cli == SQL_NO_DATA)
             return ZE_SUCCESS;
-        if (!S_ok(cli)) {
+        if (!SQL_SUCCEEDED(cli)) {
             fprintf(stderr, "db_describe_table describe error (%d), column %d.\n", cli, *n);
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, &hstmt, cli);
@@ -254,9 +249,9 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
         SQLColumns(hstmt, nullptr, 0, schema, SQL_NTS,
                    reinterpret_cast<SQLCHAR *>(table_pattern.data()), SQL_NTS, nullptr, 0);
     CatalogRow row;
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = S_bind_catalog_row(hstmt, &row);
-    if (!S_ok(cli)) {
+    if (!SQL_SUCCEEDED(cli)) {
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &hstmt, cli);
         db_set_xerr_from_diag(diag);
@@ -329,7 +324,7 @@ int32_t db_describe_select(DB_STREAM *stream, SQLHSTMT hstmt, int16_t *count,
         SQLRETURN cli = SQLDescribeCol(hstmt, static_cast<SQLUSMALLINT>(n + 1),
                                        reinterpret_cast<SQLCHAR *>(name), sizeof(name),
                                        &name_length, &data_type, &size, &digits, &nullable);
-        if (!S_ok(cli)) {
+        if (!SQL_SUCCEEDED(cli)) {
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, &hstmt, cli);
             if (S_past_last_column(diag)) {

@@ -64,11 +64,6 @@ static int S_group_of(int32_t sql_type)
     return -1;
 }
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 int32_t get_a_data_type(int32_t sql_type, char **slot)
 {
     if (!slot)
@@ -81,15 +76,15 @@ int32_t get_a_data_type(int32_t sql_type, char **slot)
     char name[DB_TYPE_NAME_SIZE] = "";
     SQLLEN length = 0;
     SQLRETURN rc = SQLGetTypeInfo(hstmt, static_cast<SQLSMALLINT>(sql_type));
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, name, sizeof(name), &length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLFetch(hstmt);
     if (rc == SQL_NO_DATA) {
         db_free_stmt(&hstmt);
         return SQL_NO_DATA;
     }
-    if (!S_ok(rc)) {
+    if (!SQL_SUCCEEDED(rc)) {
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &hstmt, rc);
         db_free_stmt(&hstmt);
@@ -167,9 +162,9 @@ int32_t db_get_column_st_type_qualified(const char *column_name)
     SQLLEN length = 0;
     CLI_DIAG_RECORD discarded;
     SQLRETURN rc = db_select_one_text(sql.c_str(), type, sizeof(type), &length, &discarded);
-    if (rc == SQL_NO_DATA || (S_ok(rc) && length == SQL_NULL_DATA))
+    if (rc == SQL_NO_DATA || (SQL_SUCCEEDED(rc) && length == SQL_NULL_DATA))
         return 0;
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return ZE_DBMS_ERROR;
     for (const char *st : S_st_types)
         if (strcmp(type, st) == 0)
