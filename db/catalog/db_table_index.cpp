@@ -24,6 +24,7 @@
 #include "db/core/db_helpers_internal.h"
 #include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_identifier_internal.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user_internal.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -33,7 +34,6 @@ namespace
 {
 
 constexpr SQLLEN kCatalogIndexNameSize = 161; // the catalogue's 160 characters and the NUL
-constexpr int32_t kNativeNoSuchColumn = -352;
 
 // The B-tree index parts of a table, around its owner and name.
 const std::string kDescribeHead =
@@ -79,7 +79,8 @@ int32_t S_index_failure(SQLHSTMT *hstmt, int32_t rc, const char *table, bool exi
     db_set_xerr_from_diag(diag);
     const std::string state = diag.sqlstate;
     if (state == "S0002")
-        return diag.native_error == kNativeNoSuchColumn ? ZE_COLUMN_NOT_FOUND : ZE_TABLE_NOT_FOUND;
+        return diag.native_error == DB_IFX_NATIVE_NO_SUCH_COLUMN ? ZE_COLUMN_NOT_FOUND
+                                                                 : ZE_TABLE_NOT_FOUND;
     if (state == "S0022")
         return ZE_COLUMN_NOT_FOUND;
     if (state == "S0011" || (exists_too && state == "S0001"))

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -36,11 +37,11 @@ int32_t db_sql_type_to_c_type(int16_t sql_type, int16_t *c_type)
         return ZE_NULL_POINTER;
     int16_t c = 0;
     switch (sql_type) {
-    case -100:
-    case -101:
-    case -102:
-    case -103:
-    case -104:
+    case DB_IFX_SQL_UDT_FIXED:
+    case DB_IFX_SQL_UDT_VARYING:
+    case DB_IFX_SQL_UDT_BLOB:
+    case DB_IFX_SQL_UDT_CLOB:
+    case DB_IFX_SQL_UDT_LVARCHAR:
     case SQL_LONGVARBINARY:
     case SQL_VARBINARY:
     case SQL_BINARY:
@@ -241,7 +242,7 @@ int32_t db_get_column_st_type(DB_STREAM *stream, const char *owner, const char *
         return ZE_INVALID_ARGUMENT;
     if (st_type == nullptr)
         return ZE_NULL_POINTER;
-    if (sql_type != DB_SQL_UDT_VARYING)
+    if (sql_type != DB_IFX_SQL_UDT_VARYING)
         return ZE_SUCCESS;
     char user[DB_USER_NAME_SIZE];
     char parsed_owner[DB_NAME_OWNER_SIZE], parsed_table[DB_NAME_TABLE_SIZE];

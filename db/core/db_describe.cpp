@@ -20,6 +20,7 @@
 #include "db/catalog/db_table_describe_internal.h"
 #include "db/core/db_column_type_internal.h"
 #include "db/core/db_connect.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -27,9 +28,6 @@
 #include "db/core/db_stream_internal.h"
 
 static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit cell");
-
-// Native error with which the DBMS reports a column number past the last.
-#define S_NATIVE_NO_SUCH_COLUMN 111
 
 namespace
 {
@@ -299,7 +297,8 @@ static bool S_past_last_column(const CLI_DIAG_RECORD &diag)
 {
     // 07009 is how an ODBC 3 environment spells S1002.
     return strcmp(diag.sqlstate, "S1002") == 0 || strcmp(diag.sqlstate, "07009") == 0 ||
-           strcmp(diag.sqlstate, "24000") == 0 || diag.native_error == S_NATIVE_NO_SUCH_COLUMN;
+           strcmp(diag.sqlstate, "24000") == 0 ||
+           diag.native_error == DB_IFX_NATIVE_PAST_LAST_COLUMN;
 }
 
 int32_t db_describe_select(DB_STREAM *stream, SQLHSTMT hstmt, int16_t *count,

@@ -12,14 +12,8 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
+#include "db/core/db_informix_internal.h"
 
-// Informix information types: lengths of a large object's create
-// spec, pointer and status.
-static const SQLUSMALLINT S_INFO_SPEC_LENGTH = 2250;
-static const SQLUSMALLINT S_INFO_POINTER_LENGTH = 2251;
-static const SQLUSMALLINT S_INFO_STATUS_LENGTH = 2252;
-// Informix SQL type of the large-object records (spec, pointer, status).
-static const SQLSMALLINT S_SQL_UDT_FIXED = -100;
 // Column size of the column-name parameter of ifx_lo_col_info.
 static const SQLULEN S_COLUMN_NAME_PARAM_SIZE = 129;
 
@@ -89,7 +83,7 @@ static SQLRETURN S_bind_integer(DB_LOB_HANDLE *lob, SQLUSMALLINT number, SQLSMAL
 static SQLRETURN S_bind_record(DB_LOB_HANDLE *lob, SQLUSMALLINT number, SQLSMALLINT direction,
                                unsigned char *record, SQLSMALLINT length, SQLLEN *indicator)
 {
-    return S_bind(lob, number, direction, SQL_C_BINARY, S_SQL_UDT_FIXED,
+    return S_bind(lob, number, direction, SQL_C_BINARY, DB_IFX_SQL_UDT_FIXED,
                   static_cast<SQLULEN>(length), record, length, indicator);
 }
 
@@ -136,7 +130,7 @@ int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode)
     if (mode != DB_LOB_INSERT && mode != DB_LOB_UPDATE)
         return ZE_SUCCESS;
 
-    SQLRETURN rc = S_info_buffer(lob, S_INFO_SPEC_LENGTH, &lob->spec_length, &lob->spec);
+    SQLRETURN rc = S_info_buffer(lob, DB_IFX_INFO_LO_SPEC_LENGTH, &lob->spec_length, &lob->spec);
     if (!SQL_SUCCEEDED(rc))
         return rc;
     lob->spec_indicator = lob->spec_length;
@@ -158,7 +152,7 @@ int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode)
     if (!SQL_SUCCEEDED(rc))
         return rc;
 
-    return S_info_buffer(lob, S_INFO_POINTER_LENGTH, &lob->pointer_length, &lob->pointer);
+    return S_info_buffer(lob, DB_IFX_INFO_LO_POINTER_LENGTH, &lob->pointer_length, &lob->pointer);
 }
 
 static int32_t S_write(DB_LOB_HANDLE *lob)
@@ -188,7 +182,7 @@ static int32_t S_write(DB_LOB_HANDLE *lob)
 
     if (lob->data_length == SQL_NULL_DATA || lob->data == nullptr) {
         // No value: the object exists but the column is written as null.
-        rc = S_info_buffer(lob, S_INFO_POINTER_LENGTH, &lob->pointer_length, &lob->pointer);
+        rc = S_info_buffer(lob, DB_IFX_INFO_LO_POINTER_LENGTH, &lob->pointer_length, &lob->pointer);
         if (!SQL_SUCCEEDED(rc))
             return rc;
         lob->pointer_indicator = SQL_NULL_DATA;
@@ -228,7 +222,7 @@ static int32_t S_read(DB_LOB_HANDLE *lob)
         return rc;
     lob->open = 1;
 
-    rc = S_info_buffer(lob, S_INFO_STATUS_LENGTH, &lob->status_length, &lob->status);
+    rc = S_info_buffer(lob, DB_IFX_INFO_LO_STATUS_LENGTH, &lob->status_length, &lob->status);
     if (!SQL_SUCCEEDED(rc))
         return rc;
     lob->status_indicator = lob->status_length;

@@ -12,6 +12,7 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_stream_internal.h"
 
 // Builds the statement's diagnostic, puts text in place of its message and
@@ -69,7 +70,8 @@ int db_prepare_cursor(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql, int32
 static int S_set_param_array(SQLHSTMT *hstmt, int32_t rows)
 {
     static SQLULEN processed;
-    SQLRETURN rc = SQLSetStmtAttr(*hstmt, DB_ATTR_PARAM_ARRAYS, reinterpret_cast<SQLPOINTER>(1), 0);
+    SQLRETURN rc =
+        SQLSetStmtAttr(*hstmt, DB_IFX_ATTR_PARAM_ARRAYS, reinterpret_cast<SQLPOINTER>(1), 0);
     if (!SQL_SUCCEEDED(rc)) {
         S_store_with_message(hstmt, rc,
                              "db_odbc_execute_stmt:: SQLSetStmtOption failed for (%d)\n");

@@ -19,8 +19,6 @@
 #define DB_EXEC_FETCH_MAX_ROWS 100
 /* A fetch that found no more rows. */
 #define DB_NO_MORE_DATA 110
-/* Vendor statement attribute that enables parameter arrays. */
-#define DB_ATTR_PARAM_ARRAYS 2255
 
 #ifdef __cplusplus
 extern "C" {

@@ -14,6 +14,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_helpers_internal.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -21,17 +22,13 @@
 namespace
 {
 
-// Informix CLI large-object user-defined types.
-constexpr int32_t kInformixUdtVarBlob = -103;
-constexpr int32_t kInformixUdtFixedBlob = -102;
-
 struct TypeGroup {
     int32_t types[3];    // members, 0-terminated when shorter
     int32_t fallback[3]; // asked in order when the driver lists none; 0 ends
 };
 
 const TypeGroup S_groups[] = {
-    {{kInformixUdtVarBlob, kInformixUdtFixedBlob, SQL_LONGVARBINARY}, {0}},
+    {{DB_IFX_SQL_UDT_CLOB, DB_IFX_SQL_UDT_BLOB, SQL_LONGVARBINARY}, {0}},
     {{SQL_VARBINARY}, {0}},
     {{SQL_LONGVARCHAR}, {0}},
     {{SQL_CHAR}, {0}},
