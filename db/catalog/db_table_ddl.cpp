@@ -148,7 +148,7 @@ int32_t S_type_text(const DB_COLUMN_DEF &c, const TypeNames &n, std::string *out
 // A column name of the definition: an identifier that fits its field.
 int32_t S_check_column_name(const char *name)
 {
-    int32_t rc = db_check_name(name, DB_COLUMN_NAME_LEN);
+    int32_t rc = db_check_name(name, DB_NAME_COLUMN_SIZE);
     return rc == ZE_INVALID_ARGUMENT ? ZE_INVALID_COLUMN_DEF : rc;
 }
 
@@ -346,7 +346,7 @@ int32_t DB_table_drop_column(DB_INSTANCE *, const char *table, const char *colum
     return db_catalog_guard([&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc == 0)
-            rc = db_check_name(column, DB_COLUMN_NAME_LEN);
+            rc = db_check_name(column, DB_NAME_COLUMN_SIZE);
         if (rc != 0)
             return rc;
         std::string sql = std::string("ALTER TABLE ") + table + " DROP (" + column + ") ";

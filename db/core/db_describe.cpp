@@ -145,7 +145,7 @@ namespace
 
 // Result cells of one SQLColumns row: name, type, size, digits, nullability.
 struct CatalogRow {
-    char name[DB_COLUMN_NAME_LEN];
+    char name[DB_NAME_COLUMN_SIZE];
     SQLLEN name_length;
     SQLSMALLINT data_type;
     SQLLEN data_type_length;
@@ -317,7 +317,7 @@ int32_t db_describe_select(DB_STREAM *stream, SQLHSTMT hstmt, int16_t *count,
             result = ZE_OUT_OF_MEMORY;
             break;
         }
-        char name[DB_COLUMN_NAME_LEN] = "";
+        char name[DB_NAME_COLUMN_SIZE] = "";
         SQLSMALLINT name_length = 0, data_type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
         SQLRETURN cli = SQLDescribeCol(hstmt, static_cast<SQLUSMALLINT>(n + 1),
