@@ -209,7 +209,8 @@ int32_t db_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, const char *
         return ZE_NULL_POINTER;
     DB_LAYER_ROW row;
     db_layer_row_init(&row);
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &hstmt = stmt.h;
     int32_t rc = db_catalog_prepare(stream, &hstmt, sql);
     if (rc != 0)
         return rc;
@@ -221,7 +222,6 @@ int32_t db_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, const char *
     if (rc != 0) {
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &hstmt, rc);
-        db_free_stmt(&hstmt);
         if (rc == DB_NO_MORE_DATA) {
             if (strcmp(diag.sqlstate, "S0002") != 0)
                 return ZE_LAYER_NOT_FOUND;
@@ -454,7 +454,8 @@ int32_t db_layer_get_info_by_name_no_cache(const char *table, const char *spatia
 
     DB_LAYER_ROW row;
     db_layer_row_init(&row);
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &hstmt = stmt.h;
     rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc == 0)
         rc = db_layer_bind_info(&hstmt, &row.layer, &row.indicators);
@@ -465,7 +466,6 @@ int32_t db_layer_get_info_by_name_no_cache(const char *table, const char *spatia
     if (rc == DB_NO_MORE_DATA) {
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &hstmt, rc);
-        db_free_stmt(&hstmt);
         if (strcmp(diag.sqlstate, "S0002") != 0)
             return ZE_LAYER_NOT_FOUND;
         fprintf(stderr, "S_get_layer_info_no_cache() Execute/Fetch error (%d).\n", rc);

@@ -314,7 +314,8 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
     return db_catalog_guard([&]() -> int32_t {
         DB_instance_clear_xerr();
         std::string sql = S_list_sql(mask, user);
-        SQLHSTMT hstmt = SQL_NULL_HSTMT;
+        db_stmt_guard stmt;
+        SQLHSTMT &hstmt = stmt.h;
         int32_t rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
         if (rc != 0)
             return rc;
@@ -343,10 +344,8 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
                 continue;
             char **grown = static_cast<char **>(
                 realloc(result.entries, (result.count + fetched) * sizeof(char *)));
-            if (grown == nullptr) {
-                db_free_stmt(&hstmt);
+            if (grown == nullptr)
                 return ZE_OUT_OF_MEMORY;
-            }
             result.entries = grown;
             char database[DB_DATABASE_NAME_SIZE] = "";
             DB_database_get_current(instance, database);
@@ -361,15 +360,12 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
                     continue;
                 size_t size = strlen(database) + strlen(owner) + strlen(table) + 3;
                 char *entry = static_cast<char *>(malloc(size));
-                if (entry == nullptr) {
-                    db_free_stmt(&hstmt);
+                if (entry == nullptr)
                     return ZE_OUT_OF_MEMORY;
-                }
                 snprintf(entry, size, "%s:%s.%s", database, owner, table);
                 result.entries[result.count++] = entry;
             }
         }
-        db_free_stmt(&hstmt);
         *count = result.count;
         *list = result.entries;
         result.entries = nullptr;

@@ -207,7 +207,8 @@ int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count, DB_
     // Descending key parts are found through the negated column number.
     std::string sql = kDescribeHead + db_quote_literal(owner) + kDescribeMiddle +
                       db_quote_literal(name) + kDescribeTail;
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &hstmt = stmt.h;
     rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc != 0)
         return rc;
@@ -237,21 +238,16 @@ int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count, DB_
         }
         // The definition holds 31 characters of a name: a longer catalogue
         // name is refused rather than cut into another index's name.
-        if (strlen(index_name) >= DB_INDEX_NAME_SIZE) {
-            db_free_stmt(&hstmt);
+        if (strlen(index_name) >= DB_INDEX_NAME_SIZE)
             return ZE_INVALID_ARGUMENT;
-        }
         bool same = described.count > 0 &&
                     strcmp(described.defs[described.count - 1].index_name, index_name) == 0;
         rc = same ? 0 : described.add_index(index_name, type[0] == 'U');
         if (rc == 0)
             rc = described.add_column(column);
-        if (rc != 0) {
-            db_free_stmt(&hstmt);
+        if (rc != 0)
             return rc;
-        }
     }
-    db_free_stmt(&hstmt);
     *count = static_cast<int16_t>(described.count);
     *indexes = described.defs;
     described.defs = nullptr;

@@ -114,18 +114,6 @@ int32_t db_dbtune_is_storage_param(const char *name)
 
 // ---- block fetch --------------------------------------------------------------
 
-namespace
-{
-struct S_stmt_guard {
-    SQLHSTMT h = SQL_NULL_HSTMT;
-    ~S_stmt_guard()
-    {
-        if (h != SQL_NULL_HSTMT)
-            db_free_stmt(&h);
-    }
-};
-} // namespace
-
 static int32_t S_fail_with_diag(SQLHSTMT *h, SQLRETURN rc, DBTUNE_ROW_LIST *rows)
 {
     CLI_DIAG_RECORD diag;
@@ -163,7 +151,7 @@ int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_R
             sql += " OR keyword = '" + db_quote_literal(keyword2 ? keyword2 : "") + "'";
     }
 
-    S_stmt_guard stmt;
+    db_stmt_guard stmt;
     rc = db_prepare_cursor(nullptr, &stmt.h, sql.c_str(), 0);
     if (rc != 0)
         return rc;

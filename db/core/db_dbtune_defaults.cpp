@@ -157,7 +157,8 @@ int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *
 {
     if (call == nullptr || keyword == nullptr || name == nullptr)
         return ZE_NULL_POINTER;
-    SQLHSTMT h = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &h = stmt.h;
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &h);
     if (!SQL_SUCCEEDED(rc))
         return rc;
@@ -180,15 +181,12 @@ int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *
                               SQL_CHAR, params[i].column_size, 0, params[i].text, 0, &nts[i]);
         if (!SQL_SUCCEEDED(rc)) {
             S_report_row(failed, kw, pn, cs);
-            SQLFreeHandle(SQL_HANDLE_STMT, h);
             return rc;
         }
     }
     rc = SQLExecDirect(h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(call)), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc)) {
-        SQLFreeHandle(SQL_HANDLE_STMT, h);
+    if (!SQL_SUCCEEDED(rc))
         return rc;
-    }
     SQLINTEGER result = 0;
     SQLLEN result_len = 0;
     rc = SQLBindCol(h, 1, SQL_C_LONG, &result, sizeof(result), &result_len);
@@ -196,16 +194,13 @@ int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *
         rc = SQLFetch(h);
     if (!SQL_SUCCEEDED(rc)) {
         S_report_row(failed, kw, pn, cs);
-        SQLFreeHandle(SQL_HANDLE_STMT, h);
         return rc;
     }
     if (result != 0) {
         int32_t code = db_dbtune_set_procedure_xerr(result, "zel.insert_dbtune");
         S_report_row(failed, kw, pn, cs);
-        SQLFreeHandle(SQL_HANDLE_STMT, h);
         return code;
     }
-    SQLFreeHandle(SQL_HANDLE_STMT, h);
     return ZE_SUCCESS;
 }
 

@@ -106,13 +106,11 @@ int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, 
         return rc;
     std::string call = std::string("{ call ") + procedure + "( ) }";
 
-    SQLHSTMT h = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &h = stmt.h;
     SQLRETURN cli = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &h);
-    if (!SQL_SUCCEEDED(cli)) {
-        if (h != SQL_NULL_HSTMT)
-            SQLFreeHandle(SQL_HANDLE_STMT, h);
+    if (!SQL_SUCCEEDED(cli))
         return cli;
-    }
     SQLINTEGER result = 0;
     SQLLEN result_len = 0;
     cli = SQLExecDirect(h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(call.c_str())), SQL_NTS);
@@ -124,7 +122,6 @@ int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, 
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &h, cli);
         db_set_xerr_from_diag(diag);
-        SQLFreeHandle(SQL_HANDLE_STMT, h);
         return ZE_DBMS_ERROR;
     }
     // The cursor of the procedure's result is done with before the load.
@@ -133,26 +130,19 @@ int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, 
         rc = DB_instance_load_dbtune_table(instance, file_name, load_option, 1);
     } else if (result == S_TABLE_MISSING) {
         DBTUNE_SYSTEM_CONFIG *config = new (std::nothrow) DBTUNE_SYSTEM_CONFIG();
-        if (config == nullptr) {
-            SQLFreeHandle(SQL_HANDLE_STMT, h);
+        if (config == nullptr)
             return ZE_OUT_OF_MEMORY;
-        }
         std::unique_ptr<DBTUNE_SYSTEM_CONFIG> owned(config);
         DB_read_system_tab_storage_config(instance, "DATA_DICTIONARY", "dbtune.zel", config);
         rc = DB_instance_dbtune_table_create(instance, file_name, config);
-        if (rc != 0) {
-            SQLFreeHandle(SQL_HANDLE_STMT, h);
+        if (rc != 0)
             return rc;
-        }
         rc = DB_instance_load_dbtune_table(instance, file_name, load_option, 0);
     } else {
         fprintf(stderr, "Error: Could not truncate DBTUNE Table: %d\n", static_cast<int>(result));
-        rc = db_dbtune_set_procedure_xerr(result, procedure);
-        SQLFreeHandle(SQL_HANDLE_STMT, h);
-        return rc;
+        return db_dbtune_set_procedure_xerr(result, procedure);
     }
     if (rc != 0)
         db_rollback_transaction();
-    SQLFreeHandle(SQL_HANDLE_STMT, h);
     return rc;
 }

@@ -236,7 +236,8 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
         return ZE_OUT_OF_MEMORY;
     }
 
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &hstmt = stmt.h;
     rc = db_open_cursor(stream, &hstmt);
     if (rc != ZE_SUCCESS)
         return rc;
@@ -253,7 +254,6 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &hstmt, cli);
         db_set_xerr_from_diag(diag);
-        db_free_stmt(&hstmt);
         return ZE_DBMS_ERROR;
     }
 
@@ -270,7 +270,6 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
             marked == ZE_SUCCESS)
             db_table_describe_mark_raster(n, *columns, table);
     }
-    db_free_stmt(&hstmt);
     return rc;
 }
 
@@ -406,19 +405,18 @@ int32_t DB_table_get_column_defs(DB_INSTANCE *, DB_STREAM *stream, const char *t
         return ZE_BUFFER_NO_MEMORY;
     }
 
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int rc = db_prepare_cursor(stream, &hstmt, sql.c_str(), 0);
+    db_stmt_guard stmt;
+    int rc = db_prepare_cursor(stream, &stmt.h, sql.c_str(), 0);
     if (rc != 0) {
         CLI_DIAG_RECORD diag;
-        db_get_diag_record(&diag, hstmt != SQL_NULL_HSTMT ? &hstmt : nullptr, rc);
-        db_free_stmt(&hstmt);
+        db_get_diag_record(&diag, stmt.h != SQL_NULL_HSTMT ? &stmt.h : nullptr, rc);
         return S_prepare_code(diag);
     }
     int16_t described = 0;
     int32_t *lengths = nullptr;
     int16_t *c_types = nullptr;
-    rc = db_describe_select(stream, hstmt, &described, columns, &lengths, &c_types);
-    db_free_stmt(&hstmt);
+    rc = db_describe_select(stream, stmt.h, &described, columns, &lengths, &c_types);
+    db_free_stmt(&stmt.h);
     if (stream != nullptr) {
         free(stream->column_buffer_lengths);
         free(stream->column_c_types);

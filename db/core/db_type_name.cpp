@@ -65,32 +65,29 @@ int32_t get_a_data_type(int32_t sql_type, char **slot)
 {
     if (!slot)
         return ZE_NULL_POINTER;
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    if (db_open_cursor(nullptr, &hstmt) != 0) {
-        db_free_stmt(&hstmt);
-        return ZE_DBMS_ERROR;
-    }
     char name[DB_TYPE_NAME_SIZE] = "";
-    SQLLEN length = 0;
-    SQLRETURN rc = SQLGetTypeInfo(hstmt, static_cast<SQLSMALLINT>(sql_type));
-    if (SQL_SUCCEEDED(rc))
-        rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, name, sizeof(name), &length);
-    if (SQL_SUCCEEDED(rc))
-        rc = SQLFetch(hstmt);
-    if (rc == SQL_NO_DATA) {
-        db_free_stmt(&hstmt);
-        return SQL_NO_DATA;
+    {
+        db_stmt_guard stmt;
+        SQLHSTMT &hstmt = stmt.h;
+        if (db_open_cursor(nullptr, &hstmt) != 0)
+            return ZE_DBMS_ERROR;
+        SQLLEN length = 0;
+        SQLRETURN rc = SQLGetTypeInfo(hstmt, static_cast<SQLSMALLINT>(sql_type));
+        if (SQL_SUCCEEDED(rc))
+            rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, name, sizeof(name), &length);
+        if (SQL_SUCCEEDED(rc))
+            rc = SQLFetch(hstmt);
+        if (rc == SQL_NO_DATA)
+            return SQL_NO_DATA;
+        if (!SQL_SUCCEEDED(rc)) {
+            CLI_DIAG_RECORD diag;
+            db_get_diag_record(&diag, &hstmt, rc);
+            fprintf(stderr, "get_a_data_type error %ld (type = %ld)\n", static_cast<long>(rc),
+                    static_cast<long>(sql_type));
+            db_set_xerr_from_diag(diag);
+            return ZE_DBMS_ERROR;
+        }
     }
-    if (!SQL_SUCCEEDED(rc)) {
-        CLI_DIAG_RECORD diag;
-        db_get_diag_record(&diag, &hstmt, rc);
-        db_free_stmt(&hstmt);
-        fprintf(stderr, "get_a_data_type error %ld (type = %ld)\n", static_cast<long>(rc),
-                static_cast<long>(sql_type));
-        db_set_xerr_from_diag(diag);
-        return ZE_DBMS_ERROR;
-    }
-    db_free_stmt(&hstmt);
     char *block = static_cast<char *>(calloc(DB_TYPE_NAME_SIZE, 1));
     if (!block)
         return ZE_OUT_OF_MEMORY;
