@@ -15,6 +15,7 @@
 #include "base/util/ve_debug_internal.h"
 #include "base/util/ve_name_check.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_cache_internal.h"
 #include "db/catalog/db_table_access_internal.h"
@@ -412,7 +413,8 @@ int32_t DB_layer_first(DB_INSTANCE *instance, LAYER *layer)
     if (!S_has_coordref(layer))
         return ZE_NULL_POINTER;
     DB_instance_clear_xerr();
-    return db_catalog_guard([&]() -> int32_t { return S_walk_start(instance, layer); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_walk_start(instance, layer); });
 }
 
 int32_t DB_layer_next(DB_INSTANCE *instance, LAYER *layer)
@@ -422,7 +424,8 @@ int32_t DB_layer_next(DB_INSTANCE *instance, LAYER *layer)
     DB_instance_clear_xerr();
     if (!S_walk.open)
         return ZE_NO_MORE_ROWS;
-    return db_catalog_guard([&]() -> int32_t { return S_walk_fetch(instance, layer); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_walk_fetch(instance, layer); });
 }
 
 // ---- by name, without the cache ----------------------------------------------------

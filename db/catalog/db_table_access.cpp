@@ -15,6 +15,7 @@
 
 #include "base/util/ve_layer.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_identifier_check_internal.h"
@@ -311,7 +312,7 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
     *list = nullptr;
     if (strlen(user) >= DB_NAME_OWNER_SIZE)
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         std::string sql = S_list_sql(mask, user);
         db_stmt_guard stmt;
@@ -376,13 +377,15 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
 
 int32_t DB_table_get_permissions(DB_INSTANCE *, const char *user, const char *table, int32_t *mask)
 {
-    return db_catalog_guard([&]() -> int32_t { return S_permissions(user, table, mask, false); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_permissions(user, table, mask, false); });
 }
 
 int32_t DB_table_get_grantee_permissions(DB_INSTANCE *, const char *grantee, const char *table,
                                          int32_t *mask)
 {
-    return db_catalog_guard([&]() -> int32_t { return S_permissions(grantee, table, mask, true); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_permissions(grantee, table, mask, true); });
 }
 
 int32_t DB_table_grant_access(DB_INSTANCE *, const char *table, int32_t mask, int32_t grant_option,
@@ -390,7 +393,7 @@ int32_t DB_table_grant_access(DB_INSTANCE *, const char *table, int32_t mask, in
 {
     static const int32_t order[4] = {VE_PRIV_UPDATE, VE_PRIV_INSERT, VE_PRIV_DELETE,
                                      VE_PRIV_SELECT};
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         return S_grant_or_revoke(S_privilege_words("GRANT ", mask, order), table, "TO", user,
                                  grant_option != 0);
@@ -401,7 +404,7 @@ int32_t DB_table_revoke_access(DB_INSTANCE *, const char *table, int32_t mask, c
 {
     static const int32_t order[4] = {VE_PRIV_SELECT, VE_PRIV_UPDATE, VE_PRIV_INSERT,
                                      VE_PRIV_DELETE};
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         return S_grant_or_revoke(S_privilege_words("REVOKE ", mask, order), table, "FROM", user,
                                  false);

@@ -17,6 +17,7 @@
 
 #include "base/util/ve_debug_internal.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_table_ddl_internal.h"
 #include "db/core/db_cli_internal.h"
@@ -263,7 +264,7 @@ int32_t DB_table_create_index(DB_INSTANCE *, const char *table, const char *colu
 {
     if (table == nullptr || column == nullptr || index_name == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc == 0)
             rc = db_check_name(column, DB_NAME_COLUMN_SIZE);
@@ -295,7 +296,7 @@ int32_t DB_table_create_indexes(DB_INSTANCE *, const char *table, int16_t count,
         return ZE_NULL_POINTER;
     if (count < 0)
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         for (int16_t i = 0; rc == 0 && i < count; i++)
             rc = S_check_definition(indexes[i]);
@@ -342,15 +343,15 @@ int32_t DB_table_describe_indexes(DB_INSTANCE *instance, const char *table, int1
         return ZE_NULL_POINTER;
     *count = 0;
     *indexes = nullptr;
-    return db_catalog_guard(
-        [&]() -> int32_t { return S_describe(instance, table, count, indexes); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_describe(instance, table, count, indexes); });
 }
 
 int32_t DB_table_drop_index(DB_INSTANCE *, const char *, const char *index_name)
 {
     if (index_name == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_name(index_name, DB_NAME_TABLE_SIZE);
         if (rc != 0)
             return rc;
@@ -370,7 +371,7 @@ int32_t DB_table_get_name_from_index_name(DB_INSTANCE *, const char *index_name,
     char name[DB_NAME_TABLE_SIZE];
     if (strlen(index_name) >= sizeof(name))
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         strcpy(name, index_name);
         // The catalogue keeps the names of indexes made without quotes in
         // lower case.
