@@ -14,8 +14,10 @@
 #define ZE_NO_SPATIAL_TYPE (-10)      /* the spatial type library is not registered in the database */
 #define ZE_OUT_OF_MEMORY (-12)        /* out of memory (most code) */
 #define ZE_BITSET_NO_MEMORY (-13)     /* out of memory while resizing a bit set */
+#define ZE_SCAN_NOT_STARTED (-14)     /* next of a scan that was not started */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
+#define ZE_OBJECT_NOT_FOUND (-22)     /* no row, index or view: the statement touched nothing */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_INVALID_ENTITY_TYPE (-27)  /* unknown entity type */
 #define ZE_INVALID_LAYER_ID (-28)     /* layer id outside 1 to the maximum */
@@ -44,6 +46,7 @@
 #define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
 #define ZE_INVALID_FILTER_TYPE (-119) /* spatial filter is not a shape filter */
 #define ZE_NO_MUST_PASS_FILTER (-127) /* no filter a feature must satisfy */
+#define ZE_MULTIPLE_SPATIAL_COLUMNS (-133)/* more than one spatial column */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
 #define ZE_INVALID_SHAPE (-135)       /* shape points missing or count negative */
 #define ZE_COORDREF_MISMATCH (-138)   /* shapes with different coordinate references */
@@ -53,11 +56,18 @@
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
+#define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
+#define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
+#define ZE_VIEW_EXISTS (-238)         /* a view of that name exists already */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
+#define ZE_MULTIPLE_RASTER_COLUMNS (-247)/* more than one raster column */
 #define ZE_INVALID_LOGINFO_OBJECT (-249) /* null, freed or foreign log-file info record */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
+#define ZE_SPATIALREF_EXISTS (-254)   /* an equal spatial reference exists already */
+#define ZE_SPATIALREF_NOT_FOUND (-255)/* no spatial reference has the srid */
+#define ZE_SPATIALREF_IN_USE (-256)   /* a layer uses the spatial reference */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
@@ -66,6 +76,7 @@
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
 #define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
+#define ZE_WRONG_DATABASE (-325)      /* the object belongs to another database */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_CODEPAGE_MAP_FAILED (-1006)/* a code-page map could not be built; no conversion */
 #define ZE_CODEPAGE_NO_TABLE (-1007)  /* no ZELHOME or no codepage.txt; no conversion */
