@@ -126,6 +126,7 @@ struct DB_STREAM {
     int32_t creation_argument;
     int32_t *column_buffer_lengths; /* bind buffer length of each described column; owned */
     int16_t *column_c_types;        /* bind C type of each described column; owned */
+    int32_t coordref_srid;          /* srid of coordref, the reference last resolved */
 };
 
 #ifdef __cplusplus
