@@ -1,7 +1,7 @@
-// The spatial-reference record: one SPATIAL_REFERENCES row with its
-// coordinate reference. Read and written by the spatial-reference code
-// (db/catalog/db_spatial_ref.h), sent by the channel (srid, description,
-// authority name, authority srid, then the coordinate reference).
+// The spatial reference record: one SPATIAL_REFERENCES row with its
+// coordinate reference. Read and written by the spatial-reference code,
+// sent by the channel (its own codec). A list is one C-heap block of
+// consecutive records; each record owns its coordinate reference.
 #ifndef VE_SPATIALREF_H
 #define VE_SPATIALREF_H
 
@@ -15,10 +15,10 @@ extern "C" {
 
 typedef struct VE_SPATIALREF {
     int32_t srid;
-    char description[64];
+    char description[64]; /* texts NUL-terminated, sizes include the terminator */
     char auth_name[256];
-    int32_t auth_srid;  /* 0 when the row holds NULL */
-    COORDREF *coordref; /* false origins, units, text and srid; owned by the record */
+    int32_t auth_srid;  /* 0 when the row has none */
+    COORDREF *coordref; /* origins, units, text and srid; owned by the record */
 } VE_SPATIALREF;
 
 #ifdef __cplusplus

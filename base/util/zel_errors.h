@@ -58,6 +58,7 @@
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
 #define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */
+#define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
 #define ZE_VIEW_EXISTS (-238)         /* a view of that name exists already */
