@@ -42,6 +42,7 @@ typedef struct DB_STREAM_TEMP_LOG {
 typedef struct DB_STREAM_SHAPE_RECORD {
     void *buffer;
     DB_STREAM_TEMP_LOG *log;
+    int32_t table_position; /* the statement's table that holds the stream's layer */
 } DB_STREAM_SHAPE_RECORD;
 
 struct DB_STREAM {

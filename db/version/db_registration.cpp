@@ -18,9 +18,13 @@
 #include "base/util/ve_buffer.h"
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_layer_info_internal.h"
+#include "db/catalog/db_table_ddl.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_identifier_check.h"
+#include "db/core/db_instance_count.h"
+#include "db/core/db_instance_internal.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
 
@@ -501,6 +505,94 @@ int32_t DB_registration_verify_table(DB_INSTANCE *instance, const REGISTRATION *
     } catch (const std::bad_alloc &) {
         return ZE_OUT_OF_MEMORY;
     }
+}
+
+// ---- privileges and the load from the layer catalogue -------------------------
+
+static int32_t S_list_permissions(DB_INSTANCE *instance, REGISTRATION *list, int32_t count)
+{
+    int32_t result = 0;
+    for (int32_t i = 0; i < count; i++) {
+        REGISTRATION &r = list[i];
+        if (r.permissions != -1)
+            continue;
+        const RegNames names(&r);
+        char table[DB_QUALIFIED_NAME_SIZE] = "";
+        db_table_make_name(names.database.c_str(), names.owner.c_str(), names.table.c_str(), table,
+                           sizeof(table));
+        int32_t mask = 0;
+        int32_t rc = db_get_access_info_table(instance, nullptr, table, &mask);
+        r.permissions = mask;
+        if (rc == ZE_DBMS_ERROR) {
+            result = rc;
+            break;
+        }
+    }
+    db_access_info_close(instance);
+    return result;
+}
+
+int32_t DB_registration_list_get_permissions(DB_INSTANCE *instance, REGISTRATION *list,
+                                             int32_t count)
+{
+    if (list == nullptr && count > 0)
+        return ZE_NULL_POINTER;
+    try {
+        return S_list_permissions(instance, list, count);
+    } catch (const std::bad_alloc &) {
+        db_access_info_close(instance);
+        return ZE_OUT_OF_MEMORY;
+    }
+}
+
+static int32_t S_load_from_layers(DB_INSTANCE *instance, int32_t empty_first, int32_t *count)
+{
+    char registry[DB_QUALIFIED_NAME_SIZE] = "", layers[DB_QUALIFIED_NAME_SIZE] = "";
+    db_make_table_registry_name(instance, registry, sizeof(registry));
+    db_make_layers_table_name(instance, layers, sizeof(layers));
+    if (empty_first) {
+        int32_t rc = DB_table_truncate(instance, registry);
+        if (rc != 0)
+            return rc;
+    }
+    std::string sql = std::string("INSERT INTO ") + registry +
+                      " (registration_id,database_name,                 owner,table_name,"
+                      "description,                 object_flags,registration_date,"
+                      "config_keyword)   SELECT layer_id,database_name,owner,table_name,"
+                      "         description,4,cdate,layer_config   FROM " +
+                      layers + " ";
+    int rc = db_execute_ddlsql(sql.c_str(), 0, 1);
+    if (rc < 0) {
+        // The registry must not stay emptied: the insert failed.
+        db_rollback();
+        return ZE_DBMS_ERROR;
+    }
+    // No layer at all: the one-shot statement does not commit a statement
+    // that touched no row, but the emptying must be.
+    if (rc == SQL_NO_DATA)
+        db_commit();
+    return DB_instance_get_layer_count(instance, count);
+}
+
+int32_t DB_registry_load_from_layers(DB_INSTANCE *instance, int32_t empty_first, int32_t *count)
+{
+    if (count == nullptr)
+        return ZE_NULL_POINTER;
+    try {
+        return S_load_from_layers(instance, empty_first, count);
+    } catch (const std::bad_alloc &) {
+        return ZE_OUT_OF_MEMORY;
+    }
+}
+
+int32_t db_registration_find_hook(DB_INSTANCE *, const char *table, REGISTRATION *registration)
+{
+    if (table == nullptr || registration == nullptr)
+        return ZE_NULL_POINTER;
+    DB_REGISTRATION_BY_NAME_FN lookup = db_instance_get_host()->registration_by_name;
+    if (lookup == nullptr)
+        return ZE_TABLE_NOT_REGISTERED;
+    return lookup(db_instance_get_host_context(), table, registration);
 }
 
 // ---- obsolete entry points ---------------------------------------------------

@@ -34,4 +34,11 @@ int32_t db_registration_fetch(DB_INSTANCE *instance, int32_t open, const char *w
 int32_t db_registration_scan_by_ids(DB_INSTANCE *instance, int32_t open, const VE_BITMAP *ids,
                                     REGISTRATION *out);
 
+/* The host's registration of a table (its name as the statement gives it),
+ * through the registration look-up of the instance open. Returns 0 with the
+ * record filled; -220 when the table is not registered (also when the host
+ * gave no look-up); -65; or the host's own code. */
+int32_t db_registration_find_hook(DB_INSTANCE *instance, const char *table,
+                                  REGISTRATION *registration);
+
 #endif
