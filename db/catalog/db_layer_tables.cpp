@@ -17,6 +17,7 @@
 
 #include "base/util/ve_registration.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_cache_internal.h"
 #include "db/catalog/db_layer_info_internal.h"
 #include "db/core/db_diag_internal.h"
@@ -320,8 +321,8 @@ static bool S_row_matches(const char *name, const LAYER &row, const char *user)
     db_identifier_to_lower(nullptr, table, sizeof(table), 1);
     if (owner[0] == '\0')
         return spatial && strcmp(table, row.table_name) == 0;
-    return spatial && db_names_equal(row.owner, row.table_name, row.database_name, owner, table,
-                                     database);
+    return spatial &&
+           db_names_equal(row.owner, row.table_name, row.database_name, owner, table, database);
 }
 
 // The upper-cased column name equals the row's spatial column exactly.
@@ -375,8 +376,7 @@ static int32_t S_match_block(DB_INSTANCE *instance, DB_STREAM *stream, int rows,
 }
 
 // Records the table of the stream's layer among the statement's tables.
-static void S_set_table_position(DB_STREAM *stream, int32_t table_count,
-                                 const char *const *tables)
+static void S_set_table_position(DB_STREAM *stream, int32_t table_count, const char *const *tables)
 {
     const LAYER *layer = db_stream_get_layer_info(stream);
     if (layer == nullptr)
@@ -401,14 +401,10 @@ static int32_t S_catalogue_pass(DB_INSTANCE *instance, DB_STREAM *stream, const 
                                 int32_t table_count, const char *const *tables)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int rc = db_open_cursor(nullptr, &hstmt); // a failure is recorded
-    if (rc != 0) {
-        db_free_stmt(&hstmt);
-        return ZE_DBMS_ERROR;
-    }
-    SQLRETURN cli = db_prepare_stmt(nullptr, &hstmt, sql.c_str());
-    if (cli == SQL_SUCCESS)
-        cli = S_bind_block(hstmt);
+    int32_t prepared = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
+    if (prepared != 0)
+        return prepared;
+    SQLRETURN cli = S_bind_block(hstmt);
     if (S_ok(cli))
         cli = SQLSetStmtAttr(hstmt, SQL_ROWSET_SIZE,
                              reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(S_ROWS)), 0);
@@ -437,13 +433,8 @@ static int32_t S_catalogue_pass(DB_INSTANCE *instance, DB_STREAM *stream, const 
         if (result != 0 || rows < S_ROWS)
             break;
     }
-    if (!S_ok(cli) && cli != SQL_NO_DATA) {
-        CLI_DIAG_RECORD diag;
-        db_get_diag_record(&diag, &hstmt, cli);
-        db_free_stmt(&hstmt);
-        db_set_xerr_from_diag(diag);
-        return ZE_DBMS_ERROR;
-    }
+    if (!S_ok(cli) && cli != SQL_NO_DATA)
+        return db_catalog_fail(nullptr, &hstmt, cli);
     db_free_stmt(&hstmt);
     if (result != 0)
         return result;
@@ -461,12 +452,10 @@ static int32_t S_load(DB_INSTANCE *instance, DB_STREAM *stream, int32_t column_c
 {
     db_stream_set_layer_info(stream, nullptr);
     bool done = false;
-    int32_t rc =
-        S_cache_pass(instance, stream, column_count, columns, table_count, tables, &done);
+    int32_t rc = S_cache_pass(instance, stream, column_count, columns, table_count, tables, &done);
     if (rc != 0 || done)
         return rc;
-    std::string sql =
-        S_catalogue_text(instance, db_stream_get_user(stream), table_count, tables);
+    std::string sql = S_catalogue_text(instance, db_stream_get_user(stream), table_count, tables);
     if (sql.empty())
         return 0;
     return S_catalogue_pass(instance, stream, sql, column_count, columns, table_count, tables);
@@ -485,9 +474,6 @@ int32_t db_layer_info_load_for_tables(DB_INSTANCE *instance, DB_STREAM *stream,
     for (int32_t t = 0; t < table_count; t++)
         if (tables[t] == nullptr)
             return ZE_NULL_POINTER;
-    try {
-        return S_load(instance, stream, column_count, columns, table_count, tables);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard(
+        [&] { return S_load(instance, stream, column_count, columns, table_count, tables); });
 }

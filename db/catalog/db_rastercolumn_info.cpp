@@ -17,6 +17,7 @@
 
 #include "base/util/ve_layer.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_spatial_ref_internal.h"
 #include "db/catalog/db_table_access.h"
 #include "db/core/db_cli_internal.h"
@@ -284,11 +285,8 @@ int32_t DB_rastercolumn_get_info_by_name(DB_INSTANCE *instance, DB_STREAM *strea
     if (table == nullptr || table[0] == '\0' || default_owner == nullptr ||
         default_owner[0] == '\0' || info == nullptr)
         return ZE_NULL_POINTER;
-    try {
-        return S_get_by_name(instance, stream, table, column, default_owner, info);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard(
+        [&] { return S_get_by_name(instance, stream, table, column, default_owner, info); });
 }
 
 // ---- the scan ------------------------------------------------------------------
@@ -381,11 +379,7 @@ int32_t db_rastercolumn_get_permissions(const char *user, RASTERCOLUMN *info)
 {
     if (user == nullptr || info == nullptr)
         return ZE_NULL_POINTER;
-    try {
-        return S_get_permissions(user, info);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&] { return S_get_permissions(user, info); });
 }
 
 // ---- catalogue rows --------------------------------------------------------------
@@ -448,16 +442,12 @@ static int32_t S_bind_insert(CLI_STATEMENT *cli, const RASTERCOLUMN *r, InsertVa
     const std::function<int32_t()> steps[] = {
         [&] { return S_bind_int(cli, &v->id); },
         [&] { return S_bind_text(cli, r->description, sizeof(r->description), &v->description); },
-        [&] {
-            return S_bind_text(cli, r->database_name, sizeof(r->database_name), &v->database);
-        },
+        [&] { return S_bind_text(cli, r->database_name, sizeof(r->database_name), &v->database); },
         [&] { return S_bind_text(cli, r->owner, sizeof(r->owner), &v->owner); },
         [&] { return S_bind_text(cli, r->table_name, sizeof(r->table_name), &v->table); },
         [&] { return S_bind_text(cli, r->raster_column, sizeof(r->raster_column), &v->column); },
         [&] { return S_bind_int(cli, &v->cdate); },
-        [&] {
-            return S_bind_text(cli, r->config_keyword, sizeof(r->config_keyword), &v->keyword);
-        },
+        [&] { return S_bind_text(cli, r->config_keyword, sizeof(r->config_keyword), &v->keyword); },
         [&] { return S_bind_uint(cli, &v->minimum_id); },
         [&] { return S_bind_int(cli, &v->base_id); },
         [&] { return S_bind_uint(cli, &v->mask); },
@@ -542,11 +532,7 @@ int32_t DB_sp_rastercolumn_def_insert(DB_INSTANCE *, const RASTERCOLUMN *info)
     DB_instance_clear_xerr();
     if (info == nullptr)
         return ZE_NULL_POINTER;
-    try {
-        return S_insert(info, false);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&] { return S_insert(info, false); });
 }
 
 int32_t db_rastercolumn_def_insert_direct(DB_INSTANCE *, const RASTERCOLUMN *info)
@@ -554,11 +540,7 @@ int32_t db_rastercolumn_def_insert_direct(DB_INSTANCE *, const RASTERCOLUMN *inf
     DB_instance_clear_xerr();
     if (info == nullptr)
         return ZE_NULL_POINTER;
-    try {
-        return S_insert(info, true);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&] { return S_insert(info, true); });
 }
 
 int32_t DB_sp_rastercolumn_def_update(DB_INSTANCE *, const RASTERCOLUMN *info)

@@ -75,8 +75,8 @@ ZEL_API int32_t DB_sp_rastercolumn_def_rename(DB_INSTANCE *instance, int32_t ras
                                               const char *new_table);
 
 /* Raster columns of views are not kept: always 0, nothing written. */
-ZEL_API int32_t DB_view_rastercolumn_get_ids(DB_INSTANCE *instance, int32_t view_id,
-                                             int32_t *count, int32_t **ids);
+ZEL_API int32_t DB_view_rastercolumn_get_ids(DB_INSTANCE *instance, int32_t view_id, int32_t *count,
+                                             int32_t **ids);
 
 #ifdef __cplusplus
 }

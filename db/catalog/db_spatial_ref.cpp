@@ -19,6 +19,7 @@
 
 #include "base/util/ve_shape_error.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_helpers_internal.h"
 #include "db/core/db_names_internal.h"
@@ -57,26 +58,10 @@ static bool S_ok(SQLRETURN rc)
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
 
-// Records the statement's diagnostic (the connection's without a statement)
-// in the connection's record, frees the statement and gives -51.
-static int32_t S_fail(SQLHSTMT *hstmt, int rc)
+// Prepares a statement text of its own. 0; -51 recorded.
+static int32_t S_prepare_text(SQLHSTMT *hstmt, const std::string &sql)
 {
-    CLI_DIAG_RECORD diag;
-    db_get_diag_record(&diag, *hstmt != SQL_NULL_HSTMT ? hstmt : nullptr, rc);
-    db_set_xerr_from_diag(diag);
-    db_free_stmt(hstmt);
-    return ZE_DBMS_ERROR;
-}
-
-// Allocates and prepares. 0; -51 recorded, nothing left allocated.
-static int32_t S_prepare(SQLHSTMT *hstmt, const std::string &sql)
-{
-    if (db_open_cursor(nullptr, hstmt) != 0) {
-        db_free_stmt(hstmt); // the open recorded its diagnostic
-        return ZE_DBMS_ERROR;
-    }
-    int rc = db_prepare_stmt(nullptr, hstmt, sql.c_str());
-    return rc == 0 ? 0 : S_fail(hstmt, rc);
+    return db_catalog_prepare(nullptr, hstmt, sql.c_str());
 }
 
 static std::string S_table(void)
@@ -122,7 +107,7 @@ static int32_t S_select_int(const std::string &sql, int32_t *value, bool *is_nul
     *value = 0;
     *is_null = true;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int32_t rc = S_prepare(&hstmt, sql);
+    int32_t rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc != 0)
         return rc;
     SQLLEN length = SQL_NULL_DATA;
@@ -137,7 +122,7 @@ static int32_t S_select_int(const std::string &sql, int32_t *value, bool *is_nul
         return SQL_NO_DATA;
     }
     if (!S_ok(cli))
-        return S_fail(&hstmt, cli);
+        return db_catalog_fail(nullptr, &hstmt, cli);
     db_free_stmt(&hstmt);
     *is_null = length == SQL_NULL_DATA;
     if (*is_null)
@@ -161,12 +146,12 @@ static int32_t S_next_srid(int32_t *srid)
 static int32_t S_run(const std::string &sql)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int32_t rc = S_prepare(&hstmt, sql);
+    int32_t rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc != 0)
         return rc;
     SQLRETURN cli = SQLExecute(hstmt);
     if (!S_ok(cli) && cli != SQL_NO_DATA)
-        return S_fail(&hstmt, cli);
+        return db_catalog_fail(nullptr, &hstmt, cli);
     db_free_stmt(&hstmt);
     return 0;
 }
@@ -207,7 +192,7 @@ static int32_t S_get_srid(DB_STREAM *stream, const COORDREF *coordref, int32_t *
                       "zunits = ? and falsem = ? and munits = ? and    srtext = '" +
                       db_quote_literal(S_text(coordref)) + "'";
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int32_t rc = S_prepare(&hstmt, sql);
+    int32_t rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc != 0)
         return rc;
     Values values(coordref);
@@ -226,7 +211,7 @@ static int32_t S_get_srid(DB_STREAM *stream, const COORDREF *coordref, int32_t *
     }
     if (!S_ok(cli)) {
         fprintf(stderr, "db_get_srid() Execute error (%d).\n", cli);
-        return S_fail(&hstmt, cli);
+        return db_catalog_fail(nullptr, &hstmt, cli);
     }
     db_free_stmt(&hstmt);
     *srid = found;
@@ -237,11 +222,7 @@ int32_t db_get_srid(DB_INSTANCE *, DB_STREAM *stream, const COORDREF *coordref, 
 {
     if (coordref == nullptr || srid == nullptr)
         return ZE_NULL_POINTER;
-    try {
-        return S_get_srid(stream, coordref, srid);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&] { return S_get_srid(stream, coordref, srid); });
 }
 
 // ---- writing rows -----------------------------------------------------------
@@ -349,11 +330,11 @@ static int32_t S_create(VE_SPATIALREF *record)
     rc = S_next_srid(&srid);
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     if (rc == 0)
-        rc = S_prepare(&hstmt,
-                       "INSERT into " + S_table() +
-                           " (srid, falsex, falsey, xyunits, falsez, zunits,           falsem, "
-                           "munits, srtext, description, auth_name, auth_srid)           VALUES "
-                           "(?,?,?,?,?,?,?,?,?,?,?,?)");
+        rc = S_prepare_text(
+            &hstmt, "INSERT into " + S_table() +
+                        " (srid, falsex, falsey, xyunits, falsez, zunits,           falsem, "
+                        "munits, srtext, description, auth_name, auth_srid)           VALUES "
+                        "(?,?,?,?,?,?,?,?,?,?,?,?)");
     if (rc == 0) {
         record->srid = srid;
         rc = S_bind_sref_col(record, &hstmt, false);
@@ -403,11 +384,12 @@ static int32_t S_alter(const VE_SPATIALREF *record)
     if (rc != 0)
         return rc;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    rc = S_prepare(&hstmt, "UPDATE " + S_table() +
-                               " SET (srid=?, falsex=?, falsey=?, xyunits=?,           falsez=?, "
-                               "zunits=?, falsem=?, munits=?, srtext=?,           description=?, "
-                               "auth_name=?, auth_srid=?) WHERE srid = " +
-                               std::to_string(record->srid));
+    rc = S_prepare_text(&hstmt,
+                        "UPDATE " + S_table() +
+                            " SET (srid=?, falsex=?, falsey=?, xyunits=?,           falsez=?, "
+                            "zunits=?, falsem=?, munits=?, srtext=?,           description=?, "
+                            "auth_name=?, auth_srid=?) WHERE srid = " +
+                            std::to_string(record->srid));
     if (rc == 0)
         rc = S_bind_sref_col(record, &hstmt, true);
     db_commit_transaction();
@@ -435,15 +417,15 @@ static int32_t S_delete(int32_t srid)
     if (rc != 0)
         return rc;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    rc = S_prepare(&hstmt,
-                   "DELETE from " + S_table() + " WHERE srid =  " + std::to_string(srid) + " ");
+    rc = S_prepare_text(&hstmt, "DELETE from " + S_table() +
+                                    " WHERE srid =  " + std::to_string(srid) + " ");
     if (rc == 0) {
         SQLRETURN cli = SQLExecute(hstmt);
         if (S_ok(cli) || cli == SQL_NO_DATA) {
             rc = S_touched_nothing(hstmt, cli) ? ZE_SPATIALREF_NOT_FOUND : 0;
             db_free_stmt(&hstmt);
         } else {
-            rc = S_fail(&hstmt, cli);
+            rc = db_catalog_fail(nullptr, &hstmt, cli);
         }
     }
     db_commit_transaction();
@@ -606,14 +588,14 @@ static int32_t S_read(const char *condition, List *list)
         sql += std::string(" WHERE ") + condition;
     std::unique_ptr<Block> block(new Block());
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int32_t rc = S_prepare(&hstmt, sql);
+    int32_t rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc != 0)
         return rc;
     SQLRETURN cli = S_bind_block(hstmt, block.get());
     if (S_ok(cli))
         cli = SQLExecute(hstmt);
     if (!S_ok(cli))
-        return S_fail(&hstmt, cli);
+        return db_catalog_fail(nullptr, &hstmt, cli);
     for (;;) {
         SQLULEN fetched = 0;
         int fetch = db_fetch_rows(&hstmt, S_ROWSET, &fetched);
@@ -624,7 +606,7 @@ static int32_t S_read(const char *condition, List *list)
             return fetch;
         }
         if (fetch != 0)
-            return S_fail(&hstmt, SQL_ERROR);
+            return db_catalog_fail(nullptr, &hstmt, SQL_ERROR);
         rc = S_add_rows(block.get(), std::min<SQLULEN>(fetched, S_ROWSET), list);
         if (rc != 0) {
             db_free_stmt(&hstmt);
@@ -693,7 +675,7 @@ static int32_t S_call_insert(const COORDREF *coordref, int32_t srid)
 {
     const std::string procedure = S_admin_object("insert_spatial_ref");
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int32_t rc = S_prepare(&hstmt, "{ call " + procedure + " (?,?,?,?,?,?,?,?,?)}");
+    int32_t rc = S_prepare_text(&hstmt, "{ call " + procedure + " (?,?,?,?,?,?,?,?,?)}");
     if (rc != 0)
         return rc;
     Values values(coordref);
@@ -715,7 +697,7 @@ static int32_t S_call_insert(const COORDREF *coordref, int32_t srid)
     if (S_ok(cli))
         cli = SQLFetch(hstmt);
     if (!S_ok(cli))
-        return S_fail(&hstmt, cli);
+        return db_catalog_fail(nullptr, &hstmt, cli);
     db_free_stmt(&hstmt);
     return status == 0 ? 0 : db_set_xerr_from_procedure(status, procedure.c_str());
 }
@@ -740,11 +722,7 @@ int32_t db_sp_find_srid(const COORDREF *coordref, int32_t *srid)
 {
     if (coordref == nullptr || srid == nullptr)
         return ZE_NULL_POINTER;
-    try {
-        return S_sp_find_srid(coordref, srid);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&] { return S_sp_find_srid(coordref, srid); });
 }
 
 // The plain-SQL insert of a new row. 0; the failing CLI code.

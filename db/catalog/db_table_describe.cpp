@@ -16,6 +16,7 @@
 
 #include "base/util/ve_raster.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_cache_internal.h"
 #include "db/catalog/db_rastercolumn_info.h"
 #include "db/core/db_describe_internal.h"
@@ -75,31 +76,24 @@ static int32_t S_mark_from_catalogue(int32_t count, DB_COLUMN_DEF *columns, cons
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     char found[DB_NAME_COLUMN_SIZE] = "";
     SQLLEN length = 0;
-    int rc = db_open_cursor(nullptr, &hstmt); // a failure is recorded
-    if (rc != 0) {
-        db_free_stmt(&hstmt);
-        return ZE_DBMS_ERROR;
-    }
-    rc = db_prepare_stmt(nullptr, &hstmt, sql.c_str());
-    if (rc == 0)
-        rc = SQLExecute(hstmt);
-    if (S_ok(static_cast<SQLRETURN>(rc)))
+    int32_t prepared = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
+    if (prepared != 0)
+        return prepared;
+    SQLRETURN rc = SQLExecute(hstmt);
+    if (S_ok(rc))
         rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, found, sizeof(found), &length);
-    if (S_ok(static_cast<SQLRETURN>(rc)))
+    if (S_ok(rc))
         rc = SQLFetch(hstmt);
     if (rc == SQL_NO_DATA) {
         db_free_stmt(&hstmt);
         return 0;
     }
-    if (!S_ok(static_cast<SQLRETURN>(rc))) {
-        CLI_DIAG_RECORD diag;
-        db_get_diag_record(&diag, &hstmt, rc);
-        db_free_stmt(&hstmt);
-        db_set_xerr_from_diag(diag);
-        return ZE_DBMS_ERROR;
-    }
+    if (!S_ok(rc))
+        return db_catalog_fail(nullptr, &hstmt, rc);
     db_free_stmt(&hstmt);
     found[sizeof(found) - 1] = '\0';
+    for (size_t n = strlen(found); n > 0 && found[n - 1] == ' '; n--)
+        found[n - 1] = '\0';
     for (int32_t i = 0; i < count; i++)
         if (columns[i].type == VE_BLOB && S_name(columns[i]) == found)
             S_mark_shape(&columns[i]);
@@ -135,11 +129,7 @@ int32_t db_table_mark_spatial_columns(int32_t count, DB_COLUMN_DEF *columns, con
 {
     if (columns == nullptr || table == nullptr)
         return ZE_NULL_POINTER;
-    try {
-        return S_mark_spatial(count, columns, table);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    return db_catalog_guard([&] { return S_mark_spatial(count, columns, table); });
 }
 
 int32_t db_table_describe_mark_raster(int32_t count, DB_COLUMN_DEF *columns, const char *table)
@@ -155,8 +145,7 @@ int32_t db_table_describe_mark_raster(int32_t count, DB_COLUMN_DEF *columns, con
         return rc;
     for (int32_t i = 0; i < count; i++) {
         DB_COLUMN_DEF &c = columns[i];
-        if (c.type == VE_INTEGER &&
-            strncasecmp(c.name, info.raster_column, sizeof(c.name)) == 0) {
+        if (c.type == VE_INTEGER && strncasecmp(c.name, info.raster_column, sizeof(c.name)) == 0) {
             c.type = VE_RASTER;
             c.size = 0;
             c.decimal_digits = 0;
@@ -203,16 +192,14 @@ static int32_t S_describe(const char *table, const REGISTRATION *registration, i
 {
     std::string sql = std::string("SELECT * FROM ") + table;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int rc = db_open_cursor(nullptr, &hstmt); // a failure is recorded
-    if (rc == 0)
-        rc = db_prepare_stmt(nullptr, &hstmt, sql.c_str());
+    if (db_open_cursor(nullptr, &hstmt) != 0) {
+        db_free_stmt(&hstmt); // the open recorded its diagnostic
+        return ZE_DBMS_ERROR;
+    }
+    int rc = db_prepare_stmt(nullptr, &hstmt, sql.c_str());
     if (rc != 0) {
         CLI_DIAG_RECORD diag;
-        db_get_diag_record(&diag, hstmt != SQL_NULL_HSTMT ? &hstmt : nullptr, rc);
-        db_free_stmt(&hstmt);
-        if (rc == ZE_DBMS_ERROR)
-            return rc;
-        db_set_xerr_from_diag(diag);
+        db_catalog_fail(nullptr, &hstmt, rc, &diag);
         return strcmp(diag.sqlstate, "S0002") == 0 ? ZE_TABLE_NOT_FOUND : ZE_DBMS_ERROR;
     }
     int32_t *lengths = nullptr;

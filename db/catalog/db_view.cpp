@@ -15,6 +15,7 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_info.h"
 #include "db/catalog/db_rastercolumn_info.h"
 #include "db/core/db_connect_internal.h"
@@ -31,7 +32,8 @@
 // column's own.
 static const char *S_view_name(const DB_VIEW_NAMES &names, int32_t index, const char *column)
 {
-    if (names.names == nullptr || index < 0 || index >= names.count || names.names[index] == nullptr)
+    if (names.names == nullptr || index < 0 || index >= names.count ||
+        names.names[index] == nullptr)
         return column;
     return names.names[index];
 }
@@ -167,9 +169,8 @@ int32_t db_view_find_spatial_columns(int16_t select_column_count, const DB_VIEW_
             if (strcmp(column, "*") == 0) {
                 rc = db_view_expand_star(database, table, owner, found, view_names, &index);
             } else {
-                const char *view_column = view_names.names != nullptr
-                                              ? S_view_name(view_names, index, column)
-                                              : nullptr;
+                const char *view_column =
+                    view_names.names != nullptr ? S_view_name(view_names, index, column) : nullptr;
                 rc = db_view_check_column(table, column, owner, found, view_column);
             }
             if (rc != 0 && rc != ZE_RASTERCOLUMN_NOT_FOUND)
@@ -297,12 +298,10 @@ int32_t DB_table_create_view(DB_INSTANCE *, const char *view_name, int16_t view_
         if (from->tables[i] == nullptr)
             return ZE_NULL_POINTER;
     const DB_VIEW_FOUND found{layer_id, spatial_column, rastercolumn_id, raster_column};
-    try {
+    return db_catalog_guard([&] {
         return S_create_view(view_name, view_column_count, select_column_count, view_columns,
                              select_columns, from, found);
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_view_drop(DB_INSTANCE *, const char *view_name)

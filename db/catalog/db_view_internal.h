@@ -24,8 +24,7 @@ struct DB_VIEW_NAMES {
 
 // Looks every select expression up against the FROM tables. 0, or the first
 // result of a column check other than 0 and -226.
-int32_t db_view_find_spatial_columns(int16_t select_column_count,
-                                     const DB_VIEW_NAMES &view_names,
+int32_t db_view_find_spatial_columns(int16_t select_column_count, const DB_VIEW_NAMES &view_names,
                                      const char *const *select_columns,
                                      const VE_SQL_CONSTRUCT *from, const DB_VIEW_FOUND &found);
 

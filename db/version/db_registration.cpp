@@ -18,11 +18,12 @@
 #include "base/util/ve_buffer.h"
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_info_internal.h"
 #include "db/catalog/db_table_ddl.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_diag_internal.h"
-#include "db/core/db_identifier_check.h"
+#include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_instance_count.h"
 #include "db/core/db_instance_internal.h"
 #include "db/core/db_names_internal.h"
@@ -382,15 +383,15 @@ struct RegNames {
           rowid(r->rowid_column, strnlen(r->rowid_column, sizeof(r->rowid_column)))
     {
     }
-    // Each name goes into SQL unquoted: each must be an identifier. -322.
-    int32_t check(DB_INSTANCE *instance, const std::string &column) const
+    // The table's name as it goes into SQL unquoted, after the checks of
+    // an unquoted name: 0; -65; -66; -322.
+    int32_t qualified(std::string *out) const
     {
-        for (const std::string *name : {&database, &owner, &table, &column}) {
-            int32_t rc = DB_check_identifier(instance, name->c_str());
-            if (rc != 0)
-                return rc;
-        }
-        return 0;
+        char table_name[DB_QUALIFIED_NAME_SIZE] = "";
+        db_table_make_name(database.c_str(), owner.c_str(), table.c_str(), table_name,
+                           sizeof(table_name));
+        *out = table_name;
+        return db_check_table_name(table_name);
     }
 };
 } // namespace
@@ -427,12 +428,12 @@ static int32_t S_get_max_rowid(const REGISTRATION *registration, uint32_t *max_r
 {
     *max_rowid = 0;
     const RegNames names(registration);
-    int32_t rc = names.check(nullptr, names.rowid);
+    std::string table;
+    int32_t rc = db_check_name(names.rowid.c_str(), sizeof(registration->rowid_column));
+    if (rc == 0)
+        rc = names.qualified(&table);
     if (rc != 0)
         return rc;
-    char table[DB_QUALIFIED_NAME_SIZE] = "";
-    db_table_make_name(names.database.c_str(), names.owner.c_str(), names.table.c_str(), table,
-                       sizeof(table));
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     rc = db_open_cursor(nullptr, &hstmt);
     if (rc != 0) {
@@ -472,7 +473,10 @@ static int32_t S_verify(DB_INSTANCE *instance, const REGISTRATION *registration)
     uint32_t flags = registration->object_flags;
     bool user_rowid = (flags & REG_ROWID_COLUMN) && !(flags & REG_ROWID_ENGINE);
     std::string column = user_rowid ? names.rowid : std::string("*");
-    int32_t checked = names.check(instance, user_rowid ? column : std::string());
+    std::string table = names.database + ":" + names.owner + "." + names.table;
+    int32_t checked = db_check_table_name(table.c_str());
+    if (checked == 0 && user_rowid)
+        checked = db_check_name(column.c_str(), sizeof(registration->rowid_column));
     if (checked != 0)
         return checked;
     char current[DB_DATABASE_NAME_SIZE] = "";
@@ -480,18 +484,9 @@ static int32_t S_verify(DB_INSTANCE *instance, const REGISTRATION *registration)
     current[sizeof(current) - 1] = '\0';
     if (strcasecmp(current, names.database.c_str()) != 0)
         return ZE_WRONG_DATABASE;
-    std::string sql =
-        "SELECT " + column + " FROM " + names.database + ":" + names.owner + "." + names.table;
+    std::string sql = "SELECT " + column + " FROM " + table;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int rc = db_open_cursor(nullptr, &hstmt); // a failure is recorded
-    if (rc == 0)
-        rc = db_prepare_stmt(nullptr, &hstmt, sql.c_str());
-    if (rc != 0 && rc != ZE_DBMS_ERROR) {
-        CLI_DIAG_RECORD diag;
-        db_get_diag_record(&diag, &hstmt, rc);
-        db_set_xerr_from_diag(diag);
-        rc = ZE_DBMS_ERROR;
-    }
+    int32_t rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     db_free_stmt(&hstmt);
     return rc;
 }

@@ -152,16 +152,28 @@ TEST_F(DescribeTable, RowIdKindsFollowTheRegistration)
 TEST_F(DescribeTable, LayerRegistrationMarksTheSpatialColumn)
 {
     scli::add_table("bob", "roads", {{"id", SQL_INTEGER}, {"geom", SQL_LONGVARBINARY, 500}});
-    scli::on_sql(layers_query("roads"))
-        .columns({{"spatial_column", SQL_CHAR, 32}})
-        .row({scli::chr("GEOM", 32)});
+    // The layer catalogue is asked about the one candidate column; the raster
+    // column look-up finds none, which leaves the description as it is.
+    const std::string layers = layers_query("roads") + " AND ( spatial_column = 'geom')";
+    scli::on_sql(layers).columns({{"spatial_column", SQL_CHAR, 32}}).row({scli::chr("geom", 32)});
+    char raster_columns[DB_QUALIFIED_NAME_SIZE], references[DB_QUALIFIED_NAME_SIZE];
+    db_make_raster_columns_name(raster_columns, sizeof(raster_columns));
+    db_make_spatial_references_name(nullptr, references, sizeof(references));
+    const std::string rasters =
+        std::string("SELECT rastercolumn_id, rc.description, database_name, owner, table_name, "
+                    "raster_column, cdate, config_keyword, minimum_id, base_rastercolumn_id, "
+                    "rastercolumn_mask, falsex, falsey, xyunits, falsez, zunits, falsem, munits, "
+                    "srtext, rc.srid FROM ") +
+        raster_columns + " rc, OUTER " + references +
+        " sr WHERE database_name = ? AND owner = ? AND table_name = ? AND rc.srid = sr.srid";
+    scli::on_sql(rasters).columns({{"rastercolumn_id", SQL_INTEGER}});
     REGISTRATION r = registration(REG_LAYER | REG_RASTER_COLUMN, "");
     Described d;
     ASSERT_EQ(db_describe_table(nullptr, &r, "roads", &d.count, &d.columns, &d.lengths, &d.c_types),
               ZE_SUCCESS);
     expect_columns(d, {{"id", VE_INTEGER, 10, 0, 1, 4, SQL_C_LONG},
                        {"geom", VE_SHAPE, 0, 0, 1, 60000, SQL_C_BINARY}});
-    EXPECT_EQ(executed_since_connect(), std::vector<std::string>{layers_query("roads")});
+    EXPECT_EQ(executed_since_connect(), (std::vector<std::string>{layers, rasters}));
 }
 
 TEST_F(DescribeTable, MissingTableHasNoColumns)
