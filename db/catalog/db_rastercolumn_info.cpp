@@ -594,7 +594,9 @@ int32_t DB_sp_rastercolumn_def_rename(DB_INSTANCE *, int32_t rastercolumn_id, co
     if (new_table == nullptr)
         return ZE_NULL_POINTER;
     try {
-        std::string table(new_table, strnlen(new_table, DB_NAME_TABLE_SIZE - 1));
+        if (strnlen(new_table, DB_NAME_TABLE_SIZE) >= DB_NAME_TABLE_SIZE)
+            return ZE_INVALID_ARGUMENT;
+        std::string table(new_table);
         SQLLEN length = static_cast<SQLLEN>(table.size());
         return S_write(
             S_call_text("rename_rastercolumn", 2),
