@@ -166,8 +166,10 @@ static int32_t S_cache_pass(DB_INSTANCE *instance, DB_STREAM *stream, int32_t co
                 bool matched = S_column_matches(columns[c], slot, user, &counted);
                 if (counted)
                     references++;
-                if (references > 1)
+                if (references > 1) {
+                    db_stream_set_layer_info(stream, nullptr);
                     return ZE_MULTIPLE_SPATIAL_COLUMNS;
+                }
                 if (!matched)
                     continue;
                 LAYER *current = db_stream_get_layer_info(stream);

@@ -53,22 +53,32 @@ std::string scan_sql()
 
 std::vector<scli::Column> raster_columns()
 {
-    return {{"rastercolumn_id", SQL_INTEGER}, {"description", SQL_VARCHAR, 65},
-            {"database_name", SQL_VARCHAR, 32}, {"owner", SQL_VARCHAR, 32},
-            {"table_name", SQL_VARCHAR, 128}, {"raster_column", SQL_VARCHAR, 128},
-            {"cdate", SQL_INTEGER},           {"config_keyword", SQL_VARCHAR, 32},
-            {"minimum_id", SQL_INTEGER},      {"base_rastercolumn_id", SQL_INTEGER},
-            {"rastercolumn_mask", SQL_INTEGER}, {"falsex", SQL_DOUBLE},
-            {"falsey", SQL_DOUBLE},           {"xyunits", SQL_DOUBLE},
-            {"falsez", SQL_DOUBLE},           {"zunits", SQL_DOUBLE},
-            {"falsem", SQL_DOUBLE},           {"munits", SQL_DOUBLE},
-            {"srtext", SQL_CHAR, 2048},       {"srid", SQL_INTEGER}};
+    return {{"rastercolumn_id", SQL_INTEGER},
+            {"description", SQL_VARCHAR, 65},
+            {"database_name", SQL_VARCHAR, 32},
+            {"owner", SQL_VARCHAR, 32},
+            {"table_name", SQL_VARCHAR, 128},
+            {"raster_column", SQL_VARCHAR, 128},
+            {"cdate", SQL_INTEGER},
+            {"config_keyword", SQL_VARCHAR, 32},
+            {"minimum_id", SQL_INTEGER},
+            {"base_rastercolumn_id", SQL_INTEGER},
+            {"rastercolumn_mask", SQL_INTEGER},
+            {"falsex", SQL_DOUBLE},
+            {"falsey", SQL_DOUBLE},
+            {"xyunits", SQL_DOUBLE},
+            {"falsez", SQL_DOUBLE},
+            {"zunits", SQL_DOUBLE},
+            {"falsem", SQL_DOUBLE},
+            {"munits", SQL_DOUBLE},
+            {"srtext", SQL_CHAR, 2048},
+            {"srid", SQL_INTEGER}};
 }
 
 struct RasterRow {
     int32_t id = 4;
     const char *owner = "bob";
-    bool nulls = false;         // description, keyword and minimum_id NULL
+    bool nulls = false;                     // description, keyword and minimum_id NULL
     const char *srtext = "GEOGCS[\"wgs\"]"; // null: no spatial reference
     scli::Row row() const
     {
@@ -235,7 +245,8 @@ TEST_F(RasterColumns, ReadFailures)
 {
     RASTERCOLUMN info{};
     answer(by_id_sql(), {});
-    EXPECT_EQ(DB_rastercolumn_get_info_by_id(nullptr, nullptr, 9, &info), ZE_RASTERCOLUMN_NOT_FOUND);
+    EXPECT_EQ(DB_rastercolumn_get_info_by_id(nullptr, nullptr, 9, &info),
+              ZE_RASTERCOLUMN_NOT_FOUND);
     EXPECT_EQ(DB_rastercolumn_get_info_by_id(nullptr, nullptr, 0, &info),
               ZE_INVALID_RASTERCOLUMN_ID);
     EXPECT_EQ(DB_rastercolumn_get_info_by_id(nullptr, nullptr, 4, nullptr), ZE_NULL_POINTER);
@@ -284,8 +295,8 @@ TEST_F(RasterColumns, PrivilegesOfOtherUsers)
         uint32_t privileges;
         int32_t result;
     } cases[] = {
-        {{"s--id----"}, {"su-i-----"}, 10, ZE_SUCCESS},       // select and insert on both
-        {{"s--------"}, {}, 0, ZE_NO_PERMISSIONS},            // nothing on the block table
+        {{"s--id----"}, {"su-i-----"}, 10, ZE_SUCCESS},             // select and insert on both
+        {{"s--------"}, {}, 0, ZE_NO_PERMISSIONS},                  // nothing on the block table
         {{"---------", "s-u------"}, {"s--------"}, 2, ZE_SUCCESS}, // rows OR'd
     };
     for (const auto &c : cases) {

@@ -441,3 +441,111 @@ TEST_F(Registrations, ObsoleteEntryPoints)
               "Obsolete function DB_registry_def_change_table_name() called!");
     EXPECT_TRUE(Executed().empty());
 }
+
+namespace
+{
+
+const std::string kAccessSql =
+    "SELECT tabauth from informix.systabauth au,informix.systables tab   where au.tabid = "
+    "tab.tabid and tab.owner = ?    and tab.tabname = ?    and (au.grantee = ? or au.grantee = "
+    "'public' or    (au.grantee in (select rolename from informix.sysroleauth rol     where "
+    "rol.grantee = ?)))";
+
+REGISTRATION owned(const char *owner, const char *table, int32_t permissions)
+{
+    REGISTRATION r = registration(REG_LAYER);
+    strcpy(r.owner, owner);
+    strcpy(r.table_name, table);
+    r.permissions = permissions;
+    return r;
+}
+
+} // namespace
+
+TEST_F(Registrations, PermissionsFilledWhereNotYetRead)
+{
+    scli::on_sql(kAccessSql).columns({{"tabauth", SQL_CHAR, 9}}).row({scli::chr("s--id----", 9)});
+    scli::on_sql(kAccessSql).columns({{"tabauth", SQL_CHAR, 9}});
+    REGISTRATION list[] = {owned("bob", "roads", -1), owned("ann", "roads", 6),
+                           owned("ann", "lots", -1), owned("carol", "t", -1)};
+    EXPECT_EQ(DB_registration_list_get_permissions(nullptr, list, 4), ZE_SUCCESS);
+    EXPECT_EQ(list[0].permissions, 30); // the owner: no query
+    EXPECT_EQ(list[1].permissions, 6);  // read before: untouched
+    EXPECT_EQ(list[2].permissions, 26);
+    EXPECT_EQ(list[3].permissions, 0); // no privilege at all
+    EXPECT_EQ(Executed(), (std::vector<std::string>{kAccessSql, kAccessSql}));
+    std::vector<scli::Call> executes = scli::calls_of("SQLExecute");
+    EXPECT_EQ(executes.back().params,
+              (std::vector<std::vector<std::string>>{{"carol", "t", "bob", "bob"}}));
+    EXPECT_EQ(open_statements(), 0); // the access statement is closed at the end
+
+    // A DBMS failure stops the loop.
+    testing::internal::CaptureStderr();
+    scli::on_sql(kAccessSql).fail(SQL_ERROR, {"S1000", -211, "catalog"});
+    REGISTRATION failing[] = {owned("ann", "a", -1), owned("ann", "b", -1)};
+    EXPECT_EQ(DB_registration_list_get_permissions(nullptr, failing, 2), ZE_DBMS_ERROR);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(failing[1].permissions, -1);
+    EXPECT_EQ(open_statements(), 0);
+    EXPECT_EQ(DB_registration_list_get_permissions(nullptr, nullptr, 1), ZE_NULL_POINTER);
+    EXPECT_EQ(DB_registration_list_get_permissions(nullptr, nullptr, 0), ZE_SUCCESS);
+}
+
+namespace
+{
+
+std::string layers_table()
+{
+    char name[DB_QUALIFIED_NAME_SIZE];
+    db_make_layers_table_name(nullptr, name, sizeof(name));
+    return name;
+}
+
+std::string load_sql()
+{
+    return "INSERT INTO " + registry() +
+           " (registration_id,database_name,                 owner,table_name,description,     "
+           "            object_flags,registration_date,config_keyword)   SELECT "
+           "layer_id,database_name,owner,table_name,         description,4,cdate,layer_config   "
+           "FROM " +
+           layers_table() + " ";
+}
+
+} // namespace
+
+TEST_F(Registrations, LoadFromTheLayerCatalogue)
+{
+    const std::string count_sql = "SELECT count(*) FROM  " + layers_table();
+    const std::string truncate_sql = "DELETE FROM " + registry() + " \n";
+    // Emptied first, filled, committed, counted.
+    scli::on_sql(count_sql).columns({{"count", SQL_INTEGER}}).row({scli::i32(3)});
+    int32_t count = -1;
+    EXPECT_EQ(DB_registry_load_from_layers(nullptr, 1, &count), ZE_SUCCESS);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(Executed(),
+              (std::vector<std::string>{truncate_sql, load_sql(), "COMMIT", count_sql}));
+
+    // No layer at all: the emptying is still committed.
+    executed_mark_ = scli::executed().size();
+    scli::on_sql(load_sql()).no_data();
+    scli::on_sql(count_sql).columns({{"count", SQL_INTEGER}}).row({scli::i32(0)});
+    EXPECT_EQ(DB_registry_load_from_layers(nullptr, 1, &count), ZE_SUCCESS);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(Executed(),
+              (std::vector<std::string>{truncate_sql, load_sql(), "COMMIT", count_sql}));
+
+    // A failed insert rolls the emptying back.
+    executed_mark_ = scli::executed().size();
+    testing::internal::CaptureStderr();
+    scli::on_sql(load_sql()).fail(SQL_ERROR, {"23000", -268, "duplicate"});
+    EXPECT_EQ(DB_registry_load_from_layers(nullptr, 1, &count), ZE_DBMS_ERROR);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Executed(), (std::vector<std::string>{truncate_sql, load_sql(), "ROLLBACK"}));
+
+    // Without the flag nothing is emptied.
+    executed_mark_ = scli::executed().size();
+    scli::on_sql(count_sql).columns({{"count", SQL_INTEGER}}).row({scli::i32(3)});
+    EXPECT_EQ(DB_registry_load_from_layers(nullptr, 0, &count), ZE_SUCCESS);
+    EXPECT_EQ(Executed(), (std::vector<std::string>{load_sql(), "COMMIT", count_sql}));
+    EXPECT_EQ(DB_registry_load_from_layers(nullptr, 0, nullptr), ZE_NULL_POINTER);
+}
