@@ -222,12 +222,7 @@ static SQLRETURN S_bind_block(SQLHSTMT hstmt)
 {
     Block &b = S_block;
     SQLLEN *shared = b.shared_length;
-    const struct {
-        SQLSMALLINT c_type;
-        void *array;
-        SQLLEN width;
-        SQLLEN *lengths;
-    } columns[] = {
+    const DB_CATALOG_COLUMN columns[] = {
         {SQL_C_SLONG, b.layer_id, sizeof(int32_t), shared},
         {SQL_C_CHAR, b.description, sizeof(b.description[0]), b.description_length},
         {SQL_C_DOUBLE, b.minx, sizeof(double), shared},
@@ -256,13 +251,7 @@ static SQLRETURN S_bind_block(SQLHSTMT hstmt)
         {SQL_C_CHAR, b.srtext, sizeof(b.srtext[0]), shared},
         {SQL_C_SLONG, b.srid, sizeof(int32_t), shared},
     };
-    SQLUSMALLINT n = 1;
-    for (const auto &c : columns) {
-        SQLRETURN rc = SQLBindCol(hstmt, n++, c.c_type, c.array, c.width, c.lengths);
-        if (!S_ok(rc))
-            return rc;
-    }
-    return SQL_SUCCESS;
+    return db_catalog_bind_columns(hstmt, columns);
 }
 
 // Row i of the block as a layer record with the NULL rules applied.

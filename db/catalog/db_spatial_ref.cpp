@@ -12,6 +12,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -100,9 +101,12 @@ static SQLRETURN S_bind_values(SQLHSTMT hstmt, SQLUSMALLINT first, Values *value
     return rc;
 }
 
-// Runs a query of one integer and reads its first row without committing.
-// 0 with *value (*is_null when NULL); 100 without a row; -51 recorded.
-static int32_t S_select_int(const std::string &sql, int32_t *value, bool *is_null)
+// Runs a query of one integer, its parameters bound by bind when given, and
+// reads its first row without committing. 0 with *value (*is_null when
+// NULL); 100 without a row; -51 recorded, the failing CLI code first printed
+// to standard error with the format when one is given.
+static int32_t S_query_int(const std::string &sql, const std::function<SQLRETURN(SQLHSTMT)> &bind,
+                           int32_t *value, bool *is_null, const char *failure_format = nullptr)
 {
     *value = 0;
     *is_null = true;
@@ -110,24 +114,33 @@ static int32_t S_select_int(const std::string &sql, int32_t *value, bool *is_nul
     int32_t rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc != 0)
         return rc;
+    int32_t read = 0;
     SQLLEN length = SQL_NULL_DATA;
-    SQLRETURN cli = SQLBindCol(hstmt, 1, SQL_C_SLONG, value, sizeof(*value), &length);
+    SQLRETURN cli = SQLBindCol(hstmt, 1, SQL_C_SLONG, &read, sizeof(read), &length);
+    if (S_ok(cli) && bind)
+        cli = bind(hstmt);
     if (S_ok(cli))
         cli = SQLExecute(hstmt);
     if (S_ok(cli))
         cli = SQLFetch(hstmt);
     if (cli == SQL_NO_DATA) {
         db_free_stmt(&hstmt);
-        *value = 0;
         return SQL_NO_DATA;
     }
-    if (!S_ok(cli))
+    if (!S_ok(cli)) {
+        if (failure_format != nullptr)
+            fprintf(stderr, failure_format, cli);
         return db_catalog_fail(nullptr, &hstmt, cli);
+    }
     db_free_stmt(&hstmt);
     *is_null = length == SQL_NULL_DATA;
-    if (*is_null)
-        *value = 0;
+    *value = *is_null ? 0 : read;
     return 0;
+}
+
+static int32_t S_select_int(const std::string &sql, int32_t *value, bool *is_null)
+{
+    return S_query_int(sql, nullptr, value, is_null);
 }
 
 // The next free srid: max(srid) + 1, 1 for an empty table.
@@ -191,29 +204,14 @@ static int32_t S_get_srid(DB_STREAM *stream, const COORDREF *coordref, int32_t *
                       " where falsex = ? and falsey = ? and xyunits = ?    and falsez = ? and "
                       "zunits = ? and falsem = ? and munits = ? and    srtext = '" +
                       db_quote_literal(S_text(coordref)) + "'";
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int32_t rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
-    if (rc != 0)
-        return rc;
     Values values(coordref);
     int32_t found = 0;
-    SQLLEN length = 0;
-    SQLRETURN cli = SQLBindCol(hstmt, 1, SQL_C_SLONG, &found, sizeof(found), &length);
-    if (S_ok(cli))
-        cli = S_bind_values(hstmt, 1, &values);
-    if (S_ok(cli))
-        cli = SQLExecute(hstmt);
-    if (S_ok(cli))
-        cli = SQLFetch(hstmt);
-    if (cli == SQL_NO_DATA) {
-        db_free_stmt(&hstmt);
-        return SQL_NO_DATA;
-    }
-    if (!S_ok(cli)) {
-        fprintf(stderr, "db_get_srid() Execute error (%d).\n", cli);
-        return db_catalog_fail(nullptr, &hstmt, cli);
-    }
-    db_free_stmt(&hstmt);
+    bool is_null = true;
+    int32_t rc = S_query_int(
+        sql, [&](SQLHSTMT hstmt) { return S_bind_values(hstmt, 1, &values); }, &found, &is_null,
+        "db_get_srid() Execute error (%d).\n");
+    if (rc != 0)
+        return rc;
     *srid = found;
     return stream != nullptr ? S_remember(stream, coordref, found) : 0;
 }
@@ -478,12 +476,7 @@ struct List {
 
 static SQLRETURN S_bind_block(SQLHSTMT hstmt, Block *b)
 {
-    const struct {
-        SQLSMALLINT c_type;
-        void *array;
-        SQLLEN width;
-        SQLLEN *lengths;
-    } columns[] = {
+    const DB_CATALOG_COLUMN columns[] = {
         {SQL_C_SLONG, b->srid, sizeof(int32_t), b->shared_length},
         {SQL_C_CHAR, b->description, sizeof(b->description[0]), b->description_length},
         {SQL_C_CHAR, b->auth_name, sizeof(b->auth_name[0]), b->auth_name_length},
@@ -497,13 +490,7 @@ static SQLRETURN S_bind_block(SQLHSTMT hstmt, Block *b)
         {SQL_C_DOUBLE, b->values[6], sizeof(double), b->shared_length},
         {SQL_C_CHAR, b->srtext, sizeof(b->srtext[0]), b->shared_length},
     };
-    SQLUSMALLINT n = 1;
-    for (const auto &c : columns) {
-        SQLRETURN rc = SQLBindCol(hstmt, n++, c.c_type, c.array, c.width, c.lengths);
-        if (!S_ok(rc))
-            return rc;
-    }
-    return SQL_SUCCESS;
+    return db_catalog_bind_columns(hstmt, columns);
 }
 
 // Copies a fetched text of a width into a field, empty when NULL.

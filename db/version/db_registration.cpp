@@ -117,21 +117,10 @@ static int32_t S_fail(SQLRETURN rc)
     return ZE_DBMS_ERROR;
 }
 
-static SQLRETURN S_bind(SQLUSMALLINT column, SQLSMALLINT c_type, void *array, SQLLEN width,
-                        SQLLEN *lengths)
-{
-    return SQLBindCol(S_reader.hstmt, column, c_type, array, width, lengths);
-}
-
 static SQLRETURN S_bind_columns(void)
 {
     Block *b = S_reader.block;
-    const struct {
-        SQLSMALLINT c_type;
-        void *array;
-        SQLLEN width;
-        SQLLEN *lengths;
-    } columns[] = {
+    const DB_CATALOG_COLUMN columns[] = {
         {SQL_C_SLONG, b->registration_id, sizeof(int32_t), b->shared_length},
         {SQL_C_CHAR, b->database_name, sizeof(b->database_name[0]), b->shared_length},
         {SQL_C_CHAR, b->table_name, sizeof(b->table_name[0]), b->shared_length},
@@ -144,13 +133,7 @@ static SQLRETURN S_bind_columns(void)
         {SQL_C_ULONG, b->minimum_id, sizeof(uint32_t), b->minimum_id_length},
         {SQL_C_CHAR, b->imv_view_name, sizeof(b->imv_view_name[0]), b->imv_view_name_length},
     };
-    SQLUSMALLINT n = 1;
-    for (const auto &c : columns) {
-        SQLRETURN rc = S_bind(n++, c.c_type, c.array, c.width, c.lengths);
-        if (!S_ok(rc))
-            return rc;
-    }
-    return SQL_SUCCESS;
+    return db_catalog_bind_columns(S_reader.hstmt, columns);
 }
 
 // Fetches the next block into the zeroed buffer. 0, or -51 with the reader

@@ -16,6 +16,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_names_internal.h"
 #include "mox/mox.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/core/db_connected_fixture.h"
 
 namespace
@@ -25,14 +26,7 @@ using Strings = std::vector<std::string>;
 
 std::string from_clause()
 {
-    char raster_columns[DB_QUALIFIED_NAME_SIZE], references[DB_QUALIFIED_NAME_SIZE];
-    db_make_raster_columns_name(raster_columns, sizeof(raster_columns));
-    db_make_spatial_references_name(nullptr, references, sizeof(references));
-    return std::string("SELECT rastercolumn_id, rc.description, database_name, owner, table_name, "
-                       "raster_column, cdate, config_keyword, minimum_id, base_rastercolumn_id, "
-                       "rastercolumn_mask, falsex, falsey, xyunits, falsez, zunits, falsem, "
-                       "munits, srtext, rc.srid FROM ") +
-           raster_columns + " rc, OUTER " + references + " sr";
+    return catalog_test::raster_select_from();
 }
 
 std::string by_id_sql()
@@ -42,8 +36,7 @@ std::string by_id_sql()
 
 std::string by_name_sql(bool column)
 {
-    return from_clause() + " WHERE database_name = ? AND owner = ? AND table_name = ?" +
-           (column ? " AND raster_column = ?" : "") + " AND rc.srid = sr.srid";
+    return catalog_test::raster_by_table(column);
 }
 
 std::string scan_sql()
@@ -152,18 +145,8 @@ void answer_tabauth(const std::string &owner, const std::string &table,
 
 } // namespace
 
-class RasterColumns : public ConnectedTest
-{
-  protected:
-    std::vector<std::string> params_of(const std::string &sql)
-    {
-        std::vector<std::string> last;
-        for (const scli::Call &c : scli::calls_of("SQLExecute"))
-            if (c.sql == sql && !c.params.empty())
-                last = c.params[0];
-        return last;
-    }
-};
+using catalog_test::params_of;
+using RasterColumns = ConnectedTest;
 
 TEST_F(RasterColumns, ReadByIdFillsTheCallersReference)
 {

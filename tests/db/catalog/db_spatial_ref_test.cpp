@@ -17,6 +17,7 @@
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stream.h"
 #include "mox/mox.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/core/db_connected_fixture.h"
 
 namespace
@@ -124,19 +125,8 @@ const std::vector<std::string> kValueParams = {"-400", "-300", "1000", "0", "10"
 
 } // namespace
 
-class SpatialRefs : public ConnectedTest
-{
-  protected:
-    // The bound values of the last execute of the SQL.
-    std::vector<std::string> params_of(const std::string &sql)
-    {
-        std::vector<std::string> last;
-        for (const scli::Call &c : scli::calls_of("SQLExecute"))
-            if (c.sql == sql && !c.params.empty())
-                last = c.params[0];
-        return last;
-    }
-};
+using catalog_test::params_of;
+using SpatialRefs = ConnectedTest;
 
 TEST_F(SpatialRefs, SridOfACoordinateReference)
 {

@@ -15,6 +15,7 @@
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_layer_info.h"
 #include "db/core/db_names_internal.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/catalog/layer_fixture.h"
 
 using namespace layer_test;
@@ -50,15 +51,7 @@ std::string plain_layers_query()
 
 std::string raster_query()
 {
-    char raster_columns[DB_QUALIFIED_NAME_SIZE], references[DB_QUALIFIED_NAME_SIZE];
-    db_make_raster_columns_name(raster_columns, sizeof(raster_columns));
-    db_make_spatial_references_name(nullptr, references, sizeof(references));
-    return std::string("SELECT rastercolumn_id, rc.description, database_name, owner, table_name, "
-                       "raster_column, cdate, config_keyword, minimum_id, base_rastercolumn_id, "
-                       "rastercolumn_mask, falsex, falsey, xyunits, falsez, zunits, falsem, "
-                       "munits, srtext, rc.srid FROM ") +
-           raster_columns + " rc, OUTER " + references +
-           " sr WHERE database_name = ? AND owner = ? AND table_name = ? AND rc.srid = sr.srid";
+    return catalog_test::raster_by_table(false);
 }
 
 // A raster column row of the table "roads" of bob.

@@ -13,6 +13,7 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_names_internal.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/catalog/layer_fixture.h"
 
 using namespace layer_test;
@@ -31,16 +32,7 @@ std::string layer_by_names(const std::string &table, const std::string &column)
 
 std::string raster_by_names()
 {
-    char raster_columns[DB_QUALIFIED_NAME_SIZE], references[DB_QUALIFIED_NAME_SIZE];
-    db_make_raster_columns_name(raster_columns, sizeof(raster_columns));
-    db_make_spatial_references_name(nullptr, references, sizeof(references));
-    return std::string("SELECT rastercolumn_id, rc.description, database_name, owner, table_name, "
-                       "raster_column, cdate, config_keyword, minimum_id, base_rastercolumn_id, "
-                       "rastercolumn_mask, falsex, falsey, xyunits, falsez, zunits, falsem, "
-                       "munits, srtext, rc.srid FROM ") +
-           raster_columns + " rc, OUTER " + references +
-           " sr WHERE database_name = ? AND owner = ? AND table_name = ? AND raster_column = ? AND "
-           "rc.srid = sr.srid";
+    return catalog_test::raster_by_table(true);
 }
 
 // Scripts the look-ups of one column that is neither kind.

@@ -17,6 +17,7 @@
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_internal.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/core/db_connected_fixture.h"
 #include "tests/db/core/db_xtd_query.h"
 
@@ -156,16 +157,7 @@ TEST_F(DescribeTable, LayerRegistrationMarksTheSpatialColumn)
     // column look-up finds none, which leaves the description as it is.
     const std::string layers = layers_query("roads") + " AND ( spatial_column = 'geom')";
     scli::on_sql(layers).columns({{"spatial_column", SQL_CHAR, 32}}).row({scli::chr("geom", 32)});
-    char raster_columns[DB_QUALIFIED_NAME_SIZE], references[DB_QUALIFIED_NAME_SIZE];
-    db_make_raster_columns_name(raster_columns, sizeof(raster_columns));
-    db_make_spatial_references_name(nullptr, references, sizeof(references));
-    const std::string rasters =
-        std::string("SELECT rastercolumn_id, rc.description, database_name, owner, table_name, "
-                    "raster_column, cdate, config_keyword, minimum_id, base_rastercolumn_id, "
-                    "rastercolumn_mask, falsex, falsey, xyunits, falsez, zunits, falsem, munits, "
-                    "srtext, rc.srid FROM ") +
-        raster_columns + " rc, OUTER " + references +
-        " sr WHERE database_name = ? AND owner = ? AND table_name = ? AND rc.srid = sr.srid";
+    const std::string rasters = catalog_test::raster_by_table(false);
     scli::on_sql(rasters).columns({{"rastercolumn_id", SQL_INTEGER}});
     REGISTRATION r = registration(REG_LAYER | REG_RASTER_COLUMN, "");
     Described d;
