@@ -35,7 +35,8 @@ ZEL_API int32_t DB_spatial_ref_alter(DB_INSTANCE *instance, const VE_SPATIALREF 
 ZEL_API int32_t DB_spatial_ref_delete(DB_INSTANCE *instance, int32_t srid);
 
 /* Reads the row of the srid into the record. The coordinate reference the
- * record held is freed and replaced by a new one (text buffer of 1024 bytes,
+ * record held (one made by MoxCoordRefCreate with a heap text, or null) is
+ * freed and replaced by a new one (text buffer of 1024 bytes,
  * NULL or "UNKNOWN" text read as none, trailing blanks cut, rounding values
  * computed from the units); the caller frees it with MoxCoordRefFree.
  * Returns 0; -255; -65; -12; -51. */
