@@ -51,6 +51,12 @@ typedef struct DB_COLUMN_DEF {
     int16_t rowid_kind;            /* DB_ROWID_* */
 } DB_COLUMN_DEF;
 
+/* A column of the input descriptors: its engine type and width. */
+typedef struct VE_INPUT_DESC {
+    int32_t type;  /* engine column type */
+    int32_t width; /* column width in bytes */
+} VE_INPUT_DESC;
+
 #ifdef __cplusplus
 }
 #endif
