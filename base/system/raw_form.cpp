@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/util/ve_compress.h"
 #include "base/util/ve_raster.h"
@@ -72,6 +73,45 @@ static int32_t S_skip(RAW_IO *io, size_t n)
         n -= piece;
     }
     return ZE_SUCCESS;
+}
+
+// The first block a received byte string gets; it doubles as bytes arrive.
+constexpr size_t S_FIRST_BLOCK = 64 * 1024;
+
+// Reads n bytes into *block, which holds *room bytes and is grown (realloc)
+// only as the bytes arrive, so that a length from the wire costs memory once
+// the bytes behind it have come. no_memory when the block cannot grow (the
+// old one stays valid and the caller's).
+static int32_t S_get_growing(RAW_IO *io, size_t n, uint8_t **block, size_t *room, int32_t no_memory)
+{
+    size_t done = 0;
+    while (done < n) {
+        if (*room <= done) {
+            size_t want = done < S_FIRST_BLOCK / 2 ? S_FIRST_BLOCK : 2 * done;
+            if (want > n)
+                want = n;
+            void *grown = std::realloc(*block, want);
+            if (grown == nullptr)
+                return no_memory;
+            *block = static_cast<uint8_t *>(grown);
+            *room = want;
+        }
+        size_t end = *room < n ? *room : n;
+        if (S_get(io, *block + done, end - done) != 0)
+            return ZE_FAILURE;
+        done = end;
+    }
+    return ZE_SUCCESS;
+}
+
+// n bytes into a new block of exactly n bytes, grown as they arrive.
+static int32_t S_get_new_block(RAW_IO *io, size_t n, S_owned<uint8_t> &out, int32_t no_memory)
+{
+    uint8_t *block = nullptr;
+    size_t room = 0;
+    int32_t rc = S_get_growing(io, n, &block, &room, no_memory);
+    out.reset(block);
+    return rc;
 }
 
 static int32_t S_get_i32(RAW_IO *io, int32_t *value)
@@ -204,33 +244,51 @@ static int32_t S_get_new_text(RAW_IO *io, char **out, int32_t no_memory)
         *out = nullptr;
         return ZE_SUCCESS;
     }
-    S_owned<char> text(static_cast<char *>(std::calloc(1, static_cast<size_t>(n))));
-    if (!text)
-        return no_memory;
-    if (S_get(io, text.get(), static_cast<size_t>(n)) != 0)
-        return ZE_FAILURE;
+    S_owned<uint8_t> text;
+    int32_t rc = S_get_new_block(io, static_cast<size_t>(n), text, no_memory);
+    if (rc != 0)
+        return rc;
     text.get()[n - 1] = '\0';
-    *out = text.release();
+    *out = reinterpret_cast<char *>(text.release());
     return ZE_SUCCESS;
 }
 
-// Names of a received string array: count slots of room bytes in one block.
-static int32_t S_get_names(RAW_IO *io, int32_t count, int32_t room, char ***out,
-                           int32_t no_memory)
+// count strings of at most room bytes each, as they come.
+static int32_t S_get_texts(RAW_IO *io, int32_t count, size_t room, std::vector<std::string> &texts)
+{
+    std::vector<char> buffer(room);
+    for (int32_t i = 0; i < count; i++) {
+        if (S_get_text(io, buffer.data(), room) != 0)
+            return ZE_FAILURE;
+        texts.emplace_back(buffer.data());
+    }
+    return ZE_SUCCESS;
+}
+
+// A string array of room-byte slots (VES_allocate_string_array) holding the
+// texts; null for none. It is made only once the texts have all arrived, so
+// a count from the wire costs memory for strings that came, not before.
+static int32_t S_string_array(const std::vector<std::string> &texts, int32_t room, char ***out,
+                              int32_t no_memory)
 {
     *out = nullptr;
-    if (count == 0)
+    if (texts.empty())
         return ZE_SUCCESS;
-    char **names = nullptr;
-    int32_t rc = VES_allocate_string_array(&names, count, room);
+    char **array = nullptr;
+    int32_t rc = VES_allocate_string_array(&array, static_cast<int32_t>(texts.size()), room);
     if (rc != 0)
         return rc == ZE_FAILURE ? no_memory : rc;
-    S_owned<char *> owned(names);
-    for (int32_t i = 0; i < count; i++)
-        if (S_get_text(io, names[i], static_cast<size_t>(room)) != 0)
-            return ZE_FAILURE;
-    *out = owned.release();
+    for (size_t i = 0; i < texts.size(); i++)
+        std::memcpy(array[i], texts[i].c_str(), texts[i].size() + 1);
+    *out = array;
     return ZE_SUCCESS;
+}
+
+static int32_t S_get_names(RAW_IO *io, int32_t count, int32_t room, char ***out, int32_t no_memory)
+{
+    std::vector<std::string> names;
+    int32_t rc = S_get_texts(io, count, static_cast<size_t>(room), names);
+    return rc != 0 ? rc : S_string_array(names, room, out, no_memory);
 }
 
 static int32_t S_put_names(RAW_IO *io, char *const *names, int32_t count, size_t max)
@@ -438,30 +496,30 @@ static int32_t S_write_image_list(RAW_IO *io, const T *array, int32_t count)
                         [io](const T *r) { return Image::write(io, r); });
 }
 
-using S_envelope_image = S_image<ENVELOPE, RAW_ENVELOPE_IMAGE, raw_pack_envelope,
-                                 raw_unpack_envelope>;
+using S_envelope_image =
+    S_image<ENVELOPE, RAW_ENVELOPE_IMAGE, raw_pack_envelope, raw_unpack_envelope>;
 using S_date_image = S_image<VE_DATE, RAW_DATE_IMAGE, raw_pack_date, raw_unpack_date>;
-using S_spidx_image = S_image<VE_SPIDX_STATS, RAW_SPIDX_STATS_IMAGE, raw_pack_spidx_stats,
-                              raw_unpack_spidx_stats>;
-using S_layer_stats_image = S_image<VE_LAYER_STATS, RAW_LAYER_STATS_IMAGE, raw_pack_layer_stats,
-                                    raw_unpack_layer_stats>;
-using S_layer_locks_image = S_image<VE_LAYER_LOCKS, RAW_LAYER_LOCKS_IMAGE, raw_pack_layer_locks,
-                                    raw_unpack_layer_locks>;
-using S_table_lock_image = S_image<VE_TABLE_LOCK, RAW_TABLE_LOCK_IMAGE, raw_pack_table_lock,
-                                   raw_unpack_table_lock>;
-using S_version_lock_image = S_image<VE_VERSION_LOCK, RAW_VERSION_LOCK_IMAGE,
-                                     raw_pack_version_lock, raw_unpack_version_lock>;
-using S_object_lock_image = S_image<VE_OBJECT_LOCK, RAW_OBJECT_LOCK_IMAGE, raw_pack_object_lock,
-                                    raw_unpack_object_lock>;
-using S_registration_image = S_image<REGISTRATION, RAW_REGISTRATION_IMAGE,
-                                     raw_pack_registration, raw_unpack_registration>;
-using S_metadata_image = S_image<METADATA, RAW_METADATA_IMAGE, raw_pack_metadata,
-                                 raw_unpack_metadata>;
-using S_rasterband_image = S_image<RASTERBAND, RAW_RASTERBAND_IMAGE, raw_pack_rasterband,
-                                   raw_unpack_rasterband>;
+using S_spidx_image =
+    S_image<VE_SPIDX_STATS, RAW_SPIDX_STATS_IMAGE, raw_pack_spidx_stats, raw_unpack_spidx_stats>;
+using S_layer_stats_image =
+    S_image<VE_LAYER_STATS, RAW_LAYER_STATS_IMAGE, raw_pack_layer_stats, raw_unpack_layer_stats>;
+using S_layer_locks_image =
+    S_image<VE_LAYER_LOCKS, RAW_LAYER_LOCKS_IMAGE, raw_pack_layer_locks, raw_unpack_layer_locks>;
+using S_table_lock_image =
+    S_image<VE_TABLE_LOCK, RAW_TABLE_LOCK_IMAGE, raw_pack_table_lock, raw_unpack_table_lock>;
+using S_version_lock_image = S_image<VE_VERSION_LOCK, RAW_VERSION_LOCK_IMAGE, raw_pack_version_lock,
+                                     raw_unpack_version_lock>;
+using S_object_lock_image =
+    S_image<VE_OBJECT_LOCK, RAW_OBJECT_LOCK_IMAGE, raw_pack_object_lock, raw_unpack_object_lock>;
+using S_registration_image =
+    S_image<REGISTRATION, RAW_REGISTRATION_IMAGE, raw_pack_registration, raw_unpack_registration>;
+using S_metadata_image =
+    S_image<METADATA, RAW_METADATA_IMAGE, raw_pack_metadata, raw_unpack_metadata>;
+using S_rasterband_image =
+    S_image<RASTERBAND, RAW_RASTERBAND_IMAGE, raw_pack_rasterband, raw_unpack_rasterband>;
 using S_raster_image = S_image<RASTER, RAW_RASTER_IMAGE, raw_pack_raster, raw_unpack_raster>;
-using S_rasterattr_image = S_image<RASTERATTR, RAW_RASTERATTR_IMAGE, raw_pack_rasterattr,
-                                   raw_unpack_rasterattr>;
+using S_rasterattr_image =
+    S_image<RASTERATTR, RAW_RASTERATTR_IMAGE, raw_pack_rasterattr, raw_unpack_rasterattr>;
 using S_version_image = S_image<VERSION, RAW_VERSION_IMAGE, raw_pack_version, raw_unpack_version>;
 using S_logfile_image = S_image<LOGFILE, RAW_LOGFILE_IMAGE, raw_pack_logfile, raw_unpack_logfile>;
 
@@ -506,8 +564,7 @@ int32_t raw_write_layer_locks_list(RAW_IO *io, const VE_LAYER_LOCKS *locks, int3
 {
     return S_write_image_list<S_layer_locks_image>(io, locks, count);
 }
-int32_t raw_read_table_lock_list(RAW_IO *io, VE_TABLE_LOCK *locks, int32_t capacity,
-                                 int32_t *count)
+int32_t raw_read_table_lock_list(RAW_IO *io, VE_TABLE_LOCK *locks, int32_t capacity, int32_t *count)
 {
     return S_read_image_list<S_table_lock_image>(io, locks, capacity, count);
 }
@@ -554,8 +611,7 @@ int32_t raw_read_registration_list(RAW_IO *io, REGISTRATION *registrations, int3
 {
     return S_read_image_list<S_registration_image>(io, registrations, capacity, count);
 }
-int32_t raw_write_registration_list(RAW_IO *io, const REGISTRATION *registrations,
-                                    int32_t count)
+int32_t raw_write_registration_list(RAW_IO *io, const REGISTRATION *registrations, int32_t count)
 {
     return S_write_image_list<S_registration_image>(io, registrations, count);
 }
@@ -583,8 +639,7 @@ int32_t raw_write_rasterband(RAW_IO *io, const RASTERBAND *band)
 {
     return S_rasterband_image::write(io, band);
 }
-int32_t raw_read_rasterband_list(RAW_IO *io, RASTERBAND *bands, int32_t capacity,
-                                 int32_t *count)
+int32_t raw_read_rasterband_list(RAW_IO *io, RASTERBAND *bands, int32_t capacity, int32_t *count)
 {
     return S_read_image_list<S_rasterband_image>(io, bands, capacity, count);
 }
@@ -811,8 +866,7 @@ int32_t raw_write_compressed_feature(RAW_IO *io, const FEATURE_STRUCT *feature)
     if (feature == nullptr)
         return ZE_NULL_POINTER;
     int32_t size = 0;
-    if (feature->compressed != nullptr &&
-        (size = VES_get_compressed_buffer_size(feature)) < 0)
+    if (feature->compressed != nullptr && (size = VES_get_compressed_buffer_size(feature)) < 0)
         return size; // a corrupt buffer is never sent
     const bool anno = size > 0 && (feature->compressed[VE_COMP_FLAGS_OFFSET] & VE_COMP_FLAG_ANNO);
     uint8_t head[16];
@@ -849,15 +903,16 @@ int32_t raw_read_compressed_feature(RAW_IO *io, FEATURE_STRUCT *feature)
         return ZE_FAILURE;
     bool anno = false;
     if (size > 0) {
-        if (feature->compressed == nullptr || feature->compressed_capacity < size) {
-            void *grown = std::realloc(feature->compressed, static_cast<size_t>(size));
-            if (grown == nullptr)
-                return ZE_BUFFER_NO_MEMORY;
-            feature->compressed = static_cast<uint8_t *>(grown);
-            feature->compressed_capacity = size;
-        }
-        if (S_get(io, feature->compressed, static_cast<size_t>(size)) != 0)
-            return ZE_FAILURE;
+        uint8_t *block = feature->compressed;
+        size_t room = block != nullptr && feature->compressed_capacity > 0
+                          ? static_cast<size_t>(feature->compressed_capacity)
+                          : 0;
+        int32_t rc =
+            S_get_growing(io, static_cast<size_t>(size), &block, &room, ZE_BUFFER_NO_MEMORY);
+        feature->compressed = block;
+        feature->compressed_capacity = static_cast<int32_t>(room);
+        if (rc != 0)
+            return rc;
         // The bytes must be one compressed feature of exactly the size sent.
         if (VES_get_compressed_buffer_size(feature) != size)
             return ZE_FAILURE;
@@ -909,6 +964,15 @@ int32_t raw_writef(RAW_IO *io, const FEATURE_STRUCT *feature)
     return ZE_SUCCESS;
 }
 
+// Longs received as raw bytes, put into host order where that is not little
+// endian.
+static void S_from_little(int32_t *values, size_t count)
+{
+    if constexpr (!S_little)
+        for (size_t i = 0; i < count; i++)
+            values[i] = raw_get_i32(reinterpret_cast<const uint8_t *>(&values[i]));
+}
+
 // Z values or measures that the sender sends (follow) into the receiver's
 // array (or dropped without one); an array for which none come is zeroed.
 static int32_t S_get_ordinates(RAW_IO *io, bool follow, int32_t *array, size_t count)
@@ -937,32 +1001,31 @@ int32_t raw_readf(RAW_IO *io, FEATURE_STRUCT *feature, int32_t allocate)
         return ZE_SUCCESS;
     const size_t count = static_cast<size_t>(n);
     const bool with_z = presence & RAW_HAS_Z, with_m = presence & RAW_HAS_MEASURES;
-    S_owned<POINT> new_points;
-    S_owned<int32_t> new_z, new_m;
     if (allocate) {
-        new_points.reset(static_cast<POINT *>(std::malloc(count * sizeof(POINT))));
-        if (with_z)
-            new_z.reset(static_cast<int32_t *>(std::malloc(count * sizeof(int32_t))));
-        if (with_m)
-            new_m.reset(static_cast<int32_t *>(std::malloc(count * sizeof(int32_t))));
-        if (!new_points || (with_z && !new_z) || (with_m && !new_m))
-            return ZE_BUFFER_NO_MEMORY;
-        points = new_points.get();
-        z_values = new_z.get();
-        measures = new_m.get();
-    } else if (points == nullptr || feature->allocated_points < n) {
-        return ZE_FAILURE; // more points than the receiver's arrays hold
+        // New arrays, each grown as its values arrive.
+        S_owned<uint8_t> xy, z, m;
+        int32_t rc = S_get_new_block(io, count * sizeof(POINT), xy, ZE_BUFFER_NO_MEMORY);
+        if (rc == 0 && with_z)
+            rc = S_get_new_block(io, count * sizeof(int32_t), z, ZE_BUFFER_NO_MEMORY);
+        if (rc == 0 && with_m)
+            rc = S_get_new_block(io, count * sizeof(int32_t), m, ZE_BUFFER_NO_MEMORY);
+        if (rc != 0)
+            return rc;
+        feature->points = reinterpret_cast<POINT *>(xy.release());
+        feature->z_values = reinterpret_cast<int32_t *>(z.release());
+        feature->measures = reinterpret_cast<int32_t *>(m.release());
+        feature->allocated_points = n;
+        S_from_little(reinterpret_cast<int32_t *>(feature->points), 2 * count);
+        S_from_little(feature->z_values, with_z ? count : 0);
+        S_from_little(feature->measures, with_m ? count : 0);
+        return ZE_SUCCESS;
     }
+    if (points == nullptr || feature->allocated_points < n)
+        return ZE_FAILURE; // more points than the receiver's arrays hold
     if (S_get_array(io, reinterpret_cast<int32_t *>(points), 2 * count) != 0 ||
         S_get_ordinates(io, with_z, z_values, count) != 0 ||
         S_get_ordinates(io, with_m, measures, count) != 0)
         return ZE_FAILURE;
-    if (allocate) {
-        feature->points = new_points.release();
-        feature->z_values = new_z.release();
-        feature->measures = new_m.release();
-        feature->allocated_points = n;
-    }
     return ZE_SUCCESS;
 }
 
@@ -1106,8 +1169,7 @@ int32_t raw_write_rastercolumn(RAW_IO *io, const RASTERCOLUMN *column)
     raw_pack_rastercolumn(column, image);
     if (S_put(io, image, sizeof image) != 0)
         return ZE_FAILURE;
-    return column->coordref != nullptr ? raw_write_coordref(io, column->coordref, 0)
-                                       : ZE_SUCCESS;
+    return column->coordref != nullptr ? raw_write_coordref(io, column->coordref, 0) : ZE_SUCCESS;
 }
 
 int32_t raw_read_rastercolumn_list(RAW_IO *io, RASTERCOLUMN *columns, int32_t capacity,
@@ -1131,9 +1193,7 @@ void raw_construct_clear(VE_SQL_CONSTRUCT *construct)
         return;
     std::free(construct->tables);
     std::free(construct->where);
-    construct->tables = nullptr;
-    construct->where = nullptr;
-    construct->num_tables = 0;
+    *construct = VE_SQL_CONSTRUCT{};
 }
 
 int32_t raw_read_construct(RAW_IO *io, VE_SQL_CONSTRUCT *construct)
@@ -1183,13 +1243,9 @@ void raw_queryinfo_clear(VE_QUERYINFO *info)
     std::free(info->by_clause);
     std::free(info->hints);
     std::free(info->logfile);
-    info->columns = nullptr;
-    info->construct = nullptr;
-    info->by_clause = nullptr;
-    info->hints = nullptr;
-    info->logfile = nullptr;
-    info->num_columns = 0;
-    info->num_hints = 0;
+    const int32_t first = info->reserved;
+    *info = VE_QUERYINFO{};
+    info->reserved = first;
 }
 
 int32_t raw_read_queryinfo(RAW_IO *io, VE_QUERYINFO *info)
@@ -1372,26 +1428,38 @@ int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters, i
         *filters = nullptr;
         return ZE_SUCCESS;
     }
-    // The filters, then one relation slot per filter, in one block.
+    // The images and relation texts as they come, then one block of the
+    // filters followed by a relation slot per filter.
+    std::vector<VE_FILTER> images;
+    std::vector<std::string> relations;
+    std::vector<char> text(RAW_RELATION_ROOM);
+    for (int16_t i = 0; i < n; i++) {
+        uint8_t image[RAW_FILTER_IMAGE] = {};
+        if (S_get(io, image, old ? RAW_FILTER_OLD_IMAGE : RAW_FILTER_IMAGE) != 0)
+            return ZE_FAILURE;
+        images.emplace_back();
+        raw_unpack_filter(image, &images.back());
+        text[0] = '\0';
+        if (!old && images.back().search_method == SM_CBM &&
+            S_get_text(io, text.data(), RAW_RELATION_ROOM) != 0)
+            return ZE_FAILURE;
+        relations.emplace_back(text.data());
+    }
     const size_t c = static_cast<size_t>(n);
-    VE_FILTER *array =
+    auto *array =
         static_cast<VE_FILTER *>(std::calloc(1, c * (sizeof(VE_FILTER) + RAW_RELATION_ROOM)));
     if (array == nullptr)
         return ZE_BUFFER_NO_MEMORY;
-    auto guard = [&](int32_t rc) {
+    auto fail = [&](int32_t rc) {
         raw_filter_array_free(n, array);
         return rc;
     };
     char *slots = reinterpret_cast<char *>(array + c);
     for (size_t i = 0; i < c; i++) {
-        uint8_t image[RAW_FILTER_IMAGE] = {};
-        if (S_get(io, image, old ? RAW_FILTER_OLD_IMAGE : RAW_FILTER_IMAGE) != 0)
-            return guard(ZE_FAILURE);
-        raw_unpack_filter(image, &array[i]);
+        array[i] = images[i];
         if (!old && array[i].search_method == SM_CBM) {
             array[i].relation = slots + i * RAW_RELATION_ROOM;
-            if (S_get_text(io, array[i].relation, RAW_RELATION_ROOM) != 0)
-                return guard(ZE_FAILURE);
+            std::memcpy(array[i].relation, relations[i].c_str(), relations[i].size() + 1);
         }
     }
     for (size_t i = 0; i < c; i++) {
@@ -1399,17 +1467,17 @@ int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters, i
             continue;
         auto *shape = static_cast<FEATURE_STRUCT *>(std::calloc(1, sizeof(FEATURE_STRUCT)));
         if (shape == nullptr)
-            return guard(ZE_BUFFER_NO_MEMORY);
+            return fail(ZE_BUFFER_NO_MEMORY);
         array[i].shape = shape;
         int32_t rc = raw_readf(io, shape, 1);
         if (rc != 0)
-            return guard(rc);
+            return fail(rc);
         COORDREF *coordref = nullptr;
         if ((rc = VES_map_shape_error_to_zel(MoxCoordRefCreate(&coordref))) != 0)
-            return guard(rc);
+            return fail(rc);
         shape->coordref = coordref;
         if ((rc = raw_read_coordref(io, coordref, old)) != 0)
-            return guard(rc);
+            return fail(rc);
     }
     *count = n;
     *filters = array;
@@ -1494,8 +1562,7 @@ int32_t raw_write_rasconstraint(RAW_IO *io, const RASCONSTRAINT *constraint)
     raw_pack_rasconstraint(constraint, image);
     if (S_put(io, image, sizeof image) != 0)
         return ZE_FAILURE;
-    return S_put_array(io, constraint->band_numbers,
-                       static_cast<size_t>(constraint->band_count));
+    return S_put_array(io, constraint->band_numbers, static_cast<size_t>(constraint->band_count));
 }
 
 // ---- States ----------------------------------------------------------------
@@ -1532,11 +1599,10 @@ static int32_t S_get_lineage(RAW_IO *io, uint8_t **out)
         return ZE_FAILURE;
     if (n == 0)
         return ZE_SUCCESS;
-    S_owned<uint8_t> block(static_cast<uint8_t *>(std::malloc(static_cast<size_t>(n))));
-    if (!block)
-        return ZE_BUFFER_NO_MEMORY;
-    if (S_get(io, block.get(), static_cast<size_t>(n)) != 0)
-        return ZE_FAILURE;
+    S_owned<uint8_t> block;
+    int32_t rc = S_get_new_block(io, static_cast<size_t>(n), block, ZE_BUFFER_NO_MEMORY);
+    if (rc != 0)
+        return rc;
     // The block must be exactly as long as its own count says.
     int32_t value;
     const uint8_t *after = ves_varlong_decode(block.get(), block.get() + n, &value);
@@ -1546,86 +1612,141 @@ static int32_t S_get_lineage(RAW_IO *io, uint8_t **out)
     return ZE_SUCCESS;
 }
 
-static int32_t S_check_states(const STATE *states, int32_t count)
-{
-    int32_t rc = S_check_list_in(states, count);
-    for (int32_t i = 0; rc == 0 && i < count; i++)
-        if (S_lineage_length(states[i].lineage) < 0)
-            rc = ZE_INVALID_ARGUMENT;
-    return rc;
-}
-
-// The images of count states, then their lineages.
-static int32_t S_put_states(RAW_IO *io, const STATE *states, int32_t count)
+// Records whose images all go first, followed record by record by what they
+// point to (states and their lineages, locators and their properties). A
+// form F gives the image, a check that a record can be sent whole, and the
+// transfer and release of a record's tail.
+template <typename F>
+static int32_t S_put_split(RAW_IO *io, const typename F::T *records, int32_t count)
 {
     for (int32_t i = 0; i < count; i++) {
-        uint8_t image[RAW_STATE_IMAGE];
-        raw_pack_state(&states[i], image);
+        uint8_t image[F::image];
+        F::pack(&records[i], image);
         if (S_put(io, image, sizeof image) != 0)
             return ZE_FAILURE;
     }
     for (int32_t i = 0; i < count; i++)
-        if (S_put_lineage(io, &states[i]) != 0)
+        if (F::put_tail(io, &records[i]) != 0)
             return ZE_FAILURE;
     return ZE_SUCCESS;
 }
 
-static int32_t S_get_states(RAW_IO *io, STATE *states, int32_t count)
+// On a failure the tails received in this call are released again.
+template <typename F> static int32_t S_get_split(RAW_IO *io, typename F::T *records, int32_t count)
 {
     for (int32_t i = 0; i < count; i++) {
-        uint8_t image[RAW_STATE_IMAGE];
+        uint8_t image[F::image];
         if (S_get(io, image, sizeof image) != 0)
             return ZE_FAILURE;
-        raw_unpack_state(image, &states[i]);
-        states[i].lineage = nullptr;
+        F::unpack(image, &records[i]);
     }
     for (int32_t i = 0; i < count; i++) {
-        int32_t rc = S_get_lineage(io, &states[i].lineage);
+        int32_t rc = F::get_tail(io, &records[i]);
         if (rc != 0) {
-            for (int32_t j = 0; j < i; j++) {
-                std::free(states[j].lineage);
-                states[j].lineage = nullptr;
-            }
+            for (int32_t j = 0; j < i; j++)
+                F::drop_tail(&records[j]);
             return rc;
         }
     }
     return ZE_SUCCESS;
 }
 
-int32_t raw_read_state(RAW_IO *io, STATE *state)
+template <typename F> static int32_t S_check_split(const typename F::T *records, int32_t count)
 {
-    return state == nullptr ? ZE_NULL_POINTER : S_get_states(io, state, 1);
+    int32_t rc = S_check_list_in(records, count);
+    for (int32_t i = 0; rc == 0 && i < count; i++)
+        rc = F::check(&records[i]);
+    return rc;
 }
 
-int32_t raw_write_state(RAW_IO *io, const STATE *state)
+template <typename F> static int32_t S_read_split(RAW_IO *io, typename F::T *record)
 {
-    if (state == nullptr)
+    return record == nullptr ? ZE_NULL_POINTER : S_get_split<F>(io, record, 1);
+}
+
+template <typename F> static int32_t S_write_split(RAW_IO *io, const typename F::T *record)
+{
+    if (record == nullptr)
         return ZE_NULL_POINTER;
-    int32_t rc = S_check_states(state, 1);
-    return rc != 0 ? rc : S_put_states(io, state, 1);
+    int32_t rc = S_check_split<F>(record, 1);
+    return rc != 0 ? rc : S_put_split<F>(io, record, 1);
 }
 
-int32_t raw_read_state_list(RAW_IO *io, STATE *states, int32_t capacity, int32_t *count)
+template <typename F>
+static int32_t S_read_split_list(RAW_IO *io, typename F::T *records, int32_t capacity,
+                                 int32_t *count)
 {
-    int32_t rc = S_check_list_out(states, count), n = 0;
+    int32_t rc = S_check_list_out(records, count), n = 0;
     if (rc != 0)
         return rc;
     if (S_get_count(io, capacity, &n) != 0)
         return ZE_FAILURE;
-    if ((rc = S_get_states(io, states, n)) != 0)
+    if ((rc = S_get_split<F>(io, records, n)) != 0)
         return rc;
     *count = n;
     return ZE_SUCCESS;
 }
 
-int32_t raw_write_state_list(RAW_IO *io, const STATE *states, int32_t count)
+template <typename F>
+static int32_t S_write_split_list(RAW_IO *io, const typename F::T *records, int32_t count)
 {
-    int32_t rc = S_check_states(states, count);
+    int32_t rc = S_check_split<F>(records, count);
     if (rc != 0)
         return rc;
     if (S_put_i32(io, count) != 0)
         return ZE_FAILURE;
-    return S_put_states(io, states, count);
+    return S_put_split<F>(io, records, count);
+}
+
+struct S_state_form {
+    using T = STATE;
+    static constexpr size_t image = RAW_STATE_IMAGE;
+    static void pack(const STATE *state, uint8_t *b)
+    {
+        raw_pack_state(state, b);
+    }
+    static void unpack(const uint8_t *b, STATE *state)
+    {
+        raw_unpack_state(b, state);
+        state->lineage = nullptr;
+    }
+    static int32_t check(const STATE *state)
+    {
+        return S_lineage_length(state->lineage) < 0 ? ZE_INVALID_ARGUMENT : ZE_SUCCESS;
+    }
+    static int32_t put_tail(RAW_IO *io, const STATE *state)
+    {
+        return S_put_lineage(io, state);
+    }
+    static int32_t get_tail(RAW_IO *io, STATE *state)
+    {
+        return S_get_lineage(io, &state->lineage);
+    }
+    static void drop_tail(STATE *state)
+    {
+        std::free(state->lineage);
+        state->lineage = nullptr;
+    }
+};
+
+int32_t raw_read_state(RAW_IO *io, STATE *state)
+{
+    return S_read_split<S_state_form>(io, state);
+}
+
+int32_t raw_write_state(RAW_IO *io, const STATE *state)
+{
+    return S_write_split<S_state_form>(io, state);
+}
+
+int32_t raw_read_state_list(RAW_IO *io, STATE *states, int32_t capacity, int32_t *count)
+{
+    return S_read_split_list<S_state_form>(io, states, capacity, count);
+}
+
+int32_t raw_write_state_list(RAW_IO *io, const STATE *states, int32_t count)
+{
+    return S_write_split_list<S_state_form>(io, states, count);
 }
 
 // ---- Index definitions -----------------------------------------------------
@@ -1648,22 +1769,31 @@ static int32_t S_get_index_def(RAW_IO *io, DB_INDEX_DEF *def)
         return ZE_FAILURE;
     if (m < 0)
         return ZE_FAILURE;
-    def->column_count = m;
-    if (m > 0) {
-        int32_t rc = VES_allocate_string_array(&def->column_names, m, DB_INDEX_COLUMN_NAME_LEN);
-        if (rc != 0)
-            return rc == ZE_FAILURE ? ZE_BUFFER_NO_MEMORY : rc;
-        def->ascending = static_cast<int32_t *>(std::malloc(static_cast<size_t>(m) * 4));
-        if (def->ascending == nullptr)
-            return ZE_BUFFER_NO_MEMORY;
-    }
-    for (int16_t j = 0; j < m; j++)
-        if (S_get_text(io, def->column_names[j], DB_INDEX_COLUMN_NAME_LEN) != 0 ||
-            S_get_i32(io, &def->ascending[j]) != 0)
+    // The columns as they come; the arrays once they have all arrived.
+    std::vector<std::string> names;
+    std::vector<int32_t> ascending;
+    char name[DB_INDEX_COLUMN_NAME_LEN];
+    for (int16_t j = 0; j < m; j++) {
+        int32_t flag;
+        if (S_get_text(io, name, sizeof name) != 0 || S_get_i32(io, &flag) != 0)
             return ZE_FAILURE;
+        names.emplace_back(name);
+        ascending.push_back(flag);
+    }
     if (S_get_text(io, def->index_name, sizeof def->index_name) != 0 ||
         S_get_i32(io, &def->unique) != 0)
         return ZE_FAILURE;
+    int32_t rc =
+        S_string_array(names, DB_INDEX_COLUMN_NAME_LEN, &def->column_names, ZE_BUFFER_NO_MEMORY);
+    if (rc != 0)
+        return rc;
+    def->column_count = m;
+    if (m > 0) {
+        def->ascending = static_cast<int32_t *>(std::malloc(ascending.size() * sizeof(int32_t)));
+        if (def->ascending == nullptr)
+            return ZE_BUFFER_NO_MEMORY;
+        std::memcpy(def->ascending, ascending.data(), ascending.size() * sizeof(int32_t));
+    }
     return ZE_SUCCESS;
 }
 
@@ -1721,112 +1851,92 @@ int32_t raw_write_index_def(RAW_IO *io, int16_t count, const DB_INDEX_DEF *defs)
 
 // ---- Locators --------------------------------------------------------------
 
-static int32_t S_check_locators(const LOCATOR *locators, int32_t count)
-{
-    int32_t rc = S_check_list_in(locators, count);
-    for (int32_t i = 0; rc == 0 && i < count; i++)
-        if ((rc = S_check_list_in(locators[i].property_names, locators[i].property_count)) == 0)
-            rc = S_check_list_in(locators[i].property_values, locators[i].property_count);
-    return rc;
-}
-
-static int32_t S_put_locators(RAW_IO *io, const LOCATOR *locators, int32_t count)
-{
-    for (int32_t i = 0; i < count; i++) {
-        uint8_t image[RAW_LOCATOR_IMAGE];
-        raw_pack_locator(&locators[i], image);
-        if (S_put(io, image, sizeof image) != 0)
-            return ZE_FAILURE;
-    }
-    for (int32_t i = 0; i < count; i++)
-        for (int32_t j = 0; j < locators[i].property_count; j++)
-            if (S_put_text(io, locators[i].property_names[j], LOCATOR_PROPERTY_NAME_LEN) != 0 ||
-                S_put_text(io, locators[i].property_values[j], LOCATOR_PROPERTY_VALUE_LEN) != 0)
-                return ZE_FAILURE;
-    return ZE_SUCCESS;
-}
-
 static int32_t S_get_properties(RAW_IO *io, LOCATOR *locator)
 {
     const int32_t p = locator->property_count;
     if (p < 0 || p > RAW_MAX_ITEMS)
         return ZE_FAILURE;
-    if (p == 0)
-        return ZE_SUCCESS;
-    char **names = nullptr, **values = nullptr;
-    int32_t rc = VES_allocate_string_array(&names, p, LOCATOR_PROPERTY_NAME_LEN + 1);
-    if (rc != 0)
-        return rc == ZE_FAILURE ? ZE_BUFFER_NO_MEMORY : rc;
-    S_owned<char *> owned_names(names);
-    if ((rc = VES_allocate_string_array(&values, p, LOCATOR_PROPERTY_VALUE_LEN + 1)) != 0)
-        return rc == ZE_FAILURE ? ZE_BUFFER_NO_MEMORY : rc;
-    S_owned<char *> owned_values(values);
-    for (int32_t j = 0; j < p; j++)
-        if (S_get_text(io, names[j], LOCATOR_PROPERTY_NAME_LEN + 1) != 0 ||
-            S_get_text(io, values[j], LOCATOR_PROPERTY_VALUE_LEN + 1) != 0)
+    // The pairs as they come; the two arrays once they have all arrived.
+    std::vector<std::string> names, values;
+    char name[LOCATOR_PROPERTY_NAME_LEN + 1], value[LOCATOR_PROPERTY_VALUE_LEN + 1];
+    for (int32_t j = 0; j < p; j++) {
+        if (S_get_text(io, name, sizeof name) != 0 || S_get_text(io, value, sizeof value) != 0)
             return ZE_FAILURE;
+        names.emplace_back(name);
+        values.emplace_back(value);
+    }
+    char **name_array = nullptr, **value_array = nullptr;
+    int32_t rc = S_string_array(names, sizeof name, &name_array, ZE_BUFFER_NO_MEMORY);
+    if (rc != 0)
+        return rc;
+    S_owned<char *> owned_names(name_array);
+    if ((rc = S_string_array(values, sizeof value, &value_array, ZE_BUFFER_NO_MEMORY)) != 0)
+        return rc;
     locator->property_names = owned_names.release();
-    locator->property_values = owned_values.release();
+    locator->property_values = value_array;
     return ZE_SUCCESS;
 }
 
-static int32_t S_get_locators(RAW_IO *io, LOCATOR *locators, int32_t count)
+static int32_t S_put_properties(RAW_IO *io, const LOCATOR *locator)
 {
-    for (int32_t i = 0; i < count; i++) {
-        uint8_t image[RAW_LOCATOR_IMAGE];
-        if (S_get(io, image, sizeof image) != 0)
+    for (int32_t j = 0; j < locator->property_count; j++)
+        if (S_put_text(io, locator->property_names[j], LOCATOR_PROPERTY_NAME_LEN) != 0 ||
+            S_put_text(io, locator->property_values[j], LOCATOR_PROPERTY_VALUE_LEN) != 0)
             return ZE_FAILURE;
-        raw_unpack_locator(image, &locators[i]);
-        locators[i].property_names = nullptr;
-        locators[i].property_values = nullptr;
-    }
-    for (int32_t i = 0; i < count; i++) {
-        int32_t rc = S_get_properties(io, &locators[i]);
-        if (rc != 0) {
-            for (int32_t j = 0; j < i; j++) {
-                std::free(locators[j].property_names);
-                std::free(locators[j].property_values);
-                locators[j].property_names = nullptr;
-                locators[j].property_values = nullptr;
-            }
-            return rc;
-        }
-    }
     return ZE_SUCCESS;
 }
+
+struct S_locator_form {
+    using T = LOCATOR;
+    static constexpr size_t image = RAW_LOCATOR_IMAGE;
+    static void pack(const LOCATOR *locator, uint8_t *b)
+    {
+        raw_pack_locator(locator, b);
+    }
+    static void unpack(const uint8_t *b, LOCATOR *locator)
+    {
+        raw_unpack_locator(b, locator);
+        locator->property_names = nullptr;
+        locator->property_values = nullptr;
+    }
+    static int32_t check(const LOCATOR *locator)
+    {
+        int32_t rc = S_check_list_in(locator->property_names, locator->property_count);
+        return rc != 0 ? rc : S_check_list_in(locator->property_values, locator->property_count);
+    }
+    static int32_t put_tail(RAW_IO *io, const LOCATOR *locator)
+    {
+        return S_put_properties(io, locator);
+    }
+    static int32_t get_tail(RAW_IO *io, LOCATOR *locator)
+    {
+        return S_get_properties(io, locator);
+    }
+    static void drop_tail(LOCATOR *locator)
+    {
+        std::free(locator->property_names);
+        std::free(locator->property_values);
+        locator->property_names = nullptr;
+        locator->property_values = nullptr;
+    }
+};
 
 int32_t raw_read_locator(RAW_IO *io, LOCATOR *locator)
 {
-    return locator == nullptr ? ZE_NULL_POINTER : S_get_locators(io, locator, 1);
+    return S_read_split<S_locator_form>(io, locator);
 }
 
 int32_t raw_write_locator(RAW_IO *io, const LOCATOR *locator)
 {
-    if (locator == nullptr)
-        return ZE_NULL_POINTER;
-    int32_t rc = S_check_locators(locator, 1);
-    return rc != 0 ? rc : S_put_locators(io, locator, 1);
+    return S_write_split<S_locator_form>(io, locator);
 }
 
 int32_t raw_read_locator_list(RAW_IO *io, LOCATOR *locators, int32_t capacity, int32_t *count)
 {
-    int32_t rc = S_check_list_out(locators, count), n = 0;
-    if (rc != 0)
-        return rc;
-    if (S_get_count(io, capacity, &n) != 0)
-        return ZE_FAILURE;
-    if ((rc = S_get_locators(io, locators, n)) != 0)
-        return rc;
-    *count = n;
-    return ZE_SUCCESS;
+    return S_read_split_list<S_locator_form>(io, locators, capacity, count);
 }
 
 int32_t raw_write_locator_list(RAW_IO *io, const LOCATOR *locators, int32_t count)
 {
-    int32_t rc = S_check_locators(locators, count);
-    if (rc != 0)
-        return rc;
-    if (S_put_i32(io, count) != 0)
-        return ZE_FAILURE;
-    return S_put_locators(io, locators, count);
+    return S_write_split_list<S_locator_form>(io, locators, count);
 }

@@ -33,14 +33,14 @@
 #include "base/util/ve_queryinfo.h"
 
 /* Limits on what a reader allocates from a wire count or length. */
-#define RAW_MAX_ITEMS 32767                 /* strings, properties, bands of one record */
-#define RAW_MAX_BYTES (256L * 1024 * 1024)  /* one allocated byte string */
-#define RAW_MAX_POINTS (16L * 1024 * 1024)  /* points of one feature */
-#define RAW_RELATION_ROOM 256               /* a filter's relation text slot */
-#define RAW_CONSTRUCT_TABLE_ROOM 194        /* a table name slot of a received SQL construct */
-#define RAW_QUERY_COLUMN_ROOM 259           /* a column name slot of a received query */
-#define RAW_QUERY_HINT_ROOM 1024            /* a hint slot of a received query */
-#define RAW_ANNO_TEXT_ROOM 256              /* the text of an annotation */
+#define RAW_MAX_ITEMS 32767                /* strings, properties, bands of one record */
+#define RAW_MAX_BYTES (256L * 1024 * 1024) /* one allocated byte string */
+#define RAW_MAX_POINTS (16L * 1024 * 1024) /* points of one feature */
+#define RAW_RELATION_ROOM 256              /* a filter's relation text slot */
+#define RAW_CONSTRUCT_TABLE_ROOM 194       /* a table name slot of a received SQL construct */
+#define RAW_QUERY_COLUMN_ROOM 259          /* a column name slot of a received query */
+#define RAW_QUERY_HINT_ROOM 1024           /* a hint slot of a received query */
+#define RAW_ANNO_TEXT_ROOM 256             /* the text of an annotation */
 
 /* A byte transport. read and write move exactly n bytes and answer 0, or -1
  * when fewer could be moved. moved counts the bytes moved through this io,
@@ -195,8 +195,7 @@ int32_t raw_read_registration(RAW_IO *io, REGISTRATION *registration);
 int32_t raw_write_registration(RAW_IO *io, const REGISTRATION *registration);
 int32_t raw_read_registration_list(RAW_IO *io, REGISTRATION *registrations, int32_t capacity,
                                    int32_t *count);
-int32_t raw_write_registration_list(RAW_IO *io, const REGISTRATION *registrations,
-                                    int32_t count);
+int32_t raw_write_registration_list(RAW_IO *io, const REGISTRATION *registrations, int32_t count);
 
 int32_t raw_read_metadata(RAW_IO *io, METADATA *metadata);
 int32_t raw_write_metadata(RAW_IO *io, const METADATA *metadata);
@@ -214,8 +213,7 @@ int32_t raw_write_rastercolumn_list(RAW_IO *io, const RASTERCOLUMN *columns, int
 
 int32_t raw_read_rasterband(RAW_IO *io, RASTERBAND *band);
 int32_t raw_write_rasterband(RAW_IO *io, const RASTERBAND *band);
-int32_t raw_read_rasterband_list(RAW_IO *io, RASTERBAND *bands, int32_t capacity,
-                                 int32_t *count);
+int32_t raw_read_rasterband_list(RAW_IO *io, RASTERBAND *bands, int32_t capacity, int32_t *count);
 int32_t raw_write_rasterband_list(RAW_IO *io, const RASTERBAND *bands, int32_t count);
 
 int32_t raw_read_raster(RAW_IO *io, RASTER *raster);

@@ -115,9 +115,7 @@ class S_out
 class S_in
 {
   public:
-    explicit S_in(const uint8_t *image) : b_(image)
-    {
-    }
+    explicit S_in(const uint8_t *image) : b_(image) {}
     int32_t i32(uint32_t at) const
     {
         return raw_get_i32(b_ + at);
@@ -241,7 +239,7 @@ void raw_unpack_envelope(const uint8_t *image, ENVELOPE *e)
 
 void raw_pack_date(const VE_DATE *d, uint8_t *image)
 {
-    const int32_t v[9] = {d->tm_sec,  d->tm_min,  d->tm_hour, d->tm_mday,  d->tm_mon,
+    const int32_t v[9] = {d->tm_sec,  d->tm_min,  d->tm_hour, d->tm_mday, d->tm_mon,
                           d->tm_year, d->tm_wday, d->tm_yday, d->tm_isdst};
     S_out(image, RAW_DATE_IMAGE).ints(0, v, 9);
 }
@@ -334,9 +332,8 @@ uint32_t raw_unpack_feature(const uint8_t *image, FEATURE_STRUCT *f)
 namespace
 {
 struct CoordrefImage {
-    uint32_t first, falsex, falsey, xyunits, xy_rounding, xy_half_unit, falsez, zunits,
-        z_rounding, z_half_unit, falsem, munits, m_rounding, m_half_unit, second, srtext, srid,
-        size;
+    uint32_t first, falsex, falsey, xyunits, xy_rounding, xy_half_unit, falsez, zunits, z_rounding,
+        z_half_unit, falsem, munits, m_rounding, m_half_unit, second, srtext, srid, size;
 };
 constexpr CoordrefImage S_coordref_image()
 {
@@ -371,7 +368,7 @@ void raw_pack_coordref(const COORDREF *c, uint8_t *image)
 {
     S_out o(image, RAW_COORDREF_IMAGE);
     o.i32(CI.first, c->lib_word1);
-    const double v[13] = {c->falsex, c->falsey,     c->xyunits,   c->xy_rounding, c->xy_half_unit,
+    const double v[13] = {c->falsex, c->falsey,     c->xyunits,    c->xy_rounding, c->xy_half_unit,
                           c->falsez, c->zunits,     c->z_rounding, c->z_half_unit, c->falsem,
                           c->munits, c->m_rounding, c->m_half_unit};
     for (uint32_t i = 0; i < 13; i++)
@@ -398,8 +395,8 @@ namespace
 {
 struct LayerImage {
     uint32_t first, layer_id, extent, description, grid_size, eflags, database_name, owner,
-        table_name, spatial_column, cdate, privileges, layer_config, optimal_array_size,
-        stats_date, minimum_id, coordref, layer_mask, base_layer_id, size;
+        table_name, spatial_column, cdate, privileges, layer_config, optimal_array_size, stats_date,
+        minimum_id, coordref, layer_mask, base_layer_id, size;
 };
 constexpr LayerImage S_layer_image()
 {
@@ -536,8 +533,8 @@ void raw_unpack_column_def(const uint8_t *image, DB_COLUMN_DEF *def)
 namespace
 {
 struct FilterImage {
-    uint32_t table_name, column_name, filter_type, shape_or_id, filter_table, search_method,
-        truth, reserved, relation, size;
+    uint32_t table_name, column_name, filter_type, shape_or_id, filter_table, search_method, truth,
+        reserved, relation, size;
 };
 constexpr FilterImage S_filter_image()
 {
@@ -744,10 +741,10 @@ void raw_unpack_spidx_stats(const uint8_t *image, VE_SPIDX_STATS *s)
 void raw_pack_layer_stats(const VE_LAYER_STATS *s, uint8_t *image)
 {
     S_out o(image, RAW_LAYER_STATS_IMAGE);
-    const int32_t counts[11] = {s->layer_id,        s->num_nil,   s->num_point,
-                                s->num_multipoint,  s->num_line,  s->num_multiline,
-                                s->num_simple_line, s->num_multi_simple_line,
-                                s->num_area,        s->num_multi_area, s->total_features};
+    const int32_t counts[11] = {
+        s->layer_id, s->num_nil,        s->num_point,       s->num_multipoint,
+        s->num_line, s->num_multiline,  s->num_simple_line, s->num_multi_simple_line,
+        s->num_area, s->num_multi_area, s->total_features};
     o.ints(LS.counts, counts, 11);
     o.envelope(LS.envelope, s->envelope);
     o.i32(LS.last_modified, s->last_modified);
@@ -764,10 +761,10 @@ void raw_pack_layer_stats(const VE_LAYER_STATS *s, uint8_t *image)
 void raw_unpack_layer_stats(const uint8_t *image, VE_LAYER_STATS *s)
 {
     S_in in(image);
-    int32_t *counts[11] = {&s->layer_id,        &s->num_nil,   &s->num_point,
-                           &s->num_multipoint,  &s->num_line,  &s->num_multiline,
-                           &s->num_simple_line, &s->num_multi_simple_line,
-                           &s->num_area,        &s->num_multi_area, &s->total_features};
+    int32_t *counts[11] = {
+        &s->layer_id, &s->num_nil,        &s->num_point,       &s->num_multipoint,
+        &s->num_line, &s->num_multiline,  &s->num_simple_line, &s->num_multi_simple_line,
+        &s->num_area, &s->num_multi_area, &s->total_features};
     for (uint32_t i = 0; i < 11; i++)
         *counts[i] = in.i32(LS.counts + 4 * i);
     in.envelope(LS.envelope, s->envelope);
@@ -840,32 +837,40 @@ void raw_unpack_layer_locks(const uint8_t *image, VE_LAYER_LOCKS *lock)
     in.envelope(KL.envelope, lock->envelope);
 }
 
-void raw_pack_table_lock(const VE_TABLE_LOCK *lock, uint8_t *image)
+// Table and version locks share one image: a user name and a long.
+template <typename T, int32_t T::*Word> static void S_pack_named_lock(const T *lock, uint8_t *image)
 {
     S_out o(image, RAW_TABLE_LOCK_IMAGE);
     o.text(KT.user_name, lock->user_name, S_len(lock->user_name));
-    o.i32(KT.lock_type, lock->lock_type);
+    o.i32(KT.lock_type, lock->*Word);
+}
+
+template <typename T, int32_t T::*Word>
+static void S_unpack_named_lock(const uint8_t *image, T *lock)
+{
+    S_in in(image);
+    in.text(KT.user_name, lock->user_name, VE_LOCK_USER_NAME_LEN, S_len(lock->user_name));
+    lock->*Word = in.i32(KT.lock_type);
+}
+
+void raw_pack_table_lock(const VE_TABLE_LOCK *lock, uint8_t *image)
+{
+    S_pack_named_lock<VE_TABLE_LOCK, &VE_TABLE_LOCK::lock_type>(lock, image);
 }
 
 void raw_unpack_table_lock(const uint8_t *image, VE_TABLE_LOCK *lock)
 {
-    S_in in(image);
-    in.text(KT.user_name, lock->user_name, VE_LOCK_USER_NAME_LEN, S_len(lock->user_name));
-    lock->lock_type = in.i32(KT.lock_type);
+    S_unpack_named_lock<VE_TABLE_LOCK, &VE_TABLE_LOCK::lock_type>(image, lock);
 }
 
 void raw_pack_version_lock(const VE_VERSION_LOCK *lock, uint8_t *image)
 {
-    S_out o(image, RAW_VERSION_LOCK_IMAGE);
-    o.text(KT.user_name, lock->user_name, S_len(lock->user_name));
-    o.i32(KT.lock_type, lock->lock_mode);
+    S_pack_named_lock<VE_VERSION_LOCK, &VE_VERSION_LOCK::lock_mode>(lock, image);
 }
 
 void raw_unpack_version_lock(const uint8_t *image, VE_VERSION_LOCK *lock)
 {
-    S_in in(image);
-    in.text(KT.user_name, lock->user_name, VE_LOCK_USER_NAME_LEN, S_len(lock->user_name));
-    lock->lock_mode = in.i32(KT.lock_type);
+    S_unpack_named_lock<VE_VERSION_LOCK, &VE_VERSION_LOCK::lock_mode>(image, lock);
 }
 
 void raw_pack_object_lock(const VE_OBJECT_LOCK *lock, uint8_t *image)
@@ -1019,9 +1024,9 @@ namespace
 // The word after the column name carries the column mask, the two words
 // after the creation date the lowest raster id and the base column.
 struct RasterColumnImage {
-    uint32_t first, rastercolumn_id, description, database_name, owner, table_name,
-        raster_column, rastercolumn_mask, privileges, config_keyword, cdate, minimum_id,
-        base_rastercolumn_id, coordref, size;
+    uint32_t first, rastercolumn_id, description, database_name, owner, table_name, raster_column,
+        rastercolumn_mask, privileges, config_keyword, cdate, minimum_id, base_rastercolumn_id,
+        coordref, size;
 };
 constexpr RasterColumnImage S_rastercolumn_image()
 {
@@ -1050,9 +1055,9 @@ static_assert(CC.coordref == 380 && CC.size == RAW_RASTERCOLUMN_IMAGE);
 // A first word the reader keeps, then the band; the word between the
 // colormap and bitmap pointers carries the check mask.
 struct RasterBandImage {
-    uint32_t first, rasterband_id, sequence_nbr, cdate, mdate, band_flags, band_types,
-        band_width, band_height, block_width, block_height, block_origin_x, block_origin_y,
-        raster_id, rastercolumn_id, extent, name, statistics, colormap, check_mask, bitmap, size;
+    uint32_t first, rasterband_id, sequence_nbr, cdate, mdate, band_flags, band_types, band_width,
+        band_height, block_width, block_height, block_origin_x, block_origin_y, raster_id,
+        rastercolumn_id, extent, name, statistics, colormap, check_mask, bitmap, size;
 };
 constexpr RasterBandImage S_rasterband_image()
 {
@@ -1311,8 +1316,8 @@ constexpr StateImage SS = S_state_image();
 static_assert(SS.lineage == 52 && SS.size == RAW_STATE_IMAGE);
 
 struct VersionImage {
-    uint32_t tag, name, owner, version_id, status, state_id, description, parent_name,
-        parent_owner, parent_version_id, creation_time, size;
+    uint32_t tag, name, owner, version_id, status, state_id, description, parent_name, parent_owner,
+        parent_version_id, creation_time, size;
 };
 constexpr VersionImage S_version_image()
 {

@@ -281,8 +281,8 @@ int32_t so_recv_at_least(const SO_LINK *link, void *dst, int32_t minimum, int32_
     int32_t total = 0;
     while (total < minimum && total < maximum) {
         int32_t ask = maximum - total < SO_RECV_MAX ? maximum - total : SO_RECV_MAX;
-        ssize_t got = link->recv(link->ctx, static_cast<uint8_t *>(dst) + total,
-                                 static_cast<size_t>(ask));
+        ssize_t got =
+            link->recv(link->ctx, static_cast<uint8_t *>(dst) + total, static_cast<size_t>(ask));
         if (got < 0)
             return ZE_FAILURE;
         if (got == 0)
@@ -302,8 +302,8 @@ static int32_t S_io_read(void *ctx, void *dst, size_t n)
     auto *so = static_cast<SO_CHANNEL *>(ctx);
     for (size_t done = 0; done < n;) {
         size_t piece = n - done < S_PIECE_MAX ? n - done : S_PIECE_MAX;
-        if (so_read_buffered(so, static_cast<uint8_t *>(dst) + done,
-                             static_cast<int32_t>(piece)) < 0)
+        if (so_read_buffered(so, static_cast<uint8_t *>(dst) + done, static_cast<int32_t>(piece)) <
+            0)
             return ZE_FAILURE;
         done += piece;
     }

@@ -99,8 +99,7 @@ ZEL_API int32_t SO_write_dynamic_string(SO_CHANNEL *so, const char *string);
 /* A blob segment into buffer (capacity bytes): its length and last flag. */
 ZEL_API int32_t SO_read_blob_seg(SO_CHANNEL *so, void *buffer, int32_t capacity, int32_t *length,
                                  int32_t *last);
-ZEL_API int32_t SO_write_blob_seg(SO_CHANNEL *so, const void *buffer, int32_t length,
-                                  int32_t last);
+ZEL_API int32_t SO_write_blob_seg(SO_CHANNEL *so, const void *buffer, int32_t length, int32_t last);
 /* A blob's end carries nothing on a socket. */
 ZEL_API int32_t SO_read_blob_end(SO_CHANNEL *so, int32_t total_length, int32_t skip);
 ZEL_API int32_t SO_write_blob_end(SO_CHANNEL *so, int32_t total_length, int32_t flush);
@@ -133,8 +132,7 @@ ZEL_API int32_t SO_read_layer(SO_CHANNEL *so, LAYER *layer);
 ZEL_API int32_t SO_write_layer(SO_CHANNEL *so, const LAYER *layer);
 ZEL_API int32_t SO_read_layer_old(SO_CHANNEL *so, LAYER *layer);
 ZEL_API int32_t SO_write_layer_old(SO_CHANNEL *so, const LAYER *layer);
-ZEL_API int32_t SO_read_layer_list(SO_CHANNEL *so, LAYER *layers, int32_t capacity,
-                                   int32_t *count);
+ZEL_API int32_t SO_read_layer_list(SO_CHANNEL *so, LAYER *layers, int32_t capacity, int32_t *count);
 ZEL_API int32_t SO_write_layer_list(SO_CHANNEL *so, const LAYER *layers, int32_t count);
 ZEL_API int32_t SO_read_layer_list_old(SO_CHANNEL *so, LAYER *layers, int32_t capacity,
                                        int32_t *count);
@@ -149,8 +147,7 @@ ZEL_API int32_t SO_write_construct(SO_CHANNEL *so, const VE_SQL_CONSTRUCT *const
 ZEL_API int32_t SO_read_column_def(SO_CHANNEL *so, int16_t *count, DB_COLUMN_DEF **defs);
 ZEL_API int32_t SO_write_column_def(SO_CHANNEL *so, int16_t count, const DB_COLUMN_DEF *defs);
 ZEL_API int32_t SO_read_column_def_old(SO_CHANNEL *so, int16_t *count, DB_COLUMN_DEF **defs);
-ZEL_API int32_t SO_write_column_def_old(SO_CHANNEL *so, int16_t count,
-                                        const DB_COLUMN_DEF *defs);
+ZEL_API int32_t SO_write_column_def_old(SO_CHANNEL *so, int16_t count, const DB_COLUMN_DEF *defs);
 
 /* The read allocates one block of filters with their relation texts, and per
  * shape filter a feature (with its point arrays and a coordinate reference
@@ -158,8 +155,7 @@ ZEL_API int32_t SO_write_column_def_old(SO_CHANNEL *so, int16_t count,
 ZEL_API int32_t SO_read_filter_array(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters);
 ZEL_API int32_t SO_write_filter_array(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters);
 ZEL_API int32_t SO_read_filter_array_old(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters);
-ZEL_API int32_t SO_write_filter_array_old(SO_CHANNEL *so, int16_t count,
-                                          const VE_FILTER *filters);
+ZEL_API int32_t SO_write_filter_array_old(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters);
 
 /* The read keeps the record's first word and gives it new name arrays,
  * construct and texts; -259 for a null record. A null query is sent as an
@@ -174,12 +170,12 @@ ZEL_API int32_t SO_write_ve_layer_stats(SO_CHANNEL *so, const VE_LAYER_STATS *st
 
 /* Lists are read into the caller's array of capacity records; the count
  * that arrived is stored in *count. */
-ZEL_API int32_t SO_read_ve_layer_locks_list(SO_CHANNEL *so, VE_LAYER_LOCKS *locks,
-                                            int32_t capacity, int32_t *count);
+ZEL_API int32_t SO_read_ve_layer_locks_list(SO_CHANNEL *so, VE_LAYER_LOCKS *locks, int32_t capacity,
+                                            int32_t *count);
 ZEL_API int32_t SO_write_ve_layer_locks_list(SO_CHANNEL *so, const VE_LAYER_LOCKS *locks,
                                              int32_t count);
-ZEL_API int32_t SO_read_ve_table_lock_list(SO_CHANNEL *so, VE_TABLE_LOCK *locks,
-                                           int32_t capacity, int32_t *count);
+ZEL_API int32_t SO_read_ve_table_lock_list(SO_CHANNEL *so, VE_TABLE_LOCK *locks, int32_t capacity,
+                                           int32_t *count);
 ZEL_API int32_t SO_write_ve_table_lock_list(SO_CHANNEL *so, const VE_TABLE_LOCK *locks,
                                             int32_t count);
 ZEL_API int32_t SO_read_ve_version_lock_list(SO_CHANNEL *so, VE_VERSION_LOCK *locks,
@@ -211,8 +207,8 @@ ZEL_API int32_t SO_write_metadata_list(SO_CHANNEL *so, const METADATA *metadata,
  * one for a record without, or frees the record's own when none came. */
 ZEL_API int32_t SO_read_rastercolumn(SO_CHANNEL *so, RASTERCOLUMN *column);
 ZEL_API int32_t SO_write_rastercolumn(SO_CHANNEL *so, const RASTERCOLUMN *column);
-ZEL_API int32_t SO_read_rastercolumn_list(SO_CHANNEL *so, RASTERCOLUMN *columns,
-                                          int32_t capacity, int32_t *count);
+ZEL_API int32_t SO_read_rastercolumn_list(SO_CHANNEL *so, RASTERCOLUMN *columns, int32_t capacity,
+                                          int32_t *count);
 ZEL_API int32_t SO_write_rastercolumn_list(SO_CHANNEL *so, const RASTERCOLUMN *columns,
                                            int32_t count);
 
@@ -235,8 +231,7 @@ ZEL_API int32_t SO_write_rasconstraint(SO_CHANNEL *so, const RASCONSTRAINT *cons
 /* States travel with their lineage blocks, which the read allocates. */
 ZEL_API int32_t SO_read_state(SO_CHANNEL *so, STATE *state);
 ZEL_API int32_t SO_write_state(SO_CHANNEL *so, const STATE *state);
-ZEL_API int32_t SO_read_state_list(SO_CHANNEL *so, STATE *states, int32_t capacity,
-                                   int32_t *count);
+ZEL_API int32_t SO_read_state_list(SO_CHANNEL *so, STATE *states, int32_t capacity, int32_t *count);
 ZEL_API int32_t SO_write_state_list(SO_CHANNEL *so, const STATE *states, int32_t count);
 ZEL_API int32_t SO_read_version(SO_CHANNEL *so, VERSION *version);
 ZEL_API int32_t SO_write_version(SO_CHANNEL *so, const VERSION *version);

@@ -145,7 +145,8 @@ ZEL_API int32_t SO_write_block(SO_CHANNEL *so, const void *buffer, int32_t lengt
     return S_run(so, [&](RAW_IO *io) { return raw_write_block(io, buffer, length); });
 }
 
-ZEL_API int32_t SO_read_short_array(SO_CHANNEL *so, int16_t *count, int16_t *values, int16_t capacity)
+ZEL_API int32_t SO_read_short_array(SO_CHANNEL *so, int16_t *count, int16_t *values,
+                                    int16_t capacity)
 {
     return S_run(so, [&](RAW_IO *io) { return raw_read_short_array(io, count, values, capacity); });
 }
@@ -175,9 +176,11 @@ ZEL_API int32_t SO_write_dynamic_string(SO_CHANNEL *so, const char *string)
     return S_run(so, [&](RAW_IO *io) { return raw_write_dynamic_string(io, string); });
 }
 
-ZEL_API int32_t SO_read_blob_seg(SO_CHANNEL *so, void *buffer, int32_t capacity, int32_t *length, int32_t *last)
+ZEL_API int32_t SO_read_blob_seg(SO_CHANNEL *so, void *buffer, int32_t capacity, int32_t *length,
+                                 int32_t *last)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_blob_seg(io, buffer, capacity, length, last); });
+    return S_run(so,
+                 [&](RAW_IO *io) { return raw_read_blob_seg(io, buffer, capacity, length, last); });
 }
 
 ZEL_API int32_t SO_write_blob_seg(SO_CHANNEL *so, const void *buffer, int32_t length, int32_t last)
@@ -262,7 +265,8 @@ ZEL_API int32_t SO_write_layer_old(SO_CHANNEL *so, const LAYER *layer)
 
 ZEL_API int32_t SO_read_layer_list(SO_CHANNEL *so, LAYER *layers, int32_t capacity, int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_layer_list(io, layers, capacity, count, 0); });
+    return S_run(so,
+                 [&](RAW_IO *io) { return raw_read_layer_list(io, layers, capacity, count, 0); });
 }
 
 ZEL_API int32_t SO_write_layer_list(SO_CHANNEL *so, const LAYER *layers, int32_t count)
@@ -270,9 +274,11 @@ ZEL_API int32_t SO_write_layer_list(SO_CHANNEL *so, const LAYER *layers, int32_t
     return S_run(so, [&](RAW_IO *io) { return raw_write_layer_list(io, layers, count, 0); });
 }
 
-ZEL_API int32_t SO_read_layer_list_old(SO_CHANNEL *so, LAYER *layers, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_layer_list_old(SO_CHANNEL *so, LAYER *layers, int32_t capacity,
+                                       int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_layer_list(io, layers, capacity, count, 1); });
+    return S_run(so,
+                 [&](RAW_IO *io) { return raw_read_layer_list(io, layers, capacity, count, 1); });
 }
 
 ZEL_API int32_t SO_write_layer_list_old(SO_CHANNEL *so, const LAYER *layers, int32_t count)
@@ -360,32 +366,41 @@ ZEL_API int32_t SO_write_ve_layer_stats(SO_CHANNEL *so, const VE_LAYER_STATS *va
     return S_run(so, [&](RAW_IO *io) { return raw_write_layer_stats(io, value); });
 }
 
-ZEL_API int32_t SO_read_ve_layer_locks_list(SO_CHANNEL *so, VE_LAYER_LOCKS *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_ve_layer_locks_list(SO_CHANNEL *so, VE_LAYER_LOCKS *array, int32_t capacity,
+                                            int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_layer_locks_list(io, array, capacity, count); });
+    return S_run(so,
+                 [&](RAW_IO *io) { return raw_read_layer_locks_list(io, array, capacity, count); });
 }
 
-ZEL_API int32_t SO_write_ve_layer_locks_list(SO_CHANNEL *so, const VE_LAYER_LOCKS *array, int32_t count)
+ZEL_API int32_t SO_write_ve_layer_locks_list(SO_CHANNEL *so, const VE_LAYER_LOCKS *array,
+                                             int32_t count)
 {
     return S_run(so, [&](RAW_IO *io) { return raw_write_layer_locks_list(io, array, count); });
 }
 
-ZEL_API int32_t SO_read_ve_table_lock_list(SO_CHANNEL *so, VE_TABLE_LOCK *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_ve_table_lock_list(SO_CHANNEL *so, VE_TABLE_LOCK *array, int32_t capacity,
+                                           int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_table_lock_list(io, array, capacity, count); });
+    return S_run(so,
+                 [&](RAW_IO *io) { return raw_read_table_lock_list(io, array, capacity, count); });
 }
 
-ZEL_API int32_t SO_write_ve_table_lock_list(SO_CHANNEL *so, const VE_TABLE_LOCK *array, int32_t count)
+ZEL_API int32_t SO_write_ve_table_lock_list(SO_CHANNEL *so, const VE_TABLE_LOCK *array,
+                                            int32_t count)
 {
     return S_run(so, [&](RAW_IO *io) { return raw_write_table_lock_list(io, array, count); });
 }
 
-ZEL_API int32_t SO_read_ve_version_lock_list(SO_CHANNEL *so, VE_VERSION_LOCK *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_ve_version_lock_list(SO_CHANNEL *so, VE_VERSION_LOCK *array,
+                                             int32_t capacity, int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_version_lock_list(io, array, capacity, count); });
+    return S_run(
+        so, [&](RAW_IO *io) { return raw_read_version_lock_list(io, array, capacity, count); });
 }
 
-ZEL_API int32_t SO_write_ve_version_lock_list(SO_CHANNEL *so, const VE_VERSION_LOCK *array, int32_t count)
+ZEL_API int32_t SO_write_ve_version_lock_list(SO_CHANNEL *so, const VE_VERSION_LOCK *array,
+                                              int32_t count)
 {
     return S_run(so, [&](RAW_IO *io) { return raw_write_version_lock_list(io, array, count); });
 }
@@ -400,12 +415,15 @@ ZEL_API int32_t SO_write_object_lock(SO_CHANNEL *so, const VE_OBJECT_LOCK *value
     return S_run(so, [&](RAW_IO *io) { return raw_write_object_lock(io, value); });
 }
 
-ZEL_API int32_t SO_read_object_lock_list(SO_CHANNEL *so, VE_OBJECT_LOCK *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_object_lock_list(SO_CHANNEL *so, VE_OBJECT_LOCK *array, int32_t capacity,
+                                         int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_object_lock_list(io, array, capacity, count); });
+    return S_run(so,
+                 [&](RAW_IO *io) { return raw_read_object_lock_list(io, array, capacity, count); });
 }
 
-ZEL_API int32_t SO_write_object_lock_list(SO_CHANNEL *so, const VE_OBJECT_LOCK *array, int32_t count)
+ZEL_API int32_t SO_write_object_lock_list(SO_CHANNEL *so, const VE_OBJECT_LOCK *array,
+                                          int32_t count)
 {
     return S_run(so, [&](RAW_IO *io) { return raw_write_object_lock_list(io, array, count); });
 }
@@ -420,9 +438,11 @@ ZEL_API int32_t SO_write_registration(SO_CHANNEL *so, const REGISTRATION *value)
     return S_run(so, [&](RAW_IO *io) { return raw_write_registration(io, value); });
 }
 
-ZEL_API int32_t SO_read_registration_list(SO_CHANNEL *so, REGISTRATION *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_registration_list(SO_CHANNEL *so, REGISTRATION *array, int32_t capacity,
+                                          int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_registration_list(io, array, capacity, count); });
+    return S_run(
+        so, [&](RAW_IO *io) { return raw_read_registration_list(io, array, capacity, count); });
 }
 
 ZEL_API int32_t SO_write_registration_list(SO_CHANNEL *so, const REGISTRATION *array, int32_t count)
@@ -440,9 +460,11 @@ ZEL_API int32_t SO_write_metadata(SO_CHANNEL *so, const METADATA *value)
     return S_run(so, [&](RAW_IO *io) { return raw_write_metadata(io, value); });
 }
 
-ZEL_API int32_t SO_read_metadata_list(SO_CHANNEL *so, METADATA *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_metadata_list(SO_CHANNEL *so, METADATA *array, int32_t capacity,
+                                      int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_metadata_list(io, array, capacity, count); });
+    return S_run(so,
+                 [&](RAW_IO *io) { return raw_read_metadata_list(io, array, capacity, count); });
 }
 
 ZEL_API int32_t SO_write_metadata_list(SO_CHANNEL *so, const METADATA *array, int32_t count)
@@ -460,9 +482,11 @@ ZEL_API int32_t SO_write_rastercolumn(SO_CHANNEL *so, const RASTERCOLUMN *value)
     return S_run(so, [&](RAW_IO *io) { return raw_write_rastercolumn(io, value); });
 }
 
-ZEL_API int32_t SO_read_rastercolumn_list(SO_CHANNEL *so, RASTERCOLUMN *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_rastercolumn_list(SO_CHANNEL *so, RASTERCOLUMN *array, int32_t capacity,
+                                          int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_rastercolumn_list(io, array, capacity, count); });
+    return S_run(
+        so, [&](RAW_IO *io) { return raw_read_rastercolumn_list(io, array, capacity, count); });
 }
 
 ZEL_API int32_t SO_write_rastercolumn_list(SO_CHANNEL *so, const RASTERCOLUMN *array, int32_t count)
@@ -480,9 +504,11 @@ ZEL_API int32_t SO_write_rasterband(SO_CHANNEL *so, const RASTERBAND *value)
     return S_run(so, [&](RAW_IO *io) { return raw_write_rasterband(io, value); });
 }
 
-ZEL_API int32_t SO_read_rasterband_list(SO_CHANNEL *so, RASTERBAND *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_rasterband_list(SO_CHANNEL *so, RASTERBAND *array, int32_t capacity,
+                                        int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_rasterband_list(io, array, capacity, count); });
+    return S_run(so,
+                 [&](RAW_IO *io) { return raw_read_rasterband_list(io, array, capacity, count); });
 }
 
 ZEL_API int32_t SO_write_rasterband_list(SO_CHANNEL *so, const RASTERBAND *array, int32_t count)
@@ -550,7 +576,8 @@ ZEL_API int32_t SO_write_version(SO_CHANNEL *so, const VERSION *value)
     return S_run(so, [&](RAW_IO *io) { return raw_write_version(io, value); });
 }
 
-ZEL_API int32_t SO_read_version_list(SO_CHANNEL *so, VERSION *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_version_list(SO_CHANNEL *so, VERSION *array, int32_t capacity,
+                                     int32_t *count)
 {
     return S_run(so, [&](RAW_IO *io) { return raw_read_version_list(io, array, capacity, count); });
 }
@@ -580,7 +607,8 @@ ZEL_API int32_t SO_write_logfile(SO_CHANNEL *so, const LOGFILE *value)
     return S_run(so, [&](RAW_IO *io) { return raw_write_logfile(io, value); });
 }
 
-ZEL_API int32_t SO_read_logfile_list(SO_CHANNEL *so, LOGFILE *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_logfile_list(SO_CHANNEL *so, LOGFILE *array, int32_t capacity,
+                                     int32_t *count)
 {
     return S_run(so, [&](RAW_IO *io) { return raw_read_logfile_list(io, array, capacity, count); });
 }
@@ -610,9 +638,11 @@ ZEL_API int32_t SO_write_spatialref(SO_CHANNEL *so, const VE_SPATIALREF *value)
     return S_run(so, [&](RAW_IO *io) { return raw_write_spatialref(io, value); });
 }
 
-ZEL_API int32_t SO_read_spatialref_list(SO_CHANNEL *so, VE_SPATIALREF *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_spatialref_list(SO_CHANNEL *so, VE_SPATIALREF *array, int32_t capacity,
+                                        int32_t *count)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_spatialref_list(io, array, capacity, count); });
+    return S_run(so,
+                 [&](RAW_IO *io) { return raw_read_spatialref_list(io, array, capacity, count); });
 }
 
 ZEL_API int32_t SO_write_spatialref_list(SO_CHANNEL *so, const VE_SPATIALREF *array, int32_t count)
@@ -630,7 +660,8 @@ ZEL_API int32_t SO_write_locator(SO_CHANNEL *so, const LOCATOR *value)
     return S_run(so, [&](RAW_IO *io) { return raw_write_locator(io, value); });
 }
 
-ZEL_API int32_t SO_read_locator_list(SO_CHANNEL *so, LOCATOR *array, int32_t capacity, int32_t *count)
+ZEL_API int32_t SO_read_locator_list(SO_CHANNEL *so, LOCATOR *array, int32_t capacity,
+                                     int32_t *count)
 {
     return S_run(so, [&](RAW_IO *io) { return raw_read_locator_list(io, array, capacity, count); });
 }

@@ -10,7 +10,7 @@
 extern "C" {
 #endif
 
-#define DB_INDEX_MAX_COLUMNS 16    /* key columns of one index */
+#define DB_INDEX_MAX_COLUMNS 16     /* key columns of one index */
 #define DB_INDEX_COLUMN_NAME_LEN 33 /* room of a column name, terminator included */
 #define DB_INDEX_NAME_LEN 32
 

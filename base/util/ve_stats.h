@@ -40,7 +40,8 @@ typedef struct VE_LAYER_STATS {
     double avg_length;
 } VE_LAYER_STATS;
 
-#define VE_GRID_GROUPS 8 /* groups by features per cell: <=4, >4, >10, >25, >50, >100, >250, >500 */
+/* Groups of cells by features per cell: <=4, >4, >10, >25, >50, >100, >250, >500. */
+#define VE_GRID_GROUPS 8
 #define VE_SPIDX_LEVELS 3
 
 /* One grid level of a spatial index. */

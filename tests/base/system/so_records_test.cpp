@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "base/system/raw_form_internal.h"
-#include "tests/base/system/so_fixture.h"
 #include "base/util/ve_anno.h"
 #include "base/util/ve_compress.h"
 #include "base/util/ve_varlong.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
+#include "tests/base/system/so_fixture.h"
 
 using so_test::Bytes;
 using so_test::le32;
@@ -201,22 +201,30 @@ TEST(SoRecordsWire, ValuesStringsAndArraysInTheirRawForms)
         {"double", [&] { return SO_write_lfloat(l.so, 1.5); }, {0, 0, 0, 0, 0, 0, 0xF8, 0x3F}},
         {"short", [&] { return SO_write_short(l.so, -3); }, {0xFD, 0xFF}},
         {"pt3d", [&] { return SO_write_pt3d(l.so, 1, 2, 3); }, Wire().i32(1).i32(2).i32(3).b},
-        {"envelope", [&] { return SO_write_envp(l.so, &e); }, Wire().i32(-1).i32(2).i32(3).i32(4).b},
-        {"date",
-         [&] { return SO_write_date(l.so, &d); },
+        {"envelope", [&] { return SO_write_envp(l.so, &e); },
+         Wire().i32(-1).i32(2).i32(3).i32(4).b},
+        {"date", [&] { return SO_write_date(l.so, &d); },
          Wire().i32(1).i32(2).i32(3).i32(4).i32(5).i32(106).i32(6).i32(100).i32(0).b},
         {"empty string", [&] { return SO_write_string(l.so, ""); }, {0, 0, 0, 0}},
         {"null string", [&] { return SO_write_string(l.so, nullptr); }, {0, 0, 0, 0}},
         {"one character", [&] { return SO_write_string(l.so, "a"); }, {2, 0, 0, 0, 'a', 0}},
-        {"null dynamic string", [&] { return SO_write_dynamic_string(l.so, nullptr); }, {0, 0, 0, 0}},
+        {"null dynamic string",
+         [&] { return SO_write_dynamic_string(l.so, nullptr); },
+         {0, 0, 0, 0}},
         {"dynamic string", [&] { return SO_write_dynamic_string(l.so, "xy"); }, Wire().str("xy").b},
-        {"fid array", [&] { return SO_write_fid_array(l.so, fids, 3); }, Wire().i32(1).i32(-1).i32(65536).b},
-        {"lfloat array", [&] { return SO_write_lfloat_array(l.so, doubles, 1); }, Wire().f64(-0.5).b},
-        {"short array", [&] { return SO_write_short_array(l.so, 2, shorts); }, Wire().i16(2).i16(3).i16(-2).b},
-        {"empty short array", [&] { return SO_write_short_array(l.so, 0, nullptr); }, Wire().i16(0).b},
+        {"fid array", [&] { return SO_write_fid_array(l.so, fids, 3); },
+         Wire().i32(1).i32(-1).i32(65536).b},
+        {"lfloat array", [&] { return SO_write_lfloat_array(l.so, doubles, 1); },
+         Wire().f64(-0.5).b},
+        {"short array", [&] { return SO_write_short_array(l.so, 2, shorts); },
+         Wire().i16(2).i16(3).i16(-2).b},
+        {"empty short array", [&] { return SO_write_short_array(l.so, 0, nullptr); },
+         Wire().i16(0).b},
         {"block", [&] { return SO_write_block(l.so, "abc", 3); }, {'a', 'b', 'c'}},
-        {"blob segment", [&] { return SO_write_blob_seg(l.so, "hi", 2, 1); }, Wire().i32(2).i32(1).raw("hi", 2).b},
-        {"empty blob segment", [&] { return SO_write_blob_seg(l.so, nullptr, 0, 0); }, Wire().i32(0).i32(0).b},
+        {"blob segment", [&] { return SO_write_blob_seg(l.so, "hi", 2, 1); },
+         Wire().i32(2).i32(1).raw("hi", 2).b},
+        {"empty blob segment", [&] { return SO_write_blob_seg(l.so, nullptr, 0, 0); },
+         Wire().i32(0).i32(0).b},
         {"blob end", [&] { return SO_write_blob_end(l.so, 8, 1); }, {}},
     };
     for (auto &c : cases) {
@@ -288,7 +296,8 @@ TEST(SoRecordsWire, LayerImageThenItsCoordinateReference)
     // The old form: the first 448 bytes and the first 120 of the reference.
     ASSERT_EQ(SO_write_layer_old(l.so, &layer), ZE_SUCCESS);
     Bytes old = l.peer_take(448 + 120 + 4 + 5);
-    EXPECT_EQ(Bytes(old.begin(), old.begin() + 448), Bytes(expected.begin(), expected.begin() + 448));
+    EXPECT_EQ(Bytes(old.begin(), old.begin() + 448),
+              Bytes(expected.begin(), expected.begin() + 448));
     EXPECT_EQ(Bytes(old.begin() + 448, old.end() - 9),
               Bytes(expected.begin() + 456, expected.begin() + 456 + 120));
 }
@@ -421,22 +430,27 @@ TEST(SoRecordsWire, RecordSizes)
         {"layer statistics", [&] { return SO_write_ve_layer_stats(l.so, &layer_stats); }, 160},
         {"index statistics", [&] { return SO_write_ve_si_stats(l.so, &spidx); }, 420},
         {"object lock", [&] { return SO_write_object_lock(l.so, &object_lock); }, 56},
-        {"layer locks", [&] { return SO_write_ve_layer_locks_list(l.so, layer_locks, 2); }, 4 + 144},
+        {"layer locks", [&] { return SO_write_ve_layer_locks_list(l.so, layer_locks, 2); },
+         4 + 144},
         {"table locks", [&] { return SO_write_ve_table_lock_list(l.so, table_locks, 3); }, 4 + 120},
-        {"version locks", [&] { return SO_write_ve_version_lock_list(l.so, version_locks, 1); }, 44},
+        {"version locks", [&] { return SO_write_ve_version_lock_list(l.so, version_locks, 1); },
+         44},
         {"raster constraint", [&] { return SO_write_rasconstraint(l.so, &constraint); }, 40 + 12},
         {"state", [&] { return SO_write_state(l.so, &state); }, 56 + 4 + 4},
         {"empty state list", [&] { return SO_write_state_list(l.so, nullptr, 0); }, 4},
         {"locator", [&] { return SO_write_locator(l.so, &locator); }, 184 + 6 + 6},
-        {"spatial reference", [&] { return SO_write_spatialref(l.so, &spatialref); }, 336 + 128 + 4},
-        {"raster column without reference", [&] { return SO_write_rastercolumn(l.so, &column); }, 384},
+        {"spatial reference", [&] { return SO_write_spatialref(l.so, &spatialref); },
+         336 + 128 + 4},
+        {"raster column without reference", [&] { return SO_write_rastercolumn(l.so, &column); },
+         384},
         {"column definitions", [&] { return SO_write_column_def(l.so, 2, defs); }, 2 + 104},
         {"old column definitions", [&] { return SO_write_column_def_old(l.so, 2, defs); }, 2 + 96},
         {"input descriptors", [&] { return SO_write_input_desc(l.so, 2, descs); }, 2 + 16},
         {"release", [&] { return SO_write_release(l.so, &release); }, 112},
         {"relation filter", [&] { return SO_write_filter_array(l.so, 1, &filter); }, 2 + 512 + 14},
         {"old filter", [&] { return SO_write_filter_array_old(l.so, 1, &filter); }, 2 + 504},
-        {"index definition", [&] { return SO_write_index_def(l.so, 1, &index); }, 2 + 2 + 6 + 4 + 7 + 4},
+        {"index definition", [&] { return SO_write_index_def(l.so, 1, &index); },
+         2 + 2 + 6 + 4 + 7 + 4},
         {"null construct", [&] { return SO_write_construct(l.so, nullptr); }, 8},
         {"null query", [&] { return SO_write_queryinfo(l.so, nullptr); }, 7 * 4 + 4},
     };
@@ -546,10 +560,9 @@ TEST(SoRecordsRoundTrip, StringsArraysAndBlobs)
         blob[i] = static_cast<uint8_t>(i * 13);
     Bytes got_blob(30000);
     int32_t length = 0, last = 0;
-    p.trip([&](SO_CHANNEL *s) { return SO_write_blob_seg(s, blob.data(), 30000, 1); },
-           [&](SO_CHANNEL *s) {
-               return SO_read_blob_seg(s, got_blob.data(), 30000, &length, &last);
-           });
+    p.trip(
+        [&](SO_CHANNEL *s) { return SO_write_blob_seg(s, blob.data(), 30000, 1); },
+        [&](SO_CHANNEL *s) { return SO_read_blob_seg(s, got_blob.data(), 30000, &length, &last); });
     EXPECT_EQ(length, 30000);
     EXPECT_EQ(last, 1);
     EXPECT_EQ(got_blob, blob);
@@ -630,11 +643,12 @@ TEST(SoRecordsRoundTrip, FeaturesWithAndWithoutTheirArrays)
     // are dropped, and the stream stays in step.
     Feature own = S_feature({{0, 0}, {0, 0}, {0, 0}, {0, 0}}, {}, {9, 9, 9, 9});
     POINT *own_points = own->points;
-    p.trip([&](SO_CHANNEL *s) {
-               int32_t rc = SO_writef(s, sent.get());
-               return rc != 0 ? rc : SO_write_long(s, 99);
-           },
-           [&](SO_CHANNEL *s) { return SO_readf(s, own.get(), 0); });
+    p.trip(
+        [&](SO_CHANNEL *s) {
+            int32_t rc = SO_writef(s, sent.get());
+            return rc != 0 ? rc : SO_write_long(s, 99);
+        },
+        [&](SO_CHANNEL *s) { return SO_readf(s, own.get(), 0); });
     EXPECT_EQ(own->points, own_points);
     EXPECT_EQ(own->points[1].x, 3);
     EXPECT_EQ(own->z_values, nullptr);
@@ -675,11 +689,12 @@ TEST(SoRecordsRoundTrip, CompressedFeatures)
     // A receiver without an annotation object drops the text and stays in
     // step; a feature without compressed bytes empties the receiver's text.
     Feature bare(static_cast<FEATURE_STRUCT *>(std::calloc(1, sizeof(FEATURE_STRUCT))));
-    p.trip([&](SO_CHANNEL *s) {
-               int32_t rc = SO_write_compressed_feature(s, sent.get());
-               return rc != 0 ? rc : SO_write_long(s, 55);
-           },
-           [&](SO_CHANNEL *s) { return SO_read_compressed_feature(s, bare.get()); });
+    p.trip(
+        [&](SO_CHANNEL *s) {
+            int32_t rc = SO_write_compressed_feature(s, sent.get());
+            return rc != 0 ? rc : SO_write_long(s, 55);
+        },
+        [&](SO_CHANNEL *s) { return SO_read_compressed_feature(s, bare.get()); });
     int32_t mark = 0;
     ASSERT_EQ(SO_read_long(p.back, &mark), ZE_SUCCESS);
     EXPECT_EQ(mark, 55);
@@ -738,9 +753,7 @@ TEST(SoRecordsRoundTrip, CatalogueRecords)
     spatialref.auth_srid = 26917;
     spatialref.coordref = ref.get();
     p.trip([&](SO_CHANNEL *s) { return SO_write_spatialref_list(s, &spatialref, 1); },
-           [&](SO_CHANNEL *s) {
-               return SO_read_spatialref_list(s, &got_spatialref, 1, &count);
-           });
+           [&](SO_CHANNEL *s) { return SO_read_spatialref_list(s, &got_spatialref, 1, &count); });
     Coordref got_ref(got_spatialref.coordref);
     EXPECT_EQ(got_spatialref.auth_srid, 26917);
     EXPECT_STREQ(got_spatialref.auth_name, "EPSG");
@@ -776,16 +789,14 @@ TEST(SoRecordsRoundTrip, CatalogueRecords)
     VE_LAYER_LOCKS layer_lock = {}, got_layer_lock = {};
     std::strcpy(layer_lock.user_name, "ann");
     layer_lock.envelope = VE_ENVELOPE{1, 2, 3, 4};
-    p.trip([&](SO_CHANNEL *s) { return SO_write_ve_layer_locks_list(s, &layer_lock, 1); },
-           [&](SO_CHANNEL *s) {
-               return SO_read_ve_layer_locks_list(s, &got_layer_lock, 1, &count);
-           });
+    p.trip(
+        [&](SO_CHANNEL *s) { return SO_write_ve_layer_locks_list(s, &layer_lock, 1); },
+        [&](SO_CHANNEL *s) { return SO_read_ve_layer_locks_list(s, &got_layer_lock, 1, &count); });
     EXPECT_TRUE(S_same(layer_lock, got_layer_lock));
     VE_TABLE_LOCK table_lock = {{'b'}, 2}, got_table_lock = {};
-    p.trip([&](SO_CHANNEL *s) { return SO_write_ve_table_lock_list(s, &table_lock, 1); },
-           [&](SO_CHANNEL *s) {
-               return SO_read_ve_table_lock_list(s, &got_table_lock, 1, &count);
-           });
+    p.trip(
+        [&](SO_CHANNEL *s) { return SO_write_ve_table_lock_list(s, &table_lock, 1); },
+        [&](SO_CHANNEL *s) { return SO_read_ve_table_lock_list(s, &got_table_lock, 1, &count); });
     EXPECT_TRUE(S_same(table_lock, got_table_lock));
     VE_VERSION_LOCK version_lock = {{'c'}, 1}, got_version_lock = {};
     p.trip([&](SO_CHANNEL *s) { return SO_write_ve_version_lock_list(s, &version_lock, 1); },
@@ -987,14 +998,15 @@ TEST(SoRecordsRoundTrip, FilterArraysWithShapesAndRelations)
         SCOPED_TRACE(old ? "old form" : "current form");
         int16_t count = 0;
         VE_FILTER *got = nullptr;
-        p.trip([&](SO_CHANNEL *s) {
-                   return old ? SO_write_filter_array_old(s, 3, filters)
-                              : SO_write_filter_array(s, 3, filters);
-               },
-               [&](SO_CHANNEL *s) {
-                   return old ? SO_read_filter_array_old(s, &count, &got)
-                              : SO_read_filter_array(s, &count, &got);
-               });
+        p.trip(
+            [&](SO_CHANNEL *s) {
+                return old ? SO_write_filter_array_old(s, 3, filters)
+                           : SO_write_filter_array(s, 3, filters);
+            },
+            [&](SO_CHANNEL *s) {
+                return old ? SO_read_filter_array_old(s, &count, &got)
+                           : SO_read_filter_array(s, &count, &got);
+            });
         ASSERT_EQ(count, 3);
         EXPECT_STREQ(got[0].column_name, filters[0].column_name);
         ASSERT_NE(got[0].shape, nullptr);
@@ -1118,8 +1130,7 @@ TEST(SoRecordsPeer, HugeOrFalseCountsAndLengths)
              VE_SQL_CONSTRUCT c = {};
              return SO_read_construct(s, &c);
          }},
-        {"query with a billion hints",
-         Wire().i32(0).i32(0).i32(0).i32(4).i32(0).i32(1000000000).b,
+        {"query with a billion hints", Wire().i32(0).i32(0).i32(0).i32(4).i32(0).i32(1000000000).b,
          [&](SO_CHANNEL *s) {
              VE_QUERYINFO q = {};
              return SO_read_queryinfo(s, &q);
@@ -1155,17 +1166,20 @@ TEST(SoRecordsPeer, HugeOrFalseCountsAndLengths)
              STATE state = {};
              return SO_read_state(s, &state);
          }},
-        {"raster constraint with a billion bands",
-         Wire().i32(0).i32(0).i32(1000000000).zeros(28).b,
+        {"raster constraint with a billion bands", Wire().i32(0).i32(0).i32(1000000000).zeros(28).b,
          [&](SO_CHANNEL *s) {
              RASCONSTRAINT *c = nullptr;
              return SO_read_rasconstraint(s, &c);
          }},
-        {"locator with a billion properties",
-         Wire().zeros(172).i32(1000000000).zeros(8).b,
+        {"locator with a billion properties", Wire().zeros(172).i32(1000000000).zeros(8).b,
          [&](SO_CHANNEL *s) {
              LOCATOR locator = {};
              return SO_read_locator(s, &locator);
+         }},
+        {"negative point count", Wire().i32(0).i32(0).i32(0).i32(-1).zeros(80).b,
+         [&](SO_CHANNEL *s) {
+             FEATURE_STRUCT f = {};
+             return SO_readf(s, &f, 1);
          }},
         {"negative index column count", Wire().i16(1).i16(-1).b,
          [&](SO_CHANNEL *s) {
@@ -1182,4 +1196,28 @@ TEST(SoRecordsPeer, HugeOrFalseCountsAndLengths)
         int32_t next = 0;
         EXPECT_EQ(SO_read_long(l.so, &next), ZE_FAILURE); // broken from now on
     }
+}
+
+// Text fields of an image arrive terminated within their field, whatever the
+// peer put in them.
+TEST(SoRecordsPeer, UnterminatedTextFields)
+{
+    Loopback l;
+    l.peer_send(Bytes(536, 'A'));
+    l.peer_send(Wire().i32(3).i32(1).i32(0).raw(Bytes(64, 'B')).i32(0).b); // an old release
+    REGISTRATION r;
+    ASSERT_EQ(SO_read_registration(l.so, &r), ZE_SUCCESS);
+    EXPECT_EQ(std::strlen(r.tag), 3u);
+    EXPECT_EQ(std::strlen(r.table_name), 159u);
+    EXPECT_EQ(std::strlen(r.imv_view_name), 159u);
+    int16_t count = 0;
+    DB_COLUMN_DEF *defs = nullptr;
+    l.peer_send(Wire().i16(1).raw(Bytes(48, 'C')).b);
+    RELEASE release;
+    ASSERT_EQ(SO_read_release_old(l.so, &release), ZE_SUCCESS);
+    EXPECT_EQ(std::strlen(release.description), 64u); // all of the old field, terminated
+    ASSERT_EQ(SO_read_column_def_old(l.so, &count, &defs), ZE_SUCCESS);
+    EXPECT_EQ(std::strlen(defs[0].name), 31u);
+    EXPECT_EQ(defs[0].rowid_kind, DB_ROWID_NONE);
+    std::free(defs);
 }
