@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "db/core/db_sql_text.h"
+#include "db/core/db_sql_text_internal.h"
 
 static const char *const kClause = " AND (a.state_id = s.state_id OR a.lineage_id = 42)";
 

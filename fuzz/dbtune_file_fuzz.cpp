@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "db/core/db_dbtune.h"
+#include "db/core/db_dbtune_internal.h"
 
 static void S_check_field(const char *field, size_t size)
 {

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "db/core/db_diag.h"
+#include "db/core/db_diag_internal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,7 +1,7 @@
 // Fuzz target over a reopened hash-table file: the input becomes the file,
 // which is reopened (its stored header checked), searched in every mode and
 // closed again.
-#include "base/util/ve_hash_table.h"
+#include "base/util/ve_hash_table_internal.h"
 
 #include <stddef.h>
 #include <stdint.h>

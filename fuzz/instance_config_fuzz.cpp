@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/util/ve_instance_config.h"
+#include "base/util/ve_instance_config_internal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

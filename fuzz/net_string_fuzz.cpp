@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/util/ve_net_string.h"
+#include "base/util/ve_net_string_internal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/util/ve_name_check.h"
-#include "base/util/zel_getopt.h"
+#include "base/util/zel_getopt_internal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -9,7 +9,7 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_identifier_check.h"
-#include "db/core/db_names.h"
+#include "db/core/db_names_internal.h"
 
 static void S_check_part(const char *part, size_t size)
 {

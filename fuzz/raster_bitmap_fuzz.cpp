@@ -2,7 +2,7 @@
 // block, read with the dimensions its own header claims and with fixed ones;
 // a block that is taken must serialise back to the same bytes, apart from
 // the reserved word.
-#include "base/util/ve_raster_bitmap.h"
+#include "base/util/ve_raster_bitmap_internal.h"
 
 #include <stddef.h>
 #include <stdint.h>

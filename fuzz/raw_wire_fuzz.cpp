@@ -11,6 +11,7 @@
 #include "base/system/so_channel_internal.h"
 #include "base/util/ve_anno.h"
 #include "base/util/ve_compress.h"
+#include "base/util/ve_raster_internal.h"
 #include "mox/mox.h"
 
 namespace

@@ -2,7 +2,7 @@
 // as a value file of an instance key and read back both raw and as text through
 // the 265-byte read buffer of the instance settings.
 #include "base/util/ve_registry.h"
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 
 #include <stddef.h>
 #include <stdint.h>

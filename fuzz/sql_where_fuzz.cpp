@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "db/core/db_sql_text.h"
+#include "db/core/db_sql_text_internal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

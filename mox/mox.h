@@ -2,14 +2,14 @@
 // references, envelopes, area and length, and the spatial relations of the
 // query filters. Every status is 0 or one of the MOX_E_* codes below (-2001 to
 // -2049, -2999); the server library turns them into engine codes with
-// VES_map_shape_error_to_zel. The shape record is in base/util/ve_feature.h.
+// VES_map_shape_error_to_zel. The records are in mox/mox_types.h.
 #ifndef MOX_H
 #define MOX_H
 
 #include <stdint.h>
 
-#include "base/util/ve_feature.h"
-#include "base/util/zel_export.h"
+#include "mox/mox_export.h"
+#include "mox/mox_types.h"
 
 /* ---- Status codes ------------------------------------------------------
  * Only these leave the module. The engine code each one maps to is in
@@ -36,39 +36,6 @@
 #define MOX_ENVSECT_CANNOT_HOLD 0
 #define MOX_ENVSECT_UNDECIDED 1
 #define MOX_ENVSECT_HOLDS 0x1000
-
-/* ---- Coordinate reference ----------------------------------------------
- * Plane (coordinate-unit) value v and system-unit integer s of one axis:
- *     s = round((v - false origin) * units)     v = s / units + false origin
- * so units is the number of system units per coordinate unit. The rounding
- * value is the size of one system unit in coordinate units (1 / units), the
- * half unit half of it. A reference is active (usable for conversions) when
- * its XY units are finite and above 0; a freshly created one is not.
- *
- * Callers read and write the public fields directly. `srtext` is a C-heap
- * buffer or null: MoxCoordRefFree releases a text still attached, and the
- * copy functions copy into the destination's text buffer, reallocating it
- * only when it is too small (never shrinking a caller's fixed-size buffer).
- * The field order is that of the record's wire image. */
-typedef struct COORDREF {
-    int32_t lib_word1; /* the module's own; a wire receiver keeps its own */
-    double falsex;
-    double falsey;
-    double xyunits;
-    double xy_rounding;  /* MoxsCalcCRound(xyunits) */
-    double xy_half_unit; /* MoxsCalcHalfSU(xy_rounding) */
-    double falsez;
-    double zunits;
-    double z_rounding;
-    double z_half_unit;
-    double falsem;
-    double munits;
-    double m_rounding;
-    double m_half_unit;
-    int32_t lib_word2; /* the module's own; a wire receiver keeps its own */
-    char *srtext;      /* spatial-reference text, or null */
-    int32_t srid;
-} COORDREF;
 
 /* ---- Parts and rings in a shape's point list ----------------------------
  * A FEATURE_STRUCT has one point list and no part array. Its entity type
@@ -111,8 +78,6 @@ typedef struct COORDREF {
 #define MOX_ENTITY_SIMPLE_LINE VE_ENTITY_SIMPLE_LINE
 #define MOX_ENTITY_AREA VE_ENTITY_AREA
 
-struct VE_FEATURE_SPEC;
-
 /* ---- Shapes -------------------------------------------------------------
  * Area, length, extent and ranges of the Get functions are in coordinate
  * units of the shape's reference (system units when it has none or an
@@ -121,113 +86,113 @@ struct VE_FEATURE_SPEC;
 /* Room for count points in the XY array, and in the Z and measure arrays when
  * asked; an array not asked for but present is kept (and grown alike).
  * Sets num_points to count. Contents up to the old room are kept. */
-ZEL_API int32_t MoxsShapeAllocate(FEATURE_STRUCT *shape, int32_t count, int32_t with_z,
+MOX_API int32_t MoxsShapeAllocate(FEATURE_STRUCT *shape, int32_t count, int32_t with_z,
                                   int32_t with_measures);
 /* The envelope field from the points; a shape without points gets the empty
  * envelope (min INT32_MAX, max INT32_MIN). */
-ZEL_API int32_t MoxsNvelop(FEATURE_STRUCT *shape);
+MOX_API int32_t MoxsNvelop(FEATURE_STRUCT *shape);
 /* Area of an area shape, 0 for any other; 0 for a null or broken shape. */
-ZEL_API double MoxsShapeArea(const FEATURE_STRUCT *shape);
+MOX_API double MoxsShapeArea(const FEATURE_STRUCT *shape);
 /* Length of a line or perimeter of an area, 0 for points; 0 when broken. */
-ZEL_API double MoxsShapeLength(const FEATURE_STRUCT *shape);
-ZEL_API int32_t MoxsShapeSetAreaFlag(FEATURE_STRUCT *shape, int32_t on);
-ZEL_API int32_t MoxsShapeSetLengthFlag(FEATURE_STRUCT *shape, int32_t on);
-ZEL_API int32_t MoxsShapeSetExtentFlag(FEATURE_STRUCT *shape, int32_t on);
+MOX_API double MoxsShapeLength(const FEATURE_STRUCT *shape);
+MOX_API int32_t MoxsShapeSetAreaFlag(FEATURE_STRUCT *shape, int32_t on);
+MOX_API int32_t MoxsShapeSetLengthFlag(FEATURE_STRUCT *shape, int32_t on);
+MOX_API int32_t MoxsShapeSetExtentFlag(FEATURE_STRUCT *shape, int32_t on);
 /* Marks a caller's record (zero-filled or used) as a shape of the module. */
-ZEL_API int32_t MoxsShapeSetActive(FEATURE_STRUCT *shape);
+MOX_API int32_t MoxsShapeSetActive(FEATURE_STRUCT *shape);
 /* Prepares a caller's zero-filled record for the reference, which it borrows
  * (the caller keeps it alive and frees it). */
-ZEL_API int32_t MoxsShapeInit(FEATURE_STRUCT *shape, COORDREF *coordref);
+MOX_API int32_t MoxsShapeInit(FEATURE_STRUCT *shape, COORDREF *coordref);
 
 /* A new empty shape with its own copy of coordref (none when null); freed
  * with MoxShapeFree. */
-ZEL_API int32_t MoxShapeCreate(const COORDREF *coordref, FEATURE_STRUCT **shape);
+MOX_API int32_t MoxShapeCreate(const COORDREF *coordref, FEATURE_STRUCT **shape);
 /* Releases the point arrays, compressed buffer and owned reference; the record
  * itself when it came from MoxShapeCreate (a caller's record stays, cleared).
  * Null is accepted. The annotation and CAD record are the caller's. */
-ZEL_API void MoxShapeFree(FEATURE_STRUCT *shape);
+MOX_API void MoxShapeFree(FEATURE_STRUCT *shape);
 /* Target becomes a copy of source's geometry: points, Z, measures, entity,
  * envelope, area, length, ids and validity flags. A target from
  * MoxShapeCreate gets its own copy of the reference; a caller's record
  * shares the source's reference pointer. */
-ZEL_API int32_t MoxShapeDuplicate(const FEATURE_STRUCT *source, FEATURE_STRUCT *target);
+MOX_API int32_t MoxShapeDuplicate(const FEATURE_STRUCT *source, FEATURE_STRUCT *target);
 /* Non-zero for a null shape, entity type nil, or no points. */
-ZEL_API int32_t MoxShapeIsNil(const FEATURE_STRUCT *shape);
+MOX_API int32_t MoxShapeIsNil(const FEATURE_STRUCT *shape);
 /* Copies the shape's reference into an existing one (reset when it has none). */
-ZEL_API int32_t MoxShapeGetCoordRef(const FEATURE_STRUCT *shape, COORDREF *coordref);
+MOX_API int32_t MoxShapeGetCoordRef(const FEATURE_STRUCT *shape, COORDREF *coordref);
 
 /* Search shapes from plane coordinates, converted with the shape's reference
  * (set by MoxsShapeInit or MoxShapeCreate); the shape's arrays are grown as
  * needed and its envelope computed. A point, a two-point simple line, and a
  * closed five-point rectangle ring (corners normalised). */
-ZEL_API int32_t MoxShapeGeneratePoint(FEATURE_STRUCT *shape, double x, double y);
-ZEL_API int32_t MoxShapeGenerateSimpleLine(FEATURE_STRUCT *shape, double x1, double y1, double x2,
+MOX_API int32_t MoxShapeGeneratePoint(FEATURE_STRUCT *shape, double x, double y);
+MOX_API int32_t MoxShapeGenerateSimpleLine(FEATURE_STRUCT *shape, double x1, double y1, double x2,
                                            double y2);
-ZEL_API int32_t MoxShapeGenerateRectangle(FEATURE_STRUCT *shape, double minx, double miny,
+MOX_API int32_t MoxShapeGenerateRectangle(FEATURE_STRUCT *shape, double minx, double miny,
                                           double maxx, double maxy);
 
 /* Getters of the record printers. */
-ZEL_API int32_t MoxShapeIs3D(const FEATURE_STRUCT *shape);
-ZEL_API int32_t MoxShapeIsMeasured(const FEATURE_STRUCT *shape);
-ZEL_API int32_t MoxShapeGetNumParts(const FEATURE_STRUCT *shape, int32_t *num_parts);
-ZEL_API int32_t MoxShapeGetNumPoints(const FEATURE_STRUCT *shape, int32_t *num_points);
-ZEL_API int32_t MoxShapeGetExtent(const FEATURE_STRUCT *shape, VE_ENVELOPE *extent);
-ZEL_API int32_t MoxShapeGetZRange(const FEATURE_STRUCT *shape, double *minz, double *maxz);
-ZEL_API int32_t MoxShapeGetMRange(const FEATURE_STRUCT *shape, double *minm, double *maxm);
-ZEL_API int32_t MoxShapeGetLength(const FEATURE_STRUCT *shape, double *length);
-ZEL_API int32_t MoxShapeGetArea(const FEATURE_STRUCT *shape, double *area);
+MOX_API int32_t MoxShapeIs3D(const FEATURE_STRUCT *shape);
+MOX_API int32_t MoxShapeIsMeasured(const FEATURE_STRUCT *shape);
+MOX_API int32_t MoxShapeGetNumParts(const FEATURE_STRUCT *shape, int32_t *num_parts);
+MOX_API int32_t MoxShapeGetNumPoints(const FEATURE_STRUCT *shape, int32_t *num_points);
+MOX_API int32_t MoxShapeGetExtent(const FEATURE_STRUCT *shape, VE_ENVELOPE *extent);
+MOX_API int32_t MoxShapeGetZRange(const FEATURE_STRUCT *shape, double *minz, double *maxz);
+MOX_API int32_t MoxShapeGetMRange(const FEATURE_STRUCT *shape, double *minm, double *maxm);
+MOX_API int32_t MoxShapeGetLength(const FEATURE_STRUCT *shape, double *length);
+MOX_API int32_t MoxShapeGetArea(const FEATURE_STRUCT *shape, double *area);
 /* part_offsets gets the index of each part's first point (room for
  * MoxShapeGetNumParts entries, may be null when there are none), xy the X and
  * Y of each point in turn (2 x num_points), z and measures one value a point
  * (null when not wanted). */
-ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets, double *xy,
+MOX_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets, double *xy,
                                      double *z, double *measures);
 
 /* ---- Coordinate references ---------------------------------------------- */
 
 /* A zero-filled reference without text, not active. */
-ZEL_API int32_t MoxCoordRefCreate(COORDREF **coordref);
+MOX_API int32_t MoxCoordRefCreate(COORDREF **coordref);
 /* Releases the reference and any text still attached. Null is accepted. */
-ZEL_API void MoxCoordRefFree(COORDREF *coordref);
+MOX_API void MoxCoordRefFree(COORDREF *coordref);
 /* Destination becomes a copy of source; the destination's text buffer is kept
  * (reallocated only when too small for the text), or emptied when source has
  * no text. */
-ZEL_API int32_t MoxCoordRefDuplicate(const COORDREF *source, COORDREF *destination);
+MOX_API int32_t MoxCoordRefDuplicate(const COORDREF *source, COORDREF *destination);
 /* Non-zero when both give the same false origins, units and text (a null
  * text equals an empty one; srid and the derived values are not compared);
  * two null references are equal. */
-ZEL_API int32_t MoxCoordRefIsEqual(const COORDREF *a, const COORDREF *b);
+MOX_API int32_t MoxCoordRefIsEqual(const COORDREF *a, const COORDREF *b);
 /* Non-zero when the XY units and origins allow conversions. */
-ZEL_API int32_t MoxsCoordRefIsActive(const COORDREF *coordref);
+MOX_API int32_t MoxsCoordRefIsActive(const COORDREF *coordref);
 /* Back to the empty values; the attached text buffer stays, emptied. */
-ZEL_API int32_t MoxsCoordRefReset(COORDREF *coordref);
+MOX_API int32_t MoxsCoordRefReset(COORDREF *coordref);
 /* rounding = 1 / units; MOX_E_INVALID_ARGUMENT (and 0.0) unless units > 0. */
-ZEL_API int32_t MoxsCalcCRound(double units, double *rounding);
+MOX_API int32_t MoxsCalcCRound(double units, double *rounding);
 /* half = rounding / 2; MOX_E_INVALID_ARGUMENT (and 0.0) unless rounding > 0. */
-ZEL_API int32_t MoxsCalcHalfSU(double rounding, double *half_unit);
+MOX_API int32_t MoxsCalcHalfSU(double rounding, double *half_unit);
 
 /* One axis value to system units, rounded to nearest; MOX_E_COORD_OUT_OF_RANGE
  * beyond +-MOX_SYSTEM_MAX (never wraps), MOX_E_COORDREF_INACTIVE unless
  * units > 0, MOX_E_INVALID_ARGUMENT for a value that is not finite. */
-ZEL_API int32_t MoxsValueToSystem(double origin, double units, double value, int32_t *result);
+MOX_API int32_t MoxsValueToSystem(double origin, double units, double value, int32_t *result);
 /* One system-unit value to the plane. */
-ZEL_API int32_t MoxsValueToPlane(double origin, double units, int32_t value, double *result);
+MOX_API int32_t MoxsValueToPlane(double origin, double units, int32_t value, double *result);
 /* A plane box to system units with the reference's XY origin and units,
  * widened outwards (min rounded down, max up) so it covers the plane box. */
-ZEL_API int32_t MoxsEnvelopeToSystem(const COORDREF *coordref, const VE_ENVELOPE *plane,
+MOX_API int32_t MoxsEnvelopeToSystem(const COORDREF *coordref, const VE_ENVELOPE *plane,
                                      ENVELOPE *system);
 
 /* Getters of the record printers. Z and measure getters fail with
  * MOX_E_COORDREF_INACTIVE when the reference has no units for the axis. */
-ZEL_API int32_t MoxCoordRefGetXY(const COORDREF *coordref, double *falsex, double *falsey,
+MOX_API int32_t MoxCoordRefGetXY(const COORDREF *coordref, double *falsex, double *falsey,
                                  double *xyunits);
-ZEL_API int32_t MoxCoordRefGetZ(const COORDREF *coordref, double *falsez, double *zunits);
-ZEL_API int32_t MoxCoordRefGetM(const COORDREF *coordref, double *falsem, double *munits);
+MOX_API int32_t MoxCoordRefGetZ(const COORDREF *coordref, double *falsez, double *zunits);
+MOX_API int32_t MoxCoordRefGetM(const COORDREF *coordref, double *falsem, double *munits);
 /* The coordinate-system id; the module keeps no projection catalogue, so 0. */
-ZEL_API int32_t MoxCoordRefGetId(const COORDREF *coordref, int32_t *id);
+MOX_API int32_t MoxCoordRefGetId(const COORDREF *coordref, int32_t *id);
 /* The reference's text, or "UNKNOWN" when it has none; cut to size - 1. */
-ZEL_API int32_t MoxCoordRefGetDescription(const COORDREF *coordref, char *text, int32_t size);
-ZEL_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
+MOX_API int32_t MoxCoordRefGetDescription(const COORDREF *coordref, char *text, int32_t size);
+MOX_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
 
 /* ---- Spatial relations (filter tests) ------------------------------------
  * A relation is read between the filter shape A (the spec's shape) and a
@@ -240,7 +205,7 @@ ZEL_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
  * MOX_E_INVALID_NUM_POINTS, and a nil shape is empty (no method holds for it,
  * SM_CBM aside). dim(A) and dim(B) are the shapes' dimensions.
  *
- * Search methods 2 to 16 (the SM_* codes of base/util/ve_filter.h):
+ * Search methods 2 to 16 (the SM_* codes of mox/mox_types.h):
  *   2  SM_CP            common point: A and B meet, and only in points:
  *                       II, IB, BI, BB are each F or 0, not all F
  *   3  SM_LCROSS        line cross, the OGC crosses: with dim(A) < dim(B)
@@ -301,10 +266,10 @@ ZEL_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
  * filter's, 10 and 12 the reverse, 15 both; a box strictly inside a filter
  * that is exactly a rectangle lies in its interior, where 6, 7, 8, 10 and 12
  * hold and 3 cannot. SM_CBM is always undecided. */
-ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method);
+MOX_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method);
 /* 0 when the method's relation holds, MOX_RELATION_NOT_HELD when it does
  * not, else a status; writes *relation and *work as described above. */
-ZEL_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT *shape,
+MOX_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT *shape,
                              int32_t method, int32_t *relation, int32_t *work,
                              int32_t relation_flag);
 /* 1 when the matrix in the relation cell matches the 9-character pattern
@@ -312,9 +277,9 @@ ZEL_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT 
  * MOX_E_INVALID_RELATION for a cell without a matrix or a malformed pattern,
  * MOX_E_NULL_POINTER for a null pattern. The entity types and work value are
  * not needed (the cell carries the whole matrix). */
-ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity, int32_t relation,
+MOX_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity, int32_t relation,
                                     int32_t *work, const char *pattern);
 /* Releases the prepared data of a spec; a null spec or data is ignored. */
-ZEL_API void MoxsFeatureSpecRelease(struct VE_FEATURE_SPEC *spec);
+MOX_API void MoxsFeatureSpecRelease(struct VE_FEATURE_SPEC *spec);
 
 #endif

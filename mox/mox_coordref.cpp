@@ -1,4 +1,4 @@
-// Coordinate references (COORDREF, laid out in mox/mox.h): their life, copy,
+// Coordinate references (COORDREF, laid out in mox/mox_types.h): their life, copy,
 // comparison, the rounding values derived from units, and the conversions
 // between plane values and signed 32-bit system units. A conversion that would
 // leave the system-unit range is refused, never wrapped.
@@ -10,7 +10,7 @@
 
 #include "mox/mox.h"
 
-ZEL_API int32_t MoxCoordRefCreate(COORDREF **coordref)
+MOX_API int32_t MoxCoordRefCreate(COORDREF **coordref)
 {
     if (coordref == nullptr)
         return MOX_E_NULL_POINTER;
@@ -18,7 +18,7 @@ ZEL_API int32_t MoxCoordRefCreate(COORDREF **coordref)
     return *coordref == nullptr ? MOX_E_OUT_OF_MEMORY : MOX_SUCCESS;
 }
 
-ZEL_API void MoxCoordRefFree(COORDREF *coordref)
+MOX_API void MoxCoordRefFree(COORDREF *coordref)
 {
     if (coordref == nullptr)
         return;
@@ -45,7 +45,7 @@ static void S_copy_values(const COORDREF *from, COORDREF *to)
     to->srid = from->srid;
 }
 
-ZEL_API int32_t MoxCoordRefDuplicate(const COORDREF *source, COORDREF *destination)
+MOX_API int32_t MoxCoordRefDuplicate(const COORDREF *source, COORDREF *destination)
 {
     if (source == nullptr || destination == nullptr)
         return MOX_E_NULL_POINTER;
@@ -77,7 +77,7 @@ static const char *S_text(const COORDREF *coordref)
     return coordref->srtext == nullptr ? "" : coordref->srtext;
 }
 
-ZEL_API int32_t MoxCoordRefIsEqual(const COORDREF *a, const COORDREF *b)
+MOX_API int32_t MoxCoordRefIsEqual(const COORDREF *a, const COORDREF *b)
 {
     if (a == b)
         return 1;
@@ -88,13 +88,13 @@ ZEL_API int32_t MoxCoordRefIsEqual(const COORDREF *a, const COORDREF *b)
            a->munits == b->munits && strcmp(S_text(a), S_text(b)) == 0;
 }
 
-ZEL_API int32_t MoxsCoordRefIsActive(const COORDREF *coordref)
+MOX_API int32_t MoxsCoordRefIsActive(const COORDREF *coordref)
 {
     return coordref != nullptr && isfinite(coordref->xyunits) && coordref->xyunits > 0.0 &&
            isfinite(coordref->falsex) && isfinite(coordref->falsey);
 }
 
-ZEL_API int32_t MoxsCoordRefReset(COORDREF *coordref)
+MOX_API int32_t MoxsCoordRefReset(COORDREF *coordref)
 {
     if (coordref == nullptr)
         return MOX_E_NULL_POINTER;
@@ -105,7 +105,7 @@ ZEL_API int32_t MoxsCoordRefReset(COORDREF *coordref)
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxsCalcCRound(double units, double *rounding)
+MOX_API int32_t MoxsCalcCRound(double units, double *rounding)
 {
     if (rounding == nullptr)
         return MOX_E_NULL_POINTER;
@@ -116,7 +116,7 @@ ZEL_API int32_t MoxsCalcCRound(double units, double *rounding)
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxsCalcHalfSU(double rounding, double *half_unit)
+MOX_API int32_t MoxsCalcHalfSU(double rounding, double *half_unit)
 {
     if (half_unit == nullptr)
         return MOX_E_NULL_POINTER;
@@ -141,7 +141,7 @@ static int32_t S_to_system(double rounded, int32_t *result)
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxsValueToSystem(double origin, double units, double value, int32_t *result)
+MOX_API int32_t MoxsValueToSystem(double origin, double units, double value, int32_t *result)
 {
     if (result == nullptr)
         return MOX_E_NULL_POINTER;
@@ -155,7 +155,7 @@ ZEL_API int32_t MoxsValueToSystem(double origin, double units, double value, int
     return S_to_system(floor(scaled + 0.5), result);
 }
 
-ZEL_API int32_t MoxsValueToPlane(double origin, double units, int32_t value, double *result)
+MOX_API int32_t MoxsValueToPlane(double origin, double units, int32_t value, double *result)
 {
     if (result == nullptr)
         return MOX_E_NULL_POINTER;
@@ -165,7 +165,7 @@ ZEL_API int32_t MoxsValueToPlane(double origin, double units, int32_t value, dou
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxsEnvelopeToSystem(const COORDREF *coordref, const VE_ENVELOPE *plane,
+MOX_API int32_t MoxsEnvelopeToSystem(const COORDREF *coordref, const VE_ENVELOPE *plane,
                                      ENVELOPE *system)
 {
     if (plane == nullptr || system == nullptr)
@@ -190,7 +190,7 @@ ZEL_API int32_t MoxsEnvelopeToSystem(const COORDREF *coordref, const VE_ENVELOPE
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxCoordRefGetXY(const COORDREF *coordref, double *falsex, double *falsey,
+MOX_API int32_t MoxCoordRefGetXY(const COORDREF *coordref, double *falsex, double *falsey,
                                  double *xyunits)
 {
     if (falsex == nullptr || falsey == nullptr || xyunits == nullptr)
@@ -214,21 +214,21 @@ static int32_t S_get_axis(double origin, double units, double *out_origin, doubl
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxCoordRefGetZ(const COORDREF *coordref, double *falsez, double *zunits)
+MOX_API int32_t MoxCoordRefGetZ(const COORDREF *coordref, double *falsez, double *zunits)
 {
     if (coordref == nullptr)
         return MOX_E_NULL_POINTER;
     return S_get_axis(coordref->falsez, coordref->zunits, falsez, zunits);
 }
 
-ZEL_API int32_t MoxCoordRefGetM(const COORDREF *coordref, double *falsem, double *munits)
+MOX_API int32_t MoxCoordRefGetM(const COORDREF *coordref, double *falsem, double *munits)
 {
     if (coordref == nullptr)
         return MOX_E_NULL_POINTER;
     return S_get_axis(coordref->falsem, coordref->munits, falsem, munits);
 }
 
-ZEL_API int32_t MoxCoordRefGetId(const COORDREF *coordref, int32_t *id)
+MOX_API int32_t MoxCoordRefGetId(const COORDREF *coordref, int32_t *id)
 {
     if (coordref == nullptr || id == nullptr)
         return MOX_E_NULL_POINTER;
@@ -236,7 +236,7 @@ ZEL_API int32_t MoxCoordRefGetId(const COORDREF *coordref, int32_t *id)
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxCoordRefGetDescription(const COORDREF *coordref, char *text, int32_t size)
+MOX_API int32_t MoxCoordRefGetDescription(const COORDREF *coordref, char *text, int32_t size)
 {
     if (coordref == nullptr || text == nullptr)
         return MOX_E_NULL_POINTER;
@@ -247,7 +247,7 @@ ZEL_API int32_t MoxCoordRefGetDescription(const COORDREF *coordref, char *text, 
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid)
+MOX_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid)
 {
     if (coordref == nullptr || srid == nullptr)
         return MOX_E_NULL_POINTER;

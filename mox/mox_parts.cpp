@@ -1,6 +1,6 @@
 // Parts and rings of a shape's point list (the rule is written in mox/mox.h)
 // and the exact ring sums that area, length and the part getters build on.
-#include "mox/mox_parts.h"
+#include "mox/mox_parts_internal.h"
 
 #include <math.h>
 

@@ -11,9 +11,8 @@
 #include <new>
 #include <vector>
 
-#include "base/util/ve_filter.h"
 #include "mox/mox.h"
-#include "mox/mox_parts.h"
+#include "mox/mox_parts_internal.h"
 
 namespace
 {
@@ -299,7 +298,7 @@ static int32_t S_prepared_of(VE_FEATURE_SPEC *spec, S_prepared **out)
     return MOX_SUCCESS;
 }
 
-ZEL_API void MoxsFeatureSpecRelease(struct VE_FEATURE_SPEC *spec)
+MOX_API void MoxsFeatureSpecRelease(struct VE_FEATURE_SPEC *spec)
 {
     if (spec == nullptr || spec->prepared == nullptr)
         return;
@@ -420,7 +419,7 @@ static bool S_covers(const ENVELOPE &outer, const ENVELOPE &inner)
            outer.maxy >= inner.maxy;
 }
 
-ZEL_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method)
+MOX_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method)
 {
     if (spec == nullptr || envelope == nullptr)
         return MOX_E_NULL_POINTER;
@@ -514,7 +513,7 @@ static int S_fast_predicate(const S_prepared *prep, int32_t method, const GEOSGe
     }
 }
 
-ZEL_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT *shape,
+MOX_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT *shape,
                              int32_t method, int32_t *relation, int32_t *work,
                              int32_t relation_flag)
 {
@@ -586,7 +585,7 @@ static bool S_valid_pattern(const char *pattern)
     return pattern[9] == '\0';
 }
 
-ZEL_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity, int32_t relation,
+MOX_API int32_t MoxEvaluateRelation(int32_t filter_entity, int32_t feature_entity, int32_t relation,
                                     int32_t *work, const char *pattern)
 {
     (void)filter_entity;

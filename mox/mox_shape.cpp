@@ -1,13 +1,13 @@
 // The shape's life: point arrays, creation, copy, release, the validity flags
 // and the generated search shapes. A shape is a FEATURE_STRUCT
-// (base/util/ve_feature.h); the module's own words in it are described in
+// (mox/mox_types.h); the module's own words in it are described in
 // mox/mox.h. Arrays live on the C heap so the server library's feature free
 // can release them.
 #include <stdlib.h>
 #include <string.h>
 
 #include "mox/mox.h"
-#include "mox/mox_parts.h"
+#include "mox/mox_parts_internal.h"
 
 /* Grows one array to room for count items of size bytes; a null array is
  * made. Contents are kept. */
@@ -20,7 +20,7 @@ template <class T> static int32_t S_grow(T **array, int32_t count)
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxsShapeAllocate(FEATURE_STRUCT *shape, int32_t count, int32_t with_z,
+MOX_API int32_t MoxsShapeAllocate(FEATURE_STRUCT *shape, int32_t count, int32_t with_z,
                                   int32_t with_measures)
 {
     if (shape == nullptr)
@@ -65,27 +65,27 @@ static int32_t S_set_flag(FEATURE_STRUCT *shape, uint32_t flag, int32_t on)
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxsShapeSetAreaFlag(FEATURE_STRUCT *shape, int32_t on)
+MOX_API int32_t MoxsShapeSetAreaFlag(FEATURE_STRUCT *shape, int32_t on)
 {
     return S_set_flag(shape, MOX_SHAPE_AREA_VALID, on);
 }
 
-ZEL_API int32_t MoxsShapeSetLengthFlag(FEATURE_STRUCT *shape, int32_t on)
+MOX_API int32_t MoxsShapeSetLengthFlag(FEATURE_STRUCT *shape, int32_t on)
 {
     return S_set_flag(shape, MOX_SHAPE_LENGTH_VALID, on);
 }
 
-ZEL_API int32_t MoxsShapeSetExtentFlag(FEATURE_STRUCT *shape, int32_t on)
+MOX_API int32_t MoxsShapeSetExtentFlag(FEATURE_STRUCT *shape, int32_t on)
 {
     return S_set_flag(shape, MOX_SHAPE_EXTENT_VALID, on);
 }
 
-ZEL_API int32_t MoxsShapeSetActive(FEATURE_STRUCT *shape)
+MOX_API int32_t MoxsShapeSetActive(FEATURE_STRUCT *shape)
 {
     return S_set_flag(shape, MOX_SHAPE_ACTIVE, 1);
 }
 
-ZEL_API int32_t MoxsShapeInit(FEATURE_STRUCT *shape, COORDREF *coordref)
+MOX_API int32_t MoxsShapeInit(FEATURE_STRUCT *shape, COORDREF *coordref)
 {
     if (shape == nullptr)
         return MOX_E_NULL_SHAPE;
@@ -98,7 +98,7 @@ ZEL_API int32_t MoxsShapeInit(FEATURE_STRUCT *shape, COORDREF *coordref)
     return MoxsNvelop(shape);
 }
 
-ZEL_API int32_t MoxShapeCreate(const COORDREF *coordref, FEATURE_STRUCT **shape)
+MOX_API int32_t MoxShapeCreate(const COORDREF *coordref, FEATURE_STRUCT **shape)
 {
     if (shape == nullptr)
         return MOX_E_NULL_POINTER;
@@ -123,7 +123,7 @@ ZEL_API int32_t MoxShapeCreate(const COORDREF *coordref, FEATURE_STRUCT **shape)
     return MOX_SUCCESS;
 }
 
-ZEL_API void MoxShapeFree(FEATURE_STRUCT *shape)
+MOX_API void MoxShapeFree(FEATURE_STRUCT *shape)
 {
     if (shape == nullptr)
         return;
@@ -174,7 +174,7 @@ static int32_t S_copy_coordref(const FEATURE_STRUCT *source, FEATURE_STRUCT *tar
     return MoxCoordRefDuplicate(source->coordref, target->coordref);
 }
 
-ZEL_API int32_t MoxShapeDuplicate(const FEATURE_STRUCT *source, FEATURE_STRUCT *target)
+MOX_API int32_t MoxShapeDuplicate(const FEATURE_STRUCT *source, FEATURE_STRUCT *target)
 {
     if (source == nullptr || target == nullptr)
         return MOX_E_NULL_SHAPE;
@@ -221,12 +221,12 @@ ZEL_API int32_t MoxShapeDuplicate(const FEATURE_STRUCT *source, FEATURE_STRUCT *
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxShapeIsNil(const FEATURE_STRUCT *shape)
+MOX_API int32_t MoxShapeIsNil(const FEATURE_STRUCT *shape)
 {
     return shape == nullptr || shape->entity_type == VE_ENTITY_NIL || shape->num_points <= 0;
 }
 
-ZEL_API int32_t MoxShapeGetCoordRef(const FEATURE_STRUCT *shape, COORDREF *coordref)
+MOX_API int32_t MoxShapeGetCoordRef(const FEATURE_STRUCT *shape, COORDREF *coordref)
 {
     if (shape == nullptr)
         return MOX_E_NULL_SHAPE;
@@ -273,20 +273,20 @@ static int32_t S_generate(FEATURE_STRUCT *shape, uint16_t entity, const double *
     return rc;
 }
 
-ZEL_API int32_t MoxShapeGeneratePoint(FEATURE_STRUCT *shape, double x, double y)
+MOX_API int32_t MoxShapeGeneratePoint(FEATURE_STRUCT *shape, double x, double y)
 {
     const double xy[2] = {x, y};
     return S_generate(shape, MOX_ENTITY_POINT, xy, 1);
 }
 
-ZEL_API int32_t MoxShapeGenerateSimpleLine(FEATURE_STRUCT *shape, double x1, double y1, double x2,
+MOX_API int32_t MoxShapeGenerateSimpleLine(FEATURE_STRUCT *shape, double x1, double y1, double x2,
                                            double y2)
 {
     const double xy[4] = {x1, y1, x2, y2};
     return S_generate(shape, MOX_ENTITY_SIMPLE_LINE, xy, 2);
 }
 
-ZEL_API int32_t MoxShapeGenerateRectangle(FEATURE_STRUCT *shape, double minx, double miny,
+MOX_API int32_t MoxShapeGenerateRectangle(FEATURE_STRUCT *shape, double minx, double miny,
                                           double maxx, double maxy)
 {
     if (minx > maxx) {

@@ -6,9 +6,9 @@
 #include <stdlib.h>
 
 #include "mox/mox.h"
-#include "mox/mox_parts.h"
+#include "mox/mox_parts_internal.h"
 
-ZEL_API int32_t MoxsNvelop(FEATURE_STRUCT *shape)
+MOX_API int32_t MoxsNvelop(FEATURE_STRUCT *shape)
 {
     int32_t rc = mox_shape_check(shape);
     if (rc != MOX_SUCCESS)
@@ -76,7 +76,7 @@ static int32_t S_check_out(const FEATURE_STRUCT *shape, const void *out)
     return rc;
 }
 
-ZEL_API double MoxsShapeArea(const FEATURE_STRUCT *shape)
+MOX_API double MoxsShapeArea(const FEATURE_STRUCT *shape)
 {
     if (mox_shape_check(shape) != MOX_SUCCESS)
         return 0.0;
@@ -84,14 +84,14 @@ ZEL_API double MoxsShapeArea(const FEATURE_STRUCT *shape)
     return S_system_area(shape) / (units * units);
 }
 
-ZEL_API double MoxsShapeLength(const FEATURE_STRUCT *shape)
+MOX_API double MoxsShapeLength(const FEATURE_STRUCT *shape)
 {
     if (mox_shape_check(shape) != MOX_SUCCESS)
         return 0.0;
     return S_system_length(shape) / S_units(shape);
 }
 
-ZEL_API int32_t MoxShapeGetArea(const FEATURE_STRUCT *shape, double *area)
+MOX_API int32_t MoxShapeGetArea(const FEATURE_STRUCT *shape, double *area)
 {
     int32_t rc = S_check_out(shape, area);
     if (rc != MOX_SUCCESS)
@@ -100,7 +100,7 @@ ZEL_API int32_t MoxShapeGetArea(const FEATURE_STRUCT *shape, double *area)
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxShapeGetLength(const FEATURE_STRUCT *shape, double *length)
+MOX_API int32_t MoxShapeGetLength(const FEATURE_STRUCT *shape, double *length)
 {
     int32_t rc = S_check_out(shape, length);
     if (rc != MOX_SUCCESS)
@@ -109,12 +109,12 @@ ZEL_API int32_t MoxShapeGetLength(const FEATURE_STRUCT *shape, double *length)
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxShapeIs3D(const FEATURE_STRUCT *shape)
+MOX_API int32_t MoxShapeIs3D(const FEATURE_STRUCT *shape)
 {
     return shape != nullptr && shape->z_values != nullptr;
 }
 
-ZEL_API int32_t MoxShapeIsMeasured(const FEATURE_STRUCT *shape)
+MOX_API int32_t MoxShapeIsMeasured(const FEATURE_STRUCT *shape)
 {
     return shape != nullptr && shape->measures != nullptr;
 }
@@ -139,7 +139,7 @@ template <class Visit> static void S_for_each_part(const FEATURE_STRUCT *shape, 
         visit(start);
 }
 
-ZEL_API int32_t MoxShapeGetNumParts(const FEATURE_STRUCT *shape, int32_t *num_parts)
+MOX_API int32_t MoxShapeGetNumParts(const FEATURE_STRUCT *shape, int32_t *num_parts)
 {
     int32_t rc = S_check_out(shape, num_parts);
     if (rc != MOX_SUCCESS)
@@ -150,7 +150,7 @@ ZEL_API int32_t MoxShapeGetNumParts(const FEATURE_STRUCT *shape, int32_t *num_pa
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxShapeGetNumPoints(const FEATURE_STRUCT *shape, int32_t *num_points)
+MOX_API int32_t MoxShapeGetNumPoints(const FEATURE_STRUCT *shape, int32_t *num_points)
 {
     int32_t rc = S_check_out(shape, num_points);
     if (rc != MOX_SUCCESS)
@@ -159,7 +159,7 @@ ZEL_API int32_t MoxShapeGetNumPoints(const FEATURE_STRUCT *shape, int32_t *num_p
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxShapeGetExtent(const FEATURE_STRUCT *shape, VE_ENVELOPE *extent)
+MOX_API int32_t MoxShapeGetExtent(const FEATURE_STRUCT *shape, VE_ENVELOPE *extent)
 {
     int32_t rc = S_check_out(shape, extent);
     if (rc != MOX_SUCCESS)
@@ -219,17 +219,17 @@ static int32_t S_range(const FEATURE_STRUCT *shape, bool z, double *lo, double *
     return MOX_SUCCESS;
 }
 
-ZEL_API int32_t MoxShapeGetZRange(const FEATURE_STRUCT *shape, double *minz, double *maxz)
+MOX_API int32_t MoxShapeGetZRange(const FEATURE_STRUCT *shape, double *minz, double *maxz)
 {
     return S_range(shape, true, minz, maxz);
 }
 
-ZEL_API int32_t MoxShapeGetMRange(const FEATURE_STRUCT *shape, double *minm, double *maxm)
+MOX_API int32_t MoxShapeGetMRange(const FEATURE_STRUCT *shape, double *minm, double *maxm)
 {
     return S_range(shape, false, minm, maxm);
 }
 
-ZEL_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets, double *xy,
+MOX_API int32_t MoxShapeGetAllPoints(const FEATURE_STRUCT *shape, int32_t *part_offsets, double *xy,
                                      double *z, double *measures)
 {
     int32_t rc = mox_shape_check(shape);

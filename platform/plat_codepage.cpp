@@ -1,6 +1,6 @@
 // The machine's code pages from the environment, with Windows' Western
 // European defaults.
-#include "platform/plat_codepage.h"
+#include "platform/plat_codepage_internal.h"
 
 #include <errno.h>
 #include <stdlib.h>

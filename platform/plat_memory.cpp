@@ -1,5 +1,5 @@
 // Page-mapped memory on POSIX: anonymous private mappings are zero-filled.
-#include "platform/plat_memory.h"
+#include "platform/plat_memory_internal.h"
 
 #include <sys/mman.h>
 

@@ -1,5 +1,5 @@
-// Folder-tree registry store; see plat_registry.h for its layout.
-#include "platform/plat_registry.h"
+// Folder-tree registry store; see plat_registry_internal.h for its layout.
+#include "platform/plat_registry_internal.h"
 
 #include <dirent.h>
 #include <errno.h>

@@ -1,5 +1,5 @@
-// Exclusive creation of temporary files in a folder (see plat_temp_file.h).
-#include "platform/plat_temp_file.h"
+// Exclusive creation of temporary files in a folder (see plat_temp_file_internal.h).
+#include "platform/plat_temp_file_internal.h"
 
 #include <errno.h>
 #include <fcntl.h>

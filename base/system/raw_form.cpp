@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "base/util/ve_compress.h"
-#include "base/util/ve_raster.h"
+#include "base/util/ve_raster_internal.h"
 #include "base/util/ve_shape_error.h"
 #include "base/util/ve_string_array.h"
-#include "base/util/ve_varlong.h"
+#include "base/util/ve_varlong_internal.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
 
@@ -1757,7 +1757,7 @@ void raw_index_def_free(int16_t count, DB_INDEX_DEF *defs)
         return;
     for (int16_t i = 0; i < count; i++) {
         std::free(defs[i].column_names);
-        std::free(defs[i].ascending);
+        std::free(defs[i].column_order);
     }
     std::free(defs);
 }
@@ -1772,7 +1772,7 @@ static int32_t S_get_index_def(RAW_IO *io, DB_INDEX_DEF *def)
     // The columns as they come; the arrays once they have all arrived.
     std::vector<std::string> names;
     std::vector<int32_t> ascending;
-    char name[DB_INDEX_COLUMN_NAME_LEN];
+    char name[DB_INDEX_COLUMN_NAME_SIZE];
     for (int16_t j = 0; j < m; j++) {
         int32_t flag;
         if (S_get_text(io, name, sizeof name) != 0 || S_get_i32(io, &flag) != 0)
@@ -1784,15 +1784,15 @@ static int32_t S_get_index_def(RAW_IO *io, DB_INDEX_DEF *def)
         S_get_i32(io, &def->unique) != 0)
         return ZE_FAILURE;
     int32_t rc =
-        S_string_array(names, DB_INDEX_COLUMN_NAME_LEN, &def->column_names, ZE_BUFFER_NO_MEMORY);
+        S_string_array(names, DB_INDEX_COLUMN_NAME_SIZE, &def->column_names, ZE_BUFFER_NO_MEMORY);
     if (rc != 0)
         return rc;
     def->column_count = m;
     if (m > 0) {
-        def->ascending = static_cast<int32_t *>(std::malloc(ascending.size() * sizeof(int32_t)));
-        if (def->ascending == nullptr)
+        def->column_order = static_cast<int32_t *>(std::malloc(ascending.size() * sizeof(int32_t)));
+        if (def->column_order == nullptr)
             return ZE_BUFFER_NO_MEMORY;
-        std::memcpy(def->ascending, ascending.data(), ascending.size() * sizeof(int32_t));
+        std::memcpy(def->column_order, ascending.data(), ascending.size() * sizeof(int32_t));
     }
     return ZE_SUCCESS;
 }
@@ -1829,7 +1829,7 @@ int32_t raw_write_index_def(RAW_IO *io, int16_t count, const DB_INDEX_DEF *defs)
     int32_t rc = S_check_list_in(defs, count);
     for (int16_t i = 0; rc == 0 && i < count; i++)
         if ((rc = S_check_list_in(defs[i].column_names, defs[i].column_count)) == 0)
-            rc = S_check_list_in(defs[i].ascending, defs[i].column_count);
+            rc = S_check_list_in(defs[i].column_order, defs[i].column_count);
     if (rc != 0)
         return rc;
     if (S_put_i16(io, count) != 0)
@@ -1839,8 +1839,8 @@ int32_t raw_write_index_def(RAW_IO *io, int16_t count, const DB_INDEX_DEF *defs)
         if (S_put_i16(io, d.column_count) != 0)
             return ZE_FAILURE;
         for (int16_t j = 0; j < d.column_count; j++)
-            if (S_put_text(io, d.column_names[j], DB_INDEX_COLUMN_NAME_LEN - 1) != 0 ||
-                S_put_i32(io, d.ascending[j]) != 0)
+            if (S_put_text(io, d.column_names[j], DB_INDEX_COLUMN_NAME_SIZE - 1) != 0 ||
+                S_put_i32(io, d.column_order[j]) != 0)
                 return ZE_FAILURE;
         if (S_put_text(io, d.index_name, sizeof d.index_name - 1) != 0 ||
             S_put_i32(io, d.unique) != 0)

@@ -29,7 +29,7 @@
 #include <stdint.h>
 
 #include "base/system/raw_image_internal.h"
-#include "base/util/db_index_def.h"
+#include "base/util/ve_index_def.h"
 #include "base/util/ve_queryinfo.h"
 
 /* Limits on what a reader allocates from a wire count or length. */

@@ -699,7 +699,7 @@ static void S_grid_words(const VE_GRID_STATS &g, int32_t w[13])
     w[0] = g.index_records;
     w[1] = g.features;
     w[2] = g.grid_cells;
-    for (int i = 0; i < VE_GRID_GROUPS; i++)
+    for (int i = 0; i < VE_SPIDX_GROUPS; i++)
         w[3 + i] = g.group_counts[i];
     w[11] = g.max_features_per_cell;
     w[12] = g.features_inside;
@@ -713,7 +713,7 @@ void raw_pack_spidx_stats(const VE_SPIDX_STATS *s, uint8_t *image)
     o.i32(SI.num_grids, s->num_grids);
     for (uint32_t level = 0; level < VE_SPIDX_LEVELS; level++) {
         int32_t w[13];
-        S_grid_words(s->grids[level], w);
+        S_grid_words(s->levels[level], w);
         o.ints(SI.grids + 52 * level, w, 13);
     }
 }
@@ -727,11 +727,11 @@ void raw_unpack_spidx_stats(const uint8_t *image, VE_SPIDX_STATS *s)
     for (uint32_t level = 0; level < VE_SPIDX_LEVELS; level++) {
         int32_t w[13];
         in.ints(SI.grids + 52 * level, w, 13);
-        VE_GRID_STATS &g = s->grids[level];
+        VE_GRID_STATS &g = s->levels[level];
         g.index_records = w[0];
         g.features = w[1];
         g.grid_cells = w[2];
-        for (int i = 0; i < VE_GRID_GROUPS; i++)
+        for (int i = 0; i < VE_SPIDX_GROUPS; i++)
             g.group_counts[i] = w[3 + i];
         g.max_features_per_cell = w[11];
         g.features_inside = w[12];
@@ -742,12 +742,12 @@ void raw_pack_layer_stats(const VE_LAYER_STATS *s, uint8_t *image)
 {
     S_out o(image, RAW_LAYER_STATS_IMAGE);
     const int32_t counts[11] = {
-        s->layer_id, s->num_nil,        s->num_point,       s->num_multipoint,
-        s->num_line, s->num_multiline,  s->num_simple_line, s->num_multi_simple_line,
-        s->num_area, s->num_multi_area, s->total_features};
+        s->layer_id, s->nils,        s->points,        s->multi_points,
+        s->lines,    s->multi_lines, s->simple_lines,  s->multi_simple_lines,
+        s->areas,    s->multi_areas, s->total_features};
     o.ints(LS.counts, counts, 11);
     o.envelope(LS.envelope, s->envelope);
-    o.i32(LS.last_modified, s->last_modified);
+    o.u32(LS.last_modified, s->last_modified);
     o.i32(LS.min_fid, s->min_fid);
     o.i32(LS.max_fid, s->max_fid);
     o.i32(LS.min_points, s->min_points);
@@ -761,14 +761,13 @@ void raw_pack_layer_stats(const VE_LAYER_STATS *s, uint8_t *image)
 void raw_unpack_layer_stats(const uint8_t *image, VE_LAYER_STATS *s)
 {
     S_in in(image);
-    int32_t *counts[11] = {
-        &s->layer_id, &s->num_nil,        &s->num_point,       &s->num_multipoint,
-        &s->num_line, &s->num_multiline,  &s->num_simple_line, &s->num_multi_simple_line,
-        &s->num_area, &s->num_multi_area, &s->total_features};
+    int32_t *counts[11] = {&s->layer_id, &s->nils,        &s->points,        &s->multi_points,
+                           &s->lines,    &s->multi_lines, &s->simple_lines,  &s->multi_simple_lines,
+                           &s->areas,    &s->multi_areas, &s->total_features};
     for (uint32_t i = 0; i < 11; i++)
         *counts[i] = in.i32(LS.counts + 4 * i);
     in.envelope(LS.envelope, s->envelope);
-    s->last_modified = in.i32(LS.last_modified);
+    s->last_modified = in.u32(LS.last_modified);
     s->min_fid = in.i32(LS.min_fid);
     s->max_fid = in.i32(LS.max_fid);
     s->min_points = in.i32(LS.min_points);
@@ -790,7 +789,7 @@ constexpr NamedLockImage S_named_lock_image(bool with_envelope)
 {
     Layout l;
     NamedLockImage o{};
-    o.user_name = l.text(VE_LOCK_USER_NAME_LEN);
+    o.user_name = l.text(VE_LOCK_USER_NAME_SIZE);
     o.lock_type = l.i32();
     o.envelope = with_envelope ? l.envelope() : 0;
     o.size = l.size();
@@ -809,7 +808,7 @@ constexpr ObjectLockImage S_object_lock_image()
     Layout l;
     ObjectLockImage o{};
     o.server_pid = l.i32();
-    o.owner = l.text(VE_OBJECT_LOCK_OWNER_LEN);
+    o.owner = l.text(33);
     o.object_id = l.i32();
     o.object_type = l.i32();
     o.application_id = l.i32();
@@ -832,7 +831,7 @@ void raw_pack_layer_locks(const VE_LAYER_LOCKS *lock, uint8_t *image)
 void raw_unpack_layer_locks(const uint8_t *image, VE_LAYER_LOCKS *lock)
 {
     S_in in(image);
-    in.text(KL.user_name, lock->user_name, VE_LOCK_USER_NAME_LEN, S_len(lock->user_name));
+    in.text(KL.user_name, lock->user_name, VE_LOCK_USER_NAME_SIZE, S_len(lock->user_name));
     lock->lock_type = in.i32(KL.lock_type);
     in.envelope(KL.envelope, lock->envelope);
 }
@@ -849,7 +848,7 @@ template <typename T, int32_t T::*Word>
 static void S_unpack_named_lock(const uint8_t *image, T *lock)
 {
     S_in in(image);
-    in.text(KT.user_name, lock->user_name, VE_LOCK_USER_NAME_LEN, S_len(lock->user_name));
+    in.text(KT.user_name, lock->user_name, VE_LOCK_USER_NAME_SIZE, S_len(lock->user_name));
     lock->*Word = in.i32(KT.lock_type);
 }
 
@@ -880,7 +879,7 @@ void raw_pack_object_lock(const VE_OBJECT_LOCK *lock, uint8_t *image)
     o.text(KO.owner, lock->owner, S_len(lock->owner));
     o.i32(KO.object_id, lock->object_id);
     o.i32(KO.object_type, lock->object_type);
-    o.i32(KO.application_id, lock->application_id);
+    o.i32(KO.application_id, lock->application);
     o.i16(KO.lock_type, lock->lock_type);
 }
 
@@ -888,10 +887,10 @@ void raw_unpack_object_lock(const uint8_t *image, VE_OBJECT_LOCK *lock)
 {
     S_in in(image);
     lock->server_pid = in.i32(KO.server_pid);
-    in.text(KO.owner, lock->owner, VE_OBJECT_LOCK_OWNER_LEN, S_len(lock->owner));
+    in.text(KO.owner, lock->owner, 33, S_len(lock->owner));
     lock->object_id = in.i32(KO.object_id);
     lock->object_type = in.i32(KO.object_type);
-    lock->application_id = in.i32(KO.application_id);
+    lock->application = in.i32(KO.application_id);
     lock->lock_type = in.i16(KO.lock_type);
 }
 
@@ -1466,8 +1465,8 @@ constexpr SpatialRefImage S_spatialref_image()
     SpatialRefImage o{};
     o.first = l.i32();
     o.srid = l.i32();
-    o.description = l.text(VE_SPATIALREF_DESCRIPTION_LEN);
-    o.auth_name = l.text(VE_SPATIALREF_AUTH_NAME_LEN);
+    o.description = l.text(64);
+    o.auth_name = l.text(256);
     o.auth_srid = l.i32();
     o.coordref = l.ptr();
     o.size = l.size();
@@ -1516,8 +1515,8 @@ void raw_unpack_spatialref(const uint8_t *image, VE_SPATIALREF *r)
 {
     S_in in(image);
     r->srid = in.i32(PI.srid);
-    in.text(PI.description, r->description, VE_SPATIALREF_DESCRIPTION_LEN, S_len(r->description));
-    in.text(PI.auth_name, r->auth_name, VE_SPATIALREF_AUTH_NAME_LEN, S_len(r->auth_name));
+    in.text(PI.description, r->description, 64, S_len(r->description));
+    in.text(PI.auth_name, r->auth_name, 256, S_len(r->auth_name));
     r->auth_srid = in.i32(PI.auth_srid);
 }
 

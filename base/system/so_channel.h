@@ -20,10 +20,10 @@
 #include <stdint.h>
 
 #include "base/util/db_column_def.h"
-#include "base/util/db_index_def.h"
 #include "base/util/ve_date.h"
 #include "base/util/ve_feature.h"
 #include "base/util/ve_filter.h"
+#include "base/util/ve_index_def.h"
 #include "base/util/ve_layer.h"
 #include "base/util/ve_locator.h"
 #include "base/util/ve_locks.h"
@@ -223,8 +223,8 @@ ZEL_API int32_t SO_write_raster(SO_CHANNEL *so, const RASTER *raster);
 /* The record's owned array and its count stay the receiver's. */
 ZEL_API int32_t SO_read_rasterattr(SO_CHANNEL *so, RASTERATTR *attr);
 ZEL_API int32_t SO_write_rasterattr(SO_CHANNEL *so, const RASTERATTR *attr);
-/* The read allocates the record and its band numbers (free it with
- * ves_raster_constraint_free's rules: the band array, then the record). */
+/* The read allocates the record and its band numbers; the caller frees the
+ * band array, then the record. */
 ZEL_API int32_t SO_read_rasconstraint(SO_CHANNEL *so, RASCONSTRAINT **constraint);
 ZEL_API int32_t SO_write_rasconstraint(SO_CHANNEL *so, const RASCONSTRAINT *constraint);
 

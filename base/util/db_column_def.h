@@ -51,10 +51,11 @@ typedef struct DB_COLUMN_DEF {
     int16_t rowid_kind;            /* DB_ROWID_* */
 } DB_COLUMN_DEF;
 
-/* A column of the input descriptors: its engine type and width. */
+/* An input descriptor of a statement's parameters: an engine column type and
+ * its width, as the channel carries them. */
 typedef struct VE_INPUT_DESC {
-    int32_t type;  /* engine column type */
-    int32_t width; /* column width in bytes */
+    int32_t type; /* engine column type */
+    int32_t width;
 } VE_INPUT_DESC;
 
 #ifdef __cplusplus

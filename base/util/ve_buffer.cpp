@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "base/util/zel_errors.h"
-#include "platform/plat_memory.h"
+#include "platform/plat_memory_internal.h"
 
 namespace
 {

@@ -1,6 +1,6 @@
 // Work buffers: zero-filled blocks for the large, short-lived buffers of
 // streams, channels and raster tiles. Below 4096 bytes they come from the C
-// heap; from 4096 bytes from page-mapped memory (platform/plat_memory.h), so
+// heap; from 4096 bytes from page-mapped memory (platform/plat_memory_internal.h), so
 // they never fragment the heap. The size is needed again to free a block.
 #ifndef VE_BUFFER_H
 #define VE_BUFFER_H

@@ -2,12 +2,12 @@
 // decision whether two sides convert, the maps of single-byte pages built
 // from the code-page files under ZELHOME, the converters that go with the
 // native page, and lead bytes. The file forms are described in ve_codepage.h.
-#include "base/util/ve_codepage.h"
+#include "base/util/ve_codepage_internal.h"
 
 #include "base/util/ve_codepage_internal.h"
-#include "base/util/ve_hash_table.h"
+#include "base/util/ve_hash_table_internal.h"
 #include "base/util/zel_errors.h"
-#include "platform/plat_codepage.h"
+#include "platform/plat_codepage_internal.h"
 
 #include <ctype.h>
 #include <errno.h>

@@ -8,6 +8,8 @@
 #include <stdint.h>
 #include <string>
 
+#include "base/util/ve_codepage.h"
+
 #define CODEPAGE_RECORD_WORDS 7
 
 /* One pair of a mapping file: the byte's position is its index; valid is 0

@@ -1,5 +1,5 @@
 // Debug printer and utility banner (base/util/ve_debug.h).
-#include "base/util/ve_debug.h"
+#include "base/util/ve_debug_internal.h"
 
 #include <stdarg.h>
 #include <stdlib.h>

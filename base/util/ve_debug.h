@@ -20,11 +20,6 @@ extern "C" {
 ZEL_API int32_t VES_print_debug(FILE *stream, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
 
-/* Prints the banner of an administration utility on standard output: a blank
- * line, the product line with the release and the "Build..." part of
- * build_text (when it has one), the utility line and a rule of dashes. */
-void ves_print_banner(const char *build_text, const char *utility_name);
-
 #ifdef __cplusplus
 }
 #endif

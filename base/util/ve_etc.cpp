@@ -2,7 +2,7 @@
 // folder. Both are text that administrators edit: lines of at most 1023
 // characters; a line starting with "#" or "/*", and an empty line, is a
 // comment. Every line is read within its bound.
-#include "base/util/ve_etc.h"
+#include "base/util/ve_etc_internal.h"
 
 #include <ctype.h>
 #include <errno.h>
@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "base/util/ve_instance_config.h"
-#include "base/util/ve_path.h"
+#include "base/util/ve_instance_config_internal.h"
+#include "base/util/ve_path_internal.h"
 #include "base/util/zel_errors.h"
 
 namespace

@@ -4,9 +4,7 @@
 #ifndef VE_ETC_H
 #define VE_ETC_H
 
-#include <stddef.h>
 #include <stdint.h>
-#include <stdio.h>
 
 #include "base/util/zel_export.h"
 
@@ -26,19 +24,6 @@ ZEL_API int32_t Etc_dbinit_set(const char *home, int32_t echo);
  * into name, which holds ETC_SERVICE_NAME_SIZE bytes. 0, or -1 when the file
  * cannot be opened, holds no such line or the word does not fit. */
 ZEL_API int32_t Etc_service_get(const char *home, char *name);
-
-/* The lines of a dbinit file already open; same results as Etc_dbinit_set. */
-int32_t etc_dbinit_read_stream(FILE *stream, int32_t echo);
-
-/* The service name of a services file already open; same results as
- * Etc_service_get. */
-int32_t etc_service_read_stream(FILE *stream, char *name);
-
-/* Splits a dbinit line into its verb and argument words (each up to the next
- * white space; text after the second word is ignored). Returns 1 with both
- * set, 0 for a comment, an empty line or a line without two words. */
-int32_t etc_dbinit_split(const char *line, const char **verb, size_t *verb_length,
-                         const char **argument, size_t *argument_length);
 
 #ifdef __cplusplus
 }

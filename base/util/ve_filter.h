@@ -1,4 +1,5 @@
-// A spatial filter of a query and its prepared form. The query path builds the
+// A spatial filter of a query; its search methods and prepared form (the
+// geometry module's, mox/mox_types.h) come with it. The query path builds the
 // filters (the channel reads them from the wire with its own codec), prepares
 // one spec per filter before a query runs, and the spatial tests evaluate the
 // specs row by row through the geometry module.
@@ -16,27 +17,6 @@ extern "C" {
 /* Filter types. */
 #define VE_SHAPE_FILTER 1
 #define VE_ID_FILTER 2
-
-/* Search methods. */
-#define SM_ENVP 0
-#define SM_ENVP_BY_GRID 1
-#define SM_CP 2
-#define SM_LCROSS 3
-#define SM_COMMON 4
-#define SM_CP_OR_LCROSS 5
-#define SM_ET_OR_AI 6
-#define SM_ET_OR_II SM_ET_OR_AI
-#define SM_AI 7
-#define SM_II SM_AI
-#define SM_AI_NO_ET 8
-#define SM_II_NO_ET SM_AI_NO_ET
-#define SM_PC 9
-#define SM_SC 10
-#define SM_PC_NO_ET 11
-#define SM_SC_NO_ET 12
-#define SM_PIP 13
-#define SM_IDENTICAL 15
-#define SM_CBM 16 /* the relation pattern decides */
 
 #define VE_FILTER_TABLE_LEN 226
 #define VE_FILTER_COLUMN_LEN 34
@@ -56,15 +36,6 @@ typedef struct VE_FILTER {
     int32_t reserved; /* not used by the tests */
     char *relation;   /* SM_CBM only: the relation pattern */
 } VE_FILTER;
-
-/* Prepared form of one filter, zero-filled when made. Only shape and
- * prepared are touched outside the geometry module; prepared is one block
- * that the C heap's free releases. */
-typedef struct VE_FEATURE_SPEC {
-    FEATURE_STRUCT *shape;
-    void *prepared;
-    uint8_t prepared_form[40]; /* the geometry module's own */
-} VE_FEATURE_SPEC;
 
 /* Relation cell value of a filter that a candidate's envelope alone proved
  * to hold; the geometry module never writes it. */

@@ -1,8 +1,8 @@
 // Paged hash table: open addressing with linear probing over a file of pages
 // read through a small cache. Slot and offset arithmetic is done in 64 bits so
 // that large tables neither wrap their hash nor their file offsets. The stored
-// header is encoded field by field (see ve_hash_table.h for its layout).
-#include "base/util/ve_hash_table.h"
+// header is encoded field by field (see ve_hash_table_internal.h for its layout).
+#include "base/util/ve_hash_table_internal.h"
 
 #include "base/util/zel_errors.h"
 

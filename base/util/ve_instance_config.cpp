@@ -3,7 +3,7 @@
 // that administrators edit: one "KEY value" per line, "#" starts a comment,
 // a key is recognised anywhere in its line. The record is in
 // ve_instance_config.h.
-#include "base/util/ve_instance_config.h"
+#include "base/util/ve_instance_config_internal.h"
 
 #include <errno.h>
 #include <stddef.h>
@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "base/util/ve_path.h"
+#include "base/util/ve_path_internal.h"
 #include "base/util/zel_errors.h"
 
 namespace

@@ -7,7 +7,6 @@
 #define VE_INSTANCE_CONFIG_H
 
 #include <stdint.h>
-#include <stdio.h>
 
 #include "base/util/zel_export.h"
 
@@ -79,16 +78,6 @@ ZEL_API int32_t get_log_path(VE_INSTANCE_CONFIG *config);
 /* 0; the temporary directory becomes ZELTMP, or "/tmp" with a warning when it
  * is unset (or does not fit). */
 ZEL_API int32_t get_tmp_path(VE_INSTANCE_CONFIG *config);
-
-/* Steps of the reader after the file is open: reads every line of the stream
- * into the record (already holding its defaults), then reports, applies the
- * buffer floors and checks the array sizes. Same results as the reader. */
-int32_t ves_config_read_stream(VE_INSTANCE_CONFIG *config, FILE *stream, int32_t quiet);
-
-/* Reads one line of at most size - 1 characters into line without its
- * newline; the rest of a longer line is read and dropped. Returns 1 for a
- * line, 0 at the end of the stream. */
-int32_t ves_read_text_line(FILE *stream, char *line, size_t size);
 
 #ifdef __cplusplus
 }

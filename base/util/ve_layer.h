@@ -46,7 +46,7 @@ typedef struct LAYER {
     double maxx;
     double maxy;
     char description[64];
-    double grid_size[3]; /* carry the spatial-index kind (base/util/ve_spatial_index.h) */
+    double grid_size[3]; /* carry the spatial-index kind (base/util/ve_spatial_index_internal.h) */
     uint32_t eflags;     /* LAYER_* bits */
     char database_name[32];
     char owner[32];

@@ -1,6 +1,6 @@
 // Formatting operations shared by every record printer, and the printers of
 // envelopes and ranges.
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 
 #include <string.h>
 #include <time.h>
@@ -298,4 +298,31 @@ void ves_list_range(FILE *out, double minimum, double maximum, const char *axis,
         axis = "";
     fprintf(out, "%sMin%s:%16.5lf, Max%s:%16.5lf\n", S_indent(indent), axis, minimum, axis,
             maximum);
+}
+
+const char *ves_list_indent_text(const char *indent)
+{
+    return S_indent(indent);
+}
+
+bool ves_list_begin(FILE *out, const void *record, const char **indent, char *deeper)
+{
+    if (out == nullptr || record == nullptr)
+        return false;
+    *indent = S_indent(*indent);
+    ves_list_indent(*indent, deeper, 2);
+    return true;
+}
+
+const char *ves_list_quoted_field(const char *field, size_t size)
+{
+    if (field == nullptr)
+        return ves_list_quoted_string(nullptr);
+    return ves_list_quoted_string(std::string(field, strnlen(field, size)).c_str());
+}
+
+const char *ves_list_time_text(uint32_t seconds, char *buffer)
+{
+    ves_list_time(seconds, buffer, VE_LIST_TIME_SIZE, "%c");
+    return buffer;
 }

@@ -1,8 +1,8 @@
 // Printers of catalogue records: registrations, states and versions.
 #include <string.h>
 
-#include "base/util/ve_list.h"
-#include "base/util/ve_varlong.h"
+#include "base/util/ve_list_internal.h"
+#include "base/util/ve_varlong_internal.h"
 
 #include <string>
 

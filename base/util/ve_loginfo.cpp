@@ -1,7 +1,7 @@
 // The log-file info record (see ve_loginfo.h): create, free, validate, and
 // read or write its fields. A record is valid while its tag is "LoG"; every
 // accessor checks that first, so a freed or foreign block is refused.
-#include "base/util/ve_loginfo.h"
+#include "base/util/ve_loginfo_internal.h"
 
 #include <stdlib.h>
 #include <string.h>

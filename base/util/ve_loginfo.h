@@ -45,8 +45,6 @@ typedef struct LOGFILE {
 ZEL_API int32_t VES_loginfo_create(LOGFILE **record);
 // Marks the record freed and frees it; null is ignored.
 ZEL_API void VES_loginfo_free(LOGFILE *record);
-// Copies the whole record when both are valid; -249 otherwise.
-int32_t ves_loginfo_copy(const LOGFILE *source, LOGFILE *target);
 
 // Every accessor answers -249 for a null or invalid record and -65 for a null
 // out pointer. Text outs receive at most the field's size, NUL included.

@@ -18,7 +18,7 @@
 
 #include "base/util/ve_temp_file.h"
 #include "base/util/zel_errors.h"
-#include "platform/plat_temp_file.h"
+#include "platform/plat_temp_file_internal.h"
 
 namespace
 {

@@ -3,7 +3,7 @@
 // Line kinds, by first character: '#' comment (the one carrying
 // "WARNING MESSAGE" in its first 80 characters starts the warning section),
 // '+', blank or tab continuation, empty line ignored, anything else a message.
-#include "base/util/ve_message.h"
+#include "base/util/ve_message_internal.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -6,7 +6,6 @@
 #ifndef VE_MESSAGE_H
 #define VE_MESSAGE_H
 
-#include <stddef.h>
 #include <stdint.h>
 
 #include "base/util/zel_export.h"
@@ -24,12 +23,5 @@ typedef struct {
 // missing or unreadable; -12 out of memory; -65 for a null argument. The caller
 // owns the record's three blocks (ves_message_catalog_free releases them).
 ZEL_API int32_t read_message(const char *prefix, const char *language, VE_MESSAGE_CATALOG *catalog);
-
-// Builds a catalogue record from the bytes of a catalogue file (CR LF line
-// ends become LF). Returns 0, -12 or -65. The record is left empty on failure.
-int32_t ves_message_catalog_parse(const char *bytes, size_t length, VE_MESSAGE_CATALOG *catalog);
-
-// Frees the record's blocks and clears it; a null record is ignored.
-void ves_message_catalog_free(VE_MESSAGE_CATALOG *catalog);
 
 #endif

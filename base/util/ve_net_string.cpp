@@ -4,7 +4,7 @@
 // a random letter goes before it and another after the scrambled bytes. Each
 // byte is chained to the previous output byte and to a key entry, modulo 255 in
 // 1..255, so the form holds no NUL.
-#include "base/util/ve_net_string.h"
+#include "base/util/ve_net_string_internal.h"
 
 #include <stdio.h>
 #include <stdlib.h>

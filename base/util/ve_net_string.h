@@ -24,8 +24,4 @@ ZEL_API int32_t VES_string_mem2net(const char *text, char *out);
 // form, -999 when memory runs out.
 ZEL_API int32_t VES_string_net2mem(const char *in, char *out, uint32_t *stamp);
 
-// The scrambling itself with the time and the random seed given: the exported
-// form passes the current time for both.
-int32_t ves_string_scramble(const char *text, char *out, uint32_t stamp, uint32_t seed);
-
 #endif

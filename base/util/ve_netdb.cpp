@@ -1,6 +1,6 @@
 // Thin wrappers over the resolver's host and service look-ups used by the
 // communication code, and the local-time conversion used for timestamps.
-#include "base/util/ve_netdb.h"
+#include "base/util/ve_netdb_internal.h"
 
 #include <arpa/inet.h>
 #include <ctype.h>

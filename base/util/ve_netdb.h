@@ -19,11 +19,6 @@ extern "C" {
  * and left untouched. */
 ZEL_API struct hostent *VES_GetHostByName(const char *name, struct hostent *buffer, int32_t *error);
 
-/* The resolver's host entry for an IPv4 address of 4 bytes in network order,
- * or null. buffer and error are left untouched. */
-struct hostent *ves_get_host_by_addr(const unsigned char *address, struct hostent *buffer,
-                                     int32_t *error);
-
 /* The service entry of the name and protocol. "port:N" (any case) gives port
  * N without a look-up; a name the resolver does not know that reads as a
  * number gives that port. Ports are 1 to 65535. A port entry is built in

@@ -1,7 +1,7 @@
 // Path helpers for every file name the library builds (configuration,
 // environment and services files, code pages, messages) and the directory
 // checks the host executables run on the instance's folders.
-#include "base/util/ve_path.h"
+#include "base/util/ve_path_internal.h"
 
 #include <errno.h>
 #include <stdio.h>

@@ -1,6 +1,6 @@
-// Path helpers and directory checks: joining a directory and a component,
-// taking the directory part of a file name, and checking that a directory
-// exists and may be read and written. The separator is "/".
+// Path helpers and directory checks: joining a directory and a component, and
+// checking that a directory exists and may be read and written. The separator
+// is "/".
 #ifndef VE_PATH_H
 #define VE_PATH_H
 
@@ -17,11 +17,6 @@ extern "C" {
  * hold the result. A null argument leaves the path alone. */
 ZEL_API char *VES_pathcat(char *path, const char *component);
 
-/* Copies the directory part of the path (cut at the last "/", the separator
- * removed) into out and returns out. A path without "/" is copied unchanged;
- * a null or empty path gives "". out must hold strlen(path) + 1 bytes. */
-char *ves_path_dirname(const char *path, char *out);
-
 /* Removes one trailing "/" (not the root's) in place, then checks that the
  * path is a directory with read and write access. Returns 0, ZE_PATH_UNUSABLE
  * (not a directory or no access) or the C library's error number of a failed
@@ -33,11 +28,6 @@ ZEL_API int32_t validate_read_only_path(char *path, int32_t quiet);
 
 #ifdef __cplusplus
 }
-
-#include <string>
-
-/* The directory and the component joined by the rule of VES_pathcat. */
-std::string ves_path_join(const std::string &path, const char *component);
 #endif
 
 #endif

@@ -4,7 +4,7 @@
 // by the capacity of the buffer it writes.
 #include "base/util/ve_pixel_data.h"
 
-#include "base/util/ve_big_endian.h"
+#include "base/util/ve_big_endian_internal.h"
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
 

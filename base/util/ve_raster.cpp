@@ -1,6 +1,6 @@
 // Helpers of the raster records: constraint release, attribute reset and
 // cell-size comparison (base/util/ve_raster.h).
-#include "base/util/ve_raster.h"
+#include "base/util/ve_raster_internal.h"
 
 #include <math.h>
 #include <stdlib.h>

@@ -101,14 +101,6 @@ typedef struct RASCONSTRAINT {
 struct VE_ROW_POINTERS;
 ZEL_API int32_t VES_raster_present(const struct VE_ROW_POINTERS *row);
 
-/* Frees the constraint's band-number array and the record; null is ignored. */
-void ves_raster_constraint_free(RASCONSTRAINT *constraint);
-
-/* Empties an attribute record: words zeroed, words 1 and 2 set to -1 (no
- * raster), the owned array freed when its count is positive, the envelope
- * made empty (minimum x and y 2147483647.0, the rest 0). Null is ignored. */
-void ves_rasterattr_reset(RASTERATTR *attr);
-
 /* 1 when two cell sizes agree within 14 significant digits, judged at the
  * magnitude of the larger of a and |reference|; 0 otherwise and for sizes
  * of 0 or less. */

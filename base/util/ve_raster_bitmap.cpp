@@ -2,7 +2,7 @@
 // checked against the grid, sizes are computed in 64 bits, and a serialised
 // block is taken only when its header agrees with the expected grid and with
 // its own length. The layout is described in ve_raster_bitmap.h.
-#include "base/util/ve_raster_bitmap.h"
+#include "base/util/ve_raster_bitmap_internal.h"
 
 #include "base/util/zel_errors.h"
 

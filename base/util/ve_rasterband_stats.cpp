@@ -1,7 +1,7 @@
 // Serialised band statistics (VE_RASTERBAND_STATS, layout in
 // ve_rasterband.h). Sizes are computed in 64 bits and every read is bounded
 // by the given length before anything is allocated.
-#include "base/util/ve_big_endian.h"
+#include "base/util/ve_big_endian_internal.h"
 #include "base/util/ve_debug.h"
 #include "base/util/ve_rasterband.h"
 #include "base/util/zel_errors.h"

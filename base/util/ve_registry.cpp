@@ -1,5 +1,5 @@
 // Registry keys of the engine's instances and their event-log source, kept in
-// the platform registry store (platform/plat_registry.h).
+// the platform registry store (platform/plat_registry_internal.h).
 #include "base/util/ve_registry.h"
 
 #include <stdio.h>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 
 static const char S_ROOT_PATH[] = "Software\\TAVO\\OrvekInfo\\OrvekZEL\\8.0\\";
 static const char S_DBMS_WORD[] = "Informix";

@@ -1,5 +1,5 @@
-// Spatial-index kinds and grid checks of a layer (base/util/ve_spatial_index.h).
-#include "base/util/ve_spatial_index.h"
+// Spatial-index kinds and grid checks of a layer (base/util/ve_spatial_index_internal.h).
+#include "base/util/ve_spatial_index_internal.h"
 
 #include <memory>
 

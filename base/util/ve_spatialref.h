@@ -1,7 +1,7 @@
-// The spatial reference record: one SPATIAL_REFERENCES row with its coordinate
-// reference. The catalogue code reads and writes the rows; the channel sends
-// the record followed by its coordinate reference (its own codecs). Character
-// fields are NUL-terminated, their widths include the terminator.
+// The spatial reference record: one SPATIAL_REFERENCES row with its
+// coordinate reference. Read and written by the spatial-reference code,
+// sent by the channel (its own codec). A list is one C-heap block of
+// consecutive records; each record owns its coordinate reference.
 #ifndef VE_SPATIALREF_H
 #define VE_SPATIALREF_H
 
@@ -13,15 +13,12 @@
 extern "C" {
 #endif
 
-#define VE_SPATIALREF_DESCRIPTION_LEN 64
-#define VE_SPATIALREF_AUTH_NAME_LEN 256
-
 typedef struct VE_SPATIALREF {
     int32_t srid;
-    char description[VE_SPATIALREF_DESCRIPTION_LEN];
-    char auth_name[VE_SPATIALREF_AUTH_NAME_LEN]; /* authority name */
-    int32_t auth_srid;                           /* the authority's srid; 0 when unknown */
-    COORDREF *coordref;                          /* owned by the record */
+    char description[64]; /* texts NUL-terminated, sizes include the terminator */
+    char auth_name[256];
+    int32_t auth_srid;  /* 0 when the row has none */
+    COORDREF *coordref; /* origins, units, text and srid; owned by the record */
 } VE_SPATIALREF;
 
 #ifdef __cplusplus

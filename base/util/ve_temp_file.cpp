@@ -13,7 +13,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "platform/plat_temp_file.h"
+#include "platform/plat_temp_file_internal.h"
 
 namespace
 {

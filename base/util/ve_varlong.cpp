@@ -1,7 +1,7 @@
 // varLONG integers: the exported encode, decode and size. The byte layout and
 // the bounded forms that the feature codec and the lineage readers call are
 // in base/util/ve_varlong.h.
-#include "base/util/ve_varlong.h"
+#include "base/util/ve_varlong_internal.h"
 
 #include <climits>
 #include <cstddef>

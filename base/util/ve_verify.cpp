@@ -1,5 +1,5 @@
 // Record checks (base/util/ve_verify.h).
-#include "base/util/ve_verify.h"
+#include "base/util/ve_verify_internal.h"
 
 #include <stdlib.h>
 #include <string.h>

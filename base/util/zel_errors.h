@@ -9,11 +9,15 @@
 #define ZE_SUCCESS 0                  /* success */
 #define ZE_FAILURE (-1)               /* unspecified failure; unmapped geometry result */
 #define ZE_PATH_UNUSABLE (-2)         /* path is not a directory or lacks read and write access */
+#define ZE_PROCESS_NOT_STARTED (-2)   /* a child process or the death watcher could not be started */
+#define ZE_NO_SUCH_CHILD (-3)         /* no listed child process has the id */
 #define ZE_NO_MORE_ROWS (-4)          /* no more rows */
+#define ZE_WATCHER_ENDED (-4)         /* the death watcher has ended: no child can be started */
 #define ZE_INVALID_LOGIN (-9)         /* user or password refused */
 #define ZE_NO_SPATIAL_TYPE (-10)      /* the spatial type library is not registered in the database */
 #define ZE_OUT_OF_MEMORY (-12)        /* out of memory (most code) */
 #define ZE_BITSET_NO_MEMORY (-13)     /* out of memory while resizing a bit set */
+#define ZE_SECURITY_FAILED (-15)      /* a stop semaphore or its security could not be made */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
@@ -53,6 +57,7 @@
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
+#define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */

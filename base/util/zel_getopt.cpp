@@ -2,7 +2,7 @@
 // is bounded by its terminator: the end of a word is never taken for an
 // option letter, so an empty word, a lone "-" or a call after a '?' gives a
 // message instead of reading past the text.
-#include "base/util/zel_getopt.h"
+#include "base/util/zel_getopt_internal.h"
 
 #include <stdio.h>
 #include <string.h>

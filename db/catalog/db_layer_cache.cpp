@@ -1,8 +1,8 @@
-// The process's layer cache (db_layer_cache.h): its creation for the instance
+// The process's layer cache (db_layer_cache_internal.h): its creation for the instance
 // open and its release for the instance close. Entries are separate heap
 // records so that a LAYER pointer handed to a caller stays valid while the
 // table grows.
-#include "db/catalog/db_layer_cache.h"
+#include "db/catalog/db_layer_cache_internal.h"
 
 #include <stdlib.h>
 

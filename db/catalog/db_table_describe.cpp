@@ -1,8 +1,8 @@
-// Marks of a described table (db_table_describe.h). The spatial column comes
+// Marks of a described table (db_table_describe_internal.h). The spatial column comes
 // from the layer cache when the layer is cached there, else from the LAYERS
 // table; the raster column from the raster column look-up. Column names are
 // compared without regard to case, as the DBMS folds them.
-#include "db/catalog/db_table_describe.h"
+#include "db/catalog/db_table_describe_internal.h"
 
 #include <string.h>
 #include <strings.h>
@@ -14,7 +14,7 @@
 #include "db/catalog/db_rastercolumn_info.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names.h"
-#include "db/core/db_stream_layer.h"
+#include "db/core/db_stream_layer_internal.h"
 
 // Copies a fixed-width name without its trailing blanks (CHAR columns come
 // back blank-padded).

@@ -1,17 +1,17 @@
-// The CLI statement record (CLI_STATEMENT, db_cli.h): prepare, bind and define
+// The CLI statement record (CLI_STATEMENT, db_cli_internal.h): prepare, bind and define
 // by position, execute, fetch, the column description of the catalogue, and the
 // one-shot statement, commit and rollback of this layer. Every CLI return other
 // than SQL_SUCCESS is a failure here; its diagnostic is kept in the record
 // until the caller copies it into an extended error record.
-#include "db/core/db_cli.h"
+#include "db/core/db_cli_internal.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_stream_internal.h"
 
 // Prints the record's diagnostic under the operation's name (only with
 // ZELVERBOSE set).

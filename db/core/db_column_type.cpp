@@ -1,8 +1,8 @@
-// Column types of the DBMS turned into the engine's (db_column_type.h). The
+// Column types of the DBMS turned into the engine's (db_column_type_internal.h). The
 // SQL-to-C table follows the Informix CLI's codes, including its own codes
 // -100 to -104 for user-defined and large-object types; ST geometry columns
 // come back as -101 and are told apart through sysxtdtypes.
-#include "db/core/db_column_type.h"
+#include "db/core/db_column_type_internal.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -15,8 +15,8 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_instance_user.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
 
 // Bind buffer lengths of the fixed-size C types.
 #define S_SHORT_LENGTH 2

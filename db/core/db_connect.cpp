@@ -1,8 +1,8 @@
 // The process's one CLI environment and connection: connect with autocommit
 // off and the driver capability check, disconnect, move to another database,
 // read the current database. The connection-level extended error record
-// lives here beside the handles (db_connect.h).
-#include "db/core/db_connect.h"
+// lives here beside the handles (db_connect_internal.h).
+#include "db/core/db_connect_internal.h"
 
 #include <sqlext.h>
 #include <stdio.h>
@@ -13,7 +13,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_stmt_internal.h"
 
 SQLHENV db_henv = SQL_NULL_HENV;
 SQLHDBC db_hdbc = SQL_NULL_HDBC;

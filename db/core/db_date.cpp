@@ -1,6 +1,6 @@
 // Date values between the CLI and the engine's date record. Readers of date
 // columns pass the result on to mktime, so the daylight flag is left to it.
-#include "db/core/db_date.h"
+#include "db/core/db_date_internal.h"
 
 #include <sql.h>
 #include <sqlext.h>

@@ -1,6 +1,6 @@
 // Constant properties of the DBMS: its id, name and release texts, the SQL
 // function names clients may use in expressions, and the qualification rules.
-#include "db/core/db_dbms.h"
+#include "db/core/db_dbms_internal.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -30,8 +30,4 @@ ZEL_API int32_t DB_dbms_get_function_name(int32_t *count, char ***names);
 // sizeof(DB_DBMS_QUALIFY_SEPARATORS) bytes.
 ZEL_API int32_t DB_dbms_get_qualify_rules(int32_t *rules, char *separators);
 
-// Writes " %s", the form in which a column expression is spliced into SQL
-// (at least 4 bytes).
-void db_get_column_expr_format(char *format);
-
 #endif

@@ -2,9 +2,9 @@
 // and raster records of one keyword from the DBTUNE table with the DEFAULTS
 // (LOGFILE_DEFAULTS) fallback, the block fetch of DBTUNE rows, the export of
 // the table to its text file under $ZELHOME/etc, and small text helpers.
-// The record layouts are in db_dbtune.h; the text form is read back by
+// The record layouts are in db_dbtune.h and db_dbtune_internal.h; the text form is read back by
 // db_dbtune_file.cpp.
-#include "db/core/db_dbtune.h"
+#include "db/core/db_dbtune_internal.h"
 
 #include <ctype.h>
 #include <sqlext.h>
@@ -19,9 +19,9 @@
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
-#include "db/core/db_identifier.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
 
 static const char *const S_layer_params[] = {
     "B_STORAGE",           "B_INDEX_ROWID",      "B_INDEX_USER", "B_RTREE", "A_STORAGE",

@@ -20,8 +20,8 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_dbtune.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_dbtune_internal.h"
+#include "db/core/db_stmt_internal.h"
 
 static const char *const S_old_word_params[] = {"A_TBLSP", "A_IX_TBLSP", "A_SBLOB_DBS"};
 static const char *const S_old_number_params[] = {"A_CLUSTER", "A_INIT", "A_NEXT", "A_IX_FILL",

@@ -14,10 +14,10 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_dbtune.h"
-#include "db/core/db_helpers.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_dbtune_internal.h"
+#include "db/core/db_helpers_internal.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
 
 namespace
 {

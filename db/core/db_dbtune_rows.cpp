@@ -11,8 +11,9 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_dbtune.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_dbtune_internal.h"
+#include "db/core/db_diag_internal.h"
 
 namespace
 {

@@ -13,12 +13,12 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_dbtune.h"
-#include "db/core/db_helpers.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_dbtune_internal.h"
+#include "db/core/db_helpers_internal.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 
 #define S_TABLE_MISSING (ZE_SP_OFFSET + ZE_TABLE_NOT_FOUND)
 

@@ -2,7 +2,7 @@
 // types come from db_column_type.cpp; the marks of a layer's spatial column
 // and of a raster column from db/catalog/db_table_describe.cpp. Lengths the
 // CLI returns are clamped to the buffers before they index anything.
-#include "db/core/db_describe.h"
+#include "db/core/db_describe_internal.h"
 
 #include <sqlext.h>
 #include <stdio.h>
@@ -17,14 +17,14 @@
 
 #include "base/util/ve_registration.h"
 #include "base/util/zel_errors.h"
-#include "db/catalog/db_table_describe.h"
-#include "db/core/db_column_type.h"
+#include "db/catalog/db_table_describe_internal.h"
+#include "db/core/db_column_type_internal.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_instance_user.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
-#include "db/core/db_stream_columns.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_columns_internal.h"
+#include "db/core/db_stream_internal.h"
 
 static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit cell");
 

@@ -6,7 +6,6 @@
 #ifndef DB_DESCRIBE_H
 #define DB_DESCRIBE_H
 
-#include <sql.h>
 #include <stdint.h>
 
 #include "base/util/db_column_def.h"
@@ -20,25 +19,6 @@ typedef struct LAYER LAYER;
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* Describes every column of a table (database:owner.table or shorter, the
- * current user as default owner) through the CLI's column catalogue, in
- * table order. The registration, when given, marks the row-id column and has
- * its layer's spatial column and its raster column marked. Outputs are
- * cleared first; the arrays hold *count entries. 0 (a missing table gives 0
- * columns); -12 (entries built so far stay with the caller); -37, -38 or -51
- * by the diagnostic (extended error record filled); -55 for a column type
- * without an engine type; -65 for a null argument; -66 for an over-long name. */
-int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, const char *table,
-                          int16_t *count, DB_COLUMN_DEF **columns, int32_t **buffer_lengths,
-                          int16_t **c_types);
-
-/* Describes the result columns of a prepared statement. An unnamed VE_Area or
- * VE_Length column is named after its expression in the stream's select
- * list. 0; -12; -37, -38 or -51 by the diagnostic (record filled); -55;
- * -65; -112 when the statement has no result column (no arrays then). */
-int32_t db_describe_select(DB_STREAM *stream, SQLHSTMT hstmt, int16_t *count,
-                           DB_COLUMN_DEF **columns, int32_t **buffer_lengths, int16_t **c_types);
 
 /* Describes the named columns of a table, in the order given, by preparing a
  * SELECT of them. With a stream, the bind buffer lengths and C types are kept

@@ -1,10 +1,10 @@
 // Reading a CLI diagnostic: record 1 of a statement or of the process
 // connection, into the transient record of db_diag.h.
-#include "db/core/db_diag.h"
+#include "db/core/db_diag_internal.h"
 
 #include <string.h>
 
-#include "db/core/db_connect.h"
+#include "db/core/db_connect_internal.h"
 
 CLI_DIAG_RECORD *db_get_diag_record(CLI_DIAG_RECORD *out, SQLHSTMT *stmt, int32_t code)
 {

@@ -8,7 +8,7 @@
 #include <string.h>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_diag.h"
+#include "db/core/db_diag_internal.h"
 
 // One row of a SQLSTATE table: the first matching row wins.
 struct S_state_map {

@@ -1,6 +1,6 @@
 // Connection services the SQL builders of the layer, versioning and stream
 // code call in passing.
-#include "db/core/db_helpers.h"
+#include "db/core/db_helpers_internal.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -8,10 +8,10 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
+#include "db/core/db_connect_internal.h"
 #include "db/core/db_instance_user.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 
 void db_commit_transaction(void)
 {

@@ -1,5 +1,5 @@
-// Identifier case folding through the connection's code page (db_identifier.h).
-#include "db/core/db_identifier.h"
+// Identifier case folding through the connection's code page (db_identifier_internal.h).
+#include "db/core/db_identifier_internal.h"
 
 const VE_CODEPAGE *db_identifier_codepage;
 

@@ -10,7 +10,7 @@
 
 #include "base/util/ve_codepage.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_identifier.h"
+#include "db/core/db_identifier_internal.h"
 
 // Code pages whose bytes from 128 up are all letters of identifiers.
 static bool S_upper_half_is_letters(int32_t id)

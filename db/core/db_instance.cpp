@@ -4,7 +4,7 @@
 // lock on the release table, and the password and user checks of the hosts.
 // An open that fails after connecting undoes the connection and everything it
 // allocated, so a retry starts from a clean process.
-#include "db/core/db_instance.h"
+#include "db/core/db_instance_internal.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -19,12 +19,12 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
-#include "db/catalog/db_layer_cache.h"
-#include "db/core/db_cli.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_identifier.h"
-#include "db/core/db_instance_user.h"
-#include "db/core/db_stmt.h"
+#include "db/catalog/db_layer_cache_internal.h"
+#include "db/core/db_cli_internal.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_instance_user_internal.h"
+#include "db/core/db_stmt_internal.h"
 #include "db/core/db_trans.h"
 
 #define S_NULL_DATABASE "null=database"

@@ -12,14 +12,13 @@
 #include "base/util/ve_codepage.h"
 #include "base/util/ve_registration.h"
 #include "base/util/zel_export.h"
-#include "db/core/db_diag.h"
 
 #define DB_INSTANCE_HOST_AREA_SIZE 520
-#define DB_INSTANCE_VIEW_NAME_SIZE 160
 #define DB_INSTANCE_DATA_SOURCE_SIZE 164 /* at most 163 characters */
 #define DB_INSTANCE_PASSWORD_SIZE 36     /* the DBA password kept: at most 35 characters */
 #define DB_INSTANCE_DBA_CHECK_SIZE 40    /* a password checked against it: at most 39 */
-#define DB_INSTANCE_LOG_NAME_SIZE 226    /* a log file's name */
+
+typedef struct DB_INSTANCE DB_INSTANCE;
 
 /* The host's session record, reached through the two session callbacks. The
  * library reads only these words; the host's record may go on after them. */
@@ -59,39 +58,6 @@ typedef struct DB_INSTANCE_OPEN_CONFIG {
     int32_t no_version_lock; /* non-zero: DB_instance_lock does nothing */
 } DB_INSTANCE_OPEN_CONFIG;
 
-/* A view the instance created and drops at close. */
-typedef struct DB_INSTANCE_VIEW {
-    char name[DB_INSTANCE_VIEW_NAME_SIZE];
-    struct DB_INSTANCE_VIEW *next;
-} DB_INSTANCE_VIEW;
-
-/* The state-list log that the versioning code keeps for a long state list:
- * the log's name while held. */
-typedef struct DB_INSTANCE_STATE_LOG {
-    char name[DB_INSTANCE_LOG_NAME_SIZE];
-} DB_INSTANCE_STATE_LOG;
-
-struct DB_INSTANCE {
-    DB_INSTANCE_OPEN_CONFIG config;
-    DB_EXT_ERROR xerr;       /* the handle's own extended error record */
-    DB_INSTANCE_VIEW *views; /* temporary views, dropped and freed at close */
-    int32_t view_count;
-    DB_INSTANCE_STATE_LOG state_log;
-    int32_t state_log_held;
-};
-typedef struct DB_INSTANCE DB_INSTANCE;
-
-/* The callbacks a successful or failed open installed, for the operations
- * that call back into the host. */
-typedef struct DB_INSTANCE_HOST {
-    DB_LAYER_STAMP_FN layer_stamp;
-    DB_ALLOCATE_ID_FN allocate_id;
-    DB_OWN_SESSION_FN own_session;
-    DB_SESSION_BY_PID_FN session_by_pid;
-    DB_REGISTRATION_BY_NAME_FN registration_by_name;
-    DB_REGISTRATION_BY_ID_FN registration_by_id;
-} DB_INSTANCE_HOST;
-
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -124,25 +90,6 @@ ZEL_API int32_t DB_instance_check_dba_password(DB_INSTANCE *instance, const char
 /* 1 for the administrative user "zel" in any case; else 0. */
 ZEL_API int32_t DB_instance_user_is_zel_admin(DB_INSTANCE *instance, const char *user);
 ZEL_API int32_t DB_instance_get_real_user(void);
-
-/* 0 when the spatial type library is registered in the connected database;
- * -10 when not; -12; or the failing statement-record step's code. */
-int32_t db_instance_check_spatial_type(void);
-/* Drops and frees the listed views. The last drop's result; -1 when the list
- * is shorter than its count. */
-int32_t db_instance_drop_temporary_views(DB_INSTANCE *instance);
-
-/* The handle last opened in this process, or null. */
-DB_INSTANCE *db_instance_get_current(void);
-/* The callbacks the last open installed (all null before any open). */
-const DB_INSTANCE_HOST *db_instance_get_host(void);
-/* The host context of the current instance, 0 without one. */
-intptr_t db_instance_get_host_context(void);
-/* The process's copy of the connection's code-page context; null while no
- * instance is open. */
-const VE_CODEPAGE *db_instance_get_codepage(void);
-/* The change stamp of a layer: the host's callback, else the clock. */
-int32_t db_instance_layer_stamp(int32_t layer_id);
 
 #ifdef __cplusplus
 }

@@ -13,11 +13,11 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
-#include "db/core/db_diag.h"
-#include "db/core/db_identifier.h"
-#include "db/core/db_names.h"
-#include "db/core/db_sql_text.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_diag_internal.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_sql_text_internal.h"
+#include "db/core/db_stmt_internal.h"
 
 static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit cell");
 

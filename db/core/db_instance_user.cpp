@@ -1,7 +1,7 @@
 // The administrative database and the connection's user, kept per process.
 // ZEL_DATABASE is read on first use only, so every name built in a process
 // points at the same administrative database.
-#include "db/core/db_instance_user.h"
+#include "db/core/db_instance_user_internal.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,8 +10,8 @@
 #include <mutex>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_instance.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_instance_internal.h"
 
 static char S_admin_database[32];
 static std::once_flag S_admin_once;

@@ -1,9 +1,9 @@
-// Smart large objects of blob columns (DB_LOB_HANDLE, db_cli.h), moved through
+// Smart large objects of blob columns (DB_LOB_HANDLE, db_cli_internal.h), moved through
 // the server's ifx_lo_ routines on the handle's own statement: the column's
 // create spec, then per row a create and write, or an open, stat and
 // read. Results are raw CLI return codes (0 and 1 are success); a failure
 // leaves its diagnostic in the handle's statement record.
-#include "db/core/db_cli.h"
+#include "db/core/db_cli_internal.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
+#include "db/core/db_connect_internal.h"
 
 // Informix information types: lengths of a large object's create
 // spec, pointer and status.

@@ -2,7 +2,7 @@
 // written by users. Every SQL text of the engine names its tables through
 // these, so that one spelling reaches the DBMS. Database and table parts are
 // lower-cased by the connection's code page; owners keep their case.
-#include "db/core/db_names.h"
+#include "db/core/db_names_internal.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -15,8 +15,8 @@
 #include "db/catalog/db_layer_info.h"
 #include "db/catalog/db_rastercolumn_info.h"
 #include "db/core/db_connect.h"
-#include "db/core/db_identifier.h"
-#include "db/core/db_instance_user.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_instance_user_internal.h"
 
 // ---- output helpers -------------------------------------------------------
 

@@ -2,7 +2,7 @@
 // statement primitives. Grows in 2 KB steps; a caller-supplied buffer never
 // grows and refuses an append that would not fit. Also the small helpers for
 // the WHERE clauses that clients send as free text.
-#include "db/core/db_sql_text.h"
+#include "db/core/db_sql_text_internal.h"
 
 #include <cstdarg>
 #include <cstdlib>

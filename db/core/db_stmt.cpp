@@ -1,7 +1,7 @@
-// Statement primitives (db_stmt.h). The process connection runs with
+// Statement primitives (db_stmt_internal.h). The process connection runs with
 // autocommit off and these functions decide when to commit; failures become
 // engine codes through the mapping tables of db_diag.cpp.
-#include "db/core/db_stmt.h"
+#include "db/core/db_stmt_internal.h"
 
 #include <sqlext.h>
 #include <stdio.h>
@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_stream_internal.h"
 
 static bool S_ok(int rc)
 {

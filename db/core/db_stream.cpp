@@ -4,7 +4,7 @@
 // statements fill and the host reads back. The query, write and versioning
 // code fill the record; a close releases what they hung in it, clearing every
 // pointer, so a closed stream can be set up again or closed again safely.
-#include "db/core/db_stream.h"
+#include "db/core/db_stream_internal.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,15 +14,15 @@
 #include "base/util/ve_compress.h"
 #include "base/util/ve_debug.h"
 #include "base/util/ve_feature.h"
-#include "base/util/ve_raster.h"
+#include "base/util/ve_raster_internal.h"
 #include "base/util/ve_spatial_test.h"
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_log.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_stmt_internal.h"
 #include "db/core/db_trans.h"
-#include "db/stream/db_array_fetch.h"
+#include "db/stream/db_array_fetch_internal.h"
 #include "db/stream/db_row_lock.h"
-#include "db/stream/db_state_write_buffer.h"
+#include "db/stream/db_state_write_buffer_internal.h"
 #include "mox/mox.h"
 
 // The invalid envelope of a new or closed stream.

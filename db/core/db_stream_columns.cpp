@@ -1,14 +1,14 @@
 // Column names against a stream. A name is owner.table.column or shorter; the
 // parts it carries must match the stream's table, without regard to case.
-#include "db/core/db_stream_columns.h"
+#include "db/core/db_stream_columns_internal.h"
 
 #include <string.h>
 #include <strings.h>
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_instance_user.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stream_internal.h"
 
 namespace
 {

@@ -15,9 +15,4 @@ ZEL_API int32_t DB_stream_get_rastercolumn_id(DB_STREAM *stream, int32_t *id);
 // 0, or -65 without a stream.
 ZEL_API int32_t DB_stream_set_rastercolumn_id(DB_STREAM *stream, int32_t id);
 
-// Each gives 1 or 0.
-int32_t db_stream_is_spatial_column(DB_STREAM *stream, const char *name);
-int32_t db_stream_is_row_id_pseudo_column(DB_STREAM *stream, const char *name);
-int32_t db_stream_is_raster_column(DB_STREAM *stream, const char *name);
-
 #endif

@@ -1,6 +1,6 @@
 // A table's layer: the spatial column named in the LAYERS catalogue table of
 // the administrative database, and a stream's binding to the layer record.
-#include "db/core/db_stream_layer.h"
+#include "db/core/db_stream_layer_internal.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -13,12 +13,12 @@
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_layer_info.h"
 #include "db/core/db_connect.h"
-#include "db/core/db_helpers.h"
-#include "db/core/db_identifier.h"
+#include "db/core/db_helpers_internal.h"
+#include "db/core/db_identifier_internal.h"
 #include "db/core/db_instance_user.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 
 int32_t db_get_spatial_column_name(const char *table, char *column)
 {

@@ -1,14 +1,14 @@
 // Transaction modes (db_trans.h). The state is process state without locks:
 // each server process uses its one connection from one thread.
-#include "db/core/db_trans.h"
+#include "db/core/db_trans_internal.h"
 
 #include <sql.h>
 #include <sqlext.h>
 #include <stdio.h>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_stmt_internal.h"
 
 static int32_t S_user_transaction;
 static int32_t S_autocommit_interval;

@@ -34,11 +34,6 @@ ZEL_API int DB_trans_release_requests(DB_INSTANCE *instance);
 ZEL_API void DB_trans_set_rollback_notifier(DB_INSTANCE *instance, void *notifier);
 ZEL_API int DB_trans_set_compress_mode(DB_INSTANCE *instance, int32_t mode);
 
-int32_t db_trans_in_user_transaction(void);
-/* Counts like the autocommit control (only inside a user transaction); 1 when
- * the interval is reached (the counter is reset), else 0. Commits nothing. */
-int32_t db_trans_autocommit_due(void);
-
 #ifdef __cplusplus
 }
 #endif

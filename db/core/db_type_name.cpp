@@ -1,7 +1,7 @@
 // DBMS type names. One process-wide slot per group of SQL types holds the
 // name the driver gave for the first type of the group that was asked for;
 // the slots live until the process ends.
-#include "db/core/db_type_name.h"
+#include "db/core/db_type_name_internal.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -13,10 +13,10 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
-#include "db/core/db_helpers.h"
+#include "db/core/db_helpers_internal.h"
 #include "db/core/db_instance_user.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
 
 namespace
 {

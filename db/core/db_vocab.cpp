@@ -1,6 +1,6 @@
 // SQL vocabulary: shape attribute functions, reserved words and the constant
 // answers of entry points this DBMS has no use for.
-#include "db/core/db_vocab.h"
+#include "db/core/db_vocab_internal.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -40,7 +40,4 @@ ZEL_API int32_t DB_convert_binary_table(void);
 ZEL_API int32_t DB_initialize_new_thread(void);
 ZEL_API int32_t DB_sqltype_create_index(void);
 
-// The text after the name's last point, or the whole name.
-const char *db_skip_qualifier(const char *name);
-
 #endif

@@ -1,5 +1,5 @@
 // Extended error records: the connection-level record (a process global,
-// declared in db_connect.h beside the CLI handles) and the operations that
+// declared in db_connect_internal.h beside the CLI handles) and the operations that
 // fill, read, clear and copy a DB_EXT_ERROR, with the standard-error lines
 // that are the only log of a DBMS failure. Records: db_diag.h.
 #include <stdio.h>
@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_diag.h"
-#include "db/core/db_instance.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_diag_internal.h"
+#include "db/core/db_instance_internal.h"
 
 DB_EXT_ERROR db_global_xerr;
 

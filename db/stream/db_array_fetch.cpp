@@ -1,12 +1,12 @@
 // Release of a stream's array-fetch buffers and secondary cursor
-// (db_array_fetch.h). Every pointer freed here is cleared, so a stream closed
+// (db_array_fetch_internal.h). Every pointer freed here is cleared, so a stream closed
 // twice finds nothing left to free.
-#include "db/stream/db_array_fetch.h"
+#include "db/stream/db_array_fetch_internal.h"
 
 #include <stdlib.h>
 
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 
 // Frees count blocks of a heap array and the array.
 static void S_free_array(void ***array, int32_t count)

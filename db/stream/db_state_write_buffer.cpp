@@ -1,11 +1,11 @@
-// Release of a stream's state write buffer (db_state_write_buffer.h). The
+// Release of a stream's state write buffer (db_state_write_buffer_internal.h). The
 // write paths through a state fill it; only its release lives here so far.
-#include "db/stream/db_state_write_buffer.h"
+#include "db/stream/db_state_write_buffer_internal.h"
 
 #include <stdlib.h>
 
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 
 static void S_free_stream(DB_STREAM **stream)
 {

@@ -7,9 +7,9 @@
 #include <string.h>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_diag.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_diag_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 
 // The engine code of a refused prepare; 0 when the SQLSTATE has none.
 static int32_t S_prepare_code(const char *sqlstate)

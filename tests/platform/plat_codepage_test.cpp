@@ -1,4 +1,4 @@
-#include "platform/plat_codepage.h"
+#include "platform/plat_codepage_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/plat_memory.h"
+#include "platform/plat_memory_internal.h"
 
 #include <gtest/gtest.h>
 

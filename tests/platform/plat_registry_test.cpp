@@ -1,4 +1,4 @@
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 #include "tests/support/registry_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/plat_temp_file.h"
+#include "platform/plat_temp_file_internal.h"
 
 #include <gtest/gtest.h>
 

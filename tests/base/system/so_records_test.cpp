@@ -18,7 +18,7 @@
 #include "base/system/raw_form_internal.h"
 #include "base/util/ve_anno.h"
 #include "base/util/ve_compress.h"
-#include "base/util/ve_varlong.h"
+#include "base/util/ve_raster_internal.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
 #include "tests/base/system/so_fixture.h"
@@ -412,7 +412,7 @@ TEST(SoRecordsWire, RecordSizes)
     DB_INDEX_DEF index = {};
     index.column_count = 1;
     index.column_names = cols;
-    index.ascending = asc;
+    index.column_order = asc;
     std::strcpy(index.index_name, "ix");
     struct Case {
         const char *what;
@@ -780,7 +780,7 @@ TEST(SoRecordsRoundTrip, CatalogueRecords)
     VE_OBJECT_LOCK lock = {}, got_lock = {};
     lock.server_pid = 100;
     std::strcpy(lock.owner, std::string(32, 'o').c_str());
-    lock.application_id = VE_OBJECT_LOCK_APP_INTERNAL;
+    lock.application = VE_LOCK_APP_INTERNAL;
     lock.lock_type = -2;
     p.trip([&](SO_CHANNEL *s) { return SO_write_object_lock(s, &lock); },
            [&](SO_CHANNEL *s) { return SO_read_object_lock(s, &got_lock); });
@@ -934,7 +934,7 @@ TEST(SoRecordsRoundTrip, QueryRecords)
            [&](SO_CHANNEL *s) { return SO_read_index_def(s, &count, &got_index); });
     ASSERT_EQ(count, 1);
     EXPECT_STREQ(got_index[0].column_names[1], "b");
-    EXPECT_EQ(got_index[0].ascending[1], 0);
+    EXPECT_EQ(got_index[0].column_order[1], 0);
     EXPECT_STREQ(got_index[0].index_name, "ab_ix");
     EXPECT_EQ(got_index[0].unique, 1);
     raw_index_def_free(count, got_index);

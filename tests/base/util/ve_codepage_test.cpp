@@ -1,4 +1,4 @@
-#include "base/util/ve_codepage.h"
+#include "base/util/ve_codepage_internal.h"
 
 #include "base/util/ve_codepage_internal.h"
 #include "base/util/zel_errors.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/util/ve_anno.h"
-#include "base/util/ve_varlong.h"
+#include "base/util/ve_varlong_internal.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
 

@@ -1,6 +1,6 @@
 // The debug printer prints only while ZELVERBOSE is set (an empty value
 // counts) and reads the variable on every call; the utility banner.
-#include "base/util/ve_debug.h"
+#include "base/util/ve_debug_internal.h"
 
 #include <gtest/gtest.h>
 

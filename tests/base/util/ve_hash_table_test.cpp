@@ -1,4 +1,4 @@
-#include "base/util/ve_hash_table.h"
+#include "base/util/ve_hash_table_internal.h"
 
 #include <gtest/gtest.h>
 

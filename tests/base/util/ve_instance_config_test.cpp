@@ -1,4 +1,4 @@
-#include "base/util/ve_instance_config.h"
+#include "base/util/ve_instance_config_internal.h"
 
 #include <gtest/gtest.h>
 #include <stdio.h>

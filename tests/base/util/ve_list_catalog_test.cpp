@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 #include "tests/base/util/ve_list_capture.h"
 
 namespace

@@ -1,5 +1,5 @@
 // Formatting operations and envelope printers: exact text for small inputs.
-#include "base/util/ve_list.h"
+#include "base/util/ve_list_internal.h"
 
 #include <gtest/gtest.h>
 

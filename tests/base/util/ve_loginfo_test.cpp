@@ -1,4 +1,4 @@
-#include "base/util/ve_loginfo.h"
+#include "base/util/ve_loginfo_internal.h"
 
 #include <gtest/gtest.h>
 

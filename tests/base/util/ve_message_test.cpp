@@ -1,4 +1,4 @@
-#include "base/util/ve_message.h"
+#include "base/util/ve_message_internal.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "base/util/ve_net_string.h"
+#include "base/util/ve_net_string_internal.h"
 
 #include <gtest/gtest.h>
 

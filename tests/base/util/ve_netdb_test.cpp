@@ -1,4 +1,4 @@
-#include "base/util/ve_netdb.h"
+#include "base/util/ve_netdb_internal.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

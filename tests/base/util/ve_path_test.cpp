@@ -1,4 +1,4 @@
-#include "base/util/ve_path.h"
+#include "base/util/ve_path_internal.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

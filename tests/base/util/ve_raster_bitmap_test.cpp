@@ -1,4 +1,4 @@
-#include "base/util/ve_raster_bitmap.h"
+#include "base/util/ve_raster_bitmap_internal.h"
 
 #include "base/util/zel_errors.h"
 

@@ -1,6 +1,6 @@
 // Raster record helpers: constraint release, attribute reset, cell-size
 // comparison.
-#include "base/util/ve_raster.h"
+#include "base/util/ve_raster_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "platform/plat_registry.h"
+#include "platform/plat_registry_internal.h"
 #include "tests/support/registry_fixture.h"
 
 namespace

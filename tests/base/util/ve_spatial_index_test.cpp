@@ -1,6 +1,6 @@
 // Spatial-index kinds: decoding and encoding of the grid triple, the checks of
 // each kind, and kind 1 grid sizes against a coordinate reference.
-#include "base/util/ve_spatial_index.h"
+#include "base/util/ve_spatial_index_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // varLONG codec: the published byte forms, the size table, and refusal of
 // what has no encoding or runs past its bounds.
-#include "base/util/ve_varlong.h"
+#include "base/util/ve_varlong_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Record checks: each check's refusals in its documented order, and the copy
 // of column definitions.
-#include "base/util/ve_verify.h"
+#include "base/util/ve_verify_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Option parser: the grouping of letters by colons, the value word consumed
 // after an option word, the three messages on standard output, and the ends
 // of words that must never be read past.
-#include "base/util/zel_getopt.h"
+#include "base/util/zel_getopt_internal.h"
 
 #include <gtest/gtest.h>
 

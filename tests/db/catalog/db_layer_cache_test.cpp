@@ -2,7 +2,7 @@
 // block of entries, replacement by a second init, and a free that runs once.
 #include <gtest/gtest.h>
 
-#include "db/catalog/db_layer_cache.h"
+#include "db/catalog/db_layer_cache_internal.h"
 #include "mox/mox.h"
 
 namespace

@@ -1,4 +1,4 @@
-#include "db/catalog/db_table_describe.h"
+#include "db/catalog/db_table_describe_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_names.h"
+#include "db/core/db_names_internal.h"
 #include "tests/db/core/db_connected_fixture.h"
 
 namespace

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "db/core/db_connect.h"
-#include "db/core/db_diag.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_diag_internal.h"
 #include "tests/support/scripted_cli.h"
 
 // No connection yet: the scripted CLI reset, the administrative database at

@@ -3,14 +3,14 @@
 // rows read back one by one and in rowsets, the column description, and a
 // failing prepare whose diagnostic reaches the connection's record only when
 // the caller saves it. Only dialect-neutral SQL goes through.
-#include "db/core/db_cli.h"
+#include "db/core/db_cli_internal.h"
 
 #include <string.h>
 
 #include <gtest/gtest.h>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
+#include "db/core/db_connect_internal.h"
 #include "tests/db/core/realodbc_fixture.h"
 
 namespace

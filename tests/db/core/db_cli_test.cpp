@@ -2,7 +2,7 @@
 // by position, execute, fetch to the end, the column description, the one-shot
 // statement of this layer, and the copies of a record's failure into the
 // connection's and a stream's extended error record.
-#include "db/core/db_cli.h"
+#include "db/core/db_cli_internal.h"
 
 #include <cstring>
 #include <string>
@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_stream_internal.h"
 #include "tests/db/core/db_cli_fixture.h"
 
 namespace

@@ -1,4 +1,4 @@
-#include "db/core/db_column_type.h"
+#include "db/core/db_column_type_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
+#include "db/core/db_connect_internal.h"
 #include "tests/db/core/connected_fixture.h"
 
 namespace

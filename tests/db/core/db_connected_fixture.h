@@ -3,9 +3,9 @@
 // connected database and a single-byte code page for folding identifiers.
 #pragma once
 
-#include "base/util/ve_codepage.h"
-#include "db/core/db_identifier.h"
-#include "db/core/db_instance_user.h"
+#include "base/util/ve_codepage_internal.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_instance_user_internal.h"
 #include "tests/db/core/connected_fixture.h"
 
 class ConnectedTest : public Connected

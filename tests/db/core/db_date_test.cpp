@@ -1,4 +1,4 @@
-#include "db/core/db_date.h"
+#include "db/core/db_date_internal.h"
 
 #include <gtest/gtest.h>
 #include <sql.h>

@@ -1,4 +1,4 @@
-#include "db/core/db_dbms.h"
+#include "db/core/db_dbms_internal.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

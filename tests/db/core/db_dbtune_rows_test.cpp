@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "db/core/db_dbtune.h"
+#include "db/core/db_dbtune_internal.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "db/core/db_describe.h"
+#include "db/core/db_describe_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include "base/util/ve_layer.h"
 #include "base/util/ve_registration.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_column_type.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_column_type_internal.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 #include "tests/db/core/db_connected_fixture.h"
 #include "tests/db/core/db_xtd_query.h"
 

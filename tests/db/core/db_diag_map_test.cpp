@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_diag.h"
+#include "db/core/db_diag_internal.h"
 
 namespace
 {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_diag.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_trans.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_diag_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_trans_internal.h"
 #include "tests/db/core/realodbc_fixture.h"
 
 namespace

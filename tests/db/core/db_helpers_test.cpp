@@ -1,12 +1,12 @@
-#include "db/core/db_helpers.h"
+#include "db/core/db_helpers_internal.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 #include "tests/db/core/db_connected_fixture.h"
 
 using Helpers = ConnectedTest;

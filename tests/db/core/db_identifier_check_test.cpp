@@ -6,7 +6,7 @@
 
 #include "base/util/ve_codepage.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_identifier.h"
+#include "db/core/db_identifier_internal.h"
 
 namespace
 {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "db/core/db_identifier.h"
+#include "db/core/db_identifier_internal.h"
 
 namespace
 {

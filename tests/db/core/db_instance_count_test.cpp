@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_names.h"
+#include "db/core/db_names_internal.h"
 #include "tests/db/core/db_connected_fixture.h"
 
 namespace

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
-#include "db/catalog/db_layer_cache.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_identifier.h"
-#include "db/core/db_instance.h"
-#include "db/core/db_instance_user.h"
+#include "db/catalog/db_layer_cache_internal.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_instance_internal.h"
+#include "db/core/db_instance_user_internal.h"
 #include "mox/mox.h"
 #include "tests/support/scripted_cli.h"
 

@@ -1,7 +1,7 @@
 // Smart large objects through the scripted CLI's large-object store: the
 // column's create spec, writes and reads back byte for byte, a null value,
 // the bounds on the column name and the object size, and a fault sweep.
-#include "db/core/db_cli.h"
+#include "db/core/db_cli_internal.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "db/core/db_names.h"
+#include "db/core/db_names_internal.h"
 
 #include <gtest/gtest.h>
 #include <stdio.h>

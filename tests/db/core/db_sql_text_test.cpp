@@ -1,6 +1,6 @@
 // SQL text buffer growth, the caller's-buffer limit, pretty printing and the
 // WHERE-clause helpers.
-#include "db/core/db_sql_text.h"
+#include "db/core/db_sql_text_internal.h"
 
 #include <cstdlib>
 #include <cstring>

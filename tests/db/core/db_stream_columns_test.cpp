@@ -1,11 +1,11 @@
-#include "db/core/db_stream_columns.h"
+#include "db/core/db_stream_columns_internal.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_stream_internal.h"
 #include "tests/db/core/db_connected_fixture.h"
 
 namespace

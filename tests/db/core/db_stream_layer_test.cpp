@@ -1,12 +1,12 @@
-#include "db/core/db_stream_layer.h"
+#include "db/core/db_stream_layer_internal.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_names.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_names_internal.h"
+#include "db/core/db_stream_internal.h"
 #include "tests/db/core/db_connected_fixture.h"
 
 using StreamLayer = ConnectedTest;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_trans.h"
+#include "db/core/db_trans_internal.h"
 #include "tests/db/core/connected_fixture.h"
 
 namespace

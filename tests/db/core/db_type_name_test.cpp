@@ -1,4 +1,4 @@
-#include "db/core/db_type_name.h"
+#include "db/core/db_type_name_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "db/core/db_vocab.h"
+#include "db/core/db_vocab_internal.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect.h"
-#include "db/core/db_diag.h"
-#include "db/core/db_instance.h"
+#include "db/core/db_connect_internal.h"
+#include "db/core/db_diag_internal.h"
+#include "db/core/db_instance_internal.h"
 
 namespace
 {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "base/util/ve_codepage.h"
-#include "db/core/db_dbtune.h"
-#include "db/core/db_identifier.h"
+#include "base/util/ve_codepage_internal.h"
+#include "db/core/db_dbtune_internal.h"
+#include "db/core/db_identifier_internal.h"
 #include "tests/db/core/db_connected_fixture.h"
 #include "tests/support/scli_dbtune_store.h"
 

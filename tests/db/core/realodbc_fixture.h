@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "db/core/db_connect.h"
+#include "db/core/db_connect_internal.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define S_HAVE_LSAN 1

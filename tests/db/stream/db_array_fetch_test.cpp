@@ -6,8 +6,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "db/core/db_stream.h"
-#include "db/stream/db_array_fetch.h"
+#include "db/core/db_stream_internal.h"
+#include "db/stream/db_array_fetch_internal.h"
 
 namespace
 {

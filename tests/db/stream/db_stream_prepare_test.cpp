@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_stmt.h"
-#include "db/core/db_stream.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 #include "db/stream/db_stream_prepare.h"
 #include "tests/db/core/connected_fixture.h"
 

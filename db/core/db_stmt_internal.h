@@ -1,0 +1,56 @@
+// Statement primitives: open, prepare, execute, fetch and free a statement
+// held in a caller's handle cell, run one-shot SQL, commit and roll back, all
+// on the process connection (db_connect.h). The primitives commit by their
+// own modes; callers bind parameters and columns between prepare and execute.
+#ifndef DB_STMT_INTERNAL_H
+#define DB_STMT_INTERNAL_H
+
+#include <sql.h>
+#include <stdint.h>
+
+#include "db/core/db_diag_internal.h"
+
+/* Execute modes of db_odbc_execute_stmt; any other value executes, then commits. */
+#define DB_EXEC_NO_COMMIT 2
+#define DB_EXEC_FETCH 5
+#define DB_EXEC_ARRAY 7
+#define DB_EXEC_COMMIT 6
+/* Rows of one rowset in the execute-and-fetch mode. */
+#define DB_EXEC_FETCH_MAX_ROWS 100
+/* A fetch that found no more rows. */
+#define DB_NO_MORE_DATA 110
+/* Vendor statement attribute that enables parameter arrays. */
+#define DB_ATTR_PARAM_ARRAYS 2255
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Allocates a keyset cursor into *hstmt. 0; -51 with the stream's record
+ * filled (the connection's without a stream); -65 for a null cell. The cell
+ * keeps what the allocation gave: free it with db_free_stmt. */
+int db_open_cursor(DB_STREAM *stream, SQLHSTMT *hstmt);
+/* 0, or the CLI return code of the prepare; no record is filled. */
+int db_prepare_stmt(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql);
+int db_prepare_cursor(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql, int32_t flag);
+/* 0; 110 when a fetch found no rows; an engine code for a mapped execute
+ * failure (no commit); -51; -66 for a rowset of more than 100 rows. */
+int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN *rows_out,
+                         int32_t mode);
+int db_execute_stmt(SQLHSTMT *hstmt, int32_t rows, int32_t mode);
+int db_execute_and_fetch(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN *rows_out);
+/* 0; 110; -51; -12. No commit and no record. */
+int db_fetch_rows(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out);
+/* Drops the statement and clears the cell; 0 always. */
+int db_free_stmt(SQLHSTMT *hstmt);
+/* Runs sql once: the CLI return code (0 or 1) on success, 100 when it touched
+ * no rows, else the one-shot mapping. Modes 1 and 3 commit. */
+int db_execute_ddlsql(const char *sql, int32_t record_error, int32_t mode);
+int db_commit(void);
+int db_rollback(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

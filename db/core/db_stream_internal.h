@@ -1,0 +1,151 @@
+// The stream record's layout and the helpers the library's own stream, layer
+// and versioning code share. Hosts hold a stream only through its pointer.
+#ifndef DB_STREAM_INTERNAL_H
+#define DB_STREAM_INTERNAL_H
+
+#include <sql.h>
+
+#include "base/util/db_column_def.h"
+#include "base/util/ve_feature.h"
+#include "base/util/ve_filter.h"
+#include "base/util/ve_layer.h"
+#include "base/util/ve_raster.h"
+#include "db/core/db_cli_internal.h"
+#include "db/core/db_diag_internal.h"
+#include "db/core/db_stream.h"
+
+#define DB_STREAM_TABLE_SIZE 160
+#define DB_STREAM_IDENT_SIZE 32
+#define DB_STREAM_FILTER_AREA_SIZE 536
+#define DB_STREAM_STATEMENTS 3
+#define DB_STREAM_LOG_NAME_SIZE 226
+
+/* The write buffer of writes through a state (db/stream/db_state_write_buffer_internal.h). */
+typedef struct STATE_WRITE_BUFFER STATE_WRITE_BUFFER;
+
+/* The envelope of a stream in system units; the invalid box is
+ * flag 0, 2147483647, 2147483647, 0, 0. */
+typedef struct DB_STREAM_SYS_ENVELOPE {
+    int32_t valid;
+    int32_t minx, miny, maxx, maxy;
+} DB_STREAM_SYS_ENVELOPE;
+
+/* Head of the record of a stream's temporary log: the log's name follows a
+ * four-byte tag, as in the log-file record. */
+typedef struct DB_STREAM_TEMP_LOG {
+    char tag[4];
+    char name[DB_STREAM_LOG_NAME_SIZE];
+} DB_STREAM_TEMP_LOG;
+
+/* The read side of a write through a state: a work buffer and the temporary
+ * log that restricts the rows read. */
+typedef struct DB_STREAM_SHAPE_RECORD {
+    void *buffer;
+    DB_STREAM_TEMP_LOG *log;
+} DB_STREAM_SHAPE_RECORD;
+
+struct DB_STREAM {
+    int32_t reserved;       /* cleared at close */
+    const char *owner_text; /* default owner of table names; not owned */
+    char stream_name[DB_STREAM_NAME_SIZE];
+    LAYER *layer;       /* in the layer cache; not owned */
+    COORDREF *coordref; /* owned */
+    int32_t shape_owned;
+    FEATURE_STRUCT *shape; /* compressed shape used for shape values */
+    int32_t shape_word;
+    int16_t spatial_column; /* index among the column definitions; -1 none */
+    int32_t shape_column_state;
+    int32_t layer_id; /* identifiers: -1 at creation */
+    int32_t registration_id;
+    int32_t ident_zero1; /* 0 at creation */
+    int32_t state_id;
+    int32_t ident_zero2; /* 0 at creation */
+    int32_t lineage_id;
+    int32_t version_id;
+    SQLHSTMT stmt_main; /* bare statement handles; null = none */
+    SQLHSTMT stmt_secondary;
+    int32_t secondary_slot; /* size of the secondary buffer; -1 none */
+    void *secondary_buffer;
+    SQLHSTMT stmt_aux;
+    int32_t fetch_position; /* row of the fetched block the query path is at; -1 none */
+    int32_t fetch_counter;
+    SQLHSTMT stmt_query_tables;
+    SQLHSTMT stmt_extra;
+    char *sql_select; /* SQL parts built by the query path */
+    char *sql_from;
+    char *sql_where;
+    char *sql_trailer;
+    int32_t column_count;
+    DB_COLUMN_DEF *columns;
+    int32_t hidden_rowid; /* hidden columns the stream adds itself */
+    int32_t hidden_stateid;
+    int32_t hidden_other;
+    int32_t hidden_column; /* -1 at creation */
+    char table[DB_STREAM_TABLE_SIZE];
+    char owner[DB_STREAM_IDENT_SIZE];
+    char database[DB_STREAM_IDENT_SIZE];
+    char spatial_column_name[DB_STREAM_IDENT_SIZE];
+    void *row_buffer; /* row and array buffers */
+    void **column_buffers;
+    void **value_arrays;
+    SQLLEN **indicator_arrays;
+    char *where_text;
+    char *order_by_text;
+    DB_STREAM_SYS_ENVELOPE sys_envelope;
+    int32_t lob_count;
+    DB_LOB_HANDLE **lobs; /* freed one by one at close */
+    char raster_database[DB_STREAM_IDENT_SIZE];
+    char raster_owner[DB_STREAM_IDENT_SIZE];
+    char raster_table[DB_STREAM_TABLE_SIZE];
+    char raster_column[DB_STREAM_IDENT_SIZE];
+    int32_t raster_column_id;
+    CLI_STATEMENT cli[DB_STREAM_STATEMENTS];
+    RASCONSTRAINT *raster_constraint;
+    int32_t buffer_size; /* a VES_buffer_alloc block and its size */
+    void *buffer;
+    int32_t feature_spec_count;
+    VE_FEATURE_SPEC *feature_specs;
+    void *search_data;
+    void *value_array1;
+    void *value_array2;
+    void **filter_buffers; /* count: the fourth parameter word */
+    unsigned char filter_area[DB_STREAM_FILTER_AREA_SIZE];
+    int32_t filter_flags[5];
+    char **query_tables; /* query_table_count heap texts */
+    int32_t query_table_count;
+    int32_t query_slot; /* -1 at creation */
+    int32_t row_lock_mode;
+    STATE_WRITE_BUFFER *update_buffer; /* owned, released at close */
+    int32_t params[DB_STREAM_PARAM_WORDS];
+    DB_STREAM_SHAPE_RECORD *shape_record; /* owned; holds the stream's temporary log */
+    int32_t spare;
+    int32_t operation_mode; /* 0 to 3 */
+    DB_EXT_ERROR xerr;      /* the stream's own extended error record */
+    double written_minx, written_miny, written_maxx, written_maxy;
+    double extra_doubles[2];
+    int32_t creation_argument;
+    int32_t *column_buffer_lengths; /* bind buffer length of each described column; owned */
+    int16_t *column_c_types;        /* bind C type of each described column; owned */
+};
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Widens the envelope of the rows written by a box; a box with minx > maxx
+ * and miny > maxy is ignored. 0. */
+int32_t db_stream_envelope_union(DB_STREAM *stream, double minx, double miny, double maxx,
+                                 double maxy);
+
+/* Prints the stream error lines and fills the stream's record (-51). Returns
+ * the SQLSTATE text of the stream's record; an empty text for a null stream,
+ * whose diagnostic is then only printed. */
+const char *db_stream_set_xerr_from_diag(DB_STREAM *stream, CLI_DIAG_RECORD diag);
+
+DB_EXT_ERROR *db_stream_copy_xerr(DB_EXT_ERROR *out, DB_STREAM *stream);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
