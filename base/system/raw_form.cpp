@@ -207,10 +207,10 @@ static int32_t S_put_text(RAW_IO *io, const char *s, size_t max)
         return ZE_FAILURE;
     if (s[n] == '\0')
         return S_put(io, s, n + 1);
-    // A full field without its terminator: send the terminator after it.
-    if (S_put(io, s, n) != 0)
-        return ZE_FAILURE;
-    return S_put(io, "", 1);
+    // A full field without its terminator: the text and a terminator, still
+    // as one piece (a memory transport's reader takes a value in one piece).
+    const std::string terminated(s, n);
+    return S_put(io, terminated.c_str(), n + 1);
 }
 
 // A string into a buffer of capacity bytes, terminated within what arrived.
