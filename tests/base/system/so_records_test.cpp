@@ -178,6 +178,14 @@ template <typename T> bool S_same(const T &a, const T &b)
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
+// Column definitions have padding that an initialiser leaves undefined: compare fields.
+bool S_same(const DB_COLUMN_DEF &a, const DB_COLUMN_DEF &b)
+{
+    return std::strncmp(a.name, b.name, sizeof(a.name)) == 0 && a.type == b.type &&
+           a.size == b.size && a.decimal_digits == b.decimal_digits &&
+           a.nulls_allowed == b.nulls_allowed && a.rowid_kind == b.rowid_kind;
+}
+
 } // namespace
 
 // ---- Exact bytes -----------------------------------------------------------
