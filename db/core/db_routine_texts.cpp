@@ -54,6 +54,34 @@ const char db_version_info_type_text[] =
 
 // ---- the routines -----------------------------------------------------------
 
+// The state check of a current version: closed states and protected
+// versions are not writable.
+static const char S_writable_text[] = R"(CREATE FUNCTION ${NAME}(current_state_id INTEGER)
+  RETURNING INTEGER, VARCHAR(255);
+  ${GLOBALS}
+  DEFINE writable INTEGER;
+  DEFINE error_msg VARCHAR(255);
+  DEFINE info state_info;
+  DEFINE verdict INTEGER;
+  LET writable = 1;
+  LET error_msg = NULL;
+  IF G_protected THEN
+    RETURN VE_NO_PERMISSIONS, 'Version is protected and You are not the owner';
+  END IF;
+  CALL ${G_state_owner_cursor}(current_state_id) RETURNING info, verdict;
+  IF verdict = VE_STATE_NOEXIST THEN
+    RETURN VE_STATE_NOEXIST, 'State not found';
+  END IF;
+  IF verdict = VE_NO_PERMISSIONS THEN
+    RETURN VE_NO_PERMISSIONS, 'Not owner of state';
+  END IF;
+  IF info.closing_time IS NOT NULL THEN
+    LET writable = verdict;
+    LET error_msg = 'State is closed';
+  END IF;
+  RETURN writable, error_msg;
+END FUNCTION)";
+
 // clang-format off
 const DB_ROUTINE_TEXT db_routine_texts[DB_ROUTINE_COUNT] = {
 
@@ -693,59 +721,10 @@ R"(CREATE FUNCTION ${NAME}(version_name VARCHAR(255), old_state_id INTEGER,
   RETURN VE_VERSION_HAS_MOVED, 'Version has been moved. ';
 END FUNCTION)"},
 
-{DB_ROUTINES_VERSIONS, "current_version_writable", -1,
-R"(CREATE FUNCTION ${NAME}(current_state_id INTEGER)
-  RETURNING INTEGER, VARCHAR(255);
-  ${GLOBALS}
-  DEFINE writable INTEGER;
-  DEFINE error_msg VARCHAR(255);
-  DEFINE info state_info;
-  DEFINE verdict INTEGER;
-  LET writable = 1;
-  LET error_msg = NULL;
-  IF G_protected THEN
-    RETURN VE_NO_PERMISSIONS, 'Version is protected and You are not the owner';
-  END IF;
-  CALL ${G_state_owner_cursor}(current_state_id) RETURNING info, verdict;
-  IF verdict = VE_STATE_NOEXIST THEN
-    RETURN VE_STATE_NOEXIST, 'State not found';
-  END IF;
-  IF verdict = VE_NO_PERMISSIONS THEN
-    RETURN VE_NO_PERMISSIONS, 'Not owner of state';
-  END IF;
-  IF info.closing_time IS NOT NULL THEN
-    LET writable = verdict;
-    LET error_msg = 'State is closed';
-  END IF;
-  RETURN writable, error_msg;
-END FUNCTION)"},
+// current_version_writable and in_current_lineage run one text.
+{DB_ROUTINES_VERSIONS, "current_version_writable", -1, S_writable_text},
 
-{DB_ROUTINES_VERSIONS, "in_current_lineage", -1,
-R"(CREATE FUNCTION ${NAME}(current_state_id INTEGER)
-  RETURNING INTEGER, VARCHAR(255);
-  ${GLOBALS}
-  DEFINE writable INTEGER;
-  DEFINE error_msg VARCHAR(255);
-  DEFINE info state_info;
-  DEFINE verdict INTEGER;
-  LET writable = 1;
-  LET error_msg = NULL;
-  IF G_protected THEN
-    RETURN VE_NO_PERMISSIONS, 'Version is protected and You are not the owner';
-  END IF;
-  CALL ${G_state_owner_cursor}(current_state_id) RETURNING info, verdict;
-  IF verdict = VE_STATE_NOEXIST THEN
-    RETURN VE_STATE_NOEXIST, 'State not found';
-  END IF;
-  IF verdict = VE_NO_PERMISSIONS THEN
-    RETURN VE_NO_PERMISSIONS, 'Not owner of state';
-  END IF;
-  IF info.closing_time IS NOT NULL THEN
-    LET writable = verdict;
-    LET error_msg = 'State is closed';
-  END IF;
-  RETURN writable, error_msg;
-END FUNCTION)"},
+{DB_ROUTINES_VERSIONS, "in_current_lineage", -1, S_writable_text},
 
 // Every path returns its pair, also those that move the current state.
 {DB_ROUTINES_VERSIONS, "set_current_version", -1,
