@@ -53,7 +53,6 @@
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
 #define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
 #define ZE_INVALID_RELEASE (-88)      /* another release, or a request it does not know */
-#define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
 #define ZE_PROCESS_NOT_FOUND (-97)    /* no process slot has the id */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_MUTEX_FAILED (-109)        /* a shared-memory mutex or guard cannot be made or opened */
@@ -86,6 +85,7 @@
 #define ZE_SPATIALREF_EXISTS (-254)   /* an equal spatial reference exists already */
 #define ZE_SPATIALREF_NOT_FOUND (-255)/* no spatial reference has the srid */
 #define ZE_SPATIALREF_IN_USE (-256)   /* a layer uses the spatial reference */
+#define ZE_INVALID_QUERYINFO_OBJECT (-259)/* a null query description */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
