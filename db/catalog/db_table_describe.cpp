@@ -21,6 +21,7 @@
 #include "db/catalog/db_rastercolumn_info.h"
 #include "db/core/db_describe_internal.h"
 #include "db/core/db_diag_internal.h"
+#include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_identifier_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
@@ -190,6 +191,9 @@ static int32_t S_mark_catalogue_column(int16_t count, DB_COLUMN_DEF *columns, co
 static int32_t S_describe(const char *table, const REGISTRATION *registration, int16_t *count,
                           DB_COLUMN_DEF **columns)
 {
+    int32_t checked = db_check_table_name(table);
+    if (checked != 0)
+        return checked;
     std::string sql = std::string("SELECT * FROM ") + table;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     if (db_open_cursor(nullptr, &hstmt) != 0) {

@@ -25,7 +25,8 @@ extern "C" {
  * cache (flag 4) and the raster column (flag 64); without flag 4 the spatial
  * column named in the layer catalogue is marked. Returns 0; -37 when the
  * table does not exist; -51 (connection's extended error record filled);
- * -12; -65 for a null argument; -226 or -247 when flag 64 is set and the
+ * -12; -65 for a null argument; -66 or -322 for a table name that is not
+ * [database:][owner.]table of identifiers; -226 or -247 when flag 64 is set and the
  * raster column cannot be told; or the description's failure. On failure
  * nothing is handed out. */
 ZEL_API int32_t DB_table_describe(DB_INSTANCE *instance, const char *table,

@@ -21,7 +21,7 @@
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_describe_internal.h"
 #include "db/core/db_diag_internal.h"
-#include "db/core/db_identifier_check.h"
+#include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_identifier_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
@@ -186,11 +186,16 @@ int32_t db_view_find_spatial_columns(int16_t select_column_count, const DB_VIEW_
 
 // ---- creation and drop -----------------------------------------------------------
 
-static int32_t S_check_names(const char *view_name, int16_t count, const char *const *names)
+// The names that go into the text unquoted: the view's, its columns' and
+// the FROM tables'. 0; -65; -66; -322.
+static int32_t S_check_names(const char *view_name, int16_t count, const char *const *names,
+                             const VE_SQL_CONSTRUCT *from)
 {
-    int32_t rc = DB_check_identifier(nullptr, view_name);
+    int32_t rc = db_check_name(view_name, DB_NAME_TABLE_SIZE);
     for (int16_t i = 0; rc == 0 && names != nullptr && i < count; i++)
-        rc = names[i] != nullptr ? DB_check_identifier(nullptr, names[i]) : ZE_NULL_POINTER;
+        rc = names[i] != nullptr ? db_check_name(names[i], DB_NAME_COLUMN_SIZE) : ZE_NULL_POINTER;
+    for (int32_t i = 0; rc == 0 && i < from->num_tables; i++)
+        rc = db_check_table_name(from->tables[i]);
     return rc;
 }
 
@@ -260,7 +265,7 @@ static int32_t S_create_view(const char *view_name, int16_t view_column_count,
                              const char *const *select_columns, const VE_SQL_CONSTRUCT *from,
                              const DB_VIEW_FOUND &found)
 {
-    int32_t rc = S_check_names(view_name, view_column_count, view_columns);
+    int32_t rc = S_check_names(view_name, view_column_count, view_columns, from);
     if (rc != 0)
         return rc;
     rc = S_create(S_create_text(view_name, view_column_count, select_column_count, view_columns,
@@ -309,7 +314,7 @@ int32_t DB_view_drop(DB_INSTANCE *, const char *view_name)
     DB_instance_clear_xerr();
     if (view_name == nullptr)
         return ZE_NULL_POINTER;
-    int32_t rc = DB_check_identifier(nullptr, view_name);
+    int32_t rc = db_check_name(view_name, DB_NAME_TABLE_SIZE);
     if (rc != 0)
         return rc;
     try {

@@ -282,6 +282,7 @@ TEST_F(TableDescribe, RasterColumnOfTheRegistration)
 TEST_F(TableDescribe, Failures)
 {
     Described d;
+    int prepares_before_check = 0;
     testing::internal::CaptureStderr();
     scli::on_sql("SELECT * FROM gone").at_prepare(SQL_ERROR, {"S0002", -206, "not in database"});
     EXPECT_EQ(DB_table_describe(instance_, "gone", nullptr, &d.count, &d.columns),
@@ -300,8 +301,13 @@ TEST_F(TableDescribe, Failures)
     EXPECT_EQ(db_table_mark_spatial_columns(1, blob, "roads", SQL_NULL_HSTMT), ZE_DBMS_ERROR);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(blob[0].type, VE_BLOB);
+    prepares_before_check = scli::call_count("SQLPrepare");
     EXPECT_EQ(DB_table_describe(instance_, nullptr, nullptr, &d.count, &d.columns),
               ZE_NULL_POINTER);
+    mark_ = scli::executed().size();
+    EXPECT_EQ(DB_table_describe(instance_, "roads where 1=1", nullptr, &d.count, &d.columns),
+              ZE_INVALID_IDENTIFIER);
+    EXPECT_EQ(scli::call_count("SQLPrepare"), prepares_before_check);
     EXPECT_EQ(db_table_mark_spatial_columns(1, nullptr, "roads", SQL_NULL_HSTMT), ZE_NULL_POINTER);
     EXPECT_EQ(db_table_describe_mark_raster(1, blob, nullptr), ZE_NULL_POINTER);
 }

@@ -188,6 +188,7 @@ TEST_F(Views, CreationFailures)
     mark_ = scli::executed().size();
     EXPECT_EQ(create("v; drop table t", {}, {"a"}, {"t"}, nullptr, &f), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(create("v", {"a b"}, {"a"}, {"t"}, nullptr, &f), ZE_INVALID_IDENTIFIER);
+    EXPECT_EQ(create("v", {}, {"a"}, {"t", "u; drop table t"}, nullptr, &f), ZE_INVALID_IDENTIFIER);
     EXPECT_TRUE(Executed().empty());
     VE_SQL_CONSTRUCT from{0, nullptr, nullptr};
     const char *select[] = {"a"};
