@@ -24,6 +24,11 @@ namespace
 bool S_fail_new = false;
 } // namespace
 
+// The replacements pair malloc with free, which GCC cannot see through.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void *operator new(size_t size)
 {
     if (S_fail_new)
