@@ -327,8 +327,9 @@ std::vector<Member> S_members(Samples &s)
              FEATURE_STRUCT got = {};
              int32_t rc = CH_readf(c, &got, 1);
              EXPECT_EQ(got.num_points, 2);
-             if (got.points != nullptr)
+             if (got.points != nullptr) {
                  EXPECT_EQ(got.points[1].y, 4);
+             }
              std::free(got.points);
              return rc;
          }},
@@ -387,9 +388,10 @@ std::vector<Member> S_members(Samples &s)
              DB_COLUMN_DEF *got = nullptr;
              int32_t rc = CH_read_column_def(c, &count, &got);
              EXPECT_EQ(count, 1);
-             if (got != nullptr)
+             if (got != nullptr) {
                  EXPECT_EQ(got[0].rowid_kind,
                            ch_get_old_release_flag(c) ? DB_ROWID_NONE : DB_ROWID_ENGINE);
+             }
              std::free(got);
              return rc;
          }},
@@ -403,8 +405,9 @@ std::vector<Member> S_members(Samples &s)
              VE_FILTER *got = nullptr;
              int32_t rc = CH_read_filter_array(c, &count, &got);
              EXPECT_EQ(count, 1);
-             if (got != nullptr)
+             if (got != nullptr) {
                  EXPECT_EQ(got[0].id, 77);
+             }
              raw_filter_array_free(count, got);
              return rc;
          }},
@@ -672,8 +675,9 @@ std::vector<Member> S_members(Samples &s)
          [](CH_CHANNEL *c) {
              RASCONSTRAINT *got = nullptr;
              int32_t rc = CH_read_rasconstraint(c, &got);
-             if (got != nullptr)
+             if (got != nullptr) {
                  EXPECT_EQ(got->band_numbers[1], 3);
+             }
              ves_raster_constraint_free(got);
              return rc;
          }},

@@ -185,10 +185,11 @@ TEST(ChCommand, Names)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.code);
-        if (c.name == nullptr)
+        if (c.name == nullptr) {
             EXPECT_EQ(ch_command_name(c.code), nullptr);
-        else
+        } else {
             EXPECT_STREQ(ch_command_name(c.code), c.name);
+        }
     }
     EXPECT_EQ(CH_CMD_SortLog, 33);
     EXPECT_EQ(CH_CMD_QueryWithInfo, 214);

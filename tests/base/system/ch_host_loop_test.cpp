@@ -169,8 +169,9 @@ TEST(ChHostLoop, ClientCommandsServedThroughTheChannel)
     EXPECT_EQ(answer.layer_id, kNewLayerId);
     EXPECT_STREQ(answer.table_name, "roads");
     EXPECT_NE(answer.coordref, nullptr);
-    if (answer.coordref != nullptr)
+    if (answer.coordref != nullptr) {
         EXPECT_STREQ(answer.coordref->srtext, "GEOGCS[\"WGS 84\"]");
+    }
     MoxCoordRefFree(answer.coordref);
 
     // Index definitions of a table; the answer is their count.
