@@ -71,6 +71,8 @@
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
+#define ZE_INVALID_REGISTRATION_ID (-219)/* registration id outside 1 to the cache's size */
+#define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */
 #define ZE_REGISTRATION_LIMIT (-221)  /* every registration id is taken */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
