@@ -312,11 +312,11 @@ bool S_native_name(SM_MASTER *m, const char *name, char *out, size_t width, bool
     return true;
 }
 
-// Equal to a slot's field, which may lack its terminator.
-bool S_field_equals(const char *field, size_t width, const char *name)
+// Equal to a slot's field, which may lack its terminator: the name has
+// length n.
+bool S_field_equals(const char *field, size_t width, const char *name, size_t n)
 {
-    size_t n = strnlen(field, width);
-    return n < width && strlen(name) == n && memcmp(field, name, n) == 0;
+    return n < width && field[n] == '\0' && memcmp(field, name, n) == 0;
 }
 
 } // namespace
@@ -545,12 +545,17 @@ int32_t SM_registration_find(SM_MASTER *master, const char *database, const char
     S_Hold hold(master, S_READER, false);
     if (!hold.held())
         return ZE_FAILURE;
+    size_t table_length = strlen(names.table_name);
+    size_t database_length = strlen(names.database_name);
+    size_t owner_length = strlen(names.owner);
     int32_t result = ZE_TABLE_NOT_REGISTERED;
     S_walk(master, [&](const SM_REGISTRATION_SLOT *slot) {
-        if (!S_field_equals(slot->table_name, sizeof slot->table_name, names.table_name) ||
-            !S_field_equals(slot->database_name, sizeof slot->database_name, names.database_name) ||
-            (names.owner[0] != '\0' &&
-             !S_field_equals(slot->owner, sizeof slot->owner, names.owner)))
+        if (!S_field_equals(slot->table_name, sizeof slot->table_name, names.table_name,
+                            table_length) ||
+            !S_field_equals(slot->database_name, sizeof slot->database_name, names.database_name,
+                            database_length) ||
+            (owner_length != 0 &&
+             !S_field_equals(slot->owner, sizeof slot->owner, names.owner, owner_length)))
             return true;
         S_build(master, slot, registration);
         result = ZE_SUCCESS;
