@@ -227,7 +227,8 @@ void BM_RegistrationFind(benchmark::State &state)
         state.SkipWithError("not found");
 }
 
-void BM_RegistrationFindRwlock(benchmark::State &state)
+// The find baseline under a lock of the baseline's memory (rwlock: reading).
+void find_under(benchmark::State &state, bool rwlock)
 {
     int32_t n = static_cast<int32_t>(state.range(0));
     Cached cached(n);
@@ -236,27 +237,27 @@ void BM_RegistrationFindRwlock(benchmark::State &state)
     snprintf(table, sizeof table, "t%d", n - 1);
     REGISTRATION r;
     for (auto _ : state) {
-        pthread_rwlock_rdlock(&base.shared->rwlock);
+        if (rwlock)
+            pthread_rwlock_rdlock(&base.shared->rwlock);
+        else
+            pthread_mutex_lock(&base.shared->mutex);
         benchmark::DoNotOptimize(find(base.shared, "gisdb", "sam", table, &r));
-        pthread_rwlock_unlock(&base.shared->rwlock);
+        if (rwlock)
+            pthread_rwlock_unlock(&base.shared->rwlock);
+        else
+            pthread_mutex_unlock(&base.shared->mutex);
         benchmark::DoNotOptimize(r);
     }
 }
 
+void BM_RegistrationFindRwlock(benchmark::State &state)
+{
+    find_under(state, true);
+}
+
 void BM_RegistrationFindRobustMutex(benchmark::State &state)
 {
-    int32_t n = static_cast<int32_t>(state.range(0));
-    Cached cached(n);
-    Baseline base(cached, n);
-    char table[16];
-    snprintf(table, sizeof table, "t%d", n - 1);
-    REGISTRATION r;
-    for (auto _ : state) {
-        pthread_mutex_lock(&base.shared->mutex);
-        benchmark::DoNotOptimize(find(base.shared, "gisdb", "sam", table, &r));
-        pthread_mutex_unlock(&base.shared->mutex);
-        benchmark::DoNotOptimize(r);
-    }
+    find_under(state, false);
 }
 
 } // namespace

@@ -12,22 +12,13 @@
 
 #include "base/system/ve_iomgr.h"
 #include "base/system/xdr_iomgr_internal.h"
+#include "fuzz/fuzz_socket.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size > 65536)
-        return 0;
     int fds[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
+    if (!fuzz_socket_input(data, size, fds))
         return 0;
-    int buffer_size = 1 << 20;
-    setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &buffer_size, sizeof buffer_size);
-    if (size > 0 && send(fds[1], data, size, 0) != (ssize_t)size) {
-        close(fds[0]);
-        close(fds[1]);
-        return 0;
-    }
-    shutdown(fds[1], SHUT_WR);
     open_res result;
     memset(&result, 'x', sizeof result);
     result.text[0][0] = '\0';

@@ -51,14 +51,22 @@ bool_t xdr_req4io(XDR *xdrs, req4io *request)
            xdr_int(xdrs, &request->release);
 }
 
+// The ids and ints that both forms of a result begin with.
+static bool_t S_words(XDR *xdrs, int32_t *ids, int32_t *ints, int n_ints)
+{
+    for (int i = 0; i < 4; ++i)
+        if (!xdr_id_type(xdrs, &ids[i]))
+            return FALSE;
+    for (int i = 0; i < n_ints; ++i)
+        if (!xdr_int(xdrs, &ints[i]))
+            return FALSE;
+    return TRUE;
+}
+
 bool_t xdr_open_res(XDR *xdrs, open_res *result)
 {
-    for (id_type &id : result->ids)
-        if (!xdr_id_type(xdrs, &id))
-            return FALSE;
-    for (int32_t &value : result->ints)
-        if (!xdr_int(xdrs, &value))
-            return FALSE;
+    if (!S_words(xdrs, result->ids, result->ints, IOMGR_RESULT_INTS))
+        return FALSE;
     for (char *text : result->text)
         if (!xdr_iomgr_text(xdrs, text, IOMGR_RESULT_TEXT_MAX))
             return FALSE;
@@ -67,11 +75,5 @@ bool_t xdr_open_res(XDR *xdrs, open_res *result)
 
 bool_t xdr_open_res_old(XDR *xdrs, open_res_old *result)
 {
-    for (id_type &id : result->ids)
-        if (!xdr_id_type(xdrs, &id))
-            return FALSE;
-    for (int32_t &value : result->ints)
-        if (!xdr_int(xdrs, &value))
-            return FALSE;
-    return TRUE;
+    return S_words(xdrs, result->ids, result->ints, IOMGR_RESULT_OLD_INTS);
 }

@@ -58,15 +58,6 @@ int32_t S_set_word(SM_MASTER *m, int32_t number, int32_t word, int32_t value)
     return S_unlock(m, number, ZE_SUCCESS);
 }
 
-int32_t S_check_layer(SM_MASTER *m, int32_t layer_id)
-{
-    if (!m)
-        return ZE_NULL_POINTER;
-    if (layer_id < 1 || layer_id > sm_header(m)[SM_HW_NLAYERS])
-        return ZE_INVALID_LAYER_ID;
-    return ZE_SUCCESS;
-}
-
 int32_t S_check_rastercolumn_id(SM_MASTER *m, int32_t id)
 {
     if (!m)
@@ -111,16 +102,27 @@ int32_t S_raster_check(SM_MASTER *m, const RASTERCOLUMN *rastercolumn)
     return S_check_rastercolumn_id(m, rastercolumn->rastercolumn_id);
 }
 
+// The raster column's next raster ids (band false) or next band ids.
+S_RasterCounter S_counter(SM_MASTER *m, bool band)
+{
+    return band ? S_RasterCounter{S_BAND_IDS, m->next_band_ids, false}
+                : S_RasterCounter{S_RASTER_IDS, m->next_raster_ids, true};
+}
+
 unsigned char *S_cell(const S_RasterCounter &counter, const RASTERCOLUMN *rastercolumn)
 {
     return counter.base + size_t(rastercolumn->rastercolumn_id - 1) * sizeof(uint32_t);
 }
 
-int32_t S_raster_get(SM_MASTER *m, const S_RasterCounter &counter, const RASTERCOLUMN *rastercolumn,
+int32_t S_raster_get(SM_MASTER *m, bool band, const RASTERCOLUMN *rastercolumn,
                      SM_RASTER_ID_SEED seed, void *context, int32_t *id)
 {
+    int32_t result = S_raster_check(m, rastercolumn);
+    if (result != ZE_SUCCESS)
+        return result;
     if (!id)
         return ZE_NULL_POINTER;
+    S_RasterCounter counter = S_counter(m, band);
     if (sm_mutex_lock(m, counter.mutex) != ZE_SUCCESS)
         return ZE_FAILURE;
     unsigned char *cell = S_cell(counter, rastercolumn);
@@ -143,37 +145,24 @@ int32_t S_raster_get(SM_MASTER *m, const S_RasterCounter &counter, const RASTERC
     return S_unlock(m, counter.mutex, ZE_SUCCESS);
 }
 
-int32_t S_raster_return(SM_MASTER *m, const S_RasterCounter &counter,
-                        const RASTERCOLUMN *rastercolumn, int32_t id)
+// Gives id back (return_id) or unseeds the counter (clear).
+int32_t S_raster_put(SM_MASTER *m, bool band, const RASTERCOLUMN *rastercolumn, bool clear,
+                     int32_t id)
 {
-    if (id < 1)
+    int32_t result = S_raster_check(m, rastercolumn);
+    if (result != ZE_SUCCESS)
+        return result;
+    if (!clear && id < 1)
         return ZE_INVALID_ARGUMENT;
+    S_RasterCounter counter = S_counter(m, band);
     if (sm_mutex_lock(m, counter.mutex) != ZE_SUCCESS)
         return ZE_FAILURE;
     unsigned char *cell = S_cell(counter, rastercolumn);
-    // Only the id handed out last can come back.
-    if (S_load(cell) == uint32_t(id) + 1)
+    if (clear)
+        S_store(cell, 0);
+    else if (S_load(cell) == uint32_t(id) + 1) // only the id handed out last comes back
         S_store(cell, static_cast<uint32_t>(id));
     return S_unlock(m, counter.mutex, ZE_SUCCESS);
-}
-
-int32_t S_raster_clear(SM_MASTER *m, const S_RasterCounter &counter,
-                       const RASTERCOLUMN *rastercolumn)
-{
-    if (sm_mutex_lock(m, counter.mutex) != ZE_SUCCESS)
-        return ZE_FAILURE;
-    S_store(S_cell(counter, rastercolumn), 0);
-    return S_unlock(m, counter.mutex, ZE_SUCCESS);
-}
-
-S_RasterCounter S_raster_ids(SM_MASTER *m)
-{
-    return S_RasterCounter{S_RASTER_IDS, m->next_raster_ids, true};
-}
-
-S_RasterCounter S_band_ids(SM_MASTER *m)
-{
-    return S_RasterCounter{S_BAND_IDS, m->next_band_ids, false};
 }
 
 // Waits while another process's claim stands. The counter's value once the
@@ -202,6 +191,15 @@ int32_t S_wait_for_claim(SM_MASTER *m, int32_t *counter, int32_t claim)
 }
 
 } // namespace
+
+int32_t sm_check_layer_id(SM_MASTER *master, int32_t layer_id)
+{
+    if (!master)
+        return ZE_NULL_POINTER;
+    if (layer_id < 1 || layer_id > sm_header(master)[SM_HW_NLAYERS])
+        return ZE_INVALID_LAYER_ID;
+    return ZE_SUCCESS;
+}
 
 int32_t SM_next_state_id_set(SM_MASTER *master, int32_t value)
 {
@@ -243,7 +241,7 @@ int32_t SM_available_layer_ids_set(SM_MASTER *master, const VE_BITMAP *bitmap)
 
 int32_t SM_return_layer_id(SM_MASTER *master, int32_t layer_id)
 {
-    int32_t result = S_check_layer(master, layer_id);
+    int32_t result = sm_check_layer_id(master, layer_id);
     if (result != ZE_SUCCESS)
         return result;
     if (sm_mutex_lock(master, S_LAYER_IDS) != ZE_SUCCESS)
@@ -278,7 +276,7 @@ int32_t SM_return_rastercolumn_id(SM_MASTER *master, int32_t rastercolumn_id)
 
 int32_t SM_layer_get_fid_range(SM_MASTER *master, int32_t layer_id, int32_t count)
 {
-    int32_t result = S_check_layer(master, layer_id);
+    int32_t result = sm_check_layer_id(master, layer_id);
     if (result != ZE_SUCCESS)
         return result;
     if (count < 0)
@@ -296,7 +294,7 @@ int32_t SM_layer_get_fid_range(SM_MASTER *master, int32_t layer_id, int32_t coun
 
 int32_t SM_layer_set_fid_start(SM_MASTER *master, int32_t layer_id, SM_FID_SEED seed, void *context)
 {
-    int32_t result = S_check_layer(master, layer_id);
+    int32_t result = sm_check_layer_id(master, layer_id);
     if (result != ZE_SUCCESS)
         return result;
     int32_t *counter = &master->next_fids[layer_id - 1];
@@ -343,7 +341,7 @@ int32_t SM_layer_set_fid_start(SM_MASTER *master, int32_t layer_id, SM_FID_SEED 
 
 int32_t SM_layer_clear_fids(SM_MASTER *master, int32_t layer_id)
 {
-    int32_t result = S_check_layer(master, layer_id);
+    int32_t result = sm_check_layer_id(master, layer_id);
     if (result != ZE_SUCCESS)
         return result;
     if (sm_mutex_lock(master, S_FIDS) != ZE_SUCCESS)
@@ -354,14 +352,14 @@ int32_t SM_layer_clear_fids(SM_MASTER *master, int32_t layer_id)
 
 uint32_t SM_layer_get_time_last_modified(SM_MASTER *master, int32_t layer_id)
 {
-    if (S_check_layer(master, layer_id) != ZE_SUCCESS)
+    if (sm_check_layer_id(master, layer_id) != ZE_SUCCESS)
         return 0;
     return __atomic_load_n(&master->layer_mtimes[layer_id - 1], __ATOMIC_ACQUIRE);
 }
 
 int32_t SM_layer_touch(SM_MASTER *master, int32_t layer_id)
 {
-    int32_t result = S_check_layer(master, layer_id);
+    int32_t result = sm_check_layer_id(master, layer_id);
     if (result != ZE_SUCCESS)
         return result;
     uint32_t now = static_cast<uint32_t>(time(nullptr));
@@ -381,51 +379,33 @@ int32_t SM_layer_touch(SM_MASTER *master, int32_t layer_id)
 int32_t SM_raster_get_id(SM_MASTER *master, const RASTERCOLUMN *rastercolumn,
                          SM_RASTER_ID_SEED seed, void *context, int32_t *id)
 {
-    int32_t result = S_raster_check(master, rastercolumn);
-    if (result != ZE_SUCCESS)
-        return result;
-    return S_raster_get(master, S_raster_ids(master), rastercolumn, seed, context, id);
+    return S_raster_get(master, false, rastercolumn, seed, context, id);
 }
 
 int32_t SM_raster_return_id(SM_MASTER *master, const RASTERCOLUMN *rastercolumn, int32_t id)
 {
-    int32_t result = S_raster_check(master, rastercolumn);
-    if (result != ZE_SUCCESS)
-        return result;
-    return S_raster_return(master, S_raster_ids(master), rastercolumn, id);
+    return S_raster_put(master, false, rastercolumn, false, id);
 }
 
 int32_t SM_raster_clear_ids(SM_MASTER *master, const RASTERCOLUMN *rastercolumn)
 {
-    int32_t result = S_raster_check(master, rastercolumn);
-    if (result != ZE_SUCCESS)
-        return result;
-    return S_raster_clear(master, S_raster_ids(master), rastercolumn);
+    return S_raster_put(master, false, rastercolumn, true, 0);
 }
 
 int32_t SM_rasterband_get_id(SM_MASTER *master, const RASTERCOLUMN *rastercolumn,
                              SM_RASTER_ID_SEED seed, void *context, int32_t *id)
 {
-    int32_t result = S_raster_check(master, rastercolumn);
-    if (result != ZE_SUCCESS)
-        return result;
-    return S_raster_get(master, S_band_ids(master), rastercolumn, seed, context, id);
+    return S_raster_get(master, true, rastercolumn, seed, context, id);
 }
 
 int32_t SM_rasterband_return_id(SM_MASTER *master, const RASTERCOLUMN *rastercolumn, int32_t id)
 {
-    int32_t result = S_raster_check(master, rastercolumn);
-    if (result != ZE_SUCCESS)
-        return result;
-    return S_raster_return(master, S_band_ids(master), rastercolumn, id);
+    return S_raster_put(master, true, rastercolumn, false, id);
 }
 
 int32_t SM_rasterband_clear_ids(SM_MASTER *master, const RASTERCOLUMN *rastercolumn)
 {
-    int32_t result = S_raster_check(master, rastercolumn);
-    if (result != ZE_SUCCESS)
-        return result;
-    return S_raster_clear(master, S_band_ids(master), rastercolumn);
+    return S_raster_put(master, true, rastercolumn, true, 0);
 }
 
 int32_t SM_states_set_last_modified(SM_MASTER *master, int32_t stamp)

@@ -244,6 +244,20 @@ class S_Hold
     bool mutex_ = false;
 };
 
+// Runs f(slot) on slot id under the guard (mode) and, when asked, mutex 4:
+// -65 or -219 for the handle or id, failed when the guard or mutex fails.
+template <typename F>
+int32_t S_on_slot(SM_MASTER *m, int32_t id, int32_t mode, bool rowid_mutex, int32_t failed, F f)
+{
+    int32_t result = S_check(m, id);
+    if (result != ZE_SUCCESS)
+        return result;
+    S_Hold hold(m, mode, rowid_mutex);
+    if (!hold.held())
+        return failed;
+    return f(S_slot(m, id));
+}
+
 // Calls visit(slot) for each cached slot along the chain, bounded by the
 // cache's size. Under the guard.
 template <typename F> void S_walk(SM_MASTER *m, F visit)
@@ -342,105 +356,79 @@ void sm_registration_chain_repair(SM_MASTER *m)
 
 int32_t SM_shared_registration_get(SM_MASTER *master, int32_t id, REGISTRATION *registration)
 {
-    int32_t result = S_check(master, id);
-    if (result != ZE_SUCCESS)
-        return result;
     if (!registration)
         return ZE_NULL_POINTER;
-    S_Hold hold(master, S_READER, false);
-    if (!hold.held())
-        return ZE_FAILURE;
-    S_build(master, S_slot(master, id), registration);
-    return ZE_SUCCESS;
+    return S_on_slot(master, id, S_READER, false, ZE_FAILURE, [&](SM_REGISTRATION_SLOT *slot) {
+        S_build(master, slot, registration);
+        return ZE_SUCCESS;
+    });
 }
 
 int32_t SM_shared_registration_set(SM_MASTER *master, int32_t id, const REGISTRATION *registration)
 {
-    int32_t result = S_check(master, id);
-    if (result != ZE_SUCCESS)
-        return result;
     if (!registration)
         return ZE_NULL_POINTER;
-    S_Hold hold(master, S_WRITER, true);
-    if (!hold.held())
-        return ZE_FAILURE;
-    SM_REGISTRATION_SLOT *slot = S_slot(master, id);
-    bool cached = S_cached(slot);
-    S_store(master, slot, id, registration);
-    slot->next_row_id = 0;
-    if (!cached)
-        S_link(master, id - 1);
-    return ZE_SUCCESS;
+    return S_on_slot(master, id, S_WRITER, true, ZE_FAILURE, [&](SM_REGISTRATION_SLOT *slot) {
+        bool cached = S_cached(slot);
+        S_store(master, slot, id, registration);
+        slot->next_row_id = 0;
+        if (!cached)
+            S_link(master, id - 1);
+        return ZE_SUCCESS;
+    });
 }
 
 int32_t SM_shared_registration_clear(SM_MASTER *master, int32_t id)
 {
-    int32_t result = S_check(master, id);
-    if (result != ZE_SUCCESS)
-        return result;
-    S_Hold hold(master, S_WRITER, true);
-    if (!hold.held())
-        return ZE_FAILURE;
-    SM_REGISTRATION_SLOT *slot = S_slot(master, id);
-    if (S_cached(slot)) {
-        S_unlink(master, id - 1);
-        slot->modification_time = 0;
-    }
-    return ZE_SUCCESS;
+    return S_on_slot(master, id, S_WRITER, true, ZE_FAILURE, [&](SM_REGISTRATION_SLOT *slot) {
+        if (S_cached(slot)) {
+            S_unlink(master, id - 1);
+            slot->modification_time = 0;
+        }
+        return ZE_SUCCESS;
+    });
 }
 
 int32_t SM_shared_registration_touch(SM_MASTER *master, int32_t id)
 {
-    int32_t result = S_check(master, id);
-    if (result != ZE_SUCCESS)
-        return result;
-    S_Hold hold(master, S_WRITER, false);
-    if (!hold.held())
-        return ZE_FAILURE;
-    // A time on a slot that is not cached would make it cached off the chain.
-    SM_REGISTRATION_SLOT *slot = S_slot(master, id);
-    if (S_cached(slot))
-        slot->modification_time = S_new_time(slot->modification_time);
-    return ZE_SUCCESS;
+    return S_on_slot(master, id, S_WRITER, false, ZE_FAILURE, [&](SM_REGISTRATION_SLOT *slot) {
+        // A time on a slot that is not cached would make it cached off the chain.
+        if (S_cached(slot))
+            slot->modification_time = S_new_time(slot->modification_time);
+        return ZE_SUCCESS;
+    });
 }
 
 int32_t SM_registration_time_last_modified(SM_MASTER *master, int32_t id)
 {
-    int32_t result = S_check(master, id);
-    if (result != ZE_SUCCESS)
-        return result;
-    S_Hold hold(master, S_READER, false);
-    if (!hold.held())
-        return 0;
-    return S_slot(master, id)->modification_time;
+    return S_on_slot(master, id, S_READER, false, 0,
+                     [&](SM_REGISTRATION_SLOT *slot) { return slot->modification_time; });
 }
 
 int32_t SM_shared_registration_operate(SM_MASTER *master, int32_t id,
                                        SM_REGISTRATION_OPERATE callback, void *context)
 {
     int32_t result = S_check(master, id);
+    if (result == ZE_SUCCESS && !callback)
+        result = ZE_NULL_POINTER;
     if (result != ZE_SUCCESS)
         return result;
-    if (!callback)
-        return ZE_NULL_POINTER;
     // Mutex 4 too: the next row id is the row-id calls' as well.
-    S_Hold hold(master, S_WRITER, true);
-    if (!hold.held())
-        return ZE_FAILURE;
-    SM_REGISTRATION_SLOT *slot = S_slot(master, id);
-    if (!S_cached(slot))
-        return ZE_INVALID_REGISTRATION_ID;
-    REGISTRATION registration, before;
-    S_build(master, slot, &registration);
-    memcpy(&before, &registration, sizeof before);
-    int32_t next_row_id = slot->next_row_id;
-    result = callback(context, &registration, &next_row_id);
-    if (result != 0)
-        return result;
-    if (memcmp(&registration, &before, sizeof before) != 0)
-        S_store(master, slot, id, &registration);
-    slot->next_row_id = next_row_id;
-    return ZE_SUCCESS;
+    return S_on_slot(master, id, S_WRITER, true, ZE_FAILURE, [&](SM_REGISTRATION_SLOT *slot) {
+        if (!S_cached(slot))
+            return ZE_INVALID_REGISTRATION_ID;
+        REGISTRATION registration, before;
+        S_build(master, slot, &registration);
+        memcpy(&before, &registration, sizeof before);
+        int32_t next_row_id = slot->next_row_id;
+        int32_t answer = callback(context, &registration, &next_row_id);
+        if (answer != 0)
+            return answer;
+        if (memcmp(&registration, &before, sizeof before) != 0)
+            S_store(master, slot, id, &registration);
+        slot->next_row_id = next_row_id;
+        return ZE_SUCCESS;
+    });
 }
 
 int32_t SM_registration_get_rowid_range(SM_MASTER *master, int32_t id, int32_t count,
@@ -566,12 +554,8 @@ int32_t SM_registration_find(SM_MASTER *master, const char *database, const char
 
 int32_t SM_return_registration_id(SM_MASTER *master, int32_t id)
 {
-    int32_t result = S_check(master, id);
-    if (result != ZE_SUCCESS)
-        return result;
-    S_Hold hold(master, S_WRITER, true);
-    if (!hold.held())
-        return ZE_FAILURE;
-    S_slot(master, id)->registration_id = 0;
-    return ZE_SUCCESS;
+    return S_on_slot(master, id, S_WRITER, true, ZE_FAILURE, [&](SM_REGISTRATION_SLOT *slot) {
+        slot->registration_id = 0;
+        return ZE_SUCCESS;
+    });
 }

@@ -80,15 +80,29 @@ forked::Child start_seeder(const Instance &instance, int32_t layer_id, int32_t d
     });
 }
 
-// Waits (bounded) until the layer's counter holds a claim.
-bool wait_for_claim(SM_MASTER *m, int32_t layer_id, int32_t claim)
+// Starts a seeder and waits (bounded) until its claim stands on the layer's
+// counter; the child's pid is -1 when it does not.
+forked::Child start_claimant(const Instance &instance, int32_t layer_id, int32_t delay_ms,
+                             int32_t answer)
 {
-    for (int i = 0; i < 2000; ++i) {
-        if (counter(m, layer_id) == claim)
-            return true;
+    forked::Child child = start_seeder(instance, layer_id, delay_ms, answer);
+    for (int i = 0; child.pid > 0 && i < 2000; ++i) {
+        if (counter(instance.master, layer_id) == -child.pid)
+            return child;
         plat_sleep_ms(5);
     }
-    return false;
+    forked::kill_child(child);
+    return child;
+}
+
+// A seeder's answer, and its end: kNoAnswer when none came within timeout_ms
+// or it did not end normally.
+int32_t seeder_answer(forked::Child &child, int timeout_ms = 20000)
+{
+    int32_t result = kNoAnswer;
+    if (!child.link.receive_bytes(&result, sizeof result, timeout_ms))
+        result = kNoAnswer;
+    return forked::finish(child) == 0 ? result : kNoAnswer;
 }
 
 RASTERCOLUMN rastercolumn(int32_t id, uint32_t minimum_id)
@@ -246,30 +260,22 @@ TEST(SmIdCounter, OneProcessSeedsWhileAnotherWaitsForIt)
     Instance instance;
     ASSERT_EQ(instance.created, 0);
     SM_MASTER *m = instance.master;
-    forked::Child seeder = start_seeder(instance, 1, 300, 41);
+    forked::Child seeder = start_claimant(instance, 1, 300, 41);
     ASSERT_GT(seeder.pid, 0);
-    ASSERT_TRUE(wait_for_claim(m, 1, -seeder.pid));
-
     Seed seed{999, 0};
     EXPECT_EQ(SM_layer_set_fid_start(m, 1, fid_seed, &seed), 0);
     EXPECT_EQ(seed.calls, 0) << "the seed runs once in the instance";
     EXPECT_EQ(counter(m, 1), 42);
-    int32_t result = kNoAnswer;
-    EXPECT_TRUE(seeder.link.receive_bytes(&result, sizeof result));
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(forked::finish(seeder), 0);
+    EXPECT_EQ(seeder_answer(seeder), 0);
 
     // A claimant whose seed fails: the waiter seeds itself.
-    seeder = start_seeder(instance, 2, 300, -51);
+    seeder = start_claimant(instance, 2, 300, -51);
     ASSERT_GT(seeder.pid, 0);
-    ASSERT_TRUE(wait_for_claim(m, 2, -seeder.pid));
     Seed second{6, 0};
     EXPECT_EQ(SM_layer_set_fid_start(m, 2, fid_seed, &second), 0);
     EXPECT_EQ(second.calls, 1);
     EXPECT_EQ(counter(m, 2), 7);
-    EXPECT_TRUE(seeder.link.receive_bytes(&result, sizeof result));
-    EXPECT_EQ(result, -51);
-    EXPECT_EQ(forked::finish(seeder), 0);
+    EXPECT_EQ(seeder_answer(seeder), -51);
 }
 
 TEST(SmIdCounter, AClaimantKilledMidClaimDoesNotBlockTheOthers)
@@ -278,30 +284,22 @@ TEST(SmIdCounter, AClaimantKilledMidClaimDoesNotBlockTheOthers)
     ASSERT_EQ(instance.created, 0);
     SM_MASTER *m = instance.master;
     // Killed before the others come: the next caller reclaims at once.
-    forked::Child seeder = start_seeder(instance, 1, 60000, 41);
+    forked::Child seeder = start_claimant(instance, 1, 60000, 41);
     ASSERT_GT(seeder.pid, 0);
-    ASSERT_TRUE(wait_for_claim(m, 1, -seeder.pid));
     EXPECT_EQ(forked::kill_child(seeder), 128 + SIGKILL);
     forked::Child next = start_seeder(instance, 1, 0, 9);
-    ASSERT_GT(next.pid, 0);
-    int32_t result = kNoAnswer;
-    EXPECT_TRUE(next.link.receive_bytes(&result, sizeof result, 10000));
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(seeder_answer(next, 10000), 0);
     EXPECT_EQ(counter(m, 1), 10);
-    EXPECT_EQ(forked::finish(next), 0);
 
     // Killed while another process waits on its claim: that one goes on.
-    seeder = start_seeder(instance, 2, 60000, 41);
+    seeder = start_claimant(instance, 2, 60000, 41);
     ASSERT_GT(seeder.pid, 0);
-    ASSERT_TRUE(wait_for_claim(m, 2, -seeder.pid));
     forked::Child waiter = start_seeder(instance, 2, 0, 20);
-    ASSERT_GT(waiter.pid, 0);
+    int32_t result = kNoAnswer;
     EXPECT_FALSE(waiter.link.receive_bytes(&result, sizeof result, 300)) << "it waits";
     EXPECT_EQ(forked::kill_child(seeder), 128 + SIGKILL);
-    EXPECT_TRUE(waiter.link.receive_bytes(&result, sizeof result, 10000));
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(seeder_answer(waiter, 10000), 0);
     EXPECT_EQ(counter(m, 2), 21);
-    EXPECT_EQ(forked::finish(waiter), 0);
 }
 
 TEST(SmIdCounter, AClearDuringSeedingWins)
@@ -309,15 +307,11 @@ TEST(SmIdCounter, AClearDuringSeedingWins)
     Instance instance;
     ASSERT_EQ(instance.created, 0);
     SM_MASTER *m = instance.master;
-    forked::Child seeder = start_seeder(instance, 1, 300, 41);
+    forked::Child seeder = start_claimant(instance, 1, 300, 41);
     ASSERT_GT(seeder.pid, 0);
-    ASSERT_TRUE(wait_for_claim(m, 1, -seeder.pid));
     EXPECT_EQ(SM_layer_clear_fids(m, 1), 0);
-    int32_t result = kNoAnswer;
-    EXPECT_TRUE(seeder.link.receive_bytes(&result, sizeof result));
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(seeder_answer(seeder), 0);
     EXPECT_EQ(counter(m, 1), 0) << "the seed's result is no longer stored";
-    EXPECT_EQ(forked::finish(seeder), 0);
 }
 
 TEST(SmIdCounter, SeveralProcessesNeverDrawTheSameIds)
