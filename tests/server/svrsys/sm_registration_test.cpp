@@ -411,7 +411,9 @@ TEST(SmRegistration, ListsInAscendingIdOrder)
         uint32_t flags;
     } sets[] = {{33, REG_LAYER | REG_MULTIVERSION}, {4, REG_LAYER}, {17, 0}, {8, REG_MULTIVERSION}};
     for (const Set &s : sets) {
-        REGISTRATION r = record("db", "sam", ("t" + std::to_string(s.id)).c_str(), s.flags);
+        char table[16];
+        snprintf(table, sizeof table, "t%d", s.id);
+        REGISTRATION r = record("db", "sam", table, s.flags);
         ASSERT_EQ(SM_shared_registration_set(m, s.id, &r), 0);
     }
     EXPECT_EQ(SM_registration_get_list(m, nullptr, &list, &count), 0);
