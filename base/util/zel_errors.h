@@ -20,6 +20,7 @@
 #define ZE_SECURITY_FAILED (-15)      /* a stop semaphore or its security could not be made */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
+#define ZE_LOG_REGISTRATION_MISMATCH (-24)/* the log belongs to another registration */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_INVALID_ENTITY_TYPE (-27)  /* unknown entity type */
 #define ZE_INVALID_LAYER_ID (-28)     /* layer id outside 1 to the maximum */
@@ -29,7 +30,10 @@
 #define ZE_TABLE_NOT_FOUND (-37)      /* table not found */
 #define ZE_COLUMN_NOT_FOUND (-38)     /* column not found */
 #define ZE_SYNTAX_ERROR (-42)         /* SQL syntax error */
+#define ZE_LOG_NOT_FOUND (-43)        /* no log file of that name or id */
 #define ZE_LOG_NOT_INITIALISED (-44)  /* the log-file system is not initialised */
+#define ZE_INVALID_LOG_DESCRIPTOR (-45)/* log descriptor number not open, or its statement not ready */
+#define ZE_LOG_ALREADY_OPEN (-46)     /* the log is open for writing in this process already */
 #define ZE_LOCK_CONFLICT (-49)        /* lock held by another process (table or row locked) */
 #define ZE_DBMS_ERROR (-51)           /* DBMS I/O error; extended error record filled */
 #define ZE_INVALID_COLUMN_TYPE (-53)  /* engine column type out of range */
@@ -57,16 +61,21 @@
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
+#define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
+#define ZE_VIEW_EXISTS (-238)         /* a view of that name exists already */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
 #define ZE_INVALID_LOGINFO_OBJECT (-249) /* null, freed or foreign log-file info record */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
+#define ZE_LOG_EXISTS (-252)          /* the log exists, or belongs to another table */
+#define ZE_LOG_IS_OPEN (-253)         /* the log is open in this process */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
 #define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
+#define ZE_LOG_TABLES_FAILED (-288)   /* the log-file system tables could not be created */
 #define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
