@@ -38,6 +38,11 @@ extern "C" {
 #define VE_PRIV_UPDATE 4
 #define VE_PRIV_INSERT 8
 #define VE_PRIV_DELETE 16
+#define VE_PRIV_ALL 30 /* all four: the owner's */
+
+/* The spatial-reference text buffer a layer record's coordinate reference
+ * owns: the text is read into it at this size. */
+#define LAYER_SRTEXT_SIZE 1024
 
 typedef struct LAYER {
     int32_t layer_id; /* -1 marks a free slot of the layer cache */

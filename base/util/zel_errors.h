@@ -17,11 +17,15 @@
 #define ZE_NO_SPATIAL_TYPE (-10)      /* the spatial type library is not registered in the database */
 #define ZE_OUT_OF_MEMORY (-12)        /* out of memory (most code) */
 #define ZE_BITSET_NO_MEMORY (-13)     /* out of memory while resizing a bit set */
+#define ZE_SCAN_NOT_STARTED (-14)     /* next of a scan that was not started */
 #define ZE_SECURITY_FAILED (-15)      /* a stop semaphore or its security could not be made */
+#define ZE_LAYER_LIMIT (-16)          /* every layer id is taken */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
 #define ZE_LOG_REGISTRATION_MISMATCH (-24)/* the log belongs to another registration */
+#define ZE_OBJECT_NOT_FOUND (-22)     /* no row, index or view: the statement touched nothing */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
+#define ZE_COLUMN_NOT_NULLABLE (-26)  /* a column that must allow NULL does not */
 #define ZE_INVALID_ENTITY_TYPE (-27)  /* unknown entity type */
 #define ZE_INVALID_LAYER_ID (-28)     /* layer id outside 1 to the maximum */
 #define ZE_INVALID_NUM_POINTS (-29)   /* point count wrong for the entity type */
@@ -34,7 +38,9 @@
 #define ZE_LOG_NOT_INITIALISED (-44)  /* the log-file system is not initialised */
 #define ZE_INVALID_LOG_DESCRIPTOR (-45)/* log descriptor number not open, or its statement not ready */
 #define ZE_LOG_ALREADY_OPEN (-46)     /* the log is open for writing in this process already */
+#define ZE_NO_SUCH_LOCK (-48)         /* the process holds no such lock */
 #define ZE_LOCK_CONFLICT (-49)        /* lock held by another process (table or row locked) */
+#define ZE_LOCK_TABLE_FULL (-50)      /* no free lock slot */
 #define ZE_DBMS_ERROR (-51)           /* DBMS I/O error; extended error record filled */
 #define ZE_INVALID_COLUMN_TYPE (-53)  /* engine column type out of range */
 #define ZE_UNSUPPORTED_COLUMN_TYPE (-55)/* DBMS column type with no engine type */
@@ -47,11 +53,18 @@
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
+#define ZE_KEYWORD_WITHOUT_ROWS (-87) /* configuration keyword has no DBTUNE rows of its own */
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
+#define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
+#define ZE_INVALID_RELEASE (-88)      /* another release, or a request it does not know */
+#define ZE_PROCESS_NOT_FOUND (-97)    /* no process slot has the id */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
+#define ZE_MUTEX_FAILED (-109)        /* a shared-memory mutex or guard cannot be made or opened */
 #define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
+#define ZE_WRONG_COLUMN_TYPE (-114)   /* row-id or raster column of a wrong type */
 #define ZE_INVALID_FILTER_TYPE (-119) /* spatial filter is not a shape filter */
 #define ZE_NO_MUST_PASS_FILTER (-127) /* no filter a feature must satisfy */
+#define ZE_MULTIPLE_SPATIAL_COLUMNS (-133)/* more than one spatial column */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
 #define ZE_INVALID_SHAPE (-135)       /* shape points missing or count negative */
 #define ZE_COORDREF_MISMATCH (-138)   /* shapes with different coordinate references */
@@ -63,9 +76,11 @@
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
 #define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
+#define ZE_REGISTRATION_LIMIT (-221)  /* every registration id is taken */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
 #define ZE_VIEW_EXISTS (-238)         /* a view of that name exists already */
+#define ZE_RASTERCOLUMN_LIMIT (-228)  /* every raster column id is taken */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
 #define ZE_INVALID_LOGINFO_OBJECT (-249) /* null, freed or foreign log-file info record */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
@@ -76,11 +91,14 @@
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
 #define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
 #define ZE_LOG_TABLES_FAILED (-288)   /* the log-file system tables could not be created */
+#define ZE_ADD_COLUMN_EXISTS (-291)   /* the column to add exists already */
 #define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
+#define ZE_DBS_TABLES_EXIST (-314)    /* the DBMS keeps tables that rule shared memory out */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
 #define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
+#define ZE_INSTANCE_RUNNING (-999)    /* the instance's shared memory exists already */
 #define ZE_CODEPAGE_MAP_FAILED (-1006)/* a code-page map could not be built; no conversion */
 #define ZE_CODEPAGE_NO_TABLE (-1007)  /* no ZELHOME or no codepage.txt; no conversion */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */

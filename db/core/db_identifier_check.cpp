@@ -1,16 +1,18 @@
 // Identifier check. The first character must be a letter or an underscore;
 // later ones letters, digits, '_', '$', ':' or '.'. Multibyte characters are
 // accepted whole; some single-byte code pages accept their upper half too.
-#include "db/core/db_identifier_check.h"
+#include "db/core/db_identifier_check_internal.h"
 
 #include <ctype.h>
 #include <string.h>
 
 #include <string>
+#include <string_view>
 
 #include "base/util/ve_codepage.h"
 #include "base/util/zel_errors.h"
 #include "db/core/db_identifier_internal.h"
+#include "db/core/db_names_internal.h"
 
 // Code pages whose bytes from 128 up are all letters of identifiers.
 static bool S_upper_half_is_letters(int32_t id)
@@ -74,4 +76,50 @@ int32_t DB_check_identifier(DB_INSTANCE *, const char *identifier)
         ++i;
     }
     return ZE_SUCCESS;
+}
+
+int32_t db_check_name(const char *name, size_t size)
+{
+    if (name == nullptr)
+        return ZE_NULL_POINTER;
+    size_t length = strnlen(name, size);
+    if (length == 0 || length >= size)
+        return ZE_INVALID_ARGUMENT;
+    return DB_check_identifier(nullptr, name);
+}
+
+// One part of a table name: empty (when allowed) or an identifier that fits.
+static int32_t S_check_part(std::string_view part, size_t size, bool required)
+{
+    if (part.empty())
+        return required ? ZE_INVALID_ARGUMENT : ZE_SUCCESS;
+    if (part.size() >= size)
+        return ZE_INVALID_ARGUMENT;
+    return DB_check_identifier(nullptr, std::string(part).c_str());
+}
+
+int32_t db_check_table_name(const char *name)
+{
+    if (name == nullptr)
+        return ZE_NULL_POINTER;
+    std::string_view text(name);
+    std::string_view database, owner, table = text;
+    size_t point = text.rfind('.');
+    if (point != std::string_view::npos) {
+        table = text.substr(point + 1);
+        owner = text.substr(0, point);
+        size_t colon = owner.rfind(':');
+        if (colon != std::string_view::npos) {
+            database = owner.substr(0, colon);
+            owner = owner.substr(colon + 1);
+        }
+        if (owner.size() >= 2 && owner.front() == '\'' && owner.back() == '\'')
+            owner = owner.substr(1, owner.size() - 2);
+    }
+    int32_t rc = S_check_part(database, DB_NAME_DATABASE_SIZE, false);
+    if (rc == ZE_SUCCESS)
+        rc = S_check_part(owner, DB_NAME_OWNER_SIZE, point != std::string_view::npos);
+    if (rc == ZE_SUCCESS)
+        rc = S_check_part(table, DB_NAME_TABLE_SIZE, true);
+    return rc;
 }

@@ -67,3 +67,19 @@ int32_t DB_stream_set_layer(DB_STREAM *stream, const char *table, const char *ow
              layer->spatial_column);
     return ZE_SUCCESS;
 }
+
+const char *db_stream_get_user(const DB_STREAM *stream)
+{
+    return stream != nullptr ? stream->owner_text : nullptr;
+}
+
+void db_stream_set_layer_info(DB_STREAM *stream, LAYER *layer)
+{
+    if (stream != nullptr)
+        stream->layer = layer;
+}
+
+LAYER *db_stream_get_layer_info(const DB_STREAM *stream)
+{
+    return stream != nullptr ? stream->layer : nullptr;
+}

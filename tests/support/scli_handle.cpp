@@ -87,6 +87,10 @@ void set_driver_defaults(State &s)
     type("INT8", SQL_BIGINT, 19, nullptr, nullptr, nullptr);
     type("BYTE", SQL_LONGVARBINARY, 2147483647, nullptr, nullptr, nullptr);
     type("TEXT", SQL_LONGVARCHAR, 2147483647, "'", "'", nullptr);
+    // The Informix driver's smart large objects (its SQL_INFX_UDT_BLOB and
+    // SQL_INFX_UDT_CLOB codes).
+    type("BLOB", -102, 2147483647, nullptr, nullptr, nullptr);
+    type("CLOB", -103, 2147483647, nullptr, nullptr, nullptr);
 }
 
 } // namespace scli

@@ -768,6 +768,93 @@ TEST_F(ScriptedCliDeathTest, TooSmallCellsAndOverstatedBuffersAreCaught)
 }
 #endif
 
+// The catalogue readers fetch blocks of 8 and 100 rows into column arrays.
+TEST_F(ScriptedCli, RowsetsOfEightAndOfAHundred)
+{
+    std::vector<scli::Row> rows;
+    for (int k = 0; k < 250; k++)
+        rows.push_back({scli::i32(k), scli::chr("n" + std::to_string(k), 8)});
+    for (SQLULEN size : {8u, 100u}) {
+        SCOPED_TRACE(size);
+        scli::on_sql("SELECT k, n FROM many")
+            .columns({{"k", SQL_INTEGER}, {"n", SQL_CHAR, 8}})
+            .rows(rows);
+        std::vector<SQLINTEGER> k(size);
+        std::vector<char> n(size * 9);
+        std::vector<SQLLEN> k_ind(size), n_ind(size);
+        std::vector<SQLUSMALLINT> status(size);
+        ASSERT_EQ(SQLExecDirect(stmt, S("SELECT k, n FROM many"), SQL_NTS), SQL_SUCCESS);
+        SQLBindCol(stmt, 1, SQL_C_LONG, k.data(), 0, k_ind.data());
+        SQLBindCol(stmt, 2, SQL_C_CHAR, n.data(), 9, n_ind.data());
+        SQLSetStmtAttr(stmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(size), 0);
+        SQLULEN fetched = 0, total = 0;
+        SQLRETURN rc;
+        while ((rc = SQLExtendedFetch(stmt, SQL_FETCH_NEXT, 0, &fetched, status.data())) ==
+               SQL_SUCCESS) {
+            EXPECT_EQ(k[0], static_cast<SQLINTEGER>(total));
+            EXPECT_EQ(std::string(&n[(fetched - 1) * 9]),
+                      ("n" + std::to_string(total + fetched - 1) + "        ").substr(0, 8));
+            total += fetched;
+        }
+        EXPECT_EQ(rc, SQL_NO_DATA);
+        EXPECT_EQ(total, 250u);
+        EXPECT_EQ(status[size - 1], SQL_ROW_NOROW); // the last block was short
+        SQLFreeStmt(stmt, SQL_CLOSE);
+        SQLFreeStmt(stmt, SQL_UNBIND);
+    }
+}
+
+// A kept statement: closed with SQL_CLOSE and executed again, it reads its
+// parameters from the same buffers and answers into the same columns.
+TEST_F(ScriptedCli, ExecuteAgainAfterCloseWithTheSameBindings)
+{
+    scli::on_sql("SELECT v FROM t WHERE k = ?")
+        .columns({{"v", SQL_CHAR, 4}})
+        .row({scli::chr("one", 4)})
+        .row({scli::chr("more", 4)});
+    scli::on_sql("SELECT v FROM t WHERE k = ?")
+        .columns({{"v", SQL_CHAR, 4}})
+        .row({scli::chr("two", 4)});
+    ASSERT_EQ(SQLPrepare(stmt, S("SELECT v FROM t WHERE k = ?"), SQL_NTS), SQL_SUCCESS);
+    char key[8] = "a", value[5] = "";
+    SQLLEN key_ind = SQL_NTS, value_ind = 0;
+    SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, 7, 0, key, sizeof(key),
+                     &key_ind);
+    SQLBindCol(stmt, 1, SQL_C_CHAR, value, sizeof(value), &value_ind);
+    ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    EXPECT_STREQ(value, "one ");
+    // Closed before its end, executed again with a new value in the buffer.
+    ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+    strcpy(key, "b");
+    ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    EXPECT_STREQ(value, "two ");
+    EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
+    std::vector<scli::Call> executes = scli::calls_of("SQLExecute");
+    ASSERT_EQ(executes.size(), 2u);
+    EXPECT_EQ(executes[0].params, (std::vector<std::vector<std::string>>{{"a"}}));
+    EXPECT_EQ(executes[1].params, (std::vector<std::vector<std::string>>{{"b"}}));
+    EXPECT_EQ(scli::call_count("SQLPrepare"), 1);
+}
+
+// The Informix driver's smart large-object types are in the type catalogue.
+TEST_F(ScriptedCli, TypeInfoOfTheLargeObjectTypes)
+{
+    const std::pair<SQLSMALLINT, const char *> types[] = {{-102, "BLOB"}, {-103, "CLOB"}};
+    for (auto [type, expected] : types) {
+        char name[16] = "";
+        SQLLEN ind = 0;
+        ASSERT_EQ(SQLGetTypeInfo(stmt, type), SQL_SUCCESS);
+        SQLBindCol(stmt, 1, SQL_C_CHAR, name, sizeof(name), &ind);
+        ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+        EXPECT_STREQ(name, expected);
+        EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
+        SQLFreeStmt(stmt, SQL_CLOSE);
+        SQLFreeStmt(stmt, SQL_UNBIND);
+    }
+}
+
 TEST(ScriptedCliReset, ForgetsHandlesScriptAndJournal)
 {
     scli::reset();

@@ -101,12 +101,12 @@ TEST_F(InstanceTest, OpenRunsStatisticsAndCloseCommitsAndFreesEverything)
     DB_LAYER_CACHE *cache = db_layer_cache_get();
     ASSERT_NE(cache, nullptr);
     EXPECT_EQ(cache->capacity, 5);
-    EXPECT_EQ(cache->blocks_in_use, 1);
-    EXPECT_EQ(cache->cached, 0);
+    EXPECT_EQ(cache->blocks, 1);
+    EXPECT_EQ(cache->count, 0);
     for (int i = 0; i < DB_LAYER_CACHE_BLOCK; i++) {
-        ASSERT_NE(cache->slots[i], nullptr);
-        ASSERT_NE(cache->slots[i]->coordref, nullptr);
-        ASSERT_NE(cache->slots[i]->coordref->srtext, nullptr);
+        ASSERT_NE(cache->entries[i], nullptr);
+        ASSERT_NE(cache->entries[i]->coordref, nullptr);
+        ASSERT_NE(cache->entries[i]->coordref->srtext, nullptr);
     }
 
     // The process keeps a copy of the code page, the user and the callbacks.

@@ -1,3 +1,5 @@
+// A table's layer: the spatial column named in the LAYERS table, and a
+// stream pointed at the cached layer record of its table.
 #include "db/core/db_stream_layer_internal.h"
 
 #include <gtest/gtest.h>
@@ -5,8 +7,10 @@
 #include <memory>
 
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_layer_cache_internal.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stream_internal.h"
+#include "tests/db/catalog/layer_fixture.h"
 #include "tests/db/core/db_connected_fixture.h"
 
 using StreamLayer = ConnectedTest;
@@ -60,8 +64,33 @@ TEST_F(StreamLayer, StreamWithoutALayerKeepsItsColumn)
 {
     auto stream = std::make_unique<DB_STREAM>();
     strcpy(stream->spatial_column_name, "kept");
+    // No layer cache: nothing to point at.
+    EXPECT_EQ(DB_stream_set_layer(stream.get(), "roads", "bob"), ZE_FAILURE);
+    EXPECT_EQ(stream->layer, nullptr);
+    EXPECT_STREQ(stream->spatial_column_name, "kept");
+
+    // With a cache, a table without a layer.
+    ASSERT_EQ(db_layer_cache_init(nullptr, 5), 0);
+    const std::string sql = layer_test::kSelect + layer_test::kFrom +
+                            " WHERE ly.srid = sr.srid AND ly.database_name = 'gis' AND "
+                            "ly.table_name = 'roads' AND ly.owner = 'bob'";
+    layer_test::answer_layers(sql, {});
     EXPECT_EQ(DB_stream_set_layer(stream.get(), "roads", "bob"), ZE_LAYER_NOT_FOUND);
     EXPECT_EQ(stream->layer, nullptr);
     EXPECT_STREQ(stream->spatial_column_name, "kept");
+
+    // A layer: the stream points at the cached record and takes its column.
+    layer_test::LayerRow row;
+    row.column = "geom";
+    layer_test::answer_layers(sql, {row});
+    EXPECT_EQ(DB_stream_set_layer(stream.get(), "roads", "bob"), ZE_SUCCESS);
+    EXPECT_EQ(stream->layer, db_layer_cache_get()->entries[0]);
+    EXPECT_EQ(db_stream_get_layer_info(stream.get()), stream->layer);
+    EXPECT_STREQ(stream->spatial_column_name, "geom");
+    db_layer_cache_free(nullptr);
+
     EXPECT_EQ(DB_stream_set_layer(nullptr, "roads", "bob"), ZE_NULL_POINTER);
+    db_stream_set_layer_info(nullptr, nullptr); // ignored
+    EXPECT_EQ(db_stream_get_layer_info(nullptr), nullptr);
+    EXPECT_EQ(db_stream_get_user(nullptr), nullptr);
 }

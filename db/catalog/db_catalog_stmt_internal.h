@@ -1,0 +1,44 @@
+// Steps the catalogue code shares: the guard of its exported functions, a
+// prepare whose failure is recorded, and the recording of a failed
+// statement's diagnostic in the stream's extended error record (or the
+// connection's without a stream).
+#ifndef DB_CATALOG_STMT_INTERNAL_H
+#define DB_CATALOG_STMT_INTERNAL_H
+
+#include <sql.h>
+#include <stdint.h>
+
+#include <new>
+
+#include "base/util/zel_errors.h"
+#include "db/core/db_diag_internal.h"
+
+// Runs the body of an exported function: no exception leaves the library, a
+// failed allocation is -12.
+template <typename Body> int32_t db_catalog_guard(Body body)
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        return ZE_OUT_OF_MEMORY;
+    }
+}
+
+// Allocates a statement into *hstmt and prepares sql on it. 0; -51 with the
+// diagnostic recorded and the statement freed.
+int32_t db_catalog_prepare(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql);
+
+// Prepares and executes sql on a statement of its own (no commit). 0 with the
+// statement freed; else the failing CLI return code with the statement left
+// in *hstmt for its diagnostic, which the caller reads and frees.
+int32_t db_catalog_execute(SQLHSTMT *hstmt, const char *sql);
+
+// Reads the statement's diagnostic (code: the failing result), records it
+// and frees the statement. Returns -51. diag, when not null, gets the record.
+int32_t db_catalog_fail(DB_STREAM *stream, SQLHSTMT *hstmt, int32_t code,
+                        CLI_DIAG_RECORD *diag = nullptr);
+
+// Records a diagnostic in the stream's record, or the connection's.
+void db_catalog_record(DB_STREAM *stream, const CLI_DIAG_RECORD &diag);
+
+#endif
