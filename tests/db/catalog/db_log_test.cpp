@@ -10,6 +10,7 @@
 
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_log.h"
+#include "tests/db/catalog/layer_fixture.h"
 #include "tests/db/catalog/log_fixture.h"
 #include "tests/support/scli_dbtune_store.h"
 
@@ -29,6 +30,11 @@ const char *const kInsert = "INSERT INTO gis:bob_zel_logfiles (  logfile_name,  
                             "logfile_data_id,  registration_id,  flags,  session_tag) VALUES ";
 const char *const kSelect = "SELECT   logfile_name,  logfile_id,  logfile_data_id,  "
                             "registration_id,  flags,  session_tag  FROM gis:bob_zel_logfiles ";
+
+const std::string kLayerOfRoads =
+    layer_test::kSelect + layer_test::kFrom +
+    " WHERE ly.srid = sr.srid AND ly.database_name = 'gis' AND ly.table_name = 'roads' AND "
+    "ly.owner = 'bob'";
 
 // The owner may be separated by any of six characters; the last one of the
 // first kind found (in the order \ | , ; ! blank) stands for the point.
@@ -187,6 +193,31 @@ TEST_F(LogTest, AdministratorCreatesAnotherUsersLog)
     EXPECT_STREQ(log.spatial_column, "shape");
 }
 
+// A layer log takes the layer of its registration's table from the layer
+// records; a table without a layer is refused before any id is drawn.
+TEST_F(LogTest, LayerLogFindsItsLayer)
+{
+    start();
+    layer_test::answer_layers(kLayerOfRoads, {});
+    LOGFILE missing = record("parcels", "roads", LOGINFO_LAYER);
+    EXPECT_EQ(DB_log_create(instance_, &missing), ZE_LAYER_NOT_FOUND);
+    EXPECT_EQ(executed(), (std::vector<std::string>{kLayerOfRoads, "COMMIT"}));
+    mark();
+    layer_test::LayerRow row;
+    row.id = 12;
+    row.column = "shape";
+    layer_test::answer_layers(kLayerOfRoads, {row});
+    LOGFILE log = record("parcels", "roads", LOGINFO_LAYER);
+    ASSERT_EQ(DB_log_create(instance_, &log), 0);
+    EXPECT_EQ(log.layer_id, 12);
+    EXPECT_STREQ(log.spatial_column, "shape");
+    const std::vector<std::string> sql = executed();
+    ASSERT_GE(sql.size(), 3u);
+    EXPECT_EQ(sql[0], kLayerOfRoads);
+    EXPECT_EQ(sql[sql.size() - 3], "{call gis:bob_zel_logfiles_nextval()}");
+    EXPECT_EQ(sql.back(), std::string(kInsert) + "('parcels',1,1,7,4,12340042)");
+}
+
 // Deleting leaves the ids until the owner's next end; a missing log is -43
 // whichever way the driver reports a DELETE that touched nothing.
 TEST_F(LogTest, DeleteLeavesTheIdsAsOrphans)
@@ -263,7 +294,7 @@ TEST_F(LogTest, ReadsCompleteTheRecordsFromTheRegistration)
     EXPECT_EQ(DB_log_get_by_name(instance_, "", &out), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(DB_log_get_by_name(instance_, "x_log", nullptr), ZE_INVALID_ARGUMENT);
 
-    host().by_id_calls = 0;
+    const int before = host_.registration_calls();
     LOGFILE *list = nullptr;
     int32_t count = 0;
     ASSERT_EQ(DB_log_get_by_owner(instance_, nullptr, &list, &count), 0);
@@ -271,7 +302,7 @@ TEST_F(LogTest, ReadsCompleteTheRecordsFromTheRegistration)
     EXPECT_STREQ(list[0].name, "bob.a_log");
     EXPECT_STREQ(list[1].table_name, "bob.roads");
     EXPECT_STREQ(list[2].table_name, "bob.plain");
-    EXPECT_EQ(host().by_id_calls, 2);
+    EXPECT_EQ(host_.registration_calls() - before, 2);
     free(list);
 
     ASSERT_EQ(DB_log_get_by_table(instance_, "", "bob.roads", &list, &count), 0);
@@ -322,9 +353,12 @@ TEST_F(LogTest, StartDeletesTheTemporaryLogsOfDeadProcesses)
     add_log("kept", 4, 4, 7, LOGINFO_PERSISTENT | LOGINFO_TABLE, 0);
     add_log("both_kinds", 5, 5, 7, LOGINFO_TABLE | LOGINFO_LAYER, 99990042);
     add_log("anns", 6, 6, 7, LOGINFO_TABLE, 99990042, "ann");
+    layer_test::answer_layers(kLayerOfRoads, {});
     ASSERT_EQ(DB_log_init(instance_), 0);
     EXPECT_EQ(executed(), (std::vector<std::string>{
                               std::string(kSelect) + " WHERE flags = 2 OR flags = 4",
+                              kLayerOfRoads, // the layer log's layer, not found
+                              "COMMIT",
                               "DELETE FROM gis:bob_zel_logfiles WHERE logfile_id = 2",
                               "DELETE FROM gis:bob_zel_logfiles WHERE logfile_id = 3",
                           }));
@@ -487,15 +521,15 @@ TEST_F(LogTables, GrantsNeedTheOwnerOrTheAdministrator)
     EXPECT_EQ(DB_log_grant_access(instance_, "bob", "ann; drop"), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(DB_log_grant_access(instance_, nullptr, "ann"), ZE_NULL_POINTER);
     EXPECT_EQ(executed(), (std::vector<std::string>{
-                              "GRANT SELECT ON gis:BOB_zel_logfiles TO ann",
+                              "GRANT SELECT   ON gis:BOB_zel_logfiles TO ann",
                               "COMMIT",
-                              "GRANT SELECT ON gis:BOB_zel_logfile_data TO ann",
+                              "GRANT SELECT   ON gis:BOB_zel_logfile_data TO ann",
                               "COMMIT",
                               "GRANT EXECUTE ON FUNCTION gis:BOB_zel_logfiles_nextval TO ann",
                               "COMMIT",
-                              "REVOKE SELECT ON gis:bob_zel_logfiles FROM ann",
+                              "REVOKE SELECT   ON gis:bob_zel_logfiles FROM ann",
                               "COMMIT",
-                              "REVOKE SELECT ON gis:bob_zel_logfile_data FROM ann",
+                              "REVOKE SELECT   ON gis:bob_zel_logfile_data FROM ann",
                               "COMMIT",
                           }));
     open_as("zel");

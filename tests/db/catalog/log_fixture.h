@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_log_internal.h"
 #include "db/core/db_instance.h"
+#include "tests/support/host_double.h"
 #include "tests/support/scli_log_store.h"
 #include "tests/support/scripted_cli.h"
 
@@ -28,7 +28,6 @@ class LogTest : public scli::Fixture
     void SetUp() override
     {
         scli::Fixture::SetUp();
-        host() = Host{};
         scli::set_info_text(SQL_DATABASE_NAME, "gis");
         memset(&codepage_, 0, sizeof(codepage_));
         codepage_.native.id = VE_CODEPAGE_1252;
@@ -36,10 +35,12 @@ class LogTest : public scli::Fixture
         codepage_.other = codepage_.native;
         memset(&config_, 0, sizeof(config_));
         config_.codepage = &codepage_;
-        config_.own_session = OwnSession;
-        config_.session_by_pid = SessionByPid;
-        config_.registration_by_name = RegistrationByName;
-        config_.registration_by_id = RegistrationById;
+        config_.layer_cache_size = 5;
+        host_.install_all(&config_);
+        host_.add_registration(registration(7, "roads", "objectid", REG_ROWID_COLUMN));
+        host_.add_registration(registration(8, "plain", "", 0));
+        host_.set_own_process(51234, 1700000042);
+        host_.set_alive(1234, 1700000042);
         open_as("bob");
     }
     void TearDown() override
@@ -120,70 +121,26 @@ class LogTest : public scli::Fixture
         return log;
     }
 
-    struct Host {
-        std::map<int32_t, int32_t> alive = {{1234, 1700000042}}; // pid -> start time
-        int by_id_calls = 0;
-        int by_name_calls = 0;
-        DB_HOST_SESSION session{};
-    };
-    static Host &host()
+    // A registration of bob in gis.
+    static REGISTRATION registration(int32_t id, const char *table, const char *rowid_column,
+                                     uint32_t flags)
     {
-        static Host h;
-        return h;
-    }
-
-    static bool registration(int32_t id, REGISTRATION *out)
-    {
-        memset(out, 0, sizeof(*out));
-        memcpy(out->tag, REGISTRATION_TAG, sizeof(out->tag));
-        out->registration_id = id;
-        strcpy(out->database_name, "gis");
-        strcpy(out->owner, "bob");
-        if (id == 7) {
-            strcpy(out->table_name, "roads");
-            strcpy(out->rowid_column, "objectid");
-            out->object_flags = REG_ROWID_COLUMN;
-            return true;
-        }
-        if (id == 8) {
-            strcpy(out->table_name, "plain");
-            return true;
-        }
-        return false;
-    }
-    static int32_t RegistrationByName(intptr_t, const char *table, REGISTRATION *out)
-    {
-        host().by_name_calls++;
-        std::string name = table;
-        std::string last = name.substr(
-            name.find_last_of(".:") == std::string::npos ? 0 : name.find_last_of(".:") + 1);
-        int32_t id = last == "roads" ? 7 : last == "plain" ? 8 : 0;
-        return id != 0 && registration(id, out) ? 0 : -220;
-    }
-    static int32_t RegistrationById(intptr_t, int32_t id, REGISTRATION *out)
-    {
-        host().by_id_calls++;
-        return registration(id, out) ? 0 : -220;
-    }
-    static int32_t OwnSession(intptr_t, DB_HOST_SESSION **out)
-    {
-        host().session = {51234, 0, 1700000042};
-        *out = &host().session;
-        return 0;
-    }
-    static int32_t SessionByPid(intptr_t, int32_t pid, DB_HOST_SESSION **out)
-    {
-        auto it = host().alive.find(pid);
-        if (it == host().alive.end())
-            return -1;
-        host().session = {pid, 0, it->second};
-        *out = &host().session;
-        return 0;
+        REGISTRATION r;
+        memset(&r, 0, sizeof(r));
+        memcpy(r.tag, REGISTRATION_TAG, sizeof(r.tag));
+        r.registration_id = id;
+        strcpy(r.database_name, "gis");
+        strcpy(r.owner, "bob");
+        snprintf(r.table_name, sizeof(r.table_name), "%s", table);
+        snprintf(r.rowid_column, sizeof(r.rowid_column), "%s", rowid_column);
+        r.object_flags = flags;
+        return r;
     }
 
     VE_CODEPAGE codepage_;
     DB_INSTANCE_OPEN_CONFIG config_;
     DB_INSTANCE *instance_ = nullptr;
+    scli::HostDouble host_;
     scli::LogStore *store_ = nullptr;
     size_t mark_ = 0;
     size_t journal_mark_ = 0;
