@@ -86,6 +86,7 @@
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
 #define ZE_LOG_EXISTS (-252)          /* the log exists, or belongs to another table */
 #define ZE_LOG_IS_OPEN (-253)         /* the log is open in this process */
+#define ZE_INVALID_QUERYINFO_OBJECT (-259)/* a null query description */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
