@@ -22,7 +22,7 @@
 #include "db/catalog/db_layer_info.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_diag_internal.h"
-#include "db/core/db_identifier_check.h"
+#include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_instance_internal.h"
 #include "db/core/db_instance_user_internal.h"
 #include "db/core/db_names_internal.h"
@@ -83,8 +83,8 @@ int32_t db_log_parse_name(const char *name, const char *default_owner, char *dat
     std::string fallback =
         default_owner != nullptr && default_owner[0] != '\0' ? default_owner : S_current_user();
     if (db_parse_table_name(nullptr, text.c_str(), fallback.c_str(), database, owner, bare) != 0 ||
-        owner[0] == '\0' || bare[0] == '\0' || DB_check_identifier(nullptr, owner) != 0 ||
-        DB_check_identifier(nullptr, database) != 0) {
+        bare[0] == '\0' || db_check_name(owner, DB_LOG_OWNER_SIZE) != 0 ||
+        (database[0] != '\0' && db_check_name(database, DB_LOG_DATABASE_SIZE) != 0)) {
         database[0] = owner[0] = bare[0] = '\0';
         return ZE_INVALID_ARGUMENT;
     }
@@ -533,7 +533,7 @@ static std::string S_list_owner(const char *owner)
 {
     if (owner == nullptr || owner[0] == '\0')
         return S_current_user();
-    if (strlen(owner) >= DB_LOG_OWNER_SIZE || DB_check_identifier(nullptr, owner) != 0)
+    if (db_check_name(owner, DB_LOG_OWNER_SIZE) != 0)
         return {};
     return owner;
 }

@@ -14,7 +14,7 @@
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_log_internal.h"
 #include "db/core/db_diag_internal.h"
-#include "db/core/db_identifier_check.h"
+#include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -539,10 +539,8 @@ int32_t db_log_add_ids_from_query(DB_INSTANCE *, int32_t number, const char *, c
         return ZE_NO_ROWID_COLUMN;
     // The table and column are names in the statement; FROM and WHERE are
     // SQL text the library's own callers assembled.
-    if (strnlen(column, sizeof(d->log.registration.rowid_column)) >=
-            sizeof(d->log.registration.rowid_column) ||
-        DB_check_identifier(nullptr, column) != 0 ||
-        DB_check_identifier(nullptr, d->log.table_name) != 0)
+    if (db_check_name(column, sizeof(d->log.registration.rowid_column)) != 0 ||
+        db_check_table_name(d->log.table_name) != 0)
         return ZE_INVALID_ARGUMENT;
     return db_catalog_guard([&] {
         std::string sql = "INSERT INTO " + S_data_table(name) +

@@ -17,7 +17,7 @@
 #include "db/core/db_dbtune_internal.h"
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_helpers_internal.h"
-#include "db/core/db_identifier_check.h"
+#include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_instance_user_internal.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -206,12 +206,8 @@ static bool S_may_grant(const char *owner)
 // Owner and grantee go into the statements as names.
 static int32_t S_check_names(const char *owner, const char *grantee)
 {
-    if (owner == nullptr || grantee == nullptr)
-        return ZE_NULL_POINTER;
-    if (owner[0] == '\0' || grantee[0] == '\0' || DB_check_identifier(nullptr, owner) != 0 ||
-        DB_check_identifier(nullptr, grantee) != 0)
-        return ZE_INVALID_IDENTIFIER;
-    return ZE_SUCCESS;
+    int32_t rc = db_check_name(owner, DB_LOG_OWNER_SIZE);
+    return rc != ZE_SUCCESS ? rc : db_check_name(grantee, DB_LOG_OWNER_SIZE);
 }
 
 int32_t DB_log_grant_access(DB_INSTANCE *instance, const char *owner, const char *grantee)

@@ -206,6 +206,11 @@ std::vector<Call> calls_of(const std::string &fn)
     return out;
 }
 
+void clear_journal()
+{
+    state().journal.clear();
+}
+
 int call_count(const std::string &fn)
 {
     if (fn.empty())

@@ -257,9 +257,10 @@ TEST_F(Stmt, DmlWithoutRowsIs100EitherWay)
             EXPECT_EQ(dml ? db_execute_dml(kUpdate, 0, 1) : db_execute_ddlsql(kUpdate, 0, 1),
                       dml ? c.dml : c.ddl);
             Strings all = scli::executed();
-            if (dml)
+            if (dml) {
                 EXPECT_EQ(Strings(all.begin() + static_cast<long>(e), all.end()),
                           c.dml == 100 ? Strings{kUpdate} : c.executed);
+            }
         }
     }
 }
