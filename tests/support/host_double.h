@@ -1,13 +1,13 @@
 // A host's callback table for tests: the change stamp of each layer, set and
-// moved by the test, with every call the library made; the registrations the
-// host knows (by id and by table name); and the host's processes (this one,
-// and those alive by pid). install() puts the stamp callback into an
-// instance open configuration, install_all() every callback; the host
-// context word is the double's own address, so the callbacks find it again.
+// moved by the test; the registrations of tables, by the name the library
+// asks for and by id; and the host's processes (this one, and those alive by
+// pid); with every call the library made. install() puts the stamp and the
+// registration-by-name callbacks into an instance open configuration,
+// install_all() every callback; the host context word is the double's own
+// address, so the callbacks find it again.
 #pragma once
 
 #include <stdint.h>
-
 #include <string.h>
 
 #include <map>
@@ -29,28 +29,49 @@ class HostDouble
     {
         config->host_context = reinterpret_cast<intptr_t>(this);
         config->layer_stamp = &HostDouble::stamp_of;
+        config->registration_by_name = &HostDouble::registration_of;
     }
-
-    // Also the registration look-ups and the process callbacks.
+    // Also the registration look-up by id and the process callbacks.
     void install_all(DB_INSTANCE_OPEN_CONFIG *config)
     {
         install(config);
-        config->registration_by_name = &HostDouble::registration_by_name;
         config->registration_by_id = &HostDouble::registration_by_id;
         config->own_session = &HostDouble::own_session;
         config->session_by_pid = &HostDouble::session_by_pid;
     }
 
-    // A registration the host knows; looked up by id, or by a table name
-    // whose last part (after '.' or ':') is its table name.
+    // Registers a table under the name the library will ask for, with the
+    // object flags given; tables not registered answer -220.
+    void set_registration(const std::string &table, int32_t id, uint32_t flags)
+    {
+        REGISTRATION r{};
+        memcpy(r.tag, "ReG", 4);
+        r.registration_id = id;
+        r.object_flags = flags;
+        registrations_[table] = r;
+    }
+    // A whole registration: found by its id, and by the names table,
+    // owner.table and database:owner.table.
     void add_registration(const REGISTRATION &registration)
     {
-        registrations_[registration.registration_id] = registration;
+        by_id_[registration.registration_id] = registration;
+        const std::string table = registration.table_name;
+        const std::string owned = std::string(registration.owner) + "." + table;
+        registrations_[table] = registration;
+        registrations_[owned] = registration;
+        registrations_[std::string(registration.database_name) + ":" + owned] = registration;
     }
-    int registration_calls() const
+    // Table names of the registration look-ups, in order.
+    const std::vector<std::string> &registration_calls() const
     {
         return registration_calls_;
     }
+    // Number of the look-ups by id.
+    int registration_id_calls() const
+    {
+        return id_calls_;
+    }
+
     // This process as the host sees it, and the processes alive by pid.
     void set_own_process(int32_t pid, int32_t start_time)
     {
@@ -94,29 +115,25 @@ class HostDouble
         return self->stamp(layer_id);
     }
 
-    static int32_t registration_by_id(intptr_t context, int32_t id, REGISTRATION *out)
+    static int32_t registration_of(intptr_t context, const char *table, REGISTRATION *out)
     {
         auto *self = reinterpret_cast<HostDouble *>(context);
-        self->registration_calls_++;
-        auto it = self->registrations_.find(id);
+        self->registration_calls_.push_back(table);
+        auto it = self->registrations_.find(table);
         if (it == self->registrations_.end())
             return -220;
         *out = it->second;
         return 0;
     }
-    static int32_t registration_by_name(intptr_t context, const char *table, REGISTRATION *out)
+    static int32_t registration_by_id(intptr_t context, int32_t id, REGISTRATION *out)
     {
         auto *self = reinterpret_cast<HostDouble *>(context);
-        self->registration_calls_++;
-        std::string name = table;
-        size_t cut = name.find_last_of(".:");
-        std::string last = cut == std::string::npos ? name : name.substr(cut + 1);
-        for (const auto &[id, registration] : self->registrations_)
-            if (last == registration.table_name) {
-                *out = registration;
-                return 0;
-            }
-        return -220;
+        self->id_calls_++;
+        auto it = self->by_id_.find(id);
+        if (it == self->by_id_.end())
+            return -220;
+        *out = it->second;
+        return 0;
     }
     static int32_t own_session(intptr_t context, DB_HOST_SESSION **out)
     {
@@ -138,9 +155,11 @@ class HostDouble
     }
 
     std::map<int32_t, int32_t> stamps_;
+    std::map<std::string, REGISTRATION> registrations_;
+    std::vector<std::string> registration_calls_;
+    std::map<int32_t, REGISTRATION> by_id_;
+    int id_calls_ = 0;
     std::vector<int32_t> calls_;
-    std::map<int32_t, REGISTRATION> registrations_;
-    int registration_calls_ = 0;
     DB_HOST_SESSION own_{};
     DB_HOST_SESSION found_{};
     std::map<int32_t, int32_t> alive_; // pid -> start time

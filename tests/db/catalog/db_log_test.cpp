@@ -294,7 +294,7 @@ TEST_F(LogTest, ReadsCompleteTheRecordsFromTheRegistration)
     EXPECT_EQ(DB_log_get_by_name(instance_, "", &out), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(DB_log_get_by_name(instance_, "x_log", nullptr), ZE_INVALID_ARGUMENT);
 
-    const int before = host_.registration_calls();
+    const int before = host_.registration_id_calls();
     LOGFILE *list = nullptr;
     int32_t count = 0;
     ASSERT_EQ(DB_log_get_by_owner(instance_, nullptr, &list, &count), 0);
@@ -302,7 +302,7 @@ TEST_F(LogTest, ReadsCompleteTheRecordsFromTheRegistration)
     EXPECT_STREQ(list[0].name, "bob.a_log");
     EXPECT_STREQ(list[1].table_name, "bob.roads");
     EXPECT_STREQ(list[2].table_name, "bob.plain");
-    EXPECT_EQ(host_.registration_calls() - before, 2);
+    EXPECT_EQ(host_.registration_id_calls() - before, 2);
     free(list);
 
     ASSERT_EQ(DB_log_get_by_table(instance_, "", "bob.roads", &list, &count), 0);
