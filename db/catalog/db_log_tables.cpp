@@ -203,52 +203,46 @@ static bool S_may_grant(const char *owner)
            DB_instance_user_is_zel_admin(nullptr, user.c_str());
 }
 
-// Owner and grantee go into the statements as names.
-static int32_t S_check_names(const char *owner, const char *grantee)
+// Grants (grant set) or revokes SELECT on the owner's two tables, and on a
+// grant EXECUTE on the sequence function; each step only after the one
+// before succeeded (or found the privilege given).
+static int32_t S_owner_access(DB_INSTANCE *instance, const char *owner, const char *grantee,
+                              bool grant)
 {
+    DB_instance_clear_xerr();
     int32_t rc = db_check_name(owner, DB_LOG_OWNER_SIZE);
-    return rc != ZE_SUCCESS ? rc : db_check_name(grantee, DB_LOG_OWNER_SIZE);
+    if (rc == ZE_SUCCESS)
+        rc = db_check_name(grantee, DB_LOG_OWNER_SIZE); // both go into the statements as names
+    if (rc != ZE_SUCCESS)
+        return rc;
+    return db_catalog_guard([&] {
+        if (!S_may_grant(owner))
+            return ZE_LOG_NOT_INITIALISED;
+        auto next = [](int32_t done) { return done == 0 || done == ZE_TABLE_EXISTS; };
+        int32_t step = ZE_SUCCESS;
+        for (const std::string &table :
+             {db_log_table_name("", owner), db_log_data_table_name("", owner)}) {
+            if (table.empty())
+                return ZE_INVALID_ARGUMENT;
+            if (next(step))
+                step =
+                    grant
+                        ? DB_table_grant_access(instance, table.c_str(), VE_PRIV_SELECT, 0, grantee)
+                        : DB_table_revoke_access(instance, table.c_str(), VE_PRIV_SELECT, grantee);
+        }
+        if (grant && next(step))
+            step = db_grant_execute_routine(instance, db_log_function_name("", owner).c_str(),
+                                            DB_ROUTINE_FUNCTION, grantee);
+        return step == SQL_SUCCESS_WITH_INFO ? ZE_SUCCESS : step;
+    });
 }
 
 int32_t DB_log_grant_access(DB_INSTANCE *instance, const char *owner, const char *grantee)
 {
-    DB_instance_clear_xerr();
-    int32_t checked = S_check_names(owner, grantee);
-    if (checked != 0)
-        return checked;
-    return db_catalog_guard([&] {
-        if (!S_may_grant(owner))
-            return ZE_LOG_NOT_INITIALISED;
-        const std::string logs = db_log_table_name("", owner);
-        const std::string data = db_log_data_table_name("", owner);
-        if (logs.empty() || data.empty())
-            return ZE_INVALID_ARGUMENT;
-        int32_t rc = DB_table_grant_access(instance, logs.c_str(), VE_PRIV_SELECT, 0, grantee);
-        if (rc == 0 || rc == ZE_TABLE_EXISTS)
-            rc = DB_table_grant_access(instance, data.c_str(), VE_PRIV_SELECT, 0, grantee);
-        if (rc == 0 || rc == ZE_TABLE_EXISTS)
-            rc = db_grant_execute_routine(instance, db_log_function_name("", owner).c_str(),
-                                          DB_ROUTINE_FUNCTION, grantee);
-        return rc == SQL_SUCCESS_WITH_INFO ? ZE_SUCCESS : rc;
-    });
+    return S_owner_access(instance, owner, grantee, true);
 }
 
 int32_t DB_log_revoke_access(DB_INSTANCE *instance, const char *owner, const char *grantee)
 {
-    DB_instance_clear_xerr();
-    int32_t checked = S_check_names(owner, grantee);
-    if (checked != 0)
-        return checked;
-    return db_catalog_guard([&] {
-        if (!S_may_grant(owner))
-            return ZE_LOG_NOT_INITIALISED;
-        const std::string logs = db_log_table_name("", owner);
-        const std::string data = db_log_data_table_name("", owner);
-        if (logs.empty() || data.empty())
-            return ZE_INVALID_ARGUMENT;
-        int32_t rc = DB_table_revoke_access(instance, logs.c_str(), VE_PRIV_SELECT, grantee);
-        if (rc == 0 || rc == ZE_TABLE_EXISTS)
-            rc = DB_table_revoke_access(instance, data.c_str(), VE_PRIV_SELECT, grantee);
-        return rc;
-    });
+    return S_owner_access(instance, owner, grantee, false);
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <regex>
 
+#include "tests/support/scli_state.h"
 #include "tests/support/scripted_cli.h"
 
 namespace scli
@@ -23,17 +24,6 @@ LogStore &store()
 
 // Owner part of a table name: "db:bob_zel_logfiles" and "bob_zel_logfiles" give "bob".
 const char *const kOwner = R"((?:\w+:)?(\w+))";
-
-std::string literal(const std::string &text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); i++) {
-        out.push_back(text[i]);
-        if (text[i] == '\'' && i + 1 < text.size() && text[i + 1] == '\'')
-            i++;
-    }
-    return out;
-}
 
 int32_t number(const std::string &text)
 {
@@ -78,7 +68,7 @@ bool log_matches(const LogRow &row, const std::string &condition, bool *known)
     std::smatch m;
     *known = true;
     if (std::regex_match(condition, m, by_name))
-        return row.name == literal(m[1].str());
+        return row.name == literal_text(m[1].str());
     if (std::regex_match(condition, m, by_id))
         return row.id == number(m[1].str());
     if (std::regex_match(condition, m, by_registration))
@@ -114,8 +104,9 @@ void install_log_table()
         std::smatch m;
         if (!std::regex_match(e.sql, m, re))
             return syntax_error(e);
-        LogRow row{m[1].str(),         literal(m[2].str()), number(m[3].str()), number(m[4].str()),
-                   number(m[5].str()), number(m[6].str()),  number(m[7].str())};
+        LogRow row{m[1].str(),         literal_text(m[2].str()), number(m[3].str()),
+                   number(m[4].str()), number(m[5].str()),       number(m[6].str()),
+                   number(m[7].str())};
         if (store().find(row.owner, row.name) != nullptr) {
             e.rc = SQL_ERROR;
             e.diags = {{"23000", -268, "Unique constraint violated."}};

@@ -446,6 +446,17 @@ std::string sql_text(const SQLCHAR *text, SQLINTEGER len)
     return std::string(p, static_cast<size_t>(len));
 }
 
+std::string literal_text(const std::string &text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); i++) {
+        out.push_back(text[i]);
+        if (text[i] == '\'' && i + 1 < text.size() && text[i + 1] == '\'')
+            i++;
+    }
+    return out;
+}
+
 bool put_text(const std::string &text, SQLPOINTER buf, SQLLEN buflen)
 {
     if (!buf || buflen <= 0)
