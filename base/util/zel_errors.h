@@ -81,8 +81,8 @@
 #define ZE_REGISTRATION_LIMIT (-221)  /* every registration id is taken */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
-#define ZE_VIEW_EXISTS (-238)         /* a view of that name exists already */
 #define ZE_RASTERCOLUMN_LIMIT (-228)  /* every raster column id is taken */
+#define ZE_VIEW_EXISTS (-238)         /* a view of that name exists already */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
 #define ZE_MULTIPLE_RASTER_COLUMNS (-247)/* more than one raster column */
 #define ZE_INVALID_LOGINFO_OBJECT (-249) /* null, freed or foreign log-file info record */
