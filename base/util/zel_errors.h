@@ -14,6 +14,7 @@
 #define ZE_NO_MORE_ROWS (-4)          /* no more rows */
 #define ZE_WATCHER_ENDED (-4)         /* the death watcher has ended: no child can be started */
 #define ZE_INVALID_LOGIN (-9)         /* user or password refused */
+#define ZE_NETWORK_IO (-10)          /* no socket, or fewer bytes sent or received than needed */
 #define ZE_NO_SPATIAL_TYPE (-10)      /* the spatial type library is not registered in the database */
 #define ZE_OUT_OF_MEMORY (-12)        /* out of memory (most code) */
 #define ZE_BITSET_NO_MEMORY (-13)     /* out of memory while resizing a bit set */
@@ -22,6 +23,7 @@
 #define ZE_LAYER_LIMIT (-16)          /* every layer id is taken */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
+#define ZE_LOG_REGISTRATION_MISMATCH (-24)/* the log belongs to another registration */
 #define ZE_OBJECT_NOT_FOUND (-22)     /* no row, index or view: the statement touched nothing */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_COLUMN_NOT_NULLABLE (-26)  /* a column that must allow NULL does not */
@@ -33,7 +35,10 @@
 #define ZE_TABLE_NOT_FOUND (-37)      /* table not found */
 #define ZE_COLUMN_NOT_FOUND (-38)     /* column not found */
 #define ZE_SYNTAX_ERROR (-42)         /* SQL syntax error */
+#define ZE_LOG_NOT_FOUND (-43)        /* no log file of that name or id */
 #define ZE_LOG_NOT_INITIALISED (-44)  /* the log-file system is not initialised */
+#define ZE_INVALID_LOG_DESCRIPTOR (-45)/* log descriptor number not open, or its statement not ready */
+#define ZE_LOG_ALREADY_OPEN (-46)     /* the log is open for writing in this process already */
 #define ZE_NO_SUCH_LOCK (-48)         /* the process holds no such lock */
 #define ZE_LOCK_CONFLICT (-49)        /* lock held by another process (table or row locked) */
 #define ZE_LOCK_TABLE_FULL (-50)      /* no free lock slot */
@@ -52,14 +57,19 @@
 #define ZE_KEYWORD_WITHOUT_ROWS (-87) /* configuration keyword has no DBTUNE rows of its own */
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
 #define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
+#define ZE_HOME_NOT_DIRECTORY (-106)  /* no home directory, or it is not a directory */
 #define ZE_INVALID_RELEASE (-88)      /* another release, or a request it does not know */
 #define ZE_PROCESS_NOT_FOUND (-97)    /* no process slot has the id */
+#define ZE_HOST_UNKNOWN (-100)        /* the host has no address entry */
+#define ZE_CONNECTION_REFUSED (-101)  /* the connection was refused or reset */
+#define ZE_SERVICE_NOT_FOUND (-102)   /* no TCP service entry for the instance name */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_MUTEX_FAILED (-109)        /* a shared-memory mutex or guard cannot be made or opened */
 #define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
 #define ZE_WRONG_COLUMN_TYPE (-114)   /* row-id or raster column of a wrong type */
 #define ZE_INVALID_FILTER_TYPE (-119) /* spatial filter is not a shape filter */
 #define ZE_NO_MUST_PASS_FILTER (-127) /* no filter a feature must satisfy */
+#define ZE_IOMGR_NOT_FOUND (-131)     /* the control-process program is missing or not a regular file */
 #define ZE_MULTIPLE_SPATIAL_COLUMNS (-133)/* more than one spatial column */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
 #define ZE_INVALID_SHAPE (-135)       /* shape points missing or count negative */
@@ -70,8 +80,10 @@
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
+#define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
+#define ZE_INVALID_REGISTRATION_ID (-219)/* registration id outside 1 to the cache's size */
 #define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */
 #define ZE_REGISTRATION_LIMIT (-221)  /* every registration id is taken */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
@@ -82,6 +94,8 @@
 #define ZE_MULTIPLE_RASTER_COLUMNS (-247)/* more than one raster column */
 #define ZE_INVALID_LOGINFO_OBJECT (-249) /* null, freed or foreign log-file info record */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
+#define ZE_LOG_EXISTS (-252)          /* the log exists, or belongs to another table */
+#define ZE_LOG_IS_OPEN (-253)         /* the log is open in this process */
 #define ZE_SPATIALREF_EXISTS (-254)   /* an equal spatial reference exists already */
 #define ZE_SPATIALREF_NOT_FOUND (-255)/* no spatial reference has the srid */
 #define ZE_SPATIALREF_IN_USE (-256)   /* a layer uses the spatial reference */
@@ -90,6 +104,7 @@
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
 #define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
+#define ZE_LOG_TABLES_FAILED (-288)   /* the log-file system tables could not be created */
 #define ZE_ADD_COLUMN_EXISTS (-291)   /* the column to add exists already */
 #define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
 #define ZE_DBS_TABLES_EXIST (-314)    /* the DBMS keeps tables that rule shared memory out */

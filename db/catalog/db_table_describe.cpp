@@ -31,11 +31,6 @@
 
 #define S_ROW_ID_COLUMN "VE_ROW_ID"
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 static void S_mark_shape(DB_COLUMN_DEF *c)
 {
     if (c->type == VE_BLOB || c->type == VE_SHAPE)
@@ -82,15 +77,15 @@ static int32_t S_mark_from_catalogue(int32_t count, DB_COLUMN_DEF *columns, cons
     if (prepared != 0)
         return prepared;
     SQLRETURN rc = SQLExecute(hstmt);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, found, sizeof(found), &length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLFetch(hstmt);
     if (rc == SQL_NO_DATA) {
         db_free_stmt(&hstmt);
         return 0;
     }
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return db_catalog_fail(nullptr, &hstmt, rc);
     db_free_stmt(&hstmt);
     found[sizeof(found) - 1] = '\0';
