@@ -32,6 +32,13 @@ int db_xerr_append_text(const char *text);
 
 void db_clear_global_xerr(void *unused);
 
+/* Fills the connection-level record from the status a catalogue routine
+ * answered: a status between -20999 and -20000 (exclusive) becomes the engine
+ * code status + 20000 with native error 0, any other non-zero status -51 with
+ * the status as native error; the message names the routine. Returns the
+ * record's code. */
+int32_t db_set_xerr_from_procedure(int32_t result, const char *procedure);
+
 /* Copies the connection-level record into an instance's record: both codes
  * become -51 where they are 0 (a non-zero instance code stays), then native
  * error, message and SQLSTATE are copied. The instance handle calls it with

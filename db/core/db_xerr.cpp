@@ -66,6 +66,21 @@ const char *db_set_xerr_from_diag(CLI_DIAG_RECORD diag)
     return db_global_xerr.text;
 }
 
+int32_t db_set_xerr_from_procedure(int32_t result, const char *procedure)
+{
+    db_xerr_clear(&db_global_xerr);
+    if (result > ZE_SP_OFFSET - 999 && result < ZE_SP_OFFSET) {
+        db_global_xerr.code = result - ZE_SP_OFFSET;
+        db_global_xerr.native_error = 0;
+    } else {
+        db_global_xerr.code = ZE_DBMS_ERROR;
+        db_global_xerr.native_error = result;
+    }
+    snprintf(db_global_xerr.message, sizeof(db_global_xerr.message),
+             "Error executing stored procedure %s", procedure ? procedure : "");
+    return db_global_xerr.code;
+}
+
 int db_xerr_append_text(const char *text)
 {
     if (text == nullptr)
