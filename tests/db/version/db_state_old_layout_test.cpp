@@ -93,7 +93,7 @@ TEST_F(DbStateOldLayout, RowsComeWithTheirCheckedBlobs)
     EXPECT_EQ(state.closing_time, kClosedTime);
     EXPECT_EQ(db_states_read_for_lineages(nullptr, DB_SCAN_NEXT, nullptr, &state),
               ZE_NO_MORE_ROWS);
-    EXPECT_EQ(Executed(), (std::vector<std::string>{kOldScan, "COMMIT", by_rowid}));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kOldScan, "COMMIT", by_rowid}));
 }
 
 TEST_F(DbStateOldLayout, BlobsThatDoNotHoldWhatTheyClaimAreRefused)
@@ -129,7 +129,7 @@ TEST_F(DbStateOldLayout, BlobsThatDoNotHoldWhatTheyClaimAreRefused)
                   ZE_SCAN_NOT_STARTED);
     }
     // None of them was worth a second read.
-    for (const std::string &sql : Executed())
+    for (const std::string &sql : Sent())
         EXPECT_EQ(sql.find("WHERE ROWID"), std::string::npos);
 }
 

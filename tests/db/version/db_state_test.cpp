@@ -62,7 +62,7 @@ TEST_F(DbState, ScanDeliversEachStateWithItsLineage)
     }
     EXPECT_EQ(DB_state_scan(nullptr, DB_SCAN_NEXT, nullptr, &state), ZE_NO_MORE_ROWS);
     EXPECT_EQ(DB_state_scan(nullptr, DB_SCAN_NEXT, nullptr, &state), ZE_SCAN_NOT_STARTED);
-    EXPECT_EQ(Executed(), (std::vector<std::string>{kScanAll, "COMMIT", kLineage, kLineage,
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kScanAll, "COMMIT", kLineage, kLineage,
                                                     kLineage}));
     std::vector<std::string> asked;
     for (const scli::Call &c : scli::calls_of("SQLExecute")) {
@@ -190,7 +190,7 @@ TEST_F(DbState, GetByIdReadsTheLineageOfItsRows)
     ASSERT_EQ(ves_lineage_decode_state(&state, &ids), 0);
     EXPECT_EQ(ids, std::vector<int32_t>(long_lineage.begin(), long_lineage.end() - 1));
     free(state.lineage);
-    EXPECT_EQ(Executed(), (std::vector<std::string>{by_where("state_id = 7"), "COMMIT", kLineage,
+    EXPECT_EQ(Sent(), (std::vector<std::string>{by_where("state_id = 7"), "COMMIT", kLineage,
                                                     by_where("state_id = 0"), "COMMIT", kLineage,
                                                     by_where("state_id = 149"), "COMMIT",
                                                     kLineage}));
@@ -267,7 +267,7 @@ TEST_F(ModifiedMvtables, EveryRegistrationIdSetsItsBit)
                {scli::i32(65)}});
     EXPECT_EQ(DB_state_list_get_modified_mvtables(nullptr, "bob", "3,7", bitmap_), 0);
     EXPECT_EQ(Bits(), (std::vector<int32_t>{0, 3, 63}));
-    EXPECT_EQ(Executed(), (std::vector<std::string>{kSql, "COMMIT"}));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kSql, "COMMIT"}));
     // One state.
     STATE state{};
     state.state_id = 7;
@@ -295,7 +295,7 @@ TEST_F(ModifiedMvtables, NothingFoundOrRefusedLeavesTheBitmap)
               ZE_INVALID_ARGUMENT);
     EXPECT_EQ(DB_state_list_get_modified_mvtables(nullptr, nullptr, nullptr, bitmap_),
               ZE_NULL_POINTER);
-    EXPECT_EQ(Executed(), (std::vector<std::string>{kSql, "COMMIT"}));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kSql, "COMMIT"}));
     // Any other failure is the caller's.
     scli::on_sql(kSql).columns({{"registration_id", SQL_INTEGER}}).fail(SQL_ERROR, {"S1000", -9, "x"});
     EXPECT_EQ(quiet_stderr([&] {
@@ -317,7 +317,7 @@ TEST_F(DbState, InsertWritesTheRowWithTheTimeOfTheCall)
     root.creation_time = 5; // not written: the row gets the time of the call
     time_t before = time(nullptr);
     ASSERT_EQ(DB_states_def_insert(nullptr, &root), 0);
-    EXPECT_EQ(Executed(), (std::vector<std::string>{kInsert, "COMMIT"}));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kInsert, "COMMIT"}));
     std::vector<scli::Call> executes = scli::calls_of("SQLExecute");
     ASSERT_EQ(executes.back().params.size(), 1u);
     const std::vector<std::string> &p = executes.back().params[0];
@@ -360,7 +360,7 @@ TEST_F(DbState, FailedInsertIsReportedNotSwallowed)
     EXPECT_NE(err.find("DB_state_def_insert() ODBC Exec error (-51).\n"), std::string::npos);
     EXPECT_NE(err.find("state_id       = 0\nowner          = \"zel\"\n"), std::string::npos);
     EXPECT_NE(err.find("parent_state   = 0\n"), std::string::npos);
-    EXPECT_EQ(Executed(), (std::vector<std::string>{kInsert}));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kInsert}));
     // Without a STATES table.
     scli::on_sql(kInsert).at_prepare(SQL_ERROR, {"S0002", -206, "no table"});
     EXPECT_EQ(quiet_stderr([&] { return DB_states_def_insert(nullptr, &root); }),
@@ -379,7 +379,7 @@ TEST_F(DbState, ObsoleteEntryPointsSayItAndFail)
     EXPECT_EQ(DB_state_unflag_modified_mvtables(nullptr, nullptr), ZE_NULL_POINTER);
     STATE state{};
     EXPECT_EQ(DB_state_unflag_modified_mvtables(nullptr, &state), 0);
-    EXPECT_TRUE(Executed().empty());
+    EXPECT_TRUE(Sent().empty());
 }
 
 } // namespace

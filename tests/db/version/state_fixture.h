@@ -80,6 +80,24 @@ inline scli::Answer &function_answer(const std::string &sql, int32_t code,
 class StateTest : public Connected
 {
   protected:
+    void SetUp() override
+    {
+        Connected::SetUp();
+        Mark();
+    }
+
+    // Executed SQL and COMMIT/ROLLBACK markers since the last Mark().
+    std::vector<std::string> Sent() const
+    {
+        std::vector<std::string> all = scli::executed();
+        return std::vector<std::string>(all.begin() + static_cast<long>(sent_mark_), all.end());
+    }
+    void Mark()
+    {
+        sent_mark_ = scli::executed().size();
+    }
+    size_t sent_mark_ = 0;
+
     // STATE_LINEAGES as the lineage query sees it: state id -> lineage ids.
     std::map<int32_t, std::vector<int32_t>> lineages_;
 
