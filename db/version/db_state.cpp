@@ -503,23 +503,17 @@ ZEL_API int32_t DB_states_def_insert(DB_INSTANCE *instance, const STATE *state)
 
 // Obsolete entry points.
 
-static int32_t S_obsolete(const char *name)
-{
-    fprintf(stderr, "Obsolete function %s() called!\n", name);
-    return ZE_FAILURE;
-}
-
 ZEL_API int32_t DB_states_def_delete(DB_INSTANCE *, const int32_t *, int32_t)
 {
-    return S_obsolete("DB_states_def_delete");
+    return db_version_obsolete("DB_states_def_delete");
 }
 
 ZEL_API int32_t DB_states_def_trim_lineage(DB_INSTANCE *, int32_t, int32_t, int32_t)
 {
-    return S_obsolete("DB_states_def_trim_lineage");
+    return db_version_obsolete("DB_states_def_trim_lineage");
 }
 
 ZEL_API int32_t DB_states_def_update(DB_INSTANCE *, const STATE *)
 {
-    return S_obsolete("DB_states_def_update");
+    return db_version_obsolete("DB_states_def_update");
 }

@@ -11,13 +11,9 @@
 #include "base/util/ve_bitmap.h"
 #include "base/util/ve_state.h"
 #include "base/util/zel_export.h"
+#include "db/version/db_scan_mode.h"
 
 typedef struct DB_INSTANCE DB_INSTANCE;
-
-/* Modes of the scans. */
-#define DB_SCAN_OPEN 1
-#define DB_SCAN_NEXT 2
-#define DB_SCAN_CLOSE 3
 
 /* State ids per call of the catalogue's delete_state. */
 #define DB_STATE_DELETE_BATCH 200

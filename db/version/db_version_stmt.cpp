@@ -4,6 +4,7 @@
 #include "db/version/db_version_stmt_internal.h"
 
 #include <sqlext.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -17,6 +18,12 @@
 static bool S_ok(SQLRETURN rc)
 {
     return SQL_SUCCEEDED(rc);
+}
+
+int32_t db_version_obsolete(const char *name)
+{
+    fprintf(stderr, "Obsolete function %s() called!\n", name);
+    return ZE_FAILURE;
 }
 
 int32_t db_version_record(SQLHSTMT *hstmt, SQLRETURN rc)

@@ -105,6 +105,10 @@ SQLRETURN db_sp_bind_result(SQLHSTMT hstmt, DB_SP_RESULT *result);
 int32_t db_sp_call(const std::string &sql, const char *routine, const DB_SP_BIND &bind,
                    const DB_SP_COLUMNS &columns = nullptr);
 
+/* An obsolete entry point: "Obsolete function <name>() called!" on standard
+ * error. -1. */
+int32_t db_version_obsolete(const char *name);
+
 /* The texts of a record field: at most its size, up to its first NUL. */
 template <size_t N> std::string_view db_field_text(const char (&field)[N])
 {
