@@ -1,0 +1,89 @@
+// Lineage routine names and the creation of one stored routine. The access
+// core's catalogue creation and the multiversion code name and create their
+// SPL routines through these.
+#include "db/version/db_routine_internal.h"
+
+#include <sql.h>
+#include <string.h>
+
+#include <string>
+
+#include "base/util/zel_errors.h"
+#include "db/core/db_diag_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
+
+int32_t db_lineage_routine_name(int32_t registration_id, char *out, size_t size, int32_t kind,
+                                int32_t getter)
+{
+    struct Name {
+        const char *stem;
+        bool numbered;
+    };
+    static const Name getters[] = {{"ZEL_lineage_get", true},     {"ZEL_sublineage_get", true},
+                                   {"ZEL_difflineage_get", true}, {"ZEL_diffsublineage_get", true},
+                                   {"ZEL_stateid_get", true},     {"ZEL_lineageid_get", true},
+                                   {"ZEL_startid_get", false},    {"ZEL_endid_get", false},
+                                   {"ZEL_diffid_get", true},      {"ZEL_logid_get", true}};
+    if (out == nullptr || size == 0)
+        return ZE_INVALID_ARGUMENT;
+    out[0] = '\0';
+    Name name;
+    if (getter) {
+        if (kind < DB_LINEAGE_GET || kind > DB_LOGID_GET)
+            return ZE_INVALID_ARGUMENT;
+        name = getters[kind];
+    } else {
+        name = {kind >= DB_LINEAGE_GET && kind <= DB_DIFFSUBLINEAGE_GET ? "ZEL_lineage_set"
+                                                                        : "ZEL_lineageid_set",
+                true};
+    }
+    std::string text = name.stem;
+    if (name.numbered)
+        text += std::to_string(registration_id);
+    if (text.size() >= size)
+        return ZE_INVALID_ARGUMENT;
+    memcpy(out, text.c_str(), text.size() + 1);
+    return ZE_SUCCESS;
+}
+
+// Prepares and runs the CREATE once; *diag gets the failure.
+static int32_t S_create_once(DB_STREAM *stream, const char *text, CLI_DIAG_RECORD *diag,
+                             bool *prepared)
+{
+    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    int rc = db_prepare_cursor(stream, &hstmt, text, 0);
+    *prepared = rc == 0;
+    if (rc == 0) {
+        rc = SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR *>(const_cast<char *>(text)), SQL_NTS);
+        if (!SQL_SUCCEEDED(rc))
+            db_get_diag_record(diag, &hstmt, rc);
+    } else {
+        db_get_diag_record(diag, hstmt != SQL_NULL_HSTMT ? &hstmt : nullptr, rc);
+    }
+    db_free_stmt(&hstmt);
+    return rc;
+}
+
+int32_t db_create_procedure(DB_INSTANCE *, DB_STREAM *stream, const char *text, const char *name)
+{
+    if (text == nullptr || name == nullptr)
+        return ZE_NULL_POINTER;
+    CLI_DIAG_RECORD diag{};
+    bool prepared = false;
+    int32_t rc = S_create_once(stream, text, &diag, &prepared);
+    if (prepared && !SQL_SUCCEEDED(rc) && std::string(diag.sqlstate) == "S0011") {
+        // A routine of this name is in the way: drop it and create ours, so
+        // that success always means the routine of this text exists.
+        std::string drop = std::string("drop procedure ") + name;
+        if (db_execute_ddlsql(drop.c_str(), 0, 3) >= 0)
+            rc = S_create_once(stream, text, &diag, &prepared);
+    }
+    if (SQL_SUCCEEDED(rc))
+        return rc;
+    if (prepared && stream != nullptr)
+        db_stream_set_xerr_from_diag(stream, diag);
+    else
+        db_set_xerr_from_diag(diag);
+    return rc;
+}
