@@ -75,14 +75,21 @@
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
 #define ZE_NO_ROW_QUERY_COLUMN (-186) /* a registered table without a column to address rows by */
 #define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */
+#define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
+#define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */
 #define ZE_REGISTRATION_LIMIT (-221)  /* every registration id is taken */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
 #define ZE_RASTERCOLUMN_LIMIT (-228)  /* every raster column id is taken */
+#define ZE_VIEW_EXISTS (-238)         /* a view of that name exists already */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
+#define ZE_MULTIPLE_RASTER_COLUMNS (-247)/* more than one raster column */
 #define ZE_INVALID_LOGINFO_OBJECT (-249) /* null, freed or foreign log-file info record */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
+#define ZE_SPATIALREF_EXISTS (-254)   /* an equal spatial reference exists already */
+#define ZE_SPATIALREF_NOT_FOUND (-255)/* no spatial reference has the srid */
+#define ZE_SPATIALREF_IN_USE (-256)   /* a layer uses the spatial reference */
 #define ZE_INVALID_QUERYINFO_OBJECT (-259)/* a null query description */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
@@ -94,6 +101,7 @@
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
 #define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
+#define ZE_WRONG_DATABASE (-325)      /* the object belongs to another database */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_INSTANCE_RUNNING (-999)    /* the instance's shared memory exists already */
 #define ZE_CODEPAGE_MAP_FAILED (-1006)/* a code-page map could not be built; no conversion */

@@ -48,3 +48,15 @@ int32_t db_catalog_execute(SQLHSTMT *hstmt, const char *sql)
     db_free_stmt(hstmt);
     return 0;
 }
+
+SQLRETURN db_catalog_bind_columns(SQLHSTMT hstmt, const DB_CATALOG_COLUMN *columns, size_t count)
+{
+    for (size_t i = 0; i < count; i++) {
+        const DB_CATALOG_COLUMN &c = columns[i];
+        SQLRETURN rc = SQLBindCol(hstmt, static_cast<SQLUSMALLINT>(i + 1), c.c_type, c.buffer,
+                                  c.width, c.lengths);
+        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
+            return rc;
+    }
+    return SQL_SUCCESS;
+}

@@ -1,7 +1,7 @@
 // Steps the catalogue code shares: the guard of its exported functions, a
-// prepare whose failure is recorded, and the recording of a failed
-// statement's diagnostic in the stream's extended error record (or the
-// connection's without a stream).
+// prepare whose failure is recorded, the recording of a failed statement's
+// diagnostic in the stream's extended error record (or the connection's
+// without a stream), and the binding of a list of result columns.
 #ifndef DB_CATALOG_STMT_INTERNAL_H
 #define DB_CATALOG_STMT_INTERNAL_H
 
@@ -40,5 +40,23 @@ int32_t db_catalog_fail(DB_STREAM *stream, SQLHSTMT *hstmt, int32_t code,
 
 // Records a diagnostic in the stream's record, or the connection's.
 void db_catalog_record(DB_STREAM *stream, const CLI_DIAG_RECORD &diag);
+
+// One result column to bind: its C type, its buffer (for a rowset the array
+// of the rows' values, width bytes apart) and its length cells.
+struct DB_CATALOG_COLUMN {
+    SQLSMALLINT c_type;
+    SQLPOINTER buffer;
+    SQLLEN width;
+    SQLLEN *lengths;
+};
+
+// Binds the columns as result columns 1, 2, ... in order. The CLI's result:
+// that of the first bind that failed, else SQL_SUCCESS.
+SQLRETURN db_catalog_bind_columns(SQLHSTMT hstmt, const DB_CATALOG_COLUMN *columns, size_t count);
+template <size_t N>
+SQLRETURN db_catalog_bind_columns(SQLHSTMT hstmt, const DB_CATALOG_COLUMN (&columns)[N])
+{
+    return db_catalog_bind_columns(hstmt, columns, N);
+}
 
 #endif

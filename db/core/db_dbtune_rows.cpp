@@ -138,17 +138,7 @@ int32_t db_dbtune_name_in(const char *const *list, size_t count, const char *nam
 
 int32_t db_dbtune_set_procedure_xerr(int32_t result, const char *procedure)
 {
-    db_xerr_clear(&db_global_xerr);
-    if (result > -20999 && result < ZE_SP_OFFSET) {
-        db_global_xerr.code = result - ZE_SP_OFFSET;
-        db_global_xerr.native_error = 0;
-    } else {
-        db_global_xerr.code = ZE_DBMS_ERROR;
-        db_global_xerr.native_error = result;
-    }
-    snprintf(db_global_xerr.message, sizeof(db_global_xerr.message),
-             "Error executing stored procedure %s", procedure ? procedure : "");
-    return db_global_xerr.code;
+    return db_set_xerr_from_procedure(result, procedure);
 }
 
 int32_t db_dbtune_begins_with(const char *text, const char *prefix)

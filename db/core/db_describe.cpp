@@ -108,10 +108,8 @@ static void S_record(DB_STREAM *stream, const CLI_DIAG_RECORD &diag)
         db_set_xerr_from_diag(diag);
 }
 
-// Row-id kinds: the registration's row-id column (the first of that name)
-// is maintained by the engine or by the user; every other column is plain.
-static void S_set_rowid_kinds(const REGISTRATION *registration, int32_t count,
-                              DB_COLUMN_DEF *columns, bool ignore_case)
+void db_describe_set_rowid_kinds(const REGISTRATION *registration, int32_t count,
+                                 DB_COLUMN_DEF *columns, int32_t ignore_case)
 {
     char rowid[sizeof(registration->rowid_column) + 1] = "";
     bool has_rowid = registration != nullptr && (registration->object_flags & REG_ROWID_COLUMN);
@@ -268,7 +266,7 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
     rc = S_fetch_catalog(stream, hstmt, &row, owner, name, a, &n);
     if (rc == ZE_SUCCESS) {
         *count = static_cast<int16_t>(n);
-        S_set_rowid_kinds(registration, n, *columns, false);
+        db_describe_set_rowid_kinds(registration, n, *columns, 0);
         // The marks' own failures leave the description as the DBMS gave it.
         int32_t marked = ZE_SUCCESS;
         if (registration != nullptr && (registration->object_flags & REG_LAYER))
@@ -444,7 +442,7 @@ int32_t DB_table_get_column_defs(DB_INSTANCE *, DB_STREAM *stream, const char *t
     }
     // A name holding a list of its own may describe more columns than asked.
     int32_t n = std::min<int32_t>(count, described);
-    S_set_rowid_kinds(registration, n, *columns, true);
+    db_describe_set_rowid_kinds(registration, n, *columns, 1);
     if (stream == nullptr || registration == nullptr)
         return ZE_SUCCESS;
     for (int32_t i = 0; i < n; i++) {

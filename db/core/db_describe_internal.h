@@ -30,6 +30,12 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
 int32_t db_describe_select(DB_STREAM *stream, SQLHSTMT hstmt, int16_t *count,
                            DB_COLUMN_DEF **columns, int32_t **buffer_lengths, int16_t **c_types);
 
+/* Row-id kinds: the first column named as the registration's row-id column
+ * (when its object flag 1 is set) gets kind 1 (flag 2 set) or 2, every other
+ * column kind 3. Names compare exactly, or without regard to case. */
+void db_describe_set_rowid_kinds(const REGISTRATION *registration, int32_t count,
+                                 DB_COLUMN_DEF *columns, int32_t ignore_case);
+
 #ifdef __cplusplus
 }
 #endif

@@ -42,6 +42,7 @@ typedef struct DB_STREAM_TEMP_LOG {
 typedef struct DB_STREAM_SHAPE_RECORD {
     void *buffer;
     DB_STREAM_TEMP_LOG *log;
+    int32_t table_position; /* the statement's table that holds the stream's layer */
 } DB_STREAM_SHAPE_RECORD;
 
 struct DB_STREAM {
@@ -126,6 +127,7 @@ struct DB_STREAM {
     int32_t creation_argument;
     int32_t *column_buffer_lengths; /* bind buffer length of each described column; owned */
     int16_t *column_c_types;        /* bind C type of each described column; owned */
+    int32_t coordref_srid;          /* srid of coordref, the reference last resolved */
 };
 
 #ifdef __cplusplus

@@ -83,3 +83,9 @@ LAYER *db_stream_get_layer_info(const DB_STREAM *stream)
 {
     return stream != nullptr ? stream->layer : nullptr;
 }
+
+void db_stream_set_shape_column(DB_STREAM *stream, int32_t table_position)
+{
+    if (stream != nullptr && stream->shape_record != nullptr)
+        stream->shape_record->table_position = table_position;
+}

@@ -19,5 +19,8 @@ const char *db_stream_get_user(const DB_STREAM *stream);
 // not owned by the stream); null: none. Null streams are ignored.
 void db_stream_set_layer_info(DB_STREAM *stream, LAYER *layer);
 LAYER *db_stream_get_layer_info(const DB_STREAM *stream);
+// Records in the stream's shape record which of the statement's tables holds
+// the stream's layer; nothing for a stream without a shape record.
+void db_stream_set_shape_column(DB_STREAM *stream, int32_t table_position);
 
 #endif

@@ -17,6 +17,7 @@
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_internal.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/core/db_connected_fixture.h"
 #include "tests/db/core/db_xtd_query.h"
 
@@ -152,16 +153,19 @@ TEST_F(DescribeTable, RowIdKindsFollowTheRegistration)
 TEST_F(DescribeTable, LayerRegistrationMarksTheSpatialColumn)
 {
     scli::add_table("bob", "roads", {{"id", SQL_INTEGER}, {"geom", SQL_LONGVARBINARY, 500}});
-    scli::on_sql(layers_query("roads"))
-        .columns({{"spatial_column", SQL_CHAR, 32}})
-        .row({scli::chr("GEOM", 32)});
+    // The layer catalogue is asked about the one candidate column; the raster
+    // column look-up finds none, which leaves the description as it is.
+    const std::string layers = layers_query("roads") + " AND ( spatial_column = 'geom')";
+    scli::on_sql(layers).columns({{"spatial_column", SQL_CHAR, 32}}).row({scli::chr("geom", 32)});
+    const std::string rasters = catalog_test::raster_by_table(false);
+    scli::on_sql(rasters).columns({{"rastercolumn_id", SQL_INTEGER}});
     REGISTRATION r = registration(REG_LAYER | REG_RASTER_COLUMN, "");
     Described d;
     ASSERT_EQ(db_describe_table(nullptr, &r, "roads", &d.count, &d.columns, &d.lengths, &d.c_types),
               ZE_SUCCESS);
     expect_columns(d, {{"id", VE_INTEGER, 10, 0, 1, 4, SQL_C_LONG},
                        {"geom", VE_SHAPE, 0, 0, 1, 60000, SQL_C_BINARY}});
-    EXPECT_EQ(executed_since_connect(), std::vector<std::string>{layers_query("roads")});
+    EXPECT_EQ(executed_since_connect(), (std::vector<std::string>{layers, rasters}));
 }
 
 TEST_F(DescribeTable, MissingTableHasNoColumns)
