@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
+#include "db/core/db_instance_user_internal.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/catalog/layer_fixture.h"
 #include "tests/db/version/state_fixture.h"
 
@@ -76,10 +78,33 @@ TEST_F(RowQueryColumn, RowIdColumnsByKindAndType)
                   return DB_registered_table_get_row_query_column(nullptr, &user, column);
               }),
               ZE_TABLE_NOT_FOUND);
-    // A raster table whose raster column cannot be found.
+    // A raster table: its raster column, found as the current user.
+    db_instance_set_current_user("bob");
     REGISTRATION raster = Registration(REG_RASTER_COLUMN, "");
+    std::vector<scli::Column> raster_columns;
+    for (const char *name : {"rastercolumn_id", "description", "database_name", "owner",
+                             "table_name", "raster_column"})
+        raster_columns.push_back(
+            {name, static_cast<SQLSMALLINT>(strcmp(name, "rastercolumn_id") ? SQL_VARCHAR
+                                                                             : SQL_INTEGER)});
+    for (const char *name : {"cdate", "config_keyword", "minimum_id", "base_rastercolumn_id",
+                             "rastercolumn_mask", "falsex", "falsey", "xyunits", "falsez",
+                             "zunits", "falsem", "munits", "srtext", "srid"})
+        raster_columns.push_back({name, SQL_INTEGER});
+    scli::Row raster_row = {scli::i32(4),        scli::varchar("photos"), scli::varchar("gis"),
+                            scli::varchar("bob"), scli::varchar("parcels"), scli::varchar("image")};
+    for (int i = 0; i < 14; i++)
+        raster_row.push_back(scli::null());
+    raster_row[6] = scli::i32(1700000000);
+    const std::string by_table = catalog_test::raster_by_table(false);
+    scli::on_sql(by_table).columns(raster_columns).row(raster_row);
+    scli::on_sql(by_table).columns(raster_columns);
+    ASSERT_EQ(DB_registered_table_get_row_query_column(nullptr, &raster, column), 0);
+    EXPECT_STREQ(column, "image");
+    EXPECT_EQ(catalog_test::params_of(by_table), (std::vector<std::string>{"gis", "bob", "parcels"}));
     EXPECT_EQ(DB_registered_table_get_row_query_column(nullptr, &raster, column),
               ZE_RASTERCOLUMN_NOT_FOUND);
+    db_instance_set_current_user(nullptr);
     REGISTRATION plain = Registration(0, "");
     EXPECT_EQ(DB_registered_table_get_row_query_column(nullptr, &plain, column),
               ZE_NO_ROW_QUERY_COLUMN);
