@@ -104,7 +104,8 @@ int32_t ves_lineage_encode(const int32_t *ids, int32_t count, uint8_t **blob, si
     int32_t body_size = VES_size_varLONG_array(ids, count);
     if (body_size < 0)
         return ZE_INVALID_ARGUMENT;
-    size_t total = static_cast<size_t>(ves_varlong_size(body_size)) + static_cast<size_t>(body_size);
+    size_t total =
+        static_cast<size_t>(ves_varlong_size(body_size)) + static_cast<size_t>(body_size);
     auto *out = static_cast<uint8_t *>(malloc(total));
     if (out == nullptr)
         return ZE_OUT_OF_MEMORY;

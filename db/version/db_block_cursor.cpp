@@ -8,6 +8,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_helpers_internal.h"
 #include "db/core/db_stmt_internal.h"
+#include "db/version/db_scan_mode.h"
 #include "db/version/db_version_stmt_internal.h"
 
 static size_t S_block_size(size_t row_size)
@@ -107,7 +108,28 @@ int32_t db_block_cursor_next(DB_BLOCK_CURSOR *cursor, void **row)
         db_block_cursor_close(cursor);
         return ZE_NO_MORE_ROWS;
     }
-    *row = static_cast<char *>(cursor->block) + static_cast<size_t>(cursor->next++) * cursor->row_size;
+    *row =
+        static_cast<char *>(cursor->block) + static_cast<size_t>(cursor->next++) * cursor->row_size;
     cursor->rows_left--;
     return ZE_SUCCESS;
+}
+
+int32_t db_block_scan_step(int32_t mode, bool has_record, const std::function<void()> &close,
+                           const std::function<int32_t()> &open,
+                           const std::function<int32_t()> &next)
+{
+    if (mode == DB_SCAN_CLOSE) {
+        close();
+        return ZE_SUCCESS;
+    }
+    if (!has_record)
+        return ZE_NULL_POINTER;
+    if (mode == DB_SCAN_OPEN) {
+        int32_t rc = open();
+        if (rc != ZE_SUCCESS) {
+            close();
+            return rc;
+        }
+    }
+    return next();
 }

@@ -46,6 +46,14 @@ int32_t db_block_cursor_open(DB_BLOCK_CURSOR *cursor, size_t row_size, const cha
  * recorded and the cursor closed. */
 int32_t db_block_cursor_next(DB_BLOCK_CURSOR *cursor, void **row);
 
+/* One call of a scan entry point by its mode (db/version/db_scan_mode.h):
+ * mode 3 runs close and gives 0; without a record (has_record 0) -65; mode 1
+ * runs open (its failure runs close and is returned) and then next; any
+ * other mode runs next. Returns what next returns. */
+int32_t db_block_scan_step(int32_t mode, bool has_record, const std::function<void()> &close,
+                           const std::function<int32_t()> &open,
+                           const std::function<int32_t()> &next);
+
 /* Frees the statement and the block; a closed cursor is left as it is. */
 void db_block_cursor_close(DB_BLOCK_CURSOR *cursor);
 

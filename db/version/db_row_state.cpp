@@ -29,10 +29,10 @@
 
 // The base probe: the row in the base table, unless the lineage deleted it.
 #define S_BASE                                                                                     \
-    "SELECT 0 FROM %s b WHERE b.%s = %d AND    NOT EXISTS (    SELECT %s, %s    FROM %s d    "   \
+    "SELECT 0 FROM %s b WHERE b.%s = %d AND    NOT EXISTS (    SELECT %s, %s    FROM %s d    "     \
     "WHERE %s IN (%s) AND b.%s = d.%s)"
 #define S_BASE_LAYER                                                                               \
-    "SELECT 0,b.VE_ROW_ID FROM   %s b WHERE b.%s = %d AND NOT EXISTS (       SELECT %s, %s FROM " \
+    "SELECT 0,b.VE_ROW_ID FROM   %s b WHERE b.%s = %d AND NOT EXISTS (       SELECT %s, %s FROM "  \
     "%s d       WHERE %s IN (%s) AND b.%s = d.%s) "
 // The adds probe: the version a state of the lineage added and no state of it
 // deleted again.
@@ -40,15 +40,14 @@
     "SELECT b.%s FROM %s b WHERE b.%s = %d AND b.%s IN (%s) AND  NOT EXISTS (    SELECT %s,%s    " \
     "FROM %s d    WHERE %s IN (%s) AND          b.%s = d.%s AND          b.%s = d.%s) "
 #define S_ADDS_LAYER                                                                               \
-    "SELECT b.%s,b.VE_ROW_ID FROM %s b WHERE b.%s = %d AND b.%s IN (%s) AND  NOT EXISTS (   "     \
-    "SELECT %s,%s   FROM %s d   WHERE %s IN (%s) AND         b.%s = d.%s AND         b.%s = "     \
+    "SELECT b.%s,b.VE_ROW_ID FROM %s b WHERE b.%s = %d AND b.%s IN (%s) AND  NOT EXISTS (   "      \
+    "SELECT %s,%s   FROM %s d   WHERE %s IN (%s) AND         b.%s = d.%s AND         b.%s = "      \
     "d.%s )"
 
 #define S_STATE_ID "ZEL_STATE_ID"
 #define S_DELETES_ROW_ID "ZEL_DELETES_ROW_ID"
 #define S_DELETED_AT "DELETED_AT"
 #define S_PARSE_ERROR "DB_registered_table_get_row_state ODBC oparse error (%d).\n"
-
 
 // Writes a name into the caller's column buffer.
 static void S_answer(char *column, const char *name)
@@ -69,14 +68,12 @@ static int32_t S_user_rowid_fits(DB_INSTANCE *instance, const REGISTRATION *r, b
 {
     const char *names[] = {r->rowid_column};
     DB_COLUMN_DEF *columns = nullptr;
-    int32_t rc =
-        DB_table_get_column_defs(instance, nullptr, S_table(r).c_str(), r, 1, names, &columns,
-                                 nullptr);
+    int32_t rc = DB_table_get_column_defs(instance, nullptr, S_table(r).c_str(), r, 1, names,
+                                          &columns, nullptr);
     if (rc != ZE_SUCCESS)
         return rc;
     const DB_COLUMN_DEF &c = columns[0];
-    *fits = c.type == VE_SMALLINT || c.type == VE_INTEGER ||
-            (c.type == VE_DOUBLE && c.size == 32);
+    *fits = c.type == VE_SMALLINT || c.type == VE_INTEGER || (c.type == VE_DOUBLE && c.size == 32);
     free(columns);
     return ZE_SUCCESS;
 }
@@ -151,8 +148,8 @@ static int32_t S_prepare(SQLHSTMT *hstmt, const std::string &sql)
     if (*hstmt == SQL_NULL_HSTMT) {
         rc = db_version_prepare(hstmt, sql.c_str());
     } else {
-        SQLRETURN cli = SQLPrepare(*hstmt, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql.c_str())),
-                                   SQL_NTS);
+        SQLRETURN cli = SQLPrepare(
+            *hstmt, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql.c_str())), SQL_NTS);
         rc = SQL_SUCCEEDED(cli) ? ZE_SUCCESS : db_version_record(hstmt, cli);
         if (rc != ZE_SUCCESS)
             db_free_stmt(hstmt);
@@ -203,9 +200,8 @@ ZEL_API int32_t DB_registered_table_get_row_state(DB_INSTANCE *instance,
             char user[DB_USER_NAME_SIZE] = "";
             DB_instance_get_current_user(instance, user);
             LAYER *found = nullptr;
-            int32_t rc =
-                DB_layer_get_info_by_table_name(instance, nullptr, base.c_str(), nullptr, user,
-                                                &found);
+            int32_t rc = DB_layer_get_info_by_table_name(instance, nullptr, base.c_str(), nullptr,
+                                                         user, &found);
             if (rc != ZE_SUCCESS)
                 return rc;
         }
@@ -219,8 +215,8 @@ ZEL_API int32_t DB_registered_table_get_row_state(DB_INSTANCE *instance,
         // Names that stand in the SQL without quotes must be identifiers.
         if (rc == ZE_SUCCESS)
             rc = db_check_name(r->rowid_column, sizeof(r->rowid_column));
-        for (const char *table : {base.c_str(), static_cast<const char *>(adds),
-                                  static_cast<const char *>(deletes)})
+        for (const char *table :
+             {base.c_str(), static_cast<const char *>(adds), static_cast<const char *>(deletes)})
             if (rc == ZE_SUCCESS)
                 rc = db_check_table_name(table);
         if (rc != ZE_SUCCESS)

@@ -28,7 +28,7 @@
 #include "db/version/db_version_stmt_internal.h"
 
 #define S_LINEAGE_SQL                                                                              \
-    "SELECT /*+AVOID_FULL(zel.state_lineages)*/ lineage_id FROM   zel.state_lineages WHERE  "     \
+    "SELECT /*+AVOID_FULL(zel.state_lineages)*/ lineage_id FROM   zel.state_lineages WHERE  "      \
     "state_id = ? ORDER BY lineage_id"
 
 namespace
@@ -62,8 +62,8 @@ void db_state_lineage_reader_close(DB_LINEAGE_READER *reader)
     *reader = DB_LINEAGE_READER{};
 }
 
-// Prepares the lineage query once per reader and binds its parameter and
-// column, which stay bound across executes.
+// Prepares the lineage query once per reader and binds its parameter, which
+// stays bound across executes.
 static SQLRETURN S_lineage_prepare(DB_LINEAGE_READER *reader)
 {
     if (reader->prepared)
@@ -72,9 +72,6 @@ static SQLRETURN S_lineage_prepare(DB_LINEAGE_READER *reader)
     if (SQL_SUCCEEDED(rc))
         rc = SQLBindParameter(reader->hstmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
                               &reader->state_id, 0, nullptr);
-    if (SQL_SUCCEEDED(rc))
-        rc = SQLBindCol(reader->hstmt, 1, SQL_C_SLONG, reader->ids, sizeof(reader->ids[0]),
-                        reader->lengths);
     reader->prepared = SQL_SUCCEEDED(rc);
     return rc;
 }
@@ -82,35 +79,16 @@ static SQLRETURN S_lineage_prepare(DB_LINEAGE_READER *reader)
 int32_t db_state_lineage_read(DB_LINEAGE_READER *reader, int32_t state_id, STATE *out)
 {
     SQLRETURN rc = S_lineage_prepare(reader);
-    if (!SQL_SUCCEEDED(rc)) {
-        db_version_record(&reader->hstmt, rc);
-        return ZE_DBMS_ERROR;
+    if (SQL_SUCCEEDED(rc)) {
+        reader->state_id = state_id;
+        rc = SQLExecute(reader->hstmt);
     }
-    reader->state_id = state_id;
-    rc = SQLExecute(reader->hstmt);
     if (!SQL_SUCCEEDED(rc)) {
         db_version_record(&reader->hstmt, rc);
         return ZE_DBMS_ERROR;
     }
     std::vector<int32_t> ids;
-    int32_t result = ZE_SUCCESS;
-    for (;;) {
-        SQLULEN fetched = 0;
-        int fetch = db_fetch_rows(&reader->hstmt, DB_BLOCK_ROWS, &fetched);
-        if (fetch == DB_NO_MORE_DATA)
-            break;
-        if (fetch != 0) {
-            result = fetch == ZE_OUT_OF_MEMORY ? fetch : ZE_DBMS_ERROR;
-            if (result == ZE_DBMS_ERROR)
-                db_version_record(&reader->hstmt, SQL_ERROR);
-            break;
-        }
-        if (fetched > DB_BLOCK_ROWS)
-            fetched = DB_BLOCK_ROWS;
-        ids.insert(ids.end(), reader->ids, reader->ids + fetched);
-        if (fetched < DB_BLOCK_ROWS)
-            break;
-    }
+    int32_t result = db_version_fetch_ids(&reader->hstmt, &ids);
     SQLFreeStmt(reader->hstmt, SQL_CLOSE);
     if (result != ZE_SUCCESS)
         return result;
@@ -157,8 +135,7 @@ SQLRETURN db_state_bind_columns(SQLHSTMT hstmt, DB_STATE_COLUMNS *row, SQLUSMALL
         {2, SQL_C_CHAR, row->owner, sizeof(row->owner), &row->owner_length},
         {3, SQL_C_TIMESTAMP, &row->creation_time, sizeof(row->creation_time),
          &row->creation_length},
-        {4, SQL_C_TIMESTAMP, &row->closing_time, sizeof(row->closing_time),
-         &row->closing_length},
+        {4, SQL_C_TIMESTAMP, &row->closing_time, sizeof(row->closing_time), &row->closing_length},
         {rowid_column, SQL_C_SLONG, &row->rowid, sizeof(row->rowid), &row->rowid_length},
     };
     for (const auto &c : columns) {
@@ -251,19 +228,13 @@ static int32_t S_scan_next(STATE *out)
 ZEL_API int32_t DB_state_scan(DB_INSTANCE *instance, int32_t mode, const char *where, STATE *out)
 {
     return db_catalog_guard([&]() -> int32_t {
-        if (mode == DB_SCAN_CLOSE) {
-            S_scan_close();
-            return ZE_SUCCESS;
-        }
-        if (out == nullptr)
-            return ZE_NULL_POINTER;
-        if (mode == DB_SCAN_OPEN) {
-            out->lineage = nullptr;
-            int32_t rc = S_scan_open(instance, where);
-            if (rc != ZE_SUCCESS)
-                return rc;
-        }
-        return S_scan_next(out);
+        return db_block_scan_step(
+            mode, out != nullptr, S_scan_close,
+            [&] {
+                out->lineage = nullptr;
+                return S_scan_open(instance, where);
+            },
+            [&] { return S_scan_next(out); });
     });
 }
 
@@ -271,9 +242,8 @@ ZEL_API int32_t DB_state_scan(DB_INSTANCE *instance, int32_t mode, const char *w
 
 int32_t db_state_get_by_where(DB_INSTANCE *instance, const char *where, STATE *out)
 {
-    std::string sql =
-        "SELECT state_id, owner,creation_time,closing_time, ROWID FROM " + S_states(instance) +
-        " WHERE " + where;
+    std::string sql = "SELECT state_id, owner,creation_time,closing_time, ROWID FROM " +
+                      S_states(instance) + " WHERE " + where;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     int32_t rc = db_version_prepare(&hstmt, sql.c_str());
     if (rc != ZE_SUCCESS)
@@ -382,38 +352,17 @@ ZEL_API int32_t DB_state_list_get_modified_mvtables(DB_INSTANCE *instance, const
         }
         if (rc != ZE_SUCCESS)
             return rc;
-        int32_t ids[DB_BLOCK_ROWS] = {};
-        SQLLEN lengths[DB_BLOCK_ROWS] = {};
-        SQLRETURN cli = SQLBindCol(hstmt, 1, SQL_C_SLONG, ids, sizeof(ids[0]), lengths);
-        if (SQL_SUCCEEDED(cli))
-            cli = SQLExecute(hstmt);
-        if (!SQL_SUCCEEDED(cli)) {
-            db_version_record(&hstmt, cli);
-            db_free_stmt(&hstmt);
-            return ZE_DBMS_ERROR;
-        }
-        for (;;) {
-            SQLULEN fetched = 0;
-            int fetch = db_fetch_rows(&hstmt, DB_BLOCK_ROWS, &fetched);
-            if (fetch == DB_NO_MORE_DATA)
-                break;
-            if (fetch != 0) {
-                if (fetch != ZE_OUT_OF_MEMORY) {
-                    db_version_record(&hstmt, SQL_ERROR);
-                    fetch = ZE_DBMS_ERROR;
-                }
-                db_free_stmt(&hstmt);
-                return fetch;
-            }
-            if (fetched > DB_BLOCK_ROWS)
-                fetched = DB_BLOCK_ROWS;
-            for (SQLULEN i = 0; i < fetched; i++)
-                if (lengths[i] != SQL_NULL_DATA && ids[i] > 0)
-                    VES_Bitmap_Set(bitmap, ids[i] - 1, 1);
-            if (fetched < DB_BLOCK_ROWS)
-                break;
-        }
+        SQLRETURN cli = SQLExecute(hstmt);
+        if (!SQL_SUCCEEDED(cli))
+            return db_version_fail(&hstmt, cli);
+        std::vector<int32_t> ids;
+        rc = db_version_fetch_ids(&hstmt, &ids);
         db_free_stmt(&hstmt);
+        if (rc != ZE_SUCCESS)
+            return rc;
+        for (int32_t id : ids)
+            if (id > 0)
+                VES_Bitmap_Set(bitmap, id - 1, 1);
         db_commit_transaction();
         return ZE_SUCCESS;
     });
@@ -484,11 +433,8 @@ ZEL_API int32_t DB_states_def_insert(DB_INSTANCE *instance, const STATE *state)
             cli = params.timestamp(now);
         if (SQL_SUCCEEDED(cli))
             cli = params.integer(0);
-        if (!SQL_SUCCEEDED(cli)) {
-            db_version_record(&hstmt, cli);
-            db_free_stmt(&hstmt);
-            return ZE_DBMS_ERROR;
-        }
+        if (!SQL_SUCCEEDED(cli))
+            return db_version_fail(&hstmt, cli);
         // A failure is the caller's to see: a duplicate root leaves SQLSTATE
         // 23000 in the connection's record.
         rc = db_version_execute(&hstmt);

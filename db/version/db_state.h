@@ -109,8 +109,8 @@ ZEL_API int32_t DB_sp_states_def_update(DB_INSTANCE *instance, const STATE *stat
  * trim_state_lineage, but only when the first and the third id are equal;
  * otherwise nothing is called and 0 returned. Returns as
  * DB_sp_states_def_insert. */
-ZEL_API int32_t DB_sp_states_def_trim_lineage(DB_INSTANCE *instance, int32_t first,
-                                              int32_t second, int32_t third);
+ZEL_API int32_t DB_sp_states_def_trim_lineage(DB_INSTANCE *instance, int32_t first, int32_t second,
+                                              int32_t third);
 
 /* 0 when range_delete_ok allows the states from start to end to be deleted;
  * else the mapped code, or -51 as DB_sp_states_def_insert. */

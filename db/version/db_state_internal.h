@@ -39,8 +39,6 @@ struct DB_LINEAGE_READER {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     bool prepared = false;
     int32_t state_id = 0; /* the bound parameter */
-    int32_t ids[DB_BLOCK_ROWS] = {};
-    SQLLEN lengths[DB_BLOCK_ROWS] = {};
 };
 
 /* Allocates the reader's statement. 0, or -51 with the connection's extended

@@ -61,6 +61,24 @@ static int32_t S_head(DB_INSTANCE *instance, Text *text)
     return rc;
 }
 
+// The lineage rows of the state a getter answers, from the id another getter
+// answers on: "WHERE l.state_id = G() AND " and "l.lineage_id > H()" (the
+// comparison as given). *text is set only on success.
+static int32_t S_range_text(DB_INSTANCE *instance, const std::string &state_getter,
+                            const char *comparison, const std::string &bound_getter, char **text)
+{
+    Text sql;
+    int32_t rc = S_head(instance, &sql);
+    if (rc == ZE_SUCCESS)
+        rc = sql_string_append_list(&sql.buffer, "WHERE l.state_id = ", state_getter.c_str(), "()",
+                                    " AND ", nullptr);
+    if (rc == ZE_SUCCESS)
+        rc = sql_string_append_list(&sql.buffer, comparison, bound_getter.c_str(), "()", nullptr);
+    if (rc == ZE_SUCCESS)
+        *text = sql.release();
+    return rc;
+}
+
 // The name of a getter ("ZEL_stateid_get12") or setter of the registration.
 static int32_t S_routine(int32_t registration_id, int32_t kind, int32_t getter, std::string *name)
 {
@@ -159,19 +177,10 @@ ZEL_API int32_t DB_state_sublineage_string(DB_INSTANCE *instance, const STATE *f
             rc = S_routine(registration_id, DB_LINEAGEID_GET, 1, &lineage_getter);
         if (rc != ZE_SUCCESS)
             return rc;
-        Text sql;
-        rc = S_head(instance, &sql);
+        rc = S_range_text(instance, state_getter, "l.lineage_id > ", lineage_getter, text);
         if (rc == ZE_SUCCESS)
-            rc = sql_string_append_list(&sql.buffer, "WHERE l.state_id = ", state_getter.c_str(),
-                                        "()", " AND ", nullptr);
-        if (rc == ZE_SUCCESS)
-            rc = sql_string_append_list(&sql.buffer, "l.lineage_id > ", lineage_getter.c_str(),
-                                        "()", nullptr);
-        if (rc != ZE_SUCCESS)
-            return rc;
-        *common_state_id = common;
-        *text = sql.release();
-        return ZE_SUCCESS;
+            *common_state_id = common;
+        return rc;
     });
 }
 
@@ -197,17 +206,6 @@ ZEL_API int32_t DB_state_partial_lineage_string(DB_INSTANCE *instance, const STA
             rc = S_routine(-1, DB_ENDID_GET, 1, &end_getter);
         if (rc != ZE_SUCCESS)
             return rc;
-        Text sql;
-        rc = S_head(instance, &sql);
-        if (rc == ZE_SUCCESS)
-            rc = sql_string_append_list(&sql.buffer, "WHERE l.state_id = ", end_getter.c_str(),
-                                        "()", " AND ", nullptr);
-        if (rc == ZE_SUCCESS)
-            rc = sql_string_append_list(&sql.buffer, "l.lineage_id >= ", start_getter.c_str(),
-                                        "()", nullptr);
-        if (rc != ZE_SUCCESS)
-            return rc;
-        *text = sql.release();
-        return ZE_SUCCESS;
+        return S_range_text(instance, end_getter, "l.lineage_id >= ", start_getter, text);
     });
 }

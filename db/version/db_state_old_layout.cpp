@@ -116,11 +116,11 @@ static int32_t S_deliver_lineage(OldRow *row, STATE *out)
         return count == 0 ? ZE_SUCCESS : S_damaged(out->state_id);
     // What the cell holds; a driver that reports the whole length of a cut
     // value (or none) has filled the cell.
-    size_t held = row->lineage_indicator == SQL_NO_TOTAL ||
-                          row->lineage_indicator > static_cast<SQLLEN>(S_CELL_SIZE)
-                      ? S_CELL_SIZE
-                      : static_cast<size_t>(row->lineage_indicator < 0 ? 0
-                                                                       : row->lineage_indicator);
+    size_t held =
+        row->lineage_indicator == SQL_NO_TOTAL ||
+                row->lineage_indicator > static_cast<SQLLEN>(S_CELL_SIZE)
+            ? S_CELL_SIZE
+            : static_cast<size_t>(row->lineage_indicator < 0 ? 0 : row->lineage_indicator);
     size_t total = 0;
     if (ves_lineage_total_size(row->lineage, held, &total) != ZE_SUCCESS)
         return S_damaged(out->state_id);
@@ -151,53 +151,50 @@ static int32_t S_open(DB_INSTANCE *instance, const char *where)
 {
     char states[DB_QUALIFIED_NAME_SIZE] = "";
     db_make_states_table_name(instance, states, sizeof(states));
-    std::string sql = "SELECT state_id, owner,creation_time,closing_time,       "
-                      "lineage_length,lineage,ROWID FROM " +
-                      std::string(states) +
-                      (db_sql_is_blank(where) ? std::string("    ") : " WHERE " + std::string(where));
-    return db_block_cursor_open(&S_old.cursor, sizeof(OldRow), sql.c_str(),
-                                [](SQLHSTMT hstmt, void *first) {
-                                    auto *row = static_cast<OldRow *>(first);
-                                    SQLRETURN rc = db_state_bind_columns(hstmt, &row->state, 7);
-                                    if (SQL_SUCCEEDED(rc))
-                                        rc = SQLBindCol(hstmt, 5, SQL_C_SLONG, &row->lineage_length,
-                                                        sizeof(row->lineage_length),
-                                                        &row->lineage_length_indicator);
-                                    if (SQL_SUCCEEDED(rc))
-                                        rc = SQLBindCol(hstmt, 6, SQL_C_BINARY, row->lineage,
-                                                        sizeof(row->lineage),
-                                                        &row->lineage_indicator);
-                                    return rc;
-                                });
+    std::string sql =
+        "SELECT state_id, owner,creation_time,closing_time,       "
+        "lineage_length,lineage,ROWID FROM " +
+        std::string(states) +
+        (db_sql_is_blank(where) ? std::string("    ") : " WHERE " + std::string(where));
+    return db_block_cursor_open(
+        &S_old.cursor, sizeof(OldRow), sql.c_str(), [](SQLHSTMT hstmt, void *first) {
+            auto *row = static_cast<OldRow *>(first);
+            SQLRETURN rc = db_state_bind_columns(hstmt, &row->state, 7);
+            if (SQL_SUCCEEDED(rc))
+                rc = SQLBindCol(hstmt, 5, SQL_C_SLONG, &row->lineage_length,
+                                sizeof(row->lineage_length), &row->lineage_length_indicator);
+            if (SQL_SUCCEEDED(rc))
+                rc = SQLBindCol(hstmt, 6, SQL_C_BINARY, row->lineage, sizeof(row->lineage),
+                                &row->lineage_indicator);
+            return rc;
+        });
+}
+
+// Delivers the next row with its checked lineage.
+static int32_t S_next(STATE *out)
+{
+    void *row = nullptr;
+    int32_t rc = db_block_cursor_next(&S_old.cursor, &row);
+    if (rc != ZE_SUCCESS) {
+        if (rc != ZE_SCAN_NOT_STARTED)
+            S_close();
+        return rc;
+    }
+    auto *old = static_cast<OldRow *>(row);
+    db_state_fill(out, old->state);
+    return S_deliver_lineage(old, out);
 }
 
 int32_t db_states_read_for_lineages(DB_INSTANCE *instance, int32_t mode, const char *where,
                                     STATE *out)
 {
     return db_catalog_guard([&]() -> int32_t {
-        if (mode == DB_SCAN_CLOSE) {
-            S_close();
-            return ZE_SUCCESS;
-        }
-        if (out == nullptr)
-            return ZE_NULL_POINTER;
-        if (mode == DB_SCAN_OPEN) {
-            out->lineage = nullptr;
-            int32_t rc = S_open(instance, where);
-            if (rc != ZE_SUCCESS) {
-                S_close();
-                return rc;
-            }
-        }
-        void *row = nullptr;
-        int32_t rc = db_block_cursor_next(&S_old.cursor, &row);
-        if (rc != ZE_SUCCESS) {
-            if (rc != ZE_SCAN_NOT_STARTED)
-                S_close();
-            return rc;
-        }
-        auto *old = static_cast<OldRow *>(row);
-        db_state_fill(out, old->state);
-        return S_deliver_lineage(old, out);
+        return db_block_scan_step(
+            mode, out != nullptr, S_close,
+            [&] {
+                out->lineage = nullptr;
+                return S_open(instance, where);
+            },
+            [&] { return S_next(out); });
     });
 }

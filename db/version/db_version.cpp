@@ -23,7 +23,7 @@
 #include "db/version/db_version_stmt_internal.h"
 
 #define S_COLUMNS                                                                                  \
-    "SELECT name,owner,version_id,status,state_id,description,       "                            \
+    "SELECT name,owner,version_id,status,state_id,description,       "                             \
     "parent_name,parent_owner,parent_version_id,"
 
 namespace
@@ -126,33 +126,32 @@ static std::string S_versions(DB_INSTANCE *instance)
 
 // Scan.
 
+static int32_t S_scan_open(DB_INSTANCE *instance, const char *where)
+{
+    std::string sql = S_COLUMNS "       creation_time FROM   " + S_versions(instance) +
+                      (db_sql_is_blank(where) ? std::string("  ") : " WHERE " + std::string(where));
+    return db_block_cursor_open(&S_scan, sizeof(VersionRow), sql.c_str(),
+                                [](SQLHSTMT hstmt, void *first) {
+                                    return S_bind(hstmt, static_cast<VersionRow *>(first));
+                                });
+}
+
+static int32_t S_scan_next(VERSION *out)
+{
+    void *row = nullptr;
+    int32_t rc = db_block_cursor_next(&S_scan, &row);
+    if (rc == ZE_SUCCESS)
+        S_fill(out, *static_cast<const VersionRow *>(row));
+    return rc;
+}
+
 ZEL_API int32_t DB_version_scan(DB_INSTANCE *instance, int32_t mode, const char *where,
                                 VERSION *out)
 {
     return db_catalog_guard([&]() -> int32_t {
-        if (mode == DB_SCAN_CLOSE) {
-            db_block_cursor_close(&S_scan);
-            return ZE_SUCCESS;
-        }
-        if (out == nullptr)
-            return ZE_NULL_POINTER;
-        if (mode == DB_SCAN_OPEN) {
-            std::string sql = S_COLUMNS "       creation_time FROM   " + S_versions(instance) +
-                              (db_sql_is_blank(where) ? std::string("  ")
-                                                      : " WHERE " + std::string(where));
-            int32_t rc = db_block_cursor_open(&S_scan, sizeof(VersionRow), sql.c_str(),
-                                              [](SQLHSTMT hstmt, void *first) {
-                                                  return S_bind(hstmt,
-                                                                static_cast<VersionRow *>(first));
-                                              });
-            if (rc != ZE_SUCCESS)
-                return rc;
-        }
-        void *row = nullptr;
-        int32_t rc = db_block_cursor_next(&S_scan, &row);
-        if (rc == ZE_SUCCESS)
-            S_fill(out, *static_cast<const VersionRow *>(row));
-        return rc;
+        return db_block_scan_step(
+            mode, out != nullptr, [] { db_block_cursor_close(&S_scan); },
+            [&] { return S_scan_open(instance, where); }, [&] { return S_scan_next(out); });
     });
 }
 
@@ -189,8 +188,8 @@ ZEL_API int32_t DB_version_get_by_name(DB_INSTANCE *instance, const char *owner,
         memcpy(lower, owner, n + 1);
         db_identifier_to_lower(nullptr, lower, sizeof(lower), 1);
         // Both are the caller's texts: quoted, their quotes doubled.
-        std::string where = "owner = '" + db_quote_literal(lower) + "' AND name = '" +
-                            db_quote_literal(name) + "'";
+        std::string where =
+            "owner = '" + db_quote_literal(lower) + "' AND name = '" + db_quote_literal(name) + "'";
         return db_version_fetch_where(instance, where.c_str(), out);
     });
 }
@@ -233,9 +232,10 @@ int32_t db_version_name_suffix(int32_t attempt, char *out, size_t size)
 
 static std::string S_insert_sql(DB_INSTANCE *instance)
 {
-    static const char *const columns[] = {
-        "name",        "owner",        "version_id",        "status",       "state_id",
-        "description", "parent_name", "parent_owner", "parent_version_id", "creation_time"};
+    static const char *const columns[] = {"name",         "owner",        "version_id",
+                                          "status",       "state_id",     "description",
+                                          "parent_name",  "parent_owner", "parent_version_id",
+                                          "creation_time"};
     std::string sql = "INSERT INTO " + S_versions(instance) + "     (";
     for (const char *column : columns) {
         if (column != columns[0])
@@ -257,6 +257,19 @@ static void S_dump_insert(const VERSION *version, const char *name)
                     static_cast<int>(sizeof(version->description)), version->description);
 }
 
+SQLRETURN db_version_bind_parent(DB_PARAMS &p, const VERSION *version, bool null_when_empty)
+{
+    SQLRETURN rc =
+        p.text(db_field_text(version->description), sizeof(version->description), null_when_empty);
+    if (SQL_SUCCEEDED(rc))
+        rc = p.text(db_field_text(version->parent_name), sizeof(version->parent_name),
+                    null_when_empty);
+    if (SQL_SUCCEEDED(rc))
+        rc = p.text(db_field_text(version->parent_owner), sizeof(version->parent_owner),
+                    null_when_empty);
+    return rc;
+}
+
 static SQLRETURN S_bind_insert(DB_PARAMS &p, const VERSION *version, char *name_out)
 {
     SQLRETURN rc = p.text_buffer(name_out, sizeof(version->name));
@@ -269,11 +282,7 @@ static SQLRETURN S_bind_insert(DB_PARAMS &p, const VERSION *version, char *name_
     if (SQL_SUCCEEDED(rc))
         rc = p.integer(version->state_id);
     if (SQL_SUCCEEDED(rc))
-        rc = p.text(db_field_text(version->description), sizeof(version->description), true);
-    if (SQL_SUCCEEDED(rc))
-        rc = p.text(db_field_text(version->parent_name), sizeof(version->parent_name), true);
-    if (SQL_SUCCEEDED(rc))
-        rc = p.text(db_field_text(version->parent_owner), sizeof(version->parent_owner), true);
+        rc = db_version_bind_parent(p, version, true);
     if (SQL_SUCCEEDED(rc))
         rc = p.integer_or_null(version->parent_version_id, version->parent_version_id == 0);
     if (SQL_SUCCEEDED(rc))
@@ -296,11 +305,8 @@ ZEL_API int32_t DB_versions_def_insert(DB_INSTANCE *instance, const VERSION *ver
             return rc;
         DB_PARAMS params(hstmt);
         SQLRETURN cli = S_bind_insert(params, version, name_out);
-        if (!SQL_SUCCEEDED(cli)) {
-            db_version_record(&hstmt, cli);
-            db_free_stmt(&hstmt);
-            return ZE_DBMS_ERROR;
-        }
+        if (!SQL_SUCCEEDED(cli))
+            return db_version_fail(&hstmt, cli);
         // The name parameter is read from name_out at every execute.
         for (int32_t attempt = 1;; attempt++) {
             cli = SQLExecute(hstmt);

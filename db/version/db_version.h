@@ -83,8 +83,7 @@ ZEL_API int32_t DB_sp_versions_def_rename(DB_INSTANCE *instance, const char *own
  * prints a line to standard error and returns -1. */
 ZEL_API int32_t DB_versions_def_change_state(DB_INSTANCE *instance, const VERSION *version,
                                              int32_t new_state_id);
-ZEL_API int32_t DB_versions_def_delete(DB_INSTANCE *instance, const char *owner,
-                                       const char *name);
+ZEL_API int32_t DB_versions_def_delete(DB_INSTANCE *instance, const char *owner, const char *name);
 ZEL_API int32_t DB_versions_def_rename(DB_INSTANCE *instance, const char *owner,
                                        const char *old_name, const char *new_name);
 ZEL_API int32_t DB_versions_def_update(DB_INSTANCE *instance, const VERSION *version);

@@ -7,11 +7,17 @@
 #include <stdint.h>
 
 #include "db/version/db_version.h"
+#include "db/version/db_version_stmt_internal.h"
 
 /* The version that matches where (SQL text). Returns 0; -126 when none does;
  * -37 without a VERSIONS table; -51 with the connection's extended error
  * record filled. */
 int32_t db_version_fetch_where(DB_INSTANCE *instance, const char *where, VERSION *out);
+
+/* Binds the record's description, parent name and parent owner as CHAR of
+ * their field sizes, each NULL when empty if null_when_empty. The CLI's
+ * result. */
+SQLRETURN db_version_bind_parent(DB_PARAMS &params, const VERSION *version, bool null_when_empty);
 
 /* The two characters that the attempt-th retry of a taken name appends:
  * 01 to 99 for attempts 1 to 99, 0a to 0f, 1a to 1f ... 9a to 9f for 100 to

@@ -3,7 +3,7 @@
 // rename_version. The functions check permissions, parents and names inside
 // the database; this side binds the arguments, runs the call and maps the
 // code it returns (db/version/db_version_stmt_internal.h).
-#include "db/version/db_version.h"
+#include "db/version/db_version_internal.h"
 
 #include <sqlext.h>
 #include <string.h>
@@ -42,8 +42,7 @@ ZEL_API int32_t DB_sp_versions_def_change_state(DB_INSTANCE *, const VERSION *ve
     return db_catalog_guard([&]() -> int32_t {
         if (version == nullptr)
             return ZE_NULL_POINTER;
-        std::string name =
-            S_full_name(db_field_text(version->owner), db_field_text(version->name));
+        std::string name = S_full_name(db_field_text(version->owner), db_field_text(version->name));
         return db_sp_call("EXECUTE FUNCTION change_version_state(?,?,?)",
                           "zel.change_version_state", [&](DB_PARAMS &p) {
                               SQLRETURN rc = p.text(name, 255, true);
@@ -75,14 +74,7 @@ ZEL_API int32_t DB_sp_versions_def_insert(DB_INSTANCE *, const VERSION *version,
                 if (SQL_SUCCEEDED(cli))
                     cli = p.integer(version->state_id);
                 if (SQL_SUCCEEDED(cli))
-                    cli = p.text(db_field_text(version->description), sizeof(version->description),
-                                 false);
-                if (SQL_SUCCEEDED(cli))
-                    cli = p.text(db_field_text(version->parent_name), sizeof(version->parent_name),
-                                 false);
-                if (SQL_SUCCEEDED(cli))
-                    cli = p.text(db_field_text(version->parent_owner),
-                                 sizeof(version->parent_owner), false);
+                    cli = db_version_bind_parent(p, version, false);
                 if (SQL_SUCCEEDED(cli))
                     cli = p.integer_or_null(version->parent_version_id,
                                             version->parent_version_id == 0);
@@ -117,10 +109,9 @@ ZEL_API int32_t DB_sp_versions_def_delete(DB_INSTANCE *instance, const char *own
     return db_catalog_guard([&]() -> int32_t {
         if (owner == nullptr || name == nullptr)
             return ZE_NULL_POINTER;
-        return db_sp_call(S_admin_call(instance, "delete_version", "(?) "), "zel.delete_version",
-                          [&](DB_PARAMS &p) {
-                              return p.text(S_full_name(owner, name), 255, true);
-                          });
+        return db_sp_call(
+            S_admin_call(instance, "delete_version", "(?) "), "zel.delete_version",
+            [&](DB_PARAMS &p) { return p.text(S_full_name(owner, name), 255, true); });
     });
 }
 
@@ -140,14 +131,7 @@ ZEL_API int32_t DB_sp_versions_def_update(DB_INSTANCE *, const VERSION *version)
                 if (SQL_SUCCEEDED(rc))
                     rc = p.integer(version->state_id);
                 if (SQL_SUCCEEDED(rc))
-                    rc = p.text(db_field_text(version->description), sizeof(version->description),
-                                false);
-                if (SQL_SUCCEEDED(rc))
-                    rc = p.text(db_field_text(version->parent_name), sizeof(version->parent_name),
-                                false);
-                if (SQL_SUCCEEDED(rc))
-                    rc = p.text(db_field_text(version->parent_owner),
-                                sizeof(version->parent_owner), false);
+                    rc = db_version_bind_parent(p, version, false);
                 if (SQL_SUCCEEDED(rc))
                     rc = p.timestamp(static_cast<time_t>(version->creation_time));
                 if (SQL_SUCCEEDED(rc))

@@ -34,6 +34,47 @@ int32_t db_version_record(SQLHSTMT *hstmt, SQLRETURN rc)
     return db_map_execute_sqlstate(diag.sqlstate);
 }
 
+int32_t db_version_fail(SQLHSTMT *hstmt, SQLRETURN rc)
+{
+    db_version_record(hstmt, rc);
+    db_free_stmt(hstmt);
+    return ZE_DBMS_ERROR;
+}
+
+int32_t db_version_fetch_ids(SQLHSTMT *hstmt, std::vector<int32_t> *ids)
+{
+    int32_t block[DB_EXEC_FETCH_MAX_ROWS] = {};
+    SQLLEN lengths[DB_EXEC_FETCH_MAX_ROWS] = {};
+    SQLRETURN rc = SQLBindCol(*hstmt, 1, SQL_C_SLONG, block, sizeof(block[0]), lengths);
+    if (!S_ok(rc)) {
+        db_version_record(hstmt, rc);
+        return ZE_DBMS_ERROR;
+    }
+    int32_t result = ZE_SUCCESS;
+    for (;;) {
+        SQLULEN fetched = 0;
+        int fetch = db_fetch_rows(hstmt, DB_EXEC_FETCH_MAX_ROWS, &fetched);
+        if (fetch == DB_NO_MORE_DATA)
+            break;
+        if (fetch != 0) {
+            result = fetch == ZE_OUT_OF_MEMORY ? fetch : ZE_DBMS_ERROR;
+            if (result == ZE_DBMS_ERROR)
+                db_version_record(hstmt, SQL_ERROR);
+            break;
+        }
+        if (fetched > DB_EXEC_FETCH_MAX_ROWS)
+            fetched = DB_EXEC_FETCH_MAX_ROWS;
+        for (SQLULEN i = 0; i < fetched; i++)
+            if (lengths[i] != SQL_NULL_DATA)
+                ids->push_back(block[i]);
+        if (fetched < DB_EXEC_FETCH_MAX_ROWS)
+            break;
+    }
+    // The arrays go with this call.
+    SQLFreeStmt(*hstmt, SQL_UNBIND);
+    return result;
+}
+
 int32_t db_version_prepare(SQLHSTMT *hstmt, const char *sql)
 {
     if (db_open_cursor(nullptr, hstmt) != 0) {
@@ -161,11 +202,8 @@ int32_t db_sp_call(const std::string &sql, const char *routine, const DB_SP_BIND
         cli = SQLExecute(hstmt);
     if (S_ok(cli))
         cli = SQLFetch(hstmt);
-    if (!S_ok(cli)) {
-        db_version_record(&hstmt, cli);
-        db_free_stmt(&hstmt);
-        return ZE_DBMS_ERROR;
-    }
+    if (!S_ok(cli))
+        return db_version_fail(&hstmt, cli);
     cli = static_cast<SQLRETURN>(db_commit());
     if (!S_ok(cli)) {
         db_version_record(nullptr, cli); // a refused commit reports on the connection

@@ -20,6 +20,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /* Room for the message column a catalogue function returns (varchar(255)). */
 #define DB_SP_MESSAGE_SIZE 512
@@ -28,9 +29,7 @@
  * value is copied into the record, which must outlive the statement's last
  * execute. Every bind returns the CLI's result. */
 struct DB_PARAMS {
-    explicit DB_PARAMS(SQLHSTMT statement) : hstmt(statement)
-    {
-    }
+    explicit DB_PARAMS(SQLHSTMT statement) : hstmt(statement) {}
     SQLRETURN integer(int32_t value);
     /* NULL when is_null. */
     SQLRETURN integer_or_null(int32_t value, bool is_null);
@@ -83,6 +82,15 @@ int32_t db_version_execute_fetch(SQLHSTMT *hstmt);
  * else the diagnostic is recorded and its code returned as by
  * db_version_prepare (the statement is kept: the caller frees it). */
 int32_t db_version_execute(SQLHSTMT *hstmt);
+
+/* Records the statement's diagnostic for a failed CLI result and frees the
+ * statement. -51. */
+int32_t db_version_fail(SQLHSTMT *hstmt, SQLRETURN rc);
+
+/* Fetches an executed query of one integer column to its end in rowsets of
+ * 100 and appends every id that is not NULL to *ids. 0; -12; -51 with the
+ * diagnostic recorded. The cursor is left open. */
+int32_t db_version_fetch_ids(SQLHSTMT *hstmt, std::vector<int32_t> *ids);
 
 /* Records the statement's diagnostic (the connection's when hstmt is null)
  * for a failed CLI result and returns its mapped code as above. */

@@ -45,8 +45,8 @@ TEST(VeLineage, WorkedLineagesRoundTrip)
         std::vector<int32_t> ids;
         Bytes bytes;
     } cases[] = {
-        {{}, {0x00}},                                     // the root state
-        {{0, 3}, {0x02, 0x00, 0x03}},                     // state 7 of rows 0, 3, 7
+        {{}, {0x00}},                 // the root state
+        {{0, 3}, {0x02, 0x00, 0x03}}, // state 7 of rows 0, 3, 7
         {{0, 64, 1000}, {0x05, 0x00, 0x80, 0x01, 0xA8, 0x0F}},
         {{0, INT32_MAX}, {0x06, 0x00, 0xBF, 0xFF, 0xFF, 0xFF, 0x0F}},
     };

@@ -74,9 +74,8 @@ TEST_F(RowQueryColumn, RowIdColumnsByKindAndType)
     // The description's failure is the answer.
     REGISTRATION user = Registration(REG_ROWID_COLUMN);
     scli::on_sql(kDescribe).at_prepare(SQL_ERROR, {"S0002", -206, "no table"});
-    EXPECT_EQ(quiet_stderr([&] {
-                  return DB_registered_table_get_row_query_column(nullptr, &user, column);
-              }),
+    EXPECT_EQ(quiet_stderr(
+                  [&] { return DB_registered_table_get_row_query_column(nullptr, &user, column); }),
               ZE_TABLE_NOT_FOUND);
     // A raster table: its raster column, found as the current user.
     db_instance_set_current_user("bob");
@@ -86,12 +85,12 @@ TEST_F(RowQueryColumn, RowIdColumnsByKindAndType)
                              "table_name", "raster_column"})
         raster_columns.push_back(
             {name, static_cast<SQLSMALLINT>(strcmp(name, "rastercolumn_id") ? SQL_VARCHAR
-                                                                             : SQL_INTEGER)});
-    for (const char *name : {"cdate", "config_keyword", "minimum_id", "base_rastercolumn_id",
-                             "rastercolumn_mask", "falsex", "falsey", "xyunits", "falsez",
-                             "zunits", "falsem", "munits", "srtext", "srid"})
+                                                                            : SQL_INTEGER)});
+    for (const char *name :
+         {"cdate", "config_keyword", "minimum_id", "base_rastercolumn_id", "rastercolumn_mask",
+          "falsex", "falsey", "xyunits", "falsez", "zunits", "falsem", "munits", "srtext", "srid"})
         raster_columns.push_back({name, SQL_INTEGER});
-    scli::Row raster_row = {scli::i32(4),        scli::varchar("photos"), scli::varchar("gis"),
+    scli::Row raster_row = {scli::i32(4),         scli::varchar("photos"),  scli::varchar("gis"),
                             scli::varchar("bob"), scli::varchar("parcels"), scli::varchar("image")};
     for (int i = 0; i < 14; i++)
         raster_row.push_back(scli::null());
@@ -101,7 +100,8 @@ TEST_F(RowQueryColumn, RowIdColumnsByKindAndType)
     scli::on_sql(by_table).columns(raster_columns);
     ASSERT_EQ(DB_registered_table_get_row_query_column(nullptr, &raster, column), 0);
     EXPECT_STREQ(column, "image");
-    EXPECT_EQ(catalog_test::params_of(by_table), (std::vector<std::string>{"gis", "bob", "parcels"}));
+    EXPECT_EQ(catalog_test::params_of(by_table),
+              (std::vector<std::string>{"gis", "bob", "parcels"}));
     EXPECT_EQ(DB_registered_table_get_row_query_column(nullptr, &raster, column),
               ZE_RASTERCOLUMN_NOT_FOUND);
     db_instance_set_current_user(nullptr);
@@ -150,8 +150,10 @@ TEST_F(RowState, BaseRowThenAddsRow)
     std::vector<scli::Call> executes = scli::calls_of("SQLExecute");
     EXPECT_EQ(executes[executes.size() - 1].handle, executes[executes.size() - 2].handle);
     // A success with information is a success.
-    scli::on_sql(kBase).columns({{"c", SQL_INTEGER}}).row({scli::i32(0)}).at_fetch(
-        1, SQL_SUCCESS_WITH_INFO, {"01000", 0, "note"});
+    scli::on_sql(kBase)
+        .columns({{"c", SQL_INTEGER}})
+        .row({scli::i32(0)})
+        .at_fetch(1, SQL_SUCCESS_WITH_INFO, {"01000", 0, "note"});
     EXPECT_EQ(Run(&state), 0);
 }
 
@@ -189,8 +191,8 @@ TEST_F(RowState, NotSeenOrFailing)
 class LayerRowState : public layer_test::LayerFixture
 {
   protected:
-    REGISTRATION r_ = Registration(REG_ROWID_COLUMN | REG_ROWID_ENGINE | REG_LAYER |
-                                   REG_MULTIVERSION, "objectid");
+    REGISTRATION r_ = Registration(
+        REG_ROWID_COLUMN | REG_ROWID_ENGINE | REG_LAYER | REG_MULTIVERSION, "objectid");
     const std::string by_table_ = layer_test::kSelect + layer_test::kFrom +
                                   " WHERE ly.srid = sr.srid AND ly.database_name = 'gis' AND "
                                   "ly.table_name = 'parcels' AND ly.owner = 'bob'";
@@ -214,8 +216,9 @@ TEST_F(LayerRowState, SpatialRowIdComesWithTheState)
         "b.ZEL_STATE_ID IN (0,3) AND  NOT EXISTS (   SELECT ZEL_DELETES_ROW_ID,ZEL_STATE_ID   FROM "
         "gis:'bob'.d12 d   WHERE DELETED_AT IN (0,3) AND         b.ZEL_STATE_ID = d.ZEL_STATE_ID "
         "AND         b.objectid = d.ZEL_DELETES_ROW_ID )";
-    scli::on_sql(base).columns({{"c", SQL_INTEGER}, {"VE_ROW_ID", SQL_INTEGER}}).row(
-        {scli::i32(0), scli::i32(901)});
+    scli::on_sql(base)
+        .columns({{"c", SQL_INTEGER}, {"VE_ROW_ID", SQL_INTEGER}})
+        .row({scli::i32(0), scli::i32(901)});
     scli::on_sql(base).columns({{"c", SQL_INTEGER}, {"VE_ROW_ID", SQL_INTEGER}});
     scli::on_sql(adds)
         .columns({{"ZEL_STATE_ID", SQL_INTEGER}, {"VE_ROW_ID", SQL_INTEGER}})

@@ -21,9 +21,12 @@ const std::string kOldScan = "SELECT state_id, owner,creation_time,closing_time,
 
 std::vector<scli::Column> OldColumns()
 {
-    return {{"state_id", SQL_INTEGER},           {"owner", SQL_VARCHAR, 32},
-            {"creation_time", SQL_TYPE_TIMESTAMP}, {"closing_time", SQL_TYPE_TIMESTAMP},
-            {"lineage_length", SQL_INTEGER},       {"lineage", SQL_LONGVARBINARY},
+    return {{"state_id", SQL_INTEGER},
+            {"owner", SQL_VARCHAR, 32},
+            {"creation_time", SQL_TYPE_TIMESTAMP},
+            {"closing_time", SQL_TYPE_TIMESTAMP},
+            {"lineage_length", SQL_INTEGER},
+            {"lineage", SQL_LONGVARBINARY},
             {"rowid", SQL_INTEGER}};
 }
 
@@ -40,8 +43,13 @@ std::string Blob(const std::vector<int32_t> &ids)
 scli::Row OldRow(int32_t id, const std::vector<int32_t> &ids, int32_t rowid,
                  const std::string &blob)
 {
-    return {scli::i32(id),   scli::varchar("bob"), kCreated,        scli::null(),
-            scli::i32(static_cast<int32_t>(ids.size())), scli::binary(blob), scli::i32(rowid)};
+    return {scli::i32(id),
+            scli::varchar("bob"),
+            kCreated,
+            scli::null(),
+            scli::i32(static_cast<int32_t>(ids.size())),
+            scli::binary(blob),
+            scli::i32(rowid)};
 }
 
 std::vector<int32_t> Ids(const STATE &state)
@@ -70,7 +78,8 @@ TEST_F(DbStateOldLayout, RowsComeWithTheirCheckedBlobs)
     ASSERT_GT(long_blob.size(), 256u);
     scli::on_sql(kOldScan)
         .columns(OldColumns())
-        .rows({OldRow(0, {}, 257, Blob({})), OldRow(7, {0, 3}, 258, Blob({0, 3})),
+        .rows({OldRow(0, {}, 257, Blob({})),
+               OldRow(7, {0, 3}, 258, Blob({0, 3})),
                OldRow(900, many, 259, long_blob),
                {scli::i32(8), scli::varchar("bob"), kCreated, kClosed, scli::i32(0), scli::null(),
                 scli::i32(260)}});
@@ -91,8 +100,7 @@ TEST_F(DbStateOldLayout, RowsComeWithTheirCheckedBlobs)
     EXPECT_EQ(state.state_id, 8);
     EXPECT_EQ(state.lineage, nullptr);
     EXPECT_EQ(state.closing_time, kClosedTime);
-    EXPECT_EQ(db_states_read_for_lineages(nullptr, DB_SCAN_NEXT, nullptr, &state),
-              ZE_NO_MORE_ROWS);
+    EXPECT_EQ(db_states_read_for_lineages(nullptr, DB_SCAN_NEXT, nullptr, &state), ZE_NO_MORE_ROWS);
     EXPECT_EQ(Sent(), (std::vector<std::string>{kOldScan, "COMMIT", by_rowid}));
 }
 

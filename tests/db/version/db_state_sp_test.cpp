@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/version/state_fixture.h"
 
 namespace
@@ -22,15 +23,6 @@ const std::string kInsert = " {call insert_state(?,?,?)}";
 class DbStateSp : public StateTest
 {
   protected:
-    // The bound values of the last execute of sql.
-    std::vector<std::string> Params(const std::string &sql) const
-    {
-        std::vector<std::string> found;
-        for (const scli::Call &c : scli::calls_of("SQLExecute"))
-            if (c.sql == sql && !c.params.empty())
-                found = c.params[0];
-        return found;
-    }
     scli::Answer &InsertAnswer(int32_t code, const std::string &message, int32_t new_id)
     {
         return scli::on_sql(kInsert)
@@ -50,7 +42,7 @@ TEST_F(DbStateSp, InsertMakesAChildOfTheLineagesLastState)
     int32_t new_id = -1;
     ASSERT_EQ(DB_sp_states_def_insert(nullptr, &state, &new_id), 0);
     EXPECT_EQ(new_id, 8);
-    EXPECT_EQ(Params(kInsert), (std::vector<std::string>{"0", "3", "1"}));
+    EXPECT_EQ(catalog_test::params_of(kInsert), (std::vector<std::string>{"0", "3", "1"}));
     EXPECT_EQ(Sent(), (std::vector<std::string>{kInsert, "COMMIT"}));
     // The root's empty lineage: parent 0; a closing time: closed.
     uint8_t root[] = {0x00};
@@ -59,7 +51,7 @@ TEST_F(DbStateSp, InsertMakesAChildOfTheLineagesLastState)
     state.closing_time = 100;
     InsertAnswer(0, "", 9);
     ASSERT_EQ(DB_sp_states_def_insert(nullptr, &state, &new_id), 0);
-    EXPECT_EQ(Params(kInsert), (std::vector<std::string>{"0", "0", "2"}));
+    EXPECT_EQ(catalog_test::params_of(kInsert), (std::vector<std::string>{"0", "0", "2"}));
     // A lineage that does not hold its length is refused before any SQL.
     state.lineage = lineage;
     state.lineage_length = 3;
@@ -113,27 +105,26 @@ TEST_F(DbStateSp, OpenCloseTrimAndRangeCalls)
         std::vector<std::string> params;
         std::string routine;
     } cases[] = {
-        {[&] { return DB_sp_states_def_update(nullptr, &open); }, "EXECUTE FUNCTION open_state(?)",
-         {"5"}, "zel.open_state"},
+        {[&] { return DB_sp_states_def_update(nullptr, &open); },
+         "EXECUTE FUNCTION open_state(?)",
+         {"5"},
+         "zel.open_state"},
         {[&] { return DB_sp_states_def_update(nullptr, &closed); },
-         "EXECUTE FUNCTION close_state(?)", {"5"}, "zel.close_state"},
+         "EXECUTE FUNCTION close_state(?)",
+         {"5"},
+         "zel.close_state"},
         {[&] { return DB_sp_states_def_trim_lineage(nullptr, 9, 4, 9); },
-         "EXECUTE FUNCTION trim_state_lineage(?,?)", {"9", "4"}, "zel.trim_state_lineage"},
+         "EXECUTE FUNCTION trim_state_lineage(?,?)",
+         {"9", "4"},
+         "zel.trim_state_lineage"},
         {[&] { return DB_state_range_delete_ok(nullptr, 3, 12); },
-         "EXECUTE FUNCTION range_delete_ok(?,?)", {"3", "12"}, "zel.range_delete_ok"},
+         "EXECUTE FUNCTION range_delete_ok(?,?)",
+         {"3", "12"},
+         "zel.range_delete_ok"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.sql);
-        Mark();
-        function_answer(c.sql, 0);
-        EXPECT_EQ(c.call(), 0);
-        EXPECT_EQ(Sent(), (std::vector<std::string>{c.sql, "COMMIT"}));
-        EXPECT_EQ(Params(c.sql), c.params);
-        function_answer(c.sql, -20175, "State has children");
-        EXPECT_EQ(c.call(), -175);
-        DB_EXT_ERROR xerr = Xerr();
-        EXPECT_EQ(std::string(xerr.message), "Error executing stored procedure " + c.routine);
-        EXPECT_STREQ(xerr.text, "State has children");
+        ExpectFunctionCall(c.call, c.sql, c.params, c.routine, -20175, -175, "State has children");
         // A success with information is a success.
         function_answer(c.sql, 0).info({"01000", 0, "note"});
         EXPECT_EQ(c.call(), 0);
@@ -198,8 +189,8 @@ TEST_F(DbStateSp, AFailingBatchIsRolledBackAndTheEarlierOnesStay)
     function_answer(DeleteSql(1, 200), 0);
     function_answer(DeleteSql(201, 400), -20179, "State is used by a version");
     EXPECT_EQ(DB_sp_states_def_delete(nullptr, ids.data(), 450), -179);
-    EXPECT_EQ(Sent(), (std::vector<std::string>{DeleteSql(1, 200), "COMMIT",
-                                                    DeleteSql(201, 400), "ROLLBACK"}));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{DeleteSql(1, 200), "COMMIT", DeleteSql(201, 400),
+                                                "ROLLBACK"}));
     DB_EXT_ERROR xerr = Xerr();
     EXPECT_EQ(xerr.native_error, 0);
     EXPECT_STREQ(xerr.message, "Error executing stored procedure zel.delete_states");

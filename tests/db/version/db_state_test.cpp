@@ -62,8 +62,7 @@ TEST_F(DbState, ScanDeliversEachStateWithItsLineage)
     }
     EXPECT_EQ(DB_state_scan(nullptr, DB_SCAN_NEXT, nullptr, &state), ZE_NO_MORE_ROWS);
     EXPECT_EQ(DB_state_scan(nullptr, DB_SCAN_NEXT, nullptr, &state), ZE_SCAN_NOT_STARTED);
-    EXPECT_EQ(Sent(), (std::vector<std::string>{kScanAll, "COMMIT", kLineage, kLineage,
-                                                    kLineage}));
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kScanAll, "COMMIT", kLineage, kLineage, kLineage}));
     std::vector<std::string> asked;
     for (const scli::Call &c : scli::calls_of("SQLExecute")) {
         if (c.sql == kLineage)
@@ -129,7 +128,9 @@ TEST_F(DbState, StateWithoutLineageRowsIsReportedAndTheScanGoesOn)
 {
     lineages_ = {{5, {0, 5}}};
     ServeLineages();
-    scli::on_sql(kScanAll).columns(state_columns()).rows({state_row(4, "bob"), state_row(5, "bob")});
+    scli::on_sql(kScanAll)
+        .columns(state_columns())
+        .rows({state_row(4, "bob"), state_row(5, "bob")});
     STATE state;
     EXPECT_EQ(DB_state_scan(nullptr, DB_SCAN_OPEN, nullptr, &state), ZE_STATE_NOT_FOUND);
     EXPECT_EQ(state.state_id, 4);
@@ -153,8 +154,10 @@ TEST_F(DbState, ScanFailuresCloseTheScan)
         lineages_[id] = {id};
     }
     ServeLineages();
-    scli::on_sql(kScanAll).columns(state_columns()).rows(rows).at_fetch(
-        2, SQL_ERROR, {"HY000", -244, "gone"});
+    scli::on_sql(kScanAll)
+        .columns(state_columns())
+        .rows(rows)
+        .at_fetch(2, SQL_ERROR, {"HY000", -244, "gone"});
     ASSERT_EQ(DB_state_scan(nullptr, DB_SCAN_OPEN, nullptr, &state), 0);
     int32_t rc = 0;
     for (int i = 1; i < 100; i++)
@@ -191,9 +194,8 @@ TEST_F(DbState, GetByIdReadsTheLineageOfItsRows)
     EXPECT_EQ(ids, std::vector<int32_t>(long_lineage.begin(), long_lineage.end() - 1));
     free(state.lineage);
     EXPECT_EQ(Sent(), (std::vector<std::string>{by_where("state_id = 7"), "COMMIT", kLineage,
-                                                    by_where("state_id = 0"), "COMMIT", kLineage,
-                                                    by_where("state_id = 149"), "COMMIT",
-                                                    kLineage}));
+                                                by_where("state_id = 0"), "COMMIT", kLineage,
+                                                by_where("state_id = 149"), "COMMIT", kLineage}));
 }
 
 TEST_F(DbState, GetByIdWithoutStateOrLineage)
@@ -263,7 +265,11 @@ TEST_F(ModifiedMvtables, EveryRegistrationIdSetsItsBit)
 {
     scli::on_sql(kSql)
         .columns({{"registration_id", SQL_INTEGER}})
-        .rows({{scli::i32(1)}, {scli::i32(4)}, {scli::i32(0)}, {scli::null()}, {scli::i32(64)},
+        .rows({{scli::i32(1)},
+               {scli::i32(4)},
+               {scli::i32(0)},
+               {scli::null()},
+               {scli::i32(64)},
                {scli::i32(65)}});
     EXPECT_EQ(DB_state_list_get_modified_mvtables(nullptr, "bob", "3,7", bitmap_), 0);
     EXPECT_EQ(Bits(), (std::vector<int32_t>{0, 3, 63}));
@@ -297,7 +303,9 @@ TEST_F(ModifiedMvtables, NothingFoundOrRefusedLeavesTheBitmap)
               ZE_NULL_POINTER);
     EXPECT_EQ(Sent(), (std::vector<std::string>{kSql, "COMMIT"}));
     // Any other failure is the caller's.
-    scli::on_sql(kSql).columns({{"registration_id", SQL_INTEGER}}).fail(SQL_ERROR, {"S1000", -9, "x"});
+    scli::on_sql(kSql)
+        .columns({{"registration_id", SQL_INTEGER}})
+        .fail(SQL_ERROR, {"S1000", -9, "x"});
     EXPECT_EQ(quiet_stderr([&] {
                   return DB_state_list_get_modified_mvtables(nullptr, nullptr, "3,7", bitmap_);
               }),

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/version/state_fixture.h"
 
 namespace
@@ -39,18 +40,11 @@ VERSION Version()
 class DbVersionSp : public StateTest
 {
   protected:
-    std::vector<std::string> Params(const std::string &sql) const
-    {
-        std::vector<std::string> found;
-        for (const scli::Call &c : scli::calls_of("SQLExecute"))
-            if (c.sql == sql && !c.params.empty())
-                found = c.params[0];
-        return found;
-    }
     scli::Answer &InsertAnswer(int32_t code, const std::string &message, const std::string &name)
     {
         return scli::on_sql(kInsert)
-            .columns({{"code", SQL_INTEGER}, {"message", SQL_VARCHAR, 255}, {"name", SQL_CHAR, 128}})
+            .columns(
+                {{"code", SQL_INTEGER}, {"message", SQL_VARCHAR, 255}, {"name", SQL_CHAR, 128}})
             .row({scli::i32(code), message.empty() ? scli::null() : scli::varchar(message),
                   name.empty() ? scli::null() : scli::chr(name, name.size())});
     }
@@ -68,43 +62,39 @@ TEST_F(DbVersionSp, EachCallSendsItsParameters)
         std::string routine;
     } cases[] = {
         {[&] { return DB_sp_versions_def_change_state(nullptr, &v, 30); },
-         "EXECUTE FUNCTION change_version_state(?,?,?)", {"bob.edits", "12", "30"},
+         "EXECUTE FUNCTION change_version_state(?,?,?)",
+         {"bob.edits", "12", "30"},
          "zel.change_version_state"},
         {[&] { return DB_sp_versions_def_change_state(nullptr, &nameless, 30); },
-         "EXECUTE FUNCTION change_version_state(?,?,?)", {"NULL", "12", "30"},
+         "EXECUTE FUNCTION change_version_state(?,?,?)",
+         {"NULL", "12", "30"},
          "zel.change_version_state"},
         {[&] { return DB_sp_versions_def_delete(nullptr, "bob", "edits"); },
-         "EXECUTE FUNCTION zel:delete_version(?) ", {"bob.edits"}, "zel.delete_version"},
+         "EXECUTE FUNCTION zel:delete_version(?) ",
+         {"bob.edits"},
+         "zel.delete_version"},
         {[&] { return DB_sp_versions_def_delete(nullptr, "", "edits"); },
-         "EXECUTE FUNCTION zel:delete_version(?) ", {"edits"}, "zel.delete_version"},
+         "EXECUTE FUNCTION zel:delete_version(?) ",
+         {"edits"},
+         "zel.delete_version"},
         {[&] { return DB_sp_versions_def_update(nullptr, &v); },
          "EXECUTE FUNCTION update_version(ROW(?,?,?,?,?,?,?,?,?,?)::version_info)",
          {"edits", "bob", "2", "12", "road edits", "DEFAULT", "zel", "2024-05-06 07:08:09", "5",
           "1"},
          "zel.update_version"},
         {[&] { return DB_sp_versions_def_rename(nullptr, "bob", "edits", "it's"); },
-         "EXECUTE FUNCTION zel:rename_version(?,?,?) ", {"bob", "edits", "it's"},
+         "EXECUTE FUNCTION zel:rename_version(?,?,?) ",
+         {"bob", "edits", "it's"},
          "zel.version_util.rename_version"},
         {[&] { return DB_sp_versions_def_rename(nullptr, "", "edits", ""); },
-         "EXECUTE FUNCTION zel:rename_version(?,?,?) ", {"NULL", "edits", "NULL"},
+         "EXECUTE FUNCTION zel:rename_version(?,?,?) ",
+         {"NULL", "edits", "NULL"},
          "zel.version_util.rename_version"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.sql);
-        Mark();
-        function_answer(c.sql, 0);
-        EXPECT_EQ(c.call(), 0);
-        EXPECT_EQ(Sent(), (std::vector<std::string>{c.sql, "COMMIT"}));
-        EXPECT_EQ(Params(c.sql), c.params);
-        function_answer(c.sql, -20126, "Version does not exist");
-        EXPECT_EQ(c.call(), ZE_VERSION_NOT_FOUND);
-        DB_EXT_ERROR xerr = Xerr();
-        EXPECT_EQ(xerr.native_error, 0);
-        EXPECT_EQ(std::string(xerr.message), "Error executing stored procedure " + c.routine);
-        EXPECT_STREQ(xerr.text, "Version does not exist");
-        scli::on_sql(c.sql).at_prepare(SQL_ERROR, {"S1000", -674, "no routine"});
-        EXPECT_EQ(quiet_stderr(c.call), ZE_DBMS_ERROR);
-        EXPECT_EQ(Xerr().native_error, -674);
+        ExpectFunctionCall(c.call, c.sql, c.params, c.routine, -20126, ZE_VERSION_NOT_FOUND,
+                           "Version does not exist");
     }
     EXPECT_TRUE(scli::unused_answers().empty());
     EXPECT_EQ(DB_sp_versions_def_update(nullptr, nullptr), ZE_NULL_POINTER);
@@ -119,13 +109,14 @@ TEST_F(DbVersionSp, InsertTakesTheNameTheFunctionStored)
     InsertAnswer(0, "", "edits07");
     ASSERT_EQ(DB_sp_versions_def_insert(nullptr, &v, 1, name), 0);
     EXPECT_STREQ(name, "edits07");
-    EXPECT_EQ(Params(kInsert), (std::vector<std::string>{"edits", "2", "5", "12", "road edits",
-                                                         "DEFAULT", "zel", "NULL", "1"}));
+    EXPECT_EQ(catalog_test::params_of(kInsert),
+              (std::vector<std::string>{"edits", "2", "5", "12", "road edits", "DEFAULT", "zel",
+                                        "NULL", "1"}));
     EXPECT_EQ(Sent(), (std::vector<std::string>{kInsert, "COMMIT"}));
     // Name rule 2 takes the name as it is.
     InsertAnswer(0, "", "edits");
     ASSERT_EQ(DB_sp_versions_def_insert(nullptr, &v, 0, name), 0);
-    EXPECT_EQ(Params(kInsert).back(), "2");
+    EXPECT_EQ(catalog_test::params_of(kInsert).back(), "2");
     // A returned name longer than the caller's buffer is cut to it.
     InsertAnswer(0, "", std::string(128, 'n'));
     ASSERT_EQ(DB_sp_versions_def_insert(nullptr, &v, 1, name), 0);

@@ -38,26 +38,31 @@ std::string ByWhere(const std::string &where)
 
 std::vector<scli::Column> VersionColumns()
 {
-    return {{"name", SQL_VARCHAR, 64},        {"owner", SQL_VARCHAR, 32},
-            {"version_id", SQL_INTEGER},      {"status", SQL_INTEGER},
-            {"state_id", SQL_INTEGER},        {"description", SQL_VARCHAR, 64},
-            {"parent_name", SQL_VARCHAR, 64}, {"parent_owner", SQL_VARCHAR, 32},
+    return {{"name", SQL_VARCHAR, 64},          {"owner", SQL_VARCHAR, 32},
+            {"version_id", SQL_INTEGER},        {"status", SQL_INTEGER},
+            {"state_id", SQL_INTEGER},          {"description", SQL_VARCHAR, 64},
+            {"parent_name", SQL_VARCHAR, 64},   {"parent_owner", SQL_VARCHAR, 32},
             {"parent_version_id", SQL_INTEGER}, {"creation_time", SQL_TYPE_TIMESTAMP}};
 }
 
 scli::Row Full(const std::string &name, int32_t id)
 {
-    return {scli::varchar(name),   scli::varchar("bob"),    scli::i32(id),
-            scli::i32(1),          scli::i32(40 + id),      scli::varchar("Edits of " + name),
-            scli::varchar("DEFAULT"), scli::varchar("zel"), scli::i32(1),
+    return {scli::varchar(name),
+            scli::varchar("bob"),
+            scli::i32(id),
+            scli::i32(1),
+            scli::i32(40 + id),
+            scli::varchar("Edits of " + name),
+            scli::varchar("DEFAULT"),
+            scli::varchar("zel"),
+            scli::i32(1),
             kCreated};
 }
 
 scli::Row Bare(const std::string &name, int32_t id)
 {
-    return {scli::varchar(name), scli::varchar("bob"), scli::i32(id), scli::i32(0),
-            scli::i32(0),        scli::null(),         scli::null(),  scli::null(),
-            scli::null(),        kCreated};
+    return {scli::varchar(name), scli::varchar("bob"), scli::i32(id), scli::i32(0), scli::i32(0),
+            scli::null(),        scli::null(),         scli::null(),  scli::null(), kCreated};
 }
 
 VERSION Version(const char *name)
@@ -127,8 +132,8 @@ TEST_F(DbVersion, InsertWithUniqueNamesStoresBaseThenBase01ThenBase02)
         ASSERT_EQ(DB_versions_def_insert(nullptr, &v, 1, name), 0);
         EXPECT_STREQ(name, expected);
     }
-    EXPECT_EQ(tried_, (std::vector<std::string>{"base", "base", "base01", "base", "base01",
-                                                "base02"}));
+    EXPECT_EQ(tried_,
+              (std::vector<std::string>{"base", "base", "base01", "base", "base01", "base02"}));
     // Each insert is one statement executed until a name is free, then one
     // commit.
     EXPECT_EQ(Sent(), (std::vector<std::string>{kInsert, "COMMIT", kInsert, kInsert, "COMMIT",
@@ -240,8 +245,10 @@ TEST_F(DbVersion, ScanFailures)
     VERSION v;
     EXPECT_EQ(quiet_stderr([&] { return DB_version_scan(nullptr, DB_SCAN_OPEN, nullptr, &v); }),
               ZE_TABLE_NOT_FOUND);
-    scli::on_sql(kScanAll).columns(VersionColumns()).rows({Full("a", 3)}).at_fetch(
-        1, SQL_ERROR, {"HY000", -111, "read"});
+    scli::on_sql(kScanAll)
+        .columns(VersionColumns())
+        .rows({Full("a", 3)})
+        .at_fetch(1, SQL_ERROR, {"HY000", -111, "read"});
     EXPECT_EQ(quiet_stderr([&] { return DB_version_scan(nullptr, DB_SCAN_OPEN, nullptr, &v); }),
               ZE_DBMS_ERROR);
     EXPECT_EQ(Xerr().native_error, -111);

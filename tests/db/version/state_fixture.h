@@ -8,12 +8,14 @@
 #include <string.h>
 #include <time.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "base/util/ve_lineage_internal.h"
 #include "base/util/ve_state.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/core/connected_fixture.h"
 #include "tests/support/quiet_stderr.h"
 #include "tests/support/scripted_cli.h"
@@ -115,6 +117,31 @@ class StateTest : public Connected
                 for (int32_t id : found->second)
                     e.rows.push_back({scli::i32(id)});
             });
+    }
+
+    // One call of a catalogue function: its statement, committed, with the
+    // parameters given; then the function's code answered (with its message)
+    // turning into the engine code expected; then a refused prepare giving
+    // -51 with the diagnostic kept.
+    void ExpectFunctionCall(const std::function<int32_t()> &call, const std::string &sql,
+                            const std::vector<std::string> &params, const std::string &routine,
+                            int32_t code, int32_t engine_code, const std::string &message)
+    {
+        Mark();
+        function_answer(sql, 0);
+        EXPECT_EQ(call(), 0);
+        EXPECT_EQ(Sent(), (std::vector<std::string>{sql, "COMMIT"}));
+        EXPECT_EQ(catalog_test::params_of(sql), params);
+        function_answer(sql, code, message);
+        EXPECT_EQ(call(), engine_code);
+        DB_EXT_ERROR xerr = Xerr();
+        EXPECT_EQ(xerr.code, engine_code);
+        EXPECT_EQ(xerr.native_error, 0);
+        EXPECT_EQ(std::string(xerr.message), "Error executing stored procedure " + routine);
+        EXPECT_EQ(std::string(xerr.text), message);
+        scli::on_sql(sql).at_prepare(SQL_ERROR, {"S1000", -674, "no routine"});
+        EXPECT_EQ(quiet_stderr(call), ZE_DBMS_ERROR);
+        EXPECT_EQ(Xerr().native_error, -674);
     }
 
     DB_EXT_ERROR Xerr() const
