@@ -146,6 +146,18 @@ TEST_F(DbVersion, InsertWithUniqueNamesStoresBaseThenBase01ThenBase02)
     EXPECT_EQ(params[9].size(), 19u); // the time of the call
 }
 
+TEST_F(DbVersion, TheFirstTwoNamesRefusedAsDuplicates)
+{
+    scli::on_sql(kInsert).fail(SQL_ERROR, {"23000", -268, "duplicate"}).times(2);
+    scli::on_sql(kInsert);
+    VERSION v = Version("edits");
+    char name[DB_VERSION_NAME_OUT_SIZE];
+    ASSERT_EQ(DB_versions_def_insert(nullptr, &v, 1, name), 0);
+    EXPECT_STREQ(name, "edits02");
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kInsert, kInsert, kInsert, "COMMIT"}));
+    EXPECT_EQ(Xerr().code, 0);
+}
+
 TEST_F(DbVersion, AllSuffixesTakenGive177)
 {
     ServeInserts();
