@@ -9,24 +9,14 @@
 #include <unistd.h>
 
 #include "base/system/lo_pipe.h"
+#include "fuzz/fuzz_socket.h"
 #include "platform/plat_pipe_internal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // The whole input must fit the socket's buffer before anything is read.
-    if (size > 65536)
-        return 0;
     int fds[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
+    if (!fuzz_socket_input(data, size, fds))
         return 0;
-    int buffer_size = 1 << 20;
-    setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &buffer_size, sizeof buffer_size);
-    if (size > 0 && send(fds[1], data, size, 0) != (ssize_t)size) {
-        close(fds[0]);
-        close(fds[1]);
-        return 0;
-    }
-    shutdown(fds[1], SHUT_WR);
     LO_PIPE *pipe = nullptr;
     if (plat_pipe_adopt(fds[0], &pipe) != 0) {
         close(fds[0]);

@@ -1,6 +1,12 @@
 // Manual- and auto-reset events on a futex word (see
 // plat_shared_event_internal.h). The waits are shared futex waits (not
 // process-private), with absolute CLOCK_MONOTONIC deadlines.
+//
+// The word is 1 while set, 0 while clear, and 2 while clear with a waiter
+// asleep on it: a waiter marks it before it sleeps, so a set makes the wake
+// system call only when someone sleeps (the registration cache's guard sets
+// its event at the end of every read). A set wakes every sleeper; those of an
+// auto-reset event that lose the race mark the word again and sleep on.
 #include "platform/plat_shared_event_internal.h"
 
 #include <errno.h>
@@ -14,23 +20,27 @@
 namespace
 {
 
+constexpr uint32_t S_CLEAR = 0u;
+constexpr uint32_t S_SET = 1u;
+constexpr uint32_t S_SLEEPERS = 2u;
+
 std::atomic_ref<uint32_t> S_state(PLAT_EVENT_WORD *word)
 {
     return std::atomic_ref<uint32_t>(word->state);
 }
 
-// Sleeps while the word holds 0, until woken or past the deadline (null: none).
-// ETIMEDOUT when the deadline passed.
+// Sleeps while the word holds S_SLEEPERS, until woken or past the deadline
+// (null: none). ETIMEDOUT when the deadline passed.
 int S_futex_wait(PLAT_EVENT_WORD *word, const struct timespec *deadline)
 {
-    long result = syscall(SYS_futex, &word->state, FUTEX_WAIT_BITSET, 0u, deadline, nullptr,
+    long result = syscall(SYS_futex, &word->state, FUTEX_WAIT_BITSET, S_SLEEPERS, deadline, nullptr,
                           FUTEX_BITSET_MATCH_ANY);
     return result == 0 ? 0 : errno;
 }
 
-void S_futex_wake(PLAT_EVENT_WORD *word, int count)
+void S_futex_wake(PLAT_EVENT_WORD *word)
 {
-    syscall(SYS_futex, &word->state, FUTEX_WAKE, count, nullptr, nullptr, 0);
+    syscall(SYS_futex, &word->state, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
 }
 
 } // namespace
@@ -38,24 +48,25 @@ void S_futex_wake(PLAT_EVENT_WORD *word, int count)
 void plat_event_word_init(PLAT_EVENT_WORD *word, int manual, int initially_set)
 {
     word->manual = manual ? 1u : 0u;
-    S_state(word).store(initially_set ? 1u : 0u, std::memory_order_release);
+    S_state(word).store(initially_set ? S_SET : S_CLEAR, std::memory_order_release);
 }
 
 void plat_event_word_set(PLAT_EVENT_WORD *word)
 {
-    if (S_state(word).exchange(1u, std::memory_order_acq_rel) == 1u)
-        return;
-    S_futex_wake(word, word->manual ? INT_MAX : 1);
+    if (S_state(word).exchange(S_SET, std::memory_order_acq_rel) == S_SLEEPERS)
+        S_futex_wake(word);
 }
 
 void plat_event_word_reset(PLAT_EVENT_WORD *word)
 {
-    S_state(word).store(0u, std::memory_order_release);
+    // Only a set word changes: a clear one may carry the sleepers' mark.
+    uint32_t expected = S_SET;
+    S_state(word).compare_exchange_strong(expected, S_CLEAR, std::memory_order_acq_rel);
 }
 
 int plat_event_word_is_set(PLAT_EVENT_WORD *word)
 {
-    return S_state(word).load(std::memory_order_acquire) == 1u;
+    return S_state(word).load(std::memory_order_acquire) == S_SET;
 }
 
 int plat_event_word_wait(PLAT_EVENT_WORD *word, int32_t timeout_ms)
@@ -64,15 +75,21 @@ int plat_event_word_wait(PLAT_EVENT_WORD *word, int32_t timeout_ms)
     if (timeout_ms >= 0)
         deadline = plat_deadline_after_ms(timeout_ms);
     for (;;) {
-        if (word->manual) {
-            if (S_state(word).load(std::memory_order_acquire) == 1u)
+        uint32_t state = S_state(word).load(std::memory_order_acquire);
+        if (state == S_SET) {
+            if (word->manual)
                 return PLAT_WAIT_OBJECT_0;
-        } else {
-            uint32_t expected = 1u;
-            if (S_state(word).compare_exchange_strong(expected, 0u, std::memory_order_acq_rel))
+            if (S_state(word).compare_exchange_strong(state, S_CLEAR, std::memory_order_acq_rel))
                 return PLAT_WAIT_OBJECT_0;
+            continue;
         }
-        // EAGAIN (set meanwhile) and EINTR look again; only the deadline ends.
+        if (timeout_ms == 0)
+            return PLAT_WAIT_TIMEOUT;
+        // Mark the word before sleeping, so that the next set wakes us.
+        if (state == S_CLEAR &&
+            !S_state(word).compare_exchange_strong(state, S_SLEEPERS, std::memory_order_acq_rel))
+            continue;
+        // EAGAIN (changed meanwhile) and EINTR look again; only the deadline ends.
         if (S_futex_wait(word, timeout_ms >= 0 ? &deadline : nullptr) == ETIMEDOUT)
             return PLAT_WAIT_TIMEOUT;
     }

@@ -17,7 +17,7 @@ extern "C" {
 #endif
 
 typedef struct PLAT_EVENT_WORD {
-    uint32_t state;  /* 1 set, 0 not set: the futex word */
+    uint32_t state;  /* 1 set, 0 not set, 2 not set with sleepers: the futex word */
     uint32_t manual; /* 1 manual reset, 0 auto reset */
 } PLAT_EVENT_WORD;
 

@@ -14,6 +14,7 @@
 #define ZE_NO_MORE_ROWS (-4)          /* no more rows */
 #define ZE_WATCHER_ENDED (-4)         /* the death watcher has ended: no child can be started */
 #define ZE_INVALID_LOGIN (-9)         /* user or password refused */
+#define ZE_NETWORK_IO (-10)          /* no socket, or fewer bytes sent or received than needed */
 #define ZE_NO_SPATIAL_TYPE (-10)      /* the spatial type library is not registered in the database */
 #define ZE_OUT_OF_MEMORY (-12)        /* out of memory (most code) */
 #define ZE_BITSET_NO_MEMORY (-13)     /* out of memory while resizing a bit set */
@@ -52,8 +53,12 @@
 #define ZE_KEYWORD_WITHOUT_ROWS (-87) /* configuration keyword has no DBTUNE rows of its own */
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
 #define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
+#define ZE_HOME_NOT_DIRECTORY (-106)  /* no home directory, or it is not a directory */
 #define ZE_INVALID_RELEASE (-88)      /* another release, or a request it does not know */
 #define ZE_PROCESS_NOT_FOUND (-97)    /* no process slot has the id */
+#define ZE_HOST_UNKNOWN (-100)        /* the host has no address entry */
+#define ZE_CONNECTION_REFUSED (-101)  /* the connection was refused or reset */
+#define ZE_SERVICE_NOT_FOUND (-102)   /* no TCP service entry for the instance name */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_MUTEX_FAILED (-109)        /* a shared-memory mutex or guard cannot be made or opened */
 #define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
@@ -61,6 +66,7 @@
 #define ZE_INVALID_FILTER_TYPE (-119) /* spatial filter is not a shape filter */
 #define ZE_VERSION_NOT_FOUND (-126)   /* no version has the name or id */
 #define ZE_NO_MUST_PASS_FILTER (-127) /* no filter a feature must satisfy */
+#define ZE_IOMGR_NOT_FOUND (-131)     /* the control-process program is missing or not a regular file */
 #define ZE_MULTIPLE_SPATIAL_COLUMNS (-133)/* more than one spatial column */
 #define ZE_NULL_SHAPE (-134)          /* a required shape is null */
 #define ZE_INVALID_SHAPE (-135)       /* shape points missing or count negative */
@@ -77,6 +83,7 @@
 #define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
+#define ZE_INVALID_REGISTRATION_ID (-219)/* registration id outside 1 to the cache's size */
 #define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */
 #define ZE_REGISTRATION_LIMIT (-221)  /* every registration id is taken */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */

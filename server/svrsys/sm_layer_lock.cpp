@@ -250,18 +250,9 @@ template <typename Walk> int32_t S_locked(SM_MASTER *m, Walk walk)
     return sm_mutex_unlock(m, 1) == ZE_SUCCESS ? result : ZE_FAILURE;
 }
 
-int32_t S_check(SM_MASTER *m, int32_t layer_id)
-{
-    if (!m)
-        return ZE_NULL_POINTER;
-    if (layer_id < 1 || layer_id > sm_header(m)[SM_HW_NLAYERS])
-        return ZE_INVALID_LAYER_ID;
-    return ZE_SUCCESS;
-}
-
 int32_t S_lock(SM_MASTER *m, int32_t layer_id, int32_t type, const ENVELOPE *envelope, bool modify)
 {
-    int32_t result = S_check(m, layer_id);
+    int32_t result = sm_check_layer_id(m, layer_id);
     if (result != ZE_SUCCESS)
         return result;
     if (type < 0 || type >= S_TYPES)
@@ -330,7 +321,7 @@ int32_t SM_lock_modify(SM_MASTER *master, int32_t layer_id, int32_t type, const 
 
 int32_t SM_lock_delete(SM_MASTER *master, int32_t layer_id)
 {
-    int32_t result = S_check(master, layer_id);
+    int32_t result = sm_check_layer_id(master, layer_id);
     if (result != ZE_SUCCESS)
         return result;
     return S_locked(master,
@@ -339,7 +330,7 @@ int32_t SM_lock_delete(SM_MASTER *master, int32_t layer_id)
 
 int32_t SM_autolock_delete(SM_MASTER *master, int32_t layer_id)
 {
-    int32_t result = S_check(master, layer_id);
+    int32_t result = sm_check_layer_id(master, layer_id);
     if (result != ZE_SUCCESS)
         return result;
     return S_locked(master,
@@ -367,7 +358,7 @@ int32_t SM_locks_delete_user(SM_MASTER *master, int32_t pid)
 int32_t SM_locks_find_on_layer(SM_MASTER *master, int32_t layer_id, int32_t take_mutex,
                                SM_LAYER_LOCK_FIND_CALLBACK callback, void *context)
 {
-    int32_t result = S_check(master, layer_id);
+    int32_t result = sm_check_layer_id(master, layer_id);
     if (result != ZE_SUCCESS)
         return result;
     if (!callback)

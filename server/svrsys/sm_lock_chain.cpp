@@ -255,6 +255,9 @@ void sm_lock_tables_repair(SM_MASTER *master, int32_t number)
     case 1:
         sm_layer_locks_repair(master);
         return;
+    case 4:
+        sm_registration_chain_repair(master);
+        return;
     case 6:
         table = sm_state_lock_table(master);
         break;

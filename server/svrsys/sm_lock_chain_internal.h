@@ -82,8 +82,9 @@ SM_CHAIN_TABLE sm_table_lock_table(SM_MASTER *master);
 SM_CHAIN_TABLE sm_object_lock_table(SM_MASTER *master);
 /* Rebuilds the layer-lock chains in the same way (sm_layer_lock.cpp). */
 void sm_layer_locks_repair(SM_MASTER *master);
-/* Rebuilds the lock table that mutex number guards, if it guards one: called
- * by sm_mutex_lock when it finds the mutex abandoned. */
+/* Rebuilds the lock table (or, for mutex 4, the registration cache's chain)
+ * that mutex number guards, if it guards one: called by sm_mutex_lock when it
+ * finds the mutex abandoned. */
 void sm_lock_tables_repair(SM_MASTER *master, int32_t number);
 
 /* Each of these takes the table's mutex for the call (-1 when it fails). */

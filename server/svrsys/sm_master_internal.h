@@ -241,6 +241,15 @@ void sm_mutex_release_held(SM_MASTER *master);
 /* The alive test of lock holders: the calling process itself, and in the
  * control process its living children; in other processes every holder. */
 int32_t sm_holder_alive(SM_MASTER *master, int32_t holder);
+/* -65 for a null handle, -28 for a layer id outside 1 to nlayers, else 0. */
+int32_t sm_check_layer_id(SM_MASTER *master, int32_t layer_id);
+/* 1 while a process with that id exists and is not a zombie, else 0. */
+int32_t sm_process_exists(int32_t pid);
+
+/* Rebuilds the registration cache's chain and count from the cached slots
+ * (those with a modification time), in ascending id order: called under
+ * mutex 4 when it comes back abandoned or a walk finds the chain bad. */
+void sm_registration_chain_repair(SM_MASTER *master);
 
 #ifdef __cplusplus
 }

@@ -64,27 +64,6 @@ int32_t S_index(int32_t number)
     return number >= 1 && number <= SM_MUTEX_COUNT ? S_CREATION_INDEX[number] : -1;
 }
 
-// True while a process with that id exists and is not a zombie.
-bool S_process_exists(int32_t pid)
-{
-    if (pid <= 0)
-        return false;
-    if (kill(pid, 0) != 0 && errno != EPERM)
-        return false;
-    char path[64];
-    snprintf(path, sizeof path, "/proc/%d/stat", pid);
-    FILE *f = fopen(path, "r");
-    if (!f)
-        return true; // no /proc: the signal test stands
-    // "pid (comm) state ...": the state follows the last ')'.
-    char line[512];
-    size_t n = fread(line, 1, sizeof line - 1, f);
-    fclose(f);
-    line[n] = '\0';
-    const char *close = strrchr(line, ')');
-    return !(close && close[1] == ' ' && close[2] == 'Z');
-}
-
 SM_GUARD_READERS *S_readers(SM_MASTER *master)
 {
     return static_cast<SM_GUARD_READERS *>(master->guard.readers.base);
@@ -100,7 +79,7 @@ int32_t S_recount_readers(SM_MASTER *master)
         SM_GUARD_READER *entry = &readers->entries[i];
         if (entry->pid == 0)
             continue;
-        if (entry->count <= 0 || !S_process_exists(entry->pid)) {
+        if (entry->count <= 0 || !sm_process_exists(entry->pid)) {
             entry->pid = 0;
             entry->count = 0;
             continue;
@@ -150,6 +129,26 @@ int32_t S_guard_lock(SM_MASTER *master)
 }
 
 } // namespace
+
+int32_t sm_process_exists(int32_t pid)
+{
+    if (pid <= 0)
+        return 0;
+    if (kill(pid, 0) != 0 && errno != EPERM)
+        return 0;
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/stat", pid);
+    FILE *f = fopen(path, "r");
+    if (!f)
+        return 1; // no /proc: the signal test stands
+    // "pid (comm) state ...": the state follows the last ')'.
+    char line[512];
+    size_t n = fread(line, 1, sizeof line - 1, f);
+    fclose(f);
+    line[n] = '\0';
+    const char *close = strrchr(line, ')');
+    return !(close && close[1] == ' ' && close[2] == 'Z');
+}
 
 void sm_object_name(const char *instance, const char *suffix, char *out)
 {

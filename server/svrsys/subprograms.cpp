@@ -239,15 +239,28 @@ static void S_release_all()
 int32_t SubPrograms_Initialize(int32_t, const char *instance, SUBPROGRAMS_DEATH_CALLBACK on_death)
 {
     try {
-        SectionGuard section;
-        if (S_ctl.initialised || S_on_watcher_thread())
-            return ZE_FAILURE;
-        if (S_ctl.watcher_unjoined) {
-            // A watcher ended from its death callback is on its way out and
-            // needs nothing of what is held here.
-            pthread_join(S_ctl.watcher, nullptr);
-            S_ctl.watcher_unjoined = false;
+        {
+            // A watcher ended from its death callback is on its way out; it
+            // may still be reporting the remaining children, whose callbacks
+            // can take the section, so it is joined outside the section.
+            pthread_t ended;
+            bool join = false;
+            {
+                SectionGuard section;
+                if (S_ctl.initialised || S_on_watcher_thread())
+                    return ZE_FAILURE;
+                if (S_ctl.watcher_unjoined) {
+                    ended = S_ctl.watcher;
+                    S_ctl.watcher_unjoined = false;
+                    join = true;
+                }
+            }
+            if (join)
+                pthread_join(ended, nullptr);
         }
+        SectionGuard section;
+        if (S_ctl.initialised || S_ctl.watcher_unjoined || S_on_watcher_thread())
+            return ZE_FAILURE;
         int rc = 0;
         if ((rc = plat_event_create(&S_ctl.wake)) != 0 ||
             (rc = plat_event_create(&S_ctl.acknowledge)) != 0 ||

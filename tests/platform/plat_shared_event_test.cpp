@@ -86,6 +86,37 @@ TEST(PlatSharedEvent, ManualSetReleasesEveryWaitingThreadAutoOnlyOne)
     }
 }
 
+TEST(PlatSharedEvent, EverySetOfAnAutoEventReleasesOneMoreSleeper)
+{
+    // Sleepers that lose the race for a set sleep on and are woken by the
+    // next set: none is left asleep while sets remain.
+    PLAT_EVENT_WORD word;
+    plat_event_word_init(&word, 0, 0);
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i)
+        waiters.emplace_back([&] {
+            if (plat_event_word_wait(&word, 10000) == PLAT_WAIT_OBJECT_0)
+                ++released;
+        });
+    usleep(50000);
+    for (int i = 1; i <= 3; ++i) {
+        plat_event_word_set(&word);
+        double start = seconds_now();
+        while (released.load() < i && seconds_now() - start < 5)
+            usleep(1000);
+        EXPECT_EQ(released.load(), i);
+    }
+    for (std::thread &t : waiters)
+        t.join();
+    EXPECT_EQ(plat_event_word_is_set(&word), 0);
+    // A set that nobody waits for stays until it is taken or reset.
+    plat_event_word_set(&word);
+    plat_event_word_set(&word);
+    EXPECT_EQ(plat_event_word_wait(&word, 0), PLAT_WAIT_OBJECT_0);
+    EXPECT_EQ(plat_event_word_wait(&word, 0), PLAT_WAIT_TIMEOUT);
+}
+
 TEST(PlatSharedEvent, NamedEventWakesWaitersInOtherProcesses)
 {
     std::string name = unique_name("named");

@@ -161,8 +161,9 @@ TEST(RawFormPieces, EveryReaderTakesItsWritersPieces)
          [&](RAW_IO *io) {
              LOCATOR got = {};
              int32_t rc = raw_read_locator(io, &got);
-             if (rc == 0)
+             if (rc == 0) {
                  EXPECT_EQ(std::string(got.property_names[0]), std::string(32, 'n'));
+             }
              std::free(got.property_names);
              std::free(got.property_values);
              return rc;
