@@ -17,6 +17,16 @@
 
 typedef struct DB_INSTANCE DB_INSTANCE;
 
+/* A state list of fewer than this many ids is always made by the caller's
+ * formatter; ZELTHRESHOLD (read once per process, 0 to 999) raises the
+ * length from which a log is used. */
+#define DB_STATE_LIST_LOG_MIN 150
+#define DB_STATE_LIST_THRESHOLD_MAX 999
+
+/* The caller's formatter of a state list: (ids, count, out text). Its result
+ * is returned unchanged; its text must be released by free(). */
+typedef int32_t (*DB_STATE_LIST_FORMATTER)(const int32_t *ids, int32_t count, char **text);
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -54,6 +64,26 @@ ZEL_API int32_t DB_state_sublineage_string(DB_INSTANCE *instance, const STATE *f
 ZEL_API int32_t DB_state_partial_lineage_string(DB_INSTANCE *instance, const STATE *state,
                                                 int32_t start_state_id, int32_t unused,
                                                 char **text);
+
+/* A list of state ids to stand inside IN (...). A list of at least
+ * DB_STATE_LIST_LOG_MIN ids and at least the ZELTHRESHOLD value goes into a
+ * temporary log of the current user (the log system must be started; ids
+ * below 1 are not kept) and the text selects the log's ids; any other list
+ * is made by the formatter. The instance holds one such log: a new long list
+ * deletes the previous one first. The text is released with
+ * DB_state_list_string_free. Returns 0; the formatter's result; the log
+ * system's failure (after deleting a half-made log); -12; -65 for a null
+ * text, ids with a positive count, formatter of a short list or instance of a
+ * long one; -66 for a negative count; -322 for a current user that may not
+ * stand in SQL. */
+ZEL_API int32_t DB_state_list_string(DB_INSTANCE *instance, const int32_t *ids, int32_t count,
+                                     DB_STATE_LIST_FORMATTER formatter, char **text);
+
+/* Frees a state list text (null is skipped). When the instance's log was
+ * made for this text, the log is deleted: 0, or the delete's failure with
+ * the log still held. A text whose log was replaced by a later long list
+ * leaves the later log alone. */
+ZEL_API int32_t DB_state_list_string_free(DB_INSTANCE *instance, char *text);
 
 #ifdef __cplusplus
 }
