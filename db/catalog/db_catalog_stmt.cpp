@@ -73,8 +73,8 @@ int32_t db_catalog_cli_prepare(CLI_STATEMENT *cli, const char *sql)
     return ZE_DBMS_ERROR;
 }
 
-int32_t db_catalog_bind_text(CLI_STATEMENT *cli, const char *field, size_t size,
-                             bool empty_is_null, SQLLEN *length)
+int32_t db_catalog_bind_text(CLI_STATEMENT *cli, const char *field, size_t size, bool empty_is_null,
+                             SQLLEN *length)
 {
     *length = static_cast<SQLLEN>(strnlen(field, size));
     if (*length == 0 && empty_is_null)

@@ -85,8 +85,8 @@ int32_t db_catalog_cli_prepare(CLI_STATEMENT *cli, const char *sql);
 // field) as the next VARCHAR parameter of that size. *length, which must live
 // until the execute, gets the text's length, or SQL_NULL_DATA when the text
 // is empty and empty_is_null is set. 0; -51.
-int32_t db_catalog_bind_text(CLI_STATEMENT *cli, const char *field, size_t size,
-                             bool empty_is_null, SQLLEN *length);
+int32_t db_catalog_bind_text(CLI_STATEMENT *cli, const char *field, size_t size, bool empty_is_null,
+                             SQLLEN *length);
 // Binds *value as the next INTEGER parameter. 0; -51.
 int32_t db_catalog_bind_int(CLI_STATEMENT *cli, int32_t *value);
 

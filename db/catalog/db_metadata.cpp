@@ -241,8 +241,7 @@ static int32_t S_scan_fetch(METADATA *out)
     return 0;
 }
 
-int32_t DB_metadata_first(DB_INSTANCE *, METADATA *out, const char *where,
-                          const char *object_name)
+int32_t DB_metadata_first(DB_INSTANCE *, METADATA *out, const char *where, const char *object_name)
 {
     DB_instance_clear_xerr();
     if (out == nullptr)
@@ -291,14 +290,14 @@ struct TextLengths {
 // Binds the four optional texts (NULL when empty) from class to description.
 static int32_t S_bind_optional(CLI_STATEMENT *cli, const METADATA &m, TextLengths *n)
 {
-    int32_t rc = db_catalog_bind_text(cli, m.class_name, sizeof(m.class_name), true, &n->class_name);
+    int32_t rc =
+        db_catalog_bind_text(cli, m.class_name, sizeof(m.class_name), true, &n->class_name);
     if (rc == 0)
         rc = db_catalog_bind_text(cli, m.property, sizeof(m.property), true, &n->property);
     if (rc == 0)
         rc = db_catalog_bind_text(cli, m.prop_value, sizeof(m.prop_value), true, &n->value);
     if (rc == 0)
-        rc = db_catalog_bind_text(cli, m.description, sizeof(m.description), true,
-                                  &n->description);
+        rc = db_catalog_bind_text(cli, m.description, sizeof(m.description), true, &n->description);
     return rc;
 }
 
@@ -477,8 +476,9 @@ int32_t DB_sp_metadata_def_delete_by_where(DB_INSTANCE *instance, const REGISTRA
     return db_catalog_guard([&] {
         const std::string owner(registration->owner,
                                 strnlen(registration->owner, sizeof(registration->owner)));
-        const std::string table(registration->table_name,
-                                strnlen(registration->table_name, sizeof(registration->table_name)));
+        const std::string table(
+            registration->table_name,
+            strnlen(registration->table_name, sizeof(registration->table_name)));
         std::string sql = db_sql_format(
             "SELECT m.record_id FROM %s m WHERE m.object_type = %d AND    m.object_owner = '%s' "
             "AND m.object_name = '%s'",

@@ -28,8 +28,7 @@ extern "C" {
 /* Reads the row of the record id into *out. Clears the connection's extended
  * error record. Returns 0; -51 when the read fails or finds no row (the
  * connection's extended error record filled); -65 for a null out. */
-ZEL_API int32_t DB_metadata_get_info_by_id(DB_INSTANCE *instance, int32_t record_id,
-                                           METADATA *out);
+ZEL_API int32_t DB_metadata_get_info_by_id(DB_INSTANCE *instance, int32_t record_id, METADATA *out);
 
 /* Starts the process's one scan, in record id order, and reads its first
  * row: the rows the WHERE text selects when it is not blank, else the rows
@@ -64,8 +63,7 @@ ZEL_API int32_t DB_sp_metadata_def_update(DB_INSTANCE *instance, const METADATA 
  * call of delete_metadata and commits. Returns 0; the routine's status
  * mapped as for the insert; -51; -65 for null ids; -66 for a count outside
  * 1 to DB_METADATA_DELETE_MAX (nothing is called). */
-ZEL_API int32_t DB_sp_metadata_def_delete(DB_INSTANCE *instance, int32_t count,
-                                          const int32_t *ids);
+ZEL_API int32_t DB_sp_metadata_def_delete(DB_INSTANCE *instance, int32_t count, const int32_t *ids);
 
 /* Deletes the table rows (object type 1) of the registered table, narrowed
  * by the WHERE text when it is given (a leading "where" is dropped), and
