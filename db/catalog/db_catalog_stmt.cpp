@@ -115,6 +115,14 @@ int32_t db_catalog_call(CLI_STATEMENT *cli, const char *routine)
     return status == 0 ? 0 : db_set_xerr_from_procedure(status, routine);
 }
 
+int32_t db_catalog_fetch(CLI_STATEMENT *cli)
+{
+    int32_t rc = db_cli_fetch(cli);
+    if (rc == ZE_DBMS_ERROR && db_cli_sqlstate_is(cli, "01004"))
+        rc = 0;
+    return rc;
+}
+
 int32_t db_catalog_commit(void)
 {
     const int rc = db_commit();

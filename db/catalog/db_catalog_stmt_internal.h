@@ -97,6 +97,10 @@ int32_t db_catalog_bind_int(CLI_STATEMENT *cli, int32_t *value);
 // diagnostic in the connection's record (also when no status came back).
 int32_t db_catalog_call(CLI_STATEMENT *cli, const char *routine);
 
+// Fetches the next row of an executed query. 0; -4 at the end; -51 with the
+// error kept in the record. A value cut to its field counts as fetched.
+int32_t db_catalog_fetch(CLI_STATEMENT *cli);
+
 // Commits the connection's transaction. 0; -51 with the connection's
 // diagnostic recorded.
 int32_t db_catalog_commit(void);

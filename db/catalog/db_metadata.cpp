@@ -111,10 +111,7 @@ static int32_t S_define(CLI_STATEMENT *cli, Row *row)
 static int32_t S_fetch(CLI_STATEMENT *cli, Row *row)
 {
     memset(row, 0, sizeof(*row));
-    int32_t rc = db_cli_fetch(cli);
-    if (rc == ZE_DBMS_ERROR && db_cli_sqlstate_is(cli, "01004"))
-        rc = 0;
-    return rc;
+    return db_catalog_fetch(cli);
 }
 
 // The creation date, read as local calendar time, as a time value (0 when
