@@ -6,6 +6,8 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
+#include "db/core/db_names.h"
+#include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_internal.h"
 
@@ -63,6 +65,25 @@ SQLRETURN db_catalog_bind_columns(SQLHSTMT hstmt, const DB_CATALOG_COLUMN *colum
             return rc;
     }
     return SQL_SUCCESS;
+}
+
+std::string db_catalog_admin_name(const char *object)
+{
+    char name[DB_QUALIFIED_NAME_SIZE] = "";
+    db_make_admin_object_name(nullptr, object, name, sizeof(name));
+    return name;
+}
+
+int32_t db_catalog_define_columns(CLI_STATEMENT *cli, const DB_CATALOG_COLUMN *columns,
+                                  size_t count)
+{
+    for (size_t i = 0; i < count; i++) {
+        const DB_CATALOG_COLUMN &c = columns[i];
+        const int32_t rc = db_cli_define_by_pos(cli, c.c_type, c.buffer, c.width, c.lengths);
+        if (rc != 0)
+            return rc;
+    }
+    return 0;
 }
 
 int32_t db_catalog_cli_prepare(CLI_STATEMENT *cli, const char *sql)

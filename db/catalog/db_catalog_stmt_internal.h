@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include <new>
+#include <string>
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_cli_internal.h"
@@ -76,6 +77,22 @@ struct DB_CATALOG_CLI {
     DB_CATALOG_CLI(const DB_CATALOG_CLI &) = delete;
     DB_CATALOG_CLI &operator=(const DB_CATALOG_CLI &) = delete;
 };
+
+// Defines the columns as result columns 1, 2, ... of the record, in order
+// (the width of each is its buffer's size). 0; -51 with the error kept in the
+// record.
+int32_t db_catalog_define_columns(CLI_STATEMENT *cli, const DB_CATALOG_COLUMN *columns,
+                                  size_t count);
+template <size_t N>
+int32_t db_catalog_define_columns(CLI_STATEMENT *cli, const DB_CATALOG_COLUMN (&columns)[N])
+{
+    return db_catalog_define_columns(cli, columns, N);
+}
+
+// The name of an object of the administrative user in the administrative
+// database ("<database>:zel.<object>"): a catalogue table or routine.
+// Throws std::bad_alloc.
+std::string db_catalog_admin_name(const char *object);
 
 // Prepares sql on the record. 0; -51 with the diagnostic in the connection's
 // record.

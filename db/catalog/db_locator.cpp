@@ -60,38 +60,12 @@ template <size_t N> std::string S_field(const char (&field)[N])
 
 } // namespace
 
-static std::string S_admin(int32_t (*make)(char *, size_t))
-{
-    char name[DB_QUALIFIED_NAME_SIZE] = "";
-    make(name, sizeof(name));
-    return name;
-}
-
-static std::string S_routine(const char *name)
-{
-    char qualified[DB_QUALIFIED_NAME_SIZE] = "";
-    db_make_admin_object_name(nullptr, name, qualified, sizeof(qualified));
-    return qualified;
-}
-
-static std::string S_registry(void)
-{
-    char name[DB_QUALIFIED_NAME_SIZE] = "";
-    db_make_table_registry_name(nullptr, name, sizeof(name));
-    return name;
-}
-
 // ---- reads -----------------------------------------------------------------------
 
 static int32_t S_define(CLI_STATEMENT *cli, Row *row)
 {
     LOCATOR &l = row->head;
-    const struct {
-        SQLSMALLINT c_type;
-        void *buffer;
-        SQLLEN size;
-        SQLLEN *length;
-    } columns[] = {
+    const DB_CATALOG_COLUMN columns[] = {
         {SQL_C_SLONG, &l.locator_id, sizeof(l.locator_id), &row->id_length},
         {SQL_C_CHAR, l.name, sizeof(l.name), &row->name_length},
         {SQL_C_CHAR, l.owner, sizeof(l.owner), &row->owner_length},
@@ -101,12 +75,7 @@ static int32_t S_define(CLI_STATEMENT *cli, Row *row)
         {SQL_C_CHAR, row->property, sizeof(row->property), &row->property_length},
         {SQL_C_CHAR, row->value, sizeof(row->value), &row->value_length},
     };
-    for (const auto &col : columns) {
-        int32_t rc = db_cli_define_by_pos(cli, col.c_type, col.buffer, col.size, col.length);
-        if (rc != 0)
-            return rc;
-    }
-    return 0;
+    return db_catalog_define_columns(cli, columns);
 }
 
 // The row's locator fields with NULL texts emptied.
@@ -219,10 +188,9 @@ int32_t DB_locator_get_info(DB_INSTANCE *, const char *name, LOCATOR *out)
                           "m.property,m.prop_value,m.record_id FROM %s l, outer %s m WHERE name = "
                           "'%s' AND owner = '%s' AND l.name = m.object_name AND l.owner = "
                           "m.object_owner AND m.object_type = %d ORDER BY m.record_id",
-                          S_admin(db_make_locators_table_name).c_str(),
-                          S_admin(db_make_metadata_table_name).c_str(),
-                          db_quote_literal(bare).c_str(), db_quote_literal(owner).c_str(),
-                          METADATA_OBJECT_LOCATOR),
+                          db_catalog_admin_name("LOCATORS").c_str(),
+                          db_catalog_admin_name("METADATA").c_str(), db_quote_literal(bare).c_str(),
+                          db_quote_literal(owner).c_str(), METADATA_OBJECT_LOCATOR),
             out);
     });
 }
@@ -237,8 +205,8 @@ int32_t DB_locator_get_info_by_id(DB_INSTANCE *, int32_t locator_id, LOCATOR *ou
                           "property,prop_value,m.record_id FROM %s l,  outer %s m WHERE "
                           "locator_id = %d AND  l.name = m.object_name AND l.owner = "
                           "m.object_owner  AND m.object_type = %d ORDER BY m.record_id",
-                          S_admin(db_make_locators_table_name).c_str(),
-                          S_admin(db_make_metadata_table_name).c_str(), locator_id,
+                          db_catalog_admin_name("LOCATORS").c_str(),
+                          db_catalog_admin_name("METADATA").c_str(), locator_id,
                           METADATA_OBJECT_LOCATOR),
             out);
     });
@@ -264,8 +232,8 @@ int32_t DB_locator_get_info_list(DB_INSTANCE *, const char *where, LOCATOR **lis
             "SELECT locator_id, name,owner,category,type,l.description, property,prop_value,"
             "record_id FROM %s l, outer %s m WHERE l.name = m.object_name AND l.owner = "
             "m.object_owner AND m.object_type = %d ",
-            S_admin(db_make_locators_table_name).c_str(),
-            S_admin(db_make_metadata_table_name).c_str(), METADATA_OBJECT_LOCATOR);
+            db_catalog_admin_name("LOCATORS").c_str(), db_catalog_admin_name("METADATA").c_str(),
+            METADATA_OBJECT_LOCATOR);
         const char *condition = db_sql_skip_where(where);
         if (condition != nullptr)
             sql = db_sql_format("%s AND (%s)", sql.c_str(), condition);
@@ -305,7 +273,7 @@ static int32_t S_call_write(const LOCATOR &locator, bool insert)
 {
     const std::string call =
         db_sql_format(insert ? "{call %s(?,?,?,?,?,?)}" : "{call %s(?,?,?,?,?)}",
-                      S_routine(insert ? "insert_locator" : "update_locator").c_str());
+                      db_catalog_admin_name(insert ? "insert_locator" : "update_locator").c_str());
     LOCATOR l = locator;
     SQLLEN name_length, category_length, description_length, owner_length;
     DB_CATALOG_CLI s;
@@ -384,8 +352,8 @@ static int32_t S_write(DB_INSTANCE *instance, const LOCATOR *locator, const int3
                 "SELECT record_id FROM %s WHERE object_type = %d AND             object_name = "
                 "(select name from %s where locator_id = %d)              AND object_owner = "
                 "'%s'",
-                S_admin(db_make_metadata_table_name).c_str(), METADATA_OBJECT_LOCATOR,
-                S_admin(db_make_locators_table_name).c_str(), locator->locator_id,
+                db_catalog_admin_name("METADATA").c_str(), METADATA_OBJECT_LOCATOR,
+                db_catalog_admin_name("LOCATORS").c_str(), locator->locator_id,
                 db_quote_literal(S_field(locator->owner)).c_str());
             int32_t rc = metadata_delete_by_query(instance, select.c_str(), 0);
             if (rc != 0) {
@@ -427,7 +395,7 @@ int32_t db_locator_find_table_record(const char *table, const char *owner, int32
         const std::string sql = db_sql_format(
             "SELECT record_id from %s WHERE object_name = '%s' AND object_owner = '%s' AND "
             "object_type = %d AND class_name = '%s' AND property = '%s' AND prop_value != '%d'",
-            S_admin(db_make_metadata_table_name).c_str(), db_quote_literal(table).c_str(),
+            db_catalog_admin_name("METADATA").c_str(), db_quote_literal(table).c_str(),
             db_quote_literal(owner).c_str(), METADATA_OBJECT_TABLE, S_CLASS, S_LINK_PROPERTY,
             locator_id);
         DB_CATALOG_CLI s;
@@ -475,8 +443,8 @@ static int32_t S_dependents(int32_t locator_id, std::vector<Dependent> *out)
         "SELECT registration_id,table_name, owner  FROM %s r  WHERE EXISTS (SELECT  * from %s  "
         "WHERE object_type = %d AND class_name = '%s' AND property = '%s' AND prop_value = '%d' "
         "AND object_name=r.table_name AND object_owner=r.owner)",
-        S_registry().c_str(), S_admin(db_make_metadata_table_name).c_str(), METADATA_OBJECT_TABLE,
-        S_CLASS, S_LINK_PROPERTY, locator_id);
+        db_catalog_admin_name("table_registry").c_str(), db_catalog_admin_name("METADATA").c_str(),
+        METADATA_OBJECT_TABLE, S_CLASS, S_LINK_PROPERTY, locator_id);
     DB_CATALOG_CLI s;
     int32_t id = 0;
     char table[DB_NAME_TABLE_SIZE] = "";
@@ -510,8 +478,8 @@ static int32_t S_delete_rows(DB_INSTANCE *instance, int32_t locator_id)
         "SELECT record_id FROM %s WHERE (object_type = %d AND EXISTS    (SELECT * FROM %s WHERE "
         "locator_id = %d AND object_name = name    AND object_owner = owner)) OR (object_type = "
         "%d AND class_name = '%s'    AND property = '%s' AND prop_value = '%d')",
-        S_admin(db_make_metadata_table_name).c_str(), METADATA_OBJECT_LOCATOR,
-        S_admin(db_make_locators_table_name).c_str(), locator_id, METADATA_OBJECT_TABLE, S_CLASS,
+        db_catalog_admin_name("METADATA").c_str(), METADATA_OBJECT_LOCATOR,
+        db_catalog_admin_name("LOCATORS").c_str(), locator_id, METADATA_OBJECT_TABLE, S_CLASS,
         S_LINK_PROPERTY, locator_id);
     int32_t rc = metadata_delete_by_query(instance, select.c_str(), 0);
     if (rc != 0) {
@@ -519,7 +487,7 @@ static int32_t S_delete_rows(DB_INSTANCE *instance, int32_t locator_id)
         return rc;
     }
     const std::string call =
-        db_sql_format("{call %s(%d)}", S_routine("delete_locator").c_str(), locator_id);
+        db_sql_format("{call %s(%d)}", db_catalog_admin_name("delete_locator").c_str(), locator_id);
     DB_CATALOG_CLI s;
     rc = db_catalog_cli_prepare(&s.cli, call.c_str());
     return rc == 0 ? db_catalog_call(&s.cli, "delete_locator") : rc;

@@ -55,20 +55,6 @@ Scan S_scan;
 
 } // namespace
 
-static std::string S_table(void)
-{
-    char table[DB_QUALIFIED_NAME_SIZE] = "";
-    db_make_metadata_table_name(table, sizeof(table));
-    return table;
-}
-
-static std::string S_routine(const char *name)
-{
-    char qualified[DB_QUALIFIED_NAME_SIZE] = "";
-    db_make_admin_object_name(nullptr, name, qualified, sizeof(qualified));
-    return qualified;
-}
-
 // Fills the connection's record for a read that found no row. Returns -51.
 static int32_t S_no_row(const char *what)
 {
@@ -82,12 +68,7 @@ static int32_t S_define(CLI_STATEMENT *cli, Row *row)
 {
     METADATA &m = row->record;
     SQLLEN *shared = &row->shared_length;
-    const struct {
-        SQLSMALLINT c_type;
-        void *buffer;
-        SQLLEN size;
-        SQLLEN *length;
-    } columns[] = {
+    const DB_CATALOG_COLUMN columns[] = {
         {SQL_C_SLONG, &m.record_id, sizeof(m.record_id), shared},
         {SQL_C_CHAR, m.object_name, sizeof(m.object_name), shared},
         {SQL_C_CHAR, m.object_owner, sizeof(m.object_owner), shared},
@@ -98,12 +79,7 @@ static int32_t S_define(CLI_STATEMENT *cli, Row *row)
         {SQL_C_CHAR, m.description, sizeof(m.description), &row->description_length},
         {SQL_C_TIMESTAMP, &row->created, sizeof(row->created), &row->created_length},
     };
-    for (const auto &col : columns) {
-        int32_t rc = db_cli_define_by_pos(cli, col.c_type, col.buffer, col.size, col.length);
-        if (rc != 0)
-            return rc;
-    }
-    return 0;
+    return db_catalog_define_columns(cli, columns);
 }
 
 // Fetches the next row into the zeroed row. 0; -4 at the end; -51 (a value
@@ -191,7 +167,7 @@ int32_t DB_metadata_get_info_by_id(DB_INSTANCE *, int32_t record_id, METADATA *o
         return ZE_NULL_POINTER;
     return db_catalog_guard([&] {
         return S_get_info(db_sql_format("%s FROM %s WHERE record_id = %d", S_COLUMNS,
-                                        S_table().c_str(), record_id),
+                                        db_catalog_admin_name("METADATA").c_str(), record_id),
                           out);
     });
 }
@@ -206,7 +182,8 @@ static void S_scan_close(void)
 // The scan's text: by the WHERE text, else by the object name, else all.
 static std::string S_scan_text(const char *where, const char *object_name)
 {
-    const std::string from = db_sql_format("%s FROM %s", S_COLUMNS, S_table().c_str());
+    const std::string from =
+        db_sql_format("%s FROM %s", S_COLUMNS, db_catalog_admin_name("METADATA").c_str());
     if (!db_sql_is_blank(where))
         return db_sql_format("%s WHERE %s ORDER BY record_id", from.c_str(), where);
     if (object_name != nullptr && object_name[0] != '\0') {
@@ -301,8 +278,8 @@ static int32_t S_bind_optional(CLI_STATEMENT *cli, const METADATA &m, TextLength
 static int32_t S_insert(const METADATA *records, int32_t count)
 {
     DB_CATALOG_CLI s;
-    const std::string call =
-        db_sql_format("{call %s (?,?,?,?,?,?,?,?);}", S_routine("insert_metadata").c_str());
+    const std::string call = db_sql_format("{call %s (?,?,?,?,?,?,?,?);}",
+                                           db_catalog_admin_name("insert_metadata").c_str());
     int32_t rc = db_catalog_cli_prepare(&s.cli, call.c_str());
     for (int32_t i = 0; rc == 0 && i < count; i++) {
         METADATA m = records[i];
@@ -342,7 +319,7 @@ static int32_t S_update(const METADATA &record)
 {
     DB_CATALOG_CLI s;
     const std::string call =
-        db_sql_format("{call %s (?,?,?,?,?,?);}", S_routine("update_metadata").c_str());
+        db_sql_format("{call %s (?,?,?,?,?,?);}", db_catalog_admin_name("update_metadata").c_str());
     METADATA m = record;
     TextLengths n;
     VE_DATE date;
@@ -387,7 +364,7 @@ int32_t DB_sp_metadata_def_update(DB_INSTANCE *, const METADATA *record)
 // unused places -1). Nothing is committed. 0; the first failing call's code.
 static int32_t S_delete_ids(const int32_t *ids, size_t count)
 {
-    const std::string routine = S_routine("delete_metadata");
+    const std::string routine = db_catalog_admin_name("delete_metadata");
     const std::string call = db_sql_format("{ call %s (?,?,?,?,?,?,?,?,?,?) } ", routine.c_str());
     DB_CATALOG_CLI s;
     int32_t rc = db_catalog_cli_prepare(&s.cli, call.c_str());
@@ -479,8 +456,8 @@ int32_t DB_sp_metadata_def_delete_by_where(DB_INSTANCE *instance, const REGISTRA
         std::string sql = db_sql_format(
             "SELECT m.record_id FROM %s m WHERE m.object_type = %d AND    m.object_owner = '%s' "
             "AND m.object_name = '%s'",
-            S_table().c_str(), METADATA_OBJECT_TABLE, db_quote_literal(owner).c_str(),
-            db_quote_literal(table).c_str());
+            db_catalog_admin_name("METADATA").c_str(), METADATA_OBJECT_TABLE,
+            db_quote_literal(owner).c_str(), db_quote_literal(table).c_str());
         const char *condition = db_sql_skip_where(where);
         if (condition != nullptr)
             sql = db_sql_format("%s AND (%s)", sql.c_str(), condition);

@@ -14,37 +14,26 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag.h"
+#include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/core/db_connected_fixture.h"
 
 namespace
 {
 
 using Strings = std::vector<std::string>;
+using catalog_test::all_params_of;
+using catalog_test::answer_status;
 
 const std::string kInsertLocator = "{call zel:zel.insert_locator(?,?,?,?,?,?)}";
 const std::string kUpdateLocator = "{call zel:zel.update_locator(?,?,?,?,?)}";
 const std::string kInsertMetadata = "{call zel:zel.insert_metadata (?,?,?,?,?,?,?,?);}";
 const std::string kDeleteMetadata = "{ call zel:zel.delete_metadata (?,?,?,?,?,?,?,?,?,?) } ";
 
-void answer_status(const std::string &call, int32_t status, int times = 1)
-{
-    scli::on_sql(call).columns({{"status", SQL_INTEGER}}).row({scli::i32(status)}).times(times);
-}
-
 void answer_ids(const std::string &select, const std::vector<int32_t> &ids)
 {
     scli::Answer &a = scli::on_sql(select).columns({{"record_id", SQL_INTEGER}});
     for (int32_t id : ids)
         a.row({scli::i32(id)});
-}
-
-std::vector<Strings> all_params_of(const std::string &sql)
-{
-    std::vector<Strings> out;
-    for (const scli::Call &c : scli::calls_of("SQLExecute"))
-        if (c.sql == sql && !c.params.empty())
-            out.push_back(c.params[0]);
-    return out;
 }
 
 // The locator 7 "parcels" of bob with the properties of the arrays.

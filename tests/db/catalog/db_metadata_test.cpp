@@ -21,6 +21,8 @@ namespace
 {
 
 using Strings = std::vector<std::string>;
+using catalog_test::all_params_of;
+using catalog_test::answer_status;
 
 const std::string kColumns = "SELECT record_id, object_name, object_owner, object_type, "
                              "class_name, property, prop_value, description, creation_date";
@@ -60,22 +62,6 @@ scli::Answer &answer(const std::string &sql, const std::vector<scli::Row> &rows)
     for (const scli::Row &r : rows)
         a.row(r);
     return a;
-}
-
-// A routine call that answers one status.
-void answer_status(const std::string &call, int32_t status, int times = 1)
-{
-    scli::on_sql(call).columns({{"status", SQL_INTEGER}}).row({scli::i32(status)}).times(times);
-}
-
-// The bound values of every execute of the SQL, in order.
-std::vector<Strings> all_params_of(const std::string &sql)
-{
-    std::vector<Strings> out;
-    for (const scli::Call &c : scli::calls_of("SQLExecute"))
-        if (c.sql == sql && !c.params.empty())
-            out.push_back(c.params[0]);
-    return out;
 }
 
 // Statement handles still allocated (the connection's own are not counted).
