@@ -20,6 +20,7 @@
 #include "base/util/ve_metadata.h"
 #include "base/util/ve_string_array.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_metadata_internal.h"
 #include "db/core/db_connect_internal.h"
@@ -173,7 +174,7 @@ int32_t DB_locator_get_info(DB_INSTANCE *, const char *name, LOCATOR *out)
 {
     if (name == nullptr || out == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         std::string owner, bare(name);
         const size_t dot = bare.rfind('.');
         if (dot != std::string::npos) {
@@ -199,7 +200,7 @@ int32_t DB_locator_get_info_by_id(DB_INSTANCE *, int32_t locator_id, LOCATOR *ou
 {
     if (out == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         return S_select_one(
             db_sql_format("SELECT locator_id,name,owner,category,type,l.description, "
                           "property,prop_value,m.record_id FROM %s l,  outer %s m WHERE "
@@ -227,7 +228,7 @@ int32_t DB_locator_get_info_list(DB_INSTANCE *, const char *where, LOCATOR **lis
         return ZE_NULL_POINTER;
     *list = nullptr;
     *count = 0;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         std::string sql = db_sql_format(
             "SELECT locator_id, name,owner,category,type,l.description, property,prop_value,"
             "record_id FROM %s l, outer %s m WHERE l.name = m.object_name AND l.owner = "
@@ -345,7 +346,7 @@ static int32_t S_write(DB_INSTANCE *instance, const LOCATOR *locator, const int3
     for (int32_t i = 0; i < p.count; i++)
         if (names[i] == nullptr || values[i] == nullptr)
             return ZE_NULL_POINTER;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         if (!insert) {
             // The old property rows go in the same transaction as the update.
             const std::string select = db_sql_format(
@@ -391,39 +392,37 @@ int32_t db_locator_find_table_record(const char *table, const char *owner, int32
     if (table == nullptr || owner == nullptr || only == nullptr)
         return ZE_NULL_POINTER;
     *only = 0;
-    return db_catalog_guard([&] {
-        const std::string sql = db_sql_format(
-            "SELECT record_id from %s WHERE object_name = '%s' AND object_owner = '%s' AND "
-            "object_type = %d AND class_name = '%s' AND property = '%s' AND prop_value != '%d'",
-            db_catalog_admin_name("METADATA").c_str(), db_quote_literal(table).c_str(),
-            db_quote_literal(owner).c_str(), METADATA_OBJECT_TABLE, S_CLASS, S_LINK_PROPERTY,
-            locator_id);
-        DB_CATALOG_CLI s;
-        int32_t record_id = 0;
-        SQLLEN length = 0;
-        int32_t rc = db_catalog_cli_prepare(&s.cli, sql.c_str());
-        if (rc != 0)
-            return rc;
-        rc = db_cli_define_by_pos(&s.cli, SQL_C_SLONG, &record_id, sizeof(record_id), &length);
-        if (rc == 0)
-            rc = db_cli_execute_stmt(&s.cli, 1);
-        if (rc == 0)
-            rc = db_catalog_fetch(&s.cli);
-        if (rc != 0 && rc != ZE_NO_MORE_ROWS) {
-            db_cli_save_error(&s.cli);
-            return ZE_DBMS_ERROR;
-        }
-        const bool no_row = rc == ZE_NO_MORE_ROWS;
-        rc = db_cli_close_cursor(&s.cli);
-        if (rc != 0) {
-            db_cli_save_error(&s.cli);
-            return ZE_DBMS_ERROR;
-        }
-        rc = db_catalog_commit();
-        if (rc == 0 && no_row)
-            *only = 1;
+    const std::string sql = db_sql_format(
+        "SELECT record_id from %s WHERE object_name = '%s' AND object_owner = '%s' AND "
+        "object_type = %d AND class_name = '%s' AND property = '%s' AND prop_value != '%d'",
+        db_catalog_admin_name("METADATA").c_str(), db_quote_literal(table).c_str(),
+        db_quote_literal(owner).c_str(), METADATA_OBJECT_TABLE, S_CLASS, S_LINK_PROPERTY,
+        locator_id);
+    DB_CATALOG_CLI s;
+    int32_t record_id = 0;
+    SQLLEN length = 0;
+    int32_t rc = db_catalog_cli_prepare(&s.cli, sql.c_str());
+    if (rc != 0)
         return rc;
-    });
+    rc = db_cli_define_by_pos(&s.cli, SQL_C_SLONG, &record_id, sizeof(record_id), &length);
+    if (rc == 0)
+        rc = db_cli_execute_stmt(&s.cli, 1);
+    if (rc == 0)
+        rc = db_catalog_fetch(&s.cli);
+    if (rc != 0 && rc != ZE_NO_MORE_ROWS) {
+        db_cli_save_error(&s.cli);
+        return ZE_DBMS_ERROR;
+    }
+    const bool no_row = rc == ZE_NO_MORE_ROWS;
+    rc = db_cli_close_cursor(&s.cli);
+    if (rc != 0) {
+        db_cli_save_error(&s.cli);
+        return ZE_DBMS_ERROR;
+    }
+    rc = db_catalog_commit();
+    if (rc == 0 && no_row)
+        *only = 1;
+    return rc;
 }
 
 namespace
@@ -501,7 +500,7 @@ int32_t DB_sp_zellocators_def_delete(DB_INSTANCE *instance, int32_t locator_id,
         return ZE_NULL_POINTER;
     if (*count < 0)
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         std::vector<Dependent> dependents;
         int32_t rc = S_dependents(locator_id, &dependents);
         std::vector<int32_t> alone;

@@ -15,7 +15,7 @@ extern "C" {
 /* Sets *only to 1 when the table of the owner has no link row (METADATA,
  * object type 1) to a locator other than locator_id, else 0; commits.
  * Returns 0; -51 with the connection's extended error record filled; -65
- * for a null argument; -12. */
+ * for a null argument. Throws std::bad_alloc. */
 int32_t db_locator_find_table_record(const char *table, const char *owner, int32_t locator_id,
                                      int32_t *only);
 

@@ -17,6 +17,7 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_date_internal.h"
@@ -165,7 +166,7 @@ int32_t DB_metadata_get_info_by_id(DB_INSTANCE *, int32_t record_id, METADATA *o
     DB_instance_clear_xerr();
     if (out == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         return S_get_info(db_sql_format("%s FROM %s WHERE record_id = %d", S_COLUMNS,
                                         db_catalog_admin_name("METADATA").c_str(), record_id),
                           out);
@@ -221,7 +222,7 @@ int32_t DB_metadata_first(DB_INSTANCE *, METADATA *out, const char *where, const
     if (out == nullptr)
         return ZE_NULL_POINTER;
     S_scan_close();
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         const std::string sql = S_scan_text(where, object_name);
         db_cli_init(&S_scan.cli);
         S_scan.open = true;
@@ -312,7 +313,7 @@ int32_t DB_sp_metadata_def_insert(DB_INSTANCE *, METADATA *const *records, int32
         return 0;
     if (records == nullptr || *records == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] { return S_insert(*records, count); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_insert(*records, count); });
 }
 
 static int32_t S_update(const METADATA &record)
@@ -355,7 +356,7 @@ int32_t DB_sp_metadata_def_update(DB_INSTANCE *, const METADATA *record)
     DB_instance_clear_xerr();
     if (record == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] { return S_update(*record); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_update(*record); });
 }
 
 // ---- deletes ---------------------------------------------------------------------
@@ -390,7 +391,7 @@ int32_t DB_sp_metadata_def_delete(DB_INSTANCE *, int32_t count, const int32_t *i
         return ZE_INVALID_ARGUMENT;
     if (ids == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         int32_t rc = S_delete_ids(ids, static_cast<size_t>(count));
         return rc == 0 ? db_catalog_commit() : rc;
     });
@@ -425,20 +426,18 @@ int32_t metadata_delete_by_query(DB_INSTANCE *, const char *select, int32_t comm
 {
     if (select == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] {
-        std::vector<int32_t> ids;
-        int32_t rc = S_selected_ids(select, &ids);
-        if (rc != 0)
-            return rc;
-        if (!ids.empty())
-            rc = S_delete_ids(ids.data(), ids.size());
-        if (rc != 0) {
-            if (commit)
-                db_catalog_rollback();
-            return rc;
-        }
-        return commit ? db_catalog_commit() : 0;
-    });
+    std::vector<int32_t> ids;
+    int32_t rc = S_selected_ids(select, &ids);
+    if (rc != 0)
+        return rc;
+    if (!ids.empty())
+        rc = S_delete_ids(ids.data(), ids.size());
+    if (rc != 0) {
+        if (commit)
+            db_catalog_rollback();
+        return rc;
+    }
+    return commit ? db_catalog_commit() : 0;
 }
 
 int32_t DB_sp_metadata_def_delete_by_where(DB_INSTANCE *instance, const REGISTRATION *registration,
@@ -447,7 +446,7 @@ int32_t DB_sp_metadata_def_delete_by_where(DB_INSTANCE *instance, const REGISTRA
     DB_instance_clear_xerr();
     if (registration == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         const std::string owner(registration->owner,
                                 strnlen(registration->owner, sizeof(registration->owner)));
         const std::string table(

@@ -17,8 +17,8 @@ extern "C" {
  * fails, so that it happens whole or not at all; with commit clear it stays
  * in the caller's transaction, which the caller ends either way. Returns 0
  * (also when nothing is selected); the routine's status mapped; -51 with
- * the connection's extended error record filled; -65 for a null text;
- * -12. */
+ * the connection's extended error record filled; -65 for a null text.
+ * Throws std::bad_alloc. */
 int32_t metadata_delete_by_query(DB_INSTANCE *instance, const char *select, int32_t commit);
 
 #ifdef __cplusplus

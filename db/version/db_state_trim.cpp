@@ -12,6 +12,7 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_diag_internal.h"
@@ -227,7 +228,7 @@ int32_t DB_registered_table_trim_states(DB_INSTANCE *instance, const REGISTRATIO
     // An empty list would make every IN list a syntax error half-way through.
     if (db_sql_is_blank(trim_list) || db_sql_is_blank(drop_list))
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         Names n;
         int32_t rc = S_names(instance, *registration, &n);
         if (rc != 0)

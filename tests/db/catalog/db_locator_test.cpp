@@ -16,6 +16,7 @@
 #include "db/core/db_diag.h"
 #include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/core/db_connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -217,9 +218,7 @@ TEST_F(Locators, AFailingUpdateStepLeavesTheOldProperties)
     answer_ids(kOldProperties, {50});
     answer_status(kDeleteMetadata, -20025);
     Written w({"a"}, {"1"});
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(w.update(), -25);
-    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(quiet_stderr([&] { return w.update(); }), -25);
     const Strings all = Executed();
     EXPECT_EQ(Strings(all.end() - 3, all.end()),
               (Strings{kOldProperties, kDeleteMetadata, "ROLLBACK"}));

@@ -15,6 +15,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag.h"
 #include "tests/db/version/mv_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -121,9 +122,12 @@ TEST_F(TrimTest, AFailingStatementRollsTheTrimBack)
         mark();
         DB_instance_clear_xerr();
         scli::on_sql(kRows[c.step]).fail(SQL_ERROR, c.diag);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(trim(), c.code);
-        const std::string printed = testing::internal::GetCapturedStderr();
+        std::string printed;
+        {
+            StderrCapture capture;
+            EXPECT_EQ(trim(), c.code);
+            printed = capture.text();
+        }
         EXPECT_NE(printed.find("DB_registered_table_trim_state (gis:bob.roads,9) Execute "
                                "Immediate error (" +
                                std::to_string(c.code == ZE_DBMS_ERROR ? c.native : c.code) + ")"),
@@ -223,10 +227,13 @@ TEST_F(TrimTest, StatementStepMapsAndReportsFailures)
         SCOPED_TRACE(c.code);
         mark();
         scli::on_sql(sql).fail(SQL_ERROR, c.diag);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(db_execute_and_commit_dml(sql.c_str(), DB_DML_COMMIT, "Error when testing."),
-                  c.code);
-        const std::string printed = testing::internal::GetCapturedStderr();
+        std::string printed;
+        {
+            StderrCapture capture;
+            EXPECT_EQ(db_execute_and_commit_dml(sql.c_str(), DB_DML_COMMIT, "Error when testing."),
+                      c.code);
+            printed = capture.text();
+        }
         EXPECT_NE(
             printed.find("S_execute_and_commit_dml (\"" + sql + "\") Execute Immediate error"),
             std::string::npos);
@@ -236,9 +243,9 @@ TEST_F(TrimTest, StatementStepMapsAndReportsFailures)
     // A failed commit is a failure with the connection's diagnostic.
     mark();
     scli::on_commit().fail(SQL_ERROR, {"08S01", -908, "gone"});
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(db_execute_and_commit_dml(sql.c_str(), DB_DML_COMMIT, "m"), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(
+        quiet_stderr([&] { return db_execute_and_commit_dml(sql.c_str(), DB_DML_COMMIT, "m"); }),
+        ZE_DBMS_ERROR);
     DB_EXT_ERROR x;
     DB_instance_get_xerr(&x);
     EXPECT_EQ(x.native_error, -908);
