@@ -15,7 +15,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag.h"
 #include "tests/db/catalog/catalog_sql.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 #include "tests/support/quiet_stderr.h"
 
 namespace
@@ -104,7 +104,7 @@ void free_locator(LOCATOR *l)
     free(l->property_values);
 }
 
-using Locators = ConnectedTest;
+using Locators = ConnectedUser;
 
 } // namespace
 

@@ -15,7 +15,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag.h"
 #include "tests/db/catalog/catalog_sql.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 
 namespace
 {
@@ -85,7 +85,7 @@ METADATA record(int32_t id, const char *property, const char *value)
     return m;
 }
 
-using Metadata = ConnectedTest;
+using Metadata = ConnectedUser;
 
 } // namespace
 
