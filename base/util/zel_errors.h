@@ -107,6 +107,8 @@
 #define ZE_INVALID_QUERYINFO_OBJECT (-259)/* a null query description */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
+#define ZE_LOCATOR_NOT_FOUND (-275)   /* no locator of that name and owner, or of that id */
+#define ZE_LOCATOR_EXISTS (-276)      /* a locator of that name and owner exists already */
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
 #define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
 #define ZE_LOG_TABLES_FAILED (-288)   /* the log-file system tables could not be created */
