@@ -1,0 +1,59 @@
+// Test fixture of the catalogue's table tests: connected as the access
+// core's journal tests are, standard error captured (the catalogue code
+// reports on it), and a restart that gives a case of a table a fresh
+// scripted CLI and connection.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/db/core/connected_fixture.h"
+
+class CatalogTest : public Connected
+{
+  protected:
+    void SetUp() override
+    {
+        Connected::SetUp();
+        unsetenv("ZELVERBOSE");
+        testing::internal::CaptureStderr();
+        capturing_ = true;
+    }
+    void TearDown() override
+    {
+        if (capturing_)
+            testing::internal::GetCapturedStderr();
+        capturing_ = false;
+        Connected::TearDown();
+    }
+    // What the code wrote on standard error since the last call (or the set-up).
+    std::string Stderr()
+    {
+        std::string text = testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        return text;
+    }
+    // A fresh scripted CLI and connection for the next case of a table:
+    // the handles of the last case must all be freed.
+    // (The connection's own tear-down captures standard error itself.)
+    void Restart()
+    {
+        testing::internal::GetCapturedStderr();
+        Connected::TearDown();
+        Connected::SetUp();
+        testing::internal::CaptureStderr();
+    }
+    // The bound values of every execute of sql since the connect, row by row.
+    std::vector<std::vector<std::string>> Bound(const std::string &sql) const
+    {
+        std::vector<std::vector<std::string>> out;
+        const std::vector<scli::Call> &j = scli::journal();
+        for (size_t i = mark_; i < j.size(); i++)
+            if (j[i].fn == "SQLExecute" && j[i].sql == sql)
+                for (const auto &row : j[i].params)
+                    out.push_back(row);
+        return out;
+    }
+
+    bool capturing_ = false;
+};
