@@ -15,20 +15,14 @@
 #include "db/core/db_diag.h"
 #include "db/core/db_stmt_internal.h"
 #include "tests/db/core/catalog_fixture.h"
+#include "tests/db/core/catalog_tables_sql.h"
 
 namespace
 {
 
-const char kCreate[] = "CREATE TABLE version (MAJOR integer not null,MINOR integer not null,"
-                       "BUGFIX integer not null,DESCRIPTION varchar(96) not null,"
-                       "RELEASE integer not null ) ";
-const char kInsert[] = "INSERT INTO zel:zel.version (major, minor, bugfix, description, release) "
-                       "VALUES (?, ?, ?, ?, ?)";
-const char kSelect[] = "SELECT major, minor, bugfix, description, release FROM zel:zel.version";
-const char kUpdate[] = "UPDATE zel:zel.version SET major = ?, minor = ?, bugfix = ?, "
-                       "description = ?, release = ? WHERE release = 81000";
+using namespace catalog_sql;
+
 // The binding of the description: CHAR of 96, a buffer with its terminator.
-const char kDescriptionBinding[] = "param=4 io=1 ctype=1 sqltype=1 size=96 buflen=97";
 
 RELEASE Release(const std::string &description)
 {
@@ -54,11 +48,11 @@ TEST_F(ReleaseTable, CreateAppendsTheClauseOnlyForAKeywordOfTheStore)
         const char *clause;
         std::string expected;
     } cases[] = {
-        {0, " IN dbs1", kCreate},
-        {99, " IN dbs1", kCreate},
-        {100, "", kCreate},
-        {100, " IN dbs1", std::string(kCreate) + " IN dbs1"},
-        {301, "EXTENT SIZE 16", std::string(kCreate) + "EXTENT SIZE 16"},
+        {0, " IN dbs1", kReleaseCreate},
+        {99, " IN dbs1", kReleaseCreate},
+        {100, "", kReleaseCreate},
+        {100, " IN dbs1", std::string(kReleaseCreate) + " IN dbs1"},
+        {301, "EXTENT SIZE 16", std::string(kReleaseCreate) + "EXTENT SIZE 16"},
     };
     for (const Case &c : cases) {
         Restart();
@@ -69,7 +63,7 @@ TEST_F(ReleaseTable, CreateAppendsTheClauseOnlyForAKeywordOfTheStore)
         RELEASE r = Release("IDS 11.50");
         EXPECT_EQ(DB_instance_release_table_create(nullptr, &r, &config), 0);
         EXPECT_EQ(Executed(),
-                  (std::vector<std::string>{c.expected, "COMMIT", kInsert, "COMMIT", "COMMIT"}))
+                  (std::vector<std::string>{c.expected, "COMMIT", kReleaseInsert, "COMMIT", "COMMIT"}))
             << c.counter << " " << c.clause;
     }
 }
@@ -79,8 +73,8 @@ TEST_F(ReleaseTable, CreateStoresTheRecordAndAFullDescriptionWhole)
     RELEASE r = Release(k96); // no terminator inside the field
     EXPECT_EQ(DB_instance_release_table_create(nullptr, &r, nullptr), 0);
     EXPECT_EQ(Executed(),
-              (std::vector<std::string>{kCreate, "COMMIT", kInsert, "COMMIT", "COMMIT"}));
-    EXPECT_EQ(Bound(kInsert),
+              (std::vector<std::string>{kReleaseCreate, "COMMIT", kReleaseInsert, "COMMIT", "COMMIT"}));
+    EXPECT_EQ(Bound(kReleaseInsert),
               (std::vector<std::vector<std::string>>{{"8", "1", "1", k96, "81100"}}));
     std::vector<std::string> binds = Details("SQLBindParameter");
     ASSERT_EQ(binds.size(), 5u);
@@ -98,17 +92,17 @@ TEST_F(ReleaseTable, CreateFailures)
         std::vector<std::string> executed;
     } cases[] = {
         // The CREATE meets a missing object.
-        {kCreate, false, {"S0002", -206, "not found"}, -89, false, {kCreate}},
+        {kReleaseCreate, false, {"S0002", -206, "not found"}, -89, false, {kReleaseCreate}},
         // The table exists already: not a missing object.
-        {kCreate, false, {"S0001", -310, "exists"}, ZE_DBMS_ERROR, true, {kCreate}},
-        {kCreate, true, {"42000", -273, "no permission"}, ZE_DBMS_ERROR, true, {}},
+        {kReleaseCreate, false, {"S0001", -310, "exists"}, ZE_DBMS_ERROR, true, {kReleaseCreate}},
+        {kReleaseCreate, true, {"42000", -273, "no permission"}, ZE_DBMS_ERROR, true, {}},
         // The table stays, empty.
-        {kInsert,
+        {kReleaseInsert,
          false,
          {"23000", -268, "unique"},
          ZE_DBMS_ERROR,
          true,
-         {kCreate, "COMMIT", kInsert}},
+         {kReleaseCreate, "COMMIT", kReleaseInsert}},
     };
     for (const Case &c : cases) {
         Restart();
@@ -134,7 +128,7 @@ TEST_F(ReleaseTable, CreateFailures)
 
 TEST_F(ReleaseTable, ReadGivesTheRowWithAFullDescription)
 {
-    scli::on_sql(kSelect)
+    scli::on_sql(kReleaseSelect)
         .columns({{"major", SQL_INTEGER},
                   {"minor", SQL_INTEGER},
                   {"bugfix", SQL_INTEGER},
@@ -150,7 +144,7 @@ TEST_F(ReleaseTable, ReadGivesTheRowWithAFullDescription)
     EXPECT_EQ(std::string(r.description, sizeof(r.description)), k96);
     EXPECT_EQ(r.release, 81000);
 
-    scli::on_sql(kSelect)
+    scli::on_sql(kReleaseSelect)
         .columns({{"major", SQL_INTEGER},
                   {"minor", SQL_INTEGER},
                   {"bugfix", SQL_INTEGER},
@@ -159,7 +153,7 @@ TEST_F(ReleaseTable, ReadGivesTheRowWithAFullDescription)
         .row({scli::i32(8), scli::i32(1), scli::i32(1), scli::varchar("short"), scli::i32(81100)});
     EXPECT_EQ(DB_instance_get_release(nullptr, &r), 0);
     EXPECT_STREQ(r.description, "short");
-    EXPECT_EQ(Executed(), (std::vector<std::string>{kSelect, "COMMIT", kSelect, "COMMIT"}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{kReleaseSelect, "COMMIT", kReleaseSelect, "COMMIT"}));
     EXPECT_EQ(DB_instance_get_release(nullptr, nullptr), ZE_NULL_POINTER);
 }
 
@@ -176,26 +170,26 @@ TEST_F(ReleaseTable, ReadFailures)
         int32_t expected;
         bool recorded;
     } cases[] = {
-        {"empty table", [](const auto &cols) { scli::on_sql(kSelect).columns(cols); },
+        {"empty table", [](const auto &cols) { scli::on_sql(kReleaseSelect).columns(cols); },
          DB_NO_MORE_DATA, false},
         {"no table at prepare",
          [](const auto &) {
-             scli::on_sql(kSelect).at_prepare(SQL_ERROR, {"S0002", -206, "no table"});
+             scli::on_sql(kReleaseSelect).at_prepare(SQL_ERROR, {"S0002", -206, "no table"});
          },
          ZE_INVALID_RELEASE, false},
         {"no table at execute",
          [](const auto &) {
-             scli::on_sql(kSelect).fail(SQL_ERROR, {"S0002", -206, "no table"});
+             scli::on_sql(kReleaseSelect).fail(SQL_ERROR, {"S0002", -206, "no table"});
          },
          ZE_INVALID_RELEASE, false},
         {"execute refused",
          [](const auto &) {
-             scli::on_sql(kSelect).fail(SQL_ERROR, {"HY000", -999, "gone"});
+             scli::on_sql(kReleaseSelect).fail(SQL_ERROR, {"HY000", -999, "gone"});
          },
          ZE_DBMS_ERROR, true},
         {"fetch refused",
          [](const auto &cols) {
-             scli::on_sql(kSelect)
+             scli::on_sql(kReleaseSelect)
                  .columns(cols)
                  .row({scli::i32(8), scli::i32(1), scli::i32(1), scli::varchar("x"),
                        scli::i32(81100)})
@@ -219,15 +213,15 @@ TEST_F(ReleaseTable, UpdateBindsTheDescriptionAsTheInsertDoes)
 {
     RELEASE r = Release(k96);
     EXPECT_EQ(DB_instance_update_release(nullptr, 81000, &r), 0);
-    EXPECT_EQ(Executed(), (std::vector<std::string>{kUpdate, "COMMIT"}));
-    EXPECT_EQ(Bound(kUpdate),
+    EXPECT_EQ(Executed(), (std::vector<std::string>{kReleaseUpdate, "COMMIT"}));
+    EXPECT_EQ(Bound(kReleaseUpdate),
               (std::vector<std::vector<std::string>>{{"8", "1", "1", k96, "81100"}}));
     std::vector<std::string> binds = Details("SQLBindParameter");
     ASSERT_EQ(binds.size(), 5u);
     EXPECT_EQ(binds[3], kDescriptionBinding);
 
     // No row of that release: nothing changes, and that is no failure.
-    scli::on_sql(kUpdate).no_data();
+    scli::on_sql(kReleaseUpdate).no_data();
     EXPECT_EQ(DB_instance_update_release(nullptr, 81000, &r), 0);
     EXPECT_EQ(DB_instance_update_release(nullptr, 81000, nullptr), ZE_NULL_POINTER);
 }
@@ -247,16 +241,16 @@ TEST_F(ReleaseTable, UpdateFailures)
     for (const Case &c : cases) {
         Restart();
         if (c.at_prepare)
-            scli::on_sql(kUpdate).at_prepare(SQL_ERROR, c.diag);
+            scli::on_sql(kReleaseUpdate).at_prepare(SQL_ERROR, c.diag);
         else
-            scli::on_sql(kUpdate).fail(SQL_ERROR, c.diag);
+            scli::on_sql(kReleaseUpdate).fail(SQL_ERROR, c.diag);
         RELEASE r = Release("x");
         EXPECT_EQ(DB_instance_update_release(nullptr, 81000, &r), c.expected) << c.diag.sqlstate;
         DB_EXT_ERROR x;
         DB_instance_get_xerr(&x);
         EXPECT_EQ(x.code, c.recorded ? ZE_DBMS_ERROR : 0) << c.diag.sqlstate;
         EXPECT_EQ(Executed(),
-                  c.at_prepare ? std::vector<std::string>{} : std::vector<std::string>{kUpdate})
+                  c.at_prepare ? std::vector<std::string>{} : std::vector<std::string>{kReleaseUpdate})
             << c.diag.sqlstate;
     }
 }

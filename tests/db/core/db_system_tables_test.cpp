@@ -14,72 +14,14 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag.h"
 #include "tests/db/core/catalog_fixture.h"
+#include "tests/db/core/catalog_tables_sql.h"
 
 namespace
 {
 
-const char kGeometryColumns[] =
-    "CREATE TABLE GEOMETRY_COLUMNS (f_table_catalog VARCHAR(32) NOT NULL, "
-    "f_table_schema VARCHAR(32) NOT NULL, f_table_name VARCHAR(128) NOT NULL, "
-    "f_geometry_column VARCHAR(128) NOT NULL, storage_type INTEGER, "
-    "geometry_type INTEGER NOT NULL, coord_dimension INTEGER, srid INTEGER NOT NULL, "
-    "PRIMARY KEY (f_table_catalog, f_table_schema, f_table_name, f_geometry_column) "
-    "CONSTRAINT geocol_pk, FOREIGN KEY (srid) REFERENCES spatial_references (srid) "
-    "CONSTRAINT geocol_fk) ";
-const char kMetadata[] =
-    "CREATE TABLE METADATA (record_id integer NOT NULL, object_name VARCHAR(32) NOT NULL, "
-    "object_owner VARCHAR(32) NOT NULL, object_type INTEGER NOT NULL, class_name VARCHAR(32), "
-    "property VARCHAR(32), prop_value VARCHAR(255), description VARCHAR(65), "
-    "creation_date DATETIME YEAR TO SECOND NOT NULL, "
-    "PRIMARY KEY (record_id) CONSTRAINT metadata_pk)";
-const char kRasterColumns[] =
-    "CREATE TABLE RASTER_COLUMNS (rastercolumn_id integer NOT NULL, description VARCHAR(65), "
-    "database_name VARCHAR(32) NOT NULL, owner VARCHAR(32) NOT NULL, "
-    "table_name VARCHAR(128) NOT NULL, raster_column VARCHAR(128) NOT NULL, "
-    "cdate INTEGER NOT NULL, config_keyword VARCHAR(32), minimum_id INTEGER, "
-    "base_rastercolumn_id INTEGER NOT NULL, rastercolumn_mask INTEGER NOT NULL, srid INTEGER, "
-    "UNIQUE (rastercolumn_id) CONSTRAINT rascol_uk, "
-    "PRIMARY KEY (owner, table_name, raster_column) CONSTRAINT rascol_pk, "
-    "FOREIGN KEY (srid) REFERENCES spatial_references (srid) CONSTRAINT rascol_fk) ";
-const char kTableRegistry[] =
-    "CREATE TABLE TABLE_REGISTRY (registration_id integer NOT NULL, "
-    "database_name VARCHAR(32) NOT NULL, owner VARCHAR(32) NOT NULL, "
-    "table_name VARCHAR(128) NOT NULL, rowid_column VARCHAR(32), description VARCHAR(65), "
-    "object_flags INTEGER NOT NULL, registration_date INTEGER NOT NULL, "
-    "config_keyword VARCHAR(32), minimum_id INTEGER, imv_view_name VARCHAR(32), "
-    "PRIMARY KEY (registration_id) CONSTRAINT registry_pk, "
-    "UNIQUE (database_name,table_name,owner) CONSTRAINT registry_uk2) ";
-const char kLocators[] =
-    "CREATE TABLE LOCATORS (locator_id INTEGER NOT NULL, name VARCHAR(32) NOT NULL, "
-    "owner VARCHAR(32) NOT NULL, category VARCHAR(32) NOT NULL, type INTEGER NOT NULL, "
-    "description VARCHAR(64) NOT NULL, PRIMARY KEY (locator_id) CONSTRAINT locators_pk, "
-    "UNIQUE (name,owner) CONSTRAINT locators_uk) ";
-const char kMvtablesModified[] = "CREATE TABLE MVTABLES_MODIFIED (state_id INTEGER NOT NULL, "
-                                 "registration_id INTEGER NOT NULL) ";
-const char kMvtablesIndex[] =
-    " CREATE INDEX mvtables_mod_ix ON mvtables_modified (state_id,registration_id) ";
-const char kSpatialReferences[] =
-    "CREATE TABLE SPATIAL_REFERENCES (srid integer NOT NULL, description VARCHAR(64), "
-    "auth_name VARCHAR(255), auth_srid INTEGER, falsex FLOAT NOT NULL, "
-    "falsey FLOAT NOT NULL, xyunits FLOAT NOT NULL, falsez FLOAT NOT NULL, "
-    "zunits FLOAT NOT NULL, falsem FLOAT NOT NULL, munits FLOAT NOT NULL, "
-    "srtext CHAR(2048) NOT NULL, PRIMARY KEY (srid) CONSTRAINT zel.spref_pk) ";
-const char kSpatialRefView[] = "create view zel.spatial_ref_sys as select srid, auth_name, "
-                               "auth_srid, srtext from zel.spatial_references";
+using namespace catalog_sql;
+
 // LAYERS with the scripted driver's type names.
-const char kLayers[] =
-    "CREATE TABLE LAYERS (layer_id INTEGER, description VARCHAR(65), database_name "
-    "VARCHAR(32), owner VARCHAR(32) NOT NULL, table_name VARCHAR(128) NOT NULL, spatial_column "
-    "VARCHAR(128) NOT NULL, eflags INTEGER NOT NULL, layer_mask INTEGER NOT NULL, minx FLOAT NOT "
-    "NULL, miny FLOAT NOT NULL, maxx FLOAT NOT NULL, maxy FLOAT NOT NULL, cdate INTEGER NOT "
-    "NULL, layer_config VARCHAR(32), optimal_array_size INTEGER, stats_date INTEGER, minimum_id "
-    "INTEGER, srid INTEGER NOT NULL, base_layer_id INTEGER NOT NULL, PRIMARY KEY "
-    "(database_name,owner,table_name,spatial_column) CONSTRAINT zel.layers_pk, UNIQUE "
-    "(layer_id) CONSTRAINT layer_uk1, UNIQUE (database_name, owner, table_name) CONSTRAINT "
-    "layer_uk2, FOREIGN KEY (database_name,owner,table_name,spatial_column) REFERENCES "
-    "zel:zel.Geometry_Columns (f_table_catalog,f_table_schema,f_table_name,f_geometry_column) "
-    "CONSTRAINT layers_fk, foreign key (srid) references zel.spatial_references (srid) "
-    "constraint zel.spatial_ref_fk) ";
 
 // A configuration whose every clause names its own field.
 DBTUNE_SYSTEM_CONFIG Config(int16_t counter)
