@@ -22,7 +22,8 @@ required=(DB_instance_get_xerr DB_instance_clear_xerr DB_stream_get_xerr DB_stre
           DB_trans_user_commit DB_trans_user_rollback DB_trans_set_autocommit
           DB_trans_auto_commit_control DB_trans_release_requests DB_trans_set_rollback_notifier
           DB_trans_set_compress_mode DB_sql_append_constraint
-          DB_instance_stored_procedures_create)
+          DB_instance_stored_procedures_create CH_create CH_destroy CH_flush CH_read_command
+          CH_write_command)
 for name in "${required[@]}"; do
     if ! grep -qx "$name" <<<"$symbols"; then
         echo "missing export: $name"

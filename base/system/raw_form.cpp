@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/util/ve_compress.h"
+#include "base/util/ve_index_def_internal.h"
 #include "base/util/ve_raster_internal.h"
 #include "base/util/ve_shape_error.h"
 #include "base/util/ve_string_array.h"
@@ -1753,47 +1754,32 @@ int32_t raw_write_state_list(RAW_IO *io, const STATE *states, int32_t count)
 
 void raw_index_def_free(int16_t count, DB_INDEX_DEF *defs)
 {
-    if (defs == nullptr)
-        return;
-    for (int16_t i = 0; i < count; i++) {
-        std::free(defs[i].column_names);
-        std::free(defs[i].column_order);
-    }
-    std::free(defs);
+    ves_index_defs_free(defs, count);
 }
 
+// One definition in the layout every holder frees alike
+// (base/util/ve_index_def.h): at most DB_INDEX_MAX_COLUMNS key columns, each
+// name a block of its own.
 static int32_t S_get_index_def(RAW_IO *io, DB_INDEX_DEF *def)
 {
     int16_t m;
     if (S_get_i16(io, &m) != 0)
         return ZE_FAILURE;
-    if (m < 0)
+    if (m < 0 || m > DB_INDEX_MAX_COLUMNS)
         return ZE_FAILURE;
-    // The columns as they come; the arrays once they have all arrived.
-    std::vector<std::string> names;
-    std::vector<int32_t> ascending;
+    if (ves_index_def_alloc(def) != 0)
+        return ZE_BUFFER_NO_MEMORY;
     char name[DB_INDEX_COLUMN_NAME_SIZE];
     for (int16_t j = 0; j < m; j++) {
-        int32_t flag;
-        if (S_get_text(io, name, sizeof name) != 0 || S_get_i32(io, &flag) != 0)
+        int32_t order;
+        if (S_get_text(io, name, sizeof name) != 0 || S_get_i32(io, &order) != 0)
             return ZE_FAILURE;
-        names.emplace_back(name);
-        ascending.push_back(flag);
+        if (ves_index_def_add_column(def, name, order) != 0)
+            return ZE_BUFFER_NO_MEMORY;
     }
     if (S_get_text(io, def->index_name, sizeof def->index_name) != 0 ||
         S_get_i32(io, &def->unique) != 0)
         return ZE_FAILURE;
-    int32_t rc =
-        S_string_array(names, DB_INDEX_COLUMN_NAME_SIZE, &def->column_names, ZE_BUFFER_NO_MEMORY);
-    if (rc != 0)
-        return rc;
-    def->column_count = m;
-    if (m > 0) {
-        def->column_order = static_cast<int32_t *>(std::malloc(ascending.size() * sizeof(int32_t)));
-        if (def->column_order == nullptr)
-            return ZE_BUFFER_NO_MEMORY;
-        std::memcpy(def->column_order, ascending.data(), ascending.size() * sizeof(int32_t));
-    }
     return ZE_SUCCESS;
 }
 
@@ -1827,9 +1813,13 @@ int32_t raw_read_index_def(RAW_IO *io, int16_t *count, DB_INDEX_DEF **defs)
 int32_t raw_write_index_def(RAW_IO *io, int16_t count, const DB_INDEX_DEF *defs)
 {
     int32_t rc = S_check_list_in(defs, count);
-    for (int16_t i = 0; rc == 0 && i < count; i++)
-        if ((rc = S_check_list_in(defs[i].column_names, defs[i].column_count)) == 0)
+    for (int16_t i = 0; rc == 0 && i < count; i++) {
+        // The arrays hold DB_INDEX_MAX_COLUMNS entries: no more are read.
+        if (defs[i].column_count > DB_INDEX_MAX_COLUMNS)
+            rc = ZE_INVALID_ARGUMENT;
+        else if ((rc = S_check_list_in(defs[i].column_names, defs[i].column_count)) == 0)
             rc = S_check_list_in(defs[i].column_order, defs[i].column_count);
+    }
     if (rc != 0)
         return rc;
     if (S_put_i16(io, count) != 0)

@@ -248,10 +248,11 @@ int32_t raw_write_logfile(RAW_IO *io, const LOGFILE *logfile);
 int32_t raw_read_logfile_list(RAW_IO *io, LOGFILE *logfiles, int32_t capacity, int32_t *count);
 int32_t raw_write_logfile_list(RAW_IO *io, const LOGFILE *logfiles, int32_t count);
 
-/* Short index count; per index a short column count, per column its name and
- * a long ascending flag, the index name and a long unique flag. The reader
- * allocates the array and per index a name array (VES_allocate_string_array,
- * 33-byte names) and the flags: release them with raw_index_def_free. */
+/* Short index count; per index a short column count (at most
+ * DB_INDEX_MAX_COLUMNS), per column its name and a long ascending flag, the
+ * index name and a long unique flag. The reader allocates in the layout of
+ * base/util/ve_index_def.h (the arrays of 16 entries, a block per name), freed
+ * by its rule or raw_index_def_free. */
 int32_t raw_read_index_def(RAW_IO *io, int16_t *count, DB_INDEX_DEF **defs);
 int32_t raw_write_index_def(RAW_IO *io, int16_t count, const DB_INDEX_DEF *defs);
 void raw_index_def_free(int16_t count, DB_INDEX_DEF *defs);

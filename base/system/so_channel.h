@@ -249,8 +249,9 @@ ZEL_API int32_t SO_read_logfile_list(SO_CHANNEL *so, LOGFILE *logfiles, int32_t 
                                      int32_t *count);
 ZEL_API int32_t SO_write_logfile_list(SO_CHANNEL *so, const LOGFILE *logfiles, int32_t count);
 
-/* The read allocates the array and per index a name array (one block of
- * 33-byte names) and the ascending flags. */
+/* The read allocates the definitions in the layout of
+ * base/util/ve_index_def.h; the caller frees them by that header's rule. At
+ * most DB_INDEX_MAX_COLUMNS key columns travel per index. */
 ZEL_API int32_t SO_read_index_def(SO_CHANNEL *so, int16_t *count, DB_INDEX_DEF **defs);
 ZEL_API int32_t SO_write_index_def(SO_CHANNEL *so, int16_t count, const DB_INDEX_DEF *defs);
 

@@ -1,7 +1,15 @@
 // An index definition of a user table: what the table description hands the
 // host, what the index creation takes back, and what the channel carries
-// (its own codec). Callers handle arrays of them; every piece is a separate
-// C-heap block that the C heap's free releases.
+// (its own codec). Callers handle arrays of them.
+//
+// Every DB_INDEX_DEF the library hands out, whether described from the
+// database (DB_table_describe_indexes) or received from a peer
+// (CH_read_index_def and the transports' index reads), has the same blocks:
+// the array of definitions; per definition a column_names array and a
+// column_order array of DB_INDEX_MAX_COLUMNS entries each; and one block per
+// key column name (the entries past column_count are null). The holder frees
+// them all with the C heap's free: each of the DB_INDEX_MAX_COLUMNS names,
+// then column_names and column_order, then the array.
 #ifndef VE_INDEX_DEF_H
 #define VE_INDEX_DEF_H
 

@@ -23,6 +23,7 @@
 #define ZE_LAYER_LIMIT (-16)          /* every layer id is taken */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
+#define ZE_LOG_REGISTRATION_MISMATCH (-24)/* the log belongs to another registration */
 #define ZE_OBJECT_NOT_FOUND (-22)     /* no row, index or view: the statement touched nothing */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_COLUMN_NOT_NULLABLE (-26)  /* a column that must allow NULL does not */
@@ -34,7 +35,10 @@
 #define ZE_TABLE_NOT_FOUND (-37)      /* table not found */
 #define ZE_COLUMN_NOT_FOUND (-38)     /* column not found */
 #define ZE_SYNTAX_ERROR (-42)         /* SQL syntax error */
+#define ZE_LOG_NOT_FOUND (-43)        /* no log file of that name or id */
 #define ZE_LOG_NOT_INITIALISED (-44)  /* the log-file system is not initialised */
+#define ZE_INVALID_LOG_DESCRIPTOR (-45)/* log descriptor number not open, or its statement not ready */
+#define ZE_LOG_ALREADY_OPEN (-46)     /* the log is open for writing in this process already */
 #define ZE_NO_SUCH_LOCK (-48)         /* the process holds no such lock */
 #define ZE_LOCK_CONFLICT (-49)        /* lock held by another process (table or row locked) */
 #define ZE_LOCK_TABLE_FULL (-50)      /* no free lock slot */
@@ -76,6 +80,7 @@
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
+#define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
 #define ZE_INVALID_REGISTRATION_ID (-219)/* registration id outside 1 to the cache's size */
@@ -89,6 +94,8 @@
 #define ZE_MULTIPLE_RASTER_COLUMNS (-247)/* more than one raster column */
 #define ZE_INVALID_LOGINFO_OBJECT (-249) /* null, freed or foreign log-file info record */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
+#define ZE_LOG_EXISTS (-252)          /* the log exists, or belongs to another table */
+#define ZE_LOG_IS_OPEN (-253)         /* the log is open in this process */
 #define ZE_SPATIALREF_EXISTS (-254)   /* an equal spatial reference exists already */
 #define ZE_SPATIALREF_NOT_FOUND (-255)/* no spatial reference has the srid */
 #define ZE_SPATIALREF_IN_USE (-256)   /* a layer uses the spatial reference */
@@ -97,6 +104,7 @@
 #define ZE_INVALID_NAME (-274)        /* object name empty */
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
 #define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
+#define ZE_LOG_TABLES_FAILED (-288)   /* the log-file system tables could not be created */
 #define ZE_ADD_COLUMN_EXISTS (-291)   /* the column to add exists already */
 #define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
 #define ZE_DBS_TABLES_EXIST (-314)    /* the DBMS keeps tables that rule shared memory out */

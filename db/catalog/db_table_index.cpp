@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/util/ve_debug_internal.h"
+#include "base/util/ve_index_def_internal.h"
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_table_ddl_internal.h"
@@ -138,43 +139,19 @@ std::string S_definition_sql(const DB_INDEX_DEF &def, const char *table, bool sp
     return sql + ")";
 }
 
-void S_free_definitions(DB_INDEX_DEF *defs, int32_t count)
-{
-    if (defs == nullptr)
-        return;
-    for (int32_t i = 0; i < count; i++) {
-        if (defs[i].column_names != nullptr)
-            for (int32_t c = 0; c < DB_INDEX_MAX_COLUMNS; c++)
-                free(defs[i].column_names[c]);
-        free(defs[i].column_names);
-        free(defs[i].column_order);
-    }
-    free(defs);
-}
-
 // The described definitions, freed unless handed out.
 struct Described {
     DB_INDEX_DEF *defs = nullptr;
     int32_t count = 0;
     ~Described()
     {
-        S_free_definitions(defs, count);
+        ves_index_defs_free(defs, count);
     }
 
     // Adds a key column to the last definition. 0; -12; -66 beyond 16.
     int32_t add_column(const char *column)
     {
-        DB_INDEX_DEF &def = defs[count - 1];
-        if (def.column_count >= DB_INDEX_MAX_COLUMNS)
-            return ZE_INVALID_ARGUMENT;
-        char *block = static_cast<char *>(calloc(1, DB_INDEX_COLUMN_NAME_SIZE));
-        if (block == nullptr)
-            return ZE_OUT_OF_MEMORY;
-        snprintf(block, DB_INDEX_COLUMN_NAME_SIZE, "%s", column);
-        def.column_names[def.column_count] = block;
-        def.column_order[def.column_count] = DB_INDEX_ASCENDING;
-        def.column_count++;
-        return 0;
+        return ves_index_def_add_column(&defs[count - 1], column, DB_INDEX_ASCENDING);
     }
 
     // Starts a definition. 0; -12.
@@ -187,10 +164,9 @@ struct Described {
         defs = grown;
         DB_INDEX_DEF &def = defs[count++];
         memset(&def, 0, sizeof(def));
-        def.column_names = static_cast<char **>(calloc(DB_INDEX_MAX_COLUMNS, sizeof(char *)));
-        def.column_order = static_cast<int32_t *>(calloc(DB_INDEX_MAX_COLUMNS, sizeof(int32_t)));
-        if (def.column_names == nullptr || def.column_order == nullptr)
-            return ZE_OUT_OF_MEMORY;
+        int32_t rc = ves_index_def_alloc(&def);
+        if (rc != 0)
+            return rc;
         snprintf(def.index_name, sizeof(def.index_name), "%s", name);
         def.unique = unique ? 1 : 0;
         return 0;

@@ -35,7 +35,7 @@ ZEL_API int32_t DB_table_create_indexes(DB_INSTANCE *instance, const char *table
 
 /* Describes the table's B-tree indexes into one heap array of *count
  * definitions (null for none), each owning its two arrays and name blocks;
- * the caller frees every piece with free(). Every key column reads as
+ * the caller frees them as base/util/ve_index_def.h says. Every key column reads as
  * ascending. Returns 0; -12; -51 (connection's extended error record filled);
  * -65; -66 for a table name part or an index name too long for its field;
  * nothing is handed out on failure. */

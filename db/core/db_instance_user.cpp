@@ -67,6 +67,47 @@ int32_t db_instance_lookup_registration(DB_INSTANCE *instance, int32_t id, std::
     return 0;
 }
 
+// The callbacks belong to the open instance: without one there is no host
+// context to hand them.
+template <typename Callback> static bool S_host_ready(Callback callback)
+{
+    return callback != nullptr && db_instance_get_current() != nullptr;
+}
+
+int32_t db_instance_registration_by_name(const char *table, REGISTRATION *out)
+{
+    DB_REGISTRATION_BY_NAME_FN lookup = db_instance_get_host()->registration_by_name;
+    if (!S_host_ready(lookup) || table == nullptr || out == nullptr)
+        return ZE_FAILURE;
+    return lookup(db_instance_get_host_context(), table, out);
+}
+
+int32_t db_instance_registration_by_id(int32_t id, REGISTRATION *out)
+{
+    DB_REGISTRATION_BY_ID_FN lookup = db_instance_get_host()->registration_by_id;
+    if (!S_host_ready(lookup) || out == nullptr)
+        return ZE_FAILURE;
+    return lookup(db_instance_get_host_context(), id, out);
+}
+
+int32_t db_instance_own_session(DB_HOST_SESSION **session)
+{
+    DB_OWN_SESSION_FN own = db_instance_get_host()->own_session;
+    if (!S_host_ready(own) || session == nullptr)
+        return ZE_FAILURE;
+    *session = nullptr;
+    return own(db_instance_get_host_context(), session);
+}
+
+int32_t db_instance_session_by_pid(int32_t process_id, DB_HOST_SESSION **session)
+{
+    DB_SESSION_BY_PID_FN by_pid = db_instance_get_host()->session_by_pid;
+    if (!S_host_ready(by_pid) || session == nullptr)
+        return ZE_FAILURE;
+    *session = nullptr;
+    return by_pid(db_instance_get_host_context(), process_id, session);
+}
+
 int32_t db_get_next_ids(int32_t first, int32_t second)
 {
     DB_ALLOCATE_ID_FN allocate = db_instance_get_host()->allocate_id;

@@ -121,8 +121,10 @@ static int S_execute_fetch(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out, boo
     return ZE_DBMS_ERROR;
 }
 
-int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN *rows_out,
-                         int32_t mode)
+// The body of db_odbc_execute_stmt; a failed execute's diagnostic goes to
+// *failure when it is given.
+static int S_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN *rows_out,
+                          int32_t mode, CLI_DIAG_RECORD *failure)
 {
     if (hstmt == nullptr || rows_out == nullptr)
         return ZE_NULL_POINTER;
@@ -136,13 +138,17 @@ int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN
                 return rc;
         }
         SQLRETURN rc = SQLExecute(*hstmt);
+        // The failure's diagnostic is read before the next call clears it.
+        CLI_DIAG_RECORD diag;
+        if (!S_ok(rc))
+            db_get_diag_record(&diag, hstmt, rc);
         // Back to single rows: a later execute of one row must not send the
         // stale rows of this array again.
         if (array)
             SQLSetStmtAttr(*hstmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
         if (!S_ok(rc)) {
-            CLI_DIAG_RECORD diag;
-            db_get_diag_record(&diag, hstmt, rc);
+            if (failure != nullptr)
+                *failure = diag;
             int code = db_map_execute_sqlstate(diag.sqlstate);
             if (code != ZE_DBMS_ERROR)
                 return code;
@@ -175,10 +181,24 @@ int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN
     return result;
 }
 
+int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN *rows_out,
+                         int32_t mode)
+{
+    return S_execute_stmt(hstmt, execute, rows, rows_out, mode, nullptr);
+}
+
 int db_execute_stmt(SQLHSTMT *hstmt, int32_t rows, int32_t mode)
 {
     SQLULEN scratch = 0;
-    return db_odbc_execute_stmt(hstmt, 1, rows, &scratch, mode);
+    return S_execute_stmt(hstmt, 1, rows, &scratch, mode, nullptr);
+}
+
+int db_execute_stmt_diag(SQLHSTMT *hstmt, int32_t rows, int32_t mode, CLI_DIAG_RECORD *failure)
+{
+    SQLULEN scratch = 0;
+    if (failure != nullptr)
+        memset(failure, 0, sizeof(*failure));
+    return S_execute_stmt(hstmt, 1, rows, &scratch, mode, failure);
 }
 
 int db_execute_and_fetch(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN *rows_out)
@@ -219,7 +239,11 @@ int db_free_stmt(SQLHSTMT *hstmt)
     return 0;
 }
 
-int db_execute_ddlsql(const char *sql, int32_t record_error, int32_t mode)
+// The one-shot statement of db_execute_ddlsql and db_execute_dml. With
+// zero_rows_no_data, a success that touched no row is taken as "no data", as
+// drivers differ in how they report it.
+static int S_execute_one(const char *sql, int32_t record_error, int32_t mode,
+                         bool zero_rows_no_data)
 {
     if (sql == nullptr)
         return ZE_NULL_POINTER;
@@ -228,6 +252,11 @@ int db_execute_ddlsql(const char *sql, int32_t record_error, int32_t mode)
     int rc = db_prepare_cursor(nullptr, &hstmt, sql, 0);
     if (rc == 0)
         rc = SQLExecute(hstmt);
+    if (S_ok(rc) && zero_rows_no_data) {
+        SQLLEN rows = -1;
+        if (S_ok(SQLRowCount(hstmt, &rows)) && rows == 0)
+            rc = SQL_NO_DATA;
+    }
     if (S_ok(rc) && (mode == 1 || mode == 3)) {
         rc = db_commit();
         if (rc == SQL_SUCCESS) {
@@ -246,6 +275,16 @@ int db_execute_ddlsql(const char *sql, int32_t record_error, int32_t mode)
     if (record_error)
         db_set_xerr_from_diag(diag);
     return db_map_ddl_diag(&diag, sql);
+}
+
+int db_execute_ddlsql(const char *sql, int32_t record_error, int32_t mode)
+{
+    return S_execute_one(sql, record_error, mode, false);
+}
+
+int db_execute_dml(const char *sql, int32_t record_error, int32_t mode)
+{
+    return S_execute_one(sql, record_error, mode, true);
 }
 
 int db_commit(void)

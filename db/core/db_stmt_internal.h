@@ -38,6 +38,10 @@ int db_prepare_cursor(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql, int32
 int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN *rows_out,
                          int32_t mode);
 int db_execute_stmt(SQLHSTMT *hstmt, int32_t rows, int32_t mode);
+/* db_execute_stmt that also hands back a failed execute's diagnostic (the
+ * statement's own is gone after a parameter-array execute); *failure is
+ * cleared first. */
+int db_execute_stmt_diag(SQLHSTMT *hstmt, int32_t rows, int32_t mode, CLI_DIAG_RECORD *failure);
 int db_execute_and_fetch(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN *rows_out);
 /* 0; 110; -51; -12. No commit and no record. */
 int db_fetch_rows(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out);
@@ -46,6 +50,9 @@ int db_free_stmt(SQLHSTMT *hstmt);
 /* Runs sql once: the CLI return code (0 or 1) on success, 100 when it touched
  * no rows, else the one-shot mapping. Modes 1 and 3 commit. */
 int db_execute_ddlsql(const char *sql, int32_t record_error, int32_t mode);
+/* The same for an UPDATE or DELETE: 100 also when the driver reports
+ * success with a row count of 0 (nothing committed then). */
+int db_execute_dml(const char *sql, int32_t record_error, int32_t mode);
 int db_commit(void);
 int db_rollback(void);
 

@@ -1,15 +1,20 @@
-// Lineage routine names and the creation of one stored routine. The access
-// core's catalogue creation and the multiversion code name and create their
-// SPL routines through these.
+// Lineage routine names, the creation of one stored routine and the
+// per-table row-id renumbering procedure. The access core's catalogue
+// creation and the multiversion code name and create their SPL routines
+// through these; the layer code renumbers row ids through the last.
 #include "db/version/db_routine_internal.h"
 
 #include <sql.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <new>
 #include <string>
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag_internal.h"
+#include "db/core/db_identifier_check_internal.h"
+#include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_internal.h"
 
@@ -80,10 +85,70 @@ int32_t db_create_procedure(DB_INSTANCE *, DB_STREAM *stream, const char *text, 
             rc = S_create_once(stream, text, &diag, &prepared);
     }
     if (SQL_SUCCEEDED(rc))
-        return rc;
+        return ZE_SUCCESS; // a warning does not make the routine less created
     if (prepared && stream != nullptr)
         db_stream_set_xerr_from_diag(stream, diag);
     else
         db_set_xerr_from_diag(diag);
     return rc;
+}
+
+// A field of the record that goes into the text unquoted: an identifier
+// within its field; empty when it is not.
+static std::string S_name(const char *field, size_t size)
+{
+    return db_check_name(field, size) == 0 ? std::string(field) : std::string();
+}
+
+static int32_t S_rowid_update_proc(const REGISTRATION *registration, bool registered_column,
+                                   char **name)
+{
+    const std::string owner = S_name(registration->owner, sizeof(registration->owner));
+    const std::string table = S_name(registration->table_name, sizeof(registration->table_name));
+    const std::string column =
+        registered_column ? S_name(registration->rowid_column, sizeof(registration->rowid_column))
+                          : std::string("VE_ROW_ID");
+    const bool no_database = strnlen(registration->database_name, 1) == 0;
+    const std::string database =
+        no_database ? std::string()
+                    : S_name(registration->database_name, sizeof(registration->database_name));
+    if (owner.empty() || table.empty() || column.empty() || (!no_database && database.empty()))
+        return ZE_INVALID_ARGUMENT;
+    const std::string procedure = owner + "." + owner + "_" + table + "_rowid_update";
+    if (procedure.size() >= DB_ROWID_PROC_NAME_SIZE)
+        return ZE_INVALID_ARGUMENT;
+    char qualified[DB_QUALIFIED_NAME_SIZE];
+    if (db_table_make_name(database.c_str(), owner.c_str(), table.c_str(), qualified,
+                           sizeof(qualified)) != 0)
+        return ZE_INVALID_ARGUMENT;
+    const std::string sql =
+        "CREATE PROCEDURE " + procedure +
+        " (lowid integer, highid integer, startid integer); define rowidVAR integer; define "
+        "new_rowidVAR integer; let new_rowidVAR = startid; BEGIN FOREACH select_cursor for select "
+        "ROWID into rowidVAR from " +
+        qualified + "  where ROWID <= highid and ROWID >lowid update " + qualified + " set " +
+        column +
+        "  = new_rowidVAR where CURRENT OF select_cursor; let new_rowidVAR = new_rowidVAR + 1; END "
+        "FOREACH; END END PROCEDURE;";
+    int32_t rc = db_execute_ddlsql(sql.c_str(), 0, 1);
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
+        return rc;
+    *name = static_cast<char *>(calloc(1, DB_ROWID_PROC_NAME_SIZE));
+    if (*name == nullptr)
+        return ZE_OUT_OF_MEMORY;
+    memcpy(*name, procedure.c_str(), procedure.size());
+    return ZE_SUCCESS;
+}
+
+int32_t db_table_create_rowid_update_proc(const REGISTRATION *registration, int32_t, int32_t,
+                                          int32_t use_registered_column, char **name)
+{
+    if (registration == nullptr || name == nullptr)
+        return ZE_NULL_POINTER;
+    *name = nullptr;
+    try {
+        return S_rowid_update_proc(registration, use_registered_column != 0, name);
+    } catch (const std::bad_alloc &) {
+        return ZE_OUT_OF_MEMORY;
+    }
 }

@@ -8,6 +8,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "base/util/ve_registration.h"
+
 typedef struct DB_INSTANCE DB_INSTANCE;
 typedef struct DB_STREAM DB_STREAM;
 
@@ -34,7 +36,7 @@ int32_t db_lineage_routine_name(int32_t registration_id, char *out, size_t size,
 
 // Creates one stored routine: prepares the CREATE text on a statement of its
 // own (on the stream's record when one is given) and executes it directly.
-// Returns 0 or 1 (SQL_SUCCESS_WITH_INFO) when the routine was created. When
+// Returns 0 when the routine was created (also with a warning). When
 // the server answers that the routine exists (SQLSTATE S0011), the routine
 // of that bare name is dropped (committed) and the CREATE runs once more.
 // A failed prepare fills the connection's extended error record and returns
@@ -43,5 +45,20 @@ int32_t db_lineage_routine_name(int32_t registration_id, char *out, size_t size,
 // freed on every path.
 int32_t db_create_procedure(DB_INSTANCE *instance, DB_STREAM *stream, const char *text,
                             const char *name);
+
+// Size of the name block of db_table_create_rowid_update_proc.
+#define DB_ROWID_PROC_NAME_SIZE 258
+
+// Creates, committed, the procedure <owner>.<owner>_<table>_rowid_update
+// (lowid, highid, startid) of the registration's table, which gives the rows
+// whose physical ROWID lies in (lowid, highid] consecutive row ids from
+// startid upward, in the registration's row-id column (use_registered_column
+// set) or in VE_ROW_ID. *name gets the procedure's name in a heap block of
+// DB_ROWID_PROC_NAME_SIZE bytes that the caller frees, on success only.
+// Returns 0; -65; -66 for names that are not identifiers; -12; the
+// statement's code (a procedure that exists already gives its code).
+int32_t db_table_create_rowid_update_proc(const REGISTRATION *registration, int32_t unused1,
+                                          int32_t unused2, int32_t use_registered_column,
+                                          char **name);
 
 #endif

@@ -1,8 +1,10 @@
 // A host's callback table for tests: the change stamp of each layer, set and
-// moved by the test, and the registrations of tables by name, with every
-// call the library made. install() puts the double into an instance open
-// configuration; the host context word is the double's own address, so the
-// callbacks find it again.
+// moved by the test; the registrations of tables, by the name the library
+// asks for and by id; and the host's processes (this one, and those alive by
+// pid); with every call the library made. install() puts the stamp and the
+// registration-by-name callbacks into an instance open configuration,
+// install_all() every callback; the host context word is the double's own
+// address, so the callbacks find it again.
 #pragma once
 
 #include <stdint.h>
@@ -29,6 +31,14 @@ class HostDouble
         config->layer_stamp = &HostDouble::stamp_of;
         config->registration_by_name = &HostDouble::registration_of;
     }
+    // Also the registration look-up by id and the process callbacks.
+    void install_all(DB_INSTANCE_OPEN_CONFIG *config)
+    {
+        install(config);
+        config->registration_by_id = &HostDouble::registration_by_id;
+        config->own_session = &HostDouble::own_session;
+        config->session_by_pid = &HostDouble::session_by_pid;
+    }
 
     // Registers a table under the name the library will ask for, with the
     // object flags given; tables not registered answer -220.
@@ -40,10 +50,36 @@ class HostDouble
         r.object_flags = flags;
         registrations_[table] = r;
     }
+    // A whole registration: found by its id, and by the names table,
+    // owner.table and database:owner.table.
+    void add_registration(const REGISTRATION &registration)
+    {
+        by_id_[registration.registration_id] = registration;
+        const std::string table = registration.table_name;
+        const std::string owned = std::string(registration.owner) + "." + table;
+        registrations_[table] = registration;
+        registrations_[owned] = registration;
+        registrations_[std::string(registration.database_name) + ":" + owned] = registration;
+    }
     // Table names of the registration look-ups, in order.
     const std::vector<std::string> &registration_calls() const
     {
         return registration_calls_;
+    }
+    // Number of the look-ups by id.
+    int registration_id_calls() const
+    {
+        return id_calls_;
+    }
+
+    // This process as the host sees it, and the processes alive by pid.
+    void set_own_process(int32_t pid, int32_t start_time)
+    {
+        own_ = {pid, 0, start_time};
+    }
+    void set_alive(int32_t pid, int32_t start_time)
+    {
+        alive_[pid] = start_time;
     }
 
     void set_stamp(int32_t layer_id, int32_t stamp)
@@ -89,11 +125,44 @@ class HostDouble
         *out = it->second;
         return 0;
     }
+    static int32_t registration_by_id(intptr_t context, int32_t id, REGISTRATION *out)
+    {
+        auto *self = reinterpret_cast<HostDouble *>(context);
+        self->id_calls_++;
+        auto it = self->by_id_.find(id);
+        if (it == self->by_id_.end())
+            return -220;
+        *out = it->second;
+        return 0;
+    }
+    static int32_t own_session(intptr_t context, DB_HOST_SESSION **out)
+    {
+        auto *self = reinterpret_cast<HostDouble *>(context);
+        if (self->own_.process_id == 0)
+            return -1;
+        *out = &self->own_;
+        return 0;
+    }
+    static int32_t session_by_pid(intptr_t context, int32_t pid, DB_HOST_SESSION **out)
+    {
+        auto *self = reinterpret_cast<HostDouble *>(context);
+        auto it = self->alive_.find(pid);
+        if (it == self->alive_.end())
+            return -1;
+        self->found_ = {pid, 0, it->second};
+        *out = &self->found_;
+        return 0;
+    }
 
     std::map<int32_t, int32_t> stamps_;
     std::map<std::string, REGISTRATION> registrations_;
     std::vector<std::string> registration_calls_;
+    std::map<int32_t, REGISTRATION> by_id_;
+    int id_calls_ = 0;
     std::vector<int32_t> calls_;
+    DB_HOST_SESSION own_{};
+    DB_HOST_SESSION found_{};
+    std::map<int32_t, int32_t> alive_; // pid -> start time
 };
 
 } // namespace scli

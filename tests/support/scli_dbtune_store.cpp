@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <regex>
 
+#include "tests/support/scli_state.h"
 #include "tests/support/scripted_cli.h"
 
 namespace scli
@@ -26,18 +27,6 @@ std::string upper(std::string text)
     for (char &c : text)
         c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     return text;
-}
-
-// Undoes the doubling of quotes in a literal of the statement.
-std::string literal(const std::string &text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); i++) {
-        out.push_back(text[i]);
-        if (text[i] == '\'' && i + 1 < text.size() && text[i + 1] == '\'')
-            i++;
-    }
-    return out;
 }
 
 std::string param_text(const Exec &e, size_t n)
@@ -110,8 +99,8 @@ DbtuneStore &dbtune_store_install()
             bool filtered = std::regex_match(e.sql, m, where);
             std::vector<DbtuneRow> rows;
             for (const DbtuneRow &r : store().rows)
-                if (!filtered || r.keyword == literal(m[1].str()) ||
-                    (m[2].matched && r.keyword == literal(m[2].str())))
+                if (!filtered || r.keyword == literal_text(m[1].str()) ||
+                    (m[2].matched && r.keyword == literal_text(m[2].str())))
                     rows.push_back(r);
             if (!filtered)
                 std::stable_sort(
@@ -145,7 +134,8 @@ DbtuneStore &dbtune_store_install()
         std::smatch m;
         if (!std::regex_match(e.sql, m, where))
             return;
-        std::string keyword = upper(literal(m[1].str())), name = upper(literal(m[2].str()));
+        std::string keyword = upper(literal_text(m[1].str())),
+                    name = upper(literal_text(m[2].str()));
         auto &rows = store().rows;
         size_t before = rows.size();
         rows.erase(std::remove_if(rows.begin(), rows.end(),

@@ -206,6 +206,11 @@ std::vector<Call> calls_of(const std::string &fn)
     return out;
 }
 
+void clear_journal()
+{
+    state().journal.clear();
+}
+
 int call_count(const std::string &fn)
 {
     if (fn.empty())
@@ -439,6 +444,17 @@ std::string sql_text(const SQLCHAR *text, SQLINTEGER len)
     if (len < 0)
         return {};
     return std::string(p, static_cast<size_t>(len));
+}
+
+std::string literal_text(const std::string &text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); i++) {
+        out.push_back(text[i]);
+        if (text[i] == '\'' && i + 1 < text.size() && text[i + 1] == '\'')
+            i++;
+    }
+    return out;
 }
 
 bool put_text(const std::string &text, SQLPOINTER buf, SQLLEN buflen)

@@ -186,6 +186,9 @@ Answer &find_answer(const std::string &text, bool take);
 
 // Text of a statement given with a length or SQL_NTS.
 std::string sql_text(const SQLCHAR *text, SQLINTEGER len);
+// A quoted literal's text as the statement wrote it, with its doubled
+// quotes undone (for the stateful stores that read statements back).
+std::string literal_text(const std::string &text);
 
 // Conversions between values and C buffers (scli_value.cpp).
 struct Converted {

@@ -226,6 +226,9 @@ std::vector<std::string> executed();
 std::vector<Call> calls_of(const std::string &fn);
 // Number of calls of fn so far ("" counts every call).
 int call_count(const std::string &fn);
+// Forgets the journal entries made so far (call counts stay), for loops too
+// long to keep every call, such as benchmarks.
+void clear_journal();
 
 // The n-th call (from 1, counted since reset) of fn ("" = any function) returns
 // rc with diag on its handle instead of doing its work. rc SQL_SUCCESS_WITH_INFO

@@ -98,6 +98,12 @@ TEST_F(ScriptedCli, JournalKeepsStatementsParametersAndTransactionsInOrder)
     const scli::Call &attr = scli::journal()[1];
     EXPECT_EQ(attr.fn, "SQLSetEnvAttr");
     EXPECT_EQ(attr.detail, "attr=200 value=2");
+    // Clearing the journal keeps the counts and the handles.
+    scli::clear_journal();
+    EXPECT_TRUE(scli::journal().empty());
+    EXPECT_EQ(scli::call_count("SQLExecute"), 2);
+    ASSERT_EQ(SQLExecDirect(stmt, S("DROP TABLE u"), SQL_NTS), SQL_SUCCESS);
+    EXPECT_THAT(scli::executed(), ElementsAre("DROP TABLE u"));
 }
 
 TEST_F(ScriptedCli, AnswersMatchExactTextThenPatternAndAreUsedUp)

@@ -269,6 +269,11 @@ TEST(SoChannel, RefusedArgumentsDoNotBreakTheTransport)
     EXPECT_EQ(SO_write_block(t.so, "x", -1), ZE_INVALID_ARGUMENT);
     LAYER no_reference = {};
     EXPECT_EQ(SO_write_layer(t.so, &no_reference), ZE_NULL_POINTER);
+    // An index definition holds at most 16 key columns: no more are read.
+    char *names[DB_INDEX_MAX_COLUMNS + 1] = {};
+    int32_t order[DB_INDEX_MAX_COLUMNS + 1] = {};
+    DB_INDEX_DEF wide = {DB_INDEX_MAX_COLUMNS + 1, names, "wide_ix", 0, order};
+    EXPECT_EQ(SO_write_index_def(t.so, 1, &wide), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(SO_read_long(t.so, nullptr), ZE_NULL_POINTER);
     EXPECT_EQ(SO_read_string(t.so, nullptr, 10), ZE_NULL_POINTER);
     int32_t value = 0;

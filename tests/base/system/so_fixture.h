@@ -86,6 +86,19 @@ inline double le64(const Bytes &b, size_t at)
     return v;
 }
 
+// Connects two loopback TCP sockets: *a the connecting end, *b the accepted.
+inline void connect_pair(int *a, int *b)
+{
+    uint16_t port = 0;
+    int listener = plat_socket_listen_loopback(&port);
+    EXPECT_GE(listener, 0);
+    *a = plat_socket_connect("127.0.0.1", port);
+    *b = plat_socket_accept(listener);
+    plat_socket_close(listener);
+    EXPECT_GE(*a, 0);
+    EXPECT_GE(*b, 0);
+}
+
 // A connected loopback TCP pair: `ours` carries a transport (4096/8192 as the
 // channel makes them), `peer` is the test's raw end.
 struct Loopback {
@@ -94,14 +107,7 @@ struct Loopback {
 
     explicit Loopback(int32_t write_size = 4096, int32_t read_size = 8192)
     {
-        uint16_t port = 0;
-        int listener = plat_socket_listen_loopback(&port);
-        EXPECT_GE(listener, 0);
-        ours = plat_socket_connect("127.0.0.1", port);
-        peer = plat_socket_accept(listener);
-        plat_socket_close(listener);
-        EXPECT_GE(ours, 0);
-        EXPECT_GE(peer, 0);
+        connect_pair(&ours, &peer);
         so = SO_create(&ours, write_size, read_size);
         EXPECT_NE(so, nullptr);
     }

@@ -1194,6 +1194,11 @@ TEST(SoRecordsPeer, HugeOrFalseCountsAndLengths)
              DB_INDEX_DEF *defs = nullptr;
              return SO_read_index_def(s, &short_count, &defs);
          }},
+        {"index of 17 columns", Wire().i16(1).i16(DB_INDEX_MAX_COLUMNS + 1).b,
+         [&](SO_CHANNEL *s) {
+             DB_INDEX_DEF *defs = nullptr;
+             return SO_read_index_def(s, &short_count, &defs);
+         }},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);

@@ -191,6 +191,80 @@ TEST_F(Stmt, MappedExecuteFailureReturnsAtOnce)
     }
 }
 
+// A failed parameter-array execute is mapped by its own SQLSTATE, although
+// the reset to single rows that follows clears the statement's diagnostic;
+// the diagnostic comes back to a caller that asks for it.
+TEST_F(Stmt, FailedArrayExecuteKeepsItsDiagnostic)
+{
+    const char *insert = "INSERT INTO parcels VALUES (?)";
+    const struct {
+        const char *sqlstate;
+        int expected;
+    } cases[] = {{"42000", ZE_NO_PERMISSIONS}, {"S1000", ZE_DBMS_ERROR}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.sqlstate);
+        scli::on_sql(insert).fail(SQL_ERROR, {c.sqlstate, -271, "Could not insert new row."});
+        SQLHSTMT h = SQL_NULL_HSTMT;
+        ASSERT_EQ(db_prepare_cursor(nullptr, &h, insert, 0), 0);
+        SQLINTEGER ids[3] = {1, 2, 3};
+        SQLLEN ind[3] = {0, 0, 0};
+        ASSERT_EQ(
+            SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, ind),
+            SQL_SUCCESS);
+        CLI_DIAG_RECORD diag;
+        EXPECT_EQ(db_execute_stmt_diag(&h, 3, DB_EXEC_ARRAY, &diag), c.expected);
+        EXPECT_EQ(diag.native_error, -271);
+        EXPECT_STREQ(diag.sqlstate, c.sqlstate);
+        EXPECT_STREQ(diag.message, "Could not insert new row.");
+        db_free_stmt(&h);
+    }
+    // A success leaves the record empty.
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    ASSERT_EQ(db_prepare_cursor(nullptr, &h, kUpdate, 0), 0);
+    CLI_DIAG_RECORD diag;
+    memset(&diag, 'x', sizeof(diag));
+    EXPECT_EQ(db_execute_stmt_diag(&h, 1, DB_EXEC_NO_COMMIT, &diag), 0);
+    EXPECT_EQ(diag.native_error, 0);
+    EXPECT_STREQ(diag.sqlstate, "");
+    db_free_stmt(&h);
+}
+
+// An UPDATE or DELETE that touched no row is 100 however the driver says so;
+// a DDL statement's row count is not looked at.
+TEST_F(Stmt, DmlWithoutRowsIs100EitherWay)
+{
+    const struct {
+        const char *name;
+        bool no_data;
+        SQLLEN rows;
+        int dml, ddl;
+        Strings executed;
+    } cases[] = {
+        {"no data", true, 0, 100, 100, {kUpdate}},
+        {"success, 0 rows", false, 0, 100, 0, {kUpdate, "COMMIT"}},
+        {"success, 2 rows", false, 2, 0, 0, {kUpdate, "COMMIT"}},
+        {"success, count unknown", false, -1, 0, 0, {kUpdate, "COMMIT"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool dml : {true, false}) {
+            scli::Answer &a = scli::on_sql(kUpdate);
+            if (c.no_data)
+                a.no_data();
+            else
+                a.row_count(c.rows);
+            size_t e = scli::executed().size();
+            EXPECT_EQ(dml ? db_execute_dml(kUpdate, 0, 1) : db_execute_ddlsql(kUpdate, 0, 1),
+                      dml ? c.dml : c.ddl);
+            Strings all = scli::executed();
+            if (dml) {
+                EXPECT_EQ(Strings(all.begin() + static_cast<long>(e), all.end()),
+                          c.dml == 100 ? Strings{kUpdate} : c.executed);
+            }
+        }
+    }
+}
+
 TEST_F(Stmt, InvalidHandleIsRecorded)
 {
     SQLHSTMT h = SQL_NULL_HSTMT;

@@ -105,8 +105,9 @@ TEST_F(CreateProcedure, CreatesOnAStatementOfItsOwn)
             calls.push_back(fn);
     EXPECT_EQ(calls, (std::vector<std::string>{"SQLPrepare", "SQLExecDirect", "SQLFreeStmt"}));
 
+    // A warning is still a success.
     scli::on_sql(kText).info({"01000", 0, "note"});
-    EXPECT_EQ(Create(), SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(Create(), 0);
     EXPECT_EQ(stderr_, "");
 }
 
@@ -152,4 +153,83 @@ TEST_F(CreateProcedure, FailuresGoToTheStreamOrTheConnection)
 
     EXPECT_EQ(db_create_procedure(nullptr, nullptr, nullptr, "f"), ZE_NULL_POINTER);
     EXPECT_EQ(db_create_procedure(nullptr, nullptr, kText, nullptr), ZE_NULL_POINTER);
+}
+
+namespace
+{
+
+REGISTRATION Registration(const char *owner, const char *table, const char *rowid)
+{
+    REGISTRATION r;
+    memset(&r, 0, sizeof(r));
+    r.registration_id = 7;
+    strcpy(r.database_name, "gis");
+    snprintf(r.owner, sizeof(r.owner), "%s", owner);
+    snprintf(r.table_name, sizeof(r.table_name), "%s", table);
+    snprintf(r.rowid_column, sizeof(r.rowid_column), "%s", rowid);
+    return r;
+}
+
+std::string RowidProcedure(const std::string &name, const std::string &table,
+                           const std::string &column)
+{
+    return "CREATE PROCEDURE " + name +
+           " (lowid integer, highid integer, startid integer); define rowidVAR integer; define "
+           "new_rowidVAR integer; let new_rowidVAR = startid; BEGIN FOREACH select_cursor for "
+           "select ROWID into rowidVAR from " +
+           table + "  where ROWID <= highid and ROWID >lowid update " + table + " set " + column +
+           "  = new_rowidVAR where CURRENT OF select_cursor; let new_rowidVAR = new_rowidVAR + "
+           "1; END FOREACH; END END PROCEDURE;";
+}
+
+} // namespace
+
+// The renumbering procedure of owner u and table t is u.u_t_rowid_update,
+// over the registered row-id column or VE_ROW_ID; committed.
+TEST_F(CreateProcedure, RowidUpdateProcedure)
+{
+    const REGISTRATION r = Registration("u", "t", "objectid");
+    for (int32_t registered : {1, 0}) {
+        char *name = nullptr;
+        ASSERT_EQ(db_table_create_rowid_update_proc(&r, 0, 0, registered, &name), 0);
+        ASSERT_NE(name, nullptr);
+        EXPECT_STREQ(name, "u.u_t_rowid_update");
+        free(name);
+    }
+    EXPECT_EQ(Executed(), (std::vector<std::string>{
+                              RowidProcedure("u.u_t_rowid_update", "gis:u.t", "objectid"),
+                              "COMMIT",
+                              RowidProcedure("u.u_t_rowid_update", "gis:u.t", "VE_ROW_ID"),
+                              "COMMIT",
+                          }));
+}
+
+TEST_F(CreateProcedure, RowidUpdateProcedureRefusals)
+{
+    const struct {
+        REGISTRATION r;
+        int32_t registered;
+        int32_t rc;
+    } cases[] = {
+        {Registration("u;", "t", "objectid"), 1, ZE_INVALID_ARGUMENT},
+        {Registration("u", "t t", "objectid"), 1, ZE_INVALID_ARGUMENT},
+        {Registration("u", "t", ""), 1, ZE_INVALID_ARGUMENT},
+        {Registration("u", "t", "a=1"), 1, ZE_INVALID_ARGUMENT},
+    };
+    for (const auto &c : cases) {
+        char *name = reinterpret_cast<char *>(1);
+        EXPECT_EQ(db_table_create_rowid_update_proc(&c.r, 0, 0, c.registered, &name), c.rc);
+        EXPECT_EQ(name, nullptr);
+    }
+    EXPECT_TRUE(Executed().empty());
+    char *name = nullptr;
+    EXPECT_EQ(db_table_create_rowid_update_proc(nullptr, 0, 0, 1, &name), ZE_NULL_POINTER);
+    // A procedure that exists already: the statement's code, no name.
+    const REGISTRATION r = Registration("u", "t", "objectid");
+    scli::on_sql(RowidProcedure("u.u_t_rowid_update", "gis:u.t", "objectid"))
+        .fail(SQL_ERROR, {"S1000", -673, "Routine already exists."});
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(db_table_create_rowid_update_proc(&r, 0, 0, 1, &name), -673);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(name, nullptr);
 }

@@ -1,0 +1,111 @@
+// The channel object (base/system/ch_channel.h): creation over a connected
+// socket, destruction, flush and the readiness question, each a switch on
+// the channel's type. The read and write family is in ch_records.cpp, the
+// command codes in ch_command.cpp. XDR channels (type 1) are not made until
+// the XDR transport fills its case below; the coordinated-memory transport
+// (type 2) is not built, and a shared-memory channel (type 3) has no
+// transport until one is attached.
+#include "base/system/ch_channel_internal.h"
+
+#include <cstdlib>
+
+#include "base/system/ch_intercept_internal.h"
+#include "base/system/so_channel_internal.h"
+
+/* The areas of a socket transport: a write area of 4096 bytes gathers small
+ * values into one send, a read area of 8192 bytes takes what the socket
+ * has. */
+static constexpr int32_t kSocketWriteSize = 4096;
+static constexpr int32_t kSocketReadSize = 8192;
+
+ZEL_API CH_CHANNEL *CH_create(uint32_t type, int32_t old_release, const int *socket)
+{
+    CH_CHANNEL *channel = static_cast<CH_CHANNEL *>(std::calloc(1, sizeof(CH_CHANNEL)));
+    if (channel == nullptr)
+        return nullptr;
+    channel->type = type;
+    bool made = false;
+    switch (type) {
+    case CH_TYPE_SOCKET:
+        channel->so =
+            socket != nullptr ? SO_create(socket, kSocketWriteSize, kSocketReadSize) : nullptr;
+        made = channel->so != nullptr;
+        break;
+    case CH_TYPE_XDR:
+        made = false; // the XDR transport is made here once it is built
+        break;
+    case CH_TYPE_COORDINATED_MEMORY:
+        made = false; // the coordinated-memory object is made here once it is built
+        break;
+    case CH_TYPE_SHARED_MEMORY:
+        made = true; // its transport is attached afterwards
+        break;
+    default:
+        made = false;
+        break;
+    }
+    if (!made) {
+        std::free(channel);
+        return nullptr;
+    }
+    channel->old_release = old_release;
+    // Tracing is off: the intercept file is opened here once the trace is
+    // built; every channel made resets the process's trace flags.
+    ch_intercept_reset(nullptr, 0);
+    return channel;
+}
+
+ZEL_API void CH_destroy(CH_CHANNEL *channel)
+{
+    if (channel == nullptr)
+        return;
+    switch (channel->type) {
+    case CH_TYPE_SOCKET:
+        SO_destroy(channel->so);
+        break;
+    case CH_TYPE_XDR:
+        break; // the XDR transport is flushed and destroyed here once it is built
+    default:
+        break; // the memory transports are destroyed here once they are built
+    }
+    if (channel->intercept_file != nullptr)
+        ch_intercept_close(&channel->intercept_file);
+    std::free(channel);
+}
+
+ZEL_API int32_t CH_flush(CH_CHANNEL *channel)
+{
+    switch (ch_type(channel)) {
+    case CH_TYPE_SOCKET:
+        return so_flush(channel->so);
+    case CH_TYPE_XDR:
+        return CH_XDR_NOT_BUILT;
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
+        return ZE_SUCCESS; // every write is handed over at once
+    default:
+        return ch_refuse(channel);
+    }
+}
+
+ZEL_API int32_t CH_data_waiting(CH_CHANNEL *channel)
+{
+    switch (ch_type(channel)) {
+    case CH_TYPE_SOCKET:
+        return so_data_waiting(channel->so);
+    case CH_TYPE_XDR:
+        return CH_XDR_NOT_BUILT;
+    default:
+        return ch_refuse(channel);
+    }
+}
+
+int32_t ch_get_old_release_flag(const CH_CHANNEL *channel)
+{
+    return channel != nullptr ? channel->old_release : 0;
+}
+
+int32_t ch_is_xdr_channel(const CH_CHANNEL *channel)
+{
+    return channel != nullptr && channel->type == CH_TYPE_XDR;
+}

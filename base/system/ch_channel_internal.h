@@ -1,0 +1,61 @@
+// The channel record and what the library shares about it beyond the
+// entry points of base/system/ch_channel.h: the type and refusal helpers
+// every member's switch uses, the flag questions, and the members that are
+// not entry points.
+#ifndef CH_CHANNEL_INTERNAL_H
+#define CH_CHANNEL_INTERNAL_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "base/system/ch_channel.h"
+#include "base/util/zel_errors.h"
+
+/* One channel. Only the transport slot of the channel's own type is used. */
+struct CH_CHANNEL {
+    uint32_t type;            /* CH_TYPE_ */
+    SO_CHANNEL *so;           /* socket transport (type 0) */
+    void *xdr;                /* XDR transport (type 1) */
+    void *coordinated_memory; /* coordinated-memory object (type 2) */
+    void *shared_memory;      /* shared-memory object (type 3), attached after creation */
+    FILE *intercept_file;     /* the trace of this channel, or null */
+    uint16_t intercept_mode;  /* CH_INTERCEPT_ bits; 0 when not traced */
+    int32_t old_release;      /* non-zero: the peer runs the older release */
+};
+
+/* What a member answers on an XDR channel until the XDR transport fills the
+ * XDR case of each member's switch. */
+#define CH_XDR_NOT_BUILT ZE_FAILURE
+
+/* The type a member switches on; one no case takes for a null channel. */
+static inline uint32_t ch_type(const CH_CHANNEL *channel)
+{
+    return channel != NULL ? channel->type : UINT32_MAX;
+}
+
+/* The answer of a member whose channel has no transport to serve it: -65 for
+ * a null channel, else -1 (a type outside 0 to 3, a memory transport not
+ * built or not attached). */
+static inline int32_t ch_refuse(const CH_CHANNEL *channel)
+{
+    return channel == NULL ? ZE_NULL_POINTER : ZE_FAILURE;
+}
+
+/* The old-release flag; 0 for a null channel. */
+int32_t ch_get_old_release_flag(const CH_CHANNEL *channel);
+/* Whether the channel is a non-null XDR channel. */
+int32_t ch_is_xdr_channel(const CH_CHANNEL *channel);
+
+/* Members that are not entry points: nothing in the library calls them, and
+ * the hosts cannot. */
+int32_t CH_write_lfloat_array(CH_CHANNEL *channel, const double *values, int32_t count);
+int32_t CH_read_queryinfo(CH_CHANNEL *channel, VE_QUERYINFO *info);
+int32_t CH_write_queryinfo(CH_CHANNEL *channel, const VE_QUERYINFO *info);
+int32_t CH_read_rastercolumn_list(CH_CHANNEL *channel, RASTERCOLUMN *columns, int32_t capacity,
+                                  int32_t *count);
+int32_t CH_read_rasterband_list(CH_CHANNEL *channel, RASTERBAND *bands, int32_t capacity,
+                                int32_t *count);
+int32_t CH_write_rasterattr(CH_CHANNEL *channel, const RASTERATTR *attr);
+int32_t CH_write_rasconstraint(CH_CHANNEL *channel, const RASCONSTRAINT *constraint);
+
+#endif

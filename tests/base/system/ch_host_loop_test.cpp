@@ -1,0 +1,234 @@
+// A server process's loop over a channel, as the host runs it: a client
+// connects over loopback TCP and writes commands with their records; the
+// server side reads each command code and the command's records through its
+// channel, answers with result records and flushes; the client reads the
+// answers. Commands carry layers, strings, index definitions and spatial
+// filters with a shape, so allocating reads and the records a host frees
+// are on the road too.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/system/ch_channel.h"
+#include "base/system/ch_command.h"
+#include "base/system/raw_form_internal.h"
+#include "base/util/zel_errors.h"
+#include "mox/mox.h"
+#include "platform/plat_socket_internal.h"
+
+namespace
+{
+
+constexpr int32_t kNewLayerId = 17;
+
+// What the server did, for the test to look at once it has ended.
+struct ServerLog {
+    std::vector<int32_t> commands;
+    std::string layer_table, keyword, index_table, last_index;
+    int32_t filter_points = 0;
+    int32_t status = ZE_SUCCESS;
+};
+
+// Answers one command; false once the client has asked to shut down or the
+// channel failed.
+bool S_serve_one(CH_CHANNEL *channel, ServerLog &log)
+{
+    int32_t code = -1;
+    int32_t rc = CH_read_command(channel, &code);
+    if (rc != ZE_SUCCESS) {
+        log.status = rc;
+        return false;
+    }
+    log.commands.push_back(code);
+    switch (code) {
+    case CH_CMD_LayerCreate: {
+        LAYER layer = {};
+        char keyword[32];
+        rc = CH_read_layer(channel, &layer);
+        if (rc == ZE_SUCCESS)
+            rc = CH_read_string(channel, keyword, sizeof keyword);
+        if (rc == ZE_SUCCESS) {
+            log.layer_table = layer.table_name;
+            log.keyword = keyword;
+            layer.layer_id = kNewLayerId;
+            rc = CH_write_long(channel, ZE_SUCCESS);
+        }
+        if (rc == ZE_SUCCESS)
+            rc = CH_write_layer(channel, &layer);
+        MoxCoordRefFree(layer.coordref);
+        break;
+    }
+    case CH_CMD_TableCreateIndexes: {
+        char table[160];
+        int16_t count = 0;
+        DB_INDEX_DEF *defs = nullptr;
+        rc = CH_read_string(channel, table, sizeof table);
+        if (rc == ZE_SUCCESS)
+            rc = CH_read_index_def(channel, &count, &defs);
+        if (rc == ZE_SUCCESS) {
+            log.index_table = table;
+            log.last_index = count > 0 ? defs[count - 1].index_name : "";
+            rc = CH_write_long(channel, count);
+        }
+        // Freed as every index definition a host gets is freed.
+        for (int16_t i = 0; defs != nullptr && i < count; i++) {
+            for (int c = 0; c < DB_INDEX_MAX_COLUMNS; c++)
+                std::free(defs[i].column_names[c]);
+            std::free(defs[i].column_names);
+            std::free(defs[i].column_order);
+        }
+        std::free(defs);
+        break;
+    }
+    case CH_CMD_SetSpatialConstraints: {
+        int16_t count = 0;
+        VE_FILTER *filters = nullptr;
+        rc = CH_read_filter_array(channel, &count, &filters);
+        if (rc == ZE_SUCCESS) {
+            for (int16_t i = 0; i < count; i++)
+                if (filters[i].shape != nullptr)
+                    log.filter_points += filters[i].shape->num_points;
+            int32_t ids[2] = {101, 102};
+            rc = CH_write_long(channel, 2);
+            if (rc == ZE_SUCCESS)
+                rc = CH_write_fid_array(channel, ids, 2);
+        }
+        raw_filter_array_free(count, filters);
+        break;
+    }
+    case CH_CMD_Shutdown:
+        rc = CH_write_long(channel, ZE_SUCCESS);
+        if (rc == ZE_SUCCESS)
+            rc = CH_flush(channel);
+        log.status = rc;
+        return false;
+    default:
+        rc = CH_write_long(channel, ZE_INVALID_RELEASE);
+        break;
+    }
+    if (rc == ZE_SUCCESS)
+        rc = CH_flush(channel);
+    log.status = rc;
+    return rc == ZE_SUCCESS;
+}
+
+} // namespace
+
+TEST(ChHostLoop, ClientCommandsServedThroughTheChannel)
+{
+    uint16_t port = 0;
+    int listener = plat_socket_listen_loopback(&port);
+    ASSERT_GE(listener, 0);
+    int socket = plat_socket_connect("127.0.0.1", port);
+    ASSERT_GE(socket, 0);
+    CH_CHANNEL *client = CH_create(CH_TYPE_SOCKET, 0, &socket);
+    ASSERT_NE(client, nullptr);
+
+    // From here on the server runs: nothing below leaves the test early.
+    ServerLog log;
+    std::thread server([&] {
+        int socket = plat_socket_accept(listener);
+        // A client that stops answering ends the loop instead of holding it.
+        timeval limit = {10, 0};
+        setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        CH_CHANNEL *channel = CH_create(CH_TYPE_SOCKET, 0, &socket);
+        if (channel == nullptr) {
+            log.status = ZE_FAILURE;
+        } else {
+            while (S_serve_one(channel, log)) {
+            }
+        }
+        CH_destroy(channel);
+        plat_socket_close(socket);
+    });
+
+    // A layer and its configuration keyword; the answer is a status and the
+    // layer with its new id.
+    COORDREF *coordref = nullptr;
+    EXPECT_EQ(MoxCoordRefCreate(&coordref), 0);
+    coordref->xyunits = 1000;
+    coordref->srtext = strdup("GEOGCS[\"WGS 84\"]");
+    LAYER layer = {};
+    std::strcpy(layer.table_name, "roads");
+    layer.coordref = coordref;
+    EXPECT_EQ(CH_write_command(client, CH_CMD_LayerCreate), ZE_SUCCESS);
+    EXPECT_EQ(CH_write_layer(client, &layer), ZE_SUCCESS);
+    EXPECT_EQ(CH_write_string(client, "DEFAULTS"), ZE_SUCCESS);
+    EXPECT_EQ(CH_flush(client), ZE_SUCCESS);
+    int32_t status = -1;
+    LAYER answer = {};
+    EXPECT_EQ(CH_read_long(client, &status), ZE_SUCCESS);
+    EXPECT_EQ(status, ZE_SUCCESS);
+    EXPECT_EQ(CH_read_layer(client, &answer), ZE_SUCCESS);
+    EXPECT_EQ(answer.layer_id, kNewLayerId);
+    EXPECT_STREQ(answer.table_name, "roads");
+    EXPECT_NE(answer.coordref, nullptr);
+    if (answer.coordref != nullptr) {
+        EXPECT_STREQ(answer.coordref->srtext, "GEOGCS[\"WGS 84\"]");
+    }
+    MoxCoordRefFree(answer.coordref);
+
+    // Index definitions of a table; the answer is their count.
+    char c0[] = "road_id", c1[] = "name";
+    char *names[] = {c0, c1};
+    int32_t order[] = {DB_INDEX_ASCENDING, 0};
+    DB_INDEX_DEF indexes[2] = {{1, names, "road_ix", 1, order}, {2, names, "name_ix", 0, order}};
+    EXPECT_EQ(CH_write_command(client, CH_CMD_TableCreateIndexes), ZE_SUCCESS);
+    EXPECT_EQ(CH_write_string(client, "gis:tom.roads"), ZE_SUCCESS);
+    EXPECT_EQ(CH_write_index_def(client, 2, indexes), ZE_SUCCESS);
+    EXPECT_EQ(CH_flush(client), ZE_SUCCESS);
+    EXPECT_EQ(CH_read_long(client, &status), ZE_SUCCESS);
+    EXPECT_EQ(status, 2);
+
+    // A shape filter; the answer is the ids found. The reply is read without
+    // a flush of our own: a read sends what is pending first.
+    POINT points[4] = {{0, 0}, {10, 0}, {10, 10}, {0, 0}};
+    FEATURE_STRUCT shape = {};
+    shape.entity_type = VE_ENTITY_LINE;
+    shape.num_points = shape.allocated_points = 4;
+    shape.points = points;
+    shape.coordref = coordref;
+    VE_FILTER filter = {};
+    std::strcpy(filter.table_name, "roads");
+    std::strcpy(filter.column_name, "shape");
+    filter.filter_type = VE_SHAPE_FILTER;
+    filter.shape = &shape;
+    filter.search_method = SM_ENVP;
+    EXPECT_EQ(CH_write_command(client, CH_CMD_SetSpatialConstraints), ZE_SUCCESS);
+    EXPECT_EQ(CH_write_filter_array(client, 1, &filter), ZE_SUCCESS);
+    int32_t found = 0, ids[2] = {};
+    EXPECT_EQ(CH_read_long(client, &found), ZE_SUCCESS);
+    EXPECT_EQ(found, 2);
+    EXPECT_EQ(CH_read_fid_array(client, ids, 2), ZE_SUCCESS);
+    EXPECT_EQ(ids[1], 102);
+
+    // A command the server does not serve, then the end.
+    EXPECT_EQ(CH_write_command(client, CH_CMD_DBTuneExport), ZE_SUCCESS);
+    EXPECT_EQ(CH_read_long(client, &status), ZE_SUCCESS);
+    EXPECT_EQ(status, ZE_INVALID_RELEASE);
+    EXPECT_EQ(CH_write_command(client, CH_CMD_Shutdown), ZE_SUCCESS);
+    EXPECT_EQ(CH_read_long(client, &status), ZE_SUCCESS);
+    EXPECT_EQ(status, ZE_SUCCESS);
+
+    server.join();
+    CH_destroy(client);
+    plat_socket_close(socket);
+    plat_socket_close(listener);
+    MoxCoordRefFree(coordref);
+
+    EXPECT_EQ(log.status, ZE_SUCCESS);
+    EXPECT_EQ(log.commands, (std::vector<int32_t>{CH_CMD_LayerCreate, CH_CMD_TableCreateIndexes,
+                                                  CH_CMD_SetSpatialConstraints, CH_CMD_DBTuneExport,
+                                                  CH_CMD_Shutdown}));
+    EXPECT_EQ(log.layer_table, "roads");
+    EXPECT_EQ(log.keyword, "DEFAULTS");
+    EXPECT_EQ(log.index_table, "gis:tom.roads");
+    EXPECT_EQ(log.last_index, "name_ix");
+    EXPECT_EQ(log.filter_points, 4);
+}
