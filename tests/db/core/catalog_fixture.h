@@ -55,5 +55,42 @@ class CatalogTest : public Connected
         return out;
     }
 
+    // The statements since the connect in order: each executed text, the
+    // markers COMMIT and ROLLBACK, and "prepared <text>" for a statement that
+    // was prepared and never executed (the existence tests that only
+    // prepare their SELECT).
+    std::vector<std::string> Trace() const
+    {
+        std::vector<std::string> out;
+        const std::vector<scli::Call> &j = scli::journal();
+        for (size_t i = mark_; i < j.size(); i++) {
+            const scli::Call &c = j[i];
+            if (c.fn == "SQLExecute" || c.fn == "SQLExecDirect" || c.fn == "SQLEndTran") {
+                out.push_back(c.sql);
+            } else if (c.fn == "SQLPrepare" && !ExecutedLater(i)) {
+                out.push_back("prepared " + c.sql);
+            }
+        }
+        return out;
+    }
+
     bool capturing_ = false;
+
+  private:
+    // Whether the statement prepared at journal entry i runs before its
+    // handle is prepared again or freed.
+    bool ExecutedLater(size_t i) const
+    {
+        const std::vector<scli::Call> &j = scli::journal();
+        for (size_t k = i + 1; k < j.size(); k++) {
+            if (j[k].handle != j[i].handle)
+                continue;
+            if (j[k].fn == "SQLExecute")
+                return true;
+            if (j[k].fn == "SQLPrepare" || j[k].fn == "SQLFreeHandle" ||
+                (j[k].fn == "SQLFreeStmt" && j[k].detail == "option=1"))
+                return false;
+        }
+        return false;
+    }
 };
