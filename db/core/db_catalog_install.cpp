@@ -78,7 +78,9 @@ static void S_print_dbms_error(void)
 {
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
-    fprintf(stderr, "DBMS error code: %d\n%s\n%s\n", xerr.native_error, xerr.message, xerr.text);
+    fprintf(stderr, "DBMS error code: %d\n%.*s\n%.*s\n", xerr.native_error,
+            static_cast<int>(strnlen(xerr.message, sizeof(xerr.message))), xerr.message,
+            static_cast<int>(strnlen(xerr.text, sizeof(xerr.text))), xerr.text);
 }
 
 // This release's record, described by the DBMS's release texts.
@@ -144,8 +146,7 @@ static int32_t S_table_step(const S_step &step, DB_INSTANCE *instance,
         fprintf(stderr, "Need to upgrade ZEL table schema.\n");
         return ZE_FAILURE;
     }
-    fprintf(stderr, "Unable to verify the existence of the %s table, error = %d.\n", step.name,
-            rc);
+    fprintf(stderr, "Unable to verify the existence of the %s table, error = %d.\n", step.name, rc);
     S_print_dbms_error();
     return rc;
 }

@@ -18,13 +18,14 @@
 #include "base/util/ve_version.h"
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
+#include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_system_tables_internal.h"
+#include "db/version/db_scan_mode.h"
 #include "db/version/db_state.h"
 #include "db/version/db_state_internal.h"
-#include "db/version/db_scan_mode.h"
 #include "db/version/db_version.h"
 
 static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit cell");
@@ -32,6 +33,10 @@ static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit 
 // Informix's error for a routine that does not exist, passed through by the
 // one-shot DDL.
 #define S_NATIVE_NO_ROUTINE (-674)
+
+// Pairs reserved ahead at most; a larger count the table gives is not
+// trusted for an allocation, and more pairs grow the arrays as rows come.
+#define S_RESERVE_MAX (1 << 20)
 
 #define S_LINEAGES_DROP "DROP TABLE state_lineages"
 
@@ -110,6 +115,18 @@ int32_t DB_instance_versions_table_exists(DB_INSTANCE *instance)
 
 // ---- the state id generator ---------------------------------------------------------
 
+// The administrative database, checked before it goes into SQL unquoted.
+static int32_t S_admin_database(std::string *out)
+{
+    char admin[DB_NAME_DATABASE_SIZE];
+    int32_t rc = DB_instance_get_admin_database(nullptr, admin);
+    if (rc == ZE_SUCCESS)
+        rc = db_check_name(admin, sizeof(admin));
+    if (rc == ZE_SUCCESS)
+        *out = admin;
+    return rc;
+}
+
 // Makes sure the generator's table is there: 0, also when it exists.
 static int32_t S_generator_table(const char *sql, int32_t mode)
 {
@@ -122,13 +139,15 @@ static int32_t S_generator_table(const char *sql, int32_t mode)
 static int32_t S_generator_check(bool *present)
 {
     *present = false;
-    int32_t rc =
-        S_generator_table("CREATE TABLE state_id_generator(state_id serial NOT NULL)", DB_DDL_COMMIT);
+    std::string admin;
+    int32_t rc = S_admin_database(&admin);
     if (rc != ZE_SUCCESS)
         return rc;
-    char admin[DB_QUALIFIED_NAME_SIZE];
-    DB_instance_get_admin_database(nullptr, admin);
-    std::string sql = std::string("execute function ") + admin + ":state_id_generator()";
+    rc = S_generator_table("CREATE TABLE state_id_generator(state_id serial NOT NULL)",
+                           DB_DDL_COMMIT);
+    if (rc != ZE_SUCCESS)
+        return rc;
+    std::string sql = "execute function " + admin + ":state_id_generator()";
     rc = db_ddl(sql.c_str(), DB_DDL_SILENT, DB_DDL_NO_COMMIT);
     if (rc == ZE_SUCCESS)
         *present = true;
@@ -137,12 +156,14 @@ static int32_t S_generator_check(bool *present)
 
 static int32_t S_generator_create(void)
 {
-    int32_t rc = S_generator_table("CREATE TABLE state_id_generator(state_id serial not NULL)",
-                                   DB_DDL_COMMIT_EACH);
+    std::string admin;
+    int32_t rc = S_admin_database(&admin);
     if (rc != ZE_SUCCESS)
         return rc;
-    char admin[DB_QUALIFIED_NAME_SIZE];
-    DB_instance_get_admin_database(nullptr, admin);
+    rc = S_generator_table("CREATE TABLE state_id_generator(state_id serial not NULL)",
+                           DB_DDL_COMMIT_EACH);
+    if (rc != ZE_SUCCESS)
+        return rc;
     std::string sql = std::string("CREATE FUNCTION state_id_generator() RETURNING integer;\n"
                                   "  DEFINE nextval integer;\n"
                                   "  DEFINE creating_time datetime year to second;\n"
@@ -250,8 +271,8 @@ static int32_t S_lineage_trigger(const S_names &names, const char *directive)
 // The index on lineage_id; 0 also when it exists.
 static int32_t S_lineage_index(void)
 {
-    int32_t rc = db_ddl("CREATE INDEX lineage_id_idx on STATE_LINEAGES(lineage_id)",
-                        DB_DDL_SILENT, DB_DDL_COMMIT_EACH);
+    int32_t rc = db_ddl("CREATE INDEX lineage_id_idx on STATE_LINEAGES(lineage_id)", DB_DDL_SILENT,
+                        DB_DDL_COMMIT_EACH);
     return rc == ZE_INDEX_EXISTS ? ZE_SUCCESS : rc;
 }
 
@@ -268,7 +289,7 @@ static int32_t S_lineages_undo(int32_t rc)
 static int32_t S_collect_pairs(DB_INSTANCE *instance, int32_t expected,
                                std::vector<int32_t> *states, std::vector<int32_t> *ancestors)
 {
-    if (expected > 0) {
+    if (expected > 0 && expected <= S_RESERVE_MAX) {
         states->reserve(static_cast<size_t>(expected));
         ancestors->reserve(static_cast<size_t>(expected));
     }
@@ -299,8 +320,8 @@ static int32_t S_collect_pairs(DB_INSTANCE *instance, int32_t expected,
 static int32_t S_insert_pairs(const S_names &names, const std::vector<int32_t> &states,
                               const std::vector<int32_t> &ancestors)
 {
-    std::string sql =
-        std::string("INSERT INTO ") + names.lineages + " (state_id, lineage_id)        VALUES (?,?)";
+    std::string sql = std::string("INSERT INTO ") + names.lineages +
+                      " (state_id, lineage_id)        VALUES (?,?)";
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     int rc = db_prepare_cursor(nullptr, &hstmt, sql.c_str(), 0);
     if (rc != 0)
@@ -310,8 +331,8 @@ static int32_t S_insert_pairs(const S_names &names, const std::vector<int32_t> &
     rc = SQLBindParameter(hstmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &state_id, 0,
                           nullptr);
     if (SQL_SUCCEEDED(rc))
-        rc = SQLBindParameter(hstmt, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0,
-                              &lineage_id, 0, nullptr);
+        rc = SQLBindParameter(hstmt, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &lineage_id,
+                              0, nullptr);
     if (!SQL_SUCCEEDED(rc))
         return db_system_fail(&hstmt, rc);
     for (size_t i = 0; i < states.size(); i++) {
@@ -331,8 +352,7 @@ static int32_t S_insert_pairs(const S_names &names, const std::vector<int32_t> &
     return ZE_SUCCESS;
 }
 
-int32_t DB_instance_lineages_table_create(DB_INSTANCE *instance,
-                                          const DBTUNE_SYSTEM_CONFIG *config)
+int32_t DB_instance_lineages_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
     return S_guard([&]() -> int32_t {
         S_names names;

@@ -42,8 +42,9 @@ inline constexpr char kLocators[] =
     "owner VARCHAR(32) NOT NULL, category VARCHAR(32) NOT NULL, type INTEGER NOT NULL, "
     "description VARCHAR(64) NOT NULL, PRIMARY KEY (locator_id) CONSTRAINT locators_pk, "
     "UNIQUE (name,owner) CONSTRAINT locators_uk) ";
-inline constexpr char kMvtablesModified[] = "CREATE TABLE MVTABLES_MODIFIED (state_id INTEGER NOT NULL, "
-                                 "registration_id INTEGER NOT NULL) ";
+inline constexpr char kMvtablesModified[] =
+    "CREATE TABLE MVTABLES_MODIFIED (state_id INTEGER NOT NULL, "
+    "registration_id INTEGER NOT NULL) ";
 inline constexpr char kMvtablesIndex[] =
     " CREATE INDEX mvtables_mod_ix ON mvtables_modified (state_id,registration_id) ";
 inline constexpr char kSpatialReferences[] =
@@ -52,8 +53,9 @@ inline constexpr char kSpatialReferences[] =
     "falsey FLOAT NOT NULL, xyunits FLOAT NOT NULL, falsez FLOAT NOT NULL, "
     "zunits FLOAT NOT NULL, falsem FLOAT NOT NULL, munits FLOAT NOT NULL, "
     "srtext CHAR(2048) NOT NULL, PRIMARY KEY (srid) CONSTRAINT zel.spref_pk) ";
-inline constexpr char kSpatialRefView[] = "create view zel.spatial_ref_sys as select srid, auth_name, "
-                               "auth_srid, srtext from zel.spatial_references";
+inline constexpr char kSpatialRefView[] =
+    "create view zel.spatial_ref_sys as select srid, auth_name, "
+    "auth_srid, srtext from zel.spatial_references";
 inline constexpr char kLayers[] =
     "CREATE TABLE LAYERS (layer_id INTEGER, description VARCHAR(65), database_name "
     "VARCHAR(32), owner VARCHAR(32) NOT NULL, table_name VARCHAR(128) NOT NULL, spatial_column "
@@ -67,27 +69,31 @@ inline constexpr char kLayers[] =
     "zel:zel.Geometry_Columns (f_table_catalog,f_table_schema,f_table_name,f_geometry_column) "
     "CONSTRAINT layers_fk, foreign key (srid) references zel.spatial_references (srid) "
     "constraint zel.spatial_ref_fk) ";
-inline constexpr char kStates[] = "CREATE TABLE STATES (state_id integer NOT NULL, owner VARCHAR(32) NOT "
-                       "NULL, creation_time DATETIME YEAR TO SECOND NOT NULL, closing_time "
-                       "DATETIME YEAR TO SECOND, parent_state_id INTEGER NOT NULL, PRIMARY KEY "
-                       "(state_id) CONSTRAINT states_pk) ";
+inline constexpr char kStates[] =
+    "CREATE TABLE STATES (state_id integer NOT NULL, owner VARCHAR(32) NOT "
+    "NULL, creation_time DATETIME YEAR TO SECOND NOT NULL, closing_time "
+    "DATETIME YEAR TO SECOND, parent_state_id INTEGER NOT NULL, PRIMARY KEY "
+    "(state_id) CONSTRAINT states_pk) ";
 inline constexpr char kStatesInsert[] =
     "INSERT INTO zel:zel.states  (state_id,                 owner,                 "
     "creation_time,                 closing_time,                 parent_state_id)      "
     "VALUES (?, ?, ?, ?, ?)";
 inline constexpr char kStatesGrant[] = "GRANT SELECT ON zel:zel.states TO PUBLIC";
-inline constexpr char kGeneratorTable[] = "CREATE TABLE state_id_generator(state_id serial NOT NULL)";
+inline constexpr char kGeneratorTable[] =
+    "CREATE TABLE state_id_generator(state_id serial NOT NULL)";
 inline constexpr char kGeneratorCall[] = "execute function zel:state_id_generator()";
-inline constexpr char kGeneratorTable2[] = "CREATE TABLE state_id_generator(state_id serial not NULL)";
-inline constexpr char kGeneratorFunction[] = "CREATE FUNCTION state_id_generator() RETURNING integer;\n"
-                                  "  DEFINE nextval integer;\n"
-                                  "  DEFINE creating_time datetime year to second;\n"
-                                  "  LET nextval = NULL;\n"
-                                  "  LET creating_time = CURRENT;\n"
-                                  "  INSERT INTO zel:state_id_generator VALUES (0);\n"
-                                  "  LET nextval = DBINFO('sqlca.sqlerrd1');\n"
-                                  "  RETURN nextval;\n"
-                                  "END FUNCTION";
+inline constexpr char kGeneratorTable2[] =
+    "CREATE TABLE state_id_generator(state_id serial not NULL)";
+inline constexpr char kGeneratorFunction[] =
+    "CREATE FUNCTION state_id_generator() RETURNING integer;\n"
+    "  DEFINE nextval integer;\n"
+    "  DEFINE creating_time datetime year to second;\n"
+    "  LET nextval = NULL;\n"
+    "  LET creating_time = CURRENT;\n"
+    "  INSERT INTO zel:state_id_generator VALUES (0);\n"
+    "  LET nextval = DBINFO('sqlca.sqlerrd1');\n"
+    "  RETURN nextval;\n"
+    "END FUNCTION";
 inline constexpr char kVersions[] =
     "CREATE TABLE VERSIONS (name VARCHAR(64) NOT NULL, owner VARCHAR(32) NOT NULL, version_id "
     "integer NOT NULL, status INTEGER NOT NULL, state_id INTEGER NOT NULL, description "
@@ -101,14 +107,16 @@ inline constexpr char kVersionsInsert[] =
     "          parent_version_id,                    creation_time)        "
     "VALUES (?,?,?,?,?,?,?,?,?,?)";
 inline constexpr char kOldProbe[] = "SELECT lineage_length FROM zel:zel.states ";
-inline constexpr char kLineages[] = "CREATE TABLE zel:zel.state_lineages (state_id INTEGER NOT NULL, "
-                         "lineage_id INTEGER NOT NULL, PRIMARY KEY (state_id, lineage_id) "
-                         "CONSTRAINT lineage_pk)";
+inline constexpr char kLineages[] =
+    "CREATE TABLE zel:zel.state_lineages (state_id INTEGER NOT NULL, "
+    "lineage_id INTEGER NOT NULL, PRIMARY KEY (state_id, lineage_id) "
+    "CONSTRAINT lineage_pk)";
 inline constexpr char kLineagesGrant[] = "GRANT SELECT ON zel:zel.state_lineages TO PUBLIC";
 inline constexpr char kLineagesDrop[] = "DROP TABLE state_lineages";
-inline constexpr char kPairCount[] = "SELECT SUM (lineage_length) + COUNT (state_id) FROM   zel:zel.states";
+inline constexpr char kPairCount[] =
+    "SELECT SUM (lineage_length) + COUNT (state_id) FROM   zel:zel.states";
 inline constexpr char kOldScan[] = "SELECT state_id, owner,creation_time,closing_time,       "
-                        "lineage_length,lineage,ROWID FROM zel:zel.states    ";
+                                   "lineage_length,lineage,ROWID FROM zel:zel.states    ";
 inline constexpr char kPairInsert[] =
     "INSERT INTO zel:zel.state_lineages (state_id, lineage_id)        VALUES (?,?)";
 inline constexpr char kCreateTrigger[] =
@@ -122,17 +130,22 @@ inline constexpr char kProbeTrigger[] =
 inline constexpr char kIndex[] = "CREATE INDEX lineage_id_idx on STATE_LINEAGES(lineage_id)";
 inline constexpr char kBaseCount[] =
     "SELECT count(*) FROM  zel:zel.state_lineages WHERE  state_id = 0 AND lineage_id = 0";
-inline constexpr char kBasePair[] = "INSERT INTO zel:zel.state_lineages SELECT state_id,state_id FROM   "
-                         "zel:zel.states WHERE  state_id = 0";
+inline constexpr char kBasePair[] =
+    "INSERT INTO zel:zel.state_lineages SELECT state_id,state_id FROM   "
+    "zel:zel.states WHERE  state_id = 0";
 inline constexpr char kDropColumns[] = "ALTER TABLE states DROP (lineage_length, lineage)";
-inline constexpr char kReleaseCreate[] = "CREATE TABLE version (MAJOR integer not null,MINOR integer not null,"
-                       "BUGFIX integer not null,DESCRIPTION varchar(96) not null,"
-                       "RELEASE integer not null ) ";
-inline constexpr char kReleaseInsert[] = "INSERT INTO zel:zel.version (major, minor, bugfix, description, release) "
-                       "VALUES (?, ?, ?, ?, ?)";
-inline constexpr char kReleaseSelect[] = "SELECT major, minor, bugfix, description, release FROM zel:zel.version";
-inline constexpr char kReleaseUpdate[] = "UPDATE zel:zel.version SET major = ?, minor = ?, bugfix = ?, "
-                       "description = ?, release = ? WHERE release = 81000";
+inline constexpr char kReleaseCreate[] =
+    "CREATE TABLE version (MAJOR integer not null,MINOR integer not null,"
+    "BUGFIX integer not null,DESCRIPTION varchar(96) not null,"
+    "RELEASE integer not null ) ";
+inline constexpr char kReleaseInsert[] =
+    "INSERT INTO zel:zel.version (major, minor, bugfix, description, release) "
+    "VALUES (?, ?, ?, ?, ?)";
+inline constexpr char kReleaseSelect[] =
+    "SELECT major, minor, bugfix, description, release FROM zel:zel.version";
+inline constexpr char kReleaseUpdate[] =
+    "UPDATE zel:zel.version SET major = ?, minor = ?, bugfix = ?, "
+    "description = ?, release = ? WHERE release = 81000";
 inline constexpr char kDescriptionBinding[] = "param=4 io=1 ctype=1 sqltype=1 size=96 buflen=97";
 
 } // namespace catalog_sql

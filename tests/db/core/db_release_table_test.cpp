@@ -62,8 +62,8 @@ TEST_F(ReleaseTable, CreateAppendsTheClauseOnlyForAKeywordOfTheStore)
         snprintf(config.B_STORAGE, sizeof(config.B_STORAGE), "%s", c.clause);
         RELEASE r = Release("IDS 11.50");
         EXPECT_EQ(DB_instance_release_table_create(nullptr, &r, &config), 0);
-        EXPECT_EQ(Executed(),
-                  (std::vector<std::string>{c.expected, "COMMIT", kReleaseInsert, "COMMIT", "COMMIT"}))
+        EXPECT_EQ(Executed(), (std::vector<std::string>{c.expected, "COMMIT", kReleaseInsert,
+                                                        "COMMIT", "COMMIT"}))
             << c.counter << " " << c.clause;
     }
 }
@@ -72,8 +72,8 @@ TEST_F(ReleaseTable, CreateStoresTheRecordAndAFullDescriptionWhole)
 {
     RELEASE r = Release(k96); // no terminator inside the field
     EXPECT_EQ(DB_instance_release_table_create(nullptr, &r, nullptr), 0);
-    EXPECT_EQ(Executed(),
-              (std::vector<std::string>{kReleaseCreate, "COMMIT", kReleaseInsert, "COMMIT", "COMMIT"}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{kReleaseCreate, "COMMIT", kReleaseInsert,
+                                                    "COMMIT", "COMMIT"}));
     EXPECT_EQ(Bound(kReleaseInsert),
               (std::vector<std::vector<std::string>>{{"8", "1", "1", k96, "81100"}}));
     std::vector<std::string> binds = Details("SQLBindParameter");
@@ -153,7 +153,8 @@ TEST_F(ReleaseTable, ReadGivesTheRowWithAFullDescription)
         .row({scli::i32(8), scli::i32(1), scli::i32(1), scli::varchar("short"), scli::i32(81100)});
     EXPECT_EQ(DB_instance_get_release(nullptr, &r), 0);
     EXPECT_STREQ(r.description, "short");
-    EXPECT_EQ(Executed(), (std::vector<std::string>{kReleaseSelect, "COMMIT", kReleaseSelect, "COMMIT"}));
+    EXPECT_EQ(Executed(),
+              (std::vector<std::string>{kReleaseSelect, "COMMIT", kReleaseSelect, "COMMIT"}));
     EXPECT_EQ(DB_instance_get_release(nullptr, nullptr), ZE_NULL_POINTER);
 }
 
@@ -249,8 +250,8 @@ TEST_F(ReleaseTable, UpdateFailures)
         DB_EXT_ERROR x;
         DB_instance_get_xerr(&x);
         EXPECT_EQ(x.code, c.recorded ? ZE_DBMS_ERROR : 0) << c.diag.sqlstate;
-        EXPECT_EQ(Executed(),
-                  c.at_prepare ? std::vector<std::string>{} : std::vector<std::string>{kReleaseUpdate})
+        EXPECT_EQ(Executed(), c.at_prepare ? std::vector<std::string>{}
+                                           : std::vector<std::string>{kReleaseUpdate})
             << c.diag.sqlstate;
     }
 }

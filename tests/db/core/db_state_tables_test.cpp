@@ -32,6 +32,8 @@ const scli::Diag kNoColumn{"S0022", -217, "no column"};
 const scli::Diag kExists{"S0001", -310, "exists"};
 const scli::Diag kNoRoutine{"IX000", -674, "routine not found"};
 const scli::Diag kRefused{"HY000", -999, "refused"};
+const char kDbtuneRead[] = "SELECT keyword, parameter_name, config_string FROM zel:zel.dbtune "
+                           "where keyword = 'DATA_DICTIONARY' OR keyword = 'DEFAULTS'";
 
 // The lineage blob of the ancestors.
 std::string Blob(const std::vector<int32_t> &ids)
@@ -47,8 +49,8 @@ std::string Blob(const std::vector<int32_t> &ids)
 // An older STATES row: its lineage length as stored, and its blob.
 scli::Row OldRow(int32_t id, int32_t length, const std::string &blob, int32_t rowid)
 {
-    return {scli::i32(id),          scli::varchar("zel"),  scli::timestamp(2020, 1, 2, 3, 4, 5),
-            scli::null(),           scli::i32(length),     scli::binary(blob),
+    return {scli::i32(id),   scli::varchar("zel"), scli::timestamp(2020, 1, 2, 3, 4, 5),
+            scli::null(),    scli::i32(length),    scli::binary(blob),
             scli::i32(rowid)};
 }
 
@@ -109,8 +111,8 @@ TEST_F(StateTables, VersionsAreCreatedWithTheDefaultVersion)
 
 TEST_F(StateTables, StatesAreCreatedWithTheBaseStateAndTheGeneratorWhereMissing)
 {
-    const std::vector<std::string> head = {kStates, "COMMIT", kStatesInsert, "COMMIT",
-                                           kStatesGrant, "COMMIT"};
+    const std::vector<std::string> head = {kStates,  "COMMIT",     kStatesInsert,
+                                           "COMMIT", kStatesGrant, "COMMIT"};
     struct Case {
         const char *name;
         const scli::Diag *table; // the generator's table
@@ -131,8 +133,8 @@ TEST_F(StateTables, StatesAreCreatedWithTheBaseStateAndTheGeneratorWhereMissing)
         {"check refused",
          nullptr,
          &kRefused,
-         {kGeneratorTable, "COMMIT", kGeneratorCall, kGeneratorTable2, "COMMIT",
-          kGeneratorFunction, "COMMIT"}},
+         {kGeneratorTable, "COMMIT", kGeneratorCall, kGeneratorTable2, "COMMIT", kGeneratorFunction,
+          "COMMIT"}},
     };
     for (const Case &c : cases) {
         Restart();
@@ -185,14 +187,24 @@ TEST_F(StateTables, LineagesTestKeepsOneBasePairTriggerAndIndex)
     } cases[] = {
         {"no table", kBaseCount, true, kNoTable, ZE_TABLE_NOT_FOUND, false},
         {"count refused", kBaseCount, false, kRefused, ZE_DBMS_ERROR, true},
-        {"base pair refused", kBasePair, false, {"42000", -273, "no permission"},
-         ZE_NO_PERMISSIONS, true},
+        {"base pair refused",
+         kBasePair,
+         false,
+         {"42000", -273, "no permission"},
+         ZE_NO_PERMISSIONS,
+         true},
         {"trigger refused", kProbeTrigger, false, kRefused, ZE_DBMS_ERROR, false},
+        {"index refused",
+         kIndex,
+         false,
+         {"42000", -273, "no permission"},
+         ZE_NO_PERMISSIONS,
+         false},
     };
     for (const Case &c : cases) {
         Restart();
-        if (c.sql == kBasePair)
-            Count(kBaseCount, 0);
+        if (c.sql != kBaseCount)
+            Count(kBaseCount, c.sql == kBasePair ? 0 : 1);
         if (c.at_prepare)
             scli::on_sql(c.sql).at_prepare(SQL_ERROR, c.diag);
         else
@@ -220,8 +232,8 @@ TEST_F(StateTables, ConversionWritesThePairsOfTheOlderLayout)
     OldStates({OldRow(0, 0, Blob({}), 257), OldRow(1, 1, Blob({0}), 258)});
     EXPECT_EQ(DB_instance_lineages_table_create(nullptr, &config), 0);
     EXPECT_EQ(Executed(),
-              (std::vector<std::string>{std::string(kLineages) + "<STATE_LINEAGES_TABLE>",
-                                        "COMMIT", kLineagesGrant, "COMMIT", kPairCount, kOldScan,
+              (std::vector<std::string>{std::string(kLineages) + "<STATE_LINEAGES_TABLE>", "COMMIT",
+                                        kLineagesGrant, "COMMIT", kPairCount, kOldScan, "COMMIT",
                                         kPairInsert, "COMMIT", kPairInsert, "COMMIT", kPairInsert,
                                         "COMMIT", kCreateTrigger, "COMMIT", kIndex, "COMMIT"}));
     EXPECT_EQ(Bound(kPairInsert),
@@ -250,10 +262,9 @@ TEST_F(StateTables, ConversionWithoutStatesOrOldColumns)
     scli::on_sql(kPairCount).at_prepare(SQL_ERROR, kNoColumn);
     Count(kBaseCount, 0);
     EXPECT_EQ(DB_instance_lineages_table_create(nullptr, nullptr), 0);
-    EXPECT_EQ(Executed(),
-              (std::vector<std::string>{kLineages, "COMMIT", kLineagesGrant, "COMMIT", kBaseCount,
-                                        kBasePair, "COMMIT", kProbeTrigger, "COMMIT", kIndex,
-                                        "COMMIT"}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{kLineages, "COMMIT", kLineagesGrant, "COMMIT",
+                                                    kBaseCount, kBasePair, "COMMIT", kProbeTrigger,
+                                                    "COMMIT", kIndex, "COMMIT"}));
 }
 
 TEST_F(StateTables, AFailedConversionDropsTheTableAgain)
@@ -280,8 +291,8 @@ TEST_F(StateTables, AFailedConversionDropsTheTableAgain)
              OldStates({OldRow(0, 0, Blob({}), 257), OldRow(7, 2, damaged, 258)});
          },
          ZE_INVALID_ARGUMENT,
-         {kLineages, "COMMIT", kLineagesGrant, "COMMIT", kPairCount, kOldScan, kLineagesDrop,
-          "COMMIT"}},
+         {kLineages, "COMMIT", kLineagesGrant, "COMMIT", kPairCount, kOldScan, "COMMIT",
+          kLineagesDrop, "COMMIT"}},
         {"insert refused",
          [] {
              Count(kPairCount, 1);
@@ -289,8 +300,8 @@ TEST_F(StateTables, AFailedConversionDropsTheTableAgain)
              scli::on_sql(kPairInsert).fail(SQL_ERROR, kRefused);
          },
          ZE_DBMS_ERROR,
-         {kLineages, "COMMIT", kLineagesGrant, "COMMIT", kPairCount, kOldScan, kPairInsert,
-          kLineagesDrop, "COMMIT"}},
+         {kLineages, "COMMIT", kLineagesGrant, "COMMIT", kPairCount, kOldScan, "COMMIT",
+          kPairInsert, kLineagesDrop, "COMMIT"}},
     };
     for (const Case &c : cases) {
         Restart();
@@ -325,22 +336,33 @@ TEST_F(StateTables, StatesTestConvertsAnOlderTableOnce)
             << c.diag->sqlstate;
     }
 
-    // An older table: STATE_LINEAGES is made and filled, the columns dropped
-    // and the generator made.
+    // An older table: STATE_LINEAGES is made with the DATA_DICTIONARY
+    // storage of the DBTUNE store and filled, the columns dropped and the
+    // generator made.
     Restart();
     scli::on_sql(kBaseCount).at_prepare(SQL_ERROR, kNoTable);
+    scli::on_sql(kDbtuneRead)
+        .columns({{"keyword", SQL_VARCHAR},
+                  {"parameter_name", SQL_VARCHAR},
+                  {"config_string", SQL_VARCHAR}})
+        .row({scli::varchar("DATA_DICTIONARY"), scli::varchar("STATE_LINEAGES_TABLE"),
+              scli::varchar(" IN dd")});
     Count(kPairCount, 1);
     OldStates({OldRow(0, 0, Blob({}), 257)});
     scli::on_sql(kGeneratorCall).fail(SQL_ERROR, kNoRoutine);
     EXPECT_EQ(DB_instance_states_table_exists(nullptr), 0);
     EXPECT_EQ(Trace(), (std::vector<std::string>{std::string("prepared ") + kOldProbe,
                                                  "prepared " + std::string(kBaseCount),
-                                                 kLineages,
+                                                 "prepared SELECT keyword FROM zel:zel.dbtune",
+                                                 "COMMIT",
+                                                 kDbtuneRead,
+                                                 std::string(kLineages) + " IN dd",
                                                  "COMMIT",
                                                  kLineagesGrant,
                                                  "COMMIT",
                                                  kPairCount,
                                                  kOldScan,
+                                                 "COMMIT",
                                                  kPairInsert,
                                                  "COMMIT",
                                                  kCreateTrigger,
