@@ -16,6 +16,7 @@
 
 #include "base/util/ve_release.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_dbms.h"
 #include "db/core/db_diag.h"
@@ -153,7 +154,7 @@ static int32_t S_table_step(const S_step &step, DB_INSTANCE *instance,
 
 int32_t DB_instance_system_tables_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         int32_t rc = DB_trans_def_start(instance);
         if (rc != ZE_SUCCESS) {
             S_print_dbms_error();
@@ -180,9 +181,7 @@ int32_t DB_instance_system_tables_create(DB_INSTANCE *instance, const DBTUNE_SYS
                 return rc;
         }
         return ZE_SUCCESS;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }
 
 int32_t DB_instance_system_tables_exists(DB_INSTANCE *)
@@ -214,17 +213,17 @@ static int32_t S_cli_failure(SQLHSTMT *hstmt, SQLRETURN rc)
     return ZE_DBMS_ERROR;
 }
 
-// Binds the first column into *value, executes (unless the statement ran
-// already) and fetches one row.
-static SQLRETURN S_one_int(SQLHSTMT hstmt, bool execute, int32_t *value)
+// Binds the first column into *value with its indicator in *length (both
+// stay bound: the caller keeps them for every later fetch), executes (unless
+// the statement ran already) and fetches one row.
+static SQLRETURN S_one_int(SQLHSTMT hstmt, bool execute, int32_t *value, SQLLEN *length)
 {
-    SQLLEN length = 0;
-    SQLRETURN rc = SQLBindCol(hstmt, 1, SQL_C_LONG, value, 0, &length);
+    SQLRETURN rc = SQLBindCol(hstmt, 1, SQL_C_LONG, value, 0, length);
     if (SQL_SUCCEEDED(rc) && execute)
         rc = SQLExecute(hstmt);
     if (SQL_SUCCEEDED(rc))
         rc = SQLFetch(hstmt);
-    if (SQL_SUCCEEDED(rc) && length == SQL_NULL_DATA)
+    if (SQL_SUCCEEDED(rc) && *length == SQL_NULL_DATA)
         *value = 0;
     return rc;
 }
@@ -237,9 +236,10 @@ int32_t db_drop_std_views(void)
     std::string sql = std::string("select registration_id from ") + registry;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     int32_t id = 0;
+    SQLLEN length = 0;
     SQLRETURN rc = static_cast<SQLRETURN>(db_prepare_cursor(nullptr, &hstmt, sql.c_str(), 0));
     if (rc == SQL_SUCCESS)
-        rc = S_one_int(hstmt, true, &id);
+        rc = S_one_int(hstmt, true, &id, &length);
     if (!SQL_SUCCEEDED(rc)) {
         // No registrations to read: no views of theirs either.
         db_free_stmt(&hstmt);
@@ -279,7 +279,7 @@ int32_t db_drop_std_views(void)
 
 int32_t DB_instance_stored_procedures_exists(DB_INSTANCE *instance)
 {
-    try {
+    return db_catalog_guard([&]() -> int32_t {
         std::string sql = S_routine_count_sql();
         SQLHSTMT hstmt = SQL_NULL_HSTMT;
         int rc = db_prepare_cursor(nullptr, &hstmt, sql.c_str(), 0);
@@ -288,7 +288,8 @@ int32_t DB_instance_stored_procedures_exists(DB_INSTANCE *instance)
             return rc;
         }
         int32_t count = 0;
-        SQLRETURN cli = S_one_int(hstmt, true, &count);
+        SQLLEN length = 0;
+        SQLRETURN cli = S_one_int(hstmt, true, &count, &length);
         if (!SQL_SUCCEEDED(cli))
             return S_cli_failure(&hstmt, cli);
         db_free_stmt(&hstmt);
@@ -307,7 +308,7 @@ int32_t DB_instance_stored_procedures_exists(DB_INSTANCE *instance)
         cli = SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR *>(sql.data()), SQL_NTS);
         int32_t release = 0;
         if (SQL_SUCCEEDED(cli))
-            cli = S_one_int(hstmt, false, &release);
+            cli = S_one_int(hstmt, false, &release, &length);
         if (!SQL_SUCCEEDED(cli))
             return S_cli_failure(&hstmt, cli);
         db_free_stmt(&hstmt);
@@ -317,7 +318,5 @@ int32_t DB_instance_stored_procedures_exists(DB_INSTANCE *instance)
         // routines can be dropped and created again.
         int32_t dropped = db_drop_std_views();
         return dropped != ZE_SUCCESS ? dropped : ZE_FAILURE;
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
+    });
 }

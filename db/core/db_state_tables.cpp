@@ -17,6 +17,7 @@
 #include "base/util/ve_lineage_internal.h"
 #include "base/util/ve_version.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_instance_user.h"
@@ -55,22 +56,13 @@ int32_t S_make_names(DB_INSTANCE *instance, S_names *names)
         return ZE_INVALID_ARGUMENT;
     return ZE_SUCCESS;
 }
-
-template <typename Body> int32_t S_guard(Body body)
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
-}
 } // namespace
 
 // ---- VERSIONS -----------------------------------------------------------------------
 
 int32_t DB_instance_versions_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         char versions[DB_QUALIFIED_NAME_SIZE];
         if (db_make_versions_table_name(instance, versions, sizeof(versions)) != 0)
             return ZE_INVALID_ARGUMENT;
@@ -105,7 +97,7 @@ int32_t DB_instance_versions_table_create(DB_INSTANCE *instance, const DBTUNE_SY
 
 int32_t DB_instance_versions_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         char versions[DB_QUALIFIED_NAME_SIZE];
         if (db_make_versions_table_name(instance, versions, sizeof(versions)) != 0)
             return ZE_INVALID_ARGUMENT;
@@ -192,7 +184,7 @@ static int32_t S_generator_ensure(void)
 
 int32_t DB_instance_states_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         S_names names;
         if (S_make_names(instance, &names) != ZE_SUCCESS)
             return ZE_INVALID_ARGUMENT;
@@ -222,7 +214,7 @@ int32_t DB_instance_states_table_create(DB_INSTANCE *instance, const DBTUNE_SYST
 
 int32_t DB_instance_states_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         S_names names;
         if (S_make_names(instance, &names) != ZE_SUCCESS)
             return ZE_INVALID_ARGUMENT;
@@ -354,7 +346,7 @@ static int32_t S_insert_pairs(const S_names &names, const std::vector<int32_t> &
 
 int32_t DB_instance_lineages_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         S_names names;
         if (S_make_names(instance, &names) != ZE_SUCCESS)
             return ZE_INVALID_ARGUMENT;
@@ -410,7 +402,7 @@ int32_t DB_instance_lineages_table_create(DB_INSTANCE *instance, const DBTUNE_SY
 
 int32_t DB_instance_lineages_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         S_names names;
         if (S_make_names(instance, &names) != ZE_SUCCESS)
             return ZE_INVALID_ARGUMENT;

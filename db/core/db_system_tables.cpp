@@ -15,6 +15,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_dbtune_internal.h"
 #include "db/core/db_instance_user.h"
@@ -247,16 +248,6 @@ int32_t S_create(const S_table &table, DB_INSTANCE *instance, const DBTUNE_SYSTE
         return rc;
     return db_grant_select_public(name.c_str());
 }
-
-// Runs an entry point's body: no exception leaves the library.
-template <typename Body> int32_t S_guard(Body body)
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
-}
 } // namespace
 
 // ---- LAYERS -------------------------------------------------------------------------
@@ -311,7 +302,7 @@ static int32_t S_layers_grant(const char *layers)
 
 int32_t DB_instance_layers_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         std::string sql;
         int32_t rc = S_layers_create_text(config, &sql);
         if (rc != 0)
@@ -347,7 +338,7 @@ static int32_t S_layers_neighbour(DB_STREAM *stream, const char *table)
 
 int32_t DB_instance_layers_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         char layers[DB_QUALIFIED_NAME_SIZE];
         char spatial_references[DB_QUALIFIED_NAME_SIZE];
         char geometry_columns[DB_QUALIFIED_NAME_SIZE];
@@ -391,7 +382,7 @@ int32_t DB_instance_layers_table_exists(DB_INSTANCE *instance)
 int32_t DB_instance_spatial_ref_table_create(DB_INSTANCE *instance,
                                              const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         char table[DB_QUALIFIED_NAME_SIZE];
         int32_t rc = db_make_spatial_references_name(instance, table, sizeof(table));
         if (rc != 0)
@@ -420,7 +411,7 @@ int32_t DB_instance_spatial_ref_table_create(DB_INSTANCE *instance,
 
 int32_t DB_instance_spatial_ref_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         char table[DB_QUALIFIED_NAME_SIZE];
         if (db_make_spatial_references_name(instance, table, sizeof(table)) != 0)
             return ZE_INVALID_ARGUMENT;
@@ -462,49 +453,49 @@ int32_t DB_instance_spatial_ref_table_exists(DB_INSTANCE *instance)
 
 int32_t DB_instance_geocol_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() { return S_create(S_geometry_columns, instance, config); });
+    return db_catalog_guard([&]() { return S_create(S_geometry_columns, instance, config); });
 }
 int32_t DB_instance_geocol_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() { return S_probe(S_geometry_columns, instance); });
+    return db_catalog_guard([&]() { return S_probe(S_geometry_columns, instance); });
 }
 int32_t DB_instance_metadata_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() { return S_create(S_metadata, instance, config); });
+    return db_catalog_guard([&]() { return S_create(S_metadata, instance, config); });
 }
 int32_t DB_instance_metadata_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() { return S_probe(S_metadata, instance); });
+    return db_catalog_guard([&]() { return S_probe(S_metadata, instance); });
 }
 int32_t DB_instance_rascol_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() { return S_create(S_raster_columns, instance, config); });
+    return db_catalog_guard([&]() { return S_create(S_raster_columns, instance, config); });
 }
 int32_t DB_instance_rascol_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() { return S_probe(S_raster_columns, instance); });
+    return db_catalog_guard([&]() { return S_probe(S_raster_columns, instance); });
 }
 int32_t DB_instance_registry_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() { return S_create(S_table_registry, instance, config); });
+    return db_catalog_guard([&]() { return S_create(S_table_registry, instance, config); });
 }
 int32_t DB_instance_registry_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() { return S_probe(S_table_registry, instance); });
+    return db_catalog_guard([&]() { return S_probe(S_table_registry, instance); });
 }
 int32_t DB_instance_zellocators_table_create(DB_INSTANCE *instance,
                                              const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() { return S_create(S_locators, instance, config); });
+    return db_catalog_guard([&]() { return S_create(S_locators, instance, config); });
 }
 int32_t DB_instance_zellocators_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() { return S_probe(S_locators, instance); });
+    return db_catalog_guard([&]() { return S_probe(S_locators, instance); });
 }
 
 int32_t DB_instance_modified_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         std::string name = S_name(S_mvtables_modified, instance);
         if (name.empty())
             return ZE_INVALID_ARGUMENT;
@@ -523,7 +514,7 @@ int32_t DB_instance_modified_table_create(DB_INSTANCE *instance, const DBTUNE_SY
 }
 int32_t DB_instance_modified_table_exists(DB_INSTANCE *instance)
 {
-    return S_guard([&]() { return S_probe(S_mvtables_modified, instance); });
+    return db_catalog_guard([&]() { return S_probe(S_mvtables_modified, instance); });
 }
 
 // ---- names and ids ------------------------------------------------------------------
@@ -584,19 +575,22 @@ static std::string S_admin_table(const char *table)
 
 int32_t DB_instance_get_max_version_id(DB_INSTANCE *, int32_t *out)
 {
-    return S_guard([&]() { return S_max_id("version_id", S_admin_table("versions"), out); });
+    return db_catalog_guard(
+        [&]() { return S_max_id("version_id", S_admin_table("versions"), out); });
 }
 int32_t DB_instance_get_max_metadata_id(DB_INSTANCE *, int32_t *out)
 {
-    return S_guard([&]() { return S_max_id("record_id", S_admin_table("metadata"), out); });
+    return db_catalog_guard(
+        [&]() { return S_max_id("record_id", S_admin_table("metadata"), out); });
 }
 int32_t DB_instance_get_max_locator_id(DB_INSTANCE *, int32_t *out)
 {
-    return S_guard([&]() { return S_max_id("locator_id", S_admin_table("locators"), out); });
+    return db_catalog_guard(
+        [&]() { return S_max_id("locator_id", S_admin_table("locators"), out); });
 }
 int32_t DB_instance_get_max_state_id(DB_INSTANCE *instance, int32_t *out)
 {
-    return S_guard([&]() -> int32_t {
+    return db_catalog_guard([&]() -> int32_t {
         char states[DB_QUALIFIED_NAME_SIZE];
         if (db_make_states_table_name(instance, states, sizeof(states)) != 0)
             states[0] = '\0';

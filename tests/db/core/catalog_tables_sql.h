@@ -1,10 +1,42 @@
 // The SQL texts of the catalogue's tables as the tests expect them in the
 // scripted CLI's journal: the release table, the catalogue tables, the states
-// and their lineages.
+// and their lineages; with the driver's answers the tests script for them.
 #pragma once
+
+#include <vector>
+
+#include "tests/support/scripted_cli.h"
 
 namespace catalog_sql
 {
+
+// Answers of the driver.
+inline const scli::Diag kNoTable{"S0002", -206, "no table"};
+inline const scli::Diag kNoColumn{"S0022", -217, "no column"};
+inline const scli::Diag kExists{"S0001", -310, "exists"};
+inline const scli::Diag kNoRoutine{"IX000", -674, "routine not found"};
+inline const scli::Diag kNoPermission{"42000", -273, "no permission"};
+
+// A query of one integer answers count.
+inline void ScriptCount(const char *sql, int32_t count)
+{
+    scli::on_sql(sql).columns({{"count", SQL_INTEGER}}).row({scli::i32(count)});
+}
+
+// The release table's columns as the driver describes them.
+inline std::vector<scli::Column> ReleaseColumns()
+{
+    return {{"major", SQL_INTEGER},
+            {"minor", SQL_INTEGER},
+            {"bugfix", SQL_INTEGER},
+            {"description", SQL_VARCHAR, 96},
+            {"release", SQL_INTEGER}};
+}
+
+// The DBTUNE store's read of the catalogue's storage.
+inline constexpr char kDbtuneRead[] =
+    "SELECT keyword, parameter_name, config_string FROM zel:zel.dbtune "
+    "where keyword = 'DATA_DICTIONARY' OR keyword = 'DEFAULTS'";
 
 inline constexpr char kGeometryColumns[] =
     "CREATE TABLE GEOMETRY_COLUMNS (f_table_catalog VARCHAR(32) NOT NULL, "

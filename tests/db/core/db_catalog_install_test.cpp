@@ -26,11 +26,6 @@ namespace
 
 using namespace catalog_sql;
 
-const scli::Diag kNoTable{"S0002", -206, "no table"};
-const scli::Diag kNoColumn{"S0022", -217, "no column"};
-const scli::Diag kNoRoutine{"IX000", -674, "routine not found"};
-const scli::Diag kNoPermission{"42000", -273, "no permission"};
-
 const char kSpatialRefProbe[] = "SELECT description FROM zel:zel.spatial_references ";
 const char kSpatialRefViewProbe[] = "SELECT count(*) FROM zel.spatial_ref_sys ";
 const char kLayersProbe[] = "SELECT layer_mask FROM zel:zel.Layers";
@@ -43,8 +38,6 @@ const char kVersionsProbe[] = "SELECT * FROM zel:zel.versions";
 const char kModifiedProbe[] = "SELECT * FROM zel:zel.mvtables_modified";
 const char kMetadataProbe[] = "SELECT * FROM zel:zel.METADATA";
 const char kLocatorsProbe[] = "SELECT * FROM zel:zel.LOCATORS";
-const char kDbtuneRead[] = "SELECT keyword, parameter_name, config_string FROM zel:zel.dbtune "
-                           "where keyword = 'DATA_DICTIONARY' OR keyword = 'DEFAULTS'";
 
 std::string P(const char *sql)
 {
@@ -54,18 +47,9 @@ std::string P(const char *sql)
 void Release(int32_t major, int32_t minor, int32_t bugfix, int32_t release)
 {
     scli::on_sql(kReleaseSelect)
-        .columns({{"major", SQL_INTEGER},
-                  {"minor", SQL_INTEGER},
-                  {"bugfix", SQL_INTEGER},
-                  {"description", SQL_VARCHAR, 96},
-                  {"release", SQL_INTEGER}})
+        .columns(ReleaseColumns())
         .row({scli::i32(major), scli::i32(minor), scli::i32(bugfix), scli::varchar("IDS"),
               scli::i32(release)});
-}
-
-void Count(const char *sql, int32_t count)
-{
-    scli::on_sql(sql).columns({{"count", SQL_INTEGER}}).row({scli::i32(count)});
 }
 
 // The probes of a complete catalogue of this release, after the release.
@@ -106,7 +90,7 @@ TEST_F(CatalogInstall, FullCreationOnAnEmptyDatabase)
     scli::on_sql(kBaseCount).at_prepare(SQL_ERROR, kNoTable); // the test of STATE_LINEAGES
     scli::on_sql(kGeneratorCall).fail(SQL_ERROR, kNoRoutine);
     scli::on_sql(kPairCount).at_prepare(SQL_ERROR, kNoColumn); // a new STATES: nothing to convert
-    Count(kBaseCount, 0);
+    ScriptCount(kBaseCount, 0);
 
     EXPECT_EQ(DB_instance_system_tables_create(nullptr, nullptr), 0);
     EXPECT_EQ(Trace(), (std::vector<std::string>{
@@ -223,7 +207,7 @@ TEST_F(CatalogInstall, SecondRunOnACompleteDatabaseOnlyChecks)
 {
     Release(8, 1, 1, 81100);
     scli::on_sql(kOldProbe).at_prepare(SQL_ERROR, kNoColumn);
-    Count(kBaseCount, 1);
+    ScriptCount(kBaseCount, 1);
     EXPECT_EQ(DB_instance_system_tables_create(nullptr, nullptr), 0);
     std::vector<std::string> expected = {"COMMIT", kReleaseSelect, "COMMIT"};
     std::vector<std::string> probes = CompleteProbes();
@@ -239,7 +223,7 @@ TEST_F(CatalogInstall, UpgradeFromAnOlderCompatibleRelease)
     Release(8, 1, 0, 81000);
     scli::on_sql(kSpatialRefProbe).at_prepare(SQL_ERROR, kNoColumn);
     scli::on_sql(kBaseCount).at_prepare(SQL_ERROR, kNoTable);
-    Count(kPairCount, 3);
+    ScriptCount(kPairCount, 3);
     uint8_t *blob = nullptr;
     size_t size = 0;
     const int32_t root = 0;
@@ -261,7 +245,7 @@ TEST_F(CatalogInstall, UpgradeFromAnOlderCompatibleRelease)
                 scli::null(), scli::i32(0), scli::binary(empty), scli::i32(257)},
                {scli::i32(1), scli::varchar("zel"), scli::timestamp(2020, 1, 1, 0, 0, 0),
                 scli::null(), scli::i32(1), scli::binary(to_root), scli::i32(258)}});
-    Count(kBaseCount, 1);
+    ScriptCount(kBaseCount, 1);
     scli::on_sql(kLocatorsProbe).fail(SQL_ERROR, kNoTable);
     // The storage of the converted table: none stored.
     scli::on_sql(kDbtuneRead)
@@ -331,16 +315,8 @@ TEST_F(CatalogInstall, EachFailureStopsTheSequence)
          ZE_DBMS_ERROR,
          "DBMS error code: -908\ngone\n08S01\nERROR starting default transaction. (-51).\n",
          "COMMIT"},
-        {"empty release table",
-         [] {
-             scli::on_sql(kReleaseSelect)
-                 .columns({{"major", SQL_INTEGER},
-                           {"minor", SQL_INTEGER},
-                           {"bugfix", SQL_INTEGER},
-                           {"description", SQL_VARCHAR, 96},
-                           {"release", SQL_INTEGER}});
-         },
-         110, dbms + "ERROR getting ZEL server Release. (110).\n", kReleaseSelect},
+        {"empty release table", [] { scli::on_sql(kReleaseSelect).columns(ReleaseColumns()); }, 110,
+         dbms + "ERROR getting ZEL server Release. (110).\n", kReleaseSelect},
         {"release table refused",
          [] {
              scli::on_sql(kReleaseSelect).at_prepare(SQL_ERROR, kNoTable);

@@ -129,11 +129,7 @@ TEST_F(ReleaseTable, CreateFailures)
 TEST_F(ReleaseTable, ReadGivesTheRowWithAFullDescription)
 {
     scli::on_sql(kReleaseSelect)
-        .columns({{"major", SQL_INTEGER},
-                  {"minor", SQL_INTEGER},
-                  {"bugfix", SQL_INTEGER},
-                  {"description", SQL_VARCHAR, 96},
-                  {"release", SQL_INTEGER}})
+        .columns(ReleaseColumns())
         .row({scli::i32(8), scli::i32(1), scli::i32(0), scli::varchar(k96), scli::i32(81000)});
     RELEASE r;
     memset(&r, 'x', sizeof(r));
@@ -145,11 +141,7 @@ TEST_F(ReleaseTable, ReadGivesTheRowWithAFullDescription)
     EXPECT_EQ(r.release, 81000);
 
     scli::on_sql(kReleaseSelect)
-        .columns({{"major", SQL_INTEGER},
-                  {"minor", SQL_INTEGER},
-                  {"bugfix", SQL_INTEGER},
-                  {"description", SQL_VARCHAR, 96},
-                  {"release", SQL_INTEGER}})
+        .columns(ReleaseColumns())
         .row({scli::i32(8), scli::i32(1), scli::i32(1), scli::varchar("short"), scli::i32(81100)});
     EXPECT_EQ(DB_instance_get_release(nullptr, &r), 0);
     EXPECT_STREQ(r.description, "short");

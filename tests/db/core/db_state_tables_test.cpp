@@ -27,13 +27,7 @@ namespace
 
 using namespace catalog_sql;
 
-const scli::Diag kNoTable{"S0002", -206, "no table"};
-const scli::Diag kNoColumn{"S0022", -217, "no column"};
-const scli::Diag kExists{"S0001", -310, "exists"};
-const scli::Diag kNoRoutine{"IX000", -674, "routine not found"};
 const scli::Diag kRefused{"HY000", -999, "refused"};
-const char kDbtuneRead[] = "SELECT keyword, parameter_name, config_string FROM zel:zel.dbtune "
-                           "where keyword = 'DATA_DICTIONARY' OR keyword = 'DEFAULTS'";
 
 // The lineage blob of the ancestors.
 std::string Blob(const std::vector<int32_t> &ids)
@@ -65,11 +59,6 @@ void OldStates(std::vector<scli::Row> rows)
                   {"lineage", SQL_LONGVARBINARY},
                   {"rowid", SQL_INTEGER}})
         .rows(std::move(rows));
-}
-
-void Count(const char *sql, int32_t count)
-{
-    scli::on_sql(sql).columns({{"count", SQL_INTEGER}}).row({scli::i32(count)});
 }
 
 class StateTables : public CatalogTest
@@ -167,8 +156,8 @@ TEST_F(StateTables, StatesAreCreatedWithTheBaseStateAndTheGeneratorWhereMissing)
 TEST_F(StateTables, LineagesTestKeepsOneBasePairTriggerAndIndex)
 {
     // Twice over a table without the base pair, then with it.
-    Count(kBaseCount, 0);
-    Count(kBaseCount, 1);
+    ScriptCount(kBaseCount, 0);
+    ScriptCount(kBaseCount, 1);
     scli::on_sql(kProbeTrigger).fail(SQL_ERROR, {"IX000", -741, "trigger exists"});
     scli::on_sql(kIndex).fail(SQL_ERROR, {"S0011", -316, "index exists"});
     EXPECT_EQ(DB_instance_lineages_table_exists(nullptr), 0);
@@ -204,7 +193,7 @@ TEST_F(StateTables, LineagesTestKeepsOneBasePairTriggerAndIndex)
     for (const Case &c : cases) {
         Restart();
         if (c.sql != kBaseCount)
-            Count(kBaseCount, c.sql == kBasePair ? 0 : 1);
+            ScriptCount(kBaseCount, c.sql == kBasePair ? 0 : 1);
         if (c.at_prepare)
             scli::on_sql(c.sql).at_prepare(SQL_ERROR, c.diag);
         else
@@ -216,7 +205,7 @@ TEST_F(StateTables, LineagesTestKeepsOneBasePairTriggerAndIndex)
     }
     // STATES without state 0: the INSERT ... SELECT writes nothing.
     Restart();
-    Count(kBaseCount, 0);
+    ScriptCount(kBaseCount, 0);
     scli::on_sql(kBasePair).no_data();
     EXPECT_EQ(DB_instance_lineages_table_exists(nullptr), 0);
 }
@@ -227,7 +216,7 @@ TEST_F(StateTables, ConversionWritesThePairsOfTheOlderLayout)
     memset(&config, 0, sizeof(config));
     config.counter = 100;
     strcpy(config.STATE_LINEAGES_TABLE, "<STATE_LINEAGES_TABLE>");
-    Count(kPairCount, 3);
+    ScriptCount(kPairCount, 3);
     // State 0 has no ancestors; state 1 has 0.
     OldStates({OldRow(0, 0, Blob({}), 257), OldRow(1, 1, Blob({0}), 258)});
     EXPECT_EQ(DB_instance_lineages_table_create(nullptr, &config), 0);
@@ -241,7 +230,7 @@ TEST_F(StateTables, ConversionWritesThePairsOfTheOlderLayout)
 
     // Rows added after the count are converted as well.
     Restart();
-    Count(kPairCount, 1);
+    ScriptCount(kPairCount, 1);
     OldStates({OldRow(0, 0, Blob({}), 257), OldRow(5, 2, Blob({0, 3}), 258)});
     EXPECT_EQ(DB_instance_lineages_table_create(nullptr, nullptr), 0);
     EXPECT_EQ(Bound(kPairInsert), (std::vector<std::vector<std::string>>{
@@ -251,7 +240,7 @@ TEST_F(StateTables, ConversionWritesThePairsOfTheOlderLayout)
 TEST_F(StateTables, ConversionWithoutStatesOrOldColumns)
 {
     // No states: the message, and an empty table without trigger or index.
-    Count(kPairCount, 0);
+    ScriptCount(kPairCount, 0);
     EXPECT_EQ(DB_instance_lineages_table_create(nullptr, nullptr), 0);
     EXPECT_EQ(Executed(), (std::vector<std::string>{kLineages, "COMMIT", kLineagesGrant, "COMMIT",
                                                     kPairCount}));
@@ -260,7 +249,7 @@ TEST_F(StateTables, ConversionWithoutStatesOrOldColumns)
     // STATES of the current layout: the base pair, trigger and index only.
     Restart();
     scli::on_sql(kPairCount).at_prepare(SQL_ERROR, kNoColumn);
-    Count(kBaseCount, 0);
+    ScriptCount(kBaseCount, 0);
     EXPECT_EQ(DB_instance_lineages_table_create(nullptr, nullptr), 0);
     EXPECT_EQ(Executed(), (std::vector<std::string>{kLineages, "COMMIT", kLineagesGrant, "COMMIT",
                                                     kBaseCount, kBasePair, "COMMIT", kProbeTrigger,
@@ -287,7 +276,7 @@ TEST_F(StateTables, AFailedConversionDropsTheTableAgain)
          {kLineages, "COMMIT", kLineagesGrant, "COMMIT", kPairCount, kLineagesDrop, "COMMIT"}},
         {"damaged lineage",
          [&] {
-             Count(kPairCount, 4);
+             ScriptCount(kPairCount, 4);
              OldStates({OldRow(0, 0, Blob({}), 257), OldRow(7, 2, damaged, 258)});
          },
          ZE_INVALID_ARGUMENT,
@@ -295,7 +284,7 @@ TEST_F(StateTables, AFailedConversionDropsTheTableAgain)
           kLineagesDrop, "COMMIT"}},
         {"insert refused",
          [] {
-             Count(kPairCount, 1);
+             ScriptCount(kPairCount, 1);
              OldStates({OldRow(0, 0, Blob({}), 257)});
              scli::on_sql(kPairInsert).fail(SQL_ERROR, kRefused);
          },
@@ -314,7 +303,7 @@ TEST_F(StateTables, AFailedConversionDropsTheTableAgain)
     }
     // A failed trigger keeps the filled table.
     Restart();
-    Count(kPairCount, 1);
+    ScriptCount(kPairCount, 1);
     OldStates({OldRow(0, 0, Blob({}), 257)});
     scli::on_sql(kCreateTrigger).fail(SQL_ERROR, kRefused);
     EXPECT_EQ(DB_instance_lineages_table_create(nullptr, nullptr), ZE_DBMS_ERROR);
@@ -347,7 +336,7 @@ TEST_F(StateTables, StatesTestConvertsAnOlderTableOnce)
                   {"config_string", SQL_VARCHAR}})
         .row({scli::varchar("DATA_DICTIONARY"), scli::varchar("STATE_LINEAGES_TABLE"),
               scli::varchar(" IN dd")});
-    Count(kPairCount, 1);
+    ScriptCount(kPairCount, 1);
     OldStates({OldRow(0, 0, Blob({}), 257)});
     scli::on_sql(kGeneratorCall).fail(SQL_ERROR, kNoRoutine);
     EXPECT_EQ(DB_instance_states_table_exists(nullptr), 0);
@@ -382,7 +371,7 @@ TEST_F(StateTables, StatesTestConvertsAnOlderTableOnce)
     // A conversion that fails keeps the old columns.
     Restart();
     scli::on_sql(kBaseCount).at_prepare(SQL_ERROR, kNoTable);
-    Count(kPairCount, 2);
+    ScriptCount(kPairCount, 2);
     OldStates({OldRow(0, 0, Blob({}), 257), OldRow(1, 5, Blob({0}), 258)});
     EXPECT_EQ(DB_instance_states_table_exists(nullptr), ZE_INVALID_ARGUMENT);
     std::vector<std::string> executed = Executed();
