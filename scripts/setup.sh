@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12) and builds the library, its tests,
-# fuzz replays and benchmarks into build/. ZEL_SANITIZE=ON (the default) builds
-# with AddressSanitizer and UndefinedBehaviorSanitizer.
+# fuzz replays and benchmarks into build/. The switches keep the defaults of
+# CMakeLists.txt unless their variable is set: ZEL_SANITIZE=ON builds with
+# AddressSanitizer and UndefinedBehaviorSanitizer, ZEL_WERROR=ON makes
+# compiler warnings errors (CI sets both).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(unixodbc-dev libtirpc-dev zlib1g-dev libgeos-dev libgtest-dev libgmock-dev
-          libbenchmark-dev cmake ninja-build clang libclang-rt-14-dev libsqliteodbc unixodbc
-          pkg-config g++)
+          libbenchmark-dev cmake ninja-build clang clang-format libclang-rt-14-dev
+          libsqliteodbc unixodbc pkg-config g++)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -19,6 +21,11 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DZEL_SANITIZE="${ZEL_SANITIZE:-ON}"
+switches=()
+for name in ZEL_SANITIZE ZEL_WERROR; do
+    if [ -n "${!name:-}" ]; then
+        switches+=("-D$name=${!name}")
+    fi
+done
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${switches[@]}"
 cmake --build build

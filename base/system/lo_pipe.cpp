@@ -6,6 +6,8 @@
 #include <string.h>
 
 #include "base/system/lo_pipe_internal.h"
+#include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "platform/plat_pipe_internal.h"
 
 // The client ends wait this long for each pipe.
@@ -38,7 +40,9 @@ int32_t lo_open_client_wait(const char *write_name, const char *read_name, LO_PI
 int32_t LO_open_client(const char *write_name, const char *read_name, LO_PIPE **write_pipe,
                        LO_PIPE **read_pipe)
 {
-    return lo_open_client_wait(write_name, read_name, write_pipe, read_pipe, S_CLIENT_WAIT_MS);
+    return zel_oom_guard(ZE_BUFFER_NO_MEMORY, [&]() -> int32_t {
+        return lo_open_client_wait(write_name, read_name, write_pipe, read_pipe, S_CLIENT_WAIT_MS);
+    });
 }
 
 int32_t LO_open_server(LO_PIPE *first, LO_PIPE *second)

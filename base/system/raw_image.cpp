@@ -789,7 +789,7 @@ constexpr NamedLockImage S_named_lock_image(bool with_envelope)
 {
     Layout l;
     NamedLockImage o{};
-    o.user_name = l.text(VE_LOCK_USER_NAME_SIZE);
+    o.user_name = l.text(DB_USER_NAME_SIZE);
     o.lock_type = l.i32();
     o.envelope = with_envelope ? l.envelope() : 0;
     o.size = l.size();
@@ -831,7 +831,7 @@ void raw_pack_layer_locks(const VE_LAYER_LOCKS *lock, uint8_t *image)
 void raw_unpack_layer_locks(const uint8_t *image, VE_LAYER_LOCKS *lock)
 {
     S_in in(image);
-    in.text(KL.user_name, lock->user_name, VE_LOCK_USER_NAME_SIZE, S_len(lock->user_name));
+    in.text(KL.user_name, lock->user_name, DB_USER_NAME_SIZE, S_len(lock->user_name));
     lock->lock_type = in.i32(KL.lock_type);
     in.envelope(KL.envelope, lock->envelope);
 }
@@ -848,7 +848,7 @@ template <typename T, int32_t T::*Word>
 static void S_unpack_named_lock(const uint8_t *image, T *lock)
 {
     S_in in(image);
-    in.text(KT.user_name, lock->user_name, VE_LOCK_USER_NAME_SIZE, S_len(lock->user_name));
+    in.text(KT.user_name, lock->user_name, DB_USER_NAME_SIZE, S_len(lock->user_name));
     lock->*Word = in.i32(KT.lock_type);
 }
 
@@ -1348,9 +1348,9 @@ constexpr LogfileImage S_logfile_image()
     Layout l;
     LogfileImage o{};
     o.tag = l.text(4);
-    o.name = l.text(LOGINFO_NAME_SIZE);
-    o.table_name = l.text(LOGINFO_NAME_SIZE);
-    o.spatial_column = l.text(LOGINFO_COLUMN_SIZE);
+    o.name = l.text(DB_NAME_FULL_TABLE_SIZE);
+    o.table_name = l.text(DB_NAME_FULL_TABLE_SIZE);
+    o.spatial_column = l.text(DB_NAME_COLUMN_SIZE);
     o.registration_id = l.i32();
     o.logfile_id = l.i32();
     o.data_id = l.i32();
@@ -1440,9 +1440,9 @@ void raw_unpack_logfile(const uint8_t *image, LOGFILE *f)
 {
     S_in in(image);
     in.text(LF.tag, f->tag, 4, S_len(f->tag));
-    in.text(LF.name, f->name, LOGINFO_NAME_SIZE, S_len(f->name));
-    in.text(LF.table_name, f->table_name, LOGINFO_NAME_SIZE, S_len(f->table_name));
-    in.text(LF.spatial_column, f->spatial_column, LOGINFO_COLUMN_SIZE, S_len(f->spatial_column));
+    in.text(LF.name, f->name, DB_NAME_FULL_TABLE_SIZE, S_len(f->name));
+    in.text(LF.table_name, f->table_name, DB_NAME_FULL_TABLE_SIZE, S_len(f->table_name));
+    in.text(LF.spatial_column, f->spatial_column, DB_NAME_COLUMN_SIZE, S_len(f->spatial_column));
     f->registration_id = in.i32(LF.registration_id);
     f->logfile_id = in.i32(LF.logfile_id);
     f->data_id = in.i32(LF.data_id);

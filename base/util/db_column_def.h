@@ -7,6 +7,8 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -40,15 +42,13 @@ extern "C" {
 #define DB_ROWID_USER 2   /* the registered row-id column, maintained by the user */
 #define DB_ROWID_NONE 3   /* any other column */
 
-#define DB_COLUMN_NAME_LEN 32
-
 typedef struct DB_COLUMN_DEF {
-    char name[DB_COLUMN_NAME_LEN]; /* NUL-terminated, at most 31 characters */
-    int32_t type;                  /* engine column type */
-    int32_t size;                  /* precision or length; 0 for dates, shapes, rasters */
-    int16_t decimal_digits;        /* scale; 0 where the type has none */
-    int32_t nulls_allowed;         /* 1 when the column accepts NULL */
-    int16_t rowid_kind;            /* DB_ROWID_* */
+    char name[DB_NAME_COLUMN_SIZE]; /* NUL-terminated, at most 31 characters */
+    int32_t type;                   /* engine column type */
+    int32_t size;                   /* precision or length; 0 for dates, shapes, rasters */
+    int16_t decimal_digits;         /* scale; 0 where the type has none */
+    int32_t nulls_allowed;          /* 1 when the column accepts NULL */
+    int16_t rowid_kind;             /* DB_ROWID_* */
 } DB_COLUMN_DEF;
 
 /* An input descriptor of a statement's parameters: an engine column type and

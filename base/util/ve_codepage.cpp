@@ -7,6 +7,7 @@
 #include "base/util/ve_codepage_internal.h"
 #include "base/util/ve_hash_table_internal.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "platform/plat_codepage_internal.h"
 
 #include <ctype.h>
@@ -372,20 +373,24 @@ static int32_t S_init(const char *locale, int32_t word_index, VE_CODEPAGE *cp, b
 
 int32_t CODEPAGE_iomgrcpginit(const char *locale, int32_t word_index, VE_CODEPAGE *cp)
 {
-    if (locale == nullptr || cp == nullptr)
-        return ZE_NULL_POINTER;
-    cp->native.name[VE_CODEPAGE_NAME_SIZE - 1] = '\0';
-    return S_init(locale, word_index, cp, false);
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        if (locale == nullptr || cp == nullptr)
+            return ZE_NULL_POINTER;
+        cp->native.name[VE_CODEPAGE_NAME_SIZE - 1] = '\0';
+        return S_init(locale, word_index, cp, false);
+    });
 }
 
 int32_t CODEPAGE_svrcpginit(const char *locale, VE_CODEPAGE_INFO native, int32_t word_index,
                             VE_CODEPAGE *cp)
 {
-    if (locale == nullptr || cp == nullptr)
-        return ZE_NULL_POINTER;
-    cp->native = native;
-    cp->native.name[VE_CODEPAGE_NAME_SIZE - 1] = '\0';
-    return S_init(locale, word_index, cp, true);
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        if (locale == nullptr || cp == nullptr)
+            return ZE_NULL_POINTER;
+        cp->native = native;
+        cp->native.name[VE_CODEPAGE_NAME_SIZE - 1] = '\0';
+        return S_init(locale, word_index, cp, true);
+    });
 }
 
 // ---- converting and lead bytes ----

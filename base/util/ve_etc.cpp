@@ -15,6 +15,7 @@
 #include "base/util/ve_instance_config_internal.h"
 #include "base/util/ve_path_internal.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 
 namespace
 {
@@ -101,17 +102,19 @@ int32_t etc_dbinit_read_stream(FILE *stream, int32_t echo)
 
 int32_t Etc_dbinit_set(const char *home, int32_t echo)
 {
-    S_File file = S_open(home, "dbinit.zel");
-    if (!file)
-        return ZE_FAILURE;
-    echo = echo != 0 || getenv("ZELDBECHO") != nullptr;
-    if (echo)
-        fprintf(stderr, "\nReading %s:\n\n",
-                ves_path_join(ves_path_join(home, "etc"), "dbinit.zel").c_str());
-    int32_t count = etc_dbinit_read_stream(file.get(), echo);
-    if (echo)
-        fprintf(stderr, "\n");
-    return count;
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        S_File file = S_open(home, "dbinit.zel");
+        if (!file)
+            return ZE_FAILURE;
+        echo = echo != 0 || getenv("ZELDBECHO") != nullptr;
+        if (echo)
+            fprintf(stderr, "\nReading %s:\n\n",
+                    ves_path_join(ves_path_join(home, "etc"), "dbinit.zel").c_str());
+        int32_t count = etc_dbinit_read_stream(file.get(), echo);
+        if (echo)
+            fprintf(stderr, "\n");
+        return count;
+    });
 }
 
 int32_t etc_service_read_stream(FILE *stream, char *name)
@@ -137,8 +140,10 @@ int32_t etc_service_read_stream(FILE *stream, char *name)
 
 int32_t Etc_service_get(const char *home, char *name)
 {
-    S_File file = S_open(home, "services.zel");
-    if (!file)
-        return ZE_FAILURE;
-    return etc_service_read_stream(file.get(), name);
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        S_File file = S_open(home, "services.zel");
+        if (!file)
+            return ZE_FAILURE;
+        return etc_service_read_stream(file.get(), name);
+    });
 }

@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/ve_feature.h"
 
 #ifdef __cplusplus
@@ -18,20 +19,19 @@ extern "C" {
 #define VE_SHAPE_FILTER 1
 #define VE_ID_FILTER 2
 
-#define VE_FILTER_TABLE_LEN 226
 #define VE_FILTER_COLUMN_LEN 34
 #define VE_FILTER_RELATION_LEN 256 /* room of a relation pattern, terminator included */
 
 typedef struct VE_FILTER {
-    char table_name[VE_FILTER_TABLE_LEN];   /* table the filter is on */
-    char column_name[VE_FILTER_COLUMN_LEN]; /* its spatial column, at most 32 characters */
-    int32_t filter_type;                    /* VE_SHAPE_FILTER or VE_ID_FILTER */
+    char table_name[DB_NAME_FULL_TABLE_SIZE]; /* table the filter is on */
+    char column_name[VE_FILTER_COLUMN_LEN];   /* its spatial column, at most 32 characters */
+    int32_t filter_type;                      /* VE_SHAPE_FILTER or VE_ID_FILTER */
     union {
         FEATURE_STRUCT *shape; /* shape filter: the filter shape, with its coordinate reference */
         int32_t id;            /* id filter: a feature id */
     };
-    char filter_table[VE_FILTER_TABLE_LEN]; /* id filter: the table holding that feature */
-    int32_t search_method;                  /* SM_* */
+    char filter_table[DB_NAME_FULL_TABLE_SIZE]; /* id filter: the table holding that feature */
+    int32_t search_method;                      /* SM_* */
     int32_t truth;    /* non-zero: a feature must satisfy the filter; 0: must not */
     int32_t reserved; /* not used by the tests */
     char *relation;   /* SM_CBM only: the relation pattern */

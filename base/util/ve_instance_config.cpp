@@ -16,6 +16,7 @@
 
 #include "base/util/ve_path_internal.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 
 namespace
 {
@@ -348,28 +349,30 @@ int32_t ves_config_read_stream(VE_INSTANCE_CONFIG *config, FILE *stream, int32_t
 
 int32_t read_configuration(VE_INSTANCE_CONFIG *config, int32_t quiet)
 {
-    if (config == nullptr)
-        return ZE_FAILURE;
-    S_set_defaults(config);
-    if (!S_copy_env("ZELTMP", config->TEMP, sizeof(config->TEMP)) &&
-        !S_copy_env("TEMP", config->TEMP, sizeof(config->TEMP)) &&
-        !S_copy_env("TMP", config->TEMP, sizeof(config->TEMP)))
-        strcpy(config->TEMP, VE_CONFIG_DEFAULT_TEMP);
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        if (config == nullptr)
+            return ZE_FAILURE;
+        S_set_defaults(config);
+        if (!S_copy_env("ZELTMP", config->TEMP, sizeof(config->TEMP)) &&
+            !S_copy_env("TEMP", config->TEMP, sizeof(config->TEMP)) &&
+            !S_copy_env("TMP", config->TEMP, sizeof(config->TEMP)))
+            strcpy(config->TEMP, VE_CONFIG_DEFAULT_TEMP);
 
-    if (strnlen(config->HOME, sizeof(config->HOME)) == sizeof(config->HOME))
-        config->HOME[0] = '\0'; // an unterminated home is no home
-    if (config->HOME[0] == '\0' && get_home_path(config) != ZE_SUCCESS)
-        return ZE_FAILURE;
+        if (strnlen(config->HOME, sizeof(config->HOME)) == sizeof(config->HOME))
+            config->HOME[0] = '\0'; // an unterminated home is no home
+        if (config->HOME[0] == '\0' && get_home_path(config) != ZE_SUCCESS)
+            return ZE_FAILURE;
 
-    std::string name = ves_path_join(ves_path_join(config->HOME, "etc"), "kelvard.defs");
-    std::unique_ptr<FILE, int (*)(FILE *)> file(fopen(name.c_str(), "r"), fclose);
-    if (!file) {
-        perror("OPEN");
-        fprintf(stderr, "Warning: Couldn't open %s file.\n", name.c_str());
-        fprintf(stderr, "Using default values.\n");
-        return ZE_SUCCESS;
-    }
-    return ves_config_read_stream(config, file.get(), quiet);
+        std::string name = ves_path_join(ves_path_join(config->HOME, "etc"), "kelvard.defs");
+        std::unique_ptr<FILE, int (*)(FILE *)> file(fopen(name.c_str(), "r"), fclose);
+        if (!file) {
+            perror("OPEN");
+            fprintf(stderr, "Warning: Couldn't open %s file.\n", name.c_str());
+            fprintf(stderr, "Using default values.\n");
+            return ZE_SUCCESS;
+        }
+        return ves_config_read_stream(config, file.get(), quiet);
+    });
 }
 
 int32_t get_home_path(VE_INSTANCE_CONFIG *config)

@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/ve_feature.h"
 
 #ifdef __cplusplus
@@ -53,13 +54,13 @@ typedef struct LAYER {
     char description[64];
     double grid_size[3]; /* carry the spatial-index kind (base/util/ve_spatial_index_internal.h) */
     uint32_t eflags;     /* LAYER_* bits */
-    char database_name[32];
-    char owner[32];
-    char table_name[160];
-    char spatial_column[32];
+    char database_name[DB_NAME_DATABASE_SIZE];
+    char owner[DB_NAME_OWNER_SIZE];
+    char table_name[DB_NAME_TABLE_SIZE];
+    char spatial_column[DB_NAME_COLUMN_SIZE];
     int32_t cdate;       /* creation time, seconds since 1970 */
     uint32_t privileges; /* VE_PRIV_* of the current user */
-    char layer_config[32];
+    char layer_config[DB_NAME_KEYWORD_SIZE];
     int32_t optimal_array_size;
     int32_t stats_date;
     int32_t minimum_id;

@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -22,7 +24,7 @@ typedef struct LOCATOR {
     int32_t reserved; /* not set by the locator operations */
     int32_t locator_id;
     char name[32];
-    char owner[32];
+    char owner[DB_NAME_OWNER_SIZE];
     char category[32];
     int32_t type; /* VE_LOCATOR_* */
     char description[64];

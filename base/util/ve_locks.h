@@ -6,13 +6,12 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/ve_feature.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-#define VE_LOCK_USER_NAME_SIZE 36
 
 /* Applications of an object lock. */
 #define VE_LOCK_APP_USER 1
@@ -20,18 +19,18 @@ extern "C" {
 #define VE_LOCK_APP_VORNBASE 1001
 
 typedef struct VE_LAYER_LOCKS {
-    char user_name[VE_LOCK_USER_NAME_SIZE];
+    char user_name[DB_USER_NAME_SIZE];
     int32_t lock_type;
     VE_ENVELOPE envelope; /* the locked area */
 } VE_LAYER_LOCKS;
 
 typedef struct VE_TABLE_LOCK {
-    char user_name[VE_LOCK_USER_NAME_SIZE];
+    char user_name[DB_USER_NAME_SIZE];
     int32_t lock_type;
 } VE_TABLE_LOCK;
 
 typedef struct VE_VERSION_LOCK {
-    char user_name[VE_LOCK_USER_NAME_SIZE];
+    char user_name[DB_USER_NAME_SIZE];
     int32_t lock_mode;
 } VE_VERSION_LOCK;
 

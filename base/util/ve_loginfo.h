@@ -6,13 +6,12 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/ve_registration.h"
 #include "base/util/zel_export.h"
 
 #define LOGINFO_TAG "LoG"
 #define LOGINFO_FREED_TAG "gOl"
-#define LOGINFO_NAME_SIZE 226
-#define LOGINFO_COLUMN_SIZE 32
 
 /* Bits of flags. */
 #define LOGINFO_PERSISTENT 1 /* clear: temporary */
@@ -27,9 +26,9 @@
 
 typedef struct LOGFILE {
     char tag[4];                              /* "LoG" while valid, "gOl" once freed */
-    char name[LOGINFO_NAME_SIZE];             /* the log file's name */
-    char table_name[LOGINFO_NAME_SIZE];       /* target table or layer table */
-    char spatial_column[LOGINFO_COLUMN_SIZE]; /* empty for a table target */
+    char name[DB_NAME_FULL_TABLE_SIZE];       /* the log file's name */
+    char table_name[DB_NAME_FULL_TABLE_SIZE]; /* target table or layer table */
+    char spatial_column[DB_NAME_COLUMN_SIZE]; /* empty for a table target */
     int32_t registration_id;
     int32_t logfile_id;
     int32_t data_id;

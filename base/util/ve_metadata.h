@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -17,8 +19,8 @@ extern "C" {
 typedef struct METADATA {
     int32_t reserved; /* not set by the metadata operations */
     int32_t record_id;
-    char object_name[160];
-    char object_owner[32];
+    char object_name[DB_NAME_TABLE_SIZE];
+    char object_owner[DB_NAME_OWNER_SIZE];
     int32_t object_type; /* METADATA_OBJECT_* or the caller's */
     char class_name[32];
     char property[32];

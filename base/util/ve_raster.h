@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/ve_feature.h"
 #include "base/util/zel_export.h"
 
@@ -22,13 +23,14 @@ struct VE_RASTERBAND_STATS;
 typedef struct RASTERCOLUMN {
     int32_t rastercolumn_id;
     char description[64];
-    char database_name[32];
-    char owner[32];
-    char table_name[160];
-    char raster_column[32]; /* the integer column of the user table holding raster ids */
-    int32_t cdate;          /* seconds since 1970 */
-    uint32_t privileges;    /* VE_PRIV_* of the current user (base/util/ve_layer.h) */
-    char config_keyword[32];
+    char database_name[DB_NAME_DATABASE_SIZE];
+    char owner[DB_NAME_OWNER_SIZE];
+    char table_name[DB_NAME_TABLE_SIZE];
+    char raster_column[DB_NAME_COLUMN_SIZE]; /* the integer column of the user table holding raster
+                                                ids */
+    int32_t cdate;                           /* seconds since 1970 */
+    uint32_t privileges; /* VE_PRIV_* of the current user (base/util/ve_layer.h) */
+    char config_keyword[DB_NAME_KEYWORD_SIZE];
     uint32_t minimum_id; /* lowest raster id to hand out */
     int32_t base_rastercolumn_id;
     uint32_t rastercolumn_mask;

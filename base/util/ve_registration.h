@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -23,17 +25,17 @@ extern "C" {
 typedef struct REGISTRATION {
     char tag[4]; /* "ReG" */
     int32_t registration_id;
-    char database_name[32];
-    char owner[32];
-    char table_name[160];
-    char rowid_column[32]; /* empty when there is none */
+    char database_name[DB_NAME_DATABASE_SIZE];
+    char owner[DB_NAME_OWNER_SIZE];
+    char table_name[DB_NAME_TABLE_SIZE];
+    char rowid_column[DB_NAME_COLUMN_SIZE]; /* empty when there is none */
     char description[64];
     uint32_t object_flags;      /* REG_* bits */
     uint32_t registration_date; /* seconds since 1970 */
     int32_t permissions;        /* privilege mask; -1 not yet read */
-    char config_keyword[32];
+    char config_keyword[DB_NAME_KEYWORD_SIZE];
     uint32_t minimum_id;
-    char imv_view_name[160];
+    char imv_view_name[DB_NAME_TABLE_SIZE];
 } REGISTRATION;
 
 #ifdef __cplusplus

@@ -15,6 +15,7 @@
 #include "base/util/ve_net_string.h"
 #include "base/util/ve_registry.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "platform/plat_eventlog_internal.h"
 #include "platform/plat_service_internal.h"
 
@@ -189,16 +190,18 @@ static int S_open_service(S_Handles &h, const char *machine, const char *name, u
 
 int32_t VES_QueryServiceStatus(const char *name, char *out)
 {
-    if (name == nullptr || out == nullptr)
-        return ZE_NULL_POINTER;
-    S_Handles h;
-    uint32_t state = 0;
-    if (S_open_service(h, nullptr, name, PLAT_GENERIC_READ, &state) != 0)
-        return ZE_FAILURE;
-    const char *text = S_state_text(state);
-    if (text != nullptr)
-        memcpy(out, text, strlen(text) + 1);
-    return 0;
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        if (name == nullptr || out == nullptr)
+            return ZE_NULL_POINTER;
+        S_Handles h;
+        uint32_t state = 0;
+        if (S_open_service(h, nullptr, name, PLAT_GENERIC_READ, &state) != 0)
+            return ZE_FAILURE;
+        const char *text = S_state_text(state);
+        if (text != nullptr)
+            memcpy(out, text, strlen(text) + 1);
+        return 0;
+    });
 }
 
 static void S_sleep_ms(uint32_t ms)
@@ -218,76 +221,80 @@ static uint64_t S_monotonic_ms()
 int32_t VES_start_service(const char *machine, const char *name, const char *first_argument,
                           const char *password)
 {
-    if (name == nullptr)
-        return ZE_NULL_POINTER;
-    // The scrambled password does not outlive the call.
-    struct Argument {
-        char text[S_ARGUMENT_SIZE];
-        ~Argument()
-        {
-            explicit_bzero(text, sizeof(text));
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        if (name == nullptr)
+            return ZE_NULL_POINTER;
+        // The scrambled password does not outlive the call.
+        struct Argument {
+            char text[S_ARGUMENT_SIZE];
+            ~Argument()
+            {
+                explicit_bzero(text, sizeof(text));
+            }
+        } argument;
+        char *scrambled = argument.text;
+        const char *arguments[2] = {first_argument != nullptr ? first_argument : "#", nullptr};
+        if (password != nullptr) {
+            // The scrambled form must fit the argument with its terminator.
+            if (strlen(password) > VE_SERVICE_PASSWORD_MAX)
+                return ZE_INVALID_ARGUMENT;
+            int32_t length = VES_string_mem2net(password, scrambled);
+            if (length < 0)
+                return length;
+            scrambled[length] = '\0';
+            arguments[1] = scrambled;
         }
-    } argument;
-    char *scrambled = argument.text;
-    const char *arguments[2] = {first_argument != nullptr ? first_argument : "#", nullptr};
-    if (password != nullptr) {
-        // The scrambled form must fit the argument with its terminator.
-        if (strlen(password) > VE_SERVICE_PASSWORD_MAX)
-            return ZE_INVALID_ARGUMENT;
-        int32_t length = VES_string_mem2net(password, scrambled);
-        if (length < 0)
-            return length;
-        scrambled[length] = '\0';
-        arguments[1] = scrambled;
-    }
-    S_Handles h;
-    uint32_t state = 0;
-    int rc = S_open_service(h, machine, name, PLAT_GENERIC_READ | PLAT_SERVICE_START, &state);
-    if (rc != 0)
-        return rc;
-    if (state == PLAT_SERVICE_RUNNING)
-        return ZE_SERVICE_RUNNING;
-    rc = plat_svc_start(h.service, 2, arguments);
-    if (rc != 0)
-        return rc;
-    // Poll with a pause, and give up on a service that stays pending.
-    uint64_t deadline = S_monotonic_ms() + S_limit_ms;
-    for (;;) {
-        rc = plat_svc_query_status(h.service, &state);
+        S_Handles h;
+        uint32_t state = 0;
+        int rc = S_open_service(h, machine, name, PLAT_GENERIC_READ | PLAT_SERVICE_START, &state);
         if (rc != 0)
             return rc;
-        if (state == PLAT_SERVICE_RUNNING) {
-            S_log(VE_EVENT_SERVICE_RUNNING, name);
-            return 0;
+        if (state == PLAT_SERVICE_RUNNING)
+            return ZE_SERVICE_RUNNING;
+        rc = plat_svc_start(h.service, 2, arguments);
+        if (rc != 0)
+            return rc;
+        // Poll with a pause, and give up on a service that stays pending.
+        uint64_t deadline = S_monotonic_ms() + S_limit_ms;
+        for (;;) {
+            rc = plat_svc_query_status(h.service, &state);
+            if (rc != 0)
+                return rc;
+            if (state == PLAT_SERVICE_RUNNING) {
+                S_log(VE_EVENT_SERVICE_RUNNING, name);
+                return 0;
+            }
+            if (state == PLAT_SERVICE_STOPPED) {
+                fprintf(stderr, "%s service failed during initialization.\n", name);
+                fprintf(stderr, "Please check event log or error log files.\n");
+                return ZE_FAILURE;
+            }
+            if (S_monotonic_ms() >= deadline)
+                return PLAT_ERROR_SERVICE_REQUEST_TIMEOUT;
+            S_sleep_ms(S_pause_ms);
         }
-        if (state == PLAT_SERVICE_STOPPED) {
-            fprintf(stderr, "%s service failed during initialization.\n", name);
-            fprintf(stderr, "Please check event log or error log files.\n");
-            return ZE_FAILURE;
-        }
-        if (S_monotonic_ms() >= deadline)
-            return PLAT_ERROR_SERVICE_REQUEST_TIMEOUT;
-        S_sleep_ms(S_pause_ms);
-    }
+    });
 }
 
 int32_t VES_stop_service(const char *name)
 {
-    if (name == nullptr)
-        return ZE_NULL_POINTER;
-    S_Handles h;
-    uint32_t state = 0;
-    if (S_open_service(h, nullptr, name, PLAT_GENERIC_READ | PLAT_SERVICE_STOP, &state) != 0)
-        return ZE_FAILURE;
-    if (state == PLAT_SERVICE_STOPPED) {
-        fprintf(stderr, "ZEL service %s is already stopped\n", name);
-        return ZE_FAILURE;
-    }
-    int rc = plat_svc_control(h.service, PLAT_SERVICE_CONTROL_STOP, &state);
-    if (rc != 0) {
-        fprintf(stderr, "Couldn't stop %s service(%d)\n", name, rc);
-        return ZE_FAILURE;
-    }
-    S_log(VE_EVENT_SERVICE_STOPPING, name);
-    return 0;
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        if (name == nullptr)
+            return ZE_NULL_POINTER;
+        S_Handles h;
+        uint32_t state = 0;
+        if (S_open_service(h, nullptr, name, PLAT_GENERIC_READ | PLAT_SERVICE_STOP, &state) != 0)
+            return ZE_FAILURE;
+        if (state == PLAT_SERVICE_STOPPED) {
+            fprintf(stderr, "ZEL service %s is already stopped\n", name);
+            return ZE_FAILURE;
+        }
+        int rc = plat_svc_control(h.service, PLAT_SERVICE_CONTROL_STOP, &state);
+        if (rc != 0) {
+            fprintf(stderr, "Couldn't stop %s service(%d)\n", name, rc);
+            return ZE_FAILURE;
+        }
+        S_log(VE_EVENT_SERVICE_STOPPING, name);
+        return 0;
+    });
 }

@@ -17,7 +17,7 @@ static const int32_t S_engine_codes[] = {
     ZE_INVALID_NUM_POINTS,  /* -2006 */
     -136,                   /* -2007 */
     -82,                    /* -2008 */
-    -30,                    /* -2009 */
+    ZE_INVALID_RELATION,    /* -2009 */
     -75,                    /* -2010 */
     -76,                    /* -2011 */
     -36,                    /* -2012 */

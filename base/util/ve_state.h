@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -15,7 +17,7 @@ extern "C" {
 typedef struct STATE {
     char tag[4]; /* "StA" */
     int32_t state_id;
-    char owner[32];
+    char owner[DB_NAME_OWNER_SIZE];
     uint32_t creation_time; /* seconds since 1970 */
     uint32_t closing_time;  /* seconds since 1970; 0 while the state is open */
     int32_t lineage_length; /* number of ancestor ids in the lineage blob */

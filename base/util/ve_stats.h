@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/ve_feature.h"
 
 #ifdef __cplusplus
@@ -26,8 +27,8 @@ typedef struct VE_GRID_STATS {
 } VE_GRID_STATS;
 
 typedef struct VE_SPIDX_STATS {
-    char table_name[226];
-    char column_name[32];
+    char table_name[DB_NAME_FULL_TABLE_SIZE];
+    char column_name[DB_NAME_COLUMN_SIZE];
     int32_t num_grids; /* grid levels in use */
     VE_GRID_STATS levels[VE_SPIDX_LEVELS];
 } VE_SPIDX_STATS;

@@ -4,6 +4,8 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -17,14 +19,14 @@ extern "C" {
 
 typedef struct VERSION {
     char tag[4]; /* "VeR" when filled by a read */
-    char name[64];
-    char owner[32];
+    char name[DB_NAME_VERSION_SIZE];
+    char owner[DB_NAME_OWNER_SIZE];
     int32_t version_id;
     uint32_t status; /* VERSION_* access bits */
     int32_t state_id;
     char description[64];
-    char parent_name[64];
-    char parent_owner[32];
+    char parent_name[DB_NAME_VERSION_SIZE];
+    char parent_owner[DB_NAME_OWNER_SIZE];
     int32_t parent_version_id; /* 0 when none */
     uint32_t creation_time;    /* seconds since 1970 */
 } VERSION;

@@ -43,7 +43,7 @@ int32_t db_catalog_execute(SQLHSTMT *hstmt, const char *sql)
     int32_t rc = db_prepare_cursor(nullptr, hstmt, sql, 0);
     if (rc == 0)
         rc = SQLExecute(*hstmt);
-    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
+    if (!SQL_SUCCEEDED(rc))
         return rc;
     db_free_stmt(hstmt);
     return 0;
@@ -55,7 +55,7 @@ SQLRETURN db_catalog_bind_columns(SQLHSTMT hstmt, const DB_CATALOG_COLUMN *colum
         const DB_CATALOG_COLUMN &c = columns[i];
         SQLRETURN rc = SQLBindCol(hstmt, static_cast<SQLUSMALLINT>(i + 1), c.c_type, c.buffer,
                                   c.width, c.lengths);
-        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
+        if (!SQL_SUCCEEDED(rc))
             return rc;
     }
     return SQL_SUCCESS;

@@ -1,28 +1,15 @@
-// Steps the catalogue code shares: the guard of its exported functions, a
-// prepare whose failure is recorded, the recording of a failed statement's
-// diagnostic in the stream's extended error record (or the connection's
-// without a stream), and the binding of a list of result columns.
+// Steps the catalogue code shares: a prepare whose failure is recorded, the
+// recording of a failed statement's diagnostic in the stream's extended error
+// record (or the connection's without a stream), and the binding of a list of
+// result columns.
 #ifndef DB_CATALOG_STMT_INTERNAL_H
 #define DB_CATALOG_STMT_INTERNAL_H
 
 #include <sql.h>
 #include <stdint.h>
 
-#include <new>
-
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag_internal.h"
-
-// Runs the body of an exported function: no exception leaves the library, a
-// failed allocation is -12.
-template <typename Body> int32_t db_catalog_guard(Body body)
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc &) {
-        return ZE_OUT_OF_MEMORY;
-    }
-}
 
 // Allocates a statement into *hstmt and prepares sql on it. 0; -51 with the
 // diagnostic recorded and the statement freed.

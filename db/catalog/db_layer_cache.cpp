@@ -14,6 +14,7 @@
 
 #include "base/util/ve_shape_error.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_info_internal.h"
 #include "db/core/db_diag_internal.h"
@@ -478,7 +479,7 @@ int32_t DB_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, int32_t laye
     // Without a cache there is no record to hand out: no query either.
     if (S_cache == nullptr)
         return ZE_FAILURE;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         LAYER *cached = S_lookup_id(instance, stream, layer_id);
         if (cached != nullptr) {
@@ -514,7 +515,7 @@ int32_t DB_layer_view_get_info(DB_INSTANCE *instance, DB_STREAM *stream, int32_t
 {
     if (layer == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         int32_t rc = S_give_coordref(layer);
         if (rc != 0)
@@ -541,7 +542,7 @@ int32_t DB_layer_get_info_by_table_name(DB_INSTANCE *instance, DB_STREAM *stream
         return ZE_NULL_POINTER;
     if (S_cache == nullptr)
         return ZE_FAILURE;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE];
         char name[DB_NAME_TABLE_SIZE];

@@ -15,6 +15,7 @@
 #include "base/util/ve_debug_internal.h"
 #include "base/util/ve_name_check.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_cache_internal.h"
 #include "db/catalog/db_table_access_internal.h"
@@ -60,11 +61,6 @@ struct Walk {
     DB_LAYER_ROW row;
 };
 Walk S_walk;
-
-bool S_ok(int32_t rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
 
 bool S_has_coordref(const LAYER *layer)
 {
@@ -151,7 +147,7 @@ int32_t db_layer_bind_info(SQLHSTMT *hstmt, LAYER *layer, DB_LAYER_INDICATORS *i
     SQLUSMALLINT column = 1;
     for (const Bind &b : binds) {
         SQLRETURN rc = SQLBindCol(*hstmt, column++, b.type, b.buffer, b.size, b.length);
-        if (!S_ok(rc)) {
+        if (!SQL_SUCCEEDED(rc)) {
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, hstmt, rc);
             db_free_stmt(hstmt);
@@ -214,7 +210,8 @@ int32_t db_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, const char *
         return ZE_NULL_POINTER;
     DB_LAYER_ROW row;
     db_layer_row_init(&row);
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &hstmt = stmt.h;
     int32_t rc = db_catalog_prepare(stream, &hstmt, sql);
     if (rc != 0)
         return rc;
@@ -226,7 +223,6 @@ int32_t db_layer_get_info(DB_INSTANCE *instance, DB_STREAM *stream, const char *
     if (rc != 0) {
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &hstmt, rc);
-        db_free_stmt(&hstmt);
         if (rc == DB_NO_MORE_DATA) {
             if (strcmp(diag.sqlstate, "S0002") != 0)
                 return ZE_LAYER_NOT_FOUND;
@@ -272,16 +268,16 @@ static int32_t S_access_prepare()
         SQLRETURN r =
             SQLBindParameter(S_access.hstmt, n, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR,
                              p.column_size, 0, p.buffer, p.buffer_size, &S_access.nts[n - 1]);
-        if (!S_ok(r))
+        if (!SQL_SUCCEEDED(r))
             return r;
         n++;
     }
     SQLRETURN r =
         SQLSetStmtAttr(S_access.hstmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
-    if (S_ok(r))
+    if (SQL_SUCCEEDED(r))
         r = SQLBindCol(S_access.hstmt, 1, SQL_C_CHAR, S_access.tabauth, kTabauthSize,
                        &S_access.tabauth_length);
-    if (!S_ok(r))
+    if (!SQL_SUCCEEDED(r))
         return r;
     S_access.prepared = true;
     return 0;
@@ -318,10 +314,10 @@ int32_t db_get_access_info_table(DB_INSTANCE *instance, DB_STREAM *stream, const
         memcpy(S_access.user, user, sizeof(user));
         SQLFreeStmt(S_access.hstmt, SQL_CLOSE);
         cli = SQLExecute(S_access.hstmt);
-        while (S_ok(cli)) {
+        while (SQL_SUCCEEDED(cli)) {
             S_access.tabauth[0] = '\0';
             cli = SQLFetch(S_access.hstmt);
-            if (S_ok(cli))
+            if (SQL_SUCCEEDED(cli))
                 *mask |= db_privileges_from_tabauth(S_access.tabauth, sizeof(S_access.tabauth));
         }
         if (cli == SQL_NO_DATA)
@@ -417,7 +413,8 @@ int32_t DB_layer_first(DB_INSTANCE *instance, LAYER *layer)
     if (!S_has_coordref(layer))
         return ZE_NULL_POINTER;
     DB_instance_clear_xerr();
-    return db_catalog_guard([&]() -> int32_t { return S_walk_start(instance, layer); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_walk_start(instance, layer); });
 }
 
 int32_t DB_layer_next(DB_INSTANCE *instance, LAYER *layer)
@@ -427,7 +424,8 @@ int32_t DB_layer_next(DB_INSTANCE *instance, LAYER *layer)
     DB_instance_clear_xerr();
     if (!S_walk.open)
         return ZE_NO_MORE_ROWS;
-    return db_catalog_guard([&]() -> int32_t { return S_walk_fetch(instance, layer); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_walk_fetch(instance, layer); });
 }
 
 // ---- by name, without the cache ----------------------------------------------------
@@ -459,7 +457,8 @@ int32_t db_layer_get_info_by_name_no_cache(const char *table, const char *spatia
 
     DB_LAYER_ROW row;
     db_layer_row_init(&row);
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &hstmt = stmt.h;
     rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc == 0)
         rc = db_layer_bind_info(&hstmt, &row.layer, &row.indicators);
@@ -470,7 +469,6 @@ int32_t db_layer_get_info_by_name_no_cache(const char *table, const char *spatia
     if (rc == DB_NO_MORE_DATA) {
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &hstmt, rc);
-        db_free_stmt(&hstmt);
         if (strcmp(diag.sqlstate, "S0002") != 0)
             return ZE_LAYER_NOT_FOUND;
         fprintf(stderr, "S_get_layer_info_no_cache() Execute/Fetch error (%d).\n", rc);

@@ -17,6 +17,7 @@
 
 #include "base/util/ve_registration.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_cache_internal.h"
 #include "db/catalog/db_layer_info_internal.h"
@@ -76,11 +77,6 @@ struct TableName {
 };
 
 } // namespace
-
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
 
 static int32_t S_parse_table(const char *name, const char *user, TableName *out)
 {
@@ -396,16 +392,16 @@ static int32_t S_catalogue_pass(DB_INSTANCE *instance, DB_STREAM *stream, const 
     if (prepared != 0)
         return prepared;
     SQLRETURN cli = S_bind_block(hstmt);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLSetStmtAttr(hstmt, SQL_ROWSET_SIZE,
                              reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(S_ROWS)), 0);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLExecute(hstmt);
     db_stream_set_layer_info(stream, nullptr);
     Found found;
     int32_t result = 0;
     bool first = true;
-    while (S_ok(cli)) {
+    while (SQL_SUCCEEDED(cli)) {
         memset(&S_block, 0, sizeof(S_block));
         SQLULEN fetched = 0;
         cli = SQLExtendedFetch(hstmt, SQL_FETCH_NEXT, 0, &fetched, S_block.row_status);
@@ -414,7 +410,7 @@ static int32_t S_catalogue_pass(DB_INSTANCE *instance, DB_STREAM *stream, const 
                 result = ZE_TABLE_NOT_FOUND;
             break;
         }
-        if (!S_ok(cli))
+        if (!SQL_SUCCEEDED(cli))
             break;
         first = false;
         int rows = static_cast<int>(std::min<SQLULEN>(fetched, S_ROWS));
@@ -424,7 +420,7 @@ static int32_t S_catalogue_pass(DB_INSTANCE *instance, DB_STREAM *stream, const 
         if (result != 0 || rows < S_ROWS)
             break;
     }
-    if (!S_ok(cli) && cli != SQL_NO_DATA)
+    if (!SQL_SUCCEEDED(cli) && cli != SQL_NO_DATA)
         return db_catalog_fail(nullptr, &hstmt, cli);
     db_free_stmt(&hstmt);
     if (result != 0)
@@ -465,6 +461,7 @@ int32_t db_layer_info_load_for_tables(DB_INSTANCE *instance, DB_STREAM *stream,
     for (int32_t t = 0; t < table_count; t++)
         if (tables[t] == nullptr)
             return ZE_NULL_POINTER;
-    return db_catalog_guard(
-        [&] { return S_load(instance, stream, column_count, columns, table_count, tables); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
+        return S_load(instance, stream, column_count, columns, table_count, tables);
+    });
 }

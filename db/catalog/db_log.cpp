@@ -18,6 +18,7 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_info.h"
 #include "db/core/db_connect.h"
@@ -105,7 +106,7 @@ static int32_t S_make_name(DB_INSTANCE *, char *out)
         return ZE_LOG_NOT_INITIALISED;
     if (out == nullptr)
         return ZE_NULL_POINTER;
-    snprintf(out, LOGINFO_NAME_SIZE, "'%s'.XX%.8d_%d", S_current_user().c_str(), S_tag,
+    snprintf(out, DB_NAME_FULL_TABLE_SIZE, "'%s'.XX%.8d_%d", S_current_user().c_str(), S_tag,
              S_name_counter++);
     return ZE_SUCCESS;
 }
@@ -113,7 +114,7 @@ static int32_t S_make_name(DB_INSTANCE *, char *out)
 int32_t DB_log_make_name(DB_INSTANCE *instance, char *out)
 {
     DB_instance_clear_xerr();
-    return db_catalog_guard([&] { return S_make_name(instance, out); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_make_name(instance, out); });
 }
 
 void db_log_copy_record(LOGFILE *target, const LOGFILE *source)
@@ -442,7 +443,7 @@ static int32_t S_create(DB_INSTANCE *instance, LOGFILE *log)
 int32_t DB_log_create(DB_INSTANCE *instance, LOGFILE *log)
 {
     DB_instance_clear_xerr();
-    return db_catalog_guard([&] { return S_create(instance, log); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_create(instance, log); });
 }
 
 int32_t db_log_delete_by_name(const char *name)
@@ -471,7 +472,7 @@ static int32_t S_delete(DB_INSTANCE *, const char *name)
 int32_t DB_log_delete(DB_INSTANCE *instance, const char *name)
 {
     DB_instance_clear_xerr();
-    return db_catalog_guard([&] { return S_delete(instance, name); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_delete(instance, name); });
 }
 
 static int32_t S_alter(DB_INSTANCE *, const LOGFILE *log)
@@ -480,7 +481,7 @@ static int32_t S_alter(DB_INSTANCE *, const LOGFILE *log)
         return ZE_LOG_NOT_INITIALISED;
     if (log == nullptr)
         return ZE_INVALID_ARGUMENT;
-    char name[LOGINFO_NAME_SIZE];
+    char name[DB_NAME_FULL_TABLE_SIZE];
     snprintf(name, sizeof(name), "%.*s", static_cast<int>(sizeof(name) - 1), log->name);
     char database[DB_LOG_DATABASE_SIZE], owner[DB_LOG_OWNER_SIZE], bare[DB_LOG_BARE_SIZE];
     if (db_log_parse_name(name, nullptr, database, owner, bare) != 0)
@@ -497,7 +498,7 @@ static int32_t S_alter(DB_INSTANCE *, const LOGFILE *log)
 int32_t DB_log_alter(DB_INSTANCE *instance, const LOGFILE *log)
 {
     DB_instance_clear_xerr();
-    return db_catalog_guard([&] { return S_alter(instance, log); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_alter(instance, log); });
 }
 
 static int32_t S_get_by_name(DB_INSTANCE *, const char *name, LOGFILE *out)
@@ -524,7 +525,7 @@ static int32_t S_get_by_name(DB_INSTANCE *, const char *name, LOGFILE *out)
 int32_t DB_log_get_by_name(DB_INSTANCE *instance, const char *name, LOGFILE *out)
 {
     DB_instance_clear_xerr();
-    return db_catalog_guard([&] { return S_get_by_name(instance, name, out); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_get_by_name(instance, name, out); });
 }
 
 // The owner a list is for: the given one, else the current user; "" when the
@@ -556,7 +557,8 @@ int32_t DB_log_get_by_owner(DB_INSTANCE *instance, const char *owner, LOGFILE **
                             int32_t *count)
 {
     DB_instance_clear_xerr();
-    return db_catalog_guard([&] { return S_get_by_owner(instance, owner, list, count); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&] { return S_get_by_owner(instance, owner, list, count); });
 }
 
 static int32_t S_get_by_table(DB_INSTANCE *, const char *owner, const char *table, LOGFILE **list,
@@ -584,7 +586,8 @@ int32_t DB_log_get_by_table(DB_INSTANCE *instance, const char *owner, const char
                             LOGFILE **list, int32_t *count)
 {
     DB_instance_clear_xerr();
-    return db_catalog_guard([&] { return S_get_by_table(instance, owner, table, list, count); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&] { return S_get_by_table(instance, owner, table, list, count); });
 }
 
 // ---- the log system's start and end ----------------------------------------------------

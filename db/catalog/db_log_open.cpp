@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_log_internal.h"
 #include "db/core/db_diag_internal.h"
@@ -310,7 +311,7 @@ int32_t DB_log_open(DB_INSTANCE *instance, LOGFILE *log, int32_t mode, int32_t *
         return ZE_NULL_POINTER;
     if (mode < DB_LOG_READ || mode > DB_LOG_CREATE)
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&] { return S_open(instance, log, mode, number); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_open(instance, log, mode, number); });
 }
 
 int32_t DB_log_close(DB_INSTANCE *, int32_t number)
@@ -413,7 +414,7 @@ int32_t DB_log_delete_id_list(DB_INSTANCE *, int32_t number, const int32_t *ids,
         rc = name.parse(d->log.name);
         if (rc != 0)
             return rc;
-        rc = db_catalog_guard([&] {
+        rc = zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
             std::string sql = "UPDATE " + S_data_table(name) +
                               "  SET logfile_data_id = -1  WHERE logfile_data_id = " +
                               std::to_string(d->log.data_id) + " AND zel_row_id = ?";
@@ -489,7 +490,7 @@ int32_t DB_log_get_id_list(DB_INSTANCE *, int32_t number, int32_t capacity, int3
     if (d->last_result != 0)
         return d->last_result;
     if (!d->statement1_ready) {
-        int32_t rc = db_catalog_guard([&] { return S_start_read(d); });
+        int32_t rc = zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_start_read(d); });
         if (rc != 0)
             return rc;
     }
@@ -542,7 +543,7 @@ int32_t db_log_add_ids_from_query(DB_INSTANCE *, int32_t number, const char *, c
     if (db_check_name(column, sizeof(d->log.registration.rowid_column)) != 0 ||
         db_check_table_name(d->log.table_name) != 0)
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         std::string sql = "INSERT INTO " + S_data_table(name) +
                           "  (logfile_data_id, zel_row_id)  SELECT  " +
                           std::to_string(d->log.data_id) + ", ";

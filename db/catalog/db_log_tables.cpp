@@ -10,6 +10,7 @@
 #include "base/util/ve_debug.h"
 #include "base/util/ve_layer.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_log_internal.h"
 #include "db/catalog/db_table_access_internal.h"
@@ -163,7 +164,7 @@ static int32_t S_tables_create()
 int32_t DB_log_system_tables_create(void)
 {
     DB_instance_clear_xerr();
-    return db_catalog_guard(S_tables_create);
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, S_tables_create);
 }
 
 // 1 when the text prepares on the connection (nothing is executed).
@@ -179,7 +180,7 @@ static bool S_prepares(const std::string &sql)
 int32_t DB_log_system_tables_exist(void)
 {
     DB_instance_clear_xerr();
-    return db_catalog_guard([] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [] {
         const std::string user = S_current_user();
         const std::string logs = db_log_table_name("", user.c_str());
         const std::string data = db_log_data_table_name("", user.c_str());
@@ -215,7 +216,7 @@ static int32_t S_owner_access(DB_INSTANCE *instance, const char *owner, const ch
         rc = db_check_name(grantee, DB_LOG_OWNER_SIZE); // both go into the statements as names
     if (rc != ZE_SUCCESS)
         return rc;
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         if (!S_may_grant(owner))
             return ZE_LOG_NOT_INITIALISED;
         auto next = [](int32_t done) { return done == 0 || done == ZE_TABLE_EXISTS; };

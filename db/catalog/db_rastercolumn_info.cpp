@@ -17,6 +17,7 @@
 
 #include "base/util/ve_layer.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_spatial_ref_internal.h"
 #include "db/catalog/db_table_access.h"
@@ -285,8 +286,9 @@ int32_t DB_rastercolumn_get_info_by_name(DB_INSTANCE *instance, DB_STREAM *strea
     if (table == nullptr || table[0] == '\0' || default_owner == nullptr ||
         default_owner[0] == '\0' || info == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard(
-        [&] { return S_get_by_name(instance, stream, table, column, default_owner, info); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
+        return S_get_by_name(instance, stream, table, column, default_owner, info);
+    });
 }
 
 // ---- the scan ------------------------------------------------------------------
@@ -379,7 +381,7 @@ int32_t db_rastercolumn_get_permissions(const char *user, RASTERCOLUMN *info)
 {
     if (user == nullptr || info == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] { return S_get_permissions(user, info); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_get_permissions(user, info); });
 }
 
 // ---- catalogue rows --------------------------------------------------------------
@@ -532,7 +534,7 @@ int32_t DB_sp_rastercolumn_def_insert(DB_INSTANCE *, const RASTERCOLUMN *info)
     DB_instance_clear_xerr();
     if (info == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] { return S_insert(info, false); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_insert(info, false); });
 }
 
 int32_t db_rastercolumn_def_insert_direct(DB_INSTANCE *, const RASTERCOLUMN *info)
@@ -540,7 +542,7 @@ int32_t db_rastercolumn_def_insert_direct(DB_INSTANCE *, const RASTERCOLUMN *inf
     DB_instance_clear_xerr();
     if (info == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] { return S_insert(info, true); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_insert(info, true); });
 }
 
 int32_t DB_sp_rastercolumn_def_update(DB_INSTANCE *, const RASTERCOLUMN *info)

@@ -20,6 +20,7 @@
 
 #include "base/util/ve_shape_error.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_helpers_internal.h"
@@ -53,11 +54,6 @@ struct Values {
 };
 
 } // namespace
-
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
 
 // Prepares a statement text of its own. 0; -51 recorded.
 static int32_t S_prepare_text(SQLHSTMT *hstmt, const std::string &sql)
@@ -96,7 +92,7 @@ static SQLRETURN S_bind_double(SQLHSTMT hstmt, SQLUSMALLINT n, double *value)
 static SQLRETURN S_bind_values(SQLHSTMT hstmt, SQLUSMALLINT first, Values *values)
 {
     SQLRETURN rc = SQL_SUCCESS;
-    for (SQLUSMALLINT i = 0; i < 7 && S_ok(rc); i++)
+    for (SQLUSMALLINT i = 0; i < 7 && SQL_SUCCEEDED(rc); i++)
         rc = S_bind_double(hstmt, static_cast<SQLUSMALLINT>(first + i), &values->v[i]);
     return rc;
 }
@@ -117,17 +113,17 @@ static int32_t S_query_int(const std::string &sql, const std::function<SQLRETURN
     int32_t read = 0;
     SQLLEN length = SQL_NULL_DATA;
     SQLRETURN cli = SQLBindCol(hstmt, 1, SQL_C_SLONG, &read, sizeof(read), &length);
-    if (S_ok(cli) && bind)
+    if (SQL_SUCCEEDED(cli) && bind)
         cli = bind(hstmt);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLExecute(hstmt);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLFetch(hstmt);
     if (cli == SQL_NO_DATA) {
         db_free_stmt(&hstmt);
         return SQL_NO_DATA;
     }
-    if (!S_ok(cli)) {
+    if (!SQL_SUCCEEDED(cli)) {
         if (failure_format != nullptr)
             fprintf(stderr, failure_format, cli);
         return db_catalog_fail(nullptr, &hstmt, cli);
@@ -163,7 +159,7 @@ static int32_t S_run(const std::string &sql)
     if (rc != 0)
         return rc;
     SQLRETURN cli = SQLExecute(hstmt);
-    if (!S_ok(cli) && cli != SQL_NO_DATA)
+    if (!SQL_SUCCEEDED(cli) && cli != SQL_NO_DATA)
         return db_catalog_fail(nullptr, &hstmt, cli);
     db_free_stmt(&hstmt);
     return 0;
@@ -220,7 +216,7 @@ int32_t db_get_srid(DB_INSTANCE *, DB_STREAM *stream, const COORDREF *coordref, 
 {
     if (coordref == nullptr || srid == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] { return S_get_srid(stream, coordref, srid); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_get_srid(stream, coordref, srid); });
 }
 
 // ---- writing rows -----------------------------------------------------------
@@ -246,7 +242,7 @@ static bool S_touched_nothing(SQLHSTMT hstmt, SQLRETURN rc)
     if (rc == SQL_NO_DATA)
         return true;
     SQLLEN rows = -1;
-    return S_ok(SQLRowCount(hstmt, &rows)) && rows == 0;
+    return SQL_SUCCEEDED(SQLRowCount(hstmt, &rows)) && rows == 0;
 }
 
 // Binds the twelve values of the record to the prepared INSERT or UPDATE,
@@ -265,29 +261,29 @@ static int32_t S_bind_sref_col(const VE_SPATIALREF *record, SQLHSTMT *hstmt, boo
     SQLHSTMT h = *hstmt;
     SQLRETURN rc =
         SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &srid, 0, nullptr);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind_values(h, 2, &values);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindParameter(h, 9, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, S_SRTEXT_COLUMN, 0,
                               const_cast<char *>(text), 0, &text_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindParameter(h, 10, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR,
                               sizeof(record->description), 0,
                               const_cast<char *>(record->description), 0, &description_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindParameter(h, 11, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR,
                               sizeof(record->auth_name), 0, const_cast<char *>(record->auth_name),
                               0, &auth_name_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindParameter(h, 12, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &auth_srid, 0,
                               nullptr);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLExecute(h);
-    if (update && (S_ok(rc) || rc == SQL_NO_DATA) && S_touched_nothing(h, rc)) {
+    if (update && (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) && S_touched_nothing(h, rc)) {
         db_free_stmt(hstmt);
         return ZE_SPATIALREF_NOT_FOUND;
     }
-    if (S_ok(rc)) {
+    if (SQL_SUCCEEDED(rc)) {
         db_free_stmt(hstmt);
         return 0;
     }
@@ -419,7 +415,7 @@ static int32_t S_delete(int32_t srid)
                                     " WHERE srid =  " + std::to_string(srid) + " ");
     if (rc == 0) {
         SQLRETURN cli = SQLExecute(hstmt);
-        if (S_ok(cli) || cli == SQL_NO_DATA) {
+        if (SQL_SUCCEEDED(cli) || cli == SQL_NO_DATA) {
             rc = S_touched_nothing(hstmt, cli) ? ZE_SPATIALREF_NOT_FOUND : 0;
             db_free_stmt(&hstmt);
         } else {
@@ -579,9 +575,9 @@ static int32_t S_read(const char *condition, List *list)
     if (rc != 0)
         return rc;
     SQLRETURN cli = S_bind_block(hstmt, block.get());
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLExecute(hstmt);
-    if (!S_ok(cli))
+    if (!SQL_SUCCEEDED(cli))
         return db_catalog_fail(nullptr, &hstmt, cli);
     for (;;) {
         SQLULEN fetched = 0;
@@ -672,18 +668,18 @@ static int32_t S_call_insert(const COORDREF *coordref, int32_t srid)
     SQLLEN status_length = 0;
     SQLRETURN cli = SQLBindParameter(hstmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
                                      &srid, 0, nullptr);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = S_bind_values(hstmt, 2, &values);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLBindParameter(hstmt, 9, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, S_SRTEXT_FETCH, 0,
                                const_cast<char *>(text), 0, &text_length);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLExecute(hstmt);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLBindCol(hstmt, 1, SQL_C_SLONG, &status, sizeof(status), &status_length);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLFetch(hstmt);
-    if (!S_ok(cli))
+    if (!SQL_SUCCEEDED(cli))
         return db_catalog_fail(nullptr, &hstmt, cli);
     db_free_stmt(&hstmt);
     return status == 0 ? 0 : db_set_xerr_from_procedure(status, procedure.c_str());
@@ -709,7 +705,7 @@ int32_t db_sp_find_srid(const COORDREF *coordref, int32_t *srid)
 {
     if (coordref == nullptr || srid == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] { return S_sp_find_srid(coordref, srid); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_sp_find_srid(coordref, srid); });
 }
 
 // The plain-SQL insert of a new row. 0; the failing CLI code.
@@ -727,9 +723,9 @@ static int S_insert_plain(const COORDREF *coordref, int32_t srid, CLI_DIAG_RECOR
     Values values(coordref);
     if (rc == 0) {
         SQLRETURN cli = S_bind_values(hstmt, 1, &values);
-        if (S_ok(cli))
+        if (SQL_SUCCEEDED(cli))
             cli = SQLExecute(hstmt);
-        rc = S_ok(cli) ? 0 : cli;
+        rc = SQL_SUCCEEDED(cli) ? 0 : cli;
     }
     if (rc != 0)
         db_get_diag_record(diag, hstmt != SQL_NULL_HSTMT ? &hstmt : nullptr, rc);

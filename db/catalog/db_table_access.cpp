@@ -15,6 +15,7 @@
 
 #include "base/util/ve_layer.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_identifier_check_internal.h"
@@ -77,11 +78,6 @@ constexpr int32_t kListRows = 100;
 constexpr SQLLEN kListOwnerSize = 32;
 constexpr SQLLEN kListTableSize = 128;
 constexpr SQLLEN kTabauthSize = 10; // nine letters and the NUL
-
-bool S_ok(int32_t rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
 
 // The exclusions shared by both selects of the listing.
 std::string S_exclusions()
@@ -157,7 +153,7 @@ int32_t S_read_rows(const std::string &sql, SQLSMALLINT c_type, SQLPOINTER buffe
         return rc;
     SQLLEN length = 0;
     rc = SQLBindCol(hstmt, 1, c_type, buffer, size, &length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = db_execute_stmt(&hstmt, 1, DB_EXEC_NO_COMMIT);
     SQLULEN fetched = 0;
     while (rc == 0) {
@@ -316,25 +312,26 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
     *list = nullptr;
     if (strlen(user) >= DB_NAME_OWNER_SIZE)
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         std::string sql = S_list_sql(mask, user);
-        SQLHSTMT hstmt = SQL_NULL_HSTMT;
+        db_stmt_guard stmt;
+        SQLHSTMT &hstmt = stmt.h;
         int32_t rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
         if (rc != 0)
             return rc;
         rc = SQLSetStmtAttr(hstmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(kListRows), 0);
-        if (S_ok(rc))
+        if (SQL_SUCCEEDED(rc))
             rc = db_execute_stmt(&hstmt, 1, DB_EXEC_NO_COMMIT);
         std::vector<char> owners(kListRows * kListOwnerSize), tables(kListRows * kListTableSize);
         std::vector<SQLLEN> owner_lengths(kListRows), table_lengths(kListRows);
         if (rc == 0)
             rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, owners.data(), kListOwnerSize,
                             owner_lengths.data());
-        if (S_ok(rc))
+        if (SQL_SUCCEEDED(rc))
             rc = SQLBindCol(hstmt, 2, SQL_C_CHAR, tables.data(), kListTableSize,
                             table_lengths.data());
-        if (!S_ok(rc))
+        if (!SQL_SUCCEEDED(rc))
             return db_catalog_fail(nullptr, &hstmt, rc);
         TableList result;
         for (;;) {
@@ -348,10 +345,8 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
                 continue;
             char **grown = static_cast<char **>(
                 realloc(result.entries, (result.count + fetched) * sizeof(char *)));
-            if (grown == nullptr) {
-                db_free_stmt(&hstmt);
+            if (grown == nullptr)
                 return ZE_OUT_OF_MEMORY;
-            }
             result.entries = grown;
             char database[DB_DATABASE_NAME_SIZE] = "";
             DB_database_get_current(instance, database);
@@ -366,15 +361,12 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
                     continue;
                 size_t size = strlen(database) + strlen(owner) + strlen(table) + 3;
                 char *entry = static_cast<char *>(malloc(size));
-                if (entry == nullptr) {
-                    db_free_stmt(&hstmt);
+                if (entry == nullptr)
                     return ZE_OUT_OF_MEMORY;
-                }
                 snprintf(entry, size, "%s:%s.%s", database, owner, table);
                 result.entries[result.count++] = entry;
             }
         }
-        db_free_stmt(&hstmt);
         *count = result.count;
         *list = result.entries;
         result.entries = nullptr;
@@ -385,13 +377,15 @@ int32_t DB_table_list(DB_INSTANCE *instance, int32_t mask, const char *user, int
 
 int32_t DB_table_get_permissions(DB_INSTANCE *, const char *user, const char *table, int32_t *mask)
 {
-    return db_catalog_guard([&]() -> int32_t { return S_permissions(user, table, mask, false); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_permissions(user, table, mask, false); });
 }
 
 int32_t DB_table_get_grantee_permissions(DB_INSTANCE *, const char *grantee, const char *table,
                                          int32_t *mask)
 {
-    return db_catalog_guard([&]() -> int32_t { return S_permissions(grantee, table, mask, true); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_permissions(grantee, table, mask, true); });
 }
 
 int32_t DB_table_grant_access(DB_INSTANCE *, const char *table, int32_t mask, int32_t grant_option,
@@ -399,7 +393,7 @@ int32_t DB_table_grant_access(DB_INSTANCE *, const char *table, int32_t mask, in
 {
     static const int32_t order[4] = {VE_PRIV_UPDATE, VE_PRIV_INSERT, VE_PRIV_DELETE,
                                      VE_PRIV_SELECT};
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         return S_grant_or_revoke(S_privilege_words("GRANT ", mask, order), table, "TO", user,
                                  grant_option != 0);
@@ -410,7 +404,7 @@ int32_t DB_table_revoke_access(DB_INSTANCE *, const char *table, int32_t mask, c
 {
     static const int32_t order[4] = {VE_PRIV_SELECT, VE_PRIV_UPDATE, VE_PRIV_INSERT,
                                      VE_PRIV_DELETE};
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         return S_grant_or_revoke(S_privilege_words("REVOKE ", mask, order), table, "FROM", user,
                                  false);

@@ -18,6 +18,7 @@
 #include "base/util/ve_debug_internal.h"
 #include "base/util/ve_name_check.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_table_access_internal.h"
 #include "db/core/db_connect_internal.h"
@@ -148,7 +149,7 @@ int32_t S_type_text(const DB_COLUMN_DEF &c, const TypeNames &n, std::string *out
 // A column name of the definition: an identifier that fits its field.
 int32_t S_check_column_name(const char *name)
 {
-    int32_t rc = db_check_name(name, DB_COLUMN_NAME_LEN);
+    int32_t rc = db_check_name(name, DB_NAME_COLUMN_SIZE);
     return rc == ZE_INVALID_ARGUMENT ? ZE_INVALID_COLUMN_DEF : rc;
 }
 
@@ -299,15 +300,16 @@ const char *db_table_storage_pick(int32_t storage, const char *business, const c
 int32_t DB_table_create(DB_INSTANCE *instance, const char *table, int16_t count,
                         const DB_COLUMN_DEF *columns, const char *keyword, int32_t storage)
 {
-    return db_catalog_guard(
-        [&]() -> int32_t { return S_create(instance, table, count, columns, keyword, storage); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        return S_create(instance, table, count, columns, keyword, storage);
+    });
 }
 
 int32_t DB_table_add_column(DB_INSTANCE *, const char *table, const DB_COLUMN_DEF *column)
 {
     if (table == nullptr || column == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc == 0)
             rc = S_check_column_name(column->name);
@@ -343,10 +345,10 @@ int32_t DB_table_drop_column(DB_INSTANCE *, const char *table, const char *colum
 {
     if (table == nullptr || column == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc == 0)
-            rc = db_check_name(column, DB_COLUMN_NAME_LEN);
+            rc = db_check_name(column, DB_NAME_COLUMN_SIZE);
         if (rc != 0)
             return rc;
         std::string sql = std::string("ALTER TABLE ") + table + " DROP (" + column + ") ";
@@ -364,7 +366,7 @@ int32_t DB_table_rename(DB_INSTANCE *, const char *old_name, const char *new_nam
 {
     if (old_name == nullptr || new_name == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(old_name);
         if (rc == 0)
             rc = db_check_table_name(new_name);
@@ -384,7 +386,7 @@ int32_t DB_table_truncate(DB_INSTANCE *, const char *table)
 {
     if (table == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc != 0)
             return rc;
@@ -399,7 +401,7 @@ int32_t DB_table_drop(DB_INSTANCE *, const char *table)
 {
     if (table == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc != 0)
             return rc;

@@ -16,6 +16,7 @@
 
 #include "base/util/ve_raster.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_cache_internal.h"
 #include "db/catalog/db_rastercolumn_info.h"
@@ -29,11 +30,6 @@
 #include "db/core/db_stream_layer_internal.h"
 
 #define S_ROW_ID_COLUMN "VE_ROW_ID"
-
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
 
 static void S_mark_shape(DB_COLUMN_DEF *c)
 {
@@ -81,15 +77,15 @@ static int32_t S_mark_from_catalogue(int32_t count, DB_COLUMN_DEF *columns, cons
     if (prepared != 0)
         return prepared;
     SQLRETURN rc = SQLExecute(hstmt);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, found, sizeof(found), &length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLFetch(hstmt);
     if (rc == SQL_NO_DATA) {
         db_free_stmt(&hstmt);
         return 0;
     }
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return db_catalog_fail(nullptr, &hstmt, rc);
     db_free_stmt(&hstmt);
     found[sizeof(found) - 1] = '\0';
@@ -130,7 +126,7 @@ int32_t db_table_mark_spatial_columns(int32_t count, DB_COLUMN_DEF *columns, con
 {
     if (columns == nullptr || table == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&] { return S_mark_spatial(count, columns, table); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_mark_spatial(count, columns, table); });
 }
 
 int32_t db_table_describe_mark_raster(int32_t count, DB_COLUMN_DEF *columns, const char *table)

@@ -18,6 +18,7 @@
 #include "base/util/ve_debug_internal.h"
 #include "base/util/ve_index_def_internal.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_table_ddl_internal.h"
 #include "db/core/db_cli_internal.h"
@@ -25,6 +26,7 @@
 #include "db/core/db_helpers_internal.h"
 #include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_identifier_internal.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user_internal.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -34,7 +36,6 @@ namespace
 {
 
 constexpr SQLLEN kCatalogIndexNameSize = 161; // the catalogue's 160 characters and the NUL
-constexpr int32_t kNativeNoSuchColumn = -352;
 
 // The B-tree index parts of a table, around its owner and name.
 const std::string kDescribeHead =
@@ -80,7 +81,8 @@ int32_t S_index_failure(SQLHSTMT *hstmt, int32_t rc, const char *table, bool exi
     db_set_xerr_from_diag(diag);
     const std::string state = diag.sqlstate;
     if (state == "S0002")
-        return diag.native_error == kNativeNoSuchColumn ? ZE_COLUMN_NOT_FOUND : ZE_TABLE_NOT_FOUND;
+        return diag.native_error == DB_IFX_NATIVE_NO_SUCH_COLUMN ? ZE_COLUMN_NOT_FOUND
+                                                                 : ZE_TABLE_NOT_FOUND;
     if (state == "S0022")
         return ZE_COLUMN_NOT_FOUND;
     if (state == "S0011" || (exists_too && state == "S0001"))
@@ -182,7 +184,8 @@ int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count, DB_
     // Descending key parts are found through the negated column number.
     std::string sql = kDescribeHead + db_quote_literal(owner) + kDescribeMiddle +
                       db_quote_literal(name) + kDescribeTail;
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &hstmt = stmt.h;
     rc = db_catalog_prepare(nullptr, &hstmt, sql.c_str());
     if (rc != 0)
         return rc;
@@ -190,11 +193,11 @@ int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count, DB_
     char column[DB_INDEX_COLUMN_NAME_SIZE] = "";
     SQLLEN lengths[3] = {};
     SQLRETURN cli = SQLBindCol(hstmt, 1, SQL_C_CHAR, index_name, sizeof(index_name), &lengths[0]);
-    if (cli == SQL_SUCCESS || cli == SQL_SUCCESS_WITH_INFO)
+    if (SQL_SUCCEEDED(cli))
         cli = SQLBindCol(hstmt, 2, SQL_C_CHAR, type, sizeof(type), &lengths[1]);
-    if (cli == SQL_SUCCESS || cli == SQL_SUCCESS_WITH_INFO)
+    if (SQL_SUCCEEDED(cli))
         cli = SQLBindCol(hstmt, 3, SQL_C_CHAR, column, sizeof(column), &lengths[2]);
-    if (cli != SQL_SUCCESS && cli != SQL_SUCCESS_WITH_INFO)
+    if (!SQL_SUCCEEDED(cli))
         return db_catalog_fail(nullptr, &hstmt, cli);
     rc = db_execute_stmt(&hstmt, 1, DB_EXEC_NO_COMMIT);
     if (rc != 0)
@@ -212,21 +215,16 @@ int32_t S_describe(DB_INSTANCE *instance, const char *table, int16_t *count, DB_
         }
         // The definition holds 31 characters of a name: a longer catalogue
         // name is refused rather than cut into another index's name.
-        if (strlen(index_name) >= DB_INDEX_NAME_SIZE) {
-            db_free_stmt(&hstmt);
+        if (strlen(index_name) >= DB_INDEX_NAME_SIZE)
             return ZE_INVALID_ARGUMENT;
-        }
         bool same = described.count > 0 &&
                     strcmp(described.defs[described.count - 1].index_name, index_name) == 0;
         rc = same ? 0 : described.add_index(index_name, type[0] == 'U');
         if (rc == 0)
             rc = described.add_column(column);
-        if (rc != 0) {
-            db_free_stmt(&hstmt);
+        if (rc != 0)
             return rc;
-        }
     }
-    db_free_stmt(&hstmt);
     *count = static_cast<int16_t>(described.count);
     *indexes = described.defs;
     described.defs = nullptr;
@@ -242,7 +240,7 @@ int32_t DB_table_create_index(DB_INSTANCE *, const char *table, const char *colu
 {
     if (table == nullptr || column == nullptr || index_name == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc == 0)
             rc = db_check_name(column, DB_NAME_COLUMN_SIZE);
@@ -274,7 +272,7 @@ int32_t DB_table_create_indexes(DB_INSTANCE *, const char *table, int16_t count,
         return ZE_NULL_POINTER;
     if (count < 0)
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         for (int16_t i = 0; rc == 0 && i < count; i++)
             rc = S_check_definition(indexes[i]);
@@ -321,15 +319,15 @@ int32_t DB_table_describe_indexes(DB_INSTANCE *instance, const char *table, int1
         return ZE_NULL_POINTER;
     *count = 0;
     *indexes = nullptr;
-    return db_catalog_guard(
-        [&]() -> int32_t { return S_describe(instance, table, count, indexes); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() -> int32_t { return S_describe(instance, table, count, indexes); });
 }
 
 int32_t DB_table_drop_index(DB_INSTANCE *, const char *, const char *index_name)
 {
     if (index_name == nullptr)
         return ZE_NULL_POINTER;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_name(index_name, DB_NAME_TABLE_SIZE);
         if (rc != 0)
             return rc;
@@ -349,7 +347,7 @@ int32_t DB_table_get_name_from_index_name(DB_INSTANCE *, const char *index_name,
     char name[DB_NAME_TABLE_SIZE];
     if (strlen(index_name) >= sizeof(name))
         return ZE_INVALID_ARGUMENT;
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         strcpy(name, index_name);
         // The catalogue keeps the names of indexes made without quotes in
         // lower case.
@@ -363,7 +361,7 @@ int32_t DB_table_get_name_from_index_name(DB_INSTANCE *, const char *index_name,
         SQLRETURN rc = db_select_one_text(sql.c_str(), found, sizeof(found), &length, &diag);
         if (rc == SQL_NO_DATA)
             return ZE_INDEX_NOT_FOUND;
-        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
+        if (!SQL_SUCCEEDED(rc)) {
             db_set_xerr_from_diag(diag);
             return ZE_DBMS_ERROR;
         }

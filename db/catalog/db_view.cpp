@@ -15,6 +15,7 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_info.h"
 #include "db/catalog/db_rastercolumn_info.h"
@@ -303,7 +304,7 @@ int32_t DB_table_create_view(DB_INSTANCE *, const char *view_name, int16_t view_
         if (from->tables[i] == nullptr)
             return ZE_NULL_POINTER;
     const DB_VIEW_FOUND found{layer_id, spatial_column, rastercolumn_id, raster_column};
-    return db_catalog_guard([&] {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         return S_create_view(view_name, view_column_count, select_column_count, view_columns,
                              select_columns, from, found);
     });

@@ -16,7 +16,7 @@
 
 #include "base/util/ve_release.h"
 #include "base/util/zel_errors.h"
-#include "db/catalog/db_catalog_stmt_internal.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_dbms.h"
 #include "db/core/db_diag.h"
@@ -154,7 +154,7 @@ static int32_t S_table_step(const S_step &step, DB_INSTANCE *instance,
 
 int32_t DB_instance_system_tables_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = DB_trans_def_start(instance);
         if (rc != ZE_SUCCESS) {
             S_print_dbms_error();
@@ -279,7 +279,7 @@ int32_t db_drop_std_views(void)
 
 int32_t DB_instance_stored_procedures_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         std::string sql = S_routine_count_sql();
         SQLHSTMT hstmt = SQL_NULL_HSTMT;
         int rc = db_prepare_cursor(nullptr, &hstmt, sql.c_str(), 0);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -30,22 +31,17 @@
 // An extended type name of at most 128 characters and its terminator.
 #define S_XTD_NAME_SIZE 129
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 int32_t db_sql_type_to_c_type(int16_t sql_type, int16_t *c_type)
 {
     if (c_type == nullptr)
         return ZE_NULL_POINTER;
     int16_t c = 0;
     switch (sql_type) {
-    case -100:
-    case -101:
-    case -102:
-    case -103:
-    case -104:
+    case DB_IFX_SQL_UDT_FIXED:
+    case DB_IFX_SQL_UDT_VARYING:
+    case DB_IFX_SQL_UDT_BLOB:
+    case DB_IFX_SQL_UDT_CLOB:
+    case DB_IFX_SQL_UDT_LVARCHAR:
     case SQL_LONGVARBINARY:
     case SQL_VARBINARY:
     case SQL_BINARY:
@@ -246,7 +242,7 @@ int32_t db_get_column_st_type(DB_STREAM *stream, const char *owner, const char *
         return ZE_INVALID_ARGUMENT;
     if (st_type == nullptr)
         return ZE_NULL_POINTER;
-    if (sql_type != DB_SQL_UDT_VARYING)
+    if (sql_type != DB_IFX_SQL_UDT_VARYING)
         return ZE_SUCCESS;
     char user[DB_USER_NAME_SIZE];
     char parsed_owner[DB_NAME_OWNER_SIZE], parsed_table[DB_NAME_TABLE_SIZE];
@@ -271,15 +267,15 @@ int32_t db_get_column_st_type(DB_STREAM *stream, const char *owner, const char *
     SQLRETURN cli = static_cast<SQLRETURN>(db_prepare_cursor(stream, &hstmt, sql.c_str(), 0));
     if (cli == SQL_SUCCESS)
         cli = SQLBindCol(hstmt, 1, SQL_C_CHAR, name, sizeof(name), &length);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLExecute(hstmt);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLFetch(hstmt);
     db_free_stmt(&hstmt);
     // No row: the column has no extended type, so it is no ST column either.
-    if (cli == SQL_NO_DATA || (S_ok(cli) && length == SQL_NULL_DATA))
+    if (cli == SQL_NO_DATA || (SQL_SUCCEEDED(cli) && length == SQL_NULL_DATA))
         name[0] = '\0';
-    else if (!S_ok(cli))
+    else if (!SQL_SUCCEEDED(cli))
         return ZE_DBMS_ERROR;
     else if (length >= 0 && length < static_cast<SQLLEN>(sizeof(name)))
         name[length] = '\0';

@@ -17,8 +17,6 @@ typedef struct DB_STREAM DB_STREAM;
 #define DB_ST_TYPE_NONE (-10000)
 /* ST type code of a column whose extended type is not an ST type. */
 #define DB_ST_TYPE_OTHER (-101)
-/* The SQL type under which the DBMS reports columns of extended types. */
-#define DB_SQL_UDT_VARYING (-101)
 
 #ifdef __cplusplus
 extern "C" {

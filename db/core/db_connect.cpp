@@ -28,11 +28,6 @@ static std::string S_password;
 #define S_NULL_DATABASE "null=database"
 #define S_USER_NAME_SIZE 32
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 static SQLCHAR *S_text(const char *text)
 {
     return reinterpret_cast<SQLCHAR *>(const_cast<char *>(text));
@@ -96,25 +91,25 @@ CLI_DIAG_RECORD db_connect(const char *user, const char *password, char *databas
 
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &db_henv);
     // Drivers report the ODBC 2 SQLSTATEs that the mapping tables know.
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLSetEnvAttr(db_henv, SQL_ATTR_ODBC_VERSION,
                            reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0);
-    if (!S_ok(rc)) {
+    if (!SQL_SUCCEEDED(rc)) {
         fprintf(stderr, "db_connect (%s), Error allocating environment\n", database);
     } else {
         rc = SQLAllocHandle(SQL_HANDLE_DBC, db_henv, &db_hdbc);
-        if (!S_ok(rc))
+        if (!SQL_SUCCEEDED(rc))
             fprintf(stderr, "db_connect (%s), Error allocating connection\n", database);
     }
-    if (S_ok(rc)) {
+    if (SQL_SUCCEEDED(rc)) {
         SQLRETURN arc = SQLSetConnectAttr(db_hdbc, SQL_ATTR_AUTOCOMMIT,
                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
-        if (!S_ok(arc))
+        if (!SQL_SUCCEEDED(arc))
             fprintf(stderr, "db_connect (%s), Error setting SQL_AUTOCOMMIT option\n", database);
         S_password = password;
         rc = SQLConnect(db_hdbc, S_text(database), SQL_NTS, S_text(user), SQL_NTS, S_text(password),
                         SQL_NTS);
-        if (S_ok(rc)) {
+        if (SQL_SUCCEEDED(rc)) {
             diag.code = rc;
             DB_init(&diag);
             return diag;
@@ -136,7 +131,7 @@ CLI_DIAG_RECORD db_disconnect(void)
         return S_connection_failure(rc);
     }
     rc = SQLDisconnect(db_hdbc);
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return S_connection_failure(rc);
     rc = SQLFreeHandle(SQL_HANDLE_DBC, db_hdbc);
     if (rc != SQL_SUCCESS)
@@ -156,20 +151,20 @@ static SQLRETURN S_read_literal_affixes(CLI_DIAG_RECORD *diag)
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     SQLLEN prefix_len = 0, suffix_len = 0;
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &hstmt);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLGetTypeInfo(hstmt, SQL_VARCHAR);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 4, SQL_C_CHAR, db_literal_prefix, sizeof(db_literal_prefix),
                         &prefix_len);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 5, SQL_C_CHAR, db_literal_suffix, sizeof(db_literal_suffix),
                         &suffix_len);
-    if (S_ok(rc)) {
+    if (SQL_SUCCEEDED(rc)) {
         rc = SQLFetch(hstmt);
-        if (!S_ok(rc))
+        if (!SQL_SUCCEEDED(rc))
             fprintf(stderr, "Error in determining driver's literal prefix and suffix\n");
     }
-    if (S_ok(rc)) {
+    if (SQL_SUCCEEDED(rc)) {
         db_free_stmt(&hstmt);
         // A NULL prefix or suffix leaves the buffer as it was: none.
         if (prefix_len == SQL_NULL_DATA)
@@ -193,19 +188,19 @@ int DB_init(CLI_DIAG_RECORD *diag)
     }
     SQLUSMALLINT supported = SQL_FALSE;
     rc = SQLGetFunctions(db_hdbc, SQL_API_SQLEXTENDEDFETCH, &supported);
-    if (!S_ok(rc) || supported == SQL_FALSE) {
+    if (!SQL_SUCCEEDED(rc) || supported == SQL_FALSE) {
         fprintf(stderr,
                 "Driver does not have required level 2 ODBC API function SQLDataSources.\n");
         return ZE_DBMS_ERROR;
     }
     rc = SQLGetInfo(db_hdbc, SQL_ODBC_SQL_CONFORMANCE, &level, sizeof(level), nullptr);
-    if (!S_ok(rc)) {
+    if (!SQL_SUCCEEDED(rc)) {
         fprintf(stderr, "Driver does not have required core ODBC grammar support.\n");
         return ZE_DBMS_ERROR;
     }
     SQLUINTEGER positioned = 0;
     rc = SQLGetInfo(db_hdbc, SQL_POSITIONED_STATEMENTS, &positioned, sizeof(positioned), nullptr);
-    if (!S_ok(rc) || (positioned & SQL_PS_POSITIONED_UPDATE) == 0 ||
+    if (!SQL_SUCCEEDED(rc) || (positioned & SQL_PS_POSITIONED_UPDATE) == 0 ||
         (positioned & SQL_PS_SELECT_FOR_UPDATE) == 0) {
         fprintf(stderr, "Driver does not have required positioned statement ODBC support.\n");
         return ZE_DBMS_ERROR;
@@ -233,7 +228,7 @@ int DB_connect(const char *user, const char *password)
     }
     char database[DB_ADMIN_DATABASE_SIZE] = "";
     CLI_DIAG_RECORD diag = db_connect(user, password, database, sizeof(database));
-    if (diag.code != SQL_SUCCESS && diag.code != SQL_SUCCESS_WITH_INFO) {
+    if (!SQL_SUCCEEDED(diag.code)) {
         fprintf(stderr, "DB_connect (db_connect) Error (%d)\n", diag.code);
         db_set_xerr_from_diag(diag);
         return ZE_DBMS_ERROR;
@@ -259,14 +254,14 @@ int DB_database_use(DB_INSTANCE *, const char *database)
     char user[S_USER_NAME_SIZE] = "";
     SQLSMALLINT length = 0;
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, db_hdbc, SQL_COMMIT);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLGetInfo(db_hdbc, SQL_USER_NAME, user, sizeof(user), &length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLDisconnect(db_hdbc);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLConnect(db_hdbc, S_text(database), SQL_NTS, S_text(user), SQL_NTS,
                         S_text(S_password.c_str()), SQL_NTS);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         return 0;
     S_connection_failure(rc);
     return ZE_DBMS_ERROR;

@@ -14,7 +14,6 @@
 #define DB_DBMS_FUNCTION_NAME_SIZE 32
 #define DB_DBMS_QUALIFY_RULES 63
 #define DB_DBMS_QUALIFY_SEPARATORS ":.."
-#define DB_TYPE_NAME_SIZE 129 // a DBMS type name and its terminator
 
 ZEL_API int32_t DB_dbms_get_id(void);
 // Writes "Informix/IDS"; returns 0, or -65 for a null output.

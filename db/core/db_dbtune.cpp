@@ -114,23 +114,6 @@ int32_t db_dbtune_is_storage_param(const char *name)
 
 // ---- block fetch --------------------------------------------------------------
 
-namespace
-{
-struct S_stmt_guard {
-    SQLHSTMT h = SQL_NULL_HSTMT;
-    ~S_stmt_guard()
-    {
-        if (h != SQL_NULL_HSTMT)
-            db_free_stmt(&h);
-    }
-};
-} // namespace
-
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 static int32_t S_fail_with_diag(SQLHSTMT *h, SQLRETURN rc, DBTUNE_ROW_LIST *rows)
 {
     CLI_DIAG_RECORD diag;
@@ -168,16 +151,16 @@ int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_R
             sql += " OR keyword = '" + db_quote_literal(keyword2 ? keyword2 : "") + "'";
     }
 
-    S_stmt_guard stmt;
+    db_stmt_guard stmt;
     rc = db_prepare_cursor(nullptr, &stmt.h, sql.c_str(), 0);
     if (rc != 0)
         return rc;
     SQLRETURN cli =
         SQLSetStmtAttr(stmt.h, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(DBTUNE_FETCH_ROWS), 0);
-    if (!S_ok(cli))
+    if (!SQL_SUCCEEDED(cli))
         return S_fail_with_diag(&stmt.h, cli, rows);
     cli = SQLExecute(stmt.h);
-    if (!S_ok(cli))
+    if (!SQL_SUCCEEDED(cli))
         return S_fail_with_diag(&stmt.h, cli, rows);
 
     std::vector<char> kw(size_t{DBTUNE_FETCH_ROWS} * DBTUNE_COLUMN_NAME_SIZE);
@@ -196,7 +179,7 @@ int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_R
     for (SQLUSMALLINT c = 0; c < 3; c++) {
         cli = SQLBindCol(stmt.h, static_cast<SQLUSMALLINT>(c + 1), SQL_C_CHAR, binds[c].buffer,
                          binds[c].width, binds[c].length);
-        if (!S_ok(cli))
+        if (!SQL_SUCCEEDED(cli))
             return cli;
     }
 
@@ -205,7 +188,7 @@ int32_t db_dbtune_fetch_rows(const char *keyword, const char *keyword2, DBTUNE_R
         cli = SQLExtendedFetch(stmt.h, SQL_FETCH_NEXT, 0, &fetched, status.data());
         if (cli == SQL_NO_DATA)
             break;
-        if (!S_ok(cli))
+        if (!SQL_SUCCEEDED(cli))
             return S_fail_with_diag(&stmt.h, cli, rows);
         if (fetched > DBTUNE_FETCH_ROWS)
             fetched = DBTUNE_FETCH_ROWS;

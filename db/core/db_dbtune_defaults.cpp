@@ -20,63 +20,6 @@
 namespace
 {
 
-const char S_storage[] = "EXTENT SIZE 16 NEXT SIZE 16 LOCK MODE ROW";
-const char S_index[] = "FILLFACTOR 90";
-const char S_rtree[] = " ";
-
-struct S_builtin {
-    int keyword;
-    const char *parameter;
-    const char *value;
-};
-
-#define S_VERSIONED(k)                                                                             \
-    {k, "B_STORAGE", S_storage}, {k, "B_INDEX_ROWID", S_index}, {k, "B_INDEX_USER", S_index},      \
-        {k, "A_STORAGE", S_storage}, {k, "A_INDEX_ROWID", S_index},                                \
-        {k, "A_INDEX_STATEID", S_index}, {k, "A_INDEX_USER", S_index},                             \
-        {k, "D_STORAGE", S_storage}, {k, "D_INDEX_STATE_ROWID", S_index},                          \
-    {                                                                                              \
-        k, "D_INDEX_DELETED_AT", S_index                                                           \
-    }
-#define S_WITH_RTREE(k)                                                                            \
-    {k, "B_STORAGE", S_storage}, {k, "B_INDEX_ROWID", S_index}, {k, "B_INDEX_USER", S_index},      \
-        {k, "B_RTREE", S_rtree}, {k, "A_STORAGE", S_storage}, {k, "A_INDEX_ROWID", S_index},       \
-        {k, "A_INDEX_STATEID", S_index}, {k, "A_INDEX_USER", S_index}, {k, "A_RTREE", S_rtree},    \
-        {k, "D_STORAGE", S_storage}, {k, "D_INDEX_STATE_ROWID", S_index},                          \
-    {                                                                                              \
-        k, "D_INDEX_DELETED_AT", S_index                                                           \
-    }
-
-const S_builtin S_builtins[DBTUNE_BUILTIN_COUNT] = {
-    {DBTUNE_KW_DEFAULTS, "UI_TEXT", ""},
-    S_WITH_RTREE(DBTUNE_KW_DEFAULTS),
-    {DBTUNE_KW_LOGFILE_DEFAULTS, "UI_TEXT", ""},
-    {DBTUNE_KW_LOGFILE_DEFAULTS, "LF_STORAGE", S_storage},
-    {DBTUNE_KW_LOGFILE_DEFAULTS, "LF_INDEXES", S_index},
-    {DBTUNE_KW_LOGFILE_DEFAULTS, "LD_STORAGE", S_storage},
-    {DBTUNE_KW_LOGFILE_DEFAULTS, "LD_INDEX_DATA_ID", S_index},
-    {DBTUNE_KW_LOGFILE_DEFAULTS, "LD_INDEX_ROWID", S_index},
-    S_WITH_RTREE(DBTUNE_KW_NETWORK_DEFAULTS),
-    {DBTUNE_KW_NETWORK_DEFAULTS, "UI_NETWORK_TEXT", "The network default configuration"},
-    {DBTUNE_KW_NETWORK_DEFAULTS, "COMMENT",
-     "The base system initialization parameters for NETWORK_DEFAULTS"},
-    S_VERSIONED(DBTUNE_KW_NETWORK_NETWORK),
-    S_VERSIONED(DBTUNE_KW_NETWORK_DESC),
-    {DBTUNE_KW_DATA_DICTIONARY, "B_STORAGE", S_storage},
-    {DBTUNE_KW_DATA_DICTIONARY, "B_INDEX_ROWID", S_index},
-    {DBTUNE_KW_DATA_DICTIONARY, "B_INDEX_USER", S_index},
-    {DBTUNE_KW_DATA_DICTIONARY, "STATE_LINEAGES_TABLE", S_storage},
-    {DBTUNE_KW_DATA_DICTIONARY, "STATES_TABLE", S_storage},
-    {DBTUNE_KW_DATA_DICTIONARY, "STATES_INDEX", S_index},
-    {DBTUNE_KW_DATA_DICTIONARY, "VERSIONS_TABLE", S_storage},
-    {DBTUNE_KW_DATA_DICTIONARY, "VERSIONS_INDEX", S_index},
-    {DBTUNE_KW_DATA_DICTIONARY, "MVTABLES_MODIFIED_TABLE", S_storage},
-    {DBTUNE_KW_DATA_DICTIONARY, "MVTABLES_MODIFIED_INDEX", S_index},
-};
-
-#undef S_VERSIONED
-#undef S_WITH_RTREE
-
 const char *const S_keyword_names[DBTUNE_KW_COUNT] = {
     "DEFAULTS",
     "LOGFILE_DEFAULTS",
@@ -99,12 +42,13 @@ int32_t db_dbtune_set_mark(int32_t keyword, const char *parameter, int32_t prefi
 {
     if (parameter == nullptr)
         return 0;
+    const DBTUNE_BUILTIN *builtins = db_dbtune_builtins();
     for (int i = 0; i < DBTUNE_BUILTIN_COUNT; i++) {
-        const S_builtin &b = S_builtins[i];
+        const DBTUNE_BUILTIN &b = builtins[i];
         if (b.keyword != keyword)
             continue;
-        bool match = prefix ? db_dbtune_begins_with(parameter, b.parameter)
-                            : strcasecmp(parameter, b.parameter) == 0;
+        bool match = prefix ? db_dbtune_begins_with(parameter, b.param->name)
+                            : strcasecmp(parameter, b.param->name) == 0;
         if (match) {
             dbtune_found_marks[i] = 1;
             return 1;
@@ -115,8 +59,9 @@ int32_t db_dbtune_set_mark(int32_t keyword, const char *parameter, int32_t prefi
 
 int32_t db_dbtune_keyword_complete(int32_t keyword)
 {
+    const DBTUNE_BUILTIN *builtins = db_dbtune_builtins();
     for (int i = 0; i < DBTUNE_BUILTIN_COUNT; i++)
-        if (S_builtins[i].keyword == keyword && !dbtune_found_marks[i])
+        if (builtins[i].keyword == keyword && !dbtune_found_marks[i])
             return 0;
     return 1;
 }
@@ -134,11 +79,6 @@ int32_t db_dbtune_insert_call(char *out, size_t size)
         return rc;
     int n = snprintf(out, size, "{ call %s (?,?,?) }", name);
     return n < 0 || static_cast<size_t>(n) >= size ? ZE_INVALID_ARGUMENT : ZE_SUCCESS;
-}
-
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
 
 static void S_report_row(DBTUNE_FAILED_ROW *failed, const char *keyword, const char *name,
@@ -162,9 +102,10 @@ int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *
 {
     if (call == nullptr || keyword == nullptr || name == nullptr)
         return ZE_NULL_POINTER;
-    SQLHSTMT h = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &h = stmt.h;
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &h);
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return rc;
     // The caller's texts may be heap strings of their exact length: the
     // procedure gets folded, bounded copies.
@@ -183,34 +124,28 @@ int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *
     for (SQLUSMALLINT i = 0; i < 3; i++) {
         rc = SQLBindParameter(h, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
                               SQL_CHAR, params[i].column_size, 0, params[i].text, 0, &nts[i]);
-        if (!S_ok(rc)) {
+        if (!SQL_SUCCEEDED(rc)) {
             S_report_row(failed, kw, pn, cs);
-            SQLFreeHandle(SQL_HANDLE_STMT, h);
             return rc;
         }
     }
     rc = SQLExecDirect(h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(call)), SQL_NTS);
-    if (!S_ok(rc)) {
-        SQLFreeHandle(SQL_HANDLE_STMT, h);
+    if (!SQL_SUCCEEDED(rc))
         return rc;
-    }
     SQLINTEGER result = 0;
     SQLLEN result_len = 0;
     rc = SQLBindCol(h, 1, SQL_C_LONG, &result, sizeof(result), &result_len);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLFetch(h);
-    if (!S_ok(rc)) {
+    if (!SQL_SUCCEEDED(rc)) {
         S_report_row(failed, kw, pn, cs);
-        SQLFreeHandle(SQL_HANDLE_STMT, h);
         return rc;
     }
     if (result != 0) {
         int32_t code = db_dbtune_set_procedure_xerr(result, "zel.insert_dbtune");
         S_report_row(failed, kw, pn, cs);
-        SQLFreeHandle(SQL_HANDLE_STMT, h);
         return code;
     }
-    SQLFreeHandle(SQL_HANDLE_STMT, h);
     return ZE_SUCCESS;
 }
 
@@ -222,17 +157,19 @@ int32_t db_dbtune_insert_defaults(const char *file_name, const int32_t *complete
     if (rc != 0)
         return rc;
     const char *file = file_name ? file_name : "";
+    const DBTUNE_BUILTIN *builtins = db_dbtune_builtins();
     for (int i = 0; i < DBTUNE_BUILTIN_COUNT; i++) {
-        const S_builtin &b = S_builtins[i];
+        const DBTUNE_BUILTIN &b = builtins[i];
         if ((complete && complete[b.keyword]) || dbtune_found_marks[i])
             continue;
         const char *keyword = S_keyword_names[b.keyword];
-        bool tight = strncmp(b.parameter, "MVTABLES_MODIFIED_", 18) == 0;
+        const char *parameter = b.param->name;
+        bool tight = strncmp(parameter, "MVTABLES_MODIFIED_", 18) == 0;
         VES_print_debug(stderr,
                         "WARNING: %s does not contain %s config parameter '%s'.%s\n\t Inserting "
                         "the default values.\n",
-                        file, keyword, b.parameter, tight ? "" : " ");
-        rc = db_dbtune_insert_row(call, keyword, b.parameter, b.value, failed);
+                        file, keyword, parameter, tight ? "" : " ");
+        rc = db_dbtune_insert_row(call, keyword, parameter, b.param->default_text, failed);
         if (rc != 0) {
             VES_print_debug(stderr, "S_insert_dbtuneTab_defaults_data(): Error insert data to "
                                     "DBTUNE table.\n");

@@ -115,9 +115,68 @@ enum {
 };
 #define DBTUNE_BUILTIN_COUNT 63
 
+/* ---- the parameter table (db_dbtune_params.cpp) ---- */
+
+/* The record that holds a parameter's value, and the kind of its field. */
+enum { DBTUNE_IN_NONE, DBTUNE_IN_LAYER, DBTUNE_IN_LOGFILE, DBTUNE_IN_RASTER };
+enum {
+    DBTUNE_FIELD_NONE,
+    DBTUNE_FIELD_CLAUSE, /* DBTUNE_CLAUSE_SIZE bytes of text */
+    DBTUNE_FIELD_WORD,   /* DBTUNE_OLD_VALUE_SIZE bytes: a single word of an old release */
+    DBTUNE_FIELD_INT16,
+    DBTUNE_FIELD_INT32
+};
+
+/* Kinds of a parameter (bits). */
+#define DBTUNE_KIND_LAYER_READ 0x001   /* read for a layer keyword, DEFAULTS filling in */
+#define DBTUNE_KIND_DICTIONARY 0x002   /* a system table's: only under DATA_DICTIONARY */
+#define DBTUNE_KIND_LOGFILE_READ 0x004 /* read for a log-file keyword */
+#define DBTUNE_KIND_RASTER_READ 0x008  /* read for a raster keyword */
+#define DBTUNE_KIND_TEXT 0x010         /* COMMENT, UI_TEXT, UI_NETWORK_TEXT */
+#define DBTUNE_KIND_IMPORT 0x020       /* inserted by the file import, in table order */
+#define DBTUNE_KIND_OLD_INDEX 0x040    /* an index parameter of older releases (_1, _2) */
+#define DBTUNE_KIND_OLD_WORD 0x080     /* a single-word parameter of older releases */
+#define DBTUNE_KIND_OLD_NUMBER 0x100   /* a numeric parameter of older releases */
+
+/* Ranks of the built-in defaults run from 1 to this. */
+#define DBTUNE_DEFAULT_RANKS 27
+
+/* One parameter. A known value parameter (exported in quotes) is one with a
+ * clause field or of kind TEXT. */
+typedef struct DBTUNE_PARAM {
+    const char *name;
+    uint8_t record;           /* DBTUNE_IN_* */
+    uint8_t field;            /* DBTUNE_FIELD_* */
+    uint16_t offset;          /* of the field in its record */
+    uint16_t kinds;           /* DBTUNE_KIND_* */
+    const char *import_from;  /* file import: the older parameter its value falls back to */
+    uint8_t legacy;           /* file import: then the legacy clause 1 (storage), 2 (index) */
+    const char *migrate_from; /* migration: the older parameter whose value it takes */
+    const char *default_text; /* the built-in default, null when none */
+    uint8_t marks;            /* built-in keywords that must hold it: 1 << DBTUNE_KW_* */
+    uint8_t default_rank;     /* its place among a built-in keyword's defaults; 0 none */
+} DBTUNE_PARAM;
+
+/* One built-in row: a built-in keyword (DBTUNE_KW_*) and its parameter. */
+typedef struct DBTUNE_BUILTIN {
+    int keyword;
+    const DBTUNE_PARAM *param;
+} DBTUNE_BUILTIN;
+
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* The whole table and its size. */
+const DBTUNE_PARAM *db_dbtune_param_table(size_t *count);
+/* The parameter of that name (any case); null when there is none. */
+const DBTUNE_PARAM *db_dbtune_param_find(const char *name);
+/* 1 when name is a parameter of one of the kinds. */
+int32_t db_dbtune_param_is(const char *name, uint32_t kinds);
+/* The DBTUNE_BUILTIN_COUNT built-in rows in the inserter's order: keyword by
+ * keyword (DBTUNE_KW_* order), each keyword's parameters by rank. The found
+ * marks are indexed alike. */
+const DBTUNE_BUILTIN *db_dbtune_builtins(void);
 
 /* ---- storage configuration by keyword (db_dbtune.cpp) ---- */
 

@@ -129,14 +129,15 @@ int32_t db_dbtune_migrate_index_params(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
     if (rc != 0)
         return rc;
     std::string sql = std::string("SELECT keyword FROM ") + table + " group by keyword ";
-    SQLHSTMT h = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &h = stmt.h;
     rc = db_prepare_cursor(nullptr, &h, sql.c_str(), 0);
     if (rc != 0)
         return S_cursor_failure(&h, rc);
     char keyword[DBTUNE_COLUMN_NAME_SIZE] = "";
     SQLLEN keyword_len = 0;
     SQLRETURN bind = SQLBindCol(h, 1, SQL_C_CHAR, keyword, sizeof(keyword), &keyword_len);
-    if (bind != SQL_SUCCESS && bind != SQL_SUCCESS_WITH_INFO)
+    if (!SQL_SUCCEEDED(bind))
         return S_cursor_failure(&h, bind);
     auto records = std::make_unique<S_records>();
     SQLULEN fetched = 0;
@@ -144,7 +145,6 @@ int32_t db_dbtune_migrate_index_params(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
     for (;;) {
         if (rc == DB_NO_MORE_DATA) {
             db_commit();
-            db_free_stmt(&h);
             return ZE_SUCCESS;
         }
         if (rc != 0)
@@ -156,7 +156,6 @@ int32_t db_dbtune_migrate_index_params(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
         rc = db_dbtune_fetch_rows(keyword, nullptr, &rows, 0);
         if (rc != 0) {
             db_rollback();
-            db_free_stmt(&h);
             return rc;
         }
         if (rows.count > 0) {
@@ -175,7 +174,6 @@ int32_t db_dbtune_migrate_index_params(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
                                                keyword, failed);
             if (rc != 0) {
                 db_rollback();
-                db_free_stmt(&h);
                 return rc;
             }
         }

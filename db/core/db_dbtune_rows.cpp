@@ -7,107 +7,22 @@
 #include <string.h>
 #include <strings.h>
 
-#include <cstddef>
-
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_dbtune_internal.h"
 #include "db/core/db_diag_internal.h"
 
-namespace
-{
-
-enum S_record { S_LAYER, S_LOGFILE, S_RASTER };
-
-struct S_field {
-    const char *name;
-    S_record record;
-    size_t offset;
-};
-
-#define S_L(f)                                                                                     \
-    {                                                                                              \
-#f, S_LAYER, offsetof(DBTUNE_LAYER_CONFIG, f)                                              \
-    }
-#define S_F(f)                                                                                     \
-    {                                                                                              \
-#f, S_LOGFILE, offsetof(DBTUNE_LOGFILE_CONFIG, f)                                          \
-    }
-#define S_R(f)                                                                                     \
-    {                                                                                              \
-#f, S_RASTER, offsetof(DBTUNE_RASTER_CONFIG, f)                                            \
-    }
-
-const S_field S_fields[] = {
-    S_L(B_STORAGE),
-    S_L(B_INDEX_ROWID),
-    S_L(B_INDEX_USER),
-    S_L(B_RTREE),
-    S_L(A_STORAGE),
-    S_L(A_INDEX_ROWID),
-    S_L(A_INDEX_STATEID),
-    S_L(A_INDEX_USER),
-    S_L(A_RTREE),
-    S_L(D_STORAGE),
-    S_L(D_INDEX_STATE_ROWID),
-    S_L(D_INDEX_DELETED_AT),
-    S_L(S_STORAGE),
-    S_L(STATES_TABLE),
-    S_L(STATES_INDEX),
-    S_L(STATE_LINEAGES_TABLE),
-    S_L(VERSIONS_TABLE),
-    S_L(VERSIONS_INDEX),
-    S_L(MVTABLES_MODIFIED_TABLE),
-    S_L(MVTABLES_MODIFIED_INDEX),
-    S_L(B_INDEX_1),
-    S_L(A_INDEX_1),
-    S_L(A_INDEX_2),
-    S_L(D_INDEX_1),
-    S_L(D_INDEX_2),
-    S_F(LF_STORAGE),
-    S_F(LF_INDEXES),
-    S_F(LD_STORAGE),
-    S_F(LD_INDEX_DATA_ID),
-    S_F(LD_INDEX_ROWID),
-    S_F(LD_INDEX_1),
-    S_F(LD_INDEX_2),
-    S_R(RAS_STORAGE),
-    S_R(RAS_INDEX_ID),
-    S_R(BND_STORAGE),
-    S_R(BND_INDEX_ID),
-    S_R(BND_INDEX_COMPOSITE),
-    S_R(AUX_STORAGE),
-    S_R(AUX_INDEX_COMPOSITE),
-    S_R(BLK_STORAGE),
-    S_R(BLK_INDEX_COMPOSITE),
-    S_R(RAS_INDEX_1),
-    S_R(BND_INDEX_1),
-    S_R(BND_INDEX_2),
-    S_R(AUX_INDEX_1),
-    S_R(BLK_INDEX_1),
-};
-
-#undef S_L
-#undef S_F
-#undef S_R
-
-} // namespace
-
 char *db_dbtune_field(DBTUNE_LAYER_CONFIG *layer, DBTUNE_LOGFILE_CONFIG *logfile,
                       DBTUNE_RASTER_CONFIG *raster, const char *name)
 {
-    if (name == nullptr)
+    const DBTUNE_PARAM *p = db_dbtune_param_find(name);
+    if (p == nullptr || p->field != DBTUNE_FIELD_CLAUSE)
         return nullptr;
-    for (const S_field &f : S_fields) {
-        if (strcasecmp(f.name, name) != 0)
-            continue;
-        char *base = f.record == S_LAYER     ? reinterpret_cast<char *>(layer)
-                     : f.record == S_LOGFILE ? reinterpret_cast<char *>(logfile)
-                                             : reinterpret_cast<char *>(raster);
-        return base == nullptr ? nullptr : base + f.offset;
-    }
-    return nullptr;
+    char *base = p->record == DBTUNE_IN_LAYER     ? reinterpret_cast<char *>(layer)
+                 : p->record == DBTUNE_IN_LOGFILE ? reinterpret_cast<char *>(logfile)
+                                                  : reinterpret_cast<char *>(raster);
+    return base == nullptr ? nullptr : base + p->offset;
 }
 
 void db_dbtune_copy_field(char *field, size_t size, const char *text, const char *what)

@@ -20,6 +20,7 @@
 #include "db/catalog/db_table_describe_internal.h"
 #include "db/core/db_column_type_internal.h"
 #include "db/core/db_connect.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -27,9 +28,6 @@
 #include "db/core/db_stream_internal.h"
 
 static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit cell");
-
-// Native error with which the DBMS reports a column number past the last.
-#define S_NATIVE_NO_SUCH_COLUMN 111
 
 namespace
 {
@@ -42,11 +40,6 @@ struct Arrays {
 };
 
 } // namespace
-
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
 
 // Grows a heap array of n entries by one zeroed entry; the array is kept as
 // it was when memory runs out.
@@ -150,7 +143,7 @@ namespace
 
 // Result cells of one SQLColumns row: name, type, size, digits, nullability.
 struct CatalogRow {
-    char name[DB_COLUMN_NAME_LEN];
+    char name[DB_NAME_COLUMN_SIZE];
     SQLLEN name_length;
     SQLSMALLINT data_type;
     SQLLEN data_type_length;
@@ -168,15 +161,15 @@ static SQLRETURN S_bind_catalog_row(SQLHSTMT hstmt, CatalogRow *row)
 {
     SQLRETURN rc =
         SQLBindCol(hstmt, 4, SQL_C_CHAR, row->name, sizeof(row->name), &row->name_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 5, SQL_C_SHORT, &row->data_type, sizeof(row->data_type),
                         &row->data_type_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 7, SQL_C_LONG, &row->size, sizeof(row->size), &row->size_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 9, SQL_C_SHORT, &row->digits, sizeof(row->digits),
                         &row->digits_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 11, SQL_C_SHORT, &row->nullable, sizeof(row->nullable),
                         &row->nullable_length);
     return rc;
@@ -192,7 +185,7 @@ static int32_t S_fetch_catalog(DB_STREAM *stream, SQLHSTMT hstmt, CatalogRow *ro
         SQLRETURN cli = SQLFetch(hstmt);
         if (cli == SQL_NO_DATA)
             return ZE_SUCCESS;
-        if (!S_ok(cli)) {
+        if (!SQL_SUCCEEDED(cli)) {
             fprintf(stderr, "db_describe_table describe error (%d), column %d.\n", cli, *n);
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, &hstmt, cli);
@@ -241,7 +234,8 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
         return ZE_OUT_OF_MEMORY;
     }
 
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    db_stmt_guard stmt;
+    SQLHSTMT &hstmt = stmt.h;
     rc = db_open_cursor(stream, &hstmt);
     if (rc != ZE_SUCCESS)
         return rc;
@@ -252,13 +246,12 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
         SQLColumns(hstmt, nullptr, 0, schema, SQL_NTS,
                    reinterpret_cast<SQLCHAR *>(table_pattern.data()), SQL_NTS, nullptr, 0);
     CatalogRow row;
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = S_bind_catalog_row(hstmt, &row);
-    if (!S_ok(cli)) {
+    if (!SQL_SUCCEEDED(cli)) {
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, &hstmt, cli);
         db_set_xerr_from_diag(diag);
-        db_free_stmt(&hstmt);
         return ZE_DBMS_ERROR;
     }
 
@@ -275,7 +268,6 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
             marked == ZE_SUCCESS)
             db_table_describe_mark_raster(n, *columns, table);
     }
-    db_free_stmt(&hstmt);
     return rc;
 }
 
@@ -302,7 +294,8 @@ static bool S_past_last_column(const CLI_DIAG_RECORD &diag)
 {
     // 07009 is how an ODBC 3 environment spells S1002.
     return strcmp(diag.sqlstate, "S1002") == 0 || strcmp(diag.sqlstate, "07009") == 0 ||
-           strcmp(diag.sqlstate, "24000") == 0 || diag.native_error == S_NATIVE_NO_SUCH_COLUMN;
+           strcmp(diag.sqlstate, "24000") == 0 ||
+           diag.native_error == DB_IFX_NATIVE_PAST_LAST_COLUMN;
 }
 
 int32_t db_describe_select(DB_STREAM *stream, SQLHSTMT hstmt, int16_t *count,
@@ -321,13 +314,13 @@ int32_t db_describe_select(DB_STREAM *stream, SQLHSTMT hstmt, int16_t *count,
             result = ZE_OUT_OF_MEMORY;
             break;
         }
-        char name[DB_COLUMN_NAME_LEN] = "";
+        char name[DB_NAME_COLUMN_SIZE] = "";
         SQLSMALLINT name_length = 0, data_type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
         SQLRETURN cli = SQLDescribeCol(hstmt, static_cast<SQLUSMALLINT>(n + 1),
                                        reinterpret_cast<SQLCHAR *>(name), sizeof(name),
                                        &name_length, &data_type, &size, &digits, &nullable);
-        if (!S_ok(cli)) {
+        if (!SQL_SUCCEEDED(cli)) {
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, &hstmt, cli);
             if (S_past_last_column(diag)) {
@@ -410,19 +403,18 @@ int32_t DB_table_get_column_defs(DB_INSTANCE *, DB_STREAM *stream, const char *t
         return ZE_BUFFER_NO_MEMORY;
     }
 
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int rc = db_prepare_cursor(stream, &hstmt, sql.c_str(), 0);
+    db_stmt_guard stmt;
+    int rc = db_prepare_cursor(stream, &stmt.h, sql.c_str(), 0);
     if (rc != 0) {
         CLI_DIAG_RECORD diag;
-        db_get_diag_record(&diag, hstmt != SQL_NULL_HSTMT ? &hstmt : nullptr, rc);
-        db_free_stmt(&hstmt);
+        db_get_diag_record(&diag, stmt.h != SQL_NULL_HSTMT ? &stmt.h : nullptr, rc);
         return S_prepare_code(diag);
     }
     int16_t described = 0;
     int32_t *lengths = nullptr;
     int16_t *c_types = nullptr;
-    rc = db_describe_select(stream, hstmt, &described, columns, &lengths, &c_types);
-    db_free_stmt(&hstmt);
+    rc = db_describe_select(stream, stmt.h, &described, columns, &lengths, &c_types);
+    db_free_stmt(&stmt.h);
     if (stream != nullptr) {
         free(stream->column_buffer_lengths);
         free(stream->column_c_types);

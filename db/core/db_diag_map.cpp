@@ -9,6 +9,7 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag_internal.h"
+#include "db/core/db_informix_internal.h"
 
 // One row of a SQLSTATE table: the first matching row wins.
 struct S_state_map {
@@ -96,12 +97,6 @@ int db_map_cli_prepare_sqlstate(const char *sqlstate)
     return S_map_state(S_cli_prepare_states, sqlstate, false, &found);
 }
 
-#define S_NATIVE_TRIGGER_NOT_FOUND (-634)
-#define S_NATIVE_741 (-741)
-#define S_NATIVE_TABLE_LOCKED (-289)
-#define S_NATIVE_TABLE_NOT_FOUND (-523)
-#define S_NATIVE_9992 (-9992)
-
 int db_map_ddl_diag(const CLI_DIAG_RECORD *diag, const char *sql)
 {
     if (diag == nullptr)
@@ -115,10 +110,10 @@ int db_map_ddl_diag(const CLI_DIAG_RECORD *diag, const char *sql)
     if (found)
         return code;
     switch (diag->native_error) {
-    case S_NATIVE_TRIGGER_NOT_FOUND:
+    case DB_IFX_NATIVE_TRIGGER_NOT_FOUND:
         fprintf(stderr, "Warning: The trigger does not exist \n");
         return 0;
-    case S_NATIVE_741:
+    case DB_IFX_NATIVE_DIRECTIVE_741:
         return 0;
     default:
         break;
@@ -128,17 +123,17 @@ int db_map_ddl_diag(const CLI_DIAG_RECORD *diag, const char *sql)
         return 0;
     }
     switch (diag->native_error) {
-    case S_NATIVE_TABLE_LOCKED:
+    case DB_IFX_NATIVE_TABLE_LOCKED:
         return ZE_LOCK_CONFLICT;
-    case S_NATIVE_TABLE_NOT_FOUND:
+    case DB_IFX_NATIVE_TABLE_NOT_FOUND:
         return ZE_TABLE_NOT_FOUND;
-    case -674:
-    case -673:
-    case -625:
-    case -370:
+    case DB_IFX_NATIVE_ROUTINE_NOT_FOUND:
+    case DB_IFX_NATIVE_PASSED_673:
+    case DB_IFX_NATIVE_CONSTRAINT_EXISTS:
+    case DB_IFX_NATIVE_PASSED_370:
         // Callers test these Informix codes themselves.
         return diag->native_error;
-    case S_NATIVE_9992:
+    case DB_IFX_NATIVE_9992:
         return ZE_DBMS_ERROR;
     default:
         break;
@@ -157,7 +152,9 @@ int db_map_connect_diag(const CLI_DIAG_RECORD *diag)
         return code;
     if (diag->code == ZE_NOT_ADMIN_DATABASE)
         return ZE_NOT_ADMIN_DATABASE;
-    if (diag->native_error == -951 || diag->native_error == -952 || diag->native_error == -387)
+    if (diag->native_error == DB_IFX_NATIVE_USER_UNKNOWN ||
+        diag->native_error == DB_IFX_NATIVE_BAD_PASSWORD ||
+        diag->native_error == DB_IFX_NATIVE_NO_CONNECT_PERMISSION)
         return ZE_INVALID_LOGIN;
     fprintf(stderr, "DB_open_instance() db_connect error: %d\n", diag->code);
     return ZE_DBMS_ERROR;

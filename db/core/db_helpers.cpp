@@ -56,17 +56,16 @@ SQLRETURN db_select_one_text(const char *sql, char *out, SQLLEN size, SQLLEN *le
                              CLI_DIAG_RECORD *diag)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    auto ok = [](SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; };
     SQLRETURN rc = static_cast<SQLRETURN>(db_prepare_cursor(nullptr, &hstmt, sql, 0));
     if (rc == 0)
         rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, out, size, length);
-    if (ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLExecute(hstmt);
-    if (ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLFetch(hstmt);
-    if (!ok(rc) && rc != SQL_NO_DATA)
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
         db_get_diag_record(diag, hstmt != SQL_NULL_HSTMT ? &hstmt : nullptr, rc);
-    if (ok(rc) && size > 0)
+    if (SQL_SUCCEEDED(rc) && size > 0)
         out[size - 1] = '\0';
     db_free_stmt(&hstmt);
     return rc;

@@ -45,11 +45,6 @@ struct S_free_deleter {
     }
 };
 
-static bool S_ok(int32_t rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 // Releases the connection even when the orderly disconnect stops half-way, so
 // no environment is left for the next connect to stack on.
 static void S_release_connection(void)
@@ -125,7 +120,7 @@ int32_t DB_instance_open(const char *data_source, const char *user, const char *
     // first rather than stacking on it.
     S_release_connection();
     CLI_DIAG_RECORD diag = db_connect(user, password, database, sizeof(database));
-    if (!S_ok(diag.code)) {
+    if (!SQL_SUCCEEDED(diag.code)) {
         // A driver check that failed after the connect still left a connection.
         S_release_connection();
         return db_map_connect_diag(&diag);
@@ -254,7 +249,7 @@ int32_t DB_instance_lock(DB_INSTANCE *instance)
     if (instance->config.no_version_lock)
         return 0;
     int32_t rc = db_execute_ddlsql("LOCK TABLE VERSION IN SHARE MODE", 0, DB_EXEC_NO_COMMIT);
-    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)
+    if (SQL_SUCCEEDED(rc))
         return 0;
     if (rc == SQL_NO_DATA || rc == ZE_TABLE_NOT_FOUND)
         return ZE_FAILURE;

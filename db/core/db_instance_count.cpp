@@ -26,11 +26,6 @@ static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit 
 // Longest object name of a metadata count, its terminator aside.
 #define S_OBJECT_NAME_MAX 226
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 // Records the statement's (or, without one, the connection's) diagnostic in
 // the connection's record, frees the statement and gives -51.
 static int32_t S_fail(SQLHSTMT *hstmt, SQLRETURN rc)
@@ -52,15 +47,15 @@ static int32_t S_count(const std::string &sql, int32_t *count)
     if (rc != SQL_SUCCESS)
         return S_fail(&hstmt, rc);
     rc = SQLExecute(hstmt);
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return S_fail(&hstmt, rc);
     rc = SQLBindCol(hstmt, 1, SQL_C_LONG, count, sizeof(*count), &length);
     if (rc != SQL_SUCCESS)
         return S_fail(&hstmt, rc);
     rc = SQLFetch(hstmt);
-    if (rc == SQL_NO_DATA || (S_ok(rc) && length == SQL_NULL_DATA))
+    if (rc == SQL_NO_DATA || (SQL_SUCCEEDED(rc) && length == SQL_NULL_DATA))
         *count = 0;
-    else if (!S_ok(rc))
+    else if (!SQL_SUCCEEDED(rc))
         return S_fail(&hstmt, rc);
     db_free_stmt(&hstmt);
     return rc == SQL_NO_DATA ? SQL_NO_DATA : ZE_SUCCESS;
@@ -167,14 +162,14 @@ static int32_t S_id_bitmap(const std::string &sql, int32_t maximum, int32_t out_
     SQLRETURN rc = static_cast<SQLRETURN>(db_prepare_cursor(nullptr, &hstmt, sql.c_str(), 0));
     if (rc == SQL_SUCCESS)
         rc = SQLSetStmtAttr(hstmt, SQL_ROWSET_SIZE, reinterpret_cast<SQLPOINTER>(S_ROWSET_ROWS), 0);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLExecute(hstmt);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLBindCol(hstmt, 1, SQL_C_LONG, ids, sizeof(ids[0]), lengths);
-    while (S_ok(rc)) {
+    while (SQL_SUCCEEDED(rc)) {
         SQLULEN fetched = 0;
         rc = SQLExtendedFetch(hstmt, SQL_FETCH_NEXT, 0, &fetched, status);
-        if (!S_ok(rc))
+        if (!SQL_SUCCEEDED(rc))
             break;
         for (SQLULEN i = 0; i < fetched && i < S_ROWSET_ROWS; i++) {
             if (status[i] == SQL_ROW_NOROW || status[i] == SQL_ROW_ERROR)

@@ -4,15 +4,13 @@
 #ifndef DB_INSTANCE_INTERNAL_H
 #define DB_INSTANCE_INTERNAL_H
 
+#include "base/util/db_name_sizes.h"
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_instance.h"
 
-#define DB_INSTANCE_VIEW_NAME_SIZE 160
-#define DB_INSTANCE_LOG_NAME_SIZE 226 /* a log file's name */
-
 /* A view the instance created and drops at close. */
 typedef struct DB_INSTANCE_VIEW {
-    char name[DB_INSTANCE_VIEW_NAME_SIZE];
+    char name[DB_NAME_TABLE_SIZE];
     struct DB_INSTANCE_VIEW *next;
 } DB_INSTANCE_VIEW;
 
@@ -20,7 +18,7 @@ typedef struct DB_INSTANCE_VIEW {
  * the log's name while held, and the list text it was made for (only the
  * free of that text deletes it). */
 typedef struct DB_INSTANCE_STATE_LOG {
-    char name[DB_INSTANCE_LOG_NAME_SIZE];
+    char name[DB_NAME_FULL_TABLE_SIZE];
     const char *text;
 } DB_INSTANCE_STATE_LOG;
 

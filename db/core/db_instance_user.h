@@ -6,12 +6,12 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/zel_export.h"
 
 typedef struct DB_INSTANCE DB_INSTANCE;
 
 #define DB_ADMIN_USER "zel"
-#define DB_USER_NAME_SIZE 36 // a user name of at most 35 characters
 
 // Copies the administrative database name (at most 31 characters) into a
 // buffer of at least 32 bytes. Returns 0, or -66 when out is null.

@@ -12,21 +12,10 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
+#include "db/core/db_informix_internal.h"
 
-// Informix information types: lengths of a large object's create
-// spec, pointer and status.
-static const SQLUSMALLINT S_INFO_SPEC_LENGTH = 2250;
-static const SQLUSMALLINT S_INFO_POINTER_LENGTH = 2251;
-static const SQLUSMALLINT S_INFO_STATUS_LENGTH = 2252;
-// Informix SQL type of the large-object records (spec, pointer, status).
-static const SQLSMALLINT S_SQL_UDT_FIXED = -100;
 // Column size of the column-name parameter of ifx_lo_col_info.
 static const SQLULEN S_COLUMN_NAME_PARAM_SIZE = 129;
-
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
 
 // Keeps the statement's diagnostic in the handle's record, unbinds what was
 // bound (some of it may be the caller's stack) and gives rc.
@@ -45,7 +34,7 @@ static SQLRETURN S_info_buffer(DB_LOB_HANDLE *lob, SQLUSMALLINT info, SQLSMALLIN
 {
     SQLSMALLINT answer = 0;
     SQLRETURN rc = SQLGetInfo(lob->connection, info, &answer, sizeof answer, nullptr);
-    if (!S_ok(rc)) {
+    if (!SQL_SUCCEEDED(rc)) {
         lob->cli.diag_kind = SQL_HANDLE_DBC;
         db_cli_error(&lob->cli);
         lob->cli.diag_kind = SQL_HANDLE_STMT;
@@ -66,7 +55,7 @@ static SQLRETURN S_info_buffer(DB_LOB_HANDLE *lob, SQLUSMALLINT info, SQLSMALLIN
 static SQLRETURN S_call(DB_LOB_HANDLE *lob, const char *sql)
 {
     SQLRETURN rc = SQLExecDirect(lob->lo_statement, (SQLCHAR *)sql, SQL_NTS);
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return S_statement_failure(lob, rc);
     SQLFreeStmt(lob->lo_statement, SQL_RESET_PARAMS);
     return rc;
@@ -78,7 +67,7 @@ static SQLRETURN S_bind(DB_LOB_HANDLE *lob, SQLUSMALLINT number, SQLSMALLINT dir
 {
     SQLRETURN rc = SQLBindParameter(lob->lo_statement, number, direction, c_type, sql_type,
                                     column_size, 0, buffer, buffer_length, indicator);
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return S_statement_failure(lob, rc);
     return rc;
 }
@@ -94,7 +83,7 @@ static SQLRETURN S_bind_integer(DB_LOB_HANDLE *lob, SQLUSMALLINT number, SQLSMAL
 static SQLRETURN S_bind_record(DB_LOB_HANDLE *lob, SQLUSMALLINT number, SQLSMALLINT direction,
                                unsigned char *record, SQLSMALLINT length, SQLLEN *indicator)
 {
-    return S_bind(lob, number, direction, SQL_C_BINARY, S_SQL_UDT_FIXED,
+    return S_bind(lob, number, direction, SQL_C_BINARY, DB_IFX_SQL_UDT_FIXED,
                   static_cast<SQLULEN>(length), record, length, indicator);
 }
 
@@ -141,29 +130,29 @@ int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode)
     if (mode != DB_LOB_INSERT && mode != DB_LOB_UPDATE)
         return ZE_SUCCESS;
 
-    SQLRETURN rc = S_info_buffer(lob, S_INFO_SPEC_LENGTH, &lob->spec_length, &lob->spec);
-    if (!S_ok(rc))
+    SQLRETURN rc = S_info_buffer(lob, DB_IFX_INFO_LO_SPEC_LENGTH, &lob->spec_length, &lob->spec);
+    if (!SQL_SUCCEEDED(rc))
         return rc;
     lob->spec_indicator = lob->spec_length;
     rc = S_bind_record(lob, 1, SQL_PARAM_INPUT_OUTPUT, lob->spec, lob->spec_length,
                        &lob->spec_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_call(lob, "{call ifx_lo_def_create_spec(?)}");
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return rc;
 
     rc = S_bind(lob, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, S_COLUMN_NAME_PARAM_SIZE,
                 lob->column_name, sizeof lob->column_name, &lob->name_indicator);
     lob->spec_indicator = lob->spec_length;
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind_record(lob, 2, SQL_PARAM_INPUT_OUTPUT, lob->spec, lob->spec_length,
                            &lob->spec_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_call(lob, "{call ifx_lo_col_info(?, ?)}");
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return rc;
 
-    return S_info_buffer(lob, S_INFO_POINTER_LENGTH, &lob->pointer_length, &lob->pointer);
+    return S_info_buffer(lob, DB_IFX_INFO_LO_POINTER_LENGTH, &lob->pointer_length, &lob->pointer);
 }
 
 static int32_t S_write(DB_LOB_HANDLE *lob)
@@ -177,34 +166,34 @@ static int32_t S_write(DB_LOB_HANDLE *lob)
     lob->pointer_indicator = lob->pointer_length;
     SQLRETURN rc =
         S_bind_record(lob, 1, SQL_PARAM_INPUT, lob->spec, lob->spec_length, &lob->spec_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind_integer(lob, 2, SQL_PARAM_INPUT, SQL_C_SLONG, &lob->access_mode, nullptr);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind_record(lob, 3, SQL_PARAM_INPUT_OUTPUT, lob->pointer, lob->pointer_length,
                            &lob->pointer_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind_integer(lob, 4, SQL_PARAM_OUTPUT, SQL_C_SLONG, &lob->descriptor,
                             &lob->descriptor_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_call(lob, "{call ifx_lo_create(?, ?, ?, ?)}");
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return rc;
     lob->open = 1;
 
     if (lob->data_length == SQL_NULL_DATA || lob->data == nullptr) {
         // No value: the object exists but the column is written as null.
-        rc = S_info_buffer(lob, S_INFO_POINTER_LENGTH, &lob->pointer_length, &lob->pointer);
-        if (!S_ok(rc))
+        rc = S_info_buffer(lob, DB_IFX_INFO_LO_POINTER_LENGTH, &lob->pointer_length, &lob->pointer);
+        if (!SQL_SUCCEEDED(rc))
             return rc;
         lob->pointer_indicator = SQL_NULL_DATA;
         return rc;
     }
     const SQLULEN size = lob->data_size > 0 ? static_cast<SQLULEN>(lob->data_size) : 0;
     rc = S_bind_integer(lob, 1, SQL_PARAM_INPUT, SQL_C_SLONG, &lob->descriptor, nullptr);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind(lob, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, size, lob->data,
                     static_cast<SQLLEN>(size), &lob->data_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_call(lob, "{call ifx_lo_write(?, ?)}");
     return rc;
 }
@@ -222,40 +211,40 @@ static int32_t S_read(DB_LOB_HANDLE *lob)
         return ZE_NULL_POINTER;
     SQLRETURN rc = S_bind_integer(lob, 1, SQL_PARAM_OUTPUT, SQL_C_LONG, &lob->descriptor,
                                   &lob->descriptor_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind_record(lob, 2, SQL_PARAM_INPUT, lob->pointer, lob->pointer_length,
                            &lob->pointer_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind_integer(lob, 3, SQL_PARAM_INPUT, SQL_C_LONG, &lob->access_mode, nullptr);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_call(lob, "{? = call  ifx_lo_open(?, ?)}");
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return rc;
     lob->open = 1;
 
-    rc = S_info_buffer(lob, S_INFO_STATUS_LENGTH, &lob->status_length, &lob->status);
-    if (!S_ok(rc))
+    rc = S_info_buffer(lob, DB_IFX_INFO_LO_STATUS_LENGTH, &lob->status_length, &lob->status);
+    if (!SQL_SUCCEEDED(rc))
         return rc;
     lob->status_indicator = lob->status_length;
     rc = S_bind_integer(lob, 1, SQL_PARAM_INPUT, SQL_C_LONG, &lob->descriptor, nullptr);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind_record(lob, 2, SQL_PARAM_INPUT_OUTPUT, lob->status, lob->status_length,
                            &lob->status_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_call(lob, "{call ifx_lo_stat(?, ?)}");
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return rc;
 
     // The size is a 64-bit number on the server; this handle keeps 32 bits.
     SQLBIGINT size = 0;
     rc = S_bind_record(lob, 1, SQL_PARAM_INPUT, lob->status, lob->status_length,
                        &lob->status_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind(lob, 2, SQL_PARAM_OUTPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, &size, 0,
                     &lob->size_indicator);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_call(lob, "{call ifx_lo_stat_size(?, ?)}");
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return rc;
     if (size < 0 || size > INT32_MAX)
         return ZE_OUT_OF_MEMORY;
@@ -279,12 +268,12 @@ static int32_t S_read(DB_LOB_HANDLE *lob)
     lob->data_length = static_cast<SQLLEN>(need);
 
     rc = S_bind_integer(lob, 1, SQL_PARAM_INPUT, SQL_C_LONG, &lob->descriptor, nullptr);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_bind(lob, 2, SQL_PARAM_OUTPUT, SQL_C_CHAR, SQL_CHAR, static_cast<SQLULEN>(size),
                     lob->data, static_cast<SQLLEN>(need), &lob->data_length);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = S_call(lob, "{call ifx_lo_read(?, ?)}");
-    if (!S_ok(rc)) {
+    if (!SQL_SUCCEEDED(rc)) {
         lob->data_length = 0;
         return rc;
     }
@@ -315,9 +304,9 @@ int32_t db_lob_close(DB_LOB_HANDLE *lob)
     SQLRETURN rc = SQL_SUCCESS;
     if (lob->open) {
         rc = S_bind_integer(lob, 1, SQL_PARAM_INPUT, SQL_C_LONG, &lob->descriptor, nullptr);
-        if (S_ok(rc))
+        if (SQL_SUCCEEDED(rc))
             rc = S_call(lob, "{call ifx_lo_close(?)}");
-        if (!S_ok(rc))
+        if (!SQL_SUCCEEDED(rc))
             return rc;
     }
     lob->open = 0;

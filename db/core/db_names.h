@@ -8,19 +8,14 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/zel_export.h"
 
 typedef struct DB_INSTANCE DB_INSTANCE;
 typedef struct LAYER LAYER;
 
-// Widths of the parts of a name, terminator included.
-#define DB_NAME_DATABASE_SIZE 32
-#define DB_NAME_OWNER_SIZE 32
-#define DB_NAME_TABLE_SIZE 160
-#define DB_NAME_COLUMN_SIZE 32
-#define DB_NAME_VERSION_SIZE 64
-// database:'owner'.table and its terminator.
-#define DB_QUALIFIED_NAME_SIZE (DB_NAME_DATABASE_SIZE + DB_NAME_OWNER_SIZE + DB_NAME_TABLE_SIZE + 4)
+// The widths of names (DB_NAME_*_SIZE, DB_QUALIFIED_NAME_SIZE) are in
+// base/util/db_name_sizes.h.
 
 // The layer's qualified table name, written into a buffer of
 // DB_QUALIFIED_NAME_SIZE bytes; nothing without both.

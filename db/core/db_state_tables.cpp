@@ -17,9 +17,10 @@
 #include "base/util/ve_lineage_internal.h"
 #include "base/util/ve_version.h"
 #include "base/util/zel_errors.h"
-#include "db/catalog/db_catalog_stmt_internal.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_identifier_check_internal.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -30,10 +31,6 @@
 #include "db/version/db_version.h"
 
 static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit cell");
-
-// Informix's error for a routine that does not exist, passed through by the
-// one-shot DDL.
-#define S_NATIVE_NO_ROUTINE (-674)
 
 // Pairs reserved ahead at most; a larger count the table gives is not
 // trusted for an allocation, and more pairs grow the arrays as rows come.
@@ -62,7 +59,7 @@ int32_t S_make_names(DB_INSTANCE *instance, S_names *names)
 
 int32_t DB_instance_versions_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         char versions[DB_QUALIFIED_NAME_SIZE];
         if (db_make_versions_table_name(instance, versions, sizeof(versions)) != 0)
             return ZE_INVALID_ARGUMENT;
@@ -97,7 +94,7 @@ int32_t DB_instance_versions_table_create(DB_INSTANCE *instance, const DBTUNE_SY
 
 int32_t DB_instance_versions_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         char versions[DB_QUALIFIED_NAME_SIZE];
         if (db_make_versions_table_name(instance, versions, sizeof(versions)) != 0)
             return ZE_INVALID_ARGUMENT;
@@ -143,7 +140,7 @@ static int32_t S_generator_check(bool *present)
     rc = db_ddl(sql.c_str(), DB_DDL_SILENT, DB_DDL_NO_COMMIT);
     if (rc == ZE_SUCCESS)
         *present = true;
-    return rc == S_NATIVE_NO_ROUTINE ? ZE_SUCCESS : rc;
+    return rc == DB_IFX_NATIVE_ROUTINE_NOT_FOUND ? ZE_SUCCESS : rc;
 }
 
 static int32_t S_generator_create(void)
@@ -184,7 +181,7 @@ static int32_t S_generator_ensure(void)
 
 int32_t DB_instance_states_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         S_names names;
         if (S_make_names(instance, &names) != ZE_SUCCESS)
             return ZE_INVALID_ARGUMENT;
@@ -214,7 +211,7 @@ int32_t DB_instance_states_table_create(DB_INSTANCE *instance, const DBTUNE_SYST
 
 int32_t DB_instance_states_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         S_names names;
         if (S_make_names(instance, &names) != ZE_SUCCESS)
             return ZE_INVALID_ARGUMENT;
@@ -346,7 +343,7 @@ static int32_t S_insert_pairs(const S_names &names, const std::vector<int32_t> &
 
 int32_t DB_instance_lineages_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         S_names names;
         if (S_make_names(instance, &names) != ZE_SUCCESS)
             return ZE_INVALID_ARGUMENT;
@@ -402,7 +399,7 @@ int32_t DB_instance_lineages_table_create(DB_INSTANCE *instance, const DBTUNE_SY
 
 int32_t DB_instance_lineages_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         S_names names;
         if (S_make_names(instance, &names) != ZE_SUCCESS)
             return ZE_INVALID_ARGUMENT;

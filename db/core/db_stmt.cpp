@@ -12,12 +12,8 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_stream_internal.h"
-
-static bool S_ok(int rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
 
 // Builds the statement's diagnostic, puts text in place of its message and
 // stores it in the connection-level record.
@@ -34,10 +30,10 @@ int db_open_cursor(DB_STREAM *stream, SQLHSTMT *hstmt)
     if (hstmt == nullptr)
         return ZE_NULL_POINTER;
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, hstmt);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLSetStmtAttr(*hstmt, SQL_ATTR_CURSOR_TYPE,
                             reinterpret_cast<SQLPOINTER>(SQL_CURSOR_KEYSET_DRIVEN), 0);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         return 0;
     fprintf(stderr, "db_open_cursor Open Error (%d).\n", rc);
     CLI_DIAG_RECORD diag;
@@ -55,7 +51,7 @@ int db_prepare_stmt(DB_STREAM *, SQLHSTMT *hstmt, const char *sql)
         return ZE_NULL_POINTER;
     SQLRETURN rc =
         SQLPrepare(*hstmt, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql)), SQL_NTS);
-    return S_ok(rc) ? 0 : rc;
+    return SQL_SUCCEEDED(rc) ? 0 : rc;
 }
 
 int db_prepare_cursor(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql, int32_t)
@@ -74,17 +70,18 @@ int db_prepare_cursor(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql, int32
 static int S_set_param_array(SQLHSTMT *hstmt, int32_t rows)
 {
     static SQLULEN processed;
-    SQLRETURN rc = SQLSetStmtAttr(*hstmt, DB_ATTR_PARAM_ARRAYS, reinterpret_cast<SQLPOINTER>(1), 0);
-    if (!S_ok(rc)) {
+    SQLRETURN rc =
+        SQLSetStmtAttr(*hstmt, DB_IFX_ATTR_PARAM_ARRAYS, reinterpret_cast<SQLPOINTER>(1), 0);
+    if (!SQL_SUCCEEDED(rc)) {
         S_store_with_message(hstmt, rc,
                              "db_odbc_execute_stmt:: SQLSetStmtOption failed for (%d)\n");
         return ZE_DBMS_ERROR;
     }
     rc = SQLSetStmtAttr(*hstmt, SQL_ATTR_PARAMSET_SIZE,
                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0);
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         rc = SQLSetStmtAttr(*hstmt, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0);
-    if (!S_ok(rc)) {
+    if (!SQL_SUCCEEDED(rc)) {
         S_store_with_message(hstmt, rc, "db_odbc_execute_stmt:: SQLSetStmtAttr failed for (%d)\n");
         return ZE_DBMS_ERROR;
     }
@@ -106,14 +103,14 @@ static int S_execute_fetch(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out, boo
     } else {
         rc = SQLSetStmtAttr(*hstmt, SQL_ROWSET_SIZE,
                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0);
-        if (!S_ok(rc)) {
+        if (!SQL_SUCCEEDED(rc)) {
             *at_once = true;
             return ZE_DBMS_ERROR;
         }
         rc = SQLExtendedFetch(*hstmt, SQL_FETCH_NEXT, 0, rows_out, status);
         message = "db_odbc_execute_stmt::SQLExtendedFetch failed for (%d) \n";
     }
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         return 0;
     if (rc == SQL_NO_DATA)
         return DB_NO_MORE_DATA;
@@ -140,13 +137,13 @@ static int S_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULE
         SQLRETURN rc = SQLExecute(*hstmt);
         // The failure's diagnostic is read before the next call clears it.
         CLI_DIAG_RECORD diag;
-        if (!S_ok(rc))
+        if (!SQL_SUCCEEDED(rc))
             db_get_diag_record(&diag, hstmt, rc);
         // Back to single rows: a later execute of one row must not send the
         // stale rows of this array again.
         if (array)
             SQLSetStmtAttr(*hstmt, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
-        if (!S_ok(rc)) {
+        if (!SQL_SUCCEEDED(rc)) {
             if (failure != nullptr)
                 *failure = diag;
             int code = db_map_execute_sqlstate(diag.sqlstate);
@@ -222,10 +219,10 @@ int db_fetch_rows(SQLHSTMT *hstmt, int32_t rows, SQLULEN *rows_out)
             return ZE_OUT_OF_MEMORY;
         rc = SQLSetStmtAttr(*hstmt, SQL_ROWSET_SIZE,
                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0);
-        if (S_ok(rc))
+        if (SQL_SUCCEEDED(rc))
             rc = SQLExtendedFetch(*hstmt, SQL_FETCH_NEXT, 0, rows_out, status.get());
     }
-    if (S_ok(rc))
+    if (SQL_SUCCEEDED(rc))
         return 0;
     return rc == SQL_NO_DATA ? DB_NO_MORE_DATA : ZE_DBMS_ERROR;
 }
@@ -252,12 +249,12 @@ static int S_execute_one(const char *sql, int32_t record_error, int32_t mode,
     int rc = db_prepare_cursor(nullptr, &hstmt, sql, 0);
     if (rc == 0)
         rc = SQLExecute(hstmt);
-    if (S_ok(rc) && zero_rows_no_data) {
+    if (SQL_SUCCEEDED(rc) && zero_rows_no_data) {
         SQLLEN rows = -1;
-        if (S_ok(SQLRowCount(hstmt, &rows)) && rows == 0)
+        if (SQL_SUCCEEDED(SQLRowCount(hstmt, &rows)) && rows == 0)
             rc = SQL_NO_DATA;
     }
-    if (S_ok(rc) && (mode == 1 || mode == 3)) {
+    if (SQL_SUCCEEDED(rc) && (mode == 1 || mode == 3)) {
         rc = db_commit();
         if (rc == SQL_SUCCESS) {
             db_free_stmt(&hstmt);
@@ -265,7 +262,7 @@ static int S_execute_one(const char *sql, int32_t record_error, int32_t mode,
         }
         db_get_diag_record(&diag, nullptr, rc); // the commit's diagnostic is on the connection
         fprintf(stderr, "Commit Error (%d)\n", diag.code);
-    } else if (S_ok(rc)) {
+    } else if (SQL_SUCCEEDED(rc)) {
         db_free_stmt(&hstmt);
         return rc;
     } else {

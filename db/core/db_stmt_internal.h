@@ -19,8 +19,6 @@
 #define DB_EXEC_FETCH_MAX_ROWS 100
 /* A fetch that found no more rows. */
 #define DB_NO_MORE_DATA 110
-/* Vendor statement attribute that enables parameter arrays. */
-#define DB_ATTR_PARAM_ARRAYS 2255
 
 #ifdef __cplusplus
 extern "C" {
@@ -58,6 +56,26 @@ int db_rollback(void);
 
 #ifdef __cplusplus
 }
+
+/* The one statement guard: a handle freed with db_free_stmt on every way out
+ * of its scope, so no early exit repeats the free. Primitives take &guard.h;
+ * release() hands the handle on and keeps it from being freed. */
+struct db_stmt_guard {
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    db_stmt_guard() = default;
+    db_stmt_guard(const db_stmt_guard &) = delete;
+    db_stmt_guard &operator=(const db_stmt_guard &) = delete;
+    ~db_stmt_guard()
+    {
+        db_free_stmt(&h);
+    }
+    SQLHSTMT release()
+    {
+        SQLHSTMT kept = h;
+        h = SQL_NULL_HSTMT;
+        return kept;
+    }
+};
 #endif
 
 #endif

@@ -6,6 +6,7 @@
 #include <sql.h>
 
 #include "base/util/db_column_def.h"
+#include "base/util/db_name_sizes.h"
 #include "base/util/ve_feature.h"
 #include "base/util/ve_filter.h"
 #include "base/util/ve_layer.h"
@@ -14,11 +15,9 @@
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_stream.h"
 
-#define DB_STREAM_TABLE_SIZE 160
 #define DB_STREAM_IDENT_SIZE 32
 #define DB_STREAM_FILTER_AREA_SIZE 536
 #define DB_STREAM_STATEMENTS 3
-#define DB_STREAM_LOG_NAME_SIZE 226
 
 /* The write buffer of writes through a state (db/stream/db_state_write_buffer_internal.h). */
 typedef struct STATE_WRITE_BUFFER STATE_WRITE_BUFFER;
@@ -34,7 +33,7 @@ typedef struct DB_STREAM_SYS_ENVELOPE {
  * four-byte tag, as in the log-file record. */
 typedef struct DB_STREAM_TEMP_LOG {
     char tag[4];
-    char name[DB_STREAM_LOG_NAME_SIZE];
+    char name[DB_NAME_FULL_TABLE_SIZE];
 } DB_STREAM_TEMP_LOG;
 
 /* The read side of a write through a state: a work buffer and the temporary
@@ -82,7 +81,7 @@ struct DB_STREAM {
     int32_t hidden_stateid;
     int32_t hidden_other;
     int32_t hidden_column; /* -1 at creation */
-    char table[DB_STREAM_TABLE_SIZE];
+    char table[DB_NAME_TABLE_SIZE];
     char owner[DB_STREAM_IDENT_SIZE];
     char database[DB_STREAM_IDENT_SIZE];
     char spatial_column_name[DB_STREAM_IDENT_SIZE];
@@ -97,7 +96,7 @@ struct DB_STREAM {
     DB_LOB_HANDLE **lobs; /* freed one by one at close */
     char raster_database[DB_STREAM_IDENT_SIZE];
     char raster_owner[DB_STREAM_IDENT_SIZE];
-    char raster_table[DB_STREAM_TABLE_SIZE];
+    char raster_table[DB_NAME_TABLE_SIZE];
     char raster_column[DB_STREAM_IDENT_SIZE];
     int32_t raster_column_id;
     CLI_STATEMENT cli[DB_STREAM_STATEMENTS];

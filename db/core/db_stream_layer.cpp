@@ -42,7 +42,7 @@ int32_t db_get_spatial_column_name(const char *table, char *column)
     SQLLEN length = 0;
     CLI_DIAG_RECORD diag;
     SQLRETURN cli = db_select_one_text(sql.c_str(), found, sizeof(found), &length, &diag);
-    if (cli == SQL_SUCCESS || cli == SQL_SUCCESS_WITH_INFO) {
+    if (SQL_SUCCEEDED(cli)) {
         memcpy(column, found, sizeof(found));
     } else if (cli != SQL_NO_DATA) {
         db_set_xerr_from_diag(diag);

@@ -15,9 +15,10 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "db/catalog/db_catalog_stmt_internal.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_dbtune_internal.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -30,9 +31,6 @@ static_assert(sizeof(SQLINTEGER) == sizeof(int32_t), "SQL_C_LONG binds a 32-bit 
 // Codes of the LAYERS test.
 #define S_NO_LAYERS_TABLE (-78)
 #define S_LAYERS_NEIGHBOUR_MISSING (-163)
-// Informix's error for a constraint name in use, passed through by the
-// one-shot DDL.
-#define S_NATIVE_CONSTRAINT_NAME_USED (-625)
 
 // ---- shared steps -------------------------------------------------------------------
 
@@ -302,7 +300,7 @@ static int32_t S_layers_grant(const char *layers)
 
 int32_t DB_instance_layers_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         std::string sql;
         int32_t rc = S_layers_create_text(config, &sql);
         if (rc != 0)
@@ -312,7 +310,7 @@ int32_t DB_instance_layers_table_create(DB_INSTANCE *instance, const DBTUNE_SYST
         if (rc != 0)
             return rc;
         rc = db_ddl(sql.c_str(), DB_DDL_RECORD, DB_DDL_COMMIT);
-        if (rc == S_NATIVE_CONSTRAINT_NAME_USED) {
+        if (rc == DB_IFX_NATIVE_CONSTRAINT_EXISTS) {
             // A catalogue of an older release keeps the primary key's name on
             // its renamed table; the name is that release's, whatever the
             // administrative database is now.
@@ -338,7 +336,7 @@ static int32_t S_layers_neighbour(DB_STREAM *stream, const char *table)
 
 int32_t DB_instance_layers_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         char layers[DB_QUALIFIED_NAME_SIZE];
         char spatial_references[DB_QUALIFIED_NAME_SIZE];
         char geometry_columns[DB_QUALIFIED_NAME_SIZE];
@@ -382,7 +380,7 @@ int32_t DB_instance_layers_table_exists(DB_INSTANCE *instance)
 int32_t DB_instance_spatial_ref_table_create(DB_INSTANCE *instance,
                                              const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         char table[DB_QUALIFIED_NAME_SIZE];
         int32_t rc = db_make_spatial_references_name(instance, table, sizeof(table));
         if (rc != 0)
@@ -411,7 +409,7 @@ int32_t DB_instance_spatial_ref_table_create(DB_INSTANCE *instance,
 
 int32_t DB_instance_spatial_ref_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         char table[DB_QUALIFIED_NAME_SIZE];
         if (db_make_spatial_references_name(instance, table, sizeof(table)) != 0)
             return ZE_INVALID_ARGUMENT;
@@ -453,49 +451,54 @@ int32_t DB_instance_spatial_ref_table_exists(DB_INSTANCE *instance)
 
 int32_t DB_instance_geocol_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() { return S_create(S_geometry_columns, instance, config); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() { return S_create(S_geometry_columns, instance, config); });
 }
 int32_t DB_instance_geocol_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() { return S_probe(S_geometry_columns, instance); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() { return S_probe(S_geometry_columns, instance); });
 }
 int32_t DB_instance_metadata_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() { return S_create(S_metadata, instance, config); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() { return S_create(S_metadata, instance, config); });
 }
 int32_t DB_instance_metadata_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() { return S_probe(S_metadata, instance); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() { return S_probe(S_metadata, instance); });
 }
 int32_t DB_instance_rascol_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() { return S_create(S_raster_columns, instance, config); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() { return S_create(S_raster_columns, instance, config); });
 }
 int32_t DB_instance_rascol_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() { return S_probe(S_raster_columns, instance); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() { return S_probe(S_raster_columns, instance); });
 }
 int32_t DB_instance_registry_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() { return S_create(S_table_registry, instance, config); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() { return S_create(S_table_registry, instance, config); });
 }
 int32_t DB_instance_registry_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() { return S_probe(S_table_registry, instance); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() { return S_probe(S_table_registry, instance); });
 }
 int32_t DB_instance_zellocators_table_create(DB_INSTANCE *instance,
                                              const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() { return S_create(S_locators, instance, config); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() { return S_create(S_locators, instance, config); });
 }
 int32_t DB_instance_zellocators_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() { return S_probe(S_locators, instance); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() { return S_probe(S_locators, instance); });
 }
 
 int32_t DB_instance_modified_table_create(DB_INSTANCE *instance, const DBTUNE_SYSTEM_CONFIG *config)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         std::string name = S_name(S_mvtables_modified, instance);
         if (name.empty())
             return ZE_INVALID_ARGUMENT;
@@ -514,7 +517,8 @@ int32_t DB_instance_modified_table_create(DB_INSTANCE *instance, const DBTUNE_SY
 }
 int32_t DB_instance_modified_table_exists(DB_INSTANCE *instance)
 {
-    return db_catalog_guard([&]() { return S_probe(S_mvtables_modified, instance); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() { return S_probe(S_mvtables_modified, instance); });
 }
 
 // ---- names and ids ------------------------------------------------------------------
@@ -575,22 +579,22 @@ static std::string S_admin_table(const char *table)
 
 int32_t DB_instance_get_max_version_id(DB_INSTANCE *, int32_t *out)
 {
-    return db_catalog_guard(
-        [&]() { return S_max_id("version_id", S_admin_table("versions"), out); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() { return S_max_id("version_id", S_admin_table("versions"), out); });
 }
 int32_t DB_instance_get_max_metadata_id(DB_INSTANCE *, int32_t *out)
 {
-    return db_catalog_guard(
-        [&]() { return S_max_id("record_id", S_admin_table("metadata"), out); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() { return S_max_id("record_id", S_admin_table("metadata"), out); });
 }
 int32_t DB_instance_get_max_locator_id(DB_INSTANCE *, int32_t *out)
 {
-    return db_catalog_guard(
-        [&]() { return S_max_id("locator_id", S_admin_table("locators"), out); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY,
+                         [&]() { return S_max_id("locator_id", S_admin_table("locators"), out); });
 }
 int32_t DB_instance_get_max_state_id(DB_INSTANCE *instance, int32_t *out)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         char states[DB_QUALIFIED_NAME_SIZE];
         if (db_make_states_table_name(instance, states, sizeof(states)) != 0)
             states[0] = '\0';

@@ -14,6 +14,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "db/core/db_helpers_internal.h"
+#include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
@@ -21,17 +22,13 @@
 namespace
 {
 
-// Informix CLI large-object user-defined types.
-constexpr int32_t kInformixUdtVarBlob = -103;
-constexpr int32_t kInformixUdtFixedBlob = -102;
-
 struct TypeGroup {
     int32_t types[3];    // members, 0-terminated when shorter
     int32_t fallback[3]; // asked in order when the driver lists none; 0 ends
 };
 
 const TypeGroup S_groups[] = {
-    {{kInformixUdtVarBlob, kInformixUdtFixedBlob, SQL_LONGVARBINARY}, {0}},
+    {{DB_IFX_SQL_UDT_CLOB, DB_IFX_SQL_UDT_BLOB, SQL_LONGVARBINARY}, {0}},
     {{SQL_VARBINARY}, {0}},
     {{SQL_LONGVARCHAR}, {0}},
     {{SQL_CHAR}, {0}},
@@ -64,41 +61,33 @@ static int S_group_of(int32_t sql_type)
     return -1;
 }
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 int32_t get_a_data_type(int32_t sql_type, char **slot)
 {
     if (!slot)
         return ZE_NULL_POINTER;
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    if (db_open_cursor(nullptr, &hstmt) != 0) {
-        db_free_stmt(&hstmt);
-        return ZE_DBMS_ERROR;
-    }
     char name[DB_TYPE_NAME_SIZE] = "";
-    SQLLEN length = 0;
-    SQLRETURN rc = SQLGetTypeInfo(hstmt, static_cast<SQLSMALLINT>(sql_type));
-    if (S_ok(rc))
-        rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, name, sizeof(name), &length);
-    if (S_ok(rc))
-        rc = SQLFetch(hstmt);
-    if (rc == SQL_NO_DATA) {
-        db_free_stmt(&hstmt);
-        return SQL_NO_DATA;
+    {
+        db_stmt_guard stmt;
+        SQLHSTMT &hstmt = stmt.h;
+        if (db_open_cursor(nullptr, &hstmt) != 0)
+            return ZE_DBMS_ERROR;
+        SQLLEN length = 0;
+        SQLRETURN rc = SQLGetTypeInfo(hstmt, static_cast<SQLSMALLINT>(sql_type));
+        if (SQL_SUCCEEDED(rc))
+            rc = SQLBindCol(hstmt, 1, SQL_C_CHAR, name, sizeof(name), &length);
+        if (SQL_SUCCEEDED(rc))
+            rc = SQLFetch(hstmt);
+        if (rc == SQL_NO_DATA)
+            return SQL_NO_DATA;
+        if (!SQL_SUCCEEDED(rc)) {
+            CLI_DIAG_RECORD diag;
+            db_get_diag_record(&diag, &hstmt, rc);
+            fprintf(stderr, "get_a_data_type error %ld (type = %ld)\n", static_cast<long>(rc),
+                    static_cast<long>(sql_type));
+            db_set_xerr_from_diag(diag);
+            return ZE_DBMS_ERROR;
+        }
     }
-    if (!S_ok(rc)) {
-        CLI_DIAG_RECORD diag;
-        db_get_diag_record(&diag, &hstmt, rc);
-        db_free_stmt(&hstmt);
-        fprintf(stderr, "get_a_data_type error %ld (type = %ld)\n", static_cast<long>(rc),
-                static_cast<long>(sql_type));
-        db_set_xerr_from_diag(diag);
-        return ZE_DBMS_ERROR;
-    }
-    db_free_stmt(&hstmt);
     char *block = static_cast<char *>(calloc(DB_TYPE_NAME_SIZE, 1));
     if (!block)
         return ZE_OUT_OF_MEMORY;
@@ -167,9 +156,9 @@ int32_t db_get_column_st_type_qualified(const char *column_name)
     SQLLEN length = 0;
     CLI_DIAG_RECORD discarded;
     SQLRETURN rc = db_select_one_text(sql.c_str(), type, sizeof(type), &length, &discarded);
-    if (rc == SQL_NO_DATA || (S_ok(rc) && length == SQL_NULL_DATA))
+    if (rc == SQL_NO_DATA || (SQL_SUCCEEDED(rc) && length == SQL_NULL_DATA))
         return 0;
-    if (!S_ok(rc))
+    if (!SQL_SUCCEEDED(rc))
         return ZE_DBMS_ERROR;
     for (const char *st : S_st_types)
         if (strcmp(type, st) == 0)

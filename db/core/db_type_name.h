@@ -5,9 +5,8 @@
 
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/zel_export.h"
-
-#define DB_TYPE_NAME_SIZE 129 // a DBMS type name of at most 128 characters
 
 // Points *name at the cached DBMS name of the SQL type (owned by the cache).
 // Returns 0; -51 for a type without a group, a type the driver cannot name or

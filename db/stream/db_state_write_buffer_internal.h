@@ -7,9 +7,8 @@
 #include <sql.h>
 #include <stdint.h>
 
+#include "base/util/db_name_sizes.h"
 #include "base/util/ve_row_pointers.h"
-
-#define DB_STATE_WRITE_NAME_SIZE 228 /* "database:owner.table" */
 
 typedef struct DB_STREAM DB_STREAM;
 
@@ -17,9 +16,9 @@ typedef struct STATE_WRITE_BUFFER {
     int32_t row_mode;
     int32_t ordered_mode;
     int32_t ids_in_log; /* the stream's temporary log is deleted at close */
-    char base_table[DB_STATE_WRITE_NAME_SIZE];
-    char adds_table[DB_STATE_WRITE_NAME_SIZE];
-    char deletes_table[DB_STATE_WRITE_NAME_SIZE];
+    char base_table[DB_QUALIFIED_NAME_SIZE];
+    char adds_table[DB_QUALIFIED_NAME_SIZE];
+    char deletes_table[DB_QUALIFIED_NAME_SIZE];
     DB_STREAM *query_stream; /* nested streams: heap records, owned */
     DB_STREAM *in_place_stream;
     DB_STREAM *deletes_stream;

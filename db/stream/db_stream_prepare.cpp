@@ -39,7 +39,7 @@ int32_t DB_stream_prepare_sql(DB_STREAM *stream, const char *sql)
         return rc;
     }
     rc = db_prepare_stmt(stream, &stream->stmt_main, sql);
-    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)
+    if (SQL_SUCCEEDED(rc))
         return 0;
     CLI_DIAG_RECORD diag;
     db_get_diag_record(&diag, &stream->stmt_main, rc);

@@ -210,7 +210,7 @@ int32_t db_mv_log_join(const LOGFILE *log, SQL_TEXT_BUFFER *buffer, int32_t regi
         // longer shares with its log id.
         id = std::to_string(log->data_id);
     }
-    char name[LOGINFO_NAME_SIZE];
+    char name[DB_NAME_FULL_TABLE_SIZE];
     snprintf(name, sizeof(name), "%.*s", static_cast<int>(sizeof(name) - 1), log->name);
     char database[DB_LOG_DATABASE_SIZE], owner[DB_LOG_OWNER_SIZE], bare[DB_LOG_BARE_SIZE];
     if (db_log_parse_name(name, nullptr, database, owner, bare) != ZE_SUCCESS)

@@ -93,11 +93,6 @@ IdScan S_ids;
 
 } // namespace
 
-static bool S_ok(SQLRETURN rc)
-{
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
 static void S_release(void)
 {
     db_free_stmt(&S_reader.hstmt);
@@ -146,7 +141,7 @@ static int32_t S_fetch_block(void)
         SQLExtendedFetch(S_reader.hstmt, SQL_FETCH_NEXT, 0, &fetched, S_reader.block->row_status);
     if (rc == SQL_NO_DATA) {
         fetched = 0;
-    } else if (!S_ok(rc)) {
+    } else if (!SQL_SUCCEEDED(rc)) {
         return S_fail(rc);
     }
     if (fetched > static_cast<SQLULEN>(kRows))
@@ -223,7 +218,7 @@ static bool S_cursors_survive_commit(void)
     SQLUSMALLINT behaviour = SQL_CB_DELETE;
     SQLRETURN rc =
         SQLGetInfo(db_hdbc, SQL_CURSOR_COMMIT_BEHAVIOR, &behaviour, sizeof(behaviour), nullptr);
-    return S_ok(rc) && behaviour == SQL_CB_PRESERVE;
+    return SQL_SUCCEEDED(rc) && behaviour == SQL_CB_PRESERVE;
 }
 
 static int32_t S_open(DB_INSTANCE *instance, const char *where)
@@ -263,11 +258,11 @@ static int32_t S_open(DB_INSTANCE *instance, const char *where)
         return S_fail(static_cast<SQLRETURN>(rc));
     SQLRETURN cli = SQLSetStmtAttr(S_reader.hstmt, SQL_ROWSET_SIZE,
                                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kRows)), 0);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = SQLExecute(S_reader.hstmt);
-    if (S_ok(cli))
+    if (SQL_SUCCEEDED(cli))
         cli = S_bind_columns();
-    if (!S_ok(cli))
+    if (!SQL_SUCCEEDED(cli))
         return S_fail(cli);
     S_reader.commit_each = S_cursors_survive_commit();
     S_reader.open = true;
@@ -390,7 +385,7 @@ static int32_t S_max_pass(SQLHSTMT *hstmt, const std::string &sql, const RegName
     int rc = db_prepare_stmt(nullptr, hstmt, sql.c_str());
     if (rc == 0) {
         SQLRETURN cli = SQLBindCol(*hstmt, 1, SQL_C_SLONG, &value, sizeof(value), &length);
-        rc = S_ok(cli) ? db_execute_and_fetch(hstmt, 1, 1, &fetched) : cli;
+        rc = SQL_SUCCEEDED(cli) ? db_execute_and_fetch(hstmt, 1, 1, &fetched) : cli;
     }
     // Compared unsigned, as the ids handed out are.
     if (rc == 0 && length != SQL_NULL_DATA && static_cast<uint32_t>(value) > *max)

@@ -131,7 +131,7 @@ static int32_t S_rowid_update_proc(const REGISTRATION *registration, bool regist
         "  = new_rowidVAR where CURRENT OF select_cursor; let new_rowidVAR = new_rowidVAR + 1; END "
         "FOREACH; END END PROCEDURE;";
     int32_t rc = db_execute_ddlsql(sql.c_str(), 0, 1);
-    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
+    if (!SQL_SUCCEEDED(rc))
         return rc;
     *name = static_cast<char *>(calloc(1, DB_ROWID_PROC_NAME_SIZE));
     if (*name == nullptr)

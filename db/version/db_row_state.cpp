@@ -17,6 +17,7 @@
 #include "base/util/ve_layer.h"
 #include "base/util/ve_raster.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_layer_info.h"
 #include "db/catalog/db_rastercolumn_info.h"
@@ -82,7 +83,7 @@ ZEL_API int32_t DB_registered_table_get_row_query_column(DB_INSTANCE *instance,
                                                          const REGISTRATION *registration,
                                                          char *column)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (registration == nullptr || column == nullptr)
             return ZE_NULL_POINTER;
         const REGISTRATION *r = registration;
@@ -188,7 +189,7 @@ ZEL_API int32_t DB_registered_table_get_row_state(DB_INSTANCE *instance,
                                                   const char *lineage, int32_t row_id,
                                                   int32_t *state_id, int32_t *spatial_row_id)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (registration == nullptr || lineage == nullptr || state_id == nullptr)
             return ZE_NULL_POINTER;
         const REGISTRATION *r = registration;

@@ -18,6 +18,7 @@
 #include "base/util/ve_debug.h"
 #include "base/util/ve_lineage_internal.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_date_internal.h"
 #include "db/core/db_helpers_internal.h"
@@ -227,7 +228,7 @@ static int32_t S_scan_next(STATE *out)
 
 ZEL_API int32_t DB_state_scan(DB_INSTANCE *instance, int32_t mode, const char *where, STATE *out)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         return db_block_scan_step(
             mode, out != nullptr, S_scan_close,
             [&] {
@@ -274,7 +275,7 @@ int32_t db_state_get_by_where(DB_INSTANCE *instance, const char *where, STATE *o
 
 ZEL_API int32_t DB_state_get_by_id(DB_INSTANCE *instance, int32_t state_id, STATE *out)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (out == nullptr)
             return ZE_NULL_POINTER;
         return db_state_get_by_where(instance, ("state_id = " + std::to_string(state_id)).c_str(),
@@ -285,7 +286,7 @@ ZEL_API int32_t DB_state_get_by_id(DB_INSTANCE *instance, int32_t state_id, STAT
 // A state matching where exists: *flag 1 or 0; "not found" is an answer.
 static int32_t S_exists(DB_INSTANCE *instance, const std::string &where, int32_t *flag)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (flag == nullptr)
             return ZE_NULL_POINTER;
         *flag = 0;
@@ -332,7 +333,7 @@ static bool S_is_id_list(const char *list)
 ZEL_API int32_t DB_state_list_get_modified_mvtables(DB_INSTANCE *instance, const char *,
                                                     const char *list, VE_BITMAP *bitmap)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         DB_instance_clear_xerr();
         if (list == nullptr || bitmap == nullptr)
             return ZE_NULL_POINTER;
@@ -409,7 +410,7 @@ static void S_dump_insert(const STATE *state, time_t now)
 
 ZEL_API int32_t DB_states_def_insert(DB_INSTANCE *instance, const STATE *state)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (state == nullptr)
             return ZE_NULL_POINTER;
         std::string sql = "INSERT INTO " + S_states(instance) +

@@ -12,6 +12,7 @@
 
 #include "base/util/ve_lineage_internal.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_sql_text_internal.h"
@@ -98,7 +99,7 @@ ZEL_API int32_t DB_state_lineage_string(DB_INSTANCE *instance, const STATE *stat
                                         int32_t registration_id, char **text, int32_t literal,
                                         int32_t difference)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (state == nullptr || text == nullptr)
             return ZE_NULL_POINTER;
         Text sql;
@@ -147,7 +148,7 @@ ZEL_API int32_t DB_state_sublineage_string(DB_INSTANCE *instance, const STATE *f
                                            int32_t *common_state_id, char **text,
                                            int32_t difference)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (common_state_id == nullptr)
             return ZE_INVALID_ARGUMENT;
         if (first == nullptr || second == nullptr || text == nullptr)
@@ -187,7 +188,7 @@ ZEL_API int32_t DB_state_sublineage_string(DB_INSTANCE *instance, const STATE *f
 ZEL_API int32_t DB_state_partial_lineage_string(DB_INSTANCE *instance, const STATE *state,
                                                 int32_t start_state_id, int32_t, char **text)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (state == nullptr || text == nullptr)
             return ZE_NULL_POINTER;
         std::vector<int32_t> ancestors;

@@ -13,6 +13,7 @@
 
 #include "base/util/ve_loginfo.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_log.h"
 #include "db/core/db_identifier_check_internal.h"
@@ -137,7 +138,7 @@ static int32_t S_long_list(DB_INSTANCE *instance, const int32_t *ids, int32_t co
 ZEL_API int32_t DB_state_list_string(DB_INSTANCE *instance, const int32_t *ids, int32_t count,
                                      DB_STATE_LIST_FORMATTER formatter, char **text)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (text == nullptr || (ids == nullptr && count > 0))
             return ZE_NULL_POINTER;
         if (count < 0)
@@ -158,5 +159,5 @@ ZEL_API int32_t DB_state_list_string_free(DB_INSTANCE *instance, char *text)
     if (!owns_log)
         return ZE_SUCCESS;
     instance->state_log.text = nullptr; // freed: it can own nothing any more
-    return db_catalog_guard([&] { return S_drop_held_log(instance); });
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_drop_held_log(instance); });
 }

@@ -15,6 +15,7 @@
 #include "base/util/ve_lineage_internal.h"
 #include "base/util/ve_varlong.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_instance_user.h"
@@ -188,7 +189,7 @@ static int32_t S_next(STATE *out)
 int32_t db_states_read_for_lineages(DB_INSTANCE *instance, int32_t mode, const char *where,
                                     STATE *out)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         return db_block_scan_step(
             mode, out != nullptr, S_close,
             [&] {

@@ -14,13 +14,14 @@
 
 #include "base/util/ve_lineage_internal.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/version/db_version_stmt_internal.h"
 
 ZEL_API int32_t DB_sp_states_def_insert(DB_INSTANCE *, const STATE *state, int32_t *new_state_id)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (state == nullptr || new_state_id == nullptr)
             return ZE_NULL_POINTER;
         *new_state_id = 0;
@@ -70,7 +71,7 @@ static int32_t S_delete_fail(SQLHSTMT *hstmt, SQLRETURN rc)
 
 ZEL_API int32_t DB_sp_states_def_delete(DB_INSTANCE *, const int32_t *state_ids, int32_t count)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (count < 0)
             return ZE_INVALID_ARGUMENT;
         if (count == 0)
@@ -123,7 +124,7 @@ ZEL_API int32_t DB_sp_states_def_delete(DB_INSTANCE *, const int32_t *state_ids,
 // A call of a function that takes state ids and answers a code and message.
 static int32_t S_call(const char *sql, const char *routine, std::vector<int32_t> ids)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         return db_sp_call(sql, routine, [&](DB_PARAMS &p) {
             SQLRETURN rc = SQL_SUCCESS;
             for (size_t i = 0; i < ids.size() && SQL_SUCCEEDED(rc); i++)

@@ -13,6 +13,7 @@
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_date_internal.h"
 #include "db/core/db_identifier_internal.h"
@@ -148,7 +149,7 @@ static int32_t S_scan_next(VERSION *out)
 ZEL_API int32_t DB_version_scan(DB_INSTANCE *instance, int32_t mode, const char *where,
                                 VERSION *out)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         return db_block_scan_step(
             mode, out != nullptr, [] { db_block_cursor_close(&S_scan); },
             [&] { return S_scan_open(instance, where); }, [&] { return S_scan_next(out); });
@@ -178,7 +179,7 @@ int32_t db_version_fetch_where(DB_INSTANCE *instance, const char *where, VERSION
 ZEL_API int32_t DB_version_get_by_name(DB_INSTANCE *instance, const char *owner, const char *name,
                                        VERSION *out)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (owner == nullptr || name == nullptr || out == nullptr)
             return ZE_NULL_POINTER;
         char lower[sizeof(VERSION::owner)] = "";
@@ -196,7 +197,7 @@ ZEL_API int32_t DB_version_get_by_name(DB_INSTANCE *instance, const char *owner,
 
 ZEL_API int32_t DB_version_get_by_id(DB_INSTANCE *instance, int32_t version_id, VERSION *out)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (out == nullptr)
             return ZE_NULL_POINTER;
         std::string where = "version_id = " + std::to_string(version_id);
@@ -293,7 +294,7 @@ static SQLRETURN S_bind_insert(DB_PARAMS &p, const VERSION *version, char *name_
 ZEL_API int32_t DB_versions_def_insert(DB_INSTANCE *instance, const VERSION *version,
                                        int32_t generate_unique_name, char *name_out)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (version == nullptr || name_out == nullptr)
             return ZE_NULL_POINTER;
         std::string_view base = db_field_text(version->name);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names.h"
@@ -39,7 +40,7 @@ static std::string S_admin_call(DB_INSTANCE *instance, const char *routine, cons
 ZEL_API int32_t DB_sp_versions_def_change_state(DB_INSTANCE *, const VERSION *version,
                                                 int32_t new_state_id)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (version == nullptr)
             return ZE_NULL_POINTER;
         std::string name = S_full_name(db_field_text(version->owner), db_field_text(version->name));
@@ -58,7 +59,7 @@ ZEL_API int32_t DB_sp_versions_def_change_state(DB_INSTANCE *, const VERSION *ve
 ZEL_API int32_t DB_sp_versions_def_insert(DB_INSTANCE *, const VERSION *version,
                                           int32_t generate_unique_name, char *name_out)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (version == nullptr || name_out == nullptr)
             return ZE_NULL_POINTER;
         char returned[S_RETURNED_NAME_SIZE] = "";
@@ -106,7 +107,7 @@ ZEL_API int32_t DB_sp_versions_def_insert(DB_INSTANCE *, const VERSION *version,
 ZEL_API int32_t DB_sp_versions_def_delete(DB_INSTANCE *instance, const char *owner,
                                           const char *name)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (owner == nullptr || name == nullptr)
             return ZE_NULL_POINTER;
         return db_sp_call(
@@ -117,7 +118,7 @@ ZEL_API int32_t DB_sp_versions_def_delete(DB_INSTANCE *instance, const char *own
 
 ZEL_API int32_t DB_sp_versions_def_update(DB_INSTANCE *, const VERSION *version)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (version == nullptr)
             return ZE_NULL_POINTER;
         return db_sp_call(
@@ -146,7 +147,7 @@ ZEL_API int32_t DB_sp_versions_def_update(DB_INSTANCE *, const VERSION *version)
 ZEL_API int32_t DB_sp_versions_def_rename(DB_INSTANCE *instance, const char *owner,
                                           const char *old_name, const char *new_name)
 {
-    return db_catalog_guard([&]() -> int32_t {
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         if (owner == nullptr || old_name == nullptr || new_name == nullptr)
             return ZE_NULL_POINTER;
         return db_sp_call(S_admin_call(instance, "rename_version", "(?,?,?) "),

@@ -1,3 +1,4 @@
+// The machine's ANSI and OEM code pages from the environment or their defaults.
 #include "platform/plat_codepage_internal.h"
 
 #include <gtest/gtest.h>

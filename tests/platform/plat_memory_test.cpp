@@ -1,3 +1,4 @@
+// Page-mapped memory: zero-filled pages mapped and unmapped.
 #include "platform/plat_memory_internal.h"
 
 #include <gtest/gtest.h>

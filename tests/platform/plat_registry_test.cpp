@@ -1,3 +1,5 @@
+// The folder-tree registry store: typed values, sorted sub-keys, and paths
+// that could leave the root.
 #include "platform/plat_registry_internal.h"
 #include "tests/support/registry_fixture.h"
 

@@ -1,3 +1,5 @@
+// Temporary files of the platform layer: the default folder from ZELTMP, TEMP
+// or TMP, private files with unique names, and a missing folder.
 #include "platform/plat_temp_file_internal.h"
 
 #include <gtest/gtest.h>

@@ -18,6 +18,7 @@
 #include "base/system/so_channel_internal.h"
 #include "base/util/zel_errors.h"
 #include "platform/plat_socket_internal.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -115,9 +116,9 @@ TEST(ChCommand, CodesForOldAndCurrentPeers)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.code);
         Ends old(1), current(0);
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         EXPECT_EQ(CH_write_command(old.channel, c.code), c.old_rc);
-        std::string message = testing::internal::GetCapturedStderr();
+        std::string message = capture.text();
         std::vector<int32_t> expected;
         if (c.old_rc == ZE_SUCCESS)
             expected.push_back(c.old_sent);
@@ -206,9 +207,7 @@ TEST(ChCommand, TraceLines)
         e.trace(CH_INTERCEPT_C);
         EXPECT_EQ(CH_write_command(e.channel, CH_CMD_LayerCreate), ZE_SUCCESS);
         EXPECT_EQ(CH_write_command(e.channel, CH_CMD_UpdateRow), ZE_INVALID_RELEASE);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(CH_write_command(e.channel, 218), ZE_FAILURE);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr([&] { EXPECT_EQ(CH_write_command(e.channel, 218), ZE_FAILURE); });
         e.peer_send(7);
         int32_t got = 0;
         ASSERT_EQ(CH_read_command(e.channel, &got), ZE_SUCCESS);

@@ -19,6 +19,7 @@
 
 #include "base/system/lo_pipe_internal.h"
 #include "platform/plat_pipe_internal.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/run_folder_fixture.h"
 
 namespace
@@ -193,10 +194,9 @@ TEST_F(LoPipeNamed, OneClientAtATime)
     EXPECT_EQ(LO_open_server(inbound, outbound), 0);
     // A second client finds the pipe taken for as long as the first holds it.
     LO_PIPE *second_write = nullptr, *second_read = nullptr;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(lo_open_client_wait(TO_SERVER, TO_CLIENT, &second_write, &second_read, 50), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "error waiting for read pipe (" + std::to_string(ETIMEDOUT) + ")\n");
+    EXPECT_EQ(capture.text(), "error waiting for read pipe (" + std::to_string(ETIMEDOUT) + ")\n");
     EXPECT_EQ(second_read, nullptr);
     LO_close(first_write);
     LO_close(first_read);
@@ -217,19 +217,16 @@ TEST_F(LoPipeNamed, OneClientAtATime)
 TEST_F(LoPipeNamed, AClientWaitingInVainSaysForWhichPipe)
 {
     LO_PIPE *write_end = reinterpret_cast<LO_PIPE *>(1), *read_end = write_end;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(lo_open_client_wait(TO_SERVER, TO_CLIENT, &write_end, &read_end, 20), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "error waiting for read pipe (" + std::to_string(ETIMEDOUT) + ")\n");
+    EXPECT_EQ(capture.text(), "error waiting for read pipe (" + std::to_string(ETIMEDOUT) + ")\n");
     EXPECT_EQ(write_end, nullptr);
     EXPECT_EQ(read_end, nullptr);
     // Only the read pipe exists: the read end is given back again.
     PLAT_PIPE *outbound = nullptr;
     ASSERT_EQ(plat_pipe_create(TO_CLIENT, &outbound), 0);
-    testing::internal::CaptureStderr();
     EXPECT_EQ(lo_open_client_wait(TO_SERVER, TO_CLIENT, &write_end, &read_end, 20), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "error waiting for write pipe (" + std::to_string(ETIMEDOUT) + ")\n");
+    EXPECT_EQ(capture.text(), "error waiting for write pipe (" + std::to_string(ETIMEDOUT) + ")\n");
     EXPECT_EQ(read_end, nullptr);
     EXPECT_EQ(plat_pipe_accept(outbound), 0);
     char text[4];

@@ -13,6 +13,7 @@
 #include "base/util/zel_errors.h"
 #include "platform/plat_service_internal.h"
 #include "platform/plat_socket_internal.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -543,10 +544,10 @@ TEST_F(StartIomgr, StartsTheInstancesService)
 TEST_F(StartIomgr, AFailedStartIsReported)
 {
     plat_svc_script_add("running", PLAT_SERVICE_RUNNING);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_start_iomgr(nullptr, nullptr, "missing"), ZE_FAILURE);
     EXPECT_EQ(VES_start_iomgr(nullptr, nullptr, "running"), ZE_FAILURE);
-    std::string errors = testing::internal::GetCapturedStderr();
+    std::string errors = capture.text();
     EXPECT_NE(errors.find("Error starting missing service(1060)\n"), std::string::npos) << errors;
     EXPECT_NE(errors.find("Error starting running service(-209)\n"), std::string::npos) << errors;
     // A password too long for the service start fails like any start.

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "base/util/zel_errors.h"
 #include "mox/mox.h"
 
 namespace
@@ -63,8 +64,8 @@ TEST(Anno, FreshObject)
     EXPECT_EQ(anno->placement, nullptr);
     EXPECT_EQ(anno->alignment, nullptr);
     EXPECT_EQ(VES_anno_info_ok(anno.get()), 0);
-    EXPECT_EQ(VES_anno_create(nullptr), -65);
-    EXPECT_EQ(VES_initialize_anno(nullptr), -65);
+    EXPECT_EQ(VES_anno_create(nullptr), ZE_NULL_POINTER);
+    EXPECT_EQ(VES_initialize_anno(nullptr), ZE_NULL_POINTER);
 }
 
 TEST(Anno, TagCheckRefusesFreedAndForeignObjects)
@@ -78,13 +79,13 @@ TEST(Anno, TagCheckRefusesFreedAndForeignObjects)
     ShapePtr shape = S_rectangle(ref.get(), 5.0);
     AnnoPtr valid = S_anno();
     for (VE_ANNO *bad : {&freed, &zeroed, &foreign, static_cast<VE_ANNO *>(nullptr)}) {
-        EXPECT_EQ(VES_anno_info_ok(bad), -71);
-        EXPECT_EQ(VES_anno_set_leader(bad, shape.get()), -71);
-        EXPECT_EQ(VES_anno_set_placement(bad, shape.get()), -71);
-        EXPECT_EQ(VES_anno_copy(bad, valid.get()), -71);
+        EXPECT_EQ(VES_anno_info_ok(bad), ZE_INVALID_ANNO_OBJECT);
+        EXPECT_EQ(VES_anno_set_leader(bad, shape.get()), ZE_INVALID_ANNO_OBJECT);
+        EXPECT_EQ(VES_anno_set_placement(bad, shape.get()), ZE_INVALID_ANNO_OBJECT);
+        EXPECT_EQ(VES_anno_copy(bad, valid.get()), ZE_INVALID_ANNO_OBJECT);
         EXPECT_EQ(VES_anno_size(bad), 0);
     }
-    EXPECT_EQ(VES_anno_copy(valid.get(), nullptr), -71);
+    EXPECT_EQ(VES_anno_copy(valid.get(), nullptr), ZE_INVALID_ANNO_OBJECT);
     VES_anno_free(nullptr);
 }
 
@@ -104,8 +105,8 @@ TEST(Anno, SetLeaderAndPlacementCopyTheShape)
     ShapePtr bigger = S_rectangle(ref.get(), 50.0);
     ASSERT_EQ(VES_anno_set_leader(anno.get(), bigger.get()), 0);
     EXPECT_TRUE(S_same_points(anno->leader, bigger.get()));
-    EXPECT_EQ(VES_anno_set_leader(anno.get(), nullptr), -134);
-    EXPECT_EQ(VES_anno_set_placement(anno.get(), nullptr), -134);
+    EXPECT_EQ(VES_anno_set_leader(anno.get(), nullptr), ZE_NULL_SHAPE);
+    EXPECT_EQ(VES_anno_set_placement(anno.get(), nullptr), ZE_NULL_SHAPE);
 }
 
 TEST(Anno, NilShapeRemovesTheSlot)
@@ -135,16 +136,16 @@ TEST(Anno, MismatchedCoordinateReferenceIsRefused)
     AnnoPtr anno = S_anno();
     ASSERT_EQ(VES_anno_set_placement(anno.get(), placement.get()), 0);
     // With no leader yet the slot stays empty.
-    EXPECT_EQ(VES_anno_set_leader(anno.get(), foreign.get()), -138);
+    EXPECT_EQ(VES_anno_set_leader(anno.get(), foreign.get()), ZE_COORDREF_MISMATCH);
     EXPECT_EQ(anno->leader, nullptr);
     // With a leader it stays as it was.
     ASSERT_EQ(VES_anno_set_leader(anno.get(), first_leader.get()), 0);
     FEATURE_STRUCT *before = anno->leader;
-    EXPECT_EQ(VES_anno_set_leader(anno.get(), foreign.get()), -138);
+    EXPECT_EQ(VES_anno_set_leader(anno.get(), foreign.get()), ZE_COORDREF_MISMATCH);
     EXPECT_EQ(anno->leader, before);
     EXPECT_TRUE(S_same_points(anno->leader, first_leader.get()));
     // The mirror image: the placement is checked against the leader.
-    EXPECT_EQ(VES_anno_set_placement(anno.get(), foreign.get()), -138);
+    EXPECT_EQ(VES_anno_set_placement(anno.get(), foreign.get()), ZE_COORDREF_MISMATCH);
     EXPECT_TRUE(S_same_points(anno->placement, placement.get()));
 }
 
@@ -255,7 +256,7 @@ TEST(Anno, AlignmentRecord)
     EXPECT_EQ(alignment, nullptr);
     VES_anno_alignment_free(&alignment);
     VES_anno_alignment_free(nullptr);
-    EXPECT_EQ(VES_anno_alignment_alloc(nullptr), -65);
+    EXPECT_EQ(VES_anno_alignment_alloc(nullptr), ZE_NULL_POINTER);
 }
 
 } // namespace

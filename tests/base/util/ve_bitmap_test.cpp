@@ -1,3 +1,5 @@
+// Growable bit set: set, test, ranges, resize and the scan for the next bit of
+// a value, checked against a bit-by-bit reference.
 #include "base/util/ve_bitmap.h"
 
 #include "base/util/zel_errors.h"

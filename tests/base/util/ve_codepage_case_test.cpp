@@ -1,3 +1,5 @@
+// Case folding through a code-page context: single bytes fold, multibyte
+// characters are stepped over, a converting context folds on its native page.
 #include "base/util/ve_codepage_internal.h"
 
 #include "base/util/ve_codepage_internal.h"

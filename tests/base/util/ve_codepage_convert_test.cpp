@@ -1,3 +1,6 @@
+// Code-page converters: the byte maps, Shift-JIS and EUC-JP by arithmetic,
+// Big5 and EUC-TW through iconv; every case runs in a buffer of exactly its
+// size, so a read or write past it is caught.
 #include "base/util/ve_codepage_internal.h"
 
 #include "base/util/zel_errors.h"

@@ -1,3 +1,6 @@
+// Code-page contexts: the machine's pages, which side converts, the maps built
+// from code-page files of a few lines in a temporary ZELHOME, the map-file
+// reader and lead-byte tests.
 #include "base/util/ve_codepage_internal.h"
 
 #include "base/util/ve_codepage_internal.h"

@@ -1,3 +1,5 @@
+// The instance's etc files: set and unset lines of "etc/dbinit.zel" applied to
+// the environment, and the service name from "etc/services.zel".
 #include "base/util/ve_etc.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -48,9 +51,9 @@ TEST(DbinitFile, AppliesSetAndUnsetLines)
                              "set ETC_TEST_EMPTY=\n");
     setenv("ETC_TEST_GONE", "here", 1);
     unsetenv("ZELDBECHO");
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(Etc_dbinit_set(home.root.c_str(), 1), 3);
-    std::string echo = testing::internal::GetCapturedStderr();
+    std::string echo = capture.text();
     EXPECT_EQ(echo, "\nReading " + home.root.string() +
                         "/etc/dbinit.zel:\n\n"
                         "set ETC_TEST_A=1\n"
@@ -66,13 +69,11 @@ TEST(DbinitFile, AppliesSetAndUnsetLines)
     EXPECT_STREQ(getenv("ETC_TEST_EMPTY"), "");
 
     // Echo comes from the environment too, and is off otherwise.
-    testing::internal::CaptureStderr();
     EXPECT_EQ(Etc_dbinit_set(home.root.c_str(), 0), 3);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(capture.text(), "");
     setenv("ZELDBECHO", "", 1);
-    testing::internal::CaptureStderr();
     Etc_dbinit_set(home.root.c_str(), 0);
-    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(capture.text(), "");
     unsetenv("ZELDBECHO");
 }
 

@@ -1,3 +1,6 @@
+// The paged, file-backed hash table: page and cache layout, equal keys, walks
+// of duplicates, a full table, eviction from a small cache, persistent tables
+// reopened and checked against their stored header.
 #include "base/util/ve_hash_table_internal.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// The instance configuration: the line rules of "etc/kelvard.defs", temporary
+// and log folders, the report, the getters and the record's wire offsets.
 #include "base/util/ve_instance_config_internal.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -31,12 +34,12 @@ Read read_text(const std::string &text, int32_t quiet = 1)
     FILE *stream = fmemopen(copy.data(), copy.size(), "r");
     EXPECT_NE(stream, nullptr);
     strcpy(read.config.LOGS, "caller");
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     // The defaults come from the full reader on a home without the file.
     setenv("ZELHOME", "/nonexistent-home", 1);
     read_configuration(&read.config, 1);
     read.result = ves_config_read_stream(&read.config, stream, quiet);
-    read.errors = testing::internal::GetCapturedStderr();
+    read.errors = capture.text();
     fclose(stream);
     return read;
 }
@@ -188,9 +191,9 @@ TEST(InstanceConfig, ReadsFileUnderHome)
     HomeDir empty("without", "");
     VE_INSTANCE_CONFIG fresh{};
     setenv("ZELHOME", empty.root.c_str(), 1);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(read_configuration(&fresh, 0), ZE_SUCCESS);
-    std::string errors = testing::internal::GetCapturedStderr();
+    std::string errors = capture.text();
     EXPECT_NE(errors.find("Warning: Couldn't open " + empty.root.string() +
                           "/etc/kelvard.defs file.\nUsing default values.\n"),
               std::string::npos);
@@ -219,10 +222,9 @@ TEST(InstanceConfig, Getters)
 
     unsetenv("ZELTMP");
     setenv("TEMP", "/ignored", 1);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(get_tmp_path(&config), ZE_SUCCESS);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "WARNING: ZELTMP: Setting temp directory to  /tmp\n");
+    EXPECT_EQ(capture.text(), "WARNING: ZELTMP: Setting temp directory to  /tmp\n");
     EXPECT_STREQ(config.TEMP, "/tmp");
     unsetenv("TEMP");
     setenv("ZELTMP", "/tmp/zt", 1);

@@ -1,3 +1,5 @@
+// The log-file info record: its client layout, the checked accessors, targets
+// and names that must fit their fields, unterminated fields read within bounds.
 #include "base/util/ve_loginfo_internal.h"
 
 #include <gtest/gtest.h>
@@ -27,8 +29,8 @@ struct Loginfo {
 
 struct Target {
     int32_t kind = 0;
-    char table[LOGINFO_NAME_SIZE] = {};
-    char column[LOGINFO_COLUMN_SIZE] = {};
+    char table[DB_NAME_FULL_TABLE_SIZE] = {};
+    char column[DB_NAME_COLUMN_SIZE] = {};
 };
 
 Target S_target(const LOGFILE *record)
@@ -82,8 +84,8 @@ TEST(Loginfo, EveryAccessorRefusesAnInvalidRecord)
     std::memcpy(foreign.tag, "ReG", 4);
     Loginfo valid;
     int32_t number = 0;
-    char text[LOGINFO_NAME_SIZE];
-    char column[LOGINFO_COLUMN_SIZE];
+    char text[DB_NAME_FULL_TABLE_SIZE];
+    char column[DB_NAME_COLUMN_SIZE];
     const std::vector<std::function<int32_t(LOGFILE *)>> accessors = {
         [&](LOGFILE *r) { return VES_loginfo_get_id(r, &number); },
         [&](LOGFILE *r) { return VES_loginfo_get_name(r, text); },
@@ -106,7 +108,7 @@ TEST(Loginfo, NullOutsAreRefused)
 {
     Loginfo log;
     int32_t number = 0;
-    char text[LOGINFO_NAME_SIZE];
+    char text[DB_NAME_FULL_TABLE_SIZE];
     EXPECT_EQ(VES_loginfo_get_id(log.record, nullptr), ZE_NULL_POINTER);
     EXPECT_EQ(VES_loginfo_get_name(log.record, nullptr), ZE_NULL_POINTER);
     EXPECT_EQ(VES_loginfo_get_persistence(log.record, nullptr), ZE_NULL_POINTER);
@@ -144,8 +146,8 @@ TEST(Loginfo, LayerThenTableTargetClearsColumnAndKeepsPersistence)
 
 TEST(Loginfo, BadTargetsLeaveTheRecordUnchanged)
 {
-    const std::string long_table(LOGINFO_NAME_SIZE, 't');
-    const std::string long_column(LOGINFO_COLUMN_SIZE, 'c');
+    const std::string long_table(DB_NAME_FULL_TABLE_SIZE, 't');
+    const std::string long_column(DB_NAME_COLUMN_SIZE, 'c');
     struct Case {
         int32_t kind;
         const char *table;
@@ -173,9 +175,9 @@ TEST(Loginfo, BadTargetsLeaveTheRecordUnchanged)
 TEST(Loginfo, NamesMustFitTheirField)
 {
     Loginfo log;
-    const std::string longest(LOGINFO_NAME_SIZE - 1, 'n');
+    const std::string longest(DB_NAME_FULL_TABLE_SIZE - 1, 'n');
     ASSERT_EQ(VES_loginfo_set_name(log.record, longest.c_str()), ZE_SUCCESS);
-    char name[LOGINFO_NAME_SIZE];
+    char name[DB_NAME_FULL_TABLE_SIZE];
     ASSERT_EQ(VES_loginfo_get_name(log.record, name), ZE_SUCCESS);
     EXPECT_EQ(name, longest);
     EXPECT_EQ(VES_loginfo_set_name(log.record, (longest + "x").c_str()), ZE_INVALID_ARGUMENT);
@@ -193,13 +195,13 @@ TEST(Loginfo, UnterminatedFieldsAreReadWithinTheirBounds)
     std::memset(log.record->table_name, 'b', sizeof(log.record->table_name));
     std::memset(log.record->spatial_column, 'c', sizeof(log.record->spatial_column));
     log.record->flags = LOGINFO_LAYER;
-    std::vector<char> name(LOGINFO_NAME_SIZE + 8, 'x');
+    std::vector<char> name(DB_NAME_FULL_TABLE_SIZE + 8, 'x');
     ASSERT_EQ(VES_loginfo_get_name(log.record, name.data()), ZE_SUCCESS);
-    EXPECT_EQ(std::string(name.data()), std::string(LOGINFO_NAME_SIZE - 1, 'a'));
+    EXPECT_EQ(std::string(name.data()), std::string(DB_NAME_FULL_TABLE_SIZE - 1, 'a'));
     Target target = S_target(log.record);
     EXPECT_EQ(target.kind, LOGINFO_KIND_LAYER);
-    EXPECT_EQ(std::string(target.table), std::string(LOGINFO_NAME_SIZE - 1, 'b'));
-    EXPECT_EQ(std::string(target.column), std::string(LOGINFO_COLUMN_SIZE - 1, 'c'));
+    EXPECT_EQ(std::string(target.table), std::string(DB_NAME_FULL_TABLE_SIZE - 1, 'b'));
+    EXPECT_EQ(std::string(target.column), std::string(DB_NAME_COLUMN_SIZE - 1, 'c'));
 }
 
 TEST(Loginfo, CopyAndIdCarryTheWholeRecord)

@@ -1,3 +1,6 @@
+// External merge sort: in-memory runs, one and several merge passes through
+// temporary files, stability across runs, short reads, failures that end the
+// sort and remove its files.
 #include "base/util/ve_merge_sort.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// Message catalogues: sections, continuation and comment lines, numbered
+// messages and their indexes, and loading the catalogue of a language from
+// ZELHOME.
 #include "base/util/ve_message_internal.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -176,14 +180,13 @@ TEST_F(ReadMessage, ReportsMissingHomeAndFile)
 {
     unsetenv("ZELHOME");
     Catalog c;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(read_message("zel", "english", &c.record), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Cannot locate ZELHOME\n");
+    EXPECT_EQ(capture.text(), "Cannot locate ZELHOME\n");
 
     setenv("ZELHOME", home_.c_str(), 1);
-    testing::internal::CaptureStderr();
     EXPECT_EQ(read_message("zel", "english", &c.record), ZE_MESSAGE_FILE_ERROR);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(capture.text(),
               "Error getting file information " + home_ + "/locale/msg/english/zel_error.msg");
     EXPECT_EQ(c.record.text, nullptr);
     EXPECT_EQ(read_message(nullptr, "english", &c.record), ZE_NULL_POINTER);

@@ -1,5 +1,6 @@
 // Name checks by kind, byte-wise case changes and blank trimming.
 #include "base/util/ve_name_check.h"
+#include "base/util/zel_errors.h"
 
 #include <gtest/gtest.h>
 
@@ -33,8 +34,8 @@ TEST(NameCheck, ByKind)
         EXPECT_EQ(VES_name_check(c.name, 0), c.other) << before;
         EXPECT_EQ(before, c.name);
     }
-    EXPECT_EQ(VES_name_check(nullptr, 1), -1);
-    EXPECT_EQ(VES_name_check(nullptr, 2), -1);
+    EXPECT_EQ(VES_name_check(nullptr, 1), ZE_FAILURE);
+    EXPECT_EQ(VES_name_check(nullptr, 2), ZE_FAILURE);
 }
 
 TEST(NameCheck, CaseChangesByteByByte)

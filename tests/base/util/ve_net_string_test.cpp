@@ -1,3 +1,5 @@
+// Scrambled password form handed between processes: texts and time stamps
+// come back, the form changes with the second, short and unreadable inputs.
 #include "base/util/ve_net_string_internal.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// Resolver wrappers: services by name or port number, the loopback host and
+// the local time.
 #include "base/util/ve_netdb_internal.h"
 
 #include <arpa/inet.h>

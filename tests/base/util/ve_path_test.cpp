@@ -1,3 +1,4 @@
+// Path helpers: directory parts, joining with "/" and directory checks.
 #include "base/util/ve_path_internal.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
+#include "tests/support/quiet_stderr.h"
 
 TEST(Path, DirnameAndPathcat)
 {
@@ -61,16 +63,16 @@ TEST(Path, ValidateDirectory)
         EXPECT_EQ(check(nullptr, 1), ZE_NULL_POINTER);
         EXPECT_EQ(root, "/"); // the root keeps its only separator
     }
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     validate_path(file.data(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), file + ", NOT A DIRECTORY!\n");
+    EXPECT_EQ(capture.text(), file + ", NOT A DIRECTORY!\n");
 
     if (geteuid() != 0) {
         chmod(dir.c_str(), 0500);
         std::string path = dir.string();
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         EXPECT_EQ(validate_read_only_path(path.data(), 0), ZE_PATH_UNUSABLE);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Insufficient access to " + path + "\n");
+        EXPECT_EQ(capture.text(), "Insufficient access to " + path + "\n");
         chmod(dir.c_str(), 0700);
     }
     std::filesystem::remove_all(dir);

@@ -1,3 +1,5 @@
+// Stored form of pixel blocks: byte order of multi-byte pixels, the deflated
+// round trip and blocks that would not fit their buffer.
 #include "base/util/ve_pixel_data.h"
 
 #include "base/util/zel_errors.h"

@@ -1,3 +1,5 @@
+// Pixel access: one value of each kind written and read back, rounded and
+// clamped; sub-byte packing and wider kinds at unaligned offsets.
 #include "base/util/ve_pixel.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// Tile bitmap: bit layout (most significant first), positions outside the
+// grid, fills and copies against a grid of bools, the serialised form and
+// blocks that disagree with it.
 #include "base/util/ve_raster_bitmap_internal.h"
 
 #include "base/util/zel_errors.h"

@@ -1,3 +1,5 @@
+// Band colormap: sizes of its four shapes, big-endian 16-bit components and
+// bad arguments and blocks.
 #include "base/util/ve_rasterband.h"
 
 #include "base/util/zel_errors.h"

@@ -1,3 +1,5 @@
+// Band statistics: the big-endian layout, round trips of both distribution
+// kinds, and blocks that lie about their size.
 #include "base/util/ve_rasterband.h"
 
 #include "base/util/zel_errors.h"

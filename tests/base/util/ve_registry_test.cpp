@@ -1,3 +1,6 @@
+// Installation settings in the machine registry: value types, missing keys
+// and values, over-long paths, the instance's key tree, service listing and
+// the event-log source; each test on a registry store of its own.
 #include "base/util/ve_registry.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +11,7 @@
 
 #include "base/util/zel_errors.h"
 #include "platform/plat_registry_internal.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/registry_fixture.h"
 
 namespace
@@ -59,19 +63,16 @@ TEST_F(Registry, ValueTypesFollowTheExactPasswordName)
 TEST_F(Registry, ReadsAndDeletesReportMissingKeysAndValues)
 {
     char out[VE_REG_VALUE_SIZE];
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_GetKeyValue("nokey", "ZELHOME", out), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Error opening " + kProduct + "\\nokey key (2)\n");
+    EXPECT_EQ(capture.text(), "Error opening " + kProduct + "\\nokey key (2)\n");
 
     ASSERT_EQ(VES_RegisterKey("inst", "A", "x"), 0);
-    testing::internal::CaptureStderr();
     EXPECT_EQ(VES_GetKeyValue("inst", "B", out), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(capture.text(), "");
 
-    testing::internal::CaptureStderr();
     EXPECT_EQ(VES_UnRegisterKey("fresh", "A"), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error Deleting  A key (2)\n");
+    EXPECT_EQ(capture.text(), "Error Deleting  A key (2)\n");
     EXPECT_EQ(plat_reg_open_key((kProduct + "\\fresh").c_str()), 0);
 
     EXPECT_EQ(VES_UnRegisterKey("inst", "A"), 0);
@@ -81,9 +82,7 @@ TEST_F(Registry, ReadsAndDeletesReportMissingKeysAndValues)
 TEST_F(Registry, OverlongPathsAndValuesAreRefusedNotTruncated)
 {
     std::string name(VE_REG_PATH_MAX - kProduct.size(), 'n'); // one too many with "\"
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(VES_RegisterKey(name.c_str(), "A", "x"), ZE_FAILURE);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(VES_RegisterKey(name.c_str(), "A", "x"), ZE_FAILURE); });
     name.pop_back();
     EXPECT_EQ(VES_RegisterKey(name.c_str(), "A", "x"), 0);
 
@@ -110,13 +109,13 @@ TEST_F(Registry, DeleteInstanceKeyRemovesTheWholeTree)
     EXPECT_EQ(plat_reg_open_key((kProduct + "\\other").c_str()), 0);
 
     for (const char *bad : {(const char *)nullptr, ""}) {
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         EXPECT_EQ(VES_DeleteInstanceKey(bad), ZE_FAILURE);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Invalid Key name\n");
+        EXPECT_EQ(capture.text(), "Invalid Key name\n");
     }
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_DeleteInstanceKey("gone"), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error opening gone key\n");
+    EXPECT_EQ(capture.text(), "Error opening gone key\n");
 }
 
 TEST_F(Registry, RegisterServiceWritesValuesInOrderAndStopsAtFirstFailure)
@@ -132,9 +131,9 @@ TEST_F(Registry, RegisterServiceWritesValuesInOrderAndStopsAtFirstFailure)
     ASSERT_EQ(VES_RegisterService("sid", "D", "/h", "p", "ORCL"), 0);
     EXPECT_EQ(Stored(kProduct + "\\sid", "ORACLE_SID", &type), std::string("ORCL", 5));
 
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_RegisterService("half", "D", nullptr, "p", nullptr), ZE_NULL_POINTER);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error registering service 'ZELHOME'\n");
+    EXPECT_EQ(capture.text(), "Error registering service 'ZELHOME'\n");
     EXPECT_EQ(Stored(kProduct + "\\half", "DESCRIPTION", &type), std::string("D", 2));
     EXPECT_EQ(Stored(kProduct + "\\half", "ZEL_DBA_PASSWORD", &type), "<missing>");
 }
@@ -202,9 +201,9 @@ TEST_F(Registry, EventLogSourceRegistersAndUnregisters)
 
     EXPECT_EQ(VES_UnRegisterEventLog("svc"), 0);
     EXPECT_EQ(plat_reg_open_key(key.c_str()), PLAT_ERROR_FILE_NOT_FOUND);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_UnRegisterEventLog("svc"), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error opening svc key\n");
+    EXPECT_EQ(capture.text(), "Error opening svc key\n");
 }
 
 } // namespace

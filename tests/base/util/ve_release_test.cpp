@@ -1,3 +1,4 @@
+// The engine's release record and its DBMS build description.
 #include "base/util/ve_release.h"
 
 #include <gtest/gtest.h>

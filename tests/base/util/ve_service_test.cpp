@@ -22,6 +22,7 @@
 #include "platform/plat_eventlog_internal.h"
 #include "platform/plat_registry_internal.h"
 #include "platform/plat_service_internal.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/registry_fixture.h"
 
 namespace
@@ -101,22 +102,19 @@ TEST_F(Service, CreateFailures)
 {
     // The manager cannot be opened: its error and the two lines.
     plat_svc_script_fail("open_manager", PLAT_ERROR_ACCESS_DENIED);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_CreateService("svc", "d", "/bin/x", nullptr, nullptr, nullptr),
               PLAT_ERROR_ACCESS_DENIED);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "error opening SCManager. You must have administrator\n"
-              "privileges to perform this operation\n");
+    EXPECT_EQ(capture.text(), "error opening SCManager. You must have administrator\n"
+                              "privileges to perform this operation\n");
     // The service exists already: the manager's error, no event.
     plat_svc_script_add("svc", PLAT_SERVICE_STOPPED);
     EXPECT_EQ(VES_CreateService("svc", "d", "/bin/x", nullptr, nullptr, nullptr),
               PLAT_ERROR_SERVICE_EXISTS);
     // The event source cannot be registered: its result; the service stays.
     std::string longname(100, 'n');
-    testing::internal::CaptureStderr();
     EXPECT_EQ(VES_CreateService(longname.c_str(), "d", "/bin/x", nullptr, nullptr, nullptr),
               ZE_FAILURE);
-    testing::internal::GetCapturedStderr();
     EXPECT_NE(Journal().find("create " + longname), std::string::npos);
     EXPECT_EQ(Events(), "");
     EXPECT_EQ(VES_CreateService(nullptr, "d", "/bin/x", nullptr, nullptr, nullptr),
@@ -210,11 +208,10 @@ TEST_F(Service, StartThatStopsPrintsTwoLines)
                                PLAT_SERVICE_STOPPED};
     plat_svc_script_add("svc", PLAT_SERVICE_STOPPED);
     plat_svc_script_states("svc", states, 3);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_start_service(nullptr, "svc", nullptr, nullptr), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "svc service failed during initialization.\n"
-              "Please check event log or error log files.\n");
+    EXPECT_EQ(capture.text(), "svc service failed during initialization.\n"
+                              "Please check event log or error log files.\n");
     EXPECT_EQ(Events(), "");
 }
 
@@ -271,15 +268,14 @@ TEST_F(Service, StopAcceptsRefusesAndReportsStoppedServices)
     EXPECT_EQ(Events(), Event("svc", 108, "svc"));
 
     plat_svc_script_add("svc", PLAT_SERVICE_STOPPED);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_stop_service("svc"), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ZEL service svc is already stopped\n");
+    EXPECT_EQ(capture.text(), "ZEL service svc is already stopped\n");
 
     plat_svc_script_add("svc", PLAT_SERVICE_RUNNING);
     plat_svc_script_fail("control", PLAT_ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
-    testing::internal::CaptureStderr();
     EXPECT_EQ(VES_stop_service("svc"), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Couldn't stop svc service(1061)\n");
+    EXPECT_EQ(capture.text(), "Couldn't stop svc service(1061)\n");
 
     EXPECT_EQ(VES_stop_service("missing"), ZE_FAILURE);
     EXPECT_EQ(VES_stop_service(nullptr), ZE_NULL_POINTER);
@@ -375,9 +371,9 @@ TEST_F(RealService, StartsWatchesAndStopsAProgram)
     EXPECT_EQ(VES_DeleteService("zelsvc"), PLAT_ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
     ASSERT_EQ(VES_stop_service("zelsvc"), 0);
     EXPECT_TRUE(WaitFor("zelsvc", "SERVICE_STOPPED"));
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_stop_service("zelsvc"), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ZEL service zelsvc is already stopped\n");
+    EXPECT_EQ(capture.text(), "ZEL service zelsvc is already stopped\n");
     ASSERT_EQ(VES_DeleteService("zelsvc"), 0);
     EXPECT_EQ(Status("zelsvc"), "<failed>");
     EXPECT_EQ(std::string(plat_evt_captured()),
@@ -390,11 +386,10 @@ TEST_F(RealService, ProgramThatEndsAtOnceFailsItsStart)
 {
     std::string program = Script("fail.sh", "exit 3");
     ASSERT_EQ(VES_CreateService("zelfail", nullptr, program.c_str(), nullptr, nullptr, nullptr), 0);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(VES_start_service(nullptr, "zelfail", nullptr, nullptr), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "zelfail service failed during initialization.\n"
-              "Please check event log or error log files.\n");
+    EXPECT_EQ(capture.text(), "zelfail service failed during initialization.\n"
+                              "Please check event log or error log files.\n");
     EXPECT_EQ(Status("zelfail"), "SERVICE_STOPPED");
     // A missing program is the manager's refusal.
     ASSERT_EQ(

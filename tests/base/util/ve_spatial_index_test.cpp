@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "base/util/zel_errors.h"
 #include "mox/mox.h"
 
 namespace
@@ -32,9 +33,9 @@ TEST(SpatialIndex, DecodeTable)
         {-4.0, 7.0, 8.0, 0, -4, 7.0, 8.0, 0.0},
         {-4.9, 7.0, 8.0, 0, -4, 7.0, 8.0, 0.0}, // truncated towards zero
         {-0.5, 7.0, 8.0, 0, 0, 0.0, 0.0, 0.0},
-        {-5.0, 1.0, 1.0, -318, -5, 0.0, 0.0, 0.0},
-        {-1e300, 1.0, 1.0, -318, -5, 0.0, 0.0, 0.0},
-        {NAN, 1.0, 1.0, -318, -5, 0.0, 0.0, 0.0},
+        {-5.0, 1.0, 1.0, ZE_INVALID_INDEX_TYPE, VE_SPIDX_INVALID, 0.0, 0.0, 0.0},
+        {-1e300, 1.0, 1.0, ZE_INVALID_INDEX_TYPE, VE_SPIDX_INVALID, 0.0, 0.0, 0.0},
+        {NAN, 1.0, 1.0, ZE_INVALID_INDEX_TYPE, VE_SPIDX_INVALID, 0.0, 0.0, 0.0},
     };
     for (const DecodeCase &c : cases) {
         int32_t kind = 99;
@@ -49,8 +50,8 @@ TEST(SpatialIndex, DecodeTable)
     }
     int32_t kind;
     double g;
-    EXPECT_EQ(ves_spatial_index_decode(1, 0, 0, nullptr, &g, &g, &g), -65);
-    EXPECT_EQ(ves_spatial_index_decode(1, 0, 0, &kind, &g, nullptr, &g), -65);
+    EXPECT_EQ(ves_spatial_index_decode(1, 0, 0, nullptr, &g, &g, &g), ZE_NULL_POINTER);
+    EXPECT_EQ(ves_spatial_index_decode(1, 0, 0, &kind, &g, nullptr, &g), ZE_NULL_POINTER);
 }
 
 TEST(SpatialIndex, EncodeIsTheInverseOfDecode)
@@ -76,11 +77,11 @@ TEST(SpatialIndex, EncodeIsTheInverseOfDecode)
     }
     for (int32_t bad : {2, -5, 100}) {
         double f = 9, s = 9, t = 9;
-        EXPECT_EQ(ves_spatial_index_encode(bad, 1, 2, 3, &f, &s, &t), -318) << bad;
+        EXPECT_EQ(ves_spatial_index_encode(bad, 1, 2, 3, &f, &s, &t), ZE_INVALID_INDEX_TYPE) << bad;
         EXPECT_EQ(f + s + t, 0.0);
     }
     double f;
-    EXPECT_EQ(ves_spatial_index_encode(1, 1, 2, 3, &f, nullptr, &f), -65);
+    EXPECT_EQ(ves_spatial_index_encode(1, 1, 2, 3, &f, nullptr, &f), ZE_NULL_POINTER);
 }
 
 TEST(SpatialIndex, CheckOfKindsWithoutGrid)
@@ -90,10 +91,19 @@ TEST(SpatialIndex, CheckOfKindsWithoutGrid)
         double g1, g2, g3;
         int32_t rc;
     } cases[] = {
-        {0, 0, 0, 0, 0},     {0, 0, 1, 0, -317},   {0, 0, 0, -1, -317},  {0, 1, 0, 0, -317},
-        {-1, -9, -9, -9, 0}, {-2, 5, 5, 5, 0},     {-3, 0, -7, -7, 0},   {-3, -1, 0, 0, -317},
-        {-4, 5, 0, -9, 0},   {-4, 5, -1, 0, -317}, {-4, -1, 5, 0, -317}, {2, 1, 1, 1, -318},
-        {-5, 0, 0, 0, -318},
+        {0, 0, 0, 0, 0},
+        {0, 0, 1, 0, ZE_INVALID_INDEX_PARAM},
+        {0, 0, 0, -1, ZE_INVALID_INDEX_PARAM},
+        {0, 1, 0, 0, ZE_INVALID_INDEX_PARAM},
+        {-1, -9, -9, -9, 0},
+        {-2, 5, 5, 5, 0},
+        {-3, 0, -7, -7, 0},
+        {-3, -1, 0, 0, ZE_INVALID_INDEX_PARAM},
+        {-4, 5, 0, -9, 0},
+        {-4, 5, -1, 0, ZE_INVALID_INDEX_PARAM},
+        {-4, -1, 5, 0, ZE_INVALID_INDEX_PARAM},
+        {2, 1, 1, 1, ZE_INVALID_INDEX_TYPE},
+        {-5, 0, 0, 0, ZE_INVALID_INDEX_TYPE},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ves_spatial_index_check(c.kind, c.g1, c.g2, c.g3, nullptr), c.rc)
@@ -120,15 +130,16 @@ TEST(SpatialIndex, GridSizesInSystemUnits)
         double g1, g2, g3;
         int32_t rc;
     } cases[] = {
-        {100.0, 300.0, 0.0, 0},   // 1000, 3000: exactly three times
-        {100.0, 299.9, 0.0, -33}, // 1000, 2999
-        {10.0, 0.0, 0.0, -33},    // 100 alone: below 256
-        {25.6, 0.0, 0.0, 0},      // 256: the least grid
-        {100.0, 300.0, 900.0, 0},  {100.0, 300.0, 899.9, -33},
-        {100.0, 0.0, 900.0, -33}, // a third level needs a second
-        {0.0, 0.0, 0.0, -33},     // the first level must be given
-        {1e12, 0.0, 0.0, -33},    // beyond 32-bit system units
-        {100.0, -300.0, 0.0, -33},
+        {100.0, 300.0, 0.0, 0},                    // 1000, 3000: exactly three times
+        {100.0, 299.9, 0.0, ZE_INVALID_GRID_SIZE}, // 1000, 2999
+        {10.0, 0.0, 0.0, ZE_INVALID_GRID_SIZE},    // 100 alone: below 256
+        {25.6, 0.0, 0.0, 0},                       // 256: the least grid
+        {100.0, 300.0, 900.0, 0},
+        {100.0, 300.0, 899.9, ZE_INVALID_GRID_SIZE},
+        {100.0, 0.0, 900.0, ZE_INVALID_GRID_SIZE}, // a third level needs a second
+        {0.0, 0.0, 0.0, ZE_INVALID_GRID_SIZE},     // the first level must be given
+        {1e12, 0.0, 0.0, ZE_INVALID_GRID_SIZE},    // beyond 32-bit system units
+        {100.0, -300.0, 0.0, ZE_INVALID_GRID_SIZE},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ves_spatial_index_check(1, c.g1, c.g2, c.g3, ref.get()), c.rc)
@@ -138,9 +149,9 @@ TEST(SpatialIndex, GridSizesInSystemUnits)
 TEST(SpatialIndex, GridNeedsAnActiveReference)
 {
     CoordRefPtr inactive = S_coordref(0.0);
-    EXPECT_EQ(ves_spatial_index_check(1, 100.0, 0.0, 0.0, inactive.get()), -141);
+    EXPECT_EQ(ves_spatial_index_check(1, 100.0, 0.0, 0.0, inactive.get()), ZE_INVALID_COORDREF);
     // Without a reference an empty one stands in, which is not active.
-    EXPECT_EQ(ves_spatial_index_check(1, 100.0, 0.0, 0.0, nullptr), -141);
+    EXPECT_EQ(ves_spatial_index_check(1, 100.0, 0.0, 0.0, nullptr), ZE_INVALID_COORDREF);
 }
 
 TEST(SpatialIndex, LayerVerification)
@@ -150,9 +161,15 @@ TEST(SpatialIndex, LayerVerification)
         double first, second, third;
         int32_t validate, rc, kind;
     } cases[] = {
-        {0, 0, 0, 1, 0, 0},         {0, 5, 0, 1, -317, 0},    {0, 5, 0, 0, 0, 0},
-        {-4, 5, -1, 1, -317, -4},   {-4, 5, -1, 0, 0, -4},    {100, 300, 0, 1, 0, 1},
-        {100, 299.9, 0, 1, -33, 1}, {100, 299.9, 0, 0, 0, 1}, {-7, 0, 0, 1, -318, -5},
+        {0, 0, 0, 1, 0, 0},
+        {0, 5, 0, 1, ZE_INVALID_INDEX_PARAM, 0},
+        {0, 5, 0, 0, 0, 0},
+        {-4, 5, -1, 1, ZE_INVALID_INDEX_PARAM, -4},
+        {-4, 5, -1, 0, 0, -4},
+        {100, 300, 0, 1, 0, 1},
+        {100, 299.9, 0, 1, ZE_INVALID_GRID_SIZE, 1},
+        {100, 299.9, 0, 0, 0, 1},
+        {-7, 0, 0, 1, ZE_INVALID_INDEX_TYPE, VE_SPIDX_INVALID},
     };
     for (const auto &c : cases) {
         LAYER layer{};
@@ -169,8 +186,8 @@ TEST(SpatialIndex, LayerVerification)
     }
     int32_t kind;
     double g;
-    EXPECT_EQ(ves_layer_verify_spatial_index(nullptr, &kind, &g, &g, &g, 1), -65);
-    EXPECT_EQ(ves_layer_spatial_index_kind(nullptr), -5);
+    EXPECT_EQ(ves_layer_verify_spatial_index(nullptr, &kind, &g, &g, &g, 1), ZE_NULL_POINTER);
+    EXPECT_EQ(ves_layer_spatial_index_kind(nullptr), VE_SPIDX_INVALID);
 }
 
 } // namespace

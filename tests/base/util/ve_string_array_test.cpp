@@ -1,6 +1,7 @@
 // One-block string arrays: layout, independence of the strings, argument
 // refusals.
 #include "base/util/ve_string_array.h"
+#include "base/util/zel_errors.h"
 
 #include <gtest/gtest.h>
 
@@ -31,10 +32,11 @@ TEST(StringArray, PointersThenStringsInOneBlock)
 TEST(StringArray, RefusesBadArguments)
 {
     char **array = nullptr;
-    EXPECT_EQ(VES_allocate_string_array(nullptr, 3, 10), -65);
+    EXPECT_EQ(VES_allocate_string_array(nullptr, 3, 10), ZE_NULL_POINTER);
     const int bad[][2] = {{0, 10}, {3, 0}, {-1, 10}, {3, -5}};
     for (const auto &b : bad) {
-        EXPECT_EQ(VES_allocate_string_array(&array, b[0], b[1]), -66) << b[0] << "," << b[1];
+        EXPECT_EQ(VES_allocate_string_array(&array, b[0], b[1]), ZE_INVALID_ARGUMENT)
+            << b[0] << "," << b[1];
         EXPECT_EQ(array, nullptr);
     }
 }

@@ -1,3 +1,5 @@
+// Temporary-file service: private files in the set folder and their removal,
+// failed opens and the fallback to the environment's folder.
 #include "base/util/ve_temp_file.h"
 
 #include <gtest/gtest.h>

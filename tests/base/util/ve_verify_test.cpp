@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "base/util/zel_errors.h"
 #include "mox/mox.h"
 
 namespace
@@ -32,8 +33,9 @@ TEST(VerifyRegistration, Table)
 {
     const Case<REGISTRATION> cases[] = {
         {"valid", [](REGISTRATION &) {}, 0},
-        {"empty table name", [](REGISTRATION &r) { r.table_name[0] = '\0'; }, -37},
-        {"row-id flag, no column", [](REGISTRATION &r) { r.object_flags = REG_ROWID_COLUMN; }, -38},
+        {"empty table name", [](REGISTRATION &r) { r.table_name[0] = '\0'; }, ZE_TABLE_NOT_FOUND},
+        {"row-id flag, no column", [](REGISTRATION &r) { r.object_flags = REG_ROWID_COLUMN; },
+         ZE_COLUMN_NOT_FOUND},
         {"row-id flag and column",
          [](REGISTRATION &r) {
              r.object_flags = REG_ROWID_COLUMN | REG_ROWID_ENGINE;
@@ -46,14 +48,14 @@ TEST(VerifyRegistration, Table)
              r.table_name[0] = '\0';
              r.object_flags = REG_ROWID_COLUMN;
          },
-         -37},
+         ZE_TABLE_NOT_FOUND},
     };
     for (const auto &c : cases) {
         REGISTRATION r = S_registration();
         c.change(r);
         EXPECT_EQ(VES_verify_registration(&r), c.expected) << c.what;
     }
-    EXPECT_EQ(VES_verify_registration(nullptr), -65);
+    EXPECT_EQ(VES_verify_registration(nullptr), ZE_NULL_POINTER);
 }
 
 TEST(VerifyVersion, Table)
@@ -61,14 +63,14 @@ TEST(VerifyVersion, Table)
     const Case<VERSION> cases[] = {
         {"valid", [](VERSION &) {}, 0},
         {"state 0", [](VERSION &v) { v.state_id = 0; }, 0},
-        {"empty name", [](VERSION &v) { v.name[0] = '\0'; }, -171},
-        {"negative state", [](VERSION &v) { v.state_id = -1; }, -181},
+        {"empty name", [](VERSION &v) { v.name[0] = '\0'; }, ZE_INVALID_VERSION_NAME},
+        {"negative state", [](VERSION &v) { v.state_id = -1; }, ZE_INVALID_STATEID},
         {"name checked first",
          [](VERSION &v) {
              v.name[0] = '\0';
              v.state_id = -1;
          },
-         -171},
+         ZE_INVALID_VERSION_NAME},
     };
     for (const auto &c : cases) {
         VERSION v{};
@@ -77,7 +79,7 @@ TEST(VerifyVersion, Table)
         c.change(v);
         EXPECT_EQ(VES_verify_version(&v), c.expected) << c.what;
     }
-    EXPECT_EQ(VES_verify_version(nullptr), -65);
+    EXPECT_EQ(VES_verify_version(nullptr), ZE_NULL_POINTER);
 }
 
 TEST(VerifyLocator, Table)
@@ -93,22 +95,26 @@ TEST(VerifyLocator, Table)
              l.property_names = l.property_values = nullptr;
          },
          0},
-        {"empty name", [](LOCATOR &l) { l.name[0] = '\0'; }, -274},
-        {"empty owner", [](LOCATOR &l) { l.owner[0] = '\0'; }, -273},
-        {"kind 3", [](LOCATOR &l) { l.type = 3; }, -277},
-        {"kind -1", [](LOCATOR &l) { l.type = -1; }, -277},
+        {"empty name", [](LOCATOR &l) { l.name[0] = '\0'; }, ZE_INVALID_NAME},
+        {"empty owner", [](LOCATOR &l) { l.owner[0] = '\0'; }, ZE_INVALID_OWNER},
+        {"kind 3", [](LOCATOR &l) { l.type = 3; }, ZE_INVALID_LOCATOR_TYPE},
+        {"kind -1", [](LOCATOR &l) { l.type = -1; }, ZE_INVALID_LOCATOR_TYPE},
         {"kind 2", [](LOCATOR &l) { l.type = VE_LOCATOR_DEFINED; }, 0},
-        {"null property name", [](LOCATOR &l) { l.property_names[1] = nullptr; }, -66},
-        {"empty property name", [](LOCATOR &l) { l.property_names[0] = empty; }, -66},
-        {"null property value", [](LOCATOR &l) { l.property_values[0] = nullptr; }, -66},
-        {"names array missing", [](LOCATOR &l) { l.property_names = nullptr; }, -66},
-        {"negative count", [](LOCATOR &l) { l.property_count = -1; }, -66},
+        {"null property name", [](LOCATOR &l) { l.property_names[1] = nullptr; },
+         ZE_INVALID_ARGUMENT},
+        {"empty property name", [](LOCATOR &l) { l.property_names[0] = empty; },
+         ZE_INVALID_ARGUMENT},
+        {"null property value", [](LOCATOR &l) { l.property_values[0] = nullptr; },
+         ZE_INVALID_ARGUMENT},
+        {"names array missing", [](LOCATOR &l) { l.property_names = nullptr; },
+         ZE_INVALID_ARGUMENT},
+        {"negative count", [](LOCATOR &l) { l.property_count = -1; }, ZE_INVALID_ARGUMENT},
         {"order: name, owner, kind",
          [](LOCATOR &l) {
              l.owner[0] = '\0';
              l.type = 9;
          },
-         -273},
+         ZE_INVALID_OWNER},
     };
     for (const auto &c : cases) {
         char *names[2] = {name0, name1};
@@ -124,7 +130,7 @@ TEST(VerifyLocator, Table)
         c.change(l);
         EXPECT_EQ(VES_verify_locator(&l), c.expected) << c.what;
     }
-    EXPECT_EQ(VES_verify_locator(nullptr), -65);
+    EXPECT_EQ(VES_verify_locator(nullptr), ZE_NULL_POINTER);
 }
 
 TEST(VerifyLayer, Table)
@@ -136,15 +142,16 @@ TEST(VerifyLayer, Table)
     const Case<LAYER> cases[] = {
         {"valid", [](LAYER &) {}, 0},
         {"no reference", [](LAYER &l) { l.coordref = nullptr; }, 0},
-        {"inactive reference", [inactive](LAYER &l) { l.coordref = inactive; }, -141},
-        {"empty table", [](LAYER &l) { l.table_name[0] = '\0'; }, -37},
-        {"empty column", [](LAYER &l) { l.spatial_column[0] = '\0'; }, -38},
+        {"inactive reference", [inactive](LAYER &l) { l.coordref = inactive; },
+         ZE_INVALID_COORDREF},
+        {"empty table", [](LAYER &l) { l.table_name[0] = '\0'; }, ZE_TABLE_NOT_FOUND},
+        {"empty column", [](LAYER &l) { l.spatial_column[0] = '\0'; }, ZE_COLUMN_NOT_FOUND},
         {"column before reference",
          [inactive](LAYER &l) {
              l.spatial_column[0] = '\0';
              l.coordref = inactive;
          },
-         -38},
+         ZE_COLUMN_NOT_FOUND},
     };
     for (const auto &c : cases) {
         LAYER l{};
@@ -154,7 +161,7 @@ TEST(VerifyLayer, Table)
         c.change(l);
         EXPECT_EQ(ves_verify_layer(&l), c.expected) << c.what;
     }
-    EXPECT_EQ(ves_verify_layer(nullptr), -65);
+    EXPECT_EQ(ves_verify_layer(nullptr), ZE_NULL_POINTER);
     MoxCoordRefFree(active);
     MoxCoordRefFree(inactive);
 }
@@ -165,7 +172,7 @@ TEST(VerifyRasterBand, Table)
     auto *stats = reinterpret_cast<struct VE_RASTERBAND_STATS *>(&stats_stand_in);
     const Case<RASTERBAND> cases[] = {
         {"valid, nothing checked", [](RASTERBAND &) {}, 0},
-        {"column id 0", [](RASTERBAND &b) { b.rastercolumn_id = 0; }, -227},
+        {"column id 0", [](RASTERBAND &b) { b.rastercolumn_id = 0; }, ZE_INVALID_RASTERCOLUMN_ID},
         {"stats flag without stats, unchecked",
          [](RASTERBAND &b) { b.band_flags = RASTERBAND_HAS_STATISTICS; }, 0},
         {"stats flag without stats",
@@ -173,13 +180,13 @@ TEST(VerifyRasterBand, Table)
              b.band_flags = RASTERBAND_HAS_STATISTICS;
              b.check_mask = RASTERBAND_CHECK_STATISTICS;
          },
-         -243},
+         ZE_INVALID_RASTERBAND},
         {"stats without flag",
          [stats](RASTERBAND &b) {
              b.statistics = stats;
              b.check_mask = RASTERBAND_CHECK_STATISTICS;
          },
-         -243},
+         ZE_INVALID_RASTERBAND},
         {"stats with flag",
          [stats](RASTERBAND &b) {
              b.statistics = stats;
@@ -192,13 +199,13 @@ TEST(VerifyRasterBand, Table)
              b.colormap = &colormap_stand_in;
              b.check_mask = RASTERBAND_CHECK_COLORMAP;
          },
-         -243},
+         ZE_INVALID_RASTERBAND},
         {"colormap flag without colormap",
          [](RASTERBAND &b) {
              b.band_flags = RASTERBAND_HAS_COLORMAP;
              b.check_mask = RASTERBAND_CHECK_COLORMAP;
          },
-         -243},
+         ZE_INVALID_RASTERBAND},
         {"colormap with flag",
          [](RASTERBAND &b) {
              b.colormap = &colormap_stand_in;
@@ -213,7 +220,7 @@ TEST(VerifyRasterBand, Table)
         c.change(b);
         EXPECT_EQ(ves_verify_rasterband(&b), c.expected) << c.what;
     }
-    EXPECT_EQ(ves_verify_rasterband(nullptr), -65);
+    EXPECT_EQ(ves_verify_rasterband(nullptr), ZE_NULL_POINTER);
 }
 
 TEST(VerifyColumnDefs, Table)
@@ -222,18 +229,19 @@ TEST(VerifyColumnDefs, Table)
         {"valid", [](DB_COLUMN_DEF &) {}, 0},
         {"shape type", [](DB_COLUMN_DEF &d) { d.type = VE_SHAPE; }, 0},
         {"31 characters", [](DB_COLUMN_DEF &d) { memset(d.name, 'c', 31); }, 0},
-        {"empty name", [](DB_COLUMN_DEF &d) { d.name[0] = '\0'; }, -56},
-        {"unterminated name", [](DB_COLUMN_DEF &d) { memset(d.name, 'c', sizeof d.name); }, -56},
-        {"negative size", [](DB_COLUMN_DEF &d) { d.size = -1; }, -56},
-        {"type 0", [](DB_COLUMN_DEF &d) { d.type = 0; }, -53},
-        {"raster type", [](DB_COLUMN_DEF &d) { d.type = VE_RASTER; }, -53},
-        {"ST type", [](DB_COLUMN_DEF &d) { d.type = VE_POINT; }, -53},
+        {"empty name", [](DB_COLUMN_DEF &d) { d.name[0] = '\0'; }, ZE_INVALID_COLUMN_DEF},
+        {"unterminated name", [](DB_COLUMN_DEF &d) { memset(d.name, 'c', sizeof d.name); },
+         ZE_INVALID_COLUMN_DEF},
+        {"negative size", [](DB_COLUMN_DEF &d) { d.size = -1; }, ZE_INVALID_COLUMN_DEF},
+        {"type 0", [](DB_COLUMN_DEF &d) { d.type = 0; }, ZE_INVALID_COLUMN_TYPE},
+        {"raster type", [](DB_COLUMN_DEF &d) { d.type = VE_RASTER; }, ZE_INVALID_COLUMN_TYPE},
+        {"ST type", [](DB_COLUMN_DEF &d) { d.type = VE_POINT; }, ZE_INVALID_COLUMN_TYPE},
         {"name before type",
          [](DB_COLUMN_DEF &d) {
              d.size = -4;
              d.type = 99;
          },
-         -56},
+         ZE_INVALID_COLUMN_DEF},
     };
     for (const auto &c : cases) {
         DB_COLUMN_DEF defs[2] = {};
@@ -246,9 +254,9 @@ TEST(VerifyColumnDefs, Table)
         EXPECT_EQ(ves_verify_column_defs(2, defs), c.expected) << c.what;
     }
     DB_COLUMN_DEF one{};
-    EXPECT_EQ(ves_verify_column_defs(0, &one), -66);
-    EXPECT_EQ(ves_verify_column_defs(-3, &one), -66);
-    EXPECT_EQ(ves_verify_column_defs(1, nullptr), -65);
+    EXPECT_EQ(ves_verify_column_defs(0, &one), ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(ves_verify_column_defs(-3, &one), ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(ves_verify_column_defs(1, nullptr), ZE_NULL_POINTER);
 }
 
 TEST(CopyColumnDefs, CopiesAndCounts)
@@ -271,10 +279,10 @@ TEST(CopyColumnDefs, CopiesAndCounts)
     EXPECT_EQ(memcmp(copy, defs, sizeof defs), 0);
     free(copy);
 
-    EXPECT_EQ(ves_copy_column_defs(0, defs, &copy, &count), -66);
-    EXPECT_EQ(ves_copy_column_defs(1, nullptr, &copy, &count), -65);
-    EXPECT_EQ(ves_copy_column_defs(1, defs, nullptr, &count), -65);
-    EXPECT_EQ(ves_copy_column_defs(1, defs, &copy, nullptr), -65);
+    EXPECT_EQ(ves_copy_column_defs(0, defs, &copy, &count), ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(ves_copy_column_defs(1, nullptr, &copy, &count), ZE_NULL_POINTER);
+    EXPECT_EQ(ves_copy_column_defs(1, defs, nullptr, &count), ZE_NULL_POINTER);
+    EXPECT_EQ(ves_copy_column_defs(1, defs, &copy, nullptr), ZE_NULL_POINTER);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+// Compression contexts: each call a whole stream, recovery after a failure,
+// kinds kept apart, and the one-shot helpers.
 #include "base/util/ve_zstream.h"
 
 #include "base/util/zel_errors.h"

@@ -18,6 +18,7 @@
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "tests/db/core/realodbc_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -121,10 +122,11 @@ TEST_F(RealCatalog, LayerRowIsBoundAndReadWithItsNullRules)
 
     EXPECT_EQ(db_layer_get_info(nullptr, nullptr, (select + "99").c_str(), &target, 0, 0),
               ZE_LAYER_NOT_FOUND);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(db_layer_get_info(nullptr, nullptr, "SELECT layer_id FROM nowhere", &target, 0, 0),
-              ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] {
+        EXPECT_EQ(
+            db_layer_get_info(nullptr, nullptr, "SELECT layer_id FROM nowhere", &target, 0, 0),
+            ZE_DBMS_ERROR);
+    });
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.code, ZE_DBMS_ERROR);
@@ -138,9 +140,8 @@ TEST_F(RealCatalog, IndexesAreMadeDroppedAndUndone)
                                 "tbl_name = 'lots'";
 
     // The spatial probe finds no Informix catalogue here: a plain B-tree.
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     ASSERT_EQ(DB_table_create_index(nullptr, "lots", "name", 0, 1, "lots_name", "", 0), 0);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(rows_of(indexes), 1);
 
     DB_INDEX_DEF defs[2] = {};
@@ -160,9 +161,7 @@ TEST_F(RealCatalog, IndexesAreMadeDroppedAndUndone)
     defs[1].column_count = 1;
     defs[1].column_names = second_names;
     defs[1].column_order = second_orders;
-    testing::internal::CaptureStderr();
     EXPECT_LT(DB_table_create_indexes(nullptr, "lots", 2, defs, "", 0), 0);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(rows_of(indexes), 1);
 
     ASSERT_EQ(DB_table_create_indexes(nullptr, "lots", 1, defs, "", 0), 0);
@@ -177,9 +176,7 @@ TEST_F(RealCatalog, IndexesAreMadeDroppedAndUndone)
     ASSERT_EQ(db_commit(), 0);
     ASSERT_EQ(DB_table_drop(nullptr, "lots"), 0);
     EXPECT_EQ(rows_of("SELECT name FROM sqlite_master WHERE name = 'lots'"), 0);
-    testing::internal::CaptureStderr();
     EXPECT_NE(DB_table_drop(nullptr, "lots"), 0);
-    testing::internal::GetCapturedStderr();
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_stream_internal.h"
 #include "tests/db/catalog/layer_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 using namespace layer_test;
 
@@ -138,7 +139,7 @@ TEST_F(LayerInfo, FetchFailuresAndWhoseRecordTheyFill)
     // A failure at execute fills the stream's record when there is a stream.
     auto stream = std::make_unique<DB_STREAM>();
     answer_layers(sql, {}).fail(SQL_ERROR, {"S1000", -244, "could not read"});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(db_layer_get_info(instance_, stream.get(), sql.c_str(), &target, 0, 0),
               ZE_DBMS_ERROR);
     EXPECT_EQ(stream->xerr.native_error, -244);
@@ -147,7 +148,6 @@ TEST_F(LayerInfo, FetchFailuresAndWhoseRecordTheyFill)
     // ... and the connection's without; a refused prepare likewise.
     scli::on_sql(sql).at_prepare(SQL_ERROR, {"42000", -272, "no select permission"});
     EXPECT_EQ(db_layer_get_info(instance_, nullptr, sql.c_str(), &target, 0, 0), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(db_global_xerr.native_error, -272);
 
     // A record without its coordinate reference is refused before any SQL.
@@ -245,9 +245,9 @@ TEST_F(LayerInfo, AccessStatementIsKeptUntilClosed)
 
     // A failing execute frees the statement and the next read prepares anew.
     scli::on_sql(kAccessSql).fail(SQL_ERROR, {"S1000", -211, "cannot read"});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(db_get_access_info_table(instance_, nullptr, "alice.parcels", &mask), ZE_DBMS_ERROR);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_NE(err.find("Error in db_get_access_info_table (alice.parcels)\n"), std::string::npos);
     EXPECT_EQ(db_global_xerr.native_error, -211);
     answer_tabauth({"s--------"});
@@ -300,9 +300,7 @@ TEST_F(LayerInfo, WalkStopsAtAFailedFetch)
     answer_layers(kWalkSql, {row, row}).at_fetch(2, SQL_ERROR, {"S1000", -243, "lost"});
     OwnLayer own;
     ASSERT_EQ(DB_layer_first(instance_, &own.layer), 0);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_layer_next(instance_, &own.layer), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(DB_layer_next(instance_, &own.layer), ZE_DBMS_ERROR); });
     EXPECT_EQ(db_global_xerr.native_error, -243);
     EXPECT_EQ(DB_layer_next(instance_, &own.layer), ZE_NO_MORE_ROWS);
 
@@ -337,13 +335,13 @@ TEST_F(LayerInfo, ByNameWithoutTheCache)
     EXPECT_EQ(db_layer_get_info_by_name_no_cache("Roads", nullptr, "bob", &own.layer),
               ZE_LAYER_NOT_FOUND);
     answer_layers(without, {}).at_fetch(1, SQL_NO_DATA, {"S0002", -206, "no table"});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(db_layer_get_info_by_name_no_cache("Roads", nullptr, "bob", &own.layer),
               ZE_NO_PERMISSIONS);
     answer_layers(without, {}).fail(SQL_ERROR, {"S1000", -201, "syntax"});
     EXPECT_EQ(db_layer_get_info_by_name_no_cache("Roads", nullptr, "bob", &own.layer),
               ZE_DBMS_ERROR);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_NE(err.find("S_get_layer_info_no_cache() Execute/Fetch error"), std::string::npos);
     EXPECT_NE(err.find("S_get_layer_info_by_name_no_cache Execute/Fetch error"), std::string::npos);
     EXPECT_EQ(db_global_xerr.native_error, -201);

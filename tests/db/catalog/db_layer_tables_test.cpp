@@ -18,6 +18,7 @@
 #include "db/catalog/db_layer_info.h"
 #include "db/core/db_stream_internal.h"
 #include "tests/db/catalog/layer_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 using namespace layer_test;
 
@@ -90,7 +91,7 @@ class LayerTables : public LayerFixture
         answer_layers(by_id(row.id), {row});
         LAYER *layer = nullptr;
         EXPECT_EQ(DB_layer_get_info(instance_, nullptr, row.id, &layer), 0);
-        mark_ = scli::executed().size();
+        MarkNow();
         return layer;
     }
 
@@ -232,11 +233,10 @@ TEST_F(LayerTables, NothingToFindOrNoRow)
     answer_layers(sql, {});
     EXPECT_EQ(load({"shape"}, {"roads"}), ZE_TABLE_NOT_FOUND);
 
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     answer_layers(sql, {layer_of(7, "roads", "shape")})
         .at_fetch(1, SQL_ERROR, {"HY000", -244, "physical-order read"});
     EXPECT_EQ(load({"shape"}, {"roads"}), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     DB_EXT_ERROR xerr;
     EXPECT_EQ(DB_instance_get_xerr(&xerr)->native_error, -244);
     EXPECT_EQ(db_layer_info_load_for_tables(instance_, nullptr, 0, nullptr, 0, nullptr),

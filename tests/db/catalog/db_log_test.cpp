@@ -12,6 +12,7 @@
 #include "db/catalog/db_log.h"
 #include "tests/db/catalog/layer_fixture.h"
 #include "tests/db/catalog/log_fixture.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/scli_dbtune_store.h"
 
 namespace
@@ -80,7 +81,7 @@ TEST_F(LogTest, NamesParseByTheFirstKindOfSeparatorFound)
 
 TEST_F(LogTest, GeneratedNamesCarryTheTagAndCountUp)
 {
-    char name[LOGINFO_NAME_SIZE] = "";
+    char name[DB_NAME_FULL_TABLE_SIZE] = "";
     EXPECT_EQ(DB_log_make_name(instance_, name), ZE_LOG_NOT_INITIALISED);
     start();
     ASSERT_EQ(DB_log_make_name(instance_, name), 0);
@@ -374,12 +375,11 @@ TEST_F(LogTest, StartSucceedsWhenTheCleanUpFails)
     add_log("dead", 2, 2, 7, LOGINFO_TABLE, 99990042);
     add_log("dead_too", 3, 3, 7, LOGINFO_TABLE, 99990042);
     store_->fail_once["DELETE FROM gis:bob_zel_logfiles WHERE logfile_id = 2"] = {"S1000", -243};
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     ASSERT_EQ(DB_log_init(instance_), 0);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(executed().size(), 2u); // the read and the failed delete
     EXPECT_EQ(store_->logs.size(), 2u);
-    char name[LOGINFO_NAME_SIZE];
+    char name[DB_NAME_FULL_TABLE_SIZE];
     EXPECT_EQ(DB_log_make_name(instance_, name), 0);
 }
 
@@ -460,9 +460,7 @@ TEST_F(LogTables, CreateRunsTheDdlWithTheOwnersStorage)
     for (int i = 2; i < 4; i++)
         scli::on_sql(kCreateTables[i * 2]).fail(SQL_ERROR, {"S0011", -316, "Index exists."});
     scli::on_sql(kCreateFunction).fail(SQL_ERROR, exists);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_log_system_tables_create(), ZE_TABLE_EXISTS);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(DB_log_system_tables_create(), ZE_TABLE_EXISTS); });
     EXPECT_EQ(scli::unused_answers(), std::vector<std::string>{});
 }
 
@@ -473,9 +471,9 @@ TEST_F(LogTables, FailedStepEndsTheCreation)
     scli::on_sql_like("CREATE INDEX bob_zel_logfile_data_idx1 .*")
         .fail(SQL_ERROR, {"S1000", -261, "Cannot create file for table."});
     setenv("ZELVERBOSE", "1", 1);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_log_system_tables_create(), ZE_LOG_TABLES_FAILED);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     unsetenv("ZELVERBOSE");
     EXPECT_NE(err.find("Warning: DBTUNE file does not contain either LOGFILE_DEFAULTS or "
                        "LOGFILE_bob keywords. ZEL logfile system tables will be created using "

@@ -17,7 +17,8 @@
 #include "db/core/db_names_internal.h"
 #include "mox/mox.h"
 #include "tests/db/catalog/catalog_sql.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -146,7 +147,7 @@ void answer_tabauth(const std::string &owner, const std::string &table,
 } // namespace
 
 using catalog_test::params_of;
-using RasterColumns = ConnectedTest;
+using RasterColumns = ConnectedUser;
 
 TEST_F(RasterColumns, ReadByIdFillsTheCallersReference)
 {
@@ -283,7 +284,7 @@ TEST_F(RasterColumns, PrivilegesOfOtherUsers)
         {{"---------", "s-u------"}, {"s--------"}, 2, ZE_SUCCESS}, // rows OR'd
     };
     for (const auto &c : cases) {
-        executed_mark_ = scli::executed().size();
+        MarkNow();
         answer(by_id_sql(), {RasterRow{4, "ann"}});
         answer_tabauth("ann", "parcels", c.table);
         answer_tabauth("ann", "zel_blk_4", c.blocks);
@@ -323,10 +324,9 @@ TEST_F(RasterColumns, ScanInIdOrder)
     EXPECT_EQ(r.info.rastercolumn_id, 8);
     EXPECT_EQ(DB_rastercolumn_next(nullptr, &r.info), ZE_NO_MORE_ROWS);
 
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     scli::on_sql(scan_sql()).fail(SQL_ERROR, {"S1000", -211, "catalog"});
     EXPECT_EQ(DB_rastercolumn_first(nullptr, &r.info), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(DB_rastercolumn_next(nullptr, &r.info), ZE_NO_MORE_ROWS);
 }
 
@@ -400,8 +400,8 @@ TEST_F(RasterColumns, InsertThroughTheRoutine)
     EXPECT_EQ(p[11], "12");
 
     // Its failure comes first; a duplicate is -194.
-    executed_mark_ = scli::executed().size();
-    testing::internal::CaptureStderr();
+    MarkNow();
+    StderrCapture capture;
     scli::on_sql(find_srid_sql("UNKNOWN")).fail(SQL_ERROR, {"S1000", -211, "catalog"});
     EXPECT_EQ(DB_sp_rastercolumn_def_insert(nullptr, &r), ZE_DBMS_ERROR);
     EXPECT_EQ(Executed(), Strings{find_srid_sql("UNKNOWN")});
@@ -410,7 +410,6 @@ TEST_F(RasterColumns, InsertThroughTheRoutine)
     EXPECT_EQ(DB_sp_rastercolumn_def_insert(nullptr, &r), ZE_RASTERCOLUMN_EXISTS);
     scli::on_sql(insert).fail(SQL_ERROR, {"S1000", -999, "other"});
     EXPECT_EQ(DB_sp_rastercolumn_def_insert(nullptr, &r), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     DB_EXT_ERROR xerr;
     EXPECT_EQ(DB_instance_get_xerr(&xerr)->native_error, -999);
     MoxCoordRefFree(c);
@@ -439,7 +438,7 @@ TEST_F(RasterColumns, UpdateDeleteRenameAndThePlainInsert)
         "   (rastercolumn_id, description, database_name, owner,   table_name, raster_column, "
         "cdate, config_keyword,   minimum_id, base_rastercolumn_id, rastercolumn_mask, srid) "
         "VALUES   (?, ?, ?, ?,   ?, ?, ?, ?,   ?, ?, ?, ?)";
-    executed_mark_ = scli::executed().size();
+    MarkNow();
     EXPECT_EQ(db_rastercolumn_def_insert_direct(nullptr, &r), ZE_SUCCESS);
     EXPECT_EQ(Executed(), (Strings{plain, "COMMIT"}));
     EXPECT_EQ(DB_view_rastercolumn_get_ids(nullptr, 1, nullptr, nullptr), 0);

@@ -18,7 +18,8 @@
 #include "db/core/db_stream.h"
 #include "mox/mox.h"
 #include "tests/db/catalog/catalog_sql.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -126,7 +127,7 @@ const std::vector<std::string> kValueParams = {"-400", "-300", "1000", "0", "10"
 } // namespace
 
 using catalog_test::params_of;
-using SpatialRefs = ConnectedTest;
+using SpatialRefs = ConnectedUser;
 
 TEST_F(SpatialRefs, SridOfACoordinateReference)
 {
@@ -140,7 +141,7 @@ TEST_F(SpatialRefs, SridOfACoordinateReference)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.literal);
-        executed_mark_ = scli::executed().size();
+        MarkNow();
         Ref ref(c.text);
         one_int(find_sql(c.literal), scli::i32(12));
         int32_t srid = 0;
@@ -181,10 +182,9 @@ TEST_F(SpatialRefs, FailedLookUp)
     Ref ref("x");
     scli::on_sql(find_sql("x")).fail(SQL_ERROR, {"HY000", -211, "cannot read system catalog"});
     int32_t srid = 0;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(db_get_srid(nullptr, nullptr, ref.c, &srid), ZE_DBMS_ERROR);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("db_get_srid() Execute error (-1)."),
-              std::string::npos);
+    EXPECT_NE(capture.text().find("db_get_srid() Execute error (-1)."), std::string::npos);
     DB_EXT_ERROR xerr;
     EXPECT_EQ(DB_instance_get_xerr(&xerr)->native_error, -211);
     EXPECT_EQ(db_get_srid(nullptr, nullptr, nullptr, &srid), ZE_NULL_POINTER);
@@ -211,7 +211,7 @@ TEST_F(SpatialRefs, CreateReusesOrNumbers)
         int32_t srid;
     } cases[] = {{scli::i32(7), 8}, {scli::null(), 1}};
     for (const auto &c : cases) {
-        executed_mark_ = scli::executed().size();
+        MarkNow();
         scli::on_sql(find_sql("PROJCS[x]")).columns({{"srid", SQL_INTEGER}});
         one_int(max_sql(), c.max);
         EXPECT_EQ(DB_spatial_ref_create(nullptr, &record), ZE_SUCCESS);
@@ -240,7 +240,7 @@ TEST_F(SpatialRefs, CreateFailures)
     EXPECT_EQ(Executed().back(), "COMMIT");
 
     // The lock is refused: nothing more.
-    executed_mark_ = scli::executed().size();
+    MarkNow();
     scli::on_sql(find_sql("UNKNOWN")).columns({{"srid", SQL_INTEGER}});
     scli::on_sql(lock_sql()).fail(SQL_ERROR, {"S1000", -289, "cannot lock"});
     EXPECT_EQ(DB_spatial_ref_create(nullptr, &record), ZE_LOCK_CONFLICT);
@@ -270,7 +270,7 @@ TEST_F(SpatialRefs, AlterAndDeleteCheckTheSrid)
     for (bool alter : {true, false}) {
         for (const auto &c : cases) {
             SCOPED_TRACE(std::string(alter ? "alter: " : "delete: ") + c.what);
-            executed_mark_ = scli::executed().size();
+            MarkNow();
             one_int(count_sql(table(), 5), scli::i32(c.rows));
             if (c.rows > 0)
                 one_int(count_sql(layers(), 5), scli::i32(c.layers));
@@ -386,13 +386,12 @@ TEST_F(SpatialRefs, ReadEveryRowInBlocks)
     EXPECT_EQ(count, 0);
     EXPECT_EQ(list, nullptr);
 
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     scli::on_sql(std::string(kSelect) + table())
         .columns(row_columns())
         .rows(rows)
         .at_fetch(2, SQL_ERROR, {"HY000", -244, "physical-order read"});
     EXPECT_EQ(DB_spatial_ref_get_info_list(nullptr, &list, &count), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(list, nullptr);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(DB_spatial_ref_get_info_list(nullptr, nullptr, &count), ZE_NULL_POINTER);
@@ -436,7 +435,7 @@ TEST_F(SpatialRefs, SridOfANewLayerThroughTheRoutines)
     } cases[] = {{0, ZE_SUCCESS, 0}, {-20254, ZE_SPATIALREF_EXISTS, 0}, {-5, ZE_DBMS_ERROR, -5}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.status);
-        executed_mark_ = scli::executed().size();
+        MarkNow();
         scli::on_sql(find_sql("PROJCS[n]")).columns({{"srid", SQL_INTEGER}});
         one_int(max_sql(), scli::null());
         one_int(call_insert(), scli::i32(c.status));
@@ -479,14 +478,13 @@ TEST_F(SpatialRefs, SridOfANewLayerWithPlainSql)
     EXPECT_EQ(params_of(insert), kValueParams);
 
     // A refused insert: rolled back, the transaction of the lock ended.
-    executed_mark_ = scli::executed().size();
+    MarkNow();
     scli::on_sql(find_sql("it''s")).columns({{"srid", SQL_INTEGER}});
     one_int(max_sql(), scli::i32(2));
     scli::on_sql(insert).fail(SQL_ERROR, {"23000", -268, "unique"});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(db_find_srid(ref.c, &srid), ZE_DBMS_ERROR);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("db_find_srid() Execute error"),
-              std::string::npos);
+    EXPECT_NE(capture.text().find("db_find_srid() Execute error"), std::string::npos);
     EXPECT_EQ(Executed(), (std::vector<std::string>{find_sql("it''s"), lock, max_sql(), insert,
                                                     "ROLLBACK", "COMMIT"}));
     DB_EXT_ERROR xerr;

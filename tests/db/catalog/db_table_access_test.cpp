@@ -9,13 +9,14 @@
 #include <stdlib.h>
 
 #include "base/util/zel_errors.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
 
 using Strings = std::vector<std::string>;
-using TableAccess = ConnectedTest;
+using TableAccess = ConnectedUser;
 
 // printf's %s and %% only, for the statement formats.
 std::string format(std::string text, const Strings &args)
@@ -130,10 +131,10 @@ TEST_F(TableAccess, ListingFiltersByMaskAndHidesRegistrationTables)
         ASSERT_EQ(DB_table_list(nullptr, c.mask, "O'Neil", &listed.count, &listed.list), 0);
         EXPECT_EQ(listed.names(),
                   (Strings{"gis:O'Neil.parcels", "gis:alice.a1b", "gis:other.layers"}));
-        EXPECT_EQ(executed_since_connect().back(), sql);
+        EXPECT_EQ(Executed().back(), sql);
     }
     // No commit: the cursor is read in rowsets of 100 to its end first.
-    for (const std::string &s : executed_since_connect())
+    for (const std::string &s : Executed())
         EXPECT_NE(s, "COMMIT");
     for (const std::string &d : Details("SQLSetStmtAttr")) {
         if (d.rfind("attr=9 ", 0) == 0) {
@@ -162,9 +163,9 @@ TEST_F(TableAccess, ListingReadsManyRowsetsAndFailsWhole)
         .rows(std::vector<scli::Row>(150, {scli::chr("bob", 32), scli::chr("t", 128)}))
         .at_fetch(2, SQL_ERROR, {"S1000", -243, "lost"});
     Listed failed;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_table_list(nullptr, 0, "bob", &failed.count, &failed.list), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] {
+        EXPECT_EQ(DB_table_list(nullptr, 0, "bob", &failed.count, &failed.list), ZE_DBMS_ERROR);
+    });
     EXPECT_EQ(failed.count, 0);
     EXPECT_EQ(failed.list, nullptr);
     DB_EXT_ERROR xerr;
@@ -189,7 +190,7 @@ TEST_F(TableAccess, OwnerHasEveryPrivilegeOfAnExistingTable)
     scli::on_sql(count).columns({{"count", SQL_INTEGER}}).row({scli::i32(0)});
     EXPECT_EQ(DB_table_get_permissions(nullptr, "bob", "parcels", &mask), ZE_TABLE_NOT_FOUND);
     EXPECT_EQ(mask, 30);
-    EXPECT_EQ(executed_since_connect(), (Strings{count, count}));
+    EXPECT_EQ(Executed(), (Strings{count, count}));
 }
 
 // Only the grants that reach the user count: the user's own, PUBLIC's and
@@ -231,13 +232,13 @@ TEST_F(TableAccess, PermissionsOfAUserAndOfAGrantee)
         expected.push_back(user_sql);
         expected.push_back(grantee_sql);
     }
-    EXPECT_EQ(executed_since_connect(), expected);
+    EXPECT_EQ(Executed(), expected);
 
     scli::on_sql(user_sql).fail(SQL_ERROR, {"S1000", -211, "cannot read"});
     int32_t mask = 5;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_table_get_permissions(nullptr, "bob", "web:alice.lots", &mask), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] {
+        EXPECT_EQ(DB_table_get_permissions(nullptr, "bob", "web:alice.lots", &mask), ZE_DBMS_ERROR);
+    });
     EXPECT_EQ(mask, 0);
     EXPECT_EQ(
         DB_table_get_permissions(nullptr, "bob", std::string(40, 'o').append(".t").c_str(), &mask),
@@ -265,7 +266,7 @@ TEST_F(TableAccess, GrantAndRevokeTexts)
         int32_t rc = c.grant ? DB_table_grant_access(nullptr, "t", c.mask, c.option, "u")
                              : DB_table_revoke_access(nullptr, "t", c.mask, "u");
         EXPECT_EQ(rc, 0);
-        Strings all = executed_since_connect();
+        Strings all = Executed();
         Strings last(all.end() - 2, all.end());
         EXPECT_EQ(last, (Strings{c.sql, "COMMIT"}));
     }
@@ -303,7 +304,7 @@ TEST_F(TableAccess, RefusedArgumentsExecuteNothing)
     }
     std::string long_table = std::string(160, 't');
     EXPECT_EQ(DB_table_grant_access(nullptr, long_table.c_str(), 2, 0, "u"), ZE_INVALID_ARGUMENT);
-    EXPECT_TRUE(executed_since_connect().empty());
+    EXPECT_TRUE(Executed().empty());
 }
 
 TEST_F(TableAccess, StatementRunnersAndTheLetters)
@@ -313,7 +314,7 @@ TEST_F(TableAccess, StatementRunnersAndTheLetters)
     EXPECT_EQ(db_table_grant_sql(nullptr, 0, "SELECT", "t", "zel", 1, 0), 0);
     scli::on_sql("GRANT SELECT ON x TO y").fail(SQL_ERROR, {"42000", -273, "no"});
     EXPECT_EQ(db_execute_privilege_sql("GRANT SELECT ON x TO y", 1), 0);
-    EXPECT_EQ(executed_since_connect(),
+    EXPECT_EQ(Executed(),
               (Strings{"REVOKE ALL ON t FROM PUBLIC", "COMMIT",
                        "GRANT SELECT ON t TO zel WITH GRANT OPTION", "COMMIT",
                        "GRANT SELECT ON t TO zel", "COMMIT", "GRANT SELECT ON x TO y"}));

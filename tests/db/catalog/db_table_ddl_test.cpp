@@ -8,7 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "base/util/zel_errors.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/scli_dbtune_store.h"
 
 namespace
@@ -43,12 +44,12 @@ DB_COLUMN_DEF column(const char *name, int32_t type, int32_t size = 0, int16_t d
     return c;
 }
 
-class TableDdl : public ConnectedTest
+class TableDdl : public ConnectedUser
 {
   protected:
     void SetUp() override
     {
-        ConnectedTest::SetUp();
+        ConnectedUser::SetUp();
         scli::dbtune_store_install();
     }
     void add_row(const char *keyword, const char *name, const char *value)
@@ -67,7 +68,7 @@ TEST_F(TableDdl, CreateWritesRowIdAfterTheSpatialColumn)
     const DB_COLUMN_DEF columns[] = {column("name", VE_INTEGER, 0, 0, 0),
                                      column("shape", VE_SHAPE)};
     ASSERT_EQ(DB_table_create(nullptr, "t", 2, columns, "", 0), 0);
-    EXPECT_EQ(executed_since_connect(),
+    EXPECT_EQ(Executed(),
               created("CREATE TABLE t (name INTEGER NOT NULL, shape ST_Geometry, VE_ROW_ID "
                       "INTEGER ) ",
                       "t"));
@@ -78,7 +79,7 @@ TEST_F(TableDdl, CallersRowIdColumnIsWrittenOnceAsItStands)
     const DB_COLUMN_DEF columns[] = {column("ve_row_id", VE_INTEGER, 0, 0, 1),
                                      column("shape", VE_POINT), column("label", VE_STRING, 20)};
     ASSERT_EQ(DB_table_create(nullptr, "gis:bob.pts", 3, columns, nullptr, 0), 0);
-    EXPECT_EQ(executed_since_connect(),
+    EXPECT_EQ(Executed(),
               created("CREATE TABLE gis:bob.pts (VE_ROW_ID INTEGER , shape ST_Point, label "
                       "VARCHAR(20)) ",
                       "gis:bob.pts"));
@@ -126,11 +127,9 @@ TEST_F(TableDdl, ColumnTypeTexts)
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.c.type) + "/" + std::to_string(c.c.size) + "/" +
                      std::to_string(c.c.decimal_digits));
-        size_t before = executed_since_connect().size();
-        testing::internal::CaptureStderr();
-        int32_t rc = DB_table_create(nullptr, "t", 1, &c.c, "", 0);
-        testing::internal::GetCapturedStderr();
-        Strings ran = tail(executed_since_connect(), before);
+        size_t before = Executed().size();
+        int32_t rc = quiet_stderr([&] { return DB_table_create(nullptr, "t", 1, &c.c, "", 0); });
+        Strings ran = tail(Executed(), before);
         if (c.text == nullptr) {
             EXPECT_EQ(rc, c.rc);
             EXPECT_TRUE(ran.empty());
@@ -175,7 +174,7 @@ TEST_F(TableDdl, RefusalsExecuteNothing)
     EXPECT_EQ(DB_table_create(nullptr, std::string(160, 't').c_str(), 1, &one, "", 0),
               ZE_INVALID_ARGUMENT);
     EXPECT_EQ(DB_table_create(nullptr, nullptr, 1, &one, "", 0), ZE_NULL_POINTER);
-    EXPECT_TRUE(executed_since_connect().empty());
+    EXPECT_TRUE(Executed().empty());
 }
 
 TEST_F(TableDdl, StorageClausesByCounterAndSelector)
@@ -194,23 +193,23 @@ TEST_F(TableDdl, StorageClausesByCounterAndSelector)
         {0, "IN roads_b"}, {1, "IN adds_space"}, {2, "IN deletes_space"}, {7, "IN roads_b"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.selector);
-        size_t before = executed_since_connect().size();
+        size_t before = Executed().size();
         ASSERT_EQ(DB_table_create(nullptr, "roads", 2, columns, "roads", c.selector), 0);
         const std::string create =
             std::string("CREATE TABLE roads (id INTEGER, shape ST_Geometry, VE_ROW_ID INTEGER ) ") +
             c.clause;
         EXPECT_EQ(
-            tail(executed_since_connect(), before),
+            tail(Executed(), before),
             (Strings{dbtune_select("ROADS"), create, "ALTER TABLE roads  put shape in (sbspace1) ",
                      "COMMIT", "COMMIT", "REVOKE ALL ON roads FROM PUBLIC", "COMMIT"}));
     }
 
     // Without a spatial column there is no put clause.
     const DB_COLUMN_DEF plain = column("id", VE_INTEGER);
-    size_t before = executed_since_connect().size();
+    size_t before = Executed().size();
     ASSERT_EQ(DB_table_create(nullptr, "ids", 1, &plain, "roads", 0), 0);
-    EXPECT_EQ(executed_since_connect()[before + 1], "CREATE TABLE ids (id INTEGER) IN roads_b");
-    EXPECT_EQ(executed_since_connect().size(), before + 5);
+    EXPECT_EQ(Executed()[before + 1], "CREATE TABLE ids (id INTEGER) IN roads_b");
+    EXPECT_EQ(Executed().size(), before + 5);
 }
 
 TEST_F(TableDdl, KeywordOnlyThroughDefaultsIsRefusedBeforeAnyDdl)
@@ -218,7 +217,7 @@ TEST_F(TableDdl, KeywordOnlyThroughDefaultsIsRefusedBeforeAnyDdl)
     add_row("DEFAULTS", "B_STORAGE", "IN default_space");
     const DB_COLUMN_DEF one = column("id", VE_INTEGER);
     EXPECT_EQ(DB_table_create(nullptr, "t", 1, &one, "ABSENT", 0), ZE_KEYWORD_WITHOUT_ROWS);
-    EXPECT_EQ(executed_since_connect(), (Strings{dbtune_select("ABSENT")}));
+    EXPECT_EQ(Executed(), (Strings{dbtune_select("ABSENT")}));
 }
 
 TEST_F(TableDdl, CreateFailures)
@@ -227,23 +226,21 @@ TEST_F(TableDdl, CreateFailures)
     scli::on_sql("CREATE TABLE t (id INTEGER) ").fail(SQL_ERROR, {"S0001", -310, "exists"});
     EXPECT_EQ(DB_table_create(nullptr, "t", 1, &one, "", 0), ZE_TABLE_EXISTS);
     scli::on_sql("CREATE TABLE t (id INTEGER) ").fail(SQL_ERROR, {"S1000", -261, "no space"});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_table_create(nullptr, "t", 1, &one, "", 0), ZE_DBMS_ERROR);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_NE(err.find("DB_table_create() Execute Error (-1)\n"), std::string::npos);
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -261);
     EXPECT_STREQ(xerr.message, "no space(t)");
     // Neither commits nor revokes.
-    EXPECT_EQ(executed_since_connect(),
+    EXPECT_EQ(Executed(),
               (Strings{"CREATE TABLE t (id INTEGER) ", "CREATE TABLE t (id INTEGER) "}));
 
     // A failed revoke leaves the committed table.
     scli::on_sql("REVOKE ALL ON t FROM PUBLIC").fail(SQL_ERROR, {"42000", -273, "no"});
-    testing::internal::CaptureStderr();
     EXPECT_EQ(DB_table_create(nullptr, "t", 1, &one, "", 0), 0);
-    testing::internal::GetCapturedStderr();
 }
 
 TEST_F(TableDdl, ColumnStatements)
@@ -265,12 +262,11 @@ TEST_F(TableDdl, ColumnStatements)
                           {{"S0022", -217, ""}, ZE_COLUMN_NOT_FOUND},
                           {{"42000", -273, ""}, ZE_NO_PERMISSIONS},
                           {{"S1000", -999, ""}, ZE_DBMS_ERROR}};
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     for (const Case &c : drops) {
         scli::on_sql("ALTER TABLE t DROP (label) ").fail(SQL_ERROR, c.diag);
         EXPECT_EQ(DB_table_drop_column(nullptr, "t", "label"), c.rc);
     }
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(DB_table_drop_column(nullptr, "t", "label)"), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(DB_table_drop_column(nullptr, "t", std::string(32, 'c').c_str()),
               ZE_INVALID_ARGUMENT);
@@ -280,7 +276,7 @@ TEST_F(TableDdl, ColumnStatements)
                         "ALTER TABLE t DROP (label) ", "COMMIT"};
     for (int i = 0; i < 4; i++)
         expected.push_back("ALTER TABLE t DROP (label) ");
-    EXPECT_EQ(executed_since_connect(), expected);
+    EXPECT_EQ(Executed(), expected);
 }
 
 TEST_F(TableDdl, RenameTruncateAndDrop)
@@ -290,12 +286,11 @@ TEST_F(TableDdl, RenameTruncateAndDrop)
                                                       {{"S0001", -310, ""}, ZE_TABLE_EXISTS},
                                                       {{"42000", -273, ""}, ZE_NO_PERMISSIONS},
                                                       {{"S1000", -999, ""}, ZE_DBMS_ERROR}};
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     for (const auto &[diag, rc] : renames) {
         scli::on_sql("RENAME TABLE old TO new").fail(SQL_ERROR, diag);
         EXPECT_EQ(DB_table_rename(nullptr, "old", "new"), rc);
     }
-    testing::internal::GetCapturedStderr();
 
     // An empty table: SQL_NO_DATA and SQL_SUCCESS with no rows are both 0.
     scli::on_sql("DELETE FROM t \n").no_data();
@@ -317,7 +312,7 @@ TEST_F(TableDdl, RenameTruncateAndDrop)
     for (const char *s :
          {"DELETE FROM t \n", "DELETE FROM t \n", "DROP TABLE t", "COMMIT", "DROP TABLE gone"})
         expected.push_back(s);
-    EXPECT_EQ(executed_since_connect(), expected);
+    EXPECT_EQ(Executed(), expected);
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include "db/core/db_names_internal.h"
 #include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/catalog/layer_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 using namespace layer_test;
 
@@ -197,7 +198,7 @@ TEST_F(TableDescribe, LayerRegistrationUsesTheCacheFirst)
     answer_layers(by_id(7), {row});
     LAYER *layer = nullptr;
     ASSERT_EQ(DB_layer_get_info(instance_, nullptr, 7, &layer), ZE_SUCCESS);
-    mark_ = scli::executed().size();
+    MarkNow();
 
     DB_COLUMN_DEF columns[] = {{"geom", VE_POLYGON, 2048, 1, 1, 3},
                                {"shape", VE_POINT, 2048, 1, 1, 3},
@@ -225,7 +226,7 @@ TEST_F(TableDescribe, CatalogueQueryKeepsItsAlternativesInsideTheTable)
     } cases[] = {
         {"pt", VE_BLOB, VE_SHAPE}, {"geom   ", VE_SHAPE, VE_BLOB}, {nullptr, VE_BLOB, VE_BLOB}};
     for (const auto &c : cases) {
-        mark_ = scli::executed().size();
+        MarkNow();
         DB_COLUMN_DEF columns[] = {{"geom", VE_BLOB, 500, 0, 1, 3},
                                    {"id", VE_INTEGER, 10, 0, 0, 3},
                                    {"pt", VE_BLOB, 500, 0, 1, 3},
@@ -243,7 +244,7 @@ TEST_F(TableDescribe, CatalogueQueryKeepsItsAlternativesInsideTheTable)
         EXPECT_EQ(Executed(), Strings{sql});
     }
     // No candidate: no query.
-    mark_ = scli::executed().size();
+    MarkNow();
     DB_COLUMN_DEF plain[] = {{"id", VE_INTEGER, 10, 0, 0, 3}};
     EXPECT_EQ(db_table_mark_spatial_columns(1, plain, "roads", SQL_NULL_HSTMT), ZE_SUCCESS);
     EXPECT_TRUE(Executed().empty());
@@ -283,7 +284,7 @@ TEST_F(TableDescribe, Failures)
 {
     Described d;
     int prepares_before_check = 0;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     scli::on_sql("SELECT * FROM gone").at_prepare(SQL_ERROR, {"S0002", -206, "not in database"});
     EXPECT_EQ(DB_table_describe(instance_, "gone", nullptr, &d.count, &d.columns),
               ZE_TABLE_NOT_FOUND);
@@ -299,12 +300,11 @@ TEST_F(TableDescribe, Failures)
     DB_COLUMN_DEF blob[] = {{"geom", VE_BLOB, 500, 0, 1, 3}};
     scli::on_sql(candidates_query({"geom"})).fail(SQL_ERROR, {"S1000", -244, "read"});
     EXPECT_EQ(db_table_mark_spatial_columns(1, blob, "roads", SQL_NULL_HSTMT), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(blob[0].type, VE_BLOB);
     prepares_before_check = scli::call_count("SQLPrepare");
     EXPECT_EQ(DB_table_describe(instance_, nullptr, nullptr, &d.count, &d.columns),
               ZE_NULL_POINTER);
-    mark_ = scli::executed().size();
+    MarkNow();
     EXPECT_EQ(DB_table_describe(instance_, "roads where 1=1", nullptr, &d.count, &d.columns),
               ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(scli::call_count("SQLPrepare"), prepares_before_check);

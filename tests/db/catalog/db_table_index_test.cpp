@@ -11,7 +11,8 @@
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_table_ddl_internal.h"
 #include "db/core/db_names_internal.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/scli_dbtune_store.h"
 
 namespace
@@ -67,12 +68,12 @@ struct Def {
     int32_t orders[DB_INDEX_MAX_COLUMNS] = {};
 };
 
-class TableIndex : public ConnectedTest
+class TableIndex : public ConnectedUser
 {
   protected:
     void SetUp() override
     {
-        ConnectedTest::SetUp();
+        ConnectedUser::SetUp();
         scli::dbtune_store_install();
         // Only "shape" has a spatial type; every other column none.
         scli::on_sql(st_probe("shape"))
@@ -118,12 +119,12 @@ TEST_F(TableIndex, SingleIndexTextsWithTheSelectorsClause)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.sql.back());
-        size_t before = executed_since_connect().size();
+        size_t before = Executed().size();
         EXPECT_EQ(DB_table_create_index(nullptr, "t", c.column, c.unique, c.ascending, "ix",
                                         c.keyword, c.storage),
                   0);
         // Not committed.
-        EXPECT_EQ(tail(executed_since_connect(), before), c.sql);
+        EXPECT_EQ(tail(Executed(), before), c.sql);
     }
 }
 
@@ -137,7 +138,7 @@ TEST_F(TableIndex, SingleIndexFailuresAndRefusals)
         {{"S0002", -206, ""}, ZE_TABLE_NOT_FOUND},  {{"S0002", -352, ""}, ZE_COLUMN_NOT_FOUND},
         {{"S0022", -217, ""}, ZE_COLUMN_NOT_FOUND}, {{"S0011", -316, ""}, ZE_INDEX_EXISTS},
         {{"S0001", -310, ""}, ZE_DBMS_ERROR},       {{"S1000", -999, "odd"}, ZE_DBMS_ERROR}};
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     for (const Case &c : cases) {
         scli::on_sql("CREATE  INDEX ix on t (a ASC) ").fail(SQL_ERROR, c.diag);
         EXPECT_EQ(DB_table_create_index(nullptr, "t", "a", 0, 1, "ix", "", 0), c.rc)
@@ -149,19 +150,19 @@ TEST_F(TableIndex, SingleIndexFailuresAndRefusals)
     // Refused at prepare: mapped the same way.
     scli::on_sql("CREATE  INDEX ix on t (a ASC) ").at_prepare(SQL_ERROR, {"S0002", -206, ""});
     EXPECT_EQ(DB_table_create_index(nullptr, "t", "a", 0, 1, "ix", "", 0), ZE_TABLE_NOT_FOUND);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_NE(err.find("DB_table_create_index() Execute Error (-1)\n"), std::string::npos);
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
 
-    size_t before = executed_since_connect().size();
+    size_t before = Executed().size();
     EXPECT_EQ(DB_table_create_index(nullptr, "t", "a", 0, 1, "ix", "ABSENT", 0),
               ZE_KEYWORD_WITHOUT_ROWS);
-    EXPECT_EQ(executed_since_connect().size(), before + 2); // the probe and the keyword
+    EXPECT_EQ(Executed().size(), before + 2); // the probe and the keyword
     EXPECT_EQ(DB_table_create_index(nullptr, "t", "a)", 0, 1, "ix", "", 0), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(DB_table_create_index(nullptr, "t", "a", 0, 1, "ix x", "", 0), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(DB_table_create_index(nullptr, "t", "a", 0, 1, nullptr, "", 0), ZE_NULL_POINTER);
-    EXPECT_EQ(executed_since_connect().size(), before + 2);
+    EXPECT_EQ(Executed().size(), before + 2);
 }
 
 TEST_F(TableIndex, DefinitionTexts)
@@ -172,7 +173,7 @@ TEST_F(TableIndex, DefinitionTexts)
     Def plain("px", {{"c", 7}}, 0);
     const DB_INDEX_DEF defs[] = {composite.def, spatial.def, plain.def};
     ASSERT_EQ(DB_table_create_indexes(nullptr, "t", 3, defs, "KW", 0), 0);
-    EXPECT_EQ(executed_since_connect(),
+    EXPECT_EQ(Executed(),
               (Strings{"SELECT keyword, parameter_name, config_string FROM zel:zel.dbtune where "
                        "keyword = 'KW' OR keyword = 'DEFAULTS'",
                        st_probe("a"), st_probe("b"), st_probe("shape"), st_probe("c"),
@@ -181,10 +182,10 @@ TEST_F(TableIndex, DefinitionTexts)
                        "CREATE  INDEX px on t (  c DESC) IN b_ix"}));
 
     // With an empty keyword no clause is appended.
-    size_t before = executed_since_connect().size();
+    size_t before = Executed().size();
     ASSERT_EQ(DB_table_create_indexes(nullptr, "t", 1, defs, "", 0), 0);
-    EXPECT_EQ(executed_since_connect().back(), "CREATE UNIQUE INDEX ix on t (  a ASC,b DESC)");
-    EXPECT_EQ(executed_since_connect().size(), before + 3);
+    EXPECT_EQ(Executed().back(), "CREATE UNIQUE INDEX ix on t (  a ASC,b DESC)");
+    EXPECT_EQ(Executed().size(), before + 3);
 }
 
 TEST_F(TableIndex, FailingDefinitionDropsTheIndexesMadeBefore)
@@ -196,19 +197,19 @@ TEST_F(TableIndex, FailingDefinitionDropsTheIndexesMadeBefore)
                                                        {{"S0022", -217, ""}, ZE_COLUMN_NOT_FOUND}};
     for (const auto &[diag, rc] : failures) {
         scli::on_sql("CREATE  INDEX ix3 on t (  c ASC)").fail(SQL_ERROR, diag);
-        size_t before = executed_since_connect().size();
+        size_t before = Executed().size();
         EXPECT_EQ(DB_table_create_indexes(nullptr, "t", 3, defs, "", 0), rc);
         EXPECT_EQ(
-            tail(executed_since_connect(), before + 3),
+            tail(Executed(), before + 3),
             (Strings{"CREATE  INDEX ix1 on t (  a ASC)", "CREATE  INDEX ix2 on t (  b ASC)",
                      "CREATE  INDEX ix3 on t (  c ASC)", " DROP INDEX ix1", " DROP INDEX ix2"}));
     }
     // A failure at prepare undoes them too.
     scli::on_sql("CREATE  INDEX ix2 on t (  b ASC)").at_prepare(SQL_ERROR, {"S0002", -206, ""});
-    size_t before = executed_since_connect().size();
+    size_t before = Executed().size();
     EXPECT_EQ(DB_table_create_indexes(nullptr, "t", 3, defs, "", 0), ZE_TABLE_NOT_FOUND);
-    EXPECT_EQ(executed_since_connect().back(), " DROP INDEX ix1");
-    EXPECT_EQ(executed_since_connect().size(), before + 3 + 2);
+    EXPECT_EQ(Executed().back(), " DROP INDEX ix1");
+    EXPECT_EQ(Executed().size(), before + 3 + 2);
 }
 
 TEST_F(TableIndex, RefusedDefinitionsExecuteNothingButProbes)
@@ -217,7 +218,7 @@ TEST_F(TableIndex, RefusedDefinitionsExecuteNothingButProbes)
     Def fine("ix", {{"a", 1}}, 0);
     DB_INDEX_DEF defs[] = {fine.def, spatial_pair.def};
     EXPECT_EQ(DB_table_create_indexes(nullptr, "t", 2, defs, "", 0), ZE_INVALID_COLUMN_TYPE);
-    Strings ran = executed_since_connect();
+    Strings ran = Executed();
     EXPECT_EQ(ran, (Strings{st_probe("a"), st_probe("shape")}));
 
     struct Case {
@@ -241,7 +242,7 @@ TEST_F(TableIndex, RefusedDefinitionsExecuteNothingButProbes)
     }
     EXPECT_EQ(DB_table_create_indexes(nullptr, "t", -1, defs, "", 0), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(DB_table_create_indexes(nullptr, "t", 0, nullptr, "", 0), 0);
-    EXPECT_EQ(executed_since_connect(), ran);
+    EXPECT_EQ(Executed(), ran);
 }
 
 struct Described {
@@ -282,7 +283,7 @@ TEST_F(TableIndex, DescribeGroupsRowsByIndexName)
     EXPECT_STREQ(d.defs[1].index_name, "ix_c");
     EXPECT_EQ(d.defs[1].unique, 0);
     EXPECT_EQ(d.defs[1].column_count, 1);
-    EXPECT_EQ(executed_since_connect(), (Strings{kDescribe}));
+    EXPECT_EQ(Executed(), (Strings{kDescribe}));
 
     // A table with only an R-tree index: nothing.
     scli::on_sql(kDescribe).columns({{"idxname", SQL_VARCHAR, 128}});
@@ -314,10 +315,10 @@ TEST_F(TableIndex, DescribeRefusesNamesLongerThanTheDefinitionHolds)
         .row({scli::varchar("ix_a"), scli::chr("U", 1), scli::varchar("a")})
         .at_fetch(2, SQL_ERROR, {"S1000", -243, "lost"});
     Described failed;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_table_describe_indexes(nullptr, "alice.lots", &failed.count, &failed.defs),
-              ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] {
+        EXPECT_EQ(DB_table_describe_indexes(nullptr, "alice.lots", &failed.count, &failed.defs),
+                  ZE_DBMS_ERROR);
+    });
     EXPECT_EQ(failed.defs, nullptr);
 }
 
@@ -342,15 +343,13 @@ TEST_F(TableIndex, DropAndTableOfAnIndex)
     scli::on_sql(lookup + "'it''s'").columns({{"tabname", SQL_VARCHAR, 128}});
     EXPECT_EQ(DB_table_get_name_from_index_name(nullptr, "it's", table), ZE_INDEX_NOT_FOUND);
     scli::on_sql(lookup + "'x'").fail(SQL_ERROR, {"S1000", -201, ""});
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_table_get_name_from_index_name(nullptr, "x", table), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr(
+        [&] { EXPECT_EQ(DB_table_get_name_from_index_name(nullptr, "x", table), ZE_DBMS_ERROR); });
     EXPECT_EQ(DB_table_get_name_from_index_name(nullptr, std::string(160, 'i').c_str(), table),
               ZE_INVALID_ARGUMENT);
 
-    EXPECT_EQ(executed_since_connect(),
-              (Strings{"DROP INDEX ix", "COMMIT", "DROP INDEX gone", "DROP INDEX other",
-                       lookup + "'a12_ix1'", lookup + "'it''s'", lookup + "'x'"}));
+    EXPECT_EQ(Executed(), (Strings{"DROP INDEX ix", "COMMIT", "DROP INDEX gone", "DROP INDEX other",
+                                   lookup + "'a12_ix1'", lookup + "'it''s'", lookup + "'x'"}));
 }
 
 } // namespace

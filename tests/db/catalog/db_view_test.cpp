@@ -15,6 +15,7 @@
 #include "db/core/db_names_internal.h"
 #include "tests/db/catalog/catalog_sql.h"
 #include "tests/db/catalog/layer_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 using namespace layer_test;
 
@@ -174,7 +175,7 @@ TEST_F(Views, CreationFailures)
     scli::on_sql("CREATE VIEW v AS SELECT  a FROM  gone").fail(SQL_ERROR, {"S0002", -206, "no"});
     EXPECT_EQ(create("v", {}, {"a"}, {"gone"}, nullptr, &f), ZE_TABLE_NOT_FOUND);
     // Any other: -51 with the view's name in the message.
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     scli::on_sql("CREATE VIEW v AS SELECT  a FROM  t").fail(SQL_ERROR, {"S1000", -310, "exists"});
     EXPECT_EQ(create("v", {}, {"a"}, {"t"}, nullptr, &f), ZE_DBMS_ERROR);
     DB_EXT_ERROR xerr;
@@ -183,9 +184,8 @@ TEST_F(Views, CreationFailures)
     EXPECT_STREQ(xerr.message, "exists(v)");
     scli::on_sql("CREATE VIEW v AS SELECT  a FROM  t").at_prepare(SQL_ERROR, {"S1000", -201, "x"});
     EXPECT_EQ(create("v", {}, {"a"}, {"t"}, nullptr, &f), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     // Names are checked before any SQL.
-    mark_ = scli::executed().size();
+    MarkNow();
     EXPECT_EQ(create("v; drop table t", {}, {"a"}, {"t"}, nullptr, &f), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(create("v", {"a b"}, {"a"}, {"t"}, nullptr, &f), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(create("v", {}, {"a"}, {"t", "u; drop table t"}, nullptr, &f), ZE_INVALID_IDENTIFIER);
@@ -219,12 +219,11 @@ TEST_F(Views, Drop)
          ZE_DBMS_ERROR},
     };
     testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     for (const auto &c : cases) {
         c.script();
         EXPECT_EQ(DB_view_drop(instance_, "gone"), c.result);
     }
-    testing::internal::GetCapturedStderr();
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(DB_view_drop(instance_, "x y"), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(DB_view_drop(instance_, nullptr), ZE_NULL_POINTER);

@@ -166,7 +166,7 @@ class LayerFixture : public Unconnected
         if (with_host_)
             host_.install(&config_);
         ASSERT_EQ(DB_instance_open("", "bob", "pw", &config_, &instance_), 0);
-        mark_ = scli::executed().size();
+        MarkNow();
     }
 
     void TearDown() override
@@ -175,12 +175,6 @@ class LayerFixture : public Unconnected
             DB_instance_close(instance_);
         instance_ = nullptr;
         Unconnected::TearDown();
-    }
-
-    std::vector<std::string> Executed() const
-    {
-        std::vector<std::string> all = scli::executed();
-        return std::vector<std::string>(all.begin() + static_cast<long>(mark_), all.end());
     }
 
     DB_LAYER_CACHE *cache() const
@@ -194,7 +188,6 @@ class LayerFixture : public Unconnected
     DB_INSTANCE_OPEN_CONFIG config_;
     DB_INSTANCE *instance_ = nullptr;
     scli::HostDouble host_;
-    size_t mark_ = 0;
 };
 
 } // namespace layer_test

@@ -47,10 +47,9 @@ class CatalogTest : public Connected
     std::vector<std::vector<std::string>> Bound(const std::string &sql) const
     {
         std::vector<std::vector<std::string>> out;
-        const std::vector<scli::Call> &j = scli::journal();
-        for (size_t i = mark_; i < j.size(); i++)
-            if (j[i].fn == "SQLExecute" && j[i].sql == sql)
-                for (const auto &row : j[i].params)
+        for (const scli::Call &c : Journal())
+            if (c.fn == "SQLExecute" && c.sql == sql)
+                for (const auto &row : c.params)
                     out.push_back(row);
         return out;
     }
@@ -62,15 +61,25 @@ class CatalogTest : public Connected
     std::vector<std::string> Trace() const
     {
         std::vector<std::string> out;
-        const std::vector<scli::Call> &j = scli::journal();
-        for (size_t i = mark_; i < j.size(); i++) {
+        const std::vector<scli::Call> j = Journal();
+        for (size_t i = 0; i < j.size(); i++) {
             const scli::Call &c = j[i];
             if (c.fn == "SQLExecute" || c.fn == "SQLExecDirect" || c.fn == "SQLEndTran") {
                 out.push_back(c.sql);
-            } else if (c.fn == "SQLPrepare" && !ExecutedLater(i)) {
+            } else if (c.fn == "SQLPrepare" && !ExecutedLater(j, i)) {
                 out.push_back("prepared " + c.sql);
             }
         }
+        return out;
+    }
+
+    // The SQL texts prepared since the connect.
+    std::vector<std::string> Prepared() const
+    {
+        std::vector<std::string> out;
+        for (const scli::Call &c : Journal())
+            if (c.fn == "SQLPrepare")
+                out.push_back(c.sql);
         return out;
     }
 
@@ -79,9 +88,8 @@ class CatalogTest : public Connected
   private:
     // Whether the statement prepared at journal entry i runs before its
     // handle is prepared again or freed.
-    bool ExecutedLater(size_t i) const
+    static bool ExecutedLater(const std::vector<scli::Call> &j, size_t i)
     {
-        const std::vector<scli::Call> &j = scli::journal();
         for (size_t k = i + 1; k < j.size(); k++) {
             if (j[k].handle != j[i].handle)
                 continue;

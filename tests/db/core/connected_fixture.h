@@ -1,20 +1,46 @@
-// Test fixture of the access core's journal tests: the scripted CLI reset,
-// the process connection made before each test and closed after it, and
-// helpers that list the calls a test made after the connect.
+// The connected fixtures of the database tests: one family, each a step on
+// the one above it. Every one resets the scripted CLI before a test and checks
+// after it that no handle leaked (scli::Fixture).
+//
+//   Unconnected     no connection yet: ZEL_DATABASE unset, the administrative
+//                   database at its default, the connection-level error record
+//                   cleared; a connection the test leaves is closed after it.
+//                   Journal(), Calls(), Details() and Executed() list what
+//                   was called and run since MarkNow() (each fixture below
+//                   marks at the end of its set-up).
+//   Connected       connected through db_connect to the administrative
+//                   database.
+//   ConnectedUser   Connected, with "bob" as the connection's user, "gis" as
+//                   the connected database and a single-byte code page for
+//                   folding identifiers: for name building and catalogue SQL.
+//   DbtuneTest      ConnectedUser with the DBTUNE store on the scripted CLI
+//                   and a fresh ZELHOME (dbtune_fixture.h).
+//   CliConnected    Unconnected, then a connection made directly through the
+//                   CLI, not through db_connect: for the statement record and
+//                   large objects, whose tests count every CLI call.
+//   LayerFixture    Unconnected, then an instance opened as "bob" on "gis"
+//                   with a layer cache and the host double
+//                   (tests/db/catalog/layer_fixture.h).
+//
+// Tests of the instance open and close themselves open their own instance.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
 
+#include "base/util/ve_codepage_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_diag_internal.h"
+#include "db/core/db_identifier_internal.h"
+#include "db/core/db_instance_user_internal.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/scripted_cli.h"
 
-// No connection yet: the scripted CLI reset, the administrative database at
-// its default, the connection-level record cleared. Whatever connection a
-// test leaves is closed after it.
 class Unconnected : public scli::Fixture
 {
   protected:
@@ -28,11 +54,8 @@ class Unconnected : public scli::Fixture
 
     void TearDown() override
     {
-        if (db_hdbc != SQL_NULL_HDBC) {
-            testing::internal::CaptureStderr();
-            db_disconnect();
-            testing::internal::GetCapturedStderr();
-        }
+        if (db_hdbc != SQL_NULL_HDBC)
+            quiet_stderr([] { db_disconnect(); });
         // A test that made the disconnect fail leaves the handles: free them.
         if (db_hdbc != SQL_NULL_HDBC) {
             SQLDisconnect(db_hdbc);
@@ -43,9 +66,52 @@ class Unconnected : public scli::Fixture
         db_henv = SQL_NULL_HENV;
         scli::Fixture::TearDown();
     }
+
+    // The lists below start from here on.
+    void MarkNow()
+    {
+        mark_ = scli::journal().size();
+        executed_mark_ = scli::executed().size();
+    }
+
+    // Every journal entry since the mark.
+    std::vector<scli::Call> Journal() const
+    {
+        const std::vector<scli::Call> &j = scli::journal();
+        return std::vector<scli::Call>(j.begin() + static_cast<long>(mark_), j.end());
+    }
+
+    // "fn" of every call since the mark, in order.
+    std::vector<std::string> Calls() const
+    {
+        std::vector<std::string> out;
+        for (const scli::Call &c : Journal())
+            out.push_back(c.fn);
+        return out;
+    }
+
+    // "detail" of every call of fn since the mark.
+    std::vector<std::string> Details(const std::string &fn) const
+    {
+        std::vector<std::string> out;
+        for (const scli::Call &c : Journal())
+            if (c.fn == fn)
+                out.push_back(c.detail);
+        return out;
+    }
+
+    // Executed SQL and COMMIT/ROLLBACK markers since the mark.
+    std::vector<std::string> Executed() const
+    {
+        std::vector<std::string> all = scli::executed();
+        return std::vector<std::string>(all.begin() + static_cast<long>(executed_mark_), all.end());
+    }
+
+  private:
+    size_t mark_ = 0;
+    size_t executed_mark_ = 0;
 };
 
-// Connected to the administrative database before each test.
 class Connected : public Unconnected
 {
   protected:
@@ -56,38 +122,85 @@ class Connected : public Unconnected
         CLI_DIAG_RECORD diag = db_connect("zel", "pw", database, sizeof(database));
         ASSERT_EQ(diag.code, SQL_SUCCESS);
         DB_instance_clear_xerr();
-        mark_ = scli::journal().size();
-        executed_mark_ = scli::executed().size();
+        MarkNow();
     }
+};
 
-    // "fn" of every call since the connect, in order.
-    std::vector<std::string> Calls() const
+class ConnectedUser : public Connected
+{
+  protected:
+    void SetUp() override
     {
-        std::vector<std::string> out;
-        const std::vector<scli::Call> &j = scli::journal();
-        for (size_t i = mark_; i < j.size(); i++)
-            out.push_back(j[i].fn);
-        return out;
+        Connected::SetUp();
+        db_instance_set_current_user("bob");
+        scli::set_info_text(SQL_DATABASE_NAME, "gis");
+        latin_.native = {VE_CODEPAGE_1252, VE_CODEPAGE_SINGLE_BYTE, "1252"};
+        latin_.other = latin_.native;
+        db_identifier_codepage = &latin_;
     }
-
-    // "fn detail" of every call of fn since the connect.
-    std::vector<std::string> Details(const std::string &fn) const
+    void TearDown() override
     {
-        std::vector<std::string> out;
-        const std::vector<scli::Call> &j = scli::journal();
-        for (size_t i = mark_; i < j.size(); i++)
-            if (j[i].fn == fn)
-                out.push_back(j[i].detail);
-        return out;
+        db_identifier_codepage = nullptr;
+        db_instance_set_current_user(nullptr);
+        Connected::TearDown();
     }
+    VE_CODEPAGE latin_{};
+};
 
-    // Executed SQL and COMMIT/ROLLBACK markers since the connect.
-    std::vector<std::string> Executed() const
+class CliConnected : public Unconnected
+{
+  protected:
+    void SetUp() override
     {
-        std::vector<std::string> all = scli::executed();
-        return std::vector<std::string>(all.begin() + static_cast<long>(executed_mark_), all.end());
+        Unconnected::SetUp();
+        connect();
+    }
+    void TearDown() override
+    {
+        disconnect();
+        Unconnected::TearDown();
     }
 
-    size_t mark_ = 0;
-    size_t executed_mark_ = 0;
+    void connect()
+    {
+        ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &db_henv), SQL_SUCCESS);
+        SQLSetEnvAttr(db_henv, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+        ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, db_henv, &db_hdbc), SQL_SUCCESS);
+        ASSERT_EQ(SQLConnect(db_hdbc, (SQLCHAR *)"zel", SQL_NTS, (SQLCHAR *)"zel", SQL_NTS,
+                             (SQLCHAR *)"secret", SQL_NTS),
+                  SQL_SUCCESS);
+        DB_instance_clear_xerr();
+        setup_calls_ = static_cast<int>(scli::journal().size());
+    }
+
+    void disconnect()
+    {
+        if (db_hdbc != SQL_NULL_HDBC) {
+            SQLDisconnect(db_hdbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, db_hdbc);
+        }
+        if (db_henv != SQL_NULL_HENV)
+            SQLFreeHandle(SQL_HANDLE_ENV, db_henv);
+        db_hdbc = SQL_NULL_HDBC;
+        db_henv = SQL_NULL_HENV;
+    }
+
+    // Calls made by the fixture's connect, before the test's own.
+    int setup_calls() const
+    {
+        return setup_calls_;
+    }
+
+    // The last journal entry of fn, null when there is none.
+    static const scli::Call *last_call(const std::string &fn)
+    {
+        const auto &journal = scli::journal();
+        for (auto it = journal.rbegin(); it != journal.rend(); ++it)
+            if (it->fn == fn)
+                return &*it;
+        return nullptr;
+    }
+
+  private:
+    int setup_calls_ = 0;
 };

@@ -13,7 +13,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_stream_internal.h"
-#include "tests/db/core/db_cli_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 
 namespace
 {

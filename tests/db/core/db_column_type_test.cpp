@@ -1,3 +1,6 @@
+// Column types: engine column definitions of described columns, C types of SQL
+// types, and the ST type of a column from the extended-type catalogue (the SQL
+// it runs, read from the scripted CLI's journal).
 #include "db/core/db_column_type_internal.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +11,9 @@
 #include <string>
 
 #include "base/util/zel_errors.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 #include "tests/db/core/db_xtd_query.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -94,13 +98,12 @@ TEST(ColumnType, RefusesTypesWithoutAnEngineType)
         DB_COLUMN_DEF def{};
         int32_t buffer = 0;
         int16_t c_type = 0;
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         EXPECT_EQ(db_map_dbms_to_zel_type("b", sql_type, 1, 1, 0, 0, &def, &buffer, &c_type,
                                           DB_ST_TYPE_NONE),
                   ZE_UNSUPPORTED_COLUMN_TYPE);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  "db_map_dbms_to_zel_type::Error in converting database type = " +
-                      std::to_string(sql_type) + "\n");
+        EXPECT_EQ(capture.text(), "db_map_dbms_to_zel_type::Error in converting database type = " +
+                                      std::to_string(sql_type) + "\n");
     }
 }
 
@@ -165,7 +168,7 @@ TEST(ColumnType, CTypeOfEverySqlType)
     EXPECT_EQ(db_sql_type_to_c_type(SQL_CHAR, nullptr), ZE_NULL_POINTER);
 }
 
-using ColumnStType = ConnectedTest;
+using ColumnStType = ConnectedUser;
 
 TEST_F(ColumnStType, NamesOfTheTwelveStTypes)
 {
@@ -201,7 +204,7 @@ TEST_F(ColumnStType, AsksTheCatalogueOnlyForExtendedTypes)
     EXPECT_EQ(db_get_column_st_type(nullptr, "ann", "parcels", "shape", SQL_LONGVARBINARY, &code),
               ZE_SUCCESS);
     EXPECT_EQ(code, 5);
-    EXPECT_TRUE(executed_since_connect().empty());
+    EXPECT_TRUE(Executed().empty());
     EXPECT_EQ(db_get_column_st_type(nullptr, "ann", nullptr, "shape", -101, &code),
               ZE_INVALID_ARGUMENT);
     EXPECT_EQ(db_get_column_st_type(nullptr, "ann", "parcels", "", -101, &code),
@@ -225,7 +228,7 @@ TEST_F(ColumnStType, QualifiedColumnsQuotedLiteralsAndNoOwner)
     code = DB_ST_TYPE_NONE;
     EXPECT_EQ(db_get_column_st_type(nullptr, "", "ro_ads", "geom", -101, &code), ZE_SUCCESS);
     EXPECT_EQ(code, -101);
-    EXPECT_EQ(executed_since_connect(), (std::vector<std::string>{qualified, any_owner}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{qualified, any_owner}));
 }
 
 TEST_F(ColumnStType, CliFailuresGiveDbmsErrorWithoutRecord)

@@ -12,6 +12,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
 #include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -115,10 +116,10 @@ TEST_F(Connect, FailedConnectIsMappedAndLeavesNoHandle)
         scli::reset();
         scli::fail_call("SQLConnect", 1, SQL_ERROR, {c.sqlstate, c.native, "refused"});
         char database[DB_ADMIN_DATABASE_SIZE] = "";
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         CLI_DIAG_RECORD d = db_connect("zel", "pw", database, sizeof(database));
         int mapped = db_map_connect_diag(&d);
-        std::string err = testing::internal::GetCapturedStderr();
+        std::string err = capture.text();
         EXPECT_EQ(d.code, ZE_DBMS_ERROR);
         EXPECT_STREQ(d.sqlstate, c.sqlstate);
         EXPECT_EQ(mapped, c.mapped);
@@ -144,9 +145,9 @@ TEST_F(Connect, AllocationFailuresArePrinted)
         scli::reset();
         scli::fail_call(c.fn, c.n, SQL_ERROR, {"S1001", -1, "no memory"});
         char database[DB_ADMIN_DATABASE_SIZE] = "";
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         CLI_DIAG_RECORD d = db_connect("zel", "pw", database, sizeof(database));
-        std::string err = testing::internal::GetCapturedStderr();
+        std::string err = capture.text();
         EXPECT_EQ(d.code, ZE_DBMS_ERROR);
         EXPECT_EQ(err.rfind(c.line, 0), 0u) << err;
         EXPECT_TRUE(scli::leaks().empty());
@@ -157,10 +158,9 @@ TEST_F(Connect, AutocommitRefusalDoesNotStopTheConnect)
 {
     scli::fail_call("SQLSetConnectAttr", 1, SQL_ERROR, {"S1092", -1, "no"});
     char database[DB_ADMIN_DATABASE_SIZE] = "";
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     CLI_DIAG_RECORD d = db_connect("zel", "pw", database, sizeof(database));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "db_connect (zel), Error setting SQL_AUTOCOMMIT option\n");
+    EXPECT_EQ(capture.text(), "db_connect (zel), Error setting SQL_AUTOCOMMIT option\n");
     EXPECT_EQ(d.code, SQL_SUCCESS);
 }
 
@@ -186,9 +186,9 @@ TEST_F(Connect, DriverCheckFailuresAreOnlyPrinted)
         else
             scli::set_info(c.info, c.value, c.width);
         char database[DB_ADMIN_DATABASE_SIZE] = "";
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         CLI_DIAG_RECORD d = db_connect("zel", "pw", database, sizeof(database));
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.line);
+        EXPECT_EQ(capture.text(), c.line);
         // The connection is used all the same.
         EXPECT_EQ(d.code, SQL_SUCCESS);
         EXPECT_EQ(db_initialised, 0);
@@ -201,9 +201,9 @@ TEST_F(Connect, TypeInformationFailureReplacesTheRecord)
 {
     scli::fail_call("SQLFetch", 1, SQL_ERROR, {"S1000", -244, "no type info"});
     char database[DB_ADMIN_DATABASE_SIZE] = "";
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     CLI_DIAG_RECORD d = db_connect("zel", "pw", database, sizeof(database));
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_EQ(d.code, SQL_ERROR);
     EXPECT_STREQ(d.sqlstate, "S1000");
     EXPECT_EQ(d.native_error, -244);
@@ -234,9 +234,9 @@ TEST_F(Connect, DisconnectStopsAtAFailedCommit)
     char database[DB_ADMIN_DATABASE_SIZE] = "";
     db_connect("zel", "pw", database, sizeof(database));
     scli::on_commit().fail(SQL_SUCCESS_WITH_INFO, {"01000", 0, "warned"});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_disconnect(), ZE_DBMS_ERROR);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_EQ(err.rfind("db_disconnect Commit Error (1)\n", 0), 0u) << err;
     EXPECT_NE(err.find("DB_disconnect (db_disconnect) Error (-51)\n"), std::string::npos);
     EXPECT_NE(db_hdbc, nullptr);
@@ -245,18 +245,16 @@ TEST_F(Connect, DisconnectStopsAtAFailedCommit)
 
 TEST_F(Connect, ExportedConnect)
 {
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_connect(nullptr, "pw"), ZE_DBMS_ERROR);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Connection information is NULL, (DB_connect)\n");
+    EXPECT_EQ(capture.text(), "Connection information is NULL, (DB_connect)\n");
     EXPECT_TRUE(scli::journal().empty());
     EXPECT_EQ(DB_connect("zel", "pw"), 0);
     EXPECT_EQ(DB_disconnect(), 0);
     scli::fail_call("SQLConnect", scli::call_count("SQLConnect") + 1, SQL_ERROR,
                     {"28000", -951, "who"});
-    testing::internal::CaptureStderr();
     EXPECT_EQ(DB_connect("zel", "pw"), ZE_DBMS_ERROR);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_NE(err.find("DB_connect (db_connect) Error (-51)\n"), std::string::npos) << err;
 }
 
@@ -269,10 +267,8 @@ TEST_F(Database, UseReconnectsWithTheKeptPassword)
     scli::set_info_text(SQL_USER_NAME, "zel");
     EXPECT_EQ(DB_database_use(nullptr, "parcels_db"), 0);
     Strings calls;
-    for (size_t i = mark_; i < scli::journal().size(); i++) {
-        const scli::Call &c = scli::journal()[i];
+    for (const scli::Call &c : Journal())
         calls.push_back(c.fn + " " + (c.sql.empty() ? c.detail : c.sql));
-    }
     EXPECT_EQ(calls, (Strings{"SQLEndTran COMMIT", "SQLGetInfo info=47", "SQLDisconnect ",
                               "SQLConnect dsn=parcels_db user=zel password=pw"}));
 }
@@ -281,9 +277,7 @@ TEST_F(Database, UseFailureIsRecorded)
 {
     scli::fail_call("SQLConnect", scli::call_count("SQLConnect") + 1, SQL_ERROR,
                     {"08001", -329, "no such database"});
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_database_use(nullptr, "nowhere"), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(DB_database_use(nullptr, "nowhere"), ZE_DBMS_ERROR); });
     EXPECT_EQ(db_global_xerr.native_error, -329);
 }
 
@@ -296,9 +290,7 @@ TEST_F(Database, UseFaultSweep)
         SCOPED_TRACE(fn);
         DB_instance_clear_xerr();
         scli::fail_call(fn, scli::call_count(fn) + 1, SQL_ERROR, {"S1000", -9999, "injected"});
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(DB_database_use(nullptr, "zel"), ZE_DBMS_ERROR);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr([&] { EXPECT_EQ(DB_database_use(nullptr, "zel"), ZE_DBMS_ERROR); });
         EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR);
         EXPECT_EQ(db_global_xerr.native_error, -9999);
         EXPECT_EQ(scli::leaks().size(), 2u); // the environment and the connection

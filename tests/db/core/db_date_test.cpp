@@ -1,3 +1,4 @@
+// CLI dates and times to and from the engine's date record.
 #include "db/core/db_date_internal.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// DBMS properties: identity, release texts, SQL function names and qualify
+// rules.
 #include "db/core/db_dbms_internal.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -25,12 +26,12 @@ TEST_F(DbtuneDefaults, AllKeywordsIncompleteGiveSixtyThreeRowsInOrder)
 {
     int32_t none[DBTUNE_KW_COUNT] = {0};
     setenv("ZELVERBOSE", "", 1);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     ASSERT_EQ(db_dbtune_insert_defaults("f.dbtune", none, &failed), 0);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     std::vector<std::string> rows = stored();
     ASSERT_EQ(rows.size(), 63u);
-    EXPECT_EQ(executed_since_setup(), std::vector<std::string>(63, kInsert));
+    EXPECT_EQ(Executed(), std::vector<std::string>(63, kInsert));
     EXPECT_EQ(rows[0], "DEFAULTS|UI_TEXT|");
     EXPECT_EQ(rows[1], "DEFAULTS|B_STORAGE|EXTENT SIZE 16 NEXT SIZE 16 LOCK MODE ROW");
     EXPECT_EQ(rows[2], "DEFAULTS|B_INDEX_ROWID|FILLFACTOR 90");
@@ -63,10 +64,10 @@ TEST_F(DbtuneDefaults, CompleteFlagsAndMarksPassParametersOver)
     for (int i = 0; i < DBTUNE_BUILTIN_COUNT; i++)
         dbtune_found_marks[i] = 1;
     int32_t none[DBTUNE_KW_COUNT] = {0};
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     setenv("ZELVERBOSE", "1", 1);
     ASSERT_EQ(db_dbtune_insert_defaults("f", none, &failed), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(capture.text(), "");
     EXPECT_EQ(store_->rows.size(), 8u);
     EXPECT_EQ(db_dbtune_keyword_complete(DBTUNE_KW_DEFAULTS), 1);
 }
@@ -78,9 +79,8 @@ TEST_F(DbtuneDefaults, ARefusedInsertEndsTheRun)
         SCOPED_TRACE(refused);
         store_ = &scli::dbtune_store_install();
         store_->insert_refused = refused;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(db_dbtune_insert_defaults("f", none, &failed), ZE_NO_PERMISSIONS);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr(
+            [&] { EXPECT_EQ(db_dbtune_insert_defaults("f", none, &failed), ZE_NO_PERMISSIONS); });
         EXPECT_EQ(store_->rows.size(), static_cast<size_t>(refused - 1));
         EXPECT_EQ(store_->inserts, refused);
     }
@@ -106,9 +106,9 @@ TEST_F(DbtuneDefaults, ProcedureResultsMapToEngineCodes)
         store_ = &scli::dbtune_store_install();
         store_->insert_refused = 1;
         store_->insert_refusal_code = c.procedure;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(db_dbtune_insert_row(kInsert, "kw", "b_storage", "v", &failed), c.code);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr([&] {
+            EXPECT_EQ(db_dbtune_insert_row(kInsert, "kw", "b_storage", "v", &failed), c.code);
+        });
         DB_EXT_ERROR xerr;
         DB_instance_get_xerr(&xerr);
         EXPECT_EQ(xerr.code, c.code);
@@ -144,10 +144,9 @@ TEST_F(DbtuneDefaults, RowInsertCallFailures)
     EXPECT_STREQ(failed.keyword, ""); // not reached the procedure
     scli::fail_call("SQLFetch", scli::call_count("SQLFetch") + 1, SQL_ERROR,
                     {"HY000", -1, "fetch"});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(db_dbtune_insert_row(kInsert, "kw", "b_storage", "v", &failed), SQL_ERROR);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("\tConfig keyword: KW\n"),
-              std::string::npos);
+    EXPECT_NE(capture.text().find("\tConfig keyword: KW\n"), std::string::npos);
     EXPECT_STREQ(failed.keyword, "KW");
     scli::fail_call("SQLAllocHandle", scli::call_count("SQLAllocHandle") + 1, SQL_ERROR,
                     {"HY001", 0, "memory"});

@@ -11,6 +11,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -178,9 +179,9 @@ class DbtuneImport : public DbtuneTest
 TEST_F(DbtuneImport, FileWithoutSectionsGetsAllDefaultsWithWarnings)
 {
     setenv("ZELVERBOSE", "1", 1);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     ASSERT_EQ(import("some text\n### comment\n##\n"), 0);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_EQ(store_->rows.size(), 63u);
     size_t warnings = 0;
     for (size_t at = err.find("WARNING: "); at != std::string::npos;
@@ -195,7 +196,7 @@ TEST_F(DbtuneImport, FileWithoutSectionsGetsAllDefaultsWithWarnings)
               std::string::npos);
     EXPECT_EQ(rows_of("DEFAULTS")[0], "UI_TEXT|");
     EXPECT_EQ(rows_of("DEFAULTS")[4], "B_RTREE| ");
-    EXPECT_EQ(executed_since_setup().back(), "COMMIT");
+    EXPECT_EQ(Executed().back(), "COMMIT");
 }
 
 TEST_F(DbtuneImport, CompleteFileGetsNoDefaultsAndStatesItsCalls)
@@ -204,13 +205,13 @@ TEST_F(DbtuneImport, CompleteFileGetsNoDefaultsAndStatesItsCalls)
     ASSERT_EQ(import(""), 0);
     ASSERT_EQ(DB_instance_export_dbtune(nullptr, "full.dbtune"), 0);
     store_->rows.clear();
-    mark_ = scli::journal().size();
+    MarkNow();
     ASSERT_EQ(db_copy_dbtune_FileToTable(nullptr, "full.dbtune", &failed, 1), 0);
     // The empty UI_TEXT rows are read as no value and added again; only
     // DATA_DICTIONARY, which has none among the defaults, gets one more row.
     std::vector<std::string> expected(63 + 1, kInsert);
     expected.push_back("COMMIT");
-    EXPECT_EQ(executed_since_setup(), expected);
+    EXPECT_EQ(Executed(), expected);
     auto inserts = scli::calls_of("SQLExecDirect");
     ASSERT_GT(inserts.size(), 64u);
     EXPECT_EQ(inserts[inserts.size() - 64].params[0],
@@ -260,10 +261,10 @@ TEST_F(DbtuneImport, RepeatedParameters)
     ASSERT_EQ(import("##KW\nB_STORAGE \"first\"\nB_STORAGE \"last\"\nEND\n"), 0);
     EXPECT_EQ(rows_of("KW"), (std::vector<std::string>{"UI_TEXT|", "B_STORAGE|last"}));
 
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(import("##KW\nCOMMENT \"one\"\nCOMMENT \"two\"\nEND\n"), ZE_DBMS_ERROR);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(executed_since_setup().back(), "ROLLBACK");
+    std::string err = capture.text();
+    EXPECT_EQ(Executed().back(), "ROLLBACK");
     EXPECT_STREQ(failed.keyword, "KW");
     EXPECT_STREQ(failed.parameter_name, "COMMENT");
     EXPECT_STREQ(failed.config_string, "two");
@@ -280,13 +281,13 @@ TEST_F(DbtuneImport, MissingFileAndHome)
 {
     EXPECT_EQ(db_copy_dbtune_FileToTable(nullptr, "absent.dbtune", &failed, 1),
               ZE_DBTUNE_FILE_ERROR);
-    EXPECT_EQ(executed_since_setup(), (std::vector<std::string>{"ROLLBACK", "ROLLBACK"}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{"ROLLBACK", "ROLLBACK"}));
     EXPECT_TRUE(store_->rows.empty());
 
     EXPECT_EQ(db_copy_dbtune_FileToTable(nullptr, "absent.dbtune", &failed, 0),
               ZE_DBTUNE_FILE_ERROR);
     EXPECT_EQ(store_->rows.size(), 63u);
-    EXPECT_EQ(executed_since_setup().back(), "COMMIT");
+    EXPECT_EQ(Executed().back(), "COMMIT");
 
     unsetenv("ZELHOME");
     store_->rows.clear();

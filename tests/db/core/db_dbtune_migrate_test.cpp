@@ -7,6 +7,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -23,7 +24,7 @@ class DbtuneMigrate : public DbtuneTest
         int32_t none[DBTUNE_KW_COUNT] = {0};
         db_dbtune_clear_marks();
         ASSERT_EQ(db_dbtune_insert_defaults("f", none, &failed), 0);
-        mark_ = scli::journal().size();
+        MarkNow();
     }
     std::vector<std::string> rows_of(const std::string &keyword) const
     {
@@ -56,7 +57,7 @@ TEST_F(DbtuneMigrate, OldIndexParametersAreRenamed)
     EXPECT_EQ(rows_of("LOGS"), (std::vector<std::string>{"LD_INDEX_DATA_ID|ld1",
                                                          "LD_INDEX_ROWID|ld2", "LF_INDEXES|ld1"}));
     EXPECT_EQ(rows_of("IMAGES"), (std::vector<std::string>{"BND_INDEX_COMPOSITE|bnd2"}));
-    std::vector<std::string> sql = executed_since_setup();
+    std::vector<std::string> sql = Executed();
     EXPECT_NE(std::find(sql.begin(), sql.end(),
                         "DELETE FROM zel:zel.dbtune WHERE upper(keyword) = 'ROADS' AND "
                         "upper(parameter_name) = 'B_INDEX_1'"),
@@ -68,10 +69,10 @@ TEST_F(DbtuneMigrate, CompleteTableGetsNothing)
 {
     complete_store();
     setenv("ZELVERBOSE", "1", 1);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     ASSERT_EQ(DB_dbtune_table_migrate(nullptr, &failed), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    std::vector<std::string> sql = executed_since_setup();
+    EXPECT_EQ(capture.text(), "");
+    std::vector<std::string> sql = Executed();
     EXPECT_EQ(std::count(sql.begin(), sql.end(), kInsert), 0);
     EXPECT_EQ(store_->rows.size(), 63u);
 }
@@ -81,9 +82,9 @@ TEST_F(DbtuneMigrate, MissingDefaultsGoToBuiltInKeywordsOnly)
     add_row("DEFAULTS", "A_INDEX_2", "x");
     add_row("USERKW", "A_INDEX_2", "y");
     setenv("ZELVERBOSE", "1", 1);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     ASSERT_EQ(DB_dbtune_table_migrate(nullptr, &failed), 0);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_NE(err.find("WARNING: DBTUNE does not contain DEFAULTS config parameter "
                        "'A_INDEX_STATEID'. \n"),
               std::string::npos);
@@ -96,10 +97,8 @@ TEST_F(DbtuneMigrate, RefusedInsertRollsBack)
 {
     add_row("ROADS", "B_INDEX_1", "old b");
     store_->insert_refused = 1;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_dbtune_table_migrate(nullptr, &failed), ZE_NO_PERMISSIONS);
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(executed_since_setup().back(), "ROLLBACK");
+    quiet_stderr([&] { EXPECT_EQ(DB_dbtune_table_migrate(nullptr, &failed), ZE_NO_PERMISSIONS); });
+    EXPECT_EQ(Executed().back(), "ROLLBACK");
     EXPECT_STREQ(failed.parameter_name, "B_INDEX_ROWID");
 }
 
@@ -152,11 +151,11 @@ TEST_F(DbtuneSystem, FromTheFileWhenTheTableIsMissing)
     EXPECT_STREQ(config->B_STORAGE, "");
 
     setenv("ZELVERBOSE", "1", 1);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(
         DB_read_system_tab_storage_config(nullptr, "DATA_DICTIONARY", "absent.zel", config.get()),
         ZE_DBTUNE_FILE_ERROR);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(capture.text(),
               "DB_read_system_tab_storage_config() Storage                             "
               "Parameter read ERROR: -287\n");
 }

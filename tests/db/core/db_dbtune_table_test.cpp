@@ -5,6 +5,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -52,10 +53,10 @@ TEST_F(DbtuneTable, ExistenceByTheProbesDiagnostic)
         EXPECT_EQ(xerr.code, 0);
         EXPECT_EQ(xerr.native_error, 0);
     }
-    mark_ = scli::journal().size();
+    MarkNow();
     EXPECT_EQ(DB_instance_dbtune_table_exists(nullptr), 0);
     expect_prepared(kProbe);
-    EXPECT_EQ(executed_since_setup(), (std::vector<std::string>{"COMMIT"}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{"COMMIT"}));
 }
 
 TEST_F(DbtuneTable, CreateAppendsTheStorageClauseOfAKnownKeyword)
@@ -69,15 +70,13 @@ TEST_F(DbtuneTable, CreateAppendsTheStorageClauseOfAKnownKeyword)
     config->counter = 100;
     store_->exists = false;
     ASSERT_EQ(DB_instance_dbtune_table_create(nullptr, "x", config.get()), 0);
-    EXPECT_EQ(executed_since_setup(),
-              (std::vector<std::string>{kCreate, "COMMIT", kGrant, "COMMIT",
-                                        std::string(kCreate) + " IN dd_space", "COMMIT", kGrant,
-                                        "COMMIT"}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{kCreate, "COMMIT", kGrant, "COMMIT",
+                                                    std::string(kCreate) + " IN dd_space", "COMMIT",
+                                                    kGrant, "COMMIT"}));
     // The table exists now: the refused create is returned and nothing is granted.
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_instance_dbtune_table_create(nullptr, "x", nullptr), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(executed_since_setup().back(), kCreate);
+    quiet_stderr(
+        [&] { EXPECT_EQ(DB_instance_dbtune_table_create(nullptr, "x", nullptr), ZE_DBMS_ERROR); });
+    EXPECT_EQ(Executed().back(), kCreate);
 }
 
 TEST_F(DbtuneTable, ImportEmptiesAnExistingTableAndLoads)
@@ -86,7 +85,7 @@ TEST_F(DbtuneTable, ImportEmptiesAnExistingTableAndLoads)
     write_file("my.dbtune", kComplete);
     db_dbtune_clear_marks();
     ASSERT_EQ(DB_instance_import_dbtune(nullptr, "my.dbtune", 1), 0);
-    std::vector<std::string> sql = executed_since_setup();
+    std::vector<std::string> sql = Executed();
     ASSERT_GE(sql.size(), 4u);
     EXPECT_EQ(sql[0], kTruncate);
     EXPECT_EQ(sql[1], kInsert);
@@ -100,11 +99,11 @@ TEST_F(DbtuneTable, FailingLoadIsRolledBack)
 {
     write_file("my.dbtune", kComplete);
     store_->insert_refused = 2;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_instance_import_dbtune(nullptr, "my.dbtune", 1), ZE_DBMS_ERROR);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_NE(err.find("\tParameter name: B_STORAGE\n"), std::string::npos);
-    std::vector<std::string> sql = executed_since_setup();
+    std::vector<std::string> sql = Executed();
     EXPECT_EQ(sql, (std::vector<std::string>{kTruncate, kInsert, kInsert, "ROLLBACK", "ROLLBACK"}));
 }
 
@@ -116,7 +115,7 @@ TEST_F(DbtuneTable, ImportCreatesAMissingTableWithTheDataDictionaryStorage)
     write_file("my.dbtune", kComplete);
     scli::on_sql(kProbe).at_prepare(SQL_ERROR, {"S0002", -206, "no table"});
     ASSERT_EQ(DB_instance_import_dbtune(nullptr, "my.dbtune", 1), 0);
-    std::vector<std::string> sql = executed_since_setup();
+    std::vector<std::string> sql = Executed();
     ASSERT_GE(sql.size(), 5u);
     EXPECT_EQ(sql[0], kTruncate);
     EXPECT_EQ(sql[1], std::string(kCreate) + " IN dd");
@@ -137,9 +136,9 @@ TEST_F(DbtuneTable, TruncateFailuresBecomeEngineCodes)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.procedure);
         store_->truncate_code = c.procedure;
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         EXPECT_EQ(DB_instance_import_dbtune(nullptr, "my.dbtune", 1), c.code);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        EXPECT_EQ(capture.text(),
                   "Error: Could not truncate DBTUNE Table: " + std::to_string(c.procedure) + "\n");
         DB_EXT_ERROR xerr;
         DB_instance_get_xerr(&xerr);
@@ -149,9 +148,8 @@ TEST_F(DbtuneTable, TruncateFailuresBecomeEngineCodes)
     }
     scli::fail_call("SQLExecDirect", scli::call_count("SQLExecDirect") + 1, SQL_ERROR,
                     {"42000", -201, "syntax"});
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_instance_import_dbtune(nullptr, "my.dbtune", 1), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr(
+        [&] { EXPECT_EQ(DB_instance_import_dbtune(nullptr, "my.dbtune", 1), ZE_DBMS_ERROR); });
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -201);

@@ -34,7 +34,7 @@ TEST_F(DbtuneRead, LayerKeywordFallsBackToDefaultsAndCountsRows)
     EXPECT_STREQ(layer->A_STORAGE, "EXTENT SIZE 32");
     EXPECT_STREQ(layer->D_STORAGE, "EXTENT SIZE 64");
     EXPECT_STREQ(layer->B_RTREE, "");
-    EXPECT_EQ(executed_since_setup(),
+    EXPECT_EQ(Executed(),
               (std::vector<std::string>{std::string(kSelect) +
                                         " where keyword = 'ROADS' OR keyword = 'DEFAULTS'"}));
 }
@@ -76,15 +76,14 @@ TEST_F(DbtuneRead, PaddedValueComesBackTrimmedAndOverLongKeywordIsCut)
     EXPECT_EQ(std::string(layer->B_STORAGE), std::string(2000, 'x'));
     std::string long_keyword(40, 'k');
     ASSERT_EQ(db_read_layer_storage_config(layer.get(), long_keyword.c_str()), 0);
-    EXPECT_EQ(executed_since_setup().back(), std::string(kSelect) + " where keyword = '" +
-                                                 std::string(32, 'K') +
-                                                 "' OR keyword = 'DEFAULTS'");
+    EXPECT_EQ(Executed().back(), std::string(kSelect) + " where keyword = '" +
+                                     std::string(32, 'K') + "' OR keyword = 'DEFAULTS'");
 }
 
 TEST_F(DbtuneRead, KeywordWithQuoteIsDoubledInTheStatement)
 {
     ASSERT_EQ(db_read_layer_storage_config(layer.get(), "o'brien"), 0);
-    EXPECT_EQ(executed_since_setup().back(),
+    EXPECT_EQ(Executed().back(),
               std::string(kSelect) + " where keyword = 'O''BRIEN' OR keyword = 'DEFAULTS'");
 }
 
@@ -98,7 +97,7 @@ TEST_F(DbtuneRead, LogfileKeywordUsesLogfileDefaults)
     EXPECT_STREQ(logfile->LF_STORAGE, "EXTENT SIZE 8");
     EXPECT_STREQ(logfile->LD_STORAGE, "IN logs");
     ASSERT_EQ(db_read_logfile_storage_config(logfile.get(), ""), 0);
-    EXPECT_EQ(executed_since_setup().back(),
+    EXPECT_EQ(Executed().back(),
               std::string(kSelect) +
                   " where keyword = 'LOGFILE_DEFAULTS' OR keyword = 'LOGFILE_DEFAULTS'");
     EXPECT_STREQ(logfile->LD_STORAGE, "EXTENT SIZE 9");
@@ -192,7 +191,7 @@ TEST_F(DbtuneExport, RefusesNamesOutsideEtcAndMissingHome)
     EXPECT_EQ(DB_instance_export_dbtune(nullptr, nullptr), ZE_DBTUNE_FILE_ERROR);
     unsetenv("ZELHOME");
     EXPECT_EQ(DB_instance_export_dbtune(nullptr, "out.dbtune"), ZE_DBTUNE_FILE_ERROR);
-    EXPECT_TRUE(executed_since_setup().empty());
+    EXPECT_TRUE(Executed().empty());
 }
 
 TEST(DbtuneText, TrimAndKnownParameters)

@@ -1,3 +1,6 @@
+// Descriptions of a table's columns, of a prepared SELECT and of a list of
+// columns: bind lengths, C types, row-id and spatial marks, long names and
+// CLI failures, against the SQL of the scripted CLI's journal.
 #include "db/core/db_describe_internal.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +21,9 @@
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_internal.h"
 #include "tests/db/catalog/catalog_sql.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 #include "tests/db/core/db_xtd_query.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -80,12 +84,12 @@ std::string layers_query(const std::string &table)
 
 } // namespace
 
-class DescribeTable : public ConnectedTest
+class DescribeTable : public ConnectedUser
 {
   protected:
     void SetUp() override
     {
-        ConnectedTest::SetUp();
+        ConnectedUser::SetUp();
         scli::add_table("bob", "p_rcels",
                         {{"id", SQL_INTEGER, 10, 0, SQL_NO_NULLS},
                          {"name", SQL_CHAR, 10},
@@ -120,8 +124,7 @@ TEST_F(DescribeTable, ColumnsOfOneTableOfOneOwner)
     std::vector<scli::Call> catalog = scli::calls_of("SQLColumns");
     ASSERT_EQ(catalog.size(), 1u);
     EXPECT_EQ(catalog[0].detail, "catalog=<null> owner=bob table=p\\_rcels column=<null>");
-    EXPECT_EQ(executed_since_connect(),
-              std::vector<std::string>{xtd_query("bob", "p_rcels", "shape")});
+    EXPECT_EQ(Executed(), std::vector<std::string>{xtd_query("bob", "p_rcels", "shape")});
 }
 
 TEST_F(DescribeTable, RowIdKindsFollowTheRegistration)
@@ -165,7 +168,7 @@ TEST_F(DescribeTable, LayerRegistrationMarksTheSpatialColumn)
               ZE_SUCCESS);
     expect_columns(d, {{"id", VE_INTEGER, 10, 0, 1, 4, SQL_C_LONG},
                        {"geom", VE_SHAPE, 0, 0, 1, 60000, SQL_C_BINARY}});
-    EXPECT_EQ(executed_since_connect(), (std::vector<std::string>{layers, rasters}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{layers, rasters}));
 }
 
 TEST_F(DescribeTable, MissingTableHasNoColumns)
@@ -194,13 +197,12 @@ TEST_F(DescribeTable, UnsupportedTypeEndsTheDescribe)
 {
     scli::add_table("bob", "flags", {{"id", SQL_INTEGER}, {"on", SQL_BIT}, {"x", SQL_INTEGER}});
     Described d;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(
         db_describe_table(nullptr, nullptr, "flags", &d.count, &d.columns, &d.lengths, &d.c_types),
         ZE_UNSUPPORTED_COLUMN_TYPE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "db_map_dbms_to_zel_type::Error in converting database type = -7\n"
-              "db_describe_table::Error converting column 2\n");
+    EXPECT_EQ(capture.text(), "db_map_dbms_to_zel_type::Error in converting database type = -7\n"
+                              "db_describe_table::Error converting column 2\n");
 }
 
 TEST_F(DescribeTable, CliFailures)
@@ -226,11 +228,11 @@ TEST_F(DescribeTable, CliFailures)
         scli::fail_call(c.fn, scli::call_count(c.fn) + c.nth, SQL_ERROR,
                         {c.sqlstate, -206, "gone"});
         Described d;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(db_describe_table(stream.get(), nullptr, "p_rcels", &d.count, &d.columns,
-                                    &d.lengths, &d.c_types),
-                  c.code);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr([&] {
+            EXPECT_EQ(db_describe_table(stream.get(), nullptr, "p_rcels", &d.count, &d.columns,
+                                        &d.lengths, &d.c_types),
+                      c.code);
+        });
         DB_EXT_ERROR xerr;
         if (c.in_stream)
             DB_stream_get_xerr(&xerr, stream.get());
@@ -248,7 +250,7 @@ TEST_F(DescribeTable, CliFailures)
               ZE_INVALID_ARGUMENT);
 }
 
-using DescribeSelect = ConnectedTest;
+using DescribeSelect = ConnectedUser;
 
 // Prepares sql and describes its result for a stream whose select list is
 // select; the statement is freed again.
@@ -325,10 +327,11 @@ TEST_F(DescribeSelect, NoResultColumnAndFailures)
         scli::fail_call("SQLDescribeCol", scli::call_count("SQLDescribeCol") + 2, SQL_ERROR,
                         {c.sqlstate, c.native, "no"});
         Described e;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(db_describe_select(nullptr, hstmt, &e.count, &e.columns, &e.lengths, &e.c_types),
-                  c.code);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr([&] {
+            EXPECT_EQ(
+                db_describe_select(nullptr, hstmt, &e.count, &e.columns, &e.lengths, &e.c_types),
+                c.code);
+        });
         EXPECT_EQ(e.count, c.count);
         DB_EXT_ERROR xerr;
         DB_instance_get_xerr(&xerr);
@@ -337,14 +340,14 @@ TEST_F(DescribeSelect, NoResultColumnAndFailures)
     db_free_stmt(&hstmt);
 }
 
-class ColumnDefs : public ConnectedTest
+class ColumnDefs : public ConnectedUser
 {
   protected:
     void TearDown() override
     {
         free(columns_);
         free(layers_);
-        ConnectedTest::TearDown();
+        ConnectedUser::TearDown();
     }
     DB_COLUMN_DEF *columns_ = nullptr;
     LAYER **layers_ = nullptr;

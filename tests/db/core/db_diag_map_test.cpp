@@ -9,6 +9,7 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag_internal.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -105,9 +106,9 @@ TEST(DiagMap, OneShotDdlColumn)
     };
     for (const DiagCase &c : cases) {
         CLI_DIAG_RECORD d = Diag(c.code, c.sqlstate, c.native);
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         int got = db_map_ddl_diag(&d, "DROP TRIGGER t1");
-        std::string err = testing::internal::GetCapturedStderr();
+        std::string err = capture.text();
         EXPECT_EQ(got, c.expected) << c.sqlstate << " " << c.native;
         EXPECT_EQ(err, c.printed) << c.sqlstate << " " << c.native;
     }
@@ -131,9 +132,9 @@ TEST(DiagMap, ConnectColumnComparesExactly)
     };
     for (const DiagCase &c : cases) {
         CLI_DIAG_RECORD d = Diag(c.code, c.sqlstate, c.native);
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         int got = db_map_connect_diag(&d);
-        std::string err = testing::internal::GetCapturedStderr();
+        std::string err = capture.text();
         EXPECT_EQ(got, c.expected) << c.sqlstate << " " << c.native;
         char expected[128];
         snprintf(expected, sizeof(expected), c.printed, c.code);

@@ -17,6 +17,7 @@
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_trans_internal.h"
 #include "tests/db/core/realodbc_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -66,9 +67,9 @@ TEST_F(RealOdbc, FailedPrepareIsReadThroughTheDiagnosticRecord)
 
 TEST_F(RealOdbc, FailedDdlFillsTheConnectionRecord)
 {
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     int rc = db_execute_ddlsql("DROP TABLE no_such_table", 1, 1);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_EQ(rc, ZE_DBMS_ERROR);
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
@@ -105,9 +106,7 @@ TEST_F(RealOdbc, RoundTripThroughThePrimitives)
                                                0, ids + 1, 0, id_len + 1)));
     ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(ins, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20,
                                                0, names + 1, sizeof(names[0]), name_len + 1)));
-    testing::internal::CaptureStderr();
-    int rc = db_execute_stmt(&ins, 2, DB_EXEC_ARRAY);
-    testing::internal::GetCapturedStderr();
+    int rc = quiet_stderr([&] { return db_execute_stmt(&ins, 2, DB_EXEC_ARRAY); });
     if (rc != 0) {
         DB_EXT_ERROR xerr;
         DB_instance_get_xerr(&xerr);

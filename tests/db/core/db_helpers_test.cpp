@@ -1,3 +1,6 @@
+// Helpers of the access core: EXECUTE grants by routine kind, commit and
+// rollback without result, the current user, and a stream taking the
+// connection's error.
 #include "db/core/db_helpers_internal.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +10,10 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_internal.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
-using Helpers = ConnectedTest;
+using Helpers = ConnectedUser;
 
 TEST_F(Helpers, GrantExecuteByRoutineKind)
 {
@@ -24,23 +28,21 @@ TEST_F(Helpers, GrantExecuteByRoutineKind)
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(k.sql);
-        size_t before = executed_since_connect().size();
+        size_t before = Executed().size();
         EXPECT_EQ(db_grant_execute_routine(nullptr, "zel.next_id", k.kind, "PUBLIC"), ZE_SUCCESS);
-        std::vector<std::string> ran = executed_since_connect();
+        std::vector<std::string> ran = Executed();
         ASSERT_EQ(ran.size(), before + 2);
         EXPECT_EQ(ran[before], k.sql);
         EXPECT_EQ(ran[before + 1], "COMMIT");
     }
-    size_t before = executed_since_connect().size();
+    size_t before = Executed().size();
     EXPECT_EQ(db_grant_execute_routine(nullptr, "zel.next_id", 0, "PUBLIC"), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(db_grant_execute_routine(nullptr, "zel.next_id", 5, "PUBLIC"), ZE_INVALID_ARGUMENT);
-    EXPECT_EQ(executed_since_connect().size(), before);
+    EXPECT_EQ(Executed().size(), before);
 
     scli::on_sql("GRANT EXECUTE ON FUNCTION zel.gone TO PUBLIC")
         .fail(SQL_ERROR, {"42000", -674, "Routine (gone) can not be resolved."});
-    testing::internal::CaptureStderr();
-    EXPECT_LT(db_grant_execute_routine(nullptr, "zel.gone", 1, "PUBLIC"), 0);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_LT(db_grant_execute_routine(nullptr, "zel.gone", 1, "PUBLIC"), 0); });
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -674);
@@ -50,7 +52,7 @@ TEST_F(Helpers, CommitRollbackAndCurrentUser)
 {
     db_commit_transaction();
     db_rollback_transaction();
-    EXPECT_EQ(executed_since_connect(), (std::vector<std::string>{"COMMIT", "ROLLBACK"}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{"COMMIT", "ROLLBACK"}));
     char user[DB_USER_NAME_SIZE];
     EXPECT_STREQ(db_get_current_user(user), "bob");
 }
@@ -58,9 +60,7 @@ TEST_F(Helpers, CommitRollbackAndCurrentUser)
 TEST_F(Helpers, StreamTakesTheConnectionErrorWithoutItsSqlstate)
 {
     scli::on_sql("DROP TABLE nothere").fail(SQL_ERROR, {"S0002", -206, "table not found"});
-    testing::internal::CaptureStderr();
-    db_execute_ddlsql("DROP TABLE nothere", 1, 1);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { db_execute_ddlsql("DROP TABLE nothere", 1, 1); });
     auto stream = std::make_unique<DB_STREAM>();
     strcpy(stream->xerr.text, "XXXXX");
     db_stream_copy_global_xerr(stream.get());

@@ -1,3 +1,5 @@
+// The identifier check of names that go into SQL unquoted, in single-byte and
+// multibyte code pages, on the native side of a converting context.
 #include "db/core/db_identifier_check.h"
 
 #include <gtest/gtest.h>

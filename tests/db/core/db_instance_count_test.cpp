@@ -1,3 +1,6 @@
+// Instance counts: rows of the catalogue tables, metadata conditions, and the
+// layer and raster-column numbers in use as bit sets, against the SQL of the
+// scripted CLI's journal.
 #include "db/core/db_instance_count.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +13,7 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_names_internal.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 
 namespace
 {
@@ -55,7 +58,7 @@ std::vector<scli::Row> id_rows(const std::vector<int32_t> &ids)
 
 } // namespace
 
-using InstanceCount = ConnectedTest;
+using InstanceCount = ConnectedUser;
 
 TEST_F(InstanceCount, CountsOfTheCatalogueTables)
 {
@@ -141,7 +144,7 @@ TEST_F(InstanceCount, MetadataOfAnObjectByItsLowerCaseName)
     EXPECT_EQ(DB_instance_get_metadata_count_by_table(nullptr, "O'Neil.PARCELS", &count),
               ZE_SUCCESS);
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(executed_since_connect(), std::vector<std::string>{sql});
+    EXPECT_EQ(Executed(), std::vector<std::string>{sql});
     EXPECT_EQ(DB_instance_get_metadata_count_by_table(nullptr, nullptr, &count), ZE_NULL_POINTER);
 }
 
@@ -161,7 +164,7 @@ TEST_F(InstanceCount, MetadataObjectNameLongerThanItsFieldIsRefused)
     EXPECT_EQ(DB_instance_get_metadata_count_by_table(nullptr, (longest + "x").c_str(), &count),
               ZE_INVALID_ARGUMENT);
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(executed_since_connect(), std::vector<std::string>{sql});
+    EXPECT_EQ(Executed(), std::vector<std::string>{sql});
 }
 
 TEST_F(InstanceCount, IdBitmapsAcrossSeveralRowsets)
@@ -178,7 +181,7 @@ TEST_F(InstanceCount, IdBitmapsAcrossSeveralRowsets)
     ASSERT_EQ(VES_Bitmap_MaxBits(raw), 500);
     for (int32_t bit = 0; bit < 500; bit++)
         EXPECT_EQ(VES_Bitmap_Test(raw, bit) != 0, bit % 2 == 0 || bit == 499) << bit;
-    EXPECT_EQ(executed_since_connect(), (std::vector<std::string>{sql, "COMMIT"}));
+    EXPECT_EQ(Executed(), (std::vector<std::string>{sql, "COMMIT"}));
     EXPECT_EQ(scli::calls_of("SQLExtendedFetch").size(), 4u);
     bool rowset_set = false;
     for (const scli::Call &c : scli::calls_of("SQLSetStmtAttr"))

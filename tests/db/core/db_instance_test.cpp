@@ -17,6 +17,7 @@
 #include "db/core/db_instance_internal.h"
 #include "db/core/db_instance_user_internal.h"
 #include "mox/mox.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/scripted_cli.h"
 
 namespace
@@ -225,10 +226,10 @@ TEST_F(InstanceTest, RefusedConnectsMapToEngineCodes)
             scli::reset();
             scli::fail_call("SQLConnect", 1, SQL_ERROR, c.diag);
             DB_INSTANCE *instance = nullptr;
-            testing::internal::CaptureStderr();
-            int32_t rc = dba ? DB_instance_open_as_dba("pw", &config_, &instance)
-                             : DB_instance_open("", "u", "pw", &config_, &instance);
-            testing::internal::GetCapturedStderr();
+            int32_t rc = quiet_stderr([&] {
+                return dba ? DB_instance_open_as_dba("pw", &config_, &instance)
+                           : DB_instance_open("", "u", "pw", &config_, &instance);
+            });
             EXPECT_EQ(rc, dba ? c.dba : c.plain);
             EXPECT_EQ(instance, nullptr);
             EXPECT_TRUE(scli::leaks().empty());
@@ -245,10 +246,9 @@ TEST_F(InstanceTest, DbaOpenChecksTheSpatialTypeAndKeepsThePassword)
     EXPECT_EQ(DB_instance_check_dba_password(nullptr, "secret"), ZE_FAILURE);
 
     scli::on_sql(kSpatialType).columns({{"count", SQL_INTEGER}}).row({scli::i32(0)});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_instance_open_as_dba("secret", &config_, &instance_), ZE_NO_SPATIAL_TYPE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "The Spatial 8.1 Datablade must be registered to the database.\n");
+    EXPECT_EQ(capture.text(), "The Spatial 8.1 Datablade must be registered to the database.\n");
     // The handle is open all the same; the caller closes it.
     ASSERT_NE(instance_, nullptr);
     EXPECT_EQ(Executed(), (Strings{kStats1, "COMMIT", kStats2, "COMMIT", kSpatialType}));
@@ -280,9 +280,7 @@ TEST_F(InstanceTest, SpatialTypeCheckFailuresComeBackAndFreeTheStatement)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.fn);
         scli::fail_call(c.fn, scli::call_count(c.fn) + 1, SQL_ERROR, {"S0002", -206, "x"});
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(db_instance_check_spatial_type(), c.expected);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr([&] { EXPECT_EQ(db_instance_check_spatial_type(), c.expected); });
     }
     scli::on_sql(kSpatialType).columns({{"count", SQL_INTEGER}});
     EXPECT_EQ(db_instance_check_spatial_type(), ZE_NO_MORE_ROWS);
@@ -319,9 +317,7 @@ TEST_F(InstanceTest, LockFollowsTheVersionLockFlagAndTheResult)
         SCOPED_TRACE(c.label);
         size_t before = Executed().size();
         c.script();
-        testing::internal::CaptureStderr();
-        int32_t rc = DB_instance_lock(instance_);
-        testing::internal::GetCapturedStderr();
+        int32_t rc = quiet_stderr([&] { return DB_instance_lock(instance_); });
         Strings after = Executed();
         EXPECT_EQ(Strings(after.begin() + static_cast<long>(before), after.end()), c.executed);
         EXPECT_EQ(rc, c.expected);
@@ -347,9 +343,7 @@ TEST_F(InstanceTest, CloseDropsTheListedViewsUpToTheCount)
     instance_->view_count = 2;
     scli::on_sql("DROP VIEW v1 CASCADE ").fail(SQL_ERROR, {"S1000", -9999, "cannot"});
     size_t before = Executed().size();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(DB_instance_close(instance_), 0);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(DB_instance_close(instance_), 0); });
     instance_ = nullptr;
     Strings after = Executed();
     // The failed drop is recorded and the walk goes on; v3 is beyond the count.
@@ -367,9 +361,7 @@ TEST_F(InstanceTest, DropOfAListShorterThanItsCountAnswersMinusOne)
     instance.views = static_cast<DB_INSTANCE_VIEW *>(calloc(1, sizeof(DB_INSTANCE_VIEW)));
     strcpy(instance.views->name, "only");
     instance.view_count = 3;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(db_instance_drop_temporary_views(&instance), ZE_FAILURE);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(db_instance_drop_temporary_views(&instance), ZE_FAILURE); });
     EXPECT_EQ(instance.views, nullptr);
     EXPECT_EQ(instance.view_count, 0);
 }
@@ -446,7 +438,7 @@ TEST_F(InstanceTest, FaultSweepOverOpenAndCloseLeavesNothingBehind)
         }
         return rc;
     };
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     ASSERT_EQ(run(), 0);
     int calls = scli::call_count("");
     for (int n = 1; n <= calls; n++) {
@@ -466,7 +458,6 @@ TEST_F(InstanceTest, FaultSweepOverOpenAndCloseLeavesNothingBehind)
         EXPECT_EQ(db_instance_get_codepage(), nullptr);
         EXPECT_EQ(db_instance_get_current(), nullptr);
     }
-    testing::internal::GetCapturedStderr();
 }
 
 } // namespace

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "base/util/zel_errors.h"
-#include "tests/db/core/db_cli_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 #include "tests/support/scli_lob_store.h"
 
 namespace

@@ -1,3 +1,6 @@
+// Qualified names: the administrative database, builders of table, layer and
+// raster object names, the parsers of names users write, quote doubling and
+// the side tables of registrations.
 #include "db/core/db_names_internal.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +18,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_instance.h"
 #include "db/core/db_instance_user.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 #include "tests/support/scripted_cli.h"
 
 namespace
@@ -51,7 +54,7 @@ void expect_builds(const std::vector<BuilderCase> &cases)
     }
 }
 
-using Names = ConnectedTest;
+using Names = ConnectedUser;
 
 } // namespace
 

@@ -15,6 +15,7 @@
 #include "db/core/db_diag.h"
 #include "db/core/db_routine_texts_internal.h"
 #include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -147,9 +148,9 @@ class Procedures : public Connected
     // Runs the creation with standard error captured.
     int32_t Create()
     {
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         int32_t rc = DB_instance_stored_procedures_create(nullptr);
-        stderr_ = testing::internal::GetCapturedStderr();
+        stderr_ = capture.text();
         return rc;
     }
     std::string stderr_;
@@ -301,14 +302,13 @@ TEST_F(Procedures, GrantAndRevoke)
     // A refused grant and a grant whose commit fails both fail with -51 and
     // the server's error in the connection's record.
     scli::on_sql("GRANT EXECUTE ON g TO PUBLIC").fail(SQL_ERROR, {"42000", -273, "denied"});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(db_grant_execute_public(nullptr, "g"), ZE_DBMS_ERROR);
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -273);
     scli::on_commit().fail(SQL_ERROR, {"08S01", -908, "gone"});
     EXPECT_EQ(db_grant_execute_public(nullptr, "h"), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -908);
 }
@@ -317,9 +317,7 @@ TEST_F(Procedures, DropListSkipsNullsAndGoesOnAfterFailures)
 {
     const char *names[] = {"a", nullptr, "b", "c"};
     scli::on_sql("drop procedure b").fail(SQL_ERROR, {"IX000", -674, "not found"});
-    testing::internal::CaptureStderr();
-    db_drop_procedure_list(nullptr, 4, names);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { db_drop_procedure_list(nullptr, 4, names); });
     EXPECT_EQ(Executed(),
               (std::vector<std::string>{"drop procedure a", "COMMIT", "drop procedure b",
                                         "drop procedure c", "COMMIT"}));

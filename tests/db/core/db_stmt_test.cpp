@@ -16,6 +16,7 @@
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_internal.h"
 #include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -52,9 +53,9 @@ TEST_F(Stmt, OpenCursorFailureFillsTheStreamOrTheConnectionRecord)
         scli::fail_call("SQLSetStmtAttr", scli::call_count("SQLSetStmtAttr") + 1, SQL_ERROR,
                         {"S1092", -1, "refused"});
         SQLHSTMT h = SQL_NULL_HSTMT;
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         int rc = db_open_cursor(with_stream ? stream.get() : nullptr, &h);
-        std::string err = testing::internal::GetCapturedStderr();
+        std::string err = capture.text();
         EXPECT_EQ(rc, ZE_DBMS_ERROR);
         EXPECT_EQ(err.rfind("db_open_cursor Open Error (-1).\n", 0), 0u) << err;
         const DB_EXT_ERROR &filled = with_stream ? stream->xerr : db_global_xerr;
@@ -80,9 +81,7 @@ TEST_F(Stmt, OpenCursorFaultSweep)
         DB_stream_clear_xerr(stream.get());
         scli::fail_call(fn, scli::call_count(fn) + 1, SQL_ERROR, {"S1000", -9999, "injected"});
         SQLHSTMT h = SQL_NULL_HSTMT;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(db_open_cursor(stream.get(), &h), ZE_DBMS_ERROR);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr([&] { EXPECT_EQ(db_open_cursor(stream.get(), &h), ZE_DBMS_ERROR); });
         EXPECT_EQ(stream->xerr.code, ZE_DBMS_ERROR);
         EXPECT_EQ(stream->xerr.native_error, -9999);
         EXPECT_EQ(db_global_xerr.code, 0);
@@ -271,9 +270,7 @@ TEST_F(Stmt, InvalidHandleIsRecorded)
     ASSERT_EQ(db_prepare_cursor(nullptr, &h, kUpdate, 0), 0);
     SQLHSTMT stale = h;
     db_free_stmt(&h);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(db_execute_stmt(&stale, 1, DB_EXEC_COMMIT), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(db_execute_stmt(&stale, 1, DB_EXEC_COMMIT), ZE_DBMS_ERROR); });
     EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR);
     EXPECT_STREQ(db_global_xerr.message, "db_odbc_execute_stmt::Invalid ODBC handle (0)\n");
     Strings ends = Executed();
@@ -286,9 +283,7 @@ TEST_F(Stmt, ParameterArraySettingFailureIsRecorded)
     ASSERT_EQ(db_prepare_cursor(nullptr, &h, kUpdate, 0), 0);
     scli::fail_call("SQLSetStmtAttr", scli::call_count("SQLSetStmtAttr") + 2, SQL_ERROR,
                     {"HYC00", -1, "not capable"});
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(db_execute_stmt(&h, 5, DB_EXEC_ARRAY), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(db_execute_stmt(&h, 5, DB_EXEC_ARRAY), ZE_DBMS_ERROR); });
     EXPECT_STREQ(db_global_xerr.message, "db_odbc_execute_stmt:: SQLSetStmtAttr failed for (0)\n");
     EXPECT_STREQ(db_global_xerr.text, "HYC00");
     EXPECT_EQ(Executed(), Strings{});
@@ -343,9 +338,7 @@ TEST_F(Stmt, FetchFailureOfExecuteAndFetchIsRecordedAndCommitted)
     SQLHSTMT h = SQL_NULL_HSTMT;
     ASSERT_EQ(db_prepare_cursor(nullptr, &h, kSelect, 0), 0);
     SQLULEN rows = 0;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(db_execute_and_fetch(&h, 1, 1, &rows), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(db_execute_and_fetch(&h, 1, 1, &rows), ZE_DBMS_ERROR); });
     EXPECT_STREQ(db_global_xerr.message, "db_odbc_execute_stmt:: SQLFetch failed for (0) \n");
     EXPECT_EQ(Executed(), (Strings{kSelect, "COMMIT"}));
     db_free_stmt(&h);
@@ -356,9 +349,9 @@ TEST_F(Stmt, FailedCommitAfterExecute)
     scli::on_commit().fail(SQL_ERROR, {"08S01", -908, "gone"});
     SQLHSTMT h = SQL_NULL_HSTMT;
     ASSERT_EQ(db_prepare_cursor(nullptr, &h, kUpdate, 0), 0);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(db_execute_stmt(&h, 1, DB_EXEC_COMMIT), ZE_DBMS_ERROR);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_EQ(err.rfind("Commit Error (-1)\n", 0), 0u) << err;
     EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR);
     EXPECT_EQ(db_global_xerr.native_error, -908);
@@ -432,9 +425,7 @@ TEST_F(Stmt, OneShotDdl)
         else if (c.rc != SQL_SUCCESS)
             a.fail(c.rc, c.diag);
         size_t e = scli::executed().size();
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(db_execute_ddlsql(sql, c.record, c.mode), c.expected);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr([&] { EXPECT_EQ(db_execute_ddlsql(sql, c.record, c.mode), c.expected); });
         Strings all = scli::executed();
         EXPECT_EQ(Strings(all.begin() + static_cast<long>(e), all.end()), c.executed);
         EXPECT_EQ(db_global_xerr.code, c.recorded ? ZE_DBMS_ERROR : 0);
@@ -447,9 +438,9 @@ TEST_F(Stmt, OneShotDdl)
 TEST_F(Stmt, OneShotDdlWithoutRowsPrintsCode100)
 {
     scli::on_sql("DELETE FROM parcels").no_data();
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(db_execute_ddlsql("DELETE FROM parcels", 1, 1), 100);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(capture.text(),
               "ZEL_Database Error: 100\n\nODBC Error: \nDatabase Error: 0\nError Message: \n");
     EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR);
     EXPECT_STREQ(db_global_xerr.message, "");
@@ -473,9 +464,7 @@ TEST_F(Stmt, OneShotDdlFaultSweep)
         DB_instance_clear_xerr();
         scli::fail_call(calls[k], scli::call_count(calls[k]) + 1, SQL_ERROR,
                         {"S1000", -9999, "injected"});
-        testing::internal::CaptureStderr();
-        int rc = db_execute_ddlsql(sql, 1, 1);
-        testing::internal::GetCapturedStderr();
+        int rc = quiet_stderr([&] { return db_execute_ddlsql(sql, 1, 1); });
         EXPECT_LT(rc, 0);
         EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR);
         EXPECT_EQ(db_global_xerr.native_error, -9999);

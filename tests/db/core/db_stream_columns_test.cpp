@@ -1,3 +1,5 @@
+// Column tests of a stream: its spatial, raster and row-id columns and its
+// raster column id.
 #include "db/core/db_stream_columns_internal.h"
 
 #include <gtest/gtest.h>
@@ -6,18 +8,18 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_stream_internal.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 
 namespace
 {
 
 // A stream on gis:bob.parcels with spatial column shape and raster column img.
-class StreamColumns : public ConnectedTest
+class StreamColumns : public ConnectedUser
 {
   protected:
     void SetUp() override
     {
-        ConnectedTest::SetUp();
+        ConnectedUser::SetUp();
         stream_.reset(new DB_STREAM());
         strcpy(stream_->table, "parcels");
         strcpy(stream_->owner, "bob");

@@ -11,9 +11,10 @@
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stream_internal.h"
 #include "tests/db/catalog/layer_fixture.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
-using StreamLayer = ConnectedTest;
+using StreamLayer = ConnectedUser;
 
 namespace
 {
@@ -36,7 +37,7 @@ TEST_F(StreamLayer, SpatialColumnFromTheLayersTable)
     char column[32] = "";
     EXPECT_EQ(db_get_spatial_column_name("O'Neil.Parcels", column), ZE_SUCCESS);
     EXPECT_STREQ(column, "shape                          ");
-    EXPECT_EQ(executed_since_connect(), std::vector<std::string>{sql});
+    EXPECT_EQ(Executed(), std::vector<std::string>{sql});
 
     // No layer: 0 and the buffer as it was.
     const std::string none = "SELECT spatial_column FROM " + layers_table() +
@@ -48,9 +49,8 @@ TEST_F(StreamLayer, SpatialColumnFromTheLayersTable)
     EXPECT_STREQ(column, "kept");
 
     scli::on_sql(none).fail(SQL_ERROR, {"S1000", -243, "could not position"});
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(db_get_spatial_column_name("web:bob.roads", column), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr(
+        [&] { EXPECT_EQ(db_get_spatial_column_name("web:bob.roads", column), ZE_DBMS_ERROR); });
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -243);

@@ -23,6 +23,7 @@
 #include "db/core/db_stream_internal.h"
 #include "db/stream/db_state_write_buffer_internal.h"
 #include "mox/mox.h"
+#include "tests/support/quiet_stderr.h"
 #include "tests/support/scripted_cli.h"
 
 namespace
@@ -38,10 +39,9 @@ TEST(StreamXerr, FailureFillsOnlyTheStreamRecord)
     strcpy(d.sqlstate, "S0022");
     strcpy(d.message, "Column not found.");
     d.native_error = -217;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     const char *state = db_stream_set_xerr_from_diag(stream.get(), d);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "ZEL_ODBC_STREAM Error: -1\nColumn not found.\n");
+    EXPECT_EQ(capture.text(), "ZEL_ODBC_STREAM Error: -1\nColumn not found.\n");
     EXPECT_EQ(state, stream->xerr.text);
     EXPECT_EQ(db_global_xerr.code, 0);
 
@@ -72,9 +72,7 @@ TEST(StreamXerr, NullStreamIsIgnored)
     EXPECT_EQ(x.code, 0);
     CLI_DIAG_RECORD d;
     memset(&d, 0, sizeof(d));
-    testing::internal::CaptureStderr();
-    EXPECT_STREQ(db_stream_set_xerr_from_diag(nullptr, d), "");
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_STREQ(db_stream_set_xerr_from_diag(nullptr, d), ""); });
 }
 
 // Record-level behaviour: creation values, mode and envelope of written rows.
@@ -498,7 +496,7 @@ TEST_F(StreamClose, FaultSweepOverTheCloseLeavesNothingBehind)
         EXPECT_TRUE(scli::leaks().empty());
         EXPECT_EQ(db_hdbc, nullptr);
     };
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     int close_starts = 0;
     run(0, &close_starts);
     int total = scli::call_count("");
@@ -507,7 +505,6 @@ TEST_F(StreamClose, FaultSweepOverTheCloseLeavesNothingBehind)
         SCOPED_TRACE("failing call " + std::to_string(n));
         run(n, nullptr);
     }
-    testing::internal::GetCapturedStderr();
 }
 
 TEST_F(StreamClose, NullStreamIsIgnored)

@@ -191,17 +191,6 @@ TEST_F(SystemTables, LayersCreateRepairsTheConstraintNameOfAnOlderRelease)
                                                     "revoke all on zel:zel.Layers from public"}));
 }
 
-// The SQL texts prepared since the connect.
-std::vector<std::string> PreparedSince(size_t mark)
-{
-    std::vector<std::string> out;
-    const std::vector<scli::Call> &j = scli::journal();
-    for (size_t i = mark; i < j.size(); i++)
-        if (j[i].fn == "SQLPrepare")
-            out.push_back(j[i].sql);
-    return out;
-}
-
 TEST_F(SystemTables, LayersProbe)
 {
     const char layers[] = "SELECT layer_mask FROM zel:zel.Layers";
@@ -248,7 +237,7 @@ TEST_F(SystemTables, LayersProbe)
         if (c.geocol)
             scli::on_sql(geocol).at_prepare(SQL_ERROR, *c.geocol);
         EXPECT_EQ(DB_instance_layers_table_exists(nullptr), c.expected) << c.name;
-        EXPECT_EQ(PreparedSince(mark_), c.prepared) << c.name;
+        EXPECT_EQ(Prepared(), c.prepared) << c.name;
         EXPECT_EQ(Executed(),
                   c.committed ? std::vector<std::string>{"COMMIT"} : std::vector<std::string>{})
             << c.name;
@@ -344,7 +333,7 @@ TEST_F(SystemTables, SpatialReferencesProbe)
         if (c.view)
             scli::on_sql(view).at_prepare(SQL_ERROR, *c.view);
         EXPECT_EQ(DB_instance_spatial_ref_table_exists(nullptr), c.expected) << c.name;
-        EXPECT_EQ(PreparedSince(mark_), c.prepared) << c.name;
+        EXPECT_EQ(Prepared(), c.prepared) << c.name;
         EXPECT_EQ(Executed(), c.executed) << c.name;
         DB_EXT_ERROR x;
         DB_instance_get_xerr(&x);

@@ -9,6 +9,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_trans_internal.h"
 #include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -138,9 +139,9 @@ TEST_F(Trans, RefusedCommitIsRecorded)
         SCOPED_TRACE(c.name);
         DB_instance_clear_xerr();
         scli::on_commit().fail(c.rc, {"S1000", -255, "not in transaction"});
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         EXPECT_EQ(c.op(nullptr), ZE_DBMS_ERROR);
-        std::string err = testing::internal::GetCapturedStderr();
+        std::string err = capture.text();
         std::string lines = std::string("ZEL_Database Error: ") + std::to_string(c.rc) +
                             "\nS1000\nODBC Error: S1000\nDatabase Error: -255\n"
                             "Error Message: not in transaction\n" +
@@ -159,9 +160,9 @@ TEST_F(Trans, RefusedCommitIsRecorded)
 TEST_F(Trans, RefusedRollbackIsRecorded)
 {
     scli::on_rollback().fail(SQL_ERROR, {"S1000", -255, "no"});
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_trans_updt_rollback(nullptr), ZE_DBMS_ERROR);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_NE(err.find("DB_trans_updt_rollback Rollback Error (-1)\n"), std::string::npos);
 }
 

@@ -1,3 +1,5 @@
+// DBMS type names from the driver's type catalogue, cached per group of SQL
+// types, and the ST type of a column.
 #include "db/core/db_type_name_internal.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +9,8 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -22,17 +25,12 @@ scli::Row type_row(const char *name, SQLSMALLINT type)
 }
 
 // The SQL types asked of the driver's type catalogue since the connect.
-class TypeNames : public ConnectedTest
+class TypeNames : public ConnectedUser
 {
   protected:
     std::vector<std::string> types_asked() const
     {
-        std::vector<std::string> asked;
-        const auto &calls = scli::journal();
-        for (size_t i = mark_; i < calls.size(); ++i)
-            if (calls[i].fn == "SQLGetTypeInfo")
-                asked.push_back(calls[i].detail);
-        return asked;
+        return Details("SQLGetTypeInfo");
     }
 };
 
@@ -79,16 +77,14 @@ TEST_F(TypeNames, DoubleTriesFloatThenReal)
 TEST_F(TypeNames, RefusalsNameTheType)
 {
     const char *name = nullptr;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_get_data_type(SQL_BIT, &name), ZE_DBMS_ERROR);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Unexpected data type (-7) in DB_get_data_type\n");
+    EXPECT_EQ(capture.text(), "Unexpected data type (-7) in DB_get_data_type\n");
     EXPECT_TRUE(types_asked().empty());
 
     scli::set_type_info({});
-    testing::internal::CaptureStderr();
     EXPECT_EQ(DB_get_data_type(SQL_VARCHAR, &name), ZE_DBMS_ERROR);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(capture.text(),
               "RDBMS driver unable to support data type (12) in DB_get_data_type\n");
     EXPECT_EQ(types_asked(), (std::vector<std::string>{"type=12", "type=1"}));
     EXPECT_EQ(DB_get_data_type(SQL_INTEGER, nullptr), ZE_NULL_POINTER);
@@ -100,9 +96,9 @@ TEST_F(TypeNames, ACliFailureFillsTheConnectionRecordAndLeavesTheSlotEmpty)
     scli::fail_call("SQLFetch", scli::call_count("SQLFetch") + 1, SQL_ERROR,
                     {"HY000", -908, "connection lost"});
     const char *name = nullptr;
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_get_data_type(SQL_VARBINARY, &name), ZE_DBMS_ERROR);
-    std::string printed = testing::internal::GetCapturedStderr();
+    std::string printed = capture.text();
     EXPECT_NE(printed.find("get_a_data_type error -1 (type = -3)\n"), std::string::npos) << printed;
     EXPECT_NE(printed.find("RDBMS driver unable to support data type (-3)"), std::string::npos);
     DB_EXT_ERROR xerr;

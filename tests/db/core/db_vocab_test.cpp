@@ -1,3 +1,4 @@
+// Vocabulary: shape attributes, reserved words and constant answers.
 #include "db/core/db_vocab_internal.h"
 
 #include <gtest/gtest.h>

@@ -11,6 +11,7 @@
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_instance_internal.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -37,12 +38,12 @@ class Xerr : public ::testing::Test
 
 TEST_F(Xerr, FillPrintsFourLinesAndKeepsTheDiagnostic)
 {
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     const char *state = db_set_xerr_from_diag(Diag(-1, "42000", -272, "No permission."));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ZEL_Database Error: -1\n42000\n"
-                                                      "ODBC Error: 42000\n"
-                                                      "Database Error: -272\n"
-                                                      "Error Message: No permission.\n");
+    EXPECT_EQ(capture.text(), "ZEL_Database Error: -1\n42000\n"
+                              "ODBC Error: 42000\n"
+                              "Database Error: -272\n"
+                              "Error Message: No permission.\n");
     DB_EXT_ERROR x;
     EXPECT_EQ(DB_instance_get_xerr(&x), &x);
     EXPECT_EQ(x.code, ZE_DBMS_ERROR);
@@ -54,9 +55,9 @@ TEST_F(Xerr, FillPrintsFourLinesAndKeepsTheDiagnostic)
 
 TEST_F(Xerr, EmptyDiagnosticStillFillsTheRecord)
 {
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     db_set_xerr_from_diag(Diag(100, "", 0, ""));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(capture.text(),
               "ZEL_Database Error: 100\n\nODBC Error: \nDatabase Error: 0\nError Message: \n");
     EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR);
     EXPECT_STREQ(db_global_xerr.message, "");
@@ -68,18 +69,14 @@ TEST_F(Xerr, FullLengthCliMessageIsBounded)
     std::string message(512, 'm');
     CLI_DIAG_RECORD d = Diag(-1, "HY000", -1, message.c_str());
     ASSERT_EQ(strlen(d.message), 512u);
-    testing::internal::CaptureStderr();
-    db_set_xerr_from_diag(d);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { db_set_xerr_from_diag(d); });
     EXPECT_EQ(std::string(db_global_xerr.message), message.substr(0, 511));
     EXPECT_EQ(db_global_xerr.native_error, -1);
 }
 
 TEST_F(Xerr, AppendTextIsCutAtTheBound)
 {
-    testing::internal::CaptureStderr();
-    db_set_xerr_from_diag(Diag(-1, "S0002", -206, "Table not found."));
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { db_set_xerr_from_diag(Diag(-1, "S0002", -206, "Table not found.")); });
     EXPECT_EQ(db_xerr_append_text("parcels"), 0);
     EXPECT_STREQ(db_global_xerr.message, "Table not found.(parcels)");
     EXPECT_EQ(db_xerr_append_text(nullptr), ZE_NULL_POINTER);
@@ -93,9 +90,7 @@ TEST_F(Xerr, AppendTextIsCutAtTheBound)
 
 TEST_F(Xerr, ClearEmptiesBothTexts)
 {
-    testing::internal::CaptureStderr();
-    db_set_xerr_from_diag(Diag(-1, "S0002", -206, "Table not found."));
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { db_set_xerr_from_diag(Diag(-1, "S0002", -206, "Table not found.")); });
     db_clear_global_xerr(nullptr);
     DB_EXT_ERROR x;
     DB_instance_get_xerr(&x);
@@ -119,9 +114,7 @@ TEST_F(Xerr, CopyIntoInstanceRecord)
     EXPECT_STREQ(inst.text, "");
 
     // A non-zero code of the instance record stays; the rest is copied.
-    testing::internal::CaptureStderr();
-    db_set_xerr_from_diag(Diag(-1, "S0002", -206, "Table not found."));
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { db_set_xerr_from_diag(Diag(-1, "S0002", -206, "Table not found.")); });
     instance.xerr.code = ZE_TABLE_NOT_FOUND;
     db_instance_copy_global_xerr(&instance);
     EXPECT_EQ(inst.code, ZE_TABLE_NOT_FOUND);

@@ -1,6 +1,8 @@
-// Test fixture of the DBTUNE store: the process connection on the scripted
-// CLI with its DBTUNE table, identifiers folded through a plain single-byte
-// code page, and ZELHOME pointing at a fresh folder with an etc directory.
+// Test fixture of the DBTUNE store, the last of the connected family
+// (connected_fixture.h): ConnectedUser with the scripted CLI's DBTUNE table,
+// identifiers folded through a plain single-byte code page, and ZELHOME
+// pointing at a fresh folder with an etc directory. Executed() lists the SQL
+// since the set-up.
 #pragma once
 
 #include <stdlib.h>
@@ -15,15 +17,15 @@
 #include "base/util/ve_codepage_internal.h"
 #include "db/core/db_dbtune_internal.h"
 #include "db/core/db_identifier_internal.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
 #include "tests/support/scli_dbtune_store.h"
 
-class DbtuneTest : public ConnectedTest
+class DbtuneTest : public ConnectedUser
 {
   protected:
     void SetUp() override
     {
-        ConnectedTest::SetUp();
+        ConnectedUser::SetUp();
         memset(&codepage_, 0, sizeof(codepage_));
         codepage_.native.lead_byte_scheme = VE_CODEPAGE_SINGLE_BYTE;
         codepage_.other.lead_byte_scheme = VE_CODEPAGE_SINGLE_BYTE;
@@ -35,7 +37,7 @@ class DbtuneTest : public ConnectedTest
         setenv("ZELHOME", home_.c_str(), 1);
         unsetenv("ZELVERBOSE");
         store_ = &scli::dbtune_store_install();
-        mark_ = scli::journal().size();
+        MarkNow();
     }
     void TearDown() override
     {
@@ -44,7 +46,7 @@ class DbtuneTest : public ConnectedTest
         unsetenv("ZELHOME");
         if (!home_.empty())
             system(("rm -rf " + home_).c_str());
-        ConnectedTest::TearDown();
+        ConnectedUser::TearDown();
     }
 
     void write_file(const std::string &name, const std::string &text)
@@ -62,18 +64,6 @@ class DbtuneTest : public ConnectedTest
     {
         store_->rows.push_back({keyword, name, value});
     }
-    // SQL texts executed since the fixture was set up.
-    std::vector<std::string> executed_since_setup() const
-    {
-        std::vector<std::string> all;
-        const auto &calls = scli::journal();
-        for (size_t i = mark_; i < calls.size(); ++i) {
-            const scli::Call &c = calls[i];
-            if (c.fn == "SQLExecute" || c.fn == "SQLExecDirect" || c.fn == "SQLEndTran")
-                all.push_back(c.sql);
-        }
-        return all;
-    }
     // The rows of the store as "KEYWORD|NAME|value" lines.
     std::vector<std::string> stored() const
     {
@@ -86,5 +76,4 @@ class DbtuneTest : public ConnectedTest
     VE_CODEPAGE codepage_;
     std::string home_;
     scli::DbtuneStore *store_ = nullptr;
-    size_t mark_ = 0;
 };

@@ -12,6 +12,7 @@
 #include "db/core/db_stream_internal.h"
 #include "db/stream/db_stream_prepare.h"
 #include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -53,9 +54,7 @@ TEST_F(StreamPrepare, RefusalsMapToEngineCodesAndFreeTheStatement)
         auto stream = std::make_unique<DB_STREAM>();
         const size_t live = scli::leaks().size();
         scli::on_sql(kSql).at_prepare(SQL_ERROR, {c.sqlstate, -206, "refused"});
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(DB_stream_prepare_sql(stream.get(), kSql), c.expected);
-        testing::internal::GetCapturedStderr();
+        quiet_stderr([&] { EXPECT_EQ(DB_stream_prepare_sql(stream.get(), kSql), c.expected); });
         EXPECT_EQ(stream->stmt_main, nullptr);
         EXPECT_EQ(scli::leaks().size(), live);
         if (c.expected == ZE_DBMS_ERROR) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/db/version/mv_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -121,9 +122,7 @@ TEST_F(MvTest, SetterCarriesTheStateAndTheLogsDataId)
     EXPECT_EQ(db_mv_set_lineage(&info_, 12), 0);
     scli::on_sql("EXECUTE PROCEDURE ZEL_lineageid_set12(5, 3, 9, 2, 44)")
         .fail(SQL_ERROR, {"S1000", -674, "Routine (zel_lineageid_set12) can not be resolved."});
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(db_mv_set_lineage(&info_, 12), -674);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(db_mv_set_lineage(&info_, 12), -674); });
     EXPECT_EQ(executed(), (std::vector<std::string>{
                               kSetter,
                               "EXECUTE PROCEDURE ZEL_lineageid_set12(5, 3, 9, 2, 44)",
@@ -185,9 +184,7 @@ TEST_F(MvTest, FailedGrantDropsTheNewView)
     view_count("ZEL_std_view_7", 0);
     scli::on_sql("GRANT SELECT ON ZEL_std_view_7 TO PUBLIC")
         .fail(SQL_ERROR, {"42000", -272, "No SELECT permission."});
-    testing::internal::CaptureStderr();
-    auto [rc, text] = build();
-    testing::internal::GetCapturedStderr();
+    auto [rc, text] = quiet_stderr([&] { return build(); });
     EXPECT_EQ(rc, ZE_NO_PERMISSIONS);
     std::vector<std::string> sql = executed();
     auto grant = std::find(sql.begin(), sql.end(), "GRANT SELECT ON ZEL_std_view_7 TO PUBLIC");

@@ -13,7 +13,8 @@
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_names_internal.h"
-#include "tests/db/core/db_connected_fixture.h"
+#include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -127,7 +128,7 @@ int open_statements()
 
 } // namespace
 
-class Registrations : public ConnectedTest
+class Registrations : public ConnectedUser
 {
   protected:
     std::vector<std::string> commits(size_t n)
@@ -144,7 +145,7 @@ TEST_F(Registrations, ScanReadsBlocksOfAHundredRows)
     } cases[] = {{0, 1}, {1, 1}, {100, 2}, {101, 2}, {250, 3}};
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.rows) + " rows");
-        executed_mark_ = scli::executed().size();
+        MarkNow();
         int fetches_before = scli::call_count("SQLExtendedFetch");
         scli::on_sql(scan_sql()).columns(registry_columns()).rows(registry_rows(1, c.rows));
         REGISTRATION first;
@@ -226,7 +227,7 @@ TEST_F(Registrations, FailuresCloseTheReader)
     EXPECT_EQ(DB_registration_scan(nullptr, 0, &r), ZE_SCAN_NOT_STARTED);
 
     // The query fails at once.
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     scli::on_sql(scan_sql()).fail(SQL_ERROR, {"42000", -272, "no select permission"});
     EXPECT_EQ(DB_registration_scan(nullptr, 1, &r), ZE_DBMS_ERROR);
     DB_EXT_ERROR xerr;
@@ -247,7 +248,6 @@ TEST_F(Registrations, FailuresCloseTheReader)
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -244);
     EXPECT_EQ(DB_registration_scan(nullptr, 0, &r), ZE_SCAN_NOT_STARTED);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(open_statements(), 0);
 }
 
@@ -346,7 +346,7 @@ TEST_F(Registrations, LargestRowIdOfTheTableAndItsAddsTable)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        executed_mark_ = scli::executed().size();
+        MarkNow();
         REGISTRATION r = registration(c.flags);
         max_answer(kMaxBase, c.base);
         bool versioned = c.flags & REG_MULTIVERSION;
@@ -375,11 +375,10 @@ TEST_F(Registrations, LargestRowIdFailures)
     EXPECT_EQ(DB_registered_table_get_max_rowid(nullptr, &r, &max), ZE_SUCCESS);
     EXPECT_EQ(max, 8u);
 
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     scli::on_sql(kMaxBase).columns({{"max", SQL_INTEGER}}).row({scli::i32(3)});
     scli::on_sql(kMaxAdds).fail(SQL_ERROR, {"S0002", -206, "table not found"});
     EXPECT_EQ(DB_registered_table_get_max_rowid(nullptr, &r, &max), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -206);
@@ -418,27 +417,25 @@ TEST_F(Registrations, VerifyPreparesTheTableItsColumn)
     strcpy(r.database_name, "other");
     EXPECT_EQ(DB_registration_verify_table(nullptr, &r), ZE_WRONG_DATABASE);
 
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     r = registration(REG_ROWID_COLUMN);
     scli::on_sql("SELECT objectid FROM gis:bob.roads").at_prepare(SQL_ERROR, {"S0002", -206, "no"});
     EXPECT_EQ(DB_registration_verify_table(nullptr, &r), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(DB_registration_verify_table(nullptr, nullptr), ZE_NULL_POINTER);
 }
 
 TEST_F(Registrations, ObsoleteEntryPoints)
 {
     REGISTRATION r = registration(0);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(DB_registry_def_delete(nullptr, 7), ZE_FAILURE);
     EXPECT_EQ(DB_registry_def_insert(nullptr, &r), ZE_FAILURE);
     EXPECT_EQ(DB_registry_def_update(nullptr, &r), ZE_FAILURE);
     EXPECT_EQ(DB_registry_def_change_table_name(nullptr, &r, "x"), ZE_FAILURE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Obsolete function DB_registry_def_delete() called!"
-              "Obsolete function DB_registry_def_insert() called!"
-              "Obsolete function DB_registry_def_update() called!"
-              "Obsolete function DB_registry_def_change_table_name() called!");
+    EXPECT_EQ(capture.text(), "Obsolete function DB_registry_def_delete() called!"
+                              "Obsolete function DB_registry_def_insert() called!"
+                              "Obsolete function DB_registry_def_update() called!"
+                              "Obsolete function DB_registry_def_change_table_name() called!");
     EXPECT_TRUE(Executed().empty());
 }
 
@@ -480,11 +477,10 @@ TEST_F(Registrations, PermissionsFilledWhereNotYetRead)
     EXPECT_EQ(open_statements(), 0); // the access statement is closed at the end
 
     // A DBMS failure stops the loop.
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     scli::on_sql(kAccessSql).fail(SQL_ERROR, {"S1000", -211, "catalog"});
     REGISTRATION failing[] = {owned("ann", "a", -1), owned("ann", "b", -1)};
     EXPECT_EQ(DB_registration_list_get_permissions(nullptr, failing, 2), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(failing[1].permissions, -1);
     EXPECT_EQ(open_statements(), 0);
     EXPECT_EQ(DB_registration_list_get_permissions(nullptr, nullptr, 1), ZE_NULL_POINTER);
@@ -526,7 +522,7 @@ TEST_F(Registrations, LoadFromTheLayerCatalogue)
               (std::vector<std::string>{truncate_sql, load_sql(), "COMMIT", count_sql}));
 
     // No layer at all: the emptying is still committed.
-    executed_mark_ = scli::executed().size();
+    MarkNow();
     scli::on_sql(load_sql()).no_data();
     scli::on_sql(count_sql).columns({{"count", SQL_INTEGER}}).row({scli::i32(0)});
     EXPECT_EQ(DB_registry_load_from_layers(nullptr, 1, &count), ZE_SUCCESS);
@@ -535,15 +531,14 @@ TEST_F(Registrations, LoadFromTheLayerCatalogue)
               (std::vector<std::string>{truncate_sql, load_sql(), "COMMIT", count_sql}));
 
     // A failed insert rolls the emptying back.
-    executed_mark_ = scli::executed().size();
-    testing::internal::CaptureStderr();
+    MarkNow();
+    StderrCapture capture;
     scli::on_sql(load_sql()).fail(SQL_ERROR, {"23000", -268, "duplicate"});
     EXPECT_EQ(DB_registry_load_from_layers(nullptr, 1, &count), ZE_DBMS_ERROR);
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(Executed(), (std::vector<std::string>{truncate_sql, load_sql(), "ROLLBACK"}));
 
     // Without the flag nothing is emptied.
-    executed_mark_ = scli::executed().size();
+    MarkNow();
     scli::on_sql(count_sql).columns({{"count", SQL_INTEGER}}).row({scli::i32(3)});
     EXPECT_EQ(DB_registry_load_from_layers(nullptr, 0, &count), ZE_SUCCESS);
     EXPECT_EQ(Executed(), (std::vector<std::string>{load_sql(), "COMMIT", count_sql}));

@@ -16,6 +16,7 @@
 #include "db/core/db_diag.h"
 #include "db/core/db_stream_internal.h"
 #include "tests/db/core/connected_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 TEST(LineageRoutineName, GettersAndSetters)
 {
@@ -79,9 +80,9 @@ class CreateProcedure : public Connected
   protected:
     int32_t Create(DB_STREAM *stream = nullptr)
     {
-        testing::internal::CaptureStderr();
+        StderrCapture capture;
         int32_t rc = db_create_procedure(nullptr, stream, kText, "f");
-        stderr_ = testing::internal::GetCapturedStderr();
+        stderr_ = capture.text();
         return rc;
     }
     static DB_EXT_ERROR ConnectionError()
@@ -228,8 +229,6 @@ TEST_F(CreateProcedure, RowidUpdateProcedureRefusals)
     const REGISTRATION r = Registration("u", "t", "objectid");
     scli::on_sql(RowidProcedure("u.u_t_rowid_update", "gis:u.t", "objectid"))
         .fail(SQL_ERROR, {"S1000", -673, "Routine already exists."});
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(db_table_create_rowid_update_proc(&r, 0, 0, 1, &name), -673);
-    testing::internal::GetCapturedStderr();
+    quiet_stderr([&] { EXPECT_EQ(db_table_create_rowid_update_proc(&r, 0, 0, 1, &name), -673); });
     EXPECT_EQ(name, nullptr);
 }

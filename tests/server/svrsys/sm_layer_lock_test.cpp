@@ -7,6 +7,7 @@
 
 #include "base/util/zel_errors.h"
 #include "tests/base/util/ve_list_capture.h"
+#include "tests/support/quiet_stderr.h"
 
 #include <gtest/gtest.h>
 
@@ -179,9 +180,9 @@ TEST(SmLayerLock, OwnLocksAndTheAutomaticAreaRules)
 
     // An explicit request beside an own automatic lock is reported and allowed.
     ASSERT_EQ(SM_autolock_add(m, 4, &kBox), 0);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(SM_lock_add(m, 4, SM_LOCK_UPDATE_AREA, &kOverlap), 0);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = capture.text();
     EXPECT_NE(err.find("INTERNAL LOCK CONFLICT ERROR\nINVALID LOCK REQUEST\nPID "),
               std::string::npos)
         << err;
@@ -379,13 +380,13 @@ TEST(SmLayerLock, DisplayLines)
     listed = 0;
     EXPECT_EQ(SM_locks_display_used(m, [](const SM_LAYER_LOCK *) { ++listed; }), 2);
     EXPECT_EQ(listed, 2);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(SM_locks_display_used(m, nullptr), 2);
     std::string pid = std::to_string(getpid());
     pid.insert(0, pid.size() < 5 ? 5 - pid.size() : 0, ' ');
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "LOCKS IN USE:\nS-ID: " + pid +
-                  ", Map Layer:   1, Lock Type: Shared Area, Next: 0\n" +
-                  "    Lock Area: minx: 0, miny: 0, maxx: 10, maxy: 10\n" + "S-ID: " + pid +
-                  ", Map Layer:   0, Lock Type: Shared Layer, Next: 0\n");
+    EXPECT_EQ(capture.text(), "LOCKS IN USE:\nS-ID: " + pid +
+                                  ", Map Layer:   1, Lock Type: Shared Area, Next: 0\n" +
+                                  "    Lock Area: minx: 0, miny: 0, maxx: 10, maxy: 10\n" +
+                                  "S-ID: " + pid +
+                                  ", Map Layer:   0, Lock Type: Shared Layer, Next: 0\n");
 }

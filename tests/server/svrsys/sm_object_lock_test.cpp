@@ -6,6 +6,7 @@
 
 #include "base/util/zel_errors.h"
 #include "tests/base/util/ve_list_capture.h"
+#include "tests/support/quiet_stderr.h"
 
 #include <gtest/gtest.h>
 
@@ -178,7 +179,7 @@ TEST(SmObjectLock, DisplayLines)
               "Shared Object, Next: 65534\n");
     Instance instance;
     ASSERT_EQ(instance.created, 0);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(SM_object_locks_display_used(instance.master, nullptr), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "OBJECT LOCKS IN USE:\n");
+    EXPECT_EQ(capture.text(), "OBJECT LOCKS IN USE:\n");
 }

@@ -6,6 +6,7 @@
 
 #include "base/util/zel_errors.h"
 #include "tests/base/util/ve_list_capture.h"
+#include "tests/support/quiet_stderr.h"
 
 #include <gtest/gtest.h>
 
@@ -254,12 +255,11 @@ TEST(SmStateLock, ListsAndDisplayLines)
     ASSERT_EQ(SM_state_lock_add(m, 4, SM_STATE_LOCK_SHARED_STATE), 0);
     std::string pid = std::to_string(getpid());
     pid.insert(0, pid.size() < 5 ? 5 - pid.size() : 0, ' ');
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(SM_state_locks_display_used(m, nullptr), 2);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "STATE LOCKS IN USE:\nS-ID: " + pid +
-                  ", State:   4, Lock Type: Shared State, Next: 0\nS-ID: " + pid +
-                  ", State:   3, Lock Type: Shared State, Next: 65534\n");
+    EXPECT_EQ(capture.text(), "STATE LOCKS IN USE:\nS-ID: " + pid +
+                                  ", State:   4, Lock Type: Shared State, Next: 0\nS-ID: " + pid +
+                                  ", State:   3, Lock Type: Shared State, Next: 65534\n");
     EXPECT_EQ(SM_state_lock_add(m, 3, 6), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(SM_state_lock_add(m, 3, -1), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(SM_state_lock_add(nullptr, 3, 0), ZE_NULL_POINTER);

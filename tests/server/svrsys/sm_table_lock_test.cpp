@@ -5,6 +5,7 @@
 
 #include "base/util/zel_errors.h"
 #include "tests/base/util/ve_list_capture.h"
+#include "tests/support/quiet_stderr.h"
 
 #include <gtest/gtest.h>
 
@@ -131,9 +132,9 @@ TEST(SmTableLock, SearchAndDisplayLines)
     lock.type = SM_TABLE_LOCK_SHARED;
     EXPECT_EQ(Capture([&](FILE *out) { SM_table_lock_display(&lock, out, 1, 0); }),
               "  1  ZEL ID:    77, table:   8, Lock Type: Shared Table\n");
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(SM_table_locks_display_used(m, nullptr), 3);
-    std::string listed = testing::internal::GetCapturedStderr();
+    std::string listed = capture.text();
     EXPECT_EQ(listed.rfind("TABLE LOCKS IN USE:\n", 0), 0u) << listed;
     static int count;
     count = 0;

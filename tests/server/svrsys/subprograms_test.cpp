@@ -29,6 +29,7 @@
 #include "base/util/zel_errors.h"
 #include "platform/plat_process_internal.h"
 #include "tests/server/svrsys/subprograms_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -221,10 +222,9 @@ TEST_F(SubPrograms, EndReportsTheListedChildrenAndStopsNothing)
     }
     // A pipe path that does not fit a socket address makes no watcher.
     const std::string long_instance(120, 'i');
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(SubPrograms_Initialize(0, long_instance.c_str(), record_death), ZE_FAILURE);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("from CreateNamedPipe"),
-              std::string::npos);
+    EXPECT_NE(capture.text().find("from CreateNamedPipe"), std::string::npos);
     EXPECT_EQ(SubPrograms_ProgramAlive(first), 1);
     // A second cycle works.
     ASSERT_EQ(SubPrograms_Initialize(0, instance.c_str(), record_death), ZE_SUCCESS);
@@ -297,9 +297,9 @@ TEST_F(SubPrograms, NoChildStartsWithoutItsStopSemaphore)
     ASSERT_TRUE(no_children());
     const std::string blocker = semaphore_file(1);
     ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     int32_t result = start({"exit", "0"});
-    std::string errors = testing::internal::GetCapturedStderr();
+    std::string errors = capture.text();
     rmdir(blocker.c_str());
     EXPECT_EQ(result, ZE_SECURITY_FAILED);
     EXPECT_NE(errors.find("Windows API Error: "), std::string::npos) << errors;
@@ -345,11 +345,11 @@ TEST_F(SubPrograms, StartsAsAnotherUserOnlyThroughAnAuthenticator)
     chmod((bin + "/tobrun.exe").c_str(), 0755);
     LO_PIPE *in = nullptr, *out = nullptr;
 
-    testing::internal::CaptureStderr();
+    StderrCapture capture;
     EXPECT_EQ(
         SubPrograms_StartProgramAsUser(0, 0, home, &in, &out, "someone", "secret", "wait", nullptr),
         ZE_INVALID_LOGIN);
-    std::string errors = testing::internal::GetCapturedStderr();
+    std::string errors = capture.text();
     EXPECT_NE(errors.find("from LogonUser"), std::string::npos) << errors;
     EXPECT_NE(in, nullptr);
 
@@ -360,11 +360,9 @@ TEST_F(SubPrograms, StartsAsAnotherUserOnlyThroughAnAuthenticator)
                             : PLAT_USER_ID{geteuid(), getegid()};
     const std::string uid = std::to_string(logon.grant.uid);
     plat_set_authenticator(grant_logon);
-    testing::internal::CaptureStderr();
     EXPECT_EQ(SubPrograms_StartProgramAsUser(0, 0, home, &in, &out, "DOM\\user", "wrong", "wait",
                                              nullptr),
               ZE_INVALID_LOGIN);
-    testing::internal::GetCapturedStderr();
     EXPECT_TRUE(logon.had_domain);
     EXPECT_EQ(logon.domain, "DOM");
     EXPECT_EQ(logon.user, "user");
