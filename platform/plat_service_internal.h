@@ -117,6 +117,9 @@ void plat_svc_script_states(const char *name, const uint32_t *states, size_t cou
 void plat_svc_script_fail(const char *operation, int error);
 /* Every call, one line each; valid until the next call of the back end. */
 const char *plat_svc_script_journal(void);
+/* Argument index of the last start as it was passed (a null one as
+ * "<null>"); null past the last. Valid until the next call of the back end. */
+const char *plat_svc_script_start_arg(int index);
 /* Handles opened and not yet closed. */
 int plat_svc_script_open_handles(void);
 

@@ -26,6 +26,8 @@ struct Script {
     std::map<std::string, int> failures;
     std::string journal;
     std::string journal_copy;
+    std::vector<std::string> start_args; /* of the last start, as passed */
+    std::string start_arg_copy;
     int open_handles = 0;
 };
 
@@ -58,9 +60,24 @@ std::string S_hex(uint32_t value)
     return text;
 }
 
+// A text in quotes; a control byte is written as \xHH so that every call
+// stays one journal line whatever bytes an argument holds.
 std::string S_text(const char *text)
 {
-    return text == nullptr ? std::string("<null>") : "\"" + std::string(text) + "\"";
+    if (text == nullptr)
+        return "<null>";
+    std::string quoted = "\"";
+    for (const char *p = text; *p != '\0'; ++p) {
+        unsigned char byte = static_cast<unsigned char>(*p);
+        if (byte < 0x20) {
+            char escaped[5];
+            snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            quoted += escaped;
+        } else {
+            quoted += *p;
+        }
+    }
+    return quoted + "\"";
 }
 
 // The list of names ended by an empty name, as "[a,b]".
@@ -111,6 +128,15 @@ void plat_svc_script_fail(const char *operation, int error)
 {
     std::lock_guard<std::mutex> lock(s_mutex);
     s_script.failures[operation] = error;
+}
+
+const char *plat_svc_script_start_arg(int index)
+{
+    std::lock_guard<std::mutex> lock(s_mutex);
+    if (index < 0 || static_cast<size_t>(index) >= s_script.start_args.size())
+        return nullptr;
+    s_script.start_arg_copy = s_script.start_args[index];
+    return s_script.start_arg_copy.c_str();
 }
 
 const char *plat_svc_script_journal(void)
@@ -216,8 +242,11 @@ int plat_svc_script_start(const char *name, int argc, const char *const *argv)
 {
     std::lock_guard<std::mutex> lock(s_mutex);
     std::string line = "start " + std::string(name) + " " + std::to_string(argc);
-    for (int i = 0; i < argc; ++i)
+    s_script.start_args.clear();
+    for (int i = 0; i < argc; ++i) {
         line += " " + S_text(argv[i]);
+        s_script.start_args.push_back(argv[i] != nullptr ? argv[i] : "<null>");
+    }
     return S_act("start", line, name, PLAT_SERVICE_RUNNING, nullptr);
 }
 

@@ -478,16 +478,19 @@ class StartIomgr : public RegistryFixture
         size_t at = journal.find(head);
         if (at == std::string::npos)
             return false;
+        // The journal line gives the first argument; the scrambled form may
+        // hold any byte but NUL, so it is read as it was passed.
         std::string line =
             journal.substr(at + head.size(), journal.find('\n', at) - at - head.size());
-        size_t split = line.find(' ');
-        *first = line.substr(0, split);
-        std::string form = line.substr(split + 1);
+        *first = line.substr(0, line.find(' '));
+        const char *passed = plat_svc_script_start_arg(1);
+        if (passed == nullptr)
+            return false;
+        std::string form = passed;
         if (form == "<null>") {
             *password = "<null>";
             return true;
         }
-        form = form.substr(1, form.size() - 2);
         std::vector<char> plain(form.size() + 1);
         if (VES_string_net2mem(form.c_str(), plain.data(), nullptr) < 0)
             return false;
