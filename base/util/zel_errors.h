@@ -68,6 +68,7 @@
 #define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
 #define ZE_WRONG_COLUMN_TYPE (-114)   /* row-id or raster column of a wrong type */
 #define ZE_INVALID_FILTER_TYPE (-119) /* spatial filter is not a shape filter */
+#define ZE_VERSION_NOT_FOUND (-126)   /* no version has the name or id */
 #define ZE_NO_MUST_PASS_FILTER (-127) /* no filter a feature must satisfy */
 #define ZE_IOMGR_NOT_FOUND (-131)     /* the control-process program is missing or not a regular file */
 #define ZE_MULTIPLE_SPATIAL_COLUMNS (-133)/* more than one spatial column */
@@ -79,7 +80,11 @@
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
+#define ZE_STATE_NOT_FOUND (-172)     /* no such state, or a state without lineage rows */
+#define ZE_VERSION_EXISTS (-177)      /* the version name and its 256 suffixed forms are taken */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
+#define ZE_NO_ROW_QUERY_COLUMN (-186) /* a registered table without a column to address rows by */
+#define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */
 #define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
@@ -102,6 +107,8 @@
 #define ZE_INVALID_QUERYINFO_OBJECT (-259)/* a null query description */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
+#define ZE_LOCATOR_NOT_FOUND (-275)   /* no locator of that name and owner, or of that id */
+#define ZE_LOCATOR_EXISTS (-276)      /* a locator of that name and owner exists already */
 #define ZE_INVALID_LOCATOR_TYPE (-277)/* locator kind not 0, 1 or 2 */
 #define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
 #define ZE_LOG_TABLES_FAILED (-288)   /* the log-file system tables could not be created */

@@ -52,21 +52,6 @@ struct Row {
     SQLLEN shared_length;
 };
 
-// The statement record, freed when it goes out of scope.
-struct Statement {
-    CLI_STATEMENT cli;
-    Statement()
-    {
-        db_cli_init(&cli);
-    }
-    ~Statement()
-    {
-        db_cli_free(&cli);
-    }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-};
-
 // The process's one scan.
 struct Scan {
     bool open = false;
@@ -100,12 +85,7 @@ static int32_t S_define_row(CLI_STATEMENT *cli, Row *row)
     RASTERCOLUMN &r = row->rc;
     COORDREF &c = row->coordref;
     SQLLEN *shared = &row->shared_length;
-    const struct {
-        SQLSMALLINT c_type;
-        void *buffer;
-        SQLLEN size;
-        SQLLEN *length;
-    } columns[] = {
+    const DB_CATALOG_COLUMN columns[] = {
         {SQL_C_SLONG, &r.rastercolumn_id, sizeof(r.rastercolumn_id), shared},
         {SQL_C_CHAR, r.description, sizeof(r.description), &row->description_length},
         {SQL_C_CHAR, r.database_name, sizeof(r.database_name), shared},
@@ -127,12 +107,7 @@ static int32_t S_define_row(CLI_STATEMENT *cli, Row *row)
         {SQL_C_CHAR, row->srtext, sizeof(row->srtext), &row->srtext_length},
         {SQL_C_SLONG, &c.srid, sizeof(c.srid), shared},
     };
-    for (const auto &col : columns) {
-        int32_t rc = db_cli_define_by_pos(cli, col.c_type, col.buffer, col.size, col.length);
-        if (rc != 0)
-            return rc;
-    }
-    return 0;
+    return db_catalog_define_columns(cli, columns);
 }
 
 // Fetches the next row into the zeroed row. 0; -4 at the end; -51 (only
@@ -140,10 +115,7 @@ static int32_t S_define_row(CLI_STATEMENT *cli, Row *row)
 static int32_t S_fetch(CLI_STATEMENT *cli, Row *row)
 {
     memset(row, 0, sizeof(*row));
-    int32_t rc = db_cli_fetch(cli);
-    if (rc == ZE_DBMS_ERROR && db_cli_sqlstate_is(cli, "01004"))
-        rc = 0;
-    return rc;
+    return db_catalog_fetch(cli);
 }
 
 // The NULL rules and the copy into the caller's record.
@@ -189,7 +161,7 @@ using Binder = std::function<int32_t(CLI_STATEMENT *)>;
 static int32_t S_query(DB_INSTANCE *instance, DB_STREAM *stream, const std::string &sql,
                        const Binder &bind, bool unique, RASTERCOLUMN *out)
 {
-    Statement s;
+    DB_CATALOG_CLI s;
     Row row;
     int32_t rc = db_cli_prepare(&s.cli, sql.c_str());
     if (rc == 0)
@@ -480,7 +452,7 @@ static std::string S_call_text(const char *routine, int count)
 static int32_t S_write(const std::string &sql, const std::function<int32_t(CLI_STATEMENT *)> &bind,
                        bool duplicate_code)
 {
-    Statement s;
+    DB_CATALOG_CLI s;
     int32_t rc = db_cli_prepare(&s.cli, sql.c_str());
     if (rc == 0)
         rc = bind(&s.cli);

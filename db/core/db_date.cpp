@@ -6,6 +6,7 @@
 #include <sqlext.h>
 #include <string.h>
 
+#include "base/util/ve_netdb.h"
 #include "base/util/zel_errors.h"
 
 static void S_fill_day(VE_DATE *date, int32_t year, int32_t month, int32_t day)
@@ -68,4 +69,31 @@ int32_t db_tm_to_sql_date(const VE_DATE *date, void *value, int32_t c_type)
         ts->fraction = 0;
     }
     return ZE_SUCCESS;
+}
+
+int32_t db_time_to_sql_timestamp(time_t when, void *value)
+{
+    if (!value)
+        return ZE_NULL_POINTER;
+    struct tm local = {};
+    VES_localtime(when, &local);
+    VE_DATE date = {local.tm_sec,  local.tm_min,  local.tm_hour, local.tm_mday, local.tm_mon,
+                    local.tm_year, local.tm_wday, local.tm_yday, local.tm_isdst};
+    return db_tm_to_sql_date(&date, value, SQL_C_TIMESTAMP);
+}
+
+time_t db_sql_timestamp_to_time(const void *value)
+{
+    VE_DATE date;
+    if (db_sql_date_to_tm(value, &date, SQL_C_TIMESTAMP) != ZE_SUCCESS)
+        return static_cast<time_t>(-1);
+    struct tm local = {};
+    local.tm_sec = date.tm_sec;
+    local.tm_min = date.tm_min;
+    local.tm_hour = date.tm_hour;
+    local.tm_mday = date.tm_mday;
+    local.tm_mon = date.tm_mon;
+    local.tm_year = date.tm_year;
+    local.tm_isdst = date.tm_isdst;
+    return mktime(&local);
 }

@@ -4,6 +4,7 @@
 #define DB_DATE_INTERNAL_H
 
 #include <stdint.h>
+#include <time.h>
 
 #include "base/util/ve_date.h"
 
@@ -19,5 +20,14 @@ int32_t db_sql_date_to_tm(const void *value, VE_DATE *date, int32_t c_type);
 // The reverse: writes the structure chosen by c_type (a timestamp's fraction
 // 0). Returns 0, or -65 for a null argument.
 int32_t db_tm_to_sql_date(const VE_DATE *date, void *value, int32_t c_type);
+
+// A moment as the catalogue stores it: the local time of when, written into
+// the SQL_TIMESTAMP_STRUCT at value (fraction 0). Returns 0, or -65 for a
+// null value.
+int32_t db_time_to_sql_timestamp(time_t when, void *value);
+
+// The reverse: the SQL_TIMESTAMP_STRUCT at value read as local time (mktime);
+// -1 for a null value or a time mktime cannot represent.
+time_t db_sql_timestamp_to_time(const void *value);
 
 #endif

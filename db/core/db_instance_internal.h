@@ -15,9 +15,11 @@ typedef struct DB_INSTANCE_VIEW {
 } DB_INSTANCE_VIEW;
 
 /* The state-list log that the versioning code keeps for a long state list:
- * the log's name while held. */
+ * the log's name while held, and the list text it was made for (only the
+ * free of that text deletes it). */
 typedef struct DB_INSTANCE_STATE_LOG {
     char name[DB_NAME_FULL_TABLE_SIZE];
+    const char *text;
 } DB_INSTANCE_STATE_LOG;
 
 struct DB_INSTANCE {

@@ -5,6 +5,7 @@
 #include "db/core/db_sql_text_internal.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -177,4 +178,21 @@ int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t st
     memcpy(end, joiner, add_joiner);
     memcpy(end + add_joiner, tail, add_tail + 1); // with the tail's NUL
     return ZE_SUCCESS;
+}
+
+std::string db_sql_format(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out;
+    if (n > 0) {
+        out.resize(static_cast<size_t>(n));
+        vsnprintf(out.data(), out.size() + 1, format, again);
+    }
+    va_end(again);
+    return out;
 }

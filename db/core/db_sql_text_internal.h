@@ -50,4 +50,13 @@ int32_t db_sql_is_blank(const char *text);
  * client's clause; null when the clause is null or nothing is left. */
 const char *db_sql_skip_where(const char *clause);
 
+#ifdef __cplusplus
+#include <string>
+
+/* The printf-style text in a string of its exact length, for statements whose
+ * wording is fixed; literals from callers or the database go in with their
+ * quotes doubled (db_quote_literal). Throws std::bad_alloc. */
+std::string db_sql_format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+#endif
+
 #endif

@@ -1,8 +1,9 @@
 // Texts and journal readers the catalogue tests share: the raster column
-// SELECT as the catalogue is asked for it, and the bound values of an
-// executed statement.
+// SELECT as the catalogue is asked for it, the bound values of executed
+// statements, and a routine's status answer.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,22 @@ inline std::vector<std::string> params_of(const std::string &sql)
         if (c.sql == sql && !c.params.empty())
             last = c.params[0];
     return last;
+}
+
+// The values bound to every execute of the SQL, in order.
+inline std::vector<std::vector<std::string>> all_params_of(const std::string &sql)
+{
+    std::vector<std::vector<std::string>> out;
+    for (const scli::Call &c : scli::calls_of("SQLExecute"))
+        if (c.sql == sql && !c.params.empty())
+            out.push_back(c.params[0]);
+    return out;
+}
+
+// A catalogue routine's call that answers one integer status, times times.
+inline void answer_status(const std::string &call, int32_t status, int times = 1)
+{
+    scli::on_sql(call).columns({{"status", SQL_INTEGER}}).row({scli::i32(status)}).times(times);
 }
 
 } // namespace catalog_test
