@@ -32,13 +32,13 @@ int32_t db_catalog_fail(DB_STREAM *stream, SQLHSTMT *hstmt, int32_t code, CLI_DI
 
 int32_t db_catalog_prepare(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql)
 {
-    int32_t rc = db_open_cursor(stream, hstmt);
+    int32_t rc = db_open_cursor(db_stream_xerr(stream), hstmt);
     if (rc != 0) {
         // The open recorded its own diagnostic.
         db_free_stmt(hstmt);
         return ZE_DBMS_ERROR;
     }
-    rc = db_prepare_stmt(stream, hstmt, sql);
+    rc = db_prepare_stmt(db_stream_xerr(stream), hstmt, sql);
     if (rc != 0)
         return db_catalog_fail(stream, hstmt, rc);
     return 0;

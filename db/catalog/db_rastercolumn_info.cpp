@@ -25,6 +25,7 @@
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stream.h"
+#include "db/core/db_stream_internal.h"
 
 #define S_SELECT                                                                                   \
     "SELECT rastercolumn_id, rc.description, database_name, owner, table_name, raster_column, "    \
@@ -75,7 +76,7 @@ static std::string S_from(void)
 static int32_t S_fail(const CLI_STATEMENT *cli, DB_STREAM *stream)
 {
     db_cli_save_error(cli);
-    db_cli_save_stream_error(cli, stream);
+    db_cli_save_error_to(cli, db_stream_xerr(stream));
     return ZE_DBMS_ERROR;
 }
 

@@ -296,7 +296,7 @@ int32_t DB_instance_stored_procedures_exists(DB_INSTANCE *instance)
         if (count != DB_ROUTINE_COUNT)
             return ZE_FAILURE;
 
-        cli = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &hstmt);
+        cli = SQLAllocHandle(SQL_HANDLE_STMT, db_connection()->hdbc, &hstmt);
         if (!SQL_SUCCEEDED(cli))
             return cli;
         char name[DB_QUALIFIED_NAME_SIZE];

@@ -11,7 +11,6 @@
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
-#include "db/core/db_stream_internal.h"
 
 // Prints the record's diagnostic under the operation's name (only with
 // ZELVERBOSE set).
@@ -34,7 +33,7 @@ void db_cli_init(CLI_STATEMENT *cli)
     if (cli == nullptr)
         return;
     memset(cli, 0, sizeof *cli);
-    cli->connection = db_hdbc;
+    cli->connection = db_connection()->hdbc;
     cli->diag_kind = SQL_HANDLE_DBC;
     cli->nts_indicator = SQL_NTS;
 }
@@ -377,9 +376,9 @@ void db_cli_save_error(const CLI_STATEMENT *cli)
     S_copy_error(&db_global_xerr, cli);
 }
 
-void db_cli_save_stream_error(const CLI_STATEMENT *cli, DB_STREAM *stream)
+void db_cli_save_error_to(const CLI_STATEMENT *cli, DB_EXT_ERROR *xerr)
 {
-    if (cli == nullptr || stream == nullptr)
+    if (cli == nullptr || xerr == nullptr)
         return;
-    S_copy_error(&stream->xerr, cli);
+    S_copy_error(xerr, cli);
 }

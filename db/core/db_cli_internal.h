@@ -4,7 +4,7 @@
 // and report without touching the CLI. Beside it the smart large-object handle
 // that moves blob columns through the server's ifx_lo_ routines (db_lob.cpp).
 // A record's failure stays in the record until the caller copies it into an
-// extended error record (db_cli_save_error, db_cli_save_stream_error).
+// extended error record (db_cli_save_error, db_cli_save_error_to).
 #ifndef DB_CLI_INTERNAL_H
 #define DB_CLI_INTERNAL_H
 
@@ -139,8 +139,9 @@ int32_t db_odbc_rollback(void);
 /* Copies the record's last failure into the connection-level extended error
  * record (engine code -51). */
 void db_cli_save_error(const CLI_STATEMENT *cli);
-/* The same into a stream's record; a null stream is ignored. */
-void db_cli_save_stream_error(const CLI_STATEMENT *cli, DB_STREAM *stream);
+/* The same into another record, a stream's (db_stream_xerr); a null record
+ * is ignored. */
+void db_cli_save_error_to(const CLI_STATEMENT *cli, DB_EXT_ERROR *xerr);
 
 /* Creates a large-object handle for a blob column of table_name (null or empty:
  * the column name alone). 0; -12; -65 for a null column or out; -66 when

@@ -18,6 +18,7 @@
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
+#include "db/core/db_stream_internal.h"
 
 // Bind buffer lengths of the fixed-size C types.
 #define S_SHORT_LENGTH 2
@@ -264,7 +265,8 @@ int32_t db_get_column_st_type(DB_STREAM *stream, const char *owner, const char *
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     char name[S_XTD_NAME_SIZE] = "";
     SQLLEN length = 0;
-    SQLRETURN cli = static_cast<SQLRETURN>(db_prepare_cursor(stream, &hstmt, sql.c_str(), 0));
+    SQLRETURN cli =
+        static_cast<SQLRETURN>(db_prepare_cursor(db_stream_xerr(stream), &hstmt, sql.c_str(), 0));
     if (cli == SQL_SUCCESS)
         cli = SQLBindCol(hstmt, 1, SQL_C_CHAR, name, sizeof(name), &length);
     if (SQL_SUCCEEDED(cli))

@@ -1,7 +1,7 @@
-// The process's one CLI environment and connection: connect with autocommit
-// off and the driver capability check, disconnect, move to another database,
-// read the current database. The connection-level extended error record
-// lives here beside the handles (db_connect_internal.h).
+// The process's one CLI environment and connection (DB_CONNECTION): connect
+// with autocommit off and the driver capability check, disconnect, the one
+// teardown of the handles, move to another database, read the current
+// database, and the administrative database name.
 #include "db/core/db_connect_internal.h"
 
 #include <sqlext.h>
@@ -15,17 +15,8 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_stmt_internal.h"
 
-SQLHENV db_henv = SQL_NULL_HENV;
-SQLHDBC db_hdbc = SQL_NULL_HDBC;
-char db_literal_prefix[DB_LITERAL_AFFIX_SIZE];
-char db_literal_suffix[DB_LITERAL_AFFIX_SIZE];
-int32_t db_initialised;
-char db_admin_database[DB_ADMIN_DATABASE_SIZE];
+static DB_CONNECTION S_connection;
 
-// Password of the last connect, kept to reconnect to another database.
-static std::string S_password;
-
-#define S_NULL_DATABASE "null=database"
 #define S_USER_NAME_SIZE 32
 
 static SQLCHAR *S_text(const char *text)
@@ -33,12 +24,28 @@ static SQLCHAR *S_text(const char *text)
     return reinterpret_cast<SQLCHAR *>(const_cast<char *>(text));
 }
 
-const char *db_admin_database_name(void)
+DB_CONNECTION *db_connection(void)
 {
-    if (db_admin_database[0] != '\0')
-        return db_admin_database;
+    return &S_connection;
+}
+
+const char *db_admin_database_configured(void)
+{
     const char *env = getenv("ZEL_DATABASE");
     return env != nullptr ? env : DB_ADMIN_DATABASE_DEFAULT;
+}
+
+const char *db_admin_database_name(void)
+{
+    if (S_connection.admin_database[0] != '\0')
+        return S_connection.admin_database;
+    return db_admin_database_configured();
+}
+
+bool db_is_admin_database(const char *data_source, const char *admin)
+{
+    size_t n = strcspn(data_source, ";");
+    return strlen(admin) == n && strncasecmp(data_source, admin, n) == 0;
 }
 
 // Reads the connection's diagnostic for rc into the connection-level record
@@ -52,22 +59,47 @@ static CLI_DIAG_RECORD S_connection_failure(SQLRETURN rc)
     return diag;
 }
 
-static void S_free_handles(void)
+// Frees the connection handle and clears its cell; the CLI's result.
+static SQLRETURN S_free_dbc(void)
 {
-    if (db_hdbc != SQL_NULL_HDBC)
-        SQLFreeHandle(SQL_HANDLE_DBC, db_hdbc);
-    if (db_henv != SQL_NULL_HENV)
-        SQLFreeHandle(SQL_HANDLE_ENV, db_henv);
-    db_hdbc = SQL_NULL_HDBC;
-    db_henv = SQL_NULL_HENV;
+    SQLRETURN rc = SQLFreeHandle(SQL_HANDLE_DBC, S_connection.hdbc);
+    if (rc == SQL_SUCCESS) {
+        S_connection.hdbc = SQL_NULL_HDBC;
+        S_connection.connected = false;
+    }
+    return rc;
 }
 
-// The database part of a data source: the text before any ";".
-static bool S_is_admin_database(const char *database)
+// Frees the environment handle and clears its cell; the CLI's result.
+static SQLRETURN S_free_env(void)
 {
-    const char *admin = db_admin_database_name();
-    size_t n = strcspn(database, ";");
-    return strlen(admin) == n && strncasecmp(database, admin, n) == 0;
+    SQLRETURN rc = SQLFreeHandle(SQL_HANDLE_ENV, S_connection.henv);
+    if (rc == SQL_SUCCESS)
+        S_connection.henv = SQL_NULL_HENV;
+    return rc;
+}
+
+void db_connection_free_handles(void)
+{
+    if (S_connection.hdbc != SQL_NULL_HDBC) {
+        if (S_connection.connected)
+            SQLDisconnect(S_connection.hdbc);
+        S_free_dbc();
+    }
+    if (S_connection.henv != SQL_NULL_HENV)
+        S_free_env();
+    // A handle the CLI refused to free is dropped all the same.
+    S_connection.hdbc = SQL_NULL_HDBC;
+    S_connection.henv = SQL_NULL_HENV;
+    S_connection.connected = false;
+}
+
+void db_connection_release(void)
+{
+    if (S_connection.hdbc == SQL_NULL_HDBC && S_connection.henv == SQL_NULL_HENV)
+        return;
+    db_disconnect();
+    db_connection_free_handles();
 }
 
 CLI_DIAG_RECORD db_connect(const char *user, const char *password, char *database,
@@ -80,36 +112,36 @@ CLI_DIAG_RECORD db_connect(const char *user, const char *password, char *databas
         return diag;
     }
     if (database[0] == '\0') {
-        const char *env = getenv("ZEL_DATABASE");
-        snprintf(database, database_size, "%s", env != nullptr ? env : DB_ADMIN_DATABASE_DEFAULT);
-    } else if (strcmp(database, S_NULL_DATABASE) == 0) {
+        snprintf(database, database_size, "%s", db_admin_database_configured());
+    } else if (strcmp(database, DB_NULL_DATABASE) == 0) {
         snprintf(database, database_size, "%s", db_admin_database_name());
-    } else if (!S_is_admin_database(database)) {
+    } else if (!db_is_admin_database(database, db_admin_database_name())) {
         diag.code = ZE_NOT_ADMIN_DATABASE;
         return diag;
     }
 
-    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &db_henv);
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &S_connection.henv);
     // Drivers report the ODBC 2 SQLSTATEs that the mapping tables know.
     if (SQL_SUCCEEDED(rc))
-        rc = SQLSetEnvAttr(db_henv, SQL_ATTR_ODBC_VERSION,
+        rc = SQLSetEnvAttr(S_connection.henv, SQL_ATTR_ODBC_VERSION,
                            reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0);
     if (!SQL_SUCCEEDED(rc)) {
         fprintf(stderr, "db_connect (%s), Error allocating environment\n", database);
     } else {
-        rc = SQLAllocHandle(SQL_HANDLE_DBC, db_henv, &db_hdbc);
+        rc = SQLAllocHandle(SQL_HANDLE_DBC, S_connection.henv, &S_connection.hdbc);
         if (!SQL_SUCCEEDED(rc))
             fprintf(stderr, "db_connect (%s), Error allocating connection\n", database);
     }
     if (SQL_SUCCEEDED(rc)) {
-        SQLRETURN arc = SQLSetConnectAttr(db_hdbc, SQL_ATTR_AUTOCOMMIT,
+        SQLRETURN arc = SQLSetConnectAttr(S_connection.hdbc, SQL_ATTR_AUTOCOMMIT,
                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
         if (!SQL_SUCCEEDED(arc))
             fprintf(stderr, "db_connect (%s), Error setting SQL_AUTOCOMMIT option\n", database);
-        S_password = password;
-        rc = SQLConnect(db_hdbc, S_text(database), SQL_NTS, S_text(user), SQL_NTS, S_text(password),
-                        SQL_NTS);
+        S_connection.password = password;
+        rc = SQLConnect(S_connection.hdbc, S_text(database), SQL_NTS, S_text(user), SQL_NTS,
+                        S_text(password), SQL_NTS);
         if (SQL_SUCCEEDED(rc)) {
+            S_connection.connected = true;
             diag.code = rc;
             DB_init(&diag);
             return diag;
@@ -117,7 +149,7 @@ CLI_DIAG_RECORD db_connect(const char *user, const char *password, char *databas
     }
     diag = S_connection_failure(rc);
     // A failed connect leaves no handle behind: a later connect starts afresh.
-    S_free_handles();
+    db_connection_free_handles();
     return diag;
 }
 
@@ -125,22 +157,21 @@ CLI_DIAG_RECORD db_disconnect(void)
 {
     CLI_DIAG_RECORD diag;
     memset(&diag, 0, sizeof(diag));
-    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, db_hdbc, SQL_COMMIT);
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, S_connection.hdbc, SQL_COMMIT);
     if (rc != SQL_SUCCESS) {
         fprintf(stderr, "db_disconnect Commit Error (%d)\n", rc);
         return S_connection_failure(rc);
     }
-    rc = SQLDisconnect(db_hdbc);
+    rc = SQLDisconnect(S_connection.hdbc);
     if (!SQL_SUCCEEDED(rc))
         return S_connection_failure(rc);
-    rc = SQLFreeHandle(SQL_HANDLE_DBC, db_hdbc);
+    S_connection.connected = false;
+    rc = S_free_dbc();
     if (rc != SQL_SUCCESS)
         return S_connection_failure(rc);
-    db_hdbc = SQL_NULL_HDBC;
-    rc = SQLFreeHandle(SQL_HANDLE_ENV, db_henv);
+    rc = S_free_env();
     if (rc != SQL_SUCCESS)
         return S_connection_failure(rc);
-    db_henv = SQL_NULL_HENV;
     return diag;
 }
 
@@ -150,15 +181,15 @@ static SQLRETURN S_read_literal_affixes(CLI_DIAG_RECORD *diag)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     SQLLEN prefix_len = 0, suffix_len = 0;
-    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &hstmt);
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, S_connection.hdbc, &hstmt);
     if (SQL_SUCCEEDED(rc))
         rc = SQLGetTypeInfo(hstmt, SQL_VARCHAR);
     if (SQL_SUCCEEDED(rc))
-        rc = SQLBindCol(hstmt, 4, SQL_C_CHAR, db_literal_prefix, sizeof(db_literal_prefix),
-                        &prefix_len);
+        rc = SQLBindCol(hstmt, 4, SQL_C_CHAR, S_connection.literal_prefix,
+                        sizeof(S_connection.literal_prefix), &prefix_len);
     if (SQL_SUCCEEDED(rc))
-        rc = SQLBindCol(hstmt, 5, SQL_C_CHAR, db_literal_suffix, sizeof(db_literal_suffix),
-                        &suffix_len);
+        rc = SQLBindCol(hstmt, 5, SQL_C_CHAR, S_connection.literal_suffix,
+                        sizeof(S_connection.literal_suffix), &suffix_len);
     if (SQL_SUCCEEDED(rc)) {
         rc = SQLFetch(hstmt);
         if (!SQL_SUCCEEDED(rc))
@@ -168,9 +199,9 @@ static SQLRETURN S_read_literal_affixes(CLI_DIAG_RECORD *diag)
         db_free_stmt(&hstmt);
         // A NULL prefix or suffix leaves the buffer as it was: none.
         if (prefix_len == SQL_NULL_DATA)
-            db_literal_prefix[0] = '\0';
+            S_connection.literal_prefix[0] = '\0';
         if (suffix_len == SQL_NULL_DATA)
-            db_literal_suffix[0] = '\0';
+            S_connection.literal_suffix[0] = '\0';
         return 0;
     }
     db_get_diag_record(diag, &hstmt, rc);
@@ -181,25 +212,27 @@ static SQLRETURN S_read_literal_affixes(CLI_DIAG_RECORD *diag)
 int DB_init(CLI_DIAG_RECORD *diag)
 {
     SQLSMALLINT level = 0;
-    SQLRETURN rc = SQLGetInfo(db_hdbc, SQL_ODBC_API_CONFORMANCE, &level, sizeof(level), nullptr);
+    SQLRETURN rc =
+        SQLGetInfo(S_connection.hdbc, SQL_ODBC_API_CONFORMANCE, &level, sizeof(level), nullptr);
     if (rc != SQL_SUCCESS) {
         fprintf(stderr, "Driver does not have required level 1 ODBC API support.\n");
         return ZE_DBMS_ERROR;
     }
     SQLUSMALLINT supported = SQL_FALSE;
-    rc = SQLGetFunctions(db_hdbc, SQL_API_SQLEXTENDEDFETCH, &supported);
+    rc = SQLGetFunctions(S_connection.hdbc, SQL_API_SQLEXTENDEDFETCH, &supported);
     if (!SQL_SUCCEEDED(rc) || supported == SQL_FALSE) {
         fprintf(stderr,
                 "Driver does not have required level 2 ODBC API function SQLDataSources.\n");
         return ZE_DBMS_ERROR;
     }
-    rc = SQLGetInfo(db_hdbc, SQL_ODBC_SQL_CONFORMANCE, &level, sizeof(level), nullptr);
+    rc = SQLGetInfo(S_connection.hdbc, SQL_ODBC_SQL_CONFORMANCE, &level, sizeof(level), nullptr);
     if (!SQL_SUCCEEDED(rc)) {
         fprintf(stderr, "Driver does not have required core ODBC grammar support.\n");
         return ZE_DBMS_ERROR;
     }
     SQLUINTEGER positioned = 0;
-    rc = SQLGetInfo(db_hdbc, SQL_POSITIONED_STATEMENTS, &positioned, sizeof(positioned), nullptr);
+    rc = SQLGetInfo(S_connection.hdbc, SQL_POSITIONED_STATEMENTS, &positioned, sizeof(positioned),
+                    nullptr);
     if (!SQL_SUCCEEDED(rc) || (positioned & SQL_PS_POSITIONED_UPDATE) == 0 ||
         (positioned & SQL_PS_SELECT_FOR_UPDATE) == 0) {
         fprintf(stderr, "Driver does not have required positioned statement ODBC support.\n");
@@ -215,8 +248,8 @@ int DB_init(CLI_DIAG_RECORD *diag)
         return ZE_DBMS_ERROR;
     }
     SQLUSMALLINT txn = 0;
-    rc = SQLGetInfo(db_hdbc, SQL_TXN_CAPABLE, &txn, sizeof(txn), nullptr);
-    db_initialised = 1;
+    rc = SQLGetInfo(S_connection.hdbc, SQL_TXN_CAPABLE, &txn, sizeof(txn), nullptr);
+    S_connection.initialised = 1;
     return rc;
 }
 
@@ -253,16 +286,20 @@ int DB_database_use(DB_INSTANCE *, const char *database)
         return ZE_NULL_POINTER;
     char user[S_USER_NAME_SIZE] = "";
     SQLSMALLINT length = 0;
-    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, db_hdbc, SQL_COMMIT);
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, S_connection.hdbc, SQL_COMMIT);
     if (SQL_SUCCEEDED(rc))
-        rc = SQLGetInfo(db_hdbc, SQL_USER_NAME, user, sizeof(user), &length);
+        rc = SQLGetInfo(S_connection.hdbc, SQL_USER_NAME, user, sizeof(user), &length);
     if (SQL_SUCCEEDED(rc))
-        rc = SQLDisconnect(db_hdbc);
-    if (SQL_SUCCEEDED(rc))
-        rc = SQLConnect(db_hdbc, S_text(database), SQL_NTS, S_text(user), SQL_NTS,
-                        S_text(S_password.c_str()), SQL_NTS);
-    if (SQL_SUCCEEDED(rc))
+        rc = SQLDisconnect(S_connection.hdbc);
+    if (SQL_SUCCEEDED(rc)) {
+        S_connection.connected = false;
+        rc = SQLConnect(S_connection.hdbc, S_text(database), SQL_NTS, S_text(user), SQL_NTS,
+                        S_text(S_connection.password.c_str()), SQL_NTS);
+    }
+    if (SQL_SUCCEEDED(rc)) {
+        S_connection.connected = true;
         return 0;
+    }
     S_connection_failure(rc);
     return ZE_DBMS_ERROR;
 }
@@ -272,7 +309,8 @@ void DB_database_get_current(DB_INSTANCE *, char *name)
     if (name == nullptr)
         return;
     SQLSMALLINT length = 0;
-    SQLRETURN rc = SQLGetInfo(db_hdbc, SQL_DATABASE_NAME, name, DB_DATABASE_NAME_SIZE, &length);
+    SQLRETURN rc =
+        SQLGetInfo(S_connection.hdbc, SQL_DATABASE_NAME, name, DB_DATABASE_NAME_SIZE, &length);
     if (rc != SQL_SUCCESS)
         S_connection_failure(rc);
 }

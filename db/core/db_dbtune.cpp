@@ -23,79 +23,23 @@
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
 
-static const char *const S_layer_params[] = {
-    "B_STORAGE",           "B_INDEX_ROWID",      "B_INDEX_USER", "B_RTREE", "A_STORAGE",
-    "A_INDEX_ROWID",       "A_INDEX_STATEID",    "A_INDEX_USER", "A_RTREE", "D_STORAGE",
-    "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT", "S_STORAGE",
-};
-static const char *const S_versioning_params[] = {
-    "STATES_TABLE",
-    "STATES_INDEX",
-    "STATE_LINEAGES_TABLE",
-    "VERSIONS_TABLE",
-    "VERSIONS_INDEX",
-    "MVTABLES_MODIFIED_TABLE",
-    "MVTABLES_MODIFIED_INDEX",
-};
-static const char *const S_logfile_params[] = {
-    "LF_STORAGE", "LF_INDEXES", "LD_STORAGE", "LD_INDEX_DATA_ID", "LD_INDEX_ROWID",
-};
-static const char *const S_raster_params[] = {
-    "RAS_STORAGE",         "RAS_INDEX_ID",        "BND_STORAGE",
-    "BND_INDEX_ID",        "BND_INDEX_COMPOSITE", "AUX_STORAGE",
-    "AUX_INDEX_COMPOSITE", "BLK_STORAGE",         "BLK_INDEX_COMPOSITE",
-};
-static const char *const S_storage_params[] = {
-    "B_STORAGE",
-    "B_INDEX_ROWID",
-    "B_RTREE",
-    "B_INDEX_USER",
-    "B_INDEX_1",
-    "A_STORAGE",
-    "A_INDEX_ROWID",
-    "A_RTREE",
-    "A_INDEX_STATEID",
-    "A_INDEX_USER",
-    "A_INDEX_1",
-    "A_INDEX_2",
-    "D_STORAGE",
-    "D_INDEX_STATE_ROWID",
-    "D_INDEX_DELETED_AT",
-    "D_INDEX_1",
-    "D_INDEX_2",
-    "S_STORAGE",
-    "LF_STORAGE",
-    "LF_INDEXES",
-    "LD_STORAGE",
-    "LD_INDEX_DATA_ID",
-    "LD_INDEX_ROWID",
-    "LD_INDEX_1",
-    "LD_INDEX_2",
-    "RAS_STORAGE",
-    "RAS_INDEX_ID",
-    "RAS_INDEX_1",
-    "BND_STORAGE",
-    "BND_INDEX_ID",
-    "BND_INDEX_COMPOSITE",
-    "BND_INDEX_1",
-    "BND_INDEX_2",
-    "AUX_STORAGE",
-    "AUX_INDEX_COMPOSITE",
-    "AUX_INDEX_1",
-    "BLK_STORAGE",
-    "BLK_INDEX_COMPOSITE",
-    "BLK_INDEX_1",
-    "COMMENT",
-    "UI_TEXT",
-    "UI_NETWORK_TEXT",
-    "STATE_LINEAGES_TABLE",
-    "STATES_TABLE",
-    "STATES_INDEX",
-    "VERSIONS_TABLE",
-    "VERSIONS_INDEX",
-    "MVTABLES_MODIFIED_TABLE",
-    "MVTABLES_MODIFIED_INDEX",
-};
+// Copies each parameter of the kind whose field in config is empty from the
+// same field of fallback (any content of fallback with only_filled false).
+template <typename Record, typename Field>
+static void S_fill_from(uint32_t kind, Record *config, const Record *fallback, bool only_filled,
+                        Field field_of)
+{
+    size_t count = 0;
+    const DBTUNE_PARAM *table = db_dbtune_param_table(&count);
+    for (size_t i = 0; i < count; i++) {
+        if ((table[i].kinds & kind) == 0)
+            continue;
+        char *field = field_of(config, table[i].name);
+        const char *from = field_of(const_cast<Record *>(fallback), table[i].name);
+        if (field[0] == '\0' && (!only_filled || from[0] != '\0'))
+            memcpy(field, from, DBTUNE_CLAUSE_SIZE);
+    }
+}
 
 void db_trim_trailing_blanks(char *text)
 {
@@ -109,7 +53,11 @@ void db_trim_trailing_blanks(char *text)
 
 int32_t db_dbtune_is_storage_param(const char *name)
 {
-    return name != nullptr && db_dbtune_name_in(S_storage_params, name) ? 1 : 0;
+    // Every value parameter of this release and the index parameters of older
+    // ones; the single-word and numeric ones of older releases are not.
+    return db_dbtune_param_is(name, DBTUNE_KIND_LAYER_READ | DBTUNE_KIND_DICTIONARY |
+                                        DBTUNE_KIND_LOGFILE_READ | DBTUNE_KIND_RASTER_READ |
+                                        DBTUNE_KIND_TEXT | DBTUNE_KIND_OLD_INDEX);
 }
 
 // ---- block fetch --------------------------------------------------------------
@@ -238,22 +186,20 @@ int32_t db_read_layer_storage_config(DBTUNE_LAYER_CONFIG *config, const char *ke
         bool own = !given.empty() && db_dbtune_begins_with(rows.keywords[i], given.c_str());
         config->counter = static_cast<int16_t>(config->counter + (own ? DBTUNE_COUNTER_OWN : 1));
         const char *name = rows.names[i];
-        if (db_dbtune_name_in(S_layer_params, name)) {
+        if (db_dbtune_param_is(name, DBTUNE_KIND_LAYER_READ)) {
             char *field = db_dbtune_field(own ? config : scratch.get(), nullptr, nullptr, name);
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], name);
         } else if (db_dbtune_begins_with(rows.keywords[i], "DATA_DICTIONARY") &&
-                   db_dbtune_name_in(S_versioning_params, name)) {
+                   db_dbtune_param_is(name, DBTUNE_KIND_DICTIONARY)) {
             char *field = db_dbtune_field(config, nullptr, nullptr, name);
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], name);
         }
     }
     db_dbtune_row_list_free(&rows);
-    for (const char *name : S_layer_params) {
-        char *field = db_dbtune_field(config, nullptr, nullptr, name);
-        const char *fallback = db_dbtune_field(scratch.get(), nullptr, nullptr, name);
-        if (field[0] == '\0' && fallback[0] != '\0')
-            memcpy(field, fallback, DBTUNE_CLAUSE_SIZE);
-    }
+    S_fill_from(DBTUNE_KIND_LAYER_READ, config, scratch.get(), true,
+                [](DBTUNE_LAYER_CONFIG *r, const char *name) {
+                    return db_dbtune_field(r, nullptr, nullptr, name);
+                });
     return ZE_SUCCESS;
 }
 
@@ -274,19 +220,17 @@ int32_t db_read_logfile_storage_config(DBTUNE_LOGFILE_CONFIG *config, const char
     for (int32_t i = 0; i < rows.count; i++) {
         bool own = given[0] && db_dbtune_begins_with(rows.keywords[i], given);
         config->counter = static_cast<int16_t>(config->counter + (own ? DBTUNE_COUNTER_OWN : 1));
-        if (db_dbtune_name_in(S_logfile_params, rows.names[i])) {
+        if (db_dbtune_param_is(rows.names[i], DBTUNE_KIND_LOGFILE_READ)) {
             char *field =
                 db_dbtune_field(nullptr, own ? config : scratch.get(), nullptr, rows.names[i]);
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], rows.names[i]);
         }
     }
     db_dbtune_row_list_free(&rows);
-    for (const char *name : S_logfile_params) {
-        char *field = db_dbtune_field(nullptr, config, nullptr, name);
-        const char *fallback = db_dbtune_field(nullptr, scratch.get(), nullptr, name);
-        if (field[0] == '\0' && fallback[0] != '\0')
-            memcpy(field, fallback, DBTUNE_CLAUSE_SIZE);
-    }
+    S_fill_from(DBTUNE_KIND_LOGFILE_READ, config, scratch.get(), true,
+                [](DBTUNE_LOGFILE_CONFIG *r, const char *name) {
+                    return db_dbtune_field(nullptr, r, nullptr, name);
+                });
     return ZE_SUCCESS;
 }
 
@@ -315,19 +259,17 @@ int32_t db_read_raster_storage_config(DBTUNE_RASTER_CONFIG *config, const char *
         } else {
             continue;
         }
-        if (db_dbtune_name_in(S_raster_params, rows.names[i])) {
+        if (db_dbtune_param_is(rows.names[i], DBTUNE_KIND_RASTER_READ)) {
             char *field = db_dbtune_field(nullptr, nullptr, target, rows.names[i]);
             db_dbtune_copy_field(field, DBTUNE_CLAUSE_SIZE, rows.values[i], rows.names[i]);
         }
     }
     db_dbtune_row_list_free(&rows);
     if (found) {
-        for (const char *name : S_raster_params) {
-            char *field = db_dbtune_field(nullptr, nullptr, config, name);
-            const char *fallback = db_dbtune_field(nullptr, nullptr, scratch.get(), name);
-            if (field[0] == '\0')
-                memcpy(field, fallback, DBTUNE_CLAUSE_SIZE);
-        }
+        S_fill_from(DBTUNE_KIND_RASTER_READ, config, scratch.get(), false,
+                    [](DBTUNE_RASTER_CONFIG *r, const char *name) {
+                        return db_dbtune_field(nullptr, nullptr, r, name);
+                    });
         return ZE_SUCCESS;
     }
     if (count == 0 && strcasecmp(effective, "DEFAULTS") == 0)

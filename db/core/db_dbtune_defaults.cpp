@@ -104,7 +104,7 @@ int32_t db_dbtune_insert_row(const char *call, const char *keyword, const char *
         return ZE_NULL_POINTER;
     db_stmt_guard stmt;
     SQLHSTMT &h = stmt.h;
-    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &h);
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_connection()->hdbc, &h);
     if (!SQL_SUCCEEDED(rc))
         return rc;
     // The caller's texts may be heap strings of their exact length: the

@@ -23,27 +23,17 @@
 #include "db/core/db_dbtune_internal.h"
 #include "db/core/db_stmt_internal.h"
 
-static const char *const S_old_word_params[] = {"A_TBLSP", "A_IX_TBLSP", "A_SBLOB_DBS"};
-static const char *const S_old_number_params[] = {"A_CLUSTER", "A_INIT", "A_NEXT", "A_IX_FILL",
-                                                  "A_LOCK_ROW"};
-static const char *const S_text_params[] = {"COMMENT", "UI_TEXT", "UI_NETWORK_TEXT"};
-static const char *const S_system_params[] = {
-    "STATE_LINEAGES_TABLE",    "STATES_TABLE",   "STATES_INDEX",
-    "VERSIONS_TABLE",          "VERSIONS_INDEX", "MVTABLES_MODIFIED_TABLE",
-    "MVTABLES_MODIFIED_INDEX",
-};
-
 int32_t db_dbtune_is_text_param(const char *name)
 {
-    return name != nullptr && db_dbtune_name_in(S_text_params, name) ? 1 : 0;
+    return name != nullptr && db_dbtune_param_is(name, DBTUNE_KIND_TEXT) ? 1 : 0;
 }
 
 int32_t db_dbtune_is_known_param(const char *name)
 {
     if (name == nullptr)
         return 0;
-    return db_dbtune_is_storage_param(name) || db_dbtune_name_in(S_old_word_params, name) ||
-                   db_dbtune_name_in(S_old_number_params, name) || strcasecmp(name, "END") == 0
+    return db_dbtune_is_storage_param(name) || db_dbtune_param_is(name, DBTUNE_KIND_OLD_WORD) ||
+                   db_dbtune_param_is(name, DBTUNE_KIND_OLD_NUMBER) || strcasecmp(name, "END") == 0
                ? 1
                : 0;
 }
@@ -273,7 +263,7 @@ static int32_t S_store(DBTUNE_LAYER_CONFIG *layer, DBTUNE_LOGFILE_CONFIG *logfil
 {
     if (name[0] == '\0' || value.empty())
         return ZE_SUCCESS;
-    if (!db_dbtune_name_in(S_system_params, name) ||
+    if (!db_dbtune_param_is(name, DBTUNE_KIND_DICTIONARY) ||
         db_dbtune_begins_with(keyword, "DATA_DICTIONARY")) {
         char *field = db_dbtune_field(layer, logfile, raster, name);
         if (field)
@@ -310,10 +300,10 @@ int32_t db_dbtune_read_section(FILE *file, DBTUNE_LAYER_CONFIG *layer,
             return ZE_SUCCESS;
         std::string value;
         int32_t rc;
-        if (db_dbtune_name_in(S_old_word_params, name) ||
-            db_dbtune_name_in(S_old_number_params, name)) {
+        if (db_dbtune_param_is(name, DBTUNE_KIND_OLD_WORD) ||
+            db_dbtune_param_is(name, DBTUNE_KIND_OLD_NUMBER)) {
             int32_t number = 0;
-            if (db_dbtune_name_in(S_old_word_params, name))
+            if (db_dbtune_param_is(name, DBTUNE_KIND_OLD_WORD))
                 S_read_old_word(p, value);
             else if (S_read_old_number(name, p, &number))
                 value = std::to_string(number);
@@ -390,54 +380,6 @@ int32_t db_dbtune_build_storage_clause(const DBTUNE_LAYER_CONFIG *layer,
 namespace
 {
 
-enum : unsigned {
-    M_D = 1u << DBTUNE_KW_DEFAULTS,
-    M_L = 1u << DBTUNE_KW_LOGFILE_DEFAULTS,
-    M_N = 1u << DBTUNE_KW_NETWORK_DEFAULTS,
-    M_NN = 1u << DBTUNE_KW_NETWORK_NETWORK,
-    M_ND = 1u << DBTUNE_KW_NETWORK_DESC,
-    M_DD = 1u << DBTUNE_KW_DATA_DICTIONARY,
-    M_ALL = M_D | M_NN | M_ND | M_N | M_DD,
-    M_VERS = M_D | M_NN | M_ND | M_N,
-};
-
-struct S_insert_param {
-    const char *name;
-    const char *fallback; // an old release's parameter, or null
-    int legacy;           // 1: B_STORAGE's legacy text, 2: the index one
-    unsigned marks;
-};
-
-const S_insert_param S_insert_params[] = {
-    {"B_STORAGE", nullptr, 1, M_ALL},
-    {"B_INDEX_ROWID", "B_INDEX_1", 2, M_ALL},
-    {"B_RTREE", nullptr, 0, M_D | M_N},
-    {"B_INDEX_USER", "B_INDEX_1", 2, M_ALL},
-    {"A_STORAGE", nullptr, 0, M_VERS},
-    {"A_INDEX_ROWID", "A_INDEX_1", 0, M_VERS},
-    {"A_INDEX_STATEID", "A_INDEX_2", 0, M_VERS},
-    {"A_RTREE", nullptr, 0, M_D | M_N},
-    {"A_INDEX_USER", "A_INDEX_1", 0, M_VERS},
-    {"D_STORAGE", nullptr, 0, M_VERS},
-    {"D_INDEX_STATE_ROWID", "D_INDEX_1", 0, M_VERS},
-    {"D_INDEX_DELETED_AT", "D_INDEX_2", 0, M_VERS},
-    {"S_STORAGE", nullptr, 0, 0},
-    {"LF_STORAGE", nullptr, 0, M_L},
-    {"LF_INDEXES", "LD_INDEX_1", 0, M_L},
-    {"LD_STORAGE", nullptr, 0, M_L},
-    {"LD_INDEX_DATA_ID", "LD_INDEX_1", 0, M_L},
-    {"LD_INDEX_ROWID", "LD_INDEX_2", 0, M_L},
-    {"RAS_STORAGE", nullptr, 0, 0},
-    {"RAS_INDEX_ID", "RAS_INDEX_1", 0, 0},
-    {"BND_STORAGE", nullptr, 0, 0},
-    {"BND_INDEX_ID", "BND_INDEX_1", 0, 0},
-    {"BND_INDEX_COMPOSITE", "BND_INDEX_2", 0, 0},
-    {"AUX_STORAGE", nullptr, 0, 0},
-    {"AUX_INDEX_COMPOSITE", "AUX_INDEX_1", 0, 0},
-    {"BLK_STORAGE", nullptr, 0, 0},
-    {"BLK_INDEX_COMPOSITE", "BLK_INDEX_1", 0, 0},
-};
-
 // Built-in keywords in the order their marks are tried.
 const struct {
     int index;
@@ -503,12 +445,15 @@ static int32_t S_insert_dbtuneTab_data(DBTUNE_ROW_LIST *rows, DBTUNE_LAYER_CONFI
                 db_dbtune_set_mark(DBTUNE_KW_NETWORK_DEFAULTS, "COMMENT", 0);
         }
     }
-    for (const S_insert_param &p : S_insert_params) {
-        if (rc != 0)
-            break;
+    size_t count = 0;
+    const DBTUNE_PARAM *table = db_dbtune_param_table(&count);
+    for (size_t i = 0; i < count && rc == 0; i++) {
+        const DBTUNE_PARAM &p = table[i];
+        if ((p.kinds & DBTUNE_KIND_IMPORT) == 0)
+            continue;
         std::string value = db_dbtune_field(layer, logfile, raster, p.name);
-        if (value.empty() && p.fallback)
-            value = db_dbtune_field(layer, logfile, raster, p.fallback);
+        if (value.empty() && p.import_from)
+            value = db_dbtune_field(layer, logfile, raster, p.import_from);
         if (value.empty())
             value = S_legacy_source(legacy, p.legacy);
         if (value.empty())
@@ -518,14 +463,16 @@ static int32_t S_insert_dbtuneTab_data(DBTUNE_ROW_LIST *rows, DBTUNE_LAYER_CONFI
             S_mark(keyword, p.name, p.marks);
     }
     if (rc == 0 && strcasecmp(keyword, "DATA_DICTIONARY") == 0) {
-        for (const char *name : S_system_params) {
+        for (size_t i = 0; i < count && rc == 0; i++) {
+            const char *name = table[i].name;
+            if ((table[i].kinds & DBTUNE_KIND_DICTIONARY) == 0)
+                continue;
             const char *value = db_dbtune_field(layer, nullptr, nullptr, name);
             if (value[0] == '\0')
                 continue;
             rc = db_dbtune_insert_row(call, keyword, name, value, failed);
-            if (rc != 0)
-                break;
-            db_dbtune_set_mark(DBTUNE_KW_DATA_DICTIONARY, name, 0);
+            if (rc == 0)
+                db_dbtune_set_mark(DBTUNE_KW_DATA_DICTIONARY, name, 0);
         }
     }
     db_dbtune_row_list_free(rows);

@@ -22,36 +22,6 @@
 namespace
 {
 
-const char *const S_index_params[] = {
-    "B_INDEX_1",           "B_INDEX_ROWID", "B_INDEX_USER",        "A_INDEX_1",
-    "A_INDEX_2",           "A_INDEX_ROWID", "A_INDEX_STATEID",     "A_INDEX_USER",
-    "D_INDEX_1",           "D_INDEX_2",     "D_INDEX_STATE_ROWID", "D_INDEX_DELETED_AT",
-    "LD_INDEX_1",          "LD_INDEX_2",    "LF_INDEXES",          "LD_INDEX_DATA_ID",
-    "LD_INDEX_ROWID",      "RAS_INDEX_1",   "RAS_INDEX_ID",        "BND_INDEX_1",
-    "BND_INDEX_ID",        "BND_INDEX_2",   "BND_INDEX_COMPOSITE", "AUX_INDEX_1",
-    "AUX_INDEX_COMPOSITE", "BLK_INDEX_1",   "BLK_INDEX_COMPOSITE",
-};
-
-struct S_rename {
-    const char *old_name;
-    const char *new_names[3];
-};
-
-const S_rename S_renames[] = {
-    {"B_INDEX_1", {"B_INDEX_ROWID", "B_INDEX_USER"}},
-    {"A_INDEX_1", {"A_INDEX_ROWID", "A_INDEX_STATEID", "A_INDEX_USER"}},
-    {"A_INDEX_2", {}},
-    {"D_INDEX_1", {"D_INDEX_STATE_ROWID"}},
-    {"D_INDEX_2", {"D_INDEX_DELETED_AT"}},
-    {"LD_INDEX_1", {"LF_INDEXES", "LD_INDEX_DATA_ID"}},
-    {"LD_INDEX_2", {"LD_INDEX_ROWID"}},
-    {"RAS_INDEX_1", {"RAS_INDEX_ID"}},
-    {"BND_INDEX_1", {"BND_INDEX_ID"}},
-    {"BND_INDEX_2", {"BND_INDEX_COMPOSITE"}},
-    {"AUX_INDEX_1", {"AUX_INDEX_COMPOSITE"}},
-    {"BLK_INDEX_1", {"BLK_INDEX_COMPOSITE"}},
-};
-
 // The records of one keyword as the migration reads them.
 struct S_records {
     DBTUNE_LAYER_CONFIG layer;
@@ -82,20 +52,29 @@ int32_t db_dbtune_rename_index_params(const DBTUNE_LAYER_CONFIG *layer,
         rc = db_dbtune_insert_call(call, sizeof(call));
     if (rc != 0)
         return rc;
-    for (const S_rename &r : S_renames) {
-        const char *old_value = S_field(layer, logfile, raster, r.old_name);
+    // Each index parameter of older releases, in the table's order, hands its
+    // value to the parameters that take it (their migration source).
+    size_t count = 0;
+    const DBTUNE_PARAM *params = db_dbtune_param_table(&count);
+    for (size_t o = 0; o < count; o++) {
+        if ((params[o].kinds & DBTUNE_KIND_OLD_INDEX) == 0)
+            continue;
+        const char *old_name = params[o].name;
+        const char *old_value = S_field(layer, logfile, raster, old_name);
         if (old_value[0] == '\0')
             continue;
         std::string sql = std::string("DELETE FROM ") + table + " WHERE upper(keyword) = '" +
-                          db_quote_literal(keyword) + "' AND upper(parameter_name) = '" +
-                          r.old_name + "'";
+                          db_quote_literal(keyword) + "' AND upper(parameter_name) = '" + old_name +
+                          "'";
         rc = db_execute_ddlsql(sql.c_str(), 0, 2);
         // 100: no row touched; success with information counts as done.
         if (rc != 0 && rc != 1 && rc != 100)
             return rc;
-        for (const char *new_name : r.new_names) {
-            if (new_name == nullptr)
-                break;
+        for (size_t n = 0; n < count; n++) {
+            const char *source = params[n].migrate_from;
+            if (source == nullptr || strcmp(source, old_name) != 0)
+                continue;
+            const char *new_name = params[n].name;
             if (S_field(layer, logfile, raster, new_name)[0] != '\0')
                 continue;
             rc = db_dbtune_insert_row(call, keyword, new_name, old_value, failed);
@@ -103,7 +82,7 @@ int32_t db_dbtune_rename_index_params(const DBTUNE_LAYER_CONFIG *layer,
                 return rc;
         }
         // D_INDEX_DELETED_AT falls back to D_INDEX_1 when there is no D_INDEX_2.
-        if (strcmp(r.old_name, "D_INDEX_1") == 0 && layer->D_INDEX_2[0] == '\0' &&
+        if (strcmp(old_name, "D_INDEX_1") == 0 && layer->D_INDEX_2[0] == '\0' &&
             layer->D_INDEX_DELETED_AT[0] == '\0') {
             rc = db_dbtune_insert_row(call, keyword, "D_INDEX_DELETED_AT", old_value, failed);
             if (rc != 0)
@@ -160,10 +139,11 @@ int32_t db_dbtune_migrate_index_params(DB_INSTANCE *, DBTUNE_FAILED_ROW *failed)
         }
         if (rows.count > 0) {
             for (int32_t i = 0; i < rows.count; i++) {
-                bool index = false;
-                for (const char *p : S_index_params)
-                    index = index || strcasecmp(p, rows.names[i]) == 0;
-                if (!index)
+                // The index parameters of older releases and those that
+                // take their values.
+                const DBTUNE_PARAM *param = db_dbtune_param_find(rows.names[i]);
+                if (param == nullptr ||
+                    ((param->kinds & DBTUNE_KIND_OLD_INDEX) == 0 && param->migrate_from == nullptr))
                     continue;
                 char *field = db_dbtune_field(&records->layer, &records->logfile, &records->raster,
                                               rows.names[i]);

@@ -39,7 +39,7 @@ int32_t DB_instance_dbtune_table_exists(DB_INSTANCE *instance)
         auto stream = std::make_unique<DB_STREAM>();
         memset(stream.get(), 0, sizeof(DB_STREAM));
         SQLHSTMT h = SQL_NULL_HSTMT;
-        int rc = db_prepare_cursor(stream.get(), &h, sql.c_str(), 0);
+        int rc = db_prepare_cursor(db_stream_xerr(stream.get()), &h, sql.c_str(), 0);
         if (rc != 0) {
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, h != SQL_NULL_HSTMT ? &h : nullptr, rc);
@@ -119,7 +119,7 @@ int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, 
 
         db_stmt_guard stmt;
         SQLHSTMT &h = stmt.h;
-        SQLRETURN cli = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &h);
+        SQLRETURN cli = SQLAllocHandle(SQL_HANDLE_STMT, db_connection()->hdbc, &h);
         if (!SQL_SUCCEEDED(cli))
             return cli;
         SQLINTEGER result = 0;

@@ -236,7 +236,7 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
 
     db_stmt_guard stmt;
     SQLHSTMT &hstmt = stmt.h;
-    rc = db_open_cursor(stream, &hstmt);
+    rc = db_open_cursor(db_stream_xerr(stream), &hstmt);
     if (rc != ZE_SUCCESS)
         return rc;
     // Without an owner, tables of every owner would answer.
@@ -404,7 +404,7 @@ int32_t DB_table_get_column_defs(DB_INSTANCE *, DB_STREAM *stream, const char *t
     }
 
     db_stmt_guard stmt;
-    int rc = db_prepare_cursor(stream, &stmt.h, sql.c_str(), 0);
+    int rc = db_prepare_cursor(db_stream_xerr(stream), &stmt.h, sql.c_str(), 0);
     if (rc != 0) {
         CLI_DIAG_RECORD diag;
         db_get_diag_record(&diag, stmt.h != SQL_NULL_HSTMT ? &stmt.h : nullptr, rc);

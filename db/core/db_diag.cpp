@@ -16,7 +16,7 @@ CLI_DIAG_RECORD *db_get_diag_record(CLI_DIAG_RECORD *out, SQLHSTMT *stmt, int32_
     // connection that refused it.
     bool on_stmt = stmt != nullptr && *stmt != SQL_NULL_HSTMT;
     SQLSMALLINT type = on_stmt ? SQL_HANDLE_STMT : SQL_HANDLE_DBC;
-    SQLHANDLE handle = on_stmt ? *stmt : db_hdbc;
+    SQLHANDLE handle = on_stmt ? *stmt : db_connection()->hdbc;
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
     SQLGetDiagRec(type, handle, 1, reinterpret_cast<SQLCHAR *>(out->sqlstate), &native,
@@ -27,4 +27,10 @@ CLI_DIAG_RECORD *db_get_diag_record(CLI_DIAG_RECORD *out, SQLHSTMT *stmt, int32_
     out->message[sizeof(out->message) - 1] = '\0';
     out->native_error = static_cast<int32_t>(native);
     return out;
+}
+
+void db_diag_terminate(CLI_DIAG_RECORD *diag)
+{
+    diag->sqlstate[sizeof(diag->sqlstate) - 1] = '\0';
+    diag->message[sizeof(diag->message) - 1] = '\0';
 }

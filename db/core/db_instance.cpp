@@ -27,7 +27,6 @@
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_trans.h"
 
-#define S_NULL_DATABASE "null=database"
 #define S_DBA_DATABASE_SIZE 32 /* the administrator's data source: at most 31 characters */
 #define S_SPATIAL_TYPE_SQL                                                                         \
     "SELECT count(*) FROM SYSBLDREGISTERED WHERE lower(BLD_ID) like  'spatial.8.%'"
@@ -45,24 +44,6 @@ struct S_free_deleter {
     }
 };
 
-// Releases the connection even when the orderly disconnect stops half-way, so
-// no environment is left for the next connect to stack on.
-static void S_release_connection(void)
-{
-    if (db_hdbc == SQL_NULL_HDBC && db_henv == SQL_NULL_HENV)
-        return;
-    db_disconnect();
-    if (db_hdbc != SQL_NULL_HDBC) {
-        SQLDisconnect(db_hdbc);
-        SQLFreeHandle(SQL_HANDLE_DBC, db_hdbc);
-        db_hdbc = SQL_NULL_HDBC;
-    }
-    if (db_henv != SQL_NULL_HENV) {
-        SQLFreeHandle(SQL_HANDLE_ENV, db_henv);
-        db_henv = SQL_NULL_HENV;
-    }
-}
-
 static void S_free_codepage(void)
 {
     db_identifier_codepage = nullptr;
@@ -75,7 +56,7 @@ static int32_t S_fail_after_connect(int32_t rc)
 {
     db_layer_cache_free(nullptr);
     S_free_codepage();
-    S_release_connection();
+    db_connection_release();
     return rc;
 }
 
@@ -85,12 +66,6 @@ static void S_install_callbacks(const DB_INSTANCE_OPEN_CONFIG *config)
     S_host.session_by_pid = config->session_by_pid;
     S_host.registration_by_name = config->registration_by_name;
     S_host.registration_by_id = config->registration_by_id;
-}
-
-static const char *S_admin_database_from_env(void)
-{
-    const char *env = getenv("ZEL_DATABASE");
-    return env != nullptr ? env : DB_ADMIN_DATABASE_DEFAULT;
 }
 
 int32_t DB_instance_open(const char *data_source, const char *user, const char *password,
@@ -110,19 +85,20 @@ int32_t DB_instance_open(const char *data_source, const char *user, const char *
     char database[DB_INSTANCE_DATA_SOURCE_SIZE];
     snprintf(database, sizeof(database), "%s", data_source);
     database[strcspn(database, ";")] = '\0';
-    const char *admin = S_admin_database_from_env();
-    if (database[0] != '\0' && strcmp(database, S_NULL_DATABASE) != 0 &&
-        strcasecmp(database, admin) != 0)
+    const char *admin = db_admin_database_configured();
+    if (database[0] != '\0' && strcmp(database, DB_NULL_DATABASE) != 0 &&
+        !db_is_admin_database(database, admin))
         return ZE_NOT_ADMIN_DATABASE;
-    snprintf(db_admin_database, sizeof(db_admin_database), "%s", admin);
+    DB_CONNECTION *connection = db_connection();
+    snprintf(connection->admin_database, sizeof(connection->admin_database), "%s", admin);
 
     // One environment and connection per process: a second open replaces the
     // first rather than stacking on it.
-    S_release_connection();
+    db_connection_release();
     CLI_DIAG_RECORD diag = db_connect(user, password, database, sizeof(database));
     if (!SQL_SUCCEEDED(diag.code)) {
         // A driver check that failed after the connect still left a connection.
-        S_release_connection();
+        db_connection_release();
         return db_map_connect_diag(&diag);
     }
 
@@ -161,7 +137,7 @@ int32_t DB_instance_open_as_dba(const char *password, const DB_INSTANCE_OPEN_CON
                                 DB_INSTANCE **out)
 {
     char database[S_DBA_DATABASE_SIZE];
-    snprintf(database, sizeof(database), "%s", S_admin_database_from_env());
+    snprintf(database, sizeof(database), "%s", db_admin_database_configured());
     int32_t rc = DB_instance_open(database, DB_ADMIN_USER, password, config, out);
     if (rc == ZE_INVALID_LOGIN)
         return ZE_INVALID_DBA_PASSWORD;
@@ -233,7 +209,7 @@ int32_t DB_instance_close(DB_INSTANCE *instance)
     if (instance == nullptr)
         return 0;
     db_instance_drop_temporary_views(instance);
-    S_release_connection();
+    db_connection_release();
     db_layer_cache_free(instance);
     S_free_codepage();
     if (S_current == instance)

@@ -4,7 +4,6 @@
 #include "db/core/db_instance_user_internal.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <mutex>
@@ -19,9 +18,7 @@ static char S_current_user[DB_USER_NAME_SIZE];
 
 static void S_read_admin_database()
 {
-    const char *value = getenv("ZEL_DATABASE");
-    snprintf(S_admin_database, sizeof(S_admin_database), "%s",
-             value ? value : DB_ADMIN_DATABASE_DEFAULT);
+    snprintf(S_admin_database, sizeof(S_admin_database), "%s", db_admin_database_configured());
 }
 
 int32_t DB_instance_get_admin_database(DB_INSTANCE *, char *out)

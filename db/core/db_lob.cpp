@@ -121,8 +121,8 @@ int32_t db_lob_create_spec(DB_LOB_HANDLE *lob, int32_t mode)
     // A second set-up must not lose the statement of the first.
     db_cli_free(&lob->cli);
     db_cli_init(&lob->cli);
-    lob->connection = db_hdbc;
-    lob->environment = db_henv;
+    lob->connection = db_connection()->hdbc;
+    lob->environment = db_connection()->henv;
     const int32_t allocated = db_cli_allocate(&lob->cli);
     lob->lo_statement = lob->cli.statement;
     if (allocated != ZE_SUCCESS)

@@ -203,7 +203,7 @@ static int32_t S_create_all(DB_INSTANCE *instance)
     S_call call;
     call.instance = instance;
     call.made.reserve(DB_ROUTINE_WORK_LIST_SIZE);
-    SQLRETURN alloc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, &call.hstmt);
+    SQLRETURN alloc = SQLAllocHandle(SQL_HANDLE_STMT, db_connection()->hdbc, &call.hstmt);
     if (!SQL_SUCCEEDED(alloc))
         return alloc;
     int32_t rc = ZE_SUCCESS;

@@ -13,7 +13,6 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_informix_internal.h"
-#include "db/core/db_stream_internal.h"
 
 // Builds the statement's diagnostic, puts text in place of its message and
 // stores it in the connection-level record.
@@ -25,11 +24,11 @@ static void S_store_with_message(SQLHSTMT *hstmt, SQLRETURN rc, const char *form
     db_set_xerr_from_diag(diag);
 }
 
-int db_open_cursor(DB_STREAM *stream, SQLHSTMT *hstmt)
+int db_open_cursor(DB_EXT_ERROR *xerr, SQLHSTMT *hstmt)
 {
     if (hstmt == nullptr)
         return ZE_NULL_POINTER;
-    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_hdbc, hstmt);
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, db_connection()->hdbc, hstmt);
     if (SQL_SUCCEEDED(rc))
         rc = SQLSetStmtAttr(*hstmt, SQL_ATTR_CURSOR_TYPE,
                             reinterpret_cast<SQLPOINTER>(SQL_CURSOR_KEYSET_DRIVEN), 0);
@@ -38,14 +37,14 @@ int db_open_cursor(DB_STREAM *stream, SQLHSTMT *hstmt)
     fprintf(stderr, "db_open_cursor Open Error (%d).\n", rc);
     CLI_DIAG_RECORD diag;
     db_get_diag_record(&diag, hstmt, rc);
-    if (stream != nullptr)
-        db_stream_set_xerr_from_diag(stream, diag);
+    if (xerr != nullptr)
+        db_xerr_set_from_stream_diag(xerr, diag);
     else
         db_set_xerr_from_diag(diag);
     return ZE_DBMS_ERROR;
 }
 
-int db_prepare_stmt(DB_STREAM *, SQLHSTMT *hstmt, const char *sql)
+int db_prepare_stmt(DB_EXT_ERROR *, SQLHSTMT *hstmt, const char *sql)
 {
     if (hstmt == nullptr || sql == nullptr)
         return ZE_NULL_POINTER;
@@ -54,14 +53,14 @@ int db_prepare_stmt(DB_STREAM *, SQLHSTMT *hstmt, const char *sql)
     return SQL_SUCCEEDED(rc) ? 0 : rc;
 }
 
-int db_prepare_cursor(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql, int32_t)
+int db_prepare_cursor(DB_EXT_ERROR *xerr, SQLHSTMT *hstmt, const char *sql, int32_t)
 {
     if (hstmt == nullptr || sql == nullptr)
         return ZE_NULL_POINTER;
-    int rc = db_open_cursor(stream, hstmt);
+    int rc = db_open_cursor(xerr, hstmt);
     if (rc != 0)
         return rc;
-    return db_prepare_stmt(stream, hstmt, sql);
+    return db_prepare_stmt(xerr, hstmt, sql);
 }
 
 // Sets the three attributes of a parameter-array execute. The processed-rows
@@ -286,10 +285,10 @@ int db_execute_dml(const char *sql, int32_t record_error, int32_t mode)
 
 int db_commit(void)
 {
-    return static_cast<int16_t>(SQLEndTran(SQL_HANDLE_DBC, db_hdbc, SQL_COMMIT));
+    return static_cast<int16_t>(SQLEndTran(SQL_HANDLE_DBC, db_connection()->hdbc, SQL_COMMIT));
 }
 
 int db_rollback(void)
 {
-    return static_cast<int16_t>(SQLEndTran(SQL_HANDLE_DBC, db_hdbc, SQL_ROLLBACK));
+    return static_cast<int16_t>(SQLEndTran(SQL_HANDLE_DBC, db_connection()->hdbc, SQL_ROLLBACK));
 }

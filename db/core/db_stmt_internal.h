@@ -24,13 +24,14 @@
 extern "C" {
 #endif
 
-/* Allocates a keyset cursor into *hstmt. 0; -51 with the stream's record
- * filled (the connection's without a stream); -65 for a null cell. The cell
- * keeps what the allocation gave: free it with db_free_stmt. */
-int db_open_cursor(DB_STREAM *stream, SQLHSTMT *hstmt);
+/* Allocates a keyset cursor into *hstmt. 0; -51 with xerr filled, a
+ * stream's record (db_stream_xerr), or the connection's when xerr is null;
+ * -65 for a null cell. The cell keeps what the allocation gave: free it with
+ * db_free_stmt. */
+int db_open_cursor(DB_EXT_ERROR *xerr, SQLHSTMT *hstmt);
 /* 0, or the CLI return code of the prepare; no record is filled. */
-int db_prepare_stmt(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql);
-int db_prepare_cursor(DB_STREAM *stream, SQLHSTMT *hstmt, const char *sql, int32_t flag);
+int db_prepare_stmt(DB_EXT_ERROR *xerr, SQLHSTMT *hstmt, const char *sql);
+int db_prepare_cursor(DB_EXT_ERROR *xerr, SQLHSTMT *hstmt, const char *sql, int32_t flag);
 /* 0; 110 when a fetch found no rows; an engine code for a mapped execute
  * failure (no commit); -51; -66 for a rowset of more than 100 rows. */
 int db_odbc_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULEN *rows_out,

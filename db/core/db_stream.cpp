@@ -302,14 +302,14 @@ int32_t db_stream_envelope_union(DB_STREAM *stream, double minx, double miny, do
     return 0;
 }
 
+DB_EXT_ERROR *db_stream_xerr(DB_STREAM *stream)
+{
+    return stream != nullptr ? &stream->xerr : nullptr;
+}
+
 const char *db_stream_set_xerr_from_diag(DB_STREAM *stream, CLI_DIAG_RECORD diag)
 {
-    db_diag_terminate(&diag);
-    fprintf(stderr, "ZEL_ODBC_STREAM Error: %d\n%s\n", diag.code, diag.message);
-    if (stream == nullptr)
-        return "";
-    db_xerr_fill(&stream->xerr, &diag);
-    return stream->xerr.text;
+    return db_xerr_set_from_stream_diag(db_stream_xerr(stream), diag);
 }
 
 DB_EXT_ERROR *db_stream_copy_xerr(DB_EXT_ERROR *out, DB_STREAM *stream)

@@ -138,6 +138,10 @@ extern "C" {
 int32_t db_stream_envelope_union(DB_STREAM *stream, double minx, double miny, double maxx,
                                  double maxy);
 
+/* The stream's own extended error record, null for a null stream: what the
+ * statement primitives fill when they fail for a stream. */
+DB_EXT_ERROR *db_stream_xerr(DB_STREAM *stream);
+
 /* Prints the stream error lines and fills the stream's record (-51). Returns
  * the SQLSTATE text of the stream's record; an empty text for a null stream,
  * whose diagnostic is then only printed. */

@@ -81,7 +81,7 @@ int32_t db_probe_prepare(SQLHSTMT *hstmt, const char *sql, char *sqlstate)
     sqlstate[0] = '\0';
     auto stream = std::make_unique<DB_STREAM>();
     memset(stream.get(), 0, sizeof(DB_STREAM));
-    int rc = db_prepare_cursor(stream.get(), hstmt, sql, 0);
+    int rc = db_prepare_cursor(db_stream_xerr(stream.get()), hstmt, sql, 0);
     if (rc == 0)
         return 0;
     CLI_DIAG_RECORD diag;

@@ -1,5 +1,6 @@
-// Transaction modes (db_trans.h). The state is process state without locks:
-// each server process uses its one connection from one thread.
+// Transaction modes (db_trans.h). The modes are the connection's process
+// state (DB_CONNECTION), without locks: each server process uses its one
+// connection from one thread.
 #include "db/core/db_trans_internal.h"
 
 #include <sql.h>
@@ -10,15 +11,11 @@
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_stmt_internal.h"
 
-static int32_t S_user_transaction;
-static int32_t S_autocommit_interval;
-static int32_t S_autocommit_counter;
-
 // Ends the connection's transaction; on anything but SQL_SUCCESS stores the
 // connection's diagnostic, prints the operation's line and gives -51.
 static int S_end_transaction(SQLSMALLINT completion, const char *failure_line)
 {
-    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, db_hdbc, completion);
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, db_connection()->hdbc, completion);
     if (rc == SQL_SUCCESS)
         return 0;
     CLI_DIAG_RECORD diag;
@@ -30,35 +27,35 @@ static int S_end_transaction(SQLSMALLINT completion, const char *failure_line)
 
 int DB_trans_updt_start(DB_INSTANCE *)
 {
-    if (S_user_transaction)
+    if (db_connection()->user_transaction)
         return 0;
     return S_end_transaction(SQL_COMMIT, "DB_start_updt_trans Commit Error (%d)\n");
 }
 
 int DB_trans_updt_commit(DB_INSTANCE *)
 {
-    if (S_user_transaction)
+    if (db_connection()->user_transaction)
         return 0;
     return S_end_transaction(SQL_COMMIT, "DB_trans_updt_commit Commit Error (%d)\n");
 }
 
 int DB_trans_updt_rollback(DB_INSTANCE *)
 {
-    if (S_user_transaction || !db_initialised)
+    if (db_connection()->user_transaction || !db_connection()->initialised)
         return 0;
     return S_end_transaction(SQL_ROLLBACK, "DB_trans_updt_rollback Rollback Error (%d)\n");
 }
 
 int DB_trans_def_start(DB_INSTANCE *)
 {
-    if (S_user_transaction)
+    if (db_connection()->user_transaction)
         return 0;
     return S_end_transaction(SQL_COMMIT, "DB_trans_def_start Commit Error (%d)\n");
 }
 
 int DB_trans_defwr_start(DB_INSTANCE *)
 {
-    if (S_user_transaction)
+    if (db_connection()->user_transaction)
         return 0;
     return S_end_transaction(SQL_COMMIT, "DB_trans_defwr_start ExImmed Error (%d)\n");
 }
@@ -66,7 +63,7 @@ int DB_trans_defwr_start(DB_INSTANCE *)
 int DB_trans_def_commit(DB_INSTANCE *)
 {
     db_global_xerr.code = 0;
-    if (S_user_transaction)
+    if (db_connection()->user_transaction)
         return 0;
     return S_end_transaction(SQL_COMMIT, "DB_trans_def_commit Commit Error (%d)\n");
 }
@@ -74,43 +71,45 @@ int DB_trans_def_commit(DB_INSTANCE *)
 int DB_trans_user_start(DB_INSTANCE *instance)
 {
     int rc = DB_trans_updt_start(instance);
-    S_user_transaction = 1;
-    S_autocommit_counter = 0;
+    db_connection()->user_transaction = 1;
+    db_connection()->autocommit_counter = 0;
     return rc;
 }
 
 int DB_trans_user_commit(DB_INSTANCE *instance)
 {
-    S_user_transaction = 0;
+    db_connection()->user_transaction = 0;
     int rc = DB_trans_updt_commit(instance);
-    S_autocommit_counter = 0;
+    db_connection()->autocommit_counter = 0;
     return rc;
 }
 
 int DB_trans_user_rollback(DB_INSTANCE *instance)
 {
-    S_user_transaction = 0;
+    db_connection()->user_transaction = 0;
     int rc = DB_trans_updt_rollback(instance);
-    S_autocommit_counter = 0;
+    db_connection()->autocommit_counter = 0;
     return rc;
 }
 
 int DB_trans_set_autocommit(DB_INSTANCE *, int32_t interval)
 {
-    SQLSetConnectAttr(db_hdbc, SQL_ATTR_AUTOCOMMIT,
+    SQLSetConnectAttr(db_connection()->hdbc, SQL_ATTR_AUTOCOMMIT,
                       reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
-    S_autocommit_interval = interval;
+    db_connection()->autocommit_interval = interval;
     return 0;
 }
 
 int32_t db_trans_autocommit_due(void)
 {
     // The counter runs only inside a user transaction.
-    if (!S_user_transaction)
+    DB_CONNECTION *connection = db_connection();
+    if (!connection->user_transaction)
         return 0;
-    S_autocommit_counter++;
-    if (S_autocommit_interval > 0 && S_autocommit_counter >= S_autocommit_interval) {
-        S_autocommit_counter = 0;
+    connection->autocommit_counter++;
+    if (connection->autocommit_interval > 0 &&
+        connection->autocommit_counter >= connection->autocommit_interval) {
+        connection->autocommit_counter = 0;
         return 1;
     }
     return 0;
@@ -118,7 +117,7 @@ int32_t db_trans_autocommit_due(void)
 
 int DB_trans_auto_commit_control(DB_INSTANCE *)
 {
-    if (S_user_transaction && !db_trans_autocommit_due())
+    if (db_connection()->user_transaction && !db_trans_autocommit_due())
         return 0;
     return S_end_transaction(SQL_COMMIT, "DB_auto_commit_control Error (%d)\n");
 }
@@ -137,5 +136,5 @@ int DB_trans_set_compress_mode(DB_INSTANCE *, int32_t)
 
 int32_t db_trans_in_user_transaction(void)
 {
-    return S_user_transaction;
+    return db_connection()->user_transaction;
 }

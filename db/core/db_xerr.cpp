@@ -1,7 +1,9 @@
-// Extended error records: the connection-level record (a process global,
-// declared in db_connect_internal.h beside the CLI handles) and the operations that
-// fill, read, clear and copy a DB_EXT_ERROR, with the standard-error lines
-// that are the only log of a DBMS failure. Records: db_diag.h.
+// Extended error records (db_xerr_internal.h): the connection-level record
+// and the operations that fill, read, clear and copy a DB_EXT_ERROR, with the
+// standard-error lines that are the only log of a DBMS failure. Record:
+// db_xerr.h.
+#include "db/core/db_xerr_internal.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,7 +12,6 @@
 #include <memory>
 
 #include "base/util/zel_errors.h"
-#include "db/core/db_connect_internal.h"
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_instance_internal.h"
 
@@ -41,12 +42,6 @@ void db_xerr_fill(DB_EXT_ERROR *xerr, const CLI_DIAG_RECORD *diag)
                         diag->sqlstate, sizeof(diag->sqlstate));
 }
 
-void db_diag_terminate(CLI_DIAG_RECORD *diag)
-{
-    diag->sqlstate[sizeof(diag->sqlstate) - 1] = '\0';
-    diag->message[sizeof(diag->message) - 1] = '\0';
-}
-
 void db_xerr_clear(DB_EXT_ERROR *xerr)
 {
     xerr->code = 0;
@@ -64,6 +59,16 @@ const char *db_set_xerr_from_diag(CLI_DIAG_RECORD diag)
     fprintf(stderr, "Error Message: %s\n", diag.message);
     db_xerr_fill(&db_global_xerr, &diag);
     return db_global_xerr.text;
+}
+
+const char *db_xerr_set_from_stream_diag(DB_EXT_ERROR *xerr, CLI_DIAG_RECORD diag)
+{
+    db_diag_terminate(&diag);
+    fprintf(stderr, "ZEL_ODBC_STREAM Error: %d\n%s\n", diag.code, diag.message);
+    if (xerr == nullptr)
+        return "";
+    db_xerr_fill(xerr, &diag);
+    return xerr->text;
 }
 
 int32_t db_set_xerr_from_procedure(int32_t result, const char *procedure)

@@ -32,13 +32,13 @@ int32_t DB_stream_prepare_sql(DB_STREAM *stream, const char *sql)
     if (stream == nullptr || sql == nullptr)
         return ZE_NULL_POINTER;
     db_free_stmt(&stream->stmt_main);
-    int rc = db_open_cursor(stream, &stream->stmt_main);
+    int rc = db_open_cursor(db_stream_xerr(stream), &stream->stmt_main);
     if (rc != 0) {
         // The allocation's diagnostic is already in the stream's record.
         db_free_stmt(&stream->stmt_main);
         return rc;
     }
-    rc = db_prepare_stmt(stream, &stream->stmt_main, sql);
+    rc = db_prepare_stmt(db_stream_xerr(stream), &stream->stmt_main, sql);
     if (SQL_SUCCEEDED(rc))
         return 0;
     CLI_DIAG_RECORD diag;

@@ -216,8 +216,8 @@ static int32_t S_next(REGISTRATION *out)
 static bool S_cursors_survive_commit(void)
 {
     SQLUSMALLINT behaviour = SQL_CB_DELETE;
-    SQLRETURN rc =
-        SQLGetInfo(db_hdbc, SQL_CURSOR_COMMIT_BEHAVIOR, &behaviour, sizeof(behaviour), nullptr);
+    SQLRETURN rc = SQLGetInfo(db_connection()->hdbc, SQL_CURSOR_COMMIT_BEHAVIOR, &behaviour,
+                              sizeof(behaviour), nullptr);
     return SQL_SUCCEEDED(rc) && behaviour == SQL_CB_PRESERVE;
 }
 

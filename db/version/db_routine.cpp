@@ -57,7 +57,7 @@ static int32_t S_create_once(DB_STREAM *stream, const char *text, CLI_DIAG_RECOR
                              bool *prepared)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    int rc = db_prepare_cursor(stream, &hstmt, text, 0);
+    int rc = db_prepare_cursor(db_stream_xerr(stream), &hstmt, text, 0);
     *prepared = rc == 0;
     if (rc == 0) {
         rc = SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR *>(const_cast<char *>(text)), SQL_NTS);

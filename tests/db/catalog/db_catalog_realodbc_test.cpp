@@ -28,14 +28,12 @@ class RealCatalog : public RealOdbcFixture
   protected:
     static void SetUpTestSuite()
     {
-        char database[DB_ADMIN_DATABASE_SIZE] = "";
-        connect_to_sqlite("/tmp/zel_catalogreal_XXXXXX", database, sizeof database);
+        connect_suite("/tmp/zel_catalogreal_XXXXXX");
     }
 
     static void TearDownTestSuite()
     {
-        db_disconnect();
-        remove_folder();
+        end_suite();
     }
 
     static void run(const char *sql)

@@ -48,22 +48,14 @@ class Unconnected : public scli::Fixture
     {
         scli::Fixture::SetUp();
         unsetenv("ZEL_DATABASE");
-        db_admin_database[0] = '\0';
+        db_connection()->admin_database[0] = '\0';
         DB_instance_clear_xerr();
     }
 
     void TearDown() override
     {
-        if (db_hdbc != SQL_NULL_HDBC)
-            quiet_stderr([] { db_disconnect(); });
-        // A test that made the disconnect fail leaves the handles: free them.
-        if (db_hdbc != SQL_NULL_HDBC) {
-            SQLDisconnect(db_hdbc);
-            SQLFreeHandle(SQL_HANDLE_DBC, db_hdbc);
-            SQLFreeHandle(SQL_HANDLE_ENV, db_henv);
-        }
-        db_hdbc = SQL_NULL_HDBC;
-        db_henv = SQL_NULL_HENV;
+        // Also frees what a test that made the disconnect fail left.
+        quiet_stderr([] { db_connection_release(); });
         scli::Fixture::TearDown();
     }
 
@@ -163,26 +155,21 @@ class CliConnected : public Unconnected
 
     void connect()
     {
-        ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &db_henv), SQL_SUCCESS);
-        SQLSetEnvAttr(db_henv, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
-        ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, db_henv, &db_hdbc), SQL_SUCCESS);
-        ASSERT_EQ(SQLConnect(db_hdbc, (SQLCHAR *)"zel", SQL_NTS, (SQLCHAR *)"zel", SQL_NTS,
+        DB_CONNECTION *c = db_connection();
+        ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &c->henv), SQL_SUCCESS);
+        SQLSetEnvAttr(c->henv, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+        ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, c->henv, &c->hdbc), SQL_SUCCESS);
+        ASSERT_EQ(SQLConnect(c->hdbc, (SQLCHAR *)"zel", SQL_NTS, (SQLCHAR *)"zel", SQL_NTS,
                              (SQLCHAR *)"secret", SQL_NTS),
                   SQL_SUCCESS);
+        c->connected = true;
         DB_instance_clear_xerr();
         setup_calls_ = static_cast<int>(scli::journal().size());
     }
 
     void disconnect()
     {
-        if (db_hdbc != SQL_NULL_HDBC) {
-            SQLDisconnect(db_hdbc);
-            SQLFreeHandle(SQL_HANDLE_DBC, db_hdbc);
-        }
-        if (db_henv != SQL_NULL_HENV)
-            SQLFreeHandle(SQL_HANDLE_ENV, db_henv);
-        db_hdbc = SQL_NULL_HDBC;
-        db_henv = SQL_NULL_HENV;
+        db_connection_free_handles();
     }
 
     // Calls made by the fixture's connect, before the test's own.

@@ -21,14 +21,12 @@ class RealCli : public RealOdbcFixture
   protected:
     static void SetUpTestSuite()
     {
-        char database[DB_ADMIN_DATABASE_SIZE] = "";
-        connect_to_sqlite("/tmp/zel_clireal_XXXXXX", database, sizeof database);
+        connect_suite("/tmp/zel_clireal_XXXXXX");
     }
 
     static void TearDownTestSuite()
     {
-        db_disconnect();
-        remove_folder();
+        end_suite();
     }
 };
 

@@ -49,8 +49,8 @@ TEST_F(CliStatement, PrepareFailuresStayInTheRecordUntilSaved)
 
     DB_STREAM stream;
     memset(&stream, 0, sizeof stream);
-    db_cli_save_stream_error(&cli, nullptr);
-    db_cli_save_stream_error(&cli, &stream);
+    db_cli_save_error_to(&cli, nullptr);
+    db_cli_save_error_to(&cli, db_stream_xerr(&stream));
     EXPECT_EQ(stream.xerr.code, ZE_DBMS_ERROR);
     EXPECT_EQ(stream.xerr.native_error, -201);
     EXPECT_STREQ(stream.xerr.text, "42000");

@@ -55,9 +55,9 @@ TEST_F(Connect, ConnectsWithAutocommitOffAndChecksTheDriver)
                              "SQLFreeStmt option=1",
                              "SQLGetInfo info=46",
                          }));
-    EXPECT_EQ(db_initialised, 1);
-    EXPECT_STREQ(db_literal_prefix, "'");
-    EXPECT_STREQ(db_literal_suffix, "'");
+    EXPECT_EQ(db_connection()->initialised, 1);
+    EXPECT_STREQ(db_connection()->literal_prefix, "'");
+    EXPECT_STREQ(db_connection()->literal_suffix, "'");
 }
 
 TEST_F(Connect, DatabaseRules)
@@ -127,7 +127,7 @@ TEST_F(Connect, FailedConnectIsMappedAndLeavesNoHandle)
         EXPECT_STREQ(db_global_xerr.text, c.sqlstate);
         EXPECT_EQ(err.rfind("ZEL_Database Error: -1\n", 0), 0u) << err;
         EXPECT_TRUE(scli::leaks().empty());
-        EXPECT_EQ(db_hdbc, nullptr);
+        EXPECT_EQ(db_connection()->hdbc, nullptr);
     }
 }
 
@@ -180,7 +180,7 @@ TEST_F(Connect, DriverCheckFailuresAreOnlyPrinted)
     };
     for (const auto &c : cases) {
         scli::reset();
-        db_initialised = 0;
+        db_connection()->initialised = 0;
         if (c.info == 0)
             scli::set_function(SQL_API_SQLEXTENDEDFETCH, false);
         else
@@ -191,7 +191,7 @@ TEST_F(Connect, DriverCheckFailuresAreOnlyPrinted)
         EXPECT_EQ(capture.text(), c.line);
         // The connection is used all the same.
         EXPECT_EQ(d.code, SQL_SUCCESS);
-        EXPECT_EQ(db_initialised, 0);
+        EXPECT_EQ(db_connection()->initialised, 0);
         EXPECT_EQ(db_global_xerr.code, 0);
         db_disconnect();
     }
@@ -239,8 +239,53 @@ TEST_F(Connect, DisconnectStopsAtAFailedCommit)
     std::string err = capture.text();
     EXPECT_EQ(err.rfind("db_disconnect Commit Error (1)\n", 0), 0u) << err;
     EXPECT_NE(err.find("DB_disconnect (db_disconnect) Error (-51)\n"), std::string::npos);
-    EXPECT_NE(db_hdbc, nullptr);
+    EXPECT_NE(db_connection()->hdbc, nullptr);
     EXPECT_EQ(DB_disconnect(), 0);
+}
+
+// The one teardown frees what any failed step of the orderly disconnect left,
+// disconnecting only a connection that is still open.
+TEST_F(Connect, ReleaseFreesWhatAFailedStepLeft)
+{
+    const struct {
+        const char *fails; // the failing call, or "use" for a failed database switch
+        Strings calls;     // the release's calls
+    } cases[] = {
+        {"SQLEndTran",
+         {"SQLEndTran", "SQLGetDiagRec", "SQLDisconnect", "SQLFreeHandle", "SQLFreeHandle"}},
+        {"SQLDisconnect",
+         {"SQLEndTran", "SQLDisconnect", "SQLGetDiagRec", "SQLDisconnect", "SQLFreeHandle",
+          "SQLFreeHandle"}},
+        {"SQLFreeHandle",
+         {"SQLEndTran", "SQLDisconnect", "SQLFreeHandle", "SQLGetDiagRec", "SQLFreeHandle",
+          "SQLFreeHandle"}},
+        // The switch disconnected and could not connect again: nothing to
+        // disconnect, the commit fails on the closed connection.
+        {"use", {"SQLEndTran", "SQLGetDiagRec", "SQLFreeHandle", "SQLFreeHandle"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fails);
+        scli::reset();
+        char database[DB_ADMIN_DATABASE_SIZE] = "";
+        ASSERT_EQ(db_connect("zel", "pw", database, sizeof(database)).code, SQL_SUCCESS);
+        if (strcmp(c.fails, "use") == 0) {
+            scli::fail_call("SQLConnect", scli::call_count("SQLConnect") + 1, SQL_ERROR,
+                            {"08001", -908, "gone"});
+            quiet_stderr([] { EXPECT_EQ(DB_database_use(nullptr, "other"), ZE_DBMS_ERROR); });
+        } else {
+            scli::fail_call(c.fails, scli::call_count(c.fails) + 1, SQL_ERROR,
+                            {"S1000", -1, "refused"});
+        }
+        size_t mark = scli::journal().size();
+        quiet_stderr([] { db_connection_release(); });
+        Strings calls;
+        for (size_t i = mark; i < scli::journal().size(); i++)
+            calls.push_back(scli::journal()[i].fn);
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(db_connection()->hdbc, nullptr);
+        EXPECT_EQ(db_connection()->henv, nullptr);
+        EXPECT_TRUE(scli::leaks().empty());
+    }
 }
 
 TEST_F(Connect, ExportedConnect)

@@ -36,7 +36,7 @@ class RealOdbc : public RealOdbcFixture
     {
         CLI_DIAG_RECORD diag = db_disconnect();
         EXPECT_EQ(diag.code, 0);
-        EXPECT_EQ(db_hdbc, nullptr);
+        EXPECT_EQ(db_connection()->hdbc, nullptr);
         remove_folder();
     }
 };
@@ -44,8 +44,8 @@ class RealOdbc : public RealOdbcFixture
 TEST_F(RealOdbc, EnvironmentSpeaksOdbc2)
 {
     SQLINTEGER version = 0;
-    ASSERT_TRUE(SQL_SUCCEEDED(
-        SQLGetEnvAttr(db_henv, SQL_ATTR_ODBC_VERSION, &version, sizeof(version), nullptr)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetEnvAttr(db_connection()->henv, SQL_ATTR_ODBC_VERSION, &version,
+                                            sizeof(version), nullptr)));
     EXPECT_EQ(version, SQL_OV_ODBC2);
 }
 

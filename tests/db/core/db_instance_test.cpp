@@ -117,15 +117,15 @@ TEST_F(InstanceTest, OpenRunsStatisticsAndCloseCommitsAndFreesEverything)
     char user[DB_USER_NAME_SIZE];
     EXPECT_STREQ(DB_instance_get_current_user(nullptr, user), "alice");
     EXPECT_EQ(db_instance_layer_stamp(12), 7012);
-    EXPECT_STREQ(db_admin_database, "zel");
+    EXPECT_STREQ(db_connection()->admin_database, "zel");
 
     EXPECT_EQ(DB_instance_close(instance_), 0);
     instance_ = nullptr;
     EXPECT_EQ(Executed(), (Strings{kStats1, "COMMIT", kStats2, "COMMIT", "COMMIT"}));
     EXPECT_EQ(scli::call_count("SQLDisconnect"), 1);
     EXPECT_EQ(db_instance_get_current(), nullptr);
-    EXPECT_EQ(db_hdbc, nullptr);
-    EXPECT_EQ(db_henv, nullptr);
+    EXPECT_EQ(db_connection()->hdbc, nullptr);
+    EXPECT_EQ(db_connection()->henv, nullptr);
 }
 
 // The callbacks the open installs are reached with the host context, and the
@@ -452,8 +452,8 @@ TEST_F(InstanceTest, FaultSweepOverOpenAndCloseLeavesNothingBehind)
                 t += c.fn + " " + std::to_string(c.rc) + (c.injected ? " *" : "") + "\n";
             return t;
         }();
-        EXPECT_EQ(db_hdbc, nullptr);
-        EXPECT_EQ(db_henv, nullptr);
+        EXPECT_EQ(db_connection()->hdbc, nullptr);
+        EXPECT_EQ(db_connection()->henv, nullptr);
         EXPECT_EQ(db_layer_cache_get(), nullptr);
         EXPECT_EQ(db_instance_get_codepage(), nullptr);
         EXPECT_EQ(db_instance_get_current(), nullptr);

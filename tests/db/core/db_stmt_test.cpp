@@ -54,7 +54,7 @@ TEST_F(Stmt, OpenCursorFailureFillsTheStreamOrTheConnectionRecord)
                         {"S1092", -1, "refused"});
         SQLHSTMT h = SQL_NULL_HSTMT;
         StderrCapture capture;
-        int rc = db_open_cursor(with_stream ? stream.get() : nullptr, &h);
+        int rc = db_open_cursor(with_stream ? db_stream_xerr(stream.get()) : nullptr, &h);
         std::string err = capture.text();
         EXPECT_EQ(rc, ZE_DBMS_ERROR);
         EXPECT_EQ(err.rfind("db_open_cursor Open Error (-1).\n", 0), 0u) << err;
@@ -81,7 +81,8 @@ TEST_F(Stmt, OpenCursorFaultSweep)
         DB_stream_clear_xerr(stream.get());
         scli::fail_call(fn, scli::call_count(fn) + 1, SQL_ERROR, {"S1000", -9999, "injected"});
         SQLHSTMT h = SQL_NULL_HSTMT;
-        quiet_stderr([&] { EXPECT_EQ(db_open_cursor(stream.get(), &h), ZE_DBMS_ERROR); });
+        quiet_stderr(
+            [&] { EXPECT_EQ(db_open_cursor(db_stream_xerr(stream.get()), &h), ZE_DBMS_ERROR); });
         EXPECT_EQ(stream->xerr.code, ZE_DBMS_ERROR);
         EXPECT_EQ(stream->xerr.native_error, -9999);
         EXPECT_EQ(db_global_xerr.code, 0);

@@ -148,8 +148,8 @@ class StreamClose : public scli::Fixture
     // Hangs one of everything a close releases in the stream.
     static void Fill(DB_STREAM *s)
     {
-        ASSERT_EQ(db_open_cursor(s, &s->stmt_main), 0);
-        ASSERT_EQ(db_open_cursor(s, &s->stmt_aux), 0);
+        ASSERT_EQ(db_open_cursor(db_stream_xerr(s), &s->stmt_main), 0);
+        ASSERT_EQ(db_open_cursor(db_stream_xerr(s), &s->stmt_aux), 0);
         ASSERT_EQ(db_cli_allocate(&s->cli[1]), 0);
         s->row_lock_mode = 1;
         s->sql_select = strdup("SELECT a, b");
@@ -305,10 +305,10 @@ TEST_F(StreamClose, ReleasesInOrderWithTheDefaultCommitAndASecondCloseIsHarmless
     DB_STREAM *s = NewStream("main");
     Fill(s);
     DB_STREAM *nested = NewStream("nested");
-    ASSERT_EQ(db_open_cursor(nested, &nested->stmt_main), 0);
+    ASSERT_EQ(db_open_cursor(db_stream_xerr(nested), &nested->stmt_main), 0);
     s->update_buffer = static_cast<STATE_WRITE_BUFFER *>(calloc(1, sizeof(STATE_WRITE_BUFFER)));
     s->update_buffer->query_stream = nested;
-    ASSERT_EQ(db_open_cursor(s, &s->update_buffer->shared_shape_stmt), 0);
+    ASSERT_EQ(db_open_cursor(db_stream_xerr(s), &s->update_buffer->shared_shape_stmt), 0);
     const std::vector<SQLHANDLE> handles = {s->stmt_main, s->stmt_aux, s->cli[1].statement,
                                             nested->stmt_main, s->update_buffer->shared_shape_stmt};
 
@@ -483,7 +483,7 @@ TEST_F(StreamClose, FaultSweepOverTheCloseLeavesNothingBehind)
         DB_STREAM *s = NewStream("sweep");
         Fill(s);
         DB_STREAM *nested = NewStream("nested");
-        ASSERT_EQ(db_open_cursor(nested, &nested->stmt_main), 0);
+        ASSERT_EQ(db_open_cursor(db_stream_xerr(nested), &nested->stmt_main), 0);
         s->update_buffer = static_cast<STATE_WRITE_BUFFER *>(calloc(1, sizeof(STATE_WRITE_BUFFER)));
         s->update_buffer->query_stream = nested;
         if (close_starts != nullptr)
@@ -494,7 +494,7 @@ TEST_F(StreamClose, FaultSweepOverTheCloseLeavesNothingBehind)
         free(s);
         DB_instance_close(instance);
         EXPECT_TRUE(scli::leaks().empty());
-        EXPECT_EQ(db_hdbc, nullptr);
+        EXPECT_EQ(db_connection()->hdbc, nullptr);
     };
     StderrCapture capture;
     int close_starts = 0;

@@ -179,12 +179,12 @@ TEST_F(Trans, DefaultCommitClearsTheEngineCode)
 
 TEST_F(Trans, RollbackBeforeTheDriverCheckCallsNothing)
 {
-    int32_t saved = db_initialised;
-    db_initialised = 0;
+    int32_t saved = db_connection()->initialised;
+    db_connection()->initialised = 0;
     size_t before = scli::journal().size();
     EXPECT_EQ(DB_trans_updt_rollback(nullptr), 0);
     EXPECT_EQ(scli::journal().size(), before);
-    db_initialised = saved;
+    db_connection()->initialised = saved;
 }
 
 TEST_F(Trans, NoOperations)

@@ -61,6 +61,20 @@ class RealOdbcFixture : public ::testing::Test
         std::filesystem::remove_all(dir_);
     }
 
+    // A suite's whole connection: connect_suite in SetUpTestSuite (a folder
+    // from pattern), end_suite in TearDownTestSuite (the connection's
+    // teardown, then the folder).
+    static void connect_suite(const char *pattern)
+    {
+        char database[DB_ADMIN_DATABASE_SIZE] = "";
+        connect_to_sqlite(pattern, database, sizeof database);
+    }
+    static void end_suite()
+    {
+        db_connection_release();
+        remove_folder();
+    }
+
     void SetUp() override
     {
         ASSERT_TRUE(connect_code_ == SQL_SUCCESS || connect_code_ == SQL_SUCCESS_WITH_INFO)
