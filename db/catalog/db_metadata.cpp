@@ -95,20 +95,9 @@ static int32_t S_fetch(CLI_STATEMENT *cli, Row *row)
 // it is NULL or out of range).
 static uint32_t S_time_value(const Row &row)
 {
-    VE_DATE date;
-    if (row.created_length == SQL_NULL_DATA ||
-        db_sql_date_to_tm(&row.created, &date, SQL_C_TIMESTAMP) != 0)
+    if (row.created_length == SQL_NULL_DATA)
         return 0;
-    struct tm calendar;
-    memset(&calendar, 0, sizeof(calendar));
-    calendar.tm_sec = date.tm_sec;
-    calendar.tm_min = date.tm_min;
-    calendar.tm_hour = date.tm_hour;
-    calendar.tm_mday = date.tm_mday;
-    calendar.tm_mon = date.tm_mon;
-    calendar.tm_year = date.tm_year;
-    calendar.tm_isdst = date.tm_isdst;
-    const time_t value = mktime(&calendar);
+    const time_t value = db_sql_timestamp_to_time(&row.created);
     return value == static_cast<time_t>(-1) ? 0 : static_cast<uint32_t>(value);
 }
 
@@ -323,19 +312,8 @@ static int32_t S_update(const METADATA &record)
         db_sql_format("{call %s (?,?,?,?,?,?);}", db_catalog_admin_name("update_metadata").c_str());
     METADATA m = record;
     TextLengths n;
-    VE_DATE date;
-    memset(&date, 0, sizeof(date));
-    struct tm now;
-    const time_t clock = time(nullptr);
-    localtime_r(&clock, &now);
-    date.tm_sec = now.tm_sec;
-    date.tm_min = now.tm_min;
-    date.tm_hour = now.tm_hour;
-    date.tm_mday = now.tm_mday;
-    date.tm_mon = now.tm_mon;
-    date.tm_year = now.tm_year;
     SQL_TIMESTAMP_STRUCT stamp;
-    db_tm_to_sql_date(&date, &stamp, SQL_C_TIMESTAMP);
+    db_time_to_sql_timestamp(time(nullptr), &stamp);
     int32_t rc = db_catalog_cli_prepare(&s.cli, call.c_str());
     if (rc != 0)
         return rc;
