@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -426,4 +427,38 @@ TEST_F(RowidTest, TheSpatialColumnIsRefused)
     strcpy(r.rowid_column, "objectid");
     ASSERT_EQ(DB_registered_table_add_rowid_column(instance_, &r), ZE_SUCCESS);
     EXPECT_EQ(executed(), (Strings{kLayerByColumn("objectid"), "COMMIT", kIndex, "COMMIT"}));
+}
+
+// Rows that came in between the count and the read still get their runs:
+// the runs are not sized by the count.
+TEST_F(RowidTest, RunsAreNotBoundByTheCount)
+{
+    const REGISTRATION r = Registration();
+    scli::on_sql(kCount).columns({{"", SQL_INTEGER}}).row({scli::i32(1)});
+    std::vector<scli::Row> rows;
+    for (int32_t i = 0; i < 120000; i++)
+        rows.push_back({scli::i32(Rowid(i))});
+    scli::on_sql(kRowids).columns({{"ROWID", SQL_INTEGER}}).rows(std::move(rows));
+    ASSERT_EQ(db_execute_rowid_update(&r, kProcedure.c_str()), ZE_SUCCESS);
+    EXPECT_EQ(params_of(kCall).size(), 3u);
+    EXPECT_EQ(params_of(kCall).back(),
+              (Strings{std::to_string(Rowid(99999)), std::to_string(Rowid(119999)), "101000"}));
+}
+
+// A numbering that fails still drops its procedure; its own failure is the
+// one reported.
+TEST_F(RowidTest, AFailedNumberingDropsItsProcedure)
+{
+    const REGISTRATION r = Registration();
+    scli::on_sql(kSelect).at_prepare(SQL_ERROR, {"S0022", -217, "column not found"});
+    Rows(5);
+    scli::on_sql(kCall).fail(SQL_ERROR, {"S1000", -239, "duplicate value"});
+    scli::on_sql(kDropProcedure).fail(SQL_ERROR, {"S1000", -674, "routine in use"});
+    EXPECT_EQ(quiet_stderr([&] { return DB_registered_table_add_rowid_column(instance_, &r); }),
+              ZE_DBMS_ERROR);
+    EXPECT_EQ(xerr().native_error, -239);
+    const Strings ran = executed();
+    ASSERT_FALSE(ran.empty());
+    EXPECT_EQ(ran.back(), kDropProcedure);
+    EXPECT_EQ(std::count(ran.begin(), ran.end(), kIndex), 0);
 }
