@@ -24,7 +24,8 @@ struct Pair {
     const char *goal; // the speed the subject should reach, for the reader
 };
 
-// Keeps every run's time per iteration by name while printing as usual.
+// Keeps every run's CPU time per iteration by name while printing as usual
+// (CPU time, so that other work on the machine does not tilt a ratio).
 class RecordingReporter : public benchmark::ConsoleReporter
 {
   public:
@@ -34,7 +35,7 @@ class RecordingReporter : public benchmark::ConsoleReporter
     {
         for (const Run &run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+                times[run.benchmark_name()] = run.GetAdjustedCPUTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }

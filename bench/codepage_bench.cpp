@@ -16,10 +16,11 @@
 namespace
 {
 
-// Common characters of the first Big5 plane, and their EUC-TW forms.
+// Common characters of the first Big5 plane that EUC-TW also has (so that
+// one iconv call converts the whole text), in Big5 or in EUC-TW.
 std::string Text(size_t bytes, bool big5)
 {
-    iconv_t cd = iconv_open(big5 ? "BIG5-HKSCS" : "EUC-TW", "BIG5-HKSCS");
+    iconv_t cd = iconv_open("EUC-TW", "BIG5-HKSCS");
     std::string text;
     uint32_t seed = 7u + static_cast<uint32_t>(bytes);
     while (text.size() + 8 < bytes) {
@@ -41,7 +42,7 @@ std::string Text(size_t bytes, bool big5)
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         if (iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) &&
             iconv(cd, nullptr, nullptr, &op, &ol) != static_cast<size_t>(-1) && il == 0)
-            text.append(out, sizeof out - ol);
+            text += big5 ? piece : std::string(out, sizeof out - ol);
     }
     iconv_close(cd);
     return text;

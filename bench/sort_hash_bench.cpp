@@ -46,16 +46,17 @@ int Compare(const void *left, const void *right)
 
 struct Stream {
     const std::vector<Record> *in;
-    size_t next = 0;
+    size_t next_in = 0;
+    size_t next_out = 0;
     std::vector<Record> out;
 };
 
 int32_t Read(void *context, void *buffer, int32_t count)
 {
     auto *s = static_cast<Stream *>(context);
-    size_t take = std::min(static_cast<size_t>(count), s->in->size() - s->next);
-    std::memcpy(buffer, s->in->data() + s->next, take * sizeof(Record));
-    s->next += take;
+    size_t take = std::min(static_cast<size_t>(count), s->in->size() - s->next_in);
+    std::memcpy(buffer, s->in->data() + s->next_in, take * sizeof(Record));
+    s->next_in += take;
     return static_cast<int32_t>(take);
 }
 
@@ -63,8 +64,9 @@ int32_t Write(void *context, const void *buffer, int32_t count)
 {
     auto *s = static_cast<Stream *>(context);
     const auto *r = static_cast<const Record *>(buffer);
-    std::copy(r, r + count, s->out.begin() + static_cast<ptrdiff_t>(s->next));
-    s->next += static_cast<size_t>(count);
+    count = std::min(count, static_cast<int32_t>(s->out.size() - s->next_out));
+    std::copy(r, r + count, s->out.begin() + static_cast<ptrdiff_t>(s->next_out));
+    s->next_out += static_cast<size_t>(count);
     return count;
 }
 
@@ -72,13 +74,12 @@ void BM_MergeSortInMemory(benchmark::State &state)
 {
     auto n = static_cast<int32_t>(state.range(0));
     const std::vector<Record> records = Records(n);
-    Stream s{&records};
+    Stream s{&records, 0, 0, {}};
     s.out.resize(records.size());
     for (auto _ : state) {
-        s.next = 0;
+        s.next_in = s.next_out = 0;
         VES_MergeSort(Compare, nullptr, &s, Read, &s, Write, sizeof(Record), n,
                       n * static_cast<int32_t>(sizeof(Record)), 1 << 20, 10);
-        s.next = 0;
         benchmark::DoNotOptimize(s.out.data());
         benchmark::ClobberMemory();
     }

@@ -418,25 +418,43 @@ static bool S_get_double(S_reader &r, double &value)
 }
 
 // Reads n delta-coded XY pairs into points (skips them when STORE is false):
-// word at a time while the buffer holds room for it, then checked byte by
-// byte.
+// word at a time while the buffer holds room for it; the last bytes from a
+// zero-padded copy, each value checked against the end as the byte-at-a-time
+// reader checks it.
 template <bool STORE> static bool S_get_points_as(S_reader &r, POINT *points, int32_t n)
 {
     POINT current = {0, 0};
     int32_t i = 0;
-    if (kVarlongWordForms) {
+    if constexpr (kVarlongWordForms) {
         const uint8_t *p = r.p;
         for (; i < n && r.end - p >= kWordRoom; i++) {
             int32_t dx, dy;
-            if ((p = ves_varlong_decode_word(p, &dx)) == nullptr ||
-                (p = ves_varlong_decode_word(p, &dy)) == nullptr)
+            if ((p = ves_varlong_decode_pair(p, &dx, &dy)) == nullptr)
                 return false;
             current.x = S_sum(current.x, dx);
             current.y = S_sum(current.y, dy);
             if (STORE)
                 points[i] = current;
         }
+        if (i < n) {
+            uint8_t tail[kWordRoom + 8] = {};
+            auto left = static_cast<size_t>(r.end - p);
+            std::memcpy(tail, p, left);
+            const uint8_t *q = tail, *end = tail + left;
+            for (; i < n; i++) {
+                int32_t dx, dy;
+                if ((q = ves_varlong_decode_word(q, &dx)) == nullptr || q > end ||
+                    (q = ves_varlong_decode_word(q, &dy)) == nullptr || q > end)
+                    return false;
+                current.x = S_sum(current.x, dx);
+                current.y = S_sum(current.y, dy);
+                if (STORE)
+                    points[i] = current;
+            }
+            p += q - tail;
+        }
         r.p = p;
+        return true;
     }
     for (; i < n; i++) {
         int32_t dx, dy;
@@ -461,7 +479,7 @@ template <bool STORE> static bool S_get_values_as(S_reader &r, int32_t *values, 
 {
     int32_t current = 0;
     int32_t i = 0;
-    if (kVarlongWordForms) {
+    if constexpr (kVarlongWordForms) {
         const uint8_t *p = r.p;
         for (; i < n && r.end - p >= kWordRoom; i++) {
             int32_t diff;
@@ -471,7 +489,23 @@ template <bool STORE> static bool S_get_values_as(S_reader &r, int32_t *values, 
             if (STORE)
                 values[i] = current;
         }
+        if (i < n) {
+            uint8_t tail[kWordRoom + 8] = {};
+            auto left = static_cast<size_t>(r.end - p);
+            std::memcpy(tail, p, left);
+            const uint8_t *q = tail, *end = tail + left;
+            for (; i < n; i++) {
+                int32_t diff;
+                if ((q = ves_varlong_decode_word(q, &diff)) == nullptr || q > end)
+                    return false;
+                current = S_sum(current, diff);
+                if (STORE)
+                    values[i] = current;
+            }
+            p += q - tail;
+        }
         r.p = p;
+        return true;
     }
     for (; i < n; i++) {
         int32_t diff;

@@ -157,6 +157,30 @@ TEST(VarLong, WordFormsAgreeWithTheCheckedForms)
     }
     // Random bytes, biased to continuation bits so long and bad forms occur.
     for (int i = 0; i < 20000; i++) {
+        uint8_t pair[16];
+        for (uint8_t &b : pair)
+            b = static_cast<uint8_t>(random() | (random() % 3 == 0 ? 0 : 0x80));
+        int32_t first = 1, second = 2, checked_first = 3, checked_second = 4;
+        const uint8_t *checked = ves_varlong_decode(pair, pair + 16, &checked_first);
+        if (checked != nullptr)
+            checked = ves_varlong_decode(checked, pair + 16, &checked_second);
+        const uint8_t *word = ves_varlong_decode_pair(pair, &first, &second);
+        ASSERT_EQ(word, checked);
+        if (checked != nullptr) {
+            ASSERT_EQ(first, checked_first);
+            ASSERT_EQ(second, checked_second);
+        }
+    }
+    for (size_t i = 0; i + 1 < values.size(); i++) {
+        uint8_t pair[16] = {};
+        uint8_t *end =
+            ves_varlong_encode_word(values[i + 1], ves_varlong_encode_word(values[i], pair));
+        int32_t first = 1, second = 2;
+        ASSERT_EQ(ves_varlong_decode_pair(pair, &first, &second), end);
+        ASSERT_EQ(first, values[i]);
+        ASSERT_EQ(second, values[i + 1]);
+    }
+    for (int i = 0; i < 20000; i++) {
         uint8_t bytes[8];
         for (uint8_t &b : bytes)
             b = static_cast<uint8_t>(random() | (random() % 3 == 0 ? 0 : 0x80));
