@@ -67,6 +67,8 @@
 #define ZE_HOST_UNKNOWN (-100)        /* the host has no address entry */
 #define ZE_CONNECTION_REFUSED (-101)  /* the connection was refused or reset */
 #define ZE_SERVICE_NOT_FOUND (-102)   /* no TCP service entry for the instance name */
+#define ZE_STATS_SPATIAL_COLUMN (-103)/* statistics of a spatial column, or of a type the aggregates refuse */
+#define ZE_STATS_DISTINCT_TYPE (-104) /* distinct values of a column type that cannot be read */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_MUTEX_FAILED (-109)        /* a shared-memory mutex or guard cannot be made or opened */
 #define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
@@ -125,6 +127,7 @@
 #define ZE_WRONG_DATABASE (-325)      /* the object belongs to another database */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_INSTANCE_RUNNING (-999)    /* the instance's shared memory exists already */
+#define ZE_STATS_TOO_MANY_VALUES (-1003)/* more distinct values than the caller allows */
 #define ZE_CODEPAGE_MAP_FAILED (-1006)/* a code-page map could not be built; no conversion */
 #define ZE_CODEPAGE_NO_TABLE (-1007)  /* no ZELHOME or no codepage.txt; no conversion */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
