@@ -52,6 +52,14 @@ struct SHM_OBJECT {
     unsigned events_open; /* bit i: the event S_event(i) is open */
 };
 
+// Whether a direction's words can be what this library writes: the other
+// process can write anything into the mapping, and a count or position out
+// of range would send a copy past the area.
+static bool S_sane(const Direction &d)
+{
+    return d.count <= SHM_AREA_SIZE && d.read_pos < SHM_AREA_SIZE;
+}
+
 static Direction &S_outgoing(SHM_OBJECT *o)
 {
     return o->side == 0 ? o->area->to_opener : o->area->to_creator;
@@ -323,7 +331,7 @@ int32_t shm_write(SHM_OBJECT *o, const void *address, int32_t n)
     while (remaining > 0) {
         if (!S_lock(o))
             return 0;
-        if (o->area->closed[peer] != 0) {
+        if (o->area->closed[peer] != 0 || !S_sane(d)) {
             S_unlock(o);
             return 0;
         }
@@ -359,6 +367,10 @@ int32_t shm_read(SHM_OBJECT *o, void *destination, int32_t n)
     while (remaining > 0) {
         if (!S_lock(o))
             return 0;
+        if (!S_sane(d)) {
+            S_unlock(o);
+            return 0;
+        }
         if (d.count == 0) {
             const bool gone = o->area->closed[peer] != 0;
             S_unlock(o);
@@ -384,7 +396,8 @@ int32_t shm_data_waiting(SHM_OBJECT *o)
 {
     if (o == nullptr || !S_lock(o))
         return ZE_FAILURE;
-    const int32_t waiting = S_incoming(o).count > 0 ? 1 : 0;
+    const Direction &d = S_incoming(o);
+    const int32_t waiting = !S_sane(d) ? ZE_FAILURE : d.count > 0 ? 1 : 0;
     S_unlock(o);
     return waiting;
 }

@@ -30,6 +30,9 @@
 //                                 side's write ok-to-read (signalled; the
 //                                 opening side clears it)
 //
+// The words of an area come from another process: a count or read position
+// out of range fails the transfer instead of steering a copy.
+//
 // Every wait of a transfer waits in rounds of SHM_WAIT_ROUND_MS; between
 // rounds it tests the peer process, and once the peer has ended (or when no
 // peer is known) the transfer fails, and so does every later one. A side

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
+#include "platform/plat_shm_internal.h"
 
 namespace
 {
@@ -221,4 +222,37 @@ TEST(ShmChannel, SetUpResults)
     // The name is free again once both sides are gone.
     ASSERT_EQ(shm_client_init(&first, name.c_str()), 0);
     shm_destroy(first);
+}
+
+// The other process can write anything into the mapping: a count or read
+// position out of range fails the transfer instead of steering a copy past
+// the area.
+TEST(ShmChannel, AreaWordsOutOfRangeAreRefused)
+{
+    const std::string name = S_channel_name("garbage");
+    Sides s(name);
+    PLAT_SHM mapping = {};
+    ASSERT_EQ(plat_shm_open(("ZEL_chanl_shared_memory_" + name).c_str(), &mapping), PLAT_SHM_OK);
+    // The closed words of both sides, then the creator-to-opener ring's count
+    // and read position.
+    auto *words = static_cast<uint32_t *>(mapping.base);
+    struct Case {
+        const char *what;
+        uint32_t count, read_pos;
+    } cases[] = {
+        {"count above the area", SHM_AREA_SIZE + 1, 0},
+        {"count far above the area", 0xFFFFFFFFu, 0},
+        {"read position past the area", 10, SHM_AREA_SIZE},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        words[2] = c.count;
+        words[3] = c.read_pos;
+        std::vector<uint8_t> got(64);
+        EXPECT_EQ(shm_read(s.opener, got.data(), 64), 0);
+        EXPECT_EQ(shm_data_waiting(s.opener), ZE_FAILURE);
+        EXPECT_EQ(shm_write(s.creator, got.data(), 64), 0);
+    }
+    words[2] = words[3] = 0;
+    plat_shm_close(&mapping);
 }
