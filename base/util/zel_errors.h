@@ -22,11 +22,13 @@
 #define ZE_BASE_TABLE_NOT_FOUND (-14) /* a view layer's base table has no layer row */
 #define ZE_SECURITY_FAILED (-15)      /* a stop semaphore or its security could not be made */
 #define ZE_LAYER_LIMIT (-16)          /* every layer id is taken */
+#define ZE_NO_QUERY_LAYER (-17)       /* filters given, but none names a layer the query can use */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
 #define ZE_LAYER_EXISTS (-19)         /* a layer with that id or column exists already */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
 #define ZE_LOG_REGISTRATION_MISMATCH (-24)/* the log belongs to another registration */
 #define ZE_VIEW_LAYER_FLAGS (-24)     /* a view layer's flags are not those of its base layer */
+#define ZE_LAYER_NOT_IN_QUERY (-24)   /* a layer outside the query's tables, or two layers */
 #define ZE_OBJECT_NOT_FOUND (-22)     /* no row, index or view: the statement touched nothing */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_COLUMN_NOT_NULLABLE (-26)  /* a column that must allow NULL does not */
@@ -56,6 +58,7 @@
 #define ZE_NULL_POINTER (-65)         /* a required pointer is null */
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
+#define ZE_LAYER_LOAD_ONLY (-77)      /* the layer is in load-only mode */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
 #define ZE_EMPTY_TABLE_NAME (-86)     /* table name empty or blank */
 #define ZE_KEYWORD_WITHOUT_ROWS (-87) /* configuration keyword has no DBTUNE rows of its own */
@@ -83,6 +86,7 @@
 #define ZE_COORDREF_MISMATCH (-138)   /* shapes with different coordinate references */
 #define ZE_INVALID_COORDREF (-141)    /* coordinate reference missing or not active */
 #define ZE_COORD_OUT_OF_RANGE (-142)  /* coordinate beyond the system-unit range */
+#define ZE_ROWID_TABLE_UNRESOLVED (-144)/* the table of a VE_ROW_ID column is not one layer */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
@@ -98,6 +102,7 @@
 #define ZE_INVALID_REGISTRATION_ID (-219)/* registration id outside 1 to the cache's size */
 #define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */
 #define ZE_REGISTRATION_LIMIT (-221)  /* every registration id is taken */
+#define ZE_ROW_LOCKING_OFF (-224)     /* row-lock modes on a stream without row locking */
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
 #define ZE_RASTERCOLUMN_LIMIT (-228)  /* every raster column id is taken */

@@ -73,6 +73,8 @@ int32_t DB_stream_init(DB_STREAM **out, int32_t creation_argument, const char *o
     stream->hidden_column = -1;
     stream->secondary_slot = -1;
     stream->query_slot = -1;
+    stream->rowid_column_index = -1;
+    stream->raster_position = -1;
     S_reset_sys_envelope(stream);
     S_reset_written_envelope(stream);
     memcpy(stream->params, params.words, sizeof(stream->params));
@@ -133,6 +135,8 @@ static void S_free_statements_and_texts(DB_STREAM *stream)
     S_free_text(&stream->sql_trailer);
     S_free_text(&stream->where_text);
     S_free_text(&stream->order_by_text);
+    S_free_text(&stream->sql_plain_from);
+    stream->second_statement = 0;
     // Whatever the array fetch did not release (no column definitions).
     db_array_fetch_free(stream, 0);
     memset(stream->table, 0, sizeof(stream->table));
@@ -155,7 +159,7 @@ static void S_free_lobs(DB_STREAM *stream)
     stream->lob_count = 0;
 }
 
-static void S_free_filter_data(DB_STREAM *stream)
+void db_stream_free_filter_data(DB_STREAM *stream)
 {
     free(stream->value_array1);
     stream->value_array1 = nullptr;
@@ -209,6 +213,7 @@ static void S_clear_raster(DB_STREAM *stream)
     memset(stream->raster_table, 0, sizeof(stream->raster_table));
     memset(stream->raster_column, 0, sizeof(stream->raster_column));
     stream->raster_column_id = 0;
+    stream->raster_position = -1;
 }
 
 void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_shared)
@@ -217,7 +222,7 @@ void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_sha
         return;
     stream->layer = nullptr;
     if (stream->row_lock_mode > 0) {
-        int32_t rc = DB_row_lock_flush();
+        int32_t rc = DB_row_lock_flush(stream);
         if (rc != 0)
             VES_print_debug(stderr, "DB_stream_close: ZEL Error (%d).\n", rc);
     }
@@ -241,7 +246,7 @@ void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_sha
     S_reset_sys_envelope(stream);
 
     if (release_all)
-        S_free_filter_data(stream);
+        db_stream_free_filter_data(stream);
 
     S_release_update_buffer(stream, &detached_log);
 

@@ -19,6 +19,9 @@
 #define DB_STREAM_FILTER_AREA_SIZE 536
 #define DB_STREAM_STATEMENTS 3
 
+/* The multiversion description of a query (db/version/db_mv_view.h). */
+typedef struct DB_MV_QUERY_INFO DB_MV_QUERY_INFO;
+
 /* The write buffer of writes through a state (db/stream/db_state_write_buffer_internal.h). */
 typedef struct STATE_WRITE_BUFFER STATE_WRITE_BUFFER;
 
@@ -127,6 +130,36 @@ struct DB_STREAM {
     int32_t *column_buffer_lengths; /* bind buffer length of each described column; owned */
     int16_t *column_c_types;        /* bind C type of each described column; owned */
     int32_t coordref_srid;          /* srid of coordref, the reference last resolved */
+
+    /* A query's set-up (db/stream): its filters and the SQL built for it. */
+    int16_t filter_count;
+    const VE_FILTER *filters; /* the caller's array; not owned */
+    int32_t search_order;
+    int32_t query_layer; /* set up as a query over a layer */
+    int32_t query_built; /* the query's SQL is prepared */
+    int32_t executed;
+    int32_t shape_selected;                      /* the select list holds the shape column */
+    int32_t annotation_column;                   /* the last item is the annotation text */
+    int32_t rowid_column_index;                  /* the VE_ROW_ID item; -1 none */
+    DB_MV_QUERY_INFO *mv_info;                   /* the multiversion description; not owned */
+    char feature_table[DB_NAME_FULL_TABLE_SIZE]; /* the layer's feature table */
+    char *sql_plain_from;     /* the FROM list without views (multiversion queries) */
+    int32_t second_statement; /* stmt_extra holds the same query over the base tables */
+
+    /* Row locks: only another component fills these; this library never
+     * switches row locking on. */
+    int32_t row_locking;
+    int32_t row_locks_initialised;
+    int32_t row_lock_unsupported; /* answers -224 rather than -220 */
+    char row_lock_table[DB_NAME_FULL_TABLE_SIZE];
+    char row_lock_locked_table[DB_NAME_FULL_TABLE_SIZE];
+    char row_lock_id_column[DB_NAME_COLUMN_SIZE];
+
+    /* The raster column among the caller's columns. */
+    int32_t raster_position; /* -1 none */
+    int32_t raster_bytes_since_commit;
+    int32_t raster_commit_threshold;
+    int32_t raster_constraint_words[2]; /* given with the raster constraint */
 };
 
 #ifdef __cplusplus
@@ -148,6 +181,10 @@ DB_EXT_ERROR *db_stream_xerr(DB_STREAM *stream);
 const char *db_stream_set_xerr_from_diag(DB_STREAM *stream, CLI_DIAG_RECORD diag);
 
 DB_EXT_ERROR *db_stream_copy_xerr(DB_EXT_ERROR *out, DB_STREAM *stream);
+
+/* Frees what the stream's filters own: the feature specs, the per-filter
+ * work arrays and the per-row pass flags. */
+void db_stream_free_filter_data(DB_STREAM *stream);
 
 #ifdef __cplusplus
 }
