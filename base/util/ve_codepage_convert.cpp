@@ -571,9 +571,16 @@ template <typename VALID, typename KEEP>
 static bool S_convert_text_whole(const unsigned char *in, size_t length, S_CONVERSION decode,
                                  S_CONVERSION encode, S_OUTPUT &out, VALID valid, KEEP keep)
 {
-    std::vector<uint32_t> wide(length + 1);
-    ptrdiff_t produced = S_convert_whole(S_descriptor(decode), in, length, wide.data(),
-                                         wide.size() * sizeof(uint32_t));
+    // Scratch kept by the thread, grown as texts need.
+    thread_local std::vector<uint32_t> scratch_wide;
+    thread_local std::vector<unsigned char> scratch_bytes;
+    if (scratch_wide.size() < length + 1)
+        scratch_wide.resize(length + 1);
+    if (scratch_bytes.size() < out.limit + 1)
+        scratch_bytes.resize(out.limit + 1);
+    uint32_t *wide = scratch_wide.data();
+    ptrdiff_t produced =
+        S_convert_whole(S_descriptor(decode), in, length, wide, (length + 1) * sizeof(uint32_t));
     if (produced < 0)
         return false;
     // Every input character valid and one 16-bit character of the output.
@@ -590,12 +597,11 @@ static bool S_convert_text_whole(const unsigned char *in, size_t length, S_CONVE
     }
     if (k != characters)
         return false;
-    std::string bytes(out.limit, '\0');
-    produced = S_convert_whole(S_descriptor(encode), wide.data(), characters * sizeof(uint32_t),
-                               bytes.data(), bytes.size());
+    produced = S_convert_whole(S_descriptor(encode), wide, characters * sizeof(uint32_t),
+                               scratch_bytes.data(), out.limit);
     if (produced < 0)
         return false;
-    auto *c = reinterpret_cast<unsigned char *>(bytes.data());
+    unsigned char *c = scratch_bytes.data();
     auto end = static_cast<size_t>(produced);
     size_t at = 0;
     for (k = 0; k < characters; k++) {
@@ -608,8 +614,7 @@ static bool S_convert_text_whole(const unsigned char *in, size_t length, S_CONVE
     }
     if (at != end)
         return false;
-    bytes.resize(end);
-    out.bytes = std::move(bytes);
+    out.bytes.assign(reinterpret_cast<const char *>(c), end);
     return true;
 }
 
