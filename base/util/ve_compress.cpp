@@ -344,6 +344,9 @@ ZEL_API int32_t VES_feature_compress(FEATURE_STRUCT *feature, int32_t mask)
     uint8_t *buffer = feature->compressed;
     S_writer w = {buffer + VE_COMP_HEADER_BYTES, buffer + feature->compressed_capacity, ZE_SUCCESS};
     int32_t flags = 0, subflags = 0;
+    /* The deltas are computed on the fly: the caller's point, Z and measure
+     * arrays stay coordinates (the caller draws, measures or sends them after
+     * compressing), never rewritten as differences in place. */
     S_put_points(w, feature->points, n);
     if (with_z) {
         flags |= VE_COMP_FLAG_Z;

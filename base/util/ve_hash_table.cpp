@@ -621,7 +621,9 @@ int32_t ht_search(HT_TABLE *table, void *record_buffer, int32_t mode)
             return slot == -1 ? 0 : -1;
         }
         S_take(t, s, slot, record);
-        return static_cast<int32_t>(slot + 1);
+        /* The last of the chain is copied but answers 0, so that a caller
+         * looping while the result is positive stops with it in hand. */
+        return t->end_of_duplicates ? 0 : static_cast<int32_t>(slot + 1);
     }
     default:
         return S_insert(t, record, mode);

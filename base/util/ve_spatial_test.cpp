@@ -205,10 +205,11 @@ ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
                 rc = ZE_NULL_POINTER;
                 break;
             }
-            /* Any relation to compute needs the geometry, relation-only ones
-             * included. */
+            /* A geometry method needs the geometry; so does the relation of
+             * every filter, which only a flag of exactly 1 asks decoding for
+             * (other non-zero flags relate the feature as the caller gave it). */
             if (!decoded && uncompress != 0 &&
-                (filter.search_method >= SM_CP || relation_flag != 0)) {
+                (filter.search_method >= SM_CP || relation_flag == 1)) {
                 rc = VES_feature_uncompress(1, &feature);
                 if (rc != ZE_SUCCESS)
                     break;

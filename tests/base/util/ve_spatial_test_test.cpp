@@ -299,6 +299,24 @@ TEST(SpatialTests, NoDecodingForEnvelopeMethods)
     EXPECT_EQ(count, 1);
     EXPECT_EQ(id, 42);
 
+    // Only a relation flag of exactly 1 asks the envelope methods to decode.
+    const struct {
+        int32_t relation_flag;
+        int32_t expected;
+    } flags[] = {{2, ZE_SUCCESS}, {-1, ZE_SUCCESS}, {1, ZE_NULL_POINTER}};
+    for (const auto &f : flags) {
+        SCOPED_TRACE(f.relation_flag);
+        Query flagged;
+        flagged.Add(kHoledSquare, SM_ENVP, 1);
+        flagged.Prepare(1, f.relation_flag);
+        FEATURE_STRUCT bare = {};
+        bare.feature_id = 43;
+        count = -1;
+        EXPECT_EQ(
+            VES_test_features(1, &bare, nullptr, 1, &flagged.set, flagged.rows.data(), &count, &id),
+            f.expected);
+    }
+
     // A geometry method needs the geometry: the decode failure comes back and
     // the count of the rows before it is still stored.
     Query exact;
