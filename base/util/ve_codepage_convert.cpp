@@ -9,6 +9,8 @@
 
 #include "base/util/zel_errors.h"
 
+#include <array>
+#include <bit>
 #include <iconv.h>
 #include <new>
 #include <string.h>
@@ -52,11 +54,16 @@ struct S_OUTPUT {
 // not shared between threads).
 enum S_CONVERSION { kBig5Decode, kBig5Encode, kEuctwDecode, kEuctwEncode, kConversions };
 
+// 32-bit Unicode, least significant byte first: on a little-endian host the
+// C library's own wide characters, which it converts to and from in one
+// step instead of two.
+constexpr const char *kWide = std::endian::native == std::endian::little ? "WCHAR_T" : "UTF-32LE";
+
 constexpr const char *kConversionNames[kConversions][2] = {
-    {"UTF-32LE", "BIG5-HKSCS"},
-    {"BIG5-HKSCS", "UTF-32LE"},
-    {"UTF-32LE", "EUC-TW"},
-    {"EUC-TW", "UTF-32LE"},
+    {kWide, "BIG5-HKSCS"},
+    {"BIG5-HKSCS", kWide},
+    {kWide, "EUC-TW"},
+    {"EUC-TW", kWide},
 };
 
 const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1); // iconv_open's failure value
@@ -302,7 +309,7 @@ int32_t codepage_eucjp_to_sjis(char *text, int32_t size, const int32_t *)
 
 // The Big5 form: a two-byte character's table index, or -1 when the two
 // bytes do not form one.
-static int32_t S_big5_index(unsigned char lead, unsigned char trail)
+static constexpr int32_t S_big5_index(unsigned char lead, unsigned char trail)
 {
     bool lead_ok = (lead >= 0x88 && lead <= 0x8B) || (lead >= 0x8D && lead <= 0xFE);
     bool trail_ok = (trail >= 0x40 && trail <= 0x7E) || (trail >= 0xA1 && trail <= 0xFE);
@@ -311,9 +318,30 @@ static int32_t S_big5_index(unsigned char lead, unsigned char trail)
     return (lead - 0x88) * 157 + (trail - (trail < 0xA1 ? 0x40 : 0x62));
 }
 
-static bool S_big5_has_character(int32_t index)
+static constexpr bool S_big5_has_character(int32_t index)
 {
     return index >= 0 && !(index >= 627 && index <= 816) && index < 18683;
+}
+
+// The two-byte values (lead * 256 + trail) that are Big5 characters, a bit
+// each, for the converters' hot loops.
+static constexpr std::array<uint64_t, 1024> S_make_big5_characters()
+{
+    std::array<uint64_t, 1024> bits{};
+    for (uint32_t pair = 0x8000; pair < 0x10000; pair++) {
+        if (S_big5_has_character(S_big5_index(static_cast<unsigned char>(pair >> 8),
+                                              static_cast<unsigned char>(pair))))
+            bits[pair / 64] |= 1ull << (pair % 64);
+    }
+    return bits;
+}
+
+static constexpr std::array<uint64_t, 1024> kBig5Characters = S_make_big5_characters();
+
+static bool S_big5_character(unsigned char lead, unsigned char trail)
+{
+    uint32_t pair = static_cast<uint32_t>(lead) << 8 | trail;
+    return (kBig5Characters[pair / 64] >> (pair % 64)) & 1u;
 }
 
 static bool S_euc_byte(unsigned char b)
@@ -511,9 +539,129 @@ static void S_euctw_encode(const std::vector<uint16_t> &unicode, S_OUTPUT &out)
     });
 }
 
+// ---- whole texts in two calls ----
+
+// Converts all of in through cd from the initial state into out (room
+// bytes); the bytes written, or -1 when any of it has no conversion or does
+// not fit.
+static ptrdiff_t S_convert_whole(iconv_t cd, const void *in, size_t length, void *out, size_t room)
+{
+    if (cd == kNoDescriptor)
+        return -1;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char *ip = const_cast<char *>(static_cast<const char *>(in));
+    char *op = static_cast<char *>(out);
+    size_t il = length, ol = room;
+    if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0 ||
+        iconv(cd, nullptr, nullptr, &op, &ol) == static_cast<size_t>(-1))
+        return -1;
+    return static_cast<ptrdiff_t>(room - ol);
+}
+
+// The common text, converted whole: every character one that the converters
+// send through iconv as it stands, every one becoming one 16-bit character
+// and that one character of the other page the converters keep, the result
+// fitting the output. Then one character at a time would give the same
+// bytes, and out receives them; false (out untouched) for any other text,
+// which goes the long way. VALID gives the bytes of the input character at
+// a text position (0 when it is not such a character); KEEP checks (and may
+// adjust) the bytes of an output character and gives its length, 0 when it
+// would not be kept.
+template <typename VALID, typename KEEP>
+static bool S_convert_text_whole(const unsigned char *in, size_t length, S_CONVERSION decode,
+                                 S_CONVERSION encode, S_OUTPUT &out, VALID valid, KEEP keep)
+{
+    // Scratch kept by the thread, grown as texts need.
+    thread_local std::vector<uint32_t> scratch_wide;
+    thread_local std::vector<unsigned char> scratch_bytes;
+    if (scratch_wide.size() < length + 1)
+        scratch_wide.resize(length + 1);
+    if (scratch_bytes.size() < out.limit + 1)
+        scratch_bytes.resize(out.limit + 1);
+    uint32_t *wide = scratch_wide.data();
+    ptrdiff_t produced =
+        S_convert_whole(S_descriptor(decode), in, length, wide, (length + 1) * sizeof(uint32_t));
+    if (produced < 0)
+        return false;
+    // Every input character valid and one 16-bit character of the output.
+    auto characters = static_cast<size_t>(produced) / sizeof(uint32_t);
+    size_t k = 0;
+    for (size_t i = 0; i < length; k++) {
+        size_t n = in[i] < 0x80 ? 1 : valid(in + i, length - i);
+        if (n == 0 || k >= characters)
+            return false;
+        uint32_t u = wide[k];
+        if (u > 0xFFFF || u == kNoCharacter || (n == 1 && u != in[i]))
+            return false;
+        i += n;
+    }
+    if (k != characters)
+        return false;
+    produced = S_convert_whole(S_descriptor(encode), wide, characters * sizeof(uint32_t),
+                               scratch_bytes.data(), out.limit);
+    if (produced < 0)
+        return false;
+    unsigned char *c = scratch_bytes.data();
+    auto end = static_cast<size_t>(produced);
+    size_t at = 0;
+    for (k = 0; k < characters; k++) {
+        if (at >= end)
+            return false;
+        size_t n = wide[k] < 0x80 ? (c[at] == wide[k] ? 1 : 0) : keep(c + at, end - at);
+        if (n == 0)
+            return false;
+        at += n;
+    }
+    if (at != end)
+        return false;
+    out.bytes.assign(reinterpret_cast<const char *>(c), end);
+    return true;
+}
+
+// A Big5 character the converters send through iconv: 2, else 0.
+static size_t S_big5_plain(const unsigned char *c, size_t left)
+{
+    return left >= 2 && S_big5_character(c[0], c[1]) ? 2 : 0;
+}
+
+// An EUC-TW character the converters send through iconv as it stands: a
+// plane 1 pair, or a plane 2 or 3 sequence; its length, else 0.
+static size_t S_euctw_plain(const unsigned char *c, size_t left)
+{
+    if (S_euc_byte(c[0]))
+        return left >= 2 && S_euc_byte(c[1]) ? 2 : 0;
+    if (c[0] == 0x8E && left >= 4 && (c[1] == kPlane2 || c[1] == kPlane3) && S_euc_byte(c[2]) &&
+        S_euc_byte(c[3]))
+        return 4;
+    return 0;
+}
+
+// An EUC-TW character the encoder keeps: its length, 0 for none.
+static size_t S_euctw_kept(unsigned char *c, size_t left)
+{
+    if (S_euc_byte(c[0]))
+        return left >= 2 && S_euc_byte(c[1]) ? 2 : 0;
+    if (c[0] != 0x8E || left < 4)
+        return 0;
+    if (c[1] == kPlane15Library)
+        c[1] = kPlane15;
+    return c[1] == kPlane2 || c[1] == kPlane3 || c[1] == kPlane15 ? 4 : 0;
+}
+
+// A Big5 character the encoder keeps: 2, else 0.
+static size_t S_big5_kept(unsigned char *c, size_t left)
+{
+    return left >= 2 && S_big5_character(c[0], c[1]) ? 2 : 0;
+}
+
 int32_t codepage_big5_to_euctw(char *text, int32_t size, const int32_t *)
 {
     return S_convert(text, size, [size](const unsigned char *in, size_t length, S_OUTPUT &out) {
+        if (S_convert_text_whole(
+                in, length, kBig5Decode, kEuctwEncode, out,
+                [](const unsigned char *c, size_t left) { return S_big5_plain(c, left); },
+                [](unsigned char *c, size_t left) { return S_euctw_kept(c, left); }))
+            return;
         std::vector<uint16_t> unicode;
         unicode.reserve(static_cast<size_t>(size));
         S_big5_decode(in, length, static_cast<size_t>(size), unicode);
@@ -524,6 +672,11 @@ int32_t codepage_big5_to_euctw(char *text, int32_t size, const int32_t *)
 int32_t codepage_euctw_to_big5(char *text, int32_t size, const int32_t *)
 {
     return S_convert(text, size, [size](const unsigned char *in, size_t length, S_OUTPUT &out) {
+        if (S_convert_text_whole(
+                in, length, kEuctwDecode, kBig5Encode, out,
+                [](const unsigned char *c, size_t left) { return S_euctw_plain(c, left); },
+                [](unsigned char *c, size_t left) { return S_big5_kept(c, left); }))
+            return;
         std::vector<uint16_t> unicode;
         unicode.reserve(static_cast<size_t>(size));
         S_euctw_decode(in, length, static_cast<size_t>(size), unicode);

@@ -30,6 +30,7 @@ struct S_writer {
 struct S_reader {
     const uint8_t *p;
     const uint8_t *end;
+    const uint8_t *begin; // the buffer's first byte, for reads that look back
 };
 
 } // namespace
@@ -420,6 +421,23 @@ static bool S_get_double(S_reader &r, double &value)
     return true;
 }
 
+// The bytes from p to the end (fewer than kWordRoom) followed by zeros, in a
+// copy the word reader may run over; the copy's address of p. Taken as the
+// last kWordRoom bytes of the buffer when it has that many, one fixed-size
+// copy.
+static const uint8_t *S_tail(const S_reader &r, const uint8_t *p, uint8_t (&tail)[kWordRoom + 8])
+{
+    auto left = r.end - p;
+    std::memset(tail + kWordRoom, 0, 8);
+    if (r.end - r.begin >= kWordRoom) {
+        std::memcpy(tail, r.end - kWordRoom, kWordRoom);
+        return tail + kWordRoom - left;
+    }
+    std::memset(tail, 0, kWordRoom);
+    std::memcpy(tail, p, static_cast<size_t>(left));
+    return tail;
+}
+
 // Reads n delta-coded XY pairs into points (skips them when STORE is false):
 // word at a time while the buffer holds room for it; the last bytes from a
 // zero-padded copy, each value checked against the end as the byte-at-a-time
@@ -440,10 +458,9 @@ template <bool STORE> static bool S_get_points_as(S_reader &r, POINT *points, in
                 points[i] = current;
         }
         if (i < n) {
-            uint8_t tail[kWordRoom + 8] = {};
-            auto left = static_cast<size_t>(r.end - p);
-            std::memcpy(tail, p, left);
-            const uint8_t *q = tail, *end = tail + left;
+            uint8_t tail[kWordRoom + 8];
+            const uint8_t *start = S_tail(r, p, tail);
+            const uint8_t *q = start, *end = start + (r.end - p);
             for (; i < n; i++) {
                 int32_t dx, dy;
                 if ((q = ves_varlong_decode_word(q, &dx)) == nullptr || q > end ||
@@ -454,7 +471,7 @@ template <bool STORE> static bool S_get_points_as(S_reader &r, POINT *points, in
                 if (STORE)
                     points[i] = current;
             }
-            p += q - tail;
+            p += q - start;
         }
         r.p = p;
         return true;
@@ -493,10 +510,9 @@ template <bool STORE> static bool S_get_values_as(S_reader &r, int32_t *values, 
                 values[i] = current;
         }
         if (i < n) {
-            uint8_t tail[kWordRoom + 8] = {};
-            auto left = static_cast<size_t>(r.end - p);
-            std::memcpy(tail, p, left);
-            const uint8_t *q = tail, *end = tail + left;
+            uint8_t tail[kWordRoom + 8];
+            const uint8_t *start = S_tail(r, p, tail);
+            const uint8_t *q = start, *end = start + (r.end - p);
             for (; i < n; i++) {
                 int32_t diff;
                 if ((q = ves_varlong_decode_word(q, &diff)) == nullptr || q > end)
@@ -505,7 +521,7 @@ template <bool STORE> static bool S_get_values_as(S_reader &r, int32_t *values, 
                 if (STORE)
                     values[i] = current;
             }
-            p += q - tail;
+            p += q - start;
         }
         r.p = p;
         return true;
@@ -696,6 +712,7 @@ static int32_t S_open(const FEATURE_STRUCT *feature, S_reader &r, int32_t &flags
     subflags = S_header_byte(buffer[VE_COMP_SUBFLAGS_OFFSET]);
     if (flags < 0 || subflags < 0)
         return ZE_INVALID_ARGUMENT;
+    r.begin = buffer;
     r.p = buffer + VE_COMP_HEADER_BYTES;
     r.end = r.p + length;
     return ZE_SUCCESS;

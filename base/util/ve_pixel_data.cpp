@@ -136,10 +136,11 @@ int32_t VES_pixel_data_decode(const unsigned char *stored, int32_t *length, unsi
         return 0;
     }
 
-    if (inflating) {
-        // Inflated straight into the output and reordered there: one pass
-        // fewer than through the work buffer, whose size still bounds the
-        // block as before.
+    // Inflated straight into the output and reordered there, one pass fewer
+    // than through the work buffer (whose size still bounds the block), unless
+    // the output overlaps the stored bytes.
+    bool apart = output >= stored + *length || stored >= output + output_capacity;
+    if (inflating && apart) {
         if (work == nullptr || work_capacity < 0)
             return ZE_NULL_POINTER;
         int32_t room = work_capacity < output_capacity ? work_capacity : output_capacity;
@@ -151,14 +152,22 @@ int32_t VES_pixel_data_decode(const unsigned char *stored, int32_t *length, unsi
             S_reverse_pixels(output, output, static_cast<size_t>(pixel_bytes), size);
         return 0;
     }
+    const unsigned char *source = stored;
+    if (inflating) {
+        if (work == nullptr || work_capacity < 0)
+            return ZE_NULL_POINTER;
+        if (S_inflate(inflate_context, work, work_capacity, stored, length) != 0)
+            return ZE_FAILURE;
+        source = work;
+    }
     if (pixel_bytes < 0 || pixel_bytes % size != 0 || pixel_bytes > *length)
         return S_invalid_pixels("VES_pixel_data_decode");
     if (*length > output_capacity)
         return ZE_FAILURE;
     if (ve_host_is_little_endian())
-        S_reverse_pixels(output, stored, static_cast<size_t>(pixel_bytes), size);
+        S_reverse_pixels(output, source, static_cast<size_t>(pixel_bytes), size);
     else
-        memcpy(output, stored, static_cast<size_t>(pixel_bytes));
-    memcpy(output + pixel_bytes, stored + pixel_bytes, static_cast<size_t>(*length - pixel_bytes));
+        memmove(output, source, static_cast<size_t>(pixel_bytes));
+    memmove(output + pixel_bytes, source + pixel_bytes, static_cast<size_t>(*length - pixel_bytes));
     return 0;
 }

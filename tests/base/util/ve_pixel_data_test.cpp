@@ -114,6 +114,15 @@ TEST(PixelData, DeflatedBlockMustFitTheOutputAndTheWorkBuffer)
             EXPECT_EQ(out, memory);
         }
     }
+    // Decoded over its own stored bytes: through the work buffer.
+    Bytes in_place = stored;
+    in_place.resize(1000);
+    int32_t length = stored_length;
+    Bytes scratch(1000);
+    ASSERT_EQ(VES_pixel_data_decode(in_place.data(), &length, in_place.data(), 1000, 1000,
+                                    format(32, 1), scratch.data(), 1000, inf),
+              0);
+    EXPECT_EQ(in_place, memory);
     VES_deflate_end(def);
     VES_inflate_end(inf);
 }
