@@ -127,6 +127,14 @@ TEST_F(PlatRegistry, RootOthersMayWriteIsRefused)
     ASSERT_EQ(chmod(root.c_str(), 0700), 0);
     EXPECT_EQ(plat_reg_open_key("K"), 0);
 
+    // A root another user owns (shown where the test may hand it over).
+    if (chown(root.c_str(), 65534, static_cast<gid_t>(-1)) == 0) {
+        EXPECT_EQ(plat_reg_open_key("K"), PLAT_ERROR_ACCESS_DENIED);
+        EXPECT_EQ(plat_reg_create_key("K3"), PLAT_ERROR_ACCESS_DENIED);
+        ASSERT_EQ(chown(root.c_str(), geteuid(), static_cast<gid_t>(-1)), 0);
+        EXPECT_EQ(plat_reg_open_key("K"), 0);
+    }
+
     const std::string link = root + "-link";
     ASSERT_EQ(symlink(root.c_str(), link.c_str()), 0);
     setenv("ZELREGISTRY", link.c_str(), 1);
