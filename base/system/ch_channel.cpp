@@ -1,10 +1,9 @@
 // The channel object (base/system/ch_channel.h): creation over a connected
 // socket, destruction, flush and the readiness question, each a switch on
 // the channel's type. The read and write family is in ch_records.cpp, the
-// command codes in ch_command.cpp. XDR channels (type 1) are not made until
-// the XDR transport fills its case below; the coordinated-memory transport
-// (type 2) is not built, and a shared-memory channel (type 3) has no
-// transport until one is attached.
+// command codes in ch_command.cpp. The coordinated-memory transport (type 2)
+// is not built, and a shared-memory channel (type 3) has no transport until
+// one is attached.
 #include "base/system/ch_channel_internal.h"
 
 #include <cstdlib>
@@ -12,9 +11,9 @@
 #include "base/system/ch_intercept_internal.h"
 #include "base/system/so_channel_internal.h"
 
-/* The areas of a socket transport: a write area of 4096 bytes gathers small
- * values into one send, a read area of 8192 bytes takes what the socket
- * has. */
+/* The areas of a socket or XDR transport: a write area of 4096 bytes gathers
+ * small values into one send, a read area of 8192 bytes takes what the
+ * socket has. */
 static constexpr int32_t kSocketWriteSize = 4096;
 static constexpr int32_t kSocketReadSize = 8192;
 
@@ -32,7 +31,9 @@ ZEL_API CH_CHANNEL *CH_create(uint32_t type, int32_t old_release, const int *soc
         made = channel->so != nullptr;
         break;
     case CH_TYPE_XDR:
-        made = false; // the XDR transport is made here once it is built
+        channel->xdr =
+            socket != nullptr ? XDR_create(socket, kSocketWriteSize, kSocketReadSize) : nullptr;
+        made = channel->xdr != nullptr;
         break;
     case CH_TYPE_COORDINATED_MEMORY:
         made = false; // the coordinated-memory object is made here once it is built
@@ -64,7 +65,8 @@ ZEL_API void CH_destroy(CH_CHANNEL *channel)
         SO_destroy(channel->so);
         break;
     case CH_TYPE_XDR:
-        break; // the XDR transport is flushed and destroyed here once it is built
+        XDR_destroy(channel->xdr, 1);
+        break;
     default:
         break; // the memory transports are destroyed here once they are built
     }
@@ -79,7 +81,7 @@ ZEL_API int32_t CH_flush(CH_CHANNEL *channel)
     case CH_TYPE_SOCKET:
         return so_flush(channel->so);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_flush(channel->xdr);
     case CH_TYPE_COORDINATED_MEMORY:
     case CH_TYPE_SHARED_MEMORY:
         return ZE_SUCCESS; // every write is handed over at once
@@ -94,7 +96,7 @@ ZEL_API int32_t CH_data_waiting(CH_CHANNEL *channel)
     case CH_TYPE_SOCKET:
         return so_data_waiting(channel->so);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return xdr_data_waiting(channel->xdr);
     default:
         return ch_refuse(channel);
     }
