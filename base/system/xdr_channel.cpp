@@ -12,6 +12,8 @@
 // end the pending record first and then put the real operations back.
 #include "base/system/xdr_channel.h"
 
+#include <rpc/xdr.h>
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
@@ -231,6 +233,7 @@ template <typename F> static int32_t S_write(XDR_CHANNEL *ch, F encode, bool con
         ch->xdrs.x_op = XDR_ENCODE;
         ch->written = 0;
         ch->pending_close = 0;
+        ch->in_blob = 0;
     } else if (!(continue_blob && ch->in_blob)) {
         // The record before stays open until this write puts its first byte.
         ch->pending_close = ch->written;
@@ -525,16 +528,20 @@ ZEL_API int32_t XDR_read_blob_end(XDR_CHANNEL *ch, int32_t total_length, int32_t
 
 ZEL_API int32_t XDR_write_blob_end(XDR_CHANNEL *ch, int32_t total_length, int32_t flush)
 {
+    const bool continuing = ch != nullptr && ch->in_blob && ch->xdrs.x_op == XDR_ENCODE;
     int32_t rc = S_write(
         ch, [&](XDR *x) -> int32_t { return S_ok(XDR_blob_end(x, total_length)); }, true);
     if (rc != 0)
         return rc;
-    ch->in_blob = 1;
-    if (flush) {
-        // A blob of total 0 with no segment puts nothing: there is no record.
-        if (XDR_flush(ch) != 0)
-            return ZE_FAILURE;
+    // A blob without segments whose end puts no padding is still a record
+    // (empty) for the reader's end to skip.
+    if (!continuing && !ch->touched && !S_first(&ch->xdrs)) {
+        ch->broken = 1;
+        return ZE_FAILURE;
     }
+    ch->in_blob = 1;
+    if (flush && XDR_flush(ch) != 0)
+        return ZE_FAILURE;
     return ZE_SUCCESS;
 }
 

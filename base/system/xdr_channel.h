@@ -23,7 +23,6 @@
 #ifndef XDR_CHANNEL_H
 #define XDR_CHANNEL_H
 
-#include <rpc/xdr.h>
 #include <stdint.h>
 
 #include "base/system/so_channel.h"

@@ -17,7 +17,6 @@
 #ifndef XDR_RECORDS_H
 #define XDR_RECORDS_H
 
-#include <rpc/xdr.h>
 #include <stdint.h>
 
 #include "base/util/ve_date.h"
@@ -37,6 +36,16 @@
 
 #ifdef __cplusplus
 extern "C" {
+#endif
+
+/* libtirpc's stream and answer (<rpc/xdr.h>, under libtirpc's own include
+ * directory): named here so that a host needs that directory only when it
+ * works on streams itself. */
+#ifndef XDR_RECORDS_STREAM
+#define XDR_RECORDS_STREAM
+struct __rpc_xdr;
+typedef struct __rpc_xdr XDR;
+typedef int32_t bool_t;
 #endif
 
 #define VE_INSTANCE_NAME_SIZE 33 /* a name of a user record: 32 characters */

@@ -18,6 +18,7 @@
 #ifndef XDR_RECORDS_INTERNAL_H
 #define XDR_RECORDS_INTERNAL_H
 
+#include <rpc/xdr.h>
 #include <stdint.h>
 
 #include "base/system/xdr_records.h"

@@ -7,6 +7,7 @@
 #include "base/system/xdr_channel.h"
 
 #include <gtest/gtest.h>
+#include <rpc/xdr.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -180,7 +181,8 @@ TEST(XdrChannel, BlobSegmentsShareOneRecord)
     more = S_be({2, 1});
     two.insert(two.end(), more.begin(), more.end());
     two.insert(two.end(), {'f', 'g', 0});
-    const std::vector<Case> cases = {{{"abcde", "fgh", ""}, 8, three}, {{"abcde", "fg"}, 7, two}};
+    const std::vector<Case> cases = {
+        {{"abcde", "fgh", ""}, 8, three}, {{"abcde", "fg"}, 7, two}, {{}, 0, S_be({0x80000000})}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.total);
         Ends e;

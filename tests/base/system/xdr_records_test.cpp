@@ -673,8 +673,18 @@ TEST(XdrRecords, NoSourceUsesTheHostLongPrimitives)
     // libtirpc's xdr_long and xdr_u_long move the host's long (8 bytes here);
     // every 32-bit engine field goes through zel_xdr_long instead.
     namespace fs = std::filesystem;
-    const fs::path root =
-        fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path();
+    // This file's path as the compiler saw it, relative to the build tree
+    // when the compiler was given a relative one.
+    fs::path self = __FILE__;
+    for (fs::path base = fs::current_path(); self.is_relative(); base = base.parent_path()) {
+        if (fs::exists(base / self)) {
+            self = base / self;
+            break;
+        }
+        if (base == base.parent_path())
+            break;
+    }
+    const fs::path root = self.parent_path().parent_path().parent_path().parent_path();
     const std::regex host_long(R"(\bxdr_(u_)?long\s*[(,)])");
     std::vector<std::string> offenders;
     size_t scanned = 0;
