@@ -13,6 +13,7 @@
 #include "base/util/ve_compress.h"
 #include "base/util/ve_index_def_internal.h"
 #include "base/util/ve_raster_internal.h"
+#include "fuzz/fuzz_quiet.h"
 #include "mox/mox.h"
 
 namespace
@@ -74,6 +75,7 @@ void S_feature(XDR *x, int32_t allocate)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size < 1)
         return 0;
     std::vector<char> bytes(data + 1, data + size);
