@@ -88,6 +88,7 @@
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_STATE_NOT_FOUND (-172)     /* no such state, or a state without lineage rows */
 #define ZE_VERSION_EXISTS (-177)      /* the version name and its 256 suffixed forms are taken */
+#define ZE_NOT_MULTIVERSION (-178)    /* the registration is not multiversioned */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
 #define ZE_NO_ROW_QUERY_COLUMN (-186) /* a registered table without a column to address rows by */
 #define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */

@@ -147,6 +147,14 @@ SQLRETURN DB_PARAMS::text(std::string_view value, SQLULEN column_size, bool null
                 static_cast<SQLLEN>(kept.size() + 1), is_null ? SQL_NULL_DATA : SQL_NTS);
 }
 
+SQLRETURN DB_PARAMS::varchar(std::string_view value, SQLULEN column_size, bool null_when_empty)
+{
+    std::string &kept = texts.emplace_back(value);
+    bool is_null = null_when_empty && kept.empty();
+    return bind(SQL_C_CHAR, SQL_VARCHAR, column_size, kept.data(),
+                static_cast<SQLLEN>(kept.size() + 1), is_null ? SQL_NULL_DATA : SQL_NTS);
+}
+
 SQLRETURN DB_PARAMS::text_buffer(char *buffer, SQLULEN column_size)
 {
     return bind(SQL_C_CHAR, SQL_CHAR, column_size, buffer, static_cast<SQLLEN>(column_size + 1),

@@ -36,6 +36,8 @@ struct DB_PARAMS {
     SQLRETURN unsigned_integer(uint32_t value);
     /* CHAR of column_size; NULL when the text is empty and null_when_empty. */
     SQLRETURN text(std::string_view value, SQLULEN column_size, bool null_when_empty);
+    /* The same as a VARCHAR of column_size. */
+    SQLRETURN varchar(std::string_view value, SQLULEN column_size, bool null_when_empty);
     /* CHAR of column_size read from the caller's buffer at every execute
      * (NUL-terminated), so the caller may change it between executes. */
     SQLRETURN text_buffer(char *buffer, SQLULEN column_size);
