@@ -166,6 +166,23 @@ TEST_F(ColumnStats, DistinctTextsAndDoubles)
     DB_table_stats_free(&stats_);
 }
 
+TEST_F(ColumnStats, ColumnWiderThanTheRowsetRoomReadsOneRowAtATime)
+{
+    const std::string wide_a(25000, 'a'), wide_b(25000, 'b');
+    not_a_layer("parcels");
+    scli::on_sql("select notes  from  parcels order by 1")
+        .columns({{"notes", SQL_CHAR, 25000}})
+        .rows({{scli::chr(wide_a, 25000)}, {scli::chr(wide_a, 25000)}, {scli::chr(wide_b, 25000)}});
+    VE_SQL_CONSTRUCT c = construct(nullptr);
+    ASSERT_EQ(
+        DB_table_calculate_stats(instance_, "notes", DB_STATS_DISTINCT, &c, 0, &size_, &stats_),
+        ZE_SUCCESS);
+    ASSERT_EQ(stats_.distinct->count, 2);
+    EXPECT_EQ(stats_.distinct->values[0].occurrences, 2);
+    EXPECT_EQ(std::string(stats_.distinct->values[1].value.string), wide_b);
+    DB_table_stats_free(&stats_);
+}
+
 TEST_F(ColumnStats, SpatialColumnAndFailures)
 {
     const char *roads[] = {"roads"};
