@@ -4,14 +4,19 @@
 // transport's members are in so_records.cpp, the XDR transport's in
 // xdr_channel.cpp; on an old-release channel the records that have an older
 // form take the transport's old member (on XDR also the SQL construct). The
-// memory transports (types 2 and 3) fall to the default until they are
-// built.
+// memory transports (types 2 and 3) send the same raw forms with nothing
+// held back: their channels run the socket members over an unbuffered record
+// layer whose link is the memory transport (ch_channel.cpp), and differ only
+// in the filter arrays, whose images stay current for an older peer.
 #include "base/system/ch_channel_internal.h"
+#include "base/system/so_channel_internal.h"
 
 ZEL_API int32_t CH_read_long(CH_CHANNEL *channel, int32_t *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_long(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_read_long(channel->xdr, value);
@@ -24,6 +29,8 @@ ZEL_API int32_t CH_write_long(CH_CHANNEL *channel, int32_t value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_long(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_write_long(channel->xdr, value);
@@ -36,6 +43,8 @@ ZEL_API int32_t CH_read_ulong(CH_CHANNEL *channel, uint32_t *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ulong(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_read_ulong(channel->xdr, value);
@@ -48,6 +57,8 @@ ZEL_API int32_t CH_write_ulong(CH_CHANNEL *channel, uint32_t value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ulong(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_write_ulong(channel->xdr, value);
@@ -60,6 +71,8 @@ ZEL_API int32_t CH_read_float(CH_CHANNEL *channel, float *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_float(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_read_float(channel->xdr, value);
@@ -72,6 +85,8 @@ ZEL_API int32_t CH_write_float(CH_CHANNEL *channel, float value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_float(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_write_float(channel->xdr, value);
@@ -84,6 +99,8 @@ ZEL_API int32_t CH_read_lfloat(CH_CHANNEL *channel, double *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_lfloat(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_read_lfloat(channel->xdr, value);
@@ -96,6 +113,8 @@ ZEL_API int32_t CH_write_lfloat(CH_CHANNEL *channel, double value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_lfloat(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_write_lfloat(channel->xdr, value);
@@ -108,6 +127,8 @@ ZEL_API int32_t CH_read_short(CH_CHANNEL *channel, int16_t *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_short(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_read_short(channel->xdr, value);
@@ -120,6 +141,8 @@ ZEL_API int32_t CH_write_short(CH_CHANNEL *channel, int16_t value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_short(channel->so, value);
     case CH_TYPE_XDR:
         return XDR_write_short(channel->xdr, value);
@@ -132,6 +155,8 @@ ZEL_API int32_t CH_read_pt3d(CH_CHANNEL *channel, int32_t *x, int32_t *y, int32_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_pt3d(channel->so, x, y, z);
     case CH_TYPE_XDR:
         return XDR_read_pt3d(channel->xdr, x, y, z);
@@ -144,6 +169,8 @@ ZEL_API int32_t CH_write_pt3d(CH_CHANNEL *channel, int32_t x, int32_t y, int32_t
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_pt3d(channel->so, x, y, z);
     case CH_TYPE_XDR:
         return XDR_write_pt3d(channel->xdr, x, y, z);
@@ -156,6 +183,8 @@ ZEL_API int32_t CH_read_envp(CH_CHANNEL *channel, ENVELOPE *envelope)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_envp(channel->so, envelope);
     case CH_TYPE_XDR:
         return XDR_read_envp(channel->xdr, envelope);
@@ -168,6 +197,8 @@ ZEL_API int32_t CH_write_envp(CH_CHANNEL *channel, const ENVELOPE *envelope)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_envp(channel->so, envelope);
     case CH_TYPE_XDR:
         return XDR_write_envp(channel->xdr, envelope);
@@ -180,6 +211,8 @@ ZEL_API int32_t CH_read_date(CH_CHANNEL *channel, VE_DATE *date)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_date(channel->so, date);
     case CH_TYPE_XDR:
         return XDR_read_date(channel->xdr, date);
@@ -192,6 +225,8 @@ ZEL_API int32_t CH_write_date(CH_CHANNEL *channel, const VE_DATE *date)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_date(channel->so, date);
     case CH_TYPE_XDR:
         return XDR_write_date(channel->xdr, date);
@@ -204,6 +239,8 @@ ZEL_API int32_t CH_read_fid_array(CH_CHANNEL *channel, int32_t *ids, int32_t cou
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_fid_array(channel->so, ids, count);
     case CH_TYPE_XDR:
         return XDR_read_fid_array(channel->xdr, ids, count);
@@ -216,6 +253,8 @@ ZEL_API int32_t CH_write_fid_array(CH_CHANNEL *channel, const int32_t *ids, int3
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_fid_array(channel->so, ids, count);
     case CH_TYPE_XDR:
         return XDR_write_fid_array(channel->xdr, ids, count);
@@ -228,6 +267,8 @@ ZEL_API int32_t CH_read_lfloat_array(CH_CHANNEL *channel, double *values, int32_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_lfloat_array(channel->so, values, count);
     case CH_TYPE_XDR:
         return XDR_read_lfloat_array(channel->xdr, values, count);
@@ -240,6 +281,8 @@ int32_t CH_write_lfloat_array(CH_CHANNEL *channel, const double *values, int32_t
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_lfloat_array(channel->so, values, count);
     case CH_TYPE_XDR:
         return XDR_write_lfloat_array(channel->xdr, values, count);
@@ -252,6 +295,8 @@ ZEL_API int32_t CH_read_block(CH_CHANNEL *channel, void *buffer, int32_t length)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_block(channel->so, buffer, length);
     case CH_TYPE_XDR:
         return XDR_read_block(channel->xdr, buffer, length);
@@ -264,6 +309,8 @@ ZEL_API int32_t CH_write_block(CH_CHANNEL *channel, const void *buffer, int32_t 
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_block(channel->so, buffer, length);
     case CH_TYPE_XDR:
         return XDR_write_block(channel->xdr, buffer, length);
@@ -277,6 +324,8 @@ ZEL_API int32_t CH_read_short_array(CH_CHANNEL *channel, int16_t *count, int16_t
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_short_array(channel->so, count, values, capacity);
     case CH_TYPE_XDR:
         return XDR_read_short_array(channel->xdr, count, values, capacity);
@@ -289,6 +338,8 @@ ZEL_API int32_t CH_write_short_array(CH_CHANNEL *channel, int16_t count, const i
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_short_array(channel->so, count, values);
     case CH_TYPE_XDR:
         return XDR_write_short_array(channel->xdr, count, values);
@@ -301,6 +352,8 @@ ZEL_API int32_t CH_read_string(CH_CHANNEL *channel, char *buffer, int32_t capaci
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_string(channel->so, buffer, capacity);
     case CH_TYPE_XDR:
         return XDR_read_string(channel->xdr, buffer, capacity);
@@ -313,6 +366,8 @@ ZEL_API int32_t CH_write_string(CH_CHANNEL *channel, const char *string)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_string(channel->so, string);
     case CH_TYPE_XDR:
         return XDR_write_string(channel->xdr, string);
@@ -325,6 +380,8 @@ ZEL_API int32_t CH_read_dynamic_string(CH_CHANNEL *channel, char **string)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_dynamic_string(channel->so, string);
     case CH_TYPE_XDR:
         return XDR_read_dynamic_string(channel->xdr, string);
@@ -337,6 +394,8 @@ ZEL_API int32_t CH_write_dynamic_string(CH_CHANNEL *channel, const char *string)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_dynamic_string(channel->so, string);
     case CH_TYPE_XDR:
         return XDR_write_dynamic_string(channel->xdr, string);
@@ -350,6 +409,8 @@ ZEL_API int32_t CH_read_blob_seg(CH_CHANNEL *channel, void *buffer, int32_t capa
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_blob_seg(channel->so, buffer, capacity, length, last);
     case CH_TYPE_XDR:
         return XDR_read_blob_seg(channel->xdr, buffer, capacity, length, last);
@@ -363,6 +424,8 @@ ZEL_API int32_t CH_write_blob_seg(CH_CHANNEL *channel, const void *buffer, int32
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_blob_seg(channel->so, buffer, length, last);
     case CH_TYPE_XDR:
         return XDR_write_blob_seg(channel->xdr, buffer, length, last);
@@ -375,6 +438,8 @@ ZEL_API int32_t CH_read_blob_end(CH_CHANNEL *channel, int32_t total_length, int3
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_blob_end(channel->so, total_length, skip);
     case CH_TYPE_XDR:
         return XDR_read_blob_end(channel->xdr, total_length, skip);
@@ -387,6 +452,8 @@ ZEL_API int32_t CH_write_blob_end(CH_CHANNEL *channel, int32_t total_length, int
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_blob_end(channel->so, total_length, flush);
     case CH_TYPE_XDR:
         return XDR_write_blob_end(channel->xdr, total_length, flush);
@@ -399,6 +466,8 @@ ZEL_API int32_t CH_read_release(CH_CHANNEL *channel, RELEASE *release)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_release_old(channel->so, release)
                                     : SO_read_release(channel->so, release);
     case CH_TYPE_XDR:
@@ -413,6 +482,8 @@ ZEL_API int32_t CH_write_release(CH_CHANNEL *channel, const RELEASE *release)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_release(channel->so, release);
     case CH_TYPE_XDR:
         return XDR_write_release(channel->xdr, release);
@@ -425,6 +496,8 @@ ZEL_API int32_t CH_read_compressed_feature(CH_CHANNEL *channel, FEATURE_STRUCT *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_compressed_feature(channel->so, feature);
     case CH_TYPE_XDR:
         return XDR_read_compressed_feature(channel->xdr, feature);
@@ -437,6 +510,8 @@ ZEL_API int32_t CH_write_compressed_feature(CH_CHANNEL *channel, const FEATURE_S
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_compressed_feature(channel->so, feature);
     case CH_TYPE_XDR:
         return XDR_write_compressed_feature(channel->xdr, feature);
@@ -449,6 +524,8 @@ ZEL_API int32_t CH_readf(CH_CHANNEL *channel, FEATURE_STRUCT *feature, int32_t a
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_readf(channel->so, feature, allocate);
     case CH_TYPE_XDR:
         return XDR_readf(channel->xdr, feature, allocate);
@@ -461,6 +538,8 @@ ZEL_API int32_t CH_writef(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_writef(channel->so, feature);
     case CH_TYPE_XDR:
         return XDR_writef(channel->xdr, feature);
@@ -473,6 +552,8 @@ ZEL_API int32_t CH_read_coordref(CH_CHANNEL *channel, COORDREF *coordref)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_coordref_old(channel->so, coordref)
                                     : SO_read_coordref(channel->so, coordref);
     case CH_TYPE_XDR:
@@ -487,6 +568,8 @@ ZEL_API int32_t CH_write_coordref(CH_CHANNEL *channel, const COORDREF *coordref)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_write_coordref_old(channel->so, coordref)
                                     : SO_write_coordref(channel->so, coordref);
     case CH_TYPE_XDR:
@@ -501,6 +584,8 @@ ZEL_API int32_t CH_read_layer(CH_CHANNEL *channel, LAYER *layer)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_layer_old(channel->so, layer)
                                     : SO_read_layer(channel->so, layer);
     case CH_TYPE_XDR:
@@ -515,6 +600,8 @@ ZEL_API int32_t CH_write_layer(CH_CHANNEL *channel, const LAYER *layer)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_write_layer_old(channel->so, layer)
                                     : SO_write_layer(channel->so, layer);
     case CH_TYPE_XDR:
@@ -530,6 +617,8 @@ ZEL_API int32_t CH_read_layer_list(CH_CHANNEL *channel, LAYER *layers, int32_t c
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_layer_list_old(channel->so, layers, capacity, count)
                                     : SO_read_layer_list(channel->so, layers, capacity, count);
     case CH_TYPE_XDR:
@@ -544,6 +633,8 @@ ZEL_API int32_t CH_write_layer_list(CH_CHANNEL *channel, const LAYER *layers, in
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_write_layer_list_old(channel->so, layers, count)
                                     : SO_write_layer_list(channel->so, layers, count);
     case CH_TYPE_XDR:
@@ -558,6 +649,8 @@ ZEL_API int32_t CH_read_construct(CH_CHANNEL *channel, VE_SQL_CONSTRUCT *constru
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_construct(channel->so, construct);
     case CH_TYPE_XDR:
         return channel->old_release ? XDR_read_construct_old(channel->xdr, construct)
@@ -571,6 +664,8 @@ ZEL_API int32_t CH_write_construct(CH_CHANNEL *channel, const VE_SQL_CONSTRUCT *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_construct(channel->so, construct);
     case CH_TYPE_XDR:
         return channel->old_release ? XDR_write_construct_old(channel->xdr, construct)
@@ -584,6 +679,8 @@ ZEL_API int32_t CH_read_column_def(CH_CHANNEL *channel, int16_t *count, DB_COLUM
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_column_def_old(channel->so, count, defs)
                                     : SO_read_column_def(channel->so, count, defs);
     case CH_TYPE_XDR:
@@ -598,6 +695,8 @@ ZEL_API int32_t CH_write_column_def(CH_CHANNEL *channel, int16_t count, const DB
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_write_column_def_old(channel->so, count, defs)
                                     : SO_write_column_def(channel->so, count, defs);
     case CH_TYPE_XDR:
@@ -611,6 +710,10 @@ ZEL_API int32_t CH_write_column_def(CH_CHANNEL *channel, int16_t count, const DB
 ZEL_API int32_t CH_read_filter_array(CH_CHANNEL *channel, int16_t *count, VE_FILTER **filters)
 {
     switch (ch_type(channel)) {
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
+        return so_read_filter_array_form(channel->so, count, filters,
+                                         ch_memory_filter_form(channel));
     case CH_TYPE_SOCKET:
         return channel->old_release ? SO_read_filter_array_old(channel->so, count, filters)
                                     : SO_read_filter_array(channel->so, count, filters);
@@ -625,6 +728,10 @@ ZEL_API int32_t CH_read_filter_array(CH_CHANNEL *channel, int16_t *count, VE_FIL
 ZEL_API int32_t CH_write_filter_array(CH_CHANNEL *channel, int16_t count, const VE_FILTER *filters)
 {
     switch (ch_type(channel)) {
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
+        return so_write_filter_array_form(channel->so, count, filters,
+                                          ch_memory_filter_form(channel));
     case CH_TYPE_SOCKET:
         return channel->old_release ? SO_write_filter_array_old(channel->so, count, filters)
                                     : SO_write_filter_array(channel->so, count, filters);
@@ -640,6 +747,8 @@ int32_t CH_read_queryinfo(CH_CHANNEL *channel, VE_QUERYINFO *info)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_queryinfo(channel->so, info);
     case CH_TYPE_XDR:
         return XDR_read_queryinfo(channel->xdr, info);
@@ -652,6 +761,8 @@ int32_t CH_write_queryinfo(CH_CHANNEL *channel, const VE_QUERYINFO *info)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_queryinfo(channel->so, info);
     case CH_TYPE_XDR:
         return XDR_write_queryinfo(channel->xdr, info);
@@ -664,6 +775,8 @@ ZEL_API int32_t CH_read_ve_si_stats(CH_CHANNEL *channel, VE_SPIDX_STATS *stats)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_si_stats(channel->so, stats);
     case CH_TYPE_XDR:
         return XDR_read_ve_si_stats(channel->xdr, stats);
@@ -676,6 +789,8 @@ ZEL_API int32_t CH_write_ve_si_stats(CH_CHANNEL *channel, const VE_SPIDX_STATS *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_si_stats(channel->so, stats);
     case CH_TYPE_XDR:
         return XDR_write_ve_si_stats(channel->xdr, stats);
@@ -688,6 +803,8 @@ ZEL_API int32_t CH_read_ve_layer_stats(CH_CHANNEL *channel, VE_LAYER_STATS *stat
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_layer_stats(channel->so, stats);
     case CH_TYPE_XDR:
         return XDR_read_ve_layer_stats(channel->xdr, stats);
@@ -700,6 +817,8 @@ ZEL_API int32_t CH_write_ve_layer_stats(CH_CHANNEL *channel, const VE_LAYER_STAT
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_layer_stats(channel->so, stats);
     case CH_TYPE_XDR:
         return XDR_write_ve_layer_stats(channel->xdr, stats);
@@ -713,6 +832,8 @@ ZEL_API int32_t CH_read_ve_layer_locks_list(CH_CHANNEL *channel, VE_LAYER_LOCKS 
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_layer_locks_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_ve_layer_locks_list(channel->xdr, locks, capacity, count);
@@ -726,6 +847,8 @@ ZEL_API int32_t CH_write_ve_layer_locks_list(CH_CHANNEL *channel, const VE_LAYER
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_layer_locks_list(channel->so, locks, count);
     case CH_TYPE_XDR:
         return XDR_write_ve_layer_locks_list(channel->xdr, locks, count);
@@ -738,6 +861,8 @@ ZEL_API int32_t CH_read_metadata(CH_CHANNEL *channel, METADATA *metadata)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_metadata(channel->so, metadata);
     case CH_TYPE_XDR:
         return XDR_read_metadata(channel->xdr, metadata);
@@ -750,6 +875,8 @@ ZEL_API int32_t CH_write_metadata(CH_CHANNEL *channel, const METADATA *metadata)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_metadata(channel->so, metadata);
     case CH_TYPE_XDR:
         return XDR_write_metadata(channel->xdr, metadata);
@@ -763,6 +890,8 @@ ZEL_API int32_t CH_read_metadata_list(CH_CHANNEL *channel, METADATA *metadata, i
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_metadata_list(channel->so, metadata, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_metadata_list(channel->xdr, metadata, capacity, count);
@@ -775,6 +904,8 @@ ZEL_API int32_t CH_write_metadata_list(CH_CHANNEL *channel, const METADATA *meta
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_metadata_list(channel->so, metadata, count);
     case CH_TYPE_XDR:
         return XDR_write_metadata_list(channel->xdr, metadata, count);
@@ -787,6 +918,8 @@ ZEL_API int32_t CH_read_registration(CH_CHANNEL *channel, REGISTRATION *registra
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_registration(channel->so, registration);
     case CH_TYPE_XDR:
         return XDR_read_registration(channel->xdr, registration);
@@ -799,6 +932,8 @@ ZEL_API int32_t CH_write_registration(CH_CHANNEL *channel, const REGISTRATION *r
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_registration(channel->so, registration);
     case CH_TYPE_XDR:
         return XDR_write_registration(channel->xdr, registration);
@@ -812,6 +947,8 @@ ZEL_API int32_t CH_read_registration_list(CH_CHANNEL *channel, REGISTRATION *reg
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_registration_list(channel->so, registrations, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_registration_list(channel->xdr, registrations, capacity, count);
@@ -825,6 +962,8 @@ ZEL_API int32_t CH_write_registration_list(CH_CHANNEL *channel, const REGISTRATI
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_registration_list(channel->so, registrations, count);
     case CH_TYPE_XDR:
         return XDR_write_registration_list(channel->xdr, registrations, count);
@@ -837,6 +976,8 @@ ZEL_API int32_t CH_read_rastercolumn(CH_CHANNEL *channel, RASTERCOLUMN *column)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rastercolumn(channel->so, column);
     case CH_TYPE_XDR:
         return XDR_read_rastercolumn(channel->xdr, column);
@@ -849,6 +990,8 @@ ZEL_API int32_t CH_write_rastercolumn(CH_CHANNEL *channel, const RASTERCOLUMN *c
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rastercolumn(channel->so, column);
     case CH_TYPE_XDR:
         return XDR_write_rastercolumn(channel->xdr, column);
@@ -862,6 +1005,8 @@ int32_t CH_read_rastercolumn_list(CH_CHANNEL *channel, RASTERCOLUMN *columns, in
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rastercolumn_list(channel->so, columns, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_rastercolumn_list(channel->xdr, columns, capacity, count);
@@ -875,6 +1020,8 @@ ZEL_API int32_t CH_write_rastercolumn_list(CH_CHANNEL *channel, const RASTERCOLU
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rastercolumn_list(channel->so, columns, count);
     case CH_TYPE_XDR:
         return XDR_write_rastercolumn_list(channel->xdr, columns, count);
@@ -887,6 +1034,8 @@ ZEL_API int32_t CH_read_rasterband(CH_CHANNEL *channel, RASTERBAND *band)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasterband(channel->so, band);
     case CH_TYPE_XDR:
         return XDR_read_rasterband(channel->xdr, band);
@@ -899,6 +1048,8 @@ ZEL_API int32_t CH_write_rasterband(CH_CHANNEL *channel, const RASTERBAND *band)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasterband(channel->so, band);
     case CH_TYPE_XDR:
         return XDR_write_rasterband(channel->xdr, band);
@@ -912,6 +1063,8 @@ int32_t CH_read_rasterband_list(CH_CHANNEL *channel, RASTERBAND *bands, int32_t 
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasterband_list(channel->so, bands, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_rasterband_list(channel->xdr, bands, capacity, count);
@@ -925,6 +1078,8 @@ ZEL_API int32_t CH_write_rasterband_list(CH_CHANNEL *channel, const RASTERBAND *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasterband_list(channel->so, bands, count);
     case CH_TYPE_XDR:
         return XDR_write_rasterband_list(channel->xdr, bands, count);
@@ -937,6 +1092,8 @@ ZEL_API int32_t CH_read_raster(CH_CHANNEL *channel, RASTER *raster)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_raster(channel->so, raster);
     case CH_TYPE_XDR:
         return XDR_read_raster(channel->xdr, raster);
@@ -949,6 +1106,8 @@ ZEL_API int32_t CH_write_raster(CH_CHANNEL *channel, const RASTER *raster)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_raster(channel->so, raster);
     case CH_TYPE_XDR:
         return XDR_write_raster(channel->xdr, raster);
@@ -961,6 +1120,8 @@ ZEL_API int32_t CH_read_rasterattr(CH_CHANNEL *channel, RASTERATTR *attr)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasterattr(channel->so, attr);
     case CH_TYPE_XDR:
         return XDR_read_rasterattr(channel->xdr, attr);
@@ -973,6 +1134,8 @@ int32_t CH_write_rasterattr(CH_CHANNEL *channel, const RASTERATTR *attr)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasterattr(channel->so, attr);
     case CH_TYPE_XDR:
         return XDR_write_rasterattr(channel->xdr, attr);
@@ -985,6 +1148,8 @@ ZEL_API int32_t CH_read_rasconstraint(CH_CHANNEL *channel, RASCONSTRAINT **const
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasconstraint(channel->so, constraint);
     case CH_TYPE_XDR:
         return XDR_read_rasconstraint(channel->xdr, constraint);
@@ -997,6 +1162,8 @@ int32_t CH_write_rasconstraint(CH_CHANNEL *channel, const RASCONSTRAINT *constra
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasconstraint(channel->so, constraint);
     case CH_TYPE_XDR:
         return XDR_write_rasconstraint(channel->xdr, constraint);
@@ -1009,6 +1176,8 @@ ZEL_API int32_t CH_read_state(CH_CHANNEL *channel, STATE *state)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_state(channel->so, state);
     case CH_TYPE_XDR:
         return XDR_read_state(channel->xdr, state);
@@ -1021,6 +1190,8 @@ ZEL_API int32_t CH_write_state(CH_CHANNEL *channel, const STATE *state)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_state(channel->so, state);
     case CH_TYPE_XDR:
         return XDR_write_state(channel->xdr, state);
@@ -1034,6 +1205,8 @@ ZEL_API int32_t CH_read_state_list(CH_CHANNEL *channel, STATE *states, int32_t c
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_state_list(channel->so, states, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_state_list(channel->xdr, states, capacity, count);
@@ -1046,6 +1219,8 @@ ZEL_API int32_t CH_write_state_list(CH_CHANNEL *channel, const STATE *states, in
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_state_list(channel->so, states, count);
     case CH_TYPE_XDR:
         return XDR_write_state_list(channel->xdr, states, count);
@@ -1058,6 +1233,8 @@ ZEL_API int32_t CH_read_version(CH_CHANNEL *channel, VERSION *version)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_version(channel->so, version);
     case CH_TYPE_XDR:
         return XDR_read_version(channel->xdr, version);
@@ -1070,6 +1247,8 @@ ZEL_API int32_t CH_write_version(CH_CHANNEL *channel, const VERSION *version)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_version(channel->so, version);
     case CH_TYPE_XDR:
         return XDR_write_version(channel->xdr, version);
@@ -1083,6 +1262,8 @@ ZEL_API int32_t CH_read_version_list(CH_CHANNEL *channel, VERSION *versions, int
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_version_list(channel->so, versions, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_version_list(channel->xdr, versions, capacity, count);
@@ -1095,6 +1276,8 @@ ZEL_API int32_t CH_write_version_list(CH_CHANNEL *channel, const VERSION *versio
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_version_list(channel->so, versions, count);
     case CH_TYPE_XDR:
         return XDR_write_version_list(channel->xdr, versions, count);
@@ -1107,6 +1290,8 @@ ZEL_API int32_t CH_read_input_desc(CH_CHANNEL *channel, int16_t *count, VE_INPUT
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_input_desc(channel->so, count, descs);
     case CH_TYPE_XDR:
         return XDR_read_input_desc(channel->xdr, count, descs);
@@ -1119,6 +1304,8 @@ ZEL_API int32_t CH_write_input_desc(CH_CHANNEL *channel, int16_t count, const VE
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_input_desc(channel->so, count, descs);
     case CH_TYPE_XDR:
         return XDR_write_input_desc(channel->xdr, count, descs);
@@ -1131,6 +1318,8 @@ ZEL_API int32_t CH_read_logfile(CH_CHANNEL *channel, LOGFILE *logfile)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_logfile(channel->so, logfile);
     case CH_TYPE_XDR:
         return XDR_read_logfile(channel->xdr, logfile);
@@ -1143,6 +1332,8 @@ ZEL_API int32_t CH_write_logfile(CH_CHANNEL *channel, const LOGFILE *logfile)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_logfile(channel->so, logfile);
     case CH_TYPE_XDR:
         return XDR_write_logfile(channel->xdr, logfile);
@@ -1156,6 +1347,8 @@ ZEL_API int32_t CH_read_logfile_list(CH_CHANNEL *channel, LOGFILE *logfiles, int
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_logfile_list(channel->so, logfiles, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_logfile_list(channel->xdr, logfiles, capacity, count);
@@ -1168,6 +1361,8 @@ ZEL_API int32_t CH_write_logfile_list(CH_CHANNEL *channel, const LOGFILE *logfil
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_logfile_list(channel->so, logfiles, count);
     case CH_TYPE_XDR:
         return XDR_write_logfile_list(channel->xdr, logfiles, count);
@@ -1180,6 +1375,8 @@ ZEL_API int32_t CH_read_index_def(CH_CHANNEL *channel, int16_t *count, DB_INDEX_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_index_def(channel->so, count, defs);
     case CH_TYPE_XDR:
         return XDR_read_index_def(channel->xdr, count, defs);
@@ -1192,6 +1389,8 @@ ZEL_API int32_t CH_write_index_def(CH_CHANNEL *channel, int16_t count, const DB_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_index_def(channel->so, count, defs);
     case CH_TYPE_XDR:
         return XDR_write_index_def(channel->xdr, count, defs);
@@ -1205,6 +1404,8 @@ ZEL_API int32_t CH_read_ve_table_lock_list(CH_CHANNEL *channel, VE_TABLE_LOCK *l
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_table_lock_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_ve_table_lock_list(channel->xdr, locks, capacity, count);
@@ -1218,6 +1419,8 @@ ZEL_API int32_t CH_write_ve_table_lock_list(CH_CHANNEL *channel, const VE_TABLE_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_table_lock_list(channel->so, locks, count);
     case CH_TYPE_XDR:
         return XDR_write_ve_table_lock_list(channel->xdr, locks, count);
@@ -1231,6 +1434,8 @@ ZEL_API int32_t CH_read_ve_version_lock_list(CH_CHANNEL *channel, VE_VERSION_LOC
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_version_lock_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_ve_version_lock_list(channel->xdr, locks, capacity, count);
@@ -1244,6 +1449,8 @@ ZEL_API int32_t CH_write_ve_version_lock_list(CH_CHANNEL *channel, const VE_VERS
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_version_lock_list(channel->so, locks, count);
     case CH_TYPE_XDR:
         return XDR_write_ve_version_lock_list(channel->xdr, locks, count);
@@ -1256,6 +1463,8 @@ ZEL_API int32_t CH_read_spatialref(CH_CHANNEL *channel, VE_SPATIALREF *spatialre
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_spatialref(channel->so, spatialref);
     case CH_TYPE_XDR:
         return XDR_read_spatialref(channel->xdr, spatialref);
@@ -1268,6 +1477,8 @@ ZEL_API int32_t CH_write_spatialref(CH_CHANNEL *channel, const VE_SPATIALREF *sp
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_spatialref(channel->so, spatialref);
     case CH_TYPE_XDR:
         return XDR_write_spatialref(channel->xdr, spatialref);
@@ -1281,6 +1492,8 @@ ZEL_API int32_t CH_read_spatialref_list(CH_CHANNEL *channel, VE_SPATIALREF *spat
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_spatialref_list(channel->so, spatialrefs, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_spatialref_list(channel->xdr, spatialrefs, capacity, count);
@@ -1294,6 +1507,8 @@ ZEL_API int32_t CH_write_spatialref_list(CH_CHANNEL *channel, const VE_SPATIALRE
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_spatialref_list(channel->so, spatialrefs, count);
     case CH_TYPE_XDR:
         return XDR_write_spatialref_list(channel->xdr, spatialrefs, count);
@@ -1306,6 +1521,8 @@ ZEL_API int32_t CH_read_locator(CH_CHANNEL *channel, LOCATOR *locator)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_locator(channel->so, locator);
     case CH_TYPE_XDR:
         return XDR_read_locator(channel->xdr, locator);
@@ -1318,6 +1535,8 @@ ZEL_API int32_t CH_write_locator(CH_CHANNEL *channel, const LOCATOR *locator)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_locator(channel->so, locator);
     case CH_TYPE_XDR:
         return XDR_write_locator(channel->xdr, locator);
@@ -1331,6 +1550,8 @@ ZEL_API int32_t CH_read_locator_list(CH_CHANNEL *channel, LOCATOR *locators, int
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_locator_list(channel->so, locators, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_locator_list(channel->xdr, locators, capacity, count);
@@ -1343,6 +1564,8 @@ ZEL_API int32_t CH_write_locator_list(CH_CHANNEL *channel, const LOCATOR *locato
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_locator_list(channel->so, locators, count);
     case CH_TYPE_XDR:
         return XDR_write_locator_list(channel->xdr, locators, count);
@@ -1355,6 +1578,8 @@ ZEL_API int32_t CH_read_object_lock(CH_CHANNEL *channel, VE_OBJECT_LOCK *lock)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_object_lock(channel->so, lock);
     case CH_TYPE_XDR:
         return XDR_read_object_lock(channel->xdr, lock);
@@ -1367,6 +1592,8 @@ ZEL_API int32_t CH_write_object_lock(CH_CHANNEL *channel, const VE_OBJECT_LOCK *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_object_lock(channel->so, lock);
     case CH_TYPE_XDR:
         return XDR_write_object_lock(channel->xdr, lock);
@@ -1380,6 +1607,8 @@ ZEL_API int32_t CH_read_object_lock_list(CH_CHANNEL *channel, VE_OBJECT_LOCK *lo
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_object_lock_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
         return XDR_read_object_lock_list(channel->xdr, locks, capacity, count);
@@ -1393,6 +1622,8 @@ ZEL_API int32_t CH_write_object_lock_list(CH_CHANNEL *channel, const VE_OBJECT_L
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_object_lock_list(channel->so, locks, count);
     case CH_TYPE_XDR:
         return XDR_write_object_lock_list(channel->xdr, locks, count);
