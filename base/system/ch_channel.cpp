@@ -1,11 +1,10 @@
 // The channel object (base/system/ch_channel.h): creation over a connected
 // socket, destruction, flush and the readiness question, each a switch on
 // the channel's type. The read and write family is in ch_records.cpp, the
-// command codes in ch_command.cpp. XDR channels (type 1) are not made until
-// the XDR transport fills its case below. A memory channel (type 2 made with
-// its coordinated-memory end, type 3 once a shared-memory object is
-// attached) also holds an unbuffered socket transport over the memory
-// transport's link, through which the family sends the raw forms.
+// command codes in ch_command.cpp. A memory channel (type 2 made with its
+// coordinated-memory end, type 3 once a shared-memory object is attached)
+// also holds an unbuffered socket transport over the memory transport's
+// link, through which the family sends the raw forms.
 #include "base/system/ch_channel_internal.h"
 
 #include <cstdlib>
@@ -15,9 +14,9 @@
 #include "base/system/shm_channel_internal.h"
 #include "base/system/so_channel_internal.h"
 
-/* The areas of a socket transport: a write area of 4096 bytes gathers small
- * values into one send, a read area of 8192 bytes takes what the socket
- * has. */
+/* The areas of a socket or XDR transport: a write area of 4096 bytes gathers
+ * small values into one send, a read area of 8192 bytes takes what the
+ * socket has. */
 static constexpr int32_t kSocketWriteSize = 4096;
 static constexpr int32_t kSocketReadSize = 8192;
 
@@ -35,7 +34,9 @@ ZEL_API CH_CHANNEL *CH_create(uint32_t type, int32_t old_release, const int *soc
         made = channel->so != nullptr;
         break;
     case CH_TYPE_XDR:
-        made = false; // the XDR transport is made here once it is built
+        channel->xdr =
+            socket != nullptr ? XDR_create(socket, kSocketWriteSize, kSocketReadSize) : nullptr;
+        made = channel->xdr != nullptr;
         break;
     case CH_TYPE_COORDINATED_MEMORY: {
         CMEM *end = cmem_create();
@@ -75,7 +76,8 @@ ZEL_API void CH_destroy(CH_CHANNEL *channel)
         SO_destroy(channel->so);
         break;
     case CH_TYPE_XDR:
-        break; // the XDR transport is flushed and destroyed here once it is built
+        XDR_destroy(channel->xdr, 1);
+        break;
     case CH_TYPE_COORDINATED_MEMORY:
         SO_destroy(channel->so);
         cmem_destroy(static_cast<CMEM *>(channel->coordinated_memory));
@@ -98,7 +100,7 @@ ZEL_API int32_t CH_flush(CH_CHANNEL *channel)
     case CH_TYPE_SOCKET:
         return so_flush(channel->so);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_flush(channel->xdr);
     case CH_TYPE_COORDINATED_MEMORY:
     case CH_TYPE_SHARED_MEMORY:
         return ZE_SUCCESS; // every write is handed over at once
@@ -113,7 +115,7 @@ ZEL_API int32_t CH_data_waiting(CH_CHANNEL *channel)
     case CH_TYPE_SOCKET:
         return so_data_waiting(channel->so);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return xdr_data_waiting(channel->xdr);
     case CH_TYPE_COORDINATED_MEMORY:
     case CH_TYPE_SHARED_MEMORY:
         return channel->so != nullptr ? so_data_waiting(channel->so) : ZE_FAILURE;

@@ -10,23 +10,20 @@
 
 #include "base/system/ch_channel.h"
 #include "base/system/raw_form_internal.h"
+#include "base/system/xdr_channel.h"
 #include "base/util/zel_errors.h"
 
 /* One channel. Only the transport slot of the channel's own type is used. */
 struct CH_CHANNEL {
     uint32_t type;            /* CH_TYPE_ */
     SO_CHANNEL *so;           /* socket transport (type 0) */
-    void *xdr;                /* XDR transport (type 1) */
+    XDR_CHANNEL *xdr;         /* XDR transport (type 1) */
     void *coordinated_memory; /* coordinated-memory object (type 2) */
     void *shared_memory;      /* shared-memory object (type 3), attached after creation */
     FILE *intercept_file;     /* the trace of this channel, or null */
     uint16_t intercept_mode;  /* CH_INTERCEPT_ bits; 0 when not traced */
     int32_t old_release;      /* non-zero: the peer runs the older release */
 };
-
-/* What a member answers on an XDR channel until the XDR transport fills the
- * XDR case of each member's switch. */
-#define CH_XDR_NOT_BUILT ZE_FAILURE
 
 /* The type a member switches on; one no case takes for a null channel. */
 static inline uint32_t ch_type(const CH_CHANNEL *channel)

@@ -116,7 +116,7 @@ ZEL_API int32_t CH_write_command(CH_CHANNEL *channel, int32_t code)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_long(channel->so, code);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_long(channel->xdr, code);
     default:
         return ch_refuse(channel);
     }
@@ -132,7 +132,7 @@ ZEL_API int32_t CH_read_command(CH_CHANNEL *channel, int32_t *code)
         rc = SO_read_long(channel->so, code);
         break;
     case CH_TYPE_XDR:
-        rc = CH_XDR_NOT_BUILT;
+        rc = XDR_read_long(channel->xdr, code);
         break;
     default:
         rc = ch_refuse(channel);

@@ -1,13 +1,13 @@
 // The channel's read and write family (base/system/ch_channel.h): each member
 // hands its record to the member of the channel's transport, chosen by a
 // switch on the channel's type, and returns its status unchanged. The socket
-// transport's members are in so_records.cpp; on an old-release channel the
-// records that have an older form take the transport's old member. The XDR
-// case of each switch answers -1 until the XDR transport fills it. The memory
-// transports (types 2 and 3) send the same raw forms with nothing held back:
-// their channels run the socket members over an unbuffered record layer
-// whose link is the memory transport (ch_channel.cpp), and differ only in
-// the filter arrays, whose images stay current for an older peer.
+// transport's members are in so_records.cpp, the XDR transport's in
+// xdr_channel.cpp; on an old-release channel the records that have an older
+// form take the transport's old member (on XDR also the SQL construct). The
+// memory transports (types 2 and 3) send the same raw forms with nothing
+// held back: their channels run the socket members over an unbuffered record
+// layer whose link is the memory transport (ch_channel.cpp), and differ only
+// in the filter arrays, whose images stay current for an older peer.
 #include "base/system/ch_channel_internal.h"
 #include "base/system/so_channel_internal.h"
 
@@ -19,7 +19,7 @@ ZEL_API int32_t CH_read_long(CH_CHANNEL *channel, int32_t *value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_long(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_long(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -33,7 +33,7 @@ ZEL_API int32_t CH_write_long(CH_CHANNEL *channel, int32_t value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_long(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_long(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -47,7 +47,7 @@ ZEL_API int32_t CH_read_ulong(CH_CHANNEL *channel, uint32_t *value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_ulong(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_ulong(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -61,7 +61,7 @@ ZEL_API int32_t CH_write_ulong(CH_CHANNEL *channel, uint32_t value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_ulong(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_ulong(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -75,7 +75,7 @@ ZEL_API int32_t CH_read_float(CH_CHANNEL *channel, float *value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_float(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_float(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -89,7 +89,7 @@ ZEL_API int32_t CH_write_float(CH_CHANNEL *channel, float value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_float(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_float(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -103,7 +103,7 @@ ZEL_API int32_t CH_read_lfloat(CH_CHANNEL *channel, double *value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_lfloat(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_lfloat(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -117,7 +117,7 @@ ZEL_API int32_t CH_write_lfloat(CH_CHANNEL *channel, double value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_lfloat(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_lfloat(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -131,7 +131,7 @@ ZEL_API int32_t CH_read_short(CH_CHANNEL *channel, int16_t *value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_short(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_short(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -145,7 +145,7 @@ ZEL_API int32_t CH_write_short(CH_CHANNEL *channel, int16_t value)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_short(channel->so, value);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_short(channel->xdr, value);
     default:
         return ch_refuse(channel);
     }
@@ -159,7 +159,7 @@ ZEL_API int32_t CH_read_pt3d(CH_CHANNEL *channel, int32_t *x, int32_t *y, int32_
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_pt3d(channel->so, x, y, z);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_pt3d(channel->xdr, x, y, z);
     default:
         return ch_refuse(channel);
     }
@@ -173,7 +173,7 @@ ZEL_API int32_t CH_write_pt3d(CH_CHANNEL *channel, int32_t x, int32_t y, int32_t
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_pt3d(channel->so, x, y, z);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_pt3d(channel->xdr, x, y, z);
     default:
         return ch_refuse(channel);
     }
@@ -187,7 +187,7 @@ ZEL_API int32_t CH_read_envp(CH_CHANNEL *channel, ENVELOPE *envelope)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_envp(channel->so, envelope);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_envp(channel->xdr, envelope);
     default:
         return ch_refuse(channel);
     }
@@ -201,7 +201,7 @@ ZEL_API int32_t CH_write_envp(CH_CHANNEL *channel, const ENVELOPE *envelope)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_envp(channel->so, envelope);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_envp(channel->xdr, envelope);
     default:
         return ch_refuse(channel);
     }
@@ -215,7 +215,7 @@ ZEL_API int32_t CH_read_date(CH_CHANNEL *channel, VE_DATE *date)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_date(channel->so, date);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_date(channel->xdr, date);
     default:
         return ch_refuse(channel);
     }
@@ -229,7 +229,7 @@ ZEL_API int32_t CH_write_date(CH_CHANNEL *channel, const VE_DATE *date)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_date(channel->so, date);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_date(channel->xdr, date);
     default:
         return ch_refuse(channel);
     }
@@ -243,7 +243,7 @@ ZEL_API int32_t CH_read_fid_array(CH_CHANNEL *channel, int32_t *ids, int32_t cou
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_fid_array(channel->so, ids, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_fid_array(channel->xdr, ids, count);
     default:
         return ch_refuse(channel);
     }
@@ -257,7 +257,7 @@ ZEL_API int32_t CH_write_fid_array(CH_CHANNEL *channel, const int32_t *ids, int3
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_fid_array(channel->so, ids, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_fid_array(channel->xdr, ids, count);
     default:
         return ch_refuse(channel);
     }
@@ -271,7 +271,7 @@ ZEL_API int32_t CH_read_lfloat_array(CH_CHANNEL *channel, double *values, int32_
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_lfloat_array(channel->so, values, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_lfloat_array(channel->xdr, values, count);
     default:
         return ch_refuse(channel);
     }
@@ -285,7 +285,7 @@ int32_t CH_write_lfloat_array(CH_CHANNEL *channel, const double *values, int32_t
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_lfloat_array(channel->so, values, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_lfloat_array(channel->xdr, values, count);
     default:
         return ch_refuse(channel);
     }
@@ -299,7 +299,7 @@ ZEL_API int32_t CH_read_block(CH_CHANNEL *channel, void *buffer, int32_t length)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_block(channel->so, buffer, length);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_block(channel->xdr, buffer, length);
     default:
         return ch_refuse(channel);
     }
@@ -313,7 +313,7 @@ ZEL_API int32_t CH_write_block(CH_CHANNEL *channel, const void *buffer, int32_t 
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_block(channel->so, buffer, length);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_block(channel->xdr, buffer, length);
     default:
         return ch_refuse(channel);
     }
@@ -328,7 +328,7 @@ ZEL_API int32_t CH_read_short_array(CH_CHANNEL *channel, int16_t *count, int16_t
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_short_array(channel->so, count, values, capacity);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_short_array(channel->xdr, count, values, capacity);
     default:
         return ch_refuse(channel);
     }
@@ -342,7 +342,7 @@ ZEL_API int32_t CH_write_short_array(CH_CHANNEL *channel, int16_t count, const i
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_short_array(channel->so, count, values);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_short_array(channel->xdr, count, values);
     default:
         return ch_refuse(channel);
     }
@@ -356,7 +356,7 @@ ZEL_API int32_t CH_read_string(CH_CHANNEL *channel, char *buffer, int32_t capaci
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_string(channel->so, buffer, capacity);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_string(channel->xdr, buffer, capacity);
     default:
         return ch_refuse(channel);
     }
@@ -370,7 +370,7 @@ ZEL_API int32_t CH_write_string(CH_CHANNEL *channel, const char *string)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_string(channel->so, string);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_string(channel->xdr, string);
     default:
         return ch_refuse(channel);
     }
@@ -384,7 +384,7 @@ ZEL_API int32_t CH_read_dynamic_string(CH_CHANNEL *channel, char **string)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_dynamic_string(channel->so, string);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_dynamic_string(channel->xdr, string);
     default:
         return ch_refuse(channel);
     }
@@ -398,7 +398,7 @@ ZEL_API int32_t CH_write_dynamic_string(CH_CHANNEL *channel, const char *string)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_dynamic_string(channel->so, string);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_dynamic_string(channel->xdr, string);
     default:
         return ch_refuse(channel);
     }
@@ -413,7 +413,7 @@ ZEL_API int32_t CH_read_blob_seg(CH_CHANNEL *channel, void *buffer, int32_t capa
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_blob_seg(channel->so, buffer, capacity, length, last);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_blob_seg(channel->xdr, buffer, capacity, length, last);
     default:
         return ch_refuse(channel);
     }
@@ -428,7 +428,7 @@ ZEL_API int32_t CH_write_blob_seg(CH_CHANNEL *channel, const void *buffer, int32
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_blob_seg(channel->so, buffer, length, last);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_blob_seg(channel->xdr, buffer, length, last);
     default:
         return ch_refuse(channel);
     }
@@ -442,7 +442,7 @@ ZEL_API int32_t CH_read_blob_end(CH_CHANNEL *channel, int32_t total_length, int3
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_blob_end(channel->so, total_length, skip);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_blob_end(channel->xdr, total_length, skip);
     default:
         return ch_refuse(channel);
     }
@@ -456,7 +456,7 @@ ZEL_API int32_t CH_write_blob_end(CH_CHANNEL *channel, int32_t total_length, int
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_blob_end(channel->so, total_length, flush);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_blob_end(channel->xdr, total_length, flush);
     default:
         return ch_refuse(channel);
     }
@@ -471,7 +471,8 @@ ZEL_API int32_t CH_read_release(CH_CHANNEL *channel, RELEASE *release)
         return channel->old_release ? SO_read_release_old(channel->so, release)
                                     : SO_read_release(channel->so, release);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_read_release_old(channel->xdr, release)
+                                    : XDR_read_release(channel->xdr, release);
     default:
         return ch_refuse(channel);
     }
@@ -485,7 +486,7 @@ ZEL_API int32_t CH_write_release(CH_CHANNEL *channel, const RELEASE *release)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_release(channel->so, release);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_release(channel->xdr, release);
     default:
         return ch_refuse(channel);
     }
@@ -499,7 +500,7 @@ ZEL_API int32_t CH_read_compressed_feature(CH_CHANNEL *channel, FEATURE_STRUCT *
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_compressed_feature(channel->so, feature);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_compressed_feature(channel->xdr, feature);
     default:
         return ch_refuse(channel);
     }
@@ -513,7 +514,7 @@ ZEL_API int32_t CH_write_compressed_feature(CH_CHANNEL *channel, const FEATURE_S
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_compressed_feature(channel->so, feature);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_compressed_feature(channel->xdr, feature);
     default:
         return ch_refuse(channel);
     }
@@ -527,7 +528,7 @@ ZEL_API int32_t CH_readf(CH_CHANNEL *channel, FEATURE_STRUCT *feature, int32_t a
     case CH_TYPE_SHARED_MEMORY:
         return SO_readf(channel->so, feature, allocate);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_readf(channel->xdr, feature, allocate);
     default:
         return ch_refuse(channel);
     }
@@ -541,7 +542,7 @@ ZEL_API int32_t CH_writef(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
     case CH_TYPE_SHARED_MEMORY:
         return SO_writef(channel->so, feature);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_writef(channel->xdr, feature);
     default:
         return ch_refuse(channel);
     }
@@ -556,7 +557,8 @@ ZEL_API int32_t CH_read_coordref(CH_CHANNEL *channel, COORDREF *coordref)
         return channel->old_release ? SO_read_coordref_old(channel->so, coordref)
                                     : SO_read_coordref(channel->so, coordref);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_read_coordref_old(channel->xdr, coordref)
+                                    : XDR_read_coordref(channel->xdr, coordref);
     default:
         return ch_refuse(channel);
     }
@@ -571,7 +573,8 @@ ZEL_API int32_t CH_write_coordref(CH_CHANNEL *channel, const COORDREF *coordref)
         return channel->old_release ? SO_write_coordref_old(channel->so, coordref)
                                     : SO_write_coordref(channel->so, coordref);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_write_coordref_old(channel->xdr, coordref)
+                                    : XDR_write_coordref(channel->xdr, coordref);
     default:
         return ch_refuse(channel);
     }
@@ -586,7 +589,8 @@ ZEL_API int32_t CH_read_layer(CH_CHANNEL *channel, LAYER *layer)
         return channel->old_release ? SO_read_layer_old(channel->so, layer)
                                     : SO_read_layer(channel->so, layer);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_read_layer_old(channel->xdr, layer)
+                                    : XDR_read_layer(channel->xdr, layer);
     default:
         return ch_refuse(channel);
     }
@@ -601,7 +605,8 @@ ZEL_API int32_t CH_write_layer(CH_CHANNEL *channel, const LAYER *layer)
         return channel->old_release ? SO_write_layer_old(channel->so, layer)
                                     : SO_write_layer(channel->so, layer);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_write_layer_old(channel->xdr, layer)
+                                    : XDR_write_layer(channel->xdr, layer);
     default:
         return ch_refuse(channel);
     }
@@ -617,7 +622,8 @@ ZEL_API int32_t CH_read_layer_list(CH_CHANNEL *channel, LAYER *layers, int32_t c
         return channel->old_release ? SO_read_layer_list_old(channel->so, layers, capacity, count)
                                     : SO_read_layer_list(channel->so, layers, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_read_layer_list_old(channel->xdr, layers, capacity, count)
+                                    : XDR_read_layer_list(channel->xdr, layers, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -632,7 +638,8 @@ ZEL_API int32_t CH_write_layer_list(CH_CHANNEL *channel, const LAYER *layers, in
         return channel->old_release ? SO_write_layer_list_old(channel->so, layers, count)
                                     : SO_write_layer_list(channel->so, layers, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_write_layer_list_old(channel->xdr, layers, count)
+                                    : XDR_write_layer_list(channel->xdr, layers, count);
     default:
         return ch_refuse(channel);
     }
@@ -646,7 +653,8 @@ ZEL_API int32_t CH_read_construct(CH_CHANNEL *channel, VE_SQL_CONSTRUCT *constru
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_construct(channel->so, construct);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_read_construct_old(channel->xdr, construct)
+                                    : XDR_read_construct(channel->xdr, construct);
     default:
         return ch_refuse(channel);
     }
@@ -660,7 +668,8 @@ ZEL_API int32_t CH_write_construct(CH_CHANNEL *channel, const VE_SQL_CONSTRUCT *
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_construct(channel->so, construct);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_write_construct_old(channel->xdr, construct)
+                                    : XDR_write_construct(channel->xdr, construct);
     default:
         return ch_refuse(channel);
     }
@@ -675,7 +684,8 @@ ZEL_API int32_t CH_read_column_def(CH_CHANNEL *channel, int16_t *count, DB_COLUM
         return channel->old_release ? SO_read_column_def_old(channel->so, count, defs)
                                     : SO_read_column_def(channel->so, count, defs);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_read_column_def_old(channel->xdr, count, defs)
+                                    : XDR_read_column_def(channel->xdr, count, defs);
     default:
         return ch_refuse(channel);
     }
@@ -690,7 +700,8 @@ ZEL_API int32_t CH_write_column_def(CH_CHANNEL *channel, int16_t count, const DB
         return channel->old_release ? SO_write_column_def_old(channel->so, count, defs)
                                     : SO_write_column_def(channel->so, count, defs);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_write_column_def_old(channel->xdr, count, defs)
+                                    : XDR_write_column_def(channel->xdr, count, defs);
     default:
         return ch_refuse(channel);
     }
@@ -707,7 +718,8 @@ ZEL_API int32_t CH_read_filter_array(CH_CHANNEL *channel, int16_t *count, VE_FIL
         return channel->old_release ? SO_read_filter_array_old(channel->so, count, filters)
                                     : SO_read_filter_array(channel->so, count, filters);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_read_filter_array_old(channel->xdr, count, filters)
+                                    : XDR_read_filter_array(channel->xdr, count, filters);
     default:
         return ch_refuse(channel);
     }
@@ -724,7 +736,8 @@ ZEL_API int32_t CH_write_filter_array(CH_CHANNEL *channel, int16_t count, const 
         return channel->old_release ? SO_write_filter_array_old(channel->so, count, filters)
                                     : SO_write_filter_array(channel->so, count, filters);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return channel->old_release ? XDR_write_filter_array_old(channel->xdr, count, filters)
+                                    : XDR_write_filter_array(channel->xdr, count, filters);
     default:
         return ch_refuse(channel);
     }
@@ -738,7 +751,7 @@ int32_t CH_read_queryinfo(CH_CHANNEL *channel, VE_QUERYINFO *info)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_queryinfo(channel->so, info);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_queryinfo(channel->xdr, info);
     default:
         return ch_refuse(channel);
     }
@@ -752,7 +765,7 @@ int32_t CH_write_queryinfo(CH_CHANNEL *channel, const VE_QUERYINFO *info)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_queryinfo(channel->so, info);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_queryinfo(channel->xdr, info);
     default:
         return ch_refuse(channel);
     }
@@ -766,7 +779,7 @@ ZEL_API int32_t CH_read_ve_si_stats(CH_CHANNEL *channel, VE_SPIDX_STATS *stats)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_si_stats(channel->so, stats);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_ve_si_stats(channel->xdr, stats);
     default:
         return ch_refuse(channel);
     }
@@ -780,7 +793,7 @@ ZEL_API int32_t CH_write_ve_si_stats(CH_CHANNEL *channel, const VE_SPIDX_STATS *
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_si_stats(channel->so, stats);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_ve_si_stats(channel->xdr, stats);
     default:
         return ch_refuse(channel);
     }
@@ -794,7 +807,7 @@ ZEL_API int32_t CH_read_ve_layer_stats(CH_CHANNEL *channel, VE_LAYER_STATS *stat
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_layer_stats(channel->so, stats);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_ve_layer_stats(channel->xdr, stats);
     default:
         return ch_refuse(channel);
     }
@@ -808,7 +821,7 @@ ZEL_API int32_t CH_write_ve_layer_stats(CH_CHANNEL *channel, const VE_LAYER_STAT
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_layer_stats(channel->so, stats);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_ve_layer_stats(channel->xdr, stats);
     default:
         return ch_refuse(channel);
     }
@@ -823,7 +836,7 @@ ZEL_API int32_t CH_read_ve_layer_locks_list(CH_CHANNEL *channel, VE_LAYER_LOCKS 
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_layer_locks_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_ve_layer_locks_list(channel->xdr, locks, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -838,7 +851,7 @@ ZEL_API int32_t CH_write_ve_layer_locks_list(CH_CHANNEL *channel, const VE_LAYER
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_layer_locks_list(channel->so, locks, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_ve_layer_locks_list(channel->xdr, locks, count);
     default:
         return ch_refuse(channel);
     }
@@ -852,7 +865,7 @@ ZEL_API int32_t CH_read_metadata(CH_CHANNEL *channel, METADATA *metadata)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_metadata(channel->so, metadata);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_metadata(channel->xdr, metadata);
     default:
         return ch_refuse(channel);
     }
@@ -866,7 +879,7 @@ ZEL_API int32_t CH_write_metadata(CH_CHANNEL *channel, const METADATA *metadata)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_metadata(channel->so, metadata);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_metadata(channel->xdr, metadata);
     default:
         return ch_refuse(channel);
     }
@@ -881,7 +894,7 @@ ZEL_API int32_t CH_read_metadata_list(CH_CHANNEL *channel, METADATA *metadata, i
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_metadata_list(channel->so, metadata, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_metadata_list(channel->xdr, metadata, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -895,7 +908,7 @@ ZEL_API int32_t CH_write_metadata_list(CH_CHANNEL *channel, const METADATA *meta
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_metadata_list(channel->so, metadata, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_metadata_list(channel->xdr, metadata, count);
     default:
         return ch_refuse(channel);
     }
@@ -909,7 +922,7 @@ ZEL_API int32_t CH_read_registration(CH_CHANNEL *channel, REGISTRATION *registra
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_registration(channel->so, registration);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_registration(channel->xdr, registration);
     default:
         return ch_refuse(channel);
     }
@@ -923,7 +936,7 @@ ZEL_API int32_t CH_write_registration(CH_CHANNEL *channel, const REGISTRATION *r
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_registration(channel->so, registration);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_registration(channel->xdr, registration);
     default:
         return ch_refuse(channel);
     }
@@ -938,7 +951,7 @@ ZEL_API int32_t CH_read_registration_list(CH_CHANNEL *channel, REGISTRATION *reg
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_registration_list(channel->so, registrations, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_registration_list(channel->xdr, registrations, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -953,7 +966,7 @@ ZEL_API int32_t CH_write_registration_list(CH_CHANNEL *channel, const REGISTRATI
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_registration_list(channel->so, registrations, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_registration_list(channel->xdr, registrations, count);
     default:
         return ch_refuse(channel);
     }
@@ -967,7 +980,7 @@ ZEL_API int32_t CH_read_rastercolumn(CH_CHANNEL *channel, RASTERCOLUMN *column)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_rastercolumn(channel->so, column);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_rastercolumn(channel->xdr, column);
     default:
         return ch_refuse(channel);
     }
@@ -981,7 +994,7 @@ ZEL_API int32_t CH_write_rastercolumn(CH_CHANNEL *channel, const RASTERCOLUMN *c
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_rastercolumn(channel->so, column);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_rastercolumn(channel->xdr, column);
     default:
         return ch_refuse(channel);
     }
@@ -996,7 +1009,7 @@ int32_t CH_read_rastercolumn_list(CH_CHANNEL *channel, RASTERCOLUMN *columns, in
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_rastercolumn_list(channel->so, columns, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_rastercolumn_list(channel->xdr, columns, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1011,7 +1024,7 @@ ZEL_API int32_t CH_write_rastercolumn_list(CH_CHANNEL *channel, const RASTERCOLU
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_rastercolumn_list(channel->so, columns, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_rastercolumn_list(channel->xdr, columns, count);
     default:
         return ch_refuse(channel);
     }
@@ -1025,7 +1038,7 @@ ZEL_API int32_t CH_read_rasterband(CH_CHANNEL *channel, RASTERBAND *band)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasterband(channel->so, band);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_rasterband(channel->xdr, band);
     default:
         return ch_refuse(channel);
     }
@@ -1039,7 +1052,7 @@ ZEL_API int32_t CH_write_rasterband(CH_CHANNEL *channel, const RASTERBAND *band)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasterband(channel->so, band);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_rasterband(channel->xdr, band);
     default:
         return ch_refuse(channel);
     }
@@ -1054,7 +1067,7 @@ int32_t CH_read_rasterband_list(CH_CHANNEL *channel, RASTERBAND *bands, int32_t 
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasterband_list(channel->so, bands, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_rasterband_list(channel->xdr, bands, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1069,7 +1082,7 @@ ZEL_API int32_t CH_write_rasterband_list(CH_CHANNEL *channel, const RASTERBAND *
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasterband_list(channel->so, bands, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_rasterband_list(channel->xdr, bands, count);
     default:
         return ch_refuse(channel);
     }
@@ -1083,7 +1096,7 @@ ZEL_API int32_t CH_read_raster(CH_CHANNEL *channel, RASTER *raster)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_raster(channel->so, raster);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_raster(channel->xdr, raster);
     default:
         return ch_refuse(channel);
     }
@@ -1097,7 +1110,7 @@ ZEL_API int32_t CH_write_raster(CH_CHANNEL *channel, const RASTER *raster)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_raster(channel->so, raster);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_raster(channel->xdr, raster);
     default:
         return ch_refuse(channel);
     }
@@ -1111,7 +1124,7 @@ ZEL_API int32_t CH_read_rasterattr(CH_CHANNEL *channel, RASTERATTR *attr)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasterattr(channel->so, attr);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_rasterattr(channel->xdr, attr);
     default:
         return ch_refuse(channel);
     }
@@ -1125,7 +1138,7 @@ int32_t CH_write_rasterattr(CH_CHANNEL *channel, const RASTERATTR *attr)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasterattr(channel->so, attr);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_rasterattr(channel->xdr, attr);
     default:
         return ch_refuse(channel);
     }
@@ -1139,7 +1152,7 @@ ZEL_API int32_t CH_read_rasconstraint(CH_CHANNEL *channel, RASCONSTRAINT **const
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasconstraint(channel->so, constraint);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_rasconstraint(channel->xdr, constraint);
     default:
         return ch_refuse(channel);
     }
@@ -1153,7 +1166,7 @@ int32_t CH_write_rasconstraint(CH_CHANNEL *channel, const RASCONSTRAINT *constra
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasconstraint(channel->so, constraint);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_rasconstraint(channel->xdr, constraint);
     default:
         return ch_refuse(channel);
     }
@@ -1167,7 +1180,7 @@ ZEL_API int32_t CH_read_state(CH_CHANNEL *channel, STATE *state)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_state(channel->so, state);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_state(channel->xdr, state);
     default:
         return ch_refuse(channel);
     }
@@ -1181,7 +1194,7 @@ ZEL_API int32_t CH_write_state(CH_CHANNEL *channel, const STATE *state)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_state(channel->so, state);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_state(channel->xdr, state);
     default:
         return ch_refuse(channel);
     }
@@ -1196,7 +1209,7 @@ ZEL_API int32_t CH_read_state_list(CH_CHANNEL *channel, STATE *states, int32_t c
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_state_list(channel->so, states, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_state_list(channel->xdr, states, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1210,7 +1223,7 @@ ZEL_API int32_t CH_write_state_list(CH_CHANNEL *channel, const STATE *states, in
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_state_list(channel->so, states, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_state_list(channel->xdr, states, count);
     default:
         return ch_refuse(channel);
     }
@@ -1224,7 +1237,7 @@ ZEL_API int32_t CH_read_version(CH_CHANNEL *channel, VERSION *version)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_version(channel->so, version);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_version(channel->xdr, version);
     default:
         return ch_refuse(channel);
     }
@@ -1238,7 +1251,7 @@ ZEL_API int32_t CH_write_version(CH_CHANNEL *channel, const VERSION *version)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_version(channel->so, version);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_version(channel->xdr, version);
     default:
         return ch_refuse(channel);
     }
@@ -1253,7 +1266,7 @@ ZEL_API int32_t CH_read_version_list(CH_CHANNEL *channel, VERSION *versions, int
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_version_list(channel->so, versions, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_version_list(channel->xdr, versions, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1267,7 +1280,7 @@ ZEL_API int32_t CH_write_version_list(CH_CHANNEL *channel, const VERSION *versio
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_version_list(channel->so, versions, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_version_list(channel->xdr, versions, count);
     default:
         return ch_refuse(channel);
     }
@@ -1281,7 +1294,7 @@ ZEL_API int32_t CH_read_input_desc(CH_CHANNEL *channel, int16_t *count, VE_INPUT
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_input_desc(channel->so, count, descs);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_input_desc(channel->xdr, count, descs);
     default:
         return ch_refuse(channel);
     }
@@ -1295,7 +1308,7 @@ ZEL_API int32_t CH_write_input_desc(CH_CHANNEL *channel, int16_t count, const VE
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_input_desc(channel->so, count, descs);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_input_desc(channel->xdr, count, descs);
     default:
         return ch_refuse(channel);
     }
@@ -1309,7 +1322,7 @@ ZEL_API int32_t CH_read_logfile(CH_CHANNEL *channel, LOGFILE *logfile)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_logfile(channel->so, logfile);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_logfile(channel->xdr, logfile);
     default:
         return ch_refuse(channel);
     }
@@ -1323,7 +1336,7 @@ ZEL_API int32_t CH_write_logfile(CH_CHANNEL *channel, const LOGFILE *logfile)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_logfile(channel->so, logfile);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_logfile(channel->xdr, logfile);
     default:
         return ch_refuse(channel);
     }
@@ -1338,7 +1351,7 @@ ZEL_API int32_t CH_read_logfile_list(CH_CHANNEL *channel, LOGFILE *logfiles, int
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_logfile_list(channel->so, logfiles, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_logfile_list(channel->xdr, logfiles, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1352,7 +1365,7 @@ ZEL_API int32_t CH_write_logfile_list(CH_CHANNEL *channel, const LOGFILE *logfil
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_logfile_list(channel->so, logfiles, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_logfile_list(channel->xdr, logfiles, count);
     default:
         return ch_refuse(channel);
     }
@@ -1366,7 +1379,7 @@ ZEL_API int32_t CH_read_index_def(CH_CHANNEL *channel, int16_t *count, DB_INDEX_
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_index_def(channel->so, count, defs);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_index_def(channel->xdr, count, defs);
     default:
         return ch_refuse(channel);
     }
@@ -1380,7 +1393,7 @@ ZEL_API int32_t CH_write_index_def(CH_CHANNEL *channel, int16_t count, const DB_
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_index_def(channel->so, count, defs);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_index_def(channel->xdr, count, defs);
     default:
         return ch_refuse(channel);
     }
@@ -1395,7 +1408,7 @@ ZEL_API int32_t CH_read_ve_table_lock_list(CH_CHANNEL *channel, VE_TABLE_LOCK *l
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_table_lock_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_ve_table_lock_list(channel->xdr, locks, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1410,7 +1423,7 @@ ZEL_API int32_t CH_write_ve_table_lock_list(CH_CHANNEL *channel, const VE_TABLE_
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_table_lock_list(channel->so, locks, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_ve_table_lock_list(channel->xdr, locks, count);
     default:
         return ch_refuse(channel);
     }
@@ -1425,7 +1438,7 @@ ZEL_API int32_t CH_read_ve_version_lock_list(CH_CHANNEL *channel, VE_VERSION_LOC
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_version_lock_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_ve_version_lock_list(channel->xdr, locks, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1440,7 +1453,7 @@ ZEL_API int32_t CH_write_ve_version_lock_list(CH_CHANNEL *channel, const VE_VERS
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_version_lock_list(channel->so, locks, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_ve_version_lock_list(channel->xdr, locks, count);
     default:
         return ch_refuse(channel);
     }
@@ -1454,7 +1467,7 @@ ZEL_API int32_t CH_read_spatialref(CH_CHANNEL *channel, VE_SPATIALREF *spatialre
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_spatialref(channel->so, spatialref);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_spatialref(channel->xdr, spatialref);
     default:
         return ch_refuse(channel);
     }
@@ -1468,7 +1481,7 @@ ZEL_API int32_t CH_write_spatialref(CH_CHANNEL *channel, const VE_SPATIALREF *sp
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_spatialref(channel->so, spatialref);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_spatialref(channel->xdr, spatialref);
     default:
         return ch_refuse(channel);
     }
@@ -1483,7 +1496,7 @@ ZEL_API int32_t CH_read_spatialref_list(CH_CHANNEL *channel, VE_SPATIALREF *spat
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_spatialref_list(channel->so, spatialrefs, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_spatialref_list(channel->xdr, spatialrefs, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1498,7 +1511,7 @@ ZEL_API int32_t CH_write_spatialref_list(CH_CHANNEL *channel, const VE_SPATIALRE
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_spatialref_list(channel->so, spatialrefs, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_spatialref_list(channel->xdr, spatialrefs, count);
     default:
         return ch_refuse(channel);
     }
@@ -1512,7 +1525,7 @@ ZEL_API int32_t CH_read_locator(CH_CHANNEL *channel, LOCATOR *locator)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_locator(channel->so, locator);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_locator(channel->xdr, locator);
     default:
         return ch_refuse(channel);
     }
@@ -1526,7 +1539,7 @@ ZEL_API int32_t CH_write_locator(CH_CHANNEL *channel, const LOCATOR *locator)
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_locator(channel->so, locator);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_locator(channel->xdr, locator);
     default:
         return ch_refuse(channel);
     }
@@ -1541,7 +1554,7 @@ ZEL_API int32_t CH_read_locator_list(CH_CHANNEL *channel, LOCATOR *locators, int
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_locator_list(channel->so, locators, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_locator_list(channel->xdr, locators, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1555,7 +1568,7 @@ ZEL_API int32_t CH_write_locator_list(CH_CHANNEL *channel, const LOCATOR *locato
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_locator_list(channel->so, locators, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_locator_list(channel->xdr, locators, count);
     default:
         return ch_refuse(channel);
     }
@@ -1569,7 +1582,7 @@ ZEL_API int32_t CH_read_object_lock(CH_CHANNEL *channel, VE_OBJECT_LOCK *lock)
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_object_lock(channel->so, lock);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_object_lock(channel->xdr, lock);
     default:
         return ch_refuse(channel);
     }
@@ -1583,7 +1596,7 @@ ZEL_API int32_t CH_write_object_lock(CH_CHANNEL *channel, const VE_OBJECT_LOCK *
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_object_lock(channel->so, lock);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_object_lock(channel->xdr, lock);
     default:
         return ch_refuse(channel);
     }
@@ -1598,7 +1611,7 @@ ZEL_API int32_t CH_read_object_lock_list(CH_CHANNEL *channel, VE_OBJECT_LOCK *lo
     case CH_TYPE_SHARED_MEMORY:
         return SO_read_object_lock_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_read_object_lock_list(channel->xdr, locks, capacity, count);
     default:
         return ch_refuse(channel);
     }
@@ -1613,7 +1626,7 @@ ZEL_API int32_t CH_write_object_lock_list(CH_CHANNEL *channel, const VE_OBJECT_L
     case CH_TYPE_SHARED_MEMORY:
         return SO_write_object_lock_list(channel->so, locks, count);
     case CH_TYPE_XDR:
-        return CH_XDR_NOT_BUILT;
+        return XDR_write_object_lock_list(channel->xdr, locks, count);
     default:
         return ch_refuse(channel);
     }

@@ -140,10 +140,11 @@ int32_t S_enable_attr(const LAYER *layer)
 
 int32_t S_enable_adds(DB_INSTANCE *instance, const LAYER *layer, int32_t registration_id)
 {
+    // An empty database name leaves the adds table in the current database.
     int32_t rc = S_check_layer(layer);
-    if (rc == 0)
+    if (rc == 0 && layer->database_name[0] != '\0')
         rc = db_check_name(layer->database_name, sizeof(layer->database_name));
-    if (rc != 0 && layer->database_name[0] != '\0')
+    if (rc != 0)
         return rc;
     char index[DB_NAME_TABLE_SIZE], adds[DB_QUALIFIED_NAME_SIZE];
     if (db_make_adds_index_name(S_index_name(static_cast<uint32_t>(layer->layer_id), 1).c_str(),

@@ -101,14 +101,17 @@ TEST_F(LayerIndex, NamesAreCheckedBeforeAnyDdl)
 {
     const struct {
         const char *what;
-        const char *owner, *table, *column;
+        const char *database, *owner, *table, *column;
     } cases[] = {
-        {"owner", "bob;", "roads", "shape"},
-        {"table", "bob", "roads x", "shape"},
-        {"column", "bob", "roads", "shape)"},
+        {"owner", "gis", "bob;", "roads", "shape"},
+        {"table", "gis", "bob", "roads x", "shape"},
+        {"column", "gis", "bob", "roads", "shape)"},
+        {"owner, no database", "", "bob;", "roads", "shape"},
+        {"column, no database", "", "bob", "roads", "shape) using x; DROP TABLE t --"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
+        strcpy(layer_.database_name, c.database);
         strcpy(layer_.owner, c.owner);
         strcpy(layer_.table_name, c.table);
         strcpy(layer_.spatial_column, c.column);
@@ -116,6 +119,12 @@ TEST_F(LayerIndex, NamesAreCheckedBeforeAnyDdl)
         EXPECT_LT(DB_layer_create_user_trigger(instance_, &layer_), 0);
         EXPECT_LT(DB_layer_enable_adds_indices(instance_, &layer_, 12), 0);
     }
+    // Only the adds table carries the database.
+    strcpy(layer_.database_name, "gis x");
+    strcpy(layer_.owner, "bob");
+    strcpy(layer_.table_name, "roads");
+    strcpy(layer_.spatial_column, "shape");
+    EXPECT_LT(DB_layer_enable_adds_indices(instance_, &layer_, 12), 0);
     EXPECT_EQ(DB_layer_enable_attr_indices(instance_, nullptr), ZE_NULL_POINTER);
     EXPECT_EQ(Executed(), Strings{});
 }

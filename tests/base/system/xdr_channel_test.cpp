@@ -1,0 +1,406 @@
+// The XDR transport over a loopback TCP connection: the record framing (two
+// records in one send, pending records sent by a read, a record read in part
+// skipped whole, the blob records byte for byte, a filter array's three
+// records per shape), a peer that uses libtirpc alone with small fragments
+// reading what we write and writing what we read, a failed read that breaks
+// the transport, and refused writes that send nothing.
+#include "base/system/xdr_channel.h"
+
+#include <gtest/gtest.h>
+#include <rpc/xdr.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "base/system/ch_channel.h"
+#include "base/system/raw_form_internal.h"
+#include "base/util/zel_errors.h"
+#include "mox/mox.h"
+#include "platform/plat_socket_internal.h"
+#include "tests/base/system/so_fixture.h"
+
+namespace
+{
+
+using Bytes = std::vector<uint8_t>;
+
+void S_be32(Bytes &out, uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+Bytes S_be(std::initializer_list<uint32_t> words)
+{
+    Bytes out;
+    for (uint32_t w : words)
+        S_be32(out, w);
+    return out;
+}
+
+// The peer's side, with libtirpc alone: its own record streams over its end
+// of the connection, a send size of 100 bytes (libtirpc's least) so that our
+// records and its own span several fragments.
+int S_peer_read(void *handle, void *buffer, int n)
+{
+    ssize_t got = read(*static_cast<int *>(handle), buffer, static_cast<size_t>(n));
+    return got > 0 ? static_cast<int>(got) : -1;
+}
+
+int S_peer_write(void *handle, void *buffer, int n)
+{
+    ssize_t put = write(*static_cast<int *>(handle), buffer, static_cast<size_t>(n));
+    return put == n ? n : -1;
+}
+
+struct Peer {
+    int fd;
+    XDR out, in;
+    explicit Peer(int socket) : fd(socket)
+    {
+        xdrrec_create(&out, 100, 100, &fd, S_peer_read, S_peer_write);
+        out.x_op = XDR_ENCODE;
+        xdrrec_create(&in, 100, 100, &fd, S_peer_read, S_peer_write);
+        in.x_op = XDR_DECODE;
+        xdrrec_skiprecord(&in); // readies the first record; reads nothing
+    }
+    ~Peer()
+    {
+        xdr_destroy(&out);
+        xdr_destroy(&in);
+    }
+    Peer(const Peer &) = delete;
+    Peer &operator=(const Peer &) = delete;
+    void end_record()
+    {
+        ASSERT_TRUE(xdrrec_endofrecord(&out, TRUE));
+    }
+    void next_record()
+    {
+        ASSERT_TRUE(xdrrec_skiprecord(&in));
+    }
+};
+
+// Our channel on one end, the peer's raw end on the other.
+struct Ends {
+    int ours = -1, peer = -1;
+    CH_CHANNEL *ch = nullptr;
+    Ends()
+    {
+        so_test::connect_pair(&ours, &peer);
+        timeval limit = {5, 0};
+        setsockopt(ours, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        ch = CH_create(CH_TYPE_XDR, 0, &ours);
+        EXPECT_NE(ch, nullptr);
+    }
+    ~Ends()
+    {
+        CH_destroy(ch);
+        plat_socket_close(ours);
+        plat_socket_close(peer);
+    }
+    Ends(const Ends &) = delete;
+    Ends &operator=(const Ends &) = delete;
+    // Whatever has reached the peer's end.
+    Bytes drain()
+    {
+        Bytes got;
+        uint8_t block[65536];
+        while (plat_socket_poll(peer, PLAT_SOCKET_READABLE, got.empty() ? 50 : 0) > 0) {
+            ssize_t n = plat_socket_recv(peer, block, sizeof block);
+            if (n <= 0)
+                break;
+            got.insert(got.end(), block, block + n);
+        }
+        return got;
+    }
+    void send_raw(const Bytes &bytes)
+    {
+        ASSERT_EQ(plat_socket_send(peer, bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+};
+
+// The records of a byte stream: the number of last fragments.
+size_t S_records(const Bytes &bytes)
+{
+    size_t records = 0;
+    for (size_t at = 0; at + 4 <= bytes.size();) {
+        uint32_t header = static_cast<uint32_t>(bytes[at]) << 24 | bytes[at + 1] << 16 |
+                          bytes[at + 2] << 8 | bytes[at + 3];
+        records += header >> 31;
+        at += 4 + (header & 0x7fffffffu);
+    }
+    return records;
+}
+
+TEST(XdrChannel, WritesGatherUntilAReadOrFlushSendsThem)
+{
+    Ends e;
+    ASSERT_EQ(CH_write_long(e.ch, 7), ZE_SUCCESS);
+    ASSERT_EQ(CH_write_long(e.ch, -1), ZE_SUCCESS);
+    EXPECT_EQ(plat_socket_poll(e.peer, PLAT_SOCKET_READABLE, 0), 0);
+    ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+    EXPECT_EQ(e.drain(), S_be({0x80000004, 7, 0x80000004, 0xffffffff}));
+
+    // A read sends what is pending before it waits; a record read in part
+    // is skipped whole.
+    e.send_raw(S_be({0x80000008, 1, 2, 0x80000004, 3}));
+    ASSERT_EQ(CH_write_short(e.ch, -2), ZE_SUCCESS);
+    int32_t value = 0;
+    ASSERT_EQ(CH_read_long(e.ch, &value), ZE_SUCCESS);
+    EXPECT_EQ(value, 1);
+    EXPECT_EQ(e.drain(), S_be({0x80000004, 0xfffffffe}));
+    ASSERT_EQ(CH_read_long(e.ch, &value), ZE_SUCCESS);
+    EXPECT_EQ(value, 3);
+    EXPECT_EQ(CH_flush(e.ch), ZE_SUCCESS); // reading: nothing to send
+    EXPECT_TRUE(e.drain().empty());
+}
+
+TEST(XdrChannel, BlobSegmentsShareOneRecord)
+{
+    struct Case {
+        std::vector<std::string> segments;
+        int32_t total;
+        Bytes wire;
+    };
+    Bytes three = S_be({0x80000020, 5, 0});
+    three.insert(three.end(), {'a', 'b', 'c', 'd', 'e'});
+    Bytes more = S_be({3, 0});
+    three.insert(three.end(), more.begin(), more.end());
+    three.insert(three.end(), {'f', 'g', 'h'});
+    more = S_be({0, 1});
+    three.insert(three.end(), more.begin(), more.end());
+    Bytes two = S_be({0x80000018, 5, 0});
+    two.insert(two.end(), {'a', 'b', 'c', 'd', 'e'});
+    more = S_be({2, 1});
+    two.insert(two.end(), more.begin(), more.end());
+    two.insert(two.end(), {'f', 'g', 0});
+    const std::vector<Case> cases = {
+        {{"abcde", "fgh", ""}, 8, three}, {{"abcde", "fg"}, 7, two}, {{}, 0, S_be({0x80000000})}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.total);
+        Ends e;
+        for (size_t i = 0; i < c.segments.size(); i++)
+            ASSERT_EQ(CH_write_blob_seg(e.ch, c.segments[i].data(),
+                                        static_cast<int32_t>(c.segments[i].size()),
+                                        i + 1 == c.segments.size()),
+                      ZE_SUCCESS);
+        ASSERT_EQ(CH_write_blob_end(e.ch, c.total, 1), ZE_SUCCESS);
+        Bytes wire = e.drain();
+        EXPECT_EQ(wire, c.wire);
+
+        // Read back: the segments, the end, then the next record.
+        wire.insert(wire.end(), {0x80, 0, 0, 4, 0, 0, 0, 42});
+        e.send_raw(wire);
+        CH_CHANNEL *reader = CH_create(CH_TYPE_XDR, 0, &e.ours);
+        ASSERT_NE(reader, nullptr);
+        for (const std::string &segment : c.segments) {
+            char buffer[8] = {};
+            int32_t length = -1, last = -1;
+            ASSERT_EQ(CH_read_blob_seg(reader, buffer, sizeof buffer, &length, &last), 0);
+            EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)), segment);
+        }
+        ASSERT_EQ(CH_read_blob_end(reader, c.total, 1), ZE_SUCCESS);
+        int32_t next = 0;
+        ASSERT_EQ(CH_read_long(reader, &next), ZE_SUCCESS);
+        EXPECT_EQ(next, 42);
+        CH_destroy(reader);
+    }
+}
+
+TEST(XdrChannel, ShapeFiltersSpanThreeRecords)
+{
+    Ends e;
+    COORDREF *coordref = nullptr;
+    ASSERT_EQ(MoxCoordRefCreate(&coordref), 0);
+    coordref->srid = 26910;
+    POINT points[2] = {{1, 2}, {3, 4}};
+    FEATURE_STRUCT shape{};
+    shape.num_points = 2;
+    shape.points = points;
+    shape.coordref = coordref;
+    VE_FILTER filters[2] = {};
+    std::strcpy(filters[0].table_name, "roads");
+    filters[0].filter_type = VE_SHAPE_FILTER;
+    filters[0].shape = &shape;
+    filters[0].search_method = SM_CBM;
+    char relation[] = "T*F**F***";
+    filters[0].relation = relation;
+    filters[1].filter_type = VE_ID_FILTER;
+    filters[1].id = 9;
+    ASSERT_EQ(CH_write_filter_array(e.ch, 2, filters), ZE_SUCCESS);
+    ASSERT_EQ(CH_write_long(e.ch, 5), ZE_SUCCESS);
+    ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+    Bytes wire = e.drain();
+    EXPECT_EQ(S_records(wire), 3u + 1);
+
+    e.send_raw(wire);
+    int16_t count = 0;
+    VE_FILTER *got = nullptr;
+    ASSERT_EQ(CH_read_filter_array(e.ch, &count, &got), ZE_SUCCESS);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(got[0].shape->points[1].y, 4);
+    EXPECT_EQ(got[0].shape->coordref->srid, 26910);
+    EXPECT_STREQ(got[0].relation, "T*F**F***");
+    EXPECT_EQ(got[1].id, 9);
+    raw_filter_array_free(count, got);
+    int32_t next = 0;
+    ASSERT_EQ(CH_read_long(e.ch, &next), ZE_SUCCESS);
+    EXPECT_EQ(next, 5);
+    MoxCoordRefFree(coordref);
+}
+
+// ---- A peer with libtirpc alone --------------------------------------------
+
+TEST(XdrChannel, APeerOnLibtirpcAloneReadsWhatWeWrite)
+{
+    Ends e;
+    RELEASE release{8, 1, 1, "Zel 8.1.1", 81100};
+    VERSION versions[2] = {};
+    std::strcpy(versions[0].name, "DEFAULT");
+    std::strcpy(versions[0].owner, "sde");
+    versions[0].state_id = 4;
+    versions[1].version_id = 2;
+    std::vector<int32_t> ids(3000);
+    for (size_t i = 0; i < ids.size(); i++)
+        ids[i] = static_cast<int32_t>(i * 7);
+    ASSERT_EQ(CH_write_release(e.ch, &release), ZE_SUCCESS);
+    ASSERT_EQ(CH_write_version_list(e.ch, versions, 2), ZE_SUCCESS);
+    ASSERT_EQ(CH_write_fid_array(e.ch, ids.data(), static_cast<int32_t>(ids.size())), ZE_SUCCESS);
+    ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+
+    Peer p(e.peer);
+    int major = 0, minor = 0, bugfix = 0, number = 0;
+    char text[97], *ptext = text;
+    ASSERT_TRUE(xdr_int(&p.in, &major) && xdr_int(&p.in, &minor) && xdr_int(&p.in, &bugfix) &&
+                xdr_string(&p.in, &ptext, 96) && xdr_int(&p.in, &number));
+    EXPECT_EQ(major * 100 + minor * 10 + bugfix, 811);
+    EXPECT_STREQ(text, "Zel 8.1.1");
+    EXPECT_EQ(number, 81100);
+    p.next_record();
+
+    u_int count = 0;
+    ASSERT_TRUE(xdr_u_int(&p.in, &count));
+    ASSERT_EQ(count, 2u);
+    for (u_int i = 0; i < count; i++) {
+        char name[64], owner[32], description[64], parent[64], parent_owner[32];
+        char *pn = name, *po = owner, *pd = description, *pp = parent, *ppo = parent_owner;
+        int version_id = 0, state_id = 0, parent_id = 0;
+        u_int status = 0, created = 0;
+        ASSERT_TRUE(xdr_string(&p.in, &pn, 63) && xdr_string(&p.in, &po, 31) &&
+                    xdr_int(&p.in, &version_id) && xdr_u_int(&p.in, &status) &&
+                    xdr_int(&p.in, &state_id) && xdr_string(&p.in, &pd, 63) &&
+                    xdr_string(&p.in, &pp, 63) && xdr_string(&p.in, &ppo, 31) &&
+                    xdr_int(&p.in, &parent_id) && xdr_u_int(&p.in, &created));
+        EXPECT_EQ(std::string(name), i == 0 ? "DEFAULT" : "");
+        EXPECT_EQ(state_id, i == 0 ? 4 : 0);
+        EXPECT_EQ(version_id, i == 0 ? 0 : 2);
+    }
+    p.next_record();
+
+    int *got = nullptr;
+    u_int n = 0;
+    ASSERT_TRUE(xdr_array(&p.in, reinterpret_cast<char **>(&got), &n, 32000, sizeof(int),
+                          reinterpret_cast<xdrproc_t>(xdr_int)));
+    ASSERT_EQ(n, 3000u);
+    EXPECT_EQ(got[2999], 2999 * 7);
+    std::free(got);
+}
+
+TEST(XdrChannel, WeReadWhatAPeerOnLibtirpcAloneWrites)
+{
+    Ends e;
+    Peer p(e.peer);
+    // A registration, field by field with libtirpc's primitives.
+    int id = 12;
+    char db[] = "gis", table[] = "parcels", owner[] = "sde", rowid[] = "OBJECTID";
+    char description[] = "land parcels", keyword[] = "DEFAULTS", view[] = "parcels_evw";
+    char *texts1[] = {db, table, owner, rowid, description, keyword};
+    ASSERT_TRUE(xdr_int(&p.out, &id));
+    for (char *&t : texts1)
+        ASSERT_TRUE(xdr_string(&p.out, &t, 1000));
+    int flags = 4 | 8;
+    u_int date = 1700000000u, minimum = 1;
+    int privileges = 30;
+    char *pview = view;
+    ASSERT_TRUE(xdr_int(&p.out, &flags) && xdr_u_int(&p.out, &date) &&
+                xdr_int(&p.out, &privileges) && xdr_u_int(&p.out, &minimum) &&
+                xdr_string(&p.out, &pview, 1000));
+    p.end_record();
+    // A feature-id list of 200 ids: many fragments of the peer's 100 bytes.
+    std::vector<int> ids(200);
+    for (size_t i = 0; i < ids.size(); i++)
+        ids[i] = static_cast<int>(1000 + i);
+    char *pids = reinterpret_cast<char *>(ids.data());
+    u_int n = 200;
+    ASSERT_TRUE(
+        xdr_array(&p.out, &pids, &n, 32000, sizeof(int), reinterpret_cast<xdrproc_t>(xdr_int)));
+    p.end_record();
+
+    REGISTRATION r{};
+    ASSERT_EQ(CH_read_registration(e.ch, &r), ZE_SUCCESS);
+    EXPECT_EQ(r.registration_id, 12);
+    EXPECT_STREQ(r.table_name, "parcels");
+    EXPECT_STREQ(r.imv_view_name, "parcels_evw");
+    EXPECT_EQ(r.object_flags, 12u);
+    EXPECT_EQ(r.registration_date, 1700000000u);
+    std::vector<int32_t> got(200);
+    ASSERT_EQ(CH_read_fid_array(e.ch, got.data(), 200), ZE_SUCCESS);
+    EXPECT_EQ(got[199], 1199);
+}
+
+// ---- Failures --------------------------------------------------------------
+
+TEST(XdrChannel, AFailedReadBreaksTheTransport)
+{
+    Ends e;
+    // A version list above its maximum, then a good record behind it.
+    e.send_raw(S_be({0x80000004, 5001, 0x80000004, 8}));
+    VERSION versions[2];
+    int32_t count = 0;
+    EXPECT_EQ(CH_read_version_list(e.ch, versions, 2, &count), ZE_FAILURE);
+    int32_t value = 0;
+    EXPECT_EQ(CH_read_long(e.ch, &value), ZE_FAILURE);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(CH_write_long(e.ch, 1), ZE_FAILURE);
+    EXPECT_EQ(CH_flush(e.ch), ZE_FAILURE);
+    EXPECT_TRUE(e.drain().empty());
+}
+
+TEST(XdrChannel, ARefusedWriteSendsNothing)
+{
+    Ends e;
+    struct Case {
+        const char *what;
+        std::function<int32_t()> write;
+        int32_t rc;
+    };
+    VERSION versions[1] = {};
+    const std::vector<Case> cases = {
+        {"null ids", [&] { return CH_write_fid_array(e.ch, nullptr, 3); }, ZE_NULL_POINTER},
+        {"too many versions", [&] { return CH_write_version_list(e.ch, versions, 5001); },
+         ZE_INVALID_ARGUMENT},
+        {"negative blob", [&] { return CH_write_blob_seg(e.ch, "x", -1, 1); }, ZE_INVALID_ARGUMENT},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        // Before any write, after a write, and after a read.
+        EXPECT_EQ(c.write(), c.rc);
+        ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+        EXPECT_TRUE(e.drain().empty());
+        ASSERT_EQ(CH_write_long(e.ch, 1), ZE_SUCCESS);
+        EXPECT_EQ(c.write(), c.rc);
+        ASSERT_EQ(CH_write_long(e.ch, 2), ZE_SUCCESS);
+        EXPECT_EQ(c.write(), c.rc);
+        ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+        EXPECT_EQ(e.drain(), S_be({0x80000004, 1, 0x80000004, 2}));
+    }
+}
+
+} // namespace
