@@ -13,6 +13,7 @@
 #include "db/catalog/db_table_access_internal.h"
 #include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_names_internal.h"
+#include "fuzz/fuzz_quiet.h"
 
 static void S_refuse_unsafe(const char *name)
 {
@@ -33,6 +34,7 @@ static void S_fill(char *field, size_t size, const uint8_t *&data, size_t &left)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     std::string input(reinterpret_cast<const char *>(data), size);
     const char *name = input.c_str();
 

@@ -3,12 +3,14 @@
 // file, whose pairs then build a map through the temporary hash table.
 #include "base/util/ve_codepage_internal.h"
 
+#include "fuzz/fuzz_quiet.h"
 #include <stddef.h>
 #include <stdint.h>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size == 0)
         return 0;
     const char *text = reinterpret_cast<const char *>(data + 1);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/core/db_dbtune_internal.h"
+#include "fuzz/fuzz_quiet.h"
 
 static void S_check_field(const char *field, size_t size)
 {
@@ -20,6 +21,7 @@ static void S_check_field(const char *field, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size == 0)
         return 0;
     std::vector<char> text(data, data + size);

@@ -8,9 +8,11 @@
 #include <algorithm>
 
 #include "db/core/db_diag_internal.h"
+#include "fuzz/fuzz_quiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     CLI_DIAG_RECORD diag;
     memset(&diag, 'x', sizeof(diag));
     memcpy(&diag, data, std::min(size, sizeof(diag)));

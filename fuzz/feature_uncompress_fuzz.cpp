@@ -9,6 +9,7 @@
 
 #include "base/util/ve_anno.h"
 #include "base/util/ve_compress.h"
+#include "fuzz/fuzz_quiet.h"
 
 static FEATURE_STRUCT *S_feature(uint8_t control, int32_t npoints, const uint8_t *bytes,
                                  size_t size)
@@ -34,6 +35,7 @@ static void S_free(FEATURE_STRUCT *f)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size < 3 || size > (1u << 20))
         return 0;
     const uint8_t control = data[0];

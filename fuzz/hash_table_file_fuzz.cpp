@@ -3,6 +3,7 @@
 // closed again.
 #include "base/util/ve_hash_table_internal.h"
 
+#include "fuzz/fuzz_quiet.h"
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -12,6 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     char name[] = "/tmp/ht_fuzzXXXXXX";
     int fd = mkstemp(name);
     if (fd < 0)

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "base/util/ve_instance_config_internal.h"
+#include "fuzz/fuzz_quiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size == 0)
         return 0;
     std::vector<char> text(data, data + size);

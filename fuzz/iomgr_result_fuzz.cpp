@@ -12,10 +12,12 @@
 
 #include "base/system/ve_iomgr.h"
 #include "base/system/xdr_iomgr_internal.h"
+#include "fuzz/fuzz_quiet.h"
 #include "fuzz/fuzz_socket.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     int fds[2];
     if (!fuzz_socket_input(data, size, fds))
         return 0;

@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include "base/system/lo_pipe.h"
+#include "fuzz/fuzz_quiet.h"
 #include "fuzz/fuzz_socket.h"
 #include "platform/plat_pipe_internal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     int fds[2];
     if (!fuzz_socket_input(data, size, fds))
         return 0;

@@ -11,6 +11,7 @@
 
 #include "db/catalog/db_log_internal.h"
 #include "db/version/db_mv_view_internal.h"
+#include "fuzz/fuzz_quiet.h"
 
 static void S_refuse_unsafe(const char *name)
 {
@@ -21,6 +22,7 @@ static void S_refuse_unsafe(const char *name)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     std::string input(reinterpret_cast<const char *>(data), size);
     const char *name = input.c_str();
 

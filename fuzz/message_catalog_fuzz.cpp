@@ -3,9 +3,11 @@
 #include <stdint.h>
 
 #include "base/util/ve_message_internal.h"
+#include "fuzz/fuzz_quiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     VE_MESSAGE_CATALOG catalog;
     if (ves_message_catalog_parse(reinterpret_cast<const char *>(data), size, &catalog) != 0)
         return 0;

@@ -9,10 +9,12 @@
 
 #include <vector>
 
+#include "fuzz/fuzz_quiet.h"
 #include "mox/mox.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size < 11)
         return 0;
     uint16_t entity = (uint16_t)(data[0] | data[1] << 8);

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "base/util/ve_net_string_internal.h"
+#include "fuzz/fuzz_quiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     std::string input(reinterpret_cast<const char *>(data), size);
     const char *form = input.c_str(); // stops at the first NUL, as a C caller's would
     size_t length = strlen(form);

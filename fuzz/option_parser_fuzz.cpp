@@ -11,9 +11,11 @@
 
 #include "base/util/ve_name_check.h"
 #include "base/util/zel_getopt_internal.h"
+#include "fuzz/fuzz_quiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     static FILE *quiet = freopen("/dev/null", "w", stdout); // the messages are not wanted here
     (void)quiet;
     std::string input(reinterpret_cast<const char *>(data), size);

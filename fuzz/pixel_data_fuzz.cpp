@@ -3,12 +3,14 @@
 // block, decoded into an output and work buffer of fixed small sizes.
 #include "base/util/ve_pixel_data.h"
 
+#include "fuzz/fuzz_quiet.h"
 #include <stddef.h>
 #include <stdint.h>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size < 4 || size > 65536)
         return 0;
     static const uint32_t depths[] = {1, 4, 8, 16, 32, 64, 12, 0};

@@ -10,6 +10,8 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_identifier_check.h"
 #include "db/core/db_names_internal.h"
+#include "fuzz/fuzz_quiet.h"
+#include "tests/support/scripted_cli.h"
 
 static void S_check_part(const char *part, size_t size)
 {
@@ -19,6 +21,10 @@ static void S_check_part(const char *part, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
+    // The parsers ask the connection for the current user: the scripted CLI
+    // journals each call, so it starts afresh for every input.
+    scli::reset();
     std::string input(reinterpret_cast<const char *>(data), size);
     const char *name = input.c_str(); // stops at the first NUL, as a C client's would
 

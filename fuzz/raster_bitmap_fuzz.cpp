@@ -4,6 +4,7 @@
 // the reserved word.
 #include "base/util/ve_raster_bitmap_internal.h"
 
+#include "fuzz/fuzz_quiet.h"
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -36,6 +37,7 @@ static void S_check(const uint8_t *data, int32_t length, int32_t columns, int32_
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size > INT32_MAX)
         return 0;
     auto length = static_cast<int32_t>(size);

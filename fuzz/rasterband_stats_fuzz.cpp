@@ -3,6 +3,7 @@
 // word that understated the block.
 #include "base/util/ve_rasterband.h"
 
+#include "fuzz/fuzz_quiet.h"
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -10,6 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size > INT32_MAX)
         return 0;
     auto length = static_cast<int32_t>(size);

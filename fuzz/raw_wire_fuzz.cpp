@@ -12,6 +12,7 @@
 #include "base/util/ve_anno.h"
 #include "base/util/ve_compress.h"
 #include "base/util/ve_raster_internal.h"
+#include "fuzz/fuzz_quiet.h"
 #include "mox/mox.h"
 
 namespace
@@ -351,6 +352,7 @@ constexpr size_t S_reader_count = sizeof S_readers / sizeof S_readers[0];
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size < 2)
         return 0;
     const Reader read = S_readers[data[0] % S_reader_count];

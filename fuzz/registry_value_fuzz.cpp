@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "fuzz/fuzz_quiet.h"
 #include <string>
 
 static std::string S_folder;
@@ -22,6 +23,7 @@ static void S_remove_folder()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     std::string &folder = S_folder;
     if (folder.empty()) {
         char tmpl[] = "/tmp/registry_value_fuzz_XXXXXX";

@@ -14,12 +14,14 @@
 #include <vector>
 
 #include "base/util/ve_spatial_test.h"
+#include "fuzz/fuzz_quiet.h"
 #include "mox/mox.h"
 
 static const size_t S_header = 17;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size < S_header)
         return 0;
     int32_t method = data[0];

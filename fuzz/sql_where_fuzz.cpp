@@ -7,9 +7,11 @@
 #include <string>
 
 #include "db/core/db_sql_text_internal.h"
+#include "fuzz/fuzz_quiet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     std::string clause(reinterpret_cast<const char *>(data), size);
     const char *text = clause.c_str(); // stops at the first NUL, as a C client's would
 

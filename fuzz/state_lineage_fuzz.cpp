@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "fuzz/fuzz_quiet.h"
 #include <vector>
 
 static void S_check(const uint8_t *blob, size_t size, int32_t count)
@@ -47,6 +48,7 @@ static void S_check(const uint8_t *blob, size_t size, int32_t count)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz_quiet_stderr();
     if (size == 0) {
         S_check(data, 0, 0);
         return 0;

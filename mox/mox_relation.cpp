@@ -1,9 +1,9 @@
 // Spatial relations of the query filters: the envelope pre-test, the exact
 // relation of a filter shape and a feature, and DE-9IM pattern evaluation.
 // Each search method is defined in mox/mox.h on the DE-9IM matrix; GEOS
-// computes it. A filter shape is prepared once for each feature spec; the
-// prepared data lives in one C-heap block attached to the spec until
-// MoxsFeatureSpecRelease.
+// computes it. A filter shape is prepared once for each feature spec: the
+// spec's C-heap block holds plain data and the id of the GEOS objects in the
+// bounded cache of mox_prepared.cpp.
 #include <geos_c.h>
 #include <stdlib.h>
 
@@ -13,18 +13,22 @@
 
 #include "mox/mox.h"
 #include "mox/mox_parts_internal.h"
+#include "mox/mox_prepared_internal.h"
 
 namespace
 {
 
-/* The block attached to VE_FEATURE_SPEC.prepared. */
+/* A filter's prepared form while one call uses it: the spec's plain block
+ * and the cached GEOS objects, held so that the cache may drop them meanwhile. */
 struct S_prepared {
+    const mox_prepared_block *block;
+    mox_prepared_ref entry;
     GEOSContextHandle_t ctx;
     GEOSGeometry *geometry;
     const GEOSPreparedGeometry *prepared;
-    int dim;         /* -1 when empty */
-    ENVELOPE extent; /* of the filter shape's points */
-    bool rectangle;  /* an area that is exactly its extent */
+    int dim;
+    ENVELOPE extent;
+    bool rectangle;
 };
 
 /* One GEOS context per thread for the calls that have no spec. */
@@ -261,40 +265,59 @@ static bool S_is_rectangle(const FEATURE_STRUCT *shape, const ENVELOPE &e)
     return corners == 0xF;
 }
 
-/* The spec's prepared data, made on first use. */
-static int32_t S_prepared_of(VE_FEATURE_SPEC *spec, S_prepared **out)
+/* The GEOS objects of a filter shape, in a context of their own. */
+static int32_t S_prepare_entry(const FEATURE_STRUCT *shape, mox_prepared_ref *out)
+{
+    auto entry = std::make_shared<mox_prepared_entry>();
+    entry->ctx = GEOS_init_r();
+    if (entry->ctx == nullptr)
+        return MOX_E_OUT_OF_MEMORY;
+    int32_t rc = S_make_geometry(entry->ctx, shape, &entry->geometry);
+    if (rc != MOX_SUCCESS)
+        return rc;
+    entry->prepared = GEOSPrepare_r(entry->ctx, entry->geometry);
+    if (entry->prepared == nullptr)
+        return MOX_E_INVALID_SHAPE;
+    *out = std::move(entry);
+    return MOX_SUCCESS;
+}
+
+/* The spec's prepared form: its block is made on first use, and its GEOS
+ * objects are prepared again whenever the cache no longer holds them (a
+ * stale id is only a key that is not found). Throws std::bad_alloc. */
+static int32_t S_prepared_of(VE_FEATURE_SPEC *spec, S_prepared *out)
 {
     if (spec == nullptr)
         return MOX_E_NULL_POINTER;
-    if (spec->prepared != nullptr) {
-        *out = static_cast<S_prepared *>(spec->prepared);
-        return MOX_SUCCESS;
+    auto *block = static_cast<mox_prepared_block *>(spec->prepared);
+    mox_prepared_ref entry = block == nullptr ? nullptr : mox_prepared_find(block->id);
+    if (entry == nullptr) {
+        if (spec->shape == nullptr)
+            return MOX_E_NULL_SHAPE;
+        int32_t rc = S_prepare_entry(spec->shape, &entry);
+        if (rc != MOX_SUCCESS)
+            return rc;
+        if (block == nullptr) {
+            block = static_cast<mox_prepared_block *>(calloc(1, sizeof(mox_prepared_block)));
+            if (block == nullptr)
+                return MOX_E_OUT_OF_MEMORY;
+            block->dim = S_dimension(entry->ctx, entry->geometry);
+            FEATURE_STRUCT probe = *spec->shape; /* the caller's envelope stays as it is */
+            MoxsNvelop(&probe);
+            block->extent = probe.envelope;
+            block->rectangle = S_is_rectangle(spec->shape, block->extent) ? 1 : 0;
+            spec->prepared = block;
+        }
+        block->id = mox_prepared_insert(entry);
     }
-    if (spec->shape == nullptr)
-        return MOX_E_NULL_SHAPE;
-    auto *block = static_cast<S_prepared *>(calloc(1, sizeof(S_prepared)));
-    if (block == nullptr)
-        return MOX_E_OUT_OF_MEMORY;
-    block->ctx = GEOS_init_r();
-    int32_t rc = block->ctx == nullptr ? MOX_E_OUT_OF_MEMORY
-                                       : S_make_geometry(block->ctx, spec->shape, &block->geometry);
-    if (rc == MOX_SUCCESS) {
-        block->prepared = GEOSPrepare_r(block->ctx, block->geometry);
-        if (block->prepared == nullptr)
-            rc = MOX_E_INVALID_SHAPE;
-    }
-    if (rc != MOX_SUCCESS) {
-        spec->prepared = block;
-        MoxsFeatureSpecRelease(spec);
-        return rc;
-    }
-    block->dim = S_dimension(block->ctx, block->geometry);
-    FEATURE_STRUCT probe = *spec->shape; /* the caller's envelope field stays as it is */
-    MoxsNvelop(&probe);
-    block->extent = probe.envelope;
-    block->rectangle = S_is_rectangle(spec->shape, block->extent);
-    spec->prepared = block;
-    *out = block;
+    out->block = block;
+    out->ctx = entry->ctx;
+    out->geometry = entry->geometry;
+    out->prepared = entry->prepared;
+    out->dim = block->dim;
+    out->extent = block->extent;
+    out->rectangle = block->rectangle != 0;
+    out->entry = std::move(entry);
     return MOX_SUCCESS;
 }
 
@@ -302,14 +325,8 @@ MOX_API void MoxsFeatureSpecRelease(struct VE_FEATURE_SPEC *spec)
 {
     if (spec == nullptr || spec->prepared == nullptr)
         return;
-    auto *block = static_cast<S_prepared *>(spec->prepared);
-    if (block->ctx != nullptr) {
-        if (block->prepared != nullptr)
-            GEOSPreparedGeom_destroy_r(block->ctx, block->prepared);
-        if (block->geometry != nullptr)
-            GEOSGeom_destroy_r(block->ctx, block->geometry);
-        GEOS_finish_r(block->ctx);
-    }
+    auto *block = static_cast<mox_prepared_block *>(spec->prepared);
+    mox_prepared_drop(block->id);
     free(block);
     spec->prepared = nullptr;
 }
@@ -428,8 +445,9 @@ MOX_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelo
     if (method == SM_CBM)
         return MOX_ENVSECT_UNDECIDED; /* a pattern may ask for anything */
     try {
-        S_prepared *prep = nullptr;
-        int32_t rc = S_prepared_of(spec, &prep);
+        S_prepared prepared_form;
+        S_prepared *prep = &prepared_form;
+        int32_t rc = S_prepared_of(spec, prep);
         if (rc != MOX_SUCCESS)
             return rc;
         const ENVELOPE &c = *envelope;
@@ -524,8 +542,9 @@ MOX_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT 
     if (!S_valid_method(method))
         return MOX_E_INVALID_RELATION;
     try {
-        S_prepared *prep = nullptr;
-        int32_t rc = S_prepared_of(spec, &prep);
+        S_prepared prepared_form;
+        S_prepared *prep = &prepared_form;
+        int32_t rc = S_prepared_of(spec, prep);
         if (rc != MOX_SUCCESS)
             return rc;
         GEOSContextHandle_t h = prep->ctx;

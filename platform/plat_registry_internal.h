@@ -1,7 +1,13 @@
 // A small machine registry standing in for the Windows one: keys are folders
-// below a root folder (ZELREGISTRY, else "/tmp/zelregistry"), "\" in a key path
-// separates levels, and each value is a file "@NAME" in its key's folder holding
-// a 4-byte little-endian type followed by the value's bytes.
+// below a root folder (ZELREGISTRY, else "~/.zelregistry" in the home folder
+// of the user the instance runs as), "\" in a key path separates levels, and
+// each value is a file "@NAME" in its key's folder holding a 4-byte
+// little-endian type followed by the value's bytes.
+//
+// The store keeps the DBA password: folders are made 0700, values written
+// 0600 to a fresh file renamed into place (never through a link), and a root
+// that is not a folder of this user, or that others may write, is refused
+// with PLAT_ERROR_ACCESS_DENIED by every call.
 #ifndef PLAT_REGISTRY_INTERNAL_H
 #define PLAT_REGISTRY_INTERNAL_H
 
@@ -26,7 +32,8 @@ extern "C" {
 #define PLAT_ERROR_NO_MORE_ITEMS 259
 #define PLAT_ERROR_KEY_HAS_CHILDREN 1020
 
-/* Root folder of the store; belongs to the environment or is static. */
+/* Root folder of the store; belongs to the environment or to the calling
+ * thread (valid until its next call); "" when no home folder is known. */
 const char *plat_reg_root(void);
 
 /* The calling thread's last error, set by every call below. */

@@ -36,7 +36,8 @@ int plat_temp_file_create(const char *directory, const char *prefix, char **name
         char *copy = strdup(path.c_str());
         if (!copy)
             return ENOMEM;
-        // mkstemp creates with O_EXCL and mode 0600.
+        // mkstemp creates with O_EXCL and mode 0600: spilled rows and names
+        // stay readable by this user alone, and a planted file is never reused.
         int created = mkostemp(copy, O_CLOEXEC);
         if (created < 0) {
             int error = errno;

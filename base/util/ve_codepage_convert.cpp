@@ -1,9 +1,10 @@
 // The code-page converters: bytes 128..255 through a map for single-byte
 // pages, Shift-JIS and EUC-JP by arithmetic, Big5 (with its Hong Kong rows)
-// and EUC-TW through 16-bit Unicode with the C library's iconv. Converters
-// that may grow the text work through a scratch copy, so they never write
-// over input not yet read, cut the text at a character boundary and never
-// read past a lead byte that ends the text.
+// and EUC-TW through 16-bit Unicode with the C library's iconv, whose
+// descriptors each thread keeps open and which converts whole runs of
+// characters per call. Converters that may grow the text work through a
+// scratch copy, so they never write over input not yet read, cut the text at
+// a character boundary and never read past a lead byte that ends the text.
 #include "base/util/ve_codepage_internal.h"
 
 #include "base/util/zel_errors.h"
@@ -46,39 +47,145 @@ struct S_OUTPUT {
     }
 };
 
-// An iconv descriptor released on every way out.
-struct S_ICONV {
-    iconv_t cd;
-    S_ICONV(const char *to, const char *from) : cd(iconv_open(to, from)) {}
-    ~S_ICONV()
-    {
-        if (ok())
-            iconv_close(cd);
-    }
-    S_ICONV(const S_ICONV &) = delete;
-    S_ICONV &operator=(const S_ICONV &) = delete;
-    bool ok() const
-    {
-        return reinterpret_cast<intptr_t>(cd) != -1; // iconv_open's failure value
-    }
+// The iconv conversions the converters use, opened once per thread on first
+// use and closed when the thread ends (a descriptor keeps state, so it is
+// not shared between threads).
+enum S_CONVERSION { kBig5Decode, kBig5Encode, kEuctwDecode, kEuctwEncode, kConversions };
 
-    // Converts one whole character, flushing any shift state; the output
-    // length, or 0 when it has no conversion.
-    size_t one(const unsigned char *in, size_t in_length, unsigned char *out, size_t out_size)
+constexpr const char *kConversionNames[kConversions][2] = {
+    {"UTF-32LE", "BIG5-HKSCS"},
+    {"BIG5-HKSCS", "UTF-32LE"},
+    {"UTF-32LE", "EUC-TW"},
+    {"EUC-TW", "UTF-32LE"},
+};
+
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1); // iconv_open's failure value
+
+struct S_DESCRIPTORS {
+    iconv_t cd[kConversions] = {kNoDescriptor, kNoDescriptor, kNoDescriptor, kNoDescriptor};
+    S_DESCRIPTORS() = default;
+    S_DESCRIPTORS(const S_DESCRIPTORS &) = delete;
+    S_DESCRIPTORS &operator=(const S_DESCRIPTORS &) = delete;
+    ~S_DESCRIPTORS()
     {
-        if (!ok())
-            return 0;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        char *ip = const_cast<char *>(reinterpret_cast<const char *>(in));
-        char *op = reinterpret_cast<char *>(out);
-        size_t il = in_length, ol = out_size;
-        if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0)
-            return 0;
-        if (iconv(cd, nullptr, nullptr, &op, &ol) == static_cast<size_t>(-1))
-            return 0;
-        return out_size - ol;
+        for (iconv_t d : cd)
+            if (d != kNoDescriptor)
+                iconv_close(d);
     }
 };
+
+// The thread's descriptor of a conversion, kNoDescriptor when it cannot be
+// opened.
+iconv_t S_descriptor(S_CONVERSION which)
+{
+    thread_local S_DESCRIPTORS open;
+    iconv_t &cd = open.cd[which];
+    if (cd == kNoDescriptor)
+        cd = iconv_open(kConversionNames[which][0], kConversionNames[which][1]);
+    return cd;
+}
+
+// Converts one whole character from its initial state, flushing any shift
+// state; the output length, or 0 when it has no conversion.
+size_t S_convert_one(iconv_t cd, const unsigned char *in, size_t in_length, unsigned char *out,
+                     size_t out_size)
+{
+    if (cd == kNoDescriptor)
+        return 0;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char *ip = const_cast<char *>(reinterpret_cast<const char *>(in));
+    char *op = reinterpret_cast<char *>(out);
+    size_t il = in_length, ol = out_size;
+    if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0)
+        return 0;
+    if (iconv(cd, nullptr, nullptr, &op, &ol) == static_cast<size_t>(-1))
+        return 0;
+    return out_size - ol;
+}
+
+// Characters to convert through one descriptor, laid end to end, and what
+// each became: its bytes in 'converted' from offset[i], length[i] of them
+// (0: no conversion).
+struct S_BATCH {
+    std::string input;
+    std::vector<uint32_t> input_length;
+    std::vector<unsigned char> converted;
+    std::vector<uint32_t> offset;
+    std::vector<uint32_t> length;
+
+    void add(const unsigned char *c, size_t n)
+    {
+        input.append(reinterpret_cast<const char *>(c), n);
+        input_length.push_back(static_cast<uint32_t>(n));
+    }
+    size_t size() const
+    {
+        return input_length.size();
+    }
+};
+
+// Converts every character of the batch as if one at a time from the initial
+// state, in as few iconv calls as the text allows: a run goes through in one
+// call and is split after it by split(bytes, n), the length of the first
+// converted character; a run whose output does not split into exactly one
+// result per character (characters that combine, or a character that
+// becomes two) is redone one character at a time, and a character the
+// call stops at is converted alone.
+template <typename SPLIT> void S_convert_batch(iconv_t cd, S_BATCH &batch, SPLIT split)
+{
+    size_t count = batch.size();
+    batch.converted.assign(batch.input.size() * 4 + 16, 0);
+    batch.offset.assign(count, 0);
+    batch.length.assign(count, 0);
+    if (cd == kNoDescriptor)
+        return;
+    size_t next = 0, at = 0, written = 0;
+    auto one_by_one = [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; i++) {
+            batch.offset[i] = static_cast<uint32_t>(written);
+            size_t n =
+                S_convert_one(cd, reinterpret_cast<const unsigned char *>(batch.input.data()) + at,
+                              batch.input_length[i], batch.converted.data() + written,
+                              batch.converted.size() - written);
+            batch.length[i] = static_cast<uint32_t>(n);
+            written += n;
+            at += batch.input_length[i];
+        }
+    };
+    while (next < count) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char *ip = batch.input.data() + at;
+        char *op = reinterpret_cast<char *>(batch.converted.data() + written);
+        size_t il = batch.input.size() - at, ol = batch.converted.size() - written;
+        bool stopped = iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1);
+        iconv(cd, nullptr, nullptr, &op, &ol);
+        // The whole characters the call took.
+        size_t consumed = batch.input.size() - at - il, taken = 0, bytes = 0;
+        while (next + taken < count && bytes + batch.input_length[next + taken] <= consumed)
+            bytes += batch.input_length[next + taken++];
+        const unsigned char *out = batch.converted.data() + written;
+        size_t produced = batch.converted.size() - written - ol, used = 0, i = 0;
+        for (; i < taken && used < produced; i++) {
+            size_t n = split(out + used, produced - used);
+            if (n == 0)
+                break;
+            batch.offset[next + i] = static_cast<uint32_t>(written + used);
+            batch.length[next + i] = static_cast<uint32_t>(n);
+            used += n;
+        }
+        if (bytes != consumed || i != taken || used != produced) {
+            one_by_one(next, next + taken); // from 'written': the run's output is dropped
+        } else {
+            written += produced;
+            at += bytes;
+        }
+        next += taken;
+        if (stopped && next < count) {
+            one_by_one(next, next + 1);
+            next++;
+        }
+    }
+}
 
 // The input of a converter: up to the terminator, or the whole buffer when
 // it holds none.
@@ -218,33 +325,56 @@ static bool S_euc_byte(unsigned char b)
 constexpr unsigned char kPlane1 = 0xA1, kPlane2 = 0xA2, kPlane3 = 0xA3;
 constexpr unsigned char kPlane15 = 0xB0, kPlane15Library = 0xAF;
 
-// One character through iconv into 16-bit Unicode: U+FFFD when it has no
-// conversion or lies beyond 16 bits.
-static uint16_t S_to_unicode(S_ICONV &cv, const unsigned char *in, size_t n)
-{
-    unsigned char out[16];
-    if (cv.one(in, n, out, sizeof out) != 4)
-        return kNoCharacter;
-    uint32_t u = out[0] | out[1] << 8 | static_cast<uint32_t>(out[2]) << 16 |
-                 static_cast<uint32_t>(out[3]) << 24;
-    return u > 0xFFFF ? kNoCharacter : static_cast<uint16_t>(u);
-}
+// What a decoder reads: a character it knows without iconv, or the next
+// character of its batch.
+struct S_DECODED {
+    std::vector<int32_t> items; // a code point, or -1 - the batch index
+    S_BATCH batch;
 
-// One Unicode character through iconv; the bytes written, 0 for none.
-static size_t S_from_unicode(S_ICONV &cv, uint16_t u, unsigned char *out, size_t out_size)
-{
-    unsigned char in[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8), 0, 0};
-    return cv.one(in, sizeof in, out, out_size);
-}
+    void direct(uint16_t u)
+    {
+        items.push_back(u);
+    }
+    void through_iconv(const unsigned char *c, size_t n)
+    {
+        items.push_back(-1 - static_cast<int32_t>(batch.size()));
+        batch.add(c, n);
+    }
+    size_t size() const
+    {
+        return items.size();
+    }
+    // Converts the batch and writes the 16-bit Unicode of every item: U+FFFD
+    // for a character without a conversion, beyond 16 bits or that became
+    // more than one.
+    void finish(S_CONVERSION which, std::vector<uint16_t> &unicode)
+    {
+        S_convert_batch(S_descriptor(which), batch,
+                        [](const unsigned char *, size_t n) -> size_t { return n >= 4 ? 4 : 0; });
+        for (int32_t item : items) {
+            if (item >= 0) {
+                unicode.push_back(static_cast<uint16_t>(item));
+                continue;
+            }
+            auto i = static_cast<size_t>(-1 - item);
+            const unsigned char *out = batch.converted.data() + batch.offset[i];
+            uint32_t u = batch.length[i] != 4
+                             ? kNoCharacter
+                             : out[0] | out[1] << 8 | static_cast<uint32_t>(out[2]) << 16 |
+                                   static_cast<uint32_t>(out[3]) << 24;
+            unicode.push_back(u > 0xFFFF ? kNoCharacter : static_cast<uint16_t>(u));
+        }
+    }
+};
 
 static void S_big5_decode(const unsigned char *in, size_t length, size_t most,
                           std::vector<uint16_t> &unicode)
 {
-    S_ICONV cv("UTF-32LE", "BIG5-HKSCS");
-    for (size_t i = 0; i < length && unicode.size() < most;) {
+    S_DECODED d;
+    for (size_t i = 0; i < length && d.size() < most;) {
         unsigned char b = in[i];
         if (b < 0x80) {
-            unicode.push_back(b);
+            d.direct(b);
             i++;
             continue;
         }
@@ -252,23 +382,44 @@ static void S_big5_decode(const unsigned char *in, size_t length, size_t most,
             break; // a lead byte without its trail byte
         int32_t index = S_big5_index(b, in[i + 1]);
         if (index < 0) {
-            unicode.push_back(kNoCharacter);
+            d.direct(kNoCharacter);
             i++;
             continue;
         }
-        unicode.push_back(S_big5_has_character(index) ? S_to_unicode(cv, in + i, 2) : kNoCharacter);
+        if (S_big5_has_character(index))
+            d.through_iconv(in + i, 2);
+        else
+            d.direct(kNoCharacter);
         i += 2;
     }
+    d.finish(kBig5Decode, unicode);
+}
+
+// The length of the first character of a multi-byte text whose two-byte
+// characters begin at 0x80 and up, and (EUC-TW) whose 0x8E begins four.
+template <bool EUC> static size_t S_split_multibyte(const unsigned char *c, size_t n)
+{
+    size_t want = c[0] < 0x80 ? 1 : (EUC && c[0] == 0x8E) ? 4 : 2;
+    return want <= n ? want : 0;
 }
 
 // Encodes 16-bit Unicode with iconv: ASCII passes, every other character
 // goes through iconv and is kept when 'keep' accepts (and may adjust) its
 // bytes, else it becomes '?'.
-template <typename KEEP>
-static void S_encode(const char *code_set, const std::vector<uint16_t> &unicode, S_OUTPUT &out,
+template <bool EUC, typename KEEP>
+static void S_encode(S_CONVERSION which, const std::vector<uint16_t> &unicode, S_OUTPUT &out,
                      KEEP keep)
 {
-    S_ICONV cv(code_set, "UTF-32LE");
+    S_BATCH batch;
+    for (uint16_t u : unicode) {
+        if (u < 0x80 || u == kNoCharacter)
+            continue;
+        unsigned char in[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8), 0,
+                               0};
+        batch.add(in, sizeof in);
+    }
+    S_convert_batch(S_descriptor(which), batch, S_split_multibyte<EUC>);
+    size_t i = 0;
     for (uint16_t u : unicode) {
         if (out.full)
             break;
@@ -277,7 +428,14 @@ static void S_encode(const char *code_set, const std::vector<uint16_t> &unicode,
             continue;
         }
         unsigned char c[16];
-        size_t n = u == kNoCharacter ? 0 : S_from_unicode(cv, u, c, sizeof c);
+        size_t n = 0;
+        if (u != kNoCharacter) {
+            n = batch.length[i];
+            if (n > sizeof c)
+                n = 0;
+            memcpy(c, batch.converted.data() + batch.offset[i], n);
+            i++;
+        }
         if (n > 0 && keep(c, n))
             out.put(c, n);
         else
@@ -287,7 +445,7 @@ static void S_encode(const char *code_set, const std::vector<uint16_t> &unicode,
 
 static void S_big5_encode(const std::vector<uint16_t> &unicode, S_OUTPUT &out)
 {
-    S_encode("BIG5-HKSCS", unicode, out, [](unsigned char *c, size_t n) {
+    S_encode<false>(kBig5Encode, unicode, out, [](unsigned char *c, size_t n) {
         return n == 2 && S_big5_has_character(S_big5_index(c[0], c[1]));
     });
 }
@@ -295,21 +453,21 @@ static void S_big5_encode(const std::vector<uint16_t> &unicode, S_OUTPUT &out)
 static void S_euctw_decode(const unsigned char *in, size_t length, size_t most,
                            std::vector<uint16_t> &unicode)
 {
-    S_ICONV cv("UTF-32LE", "EUC-TW");
-    for (size_t i = 0; i < length && unicode.size() < most;) {
+    S_DECODED d;
+    for (size_t i = 0; i < length && d.size() < most;) {
         unsigned char b = in[i];
         if (b < 0x80) {
-            unicode.push_back(b);
+            d.direct(b);
             i++;
         } else if (S_euc_byte(b)) {
             if (i + 1 >= length)
                 break;
             if (!S_euc_byte(in[i + 1])) {
-                unicode.push_back(kNoCharacter);
+                d.direct(kNoCharacter);
                 i++;
                 continue;
             }
-            unicode.push_back(S_to_unicode(cv, in + i, 2));
+            d.through_iconv(in + i, 2);
             i += 2;
         } else if (b == 0x8E) {
             if (i + 3 >= length)
@@ -317,31 +475,32 @@ static void S_euctw_decode(const unsigned char *in, size_t length, size_t most,
             unsigned char plane = in[i + 1];
             const unsigned char *pair = in + i + 2;
             if (!S_euc_byte(pair[0]) || !S_euc_byte(pair[1])) {
-                unicode.push_back(kNoCharacter);
+                d.direct(kNoCharacter);
                 i++;
                 continue;
             }
-            uint16_t u = kNoCharacter;
             if (plane == kPlane1) {
-                u = S_to_unicode(cv, pair, 2);
+                d.through_iconv(pair, 2);
             } else if (plane == kPlane2 || plane == kPlane3 || plane == kPlane15) {
                 unsigned char seq[4] = {0x8E, plane == kPlane15 ? kPlane15Library : plane, pair[0],
                                         pair[1]};
-                u = S_to_unicode(cv, seq, 4);
+                d.through_iconv(seq, 4);
+            } else {
+                d.direct(kNoCharacter);
             }
-            unicode.push_back(u);
             i += 4;
         } else {
-            unicode.push_back(kNoCharacter);
+            d.direct(kNoCharacter);
             i++;
         }
     }
+    d.finish(kEuctwDecode, unicode);
 }
 
 // Only planes 1, 2, 3 and 15 are written; plane 15 with our plane byte.
 static void S_euctw_encode(const std::vector<uint16_t> &unicode, S_OUTPUT &out)
 {
-    S_encode("EUC-TW", unicode, out, [](unsigned char *c, size_t n) {
+    S_encode<true>(kEuctwEncode, unicode, out, [](unsigned char *c, size_t n) {
         if (n == 2)
             return S_euc_byte(c[0]) && S_euc_byte(c[1]);
         if (n != 4 || c[0] != 0x8E)

@@ -5,7 +5,9 @@
 // the capacity, which is grown to a worst case first.
 #include "base/util/ve_compress.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -188,10 +190,24 @@ static void S_put_double(S_writer &w, double value)
     S_put_le(w, bits, 8);
 }
 
+// Room the word-at-a-time loops keep: two values of at most 5 bytes, the
+// second stored as 8.
+constexpr ptrdiff_t kWordRoom = 16;
+
 static void S_put_points(S_writer &w, const POINT *points, int32_t n)
 {
     POINT previous = {0, 0};
-    for (int32_t i = 0; i < n && w.status == ZE_SUCCESS; i++) {
+    int32_t i = 0;
+    if (kVarlongWordForms && w.status == ZE_SUCCESS) {
+        for (; i < n && w.end - w.p >= kWordRoom; i++) {
+            int32_t dx = S_diff(points[i].x, previous.x), dy = S_diff(points[i].y, previous.y);
+            if (dx == INT32_MIN || dy == INT32_MIN)
+                break; // no encoding: the checked writer below reports it
+            w.p = ves_varlong_encode_word(dy, ves_varlong_encode_word(dx, w.p));
+            previous = points[i];
+        }
+    }
+    for (; i < n && w.status == ZE_SUCCESS; i++) {
         S_put(w, S_diff(points[i].x, previous.x));
         S_put(w, S_diff(points[i].y, previous.y));
         previous = points[i];
@@ -201,7 +217,17 @@ static void S_put_points(S_writer &w, const POINT *points, int32_t n)
 static void S_put_values(S_writer &w, const int32_t *values, int32_t n)
 {
     int32_t previous = 0;
-    for (int32_t i = 0; i < n && w.status == ZE_SUCCESS; i++) {
+    int32_t i = 0;
+    if (kVarlongWordForms && w.status == ZE_SUCCESS) {
+        for (; i < n && w.end - w.p >= kWordRoom; i++) {
+            int32_t diff = S_diff(values[i], previous);
+            if (diff == INT32_MIN)
+                break;
+            w.p = ves_varlong_encode_word(diff, w.p);
+            previous = values[i];
+        }
+    }
+    for (; i < n && w.status == ZE_SUCCESS; i++) {
         S_put(w, S_diff(values[i], previous));
         previous = values[i];
     }
@@ -317,6 +343,9 @@ ZEL_API int32_t VES_feature_compress(FEATURE_STRUCT *feature, int32_t mask)
     uint8_t *buffer = feature->compressed;
     S_writer w = {buffer + VE_COMP_HEADER_BYTES, buffer + feature->compressed_capacity, ZE_SUCCESS};
     int32_t flags = 0, subflags = 0;
+    /* The deltas are computed on the fly: the caller's point, Z and measure
+     * arrays stay coordinates (the caller draws, measures or sends them after
+     * compressing), never rewritten as differences in place. */
     S_put_points(w, feature->points, n);
     if (with_z) {
         flags |= VE_COMP_FLAG_Z;
@@ -342,6 +371,9 @@ ZEL_API int32_t VES_feature_compress(FEATURE_STRUCT *feature, int32_t mask)
     }
     if (w.status != ZE_SUCCESS)
         return w.status;
+    // The word stores may have left bytes past the end: clear them so the
+    // buffer holds nothing but the feature.
+    std::memset(w.p, 0, static_cast<size_t>(std::min<ptrdiff_t>(w.end - w.p, 8)));
 
     std::memset(buffer, 0, VE_COMP_HEADER_BYTES);
     auto length = static_cast<int32_t>(w.p - buffer - VE_COMP_HEADER_BYTES);
@@ -388,18 +420,103 @@ static bool S_get_double(S_reader &r, double &value)
     return true;
 }
 
-// Reads n delta-coded XY pairs into points, or skips them when points is null.
-static bool S_get_points(S_reader &r, POINT *points, int32_t n)
+// Reads n delta-coded XY pairs into points (skips them when STORE is false):
+// word at a time while the buffer holds room for it; the last bytes from a
+// zero-padded copy, each value checked against the end as the byte-at-a-time
+// reader checks it.
+template <bool STORE> static bool S_get_points_as(S_reader &r, POINT *points, int32_t n)
 {
     POINT current = {0, 0};
-    for (int32_t i = 0; i < n; i++) {
+    int32_t i = 0;
+    if constexpr (kVarlongWordForms) {
+        const uint8_t *p = r.p;
+        for (; i < n && r.end - p >= kWordRoom; i++) {
+            int32_t dx, dy;
+            if ((p = ves_varlong_decode_pair(p, &dx, &dy)) == nullptr)
+                return false;
+            current.x = S_sum(current.x, dx);
+            current.y = S_sum(current.y, dy);
+            if (STORE)
+                points[i] = current;
+        }
+        if (i < n) {
+            uint8_t tail[kWordRoom + 8] = {};
+            auto left = static_cast<size_t>(r.end - p);
+            std::memcpy(tail, p, left);
+            const uint8_t *q = tail, *end = tail + left;
+            for (; i < n; i++) {
+                int32_t dx, dy;
+                if ((q = ves_varlong_decode_word(q, &dx)) == nullptr || q > end ||
+                    (q = ves_varlong_decode_word(q, &dy)) == nullptr || q > end)
+                    return false;
+                current.x = S_sum(current.x, dx);
+                current.y = S_sum(current.y, dy);
+                if (STORE)
+                    points[i] = current;
+            }
+            p += q - tail;
+        }
+        r.p = p;
+        return true;
+    }
+    for (; i < n; i++) {
         int32_t dx, dy;
         if (!S_get(r, dx) || !S_get(r, dy))
             return false;
         current.x = S_sum(current.x, dx);
         current.y = S_sum(current.y, dy);
-        if (points != nullptr)
+        if (STORE)
             points[i] = current;
+    }
+    return true;
+}
+
+// Reads n delta-coded XY pairs into points, or skips them when points is null.
+static bool S_get_points(S_reader &r, POINT *points, int32_t n)
+{
+    return points != nullptr ? S_get_points_as<true>(r, points, n)
+                             : S_get_points_as<false>(r, nullptr, n);
+}
+
+template <bool STORE> static bool S_get_values_as(S_reader &r, int32_t *values, int32_t n)
+{
+    int32_t current = 0;
+    int32_t i = 0;
+    if constexpr (kVarlongWordForms) {
+        const uint8_t *p = r.p;
+        for (; i < n && r.end - p >= kWordRoom; i++) {
+            int32_t diff;
+            if ((p = ves_varlong_decode_word(p, &diff)) == nullptr)
+                return false;
+            current = S_sum(current, diff);
+            if (STORE)
+                values[i] = current;
+        }
+        if (i < n) {
+            uint8_t tail[kWordRoom + 8] = {};
+            auto left = static_cast<size_t>(r.end - p);
+            std::memcpy(tail, p, left);
+            const uint8_t *q = tail, *end = tail + left;
+            for (; i < n; i++) {
+                int32_t diff;
+                if ((q = ves_varlong_decode_word(q, &diff)) == nullptr || q > end)
+                    return false;
+                current = S_sum(current, diff);
+                if (STORE)
+                    values[i] = current;
+            }
+            p += q - tail;
+        }
+        r.p = p;
+        return true;
+    }
+    for (; i < n; i++) {
+        int32_t diff;
+        if (!S_get(r, diff))
+            return false;
+        current = S_sum(current, diff);
+        if (STORE)
+            values[i] = current;
     }
     return true;
 }
@@ -407,16 +524,8 @@ static bool S_get_points(S_reader &r, POINT *points, int32_t n)
 // Reads n delta-coded values, or skips them when values is null.
 static bool S_get_values(S_reader &r, int32_t *values, int32_t n)
 {
-    int32_t current = 0;
-    for (int32_t i = 0; i < n; i++) {
-        int32_t diff;
-        if (!S_get(r, diff))
-            return false;
-        current = S_sum(current, diff);
-        if (values != nullptr)
-            values[i] = current;
-    }
-    return true;
+    return values != nullptr ? S_get_values_as<true>(r, values, n)
+                             : S_get_values_as<false>(r, nullptr, n);
 }
 
 static void S_fill(int32_t *values, int32_t n, int32_t value)

@@ -453,9 +453,12 @@ struct S_SLOT {
 
 static bool S_slot(HT_TABLE *t, int64_t slot, int32_t keep, S_SLOT *out)
 {
-    int64_t page = slot / t->records_per_page;
-    int64_t pos = slot % t->records_per_page;
-    int32_t e = S_page_entry(t, page, keep);
+    // Slots and pages are below 2^31: one 32-bit division gives both.
+    auto per_page = static_cast<uint32_t>(t->records_per_page);
+    int64_t page = static_cast<uint32_t>(slot) / per_page;
+    int64_t pos = static_cast<uint32_t>(slot) % per_page;
+    int32_t state = t->page_state[static_cast<size_t>(page)];
+    int32_t e = state >= 0 ? state : S_page_entry(t, page, keep);
     if (e < 0)
         return false;
     unsigned char *data = t->cache[static_cast<size_t>(e)].data.data();
@@ -470,12 +473,23 @@ static void S_touch(HT_TABLE *t, const S_SLOT &s)
     t->cache[static_cast<size_t>(s.entry)].dirty = true;
 }
 
+// The key's bytes as a base-256 number modulo the slot count. Reducing only
+// when the running value could overflow gives the same slot as reducing
+// after every byte, with a division per seven bytes instead of one per byte.
 static int64_t S_hash(const HT_TABLE *t, const unsigned char *key)
 {
-    int64_t h = 0;
-    for (int32_t i = 0; i < t->key_length; i++)
-        h = (h * 256 + key[i]) % t->slot_count;
-    return h;
+    uint64_t h = 0;
+    for (int32_t i = 0; i < t->key_length; i++) {
+        if (h >= (1ull << 55))
+            h %= static_cast<uint64_t>(t->slot_count);
+        h = h * 256 + key[i];
+    }
+    return static_cast<int64_t>(h % static_cast<uint64_t>(t->slot_count));
+}
+
+static int64_t S_next_slot(const HT_TABLE *t, int64_t slot)
+{
+    return slot + 1 == t->slot_count ? 0 : slot + 1;
 }
 
 static bool S_key_equal(const HT_TABLE *t, const unsigned char *stored, const unsigned char *key)
@@ -528,7 +542,7 @@ static int32_t S_insert(HT_TABLE *t, unsigned char *record, int32_t mode)
             remembered = slot;
             keep = s.entry;
         }
-        slot = (slot + 1) % t->slot_count;
+        slot = S_next_slot(t, slot);
         if (slot == start)
             return -1;
     }
@@ -557,7 +571,7 @@ static int64_t S_probe(HT_TABLE *t, int64_t start, const unsigned char *key, S_S
             return -1;
         if (S_key_equal(t, found->record, key))
             return slot;
-        slot = (slot + 1) % t->slot_count;
+        slot = S_next_slot(t, slot);
         if (slot == start)
             return -2;
     }
@@ -607,7 +621,9 @@ int32_t ht_search(HT_TABLE *table, void *record_buffer, int32_t mode)
             return slot == -1 ? 0 : -1;
         }
         S_take(t, s, slot, record);
-        return static_cast<int32_t>(slot + 1);
+        /* The last of the chain is copied but answers 0, so that a caller
+         * looping while the result is positive stops with it in hand. */
+        return t->end_of_duplicates ? 0 : static_cast<int32_t>(slot + 1);
     }
     default:
         return S_insert(t, record, mode);

@@ -84,8 +84,11 @@ static void S_list_lineage(FILE *out, const STATE &state, const char *indent)
         return;
     }
     fprintf(out, "%sLineage:        ", indent);
+    /* The leading value (the body's byte count) is skipped as an id but bounds
+     * the ids read after it; the header itself is read within its widest form. */
     int32_t bytes = 0;
-    const uint8_t *at = VES_decode_varLONG(state.lineage, &bytes);
+    const uint8_t *at =
+        ves_varlong_decode(state.lineage, state.lineage + VE_VARLONG_MAX_BYTES, &bytes);
     if (at != nullptr && bytes > 0) {
         const uint8_t *end = at + bytes;
         for (int32_t i = 0; i < state.lineage_length; ++i) {

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "base/util/ve_temp_file.h"
@@ -180,6 +181,75 @@ int32_t S_merge(const S_sort &sort, S_file *input, S_file *output, int64_t run,
     }
 }
 
+// Sorts count records of N bytes stably, moving them as whole values.
+template <size_t N> struct S_record {
+    unsigned char bytes[N];
+};
+
+template <size_t N>
+void S_sort_records(unsigned char *data, int64_t count, VES_SORT_COMPARE compare)
+{
+    auto *first = reinterpret_cast<S_record<N> *>(data);
+    std::stable_sort(first, first + count, [compare](const S_record<N> &a, const S_record<N> &b) {
+        return compare(a.bytes, b.bytes) < 0;
+    });
+}
+
+// Other sizes: a stable sort of pointers, then the records gathered in that
+// order. False when the scratch memory cannot be had.
+bool S_sort_indirect(unsigned char *data, int64_t count, int64_t size, VES_SORT_COMPARE compare)
+{
+    try {
+        std::vector<const unsigned char *> order(static_cast<size_t>(count));
+        for (int64_t i = 0; i < count; i++)
+            order[static_cast<size_t>(i)] = data + i * size;
+        std::stable_sort(order.begin(), order.end(),
+                         [compare](const unsigned char *a, const unsigned char *b) {
+                             return compare(a, b) < 0;
+                         });
+        std::vector<unsigned char> sorted(static_cast<size_t>(count * size));
+        for (int64_t i = 0; i < count; i++)
+            memcpy(sorted.data() + i * size, order[static_cast<size_t>(i)],
+                   static_cast<size_t>(size));
+        memcpy(data, sorted.data(), sorted.size());
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    return true;
+}
+
+template <size_t... N>
+bool S_sort_by_size(unsigned char *data, int64_t count, int64_t size, VES_SORT_COMPARE compare,
+                    std::index_sequence<N...>)
+{
+    // Sizes 1 to 32 as whole values; N + 1 because the sequence starts at 0.
+    return ((size == static_cast<int64_t>(N + 1)
+                 ? (S_sort_records<N + 1>(data, count, compare), true)
+                 : false) ||
+            ...);
+}
+
+// Sorts a run in memory, equal records keeping their order; false when
+// memory runs out.
+bool S_sort_run(unsigned char *data, int64_t count, int64_t size, VES_SORT_COMPARE compare)
+{
+    if (S_sort_by_size(data, count, size, compare, std::make_index_sequence<32>{}))
+        return true;
+    switch (size) {
+    case 40:
+        S_sort_records<40>(data, count, compare);
+        return true;
+    case 48:
+        S_sort_records<48>(data, count, compare);
+        return true;
+    case 64:
+        S_sort_records<64>(data, count, compare);
+        return true;
+    default:
+        return S_sort_indirect(data, count, size, compare);
+    }
+}
+
 } // namespace
 
 int32_t VES_MergeSort(VES_SORT_COMPARE compare, const char *temp_directory, void *reader_context,
@@ -229,7 +299,8 @@ int32_t VES_MergeSort(VES_SORT_COMPARE compare, const char *temp_directory, void
                 return VES_SORT_READER_FAILED;
             have += got;
         }
-        qsort(chunk.get(), static_cast<size_t>(want), static_cast<size_t>(record_size), compare);
+        if (!S_sort_run(chunk.get(), want, record_size, compare))
+            return VES_SORT_NO_MEMORY;
         if (!on_file) {
             int32_t rc = writer(writer_context, chunk.get(), static_cast<int32_t>(want));
             if (rc < 0)

@@ -2,7 +2,8 @@
 // the catalogue loaded here; the file layout is described in ve_message.h.
 // Line kinds, by first character: '#' comment (the one carrying
 // "WARNING MESSAGE" in its first 80 characters starts the warning section),
-// '+', blank or tab continuation, empty line ignored, anything else a message.
+// '+' or blank continuation, empty line ignored, anything else (a tab too) a
+// message.
 #include "base/util/ve_message_internal.h"
 
 #include <stdio.h>
@@ -91,7 +92,7 @@ static int32_t S_build_indexes(VE_MESSAGE_CATALOG *catalog)
                 current = &warnings;
                 step = kWarningStep;
             }
-        } else if (first != '+' && first != ' ' && first != '\t' && first != '\n') {
+        } else if (first != '+' && first != ' ' && first != '\n') {
             rc = S_index_append(current, line, step);
         }
         line = newline ? newline + 1 : end;
@@ -146,10 +147,21 @@ void ves_message_catalog_free(VE_MESSAGE_CATALOG *catalog)
     memset(catalog, 0, sizeof(*catalog));
 }
 
+// A language folder or catalogue prefix: no separator and no "..".
+static bool S_is_plain_name(const char *name)
+{
+    return strchr(name, '/') == nullptr && strstr(name, "..") == nullptr;
+}
+
 int32_t read_message(const char *prefix, const char *language, VE_MESSAGE_CATALOG *catalog)
 {
     if (!prefix || !language || !catalog)
         return ZE_NULL_POINTER;
+    /* Both names become folders of the path: neither may leave the catalogue tree. */
+    if (!S_is_plain_name(prefix) || !S_is_plain_name(language)) {
+        fprintf(stderr, "Invalid message catalogue name %s %s\n", language, prefix);
+        return ZE_MESSAGE_FILE_ERROR;
+    }
     const char *home = getenv("ZELHOME");
     if (!home) {
         fprintf(stderr, "Cannot locate ZELHOME\n");

@@ -20,6 +20,44 @@ static int32_t S_pixel_size(uint32_t format)
     return static_cast<int32_t>(depth / 8);
 }
 
+// Reverses the bytes of each size-byte pixel from source into target (the
+// same buffer or apart): a word swap per pixel for the usual sizes, byte by
+// byte for the rest.
+template <typename WORD>
+static void S_swap_words(unsigned char *target, const unsigned char *source, size_t bytes)
+{
+    for (size_t at = 0; at + sizeof(WORD) <= bytes; at += sizeof(WORD)) {
+        WORD w;
+        memcpy(&w, source + at, sizeof w);
+        if constexpr (sizeof(WORD) == 2)
+            w = __builtin_bswap16(w);
+        else if constexpr (sizeof(WORD) == 4)
+            w = __builtin_bswap32(w);
+        else
+            w = __builtin_bswap64(w);
+        memcpy(target + at, &w, sizeof w);
+    }
+}
+
+static void S_reverse_pixels(unsigned char *target, const unsigned char *source, size_t bytes,
+                             int32_t size)
+{
+    switch (size) {
+    case 2:
+        S_swap_words<uint16_t>(target, source, bytes);
+        break;
+    case 4:
+        S_swap_words<uint32_t>(target, source, bytes);
+        break;
+    case 8:
+        S_swap_words<uint64_t>(target, source, bytes);
+        break;
+    default:
+        ve_reverse_items(target, source, bytes, static_cast<size_t>(size));
+        break;
+    }
+}
+
 static bool S_known_compression(uint32_t format)
 {
     uint32_t compression = VE_PIXEL_FORMAT_COMPRESSION(format);
@@ -45,8 +83,7 @@ int32_t VES_pixel_data_encode(unsigned char *block, int32_t *length, int32_t pix
         if (pixel_bytes < 0 || pixel_bytes % size != 0 || pixel_bytes > *length)
             return S_invalid_pixels("VES_pixel_data_encode");
         if (ve_host_is_little_endian())
-            ve_reverse_items(block, block, static_cast<size_t>(pixel_bytes),
-                             static_cast<size_t>(size));
+            S_reverse_pixels(block, block, static_cast<size_t>(pixel_bytes), size);
     }
     if (VE_PIXEL_FORMAT_COMPRESSION(format) == VE_PIXEL_COMPRESSION_NONE)
         return 0;
@@ -99,23 +136,29 @@ int32_t VES_pixel_data_decode(const unsigned char *stored, int32_t *length, unsi
         return 0;
     }
 
-    const unsigned char *source = stored;
     if (inflating) {
+        // Inflated straight into the output and reordered there: one pass
+        // fewer than through the work buffer, whose size still bounds the
+        // block as before.
         if (work == nullptr || work_capacity < 0)
             return ZE_NULL_POINTER;
-        if (S_inflate(inflate_context, work, work_capacity, stored, length) != 0)
+        int32_t room = work_capacity < output_capacity ? work_capacity : output_capacity;
+        if (S_inflate(inflate_context, output, room, stored, length) != 0)
             return ZE_FAILURE;
-        source = work;
+        if (pixel_bytes < 0 || pixel_bytes % size != 0 || pixel_bytes > *length)
+            return S_invalid_pixels("VES_pixel_data_decode");
+        if (ve_host_is_little_endian())
+            S_reverse_pixels(output, output, static_cast<size_t>(pixel_bytes), size);
+        return 0;
     }
     if (pixel_bytes < 0 || pixel_bytes % size != 0 || pixel_bytes > *length)
         return S_invalid_pixels("VES_pixel_data_decode");
     if (*length > output_capacity)
         return ZE_FAILURE;
     if (ve_host_is_little_endian())
-        ve_reverse_items(output, source, static_cast<size_t>(pixel_bytes),
-                         static_cast<size_t>(size));
+        S_reverse_pixels(output, stored, static_cast<size_t>(pixel_bytes), size);
     else
-        memcpy(output, source, static_cast<size_t>(pixel_bytes));
-    memcpy(output + pixel_bytes, source + pixel_bytes, static_cast<size_t>(*length - pixel_bytes));
+        memcpy(output, stored, static_cast<size_t>(pixel_bytes));
+    memcpy(output + pixel_bytes, stored + pixel_bytes, static_cast<size_t>(*length - pixel_bytes));
     return 0;
 }

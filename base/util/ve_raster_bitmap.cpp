@@ -133,6 +133,71 @@ int32_t ves_raster_bitmap_fill_window(VE_RASTER_BITMAP *bitmap,
     return 0;
 }
 
+// Bits are moved in runs of up to 56, so that a run plus its offset in its
+// first byte fits one 64-bit word, read and written most significant byte
+// first. A word that would reach past the data is read or written byte by
+// byte.
+constexpr int kRunBits = 56;
+
+// Bits [bit, bit + n) of data, at the top of the result; 1 <= n <= 56.
+static uint64_t S_load_run(const unsigned char *data, int64_t length, int64_t bit, int n)
+{
+    int64_t byte = bit / 8;
+    int shift = static_cast<int>(bit % 8);
+    uint64_t w = 0;
+    if (byte + 8 <= length) {
+        memcpy(&w, data + byte, sizeof w);
+        w = __builtin_bswap64(w);
+    } else {
+        for (int i = 0; i < (shift + n + 7) / 8; i++)
+            w |= static_cast<uint64_t>(data[byte + i]) << (56 - 8 * i);
+    }
+    return (w << shift) & (~0ull << (64 - n));
+}
+
+// Writes the top n bits of run over bits [bit, bit + n) of data, leaving
+// the bits around them as they are.
+static void S_store_run(unsigned char *data, int64_t length, int64_t bit, int n, uint64_t run)
+{
+    int64_t byte = bit / 8;
+    int shift = static_cast<int>(bit % 8);
+    uint64_t mask = (~0ull << (64 - n)) >> shift;
+    uint64_t value = (run >> shift) & mask;
+    if (byte + 8 <= length) {
+        uint64_t w;
+        memcpy(&w, data + byte, sizeof w);
+        w = __builtin_bswap64((__builtin_bswap64(w) & ~mask) | value);
+        memcpy(data + byte, &w, sizeof w);
+        return;
+    }
+    for (int i = 0; i < (shift + n + 7) / 8; i++) {
+        auto m = static_cast<unsigned char>(mask >> (56 - 8 * i));
+        auto v = static_cast<unsigned char>(value >> (56 - 8 * i));
+        data[byte + i] = static_cast<unsigned char>((data[byte + i] & ~m) | v);
+    }
+}
+
+// Copies n bits from source bit from to target bit to; the two may not
+// share data.
+static void S_copy_bits(unsigned char *target, int64_t target_length, int64_t to,
+                        const unsigned char *source, int64_t source_length, int64_t from, int64_t n)
+{
+    if (from % 8 == 0 && to % 8 == 0 && n >= 8) {
+        int64_t bytes = n / 8;
+        memcpy(target + to / 8, source + from / 8, static_cast<size_t>(bytes));
+        from += bytes * 8;
+        to += bytes * 8;
+        n -= bytes * 8;
+    }
+    while (n > 0) {
+        int run = n < kRunBits ? static_cast<int>(n) : kRunBits;
+        S_store_run(target, target_length, to, run, S_load_run(source, source_length, from, run));
+        from += run;
+        to += run;
+        n -= run;
+    }
+}
+
 int32_t ves_raster_bitmap_copy_in(VE_RASTER_BITMAP *target, const VE_RASTER_BITMAP *source,
                                   int32_t column_offset, int32_t row_offset)
 {
@@ -145,20 +210,21 @@ int32_t ves_raster_bitmap_copy_in(VE_RASTER_BITMAP *target, const VE_RASTER_BITM
     int64_t first_row = std::max<int64_t>(0, -static_cast<int64_t>(row_offset));
     int64_t end_row =
         std::min<int64_t>(source->rows, static_cast<int64_t>(target->rows) - row_offset);
+    if (end_column <= first_column)
+        return 0;
+    const bool shared = target->data == source->data;
     for (int64_t r = first_row; r < end_row; r++) {
         auto tr = static_cast<int32_t>(r + row_offset);
-        for (int64_t c = first_column; c < end_column;) {
-            int64_t from = S_bit(source, static_cast<int32_t>(c), static_cast<int32_t>(r));
-            int64_t to = S_bit(target, static_cast<int32_t>(c + column_offset), tr);
-            int64_t bytes = (end_column - c) / 8;
-            if (from % 8 == 0 && to % 8 == 0 && bytes > 0) {
-                memcpy(target->data + to / 8, source->data + from / 8, static_cast<size_t>(bytes));
-                c += bytes * 8;
-            } else {
-                S_put(target->data, to, S_get(source->data, from));
-                c++;
-            }
+        int64_t from = S_bit(source, static_cast<int32_t>(first_column), static_cast<int32_t>(r));
+        int64_t to = S_bit(target, static_cast<int32_t>(first_column + column_offset), tr);
+        if (!shared) {
+            S_copy_bits(target->data, target->data_length, to, source->data, source->data_length,
+                        from, end_column - first_column);
+            continue;
         }
+        // A bitmap copied into itself goes bit by bit, in order.
+        for (int64_t c = 0; c < end_column - first_column; c++)
+            S_put(target->data, to + c, S_get(source->data, from + c));
     }
     return 0;
 }

@@ -1,11 +1,12 @@
 // Registry keys of the engine's instances and their event-log source, kept in
 // the platform registry store (platform/plat_registry_internal.h).
-#include "base/util/ve_registry.h"
+#include "base/util/ve_registry_internal.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <new>
 #include <string>
 
 #include "base/util/zel_errors.h"
@@ -235,6 +236,91 @@ int32_t VES_ListService(const char *instance, int32_t *count, VE_SERVICE_ENTRY *
             return ZE_FAILURE;
     }
     return 0;
+}
+
+// Copies a value of the key at path into a field; a value that cannot be read
+// or does not fit leaves the field empty.
+static void S_read_field_by_path(const std::string &path, const char *name, char *field,
+                                 size_t room)
+{
+    char buf[VE_REG_VALUE_SIZE];
+    field[0] = '\0';
+    if (S_get_key_value_by_path(path, path.size() <= VE_REG_PATH_MAX, name, buf) != 0)
+        return;
+    size_t len = strlen(buf);
+    if (len < room)
+        memcpy(field, buf, len + 1);
+}
+
+// Every instance of every product key under the root path, whatever its DBMS
+// word, appended product key after product key. The caller's array must hold
+// one pointer per instance key; with a null array only the count is given.
+static int32_t S_list_all_services(int32_t *count, VE_SERVICE_ENTRY **entries)
+{
+    std::string root(S_ROOT_PATH, sizeof S_ROOT_PATH - 2); /* without the last backslash */
+    if (plat_reg_open_key(root.c_str()) != 0)
+        return ZE_FAILURE;
+    *count = 0;
+    for (uint32_t p = 0;; ++p) {
+        char product[256];
+        int rc = plat_reg_enum_key(root.c_str(), p, product, sizeof product);
+        if (rc == PLAT_ERROR_NO_MORE_ITEMS)
+            return 0;
+        if (rc != 0)
+            return ZE_FAILURE;
+        std::string product_path = std::string(S_ROOT_PATH) + product;
+        uint32_t n = 0;
+        if (plat_reg_open_key(product_path.c_str()) != 0 ||
+            plat_reg_count_subkeys(product_path.c_str(), &n) != 0 ||
+            n > static_cast<uint32_t>(INT32_MAX - *count))
+            return ZE_FAILURE;
+        const int32_t first = *count;
+        if (entries != nullptr) {
+            for (uint32_t i = 0; i < n; ++i) {
+                entries[first + static_cast<int32_t>(i)] =
+                    static_cast<VE_SERVICE_ENTRY *>(calloc(1, sizeof(VE_SERVICE_ENTRY)));
+                if (entries[first + static_cast<int32_t>(i)] == nullptr)
+                    return ZE_FAILURE;
+                ++*count;
+            }
+        } else {
+            *count += static_cast<int32_t>(n);
+            continue;
+        }
+        const bool sqlserver = strcmp(product, "OrvekZEL for SQLServer") == 0;
+        const bool oracle = strcmp(product, "OrvekZEL for Oracle") == 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            char name[256];
+            rc = plat_reg_enum_key(product_path.c_str(), i, name, sizeof name);
+            if (rc == PLAT_ERROR_NO_MORE_ITEMS)
+                break;
+            if (rc != 0)
+                return ZE_FAILURE;
+            VE_SERVICE_ENTRY *e = entries[first + static_cast<int32_t>(i)];
+            size_t len = strlen(name);
+            if (len >= sizeof e->name)
+                continue; /* a name the entry cannot hold stays empty */
+            memcpy(e->name, name, len + 1);
+            std::string path = product_path + "\\" + name;
+            S_read_field_by_path(path, "ZELHOME", e->home, sizeof e->home);
+            S_read_field_by_path(path, "DESCRIPTION", e->description, sizeof e->description);
+            if (!sqlserver)
+                S_read_field_by_path(path, "NLS_LANG", e->nls_lang, sizeof e->nls_lang);
+            if (!oracle)
+                S_read_field_by_path(path, "DATASOURCE", e->datasource, sizeof e->datasource);
+        }
+    }
+}
+
+int32_t ves_list_all_services(int32_t *count, VE_SERVICE_ENTRY **entries)
+{
+    if (count == nullptr)
+        return ZE_NULL_POINTER;
+    try {
+        return S_list_all_services(count, entries);
+    } catch (const std::bad_alloc &) {
+        return ZE_OUT_OF_MEMORY;
+    }
 }
 
 int32_t VES_RegisterEventLog(const char *source, const char *message_file)

@@ -77,6 +77,34 @@ static bool S_disjoint(const ENVELOPE &s, const ENVELOPE &c)
     return s.maxx < c.minx || s.maxy < c.miny || c.maxx < s.minx || c.maxy < s.miny;
 }
 
+/* The common case of one filter whose method the envelope alone decides: a
+ * candidate passes when "disjoint" differs from the truth. Written without
+ * branches on the outcome, which is as likely one way as the other: the slot
+ * at the passed count is filled every time and kept only by a passing
+ * candidate (as the general loop, a row cell may be cleared for a candidate
+ * that then fails). */
+static int32_t S_test_envelopes_only(int32_t count, const VE_ENVELOPE_CANDIDATE *candidates,
+                                     const ENVELOPE &shape, bool truth, int32_t **relation_rows,
+                                     int32_t *passed_count, int32_t *passed_ids)
+{
+    int32_t k = 0;
+    for (int32_t j = 0; j < count; j++) {
+        int32_t *row = relation_rows[k];
+        if (row == nullptr) {
+            *passed_count = k;
+            return ZE_NULL_POINTER;
+        }
+        const ENVELOPE &c = candidates[j].envelope;
+        bool disjoint = (shape.maxx < c.minx) | (shape.maxy < c.miny) | (c.maxx < shape.minx) |
+                        (c.maxy < shape.miny);
+        row[0] = 0;
+        passed_ids[k] = candidates[j].feature_id;
+        k += disjoint != truth;
+    }
+    *passed_count = k;
+    return ZE_SUCCESS;
+}
+
 ZEL_API int32_t VES_test_envelopes(int32_t count, const VE_ENVELOPE_CANDIDATE *candidates,
                                    VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
                                    int32_t *passed_count, int32_t *passed_ids)
@@ -85,6 +113,10 @@ ZEL_API int32_t VES_test_envelopes(int32_t count, const VE_ENVELOPE_CANDIDATE *c
         S_check_arguments(count, candidates, constraints, relation_rows, passed_count, passed_ids);
     if (rc != ZE_SUCCESS)
         return rc;
+    if (constraints->filter_count == 1 && constraints->filters[0].search_method < SM_CP)
+        return S_test_envelopes_only(count, candidates, constraints->specs[0].shape->envelope,
+                                     constraints->filters[0].truth != 0, relation_rows,
+                                     passed_count, passed_ids);
     int32_t k = 0;
     for (int32_t j = 0; j < count && rc == ZE_SUCCESS; j++) {
         const ENVELOPE &c = candidates[j].envelope;
@@ -173,10 +205,11 @@ ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
                 rc = ZE_NULL_POINTER;
                 break;
             }
-            /* Any relation to compute needs the geometry, relation-only ones
-             * included. */
+            /* A geometry method needs the geometry; so does the relation of
+             * every filter, which only a flag of exactly 1 asks decoding for
+             * (other non-zero flags relate the feature as the caller gave it). */
             if (!decoded && uncompress != 0 &&
-                (filter.search_method >= SM_CP || relation_flag != 0)) {
+                (filter.search_method >= SM_CP || relation_flag == 1)) {
                 rc = VES_feature_uncompress(1, &feature);
                 if (rc != ZE_SUCCESS)
                     break;

@@ -7,10 +7,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect_internal.h"
+#include "db/core/db_search_pattern_internal.h"
 
 // Prints the record's diagnostic under the operation's name (only with
 // ZELVERBOSE set).
@@ -290,9 +293,22 @@ int32_t db_cli_column_is_nullable(const char *catalog, const char *owner, const 
     CLI_STATEMENT cli;
     db_cli_init(&cli);
     SQLSMALLINT value = 0;
+    // One column of one table is meant: the names are searched exactly, so a
+    // '_' or '%' in them matches only itself.
+    std::string owner_pattern, table_pattern, column_pattern;
+    try {
+        if (owner != nullptr)
+            owner_pattern = db_exact_search_pattern(owner);
+        table_pattern = db_exact_search_pattern(table);
+        column_pattern = db_exact_search_pattern(column);
+    } catch (const std::bad_alloc &) {
+        return ZE_OUT_OF_MEMORY;
+    }
     int32_t rc = db_cli_allocate(&cli);
     if (rc == ZE_SUCCESS)
-        rc = db_cli_describe_columns(&cli, catalog, owner, table, column);
+        rc = db_cli_describe_columns(&cli, catalog,
+                                     owner != nullptr ? owner_pattern.c_str() : nullptr,
+                                     table_pattern.c_str(), column_pattern.c_str());
     if (rc == ZE_SUCCESS) {
         db_cli_set_define_position(&cli, S_NULLABLE_COLUMN);
         rc = db_cli_define_by_pos(&cli, SQL_C_SSHORT, &value, sizeof value, nullptr);
@@ -316,11 +332,10 @@ int32_t db_odbc_execute_ddlsql(const char *sql, int32_t save_error, int32_t mode
     db_cli_init(&cli);
     int32_t allocated = db_cli_allocate(&cli);
     if (allocated != ZE_SUCCESS) {
-        // Reported like the statement's own failures: the caller gets an
-        // engine code and, when asked, the record.
+        // The CLI's own code, as from db_cli_allocate; the record, when asked.
         if (save_error)
             db_cli_save_error(&cli);
-        return ZE_DBMS_ERROR;
+        return allocated;
     }
     SQLRETURN rc = SQLExecDirect(cli.statement, (SQLCHAR *)sql, SQL_NTS);
     if (rc == SQL_SUCCESS && (mode == 1 || mode == 3)) {

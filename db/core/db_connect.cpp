@@ -102,6 +102,20 @@ void db_connection_release(void)
     db_connection_free_handles();
 }
 
+static const char S_CURSOR_BEHAVIOR_MESSAGE[] =
+    "The data source closes cursors at commit; set CURSORBEHAVIOR=1 in its ODBC "
+    "data source (the Informix driver's default, 0, closes them)";
+
+// Whether the driver keeps the connection's cursors open across a commit; a
+// driver that cannot tell is taken not to.
+static bool S_cursors_kept_at_commit(void)
+{
+    SQLUSMALLINT behaviour = SQL_CB_CLOSE;
+    SQLRETURN rc = SQLGetInfo(S_connection.hdbc, SQL_CURSOR_COMMIT_BEHAVIOR, &behaviour,
+                              sizeof(behaviour), nullptr);
+    return SQL_SUCCEEDED(rc) && behaviour == SQL_CB_PRESERVE;
+}
+
 CLI_DIAG_RECORD db_connect(const char *user, const char *password, char *database,
                            size_t database_size)
 {
@@ -144,6 +158,18 @@ CLI_DIAG_RECORD db_connect(const char *user, const char *password, char *databas
             S_connection.connected = true;
             diag.code = rc;
             DB_init(&diag);
+            if (SQL_SUCCEEDED(diag.code) && !S_cursors_kept_at_commit()) {
+                // Block scans, the DBTUNE migration and repeated execute and
+                // fetch commit while a cursor is open: refused here, not lost
+                // in the middle of a scan.
+                fprintf(stderr, "%s\n", S_CURSOR_BEHAVIOR_MESSAGE);
+                db_connection_release();
+                memset(&diag, 0, sizeof(diag));
+                diag.code = ZE_DBMS_ERROR;
+                snprintf(diag.sqlstate, sizeof(diag.sqlstate), "%s", "HY000");
+                snprintf(diag.message, sizeof(diag.message), "%s", S_CURSOR_BEHAVIOR_MESSAGE);
+                db_set_xerr_from_diag(diag);
+            }
             return diag;
         }
     }

@@ -7,10 +7,12 @@
 #include "db/core/db_dbtune_internal.h"
 
 #include <ctype.h>
+#include <fcntl.h>
 #include <sqlext.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -287,8 +289,13 @@ int32_t db_copy_dbtune_TableToFile(DB_INSTANCE *, const char *file_name, int32_t
     }
     std::vector<char> path(4096);
     FILE *file = nullptr;
-    if (db_dbtune_file_path(file_name, path.data(), path.size()) == 0)
-        file = fopen(path.data(), "w");
+    // Never through a symbolic link, and not emptied before the rows are known
+    // to be writable.
+    if (db_dbtune_file_path(file_name, path.data(), path.size()) == 0) {
+        int fd = open(path.data(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0 && (file = fdopen(fd, "w")) == nullptr)
+            close(fd);
+    }
     if (file == nullptr) {
         VES_print_debug(stderr, "db_copy_dbtune_TableToFile() Error Opening DBTUNE file.\n");
         VES_print_debug(stderr, "OPEN DBTUNE\n");
@@ -296,7 +303,27 @@ int32_t db_copy_dbtune_TableToFile(DB_INSTANCE *, const char *file_name, int32_t
     }
     DBTUNE_ROW_LIST rows;
     int32_t rc = db_dbtune_fetch_rows(nullptr, nullptr, &rows, 2);
+    if (rc == 0) {
+        // The file is read line by line: a line break inside a field would
+        // come back as a line of its own.
+        for (int32_t i = 0; i < rows.count; i++) {
+            for (const char *field : {rows.keywords[i], rows.names[i], rows.values[i]}) {
+                if (field != nullptr && strpbrk(field, "\r\n") != nullptr) {
+                    VES_print_debug(stderr,
+                                    "db_copy_dbtune_TableToFile() %s %s holds a line break.\n",
+                                    rows.keywords[i], rows.names[i]);
+                    rc = ZE_DBTUNE_FILE_ERROR;
+                }
+            }
+        }
+        if (rc != 0)
+            db_dbtune_row_list_free(&rows);
+    }
+    if (rc == 0 && ftruncate(fileno(file), 0) != 0)
+        rc = ZE_DBTUNE_FILE_ERROR;
     if (rc != 0 || rows.count == 0) {
+        if (rc == 0)
+            db_dbtune_row_list_free(&rows);
         fclose(file);
         return rc;
     }

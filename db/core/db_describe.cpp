@@ -20,9 +20,11 @@
 #include "db/catalog/db_table_describe_internal.h"
 #include "db/core/db_column_type_internal.h"
 #include "db/core/db_connect.h"
+#include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_informix_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names_internal.h"
+#include "db/core/db_search_pattern_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_columns_internal.h"
 #include "db/core/db_stream_internal.h"
@@ -125,19 +127,6 @@ void db_describe_set_rowid_kinds(const REGISTRATION *registration, int32_t count
     }
 }
 
-// A name as an exact catalogue search pattern: the pattern characters and
-// the escape itself are escaped.
-static std::string S_exact_pattern(const char *name)
-{
-    std::string out;
-    for (const char *p = name; *p != '\0'; p++) {
-        if (*p == '_' || *p == '%' || *p == '\\')
-            out += '\\';
-        out += *p;
-    }
-    return out;
-}
-
 namespace
 {
 
@@ -228,8 +217,8 @@ int32_t db_describe_table(DB_STREAM *stream, const REGISTRATION *registration, c
         return rc;
     std::string owner_pattern, table_pattern;
     try {
-        owner_pattern = S_exact_pattern(owner);
-        table_pattern = S_exact_pattern(name);
+        owner_pattern = db_exact_search_pattern(owner);
+        table_pattern = db_exact_search_pattern(name);
     } catch (const std::bad_alloc &) {
         return ZE_OUT_OF_MEMORY;
     }
@@ -396,6 +385,12 @@ int32_t DB_table_get_column_defs(DB_INSTANCE *, DB_STREAM *stream, const char *t
     for (int16_t i = 0; i < count; i++)
         if (names[i] == nullptr)
             return ZE_NULL_POINTER;
+    // The caller's names go into the SELECT unquoted: identifiers only.
+    int32_t checked = db_check_table_name(table);
+    for (int16_t i = 0; i < count && checked == ZE_SUCCESS; i++)
+        checked = db_check_name(names[i], DB_NAME_COLUMN_SIZE);
+    if (checked != ZE_SUCCESS)
+        return checked;
     std::string sql;
     try {
         sql = S_column_list_select(table, count, names);

@@ -1,6 +1,7 @@
 // Identifier check. The first character must be a letter or an underscore;
 // later ones letters, digits, '_', '$', ':' or '.'. Multibyte characters are
-// accepted whole; some single-byte code pages accept their upper half too.
+// accepted whole when their trail bytes are trail bytes; some single-byte
+// code pages accept their upper half too.
 #include "db/core/db_identifier_check_internal.h"
 
 #include <ctype.h>
@@ -27,6 +28,15 @@ static bool S_later_byte_ok(unsigned char c, int32_t id)
     if (c >= 128 && S_upper_half_is_letters(id))
         return true;
     return id == 43 && (c == 253 || c == 254);
+}
+
+// A byte after a lead byte: every multibyte code page puts its trail bytes
+// at 0x40 and above, so quotes, semicolons, blanks, '-', '/' and '*' are
+// never one; Informix's comment braces and DEL are refused there too, so no
+// code page the server may read the text in sees SQL syntax inside a name.
+static bool S_trail_byte_ok(unsigned char c)
+{
+    return c >= 0x40 && c != 0x7F && c != '{' && c != '}';
 }
 
 int32_t DB_check_identifier(DB_INSTANCE *, const char *identifier)
@@ -65,6 +75,9 @@ int32_t DB_check_identifier(DB_INSTANCE *, const char *identifier)
                 // A character cut short by the end of the text is no character.
                 if (i + width > length)
                     return ZE_INVALID_IDENTIFIER;
+                for (size_t k = 1; k < width; k++)
+                    if (!S_trail_byte_ok(text[i + k]))
+                        return ZE_INVALID_IDENTIFIER;
                 i += width;
                 continue;
             }

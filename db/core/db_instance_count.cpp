@@ -37,7 +37,8 @@ static int32_t S_fail(SQLHSTMT *hstmt, SQLRETURN rc)
     return ZE_DBMS_ERROR;
 }
 
-// Runs a SELECT count(*) into *count: 0, 100 for no row (count 0), -51.
+// Runs a SELECT count(*) into *count: the fetch status (0, 1 with information,
+// 100 for no row with the count 0), or -51.
 static int32_t S_count(const std::string &sql, int32_t *count)
 {
     *count = 0;
@@ -58,7 +59,7 @@ static int32_t S_count(const std::string &sql, int32_t *count)
     else if (!SQL_SUCCEEDED(rc))
         return S_fail(&hstmt, rc);
     db_free_stmt(&hstmt);
-    return rc == SQL_NO_DATA ? SQL_NO_DATA : ZE_SUCCESS;
+    return rc; /* the fetch status: 0, 1 (with information) or 100 */
 }
 
 // "SELECT count(*) FROM" the catalogue table, the blanks before its name

@@ -3,6 +3,7 @@
 // these, so that one spelling reaches the DBMS. Database and table parts are
 // lower-cased by the connection's code page; owners keep their case.
 #include "db/core/db_names_internal.h"
+#include "db/core/db_search_pattern_internal.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -575,6 +576,18 @@ std::string db_quote_literal(std::string_view text)
             doubled.push_back('\'');
     }
     return doubled;
+}
+
+std::string db_exact_search_pattern(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size() + 2);
+    for (char c : name) {
+        if (c == '_' || c == '%' || c == '\\')
+            out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
 }
 
 int32_t db_escape_quotes(char *text, size_t size)

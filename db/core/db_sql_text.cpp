@@ -146,6 +146,28 @@ const char *db_sql_skip_where(const char *clause)
     return *p == '\0' ? nullptr : p;
 }
 
+// Whether every parenthesis of a condition outside its quoted texts closes
+// one the condition opened, and all are closed: a condition such as
+// "a = 1) OR (1 = 1" would otherwise step out of the parentheses around it.
+static bool S_parentheses_balance(const char *text)
+{
+    int depth = 0;
+    char quote = '\0';
+    for (const char *p = text; *p != '\0'; p++) {
+        if (quote != '\0') {
+            if (*p == quote)
+                quote = '\0'; /* a doubled quote closes and opens again */
+        } else if (*p == '\'' || *p == '"') {
+            quote = *p;
+        } else if (*p == '(') {
+            depth++;
+        } else if (*p == ')' && --depth < 0) {
+            return false;
+        }
+    }
+    return depth == 0 && quote == '\0';
+}
+
 int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t statement_size)
 {
     if (statement == nullptr)
@@ -155,13 +177,20 @@ int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t st
     const char *word = clause;
     while (*word == ' ')
         word++;
-    const char *joiner = "and ";
+    // A condition is ANDed in parentheses, so an OR in it cannot undo the
+    // statement's own condition; ORDER BY, GROUP BY and UNION go on as they are.
+    const char *joiner = "and (";
+    const char *closer = ")";
     const char *tail = clause;
-    if (strncasecmp(word, "where ", 6) == 0)
+    if (strncasecmp(word, "where ", 6) == 0) {
         tail = word + 6;
-    else if (strncasecmp(word, "order", 5) == 0 || strncasecmp(word, "group", 5) == 0 ||
-             strncasecmp(word, "union", 5) == 0)
+    } else if (strncasecmp(word, "order", 5) == 0 || strncasecmp(word, "group", 5) == 0 ||
+               strncasecmp(word, "union", 5) == 0) {
         joiner = "";
+        closer = "";
+    }
+    if (*closer != '\0' && !S_parentheses_balance(tail))
+        return ZE_INVALID_ARGUMENT;
 
     if (statement_size < 1)
         return ZE_INVALID_ARGUMENT;
@@ -171,12 +200,14 @@ int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t st
         return ZE_INVALID_ARGUMENT;
     const size_t add_joiner = strlen(joiner);
     const size_t add_tail = strlen(tail);
-    if (have + 1 + add_joiner + add_tail >= size)
+    const size_t add_closer = strlen(closer);
+    if (have + 1 + add_joiner + add_tail + add_closer >= size)
         return ZE_SQL_BUFFER_FULL;
     char *end = statement + have;
     *end++ = ' ';
     memcpy(end, joiner, add_joiner);
-    memcpy(end + add_joiner, tail, add_tail + 1); // with the tail's NUL
+    memcpy(end + add_joiner, tail, add_tail);
+    memcpy(end + add_joiner + add_tail, closer, add_closer + 1); // with the closer's NUL
     return ZE_SUCCESS;
 }
 

@@ -8,11 +8,12 @@
 
 #include "base/util/zel_export.h"
 
-/* ANDs a client's clause onto a statement that already has a WHERE clause;
- * a clause that starts with ORDER, GROUP or UNION is appended as it is.
- * statement_size is the size of the statement's block. 0; -250 when the
- * result would not fit (the statement is then unchanged); -65 for a null
- * statement; -66 for a size below 1 or a statement without its NUL. */
+/* ANDs a client's clause, in parentheses, onto a statement that already has
+ * a WHERE clause; a clause that starts with ORDER, GROUP or UNION is appended
+ * as it is. statement_size is the size of the statement's block. 0; -250
+ * when the result would not fit (the statement is then unchanged); -65 for a
+ * null statement; -66 for a size below 1, a statement without its NUL, or a
+ * condition whose parentheses or quotes do not balance. */
 ZEL_API int32_t DB_sql_append_constraint(char *statement, const char *clause,
                                          int32_t statement_size);
 

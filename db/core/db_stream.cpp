@@ -88,19 +88,21 @@ int32_t DB_stream_init(DB_STREAM **out, int32_t creation_argument, const char *o
 }
 
 // The temporary log of a write through a state: deleted when the write
-// buffer says its ids went into it, then its record freed.
-static void S_release_temp_log(DB_STREAM *stream)
+// buffer says its ids went into it, then its record freed. Called after the
+// close's default commit, so the deletion is not part of the stream's work.
+static void S_release_temp_log(DB_STREAM *stream, DB_STREAM_TEMP_LOG **log)
 {
-    DB_STREAM_SHAPE_RECORD *record = stream->shape_record;
-    if (record == nullptr || record->log == nullptr)
+    if (*log == nullptr)
         return;
     if (stream->update_buffer != nullptr && stream->update_buffer->ids_in_log)
-        DB_log_delete(nullptr, record->log->name);
-    free(record->log);
-    record->log = nullptr;
+        DB_log_delete(nullptr, (*log)->name);
+    free(*log);
+    *log = nullptr;
 }
 
-static void S_release_shape(DB_STREAM *stream)
+// Releases the stream's shape, and in modes 1 and 2 its shape record; the
+// record's temporary log is handed to *log, to be released after the commit.
+static void S_release_shape(DB_STREAM *stream, DB_STREAM_TEMP_LOG **log)
 {
     bool hidden_shape = stream->spatial_column < 0 && stream->hidden_column >= 0;
     if (stream->shape != nullptr && (stream->shape_owned || hidden_shape)) {
@@ -111,8 +113,8 @@ static void S_release_shape(DB_STREAM *stream)
     }
     if ((stream->operation_mode == 1 || stream->operation_mode == 2) &&
         stream->shape_record != nullptr) {
-        // Deleted before its record goes, so no temporary log outlives it.
-        S_release_temp_log(stream);
+        *log = stream->shape_record->log;
+        stream->shape_record->log = nullptr;
         free(stream->shape_record->buffer);
         free(stream->shape_record);
         stream->shape_record = nullptr;
@@ -176,11 +178,13 @@ void db_stream_free_filter_data(DB_STREAM *stream)
     stream->search_data = nullptr;
 }
 
-static void S_release_update_buffer(DB_STREAM *stream)
+static void S_release_update_buffer(DB_STREAM *stream, DB_STREAM_TEMP_LOG **detached_log)
 {
+    S_release_temp_log(stream, detached_log);
     if (stream->update_buffer == nullptr)
         return;
-    S_release_temp_log(stream);
+    if (stream->shape_record != nullptr)
+        S_release_temp_log(stream, &stream->shape_record->log);
     db_state_write_buffer_free(stream->update_buffer);
     stream->update_buffer = nullptr;
 }
@@ -233,7 +237,8 @@ void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_sha
         stream->coordref = nullptr;
     }
 
-    S_release_shape(stream);
+    DB_STREAM_TEMP_LOG *detached_log = nullptr;
+    S_release_shape(stream, &detached_log);
     S_free_statements_and_texts(stream);
 
     S_free_lobs(stream);
@@ -243,7 +248,7 @@ void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_sha
     if (release_all)
         db_stream_free_filter_data(stream);
 
-    S_release_update_buffer(stream);
+    S_release_update_buffer(stream, &detached_log);
 
     // The value and indicator arrays, kept by a close without the flag.
     if (release_shared && stream->column_count > 0)

@@ -1,7 +1,8 @@
 // The multiversion view builder (db_mv_view_internal.h): the entry that picks
 // a builder by view kind, the standard view of a state (kinds 2 and 3) with
-// the creation protocol of its stored form, the current-adds text (kind 11),
-// view names, the existence test, the lineage setter and the text size.
+// the creation protocol of the stored views, the current-adds text (kind 11),
+// view names, the existence test, the lineage setter and the text size. The
+// change and difference kinds are in db_mv_change_view.cpp.
 //
 // A stored view is created once and then serves every connection, so its
 // text must not carry anything of the connection that made it: it is
@@ -154,18 +155,9 @@ int32_t db_query_needs_mv_view(const DB_MV_QUERY_INFO *info)
 namespace
 {
 
-// What every builder works from: the table, its side tables, the output.
-struct Build {
-    DB_INSTANCE *instance;
-    const DB_MV_QUERY_INFO *info;
-    const DB_MV_TABLE_INFO *table;
-    std::string T, A, D, R, X;
-    SQL_TEXT_BUFFER *out;
-};
-
 // The common first steps: the side tables' names, and the names that go
 // into the text unquoted checked.
-int32_t S_prepare(Build *b, const char *table_name, const char *default_owner)
+int32_t S_prepare(DB_MV_BUILD *b, const char *table_name, const char *default_owner)
 {
     char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], table[DB_NAME_TABLE_SIZE];
     if (db_check_table_name(table_name) != 0 ||
@@ -185,14 +177,19 @@ int32_t S_prepare(Build *b, const char *table_name, const char *default_owner)
     if (db_make_deletes_table_name(b->instance, id, database, owner, name, sizeof(name)) != 0)
         return ZE_INVALID_ARGUMENT;
     b->D = name;
+    if (db_make_e_table_name(b->instance, id, database, owner, name, sizeof(name)) != 0)
+        return ZE_INVALID_ARGUMENT;
+    b->E = name;
     b->T = table_name;
     return ZE_SUCCESS;
 }
 
-// The lineage list reads the state through one of the table's getters, so
-// that a stored view made from it follows the connection's setter.
-bool S_reads_getters(const char *list, int32_t registration_id)
+} // namespace
+
+bool db_mv_list_reads_getters(const char *list, int32_t registration_id)
 {
+    if (list == nullptr)
+        return false;
     for (int32_t kind = DB_LINEAGE_GET; kind <= DB_LOGID_GET; kind++) {
         char getter[DB_MV_VIEW_NAME_SIZE];
         if (db_lineage_routine_name(registration_id, getter, sizeof(getter), kind, 1) != 0)
@@ -209,15 +206,19 @@ bool S_reads_getters(const char *list, int32_t registration_id)
     return false;
 }
 
+namespace
+{
+
 bool S_stored(const DB_MV_QUERY_INFO *info, const DB_MV_TABLE_INFO *table)
 {
-    return info->logfile == nullptr && S_reads_getters(info->lineage, table->registration_id);
+    return info->logfile == nullptr &&
+           db_mv_list_reads_getters(info->lineage, table->registration_id);
 }
 
 // The body of the standard view: the base rows no deletion of the lineage
 // removed, then the adds rows of the lineage no deletion of it removed.
 // getter: the log is read through the table's log getter (stored form).
-int32_t S_standard_body(const Build &b, SQL_TEXT_BUFFER *buffer, bool getter)
+int32_t S_standard_body(const DB_MV_BUILD &b, SQL_TEXT_BUFFER *buffer, bool getter)
 {
     const DB_MV_TABLE_INFO *t = b.table;
     const LOGFILE *log = b.info->logfile;
@@ -255,13 +256,15 @@ int32_t S_standard_body(const Build &b, SQL_TEXT_BUFFER *buffer, bool getter)
     return text.rc;
 }
 
-// Appends "<view> <alias>" to the output.
-int32_t S_name_in_output(const Build &b, const char *view)
+} // namespace
+
+int32_t db_mv_name_in_output(const DB_MV_BUILD &b, const char *view)
 {
     return DB_MV_TEXT{b.out}.line({view, " ", b.X.c_str()}).rc;
 }
 
-int32_t S_create_stored(const Build &b, const char *view)
+int32_t db_mv_create_view(const DB_MV_BUILD &b, const char *view,
+                          const std::function<int32_t(SQL_TEXT_BUFFER *)> &write)
 {
     SQL_TEXT_BUFFER create;
     sql_string_init(&create);
@@ -273,12 +276,7 @@ int32_t S_create_stored(const Build &b, const char *view)
         }
     } free_create{&create};
     DB_MV_TEXT text{&create};
-    text.line({"CREATE VIEW ", view, "("})
-        .step([&] { return db_mv_column_list(b.table, &create, 1); })
-        .add({") AS (SELECT "})
-        .step([&] { return S_standard_body(b, &create, true); })
-        .add({") "})
-        .step([&] { return S_name_in_output(b, view); });
+    text.step([&] { return write(&create); }).step([&] { return db_mv_name_in_output(b, view); });
     if (text.rc != 0)
         return text.rc;
     int32_t rc = db_execute_ddlsql(create.text, 0, 0);
@@ -296,8 +294,11 @@ int32_t S_create_stored(const Build &b, const char *view)
     return ZE_SUCCESS;
 }
 
+namespace
+{
+
 // Kinds 2 and 3.
-int32_t S_standard_view(const Build &b, int32_t create)
+int32_t S_standard_view(const DB_MV_BUILD &b, int32_t create)
 {
     const DB_MV_QUERY_INFO *info = b.info;
     const int32_t id = b.table->registration_id;
@@ -306,9 +307,17 @@ int32_t S_standard_view(const Build &b, int32_t create)
         char view[DB_MV_VIEW_NAME_SIZE];
         rc = db_mv_view_name(id, info->kind, 0, info->sub_lineage != nullptr, view, sizeof(view));
         if (rc == 0 && (db_view_exists(view) == ZE_VIEW_EXISTS || !create))
-            rc = S_name_in_output(b, view);
+            rc = db_mv_name_in_output(b, view);
         else if (rc == 0)
-            rc = S_create_stored(b, view);
+            rc = db_mv_create_view(b, view, [&](SQL_TEXT_BUFFER *create) {
+                return DB_MV_TEXT{create}
+                    .line({"CREATE VIEW ", view, "("})
+                    .step([&] { return db_mv_column_list(b.table, create, 1); })
+                    .add({") AS (SELECT "})
+                    .step([&] { return S_standard_body(b, create, true); })
+                    .add({") "})
+                    .rc;
+            });
     } else {
         // Inline: the same rows, with the lineage and the log as this query has them.
         rc = DB_MV_TEXT{b.out}
@@ -322,7 +331,7 @@ int32_t S_standard_view(const Build &b, int32_t create)
 
 // Kind 11: the adds rows of the lineage whose (row id, state) pair the
 // lineage did not delete.
-int32_t S_current_adds(const Build &b)
+int32_t S_current_adds(const DB_MV_BUILD &b)
 {
     const char *L1 = b.info->lineage;
     const char *R = b.R.c_str();
@@ -344,18 +353,37 @@ int32_t S_current_adds(const Build &b)
 int32_t S_build(DB_INSTANCE *instance, DB_MV_QUERY_INFO *info, const char *table,
                 const char *default_owner, int32_t position, SQL_TEXT_BUFFER *out, int32_t create)
 {
-    Build b{instance, info, S_table(info, position), {}, {}, {}, {}, {}, out};
+    DB_MV_BUILD b{instance, info, S_table(info, position), position, {}, {}, {}, {}, {}, {}, out};
     if (b.table == nullptr || table == nullptr)
         return ZE_INVALID_ARGUMENT;
     const int32_t kind = info->kind;
-    if (kind != DB_MV_STANDARD && kind != DB_MV_STANDARD_OTHER && kind != DB_MV_CURRENT_ADDS)
-        return ZE_INVALID_ARGUMENT; // the change and difference texts are not built
-    if (info->lineage == nullptr || info->lineage[0] == '\0')
+    if (kind < DB_MV_STANDARD || kind > DB_MV_CURRENT_ADDS)
         return ZE_INVALID_ARGUMENT;
-    int32_t rc = S_prepare(&b, table, default_owner);
+    int32_t rc = db_mv_check_lists(info);
+    if (rc == 0)
+        rc = S_prepare(&b, table, default_owner);
     if (rc != 0)
         return rc;
-    return kind == DB_MV_CURRENT_ADDS ? S_current_adds(b) : S_standard_view(b, create);
+    switch (kind) {
+    case DB_MV_UPDATE_CHANGES:
+        return db_mv_update_view_build(b, create);
+    case DB_MV_DELETE_CHANGES:
+        return db_mv_delete_view_build(b, create);
+    case 6:
+        return db_mv_diff6_text(b);
+    case 7:
+        return db_mv_diff7_text(b);
+    case 8:
+        return db_mv_diff8_text(b);
+    case 9:
+        return db_mv_diff9_text(b);
+    case DB_MV_DIFFERENCE_LAST:
+        return db_mv_empty_text(b);
+    case DB_MV_CURRENT_ADDS:
+        return S_current_adds(b);
+    default:
+        return S_standard_view(b, create);
+    }
 }
 
 } // namespace
@@ -387,12 +415,15 @@ int32_t db_mv_view_text_size(DB_MV_QUERY_INFO *info, const void *, const char *t
         return 1;
     const int32_t kind = info->kind;
     const DB_MV_TABLE_INFO *entry = S_table(info, position);
-    const bool stored = kind == DB_MV_UPDATE_CHANGES || kind == DB_MV_DELETE_CHANGES ||
-                        ((kind == DB_MV_STANDARD || kind == DB_MV_STANDARD_OTHER) &&
-                         entry != nullptr && info->lineage != nullptr && S_stored(info, entry));
+    bool stored = false;
+    if (entry != nullptr && (kind == DB_MV_UPDATE_CHANGES || kind == DB_MV_DELETE_CHANGES))
+        stored = db_mv_change_view_stored(info, entry);
+    else if (entry != nullptr && (kind == DB_MV_STANDARD || kind == DB_MV_STANDARD_OTHER))
+        stored = info->lineage != nullptr && S_stored(info, entry);
     if (info->state_id != 0 && stored) {
-        // The stored form writes only "<view> <alias>".
-        const int32_t columns = info->tables != nullptr ? info->tables[0].column_count : 0;
+        // The stored form writes only "<view> <alias>"; the bound is the
+        // asked table's, whatever the first table of the query holds.
+        const int32_t columns = entry->column_count > 0 ? entry->column_count : 0;
         return 35 * columns + static_cast<int32_t>(strlen(table)) + 195;
     }
     char *text = nullptr;

@@ -34,16 +34,17 @@ extern "C" {
  * default owner fills a table name without one. With create set, a stored
  * view that does not exist yet is created and granted to PUBLIC. Every
  * build runs the table's lineage setter. 0; -66 for a bad argument, a kind
- * outside 2 to 11, a change or difference kind (4 to 10: not built), a
- * position outside the tables, a missing lineage list or a name that is not
- * an identifier; -37 when the table has no columns; -250; -12; or the
- * failing statement's code. */
+ * outside 2 to 11, a position outside the tables, a lineage list the kind
+ * reads that is missing or blank, or a name that is not an identifier; -37
+ * when the table has no columns; -250; -12; or the failing statement's
+ * code. */
 int32_t db_mv_view_build(DB_INSTANCE *instance, DB_MV_QUERY_INFO *info, const char *table,
                          const char *default_owner, int32_t position, int32_t capacity, char **text,
                          int32_t unused, int32_t create);
 
 /* The capacity that db_mv_view_build needs for the table: a bound without
- * database access for a stored view of a state other than 0, else what the
+ * database access for a stored view of a state other than 0 (from that
+ * table's own column count), else what the
  * text built without creating anything needs (its length plus 2: a caller's
  * buffer keeps one byte free beside the terminator). The setter runs.
  * Failures are not reported. */
@@ -121,7 +122,9 @@ int32_t db_imv_trigger_sql(const REGISTRATION *registration, const void *layer, 
 #ifdef __cplusplus
 }
 
+#include <functional>
 #include <initializer_list>
+#include <string>
 
 // Assembles a text piece by piece: after the first failure nothing more is
 // appended and rc keeps that failure.
@@ -140,7 +143,58 @@ struct DB_MV_TEXT {
             rc = run();
         return *this;
     }
+    // Appends what part appends to this text, only under the condition.
+    template <typename Part> DB_MV_TEXT &when(bool condition, Part part)
+    {
+        if (rc == 0 && condition)
+            part(*this);
+        return *this;
+    }
 };
+
+// What a builder works from: the query, its table, the names the texts use
+// (T the table as the query gives it, A, D and E its adds, deletes and
+// equivalence tables, R its row-id column, X its alias) and the output.
+struct DB_MV_BUILD {
+    DB_INSTANCE *instance;
+    DB_MV_QUERY_INFO *info;
+    const DB_MV_TABLE_INFO *table;
+    int32_t position;
+    std::string T, A, D, E, R, X;
+    SQL_TEXT_BUFFER *out;
+};
+
+// True when the list reads the state through one of the table's getters, so
+// that a stored view made from it follows the connection's setter.
+bool db_mv_list_reads_getters(const char *list, int32_t registration_id);
+
+// Appends "<view> <alias>" to the output.
+int32_t db_mv_name_in_output(const DB_MV_BUILD &b, const char *view);
+
+// Creates the stored view from the CREATE VIEW text that text writes into a
+// private buffer, names it in the output and grants it to PUBLIC (a view
+// made meanwhile counts as made; a failed grant drops it again and gives
+// the grant's code with its record).
+int32_t db_mv_create_view(const DB_MV_BUILD &b, const char *view,
+                          const std::function<int32_t(SQL_TEXT_BUFFER *)> &text);
+
+// True when a change kind (4, 5) reads a stored view: a state other than 0,
+// no log file, and every list its text uses read through the getters.
+bool db_mv_change_view_stored(const DB_MV_QUERY_INFO *info, const DB_MV_TABLE_INFO *table);
+
+// 0 when every lineage list the kind's text uses is there and not blank;
+// else -66.
+int32_t db_mv_check_lists(const DB_MV_QUERY_INFO *info);
+
+// The change kinds (4 update, 5 delete) and the difference kinds (6 to 9,
+// and 10 the empty row set). Each runs the lineage setter at its end.
+int32_t db_mv_update_view_build(const DB_MV_BUILD &b, int32_t create);
+int32_t db_mv_delete_view_build(const DB_MV_BUILD &b, int32_t create);
+int32_t db_mv_diff6_text(const DB_MV_BUILD &b);
+int32_t db_mv_diff7_text(const DB_MV_BUILD &b);
+int32_t db_mv_diff8_text(const DB_MV_BUILD &b);
+int32_t db_mv_diff9_text(const DB_MV_BUILD &b);
+int32_t db_mv_empty_text(const DB_MV_BUILD &b);
 #endif
 
 #endif

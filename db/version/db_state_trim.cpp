@@ -16,6 +16,7 @@
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_diag_internal.h"
+#include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_instance_user.h"
 #include "db/core/db_names.h"
 #include "db/core/db_names_internal.h"
@@ -27,7 +28,7 @@
 // statement that touched no row is a success and is committed too (the
 // one-shot runner leaves such a statement uncommitted). 0; -37; -25; -51
 // with the connection's record filled.
-static int32_t S_run(const char *sql, int32_t mode)
+int32_t db_state_run_statement(const char *sql, int32_t mode)
 {
     int rc = db_execute_ddlsql(sql, 0, DB_DML_KEEP_OPEN);
     if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || rc == SQL_NO_DATA) {
@@ -47,7 +48,7 @@ int32_t db_execute_and_commit_dml(const char *sql, int32_t mode, const char *mes
 {
     if (sql == nullptr)
         return ZE_NULL_POINTER;
-    const int32_t rc = S_run(sql, mode);
+    const int32_t rc = db_state_run_statement(sql, mode);
     if (rc != 0) {
         VES_print_debug(stderr, "S_execute_and_commit_dml (\"%s\") Execute Immediate error (%d).\n",
                         sql, rc);
@@ -56,17 +57,9 @@ int32_t db_execute_and_commit_dml(const char *sql, int32_t mode, const char *mes
     return rc;
 }
 
-namespace
-{
+using Names = DB_STATE_NAMES;
 
-// The names a trim writes into its statements.
-struct Names {
-    std::string base, adds, deletes, equivalence, rowid;
-};
-
-} // namespace
-
-static int32_t S_names(DB_INSTANCE *instance, const REGISTRATION &r, Names *n)
+int32_t db_state_names(DB_INSTANCE *instance, const REGISTRATION &r, DB_STATE_NAMES *n)
 {
     char name[DB_QUALIFIED_NAME_SIZE] = "";
     const std::string database(r.database_name, strnlen(r.database_name, sizeof(r.database_name)));
@@ -89,14 +82,14 @@ static int32_t S_names(DB_INSTANCE *instance, const REGISTRATION &r, Names *n)
         return ZE_INVALID_ARGUMENT;
     n->equivalence = name;
     n->rowid.assign(r.rowid_column, strnlen(r.rowid_column, sizeof(r.rowid_column)));
+    if (db_check_name(n->rowid.c_str(), sizeof(r.rowid_column)) != 0)
+        return ZE_INVALID_ARGUMENT;
     return 0;
 }
 
-// The adds rows of the trim list that no deletion within it removed, as a
-// derived table without its alias. 0; the view builder's codes.
-static int32_t S_surviving_adds(DB_INSTANCE *instance, const REGISTRATION &r, const Names &n,
-                                int32_t kept, int32_t start_id, const char *trim_list,
-                                std::string *out)
+int32_t db_state_view_text(DB_INSTANCE *instance, const REGISTRATION &r, const DB_STATE_NAMES &n,
+                           int32_t kind, int32_t state_id, int32_t start_id, const char *list,
+                           std::string *out)
 {
     const char *columns[] = {"ZEL_STATE_ID", n.rowid.c_str()};
     DB_MV_TABLE_INFO table;
@@ -109,10 +102,10 @@ static int32_t S_surviving_adds(DB_INSTANCE *instance, const REGISTRATION &r, co
     snprintf(table.alias, sizeof(table.alias), "V__%d", r.registration_id);
     DB_MV_QUERY_INFO info;
     memset(&info, 0, sizeof(info));
-    info.kind = DB_MV_CURRENT_ADDS;
-    info.state_id = kept;
+    info.kind = kind;
+    info.state_id = state_id;
     info.start_id = start_id;
-    info.lineage = trim_list;
+    info.lineage = list;
     info.tables = &table;
     info.table_count = 1;
     char user[DB_USER_NAME_SIZE] = "";
@@ -206,7 +199,7 @@ static int32_t S_trim_rows(const Names &n, int32_t kept, const char *trim_list,
          DB_DML_COMMIT, "Error when deleting unneeded rows from the deletes table.\n"},
     };
     for (const auto &step : steps) {
-        const int32_t rc = S_run(step.sql.c_str(), step.mode);
+        const int32_t rc = db_state_run_statement(step.sql.c_str(), step.mode);
         if (rc != 0) {
             VES_print_debug(
                 stderr, "DB_registered_table_trim_state (%s,%d) Execute Immediate error (%d).\n",
@@ -230,12 +223,13 @@ int32_t DB_registered_table_trim_states(DB_INSTANCE *instance, const REGISTRATIO
         return ZE_INVALID_ARGUMENT;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         Names n;
-        int32_t rc = S_names(instance, *registration, &n);
+        int32_t rc = db_state_names(instance, *registration, &n);
         if (rc != 0)
             return rc;
         std::string adds_view;
-        rc = S_surviving_adds(instance, *registration, n, kept_state_id, start_id, trim_list,
-                              &adds_view);
+        // The adds rows of the trim list that no deletion within it removed.
+        rc = db_state_view_text(instance, *registration, n, DB_MV_CURRENT_ADDS, kept_state_id,
+                                start_id, trim_list, &adds_view);
         if (rc != 0)
             return rc;
         if (getenv("ZELEQUIVS") != nullptr) {

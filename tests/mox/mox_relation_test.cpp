@@ -436,4 +436,40 @@ TEST(MoxRelation, NilShapesHoldNothingAndPreparedDataIsReleased)
     MoxsFeatureSpecRelease(nullptr);
 }
 
+// The spec's prepared data is one plain block: a host that frees it with free
+// alone leaks nothing beyond the module's bounded cache (the sanitizer's leak
+// check at exit sees the rest), and a filter whose cached geometry was pushed
+// out by many others, or whose block was released, answers as before.
+TEST(MoxRelation, PreparedDataIsOnePlainBlockOverABoundedCache)
+{
+    const Shape &filter = Fixture()[0];
+    FEATURE_STRUCT inside = Record(Fixture()[1]);
+    FEATURE_STRUCT outside = Record(Fixture()[5]);
+    int32_t cell = 0;
+    int32_t work = 0;
+    Spec kept(filter);
+    ASSERT_EQ(MoxsSrchComp(&kept.spec, &inside, SM_AI, &cell, &work, 0), MOX_SUCCESS);
+    ASSERT_NE(kept.spec.prepared, nullptr);
+
+    ENVELOPE box = {0, 0, 10, 10};
+    for (int i = 0; i < 500; i++) {
+        FEATURE_STRUCT shape = Record(Fixture()[i % 2 == 0 ? 0 : 16]);
+        VE_FEATURE_SPEC spec = {};
+        spec.shape = &shape;
+        ASSERT_GE(MoxsEnvSect(&spec, &box, SM_AI), 0) << i;
+        ASSERT_NE(spec.prepared, nullptr);
+        free(spec.prepared); // what a host that knows only the C heap does
+    }
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(MoxsSrchComp(&kept.spec, &inside, SM_AI, &cell, &work, 0), MOX_SUCCESS);
+        EXPECT_EQ(MoxsSrchComp(&kept.spec, &outside, SM_AI, &cell, &work, 0),
+                  MOX_RELATION_NOT_HELD);
+        EXPECT_EQ(MoxsEnvSect(&kept.spec, &box, SM_AI), MOX_ENVSECT_UNDECIDED);
+        // Released and used again: prepared anew under a new id.
+        MoxsFeatureSpecRelease(&kept.spec);
+        EXPECT_EQ(kept.spec.prepared, nullptr);
+    }
+}
+
 } // namespace

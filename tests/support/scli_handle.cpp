@@ -349,6 +349,32 @@ SQLRETURN SQL_API SQLDisconnect(SQLHDBC ConnectionHandle)
     return e.finish(SQL_SUCCESS);
 }
 
+// What a transaction's end does to the cursors of the connection (or of every
+// connection of an environment), as the driver's information item says:
+// SQL_CB_PRESERVE keeps them; SQL_CB_CLOSE closes them (as Informix does
+// unless its data source keeps them); SQL_CB_DELETE closes them and forgets
+// the prepared statements.
+static void S_end_cursors(const Handle &ended, SQLUSMALLINT info_type)
+{
+    auto it = state().info.find(info_type);
+    SQLUINTEGER behaviour = it != state().info.end() ? it->second.value : SQL_CB_PRESERVE;
+    if (behaviour == SQL_CB_PRESERVE)
+        return;
+    for (auto &[id, stmt] : state().handles) {
+        if (stmt->kind != Kind::Stmt)
+            continue;
+        auto dbc = state().handles.find(stmt->parent);
+        bool mine =
+            stmt->parent == ended.id || (ended.kind == Kind::Env && dbc != state().handles.end() &&
+                                         dbc->second->parent == ended.id);
+        if (!mine)
+            continue;
+        stmt_close_cursor(*stmt);
+        if (behaviour == SQL_CB_DELETE)
+            stmt->prepared = false;
+    }
+}
+
 SQLRETURN SQL_API SQLEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT CompletionType)
 {
     Kind kind = HandleType == SQL_HANDLE_ENV ? Kind::Env : Kind::Dbc;
@@ -372,6 +398,9 @@ SQLRETURN SQL_API SQLEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLI
         a.on_execute(x);
     for (const Diag &d : x.diags)
         e.h().diags.push_back(d);
+    if (SQL_SUCCEEDED(x.rc))
+        S_end_cursors(e.h(), CompletionType == SQL_ROLLBACK ? SQL_CURSOR_ROLLBACK_BEHAVIOR
+                                                            : SQL_CURSOR_COMMIT_BEHAVIOR);
     return e.finish(x.rc);
 }
 

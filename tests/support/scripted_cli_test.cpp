@@ -433,6 +433,47 @@ TEST_F(ScriptedCli, ScriptedFetchResultsAndOpenCursors)
     EXPECT_EQ(SQLCloseCursor(stmt), SQL_ERROR);
 }
 
+// A commit or rollback closes the connection's cursors unless the driver
+// reports that it preserves them; SQL_CB_DELETE forgets the prepared
+// statement too.
+TEST_F(ScriptedCli, TransactionEndsCloseCursorsUnlessPreserved)
+{
+    const struct {
+        SQLUSMALLINT item;
+        SQLSMALLINT completion;
+        SQLUINTEGER behaviour;
+    } cases[] = {
+        {SQL_CURSOR_COMMIT_BEHAVIOR, SQL_COMMIT, SQL_CB_PRESERVE},
+        {SQL_CURSOR_COMMIT_BEHAVIOR, SQL_COMMIT, SQL_CB_CLOSE},
+        {SQL_CURSOR_COMMIT_BEHAVIOR, SQL_COMMIT, SQL_CB_DELETE},
+        {SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_ROLLBACK, SQL_CB_PRESERVE},
+        {SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_ROLLBACK, SQL_CB_CLOSE},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.item) + " " + std::to_string(c.behaviour));
+        scli::set_info(c.item, c.behaviour, 2);
+        scli::on_sql("SELECT k FROM t")
+            .columns({{"k", SQL_INTEGER}})
+            .rows({{scli::i32(1)}, {scli::i32(2)}})
+            .repeat();
+        ASSERT_EQ(SQLPrepare(stmt, S("SELECT k FROM t"), SQL_NTS), SQL_SUCCESS);
+        ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+        ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+        ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc, c.completion), SQL_SUCCESS);
+        if (c.behaviour == SQL_CB_PRESERVE) {
+            EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+            EXPECT_EQ(SQLCloseCursor(stmt), SQL_SUCCESS);
+            continue;
+        }
+        EXPECT_EQ(SQLFetch(stmt), SQL_ERROR);
+        EXPECT_EQ(diag(SQL_HANDLE_STMT, stmt).sqlstate, "24000");
+        EXPECT_EQ(SQLCloseCursor(stmt), SQL_ERROR) << "already closed";
+        EXPECT_EQ(SQLExecute(stmt), c.behaviour == SQL_CB_CLOSE ? SQL_SUCCESS : SQL_ERROR)
+            << "a closed cursor's statement stays prepared";
+        SQLFreeStmt(stmt, SQL_CLOSE);
+    }
+}
+
 TEST_F(ScriptedCli, ParameterArraysNeedTheVendorAttribute)
 {
     SQLINTEGER ids[3] = {10, 20, 30};

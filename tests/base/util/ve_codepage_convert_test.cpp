@@ -7,10 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <iconv.h>
 #include <memory>
+#include <random>
 #include <string.h>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -181,3 +185,225 @@ TEST(CodepageConverters, Big5RoundTripsThroughEucTw)
 }
 
 } // namespace
+
+// A reference for the Big5 and EUC-TW converters that sends every character
+// through iconv on its own, from a descriptor opened for the call: the
+// converters batch characters into few calls on descriptors kept per thread
+// and must give the same bytes on any text.
+namespace reference
+{
+
+struct Iconv {
+    iconv_t cd;
+    Iconv(const char *to, const char *from) : cd(iconv_open(to, from)) {}
+    ~Iconv()
+    {
+        iconv_close(cd);
+    }
+    std::string one(const std::string &in)
+    {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char out[16];
+        char *ip = const_cast<char *>(in.data()), *op = out;
+        size_t il = in.size(), ol = sizeof out;
+        if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0 ||
+            iconv(cd, nullptr, nullptr, &op, &ol) == static_cast<size_t>(-1))
+            return "";
+        return std::string(out, sizeof out - ol);
+    }
+};
+
+constexpr uint16_t kNone = 0xFFFD;
+
+bool Big5Has(unsigned char lead, unsigned char trail)
+{
+    bool lead_ok = (lead >= 0x88 && lead <= 0x8B) || (lead >= 0x8D && lead <= 0xFE);
+    bool trail_ok = (trail >= 0x40 && trail <= 0x7E) || (trail >= 0xA1 && trail <= 0xFE);
+    int index = (lead - 0x88) * 157 + (trail - (trail < 0xA1 ? 0x40 : 0x62));
+    return lead_ok && trail_ok && !(index >= 627 && index <= 816) && index < 18683;
+}
+
+bool Euc(unsigned char b)
+{
+    return b >= 0xA1 && b <= 0xFE;
+}
+
+uint16_t ToUnicode(Iconv &cv, const std::string &c)
+{
+    std::string out = cv.one(c);
+    if (out.size() != 4)
+        return kNone;
+    uint32_t u = static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8 |
+                 static_cast<uint32_t>(static_cast<unsigned char>(out[2])) << 16 |
+                 static_cast<uint32_t>(static_cast<unsigned char>(out[3])) << 24;
+    return u > 0xFFFF ? kNone : static_cast<uint16_t>(u);
+}
+
+std::string Convert(bool from_big5, const std::string &text, size_t size)
+{
+    std::string in = text.substr(0, strnlen(text.c_str(), size));
+    std::vector<uint16_t> unicode;
+    Iconv decoder("UTF-32LE", from_big5 ? "BIG5-HKSCS" : "EUC-TW");
+    for (size_t i = 0; i < in.size() && unicode.size() < size;) {
+        auto b = static_cast<unsigned char>(in[i]);
+        if (b < 0x80) {
+            unicode.push_back(b);
+            i++;
+            continue;
+        }
+        if (from_big5) {
+            if (i + 1 >= in.size())
+                break;
+            auto t = static_cast<unsigned char>(in[i + 1]);
+            bool pair = ((b >= 0x88 && b <= 0x8B) || b >= 0x8D) &&
+                        ((t >= 0x40 && t <= 0x7E) || (t >= 0xA1 && t <= 0xFE));
+            if (!pair) {
+                unicode.push_back(kNone);
+                i++;
+                continue;
+            }
+            unicode.push_back(Big5Has(b, t) ? ToUnicode(decoder, in.substr(i, 2)) : kNone);
+            i += 2;
+        } else if (Euc(b)) {
+            if (i + 1 >= in.size())
+                break;
+            if (!Euc(static_cast<unsigned char>(in[i + 1]))) {
+                unicode.push_back(kNone);
+                i++;
+                continue;
+            }
+            unicode.push_back(ToUnicode(decoder, in.substr(i, 2)));
+            i += 2;
+        } else if (b == 0x8E) {
+            if (i + 3 >= in.size())
+                break;
+            auto plane = static_cast<unsigned char>(in[i + 1]);
+            if (!Euc(static_cast<unsigned char>(in[i + 2])) ||
+                !Euc(static_cast<unsigned char>(in[i + 3]))) {
+                unicode.push_back(kNone);
+                i++;
+                continue;
+            }
+            uint16_t u = kNone;
+            if (plane == 0xA1)
+                u = ToUnicode(decoder, in.substr(i + 2, 2));
+            else if (plane == 0xA2 || plane == 0xA3 || plane == 0xB0)
+                u = ToUnicode(decoder, std::string("\x8E") +
+                                           static_cast<char>(plane == 0xB0 ? 0xAF : plane) +
+                                           in.substr(i + 2, 2));
+            unicode.push_back(u);
+            i += 4;
+        } else {
+            unicode.push_back(kNone);
+            i++;
+        }
+    }
+    Iconv encoder(from_big5 ? "EUC-TW" : "BIG5-HKSCS", "UTF-32LE");
+    std::string out;
+    for (uint16_t u : unicode) {
+        std::string c;
+        if (u < 0x80) {
+            c = std::string(1, static_cast<char>(u));
+        } else if (u != kNone) {
+            char in4[4] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8), 0, 0};
+            c = encoder.one(std::string(in4, 4));
+            bool keep;
+            if (from_big5) {
+                if (c.size() == 4 && c[1] == '\xAF')
+                    c[1] = '\xB0';
+                keep = c.size() == 2 ? Euc(static_cast<unsigned char>(c[0])) &&
+                                           Euc(static_cast<unsigned char>(c[1]))
+                                     : c.size() == 4 && c[0] == '\x8E' &&
+                                           (c[1] == '\xA2' || c[1] == '\xA3' || c[1] == '\xB0');
+            } else {
+                keep = c.size() == 2 &&
+                       Big5Has(static_cast<unsigned char>(c[0]), static_cast<unsigned char>(c[1]));
+            }
+            if (!keep)
+                c.clear();
+        }
+        if (c.empty())
+            c = "?";
+        if (out.size() + c.size() > size - 1)
+            break;
+        out += c;
+    }
+    return out;
+}
+
+// Text of ASCII, two-byte characters over the whole lead and trail ranges
+// (the Hong Kong rows with their characters that become two code points and
+// pairs that combine included), four-byte EUC-TW sequences of every plane,
+// stray bytes, and a last character that may be cut.
+std::string RandomText(std::mt19937 &random, bool big5, size_t characters)
+{
+    std::string text;
+    for (size_t i = 0; i < characters; i++) {
+        uint32_t kind = random() % 10;
+        if (kind < 3) {
+            text += static_cast<char>(0x20 + random() % 0x5F);
+        } else if (kind < 8) {
+            text += static_cast<char>(big5 ? 0x81 + random() % 0x7E : 0xA1 + random() % 0x5E);
+            text +=
+                static_cast<char>(random() % 2 ? 0xA1 + random() % 0x5E : 0x40 + random() % 0x3F);
+        } else if (kind < 9 && !big5) {
+            const unsigned char planes[] = {0xA1, 0xA2, 0xA3, 0xA4, 0xAF, 0xB0};
+            text += '\x8E';
+            text += static_cast<char>(planes[random() % 6]);
+            text += static_cast<char>(0xA1 + random() % 0x5E);
+            text += static_cast<char>(0xA1 + random() % 0x5E);
+        } else if (big5) {
+            // The Hong Kong characters that decompose, and the pairs that
+            // could be composed on the way back.
+            const char *special[] = {"\x88\x62", "\x88\x64", "\x88\xA3", "\x88\xA5",
+                                     "\x88\x66", "\x88\xA7", "\x88\x40", "\x88\x59"};
+            text += special[random() % 8];
+        } else {
+            text += static_cast<char>(0x80 + random() % 0x80);
+        }
+    }
+    return text;
+}
+
+} // namespace reference
+
+TEST(CodepageConverters, Big5AndEucTwAgreeWithOneCharacterAtATime)
+{
+    std::mt19937 random(81);
+    for (int round = 0; round < 300; round++) {
+        bool big5 = round % 2 == 0;
+        std::string text = reference::RandomText(random, big5, 1 + random() % 200);
+        // Room enough, and buffers that cut the output.
+        for (size_t size : {text.size() * 2 + 1, text.size() + 1, text.size() / 2 + 1}) {
+            SCOPED_TRACE(testing::Message() << "round " << round << " size " << size);
+            std::string expected = reference::Convert(big5, text, size);
+            std::string got = run(big5 ? codepage_big5_to_euctw : codepage_euctw_to_big5, text,
+                                  static_cast<int32_t>(size));
+            ASSERT_EQ(got, expected);
+        }
+    }
+}
+
+TEST(CodepageConverters, EveryThreadConvertsWithItsOwnDescriptors)
+{
+    const std::string big5 = "a\xA4\xA4z\xC9\x40\x89\x43\x89\x58",
+                      euctw = "a\xC4\xE3z\x8E\xA2\xA1\xA1";
+    const std::string big5_expected = run(codepage_big5_to_euctw, big5),
+                      euctw_expected = run(codepage_euctw_to_big5, euctw);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; t++)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; i++) {
+                std::string b = big5, e = euctw;
+                b.resize(b.size() * 2 + 1, '\0');
+                e.resize(e.size() * 2 + 1, '\0');
+                codepage_big5_to_euctw(b.data(), static_cast<int32_t>(b.size()), nullptr);
+                codepage_euctw_to_big5(e.data(), static_cast<int32_t>(e.size()), nullptr);
+                wrong += b.c_str() != big5_expected || e.c_str() != euctw_expected;
+            }
+        });
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(wrong, 0);
+}

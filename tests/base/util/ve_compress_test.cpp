@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "base/util/ve_anno.h"
@@ -629,5 +630,141 @@ TEST(CompressedFeature, FieldsTheFormatLeavesOut)
     }
     EXPECT_EQ(VES_calc_notransmit_fields(nullptr), ZE_NULL_POINTER);
 }
+
+// The codec against a plain reference written with the checked one-value
+// forms: random features of every size class and difference size compress to
+// the reference's bytes and read back; random damage to those bytes is
+// refused or read exactly as the reference reads it.
+namespace differential
+{
+
+Bytes ReferenceCompress(const std::vector<POINT> &points, const std::vector<int32_t> &z)
+{
+    Bytes body;
+    auto put = [&body](int32_t value) {
+        uint8_t b[5];
+        body.insert(body.end(), b, ves_varlong_encode(value, b, b + 5));
+    };
+    POINT previous = {0, 0};
+    for (const POINT &p : points) {
+        put(static_cast<int32_t>(static_cast<uint32_t>(p.x) - static_cast<uint32_t>(previous.x)));
+        put(static_cast<int32_t>(static_cast<uint32_t>(p.y) - static_cast<uint32_t>(previous.y)));
+        previous = p;
+    }
+    int32_t last = 0;
+    for (int32_t v : z) {
+        put(static_cast<int32_t>(static_cast<uint32_t>(v) - static_cast<uint32_t>(last)));
+        last = v;
+    }
+    return WithHeader(body, z.empty() ? 0 : VE_COMP_FLAG_Z);
+}
+
+// Reads n points and, with the Z flag, n values; false on any bad varLONG.
+bool ReferenceUncompress(const Bytes &bytes, int32_t n, std::vector<POINT> &points,
+                         std::vector<int32_t> &z)
+{
+    int32_t length;
+    if (bytes.size() < VE_COMP_HEADER_BYTES ||
+        ves_varlong_decode(bytes.data(), bytes.data() + 5, &length) == nullptr || length < 0 ||
+        length > static_cast<int64_t>(bytes.size()) - VE_COMP_HEADER_BYTES ||
+        (bytes[5] & 0xC0) != 0 || (bytes[6] & 0xC0) != 0)
+        return false;
+    const uint8_t *p = bytes.data() + VE_COMP_HEADER_BYTES, *end = p + length;
+    if (static_cast<int64_t>(n) * 2 > end - p)
+        return false;
+    uint32_t x = 0, y = 0, last = 0;
+    points.clear();
+    z.clear();
+    for (int32_t i = 0; i < n; i++) {
+        int32_t dx, dy;
+        if ((p = ves_varlong_decode(p, end, &dx)) == nullptr ||
+            (p = ves_varlong_decode(p, end, &dy)) == nullptr)
+            return false;
+        x += static_cast<uint32_t>(dx);
+        y += static_cast<uint32_t>(dy);
+        points.push_back({static_cast<int32_t>(x), static_cast<int32_t>(y)});
+    }
+    for (int32_t i = 0; (bytes[5] & VE_COMP_FLAG_Z) && i < n; i++) {
+        int32_t d;
+        if ((p = ves_varlong_decode(p, end, &d)) == nullptr)
+            return false;
+        last += static_cast<uint32_t>(d);
+        z.push_back(static_cast<int32_t>(last));
+    }
+    return true;
+}
+
+std::vector<int32_t> Flat(const POINT *points, size_t n)
+{
+    std::vector<int32_t> flat;
+    for (size_t i = 0; i < n; i++) {
+        flat.push_back(points[i].x);
+        flat.push_back(points[i].y);
+    }
+    return flat;
+}
+
+int32_t RandomDifference(std::mt19937 &random)
+{
+    auto bits = static_cast<int>(random() % 29);
+    auto mag = static_cast<int32_t>(random() & ((1u << bits) - 1));
+    return random() & 1 ? -mag : mag;
+}
+
+TEST(CompressedFeature, AgreesWithAReferenceCoderOnRandomFeatures)
+{
+    std::mt19937 random(1729);
+    const int32_t sizes[] = {0, 1, 2, 3, 7, 10, 33, 1000, 4096};
+    for (int round = 0; round < 60; round++) {
+        int32_t n = sizes[round % 9];
+        std::vector<POINT> points(static_cast<size_t>(n));
+        std::vector<int32_t> z;
+        POINT at = {static_cast<int32_t>(random() % 2000000000),
+                    -static_cast<int32_t>(random() % 1000)};
+        for (POINT &p : points) {
+            at.x = static_cast<int32_t>(static_cast<uint32_t>(at.x) + RandomDifference(random));
+            at.y = static_cast<int32_t>(static_cast<uint32_t>(at.y) + RandomDifference(random));
+            p = at;
+        }
+        if (round % 2)
+            for (int32_t i = 0; i < n; i++)
+                z.push_back(RandomDifference(random));
+        SCOPED_TRACE(testing::Message() << "round " << round << ", " << n << " points");
+
+        Feature f = MakeFeature(points, z);
+        ASSERT_EQ(VES_feature_compress(f.get(), z.empty() ? 0 : VE_SHAPE_MASK_Z), ZE_SUCCESS);
+        const Bytes expected = ReferenceCompress(points, z);
+        ASSERT_EQ(Compressed(f.get()), expected);
+        // Nothing but the feature is left after its end.
+        int32_t used = VES_get_compressed_buffer_size(f.get());
+        for (int32_t i = used; i < std::min(f->compressed_capacity, used + 8); i++)
+            ASSERT_EQ(f->compressed[i], 0) << "byte " << i;
+
+        for (int damage = 0; damage < 8; damage++) {
+            Bytes bytes = expected;
+            if (damage > 0 && bytes.size() > VE_COMP_HEADER_BYTES) {
+                size_t at_byte =
+                    VE_COMP_HEADER_BYTES + random() % (bytes.size() - VE_COMP_HEADER_BYTES);
+                bytes[at_byte] =
+                    static_cast<uint8_t>(damage % 2 ? bytes[at_byte] | 0x80 : random());
+            }
+            std::vector<POINT> ref_points;
+            std::vector<int32_t> ref_z;
+            bool ok = ReferenceUncompress(bytes, n, ref_points, ref_z);
+            Feature r = Received(bytes, n);
+            int32_t rc = VES_feature_uncompress(1, r.get());
+            ASSERT_EQ(rc == ZE_SUCCESS, ok) << "damage " << damage;
+            if (!ok)
+                continue;
+            ASSERT_EQ(Flat(r->points, static_cast<size_t>(n)),
+                      Flat(ref_points.data(), ref_points.size()));
+            if (!z.empty()) {
+                ASSERT_EQ(std::vector<int32_t>(r->z_values, r->z_values + n), ref_z);
+            }
+        }
+    }
+}
+
+} // namespace differential
 
 } // namespace

@@ -205,7 +205,8 @@ TEST_F(HashTableTest, FullTableRefusesAndChangesNothing)
     ht_close(t);
 }
 
-// Walks the duplicates of a key: mode 2, then mode 4 until -2.
+// Walks the duplicates of a key: mode 2, then mode 4 until -2. Mode 4 hands
+// over the last duplicate with a result of 0 and -2 after it.
 std::vector<uint32_t> walk(HT_TABLE *t, uint32_t key)
 {
     std::vector<uint32_t> payloads;
@@ -213,11 +214,16 @@ std::vector<uint32_t> walk(HT_TABLE *t, uint32_t key)
     if (ht_search(t, r.bytes, HT_MODE_FIND) <= 0)
         return payloads;
     payloads.push_back(payload_of(r));
+    bool last_seen = false;
     for (int guard = 0; guard < 1000; guard++) {
         int32_t result = ht_search(t, r.bytes, HT_MODE_NEXT_DUPLICATE);
-        if (result == -2)
+        if (result == -2) {
+            EXPECT_TRUE(last_seen || payloads.size() == 1) << "the last duplicate answered 0";
             return payloads;
-        EXPECT_GT(result, 0);
+        }
+        EXPECT_FALSE(last_seen) << "-2 follows the last duplicate";
+        EXPECT_GE(result, 0);
+        last_seen = result == 0;
         payloads.push_back(payload_of(r));
     }
     ADD_FAILURE() << "the walk did not end";
@@ -275,6 +281,39 @@ TEST_F(HashTableTest, SmallCacheKeepsEveryRecord)
         ASSERT_EQ(walk(t, k * 7919u), expected) << k;
     }
     ht_close(t);
+}
+
+// A page that was only read is pushed out of a one-page cache and read
+// again: it comes back from the file as it was, in a table just built and in
+// one reopened from its file.
+TEST_F(HashTableTest, PageOnlyReadComesBackAfterBeingPushedOut)
+{
+    ht_set_cache(1, 64); // 8 records a page, one page cached
+    const std::string file = path("one_page");
+    for (bool reopened : {false, true}) {
+        SCOPED_TRACE(reopened ? "reopened" : "built");
+        HT_TABLE *t = reopened
+                          ? ht_open(file.c_str(), HT_FLAG_REOPEN | HT_FLAG_PERSISTENT, 4, 8, 101)
+                          : ht_open(file.c_str(), HT_FLAG_PERSISTENT, 4, 8, 101);
+        ASSERT_NE(t, nullptr);
+        HT_LAYOUT layout;
+        ht_get_layout(t, &layout);
+        ASSERT_EQ(layout.cache_pages, 1);
+        ASSERT_EQ(layout.records_per_page, 8);
+        if (!reopened) {
+            ASSERT_EQ(insert(t, 3, 33), 4);    // page 0
+            ASSERT_EQ(insert(t, 20, 220), 21); // page 2
+            ASSERT_EQ(insert(t, 90, 990), 91); // page 11
+        }
+        for (uint32_t key : {3u, 20u, 3u, 90u, 20u, 3u}) {
+            Record r = make_record(key, 0);
+            ASSERT_EQ(ht_search(t, r.bytes, HT_MODE_FIND), static_cast<int32_t>(key + 1)) << key;
+            EXPECT_EQ(payload_of(r), key * 11) << key;
+        }
+        Record missing = make_record(4, 0);
+        EXPECT_EQ(ht_search(t, missing.bytes, HT_MODE_EXISTS), 0);
+        ASSERT_EQ(ht_close(t), 0);
+    }
 }
 
 TEST_F(HashTableTest, PageSizeGrowsToTheRecordSize)

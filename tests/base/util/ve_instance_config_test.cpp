@@ -205,6 +205,67 @@ TEST(InstanceConfig, ReadsFileUnderHome)
     EXPECT_STREQ(homeless.HOME, "");
 }
 
+// Without a definitions file every field takes its default, the fields the
+// reader does not own keep what the caller had in them, and the home given by
+// the caller is kept.
+TEST(InstanceConfig, DefaultsWithoutADefinitionsFile)
+{
+    HomeDir empty("defaults", "");
+    VE_INSTANCE_CONFIG config;
+    memset(&config, 0x5A, sizeof config);
+    strcpy(config.HOME, empty.root.c_str());
+    strcpy(config.LOGS, "caller");
+    unsetenv("ZELTMP");
+    unsetenv("TEMP");
+    setenv("TMP", "/tmp/from-tmp", 1);
+    ASSERT_EQ(quiet_stderr([&] { return read_configuration(&config, 1); }), ZE_SUCCESS);
+    unsetenv("TMP");
+    const struct {
+        const char *name;
+        int32_t value;
+        int32_t expected;
+    } fields[] = {
+        {"CONNECTIONS", config.CONNECTIONS, 64},
+        {"LOCKS", config.LOCKS, 10000},
+        {"STATELOCKS", config.STATELOCKS, 10000},
+        {"MAXTABLELOCKS", config.MAXTABLELOCKS, 10000},
+        {"OBJECTLOCKS", config.OBJECTLOCKS, 10000},
+        {"LAYERS", config.LAYERS, 500},
+        {"REGISTRATIONS", config.REGISTRATIONS, 1000},
+        {"RASTERCOLUMNS", config.RASTERCOLUMNS, 500},
+        {"TIMEOUT", config.TIMEOUT, 10},
+        {"MINBUFSIZE", config.MINBUFSIZE, 16384},
+        {"MAXBUFSIZE", config.MAXBUFSIZE, 32768},
+        {"MINBUFOBJECTS", config.MINBUFOBJECTS, 200},
+        {"MAXBLOBSIZE", config.MAXBLOBSIZE, 1000000},
+        {"BLOBMEM", config.BLOBMEM, 1000000},
+        {"AUTOCOMMIT", config.AUTOCOMMIT, 1000},
+        {"MAXINITIALFEATS", config.MAXINITIALFEATS, 10000},
+        {"MAXDISTINCT", config.MAXDISTINCT, 512},
+        {"MAXSTREAMS", config.MAXSTREAMS, 25},
+        {"STREAMPOOLSIZE", config.STREAMPOOLSIZE, 3},
+        {"SHAPEPTSBUFSIZE", config.SHAPEPTSBUFSIZE, 400000},
+        {"ATTRBUFSIZE", config.ATTRBUFSIZE, 50000},
+        {"BLOBBUFSIZE", config.BLOBBUFSIZE, 30000},
+        {"RASTERBUFSIZE", config.RASTERBUFSIZE, 102400},
+        {"MAXARRAYSIZE", config.MAXARRAYSIZE, 100},
+        {"MAXARRAYBYTES", config.MAXARRAYBYTES, 550000},
+        {"MAXTIMEDIFF", config.MAXTIMEDIFF, -1},
+        {"STATECACHING", config.STATECACHING, 1},
+        {"TCPKEEPALIVE", config.TCPKEEPALIVE, 0},
+        {"READONLY", config.READONLY, 0},
+        {"reserved27", config.reserved27, 0x5A5A5A5A},
+        {"reserved31", config.reserved31, 0x5A5A5A5A},
+        {"reserved32", config.reserved32, 0x5A5A5A5A},
+        {"reserved35", config.reserved35, 0x5A5A5A5A},
+        {"reserved36", config.reserved36, 0x5A5A5A5A},
+    };
+    for (const auto &f : fields)
+        EXPECT_EQ(f.value, f.expected) << f.name;
+    EXPECT_STREQ(config.HOME, empty.root.c_str());
+    EXPECT_STREQ(config.TEMP, "/tmp/from-tmp");
+}
+
 TEST(InstanceConfig, Getters)
 {
     VE_INSTANCE_CONFIG config{};

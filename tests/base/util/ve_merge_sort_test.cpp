@@ -263,3 +263,69 @@ TEST(MergeSort, MissingFolderFailsBeforeReading)
               VES_SORT_FILE_FAILED);
     EXPECT_EQ(source.calls, 0);
 }
+
+namespace
+{
+
+int S_compare_first_byte(const void *left, const void *right)
+{
+    return *static_cast<const unsigned char *>(left) - *static_cast<const unsigned char *>(right);
+}
+
+// Records of any size: the key in the first byte, the read order after it,
+// the rest a pattern of the read order.
+struct Bytes {
+    int32_t size;
+    std::vector<unsigned char> data;
+    size_t next = 0;
+};
+
+int32_t S_read_bytes(void *context, void *buffer, int32_t count)
+{
+    auto *source = static_cast<Bytes *>(context);
+    size_t take = std::min<size_t>(static_cast<size_t>(count) * source->size,
+                                   source->data.size() - source->next);
+    std::memcpy(buffer, source->data.data() + source->next, take);
+    source->next += take;
+    return static_cast<int32_t>(take / source->size);
+}
+
+int32_t S_write_bytes(void *context, const void *buffer, int32_t count)
+{
+    auto *sink = static_cast<Bytes *>(context);
+    const auto *bytes = static_cast<const unsigned char *>(buffer);
+    sink->data.insert(sink->data.end(), bytes, bytes + static_cast<size_t>(count) * sink->size);
+    return count;
+}
+
+} // namespace
+
+TEST(MergeSort, RecordsOfEverySizeSortStablyInMemory)
+{
+    const int32_t count = 700;
+    for (int32_t size : {1, 2, 3, 5, 8, 13, 16, 31, 32, 33, 40, 48, 64, 100}) {
+        SCOPED_TRACE(size);
+        Bytes source{size, {}}, sink{size, {}};
+        for (int32_t i = 0; i < count; i++)
+            for (int32_t b = 0; b < size; b++)
+                source.data.push_back(static_cast<unsigned char>(
+                    b == 0 ? (i * 7919) % 11 : (i >> (8 * ((b - 1) % 2))) + b));
+        Folder folder;
+        ASSERT_EQ(VES_MergeSort(S_compare_first_byte, folder.path, &source, S_read_bytes, &sink,
+                                S_write_bytes, size, count, size * count, 4096, 10),
+                  ZE_SUCCESS);
+        // The expected order: by key, equal keys as read.
+        std::vector<int32_t> order(count);
+        for (int32_t i = 0; i < count; i++)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+            return source.data[static_cast<size_t>(a) * size] <
+                   source.data[static_cast<size_t>(b) * size];
+        });
+        std::vector<unsigned char> expected;
+        for (int32_t i : order)
+            expected.insert(expected.end(), source.data.begin() + static_cast<ptrdiff_t>(i) * size,
+                            source.data.begin() + static_cast<ptrdiff_t>(i + 1) * size);
+        EXPECT_EQ(sink.data, expected);
+    }
+}

@@ -88,6 +88,7 @@ TEST(MessageCatalog, SectionShapes)
         {"16 warnings grow the warning index", "e\n#WARNING MESSAGE\n" + numbered_lines("w", 16), 1,
          16, false},
         {"only a marker", "# WARNING MESSAGE\n", 0, 0, false},
+        {"a tab-led line is a message, not a continuation", "a\n\tb\n+ c\n \td\n", 2, 0, true},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(k.name);
@@ -190,4 +191,28 @@ TEST_F(ReadMessage, ReportsMissingHomeAndFile)
               "Error getting file information " + home_ + "/locale/msg/english/zel_error.msg");
     EXPECT_EQ(c.record.text, nullptr);
     EXPECT_EQ(read_message(nullptr, "english", &c.record), ZE_NULL_POINTER);
+}
+
+TEST_F(ReadMessage, RefusesNamesThatLeaveTheCatalogueTree)
+{
+    write_catalog("english", "zel", "-1 General error\n");
+    setenv("ZELHOME", home_.c_str(), 1);
+    const struct {
+        const char *prefix;
+        const char *language;
+    } cases[] = {
+        {"../english/zel", "english"}, {"zel", "../msg/english"}, {"zel", "eng/../english"},
+        {"sub/zel", "english"},        {"..", "english"},         {"zel", ".."},
+    };
+    for (const auto &k : cases) {
+        SCOPED_TRACE(std::string(k.prefix) + " " + k.language);
+        Catalog c;
+        StderrCapture capture;
+        EXPECT_EQ(read_message(k.prefix, k.language, &c.record), ZE_MESSAGE_FILE_ERROR);
+        EXPECT_NE(capture.text(), "");
+        EXPECT_EQ(c.record.text, nullptr);
+    }
+    Catalog c;
+    EXPECT_EQ(read_message("zel", "english", &c.record), ZE_SUCCESS);
+    EXPECT_EQ(c.record.error_count, 1);
 }

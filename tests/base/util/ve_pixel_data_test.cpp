@@ -65,22 +65,54 @@ TEST(PixelData, DeflatedRoundTrip)
     VE_ZSTREAM *def = nullptr, *inf = nullptr;
     ASSERT_EQ(VES_deflate_init(&def), 0);
     ASSERT_EQ(VES_inflate_init(&inf), 0);
-    for (uint32_t depth : {8u, 16u, 32u}) {
+    for (uint32_t depth : {8u, 16u, 32u, 64u}) {
         Bytes memory(4000);
         for (size_t i = 0; i < memory.size(); ++i)
             memory[i] = static_cast<unsigned char>(i % 7);
         Bytes block = memory, work(5000);
         int32_t length = 4000;
-        ASSERT_EQ(VES_pixel_data_encode(block.data(), &length, 3996, format(depth, 1), work.data(),
+        ASSERT_EQ(VES_pixel_data_encode(block.data(), &length, 3992, format(depth, 1), work.data(),
                                         5000, def),
                   0);
         ASSERT_LT(length, 4000);
         Bytes out(4000);
-        ASSERT_EQ(VES_pixel_data_decode(block.data(), &length, out.data(), 4000, 3996,
+        ASSERT_EQ(VES_pixel_data_decode(block.data(), &length, out.data(), 4000, 3992,
                                         format(depth, 1), work.data(), 5000, inf),
                   0);
         EXPECT_EQ(length, 4000);
         EXPECT_EQ(out, memory) << depth;
+    }
+    VES_deflate_end(def);
+    VES_inflate_end(inf);
+}
+
+TEST(PixelData, DeflatedBlockMustFitTheOutputAndTheWorkBuffer)
+{
+    VE_ZSTREAM *def = nullptr, *inf = nullptr;
+    ASSERT_EQ(VES_deflate_init(&def), 0);
+    ASSERT_EQ(VES_inflate_init(&inf), 0);
+    Bytes memory(1000);
+    for (size_t i = 0; i < memory.size(); ++i)
+        memory[i] = static_cast<unsigned char>(i * 7 % 11);
+    Bytes stored = memory, work(2000);
+    int32_t stored_length = 1000;
+    ASSERT_EQ(VES_pixel_data_encode(stored.data(), &stored_length, 1000, format(32, 1), work.data(),
+                                    2000, def),
+              0);
+    struct {
+        int32_t output, work;
+        int32_t rc;
+    } cases[] = {{1000, 1000, 0}, {999, 2000, ZE_FAILURE}, {2000, 999, ZE_FAILURE}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "output " << c.output << " work " << c.work);
+        Bytes out(static_cast<size_t>(c.output)), scratch(static_cast<size_t>(c.work));
+        int32_t length = stored_length;
+        EXPECT_EQ(VES_pixel_data_decode(stored.data(), &length, out.data(), c.output, 1000,
+                                        format(32, 1), scratch.data(), c.work, inf),
+                  c.rc);
+        if (c.rc == 0) {
+            EXPECT_EQ(out, memory);
+        }
     }
     VES_deflate_end(def);
     VES_inflate_end(inf);

@@ -119,14 +119,17 @@ TEST(RasterBitmap, FillWindowAgreesWithABitByBitReference)
 TEST(RasterBitmap, CopyInAgreesWithABitByBitReference)
 {
     std::mt19937 random(5);
-    for (int trial = 0; trial < 300; trial++) {
-        int32_t tc = 1 + static_cast<int32_t>(random() % 40),
+    for (int trial = 0; trial < 600; trial++) {
+        // Rows of a few bits and rows of several words.
+        uint32_t most = trial % 2 == 0 ? 40 : 300;
+        int32_t tc = 1 + static_cast<int32_t>(random() % most),
                 tr = 1 + static_cast<int32_t>(random() % 6);
-        int32_t sc = 1 + static_cast<int32_t>(random() % 40),
+        int32_t sc = 1 + static_cast<int32_t>(random() % most),
                 sr = 1 + static_cast<int32_t>(random() % 6);
         Bitmap target = random_bitmap(random, tc, tr);
         Bitmap source = random_bitmap(random, sc, sr);
-        int32_t co = static_cast<int32_t>(random() % 90) - 45;
+        int32_t co =
+            static_cast<int32_t>(random() % (2 * most + 10)) - static_cast<int32_t>(most + 5);
         int32_t ro = static_cast<int32_t>(random() % 14) - 7;
         if (trial % 3 == 0)
             co = (co / 8) * 8; // byte-aligned copies too

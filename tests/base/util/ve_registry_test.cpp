@@ -1,7 +1,7 @@
 // Installation settings in the machine registry: value types, missing keys
 // and values, over-long paths, the instance's key tree, service listing and
 // the event-log source; each test on a registry store of its own.
-#include "base/util/ve_registry.h"
+#include "base/util/ve_registry_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -204,6 +204,66 @@ TEST_F(Registry, EventLogSourceRegistersAndUnregisters)
     StderrCapture capture;
     EXPECT_EQ(VES_UnRegisterEventLog("svc"), ZE_FAILURE);
     EXPECT_EQ(capture.text(), "Error opening svc key\n");
+}
+
+// Every instance of every product key, whatever its DBMS word: the language
+// is not read under SQLServer's key and the data source not under Oracle's;
+// a value that is missing leaves its field empty.
+TEST_F(Registry, AllInstancesOfEveryProductKey)
+{
+    const std::string root = "Software\\TAVO\\OrvekInfo\\OrvekZEL\\8.0\\";
+    struct Value {
+        const char *product, *instance, *name, *text;
+    } values[] = {
+        {"OrvekZEL for Informix", "ifx1", "ZELHOME", "/home/ifx1"},
+        {"OrvekZEL for Informix", "ifx1", "DESCRIPTION", "first"},
+        {"OrvekZEL for Informix", "ifx1", "NLS_LANG", "en"},
+        {"OrvekZEL for Informix", "ifx1", "DATASOURCE", "ds1"},
+        {"OrvekZEL for Informix", "ifx2", "ZELHOME", "/home/ifx2"},
+        {"OrvekZEL for Oracle", "ora", "ZELHOME", "/home/ora"},
+        {"OrvekZEL for Oracle", "ora", "NLS_LANG", "de"},
+        {"OrvekZEL for Oracle", "ora", "DATASOURCE", "never read"},
+        {"OrvekZEL for SQLServer", "mss", "DESCRIPTION", "third"},
+        {"OrvekZEL for SQLServer", "mss", "NLS_LANG", "never read"},
+        {"OrvekZEL for SQLServer", "mss", "DATASOURCE", "ds3"},
+    };
+    for (const Value &v : values) {
+        std::string key = root + v.product + "\\" + v.instance;
+        ASSERT_EQ(plat_reg_create_key(key.c_str()), 0);
+        ASSERT_EQ(plat_reg_set_value(key.c_str(), v.name, PLAT_REG_SZ, v.text, strlen(v.text) + 1),
+                  0);
+    }
+    int32_t count = -1;
+    ASSERT_EQ(ves_list_all_services(&count, nullptr), 0);
+    ASSERT_EQ(count, 4);
+    VE_SERVICE_ENTRY *entries[4] = {};
+    ASSERT_EQ(ves_list_all_services(&count, entries), 0);
+    ASSERT_EQ(count, 4);
+    struct Expected {
+        const char *name, *home, *description, *nls_lang, *datasource;
+    } expected[] = {
+        {"ifx1", "/home/ifx1", "first", "en", "ds1"},
+        {"ifx2", "/home/ifx2", "", "", ""},
+        {"ora", "/home/ora", "", "de", ""},
+        {"mss", "", "third", "", "ds3"},
+    };
+    for (int i = 0; i < 4; i++) {
+        SCOPED_TRACE(expected[i].name);
+        ASSERT_NE(entries[i], nullptr);
+        EXPECT_STREQ(entries[i]->name, expected[i].name);
+        EXPECT_STREQ(entries[i]->home, expected[i].home);
+        EXPECT_STREQ(entries[i]->description, expected[i].description);
+        EXPECT_STREQ(entries[i]->nls_lang, expected[i].nls_lang);
+        EXPECT_STREQ(entries[i]->datasource, expected[i].datasource);
+        free(entries[i]);
+    }
+    EXPECT_EQ(ves_list_all_services(nullptr, nullptr), ZE_NULL_POINTER);
+}
+
+TEST_F(Registry, AllInstancesWithoutARootIsAFailure)
+{
+    int32_t count = -1;
+    EXPECT_EQ(ves_list_all_services(&count, nullptr), ZE_FAILURE);
 }
 
 } // namespace

@@ -299,6 +299,24 @@ TEST(SpatialTests, NoDecodingForEnvelopeMethods)
     EXPECT_EQ(count, 1);
     EXPECT_EQ(id, 42);
 
+    // Only a relation flag of exactly 1 asks the envelope methods to decode.
+    const struct {
+        int32_t relation_flag;
+        int32_t expected;
+    } flags[] = {{2, ZE_SUCCESS}, {-1, ZE_SUCCESS}, {1, ZE_NULL_POINTER}};
+    for (const auto &f : flags) {
+        SCOPED_TRACE(f.relation_flag);
+        Query flagged;
+        flagged.Add(kHoledSquare, SM_ENVP, 1);
+        flagged.Prepare(1, f.relation_flag);
+        FEATURE_STRUCT bare = {};
+        bare.feature_id = 43;
+        count = -1;
+        EXPECT_EQ(
+            VES_test_features(1, &bare, nullptr, 1, &flagged.set, flagged.rows.data(), &count, &id),
+            f.expected);
+    }
+
     // A geometry method needs the geometry: the decode failure comes back and
     // the count of the rows before it is still stored.
     Query exact;
@@ -373,6 +391,36 @@ TEST(SpatialTests, EnvelopeTestStopsAtAModuleError)
     c[0].envelope = {500, 500, 600, 600};
     EXPECT_EQ(VES_test_envelopes(1, c, &q.set, q.rows.data(), &count, ids), ZE_SUCCESS);
     EXPECT_EQ(count, 0);
+}
+
+TEST(SpatialTests, EnvelopeTestStopsAtAMissingRelationRow)
+{
+    // The envelope-only methods and those the exact test finishes stop alike:
+    // the rows passed so far are kept and the missing row is reported.
+    for (int32_t method : {SM_ENVP, SM_ENVP_BY_GRID, SM_ET_OR_AI}) {
+        for (int32_t truth : {1, 0}) {
+            SCOPED_TRACE(testing::Message() << "method " << method << " truth " << truth);
+            Query q;
+            q.Add(kHoledSquare, method, truth);
+            q.Prepare(static_cast<int32_t>(kFeatures.size()));
+            q.rows[1] = nullptr;
+            std::vector<Feature> rows = Rows();
+            // 1 and 2 meet the square's envelope, 3 does not: a must-pass
+            // filter keeps 1 and stops at 2; a must-not envelope filter
+            // passes 3 and stops at 4, while the exact methods leave 1 to
+            // the exact test and stop at 2.
+            std::vector<VE_ENVELOPE_CANDIDATE> candidates;
+            for (const Feature &r : rows)
+                candidates.push_back(Candidate(r));
+            std::vector<int32_t> ids(rows.size(), -1);
+            int32_t count = -1;
+            EXPECT_EQ(VES_test_envelopes(static_cast<int32_t>(rows.size()), candidates.data(),
+                                         &q.set, q.rows.data(), &count, ids.data()),
+                      ZE_NULL_POINTER);
+            EXPECT_EQ(count, 1);
+            EXPECT_EQ(ids[0], truth != 0 || method >= SM_CP ? 1 : 3);
+        }
+    }
 }
 
 TEST(SpatialTests, RefusesUnreadableArguments)

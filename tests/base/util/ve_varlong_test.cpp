@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 #include <vector>
 
 #include "base/util/zel_errors.h"
@@ -125,6 +126,72 @@ TEST(VarLong, SizeOfArray)
     EXPECT_EQ(VES_size_varLONG_array(values, -1), ZE_INVALID_ARGUMENT);
     const int32_t bad[] = {1, INT32_MIN};
     EXPECT_EQ(VES_size_varLONG_array(bad, 2), ZE_INVALID_ARGUMENT);
+}
+
+// The word-at-a-time forms the codec's loops use must agree with the checked
+// byte-at-a-time forms on every value and on any bytes, good or bad.
+TEST(VarLong, WordFormsAgreeWithTheCheckedForms)
+{
+    if (!kVarlongWordForms)
+        GTEST_SKIP() << "big-endian host: the codec uses the checked forms only";
+    std::mt19937 random(29);
+    std::vector<int32_t> values;
+    for (const Example &e : kExamples)
+        values.push_back(e.value);
+    for (int i = 0; i < 20000; i++) {
+        // Magnitudes spread over every byte length.
+        auto bits = static_cast<int>(random() % 32);
+        auto mag = static_cast<int32_t>(random() & ((bits == 31 ? 0x7FFFFFFFu : (1u << bits) - 1)));
+        values.push_back(random() & 1 ? -mag : mag);
+    }
+    for (int32_t v : values) {
+        SCOPED_TRACE(v);
+        uint8_t checked[8] = {}, word[8] = {};
+        uint8_t *checked_end = ves_varlong_encode(v, checked, checked + 8);
+        uint8_t *word_end = ves_varlong_encode_word(v, word);
+        ASSERT_EQ(word_end - word, checked_end - checked);
+        ASSERT_EQ(std::vector<uint8_t>(word, word_end), std::vector<uint8_t>(checked, checked_end));
+        int32_t read = 1;
+        ASSERT_EQ(ves_varlong_decode_word(checked, &read), checked_end);
+        ASSERT_EQ(read, v);
+    }
+    // Random bytes, biased to continuation bits so long and bad forms occur.
+    for (int i = 0; i < 20000; i++) {
+        uint8_t pair[16];
+        for (uint8_t &b : pair)
+            b = static_cast<uint8_t>(random() | (random() % 3 == 0 ? 0 : 0x80));
+        int32_t first = 1, second = 2, checked_first = 3, checked_second = 4;
+        const uint8_t *checked = ves_varlong_decode(pair, pair + 16, &checked_first);
+        if (checked != nullptr)
+            checked = ves_varlong_decode(checked, pair + 16, &checked_second);
+        const uint8_t *word = ves_varlong_decode_pair(pair, &first, &second);
+        ASSERT_EQ(word, checked);
+        if (checked != nullptr) {
+            ASSERT_EQ(first, checked_first);
+            ASSERT_EQ(second, checked_second);
+        }
+    }
+    for (size_t i = 0; i + 1 < values.size(); i++) {
+        uint8_t pair[16] = {};
+        uint8_t *end =
+            ves_varlong_encode_word(values[i + 1], ves_varlong_encode_word(values[i], pair));
+        int32_t first = 1, second = 2;
+        ASSERT_EQ(ves_varlong_decode_pair(pair, &first, &second), end);
+        ASSERT_EQ(first, values[i]);
+        ASSERT_EQ(second, values[i + 1]);
+    }
+    for (int i = 0; i < 20000; i++) {
+        uint8_t bytes[8];
+        for (uint8_t &b : bytes)
+            b = static_cast<uint8_t>(random() | (random() % 3 == 0 ? 0 : 0x80));
+        int32_t checked_value = 1, word_value = 2;
+        const uint8_t *checked = ves_varlong_decode(bytes, bytes + 8, &checked_value);
+        const uint8_t *word = ves_varlong_decode_word(bytes, &word_value);
+        ASSERT_EQ(word, checked);
+        if (checked != nullptr) {
+            ASSERT_EQ(word_value, checked_value);
+        }
+    }
 }
 
 } // namespace

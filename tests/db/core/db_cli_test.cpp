@@ -240,6 +240,9 @@ TEST_F(CliStatement, ColumnIsNullable)
 {
     scli::add_table("zel", "parcels",
                     {{"id", SQL_INTEGER, 0, 0, SQL_NO_NULLS}, {"name", SQL_VARCHAR, 32}});
+    // Names are searched exactly: "a_b" is not a pattern that finds "aXb".
+    scli::add_table("zel", "roadXmap", {{"idXa", SQL_INTEGER, 0, 0, SQL_NO_NULLS}});
+    scli::add_table("zel", "road_map", {{"id_a", SQL_INTEGER}});
     struct Case {
         const char *table;
         const char *column;
@@ -251,6 +254,9 @@ TEST_F(CliStatement, ColumnIsNullable)
         {"parcels", "missing", ZE_NO_MORE_ROWS, -7},
         {nullptr, "id", ZE_NULL_POINTER, -7},
         {"parcels", nullptr, ZE_NULL_POINTER, -7},
+        {"road_map", "id_a", 0, 1},
+        {"road_map", "id%", ZE_NO_MORE_ROWS, -7},
+        {"road%", "idXa", ZE_NO_MORE_ROWS, -7},
     };
     for (const Case &c : cases) {
         int32_t nullable = -7;
@@ -350,6 +356,9 @@ TEST_F(CliStatement, FaultSweepOverOneShotStatement)
         ASSERT_TRUE(failed.injected) << k;
         if (failed.fn == "SQLFreeHandle") {
             EXPECT_EQ(rc, 0) << k;
+        } else if (failed.fn == "SQLAllocHandle") {
+            EXPECT_EQ(rc, SQL_ERROR) << "the CLI's own code when no statement is allocated";
+            EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR) << k;
         } else {
             EXPECT_LT(rc, 0) << k << " " << failed.fn;
             EXPECT_EQ(db_global_xerr.code, ZE_DBMS_ERROR) << k << " " << failed.fn;

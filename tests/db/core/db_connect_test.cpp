@@ -54,6 +54,8 @@ TEST_F(Connect, ConnectsWithAutocommitOffAndChecksTheDriver)
                              "SQLFetch",
                              "SQLFreeStmt option=1",
                              "SQLGetInfo info=46",
+                             // SQL_CURSOR_COMMIT_BEHAVIOR: cursors must survive commits.
+                             "SQLGetInfo info=23",
                          }));
     EXPECT_EQ(db_connection()->initialised, 1);
     EXPECT_STREQ(db_connection()->literal_prefix, "'");

@@ -2,11 +2,13 @@
 // counters, the block fetch's SQL and trimming, the export's text form.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 
 #include "base/util/zel_errors.h"
 #include "db/core/db_connect.h"
 #include "tests/db/core/dbtune_fixture.h"
+#include "tests/support/quiet_stderr.h"
 
 namespace
 {
@@ -180,6 +182,37 @@ TEST_F(DbtuneExport, EmptyTableGivesAnEmptyFile)
     write_file("out.dbtune", "old contents");
     ASSERT_EQ(DB_instance_export_dbtune(nullptr, "out.dbtune"), 0);
     EXPECT_EQ(read_file("out.dbtune"), "");
+}
+
+// A value holding a line break would come back as a line of its own: the
+// export refuses it and leaves the old file as it was.
+TEST_F(DbtuneExport, RefusesALineBreakInsideAField)
+{
+    for (const char *value : {"EXTENT SIZE 16\nEND", "a\rb"}) {
+        SCOPED_TRACE(value);
+        store_->rows.clear();
+        add_row("A", "MY_PARAM", "fine");
+        add_row("A", "B_STORAGE", value);
+        write_file("out.dbtune", "old contents");
+        quiet_stderr([&] {
+            EXPECT_EQ(DB_instance_export_dbtune(nullptr, "out.dbtune"), ZE_DBTUNE_FILE_ERROR);
+        });
+        EXPECT_EQ(read_file("out.dbtune"), "old contents");
+    }
+}
+
+// The export writes its own file, never the target of a link planted there.
+TEST_F(DbtuneExport, DoesNotWriteThroughASymbolicLink)
+{
+    add_row("A", "MY_PARAM", "value");
+    const std::string target = home_ + "/elsewhere";
+    std::ofstream(target) << "kept";
+    ASSERT_EQ(symlink(target.c_str(), (home_ + "/etc/out.dbtune").c_str()), 0);
+    quiet_stderr(
+        [&] { EXPECT_EQ(DB_instance_export_dbtune(nullptr, "out.dbtune"), ZE_DBTUNE_FILE_ERROR); });
+    std::ifstream in(target);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "kept");
 }
 
 TEST_F(DbtuneExport, RefusesNamesOutsideEtcAndMissingHome)

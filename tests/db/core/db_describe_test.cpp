@@ -446,4 +446,29 @@ TEST_F(ColumnDefs, PrepareFailuresByState)
     EXPECT_EQ(
         DB_table_get_column_defs(nullptr, nullptr, "t", nullptr, 2, missing, &columns_, nullptr),
         ZE_NULL_POINTER);
+
+    // Names that are not identifiers never reach the database.
+    const struct {
+        const char *table;
+        const char *column;
+        int32_t code;
+    } refused[] = {
+        {"t; DROP TABLE u", "a", ZE_INVALID_IDENTIFIER},
+        {"t", "a FROM u --", ZE_INVALID_IDENTIFIER},
+        {"t", "1a", ZE_INVALID_IDENTIFIER},
+        {"t", "a'", ZE_INVALID_IDENTIFIER},
+        {"t", "", ZE_INVALID_ARGUMENT},
+        {"t", "abcdefghijabcdefghijabcdefghijab", ZE_INVALID_ARGUMENT},
+        {"", "a", ZE_INVALID_ARGUMENT},
+    };
+    const int prepares = scli::call_count("SQLPrepare");
+    for (const auto &r : refused) {
+        SCOPED_TRACE(std::string(r.table) + " / " + r.column);
+        const char *one[] = {r.column};
+        EXPECT_EQ(DB_table_get_column_defs(nullptr, nullptr, r.table, nullptr, 1, one, &columns_,
+                                           nullptr),
+                  r.code);
+        EXPECT_EQ(columns_, nullptr);
+    }
+    EXPECT_EQ(scli::call_count("SQLPrepare"), prepares);
 }

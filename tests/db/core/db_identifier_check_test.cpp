@@ -86,6 +86,34 @@ TEST(CheckIdentifier, MultibyteCodePages)
         {{"\x8e\xa2\xa1\xa1x", 0}, {"\xa1\xa1y", 0}, {"a\x8e\xa2\xa1", bad}, {"a\x8e", bad}});
 }
 
+// A lead byte never carries SQL syntax past the check as its trail byte, in
+// any multibyte code page: quotes, semicolons, blanks, comment markers.
+TEST(CheckIdentifier, TrailBytesAreTrailBytes)
+{
+    const int32_t bad = ZE_INVALID_IDENTIFIER;
+    const std::vector<std::string> syntax = {"'", "\"", ";", " ", "\t", "-", "/",    "*",
+                                             "{", "}",  "(", ")", "=",  ",", "\x7f", "0"};
+    const VE_CODEPAGE pages[] = {
+        context(VE_CODEPAGE_SJIS, VE_CODEPAGE_DOUBLE_BYTE),
+        context(VE_CODEPAGE_BIG5, VE_CODEPAGE_DOUBLE_BYTE),
+        context(VE_CODEPAGE_TW_EUC, VE_CODEPAGE_EUC_FOUR_BYTE),
+    };
+    for (const VE_CODEPAGE &cp : pages) {
+        SCOPED_TRACE(cp.other.id);
+        std::vector<Case> cases;
+        for (const std::string &b : syntax) {
+            cases.push_back({"a\x83" + b + "x", bad});
+            cases.push_back({"a\xa4" + b + "--", bad});
+        }
+        cases.push_back({"a\x8e\xa2\xa1'", bad}); // the last byte of a four-byte form
+        cases.push_back({"a\x8e\xa2' ", bad});
+        expect_checks(cp, cases);
+    }
+    // Trail bytes in the ASCII letter range stay characters.
+    expect_checks(context(VE_CODEPAGE_SJIS, VE_CODEPAGE_DOUBLE_BYTE),
+                  {{"a\x83\x5c", 0}, {"a\x83\x7e", 0}, {"a\x83\x40", 0}});
+}
+
 TEST(CheckIdentifier, ConvertedMultibyteTextIsJudgedByTheNativeSide)
 {
     const int32_t bad = ZE_INVALID_IDENTIFIER;

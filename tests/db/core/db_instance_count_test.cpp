@@ -78,6 +78,13 @@ TEST_F(InstanceCount, CountsOfTheCatalogueTables)
         int32_t count = -1;
         EXPECT_EQ(c.count(nullptr, &count), ZE_SUCCESS);
         EXPECT_EQ(count, 7);
+        // The fetch status comes back as the driver gave it, the count kept.
+        scli::on_sql(c.sql)
+            .columns({{"count", SQL_INTEGER}})
+            .row({scli::i32(5)})
+            .at_fetch(1, SQL_SUCCESS_WITH_INFO, {"01004", 0, "truncated"});
+        EXPECT_EQ(c.count(nullptr, &count), SQL_SUCCESS_WITH_INFO);
+        EXPECT_EQ(count, 5);
         // No row at all: 100 and a count of 0.
         scli::on_sql(c.sql).columns({{"count", SQL_INTEGER}});
         EXPECT_EQ(c.count(nullptr, &count), SQL_NO_DATA);

@@ -241,6 +241,35 @@ TEST_F(InstanceTest, RefusedConnectsMapToEngineCodes)
     }
 }
 
+// Informix closes cursors at commit unless its data source keeps them; the
+// library commits with cursors open, so such a connection is refused with the
+// setting that fixes it, and nothing of it stays.
+TEST_F(InstanceTest, ConnectionThatClosesCursorsAtCommitIsRefused)
+{
+    for (SQLUINTEGER behaviour : {SQL_CB_CLOSE, SQL_CB_DELETE, SQL_CB_PRESERVE}) {
+        SCOPED_TRACE(behaviour);
+        scli::reset();
+        scli::set_info(SQL_CURSOR_COMMIT_BEHAVIOR, behaviour, 2);
+        DB_INSTANCE *instance = nullptr;
+        StderrCapture capture;
+        int32_t rc = DB_instance_open("", "u", "pw", &config_, &instance);
+        if (behaviour == SQL_CB_PRESERVE) {
+            EXPECT_EQ(rc, 0);
+            EXPECT_NE(instance, nullptr);
+            DB_instance_close(instance);
+            continue;
+        }
+        EXPECT_EQ(rc, ZE_DBMS_ERROR);
+        EXPECT_EQ(instance, nullptr);
+        EXPECT_NE(capture.text().find("CURSORBEHAVIOR=1"), std::string::npos) << capture.text();
+        DB_EXT_ERROR xerr;
+        DB_instance_get_xerr(&xerr);
+        EXPECT_NE(std::string(xerr.message).find("CURSORBEHAVIOR=1"), std::string::npos)
+            << xerr.message;
+        EXPECT_TRUE(scli::leaks().empty());
+    }
+}
+
 TEST_F(InstanceTest, DbaOpenChecksTheSpatialTypeAndKeepsThePassword)
 {
     EXPECT_EQ(DB_instance_check_dba_password(nullptr, "secret"), ZE_FAILURE);

@@ -214,7 +214,10 @@ TEST_F(ReleaseTable, UpdateBindsTheDescriptionAsTheInsertDoes)
     EXPECT_EQ(binds[3], kDescriptionBinding);
 
     // No row of that release: nothing changes, and that is no failure.
+    // Drivers answer it either way: SQL_NO_DATA, or success with no row counted.
     scli::on_sql(kReleaseUpdate).no_data();
+    EXPECT_EQ(DB_instance_update_release(nullptr, 81000, &r), 0);
+    scli::on_sql(kReleaseUpdate).row_count(0);
     EXPECT_EQ(DB_instance_update_release(nullptr, 81000, &r), 0);
     EXPECT_EQ(DB_instance_update_release(nullptr, 81000, nullptr), ZE_NULL_POINTER);
 }

@@ -173,13 +173,16 @@ TEST(SqlWhereHelpers, AppendConstraint)
         const char *clause;
         const char *appended;
     } cases[] = {
-        {"WHERE a = 1", " and a = 1"},
-        {"  where b < 2", " and b < 2"},
+        {"WHERE a = 1", " and (a = 1)"},
+        {"  where b < 2", " and (b < 2)"},
         {"  ORDER BY a", "   ORDER BY a"},
         {"group by c", " group by c"},
         {"Union select 1 from t", " Union select 1 from t"},
-        {"a = 1", " and a = 1"},
-        {" a = 1", " and  a = 1"},
+        {"a = 1", " and (a = 1)"},
+        {" a = 1", " and ( a = 1)"},
+        {"a = 1 OR 1 = 1", " and (a = 1 OR 1 = 1)"}, // the OR stays inside
+        {"(a = 1) or (b = ')(')", " and ((a = 1) or (b = ')('))"},
+        {"a = 'it''s'", " and (a = 'it''s')"},
         {" \n\t ", ""},
         {nullptr, ""},
     };
@@ -193,12 +196,19 @@ TEST(SqlWhereHelpers, AppendConstraint)
 
 TEST(SqlWhereHelpers, AppendConstraintChecksTheStatementSize)
 {
-    // "WHERE 1" needs " and 1": 6 more characters and the NUL.
-    char statement[16] = "S WHERE 0";
-    EXPECT_EQ(DB_sql_append_constraint(statement, "WHERE 1", 15), ZE_SQL_BUFFER_FULL);
+    // "WHERE 1" needs " and (1)": 8 more characters and the NUL.
+    char statement[18] = "S WHERE 0";
+    EXPECT_EQ(DB_sql_append_constraint(statement, "WHERE 1", 17), ZE_SQL_BUFFER_FULL);
     EXPECT_STREQ(statement, "S WHERE 0");
-    EXPECT_EQ(DB_sql_append_constraint(statement, "WHERE 1", 16), ZE_SUCCESS);
-    EXPECT_STREQ(statement, "S WHERE 0 and 1");
+    EXPECT_EQ(DB_sql_append_constraint(statement, "WHERE 1", 18), ZE_SUCCESS);
+    EXPECT_STREQ(statement, "S WHERE 0 and (1)");
+
+    // A condition that would close the parentheses around it is refused.
+    for (const char *escape : {"1 = 1) OR (1 = 1", "a = 1)", "(a = 1", "a = 'x"}) {
+        char s[64] = "SELECT a FROM t WHERE x = 0";
+        EXPECT_EQ(DB_sql_append_constraint(s, escape, sizeof s), ZE_INVALID_ARGUMENT) << escape;
+        EXPECT_STREQ(s, "SELECT a FROM t WHERE x = 0");
+    }
 
     char unterminated[4] = {'a', 'b', 'c', 'd'};
     EXPECT_EQ(DB_sql_append_constraint(unterminated, "x", sizeof unterminated),

@@ -330,6 +330,33 @@ TEST_F(Stmt, ExecuteAndFetchRowsets)
     db_free_stmt(&h);
 }
 
+// A refused rowset size ends execute-and-fetch at once: -51, no fetch, no
+// commit, and no record filled.
+TEST_F(Stmt, RefusedRowsetSizeOfExecuteAndFetchEndsAtOnce)
+{
+    scli::on_sql(kSelect).columns({{"id", SQL_INTEGER}}).rows({{scli::i32(1)}, {scli::i32(2)}});
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    ASSERT_EQ(db_prepare_cursor(nullptr, &h, kSelect, 0), 0);
+    SQLINTEGER ids[2] = {0, 0};
+    SQLLEN ind[2];
+    ASSERT_EQ(SQLBindCol(h, 1, SQL_C_SLONG, ids, 0, ind), SQL_SUCCESS);
+    DB_instance_clear_xerr();
+    scli::fail_call("SQLSetStmtAttr", scli::call_count("SQLSetStmtAttr") + 1, SQL_ERROR,
+                    {"HY024", 0, "Invalid attribute value"});
+    SQLULEN rows = 0;
+    EXPECT_EQ(db_execute_and_fetch(&h, 1, 2, &rows), ZE_DBMS_ERROR);
+    EXPECT_EQ(Executed(), (Strings{kSelect}));
+    EXPECT_TRUE(scli::calls_of("SQLExtendedFetch").empty());
+    EXPECT_EQ(db_global_xerr.code, 0);
+    const std::vector<scli::Call> sets = scli::calls_of("SQLSetStmtAttr");
+    ASSERT_FALSE(sets.empty());
+    EXPECT_TRUE(sets.back().injected);
+    EXPECT_NE(sets.back().detail.find("attr=" + std::to_string(SQL_ROWSET_SIZE) + " value=2"),
+              std::string::npos)
+        << sets.back().detail;
+    db_free_stmt(&h);
+}
+
 TEST_F(Stmt, FetchFailureOfExecuteAndFetchIsRecordedAndCommitted)
 {
     scli::on_sql(kSelect)

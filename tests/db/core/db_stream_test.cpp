@@ -16,6 +16,7 @@
 #include "base/util/ve_filter.h"
 #include "base/util/ve_raster.h"
 #include "base/util/zel_errors.h"
+#include "db/catalog/db_log.h"
 #include "db/core/db_cli_internal.h"
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_instance_internal.h"
@@ -465,6 +466,39 @@ TEST_F(StreamClose, ShapeRecordAndItsLogGoInUpdateAndDeleteModes)
         }
         free(s);
     }
+}
+
+// The temporary log of an update or delete goes only after the close's
+// default commit, so its deletion is not part of the stream's own work.
+TEST_F(StreamClose, TemporaryLogIsDeletedAfterTheDefaultCommit)
+{
+    ASSERT_EQ(DB_log_init(instance_), 0);
+    for (int32_t mode : {1, 2, 3}) {
+        SCOPED_TRACE(mode);
+        DB_STREAM *s = NewStream("log");
+        ASSERT_EQ(DB_stream_set_operation_mode(s, mode), 0);
+        s->shape_record =
+            static_cast<DB_STREAM_SHAPE_RECORD *>(calloc(1, sizeof(DB_STREAM_SHAPE_RECORD)));
+        s->shape_record->log =
+            static_cast<DB_STREAM_TEMP_LOG *>(calloc(1, sizeof(DB_STREAM_TEMP_LOG)));
+        strcpy(s->shape_record->log->name, "tmp_log_1");
+        s->update_buffer = static_cast<STATE_WRITE_BUFFER *>(calloc(1, sizeof(STATE_WRITE_BUFFER)));
+        s->update_buffer->ids_in_log = 1;
+        const size_t before = scli::executed().size();
+        quiet_stderr([&] { DB_stream_free(s); });
+        std::vector<std::string> run = scli::executed();
+        run.erase(run.begin(), run.begin() + static_cast<std::ptrdiff_t>(before));
+        ASSERT_GT(run.size(), 1u) << "the log's deletion reached the database";
+        EXPECT_EQ(run[0], "COMMIT");
+        EXPECT_EQ(std::count(run.begin(), run.end(), "COMMIT"), 1);
+        if (s->shape_record != nullptr) {
+            EXPECT_EQ(s->shape_record->log, nullptr);
+            free(s->shape_record->buffer);
+            free(s->shape_record);
+        }
+        free(s);
+    }
+    DB_log_end(instance_);
 }
 
 // Each CLI call of a stream's close, and of the instance close after it,

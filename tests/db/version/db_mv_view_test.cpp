@@ -398,10 +398,11 @@ TEST_F(MvTest, RefusedKindsAndArguments)
         const LOGFILE *log;
     } cases[] = {
         {"kind 0", 0, "roads", 0, kGetterLineage.c_str(), "objectid", "r", nullptr},
-        {"update changes", 4, "roads", 0, kGetterLineage.c_str(), "objectid", "r", nullptr},
-        {"delete changes", 5, "roads", 0, kGetterLineage.c_str(), "objectid", "r", nullptr},
-        {"difference", 6, "roads", 0, kGetterLineage.c_str(), "objectid", "r", nullptr},
-        {"difference", 10, "roads", 0, kGetterLineage.c_str(), "objectid", "r", nullptr},
+        {"update changes without lists", 4, "roads", 0, kGetterLineage.c_str(), "objectid", "r",
+         nullptr},
+        {"difference without lists", 7, "roads", 0, kGetterLineage.c_str(), "objectid", "r",
+         nullptr},
+        {"empty rows, alias", 10, "roads", 0, nullptr, "objectid", "r x", nullptr},
         {"kind 12", 12, "roads", 0, kGetterLineage.c_str(), "objectid", "r", nullptr},
         {"position", 2, "roads", 1, kGetterLineage.c_str(), "objectid", "r", nullptr},
         {"negative position", 2, "roads", -1, kGetterLineage.c_str(), "objectid", "r", nullptr},
@@ -450,8 +451,9 @@ TEST_F(MvTest, QueriesThatNeedAView)
 }
 
 // For a stored view of a state other than 0 the size is a bound that needs
-// no database: 35 per column of the first table, the name's length and 195.
-// Otherwise it is the length of the text, built without creating anything.
+// no database: 35 per column of the asked table (not the first table of the
+// query), the name's length and 195. Otherwise it is the length of the
+// text, built without creating anything.
 TEST_F(MvTest, TextSize)
 {
     DB_MV_TABLE_INFO tables[2] = {table_, table_};
@@ -460,9 +462,13 @@ TEST_F(MvTest, TextSize)
     info_.tables = tables;
     info_.table_count = 2;
     EXPECT_EQ(db_mv_view_text_size(&info_, nullptr, "roads", "bob", 0), 35 * 3 + 5 + 195);
-    EXPECT_EQ(db_mv_view_text_size(&info_, nullptr, "gis:bob.roads", "bob", 1), 35 * 3 + 13 + 195);
+    EXPECT_EQ(db_mv_view_text_size(&info_, nullptr, "gis:bob.roads", "bob", 1), 35 * 40 + 13 + 195);
     info_.kind = DB_MV_UPDATE_CHANGES;
+    info_.lineage2 = kGetterLineage.c_str();
+    info_.lineage4 = kGetterLineage.c_str();
     EXPECT_EQ(db_mv_view_text_size(&info_, nullptr, "roads", "bob", 0), 35 * 3 + 5 + 195);
+    info_.kind = DB_MV_DELETE_CHANGES;
+    EXPECT_EQ(db_mv_view_text_size(&info_, nullptr, "gis:bob.roads", "bob", 1), 35 * 40 + 13 + 195);
     EXPECT_TRUE(executed().empty());
 
     info_.kind = DB_MV_STANDARD;
@@ -482,7 +488,9 @@ TEST_F(MvTest, TextSize)
     const std::string long_list(5000, '1');
     info_.lineage = long_list.c_str();
     EXPECT_GT(db_mv_view_text_size(&info_, nullptr, "roads", "bob", 0), 10000);
+    // A text that cannot be built (kind 7 without its lists) needs nothing.
     info_.kind = 7;
+    info_.lineage2 = nullptr;
     EXPECT_EQ(db_mv_view_text_size(&info_, nullptr, "roads", "bob", 0), 1);
 }
 

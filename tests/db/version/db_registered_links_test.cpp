@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
+#include "tests/db/catalog/layer_fixture.h"
 #include "tests/db/version/mv_fixture.h"
 #include "tests/db/version/registered_fixture.h"
 #include "tests/support/quiet_stderr.h"
@@ -185,4 +186,36 @@ TEST_F(LinksTest, DependentTablesThatExist)
         ZE_SUCCESS);
     EXPECT_EQ(none.count, 0);
     EXPECT_EQ(none.names, nullptr);
+}
+
+// A layer lists its feature table first; without a layer record the step is
+// skipped.
+TEST_F(LinksTest, ALayerListsItsFeatureTable)
+{
+    DB_instance_close(instance_);
+    instance_ = nullptr;
+    config_.layer_cache_size = 5;
+    ASSERT_EQ(DB_instance_open("", "bob", "pw", &config_, &instance_), 0);
+    auto layer_sql = [](const std::string &table) {
+        return layer_test::kSelect +
+               " FROM zel:zel.Layers ly, zel:zel.spatial_references sr WHERE ly.srid = sr.srid AND "
+               "ly.database_name = 'gis' AND ly.table_name = '" +
+               table + "' AND ly.owner = 'bob'";
+    };
+    layer_test::LayerRow layer;
+    layer.id = 12;
+    layer_test::answer_layers(layer_sql("roads"), {layer});
+    REGISTRATION r = roads();
+    r.object_flags = REG_LAYER | REG_MULTIVERSION;
+    Names n;
+    ASSERT_EQ(DB_registration_get_dependent_tables(instance_, &r, "roads", &n.names, &n.count),
+              ZE_SUCCESS);
+    EXPECT_EQ(n.list(), (Strings{"f12", "a7", "d7", "e7"}));
+
+    layer_test::answer_layers(layer_sql("streets"), {});
+    Names without;
+    ASSERT_EQ(DB_registration_get_dependent_tables(instance_, &r, "streets", &without.names,
+                                                   &without.count),
+              ZE_SUCCESS);
+    EXPECT_EQ(without.list(), (Strings{"a7", "d7", "e7"}));
 }

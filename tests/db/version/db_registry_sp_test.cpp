@@ -195,3 +195,18 @@ TEST_F(RegistrySpTest, CliFailuresAreRecorded)
     EXPECT_EQ(DB_sp_registry_def_insert(instance_, nullptr), ZE_NULL_POINTER);
     EXPECT_EQ(DB_sp_registry_def_change_table_name(instance_, 7, nullptr), ZE_NULL_POINTER);
 }
+
+// A call that succeeds with a warning succeeded.
+TEST_F(RegistrySpTest, AWarningIsSuccess)
+{
+    for (const std::string &sql : {kDelete, kClear}) {
+        SCOPED_TRACE(sql);
+        scli::on_sql(sql)
+            .info({"01000", 0, "a warning"})
+            .columns({{"status", SQL_INTEGER}})
+            .row({scli::i32(0)});
+    }
+    EXPECT_EQ(DB_sp_registry_def_delete(instance_, 7), ZE_SUCCESS);
+    EXPECT_EQ(db_registration_clear_modified(instance_, 7), ZE_SUCCESS);
+    EXPECT_TRUE(scli::unused_answers().empty());
+}

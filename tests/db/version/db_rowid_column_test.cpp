@@ -8,13 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "base/util/zel_errors.h"
+#include "tests/db/catalog/layer_fixture.h"
 #include "tests/db/version/mv_fixture.h"
 #include "tests/db/version/registered_fixture.h"
 #include "tests/support/quiet_stderr.h"
+#include "tests/support/scli_dbtune_store.h"
 
 namespace
 {
@@ -56,6 +59,15 @@ const std::string kDescribeIndexes =
     "sc.colno = "
     "-ikeyextractcolno(si.indexkeys,i.indexpart))                             order "
     "by si.idxname";
+
+// The layer of bob's roads with that spatial column.
+std::string kLayerByColumn(const std::string &column)
+{
+    return layer_test::kSelect +
+           " FROM zel:zel.Layers ly, zel:zel.spatial_references sr WHERE ly.srid = sr.srid AND "
+           "ly.database_name = 'gis' AND ly.table_name = 'roads' AND spatial_column = '" +
+           column + "' AND ly.owner = 'bob'";
+}
 
 // The ROWID of the n-th row: ascending, with gaps.
 int32_t Rowid(int32_t n)
@@ -173,7 +185,7 @@ TEST_F(RowidTest, FailuresOfTheNumberingAreReported)
 
     mark();
     Rows(60000);
-    scli::on_sql(kCall);
+    scli::on_sql(kCall).info({"01000", 0, "a warning"}); // succeeded
     scli::on_sql(kCall).fail(SQL_ERROR, {"S1000", -239, "duplicate value"});
     EXPECT_EQ(quiet_stderr([&] { return db_execute_rowid_update(&r, kProcedure.c_str()); }),
               ZE_DBMS_ERROR);
@@ -364,4 +376,89 @@ TEST_F(RowidTest, ColumnsFollowIntoTheAddsTable)
     strcpy(r.imv_view_name, "roads_imv");
     EXPECT_EQ(DB_registered_table_add_column(instance_, &r, &column), ZE_NOT_SUPPORTED);
     EXPECT_TRUE(executed().empty());
+}
+
+// The index takes the B_INDEX_ROWID clause of the registration's keyword; a
+// keyword without rows of its own is refused before any DDL.
+TEST_F(RowidTest, TheKeywordGivesTheIndexClause)
+{
+    scli::dbtune_store_install();
+    scli::dbtune_store().rows.push_back({"DEFAULTS", "B_INDEX_ROWID", "IN default_space"});
+    scli::dbtune_store().rows.push_back({"ROADS", "B_INDEX_ROWID", "IN roads_ix"});
+    REGISTRATION r = Registration();
+    strcpy(r.config_keyword, "ROADS");
+    Column(SQL_INTEGER, SQL_NO_NULLS);
+    ASSERT_EQ(DB_registered_table_add_rowid_column(instance_, &r), ZE_SUCCESS);
+    Strings ran = executed();
+    ASSERT_GE(ran.size(), 2u);
+    EXPECT_EQ(Strings(ran.end() - 2, ran.end()), (Strings{kIndex + "IN roads_ix", "COMMIT"}));
+
+    Again();
+    scli::dbtune_store_install();
+    scli::dbtune_store().rows.push_back({"DEFAULTS", "B_INDEX_ROWID", "IN default_space"});
+    strcpy(r.config_keyword, "ABSENT");
+    EXPECT_EQ(DB_registered_table_add_rowid_column(instance_, &r), ZE_KEYWORD_WITHOUT_ROWS);
+    for (const std::string &sql : executed())
+        EXPECT_EQ(sql.rfind("SELECT", 0), 0u) << sql; // only the keyword's rows were read
+}
+
+// The layer's spatial column cannot be its row-id column; a table whose
+// layer has another spatial column goes on.
+TEST_F(RowidTest, TheSpatialColumnIsRefused)
+{
+    DB_instance_close(instance_);
+    instance_ = nullptr;
+    config_.layer_cache_size = 5;
+    ASSERT_EQ(DB_instance_open("", "bob", "pw", &config_, &instance_), 0);
+    mark();
+    layer_test::LayerRow layer;
+    layer_test::answer_layers(kLayerByColumn("shape"), {layer});
+    scli::on_sql("SELECT shape FROM gis:bob.roads").columns({{"shape", SQL_INTEGER}});
+    REGISTRATION r = Registration();
+    r.object_flags |= REG_LAYER;
+    strcpy(r.rowid_column, "shape");
+    EXPECT_EQ(DB_registered_table_add_rowid_column(instance_, &r), ZE_INVALID_COLUMN_TYPE);
+    for (const std::string &sql : executed())
+        EXPECT_EQ(sql.find("CREATE"), std::string::npos) << sql;
+
+    mark();
+    layer_test::answer_layers(kLayerByColumn("objectid"), {});
+    Column(SQL_INTEGER, SQL_NO_NULLS);
+    strcpy(r.rowid_column, "objectid");
+    ASSERT_EQ(DB_registered_table_add_rowid_column(instance_, &r), ZE_SUCCESS);
+    EXPECT_EQ(executed(), (Strings{kLayerByColumn("objectid"), "COMMIT", kIndex, "COMMIT"}));
+}
+
+// Rows that came in between the count and the read still get their runs:
+// the runs are not sized by the count.
+TEST_F(RowidTest, RunsAreNotBoundByTheCount)
+{
+    const REGISTRATION r = Registration();
+    scli::on_sql(kCount).columns({{"", SQL_INTEGER}}).row({scli::i32(1)});
+    std::vector<scli::Row> rows;
+    for (int32_t i = 0; i < 120000; i++)
+        rows.push_back({scli::i32(Rowid(i))});
+    scli::on_sql(kRowids).columns({{"ROWID", SQL_INTEGER}}).rows(std::move(rows));
+    ASSERT_EQ(db_execute_rowid_update(&r, kProcedure.c_str()), ZE_SUCCESS);
+    EXPECT_EQ(params_of(kCall).size(), 3u);
+    EXPECT_EQ(params_of(kCall).back(),
+              (Strings{std::to_string(Rowid(99999)), std::to_string(Rowid(119999)), "101000"}));
+}
+
+// A numbering that fails still drops its procedure; its own failure is the
+// one reported.
+TEST_F(RowidTest, AFailedNumberingDropsItsProcedure)
+{
+    const REGISTRATION r = Registration();
+    scli::on_sql(kSelect).at_prepare(SQL_ERROR, {"S0022", -217, "column not found"});
+    Rows(5);
+    scli::on_sql(kCall).fail(SQL_ERROR, {"S1000", -239, "duplicate value"});
+    scli::on_sql(kDropProcedure).fail(SQL_ERROR, {"S1000", -674, "routine in use"});
+    EXPECT_EQ(quiet_stderr([&] { return DB_registered_table_add_rowid_column(instance_, &r); }),
+              ZE_DBMS_ERROR);
+    EXPECT_EQ(xerr().native_error, -239);
+    const Strings ran = executed();
+    ASSERT_FALSE(ran.empty());
+    EXPECT_EQ(ran.back(), kDropProcedure);
+    EXPECT_EQ(std::count(ran.begin(), ran.end(), kIndex), 0);
 }
