@@ -191,6 +191,32 @@ int plat_process_spawn_as_user(const PLAT_USER_ID *id, const char *const argv[],
     return S_wrap(pid, process);
 }
 
+int plat_process_open(int32_t pid, PLAT_PROCESS **process)
+{
+    if (process == nullptr)
+        return EINVAL;
+    *process = nullptr;
+    if (pid <= 0)
+        return ESRCH;
+    int fd = S_pidfd_open((pid_t)pid);
+    if (fd < 0)
+        return errno;
+    PLAT_PROCESS *made = new (std::nothrow) PLAT_PROCESS;
+    if (made == nullptr) {
+        close(fd);
+        return ENOMEM;
+    }
+    made->waitable.fd = fd;
+    made->waitable.auto_reset = 0;
+    made->pid = (pid_t)pid;
+    made->reaped = false;
+    made->exit_code = PLAT_STILL_ACTIVE;
+    made->terminated = false;
+    made->terminate_code = 0;
+    *process = made;
+    return 0;
+}
+
 int32_t plat_process_id(const PLAT_PROCESS *process)
 {
     return process != nullptr ? (int32_t)process->pid : 0;

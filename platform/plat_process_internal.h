@@ -50,6 +50,13 @@ int plat_logon_user(const char *domain, const char *user, const char *password, 
 int plat_process_spawn_as_user(const PLAT_USER_ID *id, const char *const argv[],
                                PLAT_PROCESS **process);
 
+/* Opens a running process by its id for waiting (what the Windows open of a
+ * process with SYNCHRONIZE access gives): its waitable is signalled once it
+ * has ended. A process that is not our child has no exit code here
+ * (plat_process_exit_code answers ECHILD). 0, or an error number (ESRCH when
+ * no process has that id). */
+int plat_process_open(int32_t pid, PLAT_PROCESS **process);
+
 int32_t plat_process_id(const PLAT_PROCESS *process);
 /* Signalled from the moment the process has ended; never reset. */
 PLAT_WAITABLE *plat_process_waitable(PLAT_PROCESS *process);

@@ -2,14 +2,17 @@
 // socket, destruction, flush and the readiness question, each a switch on
 // the channel's type. The read and write family is in ch_records.cpp, the
 // command codes in ch_command.cpp. XDR channels (type 1) are not made until
-// the XDR transport fills its case below; the coordinated-memory transport
-// (type 2) is not built, and a shared-memory channel (type 3) has no
-// transport until one is attached.
+// the XDR transport fills its case below. A memory channel (type 2 made with
+// its coordinated-memory end, type 3 once a shared-memory object is
+// attached) also holds an unbuffered socket transport over the memory
+// transport's link, through which the family sends the raw forms.
 #include "base/system/ch_channel_internal.h"
 
 #include <cstdlib>
 
 #include "base/system/ch_intercept_internal.h"
+#include "base/system/cmem_channel_internal.h"
+#include "base/system/shm_channel_internal.h"
 #include "base/system/so_channel_internal.h"
 
 /* The areas of a socket transport: a write area of 4096 bytes gathers small
@@ -34,9 +37,17 @@ ZEL_API CH_CHANNEL *CH_create(uint32_t type, int32_t old_release, const int *soc
     case CH_TYPE_XDR:
         made = false; // the XDR transport is made here once it is built
         break;
-    case CH_TYPE_COORDINATED_MEMORY:
-        made = false; // the coordinated-memory object is made here once it is built
+    case CH_TYPE_COORDINATED_MEMORY: {
+        CMEM *end = cmem_create();
+        SO_LINK link = cmem_link(end);
+        channel->so = end != nullptr ? so_create_on_link(&link, 0, 0) : nullptr;
+        if (channel->so == nullptr)
+            cmem_destroy(end);
+        else
+            channel->coordinated_memory = end;
+        made = channel->so != nullptr;
         break;
+    }
     case CH_TYPE_SHARED_MEMORY:
         made = true; // its transport is attached afterwards
         break;
@@ -65,8 +76,16 @@ ZEL_API void CH_destroy(CH_CHANNEL *channel)
         break;
     case CH_TYPE_XDR:
         break; // the XDR transport is flushed and destroyed here once it is built
+    case CH_TYPE_COORDINATED_MEMORY:
+        SO_destroy(channel->so);
+        cmem_destroy(static_cast<CMEM *>(channel->coordinated_memory));
+        break;
+    case CH_TYPE_SHARED_MEMORY:
+        SO_destroy(channel->so);
+        shm_destroy(static_cast<SHM_OBJECT *>(channel->shared_memory));
+        break;
     default:
-        break; // the memory transports are destroyed here once they are built
+        break;
     }
     if (channel->intercept_file != nullptr)
         ch_intercept_close(&channel->intercept_file);
@@ -95,9 +114,37 @@ ZEL_API int32_t CH_data_waiting(CH_CHANNEL *channel)
         return so_data_waiting(channel->so);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
+        return channel->so != nullptr ? so_data_waiting(channel->so) : ZE_FAILURE;
     default:
         return ch_refuse(channel);
     }
+}
+
+int32_t ch_pair_coordinated_memory(CH_CHANNEL *a, CH_CHANNEL *b)
+{
+    if (ch_type(a) != CH_TYPE_COORDINATED_MEMORY || ch_type(b) != CH_TYPE_COORDINATED_MEMORY)
+        return ZE_FAILURE;
+    return cmem_connect(static_cast<CMEM *>(a->coordinated_memory),
+                        static_cast<CMEM *>(b->coordinated_memory)) == 0
+               ? ZE_SUCCESS
+               : ZE_FAILURE;
+}
+
+int32_t ch_attach_shared_memory(SHM_OBJECT *object, CH_CHANNEL *channel, int32_t peer_process_id)
+{
+    if (object == nullptr || ch_type(channel) != CH_TYPE_SHARED_MEMORY ||
+        channel->shared_memory != nullptr)
+        return ZE_FAILURE;
+    if (shm_open_peer_process(object, peer_process_id) != 0)
+        return ZE_FAILURE;
+    SO_LINK link = shm_link(object);
+    channel->so = so_create_on_link(&link, 0, 0);
+    if (channel->so == nullptr)
+        return ZE_FAILURE;
+    channel->shared_memory = object;
+    return ZE_SUCCESS;
 }
 
 int32_t ch_get_old_release_flag(const CH_CHANNEL *channel)

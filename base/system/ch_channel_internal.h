@@ -9,6 +9,7 @@
 #include <stdio.h>
 
 #include "base/system/ch_channel.h"
+#include "base/system/raw_form_internal.h"
 #include "base/util/zel_errors.h"
 
 /* One channel. Only the transport slot of the channel's own type is used. */
@@ -40,6 +41,27 @@ static inline int32_t ch_refuse(const CH_CHANNEL *channel)
 {
     return channel == NULL ? ZE_NULL_POINTER : ZE_FAILURE;
 }
+
+/* The filter-array form of a memory transport (raw_form_internal.h): its
+ * filter images are always current, its coordinate references follow the
+ * old-release flag. */
+static inline int32_t ch_memory_filter_form(const CH_CHANNEL *channel)
+{
+    return channel->old_release ? RAW_FILTERS_OLD_COORDREF : RAW_FILTERS_CURRENT;
+}
+
+/* Pairs the coordinated-memory transports of two channels of type 2, one for
+ * each of two threads: 0, or -1 when either is not such a channel or is
+ * paired already. */
+int32_t ch_pair_coordinated_memory(CH_CHANNEL *a, CH_CHANNEL *b);
+
+typedef struct SHM_OBJECT SHM_OBJECT;
+/* Gives a channel of type 3 without a transport the shared-memory object
+ * (base/system/shm_channel_internal.h), which the channel then owns, and
+ * opens the peer process for the object's waits: 0, or -1 when the object
+ * is null, the channel is not such a channel, or the peer process cannot be
+ * opened (the object stays the caller's). */
+int32_t ch_attach_shared_memory(SHM_OBJECT *object, CH_CHANNEL *channel, int32_t peer_process_id);
 
 /* The old-release flag; 0 for a null channel. */
 int32_t ch_get_old_release_flag(const CH_CHANNEL *channel);

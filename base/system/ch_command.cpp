@@ -112,6 +112,8 @@ ZEL_API int32_t CH_write_command(CH_CHANNEL *channel, int32_t code)
     }
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_long(channel->so, code);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -125,6 +127,8 @@ ZEL_API int32_t CH_read_command(CH_CHANNEL *channel, int32_t *code)
     int32_t rc;
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         rc = SO_read_long(channel->so, code);
         break;
     case CH_TYPE_XDR:

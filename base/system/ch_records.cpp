@@ -3,15 +3,20 @@
 // switch on the channel's type, and returns its status unchanged. The socket
 // transport's members are in so_records.cpp; on an old-release channel the
 // records that have an older form take the transport's old member. The XDR
-// case of each switch answers -1 until the XDR transport fills it; the
-// memory transports (types 2 and 3) fall to the default until they are
-// built.
+// case of each switch answers -1 until the XDR transport fills it. The memory
+// transports (types 2 and 3) send the same raw forms with nothing held back:
+// their channels run the socket members over an unbuffered record layer
+// whose link is the memory transport (ch_channel.cpp), and differ only in
+// the filter arrays, whose images stay current for an older peer.
 #include "base/system/ch_channel_internal.h"
+#include "base/system/so_channel_internal.h"
 
 ZEL_API int32_t CH_read_long(CH_CHANNEL *channel, int32_t *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_long(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -24,6 +29,8 @@ ZEL_API int32_t CH_write_long(CH_CHANNEL *channel, int32_t value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_long(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -36,6 +43,8 @@ ZEL_API int32_t CH_read_ulong(CH_CHANNEL *channel, uint32_t *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ulong(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -48,6 +57,8 @@ ZEL_API int32_t CH_write_ulong(CH_CHANNEL *channel, uint32_t value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ulong(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -60,6 +71,8 @@ ZEL_API int32_t CH_read_float(CH_CHANNEL *channel, float *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_float(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -72,6 +85,8 @@ ZEL_API int32_t CH_write_float(CH_CHANNEL *channel, float value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_float(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -84,6 +99,8 @@ ZEL_API int32_t CH_read_lfloat(CH_CHANNEL *channel, double *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_lfloat(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -96,6 +113,8 @@ ZEL_API int32_t CH_write_lfloat(CH_CHANNEL *channel, double value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_lfloat(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -108,6 +127,8 @@ ZEL_API int32_t CH_read_short(CH_CHANNEL *channel, int16_t *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_short(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -120,6 +141,8 @@ ZEL_API int32_t CH_write_short(CH_CHANNEL *channel, int16_t value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_short(channel->so, value);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -132,6 +155,8 @@ ZEL_API int32_t CH_read_pt3d(CH_CHANNEL *channel, int32_t *x, int32_t *y, int32_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_pt3d(channel->so, x, y, z);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -144,6 +169,8 @@ ZEL_API int32_t CH_write_pt3d(CH_CHANNEL *channel, int32_t x, int32_t y, int32_t
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_pt3d(channel->so, x, y, z);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -156,6 +183,8 @@ ZEL_API int32_t CH_read_envp(CH_CHANNEL *channel, ENVELOPE *envelope)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_envp(channel->so, envelope);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -168,6 +197,8 @@ ZEL_API int32_t CH_write_envp(CH_CHANNEL *channel, const ENVELOPE *envelope)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_envp(channel->so, envelope);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -180,6 +211,8 @@ ZEL_API int32_t CH_read_date(CH_CHANNEL *channel, VE_DATE *date)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_date(channel->so, date);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -192,6 +225,8 @@ ZEL_API int32_t CH_write_date(CH_CHANNEL *channel, const VE_DATE *date)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_date(channel->so, date);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -204,6 +239,8 @@ ZEL_API int32_t CH_read_fid_array(CH_CHANNEL *channel, int32_t *ids, int32_t cou
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_fid_array(channel->so, ids, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -216,6 +253,8 @@ ZEL_API int32_t CH_write_fid_array(CH_CHANNEL *channel, const int32_t *ids, int3
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_fid_array(channel->so, ids, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -228,6 +267,8 @@ ZEL_API int32_t CH_read_lfloat_array(CH_CHANNEL *channel, double *values, int32_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_lfloat_array(channel->so, values, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -240,6 +281,8 @@ int32_t CH_write_lfloat_array(CH_CHANNEL *channel, const double *values, int32_t
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_lfloat_array(channel->so, values, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -252,6 +295,8 @@ ZEL_API int32_t CH_read_block(CH_CHANNEL *channel, void *buffer, int32_t length)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_block(channel->so, buffer, length);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -264,6 +309,8 @@ ZEL_API int32_t CH_write_block(CH_CHANNEL *channel, const void *buffer, int32_t 
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_block(channel->so, buffer, length);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -277,6 +324,8 @@ ZEL_API int32_t CH_read_short_array(CH_CHANNEL *channel, int16_t *count, int16_t
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_short_array(channel->so, count, values, capacity);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -289,6 +338,8 @@ ZEL_API int32_t CH_write_short_array(CH_CHANNEL *channel, int16_t count, const i
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_short_array(channel->so, count, values);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -301,6 +352,8 @@ ZEL_API int32_t CH_read_string(CH_CHANNEL *channel, char *buffer, int32_t capaci
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_string(channel->so, buffer, capacity);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -313,6 +366,8 @@ ZEL_API int32_t CH_write_string(CH_CHANNEL *channel, const char *string)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_string(channel->so, string);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -325,6 +380,8 @@ ZEL_API int32_t CH_read_dynamic_string(CH_CHANNEL *channel, char **string)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_dynamic_string(channel->so, string);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -337,6 +394,8 @@ ZEL_API int32_t CH_write_dynamic_string(CH_CHANNEL *channel, const char *string)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_dynamic_string(channel->so, string);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -350,6 +409,8 @@ ZEL_API int32_t CH_read_blob_seg(CH_CHANNEL *channel, void *buffer, int32_t capa
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_blob_seg(channel->so, buffer, capacity, length, last);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -363,6 +424,8 @@ ZEL_API int32_t CH_write_blob_seg(CH_CHANNEL *channel, const void *buffer, int32
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_blob_seg(channel->so, buffer, length, last);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -375,6 +438,8 @@ ZEL_API int32_t CH_read_blob_end(CH_CHANNEL *channel, int32_t total_length, int3
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_blob_end(channel->so, total_length, skip);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -387,6 +452,8 @@ ZEL_API int32_t CH_write_blob_end(CH_CHANNEL *channel, int32_t total_length, int
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_blob_end(channel->so, total_length, flush);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -399,6 +466,8 @@ ZEL_API int32_t CH_read_release(CH_CHANNEL *channel, RELEASE *release)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_release_old(channel->so, release)
                                     : SO_read_release(channel->so, release);
     case CH_TYPE_XDR:
@@ -412,6 +481,8 @@ ZEL_API int32_t CH_write_release(CH_CHANNEL *channel, const RELEASE *release)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_release(channel->so, release);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -424,6 +495,8 @@ ZEL_API int32_t CH_read_compressed_feature(CH_CHANNEL *channel, FEATURE_STRUCT *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_compressed_feature(channel->so, feature);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -436,6 +509,8 @@ ZEL_API int32_t CH_write_compressed_feature(CH_CHANNEL *channel, const FEATURE_S
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_compressed_feature(channel->so, feature);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -448,6 +523,8 @@ ZEL_API int32_t CH_readf(CH_CHANNEL *channel, FEATURE_STRUCT *feature, int32_t a
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_readf(channel->so, feature, allocate);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -460,6 +537,8 @@ ZEL_API int32_t CH_writef(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_writef(channel->so, feature);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -472,6 +551,8 @@ ZEL_API int32_t CH_read_coordref(CH_CHANNEL *channel, COORDREF *coordref)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_coordref_old(channel->so, coordref)
                                     : SO_read_coordref(channel->so, coordref);
     case CH_TYPE_XDR:
@@ -485,6 +566,8 @@ ZEL_API int32_t CH_write_coordref(CH_CHANNEL *channel, const COORDREF *coordref)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_write_coordref_old(channel->so, coordref)
                                     : SO_write_coordref(channel->so, coordref);
     case CH_TYPE_XDR:
@@ -498,6 +581,8 @@ ZEL_API int32_t CH_read_layer(CH_CHANNEL *channel, LAYER *layer)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_layer_old(channel->so, layer)
                                     : SO_read_layer(channel->so, layer);
     case CH_TYPE_XDR:
@@ -511,6 +596,8 @@ ZEL_API int32_t CH_write_layer(CH_CHANNEL *channel, const LAYER *layer)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_write_layer_old(channel->so, layer)
                                     : SO_write_layer(channel->so, layer);
     case CH_TYPE_XDR:
@@ -525,6 +612,8 @@ ZEL_API int32_t CH_read_layer_list(CH_CHANNEL *channel, LAYER *layers, int32_t c
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_layer_list_old(channel->so, layers, capacity, count)
                                     : SO_read_layer_list(channel->so, layers, capacity, count);
     case CH_TYPE_XDR:
@@ -538,6 +627,8 @@ ZEL_API int32_t CH_write_layer_list(CH_CHANNEL *channel, const LAYER *layers, in
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_write_layer_list_old(channel->so, layers, count)
                                     : SO_write_layer_list(channel->so, layers, count);
     case CH_TYPE_XDR:
@@ -551,6 +642,8 @@ ZEL_API int32_t CH_read_construct(CH_CHANNEL *channel, VE_SQL_CONSTRUCT *constru
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_construct(channel->so, construct);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -563,6 +656,8 @@ ZEL_API int32_t CH_write_construct(CH_CHANNEL *channel, const VE_SQL_CONSTRUCT *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_construct(channel->so, construct);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -575,6 +670,8 @@ ZEL_API int32_t CH_read_column_def(CH_CHANNEL *channel, int16_t *count, DB_COLUM
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_read_column_def_old(channel->so, count, defs)
                                     : SO_read_column_def(channel->so, count, defs);
     case CH_TYPE_XDR:
@@ -588,6 +685,8 @@ ZEL_API int32_t CH_write_column_def(CH_CHANNEL *channel, int16_t count, const DB
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return channel->old_release ? SO_write_column_def_old(channel->so, count, defs)
                                     : SO_write_column_def(channel->so, count, defs);
     case CH_TYPE_XDR:
@@ -600,6 +699,10 @@ ZEL_API int32_t CH_write_column_def(CH_CHANNEL *channel, int16_t count, const DB
 ZEL_API int32_t CH_read_filter_array(CH_CHANNEL *channel, int16_t *count, VE_FILTER **filters)
 {
     switch (ch_type(channel)) {
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
+        return so_read_filter_array_form(channel->so, count, filters,
+                                         ch_memory_filter_form(channel));
     case CH_TYPE_SOCKET:
         return channel->old_release ? SO_read_filter_array_old(channel->so, count, filters)
                                     : SO_read_filter_array(channel->so, count, filters);
@@ -613,6 +716,10 @@ ZEL_API int32_t CH_read_filter_array(CH_CHANNEL *channel, int16_t *count, VE_FIL
 ZEL_API int32_t CH_write_filter_array(CH_CHANNEL *channel, int16_t count, const VE_FILTER *filters)
 {
     switch (ch_type(channel)) {
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
+        return so_write_filter_array_form(channel->so, count, filters,
+                                          ch_memory_filter_form(channel));
     case CH_TYPE_SOCKET:
         return channel->old_release ? SO_write_filter_array_old(channel->so, count, filters)
                                     : SO_write_filter_array(channel->so, count, filters);
@@ -627,6 +734,8 @@ int32_t CH_read_queryinfo(CH_CHANNEL *channel, VE_QUERYINFO *info)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_queryinfo(channel->so, info);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -639,6 +748,8 @@ int32_t CH_write_queryinfo(CH_CHANNEL *channel, const VE_QUERYINFO *info)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_queryinfo(channel->so, info);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -651,6 +762,8 @@ ZEL_API int32_t CH_read_ve_si_stats(CH_CHANNEL *channel, VE_SPIDX_STATS *stats)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_si_stats(channel->so, stats);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -663,6 +776,8 @@ ZEL_API int32_t CH_write_ve_si_stats(CH_CHANNEL *channel, const VE_SPIDX_STATS *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_si_stats(channel->so, stats);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -675,6 +790,8 @@ ZEL_API int32_t CH_read_ve_layer_stats(CH_CHANNEL *channel, VE_LAYER_STATS *stat
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_layer_stats(channel->so, stats);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -687,6 +804,8 @@ ZEL_API int32_t CH_write_ve_layer_stats(CH_CHANNEL *channel, const VE_LAYER_STAT
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_layer_stats(channel->so, stats);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -700,6 +819,8 @@ ZEL_API int32_t CH_read_ve_layer_locks_list(CH_CHANNEL *channel, VE_LAYER_LOCKS 
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_layer_locks_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -713,6 +834,8 @@ ZEL_API int32_t CH_write_ve_layer_locks_list(CH_CHANNEL *channel, const VE_LAYER
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_layer_locks_list(channel->so, locks, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -725,6 +848,8 @@ ZEL_API int32_t CH_read_metadata(CH_CHANNEL *channel, METADATA *metadata)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_metadata(channel->so, metadata);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -737,6 +862,8 @@ ZEL_API int32_t CH_write_metadata(CH_CHANNEL *channel, const METADATA *metadata)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_metadata(channel->so, metadata);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -750,6 +877,8 @@ ZEL_API int32_t CH_read_metadata_list(CH_CHANNEL *channel, METADATA *metadata, i
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_metadata_list(channel->so, metadata, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -762,6 +891,8 @@ ZEL_API int32_t CH_write_metadata_list(CH_CHANNEL *channel, const METADATA *meta
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_metadata_list(channel->so, metadata, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -774,6 +905,8 @@ ZEL_API int32_t CH_read_registration(CH_CHANNEL *channel, REGISTRATION *registra
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_registration(channel->so, registration);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -786,6 +919,8 @@ ZEL_API int32_t CH_write_registration(CH_CHANNEL *channel, const REGISTRATION *r
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_registration(channel->so, registration);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -799,6 +934,8 @@ ZEL_API int32_t CH_read_registration_list(CH_CHANNEL *channel, REGISTRATION *reg
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_registration_list(channel->so, registrations, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -812,6 +949,8 @@ ZEL_API int32_t CH_write_registration_list(CH_CHANNEL *channel, const REGISTRATI
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_registration_list(channel->so, registrations, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -824,6 +963,8 @@ ZEL_API int32_t CH_read_rastercolumn(CH_CHANNEL *channel, RASTERCOLUMN *column)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rastercolumn(channel->so, column);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -836,6 +977,8 @@ ZEL_API int32_t CH_write_rastercolumn(CH_CHANNEL *channel, const RASTERCOLUMN *c
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rastercolumn(channel->so, column);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -849,6 +992,8 @@ int32_t CH_read_rastercolumn_list(CH_CHANNEL *channel, RASTERCOLUMN *columns, in
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rastercolumn_list(channel->so, columns, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -862,6 +1007,8 @@ ZEL_API int32_t CH_write_rastercolumn_list(CH_CHANNEL *channel, const RASTERCOLU
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rastercolumn_list(channel->so, columns, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -874,6 +1021,8 @@ ZEL_API int32_t CH_read_rasterband(CH_CHANNEL *channel, RASTERBAND *band)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasterband(channel->so, band);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -886,6 +1035,8 @@ ZEL_API int32_t CH_write_rasterband(CH_CHANNEL *channel, const RASTERBAND *band)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasterband(channel->so, band);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -899,6 +1050,8 @@ int32_t CH_read_rasterband_list(CH_CHANNEL *channel, RASTERBAND *bands, int32_t 
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasterband_list(channel->so, bands, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -912,6 +1065,8 @@ ZEL_API int32_t CH_write_rasterband_list(CH_CHANNEL *channel, const RASTERBAND *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasterband_list(channel->so, bands, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -924,6 +1079,8 @@ ZEL_API int32_t CH_read_raster(CH_CHANNEL *channel, RASTER *raster)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_raster(channel->so, raster);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -936,6 +1093,8 @@ ZEL_API int32_t CH_write_raster(CH_CHANNEL *channel, const RASTER *raster)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_raster(channel->so, raster);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -948,6 +1107,8 @@ ZEL_API int32_t CH_read_rasterattr(CH_CHANNEL *channel, RASTERATTR *attr)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasterattr(channel->so, attr);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -960,6 +1121,8 @@ int32_t CH_write_rasterattr(CH_CHANNEL *channel, const RASTERATTR *attr)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasterattr(channel->so, attr);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -972,6 +1135,8 @@ ZEL_API int32_t CH_read_rasconstraint(CH_CHANNEL *channel, RASCONSTRAINT **const
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_rasconstraint(channel->so, constraint);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -984,6 +1149,8 @@ int32_t CH_write_rasconstraint(CH_CHANNEL *channel, const RASCONSTRAINT *constra
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_rasconstraint(channel->so, constraint);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -996,6 +1163,8 @@ ZEL_API int32_t CH_read_state(CH_CHANNEL *channel, STATE *state)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_state(channel->so, state);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1008,6 +1177,8 @@ ZEL_API int32_t CH_write_state(CH_CHANNEL *channel, const STATE *state)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_state(channel->so, state);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1021,6 +1192,8 @@ ZEL_API int32_t CH_read_state_list(CH_CHANNEL *channel, STATE *states, int32_t c
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_state_list(channel->so, states, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1033,6 +1206,8 @@ ZEL_API int32_t CH_write_state_list(CH_CHANNEL *channel, const STATE *states, in
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_state_list(channel->so, states, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1045,6 +1220,8 @@ ZEL_API int32_t CH_read_version(CH_CHANNEL *channel, VERSION *version)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_version(channel->so, version);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1057,6 +1234,8 @@ ZEL_API int32_t CH_write_version(CH_CHANNEL *channel, const VERSION *version)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_version(channel->so, version);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1070,6 +1249,8 @@ ZEL_API int32_t CH_read_version_list(CH_CHANNEL *channel, VERSION *versions, int
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_version_list(channel->so, versions, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1082,6 +1263,8 @@ ZEL_API int32_t CH_write_version_list(CH_CHANNEL *channel, const VERSION *versio
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_version_list(channel->so, versions, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1094,6 +1277,8 @@ ZEL_API int32_t CH_read_input_desc(CH_CHANNEL *channel, int16_t *count, VE_INPUT
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_input_desc(channel->so, count, descs);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1106,6 +1291,8 @@ ZEL_API int32_t CH_write_input_desc(CH_CHANNEL *channel, int16_t count, const VE
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_input_desc(channel->so, count, descs);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1118,6 +1305,8 @@ ZEL_API int32_t CH_read_logfile(CH_CHANNEL *channel, LOGFILE *logfile)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_logfile(channel->so, logfile);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1130,6 +1319,8 @@ ZEL_API int32_t CH_write_logfile(CH_CHANNEL *channel, const LOGFILE *logfile)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_logfile(channel->so, logfile);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1143,6 +1334,8 @@ ZEL_API int32_t CH_read_logfile_list(CH_CHANNEL *channel, LOGFILE *logfiles, int
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_logfile_list(channel->so, logfiles, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1155,6 +1348,8 @@ ZEL_API int32_t CH_write_logfile_list(CH_CHANNEL *channel, const LOGFILE *logfil
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_logfile_list(channel->so, logfiles, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1167,6 +1362,8 @@ ZEL_API int32_t CH_read_index_def(CH_CHANNEL *channel, int16_t *count, DB_INDEX_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_index_def(channel->so, count, defs);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1179,6 +1376,8 @@ ZEL_API int32_t CH_write_index_def(CH_CHANNEL *channel, int16_t count, const DB_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_index_def(channel->so, count, defs);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1192,6 +1391,8 @@ ZEL_API int32_t CH_read_ve_table_lock_list(CH_CHANNEL *channel, VE_TABLE_LOCK *l
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_table_lock_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1205,6 +1406,8 @@ ZEL_API int32_t CH_write_ve_table_lock_list(CH_CHANNEL *channel, const VE_TABLE_
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_table_lock_list(channel->so, locks, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1218,6 +1421,8 @@ ZEL_API int32_t CH_read_ve_version_lock_list(CH_CHANNEL *channel, VE_VERSION_LOC
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_ve_version_lock_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1231,6 +1436,8 @@ ZEL_API int32_t CH_write_ve_version_lock_list(CH_CHANNEL *channel, const VE_VERS
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_ve_version_lock_list(channel->so, locks, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1243,6 +1450,8 @@ ZEL_API int32_t CH_read_spatialref(CH_CHANNEL *channel, VE_SPATIALREF *spatialre
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_spatialref(channel->so, spatialref);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1255,6 +1464,8 @@ ZEL_API int32_t CH_write_spatialref(CH_CHANNEL *channel, const VE_SPATIALREF *sp
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_spatialref(channel->so, spatialref);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1268,6 +1479,8 @@ ZEL_API int32_t CH_read_spatialref_list(CH_CHANNEL *channel, VE_SPATIALREF *spat
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_spatialref_list(channel->so, spatialrefs, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1281,6 +1494,8 @@ ZEL_API int32_t CH_write_spatialref_list(CH_CHANNEL *channel, const VE_SPATIALRE
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_spatialref_list(channel->so, spatialrefs, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1293,6 +1508,8 @@ ZEL_API int32_t CH_read_locator(CH_CHANNEL *channel, LOCATOR *locator)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_locator(channel->so, locator);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1305,6 +1522,8 @@ ZEL_API int32_t CH_write_locator(CH_CHANNEL *channel, const LOCATOR *locator)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_locator(channel->so, locator);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1318,6 +1537,8 @@ ZEL_API int32_t CH_read_locator_list(CH_CHANNEL *channel, LOCATOR *locators, int
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_locator_list(channel->so, locators, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1330,6 +1551,8 @@ ZEL_API int32_t CH_write_locator_list(CH_CHANNEL *channel, const LOCATOR *locato
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_locator_list(channel->so, locators, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1342,6 +1565,8 @@ ZEL_API int32_t CH_read_object_lock(CH_CHANNEL *channel, VE_OBJECT_LOCK *lock)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_object_lock(channel->so, lock);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1354,6 +1579,8 @@ ZEL_API int32_t CH_write_object_lock(CH_CHANNEL *channel, const VE_OBJECT_LOCK *
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_object_lock(channel->so, lock);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1367,6 +1594,8 @@ ZEL_API int32_t CH_read_object_lock_list(CH_CHANNEL *channel, VE_OBJECT_LOCK *lo
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_read_object_lock_list(channel->so, locks, capacity, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;
@@ -1380,6 +1609,8 @@ ZEL_API int32_t CH_write_object_lock_list(CH_CHANNEL *channel, const VE_OBJECT_L
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
         return SO_write_object_lock_list(channel->so, locks, count);
     case CH_TYPE_XDR:
         return CH_XDR_NOT_BUILT;

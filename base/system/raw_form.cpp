@@ -1415,8 +1415,10 @@ void raw_filter_array_free(int16_t count, VE_FILTER *filters)
     std::free(filters);
 }
 
-int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters, int32_t old)
+int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters, int32_t form)
 {
+    const bool old = form == RAW_FILTERS_OLD;
+    const int32_t old_coordref = form != RAW_FILTERS_CURRENT;
     int16_t n;
     if (count == nullptr || filters == nullptr)
         return ZE_NULL_POINTER;
@@ -1477,7 +1479,7 @@ int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters, i
         if ((rc = VES_map_shape_error_to_zel(MoxCoordRefCreate(&coordref))) != 0)
             return fail(rc);
         shape->coordref = coordref;
-        if ((rc = raw_read_coordref(io, coordref, old)) != 0)
+        if ((rc = raw_read_coordref(io, coordref, old_coordref)) != 0)
             return fail(rc);
     }
     *count = n;
@@ -1485,8 +1487,10 @@ int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters, i
     return ZE_SUCCESS;
 }
 
-int32_t raw_write_filter_array(RAW_IO *io, int16_t count, const VE_FILTER *filters, int32_t old)
+int32_t raw_write_filter_array(RAW_IO *io, int16_t count, const VE_FILTER *filters, int32_t form)
 {
+    const bool old = form == RAW_FILTERS_OLD;
+    const int32_t old_coordref = form != RAW_FILTERS_CURRENT;
     int32_t rc = S_check_list_in(filters, count);
     if (rc != 0)
         return rc;
@@ -1517,7 +1521,7 @@ int32_t raw_write_filter_array(RAW_IO *io, int16_t count, const VE_FILTER *filte
         if (filters[i].filter_type != VE_SHAPE_FILTER)
             continue;
         if ((rc = raw_writef(io, filters[i].shape)) != 0 ||
-            (rc = raw_write_coordref(io, filters[i].shape->coordref, old)) != 0)
+            (rc = raw_write_coordref(io, filters[i].shape->coordref, old_coordref)) != 0)
             return rc;
     }
     return ZE_SUCCESS;

@@ -153,12 +153,17 @@ int32_t raw_write_column_def(RAW_IO *io, int16_t count, const DB_COLUMN_DEF *def
 
 /* Short count; each filter image followed, for a relation filter, by its
  * relation text; then, for each shape filter, its shape as a feature and the
- * shape's coordinate reference. Old: 504-byte images, no relation texts, old
- * coordinate references. The reader allocates one block holding the filters
- * and a relation slot per filter, and per shape filter a feature with its
- * arrays and coordinate reference: release them with raw_filter_array_free. */
-int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters, int32_t old);
-int32_t raw_write_filter_array(RAW_IO *io, int16_t count, const VE_FILTER *filters, int32_t old);
+ * shape's coordinate reference. The form: current; old (504-byte images, no
+ * relation texts, old coordinate references); or current images and relation
+ * texts with old coordinate references, what the memory transports send to
+ * an older peer. The reader allocates one block holding the filters and a
+ * relation slot per filter, and per shape filter a feature with its arrays
+ * and coordinate reference: release them with raw_filter_array_free. */
+#define RAW_FILTERS_CURRENT 0
+#define RAW_FILTERS_OLD 1
+#define RAW_FILTERS_OLD_COORDREF 2
+int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters, int32_t form);
+int32_t raw_write_filter_array(RAW_IO *io, int16_t count, const VE_FILTER *filters, int32_t form);
 void raw_filter_array_free(int16_t count, VE_FILTER *filters);
 
 /* Long column count and the names; the construct; long query type; the by

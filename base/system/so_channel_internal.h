@@ -67,6 +67,13 @@ int32_t so_read_buffered(SO_CHANNEL *so, void *dst, int32_t n);
  * closed), or -1. */
 int32_t so_recv_at_least(const SO_LINK *link, void *dst, int32_t minimum, int32_t maximum);
 
+/* The filter array in one of the forms RAW_FILTERS_ (the memory transports
+ * choose theirs by the old-release flag, raw_form_internal.h). */
+int32_t so_read_filter_array_form(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters,
+                                  int32_t form);
+int32_t so_write_filter_array_form(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters,
+                                   int32_t form);
+
 /* The byte transport of the raw forms over a socket transport. */
 RAW_IO so_raw_io(SO_CHANNEL *so);
 

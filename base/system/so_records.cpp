@@ -318,22 +318,40 @@ ZEL_API int32_t SO_write_column_def_old(SO_CHANNEL *so, int16_t count, const DB_
 
 ZEL_API int32_t SO_read_filter_array(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_filter_array(io, count, filters, 0); });
+    return S_run(so, [&](RAW_IO *io) {
+        return raw_read_filter_array(io, count, filters, RAW_FILTERS_CURRENT);
+    });
 }
 
 ZEL_API int32_t SO_write_filter_array(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_write_filter_array(io, count, filters, 0); });
+    return S_run(so, [&](RAW_IO *io) {
+        return raw_write_filter_array(io, count, filters, RAW_FILTERS_CURRENT);
+    });
+}
+
+int32_t so_read_filter_array_form(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters, int32_t form)
+{
+    return S_run(so, [&](RAW_IO *io) { return raw_read_filter_array(io, count, filters, form); });
+}
+
+int32_t so_write_filter_array_form(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters,
+                                   int32_t form)
+{
+    return S_run(so, [&](RAW_IO *io) { return raw_write_filter_array(io, count, filters, form); });
 }
 
 ZEL_API int32_t SO_read_filter_array_old(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_filter_array(io, count, filters, 1); });
+    return S_run(
+        so, [&](RAW_IO *io) { return raw_read_filter_array(io, count, filters, RAW_FILTERS_OLD); });
 }
 
 ZEL_API int32_t SO_write_filter_array_old(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_write_filter_array(io, count, filters, 1); });
+    return S_run(so, [&](RAW_IO *io) {
+        return raw_write_filter_array(io, count, filters, RAW_FILTERS_OLD);
+    });
 }
 
 ZEL_API int32_t SO_read_queryinfo(SO_CHANNEL *so, VE_QUERYINFO *value)

@@ -19,11 +19,14 @@
 #define ZE_OUT_OF_MEMORY (-12)        /* out of memory (most code) */
 #define ZE_BITSET_NO_MEMORY (-13)     /* out of memory while resizing a bit set */
 #define ZE_SCAN_NOT_STARTED (-14)     /* next of a scan that was not started */
+#define ZE_BASE_TABLE_NOT_FOUND (-14) /* a view layer's base table has no layer row */
 #define ZE_SECURITY_FAILED (-15)      /* a stop semaphore or its security could not be made */
 #define ZE_LAYER_LIMIT (-16)          /* every layer id is taken */
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
+#define ZE_LAYER_EXISTS (-19)         /* a layer with that id or column exists already */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
 #define ZE_LOG_REGISTRATION_MISMATCH (-24)/* the log belongs to another registration */
+#define ZE_VIEW_LAYER_FLAGS (-24)     /* a view layer's flags are not those of its base layer */
 #define ZE_OBJECT_NOT_FOUND (-22)     /* no row, index or view: the statement touched nothing */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_COLUMN_NOT_NULLABLE (-26)  /* a column that must allow NULL does not */
@@ -54,6 +57,7 @@
 #define ZE_INVALID_ARGUMENT (-66)     /* an argument is out of range */
 #define ZE_INVALID_ANNO_OBJECT (-71)  /* null, freed or foreign annotation object */
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
+#define ZE_EMPTY_TABLE_NAME (-86)     /* table name empty or blank */
 #define ZE_KEYWORD_WITHOUT_ROWS (-87) /* configuration keyword has no DBTUNE rows of its own */
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
 #define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
@@ -63,6 +67,8 @@
 #define ZE_HOST_UNKNOWN (-100)        /* the host has no address entry */
 #define ZE_CONNECTION_REFUSED (-101)  /* the connection was refused or reset */
 #define ZE_SERVICE_NOT_FOUND (-102)   /* no TCP service entry for the instance name */
+#define ZE_STATS_SPATIAL_COLUMN (-103)/* statistics of a spatial column, or of a type the aggregates refuse */
+#define ZE_STATS_DISTINCT_TYPE (-104) /* distinct values of a column type that cannot be read */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_MUTEX_FAILED (-109)        /* a shared-memory mutex or guard cannot be made or opened */
 #define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
@@ -122,6 +128,7 @@
 #define ZE_WRONG_DATABASE (-325)      /* the object belongs to another database */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_INSTANCE_RUNNING (-999)    /* the instance's shared memory exists already */
+#define ZE_STATS_TOO_MANY_VALUES (-1003)/* more distinct values than the caller allows */
 #define ZE_CODEPAGE_MAP_FAILED (-1006)/* a code-page map could not be built; no conversion */
 #define ZE_CODEPAGE_NO_TABLE (-1007)  /* no ZELHOME or no codepage.txt; no conversion */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */

@@ -7,16 +7,19 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/system/ch_channel_internal.h"
 #include "base/system/ch_command.h"
 #include "base/system/raw_form_internal.h"
+#include "base/system/shm_channel_internal.h"
 #include "base/system/so_channel_internal.h"
 #include "base/util/ve_raster_internal.h"
 #include "base/util/zel_errors.h"
@@ -780,6 +783,7 @@ TEST(ChChannel, CreationAndRefusals)
         {CH_TYPE_SOCKET, &fds[0], true},
         {CH_TYPE_SOCKET, nullptr, false},       // a socket channel needs its socket
         {CH_TYPE_SHARED_MEMORY, nullptr, true}, // its transport comes later
+        {CH_TYPE_COORDINATED_MEMORY, nullptr, true},
         {4, &fds[0], false},
         {UINT32_MAX, &fds[0], false},
     };
@@ -805,6 +809,18 @@ TEST(ChChannel, CreationAndRefusals)
     EXPECT_EQ(CH_flush(shared), ZE_SUCCESS);
     EXPECT_EQ(CH_data_waiting(shared), ZE_FAILURE);
     CH_destroy(shared);
+
+    // A coordinated-memory channel not paired with another: the same, and
+    // at once rather than waiting for a peer that cannot come.
+    CH_CHANNEL *lone = CH_create(CH_TYPE_COORDINATED_MEMORY, 0, nullptr);
+    ASSERT_NE(lone, nullptr);
+    EXPECT_EQ(CH_write_long(lone, 1), ZE_FAILURE);
+    EXPECT_EQ(CH_read_long(lone, &value), ZE_FAILURE);
+    EXPECT_EQ(CH_flush(lone), ZE_SUCCESS);
+    EXPECT_EQ(CH_data_waiting(lone), ZE_FAILURE);
+    EXPECT_EQ(ch_pair_coordinated_memory(lone, lone), ZE_FAILURE);
+    EXPECT_EQ(ch_pair_coordinated_memory(lone, nullptr), ZE_FAILURE);
+    CH_destroy(lone);
 
     // No channel at all.
     EXPECT_EQ(CH_write_long(nullptr, 1), ZE_NULL_POINTER);
@@ -874,4 +890,194 @@ TEST(ChChannel, ReceivedIndexDefinitionsFollowTheOneFreeingRule)
         std::free(got[i].column_order);
     }
     std::free(got);
+}
+
+namespace
+{
+
+// Two channels of a memory transport, one for each of two threads: type 2
+// paired, or type 3 with the two sides of one shared-memory channel, each
+// knowing this process as its peer.
+struct MemoryEnds {
+    CH_CHANNEL *a = nullptr, *b = nullptr;
+    MemoryEnds(uint32_t type, int32_t old)
+    {
+        a = CH_create(type, old, nullptr);
+        b = CH_create(type, old, nullptr);
+        EXPECT_NE(a, nullptr);
+        EXPECT_NE(b, nullptr);
+        if (type == CH_TYPE_COORDINATED_MEMORY) {
+            EXPECT_EQ(ch_pair_coordinated_memory(a, b), ZE_SUCCESS);
+            EXPECT_EQ(ch_pair_coordinated_memory(a, b), ZE_FAILURE); // once only
+            return;
+        }
+        const std::string name = "chtest_" + std::to_string(getpid()) + "_" + std::to_string(old);
+        SHM_OBJECT *creator = nullptr, *opener = nullptr;
+        EXPECT_EQ(shm_client_init(&creator, name.c_str()), 0);
+        EXPECT_EQ(SHM_server_init(&opener, name.c_str()), 0);
+        EXPECT_EQ(ch_attach_shared_memory(creator, a, getpid()), ZE_SUCCESS);
+        EXPECT_EQ(ch_attach_shared_memory(opener, b, getpid()), ZE_SUCCESS);
+    }
+    ~MemoryEnds()
+    {
+        CH_destroy(a);
+        CH_destroy(b);
+    }
+    MemoryEnds(const MemoryEnds &) = delete;
+    MemoryEnds &operator=(const MemoryEnds &) = delete;
+};
+
+// The bytes a raw form writes.
+Bytes S_form_bytes(const std::function<int32_t(RAW_IO *)> &form)
+{
+    Bytes out;
+    RAW_IO io = {};
+    io.ctx = &out;
+    io.write = [](void *ctx, const void *src, size_t n) {
+        auto *b = static_cast<Bytes *>(ctx);
+        b->insert(b->end(), static_cast<const uint8_t *>(src),
+                  static_cast<const uint8_t *>(src) + n);
+        return int32_t{0};
+    };
+    EXPECT_EQ(form(&io), ZE_SUCCESS);
+    return out;
+}
+
+} // namespace
+
+// Every member's record crosses both memory transports intact, from a writer
+// thread to a reader thread, in the current and the older release's forms;
+// nothing is held back, so no flush is needed.
+TEST(ChChannelDispatch, EveryRecordCrossesTheMemoryTransports)
+{
+    for (uint32_t type : {CH_TYPE_COORDINATED_MEMORY, CH_TYPE_SHARED_MEMORY}) {
+        for (int32_t old = 0; old < 2; old++) {
+            SCOPED_TRACE("type " + std::to_string(type) + (old ? ", old release" : ""));
+            Samples s;
+            MemoryEnds e(type, old);
+            const std::vector<Member> members = S_members(s);
+            std::vector<int32_t> written(members.size(), -1);
+            std::thread writer([&] {
+                for (size_t i = 0; i < members.size(); i++) {
+                    if ((written[i] = members[i].write(e.a)) != ZE_SUCCESS) {
+                        // Closing wakes the reader waiting for the rest.
+                        CH_destroy(e.a);
+                        e.a = nullptr;
+                        return;
+                    }
+                }
+                CH_write_long(e.a, kSentinel);
+            });
+            for (const Member &m : members) {
+                SCOPED_TRACE(m.name);
+                int32_t rc = m.read(e.b);
+                EXPECT_EQ(rc, ZE_SUCCESS);
+                if (rc != ZE_SUCCESS)
+                    break;
+            }
+            int32_t behind = 0;
+            EXPECT_EQ(CH_read_long(e.b, &behind), ZE_SUCCESS);
+            EXPECT_EQ(behind, kSentinel);
+            EXPECT_EQ(CH_data_waiting(e.b), 0);
+            // A reader that stopped early would leave the writer waiting: the
+            // close of its end wakes it.
+            CH_destroy(e.b);
+            e.b = nullptr;
+            writer.join();
+            EXPECT_EQ(written, std::vector<int32_t>(members.size(), ZE_SUCCESS));
+            EXPECT_EQ(CH_flush(e.a), ZE_SUCCESS);
+        }
+    }
+}
+
+// To an older peer the memory transports send spatial filters as current
+// images with their relation texts; only the shape's coordinate reference
+// takes the older form.
+TEST(ChChannelDispatch, MemoryTransportsKeepCurrentFilterImagesForAnOlderPeer)
+{
+    Samples s;
+    POINT points[3] = {{0, 0}, {5, 0}, {5, 5}};
+    FEATURE_STRUCT shape = {};
+    shape.entity_type = VE_ENTITY_LINE;
+    shape.num_points = shape.allocated_points = 3;
+    shape.points = points;
+    shape.coordref = s.coordref;
+    char relation[] = "T********";
+    VE_FILTER filters[2] = {s.filter, s.filter};
+    filters[0].search_method = SM_CBM;
+    filters[0].relation = relation;
+    filters[1].filter_type = VE_SHAPE_FILTER;
+    filters[1].shape = &shape;
+    filters[1].search_method = SM_ENVP;
+    const Bytes expected = S_form_bytes([&](RAW_IO *io) {
+        return raw_write_filter_array(io, 2, filters, RAW_FILTERS_OLD_COORDREF);
+    });
+    const Bytes socket_form = S_form_bytes(
+        [&](RAW_IO *io) { return raw_write_filter_array(io, 2, filters, RAW_FILTERS_OLD); });
+    ASSERT_NE(expected.size(), socket_form.size());
+    for (uint32_t type : {CH_TYPE_COORDINATED_MEMORY, CH_TYPE_SHARED_MEMORY}) {
+        SCOPED_TRACE(type);
+        MemoryEnds e(type, 1);
+        std::thread writer([&] { EXPECT_EQ(CH_write_filter_array(e.a, 2, filters), ZE_SUCCESS); });
+        Bytes got(expected.size());
+        EXPECT_EQ(so_read_buffered(e.b->so, got.data(), static_cast<int32_t>(got.size())),
+                  static_cast<int32_t>(got.size()));
+        writer.join();
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(CH_data_waiting(e.b), 0);
+    }
+}
+
+// Values written in pieces of one size are read in another: a read spans
+// several writes, and empty blocks and arrays in between move nothing and
+// do not stall the pair.
+TEST(ChChannelDispatch, MemoryReadsSpanWritesAndEmptyPiecesPass)
+{
+    for (uint32_t type : {CH_TYPE_COORDINATED_MEMORY, CH_TYPE_SHARED_MEMORY}) {
+        SCOPED_TRACE(type);
+        MemoryEnds e(type, 0);
+        const double value = 1234.5;
+        int32_t halves[2];
+        std::memcpy(halves, &value, sizeof value);
+        std::thread writer([&] {
+            EXPECT_EQ(CH_write_long(e.a, halves[0]), ZE_SUCCESS);
+            EXPECT_EQ(CH_write_long(e.a, halves[1]), ZE_SUCCESS);
+            EXPECT_EQ(CH_write_block(e.a, halves, 0), ZE_SUCCESS);
+            EXPECT_EQ(CH_write_fid_array(e.a, halves, 0), ZE_SUCCESS);
+            EXPECT_EQ(CH_write_string(e.a, ""), ZE_SUCCESS);
+            EXPECT_EQ(CH_write_long(e.a, kSentinel), ZE_SUCCESS);
+        });
+        double got = 0;
+        EXPECT_EQ(CH_read_lfloat(e.b, &got), ZE_SUCCESS);
+        EXPECT_EQ(got, value);
+        int32_t none[1] = {-1};
+        EXPECT_EQ(CH_read_block(e.b, none, 0), ZE_SUCCESS);
+        EXPECT_EQ(CH_read_fid_array(e.b, none, 0), ZE_SUCCESS);
+        char empty[4] = "x";
+        EXPECT_EQ(CH_read_string(e.b, empty, sizeof empty), ZE_SUCCESS);
+        EXPECT_STREQ(empty, "");
+        int32_t behind = 0;
+        EXPECT_EQ(CH_read_long(e.b, &behind), ZE_SUCCESS);
+        EXPECT_EQ(behind, kSentinel);
+        writer.join();
+    }
+}
+
+// A shared-memory channel takes one object, and only a live peer.
+TEST(ChChannel, AttachingSharedMemory)
+{
+    const std::string name = "chattach_" + std::to_string(getpid());
+    SHM_OBJECT *object = nullptr;
+    ASSERT_EQ(shm_client_init(&object, name.c_str()), 0);
+    CH_CHANNEL *socket_like = CH_create(CH_TYPE_COORDINATED_MEMORY, 0, nullptr);
+    CH_CHANNEL *shared = CH_create(CH_TYPE_SHARED_MEMORY, 0, nullptr);
+    EXPECT_EQ(ch_attach_shared_memory(nullptr, shared, getpid()), ZE_FAILURE);
+    EXPECT_EQ(ch_attach_shared_memory(object, nullptr, getpid()), ZE_FAILURE);
+    EXPECT_EQ(ch_attach_shared_memory(object, socket_like, getpid()), ZE_FAILURE);
+    EXPECT_EQ(ch_attach_shared_memory(object, shared, -1), ZE_FAILURE); // no such process
+    EXPECT_EQ(ch_attach_shared_memory(object, shared, getpid()), ZE_SUCCESS);
+    EXPECT_EQ(ch_attach_shared_memory(object, shared, getpid()), ZE_FAILURE); // has one
+    EXPECT_EQ(CH_data_waiting(shared), 0);
+    CH_destroy(shared); // destroys the object too
+    CH_destroy(socket_like);
 }

@@ -1,13 +1,16 @@
 // A server process's loop over a channel, as the host runs it: a client
-// connects over loopback TCP and writes commands with their records; the
-// server side reads each command code and the command's records through its
-// channel, answers with result records and flushes; the client reads the
-// answers. Commands carry layers, strings, index definitions and spatial
-// filters with a shape, so allocating reads and the records a host frees
-// are on the road too.
+// writes commands with their records; the server side reads each command
+// code and the command's records through its channel, answers with result
+// records and flushes; the client reads the answers. Commands carry layers,
+// strings, index definitions and spatial filters with a shape, so allocating
+// reads and the records a host frees are on the road too. The same
+// conversation runs over loopback TCP, over coordinated memory between two
+// threads, and over shared memory between two processes.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -16,8 +19,10 @@
 #include <vector>
 
 #include "base/system/ch_channel.h"
+#include "base/system/ch_channel_internal.h"
 #include "base/system/ch_command.h"
 #include "base/system/raw_form_internal.h"
+#include "base/system/shm_channel_internal.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
 #include "platform/plat_socket_internal.h"
@@ -118,36 +123,20 @@ bool S_serve_one(CH_CHANNEL *channel, ServerLog &log)
     return rc == ZE_SUCCESS;
 }
 
-} // namespace
-
-TEST(ChHostLoop, ClientCommandsServedThroughTheChannel)
+// Serves commands until the client asks to shut down or the channel fails.
+void S_serve(CH_CHANNEL *channel, ServerLog &log)
 {
-    uint16_t port = 0;
-    int listener = plat_socket_listen_loopback(&port);
-    ASSERT_GE(listener, 0);
-    int socket = plat_socket_connect("127.0.0.1", port);
-    ASSERT_GE(socket, 0);
-    CH_CHANNEL *client = CH_create(CH_TYPE_SOCKET, 0, &socket);
-    ASSERT_NE(client, nullptr);
+    if (channel == nullptr) {
+        log.status = ZE_FAILURE;
+        return;
+    }
+    while (S_serve_one(channel, log)) {
+    }
+}
 
-    // From here on the server runs: nothing below leaves the test early.
-    ServerLog log;
-    std::thread server([&] {
-        int socket = plat_socket_accept(listener);
-        // A client that stops answering ends the loop instead of holding it.
-        timeval limit = {10, 0};
-        setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        CH_CHANNEL *channel = CH_create(CH_TYPE_SOCKET, 0, &socket);
-        if (channel == nullptr) {
-            log.status = ZE_FAILURE;
-        } else {
-            while (S_serve_one(channel, log)) {
-            }
-        }
-        CH_destroy(channel);
-        plat_socket_close(socket);
-    });
-
+// The client's side of the conversation, up to the server's shut-down.
+void S_run_client(CH_CHANNEL *client)
+{
     // A layer and its configuration keyword; the answer is a status and the
     // layer with its new id.
     COORDREF *coordref = nullptr;
@@ -216,12 +205,12 @@ TEST(ChHostLoop, ClientCommandsServedThroughTheChannel)
     EXPECT_EQ(CH_read_long(client, &status), ZE_SUCCESS);
     EXPECT_EQ(status, ZE_SUCCESS);
 
-    server.join();
-    CH_destroy(client);
-    plat_socket_close(socket);
-    plat_socket_close(listener);
     MoxCoordRefFree(coordref);
+}
 
+// What the server must have been asked and answered.
+void S_expect_served(const ServerLog &log)
+{
     EXPECT_EQ(log.status, ZE_SUCCESS);
     EXPECT_EQ(log.commands, (std::vector<int32_t>{CH_CMD_LayerCreate, CH_CMD_TableCreateIndexes,
                                                   CH_CMD_SetSpatialConstraints, CH_CMD_DBTuneExport,
@@ -231,4 +220,89 @@ TEST(ChHostLoop, ClientCommandsServedThroughTheChannel)
     EXPECT_EQ(log.index_table, "gis:tom.roads");
     EXPECT_EQ(log.last_index, "name_ix");
     EXPECT_EQ(log.filter_points, 4);
+}
+
+} // namespace
+
+TEST(ChHostLoop, ClientCommandsServedThroughTheChannel)
+{
+    uint16_t port = 0;
+    int listener = plat_socket_listen_loopback(&port);
+    ASSERT_GE(listener, 0);
+    int socket = plat_socket_connect("127.0.0.1", port);
+    ASSERT_GE(socket, 0);
+    CH_CHANNEL *client = CH_create(CH_TYPE_SOCKET, 0, &socket);
+    ASSERT_NE(client, nullptr);
+
+    // From here on the server runs: nothing below leaves the test early.
+    ServerLog log;
+    std::thread server([&] {
+        int socket = plat_socket_accept(listener);
+        // A client that stops answering ends the loop instead of holding it.
+        timeval limit = {10, 0};
+        setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        CH_CHANNEL *channel = CH_create(CH_TYPE_SOCKET, 0, &socket);
+        S_serve(channel, log);
+        CH_destroy(channel);
+        plat_socket_close(socket);
+    });
+    S_run_client(client);
+    server.join();
+    CH_destroy(client);
+    plat_socket_close(socket);
+    plat_socket_close(listener);
+    S_expect_served(log);
+}
+
+// Two threads of one process, each with a coordinated-memory channel.
+TEST(ChHostLoop, ClientCommandsServedThroughCoordinatedMemory)
+{
+    CH_CHANNEL *client = CH_create(CH_TYPE_COORDINATED_MEMORY, 0, nullptr);
+    CH_CHANNEL *channel = CH_create(CH_TYPE_COORDINATED_MEMORY, 0, nullptr);
+    ASSERT_EQ(ch_pair_coordinated_memory(client, channel), ZE_SUCCESS);
+    ServerLog log;
+    std::thread server([&] { S_serve(channel, log); });
+    S_run_client(client);
+    // A server left waiting by a failed conversation wakes when the client
+    // closes its end.
+    CH_destroy(client);
+    server.join();
+    CH_destroy(channel);
+    S_expect_served(log);
+}
+
+// A server process and a client process on one shared-memory channel: the
+// client creates the named objects, the server (a child) opens them, and
+// each opens the other process for its waits.
+TEST(ChHostLoop, ClientCommandsServedThroughSharedMemory)
+{
+    const std::string name = "hostloop_" + std::to_string(getpid());
+    SHM_OBJECT *client_side = nullptr;
+    ASSERT_EQ(shm_client_init(&client_side, name.c_str()), 0);
+    const pid_t client_pid = getpid();
+    pid_t server = fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+        SHM_OBJECT *server_side = nullptr;
+        CH_CHANNEL *channel = CH_create(CH_TYPE_SHARED_MEMORY, 0, nullptr);
+        ServerLog log;
+        if (SHM_server_init(&server_side, name.c_str()) != 0 ||
+            ch_attach_shared_memory(server_side, channel, client_pid) != ZE_SUCCESS) {
+            log.status = ZE_FAILURE;
+        } else {
+            S_serve(channel, log);
+        }
+        CH_destroy(channel);
+        // The checks run here; the exit status tells the client how they went.
+        S_expect_served(log);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    CH_CHANNEL *client = CH_create(CH_TYPE_SHARED_MEMORY, 0, nullptr);
+    ASSERT_EQ(ch_attach_shared_memory(client_side, client, server), ZE_SUCCESS);
+    S_run_client(client);
+    CH_destroy(client);
+    int status = -1;
+    ASSERT_EQ(waitpid(server, &status, 0), server);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
