@@ -20,6 +20,7 @@
 #include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_names_internal.h"
 #include "db/core/db_stmt_internal.h"
+#include "db/core/db_trans.h"
 #include "db/core/db_xerr.h"
 #include "db/core/db_xerr_internal.h"
 
@@ -262,6 +263,24 @@ ZEL_API int32_t DB_layer_enable_attr_indices(DB_INSTANCE *, const LAYER *layer)
 ZEL_API int32_t DB_layer_disable_attr_indices(DB_INSTANCE *instance, int32_t layer_id)
 {
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_disable_attr(instance, layer_id); });
+}
+
+ZEL_API int32_t DB_layer_generate_spix(DB_INSTANCE *instance, const LAYER *layer, int32_t quiet)
+{
+    if (layer == nullptr)
+        return ZE_NULL_POINTER;
+    // Indexes that are not there are no reason to stop: the make decides.
+    DB_layer_disable_attr_indices(instance, layer->layer_id);
+    int32_t rc = DB_layer_enable_attr_indices(instance, layer);
+    if (rc != 0)
+        return rc;
+    if ((rc = DB_trans_updt_commit(instance)) != 0) {
+        fprintf(stderr, "Error (%d), Performing commit\n", rc);
+        return rc;
+    }
+    if (!quiet)
+        printf("Generated Spatial Index\n");
+    return 0;
 }
 
 ZEL_API int32_t DB_layer_enable_adds_indices(DB_INSTANCE *instance, const LAYER *layer,

@@ -29,6 +29,10 @@ ZEL_API int32_t DB_layer_enable_attr_indices(DB_INSTANCE *instance, const LAYER 
 /* Drops both; an index that does not exist is no error. The first failure,
  * after both were tried. */
 ZEL_API int32_t DB_layer_disable_attr_indices(DB_INSTANCE *instance, int32_t layer_id);
+/* Builds a layer's indexes again: drops them (whatever that answers), makes
+ * them and commits. Without quiet, success is announced on standard output.
+ * Returns the failure of the make or of the commit, else 0. */
+ZEL_API int32_t DB_layer_generate_spix(DB_INSTANCE *instance, const LAYER *layer, int32_t quiet);
 
 /* Creates the adds table's R-tree index (A_RTREE clause) and updates the
  * adds table's statistics. Codes as DB_layer_enable_attr_indices. */

@@ -97,6 +97,47 @@ TEST_F(LayerIndex, RowIdIndexFailureIsReportedAfterTheStatistics)
         [&] { EXPECT_EQ(DB_layer_enable_attr_indices(instance_, &layer_), ZE_DBMS_ERROR); });
 }
 
+// Rebuilding drops (a missing index is no reason to stop), makes, commits and
+// says so unless quiet; a failed make or commit is returned.
+TEST_F(LayerIndex, GenerateRebuildsCommitsAndReportsFailures)
+{
+    // The make commits each statement; the last commit is the rebuild's own.
+    const Strings built{drop("A7_IX1"), drop("A7_IX2"), kRtree,   "COMMIT", kRowid,
+                        "COMMIT",       kStats,         "COMMIT", "COMMIT"};
+    scli::on_sql_like("DROP INDEX .*").fail(SQL_ERROR, {"S0012", -319, "no index"}).repeat();
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DB_layer_generate_spix(instance_, &layer_, 0), ZE_SUCCESS);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Generated Spatial Index\n");
+    EXPECT_EQ(Executed(), built);
+
+    MarkNow();
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DB_layer_generate_spix(instance_, &layer_, 1), ZE_SUCCESS);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(Executed(), built);
+
+    MarkNow();
+    scli::on_sql(kRtree).fail(SQL_ERROR, {"HY000", -316, "exists"});
+    int32_t rc = 0;
+    testing::internal::CaptureStdout();
+    quiet_stderr([&] { rc = DB_layer_generate_spix(instance_, &layer_, 0); });
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_LT(rc, 0);
+    EXPECT_EQ(Executed(), (Strings{drop("A7_IX1"), drop("A7_IX2"), kRtree}));
+
+    MarkNow();
+    scli::on_commit().times(3); // the make's own commits
+    scli::on_commit().fail(SQL_ERROR, {"08S01", -908, "gone"});
+    testing::internal::CaptureStdout();
+    StderrCapture err;
+    rc = DB_layer_generate_spix(instance_, &layer_, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_LT(rc, 0);
+    EXPECT_NE(err.text().find("Performing commit"), std::string::npos) << err.text();
+
+    EXPECT_EQ(DB_layer_generate_spix(instance_, nullptr, 0), ZE_NULL_POINTER);
+}
+
 TEST_F(LayerIndex, NamesAreCheckedBeforeAnyDdl)
 {
     const struct {
