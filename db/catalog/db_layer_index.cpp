@@ -391,7 +391,11 @@ ZEL_API int32_t DB_layer_disable_spix_indices(DB_INSTANCE *, int32_t)
     return 0;
 }
 
-int32_t db_enable_user_trigger(const char *name, int32_t number)
+// Sets the trigger <name>_<number> to state ("ENABLED" or "DISABLED").
+// Returns 0, the name check's code or -12; a refused statement gives its own
+// result, or -51 with that result kept as the native error when as_dbms.
+static int32_t S_set_user_trigger(const char *name, int32_t number, const char *state,
+                                  const char *caller, bool as_dbms)
 {
     if (name == nullptr)
         return ZE_NULL_POINTER;
@@ -400,32 +404,25 @@ int32_t db_enable_user_trigger(const char *name, int32_t number)
         return rc;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         const std::string sql =
-            std::string("SET TRIGGERS ") + name + "_" + std::to_string(number) + " ENABLED";
+            std::string("SET TRIGGERS ") + name + "_" + std::to_string(number) + " " + state;
         const int ddl = db_execute_ddlsql(sql.c_str(), 0, 3);
         if (ddl < 0) {
-            VES_print_debug(stderr, "db_enable_user_trigger Execute Error (%d).\n", ddl);
-            return ddl;
-        }
-        return 0;
-    });
-}
-
-int32_t db_disable_user_trigger(const char *name, int32_t number)
-{
-    if (name == nullptr)
-        return ZE_NULL_POINTER;
-    int32_t rc = db_check_name(name, DB_NAME_TABLE_SIZE);
-    if (rc != 0)
-        return rc;
-    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
-        const std::string sql =
-            std::string("SET TRIGGERS ") + name + "_" + std::to_string(number) + " DISABLED";
-        const int ddl = db_execute_ddlsql(sql.c_str(), 0, 3);
-        if (ddl < 0) {
-            VES_print_debug(stderr, "db_disable_user_trigger Execute Error (%d).\n", ddl);
+            VES_print_debug(stderr, "%s Execute Error (%d).\n", caller, ddl);
+            if (!as_dbms)
+                return ddl;
             db_global_xerr.native_error = ddl;
             return ZE_DBMS_ERROR;
         }
         return 0;
     });
+}
+
+int32_t db_enable_user_trigger(const char *name, int32_t number)
+{
+    return S_set_user_trigger(name, number, "ENABLED", "db_enable_user_trigger", false);
+}
+
+int32_t db_disable_user_trigger(const char *name, int32_t number)
+{
+    return S_set_user_trigger(name, number, "DISABLED", "db_disable_user_trigger", true);
 }
