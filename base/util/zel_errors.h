@@ -51,6 +51,7 @@
 #define ZE_INVALID_COLUMN_TYPE (-53)  /* engine column type out of range */
 #define ZE_UNSUPPORTED_COLUMN_TYPE (-55)/* DBMS column type with no engine type */
 #define ZE_INVALID_COLUMN_DEF (-56)   /* column name or size out of range */
+#define ZE_SHAPE_BUFFER_TOO_SMALL (-57)/* the layer's shape buffer is below the stream's least size */
 #define ZE_TEMP_FILE_OPEN_FAILED (-59) /* a temporary file cannot be created */
 #define ZE_TABLE_EXISTS (-62)         /* table already exists */
 #define ZE_INDEX_EXISTS (-63)         /* index already exists */

@@ -24,6 +24,9 @@ typedef struct DB_STREAM_PARAMS {
 /* The fourth parameter word: per-filter buffers, cut to this many. */
 #define DB_STREAM_PARAM_FILTER_BUFFERS 3
 #define DB_STREAM_MAX_FILTER_BUFFERS 250
+/* The fifth parameter word: the default size in bytes of a query's shape
+ * buffer, for a layer whose optimal array size is not set. */
+#define DB_STREAM_PARAM_SHAPE_BUFFER 4
 /* Operation modes of DB_stream_set_operation_mode. */
 #define DB_STREAM_MODE_MAX 3
 

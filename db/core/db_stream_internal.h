@@ -25,6 +25,9 @@ typedef struct DB_MV_QUERY_INFO DB_MV_QUERY_INFO;
 /* The write buffer of writes through a state (db/stream/db_state_write_buffer_internal.h). */
 typedef struct STATE_WRITE_BUFFER STATE_WRITE_BUFFER;
 
+/* The bound buffers and row state of a query's fetch (db/stream/db_array_fetch_internal.h). */
+typedef struct DB_QUERY_FETCH DB_QUERY_FETCH;
+
 /* The envelope of a stream in system units; the invalid box is
  * flag 0, 2147483647, 2147483647, 0, 0. */
 typedef struct DB_STREAM_SYS_ENVELOPE {
@@ -160,6 +163,10 @@ struct DB_STREAM {
     int32_t raster_bytes_since_commit;
     int32_t raster_commit_threshold;
     int32_t raster_constraint_words[2]; /* given with the raster constraint */
+
+    /* A query's execution and fetch: made at its first use, released whole by
+     * db_array_fetch_free (every close and every new set-up). */
+    DB_QUERY_FETCH *fetch;
 };
 
 #ifdef __cplusplus

@@ -21,6 +21,7 @@
 #include "db/core/db_stream_internal.h"
 #include "db/core/db_stream_layer_internal.h"
 #include "db/core/db_xerr.h"
+#include "db/stream/db_array_fetch_internal.h"
 #include "db/stream/db_row_lock.h"
 #include "db/stream/db_stream_prepare.h"
 #include "db/stream/db_stream_raster_internal.h"
@@ -257,6 +258,7 @@ int32_t DB_stream_init_query_layer(DB_STREAM *stream, const VE_QUERYINFO *info,
     stream->shape_selected = 0;
     stream->executed = 0;
     stream->mv_info = mv;
+    db_query_fetch_reset(stream);
 
     bool load_layers = true, find_raster = true;
     if (table_count == 1) {
