@@ -235,8 +235,8 @@ static int32_t S_allocate(DB_QUERY_FETCH *f)
     for (size_t i = 0; i < total; i++) {
         const int32_t c = static_cast<int32_t>(i);
         if (S_is_binary(f, c)) {
-            const int32_t room = c == f->shape_position ? f->shape_buffer_size
-                                                        : DB_LOB_FETCH_ROOM + 1; // and a NUL
+            const int32_t room =
+                c == f->shape_position ? f->shape_buffer_size : DB_LOB_FETCH_ROOM + 1; // and a NUL
             f->blobs[i] = static_cast<unsigned char *>(calloc(1, static_cast<size_t>(room)));
             if (f->blobs[i] == nullptr) {
                 printf("Failed to allocate forhandle->attr.array.blobptr[%d] = %d \n", c,
@@ -260,7 +260,8 @@ static int32_t S_allocate(DB_QUERY_FETCH *f)
         row_bytes += (static_cast<int64_t>(f->sizes[i]) * f->array_size + 7) / 8 * 8;
     }
     f->row_buffer_size = std::max<int64_t>(row_bytes, 8);
-    f->row_buffer = static_cast<unsigned char *>(calloc(1, static_cast<size_t>(f->row_buffer_size)));
+    f->row_buffer =
+        static_cast<unsigned char *>(calloc(1, static_cast<size_t>(f->row_buffer_size)));
     if (f->row_buffer == nullptr)
         return ZE_OUT_OF_MEMORY;
     int64_t at = 0;
@@ -317,7 +318,8 @@ static int32_t S_bind_lob(DB_STREAM *stream, DB_QUERY_FETCH *f, int32_t column, 
         }
         f->lob_locator_length = length > 0 ? length : 1;
     }
-    lob->pointer = static_cast<unsigned char *>(calloc(1, static_cast<size_t>(f->lob_locator_length)));
+    lob->pointer =
+        static_cast<unsigned char *>(calloc(1, static_cast<size_t>(f->lob_locator_length)));
     if (lob->pointer == nullptr)
         return ZE_OUT_OF_MEMORY;
     lob->pointer_length = f->lob_locator_length;
@@ -481,8 +483,8 @@ static int32_t S_take_feature(DB_STREAM *stream, DB_QUERY_FETCH *f, const uint8_
                               const DB_SHAPE_VALUE &shape)
 {
     FEATURE_STRUCT *feature = f->feature;
-    int32_t rc = VES_comp_feature_alloc_by_size(feature, S_layer_mask(stream),
-                                                shape.compressed_length);
+    int32_t rc =
+        VES_comp_feature_alloc_by_size(feature, S_layer_mask(stream), shape.compressed_length);
     if (rc == ZE_BUFFER_NO_MEMORY)
         return ZE_OUT_OF_MEMORY;
     if (rc != 0)
@@ -536,8 +538,7 @@ int32_t db_copy_feature_row(DB_STREAM *stream)
     int32_t row_id = 0;
     if (f->rowid_position >= 0 && f->rowid_position < f->total_columns &&
         f->lengths[f->rowid_position * f->array_size + row] != SQL_NULL_DATA)
-        memcpy(&row_id,
-               static_cast<char *>(f->values[f->rowid_position]) + row * sizeof(int32_t),
+        memcpy(&row_id, static_cast<char *>(f->values[f->rowid_position]) + row * sizeof(int32_t),
                sizeof(row_id));
     if (f->feature_held && row_id != 0 && f->feature->feature_id == row_id)
         return DB_FETCH_SAME_FEATURE;
@@ -546,8 +547,8 @@ int32_t db_copy_feature_row(DB_STREAM *stream)
     const SQLLEN length = f->lengths[f->shape_position * f->array_size + row];
     DB_SHAPE_VALUE shape;
     int32_t needed = 0;
-    int32_t rc = db_shape_value_decode(value, length, f->blob_capacity[f->shape_position], &shape,
-                                       &needed);
+    int32_t rc =
+        db_shape_value_decode(value, length, f->blob_capacity[f->shape_position], &shape, &needed);
     f->feature_held = 0;
     if (rc < 0)
         return S_malformed(stream, row_id);
@@ -615,7 +616,8 @@ static int32_t S_prepare_refetch(DB_STREAM *stream)
     } catch (...) {
         return ZE_OUT_OF_MEMORY;
     }
-    const int rc = db_prepare_cursor(db_stream_xerr(stream), &stream->stmt_secondary, sql.c_str(), 0);
+    const int rc =
+        db_prepare_cursor(db_stream_xerr(stream), &stream->stmt_secondary, sql.c_str(), 0);
     if (rc != 0) {
         db_free_stmt(&stream->stmt_secondary);
         return ZE_DBMS_ERROR;
@@ -671,8 +673,8 @@ int32_t db_fetch_points_only(DB_STREAM *stream, int32_t row_id)
         rc = db_shape_value_decode(static_cast<const uint8_t *>(stream->secondary_buffer),
                                    f->secondary_length, stream->secondary_slot, &shape, &needed);
         if (rc == 0)
-            return S_take_feature(stream, f,
-                                  static_cast<const uint8_t *>(stream->secondary_buffer), shape);
+            return S_take_feature(stream, f, static_cast<const uint8_t *>(stream->secondary_buffer),
+                                  shape);
         if (rc < 0)
             break;
         // Cut again (the row grew): once more with the room its cell asks.

@@ -168,7 +168,8 @@ int32_t S_add_row_id_column(DB_STREAM *stream, DB_QUERY_FETCH *f, bool add)
     int32_t rc = S_table_qualifier(stream, &table);
     if (rc != 0)
         return rc;
-    const std::string select = std::string(S_text(stream->sql_select)) + ", " + table + ".VE_ROW_ID ";
+    const std::string select =
+        std::string(S_text(stream->sql_select)) + ", " + table + ".VE_ROW_ID ";
     f->hidden_rowid = 1;
     S_append(f, DB_APPENDED_ROWID);
     return S_prepare_grown(stream, select, S_from_where_postfix(stream));
@@ -204,7 +205,8 @@ int32_t S_add_log_id_column(DB_STREAM *stream, DB_QUERY_FETCH *f)
         target = std::string(database) + ":" + target;
     if (const char *alias = S_first_alias(stream))
         target = alias;
-    const std::string select = std::string(S_text(stream->sql_select)) + ", " + target + "." + rowid + " ";
+    const std::string select =
+        std::string(S_text(stream->sql_select)) + ", " + target + "." + rowid + " ";
     f->logid_added = 1;
     S_append(f, DB_APPENDED_LOGID);
     // The by clause stays last, as for every other hidden column.
@@ -255,8 +257,8 @@ int32_t S_prepare_filters(DB_STREAM *stream)
     VES_free_feature_specs(stream->feature_spec_count, nullptr, stream->feature_specs);
     stream->feature_specs = nullptr;
     stream->feature_spec_count = 0;
-    int32_t rc = VES_generate_feature_specs(stream->filter_count, stream->filters,
-                                            &stream->feature_specs);
+    int32_t rc =
+        VES_generate_feature_specs(stream->filter_count, stream->filters, &stream->feature_specs);
     if (stream->feature_specs != nullptr)
         stream->feature_spec_count = stream->filter_count;
     return rc == ZE_BUFFER_NO_MEMORY ? ZE_OUT_OF_MEMORY : rc;
@@ -341,8 +343,8 @@ int32_t S_envelope_query(DB_STREAM *stream, DB_QUERY_FETCH *f)
         f->param_length = length;
         const std::string constructor =
             S_function("VE_GeomFromZel") + "(?,NULL," + std::to_string(srid) + ")";
-        std::string column = std::string(stream->owner) + "." + stream->table + "." +
-                             stream->spatial_column_name;
+        std::string column =
+            std::string(stream->owner) + "." + stream->table + "." + stream->spatial_column_name;
         if (entries)
             column = alias != nullptr ? std::string(alias) + "." + stream->spatial_column_name
                                       : std::string(stream->spatial_column_name);
@@ -360,9 +362,9 @@ int32_t S_envelope_query(DB_STREAM *stream, DB_QUERY_FETCH *f)
     if (rc != 0)
         return rc;
     if (stream->query_layer) {
-        const SQLRETURN cli = SQLBindParameter(
-            stream->stmt_main, 1, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARCHAR,
-            static_cast<SQLULEN>(f->param_length), 0, f->param, f->param_length, &f->param_length);
+        const SQLRETURN cli = SQLBindParameter(stream->stmt_main, 1, SQL_PARAM_INPUT, SQL_C_BINARY,
+                                               SQL_VARCHAR, static_cast<SQLULEN>(f->param_length),
+                                               0, f->param, f->param_length, &f->param_length);
         if (!SQL_SUCCEEDED(cli)) {
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, &stream->stmt_main, cli);
@@ -515,8 +517,8 @@ int32_t db_execute_sql(DB_STREAM *stream)
     return rc;
 }
 
-int32_t DB_stream_describe_sql(DB_STREAM *stream, const REGISTRATION *registration,
-                               int16_t *count, DB_COLUMN_DEF **columns, LAYER ***layers)
+int32_t DB_stream_describe_sql(DB_STREAM *stream, const REGISTRATION *registration, int16_t *count,
+                               DB_COLUMN_DEF **columns, LAYER ***layers)
 {
     if (stream == nullptr || count == nullptr || columns == nullptr)
         return ZE_NULL_POINTER;
@@ -660,9 +662,8 @@ int32_t DB_stream_execute_query(DB_STREAM *stream, int32_t log_descriptor, int32
     }
 
     if (stream->filter_count <= 0 || stream->query_table_count <= 0) {
-        rc = S_add_row_id_column(stream, f,
-                                 stream->layer != nullptr && f->spatial_index >= 0 &&
-                                     f->rowid_index < 0);
+        rc = S_add_row_id_column(
+            stream, f, stream->layer != nullptr && f->spatial_index >= 0 && f->rowid_index < 0);
     } else {
         if (stream->layer == nullptr)
             rc = S_layer_of_first_filter(stream);

@@ -217,8 +217,8 @@ int32_t S_copy_row(DB_QUERY_FETCH *f, void **values, int16_t *indicators, int32_
 // none is left), decoded and tested; copied unless the filters drop it. 0 a
 // row (passing_rows says whether it passed); 3 a row of the feature held;
 // -4 no more rows; another failure.
-int32_t S_fetch_attr_row(DB_STREAM *stream, DB_QUERY_FETCH *f, void **values,
-                         int16_t *indicators, int32_t *filter_results)
+int32_t S_fetch_attr_row(DB_STREAM *stream, DB_QUERY_FETCH *f, void **values, int16_t *indicators,
+                         int32_t *filter_results)
 {
     DB_instance_clear_xerr();
     f->passing_rows = 0;
@@ -284,8 +284,8 @@ int32_t S_fail(DB_STREAM *stream, int32_t rc)
 
 // db_stream_fetch_next_row: the fetch of a query with a search envelope,
 // executed at its first call.
-int32_t S_fetch_next_row(DB_STREAM *stream, DB_QUERY_FETCH *f, void **values,
-                         int16_t *indicators, int32_t *filter_results)
+int32_t S_fetch_next_row(DB_STREAM *stream, DB_QUERY_FETCH *f, void **values, int16_t *indicators,
+                         int32_t *filter_results)
 {
     if (!f->bound) {
         const int32_t rc = db_execute_sql(stream);
@@ -363,8 +363,8 @@ int32_t S_id_to_log(DB_STREAM *stream, DB_QUERY_FETCH *f, int32_t row_id)
 
 } // namespace
 
-int32_t DB_stream_fetch_row(DB_STREAM *stream, int32_t auto_log, void **values,
-                            int16_t *indicators, int32_t *filter_results, int32_t *row_id)
+int32_t DB_stream_fetch_row(DB_STREAM *stream, int32_t auto_log, void **values, int16_t *indicators,
+                            int32_t *filter_results, int32_t *row_id)
 {
     if (stream == nullptr || row_id == nullptr)
         return ZE_NULL_POINTER;
@@ -401,8 +401,8 @@ int32_t DB_stream_fetch_row(DB_STREAM *stream, int32_t auto_log, void **values,
     return rc;
 }
 
-int32_t DB_stream_get_blob_segment(DB_STREAM *stream, int16_t column, int32_t wanted,
-                                   int32_t *size, void *destination)
+int32_t DB_stream_get_blob_segment(DB_STREAM *stream, int16_t column, int32_t wanted, int32_t *size,
+                                   void *destination)
 {
     if (stream == nullptr || size == nullptr)
         return ZE_NULL_POINTER;

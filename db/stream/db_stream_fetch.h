@@ -28,8 +28,7 @@ extern "C" {
  * stream must be set up again). A row whose exact test fails with an error
  * is skipped and the error kept in the stream's extended error record. */
 ZEL_API int32_t DB_stream_fetch_row(DB_STREAM *stream, int32_t auto_log, void **values,
-                                    int16_t *indicators, int32_t *filter_results,
-                                    int32_t *row_id);
+                                    int16_t *indicators, int32_t *filter_results, int32_t *row_id);
 
 /* Copies the next piece of the current row's long value of a blob column:
  * the wanted size or what remains, whichever is smaller, into destination;

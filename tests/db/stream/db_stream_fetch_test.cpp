@@ -187,8 +187,8 @@ class StreamFetch : public LayerFixture
     {
         for (;;) {
             int32_t id = 0;
-            int32_t rc = DB_stream_fetch_row(stream_, 0, row_.values, row_.indicators, nullptr,
-                                             &id);
+            int32_t rc =
+                DB_stream_fetch_row(stream_, 0, row_.values, row_.indicators, nullptr, &id);
             if (rc != 0)
                 return rc;
             auto *shape = static_cast<FEATURE_STRUCT *>(row_.values[1]);
@@ -228,8 +228,14 @@ TEST_F(StreamFetch, TheRoadOfOneQuery)
          scli::i32(3)},
         {scli::varchar("two parts"),
          scli::binary(shape_value({VE_ENTITY_MULTI_AREA,
-                                   {{200, 200}, {210, 200}, {210, 210}, {200, 200},
-                                    {10, 10}, {20, 10}, {20, 20}, {10, 10}}})),
+                                   {{200, 200},
+                                    {210, 200},
+                                    {210, 210},
+                                    {200, 200},
+                                    {10, 10},
+                                    {20, 10},
+                                    {20, 20},
+                                    {10, 10}}})),
          scli::i32(4)},
         {scli::varchar("no shape"), scli::null(), scli::i32(5)},
         {scli::varchar("long"), scli::binary(big), scli::i32(6)},
