@@ -81,10 +81,10 @@ std::string shape_value(const ShapeDef &def)
 }
 
 // A line of many points, longer than the layer's 200-byte shape buffer.
-ShapeDef long_line()
+ShapeDef long_line(int32_t n = 100)
 {
     ShapeDef d{VE_ENTITY_LINE, {}};
-    for (int32_t i = 0; i < 100; i++)
+    for (int32_t i = 0; i < n; i++)
         d.points.push_back({-50 + 2 * i, 10 + (i % 7) * 300});
     return d;
 }
@@ -148,7 +148,7 @@ class StreamFetch : public LayerFixture
     void SetUpQuery(ENVELOPE box, int16_t filters = 1)
     {
         ASSERT_EQ(DB_stream_set_spatial_constraints(stream_, filters, &filter_, box, 0), 0);
-        scli::on_sql(kSetup)
+        scli::on_sql(kSetup + (by_ != nullptr ? by_ : ""))
             .columns({{"name", SQL_VARCHAR, 40}, {"shape", SQL_LONGVARBINARY, 2000}})
             .repeat();
         columns_ = {"name", "shape"};
@@ -160,6 +160,7 @@ class StreamFetch : public LayerFixture
         info_.num_columns = 2;
         info_.columns = column_ptrs_.data();
         info_.construct = &construct_;
+        info_.by_clause = const_cast<char *>(by_);
         ASSERT_EQ(DB_stream_init_query_layer(stream_, &info_, nullptr, nullptr, nullptr), 0);
         int16_t count = 0;
         DB_COLUMN_DEF *defs = nullptr;
@@ -198,6 +199,7 @@ class StreamFetch : public LayerFixture
     }
 
     int32_t optimal_ = 200;
+    const char *by_ = nullptr;
     DB_STREAM *stream_ = nullptr;
     LAYER *roads_ = nullptr;
     FEATURE_STRUCT filter_shape_{};
@@ -290,6 +292,64 @@ TEST_F(StreamFetch, TheRoadOfOneQuery)
     EXPECT_EQ(shape->points[99].x, -50 + 2 * 99);
     EXPECT_EQ(stream_->stmt_main, nullptr); // freed at the end
     EXPECT_TRUE(scli::unused_answers().empty());
+    // The row buffer holds the name (41 bytes) and the row id, each in slots
+    // of 8; the shape has a buffer of its own.
+    ASSERT_NE(stream_->fetch, nullptr);
+    EXPECT_EQ(stream_->fetch->row_buffer_size, 48 + 8);
+}
+
+TEST_F(StreamFetch, TheByClauseStaysLastAndARowThatGrewIsFetchedAgain)
+{
+    by_ = " ORDER BY name";
+    SetUpQuery({0, 0, 100, 100});
+    const std::string query = "select  name,   VE_AsZel(shape) shape  , bob.roads.VE_ROW_ID from  "
+                              "gis:bob.roads  where  VE_EnvelopesIntersect(bob.roads.shape, "
+                              "VE_GeomFromZel(?,NULL,3)) ORDER BY name";
+    scli::on_sql(kSrid).columns({{"srid", SQL_INTEGER}}).row({scli::i32(3)});
+    scli::on_sql(query)
+        .columns({{"name", SQL_VARCHAR, 40},
+                  {"shape", SQL_LONGVARBINARY, 2000},
+                  {"VE_ROW_ID", SQL_INTEGER}})
+        .row({scli::varchar("long"), scli::binary(shape_value(long_line())), scli::i32(6)});
+    // Between the block and its refetch the row grew: the first refetch is
+    // cut (01004), and the second one has room for what its length cell said.
+    scli::on_sql(kRefetch)
+        .columns({{"", SQL_LONGVARBINARY, 100000}})
+        .row({scli::binary(shape_value(long_line(150)))})
+        .times(2);
+    ASSERT_EQ(DB_stream_execute_query(stream_, 0, 0, row_.values), 0);
+    std::vector<Fetched> got;
+    EXPECT_EQ(quiet_stderr([&] { return FetchAll(&got); }), ZE_NO_MORE_ROWS);
+    EXPECT_EQ(Executed(), (Strings{kSrid, query, kRefetch, kRefetch}));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].points, 150);
+}
+
+TEST_F(StreamFetch, AMalformedShapeValueEndsTheFetch)
+{
+    SetUpQuery({0, 0, 100, 100});
+    const std::string query = "select  name,   VE_AsZel(shape) shape  , bob.roads.VE_ROW_ID from  "
+                              "gis:bob.roads  where  VE_EnvelopesIntersect(bob.roads.shape, "
+                              "VE_GeomFromZel(?,NULL,3))";
+    std::string bad = shape_value({VE_ENTITY_LINE, {{-10, 20}, {110, 20}}});
+    bad[8] = 0x3F; // the compressed feature claims more bytes than were fetched
+    scli::on_sql(kSrid).columns({{"srid", SQL_INTEGER}}).row({scli::i32(3)});
+    scli::on_sql(query)
+        .columns({{"name", SQL_VARCHAR, 40},
+                  {"shape", SQL_LONGVARBINARY, 2000},
+                  {"VE_ROW_ID", SQL_INTEGER}})
+        .row({scli::varchar("bad"), scli::binary(bad), scli::i32(9)});
+    ASSERT_EQ(DB_stream_execute_query(stream_, 0, 0, row_.values), 0);
+    int32_t id = 0;
+    EXPECT_EQ(quiet_stderr([&] {
+                  return DB_stream_fetch_row(stream_, 0, row_.values, row_.indicators, nullptr,
+                                             &id);
+              }),
+              ZE_DBMS_ERROR);
+    EXPECT_EQ(stream_->stmt_main, nullptr);
+    DB_EXT_ERROR x;
+    DB_stream_get_xerr(&x, stream_);
+    EXPECT_NE(strstr(x.message, "malformed shape value of row 9"), nullptr);
 }
 
 TEST_F(StreamFetch, TheSearchShapeOfEachBox)
