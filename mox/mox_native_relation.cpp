@@ -629,21 +629,35 @@ int mox_native_settle(const mox_native_view &a, int32_t kind, const ENVELOPE &ex
                            s.miny < extent.miny && extent.maxy < s.maxy;
     switch (method) {
     case SM_ET_OR_AI:
-        return a.rectangle && S_extent_covers(s, extent) ? 1 : -1;
+        if (a.rectangle && S_extent_covers(s, extent))
+            return 1;
+        break;
     case SM_SC:
         if (!S_extent_covers(s, extent) || kind > a.kind)
             return 0;
-        return strictly_inside ? 1 : -1;
+        if (strictly_inside)
+            return 1;
+        break;
     case SM_PC:
         return !S_extent_covers(extent, s) || a.kind > kind ? 0 : -1;
     case SM_PIP:
         if (!((a.kind == MOX_NATIVE_POINTS && kind == MOX_NATIVE_AREA) ||
               (a.kind == MOX_NATIVE_AREA && kind == MOX_NATIVE_POINTS)))
             return 0;
-        return strictly_inside ? 1 : -1;
+        if (strictly_inside)
+            return 1;
+        break;
     default:
         return -1;
     }
+    /* A box that no edge of area a reaches lies wholly inside a or wholly
+     * outside it (a cannot lie inside the box either): one corner tells. */
+    if (a.kind != MOX_NATIVE_AREA || (method == SM_PIP && kind != MOX_NATIVE_POINTS))
+        return -1;
+    mox_edge box = {extent.minx, extent.miny, extent.maxx, extent.maxy};
+    if (S_scan(a, box, [](const mox_edge &) { return true; }))
+        return -1;
+    return S_locate(a, POINT{extent.minx, extent.miny}) == S_INTERIOR ? 1 : 0;
 }
 
 bool mox_native_any_in_area(const mox_native_view &a, const std::vector<POINT> &points)
