@@ -200,8 +200,8 @@ MOX_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
  * the dimension (F for none, 0, 1, 2) of the intersections of A's interior,
  * boundary and exterior with B's, in the order II IB IE BI BB BE EI EB EE.
  * Shapes become geometries by the part and ring rule above; a part of a multi
- * line with a single point carries no line and is dropped, a line whose points
- * are all one point is that point, a ring of fewer than three points is refused with
+ * line with a single point carries no line and is dropped, a line of a single
+ * point is that point, a ring of fewer than three points is refused with
  * MOX_E_INVALID_NUM_POINTS, and a nil shape is empty (no method holds for it,
  * SM_CBM aside). dim(A) and dim(B) are the shapes' dimensions.
  *
@@ -246,11 +246,6 @@ MOX_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
  *     MOX_RELATION_HELD tells whether it held.
  * Work value: the dimension of A and B's common part (-1 when they have none)
  * when the cell holds a matrix, otherwise -1.
- *
- * Methods 6, 9, 10 and 13 are computed exactly on the integer points; with
- * the relation flag the cell still holds the matrix, but the answer is that of
- * the exact computation (it differs from the matrix's reading only where
- * GEOS's matrix is wrong, for lines running along part of one another).
  *
  * Prepared data: on first use the spec gets one C-heap block holding the
  * filter's geometry prepared for repeated tests; MoxsFeatureSpecRelease (called
