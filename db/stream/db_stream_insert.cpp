@@ -237,6 +237,7 @@ int32_t db_bind_insert_buffers(DB_STREAM *stream)
     if (write == nullptr || write->row.buffer == nullptr)
         return ZE_NULL_POINTER;
     S_free_lob_records(stream);
+    write->shape_bound = 0; // a new statement: the shape is bound by the next row
     DB_WRITE_ROW &row = write->row;
     for (int32_t i = 0; i < row.column_count; i++) {
         const DB_COLUMN_DEF &column = row.columns[i];
@@ -339,50 +340,72 @@ static int32_t S_ready(DB_STREAM *stream, DB_STREAM_WRITE *write)
     return rc;
 }
 
+// A failed bind of the shape or its text: the statement goes.
+static int32_t S_shape_bind_failed(DB_STREAM *stream, SQLRETURN rc)
+{
+    fprintf(stderr, "S_bind_column Bind Error (%d).\n", static_cast<int>(rc));
+    CLI_DIAG_RECORD diag;
+    db_get_diag_record(&diag, &stream->stmt_main, rc);
+    db_stream_set_xerr_from_diag(stream, diag);
+    db_free_stmt(&stream->stmt_main);
+    return ZE_DBMS_ERROR;
+}
+
+// The shape parameter and its annotation text. Their cells take each row's
+// length and indicator; the buffers are bound again only when the shape
+// parameter has moved or grown, or the statement is new.
+static int32_t S_bind_shape(DB_STREAM *stream, DB_STREAM_WRITE *write, int32_t i, int32_t param)
+{
+    DB_WRITE_ROW &row = write->row;
+    const auto *feature = static_cast<const FEATURE_STRUCT *>(row.values[i]);
+    const bool with_shape = row.indicators[i] != SQL_NULL_DATA;
+    if (with_shape)
+        row.indicators[i] = row.shape_length;
+    row.anno_text[0] = '\0';
+    row.anno_indicator = SQL_NULL_DATA;
+    if (with_shape && feature->anno != nullptr && feature->anno->text[0] != '\0') {
+        S_copy(row.anno_text, feature->anno->text);
+        row.anno_indicator = SQL_NTS;
+    }
+    if (write->shape_bound && write->shape_buffer == row.shape &&
+        write->shape_capacity == row.shape_capacity)
+        return 0;
+    const SQLULEN capacity = row.shape_capacity > 0 ? row.shape_capacity : 1;
+    SQLRETURN rc = SQLBindParameter(stream->stmt_main, static_cast<SQLUSMALLINT>(param),
+                                    SQL_PARAM_INPUT, SQL_C_BINARY, -104, capacity, 0, row.shape,
+                                    static_cast<SQLLEN>(capacity), &row.indicators[i]);
+    if (SQL_SUCCEEDED(rc))
+        rc = SQLBindParameter(stream->stmt_main, static_cast<SQLUSMALLINT>(param + 1),
+                              SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, DB_ANNO_TEXT_SIZE - 1, 0,
+                              row.anno_text, DB_ANNO_TEXT_SIZE - 1, &row.anno_indicator);
+    if (!SQL_SUCCEEDED(rc))
+        return S_shape_bind_failed(stream, rc);
+    write->shape_bound = 1;
+    write->shape_buffer = row.shape;
+    write->shape_capacity = row.shape_capacity;
+    return 0;
+}
+
 // The parameters bound per row: the shape and its annotation text, and the
 // caller's blobs through the large-object records in column order.
-static int32_t S_bind_row(DB_STREAM *stream, DB_WRITE_ROW &row, void *const *values)
+static int32_t S_bind_row(DB_STREAM *stream, DB_STREAM_WRITE *write, void *const *values)
 {
+    DB_WRITE_ROW &row = write->row;
     int32_t lob = 0;
     for (int32_t i = 0; i < row.column_count; i++) {
         const DB_COLUMN_DEF &column = row.columns[i];
         const int32_t param = db_write_param_number(i, row.spatial_position);
         int32_t rc = 0;
         if (column.type == VE_SHAPE && i == row.spatial_position) {
-            if (row.indicators[i] != SQL_NULL_DATA)
-                row.indicators[i] = row.shape_length;
-            rc = db_write_bind_column(stream, &stream->stmt_main, param, &column, row.shape,
-                                      &row.indicators[i], 0, nullptr);
-            if (rc != 0)
-                return rc;
-            const auto *feature = static_cast<const FEATURE_STRUCT *>(row.values[i]);
-            row.anno_text[0] = '\0';
-            row.anno_indicator = SQL_NULL_DATA;
-            if (row.indicators[i] != SQL_NULL_DATA && feature->anno != nullptr &&
-                feature->anno->text[0] != '\0') {
-                S_copy(row.anno_text, feature->anno->text);
-                row.anno_indicator = SQL_NTS;
-            }
-            SQLRETURN bound =
-                SQLBindParameter(stream->stmt_main, static_cast<SQLUSMALLINT>(param + 1),
-                                 SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, DB_ANNO_TEXT_SIZE - 1, 0,
-                                 row.anno_text, DB_ANNO_TEXT_SIZE - 1, &row.anno_indicator);
-            if (!SQL_SUCCEEDED(bound)) {
-                fprintf(stderr, "S_bind_column Bind Error (%d).\n", static_cast<int>(bound));
-                CLI_DIAG_RECORD diag;
-                db_get_diag_record(&diag, &stream->stmt_main, bound);
-                db_stream_set_xerr_from_diag(stream, diag);
-                db_free_stmt(&stream->stmt_main);
-                return ZE_DBMS_ERROR;
-            }
+            rc = S_bind_shape(stream, write, i, param);
         } else if (column.type == VE_BLOB) {
             DB_LOB_HANDLE *record = lob < stream->lob_count ? stream->lobs[lob] : nullptr;
             lob++;
             rc = db_write_bind_column(stream, &stream->stmt_main, param, &column, values[i],
                                       &row.indicators[i], 0, record);
-            if (rc != 0)
-                return rc;
         }
+        if (rc != 0)
+            return rc;
     }
     return 0;
 }
@@ -511,7 +534,7 @@ int32_t DB_stream_execute_insert_table(DB_STREAM *stream, const int16_t *indicat
             row.indicators[row.rowid_index] = SQL_NULL_DATA;
         }
     }
-    if ((rc = S_bind_row(stream, row, values)) != 0)
+    if ((rc = S_bind_row(stream, write, values)) != 0)
         return rc;
 
     SQLRETURN executed = SQLExecute(stream->stmt_main);

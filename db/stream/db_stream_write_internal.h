@@ -23,6 +23,10 @@ typedef struct DB_STREAM_WRITE {
     int32_t rowid_position;    /* the registered row-id column among the caller's; -1 unknown */
     int32_t state_id;          /* of a write into the adds table; 0 none */
     REGISTRATION registration; /* the table's, as given to the set-up */
+    /* Where the shape parameter was last bound: bound again when it moves. */
+    int32_t shape_bound;
+    const unsigned char *shape_buffer;
+    size_t shape_capacity;
     /* The key of a raster tile; the tile INSERT and the conflict UPDATE
      * stay bound to these. */
     SQLINTEGER rasterband_id;

@@ -5,6 +5,7 @@
 // each; the shape parameter is reused and grows only for a larger shape.
 #include "db/stream/db_write_row_internal.h"
 
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -18,6 +19,9 @@
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_internal.h"
+
+// A raster value as callers pass it: the attribute record's 40 words.
+#define S_RASTER_VALUE_BYTES (offsetof(RASTERATTR, tail) + sizeof(((RASTERATTR *)nullptr)->tail))
 
 static size_t S_round8(size_t n)
 {
@@ -222,8 +226,11 @@ int32_t db_write_row_copy(DB_WRITE_ROW *row, const int16_t *indicators, void *co
         case VE_FLOAT:
         case VE_DOUBLE:
         case VE_BLOB:
-        case VE_RASTER:
             memcpy(row->values[i], values[i], S_slot_size(column, 0));
+            break;
+        case VE_RASTER:
+            // The value's 40 words; the owned array behind them never travels.
+            memcpy(row->values[i], values[i], S_RASTER_VALUE_BYTES);
             break;
         case VE_STRING: {
             const size_t size = static_cast<size_t>(column.size);
@@ -332,7 +339,7 @@ int32_t db_write_bind_column(DB_STREAM *stream, SQLHSTMT *stmt, int32_t param,
         break;
     case VE_STRING:
         c_type = SQL_C_CHAR, sql_type = SQL_CHAR;
-        size = static_cast<SQLULEN>(column->size);
+        size = static_cast<SQLULEN>(column->size > 0 ? column->size : 1);
         length = SQL_NTS;
         if (column->size == 0)
             *indicator = SQL_NULL_DATA;

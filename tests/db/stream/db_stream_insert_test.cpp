@@ -10,6 +10,7 @@
 
 #include <sqlext.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "db/stream/db_stream_write_internal.h"
 #include "tests/db/stream/write_fixture.h"
 #include "tests/support/quiet_stderr.h"
+#include "tests/support/scli_lob_store.h"
 
 using namespace write_test;
 
@@ -365,4 +367,33 @@ TEST_F(StreamInsert, FlushAppliesTheCommitRule)
     MarkNow();
     EXPECT_EQ(DB_stream_flush_buffered_inserts(), 0);
     EXPECT_EQ(Executed(), Strings{"COMMIT"});
+}
+
+TEST_F(StreamInsert, BlobsGoIntoNewLargeObjects)
+{
+    scli::LobStore &lobs = scli::lob_store_install();
+    REGISTRATION plain = registration_of("docs", 0, 0, "");
+    ASSERT_EQ(init_insert("docs", plain, 0, {"id", "body"}), 0);
+    DB_COLUMN_DEF defs[] = {column_def("id", VE_INTEGER), column_def("body", VE_BLOB)};
+    ASSERT_EQ(DB_stream_init_array_insert(stream_, 2, defs, 0), 0);
+    EXPECT_EQ(lobs.last_column, "docs.body");
+    const std::string sql = "INSERT INTO docs  (id, body) VALUES (?,?)";
+    int32_t id = 1;
+    uint8_t first[] = {'a', 'b', 'c'}, second[] = {'x'};
+    VE_BLOB_VALUE blob{3, first};
+    void *values[] = {&id, &blob};
+    const int16_t present[] = {2, 2};
+    ASSERT_EQ(DB_stream_execute_insert_table(stream_, present, values, 0, 0), 0);
+    id = 2;
+    blob = {1, second};
+    ASSERT_EQ(DB_stream_execute_insert_table(stream_, present, values, 0, 0), 0);
+    ASSERT_EQ(lobs.objects.size(), 2u);
+    EXPECT_EQ(lobs.objects.begin()->second, "abc");
+    EXPECT_EQ(std::next(lobs.objects.begin())->second, "x");
+    EXPECT_TRUE(lobs.open.empty()); // each closed after its row
+    std::vector<Strings> params = Params(sql);
+    ASSERT_EQ(params.size(), 2u);
+    EXPECT_EQ(params[0][0], "1");
+    EXPECT_EQ(params[1][0], "2");
+    EXPECT_NE(params[0][1], params[1][1]); // two objects, two pointers
 }
