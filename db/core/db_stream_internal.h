@@ -10,6 +10,7 @@
 #include "base/util/ve_feature.h"
 #include "base/util/ve_filter.h"
 #include "base/util/ve_layer.h"
+#include "base/util/ve_loginfo.h"
 #include "base/util/ve_raster.h"
 #include "db/core/db_cli_internal.h"
 #include "db/core/db_diag_internal.h"
@@ -27,6 +28,10 @@ typedef struct STATE_WRITE_BUFFER STATE_WRITE_BUFFER;
 
 /* The bound buffers and row state of a query's fetch (db/stream/db_array_fetch_internal.h). */
 typedef struct DB_QUERY_FETCH DB_QUERY_FETCH;
+
+/* The row buffers and statements of an insert or update stream
+ * (db/stream/db_stream_write_internal.h). */
+typedef struct DB_STREAM_WRITE DB_STREAM_WRITE;
 
 /* The envelope of a stream in system units; the invalid box is
  * flag 0, 2147483647, 2147483647, 0, 0. */
@@ -167,6 +172,15 @@ struct DB_STREAM {
     /* A query's execution and fetch: made at its first use, released whole by
      * db_array_fetch_free (every close and every new set-up). */
     DB_QUERY_FETCH *fetch;
+
+    /* The automatic log: the open log that the rows a stream writes (or
+     * fetches) go into, with a copy of its record, whose flags say what is
+     * logged. Switched off at close. */
+    int32_t auto_log;
+    int32_t auto_log_descriptor;
+    LOGFILE auto_log_file;
+
+    DB_STREAM_WRITE *write; /* owned, released at close */
 };
 
 #ifdef __cplusplus

@@ -728,20 +728,8 @@ static void S_free_fetch(DB_STREAM *stream)
 
 void db_query_fetch_reset(DB_STREAM *stream)
 {
-    if (stream == nullptr || stream->fetch == nullptr)
-        return;
-    const int32_t auto_log = stream->fetch->auto_log;
-    const int32_t descriptor = stream->fetch->log_descriptor;
-    const LOGFILE log = stream->fetch->log;
-    S_free_fetch(stream);
-    if (!auto_log)
-        return;
-    DB_QUERY_FETCH *f = db_query_fetch(stream);
-    if (f == nullptr)
-        return;
-    f->auto_log = auto_log;
-    f->log_descriptor = descriptor;
-    f->log = log;
+    if (stream != nullptr)
+        S_free_fetch(stream);
 }
 
 int32_t db_array_fetch_free(DB_STREAM *stream, int32_t release)

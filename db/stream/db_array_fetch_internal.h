@@ -13,7 +13,6 @@
 
 #include "base/util/db_column_def.h"
 #include "base/util/ve_feature.h"
-#include "base/util/ve_loginfo.h"
 #include "db/core/db_cli_internal.h"
 
 typedef struct DB_STREAM DB_STREAM;
@@ -94,11 +93,6 @@ typedef struct DB_QUERY_FETCH {
     int32_t last_rejected;
     int32_t has_rejected;
     int32_t passing_rows;
-
-    /* Automatic log of fetched ids. */
-    int32_t auto_log;
-    int32_t log_descriptor;
-    LOGFILE log;
     int32_t saved_sql_error;
 } DB_QUERY_FETCH;
 
@@ -147,7 +141,7 @@ int32_t db_array_current_row_id(DB_STREAM *stream);
  * layer; the layer reader's failure. */
 int32_t db_stream_set_shape_buffer_size(DB_STREAM *stream);
 
-/* A new set-up: the fetch record goes, its automatic log stays. */
+/* A new set-up: the fetch record goes (the stream's automatic log stays). */
 void db_query_fetch_reset(DB_STREAM *stream);
 
 /* Frees the row buffer and the per-column buffers; with release also the

@@ -179,7 +179,7 @@ int32_t S_add_row_id_column(DB_STREAM *stream, DB_QUERY_FETCH *f, bool add)
 // integer column already is it.
 int32_t S_add_log_id_column(DB_STREAM *stream, DB_QUERY_FETCH *f)
 {
-    const char *rowid = f->log.registration.rowid_column;
+    const char *rowid = stream->auto_log_file.registration.rowid_column;
     if (rowid[0] == '\0')
         return 0;
     for (int32_t i = 0; f->columns != nullptr && i < f->described_count; i++)
@@ -191,8 +191,8 @@ int32_t S_add_log_id_column(DB_STREAM *stream, DB_QUERY_FETCH *f)
         return ZE_FAILURE;
     char user[DB_USER_NAME_SIZE];
     char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], table[DB_NAME_TABLE_SIZE];
-    int32_t rc = db_parse_table_name(nullptr, f->log.table_name, db_get_current_user(user),
-                                     database, owner, table);
+    int32_t rc = db_parse_table_name(nullptr, stream->auto_log_file.table_name,
+                                     db_get_current_user(user), database, owner, table);
     if (rc != 0)
         return rc;
     rc = S_check_names({owner, table, rowid});
@@ -566,8 +566,8 @@ int32_t DB_stream_describe_sql(DB_STREAM *stream, const REGISTRATION *registrati
         db_describe_set_rowid_kinds(nullptr, visible, defs, 1);
 
     const char *logid = nullptr;
-    if (f->auto_log && (f->log.flags & LOGINFO_TABLE))
-        logid = f->log.registration.rowid_column;
+    if (stream->auto_log && (stream->auto_log_file.flags & LOGINFO_TABLE))
+        logid = stream->auto_log_file.registration.rowid_column;
     else if (stream->row_locking &&
              (stream->row_lock_mode & (DB_ROW_LOCK_ADD_FETCHED | DB_ROW_LOCK_REMOVE_FETCHED)))
         logid = stream->row_lock_id_column;
@@ -619,14 +619,14 @@ int32_t DB_stream_execute_query(DB_STREAM *stream, int32_t log_descriptor, int32
         return ZE_NULL_POINTER; // nothing prepared: set the stream up first
     int32_t rc = 0;
     if (log_descriptor > 0) {
-        if (!f->auto_log) {
-            rc = DB_log_get_by_fdes(nullptr, log_descriptor, &f->log);
+        if (!stream->auto_log) {
+            rc = DB_log_get_by_fdes(nullptr, log_descriptor, &stream->auto_log_file);
             if (rc != 0)
                 return rc;
-            f->auto_log = 1;
-            f->log_descriptor = log_descriptor;
+            stream->auto_log = 1;
+            stream->auto_log_descriptor = log_descriptor;
         }
-        if ((f->log.flags & LOGINFO_TABLE) && f->logid_index < 0) {
+        if ((stream->auto_log_file.flags & LOGINFO_TABLE) && f->logid_index < 0) {
             rc = S_add_log_id_column(stream, f);
             if (rc != 0)
                 return rc;
@@ -678,7 +678,7 @@ int32_t DB_stream_execute_query(DB_STREAM *stream, int32_t log_descriptor, int32
     }
     if (rc != 0)
         return rc;
-    if (f->auto_log && stream->layer != nullptr) {
+    if (stream->auto_log && stream->layer != nullptr) {
         if (f->rowid_index < 0 && !f->hidden_rowid)
             rc = S_add_row_id_column(stream, f, true);
         else if (flag && stream->filter_count <= 0 && f->spatial_index < 0)

@@ -387,8 +387,8 @@ int32_t DB_stream_fetch_row(DB_STREAM *stream, int32_t auto_log, void **values, 
         return rc;
 
     const int32_t id = S_id_to_log(stream, f, *row_id);
-    if (f->auto_log && auto_log && f->log_descriptor >= 1 && id > 0) {
-        rc = DB_log_add_id_list(nullptr, f->log_descriptor, &id, 1);
+    if (stream->auto_log && auto_log && stream->auto_log_descriptor >= 1 && id > 0) {
+        rc = DB_log_add_id_list(nullptr, stream->auto_log_descriptor, &id, 1);
         if (rc != 0)
             return rc;
     }
@@ -437,13 +437,13 @@ int32_t DB_stream_set_auto_log(DB_STREAM *stream, int32_t log_descriptor)
     DB_QUERY_FETCH *f = db_query_fetch(stream);
     if (f == nullptr)
         return ZE_OUT_OF_MEMORY;
-    f->auto_log = 0;
+    stream->auto_log = 0;
     if (!f->logid_added)
         f->logid_index = -1;
-    int32_t rc = DB_log_get_by_fdes(nullptr, log_descriptor, &f->log);
+    int32_t rc = DB_log_get_by_fdes(nullptr, log_descriptor, &stream->auto_log_file);
     if (rc != 0)
         return rc;
-    const LOGFILE &log = f->log;
+    const LOGFILE &log = stream->auto_log_file;
     char user[DB_USER_NAME_SIZE];
     const char *current = db_get_current_user(user);
     char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], table[DB_NAME_TABLE_SIZE];
@@ -497,7 +497,7 @@ int32_t DB_stream_set_auto_log(DB_STREAM *stream, int32_t log_descriptor)
         snprintf(stream->spatial_column_name, sizeof(stream->spatial_column_name), "%s",
                  layer->spatial_column);
     }
-    f->auto_log = 1;
-    f->log_descriptor = log_descriptor;
+    stream->auto_log = 1;
+    stream->auto_log_descriptor = log_descriptor;
     return 0;
 }
