@@ -513,7 +513,7 @@ int32_t S_check_get_row(const SB_BUFFER *b, const VE_ROW_POINTERS *row)
             return ZE_FAILURE;
         }
         if (type == VE_BLOB) {
-            if (sb_is_xdr(b) && i >= SB_MAX_BLOB_COLUMNS)
+            if (sb_is_xdr(b) && (i >= SB_MAX_BLOB_COLUMNS || b->blob_table == nullptr))
                 return ZE_INVALID_ARGUMENT;
         } else if (row->buffers[i] == nullptr) {
             return ZE_INVALID_ARGUMENT;
