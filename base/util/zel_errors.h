@@ -98,7 +98,7 @@
 #define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */
 #define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
-#define ZE_UNIQUE_INDEX_REFUSED (-195)/* a unique index where only non-unique ones may be made */
+#define ZE_UNIQUE_INDEX_NOT_ALLOWED (-195)/* a unique index that a copy may not carry over */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
 #define ZE_INVALID_REGISTRATION_ID (-219)/* registration id outside 1 to the cache's size */
 #define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */

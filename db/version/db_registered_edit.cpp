@@ -178,7 +178,7 @@ int32_t DB_registered_table_create_index(DB_INSTANCE *instance, const REGISTRATI
     // The adds table holds many versions of a row: its twin can never be
     // unique, and a unique index on the table alone would not hold.
     if (S_versioned(r) && unique)
-        return ZE_UNIQUE_INDEX_REFUSED;
+        return ZE_UNIQUE_INDEX_NOT_ALLOWED;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         int32_t rc = S_check_owner(instance, r);
         if (rc != 0)
@@ -254,7 +254,7 @@ int32_t DB_registered_table_create_indexes(DB_INSTANCE *instance, const REGISTRA
             // Every definition is checked before anything is made.
             for (int16_t i = 0; i < count; i++) {
                 if (indexes[i].unique)
-                    return ZE_UNIQUE_INDEX_REFUSED;
+                    return ZE_UNIQUE_INDEX_NOT_ALLOWED;
                 DB_INDEX_DEF twin = indexes[i]; // the columns and their order are shared
                 twin.unique = 0;
                 std::string name;

@@ -188,7 +188,7 @@ TEST_F(IndexTest, RefusedBeforeAnythingRuns)
     strcpy(other.owner, "ann");
     REGISTRATION same_owner = r_;
     strcpy(same_owner.owner, "BOB"); // the owner compares without regard to case
-    EXPECT_EQ(create(r_, 1), ZE_UNIQUE_INDEX_REFUSED);
+    EXPECT_EQ(create(r_, 1), ZE_UNIQUE_INDEX_NOT_ALLOWED);
     EXPECT_EQ(create(other), ZE_NO_PERMISSIONS);
     EXPECT_EQ(DB_registered_table_drop_index(instance_, &other, "rd_name"), ZE_NO_PERMISSIONS);
     Def one("rd_name", {{"name", 1}}, 0);
@@ -297,7 +297,7 @@ TEST_F(IndexTest, DefinitionsGetTwinsWithTheirColumnOrder)
     Def long_name("rd_a_name_of_thirty_one_letters", {{"name", 1}}, 0);
     DB_INDEX_DEF refused[][2] = {{first.def, unique.def}, {first.def, long_name.def}};
     EXPECT_EQ(DB_registered_table_create_indexes(instance_, &r_, 2, refused[0], ""),
-              ZE_UNIQUE_INDEX_REFUSED);
+              ZE_UNIQUE_INDEX_NOT_ALLOWED);
     EXPECT_EQ(DB_registered_table_create_indexes(instance_, &r_, 2, refused[1], ""),
               ZE_INVALID_ARGUMENT);
     EXPECT_EQ(executed(), Strings{});
