@@ -129,6 +129,7 @@
 #define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
 #define ZE_LOG_TABLES_FAILED (-288)   /* the log-file system tables could not be created */
 #define ZE_ADD_COLUMN_EXISTS (-291)   /* the column to add exists already */
+#define ZE_MULTIVERSION_LOAD_ONLY (-299)/* a layer in load-only mode cannot be made multiversioned */
 #define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
 #define ZE_DBS_TABLES_EXIST (-314)    /* the DBMS keeps tables that rule shared memory out */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */

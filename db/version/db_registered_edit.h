@@ -1,11 +1,13 @@
 // Small edits the host makes while it edits a registered table: one
 // deletion written, one adds row removed, the table flagged as modified in
-// a state.
+// a state, and the user indexes of a versioned table made and dropped with
+// their twins on its adds table (the index name with "_a" appended).
 #ifndef DB_REGISTERED_EDIT_H
 #define DB_REGISTERED_EDIT_H
 
 #include <stdint.h>
 
+#include "base/util/ve_index_def.h"
 #include "base/util/ve_registration.h"
 #include "base/util/ve_state.h"
 #include "base/util/zel_export.h"
@@ -39,6 +41,38 @@ ZEL_API int32_t DB_registered_table_delete_adds_row(DB_INSTANCE *instance,
 ZEL_API int32_t DB_registered_table_mark_modified(DB_INSTANCE *instance,
                                                   const REGISTRATION *registration,
                                                   const STATE *state);
+
+/* Makes an index on one column of the registered table (unique when unique
+ * is 1, ascending when ascending is 1) with the index clause of the keyword
+ * (a blank keyword: the registration's), and for a versioned table its
+ * non-unique twin on the adds table; when the twin cannot be made the
+ * table's index is dropped again. Not committed (the drop commits).
+ * Returns 0; -195 for a unique index on a versioned table (nothing run);
+ * -25 when the current user is not the table's owner; -65; the index
+ * creation's codes. */
+ZEL_API int32_t DB_registered_table_create_index(DB_INSTANCE *instance,
+                                                 const REGISTRATION *registration,
+                                                 const char *column, int32_t unique,
+                                                 int32_t ascending, const char *index_name,
+                                                 const char *keyword);
+
+/* Drops the index and, for a versioned table, its twin on the adds table
+ * (a twin that is not there is no failure); committed. 0; -25 as above;
+ * -65; the drop's codes. */
+ZEL_API int32_t DB_registered_table_drop_index(DB_INSTANCE *instance,
+                                               const REGISTRATION *registration,
+                                               const char *index_name);
+
+/* Makes the count indexes on the registered table and, for a versioned
+ * table, their non-unique twins on the adds table; when the twins cannot be
+ * made the table's indexes of this call are dropped again. Not committed.
+ * Returns 0; -195 when a definition is unique on a versioned table; -66
+ * when a twin's name does not fit a definition (nothing run either way);
+ * -25; -65; -12; the index creation's codes. */
+ZEL_API int32_t DB_registered_table_create_indexes(DB_INSTANCE *instance,
+                                                   const REGISTRATION *registration, int16_t count,
+                                                   const DB_INDEX_DEF *indexes,
+                                                   const char *keyword);
 
 #ifdef __cplusplus
 }

@@ -34,6 +34,7 @@
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_xerr_internal.h"
 #include "db/version/db_imv_internal.h"
+#include "db/version/db_multiversion_internal.h"
 #include "db/version/db_routine_internal.h"
 #include "db/version/db_version_stmt_internal.h"
 
@@ -421,6 +422,19 @@ int32_t S_column_tables(DB_INSTANCE *instance, const REGISTRATION &r,
     return ZE_SUCCESS;
 }
 
+// The stored views of a versioned table list its columns as they were
+// made: once a column change has begun they go, and the next read makes
+// them from the table as it is. Their drop's failure is reported when the
+// change itself succeeded.
+void S_forget_stored_views(DB_INSTANCE *instance, const REGISTRATION &r, bool changed, int32_t *rc)
+{
+    if (!changed || !(r.object_flags & REG_MULTIVERSION))
+        return;
+    const int32_t dropped = db_registered_table_drop_stored_views(instance, r.registration_id);
+    if (*rc == ZE_SUCCESS)
+        *rc = dropped;
+}
+
 int32_t S_add_column(DB_INSTANCE *instance, const REGISTRATION &r, const DB_COLUMN_DEF *column)
 {
     const bool imv = (r.object_flags & REG_MULTIVERSION) && strnlen(r.imv_view_name, 1) != 0;
@@ -431,6 +445,7 @@ int32_t S_add_column(DB_INSTANCE *instance, const REGISTRATION &r, const DB_COLU
     for (const std::string &table : tables)
         if (rc == ZE_SUCCESS)
             rc = DB_table_add_column(instance, table.c_str(), column);
+    S_forget_stored_views(instance, r, !tables.empty(), &rc);
     if (rc != ZE_SUCCESS || !imv)
         return rc;
     DB_registered_table_delete_imv_view(instance, &r);
@@ -444,6 +459,7 @@ int32_t S_drop_column(DB_INSTANCE *instance, const REGISTRATION &r, const char *
     for (const std::string &table : tables)
         if (rc == ZE_SUCCESS)
             rc = DB_table_drop_column(instance, table.c_str(), column);
+    S_forget_stored_views(instance, r, !tables.empty(), &rc);
     return rc;
 }
 

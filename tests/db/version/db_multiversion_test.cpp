@@ -1,0 +1,385 @@
+// Tests making a registered table multiversioned and plain again: the
+// statements of enabling in order, a failure at any step after the adds
+// table exists leaving no versioning table behind, a layer in load-only
+// mode refused, routines that exist already taken as made; disabling that
+// tries every step (stored views dropped first) and returns the first
+// failure; emptying and removing the rows of states; and the stored views
+// dropped when a versioned table's columns change.
+#include "db/version/db_multiversion_internal.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "base/util/zel_errors.h"
+#include "db/core/db_diag.h"
+#include "db/version/db_rowid_column.h"
+#include "tests/db/version/mv_fixture.h"
+#include "tests/support/quiet_stderr.h"
+
+namespace
+{
+
+using Strings = std::vector<std::string>;
+
+Strings join(std::initializer_list<Strings> parts)
+{
+    Strings out;
+    for (const Strings &p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// The catalogue reads of the table copies, on roads of bob.
+const std::string kGrants =
+    "SELECT DISTINCT auth.grantee, auth.tabauth FROM systabauth auth, systables tab WHERE "
+    "tab.tabname = 'roads' AND tab.owner = 'bob' AND auth.tabid = tab.tabid ORDER BY grantee";
+const std::string kViews =
+    "SELECT tabname FROM systables WHERE tabtype = 'V' AND tabname MATCHES 'zel_*_view_7'";
+const std::string kClear = "{call zel:zel.clear_registration_modified (?) }";
+
+std::string getter(const char *kind)
+{
+    const std::string global = std::string("ZEL_global_") + kind + "_7";
+    return std::string("CREATE FUNCTION ZEL_") + kind +
+           "_get7 () \t\t               RETURNING integer;                        DEFINE GLOBAL " +
+           global + " integer DEFAULT -1 ;\t\t\t\t\t   RETURN " + global +
+           ";                        END FUNCTION ";
+}
+
+const std::string kSetter =
+    "CREATE PROCEDURE ZEL_lineageid_set7 ( zel_state_id integer, zel_lineage_id integer,  "
+    "zel_diff_id integer, zel_start_id integer, zel_logid integer) DEFINE GLOBAL "
+    "ZEL_global_stateid_7 integer DEFAULT -1;  DEFINE GLOBAL ZEL_global_lineageid_7 integer "
+    "DEFAULT -1;  DEFINE GLOBAL ZEL_global_diffid_7 integer DEFAULT -1;  DEFINE GLOBAL "
+    "ZEL_global_logid_7 integer DEFAULT -1;  DEFINE GLOBAL ZEL_global_endid integer DEFAULT -1;  "
+    "DEFINE GLOBAL ZEL_global_startid integer DEFAULT -1; IF(zel_state_id IS NOT NULL) THEN  LET "
+    "ZEL_global_stateid_7 = zel_state_id;  LET ZEL_global_endid = zel_state_id;  END IF  IF "
+    "(zel_lineage_id IS NOT NULL) THEN  LET ZEL_global_lineageid_7 = zel_lineage_id;  END IF  IF "
+    "(zel_start_id IS NOT NULL) THEN  LET ZEL_global_startid = zel_start_id; END IF  "
+    "IF(zel_diff_id IS NOT NULL) THEN  LET ZEL_global_diffid_7 = zel_diff_id;  END IF  IF "
+    "(zel_logid IS NOT NULL) THEN  LET ZEL_global_logid_7 = zel_logid;  END IF  END PROCEDURE; ";
+
+// Each statement followed by the commit that ends it.
+Strings committed(const Strings &sql)
+{
+    Strings out;
+    for (const std::string &s : sql) {
+        out.push_back(s);
+        out.push_back("COMMIT");
+    }
+    return out;
+}
+
+// The lineage routines made, each granted to PUBLIC.
+Strings routines_made()
+{
+    Strings sql;
+    for (const char *kind : {"stateid", "lineageid", "diffid", "logid"})
+        sql = join({sql, committed({getter(kind), std::string("GRANT EXECUTE ON FUNCTION ZEL_") +
+                                                      kind + "_get7 () TO PUBLIC"})});
+    return join({sql, committed({kSetter, "GRANT EXECUTE ON PROCEDURE ZEL_lineageid_set7 "
+                                          "(integer, integer, integer, integer, integer) TO "
+                                          "PUBLIC"})});
+}
+
+Strings routines_dropped()
+{
+    Strings sql;
+    for (const char *name :
+         {"ZEL_lineage_get7", "ZEL_sublineage_get7", "ZEL_difflineage_get7",
+          "ZEL_diffsublineage_get7", "ZEL_stateid_get7", "ZEL_lineageid_get7", "ZEL_diffid_get7",
+          "ZEL_logid_get7", "ZEL_lineage_set7", "ZEL_lineageid_set7"})
+        sql.push_back(std::string("drop procedure ") + name);
+    return committed(sql);
+}
+
+const std::string kIndexes =
+    "SELECT idx.idxname, idx.idxtype, idx.clustered,sc.colname                 FROM systables "
+    "tab, sysindices idx, syscolumns sc, sysams sa,                     TABLE "
+    "(MULTISET{0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15}) as i(indexpart)                 WHERE "
+    "tab.tabname= 'roads' AND tab.owner = 'bob' AND tab.tabid = idx.tabid AND                 "
+    "      sc.tabid = tab.tabid AND idx.amid = sa.am_id AND                       sc.colno = "
+    "ikeyextractcolno(idx.indexkeys,i.indexpart) AND                       (sa.am_name = "
+    "'btree' ) ORDER by 1, i.indexpart";
+const std::string kDefaults =
+    "SELECT DISTINCT col.colname, col.coltype, def.default, def.type, col.extended_id, "
+    "col.collength FROM sysdefaults def, syscolumns col WHERE def.tabid = col.tabid AND "
+    "def.colno = col.colno AND def.tabid IN (SELECT tab.tabid FROM systables tab WHERE "
+    "tab.tabname = 'roads' AND tab.owner = 'bob')";
+const std::string kChecks =
+    "SELECT con.constrname, ch.constrid, ch.checktext, con.constrname FROM syschecks ch, "
+    "sysconstraints  con where ch.constrid = con.constrid and ch.type = 'T' AND con.tabid = "
+    "(SELECT tabid from systables tab where tab.tabname = 'roads' AND tab.owner = 'bob' ) order "
+    "by ch.constrid, ch.seqno";
+
+std::string zel_grant(const std::string &table)
+{
+    return "GRANT SELECT,DELETE,UPDATE,INSERT ON " + table + " TO zel";
+}
+std::string statistics(const std::string &table)
+{
+    return "UPDATE STATISTICS  FOR TABLE " + table + " ";
+}
+Strings created(const std::string &table, const std::string &columns)
+{
+    return committed({"CREATE TABLE " + table + " (" + columns + ") ",
+                      "REVOKE ALL ON " + table + " FROM PUBLIC"});
+}
+
+const Strings kAddsTable = join(
+    {created("A7", "objectid INTEGER NOT NULL, name VARCHAR(32), shape BLOB, ZEL_STATE_ID "
+                   "INTEGER NOT NULL"),
+     committed({"CREATE INDEX A7_rowid_ix1 on gis:'bob'.A7 (objectid) ",
+                "CREATE INDEX gis:'bob'.A7_state_ix2 on gis:'bob'.A7 (ZEL_STATE_ID) ",
+                "CREATE UNIQUE INDEX gis:'bob'.A7_pk_ix3 on gis:'bob'.A7 (objectid,ZEL_STATE_ID) ",
+                zel_grant("gis:'bob'.A7"), kGrants, kIndexes, kDefaults, kChecks}),
+     {statistics("gis:'bob'.A7")}});
+const Strings kDeletesTable = join(
+    {created("d7", "ZEL_STATE_ID INTEGER NOT NULL, ZEL_DELETES_ROW_ID INTEGER NOT NULL, "
+                   "DELETED_AT INTEGER NOT NULL"),
+     committed({"CREATE INDEX gis:'bob'.d7_idx1 on gis:'bob'.d7 (ZEL_STATE_ID,ZEL_DELETES_ROW_ID) ",
+                "CREATE INDEX gis:'bob'.d7_idx2 on gis:'bob'.d7 (DELETED_AT) ",
+                "CREATE UNIQUE INDEX gis:'bob'.d7_idx3 on gis:'bob'.d7 "
+                "(ZEL_STATE_ID,ZEL_DELETES_ROW_ID,DELETED_AT) ",
+                zel_grant("gis:'bob'.d7"), kGrants}),
+     {statistics("gis:'bob'.d7")}});
+const Strings kEquivalenceTable =
+    join({created("e7", "ZEL_STATE_ID INTEGER NOT NULL, ZEL_ROW_ID INTEGER NOT NULL, "
+                        "EQUIVALENCE_STATE_ID INTEGER NOT NULL"),
+          {"CREATE  INDEX e7_idx1 on gis:'bob'.e7 (ZEL_STATE_ID,ZEL_ROW_ID ASC) ",
+           "select typ.name from informix.syscolumns col, informix.sysxtdtypes typ where colname "
+           "= 'equivalence_state_id' and col.extended_id=typ.extended_id",
+           "CREATE  INDEX e7_idx2 on gis:'bob'.e7 (EQUIVALENCE_STATE_ID ASC) "},
+          committed({zel_grant("gis:'bob'.e7"), kGrants}),
+          {statistics("gis:'bob'.e7")}});
+const Strings kUserTable = join({committed({zel_grant("roads")}), {statistics("roads")}});
+
+class MultiversionTest : public MvTest
+{
+  protected:
+    void SetUp() override
+    {
+        MvTest::SetUp();
+        r_ = roads();
+        r_.imv_view_name[0] = '\0';
+        // The catalogue reads of the table copies find nothing to carry
+        // over; the one named in failing_ fails once.
+        const std::vector<std::pair<std::string, std::vector<scli::Column>>> reads = {
+            {kGrants, {{"grantee", SQL_CHAR, 32}, {"tabauth", SQL_CHAR, 9}}},
+            {kIndexes,
+             {{"idxname", SQL_CHAR, 128},
+              {"idxtype", SQL_CHAR, 1},
+              {"clustered", SQL_CHAR, 1},
+              {"colname", SQL_CHAR, 128}}},
+            {kDefaults,
+             {{"colname", SQL_CHAR, 128},
+              {"coltype", SQL_SMALLINT},
+              {"default", SQL_CHAR, 256},
+              {"type", SQL_CHAR, 1},
+              {"extended_id", SQL_INTEGER},
+              {"collength", SQL_SMALLINT}}},
+            {kChecks,
+             {{"constrname", SQL_CHAR, 128},
+              {"constrid", SQL_INTEGER},
+              {"checktext", SQL_CHAR, 32},
+              {"constrname", SQL_CHAR, 128}}}};
+        for (const auto &read : reads)
+            scli::on_sql(read.first).columns(read.second).repeat().hook([this](scli::Exec &e) {
+                if (e.sql != failing_)
+                    return;
+                failing_.clear();
+                e.rc = SQL_ERROR;
+                e.diags = {{"S1000", -999, "refused"}};
+            });
+        scli::on_sql(kClear).columns({{"status", SQL_INTEGER}}).row({scli::i32(0)}).repeat();
+        mark();
+    }
+    void TearDown() override
+    {
+        unsetenv("ZELVERBOSE");
+        MvTest::TearDown();
+    }
+    // The stored views the catalogue lists for registration 7.
+    static void listed_views(const Strings &views)
+    {
+        std::vector<scli::Row> rows;
+        for (const std::string &v : views)
+            rows.push_back({scli::chr(v, 128)});
+        scli::on_sql(kViews).columns({{"tabname", SQL_CHAR, 128}}).rows(rows);
+    }
+    int32_t enable()
+    {
+        return DB_registered_table_multiversion(instance_, &r_, 1);
+    }
+    int32_t disable()
+    {
+        return DB_registered_table_multiversion(instance_, &r_, 0);
+    }
+    REGISTRATION r_;
+    std::string failing_;
+};
+
+} // namespace
+
+TEST_F(MultiversionTest, EnablingMakesTheTablesThenTheRoutines)
+{
+    ASSERT_EQ(enable(), ZE_SUCCESS);
+    EXPECT_EQ(executed(), join({kAddsTable, kDeletesTable, kUserTable, routines_made()}));
+}
+
+TEST_F(MultiversionTest, TheEquivalenceTableOnlyWithZelequivs)
+{
+    setenv("ZELEQUIVS", "", 1);
+    ASSERT_EQ(enable(), ZE_SUCCESS);
+    const Strings sent = executed();
+    const Strings head = join({kAddsTable, kDeletesTable});
+    ASSERT_GT(sent.size(), head.size());
+    EXPECT_EQ(Strings(sent.begin(), sent.begin() + static_cast<long>(head.size())), head);
+    const Strings tail = join({kUserTable, routines_made()});
+    const Strings equivalence(sent.begin() + static_cast<long>(head.size()),
+                              sent.end() - static_cast<long>(tail.size()));
+    EXPECT_EQ(equivalence, kEquivalenceTable);
+    EXPECT_EQ(Strings(sent.end() - static_cast<long>(tail.size()), sent.end()), tail);
+}
+
+// Whatever step fails once the adds table exists, no versioning table is
+// left behind and nothing is made after the failure.
+TEST_F(MultiversionTest, AFailedEnableLeavesNoVersioningTable)
+{
+    setenv("ZELVERBOSE", "1", 1);
+    const Strings all = join({kAddsTable, kDeletesTable, kUserTable, routines_made()});
+    size_t tried = 0;
+    for (size_t step = 0; step < all.size(); step++) {
+        const std::string &sql = all[step];
+        if (sql == "COMMIT" || std::find(all.begin(), all.begin() + static_cast<long>(step), sql) !=
+                                   all.begin() + static_cast<long>(step))
+            continue;
+        SCOPED_TRACE(sql.substr(0, 100));
+        tried++;
+        mark();
+        if (sql == kGrants || sql == kIndexes || sql == kDefaults || sql == kChecks)
+            failing_ = sql;
+        else
+            scli::on_sql(sql).fail(SQL_ERROR, {"S1000", -999, "refused"});
+        const int32_t rc = quiet_stderr([&] { return enable(); });
+        const Strings sent = executed();
+        const auto failed_at = std::find(sent.begin(), sent.end(), sql);
+        ASSERT_NE(failed_at, sent.end());
+        // The statistics of the user table are only reported, and the
+        // table creation passes over a failed revoke of PUBLIC's rights.
+        if (sql == statistics("roads") || sql.rfind("REVOKE", 0) == 0) {
+            EXPECT_EQ(rc, ZE_SUCCESS);
+            continue;
+        }
+        EXPECT_NE(rc, ZE_SUCCESS);
+        Strings made, dropped;
+        for (auto it = sent.begin(); it != failed_at; ++it)
+            if (it->rfind("CREATE TABLE ", 0) == 0)
+                made.push_back("DROP TABLE gis:'bob'." + it->substr(13, 2));
+        for (auto it = failed_at + 1; it != sent.end(); ++it) {
+            EXPECT_EQ(it->find("CREATE"), std::string::npos) << *it;
+            EXPECT_EQ(it->find("GRANT"), std::string::npos) << *it;
+            if (it->rfind("DROP TABLE ", 0) == 0)
+                dropped.push_back(*it);
+        }
+        std::sort(made.begin(), made.end());
+        std::sort(dropped.begin(), dropped.end());
+        EXPECT_EQ(dropped, made);
+    }
+    EXPECT_EQ(tried, 30u);
+}
+
+// Routines that exist already (from an earlier enable) count as made.
+TEST_F(MultiversionTest, EnablingAgainFindsTheRoutinesMade)
+{
+    scli::on_sql(getter("stateid")).fail(SQL_ERROR, {"IX000", -673, "exists"});
+    scli::on_sql(kSetter).fail(SQL_ERROR, {"IX000", -673, "exists"});
+    ASSERT_EQ(quiet_stderr([&] { return enable(); }), ZE_SUCCESS);
+    // A CREATE that failed has no commit of its own.
+    Strings expected = join({kAddsTable, kDeletesTable, kUserTable, routines_made()});
+    for (const std::string &refused : {getter("stateid"), kSetter})
+        expected.erase(std::find(expected.begin(), expected.end(), refused) + 1);
+    EXPECT_EQ(executed(), expected);
+}
+
+// Disabling drops the stored views before the tables they read, tries
+// every step whatever failed before it, and returns the first failure
+// with its record; tables already gone are no failure.
+TEST_F(MultiversionTest, DisablingTriesEveryStep)
+{
+    r_.object_flags = REG_MULTIVERSION;
+    r_.imv_view_name[0] = '\0';
+    listed_views({"zel_std_view_7", "zel_nch_update_view_7"});
+    ASSERT_EQ(disable(), ZE_SUCCESS);
+    const Strings all =
+        join({{kViews},
+              committed({"DROP VIEW ZEL_STD_VIEW_7", "DROP VIEW ZEL_NCH_UPDATE_VIEW_7",
+                         "DROP TABLE gis:'bob'.A7", "DROP TABLE gis:'bob'.d7"}),
+              {kClear},
+              routines_dropped()});
+    EXPECT_EQ(executed(), all);
+
+    // A table already gone is no failure.
+    mark();
+    listed_views({});
+    scli::on_sql("DROP TABLE gis:'bob'.A7").fail(SQL_ERROR, {"S0002", -206, "no table"});
+    EXPECT_EQ(quiet_stderr([&] { return disable(); }), ZE_SUCCESS);
+
+    // The first failure is returned; every later step still runs.
+    mark();
+    listed_views({"zel_std_view_7"});
+    scli::on_sql("DROP TABLE gis:'bob'.A7").fail(SQL_ERROR, {"42000", -273, "no permission"});
+    scli::on_sql("DROP TABLE gis:'bob'.d7").fail(SQL_ERROR, {"S1000", -107, "locked"});
+    scli::on_sql(kClear).at_prepare(SQL_ERROR, {"S1000", -674, "routine not found"});
+    EXPECT_EQ(quiet_stderr([&] { return disable(); }), ZE_NO_PERMISSIONS);
+    const Strings sent = executed();
+    for (const std::string &sql : {all[1], std::string("DROP TABLE gis:'bob'.d7"),
+                                   std::string("drop procedure ZEL_lineageid_set7")})
+        EXPECT_NE(std::find(sent.begin(), sent.end(), sql), sent.end()) << sql;
+}
+
+TEST_F(MultiversionTest, EmptyingTriesEveryTable)
+{
+    setenv("ZELEQUIVS", "1", 1);
+    const Strings tables = {"DELETE FROM gis:'bob'.A7 \n", "DELETE FROM gis:'bob'.d7 \n",
+                            "DELETE FROM gis:'bob'.e7 \n"};
+    ASSERT_EQ(DB_registered_table_truncate(instance_, &r_), ZE_SUCCESS);
+    EXPECT_EQ(executed(), tables);
+    mark();
+    scli::on_sql(tables[0]).fail(SQL_ERROR, {"42000", -273, "no permission"});
+    scli::on_sql(tables[1]).fail(SQL_ERROR, {"S1000", -107, "locked"});
+    EXPECT_EQ(quiet_stderr([&] { return DB_registered_table_truncate(instance_, &r_); }),
+              ZE_NO_PERMISSIONS);
+    EXPECT_EQ(executed(), tables);
+}
+
+TEST_F(MultiversionTest, RemovingStatesLeavesTheTransactionOpen)
+{
+    const Strings sql = {
+        "DELETE FROM gis:'bob'.A7 WHERE ZEL_STATE_ID IN (3,4)",
+        "DELETE FROM gis:'bob'.d7 WHERE ZEL_STATE_ID IN (3,4) OR DELETED_AT IN (3,4)",
+        "DELETE FROM gis:'bob'.e7 WHERE ZEL_STATE_ID IN (3,4) OR EQUIVALENCE_STATE_ID IN (3,4)"};
+    for (const std::string &s : sql)
+        scli::on_sql(s).no_data(); // no rows is no failure
+    ASSERT_EQ(DB_registered_table_remove_state_list(instance_, &r_, "3,4"), 0);
+    EXPECT_EQ(executed(), Strings(sql.begin(), sql.begin() + 2));
+    mark();
+    setenv("ZELEQUIVS", "1", 1);
+    ASSERT_EQ(DB_registered_table_remove_state_list(instance_, &r_, "3,4"), 0);
+    EXPECT_EQ(executed(), sql);
+    // One state; a failure stops the list with its mapped code.
+    mark();
+    scli::on_sql("DELETE FROM gis:'bob'.A7 WHERE ZEL_STATE_ID IN (9)")
+        .fail(SQL_ERROR, {"S1000", -243, "read"});
+    EXPECT_EQ(quiet_stderr([&] { return DB_registered_table_remove_state(instance_, &r_, 9); }),
+              ZE_DBMS_ERROR);
+    EXPECT_EQ(executed(), Strings{"DELETE FROM gis:'bob'.A7 WHERE ZEL_STATE_ID IN (9)"});
+    EXPECT_EQ(DB_registered_table_remove_state_list(instance_, &r_, " "), ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(DB_registered_table_remove_state_list(instance_, nullptr, "1"), ZE_NULL_POINTER);
+}
