@@ -63,6 +63,7 @@
 #define ZE_EMPTY_TABLE_NAME (-86)     /* table name empty or blank */
 #define ZE_KEYWORD_WITHOUT_ROWS (-87) /* configuration keyword has no DBTUNE rows of its own */
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
+#define ZE_NOT_TABLE_OWNER (-96)      /* the user does not own the table */
 #define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
 #define ZE_HOME_NOT_DIRECTORY (-106)  /* no home directory, or it is not a directory */
 #define ZE_INVALID_RELEASE (-88)      /* another release, or a request it does not know */
@@ -97,6 +98,7 @@
 #define ZE_NO_ROW_QUERY_COLUMN (-186) /* a registered table without a column to address rows by */
 #define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */
 #define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
+#define ZE_INVALID_RASTER_COLUMN (-193)/* raster column named as its table, or holding values already */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
 #define ZE_INVALID_REGISTRATION_ID (-219)/* registration id outside 1 to the cache's size */
