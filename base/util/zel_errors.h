@@ -101,6 +101,7 @@
 #define ZE_INVALID_RASTER_COLUMN (-193)/* raster column named as its table, or holding values already */
 #define ZE_RASTERBAND_EXISTS (-194)   /* a band with that id, or that sequence number in its raster, exists already */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
+#define ZE_UNIQUE_INDEX_NOT_ALLOWED (-195)/* a unique index that a copy may not carry over */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
 #define ZE_INVALID_REGISTRATION_ID (-219)/* registration id outside 1 to the cache's size */
 #define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */
