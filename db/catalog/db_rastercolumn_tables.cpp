@@ -22,6 +22,7 @@
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_rastercolumn_info.h"
 #include "db/catalog/db_table_access.h"
+#include "db/catalog/db_table_copy_internal.h"
 #include "db/catalog/db_table_ddl.h"
 #include "db/core/db_cli_internal.h"
 #include "db/core/db_dbtune_internal.h"
@@ -128,92 +129,6 @@ struct KeepError {
         db_global_xerr = saved;
     }
 };
-
-// ---- grants of the user table ---------------------------------------------------
-
-// Stand-in for the table-copy code's grant copy, until it is shared: the
-// grants of the source table (found by its bare name in the catalogue) made
-// again on the target, the first row of each grantee counting; committed one
-// by one. 0; -51 (recorded); -322 for a grantee that is not an identifier;
-// the GRANT's code.
-int32_t S_copy_grants(const char *source, const char *target, int32_t)
-{
-    std::string bare(source);
-    const size_t dot = bare.rfind('.');
-    if (dot != std::string::npos)
-        bare.erase(0, dot + 1);
-    const std::string sql = "SELECT DISTINCT auth.grantee, auth.tabauth FROM systabauth auth, "
-                            "systables tab WHERE tab.tabname = '" +
-                            db_quote_literal(bare) +
-                            "' AND auth.tabid = tab.tabid ORDER BY grantee";
-    struct Grant {
-        std::string grantee, with_option, plain;
-    };
-    std::vector<Grant> grants;
-    {
-        db_stmt_guard stmt;
-        int32_t rc = db_catalog_prepare(nullptr, &stmt.h, sql.c_str());
-        if (rc != 0)
-            return rc;
-        char grantee[129] = "", tabauth[10] = "";
-        SQLLEN grantee_length = 0, tabauth_length = 0;
-        const DB_CATALOG_COLUMN columns[] = {
-            {SQL_C_CHAR, grantee, sizeof(grantee), &grantee_length},
-            {SQL_C_CHAR, tabauth, sizeof(tabauth), &tabauth_length},
-        };
-        if (db_catalog_bind_columns(stmt.h, columns) != SQL_SUCCESS ||
-            SQLExecute(stmt.h) != SQL_SUCCESS)
-            return db_catalog_fail(nullptr, &stmt.h, SQL_ERROR);
-        static const struct {
-            char letter;
-            const char *word;
-        } words[] = {{'s', "SELECT"}, {'u', "UPDATE"}, {'i', "INSERT"},    {'d', "DELETE"},
-                     {'a', "ALTER"},  {'x', "INDEX"},  {'r', "REFERENCES"}};
-        for (;;) {
-            memset(grantee, 0, sizeof(grantee));
-            memset(tabauth, 0, sizeof(tabauth));
-            const SQLRETURN f = SQLFetch(stmt.h);
-            if (f == SQL_NO_DATA)
-                break;
-            if (!SQL_SUCCEEDED(f))
-                return db_catalog_fail(nullptr, &stmt.h, f);
-            std::string who(grantee, strnlen(grantee, sizeof(grantee) - 1));
-            while (!who.empty() && who.back() == ' ')
-                who.pop_back();
-            if (!grants.empty() && grants.back().grantee == who)
-                continue; // only a grantee's first row counts
-            Grant g{who, "", ""};
-            for (size_t i = 0; i < strnlen(tabauth, sizeof(tabauth) - 1); i++)
-                for (const auto &w : words) {
-                    const char c = tabauth[i];
-                    if (c == w.letter || c == w.letter - 'a' + 'A') {
-                        std::string &list = c == w.letter ? g.plain : g.with_option;
-                        list += std::string(list.empty() ? "" : ", ") + w.word;
-                    }
-                }
-            grants.push_back(g);
-        }
-    }
-    for (const Grant &g : grants) {
-        if (g.with_option.empty() && g.plain.empty())
-            continue;
-        int32_t rc = db_check_name(g.grantee.c_str(), DB_NAME_TABLE_SIZE);
-        if (rc != 0)
-            return rc;
-        if (!g.with_option.empty()) {
-            const std::string grant = "GRANT  " + g.with_option + " ON " + target + " TO " +
-                                      g.grantee + " WITH GRANT OPTION";
-            if ((rc = db_execute_ddlsql(grant.c_str(), 0, S_COMMIT_QUIET)) < 0)
-                return rc;
-        }
-        if (!g.plain.empty()) {
-            const std::string grant = "GRANT  " + g.plain + " ON " + target + " TO " + g.grantee;
-            if ((rc = db_execute_ddlsql(grant.c_str(), 0, S_COMMIT_QUIET)) < 0)
-                return rc;
-        }
-    }
-    return 0;
-}
 
 // ---- the user table ------------------------------------------------------------
 
@@ -530,7 +445,7 @@ int32_t S_create_raster_tables(DB_INSTANCE *instance, const RASTERCOLUMN &info,
         }
     }
     for (int i : {RAS, BND, BLK, AUX}) {
-        const int32_t rc = S_copy_grants(user_table.c_str(), t.name[i].c_str(), 1);
+        const int32_t rc = db_table_copy_grants(user_table.c_str(), t.name[i].c_str(), 1);
         if (rc != 0) {
             VES_print_debug(stderr,
                             "S_create_raster_tables Error(%d), unable to duplicate %s's grants.\n",
@@ -734,7 +649,7 @@ int32_t S_create_views(int32_t view_id, const char *grant_table, int32_t viewed_
         }
     }
     for (const std::string &view : views) {
-        const int32_t rc = S_copy_grants(grant_table, view.c_str(), 1);
+        const int32_t rc = db_table_copy_grants(grant_table, view.c_str(), 1);
         if (rc != 0) {
             VES_print_debug(stderr,
                             "DB_rastercolumn_create_views Error(%d), unable to duplicate %s's "

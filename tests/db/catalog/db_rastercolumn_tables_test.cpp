@@ -151,7 +151,7 @@ const std::string kCreateIndex =
 
 const std::string kGrantsOfParcels =
     "SELECT DISTINCT auth.grantee, auth.tabauth FROM systabauth auth, systables tab WHERE "
-    "tab.tabname = 'parcels' AND auth.tabid = tab.tabid ORDER BY grantee";
+    "tab.tabname = 'parcels' AND tab.owner = 'bob' AND auth.tabid = tab.tabid ORDER BY grantee";
 
 const std::string kProcedure =
     "CREATE PROCEDURE RASTER_LAYER_sp_4 (new_id INT, old_id INT, operation CHAR(10))\n  DEFINE id "
@@ -226,9 +226,13 @@ class RasterTables : public DbtuneTest
     // The grants copied onto one table for the grantees above.
     static Strings grants_on(const std::string &table)
     {
-        return {kGrantsOfParcels, "GRANT  SELECT ON " + table + " TO alice WITH GRANT OPTION",
-                "COMMIT",         "GRANT  UPDATE, INSERT ON " + table + " TO alice",
-                "COMMIT",         "GRANT  SELECT ON " + table + " TO public",
+        return {kGrantsOfParcels,
+                "COMMIT",
+                "GRANT  SELECT ON " + table + " TO alice WITH GRANT OPTION",
+                "COMMIT",
+                "GRANT  UPDATE, INSERT ON " + table + " TO alice",
+                "COMMIT",
+                "GRANT  SELECT ON " + table + " TO public",
                 "COMMIT"};
     }
 };
@@ -261,10 +265,10 @@ TEST_F(RasterTables, NoBlockIndexWithTheMaskBitAndNoClausesWithoutRows)
         .columns({{"grantee", SQL_CHAR, 32}, {"tabauth", SQL_CHAR, 9}})
         .repeat();
     ASSERT_EQ(DB_rastercolumn_create_tables(nullptr, 4, "parcels"), ZE_SUCCESS);
-    const Strings expected = {by_id_sql(),     kCreateRas,       "COMMIT",         kCreateBnd,
-                              "COMMIT",        kCreateAux,       "COMMIT",         kCreateBlk,
-                              "COMMIT",        kGrantsOfParcels, kGrantsOfParcels, kGrantsOfParcels,
-                              kGrantsOfParcels};
+    const Strings expected = {
+        by_id_sql(), kCreateRas,       "COMMIT", kCreateBnd,       "COMMIT", kCreateAux,
+        "COMMIT",    kCreateBlk,       "COMMIT", kGrantsOfParcels, "COMMIT", kGrantsOfParcels,
+        "COMMIT",    kGrantsOfParcels, "COMMIT", kGrantsOfParcels, "COMMIT"};
     EXPECT_EQ(Statements(), expected);
 }
 
