@@ -109,10 +109,19 @@ struct Runner {
         values[2] = S_clamp(c);
         return db_cli_execute_stmt(&s.cli, 1);
     }
+    // A failed statement: its error into the connection's record.
     int32_t fail(const char *function, int32_t rc)
     {
         db_cli_save_error(&s.cli);
         VES_print_debug(stderr, "Error: %s (%d)\n", function, rc);
+        return rc;
+    }
+    // A failed commit has filled the connection's record itself.
+    static int32_t commit(const char *function)
+    {
+        const int32_t rc = db_odbc_commit();
+        if (rc != 0)
+            VES_print_debug(stderr, "Error: %s (%d)\n", function, rc);
         return rc;
     }
 };
@@ -153,15 +162,13 @@ int32_t S_pyramid_set_visible(const RASTERBAND *band, bool restore)
             if ((rc = r.run(id, level, n)) != 0)
                 return r.fail("S_pyramid_set_visible", rc);
             if (pending >= S_VISIBILITY_BATCH) {
-                if ((rc = db_odbc_commit()) != 0)
-                    return r.fail("S_pyramid_set_visible", rc);
+                if ((rc = Runner::commit("S_pyramid_set_visible")) != 0)
+                    return rc;
                 pending = 0;
             }
         }
     }
-    if (pending > 0 && (rc = db_odbc_commit()) != 0)
-        return r.fail("S_pyramid_set_visible", rc);
-    return 0;
+    return pending > 0 ? Runner::commit("S_pyramid_set_visible") : 0;
 }
 
 int32_t S_delete_tiles(const RASTERBAND *band, bool pyramid_only, bool visible)
@@ -194,8 +201,10 @@ int32_t S_delete_tiles(const RASTERBAND *band, bool pyramid_only, bool visible)
             for (int64_t row = row0; row < row0 + rows; row++) {
                 for (int64_t bound = column0; bound < column0 + columns;) {
                     bound += per_commit;
-                    if ((rc = r.run(level, row, bound)) != 0 || (rc = db_odbc_commit()) != 0)
+                    if ((rc = r.run(level, row, bound)) != 0)
                         return r.fail("S_delete_tiles", rc);
+                    if ((rc = Runner::commit("S_delete_tiles")) != 0)
+                        return rc;
                 }
             }
         }
@@ -221,8 +230,10 @@ int32_t S_delete_window(const std::string &sql, const int32_t *w, int64_t per_co
         int64_t bound = w[0];
         do {
             bound = std::min<int64_t>(bound + per_commit, w[2]);
-            if ((rc = r.run(row, bound)) != 0 || (rc = db_odbc_commit()) != 0)
+            if ((rc = r.run(row, bound)) != 0)
                 return r.fail("DB_rasterband_delete_tiles", rc);
+            if ((rc = Runner::commit("DB_rasterband_delete_tiles")) != 0)
+                return rc;
         } while (bound < w[2]);
     }
     return 0;
@@ -249,13 +260,13 @@ int32_t S_replace_window(const RASTERBAND *band, const std::string &table, const
             if ((rc = r.run(row, column)) != 0)
                 return r.fail("DB_rasterband_delete_tiles", rc);
             if (++count >= per_commit) {
-                if ((rc = db_odbc_commit()) != 0)
-                    return r.fail("DB_rasterband_delete_tiles", rc);
+                if ((rc = Runner::commit("DB_rasterband_delete_tiles")) != 0)
+                    return rc;
                 count = 0;
             }
         }
-    if ((rc = db_odbc_commit()) != 0)
-        return r.fail("DB_rasterband_delete_tiles", rc);
+    if ((rc = Runner::commit("DB_rasterband_delete_tiles")) != 0)
+        return rc;
     const std::string show =
         "UPDATE " + table + " SET    rasterband_id = " + id + " WHERE  rasterband_id = -" + id +
         "        AND rrd_factor = 0        AND row_nbr >= " + std::to_string(w[1]) +
