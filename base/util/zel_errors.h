@@ -64,6 +64,7 @@
 #define ZE_EMPTY_TABLE_NAME (-86)     /* table name empty or blank */
 #define ZE_KEYWORD_WITHOUT_ROWS (-87) /* configuration keyword has no DBTUNE rows of its own */
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
+#define ZE_NOT_TABLE_OWNER (-96)      /* the user does not own the table */
 #define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
 #define ZE_HOME_NOT_DIRECTORY (-106)  /* no home directory, or it is not a directory */
 #define ZE_INVALID_RELEASE (-88)      /* another release, or a request it does not know */
@@ -100,6 +101,8 @@
 #define ZE_NO_ROW_QUERY_COLUMN (-186) /* a registered table without a column to address rows by */
 #define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */
 #define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
+#define ZE_INVALID_RASTER_COLUMN (-193)/* raster column named as its table, or holding values already */
+#define ZE_RASTERBAND_EXISTS (-194)   /* a band with that id, or that sequence number in its raster, exists already */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
 #define ZE_UNIQUE_INDEX_NOT_ALLOWED (-195)/* a unique index that a copy may not carry over */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
@@ -110,6 +113,10 @@
 #define ZE_RASTERCOLUMN_NOT_FOUND (-226)/* no raster column has the id */
 #define ZE_INVALID_RASTERCOLUMN_ID (-227)/* raster column id below 1 */
 #define ZE_RASTERCOLUMN_LIMIT (-228)  /* every raster column id is taken */
+#define ZE_RASTERBAND_OBJECT_EXISTS (-232)/* the band has an object of that type already */
+#define ZE_RASTERBAND_NOT_FOUND (-233)/* no band has the id */
+#define ZE_RASTER_EXISTS (-234)       /* a raster with that id exists already */
+#define ZE_RASTER_NOT_FOUND (-235)    /* no raster has the id */
 #define ZE_VIEW_EXISTS (-238)         /* a view of that name exists already */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
 #define ZE_MULTIPLE_RASTER_COLUMNS (-247)/* more than one raster column */
@@ -120,6 +127,7 @@
 #define ZE_SPATIALREF_EXISTS (-254)   /* an equal spatial reference exists already */
 #define ZE_SPATIALREF_NOT_FOUND (-255)/* no spatial reference has the srid */
 #define ZE_SPATIALREF_IN_USE (-256)   /* a layer uses the spatial reference */
+#define ZE_RASTERBAND_UPDATE_EXISTS (-258)/* an updated band takes another band's id or sequence number */
 #define ZE_INVALID_QUERYINFO_OBJECT (-259)/* a null query description */
 #define ZE_INVALID_OWNER (-273)       /* owner empty */
 #define ZE_INVALID_NAME (-274)        /* object name empty */
@@ -132,6 +140,8 @@
 #define ZE_MULTIVERSION_LOAD_ONLY (-299)/* a layer in load-only mode cannot be made multiversioned */
 #define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
 #define ZE_DBS_TABLES_EXIST (-314)    /* the DBMS keeps tables that rule shared memory out */
+#define ZE_INVALID_RASTER_MASK (-304) /* tile mask whose grid cannot be sized, or a stored mask of another grid */
+#define ZE_INVALID_BAND_OBJECT (-311) /* stored statistics or colour map that cannot be rebuilt or whose length word is wrong */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
 #define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */
