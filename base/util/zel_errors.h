@@ -88,6 +88,7 @@
 #define ZE_COORD_OUT_OF_RANGE (-142)  /* coordinate beyond the system-unit range */
 #define ZE_ROWID_TABLE_UNRESOLVED (-144)/* the table of a VE_ROW_ID column is not one layer */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
+#define ZE_ANNO_NOT_SUPPORTED (-160)  /* annotation columns cannot be deleted */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_STATE_NOT_FOUND (-172)     /* no such state, or a state without lineage rows */
@@ -98,6 +99,7 @@
 #define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */
 #define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
+#define ZE_UNIQUE_INDEX_NOT_ALLOWED (-195)/* a unique index that a copy may not carry over */
 #define ZE_SERVICE_RUNNING (-209)    /* the service is running already */
 #define ZE_INVALID_REGISTRATION_ID (-219)/* registration id outside 1 to the cache's size */
 #define ZE_TABLE_NOT_REGISTERED (-220)/* the table has no registration */

@@ -141,6 +141,21 @@ std::string S_definition_sql(const DB_INDEX_DEF &def, const char *table, bool sp
     return sql + ")";
 }
 
+// A column, or columns joined by ",", each an identifier.
+int32_t S_check_column_list(const char *columns)
+{
+    std::string list(columns);
+    size_t start = 0;
+    for (;;) {
+        size_t comma = list.find(',', start);
+        std::string one = list.substr(start, comma == std::string::npos ? comma : comma - start);
+        int32_t rc = db_check_name(one.c_str(), DB_NAME_COLUMN_SIZE);
+        if (rc != 0 || comma == std::string::npos)
+            return rc;
+        start = comma + 1;
+    }
+}
+
 // The described definitions, freed unless handed out.
 struct Described {
     DB_INDEX_DEF *defs = nullptr;
@@ -243,14 +258,15 @@ int32_t DB_table_create_index(DB_INSTANCE *, const char *table, const char *colu
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         int32_t rc = db_check_table_name(table);
         if (rc == 0)
-            rc = db_check_name(column, DB_NAME_COLUMN_SIZE);
+            rc = S_check_column_list(column);
         if (rc == 0)
             rc = db_check_name(index_name, DB_NAME_TABLE_SIZE);
         if (rc != 0)
             return rc;
         DB_instance_clear_xerr();
         std::string sql;
-        if (S_is_spatial_column(column))
+        // Only a single column can carry an R-tree index.
+        if (strchr(column, ',') == nullptr && S_is_spatial_column(column))
             sql = std::string("CREATE INDEX ") + index_name + " on " + table + " (" + column +
                   ") USING RTREE ";
         else

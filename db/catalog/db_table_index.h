@@ -12,8 +12,9 @@
 
 typedef struct DB_INSTANCE DB_INSTANCE;
 
-/* Makes a B-tree index on one column (unique when unique is 1, ascending when
- * ascending is 1), or an R-tree index when the column is of a spatial type,
+/* Makes a B-tree index on one column or on columns joined by "," (unique when
+ * unique is 1, ascending when ascending is 1, which is written after the last
+ * column), or an R-tree index when the one column is of a spatial type,
  * with the index clause of the keyword chosen by the storage selector
  * (db_table_ddl.h); not committed. Returns 0; -37 no such table; -38 no such
  * column; -63 the index exists; -87 a keyword without rows of its own; -51

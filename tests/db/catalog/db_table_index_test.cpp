@@ -128,6 +128,21 @@ TEST_F(TableIndex, SingleIndexTextsWithTheSelectorsClause)
     }
 }
 
+TEST_F(TableIndex, ColumnListsOfOneIndex)
+{
+    // A list is never spatial: no probe, its order after the last column.
+    size_t before = Executed().size();
+    EXPECT_EQ(DB_table_create_index(nullptr, "t", "a,b", 0, 1, "ix", "", 0), 0);
+    EXPECT_EQ(tail(Executed(), before), (Strings{"CREATE  INDEX ix on t (a,b ASC) "}));
+    // Every name of the list is checked before anything runs.
+    before = Executed().size();
+    EXPECT_EQ(DB_table_create_index(nullptr, "t", "a,b)", 0, 1, "ix", "", 0),
+              ZE_INVALID_IDENTIFIER);
+    EXPECT_EQ(DB_table_create_index(nullptr, "t", "a,,b", 0, 1, "ix", "", 0), ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(DB_table_create_index(nullptr, "t", "a,", 0, 1, "ix", "", 0), ZE_INVALID_ARGUMENT);
+    EXPECT_EQ(Executed().size(), before);
+}
+
 TEST_F(TableIndex, SingleIndexFailuresAndRefusals)
 {
     struct Case {
