@@ -386,54 +386,58 @@ void install_set_operations()
         e.columns = {{"", SQL_INTEGER}};
         e.rows = {{i32(static_cast<int32_t>(distinct(m[1].str(), number(m[2].str())).size()))}};
     });
-    on_sql_like(R"( ?INSERT INTO \S+_zel_logfile_data .*SELECT.*)").repeat().hook([](Exec &e) {
-        if (failed(e))
-            return;
-        static const std::regex intersection =
-            shape("INSERT INTO {T} (logfile_data_id,zel_row_id) SELECT UNIQUE {N}, a.zel_row_id "
-                  "FROM {T} a, {T} b WHERE a.logfile_data_id = {N} AND b.logfile_data_id = {N} "
-                  "AND a.zel_row_id = b.zel_row_id");
-        static const std::regex difference =
-            shape("INSERT INTO {T} (logfile_data_id,zel_row_id) SELECT distinct {N}, zel_row_id "
-                  "FROM {T} a WHERE logfile_data_id = {N} AND NOT EXISTS( SELECT {N}, zel_row_id "
-                  "FROM {T} b WHERE b.zel_row_id = a.zel_row_id AND b.logfile_data_id = {N})");
-        static const std::regex copy =
-            shape("INSERT INTO {T} (logfile_data_id, zel_row_id) SELECT DISTINCT {N}, zel_row_id "
-                  "FROM {T} WHERE logfile_data_id = {N} ");
-        static const std::regex from_union =
-            shape("INSERT INTO {T} SELECT logfile_data_id,zel_row_id FROM {V}");
-        static const std::regex from_symdiff =
-            shape(" INSERT INTO {T} (logfile_data_id,zel_row_id) SELECT logfile_data_id, "
-                  "zel_row_id FROM {V} ");
-        std::smatch m;
-        if (std::regex_match(e.sql, m, intersection)) {
-            std::vector<int32_t> ids;
-            const std::vector<int32_t> b = distinct(m[4].str(), number(m[6].str()));
-            for (int32_t id : distinct(m[3].str(), number(m[5].str())))
-                if (contains(b, id))
-                    ids.push_back(id);
-            return insert_ids(e, m[1].str(), number(m[2].str()), ids);
-        }
-        if (std::regex_match(e.sql, m, difference))
-            return insert_ids(e, m[1].str(), number(m[2].str()),
-                              minus(distinct(m[3].str(), number(m[4].str())),
-                                    distinct(m[6].str(), number(m[7].str()))));
-        if (std::regex_match(e.sql, m, copy))
-            return insert_ids(e, m[1].str(), number(m[2].str()),
-                              distinct(m[3].str(), number(m[4].str())));
-        if (std::regex_match(e.sql, m, from_union) || std::regex_match(e.sql, m, from_symdiff)) {
-            auto view = store().views.find(m[2].str());
-            int32_t t = 0;
-            std::vector<int32_t> ids;
-            if (view == store().views.end() || !view_rows(view->second, &t, &ids)) {
-                e.rc = SQL_ERROR;
-                e.diags = {{"S0002", -206, "The specified table is not in the database."}};
+    on_sql_like(
+        R"( ?INSERT INTO \S+_zel_logfile_data .*SELECT (?:UNIQUE|distinct|DISTINCT|logfile_data_id).*)")
+        .repeat()
+        .hook([](Exec &e) {
+            if (failed(e))
                 return;
+            static const std::regex intersection = shape(
+                "INSERT INTO {T} (logfile_data_id,zel_row_id) SELECT UNIQUE {N}, a.zel_row_id "
+                "FROM {T} a, {T} b WHERE a.logfile_data_id = {N} AND b.logfile_data_id = {N} "
+                "AND a.zel_row_id = b.zel_row_id");
+            static const std::regex difference = shape(
+                "INSERT INTO {T} (logfile_data_id,zel_row_id) SELECT distinct {N}, zel_row_id "
+                "FROM {T} a WHERE logfile_data_id = {N} AND NOT EXISTS( SELECT {N}, zel_row_id "
+                "FROM {T} b WHERE b.zel_row_id = a.zel_row_id AND b.logfile_data_id = {N})");
+            static const std::regex copy = shape(
+                "INSERT INTO {T} (logfile_data_id, zel_row_id) SELECT DISTINCT {N}, zel_row_id "
+                "FROM {T} WHERE logfile_data_id = {N} ");
+            static const std::regex from_union =
+                shape("INSERT INTO {T} SELECT logfile_data_id,zel_row_id FROM {V}");
+            static const std::regex from_symdiff =
+                shape(" INSERT INTO {T} (logfile_data_id,zel_row_id) SELECT logfile_data_id, "
+                      "zel_row_id FROM {V} ");
+            std::smatch m;
+            if (std::regex_match(e.sql, m, intersection)) {
+                std::vector<int32_t> ids;
+                const std::vector<int32_t> b = distinct(m[4].str(), number(m[6].str()));
+                for (int32_t id : distinct(m[3].str(), number(m[5].str())))
+                    if (contains(b, id))
+                        ids.push_back(id);
+                return insert_ids(e, m[1].str(), number(m[2].str()), ids);
             }
-            return insert_ids(e, m[1].str(), t, ids);
-        }
-        syntax_error(e);
-    });
+            if (std::regex_match(e.sql, m, difference))
+                return insert_ids(e, m[1].str(), number(m[2].str()),
+                                  minus(distinct(m[3].str(), number(m[4].str())),
+                                        distinct(m[6].str(), number(m[7].str()))));
+            if (std::regex_match(e.sql, m, copy))
+                return insert_ids(e, m[1].str(), number(m[2].str()),
+                                  distinct(m[3].str(), number(m[4].str())));
+            if (std::regex_match(e.sql, m, from_union) ||
+                std::regex_match(e.sql, m, from_symdiff)) {
+                auto view = store().views.find(m[2].str());
+                int32_t t = 0;
+                std::vector<int32_t> ids;
+                if (view == store().views.end() || !view_rows(view->second, &t, &ids)) {
+                    e.rc = SQL_ERROR;
+                    e.diags = {{"S0002", -206, "The specified table is not in the database."}};
+                    return;
+                }
+                return insert_ids(e, m[1].str(), t, ids);
+            }
+            syntax_error(e);
+        });
     on_sql_like(R"( ?CREATE VIEW .*)").repeat().hook([](Exec &e) {
         if (failed(e))
             return;
