@@ -137,10 +137,17 @@
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_INSTANCE_RUNNING (-999)    /* the instance's shared memory exists already */
 #define ZE_STATS_TOO_MANY_VALUES (-1003)/* more distinct values than the caller allows */
+#define ZE_NULL_VALUE (-1004)         /* the value asked for is null */
 #define ZE_CODEPAGE_MAP_FAILED (-1006)/* a code-page map could not be built; no conversion */
 #define ZE_CODEPAGE_NO_TABLE (-1007)  /* no ZELHOME or no codepage.txt; no conversion */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
 #define ZE_MESSAGE_FILE_ERROR (-1011) /* message catalogue missing or unreadable */
+#define ZE_BUFFER_FULL (-3001)        /* the buffer is full: send it and put again */
+#define ZE_BUFFER_DRAINED (-3002)     /* no more rows here and not the last buffer: receive the next */
+#define ZE_ROW_OUT_OF_BAND (-3003)    /* the row is larger than an empty buffer: it travels out of band */
+#define ZE_BLOB_PIECES_FOLLOW (-3004) /* the row is in: its blob pieces must follow */
+#define ZE_BLOB_NO_PIECE (-3005)      /* the blob has no piece here, or it continues in the next buffer */
+#define ZE_WRONG_DIRECTION (-3006)    /* the operation belongs to the buffer's other direction */
 
 #define ZE_SP_OFFSET (-20000)         /* offset of codes raised by stored routines */
 // clang-format on
