@@ -141,9 +141,7 @@ int32_t db_log_execute_sql(const char *sql, int32_t mode)
     return rc;
 }
 
-// Fills the connection's record from a statement's diagnostic unless a
-// step below already did; gives -51.
-static int32_t S_statement_failure(SQLHSTMT *hstmt, int rc)
+int32_t db_log_statement_failure(SQLHSTMT *hstmt, int rc)
 {
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
@@ -174,7 +172,7 @@ int32_t db_log_next_value(const char *database, const char *owner, int32_t *valu
             rc = ZE_DBMS_ERROR;
     }
     if (rc != 0 && rc != SQL_SUCCESS_WITH_INFO)
-        rc = S_statement_failure(&hstmt, rc);
+        rc = db_log_statement_failure(&hstmt, rc);
     db_free_stmt(&hstmt);
     if (rc == ZE_DBMS_ERROR)
         return rc;

@@ -95,6 +95,8 @@ int32_t db_log_is_open(const char *name);
 int32_t db_log_flush(DB_LOGFILE_DESC *descriptor);
 /* The open descriptor of that number, or null. */
 DB_LOGFILE_DESC *db_log_find_descriptor(int32_t number);
+/* The newest open descriptor (the list goes on through next), or null. */
+DB_LOGFILE_DESC *db_log_first_descriptor(void);
 /* Frees every descriptor without writing its buffer. */
 void db_log_free_descriptors(void);
 /* Adds to a write descriptor's log the id column of every row of a query:
@@ -105,10 +107,33 @@ void db_log_free_descriptors(void);
 int32_t db_log_add_ids_from_query(DB_INSTANCE *instance, int32_t number, const char *unused,
                                   const char *from, const char *where);
 
+/* Records a failed statement's diagnostic in the connection's record unless
+ * a step below (a refused commit) has filled it already; gives -51. */
+int32_t db_log_statement_failure(SQLHSTMT *hstmt, int rc);
+
 #ifdef __cplusplus
 }
 
+#include <string.h>
+
 #include <string>
+
+// The three parts of a parsed log name (the current user as default owner).
+struct db_log_name {
+    char database[DB_LOG_DATABASE_SIZE];
+    char owner[DB_LOG_OWNER_SIZE];
+    char bare[DB_LOG_BARE_SIZE];
+
+    int32_t parse(const char *name)
+    {
+        return db_log_parse_name(name, nullptr, database, owner, bare);
+    }
+    bool operator==(const db_log_name &other) const
+    {
+        return strcmp(database, other.database) == 0 && strcmp(owner, other.owner) == 0 &&
+               strcmp(bare, other.bare) == 0;
+    }
+};
 
 // The owner's log table, data table and sequence function (database empty:
 // the current one); empty when the name does not fit.

@@ -33,6 +33,11 @@ DB_LOGFILE_DESC *db_log_find_descriptor(int32_t number)
     return nullptr;
 }
 
+DB_LOGFILE_DESC *db_log_first_descriptor(void)
+{
+    return S_open_logs;
+}
+
 static void S_release(DB_LOGFILE_DESC *d)
 {
     db_cli_free_last(&d->statement1);
@@ -60,27 +65,7 @@ static void S_unlink(DB_LOGFILE_DESC *target)
         }
 }
 
-namespace
-{
-
-// The three parts of a log name.
-struct LogName {
-    char database[DB_LOG_DATABASE_SIZE];
-    char owner[DB_LOG_OWNER_SIZE];
-    char bare[DB_LOG_BARE_SIZE];
-
-    int32_t parse(const char *name)
-    {
-        return db_log_parse_name(name, nullptr, database, owner, bare);
-    }
-    bool operator==(const LogName &other) const
-    {
-        return strcmp(database, other.database) == 0 && strcmp(owner, other.owner) == 0 &&
-               strcmp(bare, other.bare) == 0;
-    }
-};
-
-} // namespace
+using LogName = db_log_name;
 
 // The descriptor open on the log of that name, or null.
 static DB_LOGFILE_DESC *S_find_by_name(const LogName &name)

@@ -6,6 +6,7 @@
 #include "tests/support/scli_log_store.h"
 
 #include <algorithm>
+#include <cstring>
 #include <regex>
 
 #include "tests/support/scli_state.h"
@@ -273,6 +274,239 @@ void install_data_table()
         });
 }
 
+// A statement shape as a regex: runs of blanks match any blank run, {T} a
+// data table (its owner captured), {N} a number, {V} a view name.
+std::regex shape(const std::string &text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); i++) {
+        const char c = text[i];
+        if (text.compare(i, 3, "{T}") == 0) {
+            out += R"((?:\w+:)?(\w+)_zel_logfile_data)";
+            i += 2;
+        } else if (text.compare(i, 3, "{N}") == 0) {
+            out += R"((-?\d+))";
+            i += 2;
+        } else if (text.compare(i, 3, "{V}") == 0) {
+            out += R"(([\w:.]+))";
+            i += 2;
+        } else if (c == ' ') {
+            out += R"(\s*)";
+            while (i + 1 < text.size() && text[i + 1] == ' ')
+                i++;
+        } else if (strchr(".()[]{}*+?^$|\\", c) != nullptr) {
+            out += '\\';
+            out += c;
+        } else {
+            out += c;
+        }
+    }
+    return std::regex(out);
+}
+
+// The distinct ids of a data id, in order of first insertion.
+std::vector<int32_t> distinct(const std::string &owner, int32_t data_id)
+{
+    std::vector<int32_t> seen;
+    for (int32_t id : store().ids(owner, data_id))
+        if (std::find(seen.begin(), seen.end(), id) == seen.end())
+            seen.push_back(id);
+    return seen;
+}
+
+bool contains(const std::vector<int32_t> &ids, int32_t id)
+{
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+// Ids of a not in b.
+std::vector<int32_t> minus(const std::vector<int32_t> &a, const std::vector<int32_t> &b)
+{
+    std::vector<int32_t> out;
+    for (int32_t id : a)
+        if (!contains(b, id))
+            out.push_back(id);
+    return out;
+}
+
+// Inserts ids under data id t of the owner's data table.
+void insert_ids(Exec &e, const std::string &owner, int32_t t, const std::vector<int32_t> &ids)
+{
+    for (int32_t id : ids)
+        store().data.push_back({owner, t, id});
+    touched(e, ids.size());
+}
+
+const char *const kUnionView = " CREATE VIEW {V} (logfile_data_id, zel_row_id) AS SELECT "
+                               "{N},zel_row_id FROM {T} WHERE logfile_data_id = {N} UNION "
+                               "SELECT {N},zel_row_id FROM {T} WHERE logfile_data_id = {N}";
+const char *const kSymdiffView =
+    "CREATE VIEW {V} ( logfile_data_id, zel_row_id) AS ( SELECT DISTINCT {N}, zel_row_id FROM "
+    "{T} a WHERE logfile_data_id = {N} AND NOT EXISTS( SELECT {N}, zel_row_id FROM {T} b WHERE "
+    "b.zel_row_id = a.zel_row_id AND b.logfile_data_id = {N} )) UNION ( SELECT DISTINCT {N}, "
+    "zel_row_id FROM {T} a WHERE logfile_data_id = {N} AND NOT EXISTS( SELECT {N}, zel_row_id "
+    "FROM {T} b WHERE b.zel_row_id = a.zel_row_id AND b.logfile_data_id = {N}))";
+
+// The rows of a working view: (data id, ids); false when its text is unknown.
+bool view_rows(const std::string &create, int32_t *t, std::vector<int32_t> *ids)
+{
+    std::smatch m;
+    static const std::regex by_union = shape(kUnionView);
+    static const std::regex by_symdiff = shape(kSymdiffView);
+    if (std::regex_match(create, m, by_union)) {
+        *t = number(m[2].str());
+        *ids = distinct(m[3].str(), number(m[4].str()));
+        for (int32_t id : distinct(m[6].str(), number(m[7].str())))
+            if (!contains(*ids, id))
+                ids->push_back(id);
+        return true;
+    }
+    if (std::regex_match(create, m, by_symdiff)) {
+        *t = number(m[2].str());
+        const std::vector<int32_t> a = distinct(m[3].str(), number(m[4].str()));
+        const std::vector<int32_t> b = distinct(m[6].str(), number(m[7].str()));
+        *ids = minus(a, b);
+        for (int32_t id : minus(b, a))
+            ids->push_back(id);
+        return true;
+    }
+    return false;
+}
+
+void install_set_operations()
+{
+    on_sql_like(R"(SELECT count\(DISTINCT zel_row_id\) .*)").repeat().hook([](Exec &e) {
+        if (failed(e))
+            return;
+        static const std::regex re = shape("SELECT count(DISTINCT zel_row_id) FROM {T} WHERE "
+                                           "logfile_data_id = {N}");
+        std::smatch m;
+        if (!std::regex_match(e.sql, m, re))
+            return syntax_error(e);
+        e.columns = {{"", SQL_INTEGER}};
+        e.rows = {{i32(static_cast<int32_t>(distinct(m[1].str(), number(m[2].str())).size()))}};
+    });
+    on_sql_like(
+        R"( ?INSERT INTO \S+_zel_logfile_data .*SELECT (?:UNIQUE|distinct|DISTINCT|logfile_data_id).*)")
+        .repeat()
+        .hook([](Exec &e) {
+            if (failed(e))
+                return;
+            static const std::regex intersection = shape(
+                "INSERT INTO {T} (logfile_data_id,zel_row_id) SELECT UNIQUE {N}, a.zel_row_id "
+                "FROM {T} a, {T} b WHERE a.logfile_data_id = {N} AND b.logfile_data_id = {N} "
+                "AND a.zel_row_id = b.zel_row_id");
+            static const std::regex difference = shape(
+                "INSERT INTO {T} (logfile_data_id,zel_row_id) SELECT distinct {N}, zel_row_id "
+                "FROM {T} a WHERE logfile_data_id = {N} AND NOT EXISTS( SELECT {N}, zel_row_id "
+                "FROM {T} b WHERE b.zel_row_id = a.zel_row_id AND b.logfile_data_id = {N})");
+            static const std::regex copy = shape(
+                "INSERT INTO {T} (logfile_data_id, zel_row_id) SELECT DISTINCT {N}, zel_row_id "
+                "FROM {T} WHERE logfile_data_id = {N} ");
+            static const std::regex from_union =
+                shape("INSERT INTO {T} SELECT logfile_data_id,zel_row_id FROM {V}");
+            static const std::regex from_symdiff =
+                shape(" INSERT INTO {T} (logfile_data_id,zel_row_id) SELECT logfile_data_id, "
+                      "zel_row_id FROM {V} ");
+            std::smatch m;
+            if (std::regex_match(e.sql, m, intersection)) {
+                std::vector<int32_t> ids;
+                const std::vector<int32_t> b = distinct(m[4].str(), number(m[6].str()));
+                for (int32_t id : distinct(m[3].str(), number(m[5].str())))
+                    if (contains(b, id))
+                        ids.push_back(id);
+                return insert_ids(e, m[1].str(), number(m[2].str()), ids);
+            }
+            if (std::regex_match(e.sql, m, difference))
+                return insert_ids(e, m[1].str(), number(m[2].str()),
+                                  minus(distinct(m[3].str(), number(m[4].str())),
+                                        distinct(m[6].str(), number(m[7].str()))));
+            if (std::regex_match(e.sql, m, copy))
+                return insert_ids(e, m[1].str(), number(m[2].str()),
+                                  distinct(m[3].str(), number(m[4].str())));
+            if (std::regex_match(e.sql, m, from_union) ||
+                std::regex_match(e.sql, m, from_symdiff)) {
+                auto view = store().views.find(m[2].str());
+                int32_t t = 0;
+                std::vector<int32_t> ids;
+                if (view == store().views.end() || !view_rows(view->second, &t, &ids)) {
+                    e.rc = SQL_ERROR;
+                    e.diags = {{"S0002", -206, "The specified table is not in the database."}};
+                    return;
+                }
+                return insert_ids(e, m[1].str(), t, ids);
+            }
+            syntax_error(e);
+        });
+    on_sql_like(R"( ?CREATE VIEW .*)").repeat().hook([](Exec &e) {
+        if (failed(e))
+            return;
+        static const std::regex name(R"( ?CREATE VIEW ([\w:.]+) .*)");
+        std::smatch m;
+        int32_t t = 0;
+        std::vector<int32_t> ids;
+        if (!std::regex_match(e.sql, m, name) || !view_rows(e.sql, &t, &ids))
+            return syntax_error(e);
+        if (store().views.count(m[1].str()) != 0) {
+            e.rc = SQL_ERROR;
+            e.diags = {{"S0001", -310, "Table (view) already exists in database."}};
+            return;
+        }
+        store().views[m[1].str()] = e.sql;
+    });
+    on_sql_like(R"(DROP VIEW .*)").repeat().hook([](Exec &e) {
+        if (failed(e))
+            return;
+        if (store().views.erase(e.sql.substr(strlen("DROP VIEW "))) == 0) {
+            e.rc = SQL_ERROR;
+            e.diags = {{"S0002", -206, "The specified table is not in the database."}};
+        }
+    });
+    on_sql_like(R"(CREATE FUNCTION \S+_zel_logfile_data_setdelete.*)").repeat().hook([](Exec &e) {
+        if (failed(e))
+            return;
+        static const std::regex re(
+            R"(CREATE FUNCTION (?:\w+:)?(\w+)_zel_logfile_data_setdelete.*)");
+        std::smatch m;
+        std::regex_match(e.sql, m, re);
+        auto &owners = store().setdelete_owners;
+        if (std::find(owners.begin(), owners.end(), m[1].str()) != owners.end()) {
+            e.rc = SQL_ERROR;
+            e.diags = {{"IX000", -673, "Function already exists in database."}};
+            return;
+        }
+        owners.push_back(m[1].str());
+    });
+    on_sql_like(R"(\{call \S+_zel_logfile_data_setdelete\(\?\)\})").repeat().hook([](Exec &e) {
+        if (failed(e))
+            return;
+        static const std::regex re(R"(\{call (?:\w+:)?(\w+)_zel_logfile_data_setdelete.*)");
+        std::smatch m;
+        std::regex_match(e.sql, m, re);
+        auto &owners = store().setdelete_owners;
+        if (std::find(owners.begin(), owners.end(), m[1].str()) == owners.end()) {
+            e.rc = SQL_ERROR;
+            e.diags = {{"IX000", -674, "Routine can not be resolved."}};
+            return;
+        }
+        e.columns = {{"", SQL_INTEGER}};
+        e.rows = {{i32(store().setdelete_answer)}};
+        if (store().setdelete_answer != 0 || e.params.empty())
+            return;
+        // Every later row of an id already seen goes to data id -1.
+        const int32_t data_id = static_cast<int32_t>(e.params[0].at(0).i);
+        std::vector<int32_t> seen;
+        for (LogDataRow &r : store().data) {
+            if (r.owner != m[1].str() || r.data_id != data_id)
+                continue;
+            if (contains(seen, r.row_id))
+                r.data_id = -1;
+            else
+                seen.push_back(r.row_id);
+        }
+    });
+}
+
 } // namespace
 
 std::vector<int32_t> LogStore::ids(const std::string &owner, int32_t data_id) const
@@ -302,6 +536,7 @@ LogStore &log_store_install()
     store() = LogStore{};
     install_log_table();
     install_data_table();
+    install_set_operations();
     return store();
 }
 

@@ -2,8 +2,11 @@
 // the library runs on them: the sequence function <owner>_zel_logfiles_nextval,
 // the log table's INSERT, SELECT, UPDATE and DELETE, and the data table's
 // parameter-array INSERT and UPDATE, its SELECT DISTINCT and the orphan
-// sweep. Installed with log_store_install() after reset(); the rows live
-// until the next install. A table name may carry a database ("gis:bob_...");
+// sweep, and the set operations' statements: the distinct count, the
+// INSERT ... SELECT of an intersection, difference or copy, the working views
+// of a union or symmetric difference with the INSERT that reads them, and the
+// duplicate-removal function. Installed with log_store_install() after
+// reset(); the rows live until the next install. A table name may carry a database ("gis:bob_...");
 // the store keys everything by owner only.
 #pragma once
 
@@ -42,6 +45,12 @@ struct LogStore {
     // A statement of this exact text fails once with the diagnostic instead
     // of running (the store's answers come before a test's own).
     std::map<std::string, std::pair<std::string, int32_t>> fail_once; // sql -> (SQLSTATE, native)
+    // Working views by name, each with the CREATE text it was made by.
+    std::map<std::string, std::string> views;
+    // The owners whose duplicate-removal function exists, and the code the
+    // function answers (0: it removed the duplicates).
+    std::vector<std::string> setdelete_owners;
+    int32_t setdelete_answer = 0;
 
     // The ids stored under a data id, in insertion order (duplicates kept).
     std::vector<int32_t> ids(const std::string &owner, int32_t data_id) const;
