@@ -4,6 +4,9 @@
 // work itself runs outside the lock on the caller's reference.
 #include "mox/mox_prepared_internal.h"
 
+#include <stdlib.h>
+#include <string.h>
+
 #include <list>
 #include <mutex>
 #include <utility>
@@ -29,6 +32,78 @@ S_cache &S_the_cache()
 }
 
 } // namespace
+
+/* Room for count items of T at the block's end, aligned for T. */
+template <class T> static uint64_t S_reserve(uint64_t *size, size_t count)
+{
+    uint64_t at = (*size + alignof(T) - 1) / alignof(T) * alignof(T);
+    *size = at + count * sizeof(T);
+    return at;
+}
+
+template <class T>
+static void S_copy(mox_prepared_block *block, uint64_t at, const std::vector<T> &v)
+{
+    if (!v.empty())
+        memcpy(reinterpret_cast<char *>(block) + at, v.data(), v.size() * sizeof(T));
+}
+
+mox_prepared_block *mox_prepared_block_make(const mox_native_shape &shape)
+{
+    uint64_t size = sizeof(mox_prepared_block);
+    uint64_t edges_at = S_reserve<mox_edge>(&size, shape.edges.size());
+    uint64_t reps_at = S_reserve<POINT>(&size, shape.reps.size());
+    uint64_t boundary_at = S_reserve<POINT>(&size, shape.boundary.size());
+    size_t bands = shape.band_count > 0 ? (size_t)shape.band_count + 1 : 0;
+    uint64_t band_start_at = S_reserve<int32_t>(&size, bands);
+    uint64_t band_items_at =
+        S_reserve<int32_t>(&size, shape.band_count > 0 ? shape.band_items.size() : 0);
+    auto *block = static_cast<mox_prepared_block *>(calloc(1, size));
+    if (block == nullptr)
+        return nullptr;
+    block->kind = shape.kind;
+    block->native_extent = shape.extent;
+    block->edge_count = (int32_t)shape.edges.size();
+    block->rep_count = (int32_t)shape.reps.size();
+    block->boundary_count = (int32_t)shape.boundary.size();
+    block->band_count = shape.band_count;
+    block->band_y0 = shape.band_y0;
+    block->band_height = shape.band_height;
+    block->edges_at = edges_at;
+    block->reps_at = reps_at;
+    block->boundary_at = boundary_at;
+    block->band_start_at = band_start_at;
+    block->band_items_at = band_items_at;
+    S_copy(block, edges_at, shape.edges);
+    S_copy(block, reps_at, shape.reps);
+    S_copy(block, boundary_at, shape.boundary);
+    if (shape.band_count > 0) {
+        S_copy(block, band_start_at, shape.band_start);
+        S_copy(block, band_items_at, shape.band_items);
+    }
+    return block;
+}
+
+mox_native_view mox_prepared_block_view(const mox_prepared_block *block)
+{
+    const char *base = reinterpret_cast<const char *>(block);
+    mox_native_view v;
+    v.kind = block->kind;
+    v.rectangle = block->rectangle;
+    v.extent = block->native_extent;
+    v.edges = reinterpret_cast<const mox_edge *>(base + block->edges_at);
+    v.edge_count = block->edge_count;
+    v.reps = reinterpret_cast<const POINT *>(base + block->reps_at);
+    v.rep_count = block->rep_count;
+    v.boundary = reinterpret_cast<const POINT *>(base + block->boundary_at);
+    v.boundary_count = block->boundary_count;
+    v.band_count = block->band_count;
+    v.band_y0 = block->band_y0;
+    v.band_height = block->band_height;
+    v.band_start = reinterpret_cast<const int32_t *>(base + block->band_start_at);
+    v.band_items = reinterpret_cast<const int32_t *>(base + block->band_items_at);
+    return v;
+}
 
 mox_prepared_entry::~mox_prepared_entry()
 {

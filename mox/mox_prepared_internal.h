@@ -14,16 +14,34 @@
 
 #include <memory>
 
+#include "mox/mox_native_relation_internal.h"
 #include "mox/mox_types.h"
 
 #define MOX_PREPARED_CACHE_SIZE 64
 
-/* The block attached to VE_FEATURE_SPEC.prepared: plain data only. */
+/* The block attached to VE_FEATURE_SPEC.prepared: plain data only. The
+ * filter's native form (mox/mox_native_relation_internal.h) follows the
+ * header in the same block, its arrays found by byte offsets from the block's
+ * start, so that one free releases everything. */
 struct mox_prepared_block {
     uint64_t id;       /* the cache entry holding the GEOS objects; 0 none yet */
     int32_t dim;       /* -1 when empty */
     int32_t rectangle; /* an area that is exactly its extent */
     ENVELOPE extent;   /* of the filter shape's points */
+    /* The native form: kind, extent of its edges, counts and offsets. */
+    int32_t kind;
+    ENVELOPE native_extent;
+    int32_t edge_count;
+    int32_t rep_count;
+    int32_t boundary_count;
+    int32_t band_count;
+    int32_t band_y0;
+    int64_t band_height;
+    uint64_t edges_at;
+    uint64_t reps_at;
+    uint64_t boundary_at;
+    uint64_t band_start_at;
+    uint64_t band_items_at;
 };
 
 /* One prepared filter geometry with the context that made it; destroyed with
@@ -40,6 +58,12 @@ struct mox_prepared_entry {
 };
 
 using mox_prepared_ref = std::shared_ptr<const mox_prepared_entry>;
+
+/* A block holding the header and the shape's native form (calloc'd; null
+ * when memory runs out); dim and rectangle are the caller's to set. */
+mox_prepared_block *mox_prepared_block_make(const mox_native_shape &shape);
+/* The native form held by a block. */
+mox_native_view mox_prepared_block_view(const mox_prepared_block *block);
 
 /* The entry of an id, marked as the most recently used; null when the id is
  * 0, was dropped, or never existed. */

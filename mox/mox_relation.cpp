@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mox/mox.h"
+#include "mox/mox_native_relation_internal.h"
 #include "mox/mox_parts_internal.h"
 #include "mox/mox_prepared_internal.h"
 
@@ -211,9 +212,14 @@ static int32_t S_make_geometry(GEOSContextHandle_t h, const FEATURE_STRUCT *shap
                 return MOX_E_OUT_OF_MEMORY;
         *out = S_collection(h, GEOS_MULTIPOINT, parts);
         break;
-    case MOX_KIND_LINE:
-        *out = n == 1 ? S_point(h, p[0]) : S_line(h, p, n);
+    case MOX_KIND_LINE: {
+        int32_t distinct = 1;
+        while (distinct < n && p[distinct].x == p[0].x && p[distinct].y == p[0].y)
+            distinct++;
+        /* A line whose points are all one point is that point. */
+        *out = distinct == n ? S_point(h, p[0]) : S_line(h, p, n);
         break;
+    }
     case MOX_KIND_MULTILINE:
         while (mox_walk_next(&walk, &start, &count)) {
             if (count < 2)
@@ -298,7 +304,12 @@ static int32_t S_prepared_of(VE_FEATURE_SPEC *spec, S_prepared *out)
         if (rc != MOX_SUCCESS)
             return rc;
         if (block == nullptr) {
-            block = static_cast<mox_prepared_block *>(calloc(1, sizeof(mox_prepared_block)));
+            mox_native_shape native;
+            rc = mox_native_build(spec->shape, &native);
+            if (rc != MOX_SUCCESS)
+                return rc;
+            mox_native_index(&native);
+            block = mox_prepared_block_make(native);
             if (block == nullptr)
                 return MOX_E_OUT_OF_MEMORY;
             block->dim = S_dimension(entry->ctx, entry->geometry);
@@ -531,6 +542,49 @@ static int S_fast_predicate(const S_prepared *prep, int32_t method, const GEOSGe
     }
 }
 
+/* The method's relation decided on the integer points (*held 1 or 0), or
+ * *held -1 when only the matrix can tell; the spec is prepared on first use.
+ * Throws std::bad_alloc. */
+static int32_t S_native_relation(VE_FEATURE_SPEC *spec, const FEATURE_STRUCT *shape, int32_t method,
+                                 int *held)
+{
+    *held = -1;
+    if (spec->prepared == nullptr) {
+        S_prepared prepared;
+        int32_t rc = S_prepared_of(spec, &prepared);
+        if (rc != MOX_SUCCESS)
+            return rc;
+    }
+    const auto *block = static_cast<const mox_prepared_block *>(spec->prepared);
+    mox_native_view filter = mox_prepared_block_view(block);
+    /* Most rows are settled by their box; only the others are read whole. */
+    int32_t kind = MOX_NATIVE_EMPTY;
+    ENVELOPE extent;
+    static thread_local std::vector<POINT> starts;
+    int32_t rc = mox_native_outline(shape, &kind, &extent, &starts);
+    if (rc != MOX_SUCCESS)
+        return rc;
+    *held = mox_native_settle(filter, kind, extent, method);
+    if (*held >= 0)
+        return MOX_SUCCESS;
+    /* A feature reaching into the filter is found by one of its points
+     * before its edges are read. */
+    if (method == SM_ET_OR_AI && mox_native_any_in_area(filter, starts)) {
+        *held = 1;
+        return MOX_SUCCESS;
+    }
+    static thread_local mox_native_shape feature;
+    rc = mox_native_build(shape, &feature);
+    if (rc != MOX_SUCCESS)
+        return rc;
+    /* Within locates the filter's points in the feature: a large feature
+     * gets an index of its own when the filter has many points to place. */
+    if (method == SM_PC && filter.edge_count > 8)
+        mox_native_index(&feature);
+    *held = mox_native_relate(filter, feature.view(), method);
+    return MOX_SUCCESS;
+}
+
 MOX_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT *shape,
                              int32_t method, int32_t *relation, int32_t *work,
                              int32_t relation_flag)
@@ -544,7 +598,21 @@ MOX_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT 
     try {
         S_prepared prepared_form;
         S_prepared *prep = &prepared_form;
-        int32_t rc = S_prepared_of(spec, prep);
+        int32_t rc = MOX_SUCCESS;
+        /* The native answer stands even when GEOS computes the matrix: GEOS
+         * misreads some lines that run along one another. */
+        int held = -1;
+        if (mox_native_method(method)) {
+            rc = S_native_relation(spec, shape, method, &held);
+            if (rc != MOX_SUCCESS)
+                return rc;
+            if (held >= 0 && relation_flag == 0) {
+                *relation = MOX_RELATION_TESTED | (held == 1 ? MOX_RELATION_HELD : 0);
+                *work = -1;
+                return held == 1 ? MOX_SUCCESS : MOX_RELATION_NOT_HELD;
+            }
+        }
+        rc = S_prepared_of(spec, prep);
         if (rc != MOX_SUCCESS)
             return rc;
         GEOSContextHandle_t h = prep->ctx;
@@ -578,7 +646,8 @@ MOX_API int32_t MoxsSrchComp(struct VE_FEATURE_SPEC *spec, const FEATURE_STRUCT 
         GEOSFree_r(h, matrix);
         *relation = cell;
         *work = S_common_dimension(cell);
-        return S_holds(method, cell) ? MOX_SUCCESS : MOX_RELATION_NOT_HELD;
+        bool holds = held >= 0 ? held == 1 : S_holds(method, cell);
+        return holds ? MOX_SUCCESS : MOX_RELATION_NOT_HELD;
     } catch (const std::bad_alloc &) {
         return MOX_E_OUT_OF_MEMORY;
     }

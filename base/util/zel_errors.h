@@ -90,6 +90,7 @@
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_ANNO_NOT_SUPPORTED (-160)  /* annotation columns cannot be deleted */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
+#define ZE_RESERVED_COLUMN (-168)     /* a caller's column named VE_ROW_ID, which the engine writes */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
 #define ZE_STATE_NOT_FOUND (-172)     /* no such state, or a state without lineage rows */
 #define ZE_VERSION_EXISTS (-177)      /* the version name and its 256 suffixed forms are taken */

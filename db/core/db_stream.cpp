@@ -23,6 +23,7 @@
 #include "db/stream/db_array_fetch_internal.h"
 #include "db/stream/db_row_lock.h"
 #include "db/stream/db_state_write_buffer_internal.h"
+#include "db/stream/db_stream_write_internal.h"
 #include "mox/mox.h"
 
 // The invalid envelope of a new or closed stream.
@@ -242,6 +243,9 @@ void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_sha
     S_free_statements_and_texts(stream);
 
     S_free_lobs(stream);
+    db_stream_write_free(stream);
+    stream->auto_log = 0;
+    stream->auto_log_descriptor = 0;
     DB_trans_def_commit(nullptr);
     S_reset_sys_envelope(stream);
 

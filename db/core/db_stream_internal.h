@@ -10,6 +10,7 @@
 #include "base/util/ve_feature.h"
 #include "base/util/ve_filter.h"
 #include "base/util/ve_layer.h"
+#include "base/util/ve_loginfo.h"
 #include "base/util/ve_raster.h"
 #include "db/core/db_cli_internal.h"
 #include "db/core/db_diag_internal.h"
@@ -24,6 +25,10 @@ typedef struct DB_MV_QUERY_INFO DB_MV_QUERY_INFO;
 
 /* The write buffer of writes through a state (db/stream/db_state_write_buffer_internal.h). */
 typedef struct STATE_WRITE_BUFFER STATE_WRITE_BUFFER;
+
+/* The row buffers and statements of an insert or update stream
+ * (db/stream/db_stream_write_internal.h). */
+typedef struct DB_STREAM_WRITE DB_STREAM_WRITE;
 
 /* The envelope of a stream in system units; the invalid box is
  * flag 0, 2147483647, 2147483647, 0, 0. */
@@ -160,6 +165,15 @@ struct DB_STREAM {
     int32_t raster_bytes_since_commit;
     int32_t raster_commit_threshold;
     int32_t raster_constraint_words[2]; /* given with the raster constraint */
+
+    /* The automatic log: the open log that the rows a stream writes (or
+     * fetches) go into, with a copy of its record, whose flags say what is
+     * logged. Switched off at close. */
+    int32_t auto_log;
+    int32_t auto_log_descriptor;
+    LOGFILE auto_log_file;
+
+    DB_STREAM_WRITE *write; /* owned, released at close */
 };
 
 #ifdef __cplusplus

@@ -12,6 +12,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/core/db_instance_internal.h"
@@ -38,6 +39,27 @@ class HostDouble
         config->registration_by_id = &HostDouble::registration_by_id;
         config->own_session = &HostDouble::own_session;
         config->session_by_pid = &HostDouble::session_by_pid;
+    }
+
+    // The id allocator: each layer hands out ids from next_id (1 when never
+    // set), count at a time; fail_ids makes every later call answer it.
+    void install_ids(DB_INSTANCE_OPEN_CONFIG *config)
+    {
+        config->host_context = reinterpret_cast<intptr_t>(this);
+        config->allocate_id = &HostDouble::allocate_ids;
+    }
+    void set_next_id(int32_t layer_id, int32_t next)
+    {
+        next_ids_[layer_id] = next;
+    }
+    void fail_ids(int32_t result)
+    {
+        id_failure_ = result;
+    }
+    // (layer id, count) of every allocation, in order.
+    const std::vector<std::pair<int32_t, int32_t>> &id_requests() const
+    {
+        return id_requests_;
     }
 
     // Registers a table under the name the library will ask for, with the
@@ -135,6 +157,17 @@ class HostDouble
         *out = it->second;
         return 0;
     }
+    static int32_t allocate_ids(intptr_t context, int32_t layer_id, int32_t count)
+    {
+        auto *self = reinterpret_cast<HostDouble *>(context);
+        self->id_requests_.emplace_back(layer_id, count);
+        if (self->id_failure_ != 0)
+            return self->id_failure_;
+        auto it = self->next_ids_.emplace(layer_id, 1).first;
+        const int32_t first = it->second;
+        it->second += count;
+        return first;
+    }
     static int32_t own_session(intptr_t context, DB_HOST_SESSION **out)
     {
         auto *self = reinterpret_cast<HostDouble *>(context);
@@ -163,6 +196,9 @@ class HostDouble
     DB_HOST_SESSION own_{};
     DB_HOST_SESSION found_{};
     std::map<int32_t, int32_t> alive_; // pid -> start time
+    std::map<int32_t, int32_t> next_ids_;
+    int32_t id_failure_ = 0;
+    std::vector<std::pair<int32_t, int32_t>> id_requests_;
 };
 
 } // namespace scli
