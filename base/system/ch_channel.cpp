@@ -7,7 +7,9 @@
 // link, through which the family sends the raw forms.
 #include "base/system/ch_channel_internal.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "base/system/ch_intercept_internal.h"
 #include "base/system/cmem_channel_internal.h"
@@ -61,9 +63,27 @@ ZEL_API CH_CHANNEL *CH_create(uint32_t type, int32_t old_release, const int *soc
         return nullptr;
     }
     channel->old_release = old_release;
-    // Tracing is off: the intercept file is opened here once the trace is
-    // built; every channel made resets the process's trace flags.
-    ch_intercept_reset(nullptr, 0);
+    // Every channel made decides the process's trace flags anew, traced or
+    // not; a trace that cannot be made leaves the channel untraced.
+    char path[CH_INTERCEPT_PATH_SIZE];
+    if (ch_intercept_open(&channel->intercept_file, &channel->intercept_mode, path, sizeof path) !=
+        0) {
+        std::printf("ERROR OPENING INTERCEPT FILE %s. ABORT INTERCEPTION !\n", path);
+        std::fflush(stdout);
+        channel->intercept_file = nullptr;
+        channel->intercept_mode = 0;
+    }
+    if (channel->intercept_file != nullptr) {
+        static const char *const kTypeLines[] = {
+            "\tCommunication type SOCKET", "\tCommunication type XDR",
+            "\tCommunication type COORDINATED MEMORY", "\tCommunication type SHARED MEMORY"};
+        FILE *file = channel->intercept_file;
+        ch_intercept_write_line(file, "Additional Information:", nullptr);
+        ch_intercept_write_line(file, kTypeLines[type], nullptr);
+        ch_intercept_write_line(file, std::string(74, '-').c_str(), nullptr);
+        ch_intercept_write_line(file, " ", nullptr);
+        std::fflush(file);
+    }
     return channel;
 }
 

@@ -21,7 +21,7 @@ struct CH_CHANNEL {
     void *coordinated_memory; /* coordinated-memory object (type 2) */
     void *shared_memory;      /* shared-memory object (type 3), attached after creation */
     FILE *intercept_file;     /* the trace of this channel, or null */
-    uint16_t intercept_mode;  /* CH_INTERCEPT_ bits; 0 when not traced */
+    uint16_t intercept_mode;  /* CH_INTERCEPT_ bits; 0 exactly when not traced */
     int32_t old_release;      /* non-zero: the peer runs the older release */
 };
 
@@ -29,6 +29,13 @@ struct CH_CHANNEL {
 static inline uint32_t ch_type(const CH_CHANNEL *channel)
 {
     return channel != NULL ? channel->type : UINT32_MAX;
+}
+
+/* Whether the channel traces in a direction (CH_INTERCEPT_ bits): an
+ * untraced channel has mode 0, so the question is one test of the mode. */
+static inline int ch_traces(const CH_CHANNEL *channel, uint16_t direction)
+{
+    return channel != NULL && (channel->intercept_mode & direction) != 0;
 }
 
 /* The answer of a member whose channel has no transport to serve it: -65 for

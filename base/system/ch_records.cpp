@@ -7,11 +7,14 @@
 // memory transports (types 2 and 3) send the same raw forms with nothing
 // held back: their channels run the socket members over an unbuffered record
 // layer whose link is the memory transport (ch_channel.cpp), and differ only
-// in the filter arrays, whose images stay current for an older peer.
+// in the filter arrays, whose images stay current for an older peer. On a
+// traced channel a write is dumped before it is sent, a read once it has
+// succeeded (ch_intercept_dump.cpp).
 #include "base/system/ch_channel_internal.h"
+#include "base/system/ch_intercept_internal.h"
 #include "base/system/so_channel_internal.h"
 
-ZEL_API int32_t CH_read_long(CH_CHANNEL *channel, int32_t *value)
+static int32_t S_read_long(CH_CHANNEL *channel, int32_t *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -25,7 +28,15 @@ ZEL_API int32_t CH_read_long(CH_CHANNEL *channel, int32_t *value)
     }
 }
 
-ZEL_API int32_t CH_write_long(CH_CHANNEL *channel, int32_t value)
+ZEL_API int32_t CH_read_long(CH_CHANNEL *channel, int32_t *value)
+{
+    int32_t rc = S_read_long(channel, value);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_long(channel->intercept_file, *value, "R");
+    return rc;
+}
+
+static int32_t S_write_long(CH_CHANNEL *channel, int32_t value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -39,7 +50,14 @@ ZEL_API int32_t CH_write_long(CH_CHANNEL *channel, int32_t value)
     }
 }
 
-ZEL_API int32_t CH_read_ulong(CH_CHANNEL *channel, uint32_t *value)
+ZEL_API int32_t CH_write_long(CH_CHANNEL *channel, int32_t value)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_long(channel->intercept_file, value, "W");
+    return S_write_long(channel, value);
+}
+
+static int32_t S_read_ulong(CH_CHANNEL *channel, uint32_t *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -53,7 +71,15 @@ ZEL_API int32_t CH_read_ulong(CH_CHANNEL *channel, uint32_t *value)
     }
 }
 
-ZEL_API int32_t CH_write_ulong(CH_CHANNEL *channel, uint32_t value)
+ZEL_API int32_t CH_read_ulong(CH_CHANNEL *channel, uint32_t *value)
+{
+    int32_t rc = S_read_ulong(channel, value);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_ulong(channel->intercept_file, *value, "R");
+    return rc;
+}
+
+static int32_t S_write_ulong(CH_CHANNEL *channel, uint32_t value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -67,7 +93,14 @@ ZEL_API int32_t CH_write_ulong(CH_CHANNEL *channel, uint32_t value)
     }
 }
 
-ZEL_API int32_t CH_read_float(CH_CHANNEL *channel, float *value)
+ZEL_API int32_t CH_write_ulong(CH_CHANNEL *channel, uint32_t value)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_ulong(channel->intercept_file, value, "W");
+    return S_write_ulong(channel, value);
+}
+
+static int32_t S_read_float(CH_CHANNEL *channel, float *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -81,7 +114,15 @@ ZEL_API int32_t CH_read_float(CH_CHANNEL *channel, float *value)
     }
 }
 
-ZEL_API int32_t CH_write_float(CH_CHANNEL *channel, float value)
+ZEL_API int32_t CH_read_float(CH_CHANNEL *channel, float *value)
+{
+    int32_t rc = S_read_float(channel, value);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_float(channel->intercept_file, *value, "R");
+    return rc;
+}
+
+static int32_t S_write_float(CH_CHANNEL *channel, float value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -95,7 +136,14 @@ ZEL_API int32_t CH_write_float(CH_CHANNEL *channel, float value)
     }
 }
 
-ZEL_API int32_t CH_read_lfloat(CH_CHANNEL *channel, double *value)
+ZEL_API int32_t CH_write_float(CH_CHANNEL *channel, float value)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_float(channel->intercept_file, value, "W");
+    return S_write_float(channel, value);
+}
+
+static int32_t S_read_lfloat(CH_CHANNEL *channel, double *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -109,7 +157,15 @@ ZEL_API int32_t CH_read_lfloat(CH_CHANNEL *channel, double *value)
     }
 }
 
-ZEL_API int32_t CH_write_lfloat(CH_CHANNEL *channel, double value)
+ZEL_API int32_t CH_read_lfloat(CH_CHANNEL *channel, double *value)
+{
+    int32_t rc = S_read_lfloat(channel, value);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_lfloat(channel->intercept_file, *value, "R");
+    return rc;
+}
+
+static int32_t S_write_lfloat(CH_CHANNEL *channel, double value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -123,7 +179,14 @@ ZEL_API int32_t CH_write_lfloat(CH_CHANNEL *channel, double value)
     }
 }
 
-ZEL_API int32_t CH_read_short(CH_CHANNEL *channel, int16_t *value)
+ZEL_API int32_t CH_write_lfloat(CH_CHANNEL *channel, double value)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_lfloat(channel->intercept_file, value, "W");
+    return S_write_lfloat(channel, value);
+}
+
+static int32_t S_read_short(CH_CHANNEL *channel, int16_t *value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -137,7 +200,15 @@ ZEL_API int32_t CH_read_short(CH_CHANNEL *channel, int16_t *value)
     }
 }
 
-ZEL_API int32_t CH_write_short(CH_CHANNEL *channel, int16_t value)
+ZEL_API int32_t CH_read_short(CH_CHANNEL *channel, int16_t *value)
+{
+    int32_t rc = S_read_short(channel, value);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_short(channel->intercept_file, *value, "R");
+    return rc;
+}
+
+static int32_t S_write_short(CH_CHANNEL *channel, int16_t value)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -151,7 +222,14 @@ ZEL_API int32_t CH_write_short(CH_CHANNEL *channel, int16_t value)
     }
 }
 
-ZEL_API int32_t CH_read_pt3d(CH_CHANNEL *channel, int32_t *x, int32_t *y, int32_t *z)
+ZEL_API int32_t CH_write_short(CH_CHANNEL *channel, int16_t value)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_short(channel->intercept_file, value, "W");
+    return S_write_short(channel, value);
+}
+
+static int32_t S_read_pt3d(CH_CHANNEL *channel, int32_t *x, int32_t *y, int32_t *z)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -165,7 +243,15 @@ ZEL_API int32_t CH_read_pt3d(CH_CHANNEL *channel, int32_t *x, int32_t *y, int32_
     }
 }
 
-ZEL_API int32_t CH_write_pt3d(CH_CHANNEL *channel, int32_t x, int32_t y, int32_t z)
+ZEL_API int32_t CH_read_pt3d(CH_CHANNEL *channel, int32_t *x, int32_t *y, int32_t *z)
+{
+    int32_t rc = S_read_pt3d(channel, x, y, z);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_pt3d(channel->intercept_file, *x, *y, *z, "R");
+    return rc;
+}
+
+static int32_t S_write_pt3d(CH_CHANNEL *channel, int32_t x, int32_t y, int32_t z)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -179,7 +265,14 @@ ZEL_API int32_t CH_write_pt3d(CH_CHANNEL *channel, int32_t x, int32_t y, int32_t
     }
 }
 
-ZEL_API int32_t CH_read_envp(CH_CHANNEL *channel, ENVELOPE *envelope)
+ZEL_API int32_t CH_write_pt3d(CH_CHANNEL *channel, int32_t x, int32_t y, int32_t z)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_pt3d(channel->intercept_file, x, y, z, "W");
+    return S_write_pt3d(channel, x, y, z);
+}
+
+static int32_t S_read_envp(CH_CHANNEL *channel, ENVELOPE *envelope)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -193,7 +286,15 @@ ZEL_API int32_t CH_read_envp(CH_CHANNEL *channel, ENVELOPE *envelope)
     }
 }
 
-ZEL_API int32_t CH_write_envp(CH_CHANNEL *channel, const ENVELOPE *envelope)
+ZEL_API int32_t CH_read_envp(CH_CHANNEL *channel, ENVELOPE *envelope)
+{
+    int32_t rc = S_read_envp(channel, envelope);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_envelope(channel->intercept_file, envelope, "R");
+    return rc;
+}
+
+static int32_t S_write_envp(CH_CHANNEL *channel, const ENVELOPE *envelope)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -207,7 +308,14 @@ ZEL_API int32_t CH_write_envp(CH_CHANNEL *channel, const ENVELOPE *envelope)
     }
 }
 
-ZEL_API int32_t CH_read_date(CH_CHANNEL *channel, VE_DATE *date)
+ZEL_API int32_t CH_write_envp(CH_CHANNEL *channel, const ENVELOPE *envelope)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_envelope(channel->intercept_file, envelope, "W");
+    return S_write_envp(channel, envelope);
+}
+
+static int32_t S_read_date(CH_CHANNEL *channel, VE_DATE *date)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -221,7 +329,15 @@ ZEL_API int32_t CH_read_date(CH_CHANNEL *channel, VE_DATE *date)
     }
 }
 
-ZEL_API int32_t CH_write_date(CH_CHANNEL *channel, const VE_DATE *date)
+ZEL_API int32_t CH_read_date(CH_CHANNEL *channel, VE_DATE *date)
+{
+    int32_t rc = S_read_date(channel, date);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_date(channel->intercept_file, date, "R");
+    return rc;
+}
+
+static int32_t S_write_date(CH_CHANNEL *channel, const VE_DATE *date)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -235,7 +351,14 @@ ZEL_API int32_t CH_write_date(CH_CHANNEL *channel, const VE_DATE *date)
     }
 }
 
-ZEL_API int32_t CH_read_fid_array(CH_CHANNEL *channel, int32_t *ids, int32_t count)
+ZEL_API int32_t CH_write_date(CH_CHANNEL *channel, const VE_DATE *date)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_date(channel->intercept_file, date, "W");
+    return S_write_date(channel, date);
+}
+
+static int32_t S_read_fid_array(CH_CHANNEL *channel, int32_t *ids, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -249,7 +372,15 @@ ZEL_API int32_t CH_read_fid_array(CH_CHANNEL *channel, int32_t *ids, int32_t cou
     }
 }
 
-ZEL_API int32_t CH_write_fid_array(CH_CHANNEL *channel, const int32_t *ids, int32_t count)
+ZEL_API int32_t CH_read_fid_array(CH_CHANNEL *channel, int32_t *ids, int32_t count)
+{
+    int32_t rc = S_read_fid_array(channel, ids, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_fid_array(channel->intercept_file, ids, count, "R");
+    return rc;
+}
+
+static int32_t S_write_fid_array(CH_CHANNEL *channel, const int32_t *ids, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -263,7 +394,14 @@ ZEL_API int32_t CH_write_fid_array(CH_CHANNEL *channel, const int32_t *ids, int3
     }
 }
 
-ZEL_API int32_t CH_read_lfloat_array(CH_CHANNEL *channel, double *values, int32_t count)
+ZEL_API int32_t CH_write_fid_array(CH_CHANNEL *channel, const int32_t *ids, int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_fid_array(channel->intercept_file, ids, count, "W");
+    return S_write_fid_array(channel, ids, count);
+}
+
+static int32_t S_read_lfloat_array(CH_CHANNEL *channel, double *values, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -277,7 +415,15 @@ ZEL_API int32_t CH_read_lfloat_array(CH_CHANNEL *channel, double *values, int32_
     }
 }
 
-int32_t CH_write_lfloat_array(CH_CHANNEL *channel, const double *values, int32_t count)
+ZEL_API int32_t CH_read_lfloat_array(CH_CHANNEL *channel, double *values, int32_t count)
+{
+    int32_t rc = S_read_lfloat_array(channel, values, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_lfloat_array(channel->intercept_file, values, count, "R");
+    return rc;
+}
+
+static int32_t S_write_lfloat_array(CH_CHANNEL *channel, const double *values, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -291,7 +437,14 @@ int32_t CH_write_lfloat_array(CH_CHANNEL *channel, const double *values, int32_t
     }
 }
 
-ZEL_API int32_t CH_read_block(CH_CHANNEL *channel, void *buffer, int32_t length)
+int32_t CH_write_lfloat_array(CH_CHANNEL *channel, const double *values, int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_lfloat_array(channel->intercept_file, values, count, "W");
+    return S_write_lfloat_array(channel, values, count);
+}
+
+static int32_t S_read_block(CH_CHANNEL *channel, void *buffer, int32_t length)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -305,7 +458,15 @@ ZEL_API int32_t CH_read_block(CH_CHANNEL *channel, void *buffer, int32_t length)
     }
 }
 
-ZEL_API int32_t CH_write_block(CH_CHANNEL *channel, const void *buffer, int32_t length)
+ZEL_API int32_t CH_read_block(CH_CHANNEL *channel, void *buffer, int32_t length)
+{
+    int32_t rc = S_read_block(channel, buffer, length);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_block(channel->intercept_file, buffer, length, "R");
+    return rc;
+}
+
+static int32_t S_write_block(CH_CHANNEL *channel, const void *buffer, int32_t length)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -319,8 +480,15 @@ ZEL_API int32_t CH_write_block(CH_CHANNEL *channel, const void *buffer, int32_t 
     }
 }
 
-ZEL_API int32_t CH_read_short_array(CH_CHANNEL *channel, int16_t *count, int16_t *values,
-                                    int16_t capacity)
+ZEL_API int32_t CH_write_block(CH_CHANNEL *channel, const void *buffer, int32_t length)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_block(channel->intercept_file, buffer, length, "W");
+    return S_write_block(channel, buffer, length);
+}
+
+static int32_t S_read_short_array(CH_CHANNEL *channel, int16_t *count, int16_t *values,
+                                  int16_t capacity)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -334,7 +502,16 @@ ZEL_API int32_t CH_read_short_array(CH_CHANNEL *channel, int16_t *count, int16_t
     }
 }
 
-ZEL_API int32_t CH_write_short_array(CH_CHANNEL *channel, int16_t count, const int16_t *values)
+ZEL_API int32_t CH_read_short_array(CH_CHANNEL *channel, int16_t *count, int16_t *values,
+                                    int16_t capacity)
+{
+    int32_t rc = S_read_short_array(channel, count, values, capacity);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_short_array(channel->intercept_file, values, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_short_array(CH_CHANNEL *channel, int16_t count, const int16_t *values)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -348,7 +525,14 @@ ZEL_API int32_t CH_write_short_array(CH_CHANNEL *channel, int16_t count, const i
     }
 }
 
-ZEL_API int32_t CH_read_string(CH_CHANNEL *channel, char *buffer, int32_t capacity)
+ZEL_API int32_t CH_write_short_array(CH_CHANNEL *channel, int16_t count, const int16_t *values)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_short_array(channel->intercept_file, values, count, "W");
+    return S_write_short_array(channel, count, values);
+}
+
+static int32_t S_read_string(CH_CHANNEL *channel, char *buffer, int32_t capacity)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -362,7 +546,15 @@ ZEL_API int32_t CH_read_string(CH_CHANNEL *channel, char *buffer, int32_t capaci
     }
 }
 
-ZEL_API int32_t CH_write_string(CH_CHANNEL *channel, const char *string)
+ZEL_API int32_t CH_read_string(CH_CHANNEL *channel, char *buffer, int32_t capacity)
+{
+    int32_t rc = S_read_string(channel, buffer, capacity);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_string(channel->intercept_file, buffer, "R");
+    return rc;
+}
+
+static int32_t S_write_string(CH_CHANNEL *channel, const char *string)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -376,7 +568,14 @@ ZEL_API int32_t CH_write_string(CH_CHANNEL *channel, const char *string)
     }
 }
 
-ZEL_API int32_t CH_read_dynamic_string(CH_CHANNEL *channel, char **string)
+ZEL_API int32_t CH_write_string(CH_CHANNEL *channel, const char *string)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_string(channel->intercept_file, string, "W");
+    return S_write_string(channel, string);
+}
+
+static int32_t S_read_dynamic_string(CH_CHANNEL *channel, char **string)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -390,7 +589,15 @@ ZEL_API int32_t CH_read_dynamic_string(CH_CHANNEL *channel, char **string)
     }
 }
 
-ZEL_API int32_t CH_write_dynamic_string(CH_CHANNEL *channel, const char *string)
+ZEL_API int32_t CH_read_dynamic_string(CH_CHANNEL *channel, char **string)
+{
+    int32_t rc = S_read_dynamic_string(channel, string);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_dynamic_string(channel->intercept_file, *string, "R");
+    return rc;
+}
+
+static int32_t S_write_dynamic_string(CH_CHANNEL *channel, const char *string)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -404,8 +611,15 @@ ZEL_API int32_t CH_write_dynamic_string(CH_CHANNEL *channel, const char *string)
     }
 }
 
-ZEL_API int32_t CH_read_blob_seg(CH_CHANNEL *channel, void *buffer, int32_t capacity,
-                                 int32_t *length, int32_t *last)
+ZEL_API int32_t CH_write_dynamic_string(CH_CHANNEL *channel, const char *string)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_dynamic_string(channel->intercept_file, string, "W");
+    return S_write_dynamic_string(channel, string);
+}
+
+static int32_t S_read_blob_seg(CH_CHANNEL *channel, void *buffer, int32_t capacity, int32_t *length,
+                               int32_t *last)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -419,8 +633,17 @@ ZEL_API int32_t CH_read_blob_seg(CH_CHANNEL *channel, void *buffer, int32_t capa
     }
 }
 
-ZEL_API int32_t CH_write_blob_seg(CH_CHANNEL *channel, const void *buffer, int32_t length,
-                                  int32_t last)
+ZEL_API int32_t CH_read_blob_seg(CH_CHANNEL *channel, void *buffer, int32_t capacity,
+                                 int32_t *length, int32_t *last)
+{
+    int32_t rc = S_read_blob_seg(channel, buffer, capacity, length, last);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_blob_seg(channel->intercept_file, buffer, *length, *last, "R");
+    return rc;
+}
+
+static int32_t S_write_blob_seg(CH_CHANNEL *channel, const void *buffer, int32_t length,
+                                int32_t last)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -434,7 +657,15 @@ ZEL_API int32_t CH_write_blob_seg(CH_CHANNEL *channel, const void *buffer, int32
     }
 }
 
-ZEL_API int32_t CH_read_blob_end(CH_CHANNEL *channel, int32_t total_length, int32_t skip)
+ZEL_API int32_t CH_write_blob_seg(CH_CHANNEL *channel, const void *buffer, int32_t length,
+                                  int32_t last)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_blob_seg(channel->intercept_file, buffer, length, last, "W");
+    return S_write_blob_seg(channel, buffer, length, last);
+}
+
+static int32_t S_read_blob_end(CH_CHANNEL *channel, int32_t total_length, int32_t skip)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -448,7 +679,15 @@ ZEL_API int32_t CH_read_blob_end(CH_CHANNEL *channel, int32_t total_length, int3
     }
 }
 
-ZEL_API int32_t CH_write_blob_end(CH_CHANNEL *channel, int32_t total_length, int32_t flush)
+ZEL_API int32_t CH_read_blob_end(CH_CHANNEL *channel, int32_t total_length, int32_t skip)
+{
+    int32_t rc = S_read_blob_end(channel, total_length, skip);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_blob_end(channel->intercept_file, total_length, skip, "R");
+    return rc;
+}
+
+static int32_t S_write_blob_end(CH_CHANNEL *channel, int32_t total_length, int32_t flush)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -462,7 +701,14 @@ ZEL_API int32_t CH_write_blob_end(CH_CHANNEL *channel, int32_t total_length, int
     }
 }
 
-ZEL_API int32_t CH_read_release(CH_CHANNEL *channel, RELEASE *release)
+ZEL_API int32_t CH_write_blob_end(CH_CHANNEL *channel, int32_t total_length, int32_t flush)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_blob_end(channel->intercept_file, total_length, flush, "W");
+    return S_write_blob_end(channel, total_length, flush);
+}
+
+static int32_t S_read_release(CH_CHANNEL *channel, RELEASE *release)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -478,7 +724,15 @@ ZEL_API int32_t CH_read_release(CH_CHANNEL *channel, RELEASE *release)
     }
 }
 
-ZEL_API int32_t CH_write_release(CH_CHANNEL *channel, const RELEASE *release)
+ZEL_API int32_t CH_read_release(CH_CHANNEL *channel, RELEASE *release)
+{
+    int32_t rc = S_read_release(channel, release);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_release(channel->intercept_file, release, "R");
+    return rc;
+}
+
+static int32_t S_write_release(CH_CHANNEL *channel, const RELEASE *release)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -492,7 +746,14 @@ ZEL_API int32_t CH_write_release(CH_CHANNEL *channel, const RELEASE *release)
     }
 }
 
-ZEL_API int32_t CH_read_compressed_feature(CH_CHANNEL *channel, FEATURE_STRUCT *feature)
+ZEL_API int32_t CH_write_release(CH_CHANNEL *channel, const RELEASE *release)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_release(channel->intercept_file, release, "W");
+    return S_write_release(channel, release);
+}
+
+static int32_t S_read_compressed_feature(CH_CHANNEL *channel, FEATURE_STRUCT *feature)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -506,7 +767,15 @@ ZEL_API int32_t CH_read_compressed_feature(CH_CHANNEL *channel, FEATURE_STRUCT *
     }
 }
 
-ZEL_API int32_t CH_write_compressed_feature(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
+ZEL_API int32_t CH_read_compressed_feature(CH_CHANNEL *channel, FEATURE_STRUCT *feature)
+{
+    int32_t rc = S_read_compressed_feature(channel, feature);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_compressed_feature(channel->intercept_file, feature, "R");
+    return rc;
+}
+
+static int32_t S_write_compressed_feature(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -520,7 +789,14 @@ ZEL_API int32_t CH_write_compressed_feature(CH_CHANNEL *channel, const FEATURE_S
     }
 }
 
-ZEL_API int32_t CH_readf(CH_CHANNEL *channel, FEATURE_STRUCT *feature, int32_t allocate)
+ZEL_API int32_t CH_write_compressed_feature(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_compressed_feature(channel->intercept_file, feature, "W");
+    return S_write_compressed_feature(channel, feature);
+}
+
+static int32_t S_readf(CH_CHANNEL *channel, FEATURE_STRUCT *feature, int32_t allocate)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -534,7 +810,15 @@ ZEL_API int32_t CH_readf(CH_CHANNEL *channel, FEATURE_STRUCT *feature, int32_t a
     }
 }
 
-ZEL_API int32_t CH_writef(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
+ZEL_API int32_t CH_readf(CH_CHANNEL *channel, FEATURE_STRUCT *feature, int32_t allocate)
+{
+    int32_t rc = S_readf(channel, feature, allocate);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_feature(channel->intercept_file, feature, "R");
+    return rc;
+}
+
+static int32_t S_writef(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -548,7 +832,14 @@ ZEL_API int32_t CH_writef(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
     }
 }
 
-ZEL_API int32_t CH_read_coordref(CH_CHANNEL *channel, COORDREF *coordref)
+ZEL_API int32_t CH_writef(CH_CHANNEL *channel, const FEATURE_STRUCT *feature)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_feature(channel->intercept_file, feature, "W");
+    return S_writef(channel, feature);
+}
+
+static int32_t S_read_coordref(CH_CHANNEL *channel, COORDREF *coordref)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -564,7 +855,15 @@ ZEL_API int32_t CH_read_coordref(CH_CHANNEL *channel, COORDREF *coordref)
     }
 }
 
-ZEL_API int32_t CH_write_coordref(CH_CHANNEL *channel, const COORDREF *coordref)
+ZEL_API int32_t CH_read_coordref(CH_CHANNEL *channel, COORDREF *coordref)
+{
+    int32_t rc = S_read_coordref(channel, coordref);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_coordref(channel->intercept_file, coordref, "R");
+    return rc;
+}
+
+static int32_t S_write_coordref(CH_CHANNEL *channel, const COORDREF *coordref)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -580,7 +879,14 @@ ZEL_API int32_t CH_write_coordref(CH_CHANNEL *channel, const COORDREF *coordref)
     }
 }
 
-ZEL_API int32_t CH_read_layer(CH_CHANNEL *channel, LAYER *layer)
+ZEL_API int32_t CH_write_coordref(CH_CHANNEL *channel, const COORDREF *coordref)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_coordref(channel->intercept_file, coordref, "W");
+    return S_write_coordref(channel, coordref);
+}
+
+static int32_t S_read_layer(CH_CHANNEL *channel, LAYER *layer)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -596,7 +902,15 @@ ZEL_API int32_t CH_read_layer(CH_CHANNEL *channel, LAYER *layer)
     }
 }
 
-ZEL_API int32_t CH_write_layer(CH_CHANNEL *channel, const LAYER *layer)
+ZEL_API int32_t CH_read_layer(CH_CHANNEL *channel, LAYER *layer)
+{
+    int32_t rc = S_read_layer(channel, layer);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_layer(channel->intercept_file, layer, "R");
+    return rc;
+}
+
+static int32_t S_write_layer(CH_CHANNEL *channel, const LAYER *layer)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -612,8 +926,15 @@ ZEL_API int32_t CH_write_layer(CH_CHANNEL *channel, const LAYER *layer)
     }
 }
 
-ZEL_API int32_t CH_read_layer_list(CH_CHANNEL *channel, LAYER *layers, int32_t capacity,
-                                   int32_t *count)
+ZEL_API int32_t CH_write_layer(CH_CHANNEL *channel, const LAYER *layer)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_layer(channel->intercept_file, layer, "W");
+    return S_write_layer(channel, layer);
+}
+
+static int32_t S_read_layer_list(CH_CHANNEL *channel, LAYER *layers, int32_t capacity,
+                                 int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -629,7 +950,16 @@ ZEL_API int32_t CH_read_layer_list(CH_CHANNEL *channel, LAYER *layers, int32_t c
     }
 }
 
-ZEL_API int32_t CH_write_layer_list(CH_CHANNEL *channel, const LAYER *layers, int32_t count)
+ZEL_API int32_t CH_read_layer_list(CH_CHANNEL *channel, LAYER *layers, int32_t capacity,
+                                   int32_t *count)
+{
+    int32_t rc = S_read_layer_list(channel, layers, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_layer_list(channel->intercept_file, layers, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_layer_list(CH_CHANNEL *channel, const LAYER *layers, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -645,7 +975,14 @@ ZEL_API int32_t CH_write_layer_list(CH_CHANNEL *channel, const LAYER *layers, in
     }
 }
 
-ZEL_API int32_t CH_read_construct(CH_CHANNEL *channel, VE_SQL_CONSTRUCT *construct)
+ZEL_API int32_t CH_write_layer_list(CH_CHANNEL *channel, const LAYER *layers, int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_layer_list(channel->intercept_file, layers, count, "W");
+    return S_write_layer_list(channel, layers, count);
+}
+
+static int32_t S_read_construct(CH_CHANNEL *channel, VE_SQL_CONSTRUCT *construct)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -660,7 +997,15 @@ ZEL_API int32_t CH_read_construct(CH_CHANNEL *channel, VE_SQL_CONSTRUCT *constru
     }
 }
 
-ZEL_API int32_t CH_write_construct(CH_CHANNEL *channel, const VE_SQL_CONSTRUCT *construct)
+ZEL_API int32_t CH_read_construct(CH_CHANNEL *channel, VE_SQL_CONSTRUCT *construct)
+{
+    int32_t rc = S_read_construct(channel, construct);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_construct(channel->intercept_file, construct, "R");
+    return rc;
+}
+
+static int32_t S_write_construct(CH_CHANNEL *channel, const VE_SQL_CONSTRUCT *construct)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -675,7 +1020,14 @@ ZEL_API int32_t CH_write_construct(CH_CHANNEL *channel, const VE_SQL_CONSTRUCT *
     }
 }
 
-ZEL_API int32_t CH_read_column_def(CH_CHANNEL *channel, int16_t *count, DB_COLUMN_DEF **defs)
+ZEL_API int32_t CH_write_construct(CH_CHANNEL *channel, const VE_SQL_CONSTRUCT *construct)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_construct(channel->intercept_file, construct, "W");
+    return S_write_construct(channel, construct);
+}
+
+static int32_t S_read_column_def(CH_CHANNEL *channel, int16_t *count, DB_COLUMN_DEF **defs)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -691,7 +1043,15 @@ ZEL_API int32_t CH_read_column_def(CH_CHANNEL *channel, int16_t *count, DB_COLUM
     }
 }
 
-ZEL_API int32_t CH_write_column_def(CH_CHANNEL *channel, int16_t count, const DB_COLUMN_DEF *defs)
+ZEL_API int32_t CH_read_column_def(CH_CHANNEL *channel, int16_t *count, DB_COLUMN_DEF **defs)
+{
+    int32_t rc = S_read_column_def(channel, count, defs);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_column_def(channel->intercept_file, *defs, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_column_def(CH_CHANNEL *channel, int16_t count, const DB_COLUMN_DEF *defs)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -707,7 +1067,14 @@ ZEL_API int32_t CH_write_column_def(CH_CHANNEL *channel, int16_t count, const DB
     }
 }
 
-ZEL_API int32_t CH_read_filter_array(CH_CHANNEL *channel, int16_t *count, VE_FILTER **filters)
+ZEL_API int32_t CH_write_column_def(CH_CHANNEL *channel, int16_t count, const DB_COLUMN_DEF *defs)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_column_def(channel->intercept_file, defs, count, "W");
+    return S_write_column_def(channel, count, defs);
+}
+
+static int32_t S_read_filter_array(CH_CHANNEL *channel, int16_t *count, VE_FILTER **filters)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_COORDINATED_MEMORY:
@@ -725,7 +1092,15 @@ ZEL_API int32_t CH_read_filter_array(CH_CHANNEL *channel, int16_t *count, VE_FIL
     }
 }
 
-ZEL_API int32_t CH_write_filter_array(CH_CHANNEL *channel, int16_t count, const VE_FILTER *filters)
+ZEL_API int32_t CH_read_filter_array(CH_CHANNEL *channel, int16_t *count, VE_FILTER **filters)
+{
+    int32_t rc = S_read_filter_array(channel, count, filters);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_filters(channel->intercept_file, *filters, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_filter_array(CH_CHANNEL *channel, int16_t count, const VE_FILTER *filters)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_COORDINATED_MEMORY:
@@ -743,7 +1118,14 @@ ZEL_API int32_t CH_write_filter_array(CH_CHANNEL *channel, int16_t count, const 
     }
 }
 
-int32_t CH_read_queryinfo(CH_CHANNEL *channel, VE_QUERYINFO *info)
+ZEL_API int32_t CH_write_filter_array(CH_CHANNEL *channel, int16_t count, const VE_FILTER *filters)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_filters(channel->intercept_file, filters, count, "W");
+    return S_write_filter_array(channel, count, filters);
+}
+
+static int32_t S_read_queryinfo(CH_CHANNEL *channel, VE_QUERYINFO *info)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -757,7 +1139,15 @@ int32_t CH_read_queryinfo(CH_CHANNEL *channel, VE_QUERYINFO *info)
     }
 }
 
-int32_t CH_write_queryinfo(CH_CHANNEL *channel, const VE_QUERYINFO *info)
+int32_t CH_read_queryinfo(CH_CHANNEL *channel, VE_QUERYINFO *info)
+{
+    int32_t rc = S_read_queryinfo(channel, info);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_queryinfo(channel->intercept_file, info, "R");
+    return rc;
+}
+
+static int32_t S_write_queryinfo(CH_CHANNEL *channel, const VE_QUERYINFO *info)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -771,7 +1161,14 @@ int32_t CH_write_queryinfo(CH_CHANNEL *channel, const VE_QUERYINFO *info)
     }
 }
 
-ZEL_API int32_t CH_read_ve_si_stats(CH_CHANNEL *channel, VE_SPIDX_STATS *stats)
+int32_t CH_write_queryinfo(CH_CHANNEL *channel, const VE_QUERYINFO *info)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_queryinfo(channel->intercept_file, info, "W");
+    return S_write_queryinfo(channel, info);
+}
+
+static int32_t S_read_ve_si_stats(CH_CHANNEL *channel, VE_SPIDX_STATS *stats)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -785,7 +1182,15 @@ ZEL_API int32_t CH_read_ve_si_stats(CH_CHANNEL *channel, VE_SPIDX_STATS *stats)
     }
 }
 
-ZEL_API int32_t CH_write_ve_si_stats(CH_CHANNEL *channel, const VE_SPIDX_STATS *stats)
+ZEL_API int32_t CH_read_ve_si_stats(CH_CHANNEL *channel, VE_SPIDX_STATS *stats)
+{
+    int32_t rc = S_read_ve_si_stats(channel, stats);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_si_stats(channel->intercept_file, stats, "R");
+    return rc;
+}
+
+static int32_t S_write_ve_si_stats(CH_CHANNEL *channel, const VE_SPIDX_STATS *stats)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -799,7 +1204,14 @@ ZEL_API int32_t CH_write_ve_si_stats(CH_CHANNEL *channel, const VE_SPIDX_STATS *
     }
 }
 
-ZEL_API int32_t CH_read_ve_layer_stats(CH_CHANNEL *channel, VE_LAYER_STATS *stats)
+ZEL_API int32_t CH_write_ve_si_stats(CH_CHANNEL *channel, const VE_SPIDX_STATS *stats)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_si_stats(channel->intercept_file, stats, "W");
+    return S_write_ve_si_stats(channel, stats);
+}
+
+static int32_t S_read_ve_layer_stats(CH_CHANNEL *channel, VE_LAYER_STATS *stats)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -813,7 +1225,15 @@ ZEL_API int32_t CH_read_ve_layer_stats(CH_CHANNEL *channel, VE_LAYER_STATS *stat
     }
 }
 
-ZEL_API int32_t CH_write_ve_layer_stats(CH_CHANNEL *channel, const VE_LAYER_STATS *stats)
+ZEL_API int32_t CH_read_ve_layer_stats(CH_CHANNEL *channel, VE_LAYER_STATS *stats)
+{
+    int32_t rc = S_read_ve_layer_stats(channel, stats);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_layer_stats(channel->intercept_file, stats, "R");
+    return rc;
+}
+
+static int32_t S_write_ve_layer_stats(CH_CHANNEL *channel, const VE_LAYER_STATS *stats)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -827,8 +1247,15 @@ ZEL_API int32_t CH_write_ve_layer_stats(CH_CHANNEL *channel, const VE_LAYER_STAT
     }
 }
 
-ZEL_API int32_t CH_read_ve_layer_locks_list(CH_CHANNEL *channel, VE_LAYER_LOCKS *locks,
-                                            int32_t capacity, int32_t *count)
+ZEL_API int32_t CH_write_ve_layer_stats(CH_CHANNEL *channel, const VE_LAYER_STATS *stats)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_layer_stats(channel->intercept_file, stats, "W");
+    return S_write_ve_layer_stats(channel, stats);
+}
+
+static int32_t S_read_ve_layer_locks_list(CH_CHANNEL *channel, VE_LAYER_LOCKS *locks,
+                                          int32_t capacity, int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -842,8 +1269,17 @@ ZEL_API int32_t CH_read_ve_layer_locks_list(CH_CHANNEL *channel, VE_LAYER_LOCKS 
     }
 }
 
-ZEL_API int32_t CH_write_ve_layer_locks_list(CH_CHANNEL *channel, const VE_LAYER_LOCKS *locks,
-                                             int32_t count)
+ZEL_API int32_t CH_read_ve_layer_locks_list(CH_CHANNEL *channel, VE_LAYER_LOCKS *locks,
+                                            int32_t capacity, int32_t *count)
+{
+    int32_t rc = S_read_ve_layer_locks_list(channel, locks, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_layer_locks(channel->intercept_file, locks, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_ve_layer_locks_list(CH_CHANNEL *channel, const VE_LAYER_LOCKS *locks,
+                                           int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -857,7 +1293,15 @@ ZEL_API int32_t CH_write_ve_layer_locks_list(CH_CHANNEL *channel, const VE_LAYER
     }
 }
 
-ZEL_API int32_t CH_read_metadata(CH_CHANNEL *channel, METADATA *metadata)
+ZEL_API int32_t CH_write_ve_layer_locks_list(CH_CHANNEL *channel, const VE_LAYER_LOCKS *locks,
+                                             int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_layer_locks(channel->intercept_file, locks, count, "W");
+    return S_write_ve_layer_locks_list(channel, locks, count);
+}
+
+static int32_t S_read_metadata(CH_CHANNEL *channel, METADATA *metadata)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -871,7 +1315,15 @@ ZEL_API int32_t CH_read_metadata(CH_CHANNEL *channel, METADATA *metadata)
     }
 }
 
-ZEL_API int32_t CH_write_metadata(CH_CHANNEL *channel, const METADATA *metadata)
+ZEL_API int32_t CH_read_metadata(CH_CHANNEL *channel, METADATA *metadata)
+{
+    int32_t rc = S_read_metadata(channel, metadata);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_metadata(channel->intercept_file, metadata, "R");
+    return rc;
+}
+
+static int32_t S_write_metadata(CH_CHANNEL *channel, const METADATA *metadata)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -885,8 +1337,15 @@ ZEL_API int32_t CH_write_metadata(CH_CHANNEL *channel, const METADATA *metadata)
     }
 }
 
-ZEL_API int32_t CH_read_metadata_list(CH_CHANNEL *channel, METADATA *metadata, int32_t capacity,
-                                      int32_t *count)
+ZEL_API int32_t CH_write_metadata(CH_CHANNEL *channel, const METADATA *metadata)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_metadata(channel->intercept_file, metadata, "W");
+    return S_write_metadata(channel, metadata);
+}
+
+static int32_t S_read_metadata_list(CH_CHANNEL *channel, METADATA *metadata, int32_t capacity,
+                                    int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -900,7 +1359,16 @@ ZEL_API int32_t CH_read_metadata_list(CH_CHANNEL *channel, METADATA *metadata, i
     }
 }
 
-ZEL_API int32_t CH_write_metadata_list(CH_CHANNEL *channel, const METADATA *metadata, int32_t count)
+ZEL_API int32_t CH_read_metadata_list(CH_CHANNEL *channel, METADATA *metadata, int32_t capacity,
+                                      int32_t *count)
+{
+    int32_t rc = S_read_metadata_list(channel, metadata, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_metadata_list(channel->intercept_file, metadata, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_metadata_list(CH_CHANNEL *channel, const METADATA *metadata, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -914,7 +1382,14 @@ ZEL_API int32_t CH_write_metadata_list(CH_CHANNEL *channel, const METADATA *meta
     }
 }
 
-ZEL_API int32_t CH_read_registration(CH_CHANNEL *channel, REGISTRATION *registration)
+ZEL_API int32_t CH_write_metadata_list(CH_CHANNEL *channel, const METADATA *metadata, int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_metadata_list(channel->intercept_file, metadata, count, "W");
+    return S_write_metadata_list(channel, metadata, count);
+}
+
+static int32_t S_read_registration(CH_CHANNEL *channel, REGISTRATION *registration)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -928,7 +1403,15 @@ ZEL_API int32_t CH_read_registration(CH_CHANNEL *channel, REGISTRATION *registra
     }
 }
 
-ZEL_API int32_t CH_write_registration(CH_CHANNEL *channel, const REGISTRATION *registration)
+ZEL_API int32_t CH_read_registration(CH_CHANNEL *channel, REGISTRATION *registration)
+{
+    int32_t rc = S_read_registration(channel, registration);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_registration(channel->intercept_file, registration, "R");
+    return rc;
+}
+
+static int32_t S_write_registration(CH_CHANNEL *channel, const REGISTRATION *registration)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -942,8 +1425,15 @@ ZEL_API int32_t CH_write_registration(CH_CHANNEL *channel, const REGISTRATION *r
     }
 }
 
-ZEL_API int32_t CH_read_registration_list(CH_CHANNEL *channel, REGISTRATION *registrations,
-                                          int32_t capacity, int32_t *count)
+ZEL_API int32_t CH_write_registration(CH_CHANNEL *channel, const REGISTRATION *registration)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_registration(channel->intercept_file, registration, "W");
+    return S_write_registration(channel, registration);
+}
+
+static int32_t S_read_registration_list(CH_CHANNEL *channel, REGISTRATION *registrations,
+                                        int32_t capacity, int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -957,8 +1447,17 @@ ZEL_API int32_t CH_read_registration_list(CH_CHANNEL *channel, REGISTRATION *reg
     }
 }
 
-ZEL_API int32_t CH_write_registration_list(CH_CHANNEL *channel, const REGISTRATION *registrations,
-                                           int32_t count)
+ZEL_API int32_t CH_read_registration_list(CH_CHANNEL *channel, REGISTRATION *registrations,
+                                          int32_t capacity, int32_t *count)
+{
+    int32_t rc = S_read_registration_list(channel, registrations, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_registration_list(channel->intercept_file, registrations, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_registration_list(CH_CHANNEL *channel, const REGISTRATION *registrations,
+                                         int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -972,7 +1471,15 @@ ZEL_API int32_t CH_write_registration_list(CH_CHANNEL *channel, const REGISTRATI
     }
 }
 
-ZEL_API int32_t CH_read_rastercolumn(CH_CHANNEL *channel, RASTERCOLUMN *column)
+ZEL_API int32_t CH_write_registration_list(CH_CHANNEL *channel, const REGISTRATION *registrations,
+                                           int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_registration_list(channel->intercept_file, registrations, count, "W");
+    return S_write_registration_list(channel, registrations, count);
+}
+
+static int32_t S_read_rastercolumn(CH_CHANNEL *channel, RASTERCOLUMN *column)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -986,7 +1493,15 @@ ZEL_API int32_t CH_read_rastercolumn(CH_CHANNEL *channel, RASTERCOLUMN *column)
     }
 }
 
-ZEL_API int32_t CH_write_rastercolumn(CH_CHANNEL *channel, const RASTERCOLUMN *column)
+ZEL_API int32_t CH_read_rastercolumn(CH_CHANNEL *channel, RASTERCOLUMN *column)
+{
+    int32_t rc = S_read_rastercolumn(channel, column);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_rastercolumn(channel->intercept_file, column, "R");
+    return rc;
+}
+
+static int32_t S_write_rastercolumn(CH_CHANNEL *channel, const RASTERCOLUMN *column)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1000,8 +1515,15 @@ ZEL_API int32_t CH_write_rastercolumn(CH_CHANNEL *channel, const RASTERCOLUMN *c
     }
 }
 
-int32_t CH_read_rastercolumn_list(CH_CHANNEL *channel, RASTERCOLUMN *columns, int32_t capacity,
-                                  int32_t *count)
+ZEL_API int32_t CH_write_rastercolumn(CH_CHANNEL *channel, const RASTERCOLUMN *column)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_rastercolumn(channel->intercept_file, column, "W");
+    return S_write_rastercolumn(channel, column);
+}
+
+static int32_t S_read_rastercolumn_list(CH_CHANNEL *channel, RASTERCOLUMN *columns,
+                                        int32_t capacity, int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1015,8 +1537,17 @@ int32_t CH_read_rastercolumn_list(CH_CHANNEL *channel, RASTERCOLUMN *columns, in
     }
 }
 
-ZEL_API int32_t CH_write_rastercolumn_list(CH_CHANNEL *channel, const RASTERCOLUMN *columns,
-                                           int32_t count)
+int32_t CH_read_rastercolumn_list(CH_CHANNEL *channel, RASTERCOLUMN *columns, int32_t capacity,
+                                  int32_t *count)
+{
+    int32_t rc = S_read_rastercolumn_list(channel, columns, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_rastercolumn_list(channel->intercept_file, columns, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_rastercolumn_list(CH_CHANNEL *channel, const RASTERCOLUMN *columns,
+                                         int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1030,7 +1561,15 @@ ZEL_API int32_t CH_write_rastercolumn_list(CH_CHANNEL *channel, const RASTERCOLU
     }
 }
 
-ZEL_API int32_t CH_read_rasterband(CH_CHANNEL *channel, RASTERBAND *band)
+ZEL_API int32_t CH_write_rastercolumn_list(CH_CHANNEL *channel, const RASTERCOLUMN *columns,
+                                           int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_rastercolumn_list(channel->intercept_file, columns, count, "W");
+    return S_write_rastercolumn_list(channel, columns, count);
+}
+
+static int32_t S_read_rasterband(CH_CHANNEL *channel, RASTERBAND *band)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1044,7 +1583,15 @@ ZEL_API int32_t CH_read_rasterband(CH_CHANNEL *channel, RASTERBAND *band)
     }
 }
 
-ZEL_API int32_t CH_write_rasterband(CH_CHANNEL *channel, const RASTERBAND *band)
+ZEL_API int32_t CH_read_rasterband(CH_CHANNEL *channel, RASTERBAND *band)
+{
+    int32_t rc = S_read_rasterband(channel, band);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_rasterband(channel->intercept_file, band, "R");
+    return rc;
+}
+
+static int32_t S_write_rasterband(CH_CHANNEL *channel, const RASTERBAND *band)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1058,8 +1605,15 @@ ZEL_API int32_t CH_write_rasterband(CH_CHANNEL *channel, const RASTERBAND *band)
     }
 }
 
-int32_t CH_read_rasterband_list(CH_CHANNEL *channel, RASTERBAND *bands, int32_t capacity,
-                                int32_t *count)
+ZEL_API int32_t CH_write_rasterband(CH_CHANNEL *channel, const RASTERBAND *band)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_rasterband(channel->intercept_file, band, "W");
+    return S_write_rasterband(channel, band);
+}
+
+static int32_t S_read_rasterband_list(CH_CHANNEL *channel, RASTERBAND *bands, int32_t capacity,
+                                      int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1073,8 +1627,16 @@ int32_t CH_read_rasterband_list(CH_CHANNEL *channel, RASTERBAND *bands, int32_t 
     }
 }
 
-ZEL_API int32_t CH_write_rasterband_list(CH_CHANNEL *channel, const RASTERBAND *bands,
-                                         int32_t count)
+int32_t CH_read_rasterband_list(CH_CHANNEL *channel, RASTERBAND *bands, int32_t capacity,
+                                int32_t *count)
+{
+    int32_t rc = S_read_rasterband_list(channel, bands, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_rasterband_list(channel->intercept_file, bands, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_rasterband_list(CH_CHANNEL *channel, const RASTERBAND *bands, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1088,7 +1650,15 @@ ZEL_API int32_t CH_write_rasterband_list(CH_CHANNEL *channel, const RASTERBAND *
     }
 }
 
-ZEL_API int32_t CH_read_raster(CH_CHANNEL *channel, RASTER *raster)
+ZEL_API int32_t CH_write_rasterband_list(CH_CHANNEL *channel, const RASTERBAND *bands,
+                                         int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_rasterband_list(channel->intercept_file, bands, count, "W");
+    return S_write_rasterband_list(channel, bands, count);
+}
+
+static int32_t S_read_raster(CH_CHANNEL *channel, RASTER *raster)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1102,7 +1672,15 @@ ZEL_API int32_t CH_read_raster(CH_CHANNEL *channel, RASTER *raster)
     }
 }
 
-ZEL_API int32_t CH_write_raster(CH_CHANNEL *channel, const RASTER *raster)
+ZEL_API int32_t CH_read_raster(CH_CHANNEL *channel, RASTER *raster)
+{
+    int32_t rc = S_read_raster(channel, raster);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_raster(channel->intercept_file, raster, "R");
+    return rc;
+}
+
+static int32_t S_write_raster(CH_CHANNEL *channel, const RASTER *raster)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1114,6 +1692,13 @@ ZEL_API int32_t CH_write_raster(CH_CHANNEL *channel, const RASTER *raster)
     default:
         return ch_refuse(channel);
     }
+}
+
+ZEL_API int32_t CH_write_raster(CH_CHANNEL *channel, const RASTER *raster)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_raster(channel->intercept_file, raster, "W");
+    return S_write_raster(channel, raster);
 }
 
 ZEL_API int32_t CH_read_rasterattr(CH_CHANNEL *channel, RASTERATTR *attr)
@@ -1144,7 +1729,7 @@ int32_t CH_write_rasterattr(CH_CHANNEL *channel, const RASTERATTR *attr)
     }
 }
 
-ZEL_API int32_t CH_read_rasconstraint(CH_CHANNEL *channel, RASCONSTRAINT **constraint)
+static int32_t S_read_rasconstraint(CH_CHANNEL *channel, RASCONSTRAINT **constraint)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1158,7 +1743,15 @@ ZEL_API int32_t CH_read_rasconstraint(CH_CHANNEL *channel, RASCONSTRAINT **const
     }
 }
 
-int32_t CH_write_rasconstraint(CH_CHANNEL *channel, const RASCONSTRAINT *constraint)
+ZEL_API int32_t CH_read_rasconstraint(CH_CHANNEL *channel, RASCONSTRAINT **constraint)
+{
+    int32_t rc = S_read_rasconstraint(channel, constraint);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_rasconstraint(channel->intercept_file, *constraint, "R");
+    return rc;
+}
+
+static int32_t S_write_rasconstraint(CH_CHANNEL *channel, const RASCONSTRAINT *constraint)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1172,7 +1765,14 @@ int32_t CH_write_rasconstraint(CH_CHANNEL *channel, const RASCONSTRAINT *constra
     }
 }
 
-ZEL_API int32_t CH_read_state(CH_CHANNEL *channel, STATE *state)
+int32_t CH_write_rasconstraint(CH_CHANNEL *channel, const RASCONSTRAINT *constraint)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_rasconstraint(channel->intercept_file, constraint, "W");
+    return S_write_rasconstraint(channel, constraint);
+}
+
+static int32_t S_read_state(CH_CHANNEL *channel, STATE *state)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1186,7 +1786,15 @@ ZEL_API int32_t CH_read_state(CH_CHANNEL *channel, STATE *state)
     }
 }
 
-ZEL_API int32_t CH_write_state(CH_CHANNEL *channel, const STATE *state)
+ZEL_API int32_t CH_read_state(CH_CHANNEL *channel, STATE *state)
+{
+    int32_t rc = S_read_state(channel, state);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_state(channel->intercept_file, state, "R");
+    return rc;
+}
+
+static int32_t S_write_state(CH_CHANNEL *channel, const STATE *state)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1200,8 +1808,15 @@ ZEL_API int32_t CH_write_state(CH_CHANNEL *channel, const STATE *state)
     }
 }
 
-ZEL_API int32_t CH_read_state_list(CH_CHANNEL *channel, STATE *states, int32_t capacity,
-                                   int32_t *count)
+ZEL_API int32_t CH_write_state(CH_CHANNEL *channel, const STATE *state)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_state(channel->intercept_file, state, "W");
+    return S_write_state(channel, state);
+}
+
+static int32_t S_read_state_list(CH_CHANNEL *channel, STATE *states, int32_t capacity,
+                                 int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1215,7 +1830,16 @@ ZEL_API int32_t CH_read_state_list(CH_CHANNEL *channel, STATE *states, int32_t c
     }
 }
 
-ZEL_API int32_t CH_write_state_list(CH_CHANNEL *channel, const STATE *states, int32_t count)
+ZEL_API int32_t CH_read_state_list(CH_CHANNEL *channel, STATE *states, int32_t capacity,
+                                   int32_t *count)
+{
+    int32_t rc = S_read_state_list(channel, states, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_state_list(channel->intercept_file, states, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_state_list(CH_CHANNEL *channel, const STATE *states, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1229,7 +1853,14 @@ ZEL_API int32_t CH_write_state_list(CH_CHANNEL *channel, const STATE *states, in
     }
 }
 
-ZEL_API int32_t CH_read_version(CH_CHANNEL *channel, VERSION *version)
+ZEL_API int32_t CH_write_state_list(CH_CHANNEL *channel, const STATE *states, int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_state_list(channel->intercept_file, states, count, "W");
+    return S_write_state_list(channel, states, count);
+}
+
+static int32_t S_read_version(CH_CHANNEL *channel, VERSION *version)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1243,7 +1874,15 @@ ZEL_API int32_t CH_read_version(CH_CHANNEL *channel, VERSION *version)
     }
 }
 
-ZEL_API int32_t CH_write_version(CH_CHANNEL *channel, const VERSION *version)
+ZEL_API int32_t CH_read_version(CH_CHANNEL *channel, VERSION *version)
+{
+    int32_t rc = S_read_version(channel, version);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_version(channel->intercept_file, version, "R");
+    return rc;
+}
+
+static int32_t S_write_version(CH_CHANNEL *channel, const VERSION *version)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1257,8 +1896,15 @@ ZEL_API int32_t CH_write_version(CH_CHANNEL *channel, const VERSION *version)
     }
 }
 
-ZEL_API int32_t CH_read_version_list(CH_CHANNEL *channel, VERSION *versions, int32_t capacity,
-                                     int32_t *count)
+ZEL_API int32_t CH_write_version(CH_CHANNEL *channel, const VERSION *version)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_version(channel->intercept_file, version, "W");
+    return S_write_version(channel, version);
+}
+
+static int32_t S_read_version_list(CH_CHANNEL *channel, VERSION *versions, int32_t capacity,
+                                   int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1272,7 +1918,16 @@ ZEL_API int32_t CH_read_version_list(CH_CHANNEL *channel, VERSION *versions, int
     }
 }
 
-ZEL_API int32_t CH_write_version_list(CH_CHANNEL *channel, const VERSION *versions, int32_t count)
+ZEL_API int32_t CH_read_version_list(CH_CHANNEL *channel, VERSION *versions, int32_t capacity,
+                                     int32_t *count)
+{
+    int32_t rc = S_read_version_list(channel, versions, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_version_list(channel->intercept_file, versions, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_version_list(CH_CHANNEL *channel, const VERSION *versions, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1286,7 +1941,14 @@ ZEL_API int32_t CH_write_version_list(CH_CHANNEL *channel, const VERSION *versio
     }
 }
 
-ZEL_API int32_t CH_read_input_desc(CH_CHANNEL *channel, int16_t *count, VE_INPUT_DESC **descs)
+ZEL_API int32_t CH_write_version_list(CH_CHANNEL *channel, const VERSION *versions, int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_version_list(channel->intercept_file, versions, count, "W");
+    return S_write_version_list(channel, versions, count);
+}
+
+static int32_t S_read_input_desc(CH_CHANNEL *channel, int16_t *count, VE_INPUT_DESC **descs)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1300,7 +1962,15 @@ ZEL_API int32_t CH_read_input_desc(CH_CHANNEL *channel, int16_t *count, VE_INPUT
     }
 }
 
-ZEL_API int32_t CH_write_input_desc(CH_CHANNEL *channel, int16_t count, const VE_INPUT_DESC *descs)
+ZEL_API int32_t CH_read_input_desc(CH_CHANNEL *channel, int16_t *count, VE_INPUT_DESC **descs)
+{
+    int32_t rc = S_read_input_desc(channel, count, descs);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_input_desc(channel->intercept_file, *descs, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_input_desc(CH_CHANNEL *channel, int16_t count, const VE_INPUT_DESC *descs)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1314,7 +1984,14 @@ ZEL_API int32_t CH_write_input_desc(CH_CHANNEL *channel, int16_t count, const VE
     }
 }
 
-ZEL_API int32_t CH_read_logfile(CH_CHANNEL *channel, LOGFILE *logfile)
+ZEL_API int32_t CH_write_input_desc(CH_CHANNEL *channel, int16_t count, const VE_INPUT_DESC *descs)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_input_desc(channel->intercept_file, descs, count, "W");
+    return S_write_input_desc(channel, count, descs);
+}
+
+static int32_t S_read_logfile(CH_CHANNEL *channel, LOGFILE *logfile)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1328,7 +2005,15 @@ ZEL_API int32_t CH_read_logfile(CH_CHANNEL *channel, LOGFILE *logfile)
     }
 }
 
-ZEL_API int32_t CH_write_logfile(CH_CHANNEL *channel, const LOGFILE *logfile)
+ZEL_API int32_t CH_read_logfile(CH_CHANNEL *channel, LOGFILE *logfile)
+{
+    int32_t rc = S_read_logfile(channel, logfile);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_logfile(channel->intercept_file, logfile, "R");
+    return rc;
+}
+
+static int32_t S_write_logfile(CH_CHANNEL *channel, const LOGFILE *logfile)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1342,8 +2027,15 @@ ZEL_API int32_t CH_write_logfile(CH_CHANNEL *channel, const LOGFILE *logfile)
     }
 }
 
-ZEL_API int32_t CH_read_logfile_list(CH_CHANNEL *channel, LOGFILE *logfiles, int32_t capacity,
-                                     int32_t *count)
+ZEL_API int32_t CH_write_logfile(CH_CHANNEL *channel, const LOGFILE *logfile)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_logfile(channel->intercept_file, logfile, "W");
+    return S_write_logfile(channel, logfile);
+}
+
+static int32_t S_read_logfile_list(CH_CHANNEL *channel, LOGFILE *logfiles, int32_t capacity,
+                                   int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1357,7 +2049,16 @@ ZEL_API int32_t CH_read_logfile_list(CH_CHANNEL *channel, LOGFILE *logfiles, int
     }
 }
 
-ZEL_API int32_t CH_write_logfile_list(CH_CHANNEL *channel, const LOGFILE *logfiles, int32_t count)
+ZEL_API int32_t CH_read_logfile_list(CH_CHANNEL *channel, LOGFILE *logfiles, int32_t capacity,
+                                     int32_t *count)
+{
+    int32_t rc = S_read_logfile_list(channel, logfiles, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_logfile_list(channel->intercept_file, logfiles, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_logfile_list(CH_CHANNEL *channel, const LOGFILE *logfiles, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1371,7 +2072,14 @@ ZEL_API int32_t CH_write_logfile_list(CH_CHANNEL *channel, const LOGFILE *logfil
     }
 }
 
-ZEL_API int32_t CH_read_index_def(CH_CHANNEL *channel, int16_t *count, DB_INDEX_DEF **defs)
+ZEL_API int32_t CH_write_logfile_list(CH_CHANNEL *channel, const LOGFILE *logfiles, int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_logfile_list(channel->intercept_file, logfiles, count, "W");
+    return S_write_logfile_list(channel, logfiles, count);
+}
+
+static int32_t S_read_index_def(CH_CHANNEL *channel, int16_t *count, DB_INDEX_DEF **defs)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1385,7 +2093,15 @@ ZEL_API int32_t CH_read_index_def(CH_CHANNEL *channel, int16_t *count, DB_INDEX_
     }
 }
 
-ZEL_API int32_t CH_write_index_def(CH_CHANNEL *channel, int16_t count, const DB_INDEX_DEF *defs)
+ZEL_API int32_t CH_read_index_def(CH_CHANNEL *channel, int16_t *count, DB_INDEX_DEF **defs)
+{
+    int32_t rc = S_read_index_def(channel, count, defs);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_index_def(channel->intercept_file, *defs, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_index_def(CH_CHANNEL *channel, int16_t count, const DB_INDEX_DEF *defs)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1399,8 +2115,15 @@ ZEL_API int32_t CH_write_index_def(CH_CHANNEL *channel, int16_t count, const DB_
     }
 }
 
-ZEL_API int32_t CH_read_ve_table_lock_list(CH_CHANNEL *channel, VE_TABLE_LOCK *locks,
-                                           int32_t capacity, int32_t *count)
+ZEL_API int32_t CH_write_index_def(CH_CHANNEL *channel, int16_t count, const DB_INDEX_DEF *defs)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_index_def(channel->intercept_file, defs, count, "W");
+    return S_write_index_def(channel, count, defs);
+}
+
+static int32_t S_read_ve_table_lock_list(CH_CHANNEL *channel, VE_TABLE_LOCK *locks,
+                                         int32_t capacity, int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1414,8 +2137,17 @@ ZEL_API int32_t CH_read_ve_table_lock_list(CH_CHANNEL *channel, VE_TABLE_LOCK *l
     }
 }
 
-ZEL_API int32_t CH_write_ve_table_lock_list(CH_CHANNEL *channel, const VE_TABLE_LOCK *locks,
-                                            int32_t count)
+ZEL_API int32_t CH_read_ve_table_lock_list(CH_CHANNEL *channel, VE_TABLE_LOCK *locks,
+                                           int32_t capacity, int32_t *count)
+{
+    int32_t rc = S_read_ve_table_lock_list(channel, locks, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_table_locks(channel->intercept_file, locks, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_ve_table_lock_list(CH_CHANNEL *channel, const VE_TABLE_LOCK *locks,
+                                          int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1429,8 +2161,16 @@ ZEL_API int32_t CH_write_ve_table_lock_list(CH_CHANNEL *channel, const VE_TABLE_
     }
 }
 
-ZEL_API int32_t CH_read_ve_version_lock_list(CH_CHANNEL *channel, VE_VERSION_LOCK *locks,
-                                             int32_t capacity, int32_t *count)
+ZEL_API int32_t CH_write_ve_table_lock_list(CH_CHANNEL *channel, const VE_TABLE_LOCK *locks,
+                                            int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_table_locks(channel->intercept_file, locks, count, "W");
+    return S_write_ve_table_lock_list(channel, locks, count);
+}
+
+static int32_t S_read_ve_version_lock_list(CH_CHANNEL *channel, VE_VERSION_LOCK *locks,
+                                           int32_t capacity, int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1444,8 +2184,17 @@ ZEL_API int32_t CH_read_ve_version_lock_list(CH_CHANNEL *channel, VE_VERSION_LOC
     }
 }
 
-ZEL_API int32_t CH_write_ve_version_lock_list(CH_CHANNEL *channel, const VE_VERSION_LOCK *locks,
-                                              int32_t count)
+ZEL_API int32_t CH_read_ve_version_lock_list(CH_CHANNEL *channel, VE_VERSION_LOCK *locks,
+                                             int32_t capacity, int32_t *count)
+{
+    int32_t rc = S_read_ve_version_lock_list(channel, locks, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_version_locks(channel->intercept_file, locks, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_ve_version_lock_list(CH_CHANNEL *channel, const VE_VERSION_LOCK *locks,
+                                            int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1459,7 +2208,15 @@ ZEL_API int32_t CH_write_ve_version_lock_list(CH_CHANNEL *channel, const VE_VERS
     }
 }
 
-ZEL_API int32_t CH_read_spatialref(CH_CHANNEL *channel, VE_SPATIALREF *spatialref)
+ZEL_API int32_t CH_write_ve_version_lock_list(CH_CHANNEL *channel, const VE_VERSION_LOCK *locks,
+                                              int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_version_locks(channel->intercept_file, locks, count, "W");
+    return S_write_ve_version_lock_list(channel, locks, count);
+}
+
+static int32_t S_read_spatialref(CH_CHANNEL *channel, VE_SPATIALREF *spatialref)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1473,7 +2230,15 @@ ZEL_API int32_t CH_read_spatialref(CH_CHANNEL *channel, VE_SPATIALREF *spatialre
     }
 }
 
-ZEL_API int32_t CH_write_spatialref(CH_CHANNEL *channel, const VE_SPATIALREF *spatialref)
+ZEL_API int32_t CH_read_spatialref(CH_CHANNEL *channel, VE_SPATIALREF *spatialref)
+{
+    int32_t rc = S_read_spatialref(channel, spatialref);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_spatialref(channel->intercept_file, spatialref, "R");
+    return rc;
+}
+
+static int32_t S_write_spatialref(CH_CHANNEL *channel, const VE_SPATIALREF *spatialref)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1487,8 +2252,15 @@ ZEL_API int32_t CH_write_spatialref(CH_CHANNEL *channel, const VE_SPATIALREF *sp
     }
 }
 
-ZEL_API int32_t CH_read_spatialref_list(CH_CHANNEL *channel, VE_SPATIALREF *spatialrefs,
-                                        int32_t capacity, int32_t *count)
+ZEL_API int32_t CH_write_spatialref(CH_CHANNEL *channel, const VE_SPATIALREF *spatialref)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_spatialref(channel->intercept_file, spatialref, "W");
+    return S_write_spatialref(channel, spatialref);
+}
+
+static int32_t S_read_spatialref_list(CH_CHANNEL *channel, VE_SPATIALREF *spatialrefs,
+                                      int32_t capacity, int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1502,8 +2274,17 @@ ZEL_API int32_t CH_read_spatialref_list(CH_CHANNEL *channel, VE_SPATIALREF *spat
     }
 }
 
-ZEL_API int32_t CH_write_spatialref_list(CH_CHANNEL *channel, const VE_SPATIALREF *spatialrefs,
-                                         int32_t count)
+ZEL_API int32_t CH_read_spatialref_list(CH_CHANNEL *channel, VE_SPATIALREF *spatialrefs,
+                                        int32_t capacity, int32_t *count)
+{
+    int32_t rc = S_read_spatialref_list(channel, spatialrefs, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_spatialref_list(channel->intercept_file, spatialrefs, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_spatialref_list(CH_CHANNEL *channel, const VE_SPATIALREF *spatialrefs,
+                                       int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1517,7 +2298,15 @@ ZEL_API int32_t CH_write_spatialref_list(CH_CHANNEL *channel, const VE_SPATIALRE
     }
 }
 
-ZEL_API int32_t CH_read_locator(CH_CHANNEL *channel, LOCATOR *locator)
+ZEL_API int32_t CH_write_spatialref_list(CH_CHANNEL *channel, const VE_SPATIALREF *spatialrefs,
+                                         int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_spatialref_list(channel->intercept_file, spatialrefs, count, "W");
+    return S_write_spatialref_list(channel, spatialrefs, count);
+}
+
+static int32_t S_read_locator(CH_CHANNEL *channel, LOCATOR *locator)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1531,7 +2320,15 @@ ZEL_API int32_t CH_read_locator(CH_CHANNEL *channel, LOCATOR *locator)
     }
 }
 
-ZEL_API int32_t CH_write_locator(CH_CHANNEL *channel, const LOCATOR *locator)
+ZEL_API int32_t CH_read_locator(CH_CHANNEL *channel, LOCATOR *locator)
+{
+    int32_t rc = S_read_locator(channel, locator);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_locator(channel->intercept_file, locator, "R");
+    return rc;
+}
+
+static int32_t S_write_locator(CH_CHANNEL *channel, const LOCATOR *locator)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1545,8 +2342,15 @@ ZEL_API int32_t CH_write_locator(CH_CHANNEL *channel, const LOCATOR *locator)
     }
 }
 
-ZEL_API int32_t CH_read_locator_list(CH_CHANNEL *channel, LOCATOR *locators, int32_t capacity,
-                                     int32_t *count)
+ZEL_API int32_t CH_write_locator(CH_CHANNEL *channel, const LOCATOR *locator)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_locator(channel->intercept_file, locator, "W");
+    return S_write_locator(channel, locator);
+}
+
+static int32_t S_read_locator_list(CH_CHANNEL *channel, LOCATOR *locators, int32_t capacity,
+                                   int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1560,7 +2364,16 @@ ZEL_API int32_t CH_read_locator_list(CH_CHANNEL *channel, LOCATOR *locators, int
     }
 }
 
-ZEL_API int32_t CH_write_locator_list(CH_CHANNEL *channel, const LOCATOR *locators, int32_t count)
+ZEL_API int32_t CH_read_locator_list(CH_CHANNEL *channel, LOCATOR *locators, int32_t capacity,
+                                     int32_t *count)
+{
+    int32_t rc = S_read_locator_list(channel, locators, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_locator_list(channel->intercept_file, locators, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_locator_list(CH_CHANNEL *channel, const LOCATOR *locators, int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1574,7 +2387,14 @@ ZEL_API int32_t CH_write_locator_list(CH_CHANNEL *channel, const LOCATOR *locato
     }
 }
 
-ZEL_API int32_t CH_read_object_lock(CH_CHANNEL *channel, VE_OBJECT_LOCK *lock)
+ZEL_API int32_t CH_write_locator_list(CH_CHANNEL *channel, const LOCATOR *locators, int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_locator_list(channel->intercept_file, locators, count, "W");
+    return S_write_locator_list(channel, locators, count);
+}
+
+static int32_t S_read_object_lock(CH_CHANNEL *channel, VE_OBJECT_LOCK *lock)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1588,7 +2408,15 @@ ZEL_API int32_t CH_read_object_lock(CH_CHANNEL *channel, VE_OBJECT_LOCK *lock)
     }
 }
 
-ZEL_API int32_t CH_write_object_lock(CH_CHANNEL *channel, const VE_OBJECT_LOCK *lock)
+ZEL_API int32_t CH_read_object_lock(CH_CHANNEL *channel, VE_OBJECT_LOCK *lock)
+{
+    int32_t rc = S_read_object_lock(channel, lock);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_object_locks(channel->intercept_file, lock, 1, "R");
+    return rc;
+}
+
+static int32_t S_write_object_lock(CH_CHANNEL *channel, const VE_OBJECT_LOCK *lock)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1602,8 +2430,15 @@ ZEL_API int32_t CH_write_object_lock(CH_CHANNEL *channel, const VE_OBJECT_LOCK *
     }
 }
 
-ZEL_API int32_t CH_read_object_lock_list(CH_CHANNEL *channel, VE_OBJECT_LOCK *locks,
-                                         int32_t capacity, int32_t *count)
+ZEL_API int32_t CH_write_object_lock(CH_CHANNEL *channel, const VE_OBJECT_LOCK *lock)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_object_locks(channel->intercept_file, lock, 1, "W");
+    return S_write_object_lock(channel, lock);
+}
+
+static int32_t S_read_object_lock_list(CH_CHANNEL *channel, VE_OBJECT_LOCK *locks, int32_t capacity,
+                                       int32_t *count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1617,8 +2452,17 @@ ZEL_API int32_t CH_read_object_lock_list(CH_CHANNEL *channel, VE_OBJECT_LOCK *lo
     }
 }
 
-ZEL_API int32_t CH_write_object_lock_list(CH_CHANNEL *channel, const VE_OBJECT_LOCK *locks,
-                                          int32_t count)
+ZEL_API int32_t CH_read_object_lock_list(CH_CHANNEL *channel, VE_OBJECT_LOCK *locks,
+                                         int32_t capacity, int32_t *count)
+{
+    int32_t rc = S_read_object_lock_list(channel, locks, capacity, count);
+    if (rc == ZE_SUCCESS && ch_traces(channel, CH_INTERCEPT_R)) [[unlikely]]
+        ch_intercept_dump_object_locks(channel->intercept_file, locks, *count, "R");
+    return rc;
+}
+
+static int32_t S_write_object_lock_list(CH_CHANNEL *channel, const VE_OBJECT_LOCK *locks,
+                                        int32_t count)
 {
     switch (ch_type(channel)) {
     case CH_TYPE_SOCKET:
@@ -1630,4 +2474,12 @@ ZEL_API int32_t CH_write_object_lock_list(CH_CHANNEL *channel, const VE_OBJECT_L
     default:
         return ch_refuse(channel);
     }
+}
+
+ZEL_API int32_t CH_write_object_lock_list(CH_CHANNEL *channel, const VE_OBJECT_LOCK *locks,
+                                          int32_t count)
+{
+    if (ch_traces(channel, CH_INTERCEPT_W)) [[unlikely]]
+        ch_intercept_dump_object_locks(channel->intercept_file, locks, count, "W");
+    return S_write_object_lock_list(channel, locks, count);
 }

@@ -9,9 +9,12 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -1109,4 +1112,102 @@ TEST(ChChannel, AttachingSharedMemory)
     EXPECT_EQ(CH_data_waiting(shared), 0);
     CH_destroy(shared); // destroys the object too
     CH_destroy(socket_like);
+}
+
+// A traced session: every record written on one end and read on the other
+// is in the two channels' trace files, in order, under its heading (the
+// raster attributes are never traced).
+TEST(ChChannelDispatch, TraceShowsEveryRecordInOrder)
+{
+    const std::map<std::string, std::string> kHeadings = {
+        {"long", "Long"},
+        {"ulong", "ULong"},
+        {"float", "Float"},
+        {"lfloat", "LFloat"},
+        {"short", "Short"},
+        {"pt3d", "Point3D"},
+        {"envelope", "Envelope"},
+        {"date", "Date"},
+        {"feature ids", "FID array"},
+        {"double array", "LFLOAT array"},
+        {"block", "Block"},
+        {"short array", "ShortArray"},
+        {"string", "String"},
+        {"dynamic string", "Dynamic_Str"},
+        {"blob segment", "Blob_Segment"},
+        {"blob end", "Blob End"},
+        {"release", "Release"},
+        {"feature", "Feature"},
+        {"coordinate reference", "CoordRef"},
+        {"layer", "Layer"},
+        {"layer list", "Layer List"},
+        {"SQL construct", "SQL Construct"},
+        {"column definitions", "Col_Defines"},
+        {"spatial filters", "Filter Array"},
+        {"query info", "Query Info"},
+        {"input descriptors", "Col_Defines"},
+        {"index definitions", "INDEX_Defines"},
+        {"spatial-index statistics", "Spatial Index Statistics"},
+        {"layer statistics", "Layer Stats"},
+        {"layer locks", "Layer Locks"},
+        {"table locks", "Table Locks"},
+        {"version locks", "Version Locks"},
+        {"object lock", "Object Locks"},
+        {"object lock list", "Object Locks"},
+        {"metadata", "Metadata Record"},
+        {"metadata list", "Metadata Record List"},
+        {"registration", "Registration"},
+        {"registration list", "Regist_List"},
+        {"spatial reference", "SpatialRef"},
+        {"spatial reference list", "SpatialRef_List"},
+        {"locator", "Locator Record"},
+        {"locator list", "Locator  Record List"},
+        {"log file", "Logfile"},
+        {"log file list", "Logfile_List"},
+        {"state", "State"},
+        {"state list", "StateList"},
+        {"version", "Version"},
+        {"version list", "VersionList"},
+        {"raster column", "Raster Column"},
+        {"raster column list", "Raster Column List"},
+        {"raster band", "Raster Band"},
+        {"raster band list", "Raster Band List"},
+        {"raster", "Raster"},
+        {"raster attributes", ""},
+        {"raster constraint", "Raster Constraint"},
+    };
+    char dir[] = "/tmp/ch_trace_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    setenv("ZELINTERCEPTLOC", (std::string(dir) + "\\sess").c_str(), 1);
+    setenv("ZELINTERCEPT", "RW", 1);
+    std::vector<std::string> expected;
+    {
+        Samples s;
+        Ends e(0); // end a traces into sess.001, end b into sess.002
+        for (const Member &m : S_members(s)) {
+            SCOPED_TRACE(m.name);
+            ASSERT_EQ(kHeadings.count(m.name), 1u);
+            ASSERT_EQ(m.write(e.ch_a), ZE_SUCCESS);
+            ASSERT_EQ(CH_flush(e.ch_a), ZE_SUCCESS);
+            ASSERT_EQ(m.read(e.ch_b), ZE_SUCCESS);
+            if (!kHeadings.at(m.name).empty())
+                expected.push_back(kHeadings.at(m.name));
+        }
+    }
+    unsetenv("ZELINTERCEPTLOC");
+    unsetenv("ZELINTERCEPT");
+    for (const char *end : {"sess.001", "sess.002"}) {
+        SCOPED_TRACE(end);
+        std::ifstream in(std::string(dir) + "/" + end);
+        const std::string tag = std::string(end) == "sess.001" ? "[W] " : "[R] ";
+        std::vector<std::string> headings;
+        for (std::string line; std::getline(in, line);) {
+            EXPECT_NE(line.rfind(std::string(end) == "sess.001" ? "[R] " : "[W] ", 0), 0u);
+            if (line.rfind(tag, 0) == 0)
+                headings.push_back(line.substr(tag.size(), line.find(':') - tag.size()));
+        }
+        EXPECT_EQ(headings, expected);
+        std::remove((std::string(dir) + "/" + end).c_str());
+    }
+    rmdir(dir);
 }
