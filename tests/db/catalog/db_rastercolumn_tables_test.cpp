@@ -18,6 +18,7 @@
 #include "db/core/db_xerr.h"
 #include "db/core/db_xerr_internal.h"
 #include "tests/db/catalog/catalog_sql.h"
+#include "tests/db/catalog/raster_fixture.h"
 #include "tests/db/core/dbtune_fixture.h"
 #include "tests/support/quiet_stderr.h"
 
@@ -26,34 +27,8 @@ namespace
 
 using Strings = std::vector<std::string>;
 
-std::string by_id_sql()
-{
-    return catalog_test::raster_select_from() + " WHERE rastercolumn_id = ? AND rc.srid = sr.srid";
-}
-
-std::vector<scli::Column> raster_columns()
-{
-    return {{"rastercolumn_id", SQL_INTEGER},
-            {"description", SQL_VARCHAR, 65},
-            {"database_name", SQL_VARCHAR, 32},
-            {"owner", SQL_VARCHAR, 32},
-            {"table_name", SQL_VARCHAR, 128},
-            {"raster_column", SQL_VARCHAR, 128},
-            {"cdate", SQL_INTEGER},
-            {"config_keyword", SQL_VARCHAR, 32},
-            {"minimum_id", SQL_INTEGER},
-            {"base_rastercolumn_id", SQL_INTEGER},
-            {"rastercolumn_mask", SQL_INTEGER},
-            {"falsex", SQL_DOUBLE},
-            {"falsey", SQL_DOUBLE},
-            {"xyunits", SQL_DOUBLE},
-            {"falsez", SQL_DOUBLE},
-            {"zunits", SQL_DOUBLE},
-            {"falsem", SQL_DOUBLE},
-            {"munits", SQL_DOUBLE},
-            {"srtext", SQL_CHAR, 2048},
-            {"srid", SQL_INTEGER}};
-}
+using raster_test::by_id_sql;
+using raster_test::raster_columns;
 
 // The catalogue row of raster column id: table gis:bob.parcels, column image,
 // owned by the connection's user (no privilege query).
