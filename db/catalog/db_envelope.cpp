@@ -38,27 +38,6 @@ char *S_heap_copy(const std::string &text)
     return out;
 }
 
-// The FROM item of a versioned table: its view text, under the table's bare
-// name so that the SELECT's "table.column" reads from it.
-int32_t S_view_item(DB_INSTANCE *instance, DB_MV_QUERY_INFO *info, const char *table,
-                    const char *default_owner, int32_t position, std::string &out)
-{
-    char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], bare[DB_NAME_TABLE_SIZE];
-    int32_t rc = db_parse_table_name(instance, table, default_owner, database, owner, bare);
-    if (rc != 0)
-        return rc;
-    DB_MV_TABLE_INFO &entry = info->tables[position];
-    if (strlen(bare) >= sizeof(entry.alias))
-        return ZE_INVALID_ARGUMENT;
-    snprintf(entry.alias, sizeof(entry.alias), "%s", bare);
-    char *text = nullptr;
-    rc = db_mv_view_build(instance, info, table, default_owner, position, 0, &text, 0, 1);
-    if (rc == 0 && text != nullptr)
-        out += text;
-    free(text);
-    return rc;
-}
-
 // The registration's table of a log, "owner.table", checked for SQL.
 int32_t S_log_table(const LOGFILE *log, std::string &out)
 {
@@ -143,7 +122,7 @@ int32_t S_build(DB_INSTANCE *instance, const LAYER *layer, const VE_SQL_CONSTRUC
             continue;
         }
         if (versioned(i)) {
-            if ((rc = S_view_item(instance, info, table, user, i, from)) != 0)
+            if ((rc = db_envelope_view_item(instance, info, table, user, i, from)) != 0)
                 return rc;
             from += ",";
         } else {
@@ -151,8 +130,8 @@ int32_t S_build(DB_INSTANCE *instance, const LAYER *layer, const VE_SQL_CONSTRUC
         }
     }
     if (layer_position >= 0) {
-        rc = S_view_item(instance, info, construct->tables[layer_position], layer->owner,
-                         layer_position, from);
+        rc = db_envelope_view_item(instance, info, construct->tables[layer_position], layer->owner,
+                                   layer_position, from);
         if (rc != 0)
             return rc;
         from += ", ";
@@ -266,6 +245,27 @@ int32_t S_restricted(DB_INSTANCE *instance, const LAYER *layer, const VE_SQL_CON
 }
 
 } // namespace
+
+// The FROM item of a versioned table: its view text, under the table's bare
+// name so that the SELECT's "table.column" reads from it.
+int32_t db_envelope_view_item(DB_INSTANCE *instance, DB_MV_QUERY_INFO *info, const char *table,
+                              const char *default_owner, int32_t position, std::string &out)
+{
+    char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], bare[DB_NAME_TABLE_SIZE];
+    int32_t rc = db_parse_table_name(instance, table, default_owner, database, owner, bare);
+    if (rc != 0)
+        return rc;
+    DB_MV_TABLE_INFO &entry = info->tables[position];
+    if (strlen(bare) >= sizeof(entry.alias))
+        return ZE_INVALID_ARGUMENT;
+    snprintf(entry.alias, sizeof(entry.alias), "%s", bare);
+    char *text = nullptr;
+    rc = db_mv_view_build(instance, info, table, default_owner, position, 0, &text, 0, 1);
+    if (rc == 0 && text != nullptr)
+        out += text;
+    free(text);
+    return rc;
+}
 
 int32_t db_envelope_select_build(DB_INSTANCE *instance, const LAYER *layer,
                                  const VE_SQL_CONSTRUCT *construct, DB_MV_QUERY_INFO *info,

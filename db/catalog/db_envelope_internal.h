@@ -39,6 +39,16 @@ int32_t db_envelope_get_by_id_list(DB_INSTANCE *instance, const LAYER *layer, in
 
 #ifdef __cplusplus
 }
+
+#include <string>
+
+/* Appends the FROM item of the versioned table at the description's
+ * position to out: its view text, the view named by the table's bare name
+ * so that "table.column" reads from it. Returns 0, the name parser's
+ * failure, -66 for a bare name too long for an alias, or the view builder's
+ * failure. */
+int32_t db_envelope_view_item(DB_INSTANCE *instance, DB_MV_QUERY_INFO *info, const char *table,
+                              const char *default_owner, int32_t position, std::string &out);
 #endif
 
 #endif

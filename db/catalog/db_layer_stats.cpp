@@ -17,6 +17,7 @@
 
 #include "base/util/zel_errors.h"
 #include "base/util/zel_oom_internal.h"
+#include "db/catalog/db_envelope_internal.h"
 #include "db/catalog/db_layer_cache_internal.h"
 #include "db/catalog/db_layer_info.h"
 #include "db/catalog/db_log_internal.h"
@@ -45,27 +46,6 @@ int32_t S_check_layer(const LAYER *layer, std::string *qualified)
         rc = db_check_name(layer->spatial_column, sizeof(layer->spatial_column));
     if (rc == 0 && qualified != nullptr)
         *qualified = name;
-    return rc;
-}
-
-// The FROM item of a versioned table: its view text, under the table's bare
-// name so that the SELECT's "table.column" reads from it.
-int32_t S_view_item(DB_INSTANCE *instance, DB_MV_QUERY_INFO *info, const char *table,
-                    const char *default_owner, int32_t position, std::string &out)
-{
-    char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], bare[DB_NAME_TABLE_SIZE];
-    int32_t rc = db_parse_table_name(instance, table, default_owner, database, owner, bare);
-    if (rc != 0)
-        return rc;
-    DB_MV_TABLE_INFO &entry = info->tables[position];
-    if (strlen(bare) >= sizeof(entry.alias))
-        return ZE_INVALID_ARGUMENT;
-    entry.alias[0] = '\0';
-    char *text = nullptr;
-    rc = db_mv_view_build(instance, info, table, default_owner, position, 0, &text, 0, 1);
-    if (rc == 0 && text != nullptr)
-        out += text;
-    free(text);
     return rc;
 }
 
@@ -158,7 +138,7 @@ int32_t db_layer_stats_build_query(DB_INSTANCE *instance, const LAYER *layer,
             continue;
         }
         if (versioned(i)) {
-            if ((rc = S_view_item(instance, info, table, user, i, from)) != 0)
+            if ((rc = db_envelope_view_item(instance, info, table, user, i, from)) != 0)
                 return rc;
             from += ",";
         } else {
@@ -174,8 +154,8 @@ int32_t db_layer_stats_build_query(DB_INSTANCE *instance, const LAYER *layer,
     }
     text += from;
     if (layer_position >= 0) {
-        rc = S_view_item(instance, info, construct->tables[layer_position], layer->owner,
-                         layer_position, text);
+        rc = db_envelope_view_item(instance, info, construct->tables[layer_position], layer->owner,
+                                   layer_position, text);
         if (rc != 0)
             return rc;
         text += ", ";

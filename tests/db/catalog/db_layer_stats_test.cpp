@@ -17,6 +17,7 @@
 #include "db/catalog/db_layer_info.h"
 #include "db/core/db_xerr.h"
 #include "tests/db/catalog/layer_fixture.h"
+#include "tests/db/version/mv_fixture.h"
 #include "tests/support/quiet_stderr.h"
 
 namespace
@@ -324,3 +325,30 @@ TEST_F(LayerStats, DroppingViewsForgetsTheCachedLayer)
 }
 
 } // namespace
+
+// A versioned layer table is read through its view, named by its bare table
+// name so that the log join's "roads.VE_ROW_ID" reads from it.
+class VersionedLayerStats : public MvTest
+{
+};
+
+TEST_F(VersionedLayerStats, LayerTableThroughItsView)
+{
+    info_.kind = DB_MV_CURRENT_ADDS;
+    LAYER layer;
+    memset(&layer, 0, sizeof(layer));
+    layer.layer_id = 7;
+    strcpy(layer.database_name, "gis");
+    strcpy(layer.owner, "bob");
+    strcpy(layer.table_name, "roads");
+    strcpy(layer.spatial_column, "shape");
+    const char *tables[] = {"roads"};
+    VE_SQL_CONSTRUCT c{1, const_cast<char **>(tables), nullptr};
+    std::string sql;
+    ASSERT_EQ(db_layer_stats_build_query(instance_, &layer, &c, &info_, nullptr, &sql), 0);
+    EXPECT_STREQ(table_.alias, "roads");
+    char *view = nullptr;
+    ASSERT_EQ(db_mv_view_build(instance_, &info_, "roads", "bob", 0, 0, &view, 0, 1), 0);
+    EXPECT_NE(sql.find(std::string(view)), std::string::npos) << sql;
+    free(view);
+}
