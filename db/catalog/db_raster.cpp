@@ -18,6 +18,7 @@
 #include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
 #include "db/catalog/db_rasterband.h"
+#include "db/catalog/db_rasterband_internal.h"
 #include "db/catalog/db_rasterband_tiles_internal.h"
 #include "db/core/db_cli_internal.h"
 #include "db/core/db_identifier_check_internal.h"
@@ -31,23 +32,11 @@
 namespace
 {
 
-using Namer = int32_t (*)(DB_STREAM *, int32_t, char *, size_t);
-
-// A table of the raster column, checked before it goes into SQL.
-int32_t S_table(Namer namer, DB_STREAM *stream, int32_t rastercolumn_id, std::string *out)
-{
-    char name[DB_QUALIFIED_NAME_SIZE] = "";
-    int32_t rc = namer(stream, rastercolumn_id, name, sizeof(name));
-    if (rc == 0)
-        rc = db_check_table_name(name);
-    *out = name;
-    return rc;
-}
-
 int32_t S_insert(const RASTER *raster)
 {
     std::string table;
-    int32_t rc = S_table(db_make_raster_table_name, nullptr, raster->rastercolumn_id, &table);
+    int32_t rc =
+        db_rasterband_table(db_make_raster_table_name, nullptr, raster->rastercolumn_id, &table);
     if (rc != 0)
         return rc;
     const std::string sql = "INSERT INTO " + table + " (raster_id, description) VALUES (?, ?)";
@@ -76,7 +65,7 @@ int32_t S_insert(const RASTER *raster)
 int32_t S_get_info(DB_STREAM *stream, int32_t rastercolumn_id, int32_t raster_id, RASTER *raster)
 {
     std::string table;
-    int32_t rc = S_table(db_make_raster_table_name, stream, rastercolumn_id, &table);
+    int32_t rc = db_rasterband_table(db_make_raster_table_name, stream, rastercolumn_id, &table);
     if (rc != 0)
         return rc;
     const std::string sql = "SELECT raster_id, description FROM " + table +
@@ -142,11 +131,11 @@ int32_t S_delete_rows(const std::string &sql)
 int32_t S_delete(DB_INSTANCE *instance, int32_t rastercolumn_id, int32_t raster_id)
 {
     std::string rasters, bands_table, aux;
-    int32_t rc = S_table(db_make_raster_table_name, nullptr, rastercolumn_id, &rasters);
+    int32_t rc = db_rasterband_table(db_make_raster_table_name, nullptr, rastercolumn_id, &rasters);
     if (rc == 0)
-        rc = S_table(db_make_band_table_name, nullptr, rastercolumn_id, &bands_table);
+        rc = db_rasterband_table(db_make_band_table_name, nullptr, rastercolumn_id, &bands_table);
     if (rc == 0)
-        rc = S_table(db_make_aux_table_name, nullptr, rastercolumn_id, &aux);
+        rc = db_rasterband_table(db_make_aux_table_name, nullptr, rastercolumn_id, &aux);
     if (rc != 0)
         return rc;
     std::vector<RASTERBAND> bands;
@@ -214,7 +203,8 @@ int32_t DB_raster_get_max_id(DB_INSTANCE *, int32_t rastercolumn_id, uint32_t *m
         return ZE_NULL_POINTER;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         std::string table;
-        int32_t rc = S_table(db_make_raster_table_name, nullptr, rastercolumn_id, &table);
+        int32_t rc =
+            db_rasterband_table(db_make_raster_table_name, nullptr, rastercolumn_id, &table);
         if (rc != 0)
             return rc;
         DB_CATALOG_CLI s;

@@ -62,19 +62,6 @@ struct Scan {
 };
 Scan S_scan;
 
-using Namer = int32_t (*)(DB_STREAM *, int32_t, char *, size_t);
-
-// A raster table of the raster column, checked before it goes into SQL.
-int32_t S_table(Namer namer, DB_STREAM *stream, int32_t rastercolumn_id, std::string *out)
-{
-    char name[DB_QUALIFIED_NAME_SIZE] = "";
-    int32_t rc = namer(stream, rastercolumn_id, name, sizeof(name));
-    if (rc == 0)
-        rc = db_check_table_name(name);
-    *out = name;
-    return rc;
-}
-
 int32_t S_define_row(CLI_STATEMENT *cli, Row *r)
 {
     SQLLEN *shared = &r->shared;
@@ -221,7 +208,8 @@ int32_t S_bind(CLI_STATEMENT *cli, Values *v, bool insert)
 int32_t S_write(const RASTERBAND *band, bool insert)
 {
     std::string table;
-    int32_t rc = S_table(db_make_band_table_name, nullptr, band->rastercolumn_id, &table);
+    int32_t rc =
+        db_rasterband_table(db_make_band_table_name, nullptr, band->rastercolumn_id, &table);
     if (rc != 0)
         return rc;
     std::string sql;
@@ -257,9 +245,9 @@ int32_t S_write(const RASTERBAND *band, bool insert)
 int32_t S_delete(const RASTERBAND *band)
 {
     std::string aux, bands;
-    int32_t rc = S_table(db_make_aux_table_name, nullptr, band->rastercolumn_id, &aux);
+    int32_t rc = db_rasterband_table(db_make_aux_table_name, nullptr, band->rastercolumn_id, &aux);
     if (rc == 0)
-        rc = S_table(db_make_band_table_name, nullptr, band->rastercolumn_id, &bands);
+        rc = db_rasterband_table(db_make_band_table_name, nullptr, band->rastercolumn_id, &bands);
     if (rc != 0)
         return rc;
     rc = db_rasterband_delete_all_tiles(band);
@@ -285,7 +273,7 @@ int32_t S_get_info(DB_STREAM *stream, int32_t rastercolumn_id, int32_t rasterban
                    RASTERBAND *band)
 {
     std::string table;
-    int32_t rc = S_table(db_make_band_table_name, stream, rastercolumn_id, &table);
+    int32_t rc = db_rasterband_table(db_make_band_table_name, stream, rastercolumn_id, &table);
     if (rc != 0)
         return rc;
     const std::string sql = std::string(S_SELECT) + " FROM " + table +
@@ -335,7 +323,7 @@ int32_t S_scan_start(int32_t rastercolumn_id, int32_t raster_id)
 {
     S_scan_close();
     std::string table;
-    int32_t rc = S_table(db_make_band_table_name, nullptr, rastercolumn_id, &table);
+    int32_t rc = db_rasterband_table(db_make_band_table_name, nullptr, rastercolumn_id, &table);
     if (rc != 0)
         return rc;
     std::string sql = std::string(S_SELECT) + " FROM " + table;
@@ -399,7 +387,7 @@ int32_t S_store_object(int32_t rastercolumn_id, int32_t rasterband_id, int32_t t
                        const char *function)
 {
     std::string aux;
-    int32_t rc = S_table(db_make_aux_table_name, nullptr, rastercolumn_id, &aux);
+    int32_t rc = db_rasterband_table(db_make_aux_table_name, nullptr, rastercolumn_id, &aux);
     if (rc != 0)
         return rc;
     const std::string band = std::to_string(rasterband_id), kind = std::to_string(type);
@@ -491,7 +479,7 @@ int32_t S_get_object(int32_t rastercolumn_id, int32_t rasterband_id, int32_t typ
                      unsigned char **out, int32_t *out_length)
 {
     std::string aux;
-    int32_t rc = S_table(db_make_aux_table_name, nullptr, rastercolumn_id, &aux);
+    int32_t rc = db_rasterband_table(db_make_aux_table_name, nullptr, rastercolumn_id, &aux);
     if (rc != 0)
         return rc;
     const std::string sql = S_object_sql(aux, rasterband_id, type);
@@ -549,7 +537,8 @@ int32_t S_get_mask(const RASTERBAND *band, VE_RASTER_BITMAP **bitmap, int32_t *c
     if (size < 1)
         return ZE_INVALID_RASTER_MASK;
     std::string aux;
-    if ((rc = S_table(db_make_aux_table_name, nullptr, band->rastercolumn_id, &aux)) != 0)
+    if ((rc = db_rasterband_table(db_make_aux_table_name, nullptr, band->rastercolumn_id, &aux)) !=
+        0)
         return rc;
     Block block(static_cast<unsigned char *>(malloc(static_cast<size_t>(size))));
     if (!block)
@@ -574,7 +563,8 @@ int32_t S_set_mask(const RASTERBAND *band, const VE_RASTER_BITMAP *bitmap)
 {
     if (bitmap == nullptr) {
         std::string aux;
-        int32_t rc = S_table(db_make_aux_table_name, nullptr, band->rastercolumn_id, &aux);
+        int32_t rc =
+            db_rasterband_table(db_make_aux_table_name, nullptr, band->rastercolumn_id, &aux);
         if (rc != 0)
             return rc;
         const std::string sql = "DELETE FROM " + aux +
@@ -596,6 +586,17 @@ int32_t S_set_mask(const RASTERBAND *band, const VE_RASTER_BITMAP *bitmap)
 }
 
 } // namespace
+
+int32_t db_rasterband_table(DB_TABLE_NAMER namer, DB_STREAM *stream, int32_t rastercolumn_id,
+                            std::string *out)
+{
+    char name[DB_QUALIFIED_NAME_SIZE] = "";
+    int32_t rc = namer(stream, rastercolumn_id, name, sizeof(name));
+    if (rc == 0)
+        rc = db_check_table_name(name);
+    *out = name;
+    return rc;
+}
 
 // ---- entry points ------------------------------------------------------------------
 
@@ -661,7 +662,7 @@ int32_t DB_rasterband_get_max_id(DB_INSTANCE *, int32_t rastercolumn_id, uint32_
         return ZE_NULL_POINTER;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         std::string table;
-        int32_t rc = S_table(db_make_band_table_name, nullptr, rastercolumn_id, &table);
+        int32_t rc = db_rasterband_table(db_make_band_table_name, nullptr, rastercolumn_id, &table);
         int32_t value = 0;
         bool null = true;
         if (rc == 0)
@@ -681,7 +682,7 @@ int32_t DB_rasterband_get_count(DB_INSTANCE *, int32_t rastercolumn_id, int32_t 
     *count = 0;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         std::string table;
-        int32_t rc = S_table(db_make_band_table_name, nullptr, rastercolumn_id, &table);
+        int32_t rc = db_rasterband_table(db_make_band_table_name, nullptr, rastercolumn_id, &table);
         if (rc != 0)
             return rc;
         std::string sql = "SELECT count(rasterband_id) FROM " + table;

@@ -17,6 +17,7 @@
 #include "base/util/zel_errors.h"
 #include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_catalog_stmt_internal.h"
+#include "db/catalog/db_rasterband_internal.h"
 #include "db/core/db_cli_internal.h"
 #include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_names_internal.h"
@@ -78,17 +79,6 @@ int32_t S_clamp(int64_t v)
     return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(v, INT32_MIN), INT32_MAX));
 }
 
-// The block table of the band's raster column, checked.
-int32_t S_block_table(const RASTERBAND *band, std::string *out)
-{
-    char name[DB_QUALIFIED_NAME_SIZE] = "";
-    int32_t rc = db_make_block_table_name(nullptr, band->rastercolumn_id, name, sizeof(name));
-    if (rc == 0)
-        rc = db_check_table_name(name);
-    *out = name;
-    return rc;
-}
-
 // A statement prepared once and executed with new integer parameters.
 struct Runner {
     DB_CATALOG_CLI s;
@@ -136,7 +126,7 @@ int32_t S_pyramid_set_visible(const RASTERBAND *band, bool restore)
     int32_t rc = db_rasterband_tile_range(band, &x_offset, &y_offset, &column, &row);
     std::string table;
     if (rc == 0)
-        rc = S_block_table(band, &table);
+        rc = db_rasterband_table(db_make_block_table_name, nullptr, band->rastercolumn_id, &table);
     if (rc != 0)
         return rc;
     Runner r;
@@ -177,7 +167,7 @@ int32_t S_delete_tiles(const RASTERBAND *band, bool pyramid_only, bool visible)
     int32_t rc = db_rasterband_tile_range(band, &x_offset, &y_offset, &first_column, &first_row);
     std::string table;
     if (rc == 0)
-        rc = S_block_table(band, &table);
+        rc = db_rasterband_table(db_make_block_table_name, nullptr, band->rastercolumn_id, &table);
     if (rc != 0)
         return rc;
     const int32_t top = S_levels(band);
@@ -285,7 +275,8 @@ int32_t S_delete_tiles_window(const RASTERBAND *band, const int32_t *window, boo
     if (!replace && hidden)
         return 0;
     std::string table;
-    int32_t rc = S_block_table(band, &table);
+    int32_t rc =
+        db_rasterband_table(db_make_block_table_name, nullptr, band->rastercolumn_id, &table);
     if (rc != 0)
         return rc;
     const int64_t per_commit = db_rasterband_tiles_per_commit(band);
