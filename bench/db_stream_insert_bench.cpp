@@ -22,6 +22,7 @@
 #include "base/util/ve_layer.h"
 #include "base/util/ve_registration.h"
 #include "base/util/ve_varlong.h"
+#include "bench/bench_layer_catalog.h"
 #include "bench/bench_ratio.h"
 #include "db/catalog/db_layer_info.h"
 #include "db/catalog/db_layer_info_internal.h"
@@ -67,17 +68,7 @@ struct Parcels {
         registration = reg;
         if (DB_instance_open("", "bob", "pw", &config, &instance) != 0)
             return;
-        std::vector<scli::Column> columns;
-        for (const char *name : {"layer_id",   "description",  "minx",
-                                 "miny",       "maxx",         "maxy",
-                                 "eflags",     "layer_mask",   "database_name",
-                                 "table_name", "owner",        "spatial_column",
-                                 "cdate",      "layer_config", "optimal_array_size",
-                                 "stats_date", "minimum_id",   "base_layer_id",
-                                 "falsex",     "falsey",       "xyunits",
-                                 "falsez",     "zunits",       "falsem",
-                                 "munits",     "srtext",       "srid"})
-            columns.push_back(scli::Column(name, SQL_VARCHAR, 128));
+        const std::vector<scli::Column> columns = bench_layer_columns();
         scli::Row row = {scli::i32(7),          scli::varchar("Parcels"),
                          scli::f64(0),          scli::f64(0),
                          scli::f64(5e5),        scli::f64(4e5),

@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include "base/util/ve_codepage_internal.h"
+#include "bench/bench_layer_catalog.h"
 #include "db/catalog/db_layer_info_internal.h"
 #include "db/core/db_instance_internal.h"
 #include "tests/support/scripted_cli.h"
@@ -42,17 +43,7 @@ struct CachedLayers {
         config.layer_stamp = S_stamp;
         if (DB_instance_open("", "bob", "pw", &config, &instance) != 0)
             return;
-        std::vector<scli::Column> columns;
-        for (const char *name : {"layer_id",   "description",  "minx",
-                                 "miny",       "maxx",         "maxy",
-                                 "eflags",     "layer_mask",   "database_name",
-                                 "table_name", "owner",        "spatial_column",
-                                 "cdate",      "layer_config", "optimal_array_size",
-                                 "stats_date", "minimum_id",   "base_layer_id",
-                                 "falsex",     "falsey",       "xyunits",
-                                 "falsez",     "zunits",       "falsem",
-                                 "munits",     "srtext",       "srid"})
-            columns.push_back(scli::Column(name, SQL_VARCHAR, 128));
+        const std::vector<scli::Column> columns = bench_layer_columns();
         for (int id = 1; id <= count; id++) {
             std::string table = "parcels_" + std::to_string(id);
             scli::Row row = {scli::i32(id),
