@@ -39,28 +39,7 @@ const std::string kUpdate =
     "emaxy = ?,    mdate = ?, name = ?, band_width = ?, band_height = ?,    band_types = ?, "
     "block_width = ?, block_height = ?,    block_origin_x = ?, block_origin_y = ? WHERE "
     "rasterband_id = 7";
-const std::string kSelect =
-    "SELECT rasterband_id, sequence_nbr, raster_id, band_flags, eminx, eminy, emaxx, emaxy, "
-    "cdate, mdate, band_width, band_height, block_width, block_height, block_origin_x, "
-    "block_origin_y, band_types, name FROM " +
-    kBands;
-
-std::vector<scli::Column> band_columns()
-{
-    std::vector<scli::Column> c;
-    for (const char *n : {"rasterband_id", "sequence_nbr", "raster_id", "band_flags"})
-        c.push_back({n, SQL_INTEGER});
-    for (const char *n : {"eminx", "eminy", "emaxx", "emaxy"})
-        c.push_back({n, SQL_DOUBLE});
-    for (const char *n :
-         {"cdate", "mdate", "band_width", "band_height", "block_width", "block_height"})
-        c.push_back({n, SQL_INTEGER});
-    c.push_back({"block_origin_x", SQL_DOUBLE});
-    c.push_back({"block_origin_y", SQL_DOUBLE});
-    c.push_back({"band_types", SQL_INTEGER});
-    c.push_back({"name", SQL_VARCHAR, 65});
-    return c;
-}
+const std::string &kSelect = kBandScan;
 
 scli::Row band_row(int32_t id, int32_t raster, bool null_name)
 {

@@ -78,6 +78,30 @@ inline void answer_raster_columns()
 const std::string kBands = "gis:bob.ZEL_BND_4", kAux = "gis:bob.ZEL_AUX_4",
                   kBlocks = "gis:bob.ZEL_BLK_4", kRasters = "gis:bob.ZEL_RAS_4";
 
+// The band table's scan, and its columns as the scripted CLI describes them.
+const std::string kBandScan =
+    "SELECT rasterband_id, sequence_nbr, raster_id, band_flags, eminx, eminy, emaxx, emaxy, "
+    "cdate, mdate, band_width, band_height, block_width, block_height, block_origin_x, "
+    "block_origin_y, band_types, name FROM " +
+    kBands;
+
+inline std::vector<scli::Column> band_columns()
+{
+    std::vector<scli::Column> c;
+    for (const char *n : {"rasterband_id", "sequence_nbr", "raster_id", "band_flags"})
+        c.push_back({n, SQL_INTEGER});
+    for (const char *n : {"eminx", "eminy", "emaxx", "emaxy"})
+        c.push_back({n, SQL_DOUBLE});
+    for (const char *n :
+         {"cdate", "mdate", "band_width", "band_height", "block_width", "block_height"})
+        c.push_back({n, SQL_INTEGER});
+    c.push_back({"block_origin_x", SQL_DOUBLE});
+    c.push_back({"block_origin_y", SQL_DOUBLE});
+    c.push_back({"band_types", SQL_INTEGER});
+    c.push_back({"name", SQL_VARCHAR, 65});
+    return c;
+}
+
 // Band 7 of raster 5: 1000 x 600 pixels in tiles of 256 x 256 whose first
 // pixel is the grid's origin; 8 bits per pixel; no pyramid.
 inline RASTERBAND band()
