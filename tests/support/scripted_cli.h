@@ -64,6 +64,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <utility>
@@ -221,6 +222,15 @@ const std::vector<Call> &journal();
 // every SQLEndTran, in call order; failed calls count, calls refused with
 // SQL_INVALID_HANDLE do not.
 std::vector<std::string> executed();
+// Lists of statements put end to end: the expected journal of an operation
+// made of steps.
+inline std::vector<std::string> join(std::initializer_list<std::vector<std::string>> parts)
+{
+    std::vector<std::string> out;
+    for (const std::vector<std::string> &p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
 // The journal entries of one function, in order (e.g. "SQLExecute" with the
 // bound values of each execute).
 std::vector<Call> calls_of(const std::string &fn);

@@ -39,13 +39,7 @@ const Strings kTriggerAndIndexes = {kTrigger,    "COMMIT", kRtree, "COMMIT",
                                     kRowidIndex, "COMMIT", kStats, "COMMIT"};
 const std::string kProcedure = "bob.bob_roads_rowid_update";
 
-Strings join(std::initializer_list<Strings> parts)
-{
-    Strings out;
-    for (const Strings &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using scli::join;
 
 // A count statement that answers the counts, or that finds no such column.
 void counts(const std::string &sql, std::vector<int32_t> values)

@@ -158,13 +158,7 @@ const Strings kTableIndex = {st_probe("name"), kDbtune,
 const Strings kTwinIndex = {st_probe("name"), kDbtune,
                             "CREATE  INDEX rd_name_a on gis:'bob'.A7 (name DESC) IN a_ix"};
 
-Strings join(std::initializer_list<Strings> parts)
-{
-    Strings out;
-    for (const Strings &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using scli::join;
 
 } // namespace
 

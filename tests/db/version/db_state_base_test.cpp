@@ -52,13 +52,7 @@ const Strings kRows = {
     "UPDATE gis:'bob'.d7 SET    ZEL_STATE_ID = 0 WHERE  ZEL_STATE_ID IN (1,2,3)",
 };
 
-Strings join(std::initializer_list<Strings> parts)
-{
-    Strings out;
-    for (const Strings &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using scli::join;
 
 class FoldTest : public MvTest
 {

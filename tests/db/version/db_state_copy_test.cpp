@@ -61,13 +61,7 @@ Strings Equivalences(const std::string &source)
             head + "a.ZEL_STATE_ID,a.objectid,9" + tail};
 }
 
-Strings join(std::initializer_list<Strings> parts)
-{
-    Strings out;
-    for (const Strings &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using scli::join;
 
 class CopyTest : public MvTest
 {

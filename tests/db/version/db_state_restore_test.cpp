@@ -23,13 +23,7 @@ namespace
 
 using Strings = std::vector<std::string>;
 
-Strings join(std::initializer_list<Strings> parts)
-{
-    Strings out;
-    for (const Strings &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using scli::join;
 
 const std::string kLineageA = "0,1,5";
 const std::string kLineageB = "0,2,6";

@@ -25,13 +25,7 @@ namespace
 
 using Strings = std::vector<std::string>;
 
-Strings join(std::initializer_list<Strings> parts)
-{
-    Strings out;
-    for (const Strings &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using scli::join;
 
 class CopyRowsTest : public RowsTest
 {

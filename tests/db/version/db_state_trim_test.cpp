@@ -57,13 +57,7 @@ const Strings kRows = {
     "DELETE FROM gis:'bob'.d7 WHERE deleted_at IN (2,3) OR zel_state_id IN (2,3)",
 };
 
-Strings join(std::initializer_list<Strings> parts)
-{
-    Strings out;
-    for (const Strings &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using scli::join;
 
 class TrimTest : public MvTest
 {
