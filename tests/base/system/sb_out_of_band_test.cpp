@@ -870,6 +870,16 @@ TEST_P(OobChannel, HostilePeerIsRefusedAndTheChannelBroken)
              return VES_read_out_of_band_row(c, &row.r, 1);
          },
          ZE_NETWORK_IO, true},
+        {"a value for a column without a value pointer",
+         [](Peer &p) {
+             p.shorts(3, {2, 2, 1}).i16(1).i32(2);
+         },
+         [](CH_CHANNEL *c) {
+             Row row(S_three_columns());
+             row.r.values[1] = nullptr;
+             return VES_read_out_of_band_row(c, &row.r, 0);
+         },
+         ZE_NULL_POINTER, true},
         {"fewer columns than the row has",
          [](Peer &p) {
              p.shorts(2, {2, 2}).i16(1).i32(2);
