@@ -153,6 +153,7 @@
 #define ZE_INSTANCE_RUNNING (-999)    /* the instance's shared memory exists already */
 #define ZE_STATS_TOO_MANY_VALUES (-1003)/* more distinct values than the caller allows */
 #define ZE_NULL_VALUE (-1004)         /* the value asked for is null */
+#define ZE_NO_ROWS_MATCHED (-1005)    /* an update's condition selected no row */
 #define ZE_CODEPAGE_MAP_FAILED (-1006)/* a code-page map could not be built; no conversion */
 #define ZE_CODEPAGE_NO_TABLE (-1007)  /* no ZELHOME or no codepage.txt; no conversion */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
