@@ -91,6 +91,7 @@
 #define ZE_ROWID_TABLE_UNRESOLVED (-144)/* the table of a VE_ROW_ID column is not one layer */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_ANNO_NOT_SUPPORTED (-160)  /* annotation columns cannot be deleted */
+#define ZE_SPATIAL_COLUMN_IS_TABLE_NAME (-161)/* the spatial column has its table's name */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_RESERVED_COLUMN (-168)     /* a caller's column named VE_ROW_ID, which the engine writes */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
