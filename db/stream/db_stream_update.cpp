@@ -222,12 +222,17 @@ int32_t DB_stream_init_update_table(DB_STREAM *stream, const char *table, int16_
         return ZE_NULL_POINTER;
     if (column_count < 1)
         return ZE_INVALID_ARGUMENT;
+    // The condition goes inside parentheses beside the update's own: one
+    // that closes them could undo that condition.
+    if (!db_sql_parentheses_balance(db_sql_skip_where(where)))
+        return ZE_INVALID_ARGUMENT;
     DB_stream_clear_xerr(stream);
     if (stream->row_locking && !stream->row_locks_initialised)
         DB_row_lock_init(stream);
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
         // A stream set up again starts from nothing of the earlier set-up.
         db_stream_write_free(stream);
+        db_stream_lob_records_free(stream);
         db_free_stmt(&stream->stmt_main);
         free(stream->where_text);
         stream->where_text = nullptr;

@@ -24,7 +24,8 @@ extern "C" {
  * (prepares nothing). where is C heap text that the call takes over and
  * frees on every return (null or blank: every row); a leading "where " is
  * dropped. 0; -25 without the update privilege (bit 8) on the layer; -65;
- * -66 for no columns; -322 for a table name that is not an identifier; the
+ * -66 for no columns or a WHERE text whose parentheses do not balance
+ * (outside its quoted texts); -322 for a table name that is not an identifier; the
  * layer read's error; -12. */
 ZEL_API int32_t DB_stream_init_update_table(DB_STREAM *stream, const char *table,
                                             int16_t column_count, const char *const *columns,

@@ -169,6 +169,7 @@ int32_t DB_stream_init_set_row(DB_STREAM *stream, const REGISTRATION *registrati
             return rc;
         // A stream set up again starts from nothing of the earlier set-up.
         db_stream_write_free(stream);
+        db_stream_lob_records_free(stream);
         db_free_stmt(&stream->stmt_main);
         free(stream->where_text);
         stream->where_text = nullptr;
