@@ -91,6 +91,7 @@
 #define ZE_ROWID_TABLE_UNRESOLVED (-144)/* the table of a VE_ROW_ID column is not one layer */
 #define ZE_DATABASE_NOT_FOUND (-158)  /* no data source or no connection */
 #define ZE_ANNO_NOT_SUPPORTED (-160)  /* annotation columns cannot be deleted */
+#define ZE_SPATIAL_COLUMN_IS_TABLE_NAME (-161)/* the spatial column has its table's name */
 #define ZE_NOT_ADMIN_DATABASE (-162)  /* database other than the administrative one */
 #define ZE_RESERVED_COLUMN (-168)     /* a caller's column named VE_ROW_ID, which the engine writes */
 #define ZE_INVALID_VERSION_NAME (-171)/* version name empty */
@@ -150,6 +151,7 @@
 #define ZE_INSTANCE_RUNNING (-999)    /* the instance's shared memory exists already */
 #define ZE_STATS_TOO_MANY_VALUES (-1003)/* more distinct values than the caller allows */
 #define ZE_NULL_VALUE (-1004)         /* the value asked for is null */
+#define ZE_NO_ROWS_MATCHED (-1005)    /* an update's condition selected no row */
 #define ZE_CODEPAGE_MAP_FAILED (-1006)/* a code-page map could not be built; no conversion */
 #define ZE_CODEPAGE_NO_TABLE (-1007)  /* no ZELHOME or no codepage.txt; no conversion */
 #define ZE_NOT_SUPPORTED (-1008)      /* not supported by this DBMS */
