@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -331,14 +332,17 @@ TEST_P(QueryRowsToAClient, OnlyTheRowsThatPassTheExactTestArrive)
     socket_ = plat_socket_accept(listener_);
     ASSERT_GE(socket_, 0);
     S_limit_reads(socket_);
-    CH_CHANNEL *channel = CH_create(encoding.channel_type, 0, &socket_);
+    std::unique_ptr<CH_CHANNEL, decltype(&CH_destroy)> guard(
+        CH_create(encoding.channel_type, 0, &socket_), CH_destroy);
+    CH_CHANNEL *channel = guard.get();
     ASSERT_NE(channel, nullptr);
 
     int32_t command = -1;
-    EXPECT_EQ(ReadQuery(channel, &command), 0);
+    ASSERT_EQ(ReadQuery(channel, &command), 0);
     EXPECT_EQ(command, CH_CMD_QueryLayer);
     EXPECT_EQ(received_columns_.size(), 2u);
     ASSERT_EQ(filter_count_, 1);
+    ASSERT_NE(filters_[0].shape, nullptr);
     EXPECT_EQ(filters_[0].shape->num_points, static_cast<int32_t>(kHoledSquarePoints.size()));
 
     // The set-up's SELECT is prepared and described, never executed.
@@ -353,14 +357,14 @@ TEST_P(QueryRowsToAClient, OnlyTheRowsThatPassTheExactTestArrive)
         rc = CH_write_column_def(channel, row_.column_count, row_.columns);
     EXPECT_EQ(rc, 0);
     SB_BUFFER *buffer = nullptr;
-    ASSERT_EQ(SB_init(SB_SEND_BUFFER, kMinimumFill, kCapacity, kRowsPerMessage,
+    EXPECT_EQ(SB_init(SB_SEND_BUFFER, kMinimumFill, kCapacity, kRowsPerMessage,
                       encoding.buffer_encoding, &buffer),
               0);
-    if (rc == 0 && query == 0) {
+    if (rc == 0 && query == 0 && buffer != nullptr) {
         EXPECT_EQ(quiet_stderr([&] { return StreamRows(channel, buffer); }), 0);
     }
     SB_free(buffer);
-    CH_destroy(channel);
+    guard.reset(); // the client reads to the end of the stream, then leaves
 
     // The client's verdict, and the statements of the query road.
     EXPECT_EQ(forked::finish(client_), 0) << "the client's exit code names its failed step";
