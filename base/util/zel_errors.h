@@ -120,6 +120,7 @@
 #define ZE_RASTER_NOT_FOUND (-235)    /* no raster has the id */
 #define ZE_VIEW_EXISTS (-238)         /* a view of that name exists already */
 #define ZE_INVALID_RASTERBAND (-243)  /* band flags disagree with the band's objects */
+#define ZE_INVALID_TILE_NUMBER (-246) /* a raster tile numbered below 1 */
 #define ZE_MULTIPLE_RASTER_COLUMNS (-247)/* more than one raster column */
 #define ZE_INVALID_LOGINFO_OBJECT (-249) /* null, freed or foreign log-file info record */
 #define ZE_SQL_BUFFER_FULL (-250)     /* SQL text does not fit the caller's buffer */
@@ -138,11 +139,13 @@
 #define ZE_DBTUNE_FILE_ERROR (-287)   /* no ZELHOME, or the dbtune file cannot be opened */
 #define ZE_LOG_TABLES_FAILED (-288)   /* the log-file system tables could not be created */
 #define ZE_ADD_COLUMN_EXISTS (-291)   /* the column to add exists already */
+#define ZE_RASTER_BUFFER_TOO_SMALL (-294)/* the stream's buffer limit is smaller than one tile row */
 #define ZE_MULTIVERSION_LOAD_ONLY (-299)/* a layer in load-only mode cannot be made multiversioned */
 #define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
 #define ZE_DBS_TABLES_EXIST (-314)    /* the DBMS keeps tables that rule shared memory out */
 #define ZE_INVALID_RASTER_MASK (-304) /* tile mask whose grid cannot be sized, or a stored mask of another grid */
 #define ZE_INVALID_BAND_OBJECT (-311) /* stored statistics or colour map that cannot be rebuilt or whose length word is wrong */
+#define ZE_INVALID_COMPRESSION (-316) /* tile compression other than none or deflate */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
 #define ZE_INVALID_IDENTIFIER (-322)  /* not an identifier */

@@ -23,6 +23,7 @@
 #include "db/stream/db_array_fetch_internal.h"
 #include "db/stream/db_row_lock.h"
 #include "db/stream/db_state_write_buffer_internal.h"
+#include "db/stream/db_stream_raster_query_internal.h"
 #include "db/stream/db_stream_write_internal.h"
 #include "mox/mox.h"
 
@@ -269,6 +270,7 @@ void DB_stream_close(DB_STREAM *stream, int32_t release_all, int32_t release_sha
     S_free_query_lists(stream);
     S_reset_written_envelope(stream);
     S_clear_raster(stream);
+    db_raster_query_free(stream);
     for (CLI_STATEMENT &cli : stream->cli)
         db_cli_free(&cli);
     if (stream->buffer_size > 0)

@@ -33,6 +33,10 @@ typedef struct DB_QUERY_FETCH DB_QUERY_FETCH;
  * (db/stream/db_stream_write_internal.h). */
 typedef struct DB_STREAM_WRITE DB_STREAM_WRITE;
 
+/* The tile query and pixel fetch of a raster query
+ * (db/stream/db_stream_raster_query_internal.h). */
+typedef struct DB_RASTER_QUERY DB_RASTER_QUERY;
+
 /* The envelope of a stream in system units; the invalid box is
  * flag 0, 2147483647, 2147483647, 0, 0. */
 typedef struct DB_STREAM_SYS_ENVELOPE {
@@ -168,6 +172,7 @@ struct DB_STREAM {
     int32_t raster_bytes_since_commit;
     int32_t raster_commit_threshold;
     int32_t raster_constraint_words[2]; /* given with the raster constraint */
+    DB_RASTER_QUERY *raster_query;      /* owned, released at close */
 
     /* A query's execution and fetch: made at its first use, released whole by
      * db_array_fetch_free (every close and every new set-up). */

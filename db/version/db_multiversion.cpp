@@ -19,10 +19,15 @@
 #include "base/util/db_column_def.h"
 #include "base/util/ve_debug.h"
 #include "base/util/ve_layer.h"
+#include "base/util/ve_raster.h"
 #include "base/util/zel_errors.h"
 #include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_layer_index.h"
 #include "db/catalog/db_layer_info.h"
+#include "db/catalog/db_layer_user_table.h"
+#include "db/catalog/db_rastercolumn_info.h"
+#include "db/catalog/db_rastercolumn_tables.h"
+#include "db/catalog/db_table_access.h"
 #include "db/catalog/db_table_copy_internal.h"
 #include "db/catalog/db_table_dbms_stats_internal.h"
 #include "db/catalog/db_table_ddl.h"
@@ -76,7 +81,8 @@ struct S_names {
     std::string owner, table, rowid;
 };
 
-int32_t S_make_names(DB_INSTANCE *instance, const REGISTRATION &r, S_names *n)
+int32_t S_make_names(DB_INSTANCE *instance, const REGISTRATION &r, S_names *n,
+                     bool need_rowid = true)
 {
     const std::string database = S_field(r.database_name, sizeof(r.database_name));
     n->owner = S_field(r.owner, sizeof(r.owner));
@@ -102,7 +108,10 @@ int32_t S_make_names(DB_INSTANCE *instance, const REGISTRATION &r, S_names *n)
         const size_t dot = t.qualified->rfind('.');
         *t.bare = dot == std::string::npos ? *t.qualified : t.qualified->substr(dot + 1);
     }
-    if (n->rowid.empty() || db_check_name(n->rowid.c_str(), sizeof(r.rowid_column)) != 0)
+    // The row-id column goes into the versioning tables' DDL; granting
+    // does without one.
+    if (need_rowid &&
+        (n->rowid.empty() || db_check_name(n->rowid.c_str(), sizeof(r.rowid_column)) != 0))
         return ZE_INVALID_ARGUMENT;
     return ZE_SUCCESS;
 }
@@ -735,4 +744,104 @@ int32_t DB_registered_table_remove_state(DB_INSTANCE *instance, const REGISTRATI
     char list[16];
     snprintf(list, sizeof(list), "%d", state_id);
     return DB_registered_table_remove_state_list(instance, registration, list);
+}
+
+namespace
+{
+
+const int32_t kEdits = VE_PRIV_UPDATE | VE_PRIV_INSERT | VE_PRIV_DELETE;
+
+// The user table's own privileges: through its layer and its raster
+// column when it has them (each reaching the tables that hang on it),
+// else as a plain table. 0 or the first failure.
+int32_t S_user_table_access(DB_INSTANCE *instance, const REGISTRATION &r, const S_names &n,
+                            bool grant, int32_t mask, const char *grantee, int32_t grant_option)
+{
+    const bool layer_table = (r.object_flags & REG_LAYER) != 0;
+    const bool raster_table = (r.object_flags & REG_RASTER_COLUMN) != 0;
+    if (layer_table) {
+        LAYER *layer = nullptr;
+        int32_t rc = S_layer(instance, n, &layer);
+        if (rc == 0)
+            rc = grant ? DB_layer_grant_access(instance, layer, mask, grant_option, grantee)
+                       : DB_layer_revoke_access(instance, layer, mask, grantee);
+        if (rc != 0)
+            return rc;
+    }
+    if (raster_table) {
+        RASTERCOLUMN raster{};
+        int32_t rc = DB_rastercolumn_get_info_by_name(instance, nullptr, n.user.c_str(), nullptr,
+                                                      n.owner.c_str(), &raster);
+        if (rc == 0)
+            rc = grant
+                     ? DB_rastercolumn_grant_access(instance, &raster, mask, grantee, grant_option)
+                     : DB_rastercolumn_revoke_access(instance, &raster, mask, grantee);
+        if (rc != 0)
+            return rc;
+    }
+    if (layer_table || raster_table)
+        return ZE_SUCCESS;
+    return grant ? DB_table_grant_access(instance, n.user.c_str(), mask, grant_option, grantee)
+                 : DB_table_revoke_access(instance, n.user.c_str(), mask, grantee);
+}
+
+// The mask on the adds, deletes and (with ZELEQUIVS) equivalence tables,
+// in that order; the first failure ends it.
+int32_t S_versioning_access(DB_INSTANCE *instance, const S_names &n, bool grant, int32_t mask,
+                            const char *grantee, int32_t grant_option)
+{
+    std::vector<const std::string *> tables = {&n.adds, &n.deletes};
+    if (S_equivalences())
+        tables.push_back(&n.equivalence);
+    for (const std::string *table : tables) {
+        const int32_t rc =
+            grant ? DB_table_grant_access(instance, table->c_str(), mask, grant_option, grantee)
+                  : DB_table_revoke_access(instance, table->c_str(), mask, grantee);
+        if (rc != 0)
+            return rc;
+    }
+    return ZE_SUCCESS;
+}
+
+} // namespace
+
+int32_t DB_registered_table_grant_access(DB_INSTANCE *instance, const REGISTRATION *registration,
+                                         int32_t mask, const char *grantee, int32_t grant_option)
+{
+    if (registration == nullptr || grantee == nullptr)
+        return ZE_NULL_POINTER;
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
+        S_names n;
+        int32_t rc = S_make_names(instance, *registration, &n, false);
+        if (rc == 0)
+            rc = S_user_table_access(instance, *registration, n, true, mask, grantee, grant_option);
+        if (rc != 0 || !(registration->object_flags & REG_MULTIVERSION))
+            return rc;
+        // An edit of a versioned table writes both adds and deletes rows.
+        const int32_t versioning = (mask & kEdits) ? mask | kEdits : mask;
+        return S_versioning_access(instance, n, true, versioning, grantee, grant_option);
+    });
+}
+
+int32_t DB_registered_table_revoke_access(DB_INSTANCE *instance, const REGISTRATION *registration,
+                                          int32_t mask, const char *grantee)
+{
+    if (registration == nullptr || grantee == nullptr)
+        return ZE_NULL_POINTER;
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
+        S_names n;
+        int32_t rc = S_make_names(instance, *registration, &n, false);
+        if (rc == 0)
+            rc = S_user_table_access(instance, *registration, n, false, mask, grantee, 0);
+        if (rc != 0 || !(registration->object_flags & REG_MULTIVERSION))
+            return rc;
+        // An edit privilege that stays needs all three on the versioning
+        // tables.
+        int32_t versioning = mask;
+        if (registration->permissions & kEdits & ~mask)
+            versioning &= ~kEdits;
+        if (versioning == 0)
+            return ZE_SUCCESS;
+        return S_versioning_access(instance, n, false, versioning, grantee, 0);
+    });
 }

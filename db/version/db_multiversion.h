@@ -2,7 +2,9 @@
 // deletes and (with ZELEQUIVS) equivalence tables with their indexes,
 // grants and statistics, and the table's lineage routines (the getters and
 // the setter over the connection's GLOBAL variables that steer its stored
-// views); emptying those tables and removing the rows of states from them.
+// views); emptying those tables and removing the rows of states from them;
+// granting and revoking privileges on a registered table and its
+// versioning tables together.
 #ifndef DB_MULTIVERSION_H
 #define DB_MULTIVERSION_H
 
@@ -49,6 +51,26 @@ ZEL_API int32_t DB_registered_table_remove_state_list(DB_INSTANCE *instance,
 ZEL_API int32_t DB_registered_table_remove_state(DB_INSTANCE *instance,
                                                  const REGISTRATION *registration,
                                                  int32_t state_id);
+
+/* Grants the mask's privileges to the grantee (with the grant option when
+ * asked) on the registered table, through its layer (UPDATE and INSERT
+ * bring SELECT) and its raster column (the raster tables too) when it has
+ * them, else on the table alone; then, for a versioned table, on its adds,
+ * deletes and (with ZELEQUIVS) equivalence tables, where any of UPDATE,
+ * INSERT and DELETE brings all three. Each grant commits; the first failure
+ * ends it. 0; -65; -66 for names that cannot be made or a mask without any
+ * privilege; -105 refused; the layer's or raster column's look-up codes;
+ * the failing grant's code. */
+ZEL_API int32_t DB_registered_table_grant_access(DB_INSTANCE *instance,
+                                                 const REGISTRATION *registration, int32_t mask,
+                                                 const char *grantee, int32_t grant_option);
+/* Revokes the mask in the same way. On the versioning tables UPDATE,
+ * INSERT and DELETE are kept while the registration's permissions hold one
+ * of them that is not revoked; nothing is revoked there when no privilege
+ * is left to revoke. Codes as the grant. */
+ZEL_API int32_t DB_registered_table_revoke_access(DB_INSTANCE *instance,
+                                                  const REGISTRATION *registration, int32_t mask,
+                                                  const char *grantee);
 
 #ifdef __cplusplus
 }

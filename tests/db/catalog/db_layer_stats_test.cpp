@@ -1,5 +1,6 @@
 // Layer statistics over scripted rows (values worked out by hand: negative
-// extents, NULL row ids, a code of no kind, multipart shapes), the
+// extents, NULL row ids, a code of no kind, multipart shapes; and generated
+// rows against a second reckoning in the test), the
 // statistics SELECT for each source (tables, condition, log files), the
 // highest feature id, the deletion of shapes by entity mask, and the view
 // entries.
@@ -10,6 +11,10 @@
 #include <sqlext.h>
 #include <string.h>
 
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -203,6 +208,90 @@ TEST_F(LayerStats, StatisticsOfScriptedRows)
     EXPECT_EQ(s.max_length, 20);
     EXPECT_DOUBLE_EQ(s.avg_length, 29.5 / 6);
     EXPECT_EQ(s.last_modified, 0u);
+}
+
+// Generated rows against a second reckoning in the test: each measure
+// collected by kind and reduced with the standard algorithms. One fixture
+// lies wholly below 0, the other around it; some row ids are NULL and one
+// code is of no kind.
+TEST_F(LayerStats, StatisticsMatchASecondReckoning)
+{
+    const int32_t codes[] = {0, 1, 2, 4, 8, 257, 258, 260, 264, 99};
+    const std::set<int32_t> kinds = {0, 1, 2, 4, 8, 257, 258, 260, 264};
+    const std::set<int32_t> areas = {8, 264}, lines = {2, 4, 258, 260};
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int32_t>((seed >> 8) & 0xffff);
+    };
+    const struct {
+        double low, high;
+    } ranges[] = {{-900, -1}, {-500, 500}};
+    for (const auto &range : ranges) {
+        SCOPED_TRACE(range.low);
+        auto coordinate = [&] {
+            return range.low + (range.high - range.low) * (next() % 1000) / 999;
+        };
+        std::vector<scli::Row> rows;
+        std::vector<int32_t> ids, points;
+        std::vector<double> xmins, ymins, xmaxs, ymaxs, area_values, length_values;
+        std::map<int32_t, int32_t> count;
+        for (int i = 0; i < 60; i++) {
+            const int32_t id = next() % 7 == 0 ? 0 : 1 + next() % 1000;
+            const int32_t code = codes[next() % 10];
+            const int32_t n = 1 + next() % 50;
+            const double x1 = coordinate(), x2 = coordinate(), y1 = coordinate(), y2 = coordinate();
+            const double area = (next() % 1000) / 10.0, length = (next() % 1000) / 10.0;
+            rows.push_back(shape_row(id, code, n, std::min(x1, x2), std::min(y1, y2),
+                                     std::max(x1, x2), std::max(y1, y2), area, length));
+            if (id == 0)
+                continue;
+            ids.push_back(id);
+            if (kinds.count(code) == 0)
+                continue;
+            count[code]++;
+            points.push_back(n);
+            xmins.push_back(std::min(x1, x2));
+            ymins.push_back(std::min(y1, y2));
+            xmaxs.push_back(std::max(x1, x2));
+            ymaxs.push_back(std::max(y1, y2));
+            if (areas.count(code))
+                area_values.push_back(area);
+            if (areas.count(code) || lines.count(code))
+                length_values.push_back(length);
+        }
+        ASSERT_FALSE(area_values.empty());
+        scli::on_sql(kHead + "bob.roads").columns(stats_columns()).rows(rows);
+        VE_LAYER_STATS s;
+        memset(&s, 0x5a, sizeof(s));
+        ASSERT_EQ(DB_layer_get_stats(instance_, 7, &s), 0);
+        const double total = static_cast<double>(ids.size());
+        EXPECT_EQ(s.total_features, static_cast<int32_t>(ids.size()));
+        EXPECT_EQ(s.min_fid, *std::min_element(ids.begin(), ids.end()));
+        EXPECT_EQ(s.max_fid, *std::max_element(ids.begin(), ids.end()));
+        const int32_t counted[] = {s.nils,        s.points,       s.multi_points,       s.lines,
+                                   s.multi_lines, s.simple_lines, s.multi_simple_lines, s.areas,
+                                   s.multi_areas};
+        const int32_t expected[] = {count[0], count[1],   count[257], count[2],  count[258],
+                                    count[4], count[260], count[8],   count[264]};
+        EXPECT_EQ(std::vector<int32_t>(std::begin(counted), std::end(counted)),
+                  std::vector<int32_t>(std::begin(expected), std::end(expected)));
+        EXPECT_EQ(s.envelope.minx, *std::min_element(xmins.begin(), xmins.end()));
+        EXPECT_EQ(s.envelope.miny, *std::min_element(ymins.begin(), ymins.end()));
+        EXPECT_EQ(s.envelope.maxx, *std::max_element(xmaxs.begin(), xmaxs.end()));
+        EXPECT_EQ(s.envelope.maxy, *std::max_element(ymaxs.begin(), ymaxs.end()));
+        EXPECT_EQ(s.min_points, *std::min_element(points.begin(), points.end()));
+        EXPECT_EQ(s.max_points, *std::max_element(points.begin(), points.end()));
+        EXPECT_EQ(s.min_area, *std::min_element(area_values.begin(), area_values.end()));
+        EXPECT_EQ(s.max_area, *std::max_element(area_values.begin(), area_values.end()));
+        EXPECT_EQ(s.min_length, *std::min_element(length_values.begin(), length_values.end()));
+        EXPECT_EQ(s.max_length, *std::max_element(length_values.begin(), length_values.end()));
+        EXPECT_DOUBLE_EQ(s.avg_points, std::accumulate(points.begin(), points.end(), 0.0) / total);
+        EXPECT_DOUBLE_EQ(s.avg_area,
+                         std::accumulate(area_values.begin(), area_values.end(), 0.0) / total);
+        EXPECT_DOUBLE_EQ(s.avg_length,
+                         std::accumulate(length_values.begin(), length_values.end(), 0.0) / total);
+    }
 }
 
 TEST_F(LayerStats, NoFeaturesGiveZeros)

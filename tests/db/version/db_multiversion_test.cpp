@@ -3,8 +3,10 @@
 // table exists leaving no versioning table behind, a layer in load-only
 // mode refused, routines that exist already taken as made; disabling that
 // tries every step (stored views dropped first) and returns the first
-// failure; emptying and removing the rows of states; and the stored views
-// dropped when a versioned table's columns change.
+// failure; emptying and removing the rows of states; the stored views
+// dropped when a versioned table's columns change; and privileges granted
+// and revoked on a registered table through its layer or raster column and
+// on its versioning tables.
 #include "db/version/db_multiversion_internal.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +21,9 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_diag.h"
 #include "db/version/db_rowid_column.h"
+#include "tests/db/catalog/catalog_sql.h"
+#include "tests/db/catalog/layer_fixture.h"
+#include "tests/db/catalog/raster_fixture.h"
 #include "tests/db/version/mv_fixture.h"
 #include "tests/support/quiet_stderr.h"
 
@@ -376,4 +381,249 @@ TEST_F(MultiversionTest, RemovingStatesLeavesTheTransactionOpen)
     EXPECT_EQ(executed(), Strings{"DELETE FROM gis:'bob'.A7 WHERE ZEL_STATE_ID IN (9)"});
     EXPECT_EQ(DB_registered_table_remove_state_list(instance_, &r_, " "), ZE_INVALID_ARGUMENT);
     EXPECT_EQ(DB_registered_table_remove_state_list(instance_, nullptr, "1"), ZE_NULL_POINTER);
+}
+
+namespace
+{
+
+const std::string kLayerOfRoads =
+    layer_test::kSelect +
+    " FROM zel:zel.Layers ly, zel:zel.spatial_references sr WHERE ly.srid = sr.srid AND "
+    "ly.database_name = 'gis' AND ly.table_name = 'roads' AND ly.owner = 'bob'";
+
+// The same with a layer cache, so that roads can be a layer.
+class MultiversionLayerTest : public MultiversionTest
+{
+  protected:
+    void SetUp() override
+    {
+        MultiversionTest::SetUp();
+        DB_instance_close(instance_);
+        instance_ = nullptr;
+        config_.layer_cache_size = 5;
+        ASSERT_EQ(DB_instance_open("", "bob", "pw", &config_, &instance_), 0);
+        r_.object_flags = REG_LAYER;
+        mark();
+    }
+    static void answer_layer(uint32_t eflags)
+    {
+        layer_test::LayerRow layer;
+        layer.eflags = eflags;
+        layer_test::answer_layers(kLayerOfRoads, {layer});
+    }
+};
+
+} // namespace
+
+// A layer in load-only mode has no update trigger to hand over to the
+// versioning tables: it is refused before anything is made.
+TEST_F(MultiversionLayerTest, ALoadOnlyLayerIsRefused)
+{
+    answer_layer(LAYER_SPATIAL | LAYER_LINE | LAYER_LOAD_ONLY);
+    setenv("ZELVERBOSE", "1", 1);
+    StderrCapture capture;
+    EXPECT_EQ(enable(), ZE_MULTIVERSION_LOAD_ONLY);
+    EXPECT_EQ(capture.text(), "DB_registered_table_multiversion: \n\tMulti-version NOT SUPPORTED "
+                              "for LOAD-ONLY layers.\n");
+    EXPECT_EQ(executed(), (Strings{kLayerOfRoads, "COMMIT"}));
+}
+
+// A layer that cannot be read at first goes on, and fails where its record
+// is needed, leaving no versioning table.
+TEST_F(MultiversionLayerTest, AnUnreadableLayerLeavesNoVersioningTable)
+{
+    layer_test::answer_layers(kLayerOfRoads, {}).repeat();
+    EXPECT_EQ(quiet_stderr([&] { return enable(); }), ZE_LAYER_NOT_FOUND);
+    const Strings sent = executed();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front(), kLayerOfRoads);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(),
+                         "CREATE TABLE A7 (objectid INTEGER NOT NULL, "
+                         "name VARCHAR(32), shape BLOB, ZEL_STATE_ID "
+                         "INTEGER NOT NULL) "),
+              1);
+    EXPECT_EQ(sent[sent.size() - 2], "DROP TABLE gis:'bob'.A7");
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                            [](const std::string &s) { return s.find("d7") != std::string::npos; }),
+              0);
+}
+
+namespace
+{
+
+// Grants and revokes on registration 7 (roads), to and from alice.
+class RegisteredAccessTest : public MultiversionLayerTest
+{
+  protected:
+    void SetUp() override
+    {
+        MultiversionLayerTest::SetUp();
+        r_.object_flags = 0;
+        r_.permissions = VE_PRIV_ALL;
+    }
+    int32_t grant(int32_t mask, int32_t option = 0)
+    {
+        return DB_registered_table_grant_access(instance_, &r_, mask, "alice", option);
+    }
+    int32_t revoke(int32_t mask)
+    {
+        return DB_registered_table_revoke_access(instance_, &r_, mask, "alice");
+    }
+};
+
+Strings on(const std::string &words, const std::vector<std::string> &tables,
+           const std::string &to = " TO alice")
+{
+    Strings sql;
+    for (const std::string &t : tables)
+        sql = join({sql, committed({words + "   ON " + t + to})});
+    return sql;
+}
+
+const std::string kRoads = "gis:bob.roads";
+const std::string kAdds = "gis:'bob'.A7", kDeletes = "gis:'bob'.d7", kEquivalences = "gis:'bob'.e7";
+const std::vector<std::string> kVersioning = {kAdds, kDeletes};
+
+} // namespace
+
+// The user table alone, or with its versioning tables: SELECT stays SELECT
+// there, any edit brings all three edits; with ZELEQUIVS the equivalence
+// table too.
+TEST_F(RegisteredAccessTest, GrantsReachTheVersioningTables)
+{
+    const struct {
+        const char *what;
+        uint32_t flags;
+        int32_t mask, option;
+        bool equivalences;
+        Strings sql;
+    } cases[] = {
+        {"plain table", 0, VE_PRIV_SELECT, 0, false, on("GRANT SELECT", {kRoads})},
+        {"versioned, select", REG_MULTIVERSION, VE_PRIV_SELECT, 0, false,
+         on("GRANT SELECT", {kRoads, kAdds, kDeletes})},
+        {"versioned, insert", REG_MULTIVERSION, VE_PRIV_INSERT, 0, false,
+         join({on("GRANT INSERT", {kRoads}), on("GRANT UPDATE, INSERT, DELETE", kVersioning)})},
+        {"versioned, select and delete with the option", REG_MULTIVERSION,
+         VE_PRIV_SELECT | VE_PRIV_DELETE, 1, false,
+         join({on("GRANT DELETE, SELECT", {kRoads}, " TO alice WITH GRANT OPTION"),
+               on("GRANT UPDATE, INSERT, DELETE, SELECT", kVersioning,
+                  " TO alice WITH GRANT OPTION")})},
+        {"versioned with equivalences", REG_MULTIVERSION, VE_PRIV_UPDATE, 0, true,
+         join({on("GRANT UPDATE", {kRoads}),
+               on("GRANT UPDATE, INSERT, DELETE", {kAdds, kDeletes, kEquivalences})})},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.equivalences)
+            setenv("ZELEQUIVS", "1", 1);
+        else
+            unsetenv("ZELEQUIVS");
+        r_.object_flags = c.flags;
+        mark();
+        EXPECT_EQ(grant(c.mask, c.option), ZE_SUCCESS);
+        EXPECT_EQ(executed(), c.sql);
+    }
+}
+
+// A layer's table is granted as the layer (UPDATE and INSERT bring
+// SELECT), a raster table through its raster column (the raster tables
+// too); both before the versioning tables.
+TEST_F(RegisteredAccessTest, LayersAndRasterColumnsGrantTheirOwnWay)
+{
+    answer_layer(LAYER_SPATIAL | LAYER_LINE);
+    r_.object_flags = REG_LAYER | REG_MULTIVERSION;
+    ASSERT_EQ(grant(VE_PRIV_INSERT), ZE_SUCCESS);
+    EXPECT_EQ(executed(), join({{kLayerOfRoads, "COMMIT"},
+                                {"GRANT INSERT, SELECT   ON gis:bob.roads to alice", "COMMIT"},
+                                on("GRANT UPDATE, INSERT, DELETE", kVersioning)}));
+
+    mark();
+    const std::string by_table = catalog_test::raster_by_table(false);
+    scli::Row raster = {scli::i32(4),         scli::null(),           scli::varchar("gis"),
+                        scli::varchar("bob"), scli::varchar("roads"), scli::varchar("image"),
+                        scli::i32(1700000000)};
+    for (int i = 0; i < 13; i++)
+        raster.push_back(scli::null());
+    scli::on_sql(by_table).columns(raster_test::raster_columns()).row(raster);
+    r_.object_flags = REG_RASTER_COLUMN;
+    ASSERT_EQ(grant(VE_PRIV_SELECT), ZE_SUCCESS);
+    EXPECT_EQ(executed(),
+              join({{by_table},
+                    on("GRANT SELECT", {kRoads, "gis:bob.ZEL_RAS_4", "gis:bob.ZEL_AUX_4",
+                                        "gis:bob.ZEL_BND_4", "gis:bob.ZEL_BLK_4"})}));
+    EXPECT_EQ(catalog_test::params_of(by_table), (Strings{"gis", "bob", "roads"}));
+}
+
+// The first failure ends a grant; a registration without row-id column
+// may be granted; nothing runs for a missing record or grantee.
+TEST_F(RegisteredAccessTest, TheFirstFailureEndsAGrant)
+{
+    r_.object_flags = REG_MULTIVERSION;
+    scli::on_sql("GRANT SELECT   ON " + kRoads + " TO alice")
+        .fail(SQL_ERROR, {"42000", -387, "no permission"});
+    EXPECT_EQ(quiet_stderr([&] { return grant(VE_PRIV_SELECT); }), ZE_GRANT_REFUSED);
+    EXPECT_EQ(executed(), Strings{"GRANT SELECT   ON " + kRoads + " TO alice"});
+
+    mark();
+    scli::on_sql("GRANT SELECT   ON " + kAdds + " TO alice")
+        .fail(SQL_ERROR, {"S1000", -107, "locked"});
+    EXPECT_EQ(quiet_stderr([&] { return grant(VE_PRIV_SELECT); }), ZE_DBMS_ERROR);
+    EXPECT_EQ(executed(),
+              join({on("GRANT SELECT", {kRoads}), {"GRANT SELECT   ON " + kAdds + " TO alice"}}));
+
+    mark();
+    r_.object_flags = REG_LAYER;
+    layer_test::answer_layers(kLayerOfRoads, {});
+    EXPECT_EQ(grant(VE_PRIV_SELECT), ZE_LAYER_NOT_FOUND);
+    EXPECT_EQ(executed(), (Strings{kLayerOfRoads, "COMMIT"}));
+
+    mark();
+    r_.object_flags = 0;
+    r_.rowid_column[0] = '\0';
+    EXPECT_EQ(grant(VE_PRIV_SELECT), ZE_SUCCESS);
+    EXPECT_EQ(executed(), on("GRANT SELECT", {kRoads}));
+    mark();
+    EXPECT_EQ(DB_registered_table_grant_access(instance_, nullptr, 2, "alice", 0), ZE_NULL_POINTER);
+    EXPECT_EQ(DB_registered_table_grant_access(instance_, &r_, 2, nullptr, 0), ZE_NULL_POINTER);
+    EXPECT_EQ(DB_registered_table_revoke_access(instance_, &r_, 2, nullptr), ZE_NULL_POINTER);
+    EXPECT_EQ(executed(), Strings{});
+}
+
+// On the versioning tables the edits stay while the registration's
+// permissions hold an edit that is not revoked; nothing is revoked there
+// when nothing is left.
+TEST_F(RegisteredAccessTest, RevokesKeepTheEditsStillHeld)
+{
+    const struct {
+        const char *what;
+        int32_t permissions, mask;
+        Strings sql;
+    } cases[] = {
+        {"update of all four held", VE_PRIV_ALL, VE_PRIV_UPDATE,
+         on("REVOKE UPDATE", {kRoads}, " FROM alice")},
+        {"all edits", VE_PRIV_ALL, VE_PRIV_UPDATE | VE_PRIV_INSERT | VE_PRIV_DELETE,
+         on("REVOKE UPDATE, INSERT, DELETE", {kRoads, kAdds, kDeletes}, " FROM alice")},
+        {"select and update of all four", VE_PRIV_ALL, VE_PRIV_SELECT | VE_PRIV_UPDATE,
+         join({on("REVOKE SELECT, UPDATE", {kRoads}, " FROM alice"),
+               on("REVOKE SELECT", kVersioning, " FROM alice")})},
+        {"update, only select held", VE_PRIV_SELECT, VE_PRIV_UPDATE,
+         on("REVOKE UPDATE", {kRoads, kAdds, kDeletes}, " FROM alice")},
+        {"insert, update held", VE_PRIV_UPDATE, VE_PRIV_INSERT,
+         on("REVOKE INSERT", {kRoads}, " FROM alice")},
+    };
+    r_.object_flags = REG_MULTIVERSION;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        r_.permissions = c.permissions;
+        mark();
+        EXPECT_EQ(revoke(c.mask), ZE_SUCCESS);
+        EXPECT_EQ(executed(), c.sql);
+    }
+
+    // A failure on the user table ends it.
+    mark();
+    scli::on_sql("REVOKE SELECT   ON " + kRoads + " FROM alice")
+        .fail(SQL_ERROR, {"42000", -387, "no permission"});
+    EXPECT_EQ(quiet_stderr([&] { return revoke(VE_PRIV_SELECT); }), ZE_GRANT_REFUSED);
+    EXPECT_EQ(executed(), Strings{"REVOKE SELECT   ON " + kRoads + " FROM alice"});
 }
