@@ -141,6 +141,7 @@
 #define ZE_ADD_COLUMN_EXISTS (-291)   /* the column to add exists already */
 #define ZE_RASTER_BUFFER_TOO_SMALL (-294)/* the stream's buffer limit is smaller than one tile row */
 #define ZE_MULTIVERSION_LOAD_ONLY (-299)/* a layer in load-only mode cannot be made multiversioned */
+#define ZE_ORDERED_UPDATE_OUT_OF_STEP (-301)/* an ordered update met a row id other than the one expected */
 #define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
 #define ZE_DBS_TABLES_EXIST (-314)    /* the DBMS keeps tables that rule shared memory out */
 #define ZE_INVALID_RASTER_MASK (-304) /* tile mask whose grid cannot be sized, or a stored mask of another grid */
@@ -152,6 +153,7 @@
 #define ZE_WRONG_DATABASE (-325)      /* the object belongs to another database */
 #define ZE_BUFFER_NO_MEMORY (-999)    /* out of memory (buffer, feature, channel code) */
 #define ZE_INSTANCE_RUNNING (-999)    /* the instance's shared memory exists already */
+#define ZE_NO_ROWS_DELETED (-1002)    /* a delete matched no row */
 #define ZE_STATS_TOO_MANY_VALUES (-1003)/* more distinct values than the caller allows */
 #define ZE_NULL_VALUE (-1004)         /* the value asked for is null */
 #define ZE_NO_ROWS_MATCHED (-1005)    /* an update's condition selected no row */

@@ -216,9 +216,7 @@ int32_t DB_stream_update_row_state_init(DB_STREAM *stream, const REGISTRATION *r
     });
 }
 
-// Writes the ids into a new temporary log of the registration's table; on
-// a failure after the open the log is closed and deleted.
-static int32_t S_write_temp_log(const REGISTRATION *registration, const int32_t *ids, int32_t count,
+int32_t db_state_write_temp_log(const REGISTRATION *registration, const int32_t *ids, int32_t count,
                                 LOGFILE **out)
 {
     *out = nullptr;
@@ -280,7 +278,8 @@ int32_t DB_stream_update_ordered_state_init(DB_STREAM *stream, const REGISTRATIO
             return ZE_OUT_OF_MEMORY;
         char *where = nullptr;
         if (id_count > DB_STATE_WRITE_MAX_IN_IDS) {
-            int32_t written = S_write_temp_log(registration, ids, id_count, &buffer->temp_log);
+            int32_t written =
+                db_state_write_temp_log(registration, ids, id_count, &buffer->temp_log);
             if (written != 0) {
                 free(buffer);
                 return written;

@@ -20,6 +20,7 @@
 #include "base/util/db_name_sizes.h"
 #include "base/util/ve_layer.h"
 #include "base/util/ve_loginfo.h"
+#include "base/util/ve_registration.h"
 #include "base/util/ve_row_pointers.h"
 #include "db/version/db_mv_view.h"
 
@@ -95,6 +96,13 @@ void db_state_write_buffer_free(STATE_WRITE_BUFFER *buffer);
  * -322 for a row-id column that is not an identifier. */
 int32_t db_stream_get_shape_row_id(DB_STREAM *stream, const char *rowid_column, int32_t row_id,
                                    int32_t *shape_row_id);
+
+/* Writes the ids into a new temporary log of the registration's table
+ * (kind 2, a copy of the registration in it) and hands its record to *out,
+ * which the caller deletes (DB_log_delete) and frees (VES_loginfo_free).
+ * 0; -12; the log functions' error, the log deleted when it was opened. */
+int32_t db_state_write_temp_log(const REGISTRATION *registration, const int32_t *ids, int32_t count,
+                                LOGFILE **out);
 
 #ifdef __cplusplus
 }
