@@ -26,10 +26,10 @@
 #define ZE_COLUMN_EXISTS (-19)        /* column already exists */
 #define ZE_LAYER_EXISTS (-19)         /* a layer with that id or column exists already */
 #define ZE_LAYER_NOT_FOUND (-20)      /* no layer matches */
+#define ZE_OBJECT_NOT_FOUND (-22)     /* no row, index or view: the statement touched nothing */
 #define ZE_LOG_REGISTRATION_MISMATCH (-24)/* the log belongs to another registration */
 #define ZE_VIEW_LAYER_FLAGS (-24)     /* a view layer's flags are not those of its base layer */
 #define ZE_LAYER_NOT_IN_QUERY (-24)   /* a layer outside the query's tables, or two layers */
-#define ZE_OBJECT_NOT_FOUND (-22)     /* no row, index or view: the statement touched nothing */
 #define ZE_NO_PERMISSIONS (-25)       /* no permission */
 #define ZE_COLUMN_NOT_NULLABLE (-26)  /* a column that must allow NULL does not */
 #define ZE_INVALID_ENTITY_TYPE (-27)  /* unknown entity type */
@@ -64,17 +64,17 @@
 #define ZE_INTERNAL_ERROR (-83)       /* geometry module unavailable or failed inside */
 #define ZE_EMPTY_TABLE_NAME (-86)     /* table name empty or blank */
 #define ZE_KEYWORD_WITHOUT_ROWS (-87) /* configuration keyword has no DBTUNE rows of its own */
+#define ZE_INVALID_RELEASE (-88)      /* another release, or a request it does not know */
 #define ZE_INVALID_DBA_PASSWORD (-93) /* the administrator's login was refused */
 #define ZE_NOT_TABLE_OWNER (-96)      /* the user does not own the table */
-#define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
-#define ZE_HOME_NOT_DIRECTORY (-106)  /* no home directory, or it is not a directory */
-#define ZE_INVALID_RELEASE (-88)      /* another release, or a request it does not know */
 #define ZE_PROCESS_NOT_FOUND (-97)    /* no process slot has the id */
 #define ZE_HOST_UNKNOWN (-100)        /* the host has no address entry */
 #define ZE_CONNECTION_REFUSED (-101)  /* the connection was refused or reset */
 #define ZE_SERVICE_NOT_FOUND (-102)   /* no TCP service entry for the instance name */
 #define ZE_STATS_SPATIAL_COLUMN (-103)/* statistics of a spatial column, or of a type the aggregates refuse */
 #define ZE_STATS_DISTINCT_TYPE (-104) /* distinct values of a column type that cannot be read */
+#define ZE_GRANT_REFUSED (-105)       /* the DBMS refused a grant or revoke for lack of permission */
+#define ZE_HOME_NOT_DIRECTORY (-106)  /* no home directory, or it is not a directory */
 #define ZE_UNKNOWN_COLUMN_TYPE (-107) /* no value buffer for the column type */
 #define ZE_MUTEX_FAILED (-109)        /* a shared-memory mutex or guard cannot be made or opened */
 #define ZE_NO_RESULT_COLUMNS (-112)   /* a prepared statement with no result column */
@@ -101,8 +101,8 @@
 #define ZE_NOT_MULTIVERSION (-178)    /* the registration is not multiversioned */
 #define ZE_INVALID_STATEID (-181)     /* state id negative */
 #define ZE_NO_ROW_QUERY_COLUMN (-186) /* a registered table without a column to address rows by */
-#define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */
 #define ZE_NO_ROWID_COLUMN (-186)     /* the registration has no row-id column */
+#define ZE_STATE_NOT_IN_LINEAGE (-190)/* the start state is not an ancestor of the state */
 #define ZE_INVALID_RASTER_COLUMN (-193)/* raster column named as its table, or holding values already */
 #define ZE_RASTERBAND_EXISTS (-194)   /* a band with that id, or that sequence number in its raster, exists already */
 #define ZE_RASTERCOLUMN_EXISTS (-194) /* a raster column with that id or column exists already */
@@ -143,10 +143,10 @@
 #define ZE_RASTER_BUFFER_TOO_SMALL (-294)/* the stream's buffer limit is smaller than one tile row */
 #define ZE_MULTIVERSION_LOAD_ONLY (-299)/* a layer in load-only mode cannot be made multiversioned */
 #define ZE_ORDERED_UPDATE_OUT_OF_STEP (-301)/* an ordered update met a row id other than the one expected */
-#define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
-#define ZE_DBS_TABLES_EXIST (-314)    /* the DBMS keeps tables that rule shared memory out */
 #define ZE_INVALID_RASTER_MASK (-304) /* tile mask whose grid cannot be sized, or a stored mask of another grid */
 #define ZE_INVALID_BAND_OBJECT (-311) /* stored statistics or colour map that cannot be rebuilt or whose length word is wrong */
+#define ZE_CONFIG_KEYWORD_NOT_FOUND (-313)/* configuration keyword not in the DBTUNE store */
+#define ZE_DBS_TABLES_EXIST (-314)    /* the DBMS keeps tables that rule shared memory out */
 #define ZE_INVALID_COMPRESSION (-316) /* tile compression other than none or deflate */
 #define ZE_INVALID_INDEX_PARAM (-317) /* spatial-index parameters out of range */
 #define ZE_INVALID_INDEX_TYPE (-318)  /* spatial-index kind not -4 to 1 */
