@@ -168,6 +168,11 @@ static bool S_parentheses_balance(const char *text)
     return depth == 0 && quote == '\0';
 }
 
+int32_t db_sql_parentheses_balance(const char *text)
+{
+    return text == nullptr || S_parentheses_balance(text) ? 1 : 0;
+}
+
 int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t statement_size)
 {
     if (statement == nullptr)

@@ -50,6 +50,11 @@ int32_t db_sql_is_blank(const char *text);
  * client's clause; null when the clause is null or nothing is left. */
 const char *db_sql_skip_where(const char *clause);
 
+/* 1 when every parenthesis of the condition outside its quoted texts closes
+ * one it opened and all are closed (a null text too), so that the condition
+ * stays inside parentheses put around it; else 0. */
+int32_t db_sql_parentheses_balance(const char *text);
+
 #ifdef __cplusplus
 #include <string>
 

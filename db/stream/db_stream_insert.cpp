@@ -199,44 +199,12 @@ int32_t DB_stream_init_insert_table(DB_STREAM *stream, const char *table,
     });
 }
 
-static void S_free_lob_records(DB_STREAM *stream)
-{
-    for (int32_t i = 0; i < stream->lob_count; i++)
-        db_lob_handle_free(stream->lobs[i], 0);
-    free(stream->lobs);
-    stream->lobs = nullptr;
-    stream->lob_count = 0;
-}
-
-// A large-object record for the blob column, its create spec read.
-static int32_t S_add_lob_record(DB_STREAM *stream, const char *column)
-{
-    auto **grown = static_cast<DB_LOB_HANDLE **>(realloc(
-        stream->lobs, sizeof(DB_LOB_HANDLE *) * static_cast<size_t>(stream->lob_count + 1)));
-    if (grown == nullptr)
-        return ZE_OUT_OF_MEMORY;
-    stream->lobs = grown;
-    DB_LOB_HANDLE *lob = nullptr;
-    int32_t rc = db_lob_handle_create(stream->table, column, DB_LOB_ACCESS_DEFAULT, &lob);
-    if (rc != 0)
-        return rc;
-    stream->lobs[stream->lob_count++] = lob;
-    rc = db_lob_create_spec(lob, DB_LOB_INSERT);
-    if (rc == ZE_OUT_OF_MEMORY)
-        return rc;
-    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
-        db_cli_save_error_to(&lob->cli, db_stream_xerr(stream));
-        return ZE_DBMS_ERROR;
-    }
-    return 0;
-}
-
 int32_t db_bind_insert_buffers(DB_STREAM *stream)
 {
     DB_STREAM_WRITE *write = stream != nullptr ? stream->write : nullptr;
     if (write == nullptr || write->row.buffer == nullptr)
         return ZE_NULL_POINTER;
-    S_free_lob_records(stream);
+    db_stream_lob_records_free(stream);
     write->shape_bound = 0; // a new statement: the shape is bound by the next row
     DB_WRITE_ROW &row = write->row;
     for (int32_t i = 0; i < row.column_count; i++) {
@@ -244,7 +212,7 @@ int32_t db_bind_insert_buffers(DB_STREAM *stream)
         const int32_t param = db_write_param_number(i, row.spatial_position);
         int32_t rc = 0;
         if (column.type == VE_BLOB) {
-            rc = S_add_lob_record(stream, column.name);
+            rc = db_stream_lob_record_add(stream, column.name, DB_LOB_INSERT);
         } else if (column.type == VE_SHAPE) {
             continue; // bound per row
         } else {
@@ -313,19 +281,6 @@ int32_t DB_stream_init_array_insert(DB_STREAM *stream, int16_t column_count,
     return db_bind_insert_buffers(stream);
 }
 
-// Until the host's DB_stream_set_auto_log serves write streams: the open
-// log's record is read by its descriptor and the stream logs into it.
-static int32_t S_open_auto_log(DB_STREAM *stream, int32_t descriptor)
-{
-    stream->auto_log = 0;
-    int32_t rc = DB_log_get_by_fdes(nullptr, descriptor, &stream->auto_log_file);
-    if (rc != 0)
-        return rc;
-    stream->auto_log = 1;
-    stream->auto_log_descriptor = descriptor;
-    return 0;
-}
-
 // The statement dropped by a failed row: prepared and bound again.
 static int32_t S_ready(DB_STREAM *stream, DB_STREAM_WRITE *write)
 {
@@ -340,52 +295,6 @@ static int32_t S_ready(DB_STREAM *stream, DB_STREAM_WRITE *write)
     return rc;
 }
 
-// A failed bind of the shape or its text: the statement goes.
-static int32_t S_shape_bind_failed(DB_STREAM *stream, SQLRETURN rc)
-{
-    fprintf(stderr, "S_bind_column Bind Error (%d).\n", static_cast<int>(rc));
-    CLI_DIAG_RECORD diag;
-    db_get_diag_record(&diag, &stream->stmt_main, rc);
-    db_stream_set_xerr_from_diag(stream, diag);
-    db_free_stmt(&stream->stmt_main);
-    return ZE_DBMS_ERROR;
-}
-
-// The shape parameter and its annotation text. Their cells take each row's
-// length and indicator; the buffers are bound again only when the shape
-// parameter has moved or grown, or the statement is new.
-static int32_t S_bind_shape(DB_STREAM *stream, DB_STREAM_WRITE *write, int32_t i, int32_t param)
-{
-    DB_WRITE_ROW &row = write->row;
-    const auto *feature = static_cast<const FEATURE_STRUCT *>(row.values[i]);
-    const bool with_shape = row.indicators[i] != SQL_NULL_DATA;
-    if (with_shape)
-        row.indicators[i] = row.shape_length;
-    row.anno_text[0] = '\0';
-    row.anno_indicator = SQL_NULL_DATA;
-    if (with_shape && feature->anno != nullptr && feature->anno->text[0] != '\0') {
-        S_copy(row.anno_text, feature->anno->text);
-        row.anno_indicator = SQL_NTS;
-    }
-    if (write->shape_bound && write->shape_buffer == row.shape &&
-        write->shape_capacity == row.shape_capacity)
-        return 0;
-    const SQLULEN capacity = row.shape_capacity > 0 ? row.shape_capacity : 1;
-    SQLRETURN rc = SQLBindParameter(stream->stmt_main, static_cast<SQLUSMALLINT>(param),
-                                    SQL_PARAM_INPUT, SQL_C_BINARY, -104, capacity, 0, row.shape,
-                                    static_cast<SQLLEN>(capacity), &row.indicators[i]);
-    if (SQL_SUCCEEDED(rc))
-        rc = SQLBindParameter(stream->stmt_main, static_cast<SQLUSMALLINT>(param + 1),
-                              SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR, DB_ANNO_TEXT_SIZE - 1, 0,
-                              row.anno_text, DB_ANNO_TEXT_SIZE - 1, &row.anno_indicator);
-    if (!SQL_SUCCEEDED(rc))
-        return S_shape_bind_failed(stream, rc);
-    write->shape_bound = 1;
-    write->shape_buffer = row.shape;
-    write->shape_capacity = row.shape_capacity;
-    return 0;
-}
-
 // The parameters bound per row: the shape and its annotation text, and the
 // caller's blobs through the large-object records in column order.
 static int32_t S_bind_row(DB_STREAM *stream, DB_STREAM_WRITE *write, void *const *values)
@@ -397,7 +306,7 @@ static int32_t S_bind_row(DB_STREAM *stream, DB_STREAM_WRITE *write, void *const
         const int32_t param = db_write_param_number(i, row.spatial_position);
         int32_t rc = 0;
         if (column.type == VE_SHAPE && i == row.spatial_position) {
-            rc = S_bind_shape(stream, write, i, param);
+            rc = db_stream_bind_shape(stream, i, param);
         } else if (column.type == VE_BLOB) {
             DB_LOB_HANDLE *record = lob < stream->lob_count ? stream->lobs[lob] : nullptr;
             lob++;
@@ -476,24 +385,6 @@ static int32_t S_log_row(DB_STREAM *stream, DB_STREAM_WRITE *write, bool with_sh
     return 0;
 }
 
-// The envelope of the row's shape, in layer coordinates, merged into the
-// stream's envelope of rows written.
-static int32_t S_widen_envelope(DB_STREAM *stream, const FEATURE_STRUCT *feature)
-{
-    LAYER *layer = nullptr;
-    int32_t rc = DB_layer_get_info(nullptr, stream, stream->layer->layer_id, &layer);
-    if (rc != 0)
-        return rc;
-    if (layer == nullptr || layer->coordref == nullptr)
-        return ZE_INVALID_COORDREF;
-    double minx = 0, miny = 0, maxx = 0, maxy = 0;
-    db_value_to_plane(feature->envelope.minx, &minx, layer->coordref, 1);
-    db_value_to_plane(feature->envelope.maxx, &maxx, layer->coordref, 1);
-    db_value_to_plane(feature->envelope.miny, &miny, layer->coordref, 2);
-    db_value_to_plane(feature->envelope.maxy, &maxy, layer->coordref, 2);
-    return db_stream_envelope_union(stream, minx, miny, maxx, maxy);
-}
-
 int32_t DB_stream_execute_insert_table(DB_STREAM *stream, const int16_t *indicators,
                                        void *const *values, int32_t commit, int32_t log_id)
 {
@@ -504,7 +395,7 @@ int32_t DB_stream_execute_insert_table(DB_STREAM *stream, const int16_t *indicat
     if (write == nullptr)
         return ZE_NULL_POINTER;
     int32_t rc = 0;
-    if (log_id > 0 && !stream->auto_log && (rc = S_open_auto_log(stream, log_id)) != 0)
+    if (log_id > 0 && !stream->auto_log && (rc = db_stream_write_open_log(stream, log_id)) != 0)
         return rc;
     if ((stream->row_lock_mode & S_LOCK_ROWS_WRITTEN) && stream->row_locking &&
         !stream->row_locks_initialised)
@@ -557,7 +448,8 @@ int32_t DB_stream_execute_insert_table(DB_STREAM *stream, const int16_t *indicat
         return rc;
     if (!with_shape)
         return 0;
-    return S_widen_envelope(stream, static_cast<const FEATURE_STRUCT *>(row.values[spatial]));
+    return db_stream_write_widen_envelope(stream,
+                                          static_cast<const FEATURE_STRUCT *>(row.values[spatial]));
 }
 
 int32_t DB_stream_flush_buffered_inserts(void)

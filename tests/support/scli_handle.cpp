@@ -168,7 +168,7 @@ SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle,
     Handle &h =
         S_new_handle(HandleType == SQL_HANDLE_DBC ? Kind::Dbc : Kind::Stmt, in.id, e.call().seq);
     if (h.kind == Kind::Stmt)
-        h.cursor_name = "SQL_CUR" + std::to_string(h.alloc_call);
+        h.cursor_name = state().options.cursor_prefix + std::to_string(h.alloc_call);
     *OutputHandle = as_handle(h.id);
     return e.finish(SQL_SUCCESS);
 }

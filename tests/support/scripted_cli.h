@@ -266,6 +266,10 @@ struct Options {
     // leave cursors open. Set false where a test needs a driver that closes
     // cursors by itself.
     bool strict_cursor_state = true;
+    // A statement's cursor name is this prefix and the journal number of its
+    // allocation; a long prefix checks that callers take names of any
+    // length.
+    std::string cursor_prefix = "SQL_CUR";
 };
 Options &options();
 

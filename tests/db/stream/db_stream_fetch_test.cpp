@@ -28,38 +28,14 @@
 #include "db/stream/db_stream_query.h"
 #include "mox/mox.h"
 #include "tests/db/catalog/layer_fixture.h"
+#include "tests/db/stream/query_fixture.h"
 #include "tests/support/quiet_stderr.h"
 #include "tests/support/spatial_fixture.h"
 
-using namespace layer_test;
+using namespace query_test;
 
 namespace
 {
-
-using Strings = std::vector<std::string>;
-
-struct ShapeDef {
-    uint16_t entity;
-    std::vector<POINT> points;
-};
-
-// The fetched form of a shape: the 8-byte prefix and the compressed feature.
-std::string shape_value(const ShapeDef &def)
-{
-    FEATURE_STRUCT f{};
-    f.entity_type = def.entity;
-    const int32_t n = static_cast<int32_t>(def.points.size());
-    EXPECT_EQ(VES_comp_feature_alloc(&f, n, 0, 1), 0);
-    memcpy(f.points, def.points.data(), def.points.size() * sizeof(POINT));
-    EXPECT_EQ(VES_feature_compress(&f, 0), 0);
-    const int32_t size = VES_get_compressed_buffer_size(&f);
-    std::string out(DB_SHAPE_PREFIX_BYTES, '\0');
-    uint8_t *at = VES_encode_varLONG(n, reinterpret_cast<uint8_t *>(out.data()));
-    VES_encode_varLONG(def.entity, at);
-    out.append(reinterpret_cast<const char *>(f.compressed), static_cast<size_t>(size));
-    VES_comp_feature_free(&f);
-    return out;
-}
 
 [[maybe_unused]] std::string hex(const std::string &bytes)
 {
@@ -80,174 +56,18 @@ std::string shape_value(const ShapeDef &def)
     return out;
 }
 
-// A line of many points, longer than the layer's 200-byte shape buffer.
-ShapeDef long_line(int32_t n = 100)
-{
-    ShapeDef d{VE_ENTITY_LINE, {}};
-    for (int32_t i = 0; i < n; i++)
-        d.points.push_back({-50 + 2 * i, 10 + (i % 7) * 300});
-    return d;
-}
-
-const std::string kSetup = "select  name,   VE_AsZel(shape) shape  from  gis:bob.roads ";
-const std::string kSrid =
-    "select srid from zel:zel.spatial_references where falsex = ? and falsey = ? and xyunits = ? "
-    "   and falsez = ? and zunits = ? and falsem = ? and munits = ? and    srtext = "
-    "'PROJCS[\"local\"]'";
-const std::string kRefetch = "SELECT VE_AsZel(shape) from gis:bob.roads WHERE VE_ROW_ID = ?";
-
 } // namespace
 
-class StreamFetch : public LayerFixture
+class StreamFetch : public QueryFixture
 {
-  protected:
-    void SetUp() override
-    {
-        LayerFixture::SetUp();
-        DB_STREAM_PARAMS params{};
-        params.words[DB_STREAM_PARAM_FILTER_BUFFERS] = 1;
-        params.words[DB_STREAM_PARAM_SHAPE_BUFFER] = 4096;
-        ASSERT_EQ(DB_stream_init(&stream_, 0, "bob", params), 0);
-        LayerRow row;
-        row.eflags = LAYER_SPATIAL | LAYER_LINE | LAYER_AREA;
-        row.optimal_array_size = optimal_;
-        answer_layers(by_id(7), {row});
-        ASSERT_EQ(DB_layer_get_info(instance_, nullptr, 7, &roads_), 0);
-        REGISTRATION r{};
-        memcpy(r.tag, "ReG", 4);
-        r.registration_id = 7;
-        strcpy(r.database_name, "gis");
-        strcpy(r.owner, "bob");
-        strcpy(r.table_name, "roads");
-        r.object_flags = REG_LAYER;
-        host_.add_registration(r);
-
-        filter_shape_.entity_type = VE_ENTITY_AREA;
-        const int32_t n = static_cast<int32_t>(kHoledSquarePoints.size());
-        ASSERT_EQ(VES_comp_feature_alloc(&filter_shape_, n, 0, 1), 0);
-        memcpy(filter_shape_.points, kHoledSquarePoints.data(), n * sizeof(POINT));
-        ASSERT_EQ(MoxsNvelop(&filter_shape_), 0);
-        strcpy(filter_.table_name, "roads");
-        strcpy(filter_.column_name, "shape");
-        filter_.filter_type = VE_SHAPE_FILTER;
-        filter_.shape = &filter_shape_;
-        filter_.search_method = SM_AI;
-        filter_.truth = 1;
-        MarkNow();
-    }
-    void TearDown() override
-    {
-        VES_free_row_pointers(&row_);
-        DB_stream_free(stream_);
-        free(stream_);
-        VES_comp_feature_free(&filter_shape_);
-        LayerFixture::TearDown();
-    }
-
-    // Constraints, set-up and describe; the row's buffers from the description.
-    void SetUpQuery(ENVELOPE box, int16_t filters = 1)
-    {
-        ASSERT_EQ(DB_stream_set_spatial_constraints(stream_, filters, &filter_, box, 0), 0);
-        scli::on_sql(kSetup + (by_ != nullptr ? by_ : ""))
-            .columns({{"name", SQL_VARCHAR, 40}, {"shape", SQL_LONGVARBINARY, 2000}})
-            .repeat();
-        columns_ = {"name", "shape"};
-        tables_ = {"roads"};
-        column_ptrs_ = {columns_[0].data(), columns_[1].data()};
-        table_ptrs_ = {tables_[0].data()};
-        construct_ = {1, table_ptrs_.data(), nullptr};
-        VES_initialize_queryinfo(&info_);
-        info_.num_columns = 2;
-        info_.columns = column_ptrs_.data();
-        info_.construct = &construct_;
-        info_.by_clause = const_cast<char *>(by_);
-        ASSERT_EQ(DB_stream_init_query_layer(stream_, &info_, nullptr, nullptr, nullptr), 0);
-        int16_t count = 0;
-        DB_COLUMN_DEF *defs = nullptr;
-        LAYER **layers = nullptr;
-        ASSERT_EQ(DB_stream_describe_sql(stream_, nullptr, &count, &defs, &layers), 0);
-        ASSERT_EQ(count, 2);
-        EXPECT_EQ(defs[0].type, VE_STRING);
-        EXPECT_EQ(defs[1].type, VE_SHAPE);
-        EXPECT_EQ(layers[0], nullptr);
-        EXPECT_EQ(layers[1], roads_);
-        free(layers);
-        row_.column_count = count;
-        row_.columns = defs;
-        ASSERT_EQ(VES_allocate_row_pointers(&row_, 0), 0);
-    }
-
-    // Fetches until the end: ids, names and shape indicators of the rows.
-    struct Fetched {
-        int32_t id;
-        std::string name;
-        int16_t shape_indicator;
-        int32_t points;
-    };
-    int32_t FetchAll(std::vector<Fetched> *out)
-    {
-        for (;;) {
-            int32_t id = 0;
-            int32_t rc =
-                DB_stream_fetch_row(stream_, 0, row_.values, row_.indicators, nullptr, &id);
-            if (rc != 0)
-                return rc;
-            auto *shape = static_cast<FEATURE_STRUCT *>(row_.values[1]);
-            out->push_back({id, static_cast<const char *>(row_.values[0]), row_.indicators[1],
-                            shape->num_points});
-        }
-    }
-
-    int32_t optimal_ = 200;
-    const char *by_ = nullptr;
-    DB_STREAM *stream_ = nullptr;
-    LAYER *roads_ = nullptr;
-    FEATURE_STRUCT filter_shape_{};
-    VE_FILTER filter_{};
-    Strings columns_, tables_;
-    std::vector<char *> column_ptrs_, table_ptrs_;
-    VE_SQL_CONSTRUCT construct_{};
-    VE_QUERYINFO info_{};
-    VE_ROW_POINTERS row_{};
 };
 
 TEST_F(StreamFetch, TheRoadOfOneQuery)
 {
-    SetUpQuery({0, 0, 100, 100});
-    const std::string query = "select  name,   VE_AsZel(shape) shape  , bob.roads.VE_ROW_ID from  "
-                              "gis:bob.roads  where  VE_EnvelopesIntersect(bob.roads.shape, "
-                              "VE_GeomFromZel(?,NULL,3))";
-    scli::on_sql(kSrid).columns({{"srid", SQL_INTEGER}}).row({scli::i32(3)});
-    const std::string crossing = shape_value({VE_ENTITY_LINE, {{-10, 20}, {110, 20}}});
-    const std::string big = shape_value(long_line());
-    ASSERT_GT(big.size(), 200u);
-    std::vector<scli::Row> rows = {
-        {scli::varchar("crossing"), scli::binary(crossing), scli::i32(1)},
-        {scli::varchar("crossing again"), scli::binary(crossing), scli::i32(1)},
-        {scli::varchar("in the hole"), scli::binary(shape_value({VE_ENTITY_POINT, {{50, 50}}})),
-         scli::i32(2)},
-        {scli::varchar("outside"), scli::binary(shape_value({VE_ENTITY_POINT, {{150, 150}}})),
-         scli::i32(3)},
-        {scli::varchar("two parts"),
-         scli::binary(shape_value({VE_ENTITY_MULTI_AREA,
-                                   {{200, 200},
-                                    {210, 200},
-                                    {210, 210},
-                                    {200, 200},
-                                    {10, 10},
-                                    {20, 10},
-                                    {20, 20},
-                                    {10, 10}}})),
-         scli::i32(4)},
-        {scli::varchar("no shape"), scli::null(), scli::i32(5)},
-        {scli::varchar("long"), scli::binary(big), scli::i32(6)},
-    };
-    scli::on_sql(query)
-        .columns({{"name", SQL_VARCHAR, 40},
-                  {"shape", SQL_LONGVARBINARY, 2000},
-                  {"VE_ROW_ID", SQL_INTEGER}})
-        .rows(rows);
-    scli::on_sql(kRefetch).columns({{"", SQL_LONGVARBINARY, 100000}}).row({scli::binary(big)});
+    SetUpQuery(kRoadBox);
+    const std::string query = kRoadQuery;
+    ASSERT_GT(shape_value(long_line()).size(), 200u);
+    script_road_query();
 
     void **values = row_.values;
     ASSERT_EQ(DB_stream_execute_query(stream_, 0, 0, values), 0);
@@ -267,22 +87,13 @@ TEST_F(StreamFetch, TheRoadOfOneQuery)
     EXPECT_EQ(hex(param.substr(0, 8)), "0x0508000000000000");
     EXPECT_EQ(executes.back().params, (std::vector<std::vector<std::string>>{{"6"}}));
 
-    ASSERT_EQ(got.size(), 4u);
-    const struct {
-        int32_t id;
-        const char *name;
-        int16_t indicator;
-        int32_t points;
-    } want[] = {{1, "crossing", VE_IND_VALUE, 2},
-                {1, "crossing again", VE_IND_NO_SHAPE, 2},
-                {4, "two parts", VE_IND_VALUE, 8},
-                {6, "long", VE_IND_VALUE, 100}};
+    ASSERT_EQ(got.size(), kRoadPassing.size());
     for (size_t i = 0; i < got.size(); i++) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(got[i].id, want[i].id);
-        EXPECT_EQ(got[i].name, want[i].name);
-        EXPECT_EQ(got[i].shape_indicator, want[i].indicator);
-        EXPECT_EQ(got[i].points, want[i].points);
+        EXPECT_EQ(got[i].id, kRoadPassing[i].id);
+        EXPECT_EQ(got[i].name, kRoadPassing[i].name);
+        EXPECT_EQ(got[i].shape_indicator, kRoadPassing[i].indicator);
+        EXPECT_EQ(got[i].points, static_cast<int32_t>(kRoadPassing[i].shape.points.size()));
     }
     // The shape of the last row is whole in the caller's record.
     auto *shape = static_cast<FEATURE_STRUCT *>(row_.values[1]);
