@@ -751,17 +751,17 @@ int32_t db_update_in_state(DB_STREAM *in_place, const int16_t *indicators, void 
         // The new shape's row id, given after the row's columns.
         *static_cast<int32_t *>(row.values[row.rowid_index]) =
             *static_cast<const int32_t *>(values[row.column_count]);
-    // The prepared form: 1 without the shape, 2 with it.
-    const int32_t form = with_shape ? 2 : 1;
-    if (write->bound != form || in_place->stmt_main == SQL_NULL_HSTMT) {
-        write->bound = 0;
+    if (!write->update_prepared || in_place->stmt_main == SQL_NULL_HSTMT ||
+        write->update_with_shape != (with_shape ? 1 : 0)) {
+        write->update_prepared = 0;
         std::string sql;
         rc = S_in_place_sql(in_place, with_shape, rowid_column, &sql);
         if (rc == 0)
             rc = db_write_prepare(in_place, &in_place->stmt_main, sql.c_str());
         if (rc != 0)
             return S_memory(rc);
-        write->bound = form;
+        write->update_prepared = 1;
+        write->update_with_shape = with_shape ? 1 : 0;
     }
     // Shapes may have moved: every parameter is bound again for the row.
     rc = S_in_place_bind(in_place, with_shape, state_id);
@@ -782,7 +782,7 @@ int32_t db_update_in_state(DB_STREAM *in_place, const int16_t *indicators, void 
     }
     // The next row prepares again.
     db_free_stmt(&in_place->stmt_main);
-    write->bound = 0;
+    write->update_prepared = 0;
     return S_memory(rc);
 }
 
