@@ -129,6 +129,23 @@ ZEL_API int32_t CH_flush(CH_CHANNEL *channel)
     }
 }
 
+void ch_break(CH_CHANNEL *channel)
+{
+    switch (ch_type(channel)) {
+    case CH_TYPE_SOCKET:
+    case CH_TYPE_COORDINATED_MEMORY:
+    case CH_TYPE_SHARED_MEMORY:
+        if (channel->so != nullptr)
+            channel->so->broken = 1;
+        break;
+    case CH_TYPE_XDR:
+        xdr_break(channel->xdr);
+        break;
+    default:
+        break;
+    }
+}
+
 ZEL_API int32_t CH_data_waiting(CH_CHANNEL *channel)
 {
     switch (ch_type(channel)) {

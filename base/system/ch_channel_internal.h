@@ -67,6 +67,14 @@ typedef struct SHM_OBJECT SHM_OBJECT;
  * opened (the object stays the caller's). */
 int32_t ch_attach_shared_memory(SHM_OBJECT *object, CH_CHANNEL *channel, int32_t peer_process_id);
 
+/* Leaves the channel's transport broken, as a failed transfer does: every
+ * later member answers -1 without touching the connection. For a reader that
+ * refuses what the peer sent after part of it was read, so the rest is never
+ * taken for the next value. Null, or a channel without a transport, ignored. */
+void ch_break(CH_CHANNEL *channel);
+/* The same for an XDR transport (xdr_channel.cpp). */
+void xdr_break(XDR_CHANNEL *ch);
+
 /* The old-release flag; 0 for a null channel. */
 int32_t ch_get_old_release_flag(const CH_CHANNEL *channel);
 /* Whether the channel is a non-null XDR channel. */

@@ -180,7 +180,9 @@ int32_t xdrio_read_compressed_feature(XDR *xdrs, FEATURE_STRUCT *f)
     if (!zel_xdr_long(xdrs, &f->feature_id) || !zel_xdr_long(xdrs, &f->num_points) ||
         !xdr_short(xdrs, reinterpret_cast<short *>(&f->entity_type)) || !zel_xdr_long(xdrs, &size))
         return ZE_FAILURE;
-    if (size < 0 || size > XDR_MAX_BYTES)
+    // A buffer shorter than its header cannot be one: the flags and length
+    // read from it would lie beyond it.
+    if (size < 0 || size > XDR_MAX_BYTES || (size > 0 && size < VE_COMP_HEADER_BYTES))
         return ZE_FAILURE;
     if (size > 0) {
         if (f->compressed == nullptr || f->compressed_capacity < size) {
@@ -191,6 +193,9 @@ int32_t xdrio_read_compressed_feature(XDR *xdrs, FEATURE_STRUCT *f)
             f->compressed_capacity = size;
         }
         if (!xdr_opaque(xdrs, reinterpret_cast<char *>(f->compressed), static_cast<u_int>(size)))
+            return ZE_FAILURE;
+        // The bytes must be one compressed feature of exactly the size sent.
+        if (VES_get_compressed_buffer_size(f) != size)
             return ZE_FAILURE;
     }
     if (size > 0 && VES_comp_feature_has_anno(f)) {

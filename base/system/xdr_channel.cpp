@@ -23,6 +23,7 @@
 
 #include <type_traits>
 
+#include "base/system/ch_channel_internal.h"
 #include "base/system/xdr_records_internal.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
@@ -164,6 +165,12 @@ ZEL_API void XDR_destroy(XDR_CHANNEL *ch, int32_t flush)
         S_send_all(ch);
     xdr_destroy(&ch->xdrs);
     std::free(ch);
+}
+
+void xdr_break(XDR_CHANNEL *ch)
+{
+    if (ch != nullptr)
+        ch->broken = 1;
 }
 
 ZEL_API int32_t XDR_flush(XDR_CHANNEL *ch)
@@ -468,7 +475,10 @@ ZEL_API bool_t XDR_blob_seg(XDR *stream, char *buffer, int32_t capacity, int32_t
         return TRUE;
     if (last == nullptr || !zel_xdr_long(stream, length) || !zel_xdr_long(stream, last))
         return FALSE;
-    if (*length < 1)
+    // A negative length is no segment: refused both ways.
+    if (*length < 0)
+        return FALSE;
+    if (*length == 0)
         return TRUE;
     if (buffer == nullptr || *length > capacity)
         return FALSE;

@@ -308,7 +308,7 @@ ZEL_API int32_t XDRMEM_feature(FEATURE_STRUCT *feature, XDR *stream);
 /* One blob segment of a blob's record: long length, long last flag and the
  * bytes without padding; the end: the padding of the blob's total length to
  * 4. A null length pointer does nothing. The read takes the room of buffer
- * (capacity bytes). */
+ * (capacity bytes); a negative length is refused both ways. */
 ZEL_API bool_t XDR_blob_seg(XDR *stream, char *buffer, int32_t capacity, int32_t *length,
                             int32_t *last);
 ZEL_API bool_t XDR_blob_end(XDR *stream, int32_t total_length);
