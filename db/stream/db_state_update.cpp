@@ -40,6 +40,10 @@
 #include "db/stream/db_stream_hooks_internal.h"
 #include "db/stream/db_stream_insert.h"
 #include "db/stream/db_stream_prepare.h"
+#include "db/stream/db_stream_update.h"
+#include "db/stream/db_stream_update_internal.h"
+#include "db/stream/db_stream_update_row.h"
+#include "db/stream/db_stream_update_row_internal.h"
 #include "db/stream/db_stream_write_internal.h"
 #include "db/stream/db_write_row_internal.h"
 #include "db/version/db_mv_view_internal.h"
@@ -353,36 +357,34 @@ int32_t S_make_in_place(Update &u)
     if (b->in_place_values == nullptr || b->in_place_indicators == nullptr)
         return ZE_OUT_OF_MEMORY;
 
-    // The adds table's names, for the geometry constructor and the UPDATE.
+    // A copy of the registration on the adds table, without the layer flag:
+    // the one-row update set-up names the UPDATE's table and row-id column.
+    REGISTRATION adds = *u.registration;
     char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], table[DB_NAME_TABLE_SIZE];
     if ((rc = db_parse_table_name(nullptr, b->adds_table, stream->owner_text, database, owner,
                                   table)) != 0)
         return rc;
-    S_copy(ip->database, database);
-    S_copy(ip->owner, owner);
-    S_copy(ip->table, table);
+    S_copy(adds.database_name, database);
+    S_copy(adds.owner, owner);
+    S_copy(adds.table_name, table);
+    adds.object_flags &= ~static_cast<uint32_t>(REG_LAYER);
+    if ((rc = DB_stream_init_set_row(ip, &adds, -1, count, names.data())) != 0)
+        return S_nested_failed(stream, ip, rc);
     ip->layer = b->layer;
     S_copy(ip->spatial_column_name, u.spatial());
     rc = DB_table_get_column_defs(nullptr, ip, b->adds_table, nullptr, count, names.data(),
                                   &b->in_place_columns, nullptr);
     if (rc != 0)
         return S_nested_failed(stream, ip, rc);
-    int32_t spatial = -1;
     if (b->shape_column >= 0 && b->shape_column < count) {
         DB_COLUMN_DEF &shape = b->in_place_columns[b->shape_column];
         shape.type = VE_SHAPE;
         shape.size = 0;
         shape.decimal_digits = 0;
-        spatial = b->shape_column;
         ip->spatial_column = b->shape_column;
     }
-    DB_STREAM_WRITE *write = db_stream_write_get(ip);
-    if (write == nullptr)
-        return ZE_OUT_OF_MEMORY;
-    rc = db_write_row_layout(&write->row, "DB_stream_execute_update_state", count,
-                             b->in_place_columns, spatial, 0);
-    if (rc != 0)
-        return S_memory(rc);
+    if ((rc = DB_stream_init_update_buffer(ip, count, b->in_place_columns)) != 0)
+        return S_nested_failed(stream, ip, rc);
     b->in_place_ready = 1;
     return 0;
 }
@@ -639,107 +641,13 @@ int32_t DB_stream_execute_update_state(DB_STREAM *stream, const REGISTRATION *re
     });
 }
 
-// The in-place UPDATE of the form the row needs (a shape set or not):
-// "UPDATE <adds> SET /*+AVOID_FULL(<adds>)*/ c = ?, ..." restricted to the
-// row id (the row's last column) and the version's state. Fresh statistics
-// first let the optimizer take the row-id index.
-static int32_t S_in_place_sql(DB_STREAM *in_place, bool with_shape, const char *rowid_column,
-                              std::string *sql)
-{
-    const DB_WRITE_ROW &row = in_place->write->row;
-    char table[DB_QUALIFIED_NAME_SIZE] = {};
-    DB_table_make_name(in_place->database, in_place->owner, in_place->table, table);
-    int32_t rc = db_check_table_name(table);
-    if (rc == 0)
-        rc = db_check_name(rowid_column, DB_NAME_COLUMN_SIZE);
-    if (rc != 0)
-        return rc;
-    db_execute_ddlsql((std::string("UPDATE STATISTICS LOW FOR TABLE ") + table).c_str(), 0,
-                      DB_EXEC_NO_COMMIT);
-    *sql = std::string("UPDATE ") + table + " SET /*+AVOID_FULL(" + table + ")*/";
-    int32_t set = 0;
-    for (int32_t i = 0; i + 1 < row.column_count; i++) {
-        const char *name = row.columns[i].name;
-        if ((rc = db_check_name(name, sizeof(row.columns[i].name))) != 0)
-            return rc;
-        if (i == row.spatial_position) {
-            if (!with_shape)
-                continue;
-            *sql += std::string(set++ ? ", " : " ") + name + " = ";
-            if ((rc = db_shape_constructor_sql(in_place, sql)) != 0)
-                return rc;
-            continue;
-        }
-        *sql += std::string(set++ ? ", " : " ") + name + " = ?";
-    }
-    if (set == 0)
-        return ZE_INVALID_ARGUMENT; // nothing to set
-    if (with_shape && row.rowid_index >= 0)
-        *sql += ", VE_ROW_ID = ?";
-    *sql += std::string(" WHERE ") + rowid_column + " = ? AND ZEL_STATE_ID = ?";
-    return 0;
-}
-
-// Binds the row's parameters in the order of the text, the state last.
-static int32_t S_in_place_bind(DB_STREAM *in_place, bool with_shape, SQLINTEGER *state_id)
-{
-    DB_WRITE_ROW &row = in_place->write->row;
-    SQLHSTMT *stmt = &in_place->stmt_main;
-    SQLUSMALLINT param = 1;
-    SQLRETURN r = SQL_SUCCESS;
-    for (int32_t i = 0; i < row.column_count; i++) {
-        const DB_COLUMN_DEF &column = row.columns[i];
-        if (i == row.spatial_position) {
-            if (!with_shape)
-                continue;
-            row.indicators[i] = row.shape_length;
-            row.anno_indicator = SQL_NULL_DATA;
-            const SQLULEN room = row.shape_capacity > 0 ? row.shape_capacity : 1;
-            r = SQLBindParameter(*stmt, param++, SQL_PARAM_INPUT, SQL_C_BINARY, -104, room, 0,
-                                 row.shape, static_cast<SQLLEN>(room), &row.indicators[i]);
-            if (SQL_SUCCEEDED(r))
-                r = SQLBindParameter(*stmt, param++, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_CHAR,
-                                     DB_ANNO_TEXT_SIZE - 1, 0, row.anno_text, DB_ANNO_TEXT_SIZE - 1,
-                                     &row.anno_indicator);
-            if (!SQL_SUCCEEDED(r))
-                break;
-            continue;
-        }
-        if (column.type == VE_BLOB) {
-            fprintf(stderr, "DB_stream_execute_update_state::Invalid column data type (%d)\n",
-                    column.type);
-            return ZE_WRONG_COLUMN_TYPE; // blobs are not written in place
-        }
-        if (i + 1 == row.column_count && with_shape && row.rowid_index >= 0) {
-            // VE_ROW_ID stands before the WHERE's row id.
-            row.indicators[row.rowid_index] = 4;
-            r = SQLBindParameter(*stmt, param++, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
-                                 row.values[row.rowid_index], 4, &row.indicators[row.rowid_index]);
-            if (!SQL_SUCCEEDED(r))
-                break;
-        }
-        int32_t rc = db_write_bind_column(in_place, stmt, param++, &column, row.values[i],
-                                          &row.indicators[i], row.date_sql_type, nullptr);
-        if (rc != 0)
-            return rc;
-    }
-    if (SQL_SUCCEEDED(r))
-        r = SQLBindParameter(*stmt, param, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
-                             state_id, 0, nullptr);
-    if (SQL_SUCCEEDED(r))
-        return 0;
-    CLI_DIAG_RECORD diag;
-    db_get_diag_record(&diag, stmt, r);
-    db_stream_set_xerr_from_diag(in_place, diag);
-    return ZE_DBMS_ERROR;
-}
-
 int32_t db_update_in_state(DB_STREAM *in_place, const int16_t *indicators, void *const *values,
                            SQLINTEGER *state_id, const char *rowid_column)
 {
     DB_STREAM_WRITE *write = in_place != nullptr ? in_place->write : nullptr;
-    if (write == nullptr || write->row.buffer == nullptr || indicators == nullptr ||
-        values == nullptr || state_id == nullptr || rowid_column == nullptr)
+    if (write == nullptr || write->row.buffer == nullptr || write->params == nullptr ||
+        indicators == nullptr || values == nullptr || state_id == nullptr ||
+        rowid_column == nullptr)
         return ZE_NULL_POINTER;
     DB_WRITE_ROW &row = write->row;
     int32_t rc = db_write_row_copy(&row, indicators, values);
@@ -751,38 +659,44 @@ int32_t db_update_in_state(DB_STREAM *in_place, const int16_t *indicators, void 
         // The new shape's row id, given after the row's columns.
         *static_cast<int32_t *>(row.values[row.rowid_index]) =
             *static_cast<const int32_t *>(values[row.column_count]);
+    // The UPDATE of the form the row needs (a shape set or not), kept for
+    // the next row of that form; the state id stays bound to *state_id.
     if (!write->update_prepared || in_place->stmt_main == SQL_NULL_HSTMT ||
         write->update_with_shape != (with_shape ? 1 : 0)) {
         write->update_prepared = 0;
+        db_free_stmt(&in_place->stmt_main);
         std::string sql;
-        rc = S_in_place_sql(in_place, with_shape, rowid_column, &sql);
+        rc = db_build_state_update_sql(in_place, with_shape, 1, with_shape, &sql, rowid_column);
         if (rc == 0)
             rc = db_write_prepare(in_place, &in_place->stmt_main, sql.c_str());
-        if (rc != 0)
+        if (rc == 0)
+            rc = db_update_plan(in_place, with_shape, with_shape, 1);
+        if (rc == 0)
+            rc = db_bind_update_buffers(in_place);
+        if (rc == 0) {
+            SQLRETURN r = SQLBindParameter(
+                in_place->stmt_main, static_cast<SQLUSMALLINT>(write->next_param), SQL_PARAM_INPUT,
+                SQL_C_SLONG, SQL_INTEGER, 0, 0, state_id, 0, nullptr);
+            if (!SQL_SUCCEEDED(r)) {
+                CLI_DIAG_RECORD diag;
+                db_get_diag_record(&diag, &in_place->stmt_main, r);
+                db_stream_set_xerr_from_diag(in_place, diag);
+                rc = ZE_DBMS_ERROR;
+            }
+        }
+        if (rc != 0) {
+            db_free_stmt(&in_place->stmt_main);
             return S_memory(rc);
+        }
         write->update_prepared = 1;
         write->update_with_shape = with_shape ? 1 : 0;
     }
-    // Shapes may have moved: every parameter is bound again for the row.
-    rc = S_in_place_bind(in_place, with_shape, state_id);
-    if (rc == 0) {
-        SQLRETURN r = SQLExecute(in_place->stmt_main);
-        SQLLEN changed = -1;
-        if (r == SQL_NO_DATA ||
-            (SQL_SUCCEEDED(r) && SQL_SUCCEEDED(SQLRowCount(in_place->stmt_main, &changed)) &&
-             changed == 0))
-            return ZE_NO_ROWS_MATCHED;
-        if (SQL_SUCCEEDED(r))
-            return 0;
-        fprintf(stderr, "db_update_in_state Execute Error (%d).\n", static_cast<int>(r));
-        CLI_DIAG_RECORD diag;
-        db_get_diag_record(&diag, &in_place->stmt_main, r);
-        db_stream_set_xerr_from_diag(in_place, diag);
-        rc = ZE_DBMS_ERROR;
+    rc = db_execute_update_table(in_place);
+    if (rc != 0 && rc != ZE_NO_ROWS_MATCHED) {
+        // The next row prepares again.
+        db_free_stmt(&in_place->stmt_main);
+        write->update_prepared = 0;
     }
-    // The next row prepares again.
-    db_free_stmt(&in_place->stmt_main);
-    write->update_prepared = 0;
     return S_memory(rc);
 }
 

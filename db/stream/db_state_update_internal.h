@@ -15,18 +15,18 @@
 extern "C" {
 #endif
 
-/* Updates one version in place through the in-place stream (its names the
- * adds table's, its row buffer laid out for the caller's columns followed
- * by the row-id column whose value selects the version): the row
- * (indicators and values by column, then the VE_ROW_ID of a new shape) is
- * copied in, the UPDATE of the adds table (with the optimizer directive
- * AVOID_FULL) restricted to the row id and to *state_id is prepared when the row needs another form
- * than the one prepared (a shape set or not; a NULL shape leaves the shape
- * as it is), after "UPDATE STATISTICS LOW FOR TABLE <adds>". 0; -1005 when
- * the version is gone; -37, -38 or -51 from the prepare; -51 for a failed
- * execute (the stream's extended error filled; the next row prepares
- * again); -114 for a blob column (not written in place); -1 when the
- * layer's srid is not found; -66 when no column is left to set; -65; -12. */
+/* Updates one version in place through the in-place stream (set up by
+ * DB_stream_init_set_row over the adds table and DB_stream_init_update_buffer
+ * with the caller's columns followed by the row-id column whose value
+ * selects the version): the row (indicators and values by column, then the
+ * VE_ROW_ID of a new shape) is copied in, and the UPDATE restricted to the
+ * row id and to *state_id (bound to it) is prepared when the row needs
+ * another form than the one prepared (a shape set or not; a NULL shape
+ * leaves the shape as it is). 0; -1005 when the version is gone; -37, -38
+ * or -51 from the prepare; -51 for a failed execute (the stream's extended
+ * error filled; the next row prepares again); -1 when the layer's srid is
+ * not found; -66 when no column is left to set; the binding's codes; -65;
+ * -12. */
 int32_t db_update_in_state(DB_STREAM *in_place, const int16_t *indicators, void *const *values,
                            SQLINTEGER *state_id, const char *rowid_column);
 
