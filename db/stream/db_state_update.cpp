@@ -306,6 +306,15 @@ int32_t S_setup(Update &u)
                                   &b->select_count, &b->select_columns);
     if (rc != 0)
         return S_nested_failed(stream, query, rc);
+    // The query stream takes its columns from its own description, which
+    // names the shape column its fetch fills.
+    int16_t described = 0;
+    DB_COLUMN_DEF *described_columns = nullptr;
+    rc = DB_stream_describe_sql(query, nullptr, &described, &described_columns, nullptr);
+    if (rc == 0 && described != b->select_count)
+        rc = ZE_INVALID_ARGUMENT;
+    if (rc != 0)
+        return S_nested_failed(stream, query, rc);
     b->select_rowid = u.select_column(u.rowid());
     b->select_state = u.select_column("ZEL_STATE_ID");
     b->select_shape = u.spatial()[0] != '\0' ? u.select_column(u.spatial()) : -1;

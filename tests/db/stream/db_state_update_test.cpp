@@ -224,3 +224,83 @@ TEST_F(StateUpdate, ARowPerCallRunsTheQueryAgain)
     EXPECT_EQ(Writes(), (Strings{"SELECT: 3", "UPDATE: a 3 5", "SELECT: 4", "INSERT: 4 b 40",
                                  "INSERT: 4 0 5", "SELECT: 8"}));
 }
+
+namespace
+{
+
+// Layer 12, bob's table t with its shape column, multiversioned.
+class StateUpdateLayer : public StateUpdate
+{
+  protected:
+    void SetUp() override
+    {
+        StateUpdate::SetUp();
+        layer_ = cache_layer(polygons());
+        reg_ =
+            registration_of("t", 12, REG_LAYER | REG_MULTIVERSION | REG_ROWID_ENGINE, "objectid");
+        // A stream whose configuration gives shapes a buffer, as a host's does.
+        DB_stream_free(stream_);
+        free(stream_);
+        DB_STREAM_PARAMS params{};
+        params.words[DB_STREAM_PARAM_SHAPE_BUFFER] = 4096;
+        ASSERT_EQ(DB_stream_init(&stream_, 0, "bob", params), 0);
+        stream_->layer = layer_;
+        scli::on_sql("SELECT * FROM gis:bob.t")
+            .columns(
+                {{"objectid", SQL_INTEGER, 0, 0, SQL_NO_NULLS}, {"shape", SQL_LONGVARBINARY, 1000}})
+            .repeat();
+        scli::on_sql("SELECT spatial_column FROM zel:zel.Layers WHERE database_name = 'gis' AND "
+                     "table_name = 't' AND owner = 'bob'")
+            .columns({{"spatial_column", SQL_VARCHAR, 32}})
+            .row({scli::varchar("shape")})
+            .repeat();
+        entry_.table_name = "t";
+        entry_.registration_id = 12;
+        host_.set_next_id(12, 900);
+        MarkNow();
+    }
+    LAYER *layer_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(StateUpdateLayer, ANewShapeInPlaceTakesANewShapeRow)
+{
+    DB_COLUMN_DEF defs[1] = {column_def("shape", VE_SHAPE)};
+    ASSERT_EQ(DB_stream_update_state_init(stream_, &reg_, 1, defs, strdup("objectid = 3")), 0);
+    MarkNow();
+    const std::string query =
+        "SELECT objectid,VE_AsZel(shape) shape,ZEL_STATE_ID,VE_ROW_ID FROM TABLE (MULTISET(SELECT "
+        "a.objectid,a.shape,a.ZEL_STATE_ID , a.VE_ROW_ID  FROM  gis:'bob'.A12 a  WHERE "
+        "ROW(a.objectid,a.ZEL_STATE_ID) NOT IN (SELECT ROW( ZEL_DELETES_ROW_ID,ZEL_STATE_ID)  "
+        "FROM gis:'bob'.d12 WHERE DELETED_AT IN (1,5)) AND a.ZEL_STATE_ID IN (1,5) )) p WHERE "
+        "objectid = 3";
+    const std::vector<scli::Column> columns = {{"objectid", SQL_INTEGER},
+                                               {"shape", SQL_LONGVARBINARY, 1000},
+                                               {"ZEL_STATE_ID", SQL_INTEGER},
+                                               {"VE_ROW_ID", SQL_INTEGER}};
+    scli::on_sql("SELECT objectid,shape,ZEL_STATE_ID,VE_ROW_ID FROM gis:'bob'.A12")
+        .columns(columns);
+    // The version of this state has no shape yet.
+    scli::on_sql(query).columns(columns).row(
+        {scli::i32(3), scli::null(), scli::i32(5), scli::null()});
+    scli::on_sql("SELECT shape, objectid FROM gis:'bob'.A12")
+        .columns({{"shape", SQL_LONGVARBINARY, 1000}, {"objectid", SQL_INTEGER}});
+    Shape shape(VE_ENTITY_AREA, {{10, 10}, {20, 10}, {20, 20}, {10, 10}});
+    void *values[] = {&shape.feature};
+    int16_t indicators[] = {2};
+    ASSERT_EQ(DB_stream_execute_update_state(stream_, &reg_, &spec_, indicators, values, 0), 0);
+    const std::string update = "UPDATE gis:bob.a12 SET /*+AVOID_FULL(gis:bob.a12)*/ shape = "
+                               "VE_PolyFromZel(?,?,2), VE_ROW_ID = ? WHERE objectid = ? AND "
+                               "ZEL_STATE_ID = ?";
+    Strings executed = Executed();
+    ASSERT_FALSE(executed.empty());
+    EXPECT_EQ(executed.back(), update);
+    EXPECT_EQ(host_.id_requests().back(), (std::pair<int32_t, int32_t>{12, 1}));
+    std::vector<Strings> params = Params(update);
+    ASSERT_EQ(params.size(), 1u);
+    ASSERT_EQ(params[0].size(), 5u);
+    EXPECT_EQ(params[0][0].substr(0, 2), "0x"); // the shape's bytes
+    EXPECT_EQ(params[0][1], "NULL");            // no annotation text
+    EXPECT_EQ((Strings{params[0][2], params[0][3], params[0][4]}), (Strings{"900", "3", "5"}));
+}
