@@ -55,22 +55,29 @@ void db_state_write_buffer_free(STATE_WRITE_BUFFER *buffer)
     if (buffer == nullptr)
         return;
     S_drop_temp_log(buffer);
+    // The nested streams go first: they keep pointers into the select row
+    // and the column arrays below.
+    S_free_stream(&buffer->query_stream);
+    S_free_stream(&buffer->in_place_stream);
+    S_free_stream(&buffer->version_stream);
+    S_free_stream(&buffer->deletes_stream);
+    S_free_stream(&buffer->shape_streams[0]);
+    S_free_stream(&buffer->shape_streams[1]);
+    db_free_stmt(&buffer->shared_shape_stmt);
+    // The select row reads its column definitions while it is released.
+    if (buffer->select_row != nullptr) {
+        VES_free_row_pointers(buffer->select_row);
+        free(buffer->select_row);
+    }
     free(buffer->table_columns);
     free(buffer->select_columns);
     free(buffer->version_values);
     free(buffer->version_indicators);
     free(buffer->in_place_values);
     free(buffer->in_place_indicators);
-    if (buffer->select_row != nullptr) {
-        VES_free_row_pointers(buffer->select_row);
-        free(buffer->select_row);
-    }
-    S_free_stream(&buffer->query_stream);
-    S_free_stream(&buffer->in_place_stream);
-    S_free_stream(&buffer->deletes_stream);
-    S_free_stream(&buffer->shape_streams[0]);
-    S_free_stream(&buffer->shape_streams[1]);
-    db_free_stmt(&buffer->shared_shape_stmt);
+    free(buffer->in_place_columns);
+    free(buffer->version_columns);
+    free(buffer->deletes_columns);
     free(buffer);
 }
 

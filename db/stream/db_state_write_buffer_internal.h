@@ -69,8 +69,14 @@ typedef struct STATE_WRITE_BUFFER {
     char deletes_table[DB_QUALIFIED_NAME_SIZE];
     DB_STREAM *query_stream; /* nested streams: heap records, owned */
     DB_STREAM *in_place_stream;
+    DB_STREAM *version_stream; /* new versions into the adds table */
     DB_STREAM *deletes_stream;
     DB_STREAM *shape_streams[2];
+    /* Column definitions the nested write streams keep by pointer (owned). */
+    DB_COLUMN_DEF *in_place_columns;
+    DB_COLUMN_DEF *version_columns;
+    DB_COLUMN_DEF *deletes_columns;
+    int32_t in_place_state;      /* the state id the in-place UPDATE is bound to */
     SQLHSTMT shared_shape_stmt;  /* prepared test of a shared shape */
     VE_ROW_POINTERS *select_row; /* heap record, owned */
     void *version_values;        /* value and indicator arrays of one new version */
