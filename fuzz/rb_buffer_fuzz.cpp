@@ -13,39 +13,8 @@
 #include "base/system/rb_buffer.h"
 #include "base/system/so_channel_internal.h"
 #include "base/util/zel_errors.h"
+#include "fuzz/fuzz_link.h"
 #include "fuzz/fuzz_quiet.h"
-
-namespace
-{
-
-struct S_input {
-    const uint8_t *data;
-    size_t size, at;
-};
-
-ssize_t S_recv(void *ctx, void *dst, size_t n)
-{
-    auto *in = static_cast<S_input *>(ctx);
-    size_t give = in->size - in->at;
-    if (give > n)
-        give = n;
-    std::memcpy(dst, in->data + in->at, give);
-    in->at += give;
-    return static_cast<ssize_t>(give);
-}
-
-ssize_t S_send(void *, const void *, size_t n)
-{
-    return static_cast<ssize_t>(n);
-}
-
-int S_poll(void *ctx)
-{
-    auto *in = static_cast<S_input *>(ctx);
-    return in->at < in->size ? 1 : 0;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -53,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     const uint8_t choice = data[0];
-    S_input input = {data + 1, size - 1, 0};
-    SO_LINK link = {&input, S_recv, S_send, S_poll};
+    fuzz_link_input input = {data + 1, size - 1, 0};
+    SO_LINK link = fuzz_link(&input);
     CH_CHANNEL channel = {};
     channel.type = CH_TYPE_SOCKET;
     channel.so = so_create_on_link(&link, 64, 256);
