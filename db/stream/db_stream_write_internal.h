@@ -82,7 +82,7 @@ int32_t db_stream_write_widen_envelope(DB_STREAM *stream, const FEATURE_STRUCT *
 /* Frees the large-object records of the stream's blob columns. */
 void db_stream_lob_records_free(DB_STREAM *stream);
 /* Appends a large-object record for the blob column of the stream's table,
- * its create specification read for mode (DB_LOB_INSERT, DB_LOB_UPDATE).
+ * the column's large-object create spec read for mode (DB_LOB_INSERT, DB_LOB_UPDATE).
  * 0; -12; -51 with the stream's extended error filled. */
 int32_t db_stream_lob_record_add(DB_STREAM *stream, const char *column, int32_t mode);
 /* Binds the row's shape parameter (column i, parameter param) and its
