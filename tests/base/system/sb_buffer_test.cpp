@@ -176,32 +176,9 @@ std::string S_blob_text(int n, int column)
 
 // ---- Channels ----------------------------------------------------------------
 
-// A connected loopback pair with a channel of the type on each end.
-struct Link {
-    int a = -1, b = -1;
-    CH_CHANNEL *tx = nullptr, *rx = nullptr;
-
-    explicit Link(uint32_t type)
-    {
-        so_test::connect_pair(&a, &b);
-        // A read that waits for bytes that never come fails instead of hanging.
-        timeval limit = {5, 0};
-        setsockopt(a, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        setsockopt(b, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        tx = CH_create(type, 0, &a);
-        rx = CH_create(type, 0, &b);
-        EXPECT_NE(tx, nullptr);
-        EXPECT_NE(rx, nullptr);
-    }
-    ~Link()
-    {
-        CH_destroy(tx);
-        CH_destroy(rx);
-        plat_socket_close(a);
-        plat_socket_close(b);
-    }
-    Link(const Link &) = delete;
-    Link &operator=(const Link &) = delete;
+// The channel pair, and what reached its end b read raw.
+struct Link : so_test::ChannelPair {
+    using ChannelPair::ChannelPair;
 
     // What has reached end b as raw bytes (its channel is not used), waiting
     // up to wait_ms for the first byte.

@@ -1,16 +1,20 @@
 // What the socket transport tests share: a connected loopback TCP pair with a
-// transport on each end, a peer side that sends and receives raw bytes, and
-// a builder of expected wire bytes (little-endian numbers, strings, fields).
+// transport on each end, a peer side that sends and receives raw bytes,
+// a builder of expected wire bytes (little-endian numbers, strings, fields),
+// and a loopback pair with a channel on each end.
 #ifndef SO_FIXTURE_H
 #define SO_FIXTURE_H
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/system/ch_channel.h"
 #include "base/system/so_channel_internal.h"
 #include "platform/plat_socket_internal.h"
 
@@ -98,6 +102,35 @@ inline void connect_pair(int *a, int *b)
     EXPECT_GE(*a, 0);
     EXPECT_GE(*b, 0);
 }
+
+// A connected loopback TCP pair with a channel of the type on each end: tx on
+// the connecting end a, rx on the accepted end b.
+struct ChannelPair {
+    int a = -1, b = -1;
+    CH_CHANNEL *tx = nullptr, *rx = nullptr;
+
+    explicit ChannelPair(uint32_t type)
+    {
+        connect_pair(&a, &b);
+        // A read that waits for bytes that never come fails instead of hanging.
+        timeval limit = {5, 0};
+        setsockopt(a, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        setsockopt(b, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        tx = CH_create(type, 0, &a);
+        rx = CH_create(type, 0, &b);
+        EXPECT_NE(tx, nullptr);
+        EXPECT_NE(rx, nullptr);
+    }
+    ~ChannelPair()
+    {
+        CH_destroy(tx);
+        CH_destroy(rx);
+        plat_socket_close(a);
+        plat_socket_close(b);
+    }
+    ChannelPair(const ChannelPair &) = delete;
+    ChannelPair &operator=(const ChannelPair &) = delete;
+};
 
 // A connected loopback TCP pair: `ours` carries a transport (4096/8192 as the
 // channel makes them), `peer` is the test's raw end.
