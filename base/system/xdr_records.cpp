@@ -121,6 +121,16 @@ static bool_t S_flag(XDR *xdrs, uint32_t *flag)
     return xdr_u_int(xdrs, flag) && *flag <= 1;
 }
 
+// The XY word: we send 1/0 for presence; a peer may send the address of its
+// points, which no reader uses, so any value decodes and non-zero is present.
+static bool_t S_xy_word(XDR *xdrs, uint32_t *flag)
+{
+    if (!xdr_u_int(xdrs, flag))
+        return FALSE;
+    *flag = *flag != 0;
+    return TRUE;
+}
+
 bool_t xdr_feature_header(XDR *xdrs, FEATURE_STRUCT *f, XDR_FEATURE_FLAGS *flags)
 {
     if (xdrs->x_op == XDR_ENCODE) {
@@ -133,8 +143,9 @@ bool_t xdr_feature_header(XDR *xdrs, FEATURE_STRUCT *f, XDR_FEATURE_FLAGS *flags
            zel_xdr_long(xdrs, &f->num_points) &&
            xdr_short(xdrs, reinterpret_cast<short *>(&f->entity_type)) &&
            xdr_ENVELOPE(xdrs, &f->envelope) && S_longs(xdrs, f->wire_fields, 4) &&
-           xdr_double(xdrs, &f->area) && xdr_double(xdrs, &f->length) && S_flag(xdrs, &flags->xy) &&
-           S_flag(xdrs, &flags->z) && S_flag(xdrs, &flags->m) && S_flag(xdrs, &flags->coordref);
+           xdr_double(xdrs, &f->area) && xdr_double(xdrs, &f->length) &&
+           S_xy_word(xdrs, &flags->xy) && S_flag(xdrs, &flags->z) && S_flag(xdrs, &flags->m) &&
+           S_flag(xdrs, &flags->coordref);
 }
 
 ZEL_API bool_t xdr_FEATURE_STRUCT(XDR *xdrs, FEATURE_STRUCT *feature)
