@@ -65,6 +65,9 @@ static bool_t S_count(XDR *xdrs, int32_t *count, int32_t max, int32_t capacity)
 
 // ---- Features --------------------------------------------------------------
 
+// The longest annotation text: its field holds it and the terminator.
+static constexpr u_int kAnnoTextMax = sizeof(VE_ANNO::text) - 1;
+
 int32_t xdrio_feature(XDR *xdrs, FEATURE_STRUCT *f, int32_t allocate)
 {
     if (f == nullptr)
@@ -161,14 +164,22 @@ int32_t xdrio_write_compressed_feature(XDR *xdrs, const FEATURE_STRUCT *feature)
     int32_t size = VES_get_compressed_buffer_size(&f);
     if (size < 0 || (size > 0 && f.compressed == nullptr))
         return ZE_INVALID_ARGUMENT;
+    // The text follows whenever the flags promise it (empty without an
+    // annotation object), so the reader, who decides by the same flags,
+    // stays in step; a text the reader's field cannot hold is refused first.
+    const bool anno = size > 0 && (f.compressed[VE_COMP_FLAGS_OFFSET] & VE_COMP_FLAG_ANNO) != 0;
+    char empty[1] = "";
+    char *text = anno && f.anno != nullptr ? f.anno->text : empty;
+    if (anno && strnlen(text, kAnnoTextMax + 1) > kAnnoTextMax)
+        return ZE_INVALID_ARGUMENT;
     if (!zel_xdr_long(xdrs, &f.feature_id) || !zel_xdr_long(xdrs, &f.num_points) ||
         !xdr_short(xdrs, reinterpret_cast<short *>(&f.entity_type)) || !zel_xdr_long(xdrs, &size))
         return ZE_FAILURE;
     if (size > 0 &&
         !xdr_opaque(xdrs, reinterpret_cast<char *>(f.compressed), static_cast<u_int>(size)))
         return ZE_FAILURE;
-    if (VES_comp_feature_has_anno(&f) && f.anno != nullptr)
-        return xdrio_write_dynamic_string(xdrs, f.anno->text);
+    if (anno && !xdr_iomgr_text(xdrs, text, kAnnoTextMax))
+        return ZE_FAILURE;
     return ZE_SUCCESS;
 }
 
@@ -199,15 +210,12 @@ int32_t xdrio_read_compressed_feature(XDR *xdrs, FEATURE_STRUCT *f)
             return ZE_FAILURE;
     }
     if (size > 0 && VES_comp_feature_has_anno(f)) {
-        char *text = nullptr;
-        int32_t rc = xdrio_read_dynamic_string(xdrs, &text);
-        if (rc != 0)
-            return rc;
-        std::unique_ptr<char, decltype(&std::free)> own(text, std::free);
-        if (text != nullptr && std::strlen(text) >= sizeof f->anno->text)
+        // Read aside: the annotation keeps its text unless a whole one came.
+        // (Without an annotation object the text is left to the record's end.)
+        char text[kAnnoTextMax + 1];
+        if (!xdr_iomgr_text(xdrs, text, kAnnoTextMax))
             return ZE_FAILURE;
-        if (f->anno != nullptr)
-            std::strcpy(f->anno->text, text != nullptr ? text : "");
+        std::memcpy(f->anno->text, text, std::strlen(text) + 1);
     } else if (f->anno != nullptr) {
         f->anno->text[0] = '\0';
     }

@@ -145,7 +145,9 @@ int32_t xdrio_write_construct(XDR *xdrs, const VE_SQL_CONSTRUCT *construct, int3
 int32_t xdrio_read_queryinfo(XDR *xdrs, VE_QUERYINFO *info);
 int32_t xdrio_write_queryinfo(XDR *xdrs, const VE_QUERYINFO *info);
 
-/* Compressed feature: id, count, entity type, size and bytes, annotation. */
+/* Compressed feature: id, count, entity type, size and bytes, then, when the
+ * bytes' flags say so, the annotation text as one XDR string (at most 255
+ * characters; empty when the feature has no annotation object). */
 int32_t xdrio_read_compressed_feature(XDR *xdrs, FEATURE_STRUCT *feature);
 int32_t xdrio_write_compressed_feature(XDR *xdrs, const FEATURE_STRUCT *feature);
 
