@@ -4,12 +4,13 @@
 // where records begin and end.
 //
 // Record boundaries: a write ends the record before it (send-now false) and
-// starts its own; a read first ends the current record and sends everything,
-// then decodes and skips the rest of its record. A write that is refused
-// before it encodes anything must leave no trace, so the end of the record
-// before it is deferred to the write's first byte: while a write runs, the
-// stream's operations are a copy of the record stream's whose put operations
-// end the pending record first and then put the real operations back.
+// starts its own, an empty one when it puts nothing; a read first ends the
+// current record and sends everything, then decodes and skips the rest of
+// its record. A write that is refused before it encodes anything must leave
+// no trace, so the end of the record before it is deferred to the write's
+// first byte (or to its success): while a write runs, the stream's
+// operations are a copy of the record stream's whose put operations end the
+// pending record first and then put the real operations back.
 #include "base/system/xdr_channel.h"
 
 #include <rpc/xdr.h>
@@ -236,12 +237,13 @@ template <typename F> static int32_t S_write(XDR_CHANNEL *ch, F encode, bool con
         return ZE_NULL_POINTER;
     if (ch->broken)
         return ZE_FAILURE;
+    const bool continuing = continue_blob && ch->in_blob && ch->xdrs.x_op == XDR_ENCODE;
     if (ch->xdrs.x_op != XDR_ENCODE) {
         ch->xdrs.x_op = XDR_ENCODE;
         ch->written = 0;
         ch->pending_close = 0;
         ch->in_blob = 0;
-    } else if (!(continue_blob && ch->in_blob)) {
+    } else if (!continuing) {
         // The record before stays open until this write puts its first byte.
         ch->pending_close = ch->written;
         ch->in_blob = 0;
@@ -250,6 +252,10 @@ template <typename F> static int32_t S_write(XDR_CHANNEL *ch, F encode, bool con
     ch->xdrs.x_ops = &ch->first_put;
     int32_t rc = encode(&ch->xdrs);
     ch->xdrs.x_ops = ch->ops;
+    // A write that put nothing is still a record (empty), for the read of
+    // the same nothing to consume.
+    if (rc == 0 && !ch->touched && !continuing && !S_first(&ch->xdrs))
+        rc = ZE_FAILURE;
     // A write refused before its first byte left nothing; any other failure
     // left part of a record behind.
     if (rc != 0 && (ch->touched || !S_refusal(rc)))
@@ -538,17 +544,10 @@ ZEL_API int32_t XDR_read_blob_end(XDR_CHANNEL *ch, int32_t total_length, int32_t
 
 ZEL_API int32_t XDR_write_blob_end(XDR_CHANNEL *ch, int32_t total_length, int32_t flush)
 {
-    const bool continuing = ch != nullptr && ch->in_blob && ch->xdrs.x_op == XDR_ENCODE;
     int32_t rc = S_write(
         ch, [&](XDR *x) -> int32_t { return S_ok(XDR_blob_end(x, total_length)); }, true);
     if (rc != 0)
         return rc;
-    // A blob without segments whose end puts no padding is still a record
-    // (empty) for the reader's end to skip.
-    if (!continuing && !ch->touched && !S_first(&ch->xdrs)) {
-        ch->broken = 1;
-        return ZE_FAILURE;
-    }
     ch->in_blob = 1;
     if (flush && XDR_flush(ch) != 0)
         return ZE_FAILURE;
