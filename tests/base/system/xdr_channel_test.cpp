@@ -3,7 +3,10 @@
 // skipped whole, the blob records byte for byte, a filter array's three
 // records per shape), a peer that uses libtirpc alone with small fragments
 // reading what we write and writing what we read, a failed read that breaks
-// the transport, and refused writes that send nothing.
+// the transport, refused writes that send nothing, and three forms built
+// field by field as a peer's author would build them (a feature header with
+// the peer's address of its points, a compressed feature's annotation text,
+// an empty block between values).
 #include "base/system/xdr_channel.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +21,8 @@
 
 #include "base/system/ch_channel.h"
 #include "base/system/raw_form_internal.h"
+#include "base/util/ve_anno.h"
+#include "base/util/ve_compress.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
 #include "platform/plat_socket_internal.h"
@@ -39,6 +44,22 @@ Bytes S_be(std::initializer_list<uint32_t> words)
     Bytes out;
     for (uint32_t w : words)
         S_be32(out, w);
+    return out;
+}
+
+void S_be64(Bytes &out, double d)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    S_be32(out, static_cast<uint32_t>(bits >> 32));
+    S_be32(out, static_cast<uint32_t>(bits));
+}
+
+// One whole record: its last-fragment header, then the body.
+Bytes S_record(const Bytes &body)
+{
+    Bytes out = S_be({0x80000000u | static_cast<uint32_t>(body.size())});
+    out.insert(out.end(), body.begin(), body.end());
     return out;
 }
 
@@ -273,6 +294,19 @@ TEST(XdrChannel, APeerOnLibtirpcAloneReadsWhatWeWrite)
     ASSERT_EQ(CH_write_release(e.ch, &release), ZE_SUCCESS);
     ASSERT_EQ(CH_write_version_list(e.ch, versions, 2), ZE_SUCCESS);
     ASSERT_EQ(CH_write_fid_array(e.ch, ids.data(), static_cast<int32_t>(ids.size())), ZE_SUCCESS);
+    FEATURE_STRUCT labelled{};
+    POINT point = {5, 6};
+    labelled.feature_id = 31;
+    labelled.num_points = 1;
+    labelled.entity_type = 1;
+    labelled.points = &point;
+    ASSERT_EQ(VES_anno_create(&labelled.anno), ZE_SUCCESS);
+    std::strcpy(labelled.anno->text, "Elm Road");
+    ASSERT_EQ(VES_feature_compress(&labelled, VE_SHAPE_MASK_ANNO), ZE_SUCCESS);
+    labelled.points = nullptr;
+    ASSERT_EQ(CH_write_compressed_feature(e.ch, &labelled), ZE_SUCCESS);
+    ASSERT_EQ(CH_write_block(e.ch, "", 0), ZE_SUCCESS);
+    ASSERT_EQ(CH_write_long(e.ch, 17), ZE_SUCCESS);
     ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
 
     Peer p(e.peer);
@@ -311,6 +345,29 @@ TEST(XdrChannel, APeerOnLibtirpcAloneReadsWhatWeWrite)
     ASSERT_EQ(n, 3000u);
     EXPECT_EQ(got[2999], 2999 * 7);
     std::free(got);
+    p.next_record();
+
+    // The compressed feature: id, count, entity type, size, the bytes, and
+    // the annotation text as one string.
+    int fid = 0, points = 0, size = 0;
+    short entity = 0;
+    ASSERT_TRUE(xdr_int(&p.in, &fid) && xdr_int(&p.in, &points) && xdr_short(&p.in, &entity) &&
+                xdr_int(&p.in, &size));
+    EXPECT_EQ(fid, 31);
+    ASSERT_EQ(size, VES_get_compressed_buffer_size(&labelled));
+    std::vector<char> bytes(static_cast<size_t>(size));
+    ASSERT_TRUE(xdr_opaque(&p.in, bytes.data(), static_cast<u_int>(size)));
+    EXPECT_EQ(std::memcmp(bytes.data(), labelled.compressed, bytes.size()), 0);
+    char label[256], *plabel = label;
+    ASSERT_TRUE(xdr_string(&p.in, &plabel, 255));
+    EXPECT_STREQ(label, "Elm Road");
+    p.next_record();
+    // The empty block is a record of its own; the long follows it.
+    p.next_record();
+    int after = 0;
+    ASSERT_TRUE(xdr_int(&p.in, &after));
+    EXPECT_EQ(after, 17);
+    VES_comp_feature_free(&labelled);
 }
 
 TEST(XdrChannel, WeReadWhatAPeerOnLibtirpcAloneWrites)
@@ -342,6 +399,29 @@ TEST(XdrChannel, WeReadWhatAPeerOnLibtirpcAloneWrites)
     ASSERT_TRUE(
         xdr_array(&p.out, &pids, &n, 32000, sizeof(int), reinterpret_cast<xdrproc_t>(xdr_int)));
     p.end_record();
+    // A compressed feature of one point with an annotation (the bytes made by
+    // our compressor: the form carries them as they are), its text one string.
+    FEATURE_STRUCT source{};
+    POINT point = {8, 9};
+    source.num_points = 1;
+    source.points = &point;
+    ASSERT_EQ(VES_anno_create(&source.anno), ZE_SUCCESS);
+    ASSERT_EQ(VES_feature_compress(&source, VE_SHAPE_MASK_ANNO), ZE_SUCCESS);
+    source.points = nullptr;
+    int fid = 64, points = 1, size = VES_get_compressed_buffer_size(&source);
+    short entity = 1;
+    char label[] = "Oak Lane", *plabel = label;
+    ASSERT_TRUE(
+        xdr_int(&p.out, &fid) && xdr_int(&p.out, &points) && xdr_short(&p.out, &entity) &&
+        xdr_int(&p.out, &size) &&
+        xdr_opaque(&p.out, reinterpret_cast<char *>(source.compressed), static_cast<u_int>(size)) &&
+        xdr_string(&p.out, &plabel, 255));
+    p.end_record();
+    // An empty block: a record with nothing in it; then a long.
+    p.end_record();
+    int after = 23;
+    ASSERT_TRUE(xdr_int(&p.out, &after));
+    p.end_record();
 
     REGISTRATION r{};
     ASSERT_EQ(CH_read_registration(e.ch, &r), ZE_SUCCESS);
@@ -353,6 +433,18 @@ TEST(XdrChannel, WeReadWhatAPeerOnLibtirpcAloneWrites)
     std::vector<int32_t> got(200);
     ASSERT_EQ(CH_read_fid_array(e.ch, got.data(), 200), ZE_SUCCESS);
     EXPECT_EQ(got[199], 1199);
+    FEATURE_STRUCT feature{};
+    ASSERT_EQ(VES_anno_create(&feature.anno), ZE_SUCCESS);
+    ASSERT_EQ(CH_read_compressed_feature(e.ch, &feature), ZE_SUCCESS);
+    EXPECT_EQ(feature.feature_id, 64);
+    EXPECT_STREQ(feature.anno->text, "Oak Lane");
+    char nothing[1];
+    ASSERT_EQ(CH_read_block(e.ch, nothing, 0), ZE_SUCCESS);
+    int32_t value = 0;
+    ASSERT_EQ(CH_read_long(e.ch, &value), ZE_SUCCESS);
+    EXPECT_EQ(value, 23);
+    VES_comp_feature_free(&source);
+    VES_comp_feature_free(&feature);
 }
 
 // ---- Failures --------------------------------------------------------------
@@ -400,6 +492,167 @@ TEST(XdrChannel, ARefusedWriteSendsNothing)
         EXPECT_EQ(c.write(), c.rc);
         ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
         EXPECT_EQ(e.drain(), S_be({0x80000004, 1, 0x80000004, 2}));
+    }
+}
+
+// ---- Forms as a peer builds them ------------------------------------------
+
+// A feature of two points with Z values, and its header as the form lists
+// it: long, unsigned long id, long count, short entity type in a 4-byte unit,
+// the envelope's four longs, four longs, two doubles, then the XY word and
+// the Z, measure and coordinate-reference presence words; then the points
+// and the Z values.
+Bytes S_feature_record(uint32_t xy_word)
+{
+    Bytes body = S_be({9, 42, 2, 4, 10, 20, 30, 40, 5, 6, 7, 8});
+    S_be64(body, 1.5);
+    S_be64(body, 2.25);
+    for (uint32_t w : {xy_word, 1u, 0u, 0u, 10u, 20u, 30u, 40u, 100u, 200u})
+        S_be32(body, w);
+    return S_record(body);
+}
+
+TEST(XdrChannel, AFeatureHeaderMayCarryThePeersAddressOfItsPoints)
+{
+    Ends e;
+    POINT points[2] = {{10, 20}, {30, 40}};
+    int32_t z[2] = {100, 200};
+    FEATURE_STRUCT sent{};
+    sent.wire_field = 9;
+    sent.feature_id = 42;
+    sent.num_points = 2;
+    sent.entity_type = 4;
+    sent.envelope = ENVELOPE{10, 20, 30, 40};
+    for (int i = 0; i < 4; i++)
+        sent.wire_fields[i] = 5 + i;
+    sent.area = 1.5;
+    sent.length = 2.25;
+    sent.points = points;
+    sent.z_values = z;
+    ASSERT_EQ(CH_writef(e.ch, &sent), ZE_SUCCESS);
+    ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+    EXPECT_EQ(e.drain(), S_feature_record(1)); // ours says "present"
+
+    // A peer sends where its points were; no reader uses it.
+    for (uint32_t xy_word : {1u, 0x0012f4a8u, 0xffffffffu}) {
+        SCOPED_TRACE(xy_word);
+        e.send_raw(S_feature_record(xy_word));
+        FEATURE_STRUCT got{};
+        ASSERT_EQ(CH_readf(e.ch, &got, 1), ZE_SUCCESS);
+        EXPECT_EQ(got.feature_id, 42);
+        EXPECT_EQ(got.entity_type, 4);
+        EXPECT_EQ(got.envelope.maxy, 40);
+        EXPECT_EQ(got.wire_fields[3], 8);
+        EXPECT_EQ(got.length, 2.25);
+        ASSERT_NE(got.points, nullptr);
+        EXPECT_EQ(got.points[1].y, 40);
+        ASSERT_NE(got.z_values, nullptr);
+        EXPECT_EQ(got.z_values[1], 200);
+        EXPECT_EQ(got.measures, nullptr);
+        std::free(got.points);
+        std::free(got.z_values);
+
+        // The same header buffered in a row stream (no record marks).
+        Bytes body = S_feature_record(xy_word);
+        body.erase(body.begin(), body.begin() + 4);
+        XDR memory;
+        xdrmem_create(&memory, reinterpret_cast<char *>(body.data()),
+                      static_cast<u_int>(body.size()), XDR_DECODE);
+        POINT room[2] = {};
+        int32_t z_room[2] = {};
+        FEATURE_STRUCT buffered{};
+        buffered.points = room;
+        buffered.z_values = z_room;
+        buffered.allocated_points = 2;
+        EXPECT_EQ(XDRMEM_feature(&buffered, &memory), ZE_SUCCESS);
+        EXPECT_EQ(room[1].x, 30);
+        EXPECT_EQ(z_room[0], 100);
+        xdr_destroy(&memory);
+    }
+}
+
+TEST(XdrChannel, ACompressedFeatureCarriesItsAnnotationAsOnePlainString)
+{
+    Ends e;
+    FEATURE_STRUCT sent{};
+    POINT point = {1000, 2000};
+    sent.feature_id = 77;
+    sent.num_points = 1;
+    sent.entity_type = 1;
+    sent.points = &point;
+    ASSERT_EQ(VES_anno_create(&sent.anno), ZE_SUCCESS);
+    std::strcpy(sent.anno->text, "Main St");
+    ASSERT_EQ(VES_feature_compress(&sent, VE_SHAPE_MASK_ANNO), ZE_SUCCESS);
+    sent.points = nullptr;
+    const int32_t size = VES_get_compressed_buffer_size(&sent);
+    ASSERT_GT(size, 0);
+    ASSERT_NE(sent.compressed[VE_COMP_FLAGS_OFFSET] & VE_COMP_FLAG_ANNO, 0);
+
+    // Long id, long count, short entity type, long size, the bytes padded to
+    // 4, then the text as one XDR string: its length, its characters, padding.
+    Bytes body = S_be({77, 1, 1, static_cast<uint32_t>(size)});
+    body.insert(body.end(), sent.compressed, sent.compressed + size);
+    while (body.size() % 4 != 0)
+        body.push_back(0);
+    S_be32(body, 7);
+    body.insert(body.end(), {'M', 'a', 'i', 'n', ' ', 'S', 't', 0});
+    ASSERT_EQ(CH_write_compressed_feature(e.ch, &sent), ZE_SUCCESS);
+    ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+    EXPECT_EQ(e.drain(), S_record(body));
+    body.insert(body.end(), {0, 0, 0, 3}); // a long after the string, same record
+    const Bytes hand = S_record(body);
+
+    // Our reader takes the peer's record (a word behind the text is skipped
+    // with the rest of the record), and the next record after it.
+    e.send_raw(hand);
+    e.send_raw(S_be({0x80000004, 5}));
+    FEATURE_STRUCT got{};
+    ASSERT_EQ(VES_anno_create(&got.anno), ZE_SUCCESS);
+    ASSERT_EQ(CH_read_compressed_feature(e.ch, &got), ZE_SUCCESS);
+    EXPECT_EQ(got.feature_id, 77);
+    ASSERT_EQ(VES_get_compressed_buffer_size(&got), size);
+    EXPECT_EQ(std::memcmp(got.compressed, sent.compressed, static_cast<size_t>(size)), 0);
+    EXPECT_STREQ(got.anno->text, "Main St");
+    int32_t next = 0;
+    ASSERT_EQ(CH_read_long(e.ch, &next), ZE_SUCCESS);
+    EXPECT_EQ(next, 5);
+
+    // A text longer than a reader's 255 characters is refused before a byte
+    // goes out.
+    std::memset(sent.anno->text, 'x', sizeof sent.anno->text);
+    EXPECT_EQ(CH_write_compressed_feature(e.ch, &sent), ZE_INVALID_ARGUMENT);
+    ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+    EXPECT_TRUE(e.drain().empty());
+    VES_comp_feature_free(&sent);
+    VES_comp_feature_free(&got);
+}
+
+TEST(XdrChannel, AnEmptyBlockIsARecordOfItsOwn)
+{
+    Ends e;
+    // 6, an empty block, 7, 8: four records, the second with no bytes.
+    const Bytes hand = S_be({0x80000004, 6, 0x80000000, 0x80000004, 7, 0x80000004, 8});
+    ASSERT_EQ(CH_write_long(e.ch, 6), ZE_SUCCESS);
+    ASSERT_EQ(CH_write_block(e.ch, "", 0), ZE_SUCCESS);
+    ASSERT_EQ(CH_write_long(e.ch, 7), ZE_SUCCESS);
+    ASSERT_EQ(CH_write_long(e.ch, 8), ZE_SUCCESS);
+    ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+    EXPECT_EQ(e.drain(), hand);
+
+    // An empty block first, before anything else was written.
+    ASSERT_EQ(CH_write_block(e.ch, "", 0), ZE_SUCCESS);
+    ASSERT_EQ(CH_flush(e.ch), ZE_SUCCESS);
+    EXPECT_EQ(e.drain(), S_be({0x80000000}));
+
+    e.send_raw(hand);
+    int32_t value = 0;
+    ASSERT_EQ(CH_read_long(e.ch, &value), ZE_SUCCESS);
+    EXPECT_EQ(value, 6);
+    char nothing[1];
+    ASSERT_EQ(CH_read_block(e.ch, nothing, 0), ZE_SUCCESS);
+    for (int32_t want : {7, 8}) {
+        ASSERT_EQ(CH_read_long(e.ch, &value), ZE_SUCCESS);
+        EXPECT_EQ(value, want);
     }
 }
 
