@@ -54,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string wkt_a = mox_oracle::Wkt(a);
     std::string wkt_b = mox_oracle::Wkt(b);
     std::string matrix = mox_oracle::Matrix(geos, wkt_a, wkt_b, &dim_a, &dim_b);
+    /* GEOS misreads a line that runs along itself: it cannot judge the pair. */
+    const bool judged =
+        !matrix.empty() && !mox_oracle::OverlapsItself(a) && !mox_oracle::OverlapsItself(b);
 
     VE_FEATURE_SPEC spec = {};
     spec.shape = &a;
@@ -68,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     abort();
                 continue;
             }
-            if (cell == 0 || matrix.empty())
+            if (cell == 0 || !judged)
                 continue;
             bool expected = mox_oracle::Expected(geos, method, wkt_a, wkt_b, matrix, dim_a, dim_b);
             if ((rc == MOX_SUCCESS) != expected)

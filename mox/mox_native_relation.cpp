@@ -211,6 +211,7 @@ bool S_intersects(const mox_native_view &a, const mox_native_view &b)
 /* Scratch of the piece walk, kept per thread. */
 struct S_piece_scratch {
     std::vector<POINT> cuts;
+    std::vector<mox_edge> crossed;
 };
 
 /* Walks the edges of b (lines, or an area's rings) through area a: each edge
@@ -223,6 +224,7 @@ bool S_pieces_inside(const mox_native_view &a, const mox_native_view &b, bool *t
 {
     static thread_local S_piece_scratch scratch;
     std::vector<POINT> &cuts = scratch.cuts;
+    std::vector<mox_edge> &crossed = scratch.crossed;
     *touched = false;
     *interior = false;
     /* The location of the previous edge's end when it lies off a's boundary. */
@@ -231,11 +233,12 @@ bool S_pieces_inside(const mox_native_view &a, const mox_native_view &b, bool *t
     for (int32_t i = 0; i < b.edge_count; i++) {
         const mox_edge &e = b.edges[i];
         cuts.clear();
+        crossed.clear();
         bool met = false;
-        bool proper = S_scan(a, e, [&](const mox_edge &q) {
+        S_scan(a, e, [&](const mox_edge &q) {
             S_meeting m = S_meet(q, e);
             if (m == S_PROPER)
-                return true;
+                crossed.push_back(q);
             if (m == S_TOUCH) {
                 met = true;
                 if (S_on_edge(e, q.x1, q.y1))
@@ -245,9 +248,16 @@ bool S_pieces_inside(const mox_native_view &a, const mox_native_view &b, bool *t
             }
             return false;
         });
-        if (proper) {
+        /* Crossing a boundary edge leaves a, unless another ring of a has a
+         * vertex at the crossing (parts or a hole touching there): then the
+         * point is a cut like any other and the pieces on both sides are
+         * located by their middles. */
+        for (const mox_edge &q : crossed) {
             *touched = true;
-            return false;
+            met = true;
+            if (std::none_of(cuts.begin(), cuts.end(),
+                             [&](const POINT &c) { return S_on_edge(q, c.x, c.y); }))
+                return false;
         }
         bool follows = previous != nullptr && previous->x2 == e.x1 && previous->y2 == e.y1;
         previous = &e;

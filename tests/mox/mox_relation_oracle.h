@@ -8,7 +8,9 @@
 
 #include <geos_c.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mox/mox.h"
@@ -111,6 +113,59 @@ inline std::string Wkt(const FEATURE_STRUCT &f)
         w += ")";
     }
     return multi || polygons.size() > 1 ? w + ")" : w;
+}
+
+// The edges of a line or multi line by the part rule of mox/mox.h (a
+// repeated point closes a part of a multi line; repeated points inside a
+// part count once); none for other shapes.
+inline std::vector<std::pair<POINT, POINT>> LineEdges(const FEATURE_STRUCT &f)
+{
+    std::vector<std::pair<POINT, POINT>> edges;
+    int base = f.entity_type & 0xFF;
+    if ((base != VE_ENTITY_LINE && base != VE_ENTITY_SIMPLE_LINE) || f.points == nullptr)
+        return edges;
+    bool multi = (f.entity_type & 0x100) != 0;
+    const POINT *p = f.points;
+    size_t n = f.num_points > 0 ? (size_t)f.num_points : 0;
+    for (size_t i = 1; i < n; i++) {
+        if (Same(p[i], p[i - 1])) {
+            if (multi)
+                i++; // the next part starts after the repeated point
+            continue;
+        }
+        edges.emplace_back(p[i - 1], p[i]);
+    }
+    return edges;
+}
+
+// Whether two edges of the line run along one another for a stretch (a line
+// doubling back, or parts lying on each other): GEOS 3.11's relate misreads
+// such lines, so its matrix cannot judge them.
+inline bool OverlapsItself(const FEATURE_STRUCT &f)
+{
+    auto edges = LineEdges(f);
+    auto cross = [](const POINT &a, const POINT &b, const POINT &c) {
+        return (long double)(b.x - a.x) * (c.y - a.y) - (long double)(b.y - a.y) * (c.x - a.x);
+    };
+    for (size_t i = 0; i < edges.size(); i++) {
+        for (size_t j = i + 1; j < edges.size(); j++) {
+            const POINT &a = edges[i].first, &b = edges[i].second;
+            const POINT &c = edges[j].first, &d = edges[j].second;
+            if (cross(a, b, c) != 0 || cross(a, b, d) != 0)
+                continue; // not on one line
+            // Positions along a-b of the four ends; a stretch in common when
+            // the two spans overlap by more than a point.
+            auto at = [&](const POINT &q) {
+                return (long double)(q.x - a.x) * (b.x - a.x) +
+                       (long double)(q.y - a.y) * (b.y - a.y);
+            };
+            long double s0 = 0, s1 = at(b), t0 = std::min(at(c), at(d)),
+                        t1 = std::max(at(c), at(d));
+            if (std::min(s1, t1) > std::max(s0, t0))
+                return true;
+        }
+    }
+    return false;
 }
 
 struct Geos {
