@@ -5,8 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "base/util/ve_release_internal.h"
 #include "base/util/zel_errors.h"
-#include "db/core/db_dbms.h"
 
 int32_t VES_get_release(RELEASE *release)
 {
@@ -15,10 +15,8 @@ int32_t VES_get_release(RELEASE *release)
     memset(release, 0, sizeof(*release));
     sscanf(VE_RELEASE_TEXT, "%d.%d.%d", &release->major, &release->minor, &release->bugfix);
     release->release = VE_RELEASE_NUMBER;
-    char rev[DB_DBMS_REV_SIZE], date[DB_DBMS_REV_SIZE], build[DB_DBMS_REV_SIZE];
-    DB_dbms_get_rev(rev, date, build);
-    int n =
-        snprintf(release->description, sizeof(release->description), "%s %s %s", rev, build, date);
+    int n = snprintf(release->description, sizeof(release->description), "%s  Build %d %s",
+                     VE_DBMS_RELEASE_TEXT, VE_DBMS_BUILD_NUMBER, VE_DBMS_BUILD_DATE);
     if (n < 0)
         return 0;
     return static_cast<int32_t>(strlen(release->description));

@@ -6,12 +6,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/util/ve_release_internal.h"
 #include "base/util/zel_errors.h"
 
 static const char S_dbms_name[] = "Informix/IDS";
-static const char S_dbms_release[] = "(Service Pack 1) Informix";
-static const char S_dbms_build_date[] = "Thu Jun 14 09:49:38 PDT 2001";
-static const int S_dbms_build_number = 580;
 
 // Addressed by position 1..57; "NONE" marks a function this DBMS lacks.
 // Entries 50 to 57 are the pattern-matching vocabulary.
@@ -91,11 +89,11 @@ int32_t DB_dbms_get_name(char *name)
 void DB_dbms_get_rev(char *release, char *date, char *build)
 {
     if (release)
-        snprintf(release, DB_DBMS_REV_SIZE, "%s", S_dbms_release);
+        snprintf(release, DB_DBMS_REV_SIZE, "%s", VE_DBMS_RELEASE_TEXT);
     if (date)
-        snprintf(date, DB_DBMS_REV_SIZE, "%s", S_dbms_build_date);
+        snprintf(date, DB_DBMS_REV_SIZE, "%s", VE_DBMS_BUILD_DATE);
     if (build)
-        snprintf(build, DB_DBMS_REV_SIZE, " Build %d", S_dbms_build_number);
+        snprintf(build, DB_DBMS_REV_SIZE, " Build %d", VE_DBMS_BUILD_NUMBER);
 }
 
 int32_t DB_dbms_get_function_name(int32_t *count, char ***names)
