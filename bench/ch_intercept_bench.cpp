@@ -1,7 +1,7 @@
 // The cost of the intercept trace when it is off: 10,000 longs written
 // through an untraced channel (the member asks the channel's trace mode,
-// then dispatches on its type) against the same longs written straight to
-// a socket transport. Both transports send into a link that drops the
+// then calls the member of its transport's table) against the same longs
+// written straight to a socket transport. Both transports send into a link that drops the
 // bytes, so only the member's own work is measured. The channel should be
 // as fast as the transport within a few per cent.
 #include <benchmark/benchmark.h>
@@ -52,9 +52,9 @@ void BM_UntracedChannelWrite(benchmark::State &state)
         CH_destroy(channel);
         return;
     }
-    // The channel's transport is swapped for the dropping one.
-    SO_destroy(channel->so);
-    channel->so = S_dropping_transport();
+    // The channel's socket end is swapped for the dropping one.
+    channel->transport->destroy(channel->end);
+    channel->end = S_dropping_transport();
     for (auto _ : state)
         for (int32_t i = 0; i < kLongs; i++)
             benchmark::DoNotOptimize(CH_write_long(channel, i));

@@ -110,7 +110,7 @@ void BM_RowsCoordinatedMemory(benchmark::State &state)
     CH_CHANNEL *a = CH_create(CH_TYPE_COORDINATED_MEMORY, 0, nullptr);
     CH_CHANNEL *b = CH_create(CH_TYPE_COORDINATED_MEMORY, 0, nullptr);
     ch_pair_coordinated_memory(a, b);
-    S_stream(state, a->so, b->so, false);
+    S_stream(state, static_cast<SO_CHANNEL *>(a->end), static_cast<SO_CHANNEL *>(b->end), false);
     CH_destroy(a);
     CH_destroy(b);
 }
@@ -130,7 +130,7 @@ void BM_RowsSharedMemory(benchmark::State &state)
     CH_CHANNEL *b = CH_create(CH_TYPE_SHARED_MEMORY, 0, nullptr);
     ch_attach_shared_memory(creator, a, getpid());
     ch_attach_shared_memory(opener, b, getpid());
-    S_stream(state, a->so, b->so, false);
+    S_stream(state, static_cast<SO_CHANNEL *>(a->end), static_cast<SO_CHANNEL *>(b->end), false);
     CH_destroy(a);
     CH_destroy(b);
 }
@@ -186,7 +186,7 @@ void BM_RowsSocketPair(benchmark::State &state)
     }
     CH_CHANNEL *a = CH_create(CH_TYPE_SOCKET, 0, &fds[0]);
     CH_CHANNEL *b = CH_create(CH_TYPE_SOCKET, 0, &fds[1]);
-    S_stream(state, a->so, b->so, true);
+    S_stream(state, static_cast<SO_CHANNEL *>(a->end), static_cast<SO_CHANNEL *>(b->end), true);
     CH_destroy(a);
     CH_destroy(b);
     plat_socket_close(fds[0]);

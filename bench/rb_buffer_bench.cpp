@@ -82,9 +82,7 @@ void BM_RbSendReceiveTiles(benchmark::State &state)
     const auto tiles = S_tiles();
     S_pipe pipe;
     SO_LINK link = {&pipe, S_recv, S_send, S_poll};
-    CH_CHANNEL channel = {};
-    channel.type = CH_TYPE_SOCKET;
-    channel.so = so_create_on_link(&link, 0, 0);
+    CH_CHANNEL *channel = ch_create_on_link(&link, 0, 0);
     RB_BUFFER *out = nullptr, *in = nullptr;
     RB_init(&out, 1 << 18);
     RB_init(&in, 1 << 18);
@@ -107,7 +105,7 @@ void BM_RbSendReceiveTiles(benchmark::State &state)
             if (next == kTiles)
                 RB_set_last(out);
             RB_reset(in);
-            if (RB_send_buffer(out, &channel) != 0 || RB_receive_buffer(in, &channel) != 0) {
+            if (RB_send_buffer(out, channel) != 0 || RB_receive_buffer(in, channel) != 0) {
                 state.SkipWithError("message");
                 break;
             }
@@ -125,7 +123,7 @@ void BM_RbSendReceiveTiles(benchmark::State &state)
     benchmark::DoNotOptimize(sum);
     RB_free(&out);
     RB_free(&in);
-    SO_destroy(channel.so);
+    CH_destroy(channel);
 }
 
 void BM_ZlibCompressUncompressTiles(benchmark::State &state)

@@ -129,9 +129,7 @@ void BM_SbPutGetRow(benchmark::State &state)
     const int32_t encoding = static_cast<int32_t>(state.range(0));
     S_pipe pipe;
     SO_LINK link = {&pipe, S_recv, S_send, S_poll};
-    CH_CHANNEL channel = {};
-    channel.type = CH_TYPE_SOCKET;
-    channel.so = so_create_on_link(&link, 0, 0);
+    CH_CHANNEL *channel = ch_create_on_link(&link, 0, 0);
     SB_BUFFER *out = nullptr, *in = nullptr;
     SB_init(SB_SEND_BUFFER, 0, 65536, kRows, encoding, &out);
     SB_init(SB_RECEIVE_BUFFER, 0, 65536, kRows, encoding, &in);
@@ -144,7 +142,7 @@ void BM_SbPutGetRow(benchmark::State &state)
             if (SB_put_row(&sent.r, 0, out) != 0)
                 state.SkipWithError("put");
         SB_set_last_buffer(out);
-        if (SB_send_buffer(&channel, out) != 0 || SB_receive_buffer(&channel, in) != 0)
+        if (SB_send_buffer(channel, out) != 0 || SB_receive_buffer(channel, in) != 0)
             state.SkipWithError("message");
         while (SB_get_row(in, &got.r) == 0) {
             int32_t v;
@@ -155,7 +153,7 @@ void BM_SbPutGetRow(benchmark::State &state)
     benchmark::DoNotOptimize(sum);
     SB_free(out);
     SB_free(in);
-    SO_destroy(channel.so);
+    CH_destroy(channel);
 }
 
 void BM_MemcpyRowBytes(benchmark::State &state)

@@ -24,10 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t choice = data[0];
     fuzz_link_input input = {data + 1, size - 1, 0};
     SO_LINK link = fuzz_link(&input);
-    CH_CHANNEL channel = {};
-    channel.type = CH_TYPE_SOCKET;
-    channel.so = so_create_on_link(&link, 64, 256);
-    if (channel.so == nullptr)
+    CH_CHANNEL *channel = ch_create_on_link(&link, 64, 256);
+    if (channel == nullptr)
         return 0;
     const int32_t capacity = 64 << (choice & 3);
     const int32_t decode = (choice >> 2) & 1;
@@ -39,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (RB_init(&in, capacity) == 0) {
         for (int messages = 0; messages < 100; messages++) {
             RB_reset(in);
-            if (RB_receive_buffer(in, &channel) != 0)
+            if (RB_receive_buffer(in, channel) != 0)
                 break;
             for (int tiles = 0; tiles < 1000; tiles++) {
                 RB_TILE tile = {};
@@ -59,6 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     RB_free(&in);
-    SO_destroy(channel.so);
+    CH_destroy(channel);
     return 0;
 }

@@ -61,10 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t choice = data[0];
     fuzz_link_input input = {data + 1, size - 1, 0};
     SO_LINK link = fuzz_link(&input);
-    CH_CHANNEL channel = {};
-    channel.type = CH_TYPE_SOCKET;
-    channel.so = so_create_on_link(&link, 64, 256);
-    if (channel.so == nullptr)
+    CH_CHANNEL *channel = ch_create_on_link(&link, 64, 256);
+    if (channel == nullptr)
         return 0;
 
     const bool second = (choice & 2) != 0;
@@ -83,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         int32_t rc = ZE_BUFFER_DRAINED;
         for (int steps = 0; steps < 1000; steps++) {
             if (rc == ZE_BUFFER_DRAINED) {
-                if (SB_receive_buffer(&channel, in) != 0)
+                if (SB_receive_buffer(channel, in) != 0)
                     break;
             } else if (rc != 0) {
                 break;
@@ -95,6 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     SB_free(in);
     VES_free_row_pointers(&row);
-    SO_destroy(channel.so);
+    CH_destroy(channel);
     return 0;
 }

@@ -111,12 +111,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     fuzz_link_input input = {data + 1, size - 1, 0};
     SO_LINK link = fuzz_link(&input);
-    CH_CHANNEL channel = {};
-    channel.type = CH_TYPE_SOCKET;
-    channel.so = so_create_on_link(&link, 64, 256);
-    if (channel.so == nullptr)
+    CH_CHANNEL *channel = ch_create_on_link(&link, 64, 256);
+    if (channel == nullptr)
         return 0;
-    S_read(&channel, choice);
-    SO_destroy(channel.so);
+    S_read(channel, choice);
+    CH_destroy(channel);
     return 0;
 }

@@ -1,10 +1,9 @@
-// The channel object (base/system/ch_channel.h): creation over a connected
-// socket, destruction, flush and the readiness question, each a switch on
-// the channel's type. The read and write family is in ch_records.cpp, the
-// command codes in ch_command.cpp. A memory channel (type 2 made with its
-// coordinated-memory end, type 3 once a shared-memory object is attached)
-// also holds an unbuffered socket transport over the memory transport's
-// link, through which the family sends the raw forms.
+// The channel object (base/system/ch_channel.h): creation, destruction, flush
+// and the readiness question. A channel is made with its transport, whose
+// table of members (ch_transport_internal.h) serves every operation after
+// that; the read and write family is in ch_records.cpp, the command codes in
+// ch_command.cpp. A shared-memory channel gets its transport when an object
+// is attached; until then its table refuses.
 #include "base/system/ch_channel_internal.h"
 
 #include <cstdio>
@@ -12,9 +11,6 @@
 #include <string>
 
 #include "base/system/ch_intercept_internal.h"
-#include "base/system/cmem_channel_internal.h"
-#include "base/system/shm_channel_internal.h"
-#include "base/system/so_channel_internal.h"
 
 /* The areas of a socket or XDR transport: a write area of 4096 bytes gathers
  * small values into one send, a read area of 8192 bytes takes what the
@@ -22,47 +18,77 @@
 static constexpr int32_t kSocketWriteSize = 4096;
 static constexpr int32_t kSocketReadSize = 8192;
 
+// ---- The table of a channel without a transport ------------------------------
+
+template <typename... A> static int32_t S_refuse(void *, A...)
+{
+    return ZE_FAILURE;
+}
+
+static int32_t S_nothing_held(void *)
+{
+    return ZE_SUCCESS; // nothing is held back to send
+}
+
+static void S_nothing(void *) {}
+
+#define S_REFUSE(NAME, ...) .read_##NAME = S_refuse, .write_##NAME = S_refuse,
+// clang-format off
+static constexpr CH_TRANSPORT kNoTransport = {
+    CH_FAMILY(S_REFUSE, S_REFUSE, S_REFUSE, S_REFUSE, S_REFUSE)
+    CH_OWN_SHAPES(S_REFUSE)
+    .readf = S_refuse,
+    .writef = S_refuse,
+    .flush = S_nothing_held,
+    .data_waiting = S_refuse,
+    .set_broken = S_nothing,
+    .destroy = S_nothing,
+};
+// clang-format on
+#undef S_REFUSE
+
+// ---- Life ------------------------------------------------------------------
+
+// The channel's end of its transport, by type (a shared-memory channel's
+// comes later): true when it was made.
+static bool S_make_transport(CH_CHANNEL *channel, uint32_t type, const int *socket)
+{
+    const int32_t old = channel->old_release;
+    switch (type) {
+    case CH_TYPE_SOCKET:
+        channel->end = socket != nullptr
+                           ? so_transport_create(socket, kSocketWriteSize, kSocketReadSize, old,
+                                                 &channel->transport)
+                           : nullptr;
+        return channel->end != nullptr;
+    case CH_TYPE_XDR:
+        channel->end = socket != nullptr
+                           ? xdr_transport_create(socket, kSocketWriteSize, kSocketReadSize, old,
+                                                  &channel->transport)
+                           : nullptr;
+        return channel->end != nullptr;
+    case CH_TYPE_COORDINATED_MEMORY:
+        channel->end = cmem_transport_create(old, &channel->transport);
+        return channel->end != nullptr;
+    case CH_TYPE_SHARED_MEMORY:
+        channel->transport = &kNoTransport;
+        return true;
+    default:
+        return false;
+    }
+}
+
 ZEL_API CH_CHANNEL *CH_create(uint32_t type, int32_t old_release, const int *socket)
 {
     CH_CHANNEL *channel = static_cast<CH_CHANNEL *>(std::calloc(1, sizeof(CH_CHANNEL)));
     if (channel == nullptr)
         return nullptr;
     channel->type = type;
-    bool made = false;
-    switch (type) {
-    case CH_TYPE_SOCKET:
-        channel->so =
-            socket != nullptr ? SO_create(socket, kSocketWriteSize, kSocketReadSize) : nullptr;
-        made = channel->so != nullptr;
-        break;
-    case CH_TYPE_XDR:
-        channel->xdr =
-            socket != nullptr ? XDR_create(socket, kSocketWriteSize, kSocketReadSize) : nullptr;
-        made = channel->xdr != nullptr;
-        break;
-    case CH_TYPE_COORDINATED_MEMORY: {
-        CMEM *end = cmem_create();
-        SO_LINK link = cmem_link(end);
-        channel->so = end != nullptr ? so_create_on_link(&link, 0, 0) : nullptr;
-        if (channel->so == nullptr)
-            cmem_destroy(end);
-        else
-            channel->coordinated_memory = end;
-        made = channel->so != nullptr;
-        break;
-    }
-    case CH_TYPE_SHARED_MEMORY:
-        made = true; // its transport is attached afterwards
-        break;
-    default:
-        made = false;
-        break;
-    }
-    if (!made) {
+    channel->old_release = old_release;
+    if (!S_make_transport(channel, type, socket)) {
         std::free(channel);
         return nullptr;
     }
-    channel->old_release = old_release;
     // Every channel made decides the process's trace flags anew, traced or
     // not; a trace that cannot be made leaves the channel untraced.
     char path[CH_INTERCEPT_PATH_SIZE];
@@ -87,28 +113,25 @@ ZEL_API CH_CHANNEL *CH_create(uint32_t type, int32_t old_release, const int *soc
     return channel;
 }
 
+CH_CHANNEL *ch_create_on_link(const SO_LINK *link, int32_t write_size, int32_t read_size)
+{
+    CH_CHANNEL *channel = static_cast<CH_CHANNEL *>(std::calloc(1, sizeof(CH_CHANNEL)));
+    if (channel == nullptr)
+        return nullptr;
+    channel->type = CH_TYPE_SOCKET;
+    channel->end = so_transport_create_on_link(link, write_size, read_size, &channel->transport);
+    if (channel->end == nullptr) {
+        std::free(channel);
+        return nullptr;
+    }
+    return channel;
+}
+
 ZEL_API void CH_destroy(CH_CHANNEL *channel)
 {
     if (channel == nullptr)
         return;
-    switch (channel->type) {
-    case CH_TYPE_SOCKET:
-        SO_destroy(channel->so);
-        break;
-    case CH_TYPE_XDR:
-        XDR_destroy(channel->xdr, 1);
-        break;
-    case CH_TYPE_COORDINATED_MEMORY:
-        SO_destroy(channel->so);
-        cmem_destroy(static_cast<CMEM *>(channel->coordinated_memory));
-        break;
-    case CH_TYPE_SHARED_MEMORY:
-        SO_destroy(channel->so);
-        shm_destroy(static_cast<SHM_OBJECT *>(channel->shared_memory));
-        break;
-    default:
-        break;
-    }
+    channel->transport->destroy(channel->end);
     if (channel->intercept_file != nullptr)
         ch_intercept_close(&channel->intercept_file);
     std::free(channel);
@@ -116,73 +139,45 @@ ZEL_API void CH_destroy(CH_CHANNEL *channel)
 
 ZEL_API int32_t CH_flush(CH_CHANNEL *channel)
 {
-    switch (ch_type(channel)) {
-    case CH_TYPE_SOCKET:
-        return so_flush(channel->so);
-    case CH_TYPE_XDR:
-        return XDR_flush(channel->xdr);
-    case CH_TYPE_COORDINATED_MEMORY:
-    case CH_TYPE_SHARED_MEMORY:
-        return ZE_SUCCESS; // every write is handed over at once
-    default:
-        return ch_refuse(channel);
-    }
-}
-
-void ch_break(CH_CHANNEL *channel)
-{
-    switch (ch_type(channel)) {
-    case CH_TYPE_SOCKET:
-    case CH_TYPE_COORDINATED_MEMORY:
-    case CH_TYPE_SHARED_MEMORY:
-        if (channel->so != nullptr)
-            channel->so->broken = 1;
-        break;
-    case CH_TYPE_XDR:
-        xdr_break(channel->xdr);
-        break;
-    default:
-        break;
-    }
+    if (channel == nullptr)
+        return ZE_NULL_POINTER;
+    return channel->transport->flush(channel->end);
 }
 
 ZEL_API int32_t CH_data_waiting(CH_CHANNEL *channel)
 {
-    switch (ch_type(channel)) {
-    case CH_TYPE_SOCKET:
-        return so_data_waiting(channel->so);
-    case CH_TYPE_XDR:
-        return xdr_data_waiting(channel->xdr);
-    case CH_TYPE_COORDINATED_MEMORY:
-    case CH_TYPE_SHARED_MEMORY:
-        return channel->so != nullptr ? so_data_waiting(channel->so) : ZE_FAILURE;
-    default:
-        return ch_refuse(channel);
-    }
+    if (channel == nullptr)
+        return ZE_NULL_POINTER;
+    return channel->transport->data_waiting(channel->end);
 }
+
+void ch_break(CH_CHANNEL *channel)
+{
+    if (channel != nullptr)
+        channel->transport->set_broken(channel->end);
+}
+
+// ---- The memory transports ---------------------------------------------------
 
 int32_t ch_pair_coordinated_memory(CH_CHANNEL *a, CH_CHANNEL *b)
 {
-    if (ch_type(a) != CH_TYPE_COORDINATED_MEMORY || ch_type(b) != CH_TYPE_COORDINATED_MEMORY)
+    if (a == nullptr || b == nullptr || a->type != CH_TYPE_COORDINATED_MEMORY ||
+        b->type != CH_TYPE_COORDINATED_MEMORY)
         return ZE_FAILURE;
-    return cmem_connect(static_cast<CMEM *>(a->coordinated_memory),
-                        static_cast<CMEM *>(b->coordinated_memory)) == 0
-               ? ZE_SUCCESS
-               : ZE_FAILURE;
+    return cmem_transport_pair(a->end, b->end) == 0 ? ZE_SUCCESS : ZE_FAILURE;
 }
 
 int32_t ch_attach_shared_memory(SHM_OBJECT *object, CH_CHANNEL *channel, int32_t peer_process_id)
 {
-    if (object == nullptr || ch_type(channel) != CH_TYPE_SHARED_MEMORY ||
-        channel->shared_memory != nullptr)
+    if (object == nullptr || channel == nullptr || channel->type != CH_TYPE_SHARED_MEMORY ||
+        channel->transport != &kNoTransport)
         return ZE_FAILURE;
-    if (shm_open_peer_process(object, peer_process_id) != 0)
+    const CH_TRANSPORT *transport = nullptr;
+    void *end = shm_transport_create(object, peer_process_id, channel->old_release, &transport);
+    if (end == nullptr)
         return ZE_FAILURE;
-    SO_LINK link = shm_link(object);
-    channel->so = so_create_on_link(&link, 0, 0);
-    if (channel->so == nullptr)
-        return ZE_FAILURE;
-    channel->shared_memory = object;
+    channel->transport = transport;
+    channel->end = end;
     return ZE_SUCCESS;
 }
 

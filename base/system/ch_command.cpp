@@ -1,7 +1,6 @@
 // Command codes (base/system/ch_command.h): the name table, the older
 // release's numbering, the trace of a command, and the reading and writing
-// of a code through the channel's transport (a switch on its type, as every
-// channel member).
+// of a code as one long through the channel's transport.
 #include "base/system/ch_command_internal.h"
 
 #include <array>
@@ -110,34 +109,14 @@ ZEL_API int32_t CH_write_command(CH_CHANNEL *channel, int32_t code)
         if (code < 0)
             return ZE_INVALID_RELEASE;
     }
-    switch (ch_type(channel)) {
-    case CH_TYPE_SOCKET:
-    case CH_TYPE_COORDINATED_MEMORY:
-    case CH_TYPE_SHARED_MEMORY:
-        return SO_write_long(channel->so, code);
-    case CH_TYPE_XDR:
-        return XDR_write_long(channel->xdr, code);
-    default:
-        return ch_refuse(channel);
-    }
+    return channel->transport->write_long(channel->end, code);
 }
 
 ZEL_API int32_t CH_read_command(CH_CHANNEL *channel, int32_t *code)
 {
-    int32_t rc;
-    switch (ch_type(channel)) {
-    case CH_TYPE_SOCKET:
-    case CH_TYPE_COORDINATED_MEMORY:
-    case CH_TYPE_SHARED_MEMORY:
-        rc = SO_read_long(channel->so, code);
-        break;
-    case CH_TYPE_XDR:
-        rc = XDR_read_long(channel->xdr, code);
-        break;
-    default:
-        rc = ch_refuse(channel);
-        break;
-    }
+    if (channel == nullptr)
+        return ZE_NULL_POINTER;
+    const int32_t rc = channel->transport->read_long(channel->end, code);
     if (rc == ZE_SUCCESS && S_traces(channel, CH_INTERCEPT_R))
         ch_intercept_command(channel->intercept_file, *code, "R");
     return rc;

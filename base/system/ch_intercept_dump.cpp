@@ -57,6 +57,30 @@ void S_values(FILE *file, const Value *values, int32_t count, const char *first,
     std::fputc('\n', file);
 }
 
+// A dump that is its heading line alone.
+template <typename... Args>
+void S_line(FILE *file, const char *tag, const char *format, Args... args)
+{
+    if (file == nullptr)
+        return;
+    S_heading(file, tag, format, args...);
+    S_end(file);
+}
+
+// A printer of one record, or of a count before the records, as a printer
+// of count records.
+template <typename T, void (*Print)(FILE *, const T *, const char *)>
+void S_one(FILE *file, const T *record, int32_t, const char *indent)
+{
+    Print(file, record, indent);
+}
+
+template <typename T, void (*Print)(FILE *, int32_t, const T *, const char *)>
+void S_count_first(FILE *file, const T *records, int32_t count, const char *indent)
+{
+    Print(file, count, records, indent);
+}
+
 } // namespace
 
 void ch_intercept_dump_compressed_feature(FILE *file, const FEATURE_STRUCT *feature,
@@ -90,16 +114,6 @@ void ch_intercept_dump_pt3d(FILE *file, int32_t x, int32_t y, int32_t z, const c
     S_end(file);
 }
 
-void ch_intercept_dump_layer(FILE *file, const LAYER *layer, const char *tag)
-{
-    S_records(file, tag, "%s Layer:\n", false, layer, 1, ves_list_layer_info);
-}
-
-void ch_intercept_dump_layer_list(FILE *file, const LAYER *layers, int32_t count, const char *tag)
-{
-    S_records(file, tag, "%s Layer List:   [%d]\n", true, layers, count, ves_list_layer_info);
-}
-
 void ch_intercept_dump_envelope(FILE *file, const ENVELOPE *envelope, const char *tag)
 {
     S_records(file, tag, "%s Envelope:\n", false, envelope, 1,
@@ -112,26 +126,17 @@ void ch_intercept_dump_envelope(FILE *file, const ENVELOPE *envelope, const char
 
 void ch_intercept_dump_long(FILE *file, int32_t value, const char *tag)
 {
-    if (file == nullptr)
-        return;
-    S_heading(file, tag, "%s Long:         %ld\n", static_cast<long>(value));
-    S_end(file);
+    S_line(file, tag, "%s Long:         %ld\n", static_cast<long>(value));
 }
 
 void ch_intercept_dump_ulong(FILE *file, uint32_t value, const char *tag)
 {
-    if (file == nullptr)
-        return;
-    S_heading(file, tag, "%s ULong:        %lu\n", static_cast<unsigned long>(value));
-    S_end(file);
+    S_line(file, tag, "%s ULong:        %lu\n", static_cast<unsigned long>(value));
 }
 
 void ch_intercept_dump_short(FILE *file, int16_t value, const char *tag)
 {
-    if (file == nullptr)
-        return;
-    S_heading(file, tag, "%s Short:        %d\n", static_cast<int>(value));
-    S_end(file);
+    S_line(file, tag, "%s Short:        %d\n", static_cast<int>(value));
 }
 
 void ch_intercept_dump_short_array(FILE *file, const int16_t *values, int32_t count,
@@ -157,18 +162,12 @@ void ch_intercept_dump_fid_array(FILE *file, const int32_t *ids, int32_t count, 
 
 void ch_intercept_dump_float(FILE *file, float value, const char *tag)
 {
-    if (file == nullptr)
-        return;
-    S_heading(file, tag, "%s Float:        %.6f\n", static_cast<double>(value));
-    S_end(file);
+    S_line(file, tag, "%s Float:        %.6f\n", static_cast<double>(value));
 }
 
 void ch_intercept_dump_lfloat(FILE *file, double value, const char *tag)
 {
-    if (file == nullptr)
-        return;
-    S_heading(file, tag, "%s LFloat:       %.12f\n", value);
-    S_end(file);
+    S_line(file, tag, "%s LFloat:       %.12f\n", value);
 }
 
 void ch_intercept_dump_lfloat_array(FILE *file, const double *values, int32_t count,
@@ -183,18 +182,14 @@ void ch_intercept_dump_lfloat_array(FILE *file, const double *values, int32_t co
 
 void ch_intercept_dump_string(FILE *file, const char *text, const char *tag)
 {
-    if (file == nullptr)
-        return;
-    S_heading(file, tag, "%s String:       %s\n", ves_list_quoted_string(text));
-    S_end(file);
+    if (file != nullptr)
+        S_line(file, tag, "%s String:       %s\n", ves_list_quoted_string(text));
 }
 
 void ch_intercept_dump_dynamic_string(FILE *file, const char *text, const char *tag)
 {
-    if (file == nullptr)
-        return;
-    S_heading(file, tag, "%s Dynamic_Str:  %s\n", ves_list_quoted_string(text));
-    S_end(file);
+    if (file != nullptr)
+        S_line(file, tag, "%s Dynamic_Str:  %s\n", ves_list_quoted_string(text));
 }
 
 void ch_intercept_dump_date(FILE *file, const VE_DATE *date, const char *tag)
@@ -257,225 +252,71 @@ void ch_intercept_dump_blob_end(FILE *file, int32_t total_length, int32_t flush,
     S_end(file);
 }
 
-void ch_intercept_dump_release(FILE *file, const RELEASE *release, const char *tag)
-{
-    S_records(file, tag, "%s Release:\n", false, release, 1,
-              [](FILE *f, const RELEASE *r, int32_t, const char *indent) {
-                  ves_list_release(f, r, indent);
-              });
-}
+// The dumps of whole records: each a heading and the record's printer; a
+// list's heading shows its count.
+#define S_RECORD_DUMP(NAME, T, HEADING, PRINT)                                                     \
+    void ch_intercept_dump_##NAME(FILE *file, const T *record, const char *tag)                    \
+    {                                                                                              \
+        S_records(file, tag, HEADING, false, record, 1, PRINT);                                    \
+    }
+#define S_LIST_DUMP(NAME, T, HEADING, PRINT)                                                       \
+    void ch_intercept_dump_##NAME(FILE *file, const T *records, int32_t count, const char *tag)    \
+    {                                                                                              \
+        S_records(file, tag, HEADING, true, records, count, PRINT);                                \
+    }
 
-void ch_intercept_dump_construct(FILE *file, const VE_SQL_CONSTRUCT *construct, const char *tag)
-{
-    S_records(file, tag, "%s SQL Construct:\n", false, construct, 1,
-              [](FILE *f, const VE_SQL_CONSTRUCT *r, int32_t, const char *indent) {
-                  ves_list_sql_construct(f, r, indent);
-              });
-}
+// clang-format off
+S_RECORD_DUMP(layer, LAYER, "%s Layer:\n", ves_list_layer_info)
+S_LIST_DUMP(layer_list, LAYER, "%s Layer List:   [%d]\n", ves_list_layer_info)
+S_RECORD_DUMP(release, RELEASE, "%s Release:\n", (S_one<RELEASE, ves_list_release>))
+S_RECORD_DUMP(construct, VE_SQL_CONSTRUCT, "%s SQL Construct:\n",
+              (S_one<VE_SQL_CONSTRUCT, ves_list_sql_construct>))
+S_LIST_DUMP(column_def, DB_COLUMN_DEF, "%s Col_Defines:  [%d]\n",
+            (S_count_first<DB_COLUMN_DEF, ves_list_column_defs>))
+S_LIST_DUMP(filters, VE_FILTER, "%s Filter Array: [%d]\n", ves_list_filters)
+S_RECORD_DUMP(queryinfo, VE_QUERYINFO, "%s Query Info: \n",
+              (S_one<VE_QUERYINFO, ves_list_queryinfo>))
+S_RECORD_DUMP(si_stats, VE_SPIDX_STATS, "%s Spatial Index Statistics:\n",
+              (S_one<VE_SPIDX_STATS, ves_list_spatial_index_stats>))
+S_RECORD_DUMP(layer_stats, VE_LAYER_STATS, "%s Layer Stats:\n",
+              (S_one<VE_LAYER_STATS, ves_list_layer_stats>))
+S_RECORD_DUMP(coordref, COORDREF, "%s CoordRef:\n", (S_one<COORDREF, ves_list_coordref>))
+S_LIST_DUMP(layer_locks, VE_LAYER_LOCKS, "%s Layer Locks:  [%d]\n", ves_list_layer_locks)
+S_RECORD_DUMP(metadata, METADATA, "%s Metadata Record:\n", ves_list_metadata)
+S_LIST_DUMP(metadata_list, METADATA, "%s Metadata Record List:  [%d]\n", ves_list_metadata)
+S_RECORD_DUMP(registration, REGISTRATION, "%s Registration:\n", ves_list_registration)
+S_LIST_DUMP(registration_list, REGISTRATION, "%s Regist_List:  [%d]\n", ves_list_registration)
+S_RECORD_DUMP(rastercolumn, RASTERCOLUMN, "%s Raster Column:\n", ves_list_rastercolumn)
+S_LIST_DUMP(rastercolumn_list, RASTERCOLUMN, "%s Raster Column List:  [%d]\n",
+            ves_list_rastercolumn)
+S_RECORD_DUMP(rasterband, RASTERBAND, "%s Raster Band:\n", ves_list_rasterband)
+S_LIST_DUMP(rasterband_list, RASTERBAND, "%s Raster Band List:  [%d]\n", ves_list_rasterband)
+S_RECORD_DUMP(raster, RASTER, "%s Raster:\n", (S_one<RASTER, ves_list_raster>))
+S_RECORD_DUMP(rasconstraint, RASCONSTRAINT, "%s Raster Constraint:\n",
+              (S_one<RASCONSTRAINT, ves_list_raster_constraint>))
+S_RECORD_DUMP(state, STATE, "%s State:\n", ves_list_state)
+S_LIST_DUMP(state_list, STATE, "%s StateList:  [%d]\n", ves_list_state)
+S_RECORD_DUMP(version, VERSION, "%s Version:\n", ves_list_version)
+S_LIST_DUMP(version_list, VERSION, "%s VersionList:  [%d]\n", ves_list_version)
+S_LIST_DUMP(input_desc, VE_INPUT_DESC, "%s Col_Defines:  [%d]\n",
+            (S_count_first<VE_INPUT_DESC, ves_list_column_types>))
+S_RECORD_DUMP(logfile, LOGFILE, "%s Logfile:\n", ves_list_loginfo)
+S_LIST_DUMP(logfile_list, LOGFILE, "%s Logfile_List:  [%d]\n", ves_list_loginfo)
+S_LIST_DUMP(index_def, DB_INDEX_DEF, "%s INDEX_Defines:  [%d]\n",
+            (S_count_first<DB_INDEX_DEF, ves_list_index_defs>))
+S_LIST_DUMP(table_locks, VE_TABLE_LOCK, "%s Table Locks:  [%d]\n", ves_list_table_locks)
+S_RECORD_DUMP(spatialref, VE_SPATIALREF, "%s SpatialRef:\n", ves_list_spatialref)
+S_LIST_DUMP(spatialref_list, VE_SPATIALREF, "%s SpatialRef_List:  [%d]\n", ves_list_spatialref)
+S_RECORD_DUMP(locator, LOCATOR, "%s Locator Record:\n", ves_list_locator)
+S_LIST_DUMP(locator_list, LOCATOR, "%s Locator  Record List:  [%d]\n", ves_list_locator)
+S_LIST_DUMP(object_locks, VE_OBJECT_LOCK, "%s Object Locks:  [%d]\n", ves_list_object_locks)
+S_LIST_DUMP(version_locks, VE_VERSION_LOCK, "%s Version Locks:  [%d]\n", ves_list_version_locks)
+// clang-format on
+#undef S_RECORD_DUMP
+#undef S_LIST_DUMP
 
-void ch_intercept_dump_column_def(FILE *file, const DB_COLUMN_DEF *defs, int32_t count,
-                                  const char *tag)
+// A single object lock is traced as a list of one.
+void ch_intercept_dump_object_lock(FILE *file, const VE_OBJECT_LOCK *lock, const char *tag)
 {
-    S_records(file, tag, "%s Col_Defines:  [%d]\n", true, defs, count,
-              [](FILE *f, const DB_COLUMN_DEF *r, int32_t n, const char *indent) {
-                  ves_list_column_defs(f, n, r, indent);
-              });
-}
-
-void ch_intercept_dump_filters(FILE *file, const VE_FILTER *filters, int32_t count, const char *tag)
-{
-    S_records(file, tag, "%s Filter Array: [%d]\n", true, filters, count, ves_list_filters);
-}
-
-void ch_intercept_dump_queryinfo(FILE *file, const VE_QUERYINFO *info, const char *tag)
-{
-    S_records(file, tag, "%s Query Info: \n", false, info, 1,
-              [](FILE *f, const VE_QUERYINFO *r, int32_t, const char *indent) {
-                  ves_list_queryinfo(f, r, indent);
-              });
-}
-
-void ch_intercept_dump_si_stats(FILE *file, const VE_SPIDX_STATS *stats, const char *tag)
-{
-    S_records(file, tag, "%s Spatial Index Statistics:\n", false, stats, 1,
-              [](FILE *f, const VE_SPIDX_STATS *r, int32_t, const char *indent) {
-                  ves_list_spatial_index_stats(f, r, indent);
-              });
-}
-
-void ch_intercept_dump_layer_stats(FILE *file, const VE_LAYER_STATS *stats, const char *tag)
-{
-    S_records(file, tag, "%s Layer Stats:\n", false, stats, 1,
-              [](FILE *f, const VE_LAYER_STATS *r, int32_t, const char *indent) {
-                  ves_list_layer_stats(f, r, indent);
-              });
-}
-
-void ch_intercept_dump_coordref(FILE *file, const COORDREF *coordref, const char *tag)
-{
-    S_records(file, tag, "%s CoordRef:\n", false, coordref, 1,
-              [](FILE *f, const COORDREF *r, int32_t, const char *indent) {
-                  ves_list_coordref(f, r, indent);
-              });
-}
-
-void ch_intercept_dump_layer_locks(FILE *file, const VE_LAYER_LOCKS *locks, int32_t count,
-                                   const char *tag)
-{
-    S_records(file, tag, "%s Layer Locks:  [%d]\n", true, locks, count, ves_list_layer_locks);
-}
-
-void ch_intercept_dump_metadata(FILE *file, const METADATA *metadata, const char *tag)
-{
-    S_records(file, tag, "%s Metadata Record:\n", false, metadata, 1, ves_list_metadata);
-}
-
-void ch_intercept_dump_metadata_list(FILE *file, const METADATA *metadata, int32_t count,
-                                     const char *tag)
-{
-    S_records(file, tag, "%s Metadata Record List:  [%d]\n", true, metadata, count,
-              ves_list_metadata);
-}
-
-void ch_intercept_dump_registration(FILE *file, const REGISTRATION *registration, const char *tag)
-{
-    S_records(file, tag, "%s Registration:\n", false, registration, 1, ves_list_registration);
-}
-
-void ch_intercept_dump_registration_list(FILE *file, const REGISTRATION *registrations,
-                                         int32_t count, const char *tag)
-{
-    S_records(file, tag, "%s Regist_List:  [%d]\n", true, registrations, count,
-              ves_list_registration);
-}
-
-void ch_intercept_dump_rastercolumn(FILE *file, const RASTERCOLUMN *column, const char *tag)
-{
-    S_records(file, tag, "%s Raster Column:\n", false, column, 1, ves_list_rastercolumn);
-}
-
-void ch_intercept_dump_rastercolumn_list(FILE *file, const RASTERCOLUMN *columns, int32_t count,
-                                         const char *tag)
-{
-    S_records(file, tag, "%s Raster Column List:  [%d]\n", true, columns, count,
-              ves_list_rastercolumn);
-}
-
-void ch_intercept_dump_rasterband(FILE *file, const RASTERBAND *band, const char *tag)
-{
-    S_records(file, tag, "%s Raster Band:\n", false, band, 1, ves_list_rasterband);
-}
-
-void ch_intercept_dump_rasterband_list(FILE *file, const RASTERBAND *bands, int32_t count,
-                                       const char *tag)
-{
-    S_records(file, tag, "%s Raster Band List:  [%d]\n", true, bands, count, ves_list_rasterband);
-}
-
-void ch_intercept_dump_raster(FILE *file, const RASTER *raster, const char *tag)
-{
-    S_records(file, tag, "%s Raster:\n", false, raster, 1,
-              [](FILE *f, const RASTER *r, int32_t, const char *indent) {
-                  ves_list_raster(f, r, indent);
-              });
-}
-
-void ch_intercept_dump_rasconstraint(FILE *file, const RASCONSTRAINT *constraint, const char *tag)
-{
-    S_records(file, tag, "%s Raster Constraint:\n", false, constraint, 1,
-              [](FILE *f, const RASCONSTRAINT *r, int32_t, const char *indent) {
-                  ves_list_raster_constraint(f, r, indent);
-              });
-}
-
-void ch_intercept_dump_state(FILE *file, const STATE *state, const char *tag)
-{
-    S_records(file, tag, "%s State:\n", false, state, 1, ves_list_state);
-}
-
-void ch_intercept_dump_state_list(FILE *file, const STATE *states, int32_t count, const char *tag)
-{
-    S_records(file, tag, "%s StateList:  [%d]\n", true, states, count, ves_list_state);
-}
-
-void ch_intercept_dump_version(FILE *file, const VERSION *version, const char *tag)
-{
-    S_records(file, tag, "%s Version:\n", false, version, 1, ves_list_version);
-}
-
-void ch_intercept_dump_version_list(FILE *file, const VERSION *versions, int32_t count,
-                                    const char *tag)
-{
-    S_records(file, tag, "%s VersionList:  [%d]\n", true, versions, count, ves_list_version);
-}
-
-void ch_intercept_dump_input_desc(FILE *file, const VE_INPUT_DESC *descs, int32_t count,
-                                  const char *tag)
-{
-    S_records(file, tag, "%s Col_Defines:  [%d]\n", true, descs, count,
-              [](FILE *f, const VE_INPUT_DESC *r, int32_t n, const char *indent) {
-                  ves_list_column_types(f, n, r, indent);
-              });
-}
-
-void ch_intercept_dump_logfile(FILE *file, const LOGFILE *logfile, const char *tag)
-{
-    S_records(file, tag, "%s Logfile:\n", false, logfile, 1, ves_list_loginfo);
-}
-
-void ch_intercept_dump_logfile_list(FILE *file, const LOGFILE *logfiles, int32_t count,
-                                    const char *tag)
-{
-    S_records(file, tag, "%s Logfile_List:  [%d]\n", true, logfiles, count, ves_list_loginfo);
-}
-
-void ch_intercept_dump_index_def(FILE *file, const DB_INDEX_DEF *defs, int32_t count,
-                                 const char *tag)
-{
-    S_records(file, tag, "%s INDEX_Defines:  [%d]\n", true, defs, count,
-              [](FILE *f, const DB_INDEX_DEF *r, int32_t n, const char *indent) {
-                  ves_list_index_defs(f, n, r, indent);
-              });
-}
-
-void ch_intercept_dump_table_locks(FILE *file, const VE_TABLE_LOCK *locks, int32_t count,
-                                   const char *tag)
-{
-    S_records(file, tag, "%s Table Locks:  [%d]\n", true, locks, count, ves_list_table_locks);
-}
-
-void ch_intercept_dump_spatialref(FILE *file, const VE_SPATIALREF *spatialref, const char *tag)
-{
-    S_records(file, tag, "%s SpatialRef:\n", false, spatialref, 1, ves_list_spatialref);
-}
-
-void ch_intercept_dump_spatialref_list(FILE *file, const VE_SPATIALREF *spatialrefs, int32_t count,
-                                       const char *tag)
-{
-    S_records(file, tag, "%s SpatialRef_List:  [%d]\n", true, spatialrefs, count,
-              ves_list_spatialref);
-}
-
-void ch_intercept_dump_locator(FILE *file, const LOCATOR *locator, const char *tag)
-{
-    S_records(file, tag, "%s Locator Record:\n", false, locator, 1, ves_list_locator);
-}
-
-void ch_intercept_dump_locator_list(FILE *file, const LOCATOR *locators, int32_t count,
-                                    const char *tag)
-{
-    S_records(file, tag, "%s Locator  Record List:  [%d]\n", true, locators, count,
-              ves_list_locator);
-}
-
-void ch_intercept_dump_object_locks(FILE *file, const VE_OBJECT_LOCK *locks, int32_t count,
-                                    const char *tag)
-{
-    S_records(file, tag, "%s Object Locks:  [%d]\n", true, locks, count, ves_list_object_locks);
-}
-
-void ch_intercept_dump_version_locks(FILE *file, const VE_VERSION_LOCK *locks, int32_t count,
-                                     const char *tag)
-{
-    S_records(file, tag, "%s Version Locks:  [%d]\n", true, locks, count, ves_list_version_locks);
+    ch_intercept_dump_object_locks(file, lock, 1, tag);
 }

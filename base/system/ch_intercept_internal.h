@@ -156,6 +156,8 @@ void ch_intercept_dump_locator_list(FILE *file, const LOCATOR *locators, int32_t
                                     const char *tag);
 void ch_intercept_dump_object_locks(FILE *file, const VE_OBJECT_LOCK *locks, int32_t count,
                                     const char *tag);
+/* A single object lock, traced as a list of one. */
+void ch_intercept_dump_object_lock(FILE *file, const VE_OBJECT_LOCK *lock, const char *tag);
 void ch_intercept_dump_version_locks(FILE *file, const VE_VERSION_LOCK *locks, int32_t count,
                                      const char *tag);
 

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <new>
 
+#include "base/system/ch_transport_internal.h"
+
 namespace
 {
 
@@ -155,4 +157,33 @@ SO_LINK cmem_link(CMEM *end)
     link.send = S_send;
     link.poll = S_poll;
     return link;
+}
+
+// ---- The channel's transport ---------------------------------------------------
+
+static void S_close(void *ctx)
+{
+    cmem_destroy(static_cast<CMEM *>(ctx));
+}
+
+void *cmem_transport_create(int32_t old_release, const CH_TRANSPORT **transport)
+{
+    CMEM *end = cmem_create();
+    if (end == nullptr)
+        return nullptr;
+    // The raw forms over the end's link, with nothing held back.
+    SO_LINK link = cmem_link(end);
+    SO_CHANNEL *so = so_create_owning_link(&link, S_close);
+    if (so == nullptr) {
+        cmem_destroy(end);
+        return nullptr;
+    }
+    *transport = so_memory_transport(old_release);
+    return so;
+}
+
+int32_t cmem_transport_pair(void *a, void *b)
+{
+    return cmem_connect(static_cast<CMEM *>(static_cast<SO_CHANNEL *>(a)->link.ctx),
+                        static_cast<CMEM *>(static_cast<SO_CHANNEL *>(b)->link.ctx));
 }

@@ -328,40 +328,43 @@ int32_t raw_write_ulong(RAW_IO *io, uint32_t value)
     return S_put_i32(io, static_cast<int32_t>(value));
 }
 
-int32_t raw_read_float(RAW_IO *io, float *value)
+// A float or double in its little-endian bytes.
+template <typename T, T (*Get)(const uint8_t *)> static int32_t S_get_number(RAW_IO *io, T *value)
 {
-    uint8_t b[4];
+    uint8_t b[sizeof(T)];
     if (value == nullptr)
         return ZE_NULL_POINTER;
-    if (S_get(io, b, 4) != 0)
+    if (S_get(io, b, sizeof b) != 0)
         return ZE_FAILURE;
-    *value = raw_get_f32(b);
+    *value = Get(b);
     return ZE_SUCCESS;
+}
+
+template <typename T, void (*Put)(uint8_t *, T)> static int32_t S_put_number(RAW_IO *io, T value)
+{
+    uint8_t b[sizeof(T)];
+    Put(b, value);
+    return S_put(io, b, sizeof b);
+}
+
+int32_t raw_read_float(RAW_IO *io, float *value)
+{
+    return S_get_number<float, raw_get_f32>(io, value);
 }
 
 int32_t raw_write_float(RAW_IO *io, float value)
 {
-    uint8_t b[4];
-    raw_put_f32(b, value);
-    return S_put(io, b, 4);
+    return S_put_number<float, raw_put_f32>(io, value);
 }
 
 int32_t raw_read_lfloat(RAW_IO *io, double *value)
 {
-    uint8_t b[8];
-    if (value == nullptr)
-        return ZE_NULL_POINTER;
-    if (S_get(io, b, 8) != 0)
-        return ZE_FAILURE;
-    *value = raw_get_f64(b);
-    return ZE_SUCCESS;
+    return S_get_number<double, raw_get_f64>(io, value);
 }
 
 int32_t raw_write_lfloat(RAW_IO *io, double value)
 {
-    uint8_t b[8];
-    raw_put_f64(b, value);
-    return S_put(io, b, 8);
+    return S_put_number<double, raw_put_f64>(io, value);
 }
 
 int32_t raw_read_short(RAW_IO *io, int16_t *value)
@@ -524,178 +527,49 @@ using S_rasterattr_image =
 using S_version_image = S_image<VERSION, RAW_VERSION_IMAGE, raw_pack_version, raw_unpack_version>;
 using S_logfile_image = S_image<LOGFILE, RAW_LOGFILE_IMAGE, raw_pack_logfile, raw_unpack_logfile>;
 
-int32_t raw_read_envp(RAW_IO *io, ENVELOPE *envelope)
-{
-    return S_envelope_image::read(io, envelope);
-}
-int32_t raw_write_envp(RAW_IO *io, const ENVELOPE *envelope)
-{
-    return S_envelope_image::write(io, envelope);
-}
-int32_t raw_read_date(RAW_IO *io, VE_DATE *date)
-{
-    return S_date_image::read(io, date);
-}
-int32_t raw_write_date(RAW_IO *io, const VE_DATE *date)
-{
-    return S_date_image::write(io, date);
-}
-int32_t raw_read_spidx_stats(RAW_IO *io, VE_SPIDX_STATS *stats)
-{
-    return S_spidx_image::read(io, stats);
-}
-int32_t raw_write_spidx_stats(RAW_IO *io, const VE_SPIDX_STATS *stats)
-{
-    return S_spidx_image::write(io, stats);
-}
-int32_t raw_read_layer_stats(RAW_IO *io, VE_LAYER_STATS *stats)
-{
-    return S_layer_stats_image::read(io, stats);
-}
-int32_t raw_write_layer_stats(RAW_IO *io, const VE_LAYER_STATS *stats)
-{
-    return S_layer_stats_image::write(io, stats);
-}
-int32_t raw_read_layer_locks_list(RAW_IO *io, VE_LAYER_LOCKS *locks, int32_t capacity,
-                                  int32_t *count)
-{
-    return S_read_image_list<S_layer_locks_image>(io, locks, capacity, count);
-}
-int32_t raw_write_layer_locks_list(RAW_IO *io, const VE_LAYER_LOCKS *locks, int32_t count)
-{
-    return S_write_image_list<S_layer_locks_image>(io, locks, count);
-}
-int32_t raw_read_table_lock_list(RAW_IO *io, VE_TABLE_LOCK *locks, int32_t capacity, int32_t *count)
-{
-    return S_read_image_list<S_table_lock_image>(io, locks, capacity, count);
-}
-int32_t raw_write_table_lock_list(RAW_IO *io, const VE_TABLE_LOCK *locks, int32_t count)
-{
-    return S_write_image_list<S_table_lock_image>(io, locks, count);
-}
-int32_t raw_read_version_lock_list(RAW_IO *io, VE_VERSION_LOCK *locks, int32_t capacity,
-                                   int32_t *count)
-{
-    return S_read_image_list<S_version_lock_image>(io, locks, capacity, count);
-}
-int32_t raw_write_version_lock_list(RAW_IO *io, const VE_VERSION_LOCK *locks, int32_t count)
-{
-    return S_write_image_list<S_version_lock_image>(io, locks, count);
-}
-int32_t raw_read_object_lock(RAW_IO *io, VE_OBJECT_LOCK *lock)
-{
-    return S_object_lock_image::read(io, lock);
-}
-int32_t raw_write_object_lock(RAW_IO *io, const VE_OBJECT_LOCK *lock)
-{
-    return S_object_lock_image::write(io, lock);
-}
-int32_t raw_read_object_lock_list(RAW_IO *io, VE_OBJECT_LOCK *locks, int32_t capacity,
-                                  int32_t *count)
-{
-    return S_read_image_list<S_object_lock_image>(io, locks, capacity, count);
-}
-int32_t raw_write_object_lock_list(RAW_IO *io, const VE_OBJECT_LOCK *locks, int32_t count)
-{
-    return S_write_image_list<S_object_lock_image>(io, locks, count);
-}
-int32_t raw_read_registration(RAW_IO *io, REGISTRATION *registration)
-{
-    return S_registration_image::read(io, registration);
-}
-int32_t raw_write_registration(RAW_IO *io, const REGISTRATION *registration)
-{
-    return S_registration_image::write(io, registration);
-}
-int32_t raw_read_registration_list(RAW_IO *io, REGISTRATION *registrations, int32_t capacity,
-                                   int32_t *count)
-{
-    return S_read_image_list<S_registration_image>(io, registrations, capacity, count);
-}
-int32_t raw_write_registration_list(RAW_IO *io, const REGISTRATION *registrations, int32_t count)
-{
-    return S_write_image_list<S_registration_image>(io, registrations, count);
-}
-int32_t raw_read_metadata(RAW_IO *io, METADATA *metadata)
-{
-    return S_metadata_image::read(io, metadata);
-}
-int32_t raw_write_metadata(RAW_IO *io, const METADATA *metadata)
-{
-    return S_metadata_image::write(io, metadata);
-}
-int32_t raw_read_metadata_list(RAW_IO *io, METADATA *metadata, int32_t capacity, int32_t *count)
-{
-    return S_read_image_list<S_metadata_image>(io, metadata, capacity, count);
-}
-int32_t raw_write_metadata_list(RAW_IO *io, const METADATA *metadata, int32_t count)
-{
-    return S_write_image_list<S_metadata_image>(io, metadata, count);
-}
-int32_t raw_read_rasterband(RAW_IO *io, RASTERBAND *band)
-{
-    return S_rasterband_image::read(io, band);
-}
-int32_t raw_write_rasterband(RAW_IO *io, const RASTERBAND *band)
-{
-    return S_rasterband_image::write(io, band);
-}
-int32_t raw_read_rasterband_list(RAW_IO *io, RASTERBAND *bands, int32_t capacity, int32_t *count)
-{
-    return S_read_image_list<S_rasterband_image>(io, bands, capacity, count);
-}
-int32_t raw_write_rasterband_list(RAW_IO *io, const RASTERBAND *bands, int32_t count)
-{
-    return S_write_image_list<S_rasterband_image>(io, bands, count);
-}
-int32_t raw_read_raster(RAW_IO *io, RASTER *raster)
-{
-    return S_raster_image::read(io, raster);
-}
-int32_t raw_write_raster(RAW_IO *io, const RASTER *raster)
-{
-    return S_raster_image::write(io, raster);
-}
-int32_t raw_read_rasterattr(RAW_IO *io, RASTERATTR *attr)
-{
-    return S_rasterattr_image::read(io, attr);
-}
-int32_t raw_write_rasterattr(RAW_IO *io, const RASTERATTR *attr)
-{
-    return S_rasterattr_image::write(io, attr);
-}
-int32_t raw_read_version(RAW_IO *io, VERSION *version)
-{
-    return S_version_image::read(io, version);
-}
-int32_t raw_write_version(RAW_IO *io, const VERSION *version)
-{
-    return S_version_image::write(io, version);
-}
-int32_t raw_read_version_list(RAW_IO *io, VERSION *versions, int32_t capacity, int32_t *count)
-{
-    return S_read_image_list<S_version_image>(io, versions, capacity, count);
-}
-int32_t raw_write_version_list(RAW_IO *io, const VERSION *versions, int32_t count)
-{
-    return S_write_image_list<S_version_image>(io, versions, count);
-}
-int32_t raw_read_logfile(RAW_IO *io, LOGFILE *logfile)
-{
-    return S_logfile_image::read(io, logfile);
-}
-int32_t raw_write_logfile(RAW_IO *io, const LOGFILE *logfile)
-{
-    return S_logfile_image::write(io, logfile);
-}
-int32_t raw_read_logfile_list(RAW_IO *io, LOGFILE *logfiles, int32_t capacity, int32_t *count)
-{
-    return S_read_image_list<S_logfile_image>(io, logfiles, capacity, count);
-}
-int32_t raw_write_logfile_list(RAW_IO *io, const LOGFILE *logfiles, int32_t count)
-{
-    return S_write_image_list<S_logfile_image>(io, logfiles, count);
-}
+// The forms of a record that travels as its image alone, and of its lists.
+#define S_RECORD_FORM(NAME, T, IMAGE)                                                              \
+    int32_t raw_read_##NAME(RAW_IO *io, T *record)                                                 \
+    {                                                                                              \
+        return IMAGE::read(io, record);                                                            \
+    }                                                                                              \
+    int32_t raw_write_##NAME(RAW_IO *io, const T *record)                                          \
+    {                                                                                              \
+        return IMAGE::write(io, record);                                                           \
+    }
+#define S_LIST_FORM(NAME, T, IMAGE)                                                                \
+    int32_t raw_read_##NAME(RAW_IO *io, T *records, int32_t capacity, int32_t *count)              \
+    {                                                                                              \
+        return S_read_image_list<IMAGE>(io, records, capacity, count);                             \
+    }                                                                                              \
+    int32_t raw_write_##NAME(RAW_IO *io, const T *records, int32_t count)                          \
+    {                                                                                              \
+        return S_write_image_list<IMAGE>(io, records, count);                                      \
+    }
+
+S_RECORD_FORM(envp, ENVELOPE, S_envelope_image)
+S_RECORD_FORM(date, VE_DATE, S_date_image)
+S_RECORD_FORM(ve_si_stats, VE_SPIDX_STATS, S_spidx_image)
+S_RECORD_FORM(ve_layer_stats, VE_LAYER_STATS, S_layer_stats_image)
+S_LIST_FORM(ve_layer_locks_list, VE_LAYER_LOCKS, S_layer_locks_image)
+S_LIST_FORM(ve_table_lock_list, VE_TABLE_LOCK, S_table_lock_image)
+S_LIST_FORM(ve_version_lock_list, VE_VERSION_LOCK, S_version_lock_image)
+S_RECORD_FORM(object_lock, VE_OBJECT_LOCK, S_object_lock_image)
+S_LIST_FORM(object_lock_list, VE_OBJECT_LOCK, S_object_lock_image)
+S_RECORD_FORM(registration, REGISTRATION, S_registration_image)
+S_LIST_FORM(registration_list, REGISTRATION, S_registration_image)
+S_RECORD_FORM(metadata, METADATA, S_metadata_image)
+S_LIST_FORM(metadata_list, METADATA, S_metadata_image)
+S_RECORD_FORM(rasterband, RASTERBAND, S_rasterband_image)
+S_LIST_FORM(rasterband_list, RASTERBAND, S_rasterband_image)
+S_RECORD_FORM(raster, RASTER, S_raster_image)
+S_RECORD_FORM(rasterattr, RASTERATTR, S_rasterattr_image)
+S_RECORD_FORM(version, VERSION, S_version_image)
+S_LIST_FORM(version_list, VERSION, S_version_image)
+S_RECORD_FORM(logfile, LOGFILE, S_logfile_image)
+S_LIST_FORM(logfile_list, LOGFILE, S_logfile_image)
+#undef S_RECORD_FORM
+#undef S_LIST_FORM
 
 // ---- Arrays, blocks, strings -----------------------------------------------
 
@@ -1703,6 +1577,25 @@ static int32_t S_write_split_list(RAW_IO *io, const typename F::T *records, int3
     return S_put_split<F>(io, records, count);
 }
 
+// The four forms of a split record: one, and a counted list.
+#define S_SPLIT_FORMS(NAME, T, FORM)                                                               \
+    int32_t raw_read_##NAME(RAW_IO *io, T *record)                                                 \
+    {                                                                                              \
+        return S_read_split<FORM>(io, record);                                                     \
+    }                                                                                              \
+    int32_t raw_write_##NAME(RAW_IO *io, const T *record)                                          \
+    {                                                                                              \
+        return S_write_split<FORM>(io, record);                                                    \
+    }                                                                                              \
+    int32_t raw_read_##NAME##_list(RAW_IO *io, T *records, int32_t capacity, int32_t *count)       \
+    {                                                                                              \
+        return S_read_split_list<FORM>(io, records, capacity, count);                              \
+    }                                                                                              \
+    int32_t raw_write_##NAME##_list(RAW_IO *io, const T *records, int32_t count)                   \
+    {                                                                                              \
+        return S_write_split_list<FORM>(io, records, count);                                       \
+    }
+
 struct S_state_form {
     using T = STATE;
     static constexpr size_t image = RAW_STATE_IMAGE;
@@ -1734,25 +1627,7 @@ struct S_state_form {
     }
 };
 
-int32_t raw_read_state(RAW_IO *io, STATE *state)
-{
-    return S_read_split<S_state_form>(io, state);
-}
-
-int32_t raw_write_state(RAW_IO *io, const STATE *state)
-{
-    return S_write_split<S_state_form>(io, state);
-}
-
-int32_t raw_read_state_list(RAW_IO *io, STATE *states, int32_t capacity, int32_t *count)
-{
-    return S_read_split_list<S_state_form>(io, states, capacity, count);
-}
-
-int32_t raw_write_state_list(RAW_IO *io, const STATE *states, int32_t count)
-{
-    return S_write_split_list<S_state_form>(io, states, count);
-}
+S_SPLIT_FORMS(state, STATE, S_state_form)
 
 // ---- Index definitions -----------------------------------------------------
 
@@ -1915,22 +1790,4 @@ struct S_locator_form {
     }
 };
 
-int32_t raw_read_locator(RAW_IO *io, LOCATOR *locator)
-{
-    return S_read_split<S_locator_form>(io, locator);
-}
-
-int32_t raw_write_locator(RAW_IO *io, const LOCATOR *locator)
-{
-    return S_write_split<S_locator_form>(io, locator);
-}
-
-int32_t raw_read_locator_list(RAW_IO *io, LOCATOR *locators, int32_t capacity, int32_t *count)
-{
-    return S_read_split_list<S_locator_form>(io, locators, capacity, count);
-}
-
-int32_t raw_write_locator_list(RAW_IO *io, const LOCATOR *locators, int32_t count)
-{
-    return S_write_split_list<S_locator_form>(io, locators, count);
-}
+S_SPLIT_FORMS(locator, LOCATOR, S_locator_form)

@@ -97,8 +97,9 @@ int32_t raw_read_blob_seg(RAW_IO *io, void *buffer, int32_t capacity, int32_t *l
                           int32_t *last);
 int32_t raw_write_blob_seg(RAW_IO *io, const void *buffer, int32_t length, int32_t last);
 
-/* old: the 80-byte release of the older engine. The write is always current. */
-int32_t raw_read_release(RAW_IO *io, RELEASE *release, int32_t old);
+/* old: the 80-byte release of the older engine. The write is always current.
+ * (Here and below an old or form argument left out means the current form.) */
+int32_t raw_read_release(RAW_IO *io, RELEASE *release, int32_t old = 0);
 int32_t raw_write_release(RAW_IO *io, const RELEASE *release);
 
 /* Feature id, point count and entity type as three longs; the long size of
@@ -124,18 +125,18 @@ int32_t raw_writef(RAW_IO *io, const FEATURE_STRUCT *feature);
 /* The coordinate-reference image (old: its first 120 bytes; the reader sets
  * the srid 0), then its text as a dynamic string. The reader frees its old
  * text. */
-int32_t raw_read_coordref(RAW_IO *io, COORDREF *coordref, int32_t old);
-int32_t raw_write_coordref(RAW_IO *io, const COORDREF *coordref, int32_t old);
+int32_t raw_read_coordref(RAW_IO *io, COORDREF *coordref, int32_t old = 0);
+int32_t raw_write_coordref(RAW_IO *io, const COORDREF *coordref, int32_t old = 0);
 
 /* The layer image (old: its first 448 bytes; the reader clears the layer
  * mask and base layer id), then its coordinate reference in the same form.
  * The reader reads into the layer's own coordinate reference and creates one
  * when the layer has none. */
-int32_t raw_read_layer(RAW_IO *io, LAYER *layer, int32_t old);
-int32_t raw_write_layer(RAW_IO *io, const LAYER *layer, int32_t old);
+int32_t raw_read_layer(RAW_IO *io, LAYER *layer, int32_t old = 0);
+int32_t raw_write_layer(RAW_IO *io, const LAYER *layer, int32_t old = 0);
 int32_t raw_read_layer_list(RAW_IO *io, LAYER *layers, int32_t capacity, int32_t *count,
-                            int32_t old);
-int32_t raw_write_layer_list(RAW_IO *io, const LAYER *layers, int32_t count, int32_t old);
+                            int32_t old = 0);
+int32_t raw_write_layer_list(RAW_IO *io, const LAYER *layers, int32_t count, int32_t old = 0);
 
 /* Long table count and the table names (strings), then the WHERE clause as a
  * dynamic string; a null construct goes as count 0 and no clause. The reader
@@ -148,8 +149,9 @@ void raw_construct_clear(VE_SQL_CONSTRUCT *construct);
 
 /* Short count and the column images (old: their first 48 bytes; the reader
  * sets the row-id kind 3). The reader allocates the array, null for 0. */
-int32_t raw_read_column_def(RAW_IO *io, int16_t *count, DB_COLUMN_DEF **defs, int32_t old);
-int32_t raw_write_column_def(RAW_IO *io, int16_t count, const DB_COLUMN_DEF *defs, int32_t old);
+int32_t raw_read_column_def(RAW_IO *io, int16_t *count, DB_COLUMN_DEF **defs, int32_t old = 0);
+int32_t raw_write_column_def(RAW_IO *io, int16_t count, const DB_COLUMN_DEF *defs,
+                             int32_t old = 0);
 
 /* Short count; each filter image followed, for a relation filter, by its
  * relation text; then, for each shape filter, its shape as a feature and the
@@ -162,8 +164,10 @@ int32_t raw_write_column_def(RAW_IO *io, int16_t count, const DB_COLUMN_DEF *def
 #define RAW_FILTERS_CURRENT 0
 #define RAW_FILTERS_OLD 1
 #define RAW_FILTERS_OLD_COORDREF 2
-int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters, int32_t form);
-int32_t raw_write_filter_array(RAW_IO *io, int16_t count, const VE_FILTER *filters, int32_t form);
+int32_t raw_read_filter_array(RAW_IO *io, int16_t *count, VE_FILTER **filters,
+                              int32_t form = RAW_FILTERS_CURRENT);
+int32_t raw_write_filter_array(RAW_IO *io, int16_t count, const VE_FILTER *filters,
+                               int32_t form = RAW_FILTERS_CURRENT);
 void raw_filter_array_free(int16_t count, VE_FILTER *filters);
 
 /* Long column count and the names; the construct; long query type; the by
@@ -174,21 +178,21 @@ int32_t raw_read_queryinfo(RAW_IO *io, VE_QUERYINFO *info);
 int32_t raw_write_queryinfo(RAW_IO *io, const VE_QUERYINFO *info);
 void raw_queryinfo_clear(VE_QUERYINFO *info);
 
-int32_t raw_read_spidx_stats(RAW_IO *io, VE_SPIDX_STATS *stats);
-int32_t raw_write_spidx_stats(RAW_IO *io, const VE_SPIDX_STATS *stats);
-int32_t raw_read_layer_stats(RAW_IO *io, VE_LAYER_STATS *stats);
-int32_t raw_write_layer_stats(RAW_IO *io, const VE_LAYER_STATS *stats);
+int32_t raw_read_ve_si_stats(RAW_IO *io, VE_SPIDX_STATS *stats);
+int32_t raw_write_ve_si_stats(RAW_IO *io, const VE_SPIDX_STATS *stats);
+int32_t raw_read_ve_layer_stats(RAW_IO *io, VE_LAYER_STATS *stats);
+int32_t raw_write_ve_layer_stats(RAW_IO *io, const VE_LAYER_STATS *stats);
 
 // Counted lists read into the caller's array of capacity records.
-int32_t raw_read_layer_locks_list(RAW_IO *io, VE_LAYER_LOCKS *locks, int32_t capacity,
+int32_t raw_read_ve_layer_locks_list(RAW_IO *io, VE_LAYER_LOCKS *locks, int32_t capacity,
                                   int32_t *count);
-int32_t raw_write_layer_locks_list(RAW_IO *io, const VE_LAYER_LOCKS *locks, int32_t count);
-int32_t raw_read_table_lock_list(RAW_IO *io, VE_TABLE_LOCK *locks, int32_t capacity,
+int32_t raw_write_ve_layer_locks_list(RAW_IO *io, const VE_LAYER_LOCKS *locks, int32_t count);
+int32_t raw_read_ve_table_lock_list(RAW_IO *io, VE_TABLE_LOCK *locks, int32_t capacity,
                                  int32_t *count);
-int32_t raw_write_table_lock_list(RAW_IO *io, const VE_TABLE_LOCK *locks, int32_t count);
-int32_t raw_read_version_lock_list(RAW_IO *io, VE_VERSION_LOCK *locks, int32_t capacity,
+int32_t raw_write_ve_table_lock_list(RAW_IO *io, const VE_TABLE_LOCK *locks, int32_t count);
+int32_t raw_read_ve_version_lock_list(RAW_IO *io, VE_VERSION_LOCK *locks, int32_t capacity,
                                    int32_t *count);
-int32_t raw_write_version_lock_list(RAW_IO *io, const VE_VERSION_LOCK *locks, int32_t count);
+int32_t raw_write_ve_version_lock_list(RAW_IO *io, const VE_VERSION_LOCK *locks, int32_t count);
 
 int32_t raw_read_object_lock(RAW_IO *io, VE_OBJECT_LOCK *lock);
 int32_t raw_write_object_lock(RAW_IO *io, const VE_OBJECT_LOCK *lock);

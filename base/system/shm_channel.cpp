@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/system/ch_transport_internal.h"
 #include "base/util/zel_errors.h"
 #include "platform/plat_message_box_internal.h"
 #include "platform/plat_named_mutex_internal.h"
@@ -456,4 +457,25 @@ SO_LINK shm_link(SHM_OBJECT *object)
     link.send = S_send;
     link.poll = S_poll;
     return link;
+}
+
+// ---- The channel's transport ---------------------------------------------------
+
+static void S_close(void *ctx)
+{
+    shm_destroy(static_cast<SHM_OBJECT *>(ctx));
+}
+
+void *shm_transport_create(SHM_OBJECT *object, int32_t peer_process_id, int32_t old_release,
+                           const CH_TRANSPORT **transport)
+{
+    if (shm_open_peer_process(object, peer_process_id) != 0)
+        return nullptr;
+    // The raw forms over the object's link, with nothing held back.
+    SO_LINK link = shm_link(object);
+    SO_CHANNEL *so = so_create_owning_link(&link, S_close);
+    if (so == nullptr)
+        return nullptr;
+    *transport = so_memory_transport(old_release);
+    return so;
 }

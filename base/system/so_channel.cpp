@@ -145,6 +145,14 @@ static int64_t S_pending(const SO_CHANNEL *so)
     return so->write_end - so->write_area;
 }
 
+SO_CHANNEL *so_create_owning_link(const SO_LINK *link, void (*close)(void *ctx))
+{
+    SO_CHANNEL *so = so_create_on_link(link, 0, 0);
+    if (so != nullptr)
+        so->close_link = close;
+    return so;
+}
+
 ZEL_API void SO_destroy(SO_CHANNEL *so)
 {
     if (so == nullptr)
@@ -153,6 +161,8 @@ ZEL_API void SO_destroy(SO_CHANNEL *so)
         so_flush(so);
     if (so->buffer != nullptr)
         VES_buffer_free(so->buffer, so->read_size + so->write_size);
+    if (so->close_link != nullptr)
+        so->close_link(so->link.ctx);
     std::free(so);
 }
 

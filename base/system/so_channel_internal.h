@@ -39,6 +39,7 @@ struct SO_CHANNEL {
     uint8_t *write_end;
     int32_t broken; /* a transfer failed: the stream is out of step */
     SO_LINK link;
+    void (*close_link)(void *ctx); /* frees what the link reads from, or null */
 };
 
 /* Largest recv a transport asks for in one call. */
@@ -48,6 +49,18 @@ struct SO_CHANNEL {
 SO_LINK so_socket_link(int socket);
 /* SO_create over another link; the socket field is -1. */
 SO_CHANNEL *so_create_on_link(const SO_LINK *link, int32_t write_size, int32_t read_size);
+/* An unbuffered transport over a link whose object it owns: SO_destroy
+ * closes it with close (ctx). Null when no memory (the object stays the
+ * caller's). */
+SO_CHANNEL *so_create_owning_link(const SO_LINK *link, void (*close)(void *ctx));
+
+/* The table of the raw forms over a memory transport's link, for the current
+ * or the older release (ch_transport_internal.h): the socket's members, with
+ * a flush that has nothing to send and, for an older peer, filter arrays
+ * whose images and relation texts stay current and whose coordinate
+ * references are old. */
+typedef struct CH_TRANSPORT CH_TRANSPORT;
+const CH_TRANSPORT *so_memory_transport(int32_t old_release);
 
 /* Sends the pending bytes: 0, or -1 when not all went out (they stay
  * pending and the transport is broken). */
@@ -66,13 +79,6 @@ int32_t so_read_buffered(SO_CHANNEL *so, void *dst, int32_t n);
  * SO_RECV_MAX per call: the bytes received (fewer than minimum when the peer
  * closed), or -1. */
 int32_t so_recv_at_least(const SO_LINK *link, void *dst, int32_t minimum, int32_t maximum);
-
-/* The filter array in one of the forms RAW_FILTERS_ (the memory transports
- * choose theirs by the old-release flag, raw_form_internal.h). */
-int32_t so_read_filter_array_form(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters,
-                                  int32_t form);
-int32_t so_write_filter_array_form(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters,
-                                   int32_t form);
 
 /* The byte transport of the raw forms over a socket transport. */
 RAW_IO so_raw_io(SO_CHANNEL *so);

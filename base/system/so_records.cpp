@@ -1,10 +1,14 @@
-// The socket transport's record members (base/system/so_channel.h): each
-// runs its raw form (base/system/raw_form_internal.h) over the transport's
-// buffered byte layer. A member that fails after moving any byte, or because
-// the link failed, leaves the transport broken: the stream is out of step and
-// no later member touches the socket again.
+// The socket transport's record members (base/system/so_channel.h) and its
+// tables (ch_transport_internal.h): each member runs its raw form
+// (base/system/raw_form_internal.h) over the transport's buffered byte
+// layer. The socket's table serves a socket channel; the memory transports
+// carry the same forms over their links with tables of their own. A member
+// that fails after moving any byte, or because the link failed, leaves the
+// transport broken: the stream is out of step and no later member touches
+// the socket again.
 #include <new>
 
+#include "base/system/ch_transport_internal.h"
 #include "base/system/so_channel_internal.h"
 #include "base/util/zel_errors.h"
 
@@ -25,65 +29,58 @@ template <typename Form> static int32_t S_run(SO_CHANNEL *so, Form form)
     return rc;
 }
 
-ZEL_API int32_t SO_read_blob_end(SO_CHANNEL *so, int32_t, int32_t)
-{
-    return so == nullptr || so->broken ? ZE_FAILURE : ZE_SUCCESS;
-}
+// ---- The family's members, by shape ------------------------------------------
 
-ZEL_API int32_t SO_write_blob_end(SO_CHANNEL *so, int32_t, int32_t)
-{
-    return so == nullptr || so->broken ? ZE_FAILURE : ZE_SUCCESS;
-}
+#define S_VALUE(NAME, T, ...)                                                                      \
+    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, T *value)                                       \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_read_##NAME(io, value); });                  \
+    }                                                                                              \
+    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, T value)                                       \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, value); });                 \
+    }
+#define S_RECORD(NAME, T, ...)                                                                     \
+    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, T *record)                                      \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_read_##NAME(io, record); });                 \
+    }                                                                                              \
+    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, const T *record)                               \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, record); });                \
+    }
+#define S_COUNTED(NAME, T, ...)                                                                    \
+    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, T *array, int32_t count)                        \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_read_##NAME(io, array, count); });           \
+    }                                                                                              \
+    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, const T *array, int32_t count)                 \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, array, count); });          \
+    }
+#define S_LIST(NAME, T, ...)                                                                       \
+    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, T *records, int32_t capacity, int32_t *count)   \
+    {                                                                                              \
+        return S_run(so,                                                                           \
+                     [&](RAW_IO *io) { return raw_read_##NAME(io, records, capacity, count); });   \
+    }                                                                                              \
+    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, const T *records, int32_t count)               \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, records, count); });        \
+    }
+#define S_ARRAY(NAME, T, ...)                                                                      \
+    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, int16_t *count, T **array)                      \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_read_##NAME(io, count, array); });           \
+    }                                                                                              \
+    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, int16_t count, const T *array)                 \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, count, array); });          \
+    }
 
-ZEL_API int32_t SO_read_long(SO_CHANNEL *so, int32_t *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_long(io, value); });
-}
+CH_FAMILY(S_VALUE, S_RECORD, S_COUNTED, S_LIST, S_ARRAY)
 
-ZEL_API int32_t SO_write_long(SO_CHANNEL *so, int32_t value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_long(io, value); });
-}
-
-ZEL_API int32_t SO_read_ulong(SO_CHANNEL *so, uint32_t *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_ulong(io, value); });
-}
-
-ZEL_API int32_t SO_write_ulong(SO_CHANNEL *so, uint32_t value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_ulong(io, value); });
-}
-
-ZEL_API int32_t SO_read_float(SO_CHANNEL *so, float *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_float(io, value); });
-}
-
-ZEL_API int32_t SO_write_float(SO_CHANNEL *so, float value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_float(io, value); });
-}
-
-ZEL_API int32_t SO_read_lfloat(SO_CHANNEL *so, double *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_lfloat(io, value); });
-}
-
-ZEL_API int32_t SO_write_lfloat(SO_CHANNEL *so, double value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_lfloat(io, value); });
-}
-
-ZEL_API int32_t SO_read_short(SO_CHANNEL *so, int16_t *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_short(io, value); });
-}
-
-ZEL_API int32_t SO_write_short(SO_CHANNEL *so, int16_t value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_short(io, value); });
-}
+// ---- Members of a shape of their own -----------------------------------------
 
 ZEL_API int32_t SO_read_pt3d(SO_CHANNEL *so, int32_t *x, int32_t *y, int32_t *z)
 {
@@ -93,56 +90,6 @@ ZEL_API int32_t SO_read_pt3d(SO_CHANNEL *so, int32_t *x, int32_t *y, int32_t *z)
 ZEL_API int32_t SO_write_pt3d(SO_CHANNEL *so, int32_t x, int32_t y, int32_t z)
 {
     return S_run(so, [&](RAW_IO *io) { return raw_write_pt3d(io, x, y, z); });
-}
-
-ZEL_API int32_t SO_read_envp(SO_CHANNEL *so, ENVELOPE *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_envp(io, value); });
-}
-
-ZEL_API int32_t SO_write_envp(SO_CHANNEL *so, const ENVELOPE *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_envp(io, value); });
-}
-
-ZEL_API int32_t SO_read_date(SO_CHANNEL *so, VE_DATE *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_date(io, value); });
-}
-
-ZEL_API int32_t SO_write_date(SO_CHANNEL *so, const VE_DATE *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_date(io, value); });
-}
-
-ZEL_API int32_t SO_read_fid_array(SO_CHANNEL *so, int32_t *ids, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_fid_array(io, ids, count); });
-}
-
-ZEL_API int32_t SO_write_fid_array(SO_CHANNEL *so, const int32_t *ids, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_fid_array(io, ids, count); });
-}
-
-ZEL_API int32_t SO_read_lfloat_array(SO_CHANNEL *so, double *values, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_lfloat_array(io, values, count); });
-}
-
-ZEL_API int32_t SO_write_lfloat_array(SO_CHANNEL *so, const double *values, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_lfloat_array(io, values, count); });
-}
-
-ZEL_API int32_t SO_read_block(SO_CHANNEL *so, void *buffer, int32_t length)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_block(io, buffer, length); });
-}
-
-ZEL_API int32_t SO_write_block(SO_CHANNEL *so, const void *buffer, int32_t length)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_block(io, buffer, length); });
 }
 
 ZEL_API int32_t SO_read_short_array(SO_CHANNEL *so, int16_t *count, int16_t *values,
@@ -188,29 +135,15 @@ ZEL_API int32_t SO_write_blob_seg(SO_CHANNEL *so, const void *buffer, int32_t le
     return S_run(so, [&](RAW_IO *io) { return raw_write_blob_seg(io, buffer, length, last); });
 }
 
-ZEL_API int32_t SO_read_release(SO_CHANNEL *so, RELEASE *release)
+// A blob's end carries nothing on a socket.
+ZEL_API int32_t SO_read_blob_end(SO_CHANNEL *so, int32_t, int32_t)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_release(io, release, 0); });
+    return so == nullptr || so->broken ? ZE_FAILURE : ZE_SUCCESS;
 }
 
-ZEL_API int32_t SO_read_release_old(SO_CHANNEL *so, RELEASE *release)
+ZEL_API int32_t SO_write_blob_end(SO_CHANNEL *so, int32_t, int32_t)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_release(io, release, 1); });
-}
-
-ZEL_API int32_t SO_write_release(SO_CHANNEL *so, const RELEASE *release)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_release(io, release); });
-}
-
-ZEL_API int32_t SO_read_compressed_feature(SO_CHANNEL *so, FEATURE_STRUCT *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_compressed_feature(io, value); });
-}
-
-ZEL_API int32_t SO_write_compressed_feature(SO_CHANNEL *so, const FEATURE_STRUCT *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_compressed_feature(io, value); });
+    return so == nullptr || so->broken ? ZE_FAILURE : ZE_SUCCESS;
 }
 
 ZEL_API int32_t SO_readf(SO_CHANNEL *so, FEATURE_STRUCT *feature, int32_t allocate)
@@ -223,335 +156,14 @@ ZEL_API int32_t SO_writef(SO_CHANNEL *so, const FEATURE_STRUCT *feature)
     return S_run(so, [&](RAW_IO *io) { return raw_writef(io, feature); });
 }
 
-ZEL_API int32_t SO_read_coordref(SO_CHANNEL *so, COORDREF *coordref)
+ZEL_API int32_t SO_read_rasterattr(SO_CHANNEL *so, RASTERATTR *attr)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_coordref(io, coordref, 0); });
+    return S_run(so, [&](RAW_IO *io) { return raw_read_rasterattr(io, attr); });
 }
 
-ZEL_API int32_t SO_write_coordref(SO_CHANNEL *so, const COORDREF *coordref)
+ZEL_API int32_t SO_write_rasterattr(SO_CHANNEL *so, const RASTERATTR *attr)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_write_coordref(io, coordref, 0); });
-}
-
-ZEL_API int32_t SO_read_coordref_old(SO_CHANNEL *so, COORDREF *coordref)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_coordref(io, coordref, 1); });
-}
-
-ZEL_API int32_t SO_write_coordref_old(SO_CHANNEL *so, const COORDREF *coordref)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_coordref(io, coordref, 1); });
-}
-
-ZEL_API int32_t SO_read_layer(SO_CHANNEL *so, LAYER *layer)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_layer(io, layer, 0); });
-}
-
-ZEL_API int32_t SO_write_layer(SO_CHANNEL *so, const LAYER *layer)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_layer(io, layer, 0); });
-}
-
-ZEL_API int32_t SO_read_layer_old(SO_CHANNEL *so, LAYER *layer)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_layer(io, layer, 1); });
-}
-
-ZEL_API int32_t SO_write_layer_old(SO_CHANNEL *so, const LAYER *layer)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_layer(io, layer, 1); });
-}
-
-ZEL_API int32_t SO_read_layer_list(SO_CHANNEL *so, LAYER *layers, int32_t capacity, int32_t *count)
-{
-    return S_run(so,
-                 [&](RAW_IO *io) { return raw_read_layer_list(io, layers, capacity, count, 0); });
-}
-
-ZEL_API int32_t SO_write_layer_list(SO_CHANNEL *so, const LAYER *layers, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_layer_list(io, layers, count, 0); });
-}
-
-ZEL_API int32_t SO_read_layer_list_old(SO_CHANNEL *so, LAYER *layers, int32_t capacity,
-                                       int32_t *count)
-{
-    return S_run(so,
-                 [&](RAW_IO *io) { return raw_read_layer_list(io, layers, capacity, count, 1); });
-}
-
-ZEL_API int32_t SO_write_layer_list_old(SO_CHANNEL *so, const LAYER *layers, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_layer_list(io, layers, count, 1); });
-}
-
-ZEL_API int32_t SO_read_construct(SO_CHANNEL *so, VE_SQL_CONSTRUCT *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_construct(io, value); });
-}
-
-ZEL_API int32_t SO_write_construct(SO_CHANNEL *so, const VE_SQL_CONSTRUCT *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_construct(io, value); });
-}
-
-ZEL_API int32_t SO_read_column_def(SO_CHANNEL *so, int16_t *count, DB_COLUMN_DEF **defs)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_column_def(io, count, defs, 0); });
-}
-
-ZEL_API int32_t SO_write_column_def(SO_CHANNEL *so, int16_t count, const DB_COLUMN_DEF *defs)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_column_def(io, count, defs, 0); });
-}
-
-ZEL_API int32_t SO_read_column_def_old(SO_CHANNEL *so, int16_t *count, DB_COLUMN_DEF **defs)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_column_def(io, count, defs, 1); });
-}
-
-ZEL_API int32_t SO_write_column_def_old(SO_CHANNEL *so, int16_t count, const DB_COLUMN_DEF *defs)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_column_def(io, count, defs, 1); });
-}
-
-ZEL_API int32_t SO_read_filter_array(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters)
-{
-    return S_run(so, [&](RAW_IO *io) {
-        return raw_read_filter_array(io, count, filters, RAW_FILTERS_CURRENT);
-    });
-}
-
-ZEL_API int32_t SO_write_filter_array(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters)
-{
-    return S_run(so, [&](RAW_IO *io) {
-        return raw_write_filter_array(io, count, filters, RAW_FILTERS_CURRENT);
-    });
-}
-
-int32_t so_read_filter_array_form(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters, int32_t form)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_filter_array(io, count, filters, form); });
-}
-
-int32_t so_write_filter_array_form(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters,
-                                   int32_t form)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_filter_array(io, count, filters, form); });
-}
-
-ZEL_API int32_t SO_read_filter_array_old(SO_CHANNEL *so, int16_t *count, VE_FILTER **filters)
-{
-    return S_run(
-        so, [&](RAW_IO *io) { return raw_read_filter_array(io, count, filters, RAW_FILTERS_OLD); });
-}
-
-ZEL_API int32_t SO_write_filter_array_old(SO_CHANNEL *so, int16_t count, const VE_FILTER *filters)
-{
-    return S_run(so, [&](RAW_IO *io) {
-        return raw_write_filter_array(io, count, filters, RAW_FILTERS_OLD);
-    });
-}
-
-ZEL_API int32_t SO_read_queryinfo(SO_CHANNEL *so, VE_QUERYINFO *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_queryinfo(io, value); });
-}
-
-ZEL_API int32_t SO_write_queryinfo(SO_CHANNEL *so, const VE_QUERYINFO *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_queryinfo(io, value); });
-}
-
-ZEL_API int32_t SO_read_ve_si_stats(SO_CHANNEL *so, VE_SPIDX_STATS *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_spidx_stats(io, value); });
-}
-
-ZEL_API int32_t SO_write_ve_si_stats(SO_CHANNEL *so, const VE_SPIDX_STATS *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_spidx_stats(io, value); });
-}
-
-ZEL_API int32_t SO_read_ve_layer_stats(SO_CHANNEL *so, VE_LAYER_STATS *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_layer_stats(io, value); });
-}
-
-ZEL_API int32_t SO_write_ve_layer_stats(SO_CHANNEL *so, const VE_LAYER_STATS *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_layer_stats(io, value); });
-}
-
-ZEL_API int32_t SO_read_ve_layer_locks_list(SO_CHANNEL *so, VE_LAYER_LOCKS *array, int32_t capacity,
-                                            int32_t *count)
-{
-    return S_run(so,
-                 [&](RAW_IO *io) { return raw_read_layer_locks_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_ve_layer_locks_list(SO_CHANNEL *so, const VE_LAYER_LOCKS *array,
-                                             int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_layer_locks_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_ve_table_lock_list(SO_CHANNEL *so, VE_TABLE_LOCK *array, int32_t capacity,
-                                           int32_t *count)
-{
-    return S_run(so,
-                 [&](RAW_IO *io) { return raw_read_table_lock_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_ve_table_lock_list(SO_CHANNEL *so, const VE_TABLE_LOCK *array,
-                                            int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_table_lock_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_ve_version_lock_list(SO_CHANNEL *so, VE_VERSION_LOCK *array,
-                                             int32_t capacity, int32_t *count)
-{
-    return S_run(
-        so, [&](RAW_IO *io) { return raw_read_version_lock_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_ve_version_lock_list(SO_CHANNEL *so, const VE_VERSION_LOCK *array,
-                                              int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_version_lock_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_object_lock(SO_CHANNEL *so, VE_OBJECT_LOCK *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_object_lock(io, value); });
-}
-
-ZEL_API int32_t SO_write_object_lock(SO_CHANNEL *so, const VE_OBJECT_LOCK *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_object_lock(io, value); });
-}
-
-ZEL_API int32_t SO_read_object_lock_list(SO_CHANNEL *so, VE_OBJECT_LOCK *array, int32_t capacity,
-                                         int32_t *count)
-{
-    return S_run(so,
-                 [&](RAW_IO *io) { return raw_read_object_lock_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_object_lock_list(SO_CHANNEL *so, const VE_OBJECT_LOCK *array,
-                                          int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_object_lock_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_registration(SO_CHANNEL *so, REGISTRATION *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_registration(io, value); });
-}
-
-ZEL_API int32_t SO_write_registration(SO_CHANNEL *so, const REGISTRATION *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_registration(io, value); });
-}
-
-ZEL_API int32_t SO_read_registration_list(SO_CHANNEL *so, REGISTRATION *array, int32_t capacity,
-                                          int32_t *count)
-{
-    return S_run(
-        so, [&](RAW_IO *io) { return raw_read_registration_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_registration_list(SO_CHANNEL *so, const REGISTRATION *array, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_registration_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_metadata(SO_CHANNEL *so, METADATA *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_metadata(io, value); });
-}
-
-ZEL_API int32_t SO_write_metadata(SO_CHANNEL *so, const METADATA *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_metadata(io, value); });
-}
-
-ZEL_API int32_t SO_read_metadata_list(SO_CHANNEL *so, METADATA *array, int32_t capacity,
-                                      int32_t *count)
-{
-    return S_run(so,
-                 [&](RAW_IO *io) { return raw_read_metadata_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_metadata_list(SO_CHANNEL *so, const METADATA *array, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_metadata_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_rastercolumn(SO_CHANNEL *so, RASTERCOLUMN *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_rastercolumn(io, value); });
-}
-
-ZEL_API int32_t SO_write_rastercolumn(SO_CHANNEL *so, const RASTERCOLUMN *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_rastercolumn(io, value); });
-}
-
-ZEL_API int32_t SO_read_rastercolumn_list(SO_CHANNEL *so, RASTERCOLUMN *array, int32_t capacity,
-                                          int32_t *count)
-{
-    return S_run(
-        so, [&](RAW_IO *io) { return raw_read_rastercolumn_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_rastercolumn_list(SO_CHANNEL *so, const RASTERCOLUMN *array, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_rastercolumn_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_rasterband(SO_CHANNEL *so, RASTERBAND *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_rasterband(io, value); });
-}
-
-ZEL_API int32_t SO_write_rasterband(SO_CHANNEL *so, const RASTERBAND *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_rasterband(io, value); });
-}
-
-ZEL_API int32_t SO_read_rasterband_list(SO_CHANNEL *so, RASTERBAND *array, int32_t capacity,
-                                        int32_t *count)
-{
-    return S_run(so,
-                 [&](RAW_IO *io) { return raw_read_rasterband_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_rasterband_list(SO_CHANNEL *so, const RASTERBAND *array, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_rasterband_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_raster(SO_CHANNEL *so, RASTER *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_raster(io, value); });
-}
-
-ZEL_API int32_t SO_write_raster(SO_CHANNEL *so, const RASTER *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_raster(io, value); });
-}
-
-ZEL_API int32_t SO_read_rasterattr(SO_CHANNEL *so, RASTERATTR *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_rasterattr(io, value); });
-}
-
-ZEL_API int32_t SO_write_rasterattr(SO_CHANNEL *so, const RASTERATTR *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_rasterattr(io, value); });
+    return S_run(so, [&](RAW_IO *io) { return raw_write_rasterattr(io, attr); });
 }
 
 ZEL_API int32_t SO_read_rasconstraint(SO_CHANNEL *so, RASCONSTRAINT **constraint)
@@ -564,127 +176,139 @@ ZEL_API int32_t SO_write_rasconstraint(SO_CHANNEL *so, const RASCONSTRAINT *cons
     return S_run(so, [&](RAW_IO *io) { return raw_write_rasconstraint(io, constraint); });
 }
 
-ZEL_API int32_t SO_read_state(SO_CHANNEL *so, STATE *value)
+// ---- The older peer's forms ----------------------------------------------------
+
+ZEL_API int32_t SO_read_release_old(SO_CHANNEL *so, RELEASE *release)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_state(io, value); });
+    return S_run(so, [&](RAW_IO *io) { return raw_read_release(io, release, 1); });
 }
 
-ZEL_API int32_t SO_write_state(SO_CHANNEL *so, const STATE *value)
+#define S_OLD(NAME, READ_PARAMS, READ_ARGS, WRITE_PARAMS, WRITE_ARGS)                              \
+    ZEL_API int32_t SO_read_##NAME##_old(SO_CHANNEL *so, S_UNPAREN READ_PARAMS)                    \
+    {                                                                                              \
+        return S_run(so, [&](RAW_IO *io) { return raw_read_##NAME(io, S_UNPAREN READ_ARGS, 1); }); \
+    }                                                                                              \
+    ZEL_API int32_t SO_write_##NAME##_old(SO_CHANNEL *so, S_UNPAREN WRITE_PARAMS)                  \
+    {                                                                                              \
+        return S_run(so,                                                                           \
+                     [&](RAW_IO *io) { return raw_write_##NAME(io, S_UNPAREN WRITE_ARGS, 1); });   \
+    }
+#define S_UNPAREN(...) __VA_ARGS__
+static_assert(RAW_FILTERS_OLD == 1); // the filter arrays' older form, as the others'
+
+S_OLD(coordref, (COORDREF * coordref), (coordref), (const COORDREF *coordref), (coordref))
+S_OLD(layer, (LAYER * layer), (layer), (const LAYER *layer), (layer))
+S_OLD(layer_list, (LAYER * layers, int32_t capacity, int32_t *count), (layers, capacity, count),
+      (const LAYER *layers, int32_t count), (layers, count))
+S_OLD(column_def, (int16_t * count, DB_COLUMN_DEF **defs), (count, defs),
+      (int16_t count, const DB_COLUMN_DEF *defs), (count, defs))
+S_OLD(filter_array, (int16_t * count, VE_FILTER **filters), (count, filters),
+      (int16_t count, const VE_FILTER *filters), (count, filters))
+
+// ---- The tables ------------------------------------------------------------------
+
+static void S_set_broken(void *end)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_write_state(io, value); });
+    static_cast<SO_CHANNEL *>(end)->broken = 1;
 }
 
-ZEL_API int32_t SO_read_state_list(SO_CHANNEL *so, STATE *array, int32_t capacity, int32_t *count)
+static void S_destroy(void *end)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_state_list(io, array, capacity, count); });
+    SO_destroy(static_cast<SO_CHANNEL *>(end));
 }
 
-ZEL_API int32_t SO_write_state_list(SO_CHANNEL *so, const STATE *array, int32_t count)
+// A memory transport hands every write over at once: nothing waits to be sent.
+static int32_t S_nothing_held(void *)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_write_state_list(io, array, count); });
+    return ZE_SUCCESS;
 }
 
-ZEL_API int32_t SO_read_version(SO_CHANNEL *so, VERSION *value)
+// The filter arrays a memory transport sends an older peer: current images
+// and relation texts, old coordinate references.
+static int32_t S_read_memory_filters_old(void *end, int16_t *count, VE_FILTER **filters)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_version(io, value); });
+    return S_run(static_cast<SO_CHANNEL *>(end), [&](RAW_IO *io) {
+        return raw_read_filter_array(io, count, filters, RAW_FILTERS_OLD_COORDREF);
+    });
 }
 
-ZEL_API int32_t SO_write_version(SO_CHANNEL *so, const VERSION *value)
+static int32_t S_write_memory_filters_old(void *end, int16_t count, const VE_FILTER *filters)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_write_version(io, value); });
+    return S_run(static_cast<SO_CHANNEL *>(end), [&](RAW_IO *io) {
+        return raw_write_filter_array(io, count, filters, RAW_FILTERS_OLD_COORDREF);
+    });
 }
 
-ZEL_API int32_t SO_read_version_list(SO_CHANNEL *so, VERSION *array, int32_t capacity,
-                                     int32_t *count)
+#define S_MEMBERS(NAME, ...)                                                                       \
+    .read_##NAME = ch_member<SO_read_##NAME>::call,                                                \
+    .write_##NAME = ch_member<SO_write_##NAME>::call,
+
+// clang-format off
+static constexpr CH_TRANSPORT kSocket = {
+    CH_FAMILY(S_MEMBERS, S_MEMBERS, S_MEMBERS, S_MEMBERS, S_MEMBERS)
+    CH_OWN_SHAPES(S_MEMBERS)
+    .readf = ch_member<SO_readf>::call,
+    .writef = ch_member<SO_writef>::call,
+    .flush = ch_member<so_flush>::call,
+    .data_waiting = ch_member<so_data_waiting>::call,
+    .set_broken = S_set_broken,
+    .destroy = S_destroy,
+};
+// clang-format on
+#undef S_MEMBERS
+
+// The older peer's table: its forms of the release (read only), coordinate
+// references, layers, column definitions and filter arrays.
+static constexpr CH_TRANSPORT S_older(CH_TRANSPORT t)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_version_list(io, array, capacity, count); });
+    t.read_release = ch_member<SO_read_release_old>::call;
+    t.read_coordref = ch_member<SO_read_coordref_old>::call;
+    t.write_coordref = ch_member<SO_write_coordref_old>::call;
+    t.read_layer = ch_member<SO_read_layer_old>::call;
+    t.write_layer = ch_member<SO_write_layer_old>::call;
+    t.read_layer_list = ch_member<SO_read_layer_list_old>::call;
+    t.write_layer_list = ch_member<SO_write_layer_list_old>::call;
+    t.read_column_def = ch_member<SO_read_column_def_old>::call;
+    t.write_column_def = ch_member<SO_write_column_def_old>::call;
+    t.read_filter_array = ch_member<SO_read_filter_array_old>::call;
+    t.write_filter_array = ch_member<SO_write_filter_array_old>::call;
+    return t;
 }
 
-ZEL_API int32_t SO_write_version_list(SO_CHANNEL *so, const VERSION *array, int32_t count)
+static constexpr CH_TRANSPORT S_memory(CH_TRANSPORT t)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_write_version_list(io, array, count); });
+    t.flush = S_nothing_held;
+    return t;
 }
 
-ZEL_API int32_t SO_read_input_desc(SO_CHANNEL *so, int16_t *count, VE_INPUT_DESC **descs)
+static constexpr CH_TRANSPORT S_memory_older(CH_TRANSPORT t)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_input_desc(io, count, descs); });
+    t = S_memory(S_older(t));
+    t.read_filter_array = S_read_memory_filters_old;
+    t.write_filter_array = S_write_memory_filters_old;
+    return t;
 }
 
-ZEL_API int32_t SO_write_input_desc(SO_CHANNEL *so, int16_t count, const VE_INPUT_DESC *descs)
+static constexpr CH_TRANSPORT kSocketOld = S_older(kSocket);
+static constexpr CH_TRANSPORT kMemory = S_memory(kSocket);
+static constexpr CH_TRANSPORT kMemoryOld = S_memory_older(kSocket);
+
+void *so_transport_create(const int *socket, int32_t write_size, int32_t read_size,
+                          int32_t old_release, const CH_TRANSPORT **transport)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_write_input_desc(io, count, descs); });
+    SO_CHANNEL *so = SO_create(socket, write_size, read_size);
+    *transport = old_release ? &kSocketOld : &kSocket;
+    return so;
 }
 
-ZEL_API int32_t SO_read_logfile(SO_CHANNEL *so, LOGFILE *value)
+void *so_transport_create_on_link(const SO_LINK *link, int32_t write_size, int32_t read_size,
+                                  const CH_TRANSPORT **transport)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_read_logfile(io, value); });
+    *transport = &kSocket;
+    return so_create_on_link(link, write_size, read_size);
 }
 
-ZEL_API int32_t SO_write_logfile(SO_CHANNEL *so, const LOGFILE *value)
+const CH_TRANSPORT *so_memory_transport(int32_t old_release)
 {
-    return S_run(so, [&](RAW_IO *io) { return raw_write_logfile(io, value); });
-}
-
-ZEL_API int32_t SO_read_logfile_list(SO_CHANNEL *so, LOGFILE *array, int32_t capacity,
-                                     int32_t *count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_logfile_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_logfile_list(SO_CHANNEL *so, const LOGFILE *array, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_logfile_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_index_def(SO_CHANNEL *so, int16_t *count, DB_INDEX_DEF **defs)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_index_def(io, count, defs); });
-}
-
-ZEL_API int32_t SO_write_index_def(SO_CHANNEL *so, int16_t count, const DB_INDEX_DEF *defs)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_index_def(io, count, defs); });
-}
-
-ZEL_API int32_t SO_read_spatialref(SO_CHANNEL *so, VE_SPATIALREF *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_spatialref(io, value); });
-}
-
-ZEL_API int32_t SO_write_spatialref(SO_CHANNEL *so, const VE_SPATIALREF *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_spatialref(io, value); });
-}
-
-ZEL_API int32_t SO_read_spatialref_list(SO_CHANNEL *so, VE_SPATIALREF *array, int32_t capacity,
-                                        int32_t *count)
-{
-    return S_run(so,
-                 [&](RAW_IO *io) { return raw_read_spatialref_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_spatialref_list(SO_CHANNEL *so, const VE_SPATIALREF *array, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_spatialref_list(io, array, count); });
-}
-
-ZEL_API int32_t SO_read_locator(SO_CHANNEL *so, LOCATOR *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_locator(io, value); });
-}
-
-ZEL_API int32_t SO_write_locator(SO_CHANNEL *so, const LOCATOR *value)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_locator(io, value); });
-}
-
-ZEL_API int32_t SO_read_locator_list(SO_CHANNEL *so, LOCATOR *array, int32_t capacity,
-                                     int32_t *count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_read_locator_list(io, array, capacity, count); });
-}
-
-ZEL_API int32_t SO_write_locator_list(SO_CHANNEL *so, const LOCATOR *array, int32_t count)
-{
-    return S_run(so, [&](RAW_IO *io) { return raw_write_locator_list(io, array, count); });
+    return old_release ? &kMemoryOld : &kMemory;
 }

@@ -669,62 +669,28 @@ int32_t xdrio_write_rasconstraint(XDR *xdrs, const RASCONSTRAINT *constraint)
 
 // ---- Plain arrays, blocks and strings --------------------------------------
 
+// Counted arrays of values: the lists' form, the count the caller's.
 int32_t xdrio_read_fid_array(XDR *xdrs, int32_t *ids, int32_t capacity)
 {
     int32_t n = 0;
-    if (ids == nullptr && capacity > 0)
-        return ZE_NULL_POINTER;
-    if (!S_count(xdrs, &n, XDR_MAX_FIDS, capacity))
-        return ZE_FAILURE;
-    for (int32_t i = 0; i < n; i++)
-        if (!zel_xdr_long(xdrs, &ids[i]))
-            return ZE_FAILURE;
-    return ZE_SUCCESS;
+    return S_read_list<int32_t, zel_xdr_long>(xdrs, ids, capacity, &n, XDR_MAX_FIDS);
 }
 
 int32_t xdrio_write_fid_array(XDR *xdrs, const int32_t *ids, int32_t count)
 {
-    int32_t rc = S_check_out(ids, count, XDR_MAX_FIDS);
-    if (rc != 0)
-        return rc;
-    uint32_t n = static_cast<uint32_t>(count);
-    if (!xdr_u_int(xdrs, &n))
-        return ZE_FAILURE;
-    for (int32_t i = 0; i < count; i++) {
-        int32_t id = ids[i];
-        if (!zel_xdr_long(xdrs, &id))
-            return ZE_FAILURE;
-    }
-    return ZE_SUCCESS;
+    return S_write_list<int32_t, zel_xdr_long>(xdrs, ids, count, XDR_MAX_FIDS);
 }
 
+// The count bounds the array both ways.
 int32_t xdrio_read_lfloat_array(XDR *xdrs, double *values, int32_t capacity)
 {
     int32_t n = 0;
-    if (values == nullptr && capacity > 0)
-        return ZE_NULL_POINTER;
-    if (!S_count(xdrs, &n, capacity, capacity))
-        return ZE_FAILURE;
-    for (int32_t i = 0; i < n; i++)
-        if (!xdr_double(xdrs, &values[i]))
-            return ZE_FAILURE;
-    return ZE_SUCCESS;
+    return S_read_list<double, xdr_double>(xdrs, values, capacity, &n, capacity);
 }
 
 int32_t xdrio_write_lfloat_array(XDR *xdrs, const double *values, int32_t count)
 {
-    int32_t rc = S_check_out(values, count, INT32_MAX);
-    if (rc != 0)
-        return rc;
-    uint32_t n = static_cast<uint32_t>(count);
-    if (!xdr_u_int(xdrs, &n))
-        return ZE_FAILURE;
-    for (int32_t i = 0; i < count; i++) {
-        double value = values[i];
-        if (!xdr_double(xdrs, &value))
-            return ZE_FAILURE;
-    }
-    return ZE_SUCCESS;
+    return S_write_list<double, xdr_double>(xdrs, values, count, INT32_MAX);
 }
 
 int32_t xdrio_read_short_array(XDR *xdrs, int16_t *count, int16_t *values, int16_t capacity)

@@ -24,7 +24,7 @@
 
 #include <type_traits>
 
-#include "base/system/ch_channel_internal.h"
+#include "base/system/ch_transport_internal.h"
 #include "base/system/xdr_records_internal.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
@@ -168,12 +168,6 @@ ZEL_API void XDR_destroy(XDR_CHANNEL *ch, int32_t flush)
     std::free(ch);
 }
 
-void xdr_break(XDR_CHANNEL *ch)
-{
-    if (ch != nullptr)
-        ch->broken = 1;
-}
-
 ZEL_API int32_t XDR_flush(XDR_CHANNEL *ch)
 {
     if (ch == nullptr)
@@ -271,55 +265,22 @@ static int32_t S_ok(bool_t done)
 #define S_READ(body) S_read(ch, [&](XDR *x) -> int32_t { return body; })
 #define S_WRITE(body) S_write(ch, [&](XDR *x) -> int32_t { return body; })
 
-ZEL_API int32_t XDR_read_long(XDR_CHANNEL *ch, int32_t *value)
-{
-    return S_READ(XDRMEM_read_long(x, value));
-}
+#define S_VALUE(NAME, T)                                                                           \
+    ZEL_API int32_t XDR_read_##NAME(XDR_CHANNEL *ch, T *value)                                     \
+    {                                                                                              \
+        return S_READ(XDRMEM_read_##NAME(x, value));                                               \
+    }                                                                                              \
+    ZEL_API int32_t XDR_write_##NAME(XDR_CHANNEL *ch, T value)                                     \
+    {                                                                                              \
+        return S_WRITE(XDRMEM_write_##NAME(x, value));                                             \
+    }
 
-ZEL_API int32_t XDR_write_long(XDR_CHANNEL *ch, int32_t value)
-{
-    return S_WRITE(XDRMEM_write_long(x, value));
-}
-
-ZEL_API int32_t XDR_read_ulong(XDR_CHANNEL *ch, uint32_t *value)
-{
-    return S_READ(XDRMEM_read_ulong(x, value));
-}
-
-ZEL_API int32_t XDR_write_ulong(XDR_CHANNEL *ch, uint32_t value)
-{
-    return S_WRITE(XDRMEM_write_ulong(x, value));
-}
-
-ZEL_API int32_t XDR_read_float(XDR_CHANNEL *ch, float *value)
-{
-    return S_READ(XDRMEM_read_float(x, value));
-}
-
-ZEL_API int32_t XDR_write_float(XDR_CHANNEL *ch, float value)
-{
-    return S_WRITE(XDRMEM_write_float(x, value));
-}
-
-ZEL_API int32_t XDR_read_lfloat(XDR_CHANNEL *ch, double *value)
-{
-    return S_READ(XDRMEM_read_lfloat(x, value));
-}
-
-ZEL_API int32_t XDR_write_lfloat(XDR_CHANNEL *ch, double value)
-{
-    return S_WRITE(XDRMEM_write_lfloat(x, value));
-}
-
-ZEL_API int32_t XDR_read_short(XDR_CHANNEL *ch, int16_t *value)
-{
-    return S_READ(XDRMEM_read_short(x, value));
-}
-
-ZEL_API int32_t XDR_write_short(XDR_CHANNEL *ch, int16_t value)
-{
-    return S_WRITE(XDRMEM_write_short(x, value));
-}
+S_VALUE(long, int32_t)
+S_VALUE(ulong, uint32_t)
+S_VALUE(float, float)
+S_VALUE(lfloat, double)
+S_VALUE(short, int16_t)
+#undef S_VALUE
 
 ZEL_API int32_t XDR_read_pt3d(XDR_CHANNEL *ch, int32_t *x_, int32_t *y, int32_t *z)
 {
@@ -827,85 +788,39 @@ static void S_mode(XDR *stream, enum xdr_op op)
         stream->x_op = op;
 }
 
-ZEL_API int32_t XDRMEM_read_long(XDR *stream, int32_t *value)
+// A value through its filter, the stream turned to the direction first.
+template <typename T, bool_t (*Filter)(XDR *, T *)> static int32_t S_mem_read(XDR *stream, T *value)
 {
     if (stream == nullptr || value == nullptr)
         return ZE_FAILURE;
     S_mode(stream, XDR_DECODE);
-    return S_ok(zel_xdr_long(stream, value));
+    return S_ok(Filter(stream, value));
 }
 
-ZEL_API int32_t XDRMEM_write_long(XDR *stream, int32_t value)
+template <typename T, bool_t (*Filter)(XDR *, T *)> static int32_t S_mem_write(XDR *stream, T value)
 {
     if (stream == nullptr)
         return ZE_FAILURE;
     S_mode(stream, XDR_ENCODE);
-    return S_ok(zel_xdr_long(stream, &value));
+    return S_ok(Filter(stream, &value));
 }
 
-ZEL_API int32_t XDRMEM_read_ulong(XDR *stream, uint32_t *value)
-{
-    if (stream == nullptr || value == nullptr)
-        return ZE_FAILURE;
-    S_mode(stream, XDR_DECODE);
-    return S_ok(zel_xdr_u_long(stream, value));
-}
+#define S_MEM_VALUE(NAME, T, FILTER)                                                               \
+    ZEL_API int32_t XDRMEM_read_##NAME(XDR *stream, T *value)                                      \
+    {                                                                                              \
+        return S_mem_read<T, FILTER>(stream, value);                                               \
+    }                                                                                              \
+    ZEL_API int32_t XDRMEM_write_##NAME(XDR *stream, T value)                                      \
+    {                                                                                              \
+        return S_mem_write<T, FILTER>(stream, value);                                              \
+    }
 
-ZEL_API int32_t XDRMEM_write_ulong(XDR *stream, uint32_t value)
-{
-    if (stream == nullptr)
-        return ZE_FAILURE;
-    S_mode(stream, XDR_ENCODE);
-    return S_ok(zel_xdr_u_long(stream, &value));
-}
-
-ZEL_API int32_t XDRMEM_read_float(XDR *stream, float *value)
-{
-    if (stream == nullptr || value == nullptr)
-        return ZE_FAILURE;
-    S_mode(stream, XDR_DECODE);
-    return S_ok(xdr_float(stream, value));
-}
-
-ZEL_API int32_t XDRMEM_write_float(XDR *stream, float value)
-{
-    if (stream == nullptr)
-        return ZE_FAILURE;
-    S_mode(stream, XDR_ENCODE);
-    return S_ok(xdr_float(stream, &value));
-}
-
-ZEL_API int32_t XDRMEM_read_lfloat(XDR *stream, double *value)
-{
-    if (stream == nullptr || value == nullptr)
-        return ZE_FAILURE;
-    S_mode(stream, XDR_DECODE);
-    return S_ok(xdr_double(stream, value));
-}
-
-ZEL_API int32_t XDRMEM_write_lfloat(XDR *stream, double value)
-{
-    if (stream == nullptr)
-        return ZE_FAILURE;
-    S_mode(stream, XDR_ENCODE);
-    return S_ok(xdr_double(stream, &value));
-}
-
-ZEL_API int32_t XDRMEM_read_short(XDR *stream, int16_t *value)
-{
-    if (stream == nullptr || value == nullptr)
-        return ZE_FAILURE;
-    S_mode(stream, XDR_DECODE);
-    return S_ok(xdr_short(stream, value));
-}
-
-ZEL_API int32_t XDRMEM_write_short(XDR *stream, int16_t value)
-{
-    if (stream == nullptr)
-        return ZE_FAILURE;
-    S_mode(stream, XDR_ENCODE);
-    return S_ok(xdr_short(stream, &value));
-}
+S_MEM_VALUE(long, int32_t, zel_xdr_long)
+S_MEM_VALUE(ulong, uint32_t, zel_xdr_u_long)
+S_MEM_VALUE(float, float, xdr_float)
+S_MEM_VALUE(lfloat, double, xdr_double)
+S_MEM_VALUE(short, int16_t, xdr_short)
+#undef S_MEM_VALUE
 
 ZEL_API int32_t XDRMEM_read_string(XDR *stream, char *buffer, int32_t capacity)
 {
@@ -972,4 +887,63 @@ ZEL_API int32_t XDRMEM_feature(FEATURE_STRUCT *feature, XDR *stream)
         return ZE_FAILURE;
     }
     return ZE_SUCCESS;
+}
+
+// ---- The channel's table ---------------------------------------------------
+
+static void S_set_broken(void *end)
+{
+    static_cast<XDR_CHANNEL *>(end)->broken = 1;
+}
+
+static void S_destroy(void *end)
+{
+    XDR_destroy(static_cast<XDR_CHANNEL *>(end), 1);
+}
+
+#define S_MEMBERS(NAME, ...)                                                                       \
+    .read_##NAME = ch_member<XDR_read_##NAME>::call,                                               \
+    .write_##NAME = ch_member<XDR_write_##NAME>::call,
+
+// clang-format off
+static constexpr CH_TRANSPORT kXdr = {
+    CH_FAMILY(S_MEMBERS, S_MEMBERS, S_MEMBERS, S_MEMBERS, S_MEMBERS)
+    CH_OWN_SHAPES(S_MEMBERS)
+    .readf = ch_member<XDR_readf>::call,
+    .writef = ch_member<XDR_writef>::call,
+    .flush = ch_member<XDR_flush>::call,
+    .data_waiting = ch_member<xdr_data_waiting>::call,
+    .set_broken = S_set_broken,
+    .destroy = S_destroy,
+};
+// clang-format on
+#undef S_MEMBERS
+
+// The older peer's table: its forms of coordinate references, layers, the
+// SQL construct, column definitions and filter arrays (the release's form
+// follows its major both ways).
+static constexpr CH_TRANSPORT S_older(CH_TRANSPORT t)
+{
+    t.read_coordref = ch_member<XDR_read_coordref_old>::call;
+    t.write_coordref = ch_member<XDR_write_coordref_old>::call;
+    t.read_layer = ch_member<XDR_read_layer_old>::call;
+    t.write_layer = ch_member<XDR_write_layer_old>::call;
+    t.read_layer_list = ch_member<XDR_read_layer_list_old>::call;
+    t.write_layer_list = ch_member<XDR_write_layer_list_old>::call;
+    t.read_construct = ch_member<XDR_read_construct_old>::call;
+    t.write_construct = ch_member<XDR_write_construct_old>::call;
+    t.read_column_def = ch_member<XDR_read_column_def_old>::call;
+    t.write_column_def = ch_member<XDR_write_column_def_old>::call;
+    t.read_filter_array = ch_member<XDR_read_filter_array_old>::call;
+    t.write_filter_array = ch_member<XDR_write_filter_array_old>::call;
+    return t;
+}
+
+static constexpr CH_TRANSPORT kXdrOld = S_older(kXdr);
+
+void *xdr_transport_create(const int *socket, int32_t send_size, int32_t receive_size,
+                           int32_t old_release, const CH_TRANSPORT **transport)
+{
+    *transport = old_release ? &kXdrOld : &kXdr;
+    return XDR_create(socket, send_size, receive_size);
 }

@@ -326,7 +326,7 @@ std::vector<Member> S_members(Samples &s)
          [](CH_CHANNEL *c) {
              RELEASE got = {};
              int32_t rc = ch_get_old_release_flag(c) && !ch_is_xdr_channel(c)
-                              ? SO_read_release(c->so, &got)
+                              ? SO_read_release(static_cast<SO_CHANNEL *>(c->end), &got)
                               : CH_read_release(c, &got);
              EXPECT_STREQ(got.description, "sample release");
              return rc;
@@ -977,6 +977,34 @@ Bytes S_form_bytes(const std::function<int32_t(RAW_IO *)> &form)
 
 } // namespace
 
+// Every table a channel can be made with fills every member: the socket's,
+// XDR's and both memory transports', for either release, and the table of a
+// shared-memory channel that has no transport yet.
+TEST(ChChannel, EveryTransportTableFillsEveryMember)
+{
+    int fds[2];
+    ASSERT_EQ(plat_socket_pair(fds), 0);
+    for (int32_t old : {0, 1}) {
+        SCOPED_TRACE(old);
+        for (uint32_t type : {CH_TYPE_SOCKET, CH_TYPE_XDR}) {
+            CH_CHANNEL *channel = CH_create(type, old, &fds[0]);
+            ASSERT_NE(channel, nullptr);
+            EXPECT_TRUE(ch_transport_complete(*channel->transport)) << type;
+            CH_destroy(channel);
+        }
+        for (uint32_t type : {CH_TYPE_COORDINATED_MEMORY, CH_TYPE_SHARED_MEMORY}) {
+            MemoryEnds e(type, old);
+            EXPECT_TRUE(ch_transport_complete(*e.a->transport)) << type;
+        }
+        CH_CHANNEL *waiting = CH_create(CH_TYPE_SHARED_MEMORY, old, nullptr);
+        ASSERT_NE(waiting, nullptr);
+        EXPECT_TRUE(ch_transport_complete(*waiting->transport));
+        CH_destroy(waiting);
+    }
+    plat_socket_close(fds[0]);
+    plat_socket_close(fds[1]);
+}
+
 // Every member's record crosses both memory transports intact, from a writer
 // thread to a reader thread, in the current and the older release's forms;
 // nothing is held back, so no flush is needed.
@@ -1052,7 +1080,8 @@ TEST(ChChannelDispatch, MemoryTransportsKeepCurrentFilterImagesForAnOlderPeer)
         MemoryEnds e(type, 1);
         std::thread writer([&] { EXPECT_EQ(CH_write_filter_array(e.a, 2, filters), ZE_SUCCESS); });
         Bytes got(expected.size());
-        EXPECT_EQ(so_read_buffered(e.b->so, got.data(), static_cast<int32_t>(got.size())),
+        EXPECT_EQ(so_read_buffered(static_cast<SO_CHANNEL *>(e.b->end), got.data(),
+                                   static_cast<int32_t>(got.size())),
                   static_cast<int32_t>(got.size()));
         writer.join();
         EXPECT_EQ(got, expected);
