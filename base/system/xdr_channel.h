@@ -1,7 +1,8 @@
 /* The XDR transport of a channel (type 1): values and engine records as XDR
  * (base/system/xdr_records.h) in ONC record marking over a connected TCP
  * socket. Each value or record a write member sends is one record of the
- * record stream and each read member consumes exactly one record, whatever
+ * record stream (an empty one when it puts nothing, as an empty block) and
+ * each read member consumes exactly one record, whatever
  * of it the decode did not use; all segments of one blob and its end share
  * one record, and a filter array spans three records per shape filter (the
  * shape ends the first, its coordinate reference is the second).

@@ -97,8 +97,10 @@ ZEL_API bool_t xdr_POINT3D(XDR *xdrs, int32_t *xyz);
 ZEL_API bool_t xdr_VE_DATE(XDR *xdrs, VE_DATE *date);
 
 /* The feature's header: its words, counts, envelope and measures, and 1/0
- * for the XY, Z, measure arrays and the coordinate reference. The points
- * follow with the three filters below. */
+ * for the XY, Z, measure arrays and the coordinate reference (a decode takes
+ * any XY word, non-zero as present: a peer may send the address of its
+ * points). A decode leaves the record's pointers alone. The points follow
+ * with the three filters below. */
 ZEL_API bool_t xdr_FEATURE_STRUCT(XDR *xdrs, FEATURE_STRUCT *feature);
 /* n points, no count on the wire. */
 ZEL_API bool_t xdr_FEATURE_XYPTS(XDR *xdrs, POINT *points, int32_t n);
