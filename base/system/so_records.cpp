@@ -30,53 +30,44 @@ template <typename Form> static int32_t S_run(SO_CHANNEL *so, Form form)
 }
 
 // ---- The family's members, by shape ------------------------------------------
+//
+// Each member is a table entry over the untyped end (S_read_NAME,
+// S_write_NAME), which the exported SO_ member calls: a channel's call
+// reaches the raw form without passing through an exported function.
 
-#define S_VALUE(NAME, T, ...)                                                                      \
-    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, T *value)                                       \
+// The pair of one shape: the entries' parameters and the raw form's arguments.
+#define S_PAIR(NAME, READ_PARAMS, READ_ARGS, WRITE_PARAMS, WRITE_ARGS)                             \
+    static int32_t S_read_##NAME(void *end, S_UNPAREN READ_PARAMS)                                 \
     {                                                                                              \
-        return S_run(so, [&](RAW_IO *io) { return raw_read_##NAME(io, value); });                  \
+        return S_run(static_cast<SO_CHANNEL *>(end),                                               \
+                     [&](RAW_IO *io) { return raw_read_##NAME(io, S_UNPAREN READ_ARGS); });        \
     }                                                                                              \
-    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, T value)                                       \
+    static int32_t S_write_##NAME(void *end, S_UNPAREN WRITE_PARAMS)                               \
     {                                                                                              \
-        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, value); });                 \
-    }
-#define S_RECORD(NAME, T, ...)                                                                     \
-    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, T *record)                                      \
-    {                                                                                              \
-        return S_run(so, [&](RAW_IO *io) { return raw_read_##NAME(io, record); });                 \
+        return S_run(static_cast<SO_CHANNEL *>(end),                                               \
+                     [&](RAW_IO *io) { return raw_write_##NAME(io, S_UNPAREN WRITE_ARGS); });      \
     }                                                                                              \
-    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, const T *record)                               \
+    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, S_UNPAREN READ_PARAMS)                          \
     {                                                                                              \
-        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, record); });                \
+        return S_read_##NAME(so, S_UNPAREN READ_ARGS);                                             \
+    }                                                                                              \
+    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, S_UNPAREN WRITE_PARAMS)                        \
+    {                                                                                              \
+        return S_write_##NAME(so, S_UNPAREN WRITE_ARGS);                                           \
     }
+#define S_UNPAREN(...) __VA_ARGS__
+
+#define S_VALUE(NAME, T, ...) S_PAIR(NAME, (T * value), (value), (T value), (value))
+#define S_RECORD(NAME, T, ...) S_PAIR(NAME, (T * record), (record), (const T *record), (record))
 #define S_COUNTED(NAME, T, ...)                                                                    \
-    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, T *array, int32_t count)                        \
-    {                                                                                              \
-        return S_run(so, [&](RAW_IO *io) { return raw_read_##NAME(io, array, count); });           \
-    }                                                                                              \
-    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, const T *array, int32_t count)                 \
-    {                                                                                              \
-        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, array, count); });          \
-    }
+    S_PAIR(NAME, (T * array, int32_t count), (array, count), (const T *array, int32_t count),      \
+           (array, count))
 #define S_LIST(NAME, T, ...)                                                                       \
-    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, T *records, int32_t capacity, int32_t *count)   \
-    {                                                                                              \
-        return S_run(so,                                                                           \
-                     [&](RAW_IO *io) { return raw_read_##NAME(io, records, capacity, count); });   \
-    }                                                                                              \
-    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, const T *records, int32_t count)               \
-    {                                                                                              \
-        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, records, count); });        \
-    }
+    S_PAIR(NAME, (T * records, int32_t capacity, int32_t * count), (records, capacity, count),     \
+           (const T *records, int32_t count), (records, count))
 #define S_ARRAY(NAME, T, ...)                                                                      \
-    ZEL_API int32_t SO_read_##NAME(SO_CHANNEL *so, int16_t *count, T **array)                      \
-    {                                                                                              \
-        return S_run(so, [&](RAW_IO *io) { return raw_read_##NAME(io, count, array); });           \
-    }                                                                                              \
-    ZEL_API int32_t SO_write_##NAME(SO_CHANNEL *so, int16_t count, const T *array)                 \
-    {                                                                                              \
-        return S_run(so, [&](RAW_IO *io) { return raw_write_##NAME(io, count, array); });          \
-    }
+    S_PAIR(NAME, (int16_t * count, T * *array), (count, array), (int16_t count, const T *array),   \
+           (count, array))
 
 CH_FAMILY(S_VALUE, S_RECORD, S_COUNTED, S_LIST, S_ARRAY)
 
@@ -193,7 +184,6 @@ ZEL_API int32_t SO_read_release_old(SO_CHANNEL *so, RELEASE *release)
         return S_run(so,                                                                           \
                      [&](RAW_IO *io) { return raw_write_##NAME(io, S_UNPAREN WRITE_ARGS, 1); });   \
     }
-#define S_UNPAREN(...) __VA_ARGS__
 static_assert(RAW_FILTERS_OLD == 1); // the filter arrays' older form, as the others'
 
 S_OLD(coordref, (COORDREF * coordref), (coordref), (const COORDREF *coordref), (coordref))
@@ -239,13 +229,15 @@ static int32_t S_write_memory_filters_old(void *end, int16_t count, const VE_FIL
     });
 }
 
+// The family's entries are the members above; the rest, the SO_ members.
+#define S_ENTRIES(NAME, ...) .read_##NAME = S_read_##NAME, .write_##NAME = S_write_##NAME,
 #define S_MEMBERS(NAME, ...)                                                                       \
     .read_##NAME = ch_member<SO_read_##NAME>::call,                                                \
     .write_##NAME = ch_member<SO_write_##NAME>::call,
 
 // clang-format off
 static constexpr CH_TRANSPORT kSocket = {
-    CH_FAMILY(S_MEMBERS, S_MEMBERS, S_MEMBERS, S_MEMBERS, S_MEMBERS)
+    CH_FAMILY(S_ENTRIES, S_ENTRIES, S_ENTRIES, S_ENTRIES, S_ENTRIES)
     CH_OWN_SHAPES(S_MEMBERS)
     .readf = ch_member<SO_readf>::call,
     .writef = ch_member<SO_writef>::call,
@@ -255,6 +247,7 @@ static constexpr CH_TRANSPORT kSocket = {
     .destroy = S_destroy,
 };
 // clang-format on
+#undef S_ENTRIES
 #undef S_MEMBERS
 
 // The older peer's table: its forms of the release (read only), coordinate
