@@ -115,37 +115,29 @@ static int32_t S_get_new_block(RAW_IO *io, size_t n, S_owned<uint8_t> &out, int3
     return rc;
 }
 
-static int32_t S_get_i32(RAW_IO *io, int32_t *value)
+// A number in its little-endian bytes; a null destination is -65.
+template <typename T, T (*Get)(const uint8_t *)> static int32_t S_get_number(RAW_IO *io, T *value)
 {
-    uint8_t b[4];
-    if (S_get(io, b, 4) != 0)
+    uint8_t b[sizeof(T)];
+    if (value == nullptr)
+        return ZE_NULL_POINTER;
+    if (S_get(io, b, sizeof b) != 0)
         return ZE_FAILURE;
-    *value = raw_get_i32(b);
+    *value = Get(b);
     return ZE_SUCCESS;
 }
 
-static int32_t S_put_i32(RAW_IO *io, int32_t value)
+template <typename T, void (*Put)(uint8_t *, T)> static int32_t S_put_number(RAW_IO *io, T value)
 {
-    uint8_t b[4];
-    raw_put_i32(b, value);
-    return S_put(io, b, 4);
+    uint8_t b[sizeof(T)];
+    Put(b, value);
+    return S_put(io, b, sizeof b);
 }
 
-static int32_t S_get_i16(RAW_IO *io, int16_t *value)
-{
-    uint8_t b[2];
-    if (S_get(io, b, 2) != 0)
-        return ZE_FAILURE;
-    *value = raw_get_i16(b);
-    return ZE_SUCCESS;
-}
-
-static int32_t S_put_i16(RAW_IO *io, int16_t value)
-{
-    uint8_t b[2];
-    raw_put_i16(b, value);
-    return S_put(io, b, 2);
-}
+constexpr auto S_get_i32 = S_get_number<int32_t, raw_get_i32>;
+constexpr auto S_put_i32 = S_put_number<int32_t, raw_put_i32>;
+constexpr auto S_get_i16 = S_get_number<int16_t, raw_get_i16>;
+constexpr auto S_put_i16 = S_put_number<int16_t, raw_put_i16>;
 
 // Arrays of little-endian numbers: straight from and into the caller's array
 // on a little-endian host, through a small block elsewhere.
@@ -304,7 +296,7 @@ static int32_t S_put_names(RAW_IO *io, char *const *names, int32_t count, size_t
 
 int32_t raw_read_long(RAW_IO *io, int32_t *value)
 {
-    return value == nullptr ? ZE_NULL_POINTER : S_get_i32(io, value);
+    return S_get_i32(io, value);
 }
 
 int32_t raw_write_long(RAW_IO *io, int32_t value)
@@ -326,25 +318,6 @@ int32_t raw_read_ulong(RAW_IO *io, uint32_t *value)
 int32_t raw_write_ulong(RAW_IO *io, uint32_t value)
 {
     return S_put_i32(io, static_cast<int32_t>(value));
-}
-
-// A float or double in its little-endian bytes.
-template <typename T, T (*Get)(const uint8_t *)> static int32_t S_get_number(RAW_IO *io, T *value)
-{
-    uint8_t b[sizeof(T)];
-    if (value == nullptr)
-        return ZE_NULL_POINTER;
-    if (S_get(io, b, sizeof b) != 0)
-        return ZE_FAILURE;
-    *value = Get(b);
-    return ZE_SUCCESS;
-}
-
-template <typename T, void (*Put)(uint8_t *, T)> static int32_t S_put_number(RAW_IO *io, T value)
-{
-    uint8_t b[sizeof(T)];
-    Put(b, value);
-    return S_put(io, b, sizeof b);
 }
 
 int32_t raw_read_float(RAW_IO *io, float *value)
@@ -369,7 +342,7 @@ int32_t raw_write_lfloat(RAW_IO *io, double value)
 
 int32_t raw_read_short(RAW_IO *io, int16_t *value)
 {
-    return value == nullptr ? ZE_NULL_POINTER : S_get_i16(io, value);
+    return S_get_i16(io, value);
 }
 
 int32_t raw_write_short(RAW_IO *io, int16_t value)
