@@ -206,6 +206,11 @@ std::vector<Call> calls_of(const std::string &fn)
     return out;
 }
 
+void clear_answers()
+{
+    state().answers.clear();
+}
+
 void clear_journal()
 {
     state().journal.clear();

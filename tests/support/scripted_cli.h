@@ -236,6 +236,10 @@ inline std::vector<std::string> join(std::initializer_list<std::vector<std::stri
 std::vector<Call> calls_of(const std::string &fn);
 // Number of calls of fn so far ("" counts every call).
 int call_count(const std::string &fn);
+// Forgets every scripted answer (handles, journal, counts and faults stay),
+// so that a sweep scripts its scenario afresh before each run on the same
+// connection.
+void clear_answers();
 // Forgets the journal entries made so far (call counts stay), for loops too
 // long to keep every call, such as benchmarks.
 void clear_journal();

@@ -137,6 +137,18 @@ TEST_F(ScriptedCli, AnswersMatchExactTextThenPatternAndAreUsedUp)
     }
     EXPECT_EQ(diag(SQL_HANDLE_STMT, stmt).sqlstate, ""); // SQLRowCount cleared the record
     EXPECT_THAT(scli::unused_answers(), IsEmpty());
+
+    // Clearing the answers forgets the scripted ones and keeps the default,
+    // the handles and the counts.
+    scli::on_sql("UPDATE t SET a = 1").row_count(3);
+    const int executes = scli::call_count("SQLExecDirect");
+    scli::clear_answers();
+    EXPECT_THAT(scli::unused_answers(), IsEmpty());
+    EXPECT_EQ(SQLExecDirect(stmt, S("UPDATE t SET a = 1"), SQL_NTS), SQL_SUCCESS);
+    SQLLEN n = -7;
+    SQLRowCount(stmt, &n);
+    EXPECT_EQ(n, 42);
+    EXPECT_EQ(scli::call_count("SQLExecDirect"), executes + 1);
 }
 
 TEST_F(ScriptedCli, FailedPrepareKeepsItsDiagnosticAndRefusesExecute)
