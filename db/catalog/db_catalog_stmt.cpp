@@ -152,6 +152,9 @@ int32_t db_catalog_commit(void)
     CLI_DIAG_RECORD diag;
     db_get_diag_record(&diag, nullptr, rc);
     db_set_xerr_from_diag(diag);
+    // The transaction whose commit failed ends here, so that no later
+    // commit keeps work its caller reports as lost.
+    db_catalog_rollback();
     return ZE_DBMS_ERROR;
 }
 

@@ -107,7 +107,7 @@ int32_t db_catalog_call(CLI_STATEMENT *cli, const char *routine);
 int32_t db_catalog_fetch(CLI_STATEMENT *cli);
 
 // Commits the connection's transaction. 0; -51 with the connection's
-// diagnostic recorded.
+// diagnostic recorded and the transaction rolled back.
 int32_t db_catalog_commit(void);
 
 // Rolls the connection's transaction back after a failed step, keeping the

@@ -326,7 +326,6 @@ int32_t S_insert_plain(DB_INSTANCE *instance, LAYER *layer)
         return S_plain_failure(crc, diag);
     if (db_catalog_commit() != 0) {
         fprintf(stderr, "db_release_layer_requests Commit Error.\n");
-        S_rollback_trans();
         return ZE_DBMS_ERROR;
     }
     return 0;

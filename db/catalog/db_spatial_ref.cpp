@@ -313,10 +313,7 @@ static int32_t S_finish(int32_t rc)
         db_global_xerr = failure;
         return rc;
     }
-    rc = db_catalog_commit();
-    if (rc != 0)
-        db_catalog_rollback();
-    return rc;
+    return db_catalog_commit();
 }
 
 // Takes the table lock that the caller's commit releases.

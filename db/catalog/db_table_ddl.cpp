@@ -273,10 +273,8 @@ int32_t S_create(DB_INSTANCE *instance, const char *table, int16_t count,
         }
     }
     rc = db_catalog_commit();
-    if (rc != 0) {
-        db_catalog_rollback();
+    if (rc != 0)
         return rc;
-    }
     // The table is committed before its default privileges are taken away;
     // the caller learns of a failed revoke from the connection's record, the
     // table stays, and callers that must not keep such a table ask for the

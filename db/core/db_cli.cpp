@@ -370,7 +370,15 @@ static int32_t S_end_transaction(SQLSMALLINT completion, const char *operation)
 
 int32_t db_odbc_commit(void)
 {
-    return S_end_transaction(SQL_COMMIT, "db_odbc_commit");
+    const int32_t rc = S_end_transaction(SQL_COMMIT, "db_odbc_commit");
+    if (rc != ZE_SUCCESS) {
+        // The transaction whose commit failed ends here, so that no later
+        // commit keeps work its caller reports as lost.
+        const DB_EXT_ERROR failure = db_global_xerr;
+        SQLEndTran(SQL_HANDLE_DBC, db_connection()->hdbc, SQL_ROLLBACK);
+        db_global_xerr = failure;
+    }
+    return rc;
 }
 
 int32_t db_odbc_rollback(void)

@@ -132,7 +132,7 @@ int32_t db_cli_column_is_nullable(const char *catalog, const char *owner, const 
  * unexpected CLI return code unchanged. With save_error the failure is
  * copied into the connection-level record. */
 int32_t db_odbc_execute_ddlsql(const char *sql, int32_t save_error, int32_t mode);
-/* 0; -51. */
+/* 0; -51, the transaction then rolled back. */
 int32_t db_odbc_commit(void);
 int32_t db_odbc_rollback(void);
 

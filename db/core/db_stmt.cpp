@@ -171,6 +171,8 @@ static int S_execute_stmt(SQLHSTMT *hstmt, int32_t execute, int32_t rows, SQLULE
             db_get_diag_record(&diag, nullptr, rc);
             fprintf(stderr, "Commit Error (%d)\n", diag.code);
             db_set_xerr_from_diag(diag);
+            // No later commit may keep what is reported as lost.
+            db_rollback();
             result = ZE_DBMS_ERROR;
         }
     }
@@ -261,6 +263,7 @@ static int S_execute_one(const char *sql, int32_t record_error, int32_t mode,
         }
         db_get_diag_record(&diag, nullptr, rc); // the commit's diagnostic is on the connection
         fprintf(stderr, "Commit Error (%d)\n", diag.code);
+        db_rollback(); // no later commit may keep what is reported as lost
     } else if (SQL_SUCCEEDED(rc)) {
         db_free_stmt(&hstmt);
         return rc;

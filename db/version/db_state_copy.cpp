@@ -128,10 +128,9 @@ int32_t DB_registered_table_copy_changes(DB_INSTANCE *instance, const REGISTRATI
                 return result;
             }
         }
-        result = db_catalog_commit();
-        if (result == 0)
-            pending = false;
-        return result;
+        // A failed commit has rolled back itself.
+        pending = false;
+        return db_catalog_commit();
     });
     // Nothing of a failed copy stays: what ran before the failure (or before
     // memory ran out, or a commit that failed) is rolled back.

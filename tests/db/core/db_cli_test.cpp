@@ -329,11 +329,12 @@ TEST_F(CliStatement, CommitAndRollback)
 {
     EXPECT_EQ(db_odbc_commit(), 0);
     EXPECT_EQ(db_odbc_rollback(), 0);
+    // A failed commit ends its transaction with a rollback.
     scli::on_commit().fail(SQL_ERROR, {"08S01", -908, "gone"});
-    scli::on_rollback().info({"01000", 0, "note"});
     EXPECT_EQ(db_odbc_commit(), ZE_DBMS_ERROR);
+    scli::on_rollback().info({"01000", 0, "note"});
     EXPECT_EQ(db_odbc_rollback(), ZE_DBMS_ERROR);
-    EXPECT_EQ(scli::executed(), (Strings{"COMMIT", "ROLLBACK", "COMMIT", "ROLLBACK"}));
+    EXPECT_EQ(scli::executed(), (Strings{"COMMIT", "ROLLBACK", "COMMIT", "ROLLBACK", "ROLLBACK"}));
     EXPECT_EQ(db_global_xerr.code, 0);
 }
 
