@@ -21,6 +21,7 @@
 #include "base/util/ve_debug.h"
 #include "base/util/zel_errors.h"
 #include "db/core/db_dbtune_internal.h"
+#include "db/core/db_diag_internal.h"
 #include "db/core/db_stmt_internal.h"
 
 int32_t db_dbtune_is_text_param(const char *name)
@@ -585,7 +586,16 @@ int32_t db_copy_dbtune_FileToTable(DB_INSTANCE *, const char *file_name, DBTUNE_
         db_dbtune_row_list_free(&rows);
         return ZE_DBMS_ERROR;
     }
-    db_commit();
     db_dbtune_row_list_free(&rows);
+    // A load that is not committed is lost: reported, and rolled back so
+    // that no later commit keeps an emptied or half-loaded table.
+    const int committed = db_commit();
+    if (committed != SQL_SUCCESS) {
+        CLI_DIAG_RECORD diag;
+        db_get_diag_record(&diag, nullptr, committed);
+        db_set_xerr_from_diag(diag);
+        db_rollback();
+        return ZE_DBMS_ERROR;
+    }
     return ZE_SUCCESS;
 }

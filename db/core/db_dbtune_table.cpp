@@ -126,6 +126,7 @@ int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, 
         SQLLEN result_len = 0;
         cli = SQLExecDirect(h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(call.c_str())),
                             SQL_NTS);
+        const bool ran = SQL_SUCCEEDED(cli);
         if (SQL_SUCCEEDED(cli))
             cli = SQLBindCol(h, 1, SQL_C_LONG, &result, sizeof(result), &result_len);
         if (SQL_SUCCEEDED(cli))
@@ -134,6 +135,10 @@ int32_t DB_instance_import_dbtune(DB_INSTANCE *instance, const char *file_name, 
             CLI_DIAG_RECORD diag;
             db_get_diag_record(&diag, &h, cli);
             db_set_xerr_from_diag(diag);
+            // A truncation whose answer is lost is not kept: no later commit
+            // may empty the table.
+            if (ran)
+                db_rollback();
             return ZE_DBMS_ERROR;
         }
         // The cursor of the procedure's result is done with before the load.

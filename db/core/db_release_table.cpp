@@ -249,8 +249,11 @@ static int32_t S_update(DB_INSTANCE *instance, int32_t old_release, const RELEAS
         return S_fail(&hstmt, cli);
     db_free_stmt(&hstmt);
     rc = db_commit();
-    if (rc != SQL_SUCCESS)
-        return db_system_fail(nullptr, rc);
+    if (rc != SQL_SUCCESS) {
+        const int32_t code = db_system_fail(nullptr, rc);
+        db_rollback(); // no later commit may keep the update reported as lost
+        return code;
+    }
     return ZE_SUCCESS;
 }
 

@@ -14,6 +14,18 @@
 #include "db/core/db_date_internal.h"
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_stmt_internal.h"
+#include "db/core/db_xerr_internal.h"
+
+// Ends the transaction of a routine that ran but whose answer or commit
+// failed, so that no later commit keeps what is reported as lost; the
+// connection's record stays as the failure left it.
+static int32_t S_roll_back(int32_t code)
+{
+    const DB_EXT_ERROR failure = db_global_xerr;
+    db_rollback();
+    db_global_xerr = failure;
+    return code;
+}
 
 static bool S_ok(SQLRETURN rc)
 {
@@ -96,10 +108,10 @@ int32_t db_version_execute_fetch(SQLHSTMT *hstmt)
         rc = SQLFetch(*hstmt);
     bool found = rc != SQL_NO_DATA;
     if (found && !S_ok(rc))
-        return db_version_record(hstmt, rc);
+        return S_roll_back(db_version_record(hstmt, rc));
     rc = static_cast<SQLRETURN>(db_commit());
-    if (!S_ok(rc))
-        return db_version_record(nullptr, rc); // a refused commit reports on the connection
+    if (!S_ok(rc)) // a refused commit reports on the connection
+        return S_roll_back(db_version_record(nullptr, rc));
     return found ? ZE_SUCCESS : DB_NO_MORE_DATA;
 }
 
@@ -110,7 +122,7 @@ int32_t db_version_execute(SQLHSTMT *hstmt)
         return db_version_record(hstmt, rc);
     rc = static_cast<SQLRETURN>(db_commit());
     if (!S_ok(rc))
-        return db_version_record(nullptr, rc);
+        return S_roll_back(db_version_record(nullptr, rc));
     return ZE_SUCCESS;
 }
 
@@ -208,15 +220,18 @@ int32_t db_sp_call(const std::string &sql, const char *routine, const DB_SP_BIND
         cli = columns(hstmt);
     if (S_ok(cli))
         cli = SQLExecute(hstmt);
+    const bool ran = S_ok(cli);
     if (S_ok(cli))
         cli = SQLFetch(hstmt);
-    if (!S_ok(cli))
-        return db_version_fail(&hstmt, cli);
+    if (!S_ok(cli)) {
+        const int32_t code = db_version_fail(&hstmt, cli);
+        return ran ? S_roll_back(code) : code;
+    }
     cli = static_cast<SQLRETURN>(db_commit());
     if (!S_ok(cli)) {
         db_version_record(nullptr, cli); // a refused commit reports on the connection
         db_free_stmt(&hstmt);
-        return ZE_DBMS_ERROR;
+        return S_roll_back(ZE_DBMS_ERROR);
     }
     db_free_stmt(&hstmt);
     return db_sp_map_result(result, routine);
