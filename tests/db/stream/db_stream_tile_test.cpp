@@ -14,6 +14,7 @@
 #include "db/core/db_stream_internal.h"
 #include "db/core/db_trans.h"
 #include "db/stream/db_stream_write_internal.h"
+#include "tests/db/catalog/raster_fixture.h"
 #include "tests/db/stream/write_fixture.h"
 #include "tests/support/quiet_stderr.h"
 
@@ -37,6 +38,8 @@ class StreamTile : public WriteFixture
         strcpy(stream_->raster_column, "image");
         stream_->raster_column_id = 4;
         stream_->raster_commit_threshold = DB_TILE_COMMIT_BYTES;
+        // No catalogue row for raster column 4: the block table's bare name.
+        scli::on_sql(raster_test::by_id_sql()).columns(raster_test::raster_columns()).repeat();
         MarkNow();
     }
     // Inserts a tile of n data bytes of the value.
