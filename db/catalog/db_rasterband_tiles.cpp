@@ -21,6 +21,8 @@
 #include "db/core/db_cli_internal.h"
 #include "db/core/db_identifier_check_internal.h"
 #include "db/core/db_names_internal.h"
+#include "db/core/db_stmt_internal.h"
+#include "db/core/db_xerr_internal.h"
 
 // Tiles hidden or shown per commit; bytes of tiles deleted per commit.
 #define S_VISIBILITY_BATCH 200
@@ -106,6 +108,16 @@ struct Runner {
         VES_print_debug(stderr, "Error: %s (%d)\n", function, rc);
         return rc;
     }
+    // A failed statement of a batch: the batch's uncommitted work rolled
+    // back (the batches committed before stay), the error kept.
+    int32_t undo(const char *function, int32_t rc)
+    {
+        fail(function, rc);
+        const DB_EXT_ERROR failure = db_global_xerr;
+        db_rollback();
+        db_global_xerr = failure;
+        return rc;
+    }
     // A failed commit has filled the connection's record itself.
     static int32_t commit(const char *function)
     {
@@ -150,7 +162,7 @@ int32_t S_pyramid_set_visible(const RASTERBAND *band, bool restore)
         for (int64_t n = 0; n < rows; n++) {
             pending += columns;
             if ((rc = r.run(id, level, n)) != 0)
-                return r.fail("S_pyramid_set_visible", rc);
+                return r.undo("S_pyramid_set_visible", rc);
             if (pending >= S_VISIBILITY_BATCH) {
                 if ((rc = Runner::commit("S_pyramid_set_visible")) != 0)
                     return rc;
@@ -192,7 +204,7 @@ int32_t S_delete_tiles(const RASTERBAND *band, bool pyramid_only, bool visible)
                 for (int64_t bound = column0; bound < column0 + columns;) {
                     bound += per_commit;
                     if ((rc = r.run(level, row, bound)) != 0)
-                        return r.fail("S_delete_tiles", rc);
+                        return r.undo("S_delete_tiles", rc);
                     if ((rc = Runner::commit("S_delete_tiles")) != 0)
                         return rc;
                 }
@@ -221,7 +233,7 @@ int32_t S_delete_window(const std::string &sql, const int32_t *w, int64_t per_co
         do {
             bound = std::min<int64_t>(bound + per_commit, w[2]);
             if ((rc = r.run(row, bound)) != 0)
-                return r.fail("DB_rasterband_delete_tiles", rc);
+                return r.undo("DB_rasterband_delete_tiles", rc);
             if ((rc = Runner::commit("DB_rasterband_delete_tiles")) != 0)
                 return rc;
         } while (bound < w[2]);
@@ -248,7 +260,7 @@ int32_t S_replace_window(const RASTERBAND *band, const std::string &table, const
     for (int64_t row = w[1]; row <= w[3]; row++)
         for (int64_t column = w[0]; column <= w[2]; column++) {
             if ((rc = r.run(row, column)) != 0)
-                return r.fail("DB_rasterband_delete_tiles", rc);
+                return r.undo("DB_rasterband_delete_tiles", rc);
             if (++count >= per_commit) {
                 if ((rc = Runner::commit("DB_rasterband_delete_tiles")) != 0)
                     return rc;

@@ -338,13 +338,18 @@ int32_t db_odbc_execute_ddlsql(const char *sql, int32_t save_error, int32_t mode
         return allocated;
     }
     SQLRETURN rc = SQLExecDirect(cli.statement, (SQLCHAR *)sql, SQL_NTS);
+    bool commit_failed = false;
     if (rc == SQL_SUCCESS && (mode == 1 || mode == 3)) {
         rc = SQLEndTran(SQL_HANDLE_DBC, cli.connection, SQL_COMMIT);
         cli.diag_kind = SQL_HANDLE_DBC;
+        commit_failed = !SQL_SUCCEEDED(rc);
     }
     int32_t result;
     if (rc == SQL_ERROR || rc == SQL_SUCCESS_WITH_INFO) {
         db_cli_error(&cli);
+        // No later commit may keep the statement whose commit failed.
+        if (commit_failed)
+            SQLEndTran(SQL_HANDLE_DBC, cli.connection, SQL_ROLLBACK);
         VES_print_debug(stderr, "db_odbc_execute_ddlsql: %d, %s\ndb_odbc_execute_ddlsql: %s\n",
                         static_cast<int>(cli.native_error), cli.sqlstate, cli.message);
         result = db_map_cli_ddl_sqlstate(cli.sqlstate);

@@ -191,7 +191,11 @@ inline int sweep(const SweepCase &k)
         if (!passed_over) {
             EXPECT_LT(rc, 0) << "the failure is answered as " << rc;
         }
-        check_rule(k.rule, calls, failed);
+        bool unchecked = false;
+        for (const std::string &f : k.unchecked)
+            unchecked = unchecked || calls[failed].fn == f;
+        if (!unchecked)
+            check_rule(k.rule, calls, failed);
         EXPECT_LE(leaks().size(), kept) << "a handle is left";
         // The connection serves the next call.
         clear_answers();

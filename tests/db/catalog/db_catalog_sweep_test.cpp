@@ -122,6 +122,9 @@ TEST_F(CatalogSweep, EveryFailingCallIsAnsweredAndRolledBack)
     Sref sref;
     RASTERBAND b = band();
     RASTER raster{12, 4, "scan"};
+    const int32_t window[4] = {2, 5, 20, 6};
+    RASTERBAND pyramid = band();
+    pyramid.band_flags = 2u << 16;
     int64_t histogram[2] = {1, 2};
     VE_RASTERBAND_STATS stats{};
     stats.bin_count = 2;
@@ -175,6 +178,11 @@ TEST_F(CatalogSweep, EveryFailingCallIsAnsweredAndRolledBack)
          [&] { return DB_rasterband_def_update(nullptr, &b); }},
         {"DB_rasterband_def_delete", Txn::Batches, raster_answers,
          [&] { return DB_rasterband_def_delete(nullptr, &b); }},
+        // Tiles go in committed batches: the batches before a failure stay.
+        {"DB_rasterband_delete_tiles", Txn::Batches, answer_raster_columns,
+         [&] { return DB_rasterband_delete_tiles(nullptr, &b, window, 1, 0); }},
+        {"DB_rasterband_delete_pyramid", Txn::Batches, answer_raster_columns,
+         [&] { return DB_rasterband_delete_pyramid(nullptr, &pyramid, 1); }},
         {"DB_rasterband_set_stats", Txn::One,
          [] {
              answer_raster_columns();

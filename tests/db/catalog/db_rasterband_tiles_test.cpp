@@ -250,12 +250,13 @@ TEST_F(RasterTiles, ReplacingAWindowShowsItsHiddenTiles)
     EXPECT_EQ(Statements(), (Strings{one, "COMMIT", one, "COMMIT", one, "COMMIT", one, "COMMIT",
                                      "COMMIT", show, "COMMIT"}));
 
-    // A failure stops the deletion; what was committed stays.
+    // A failure stops the deletion; what was committed stays, the failing
+    // batch is rolled back.
     MarkNow();
     scli::fail_call("SQLExecute", scli::call_count("SQLExecute") + 3, SQL_ERROR,
                     {"HY000", -1, "broken"});
     int32_t rc = 0;
     quiet_stderr([&] { rc = DB_rasterband_delete_tiles(nullptr, &b, window, 1, 0); });
     EXPECT_EQ(rc, ZE_DBMS_ERROR);
-    EXPECT_EQ(Statements(), (Strings{one, "COMMIT", one}));
+    EXPECT_EQ(Statements(), (Strings{one, "COMMIT", one, "ROLLBACK"}));
 }
