@@ -18,6 +18,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
+
 namespace
 {
 

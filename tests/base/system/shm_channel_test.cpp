@@ -17,6 +17,10 @@
 
 #include "base/util/zel_errors.h"
 #include "platform/plat_shm_internal.h"
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 namespace
 {

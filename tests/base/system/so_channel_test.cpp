@@ -15,6 +15,10 @@
 
 #include "base/util/zel_errors.h"
 #include "tests/base/system/so_fixture.h"
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 using so_test::Bytes;
 using so_test::Loopback;

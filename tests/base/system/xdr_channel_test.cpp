@@ -110,6 +110,8 @@ struct Peer {
 struct Ends {
     int ours = -1, peer = -1;
     CH_CHANNEL *ch = nullptr;
+    // A read that waits for bytes that never come fails instead of hanging.
+    zel_test::PeerWatchdog watchdog{&ours, &peer};
     Ends()
     {
         so_test::connect_pair(&ours, &peer);
@@ -121,6 +123,7 @@ struct Ends {
     }
     ~Ends()
     {
+        watchdog.stop();
         CH_destroy(ch);
         plat_socket_close(ours);
         plat_socket_close(peer);
