@@ -101,6 +101,9 @@ static int32_t S_write_failure(DB_LOGFILE_DESC *d, CLI_STATEMENT *cli, int32_t *
         db_set_xerr_from_diag(diag);
     db_cli_free_last(cli);
     *ready = 0;
+    // The ids are dropped with the write: kept, they would be written later
+    // as the other kind (a removal as an add) or overfill the buffer.
+    d->buffered = 0;
     d->last_result = ZE_DBMS_ERROR;
     return ZE_DBMS_ERROR;
 }
@@ -357,12 +360,13 @@ static int32_t S_buffer_ids(DB_LOGFILE_DESC *d, const int32_t *ids, int32_t coun
     for (int32_t i = 0; i < count; i++) {
         if (ids[i] <= 0)
             continue;
+        if (d->buffered >= DB_LOG_ID_BUFFER || (d->buffered > 0 && d->pending != kind))
+            return ZE_INVALID_LOG_DESCRIPTOR; // never past the buffer, never mixed kinds
         d->pending = kind;
         d->ids[d->buffered++] = ids[i];
         d->id_count++;
         if (d->buffered == DB_LOG_ID_BUFFER) {
             int32_t rc = kind == DB_LOG_PENDING_ADDS ? S_flush_adds(d) : S_flush_removals(d);
-            d->pending = kind;
             if (rc != 0)
                 return rc;
         }

@@ -348,6 +348,50 @@ TEST_F(LogOpen, FailedWriteReleasesTheStatement)
     EXPECT_EQ(db_log_find_descriptor(number), nullptr);
 }
 
+// A failed removal write drops the ids it held: the buffer stays within its
+// 100 ids, later adds are written as adds, and no id whose removal failed is
+// ever written to the log as an add.
+TEST_F(LogOpen, FailedRemovalWriteLeavesTheBufferConsistent)
+{
+    const struct {
+        const char *what;
+        int32_t removals; // ids 1001.. removed in one call
+        bool add_fails;   // the removal write is the first add's
+    } cases[] = {
+        {"full buffer written during the removal", 100, false},
+        {"partial buffer written before an add", 50, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        store_->data.clear();
+        const int32_t number = open(DB_LOG_REPLACE);
+        ASSERT_GT(number, 0);
+        const int32_t data_id = db_log_find_descriptor(number)->log.data_id;
+        store_->fail_once["UPDATE gis:bob_zel_logfile_data  SET logfile_data_id = -1  "
+                          "WHERE logfile_data_id = " +
+                          std::to_string(data_id) + " AND zel_row_id = ?"] = {"S1000", -271};
+        const std::vector<int32_t> removed = range(1001, c.removals);
+        const int32_t rc = DB_log_delete_id_list(instance_, number, removed.data(), c.removals);
+        const int32_t one[] = {1};
+        if (c.add_fails) {
+            ASSERT_EQ(rc, 0);
+            EXPECT_EQ(DB_log_add_id_list(instance_, number, one, 1), ZE_DBMS_ERROR);
+        } else {
+            EXPECT_EQ(rc, ZE_DBMS_ERROR);
+        }
+        // Two more full buffers and a part of one, all as adds.
+        const std::vector<int32_t> adds = range(1, 250);
+        EXPECT_EQ(DB_log_add_id_list(instance_, number, adds.data(), 250), 0);
+        const DB_LOGFILE_DESC *d = db_log_find_descriptor(number);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->buffered, 50);
+        EXPECT_EQ(d->pending, DB_LOG_PENDING_ADDS);
+        EXPECT_EQ(DB_log_close(instance_, number), 0);
+        EXPECT_EQ(store_->ids("bob", data_id), adds);
+        EXPECT_TRUE(store_->ids("bob", -1).empty());
+    }
+}
+
 TEST_F(LogOpen, FillFromAQuery)
 {
     const int32_t number = open(DB_LOG_CREATE);
