@@ -219,6 +219,7 @@ TEST_F(LogOpen, ReaderSeesTheBufferedIdsOfAWriter)
     EXPECT_TRUE(store_->ids("bob", 1).empty());
     EXPECT_EQ(open(DB_LOG_APPEND, "bob.roads_log"), ZE_LOG_ALREADY_OPEN);
     EXPECT_EQ(open(DB_LOG_REPLACE, "roads_log"), ZE_LOG_ALREADY_OPEN);
+    EXPECT_EQ(open(DB_LOG_CREATE, "roads_log"), ZE_LOG_EXISTS); // the log exists: checked first
     EXPECT_EQ(DB_log_delete(instance_, "roads_log"), ZE_LOG_IS_OPEN);
     EXPECT_EQ(executes_of(kInsertIds), std::vector<size_t>{});
     const int32_t reader = open(DB_LOG_READ, "gis:bob.roads_log");
