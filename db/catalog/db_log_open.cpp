@@ -507,6 +507,10 @@ int32_t DB_log_get_id_list(DB_INSTANCE *, int32_t number, int32_t capacity, int3
         if (rc != 0)
             return rc;
         rc = db_cli_fetch(&d->statement1);
+        // A success without a row is the end too: fetching again would
+        // answer the same for ever.
+        if (rc == 0 && db_cli_get_rows_fetched(&d->statement1) == 0)
+            rc = ZE_NO_MORE_ROWS;
         if (rc == ZE_NO_MORE_ROWS) {
             db_cli_free_last(&d->statement1);
             d->statement1_ready = 0;

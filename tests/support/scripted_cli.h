@@ -244,6 +244,9 @@ void clear_journal();
 // rc with diag on its handle instead of doing its work. rc SQL_SUCCESS_WITH_INFO
 // lets the call do its work and adds diag.
 void fail_call(const std::string &fn, int n, SQLRETURN rc, const Diag &diag = {});
+// The n-th call of the fetch function fn answers SQL_SUCCESS with no row (a
+// rows-fetched count of 0) and does not advance, as a faulty driver might.
+void empty_fetch_call(const std::string &fn, int n);
 
 // Catalogue and driver properties. SQLColumns answers from the tables added
 // here, matching owner, table and column by ODBC search patterns (% and _),

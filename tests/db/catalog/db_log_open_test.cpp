@@ -181,6 +181,24 @@ TEST_F(LogOpen, ReadsComeInRowsetsUpToTheCapacity)
     EXPECT_EQ(store_->ids("bob", 9).size(), 260u); // reading changes nothing
 }
 
+// A fetch that answers success with no row ends the read.
+TEST_F(LogOpen, FetchWithoutARowEndsTheRead)
+{
+    add_log("roads_log", 1, 9, 7, 3, 0);
+    add_ids(9, range(1, 250));
+    const int32_t number = open(DB_LOG_READ);
+    ASSERT_GT(number, 0);
+    scli::empty_fetch_call("SQLFetchScroll", scli::call_count("SQLFetchScroll") + 2);
+    std::vector<int32_t> ids(100);
+    int32_t got = -1;
+    EXPECT_EQ(DB_log_get_id_list(instance_, number, 100, ids.data(), &got), 0);
+    EXPECT_EQ(got, 100);
+    EXPECT_EQ(DB_log_get_id_list(instance_, number, 100, ids.data(), &got), ZE_NO_MORE_ROWS);
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(DB_log_get_id_list(instance_, number, 100, ids.data(), &got), ZE_NO_MORE_ROWS);
+    EXPECT_EQ(DB_log_close(instance_, number), 0);
+}
+
 TEST_F(LogOpen, ReadRefusals)
 {
     add_log("roads_log", 1, 1, 7, 3, 0);
