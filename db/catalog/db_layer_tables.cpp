@@ -9,6 +9,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <string.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <new>
@@ -103,7 +104,8 @@ static bool S_column_matches(const char *name, const LAYER *slot, const char *us
     db_identifier_to_lower(nullptr, column, sizeof(column), 0);
     const char *spatial = slot->spatial_column;
     size_t length = strnlen(spatial, sizeof(slot->spatial_column));
-    if (strncmp(column, spatial, length) != 0) {
+    // The catalogue may keep the column in upper case (a migrated layer).
+    if (strncasecmp(column, spatial, length) != 0) {
         if (db_column_name_matches(nullptr, column, user, slot->database_name, slot->owner,
                                    slot->table_name, spatial) ||
             db_column_name_matches(nullptr, column, user, slot->database_name, slot->owner,

@@ -194,6 +194,14 @@ TEST_F(LayerTables, UpperCaseSpatialColumnFoundByTheSecondPass)
     EXPECT_EQ(load({"Shape"}, {"roads"}), ZE_SUCCESS);
     EXPECT_EQ(layer_id(), 7);
     EXPECT_EQ(position(), 0);
+    // The same statement again resolves from the cache, whatever the case.
+    for (const char *column : {"Shape", "shape", "roads.SHAPE"}) {
+        SCOPED_TRACE(column);
+        EXPECT_EQ(load({column}, {"roads"}), ZE_SUCCESS);
+        EXPECT_EQ(layer_id(), 7);
+        EXPECT_EQ(stream_->layer, cache()->entries[0]);
+    }
+    EXPECT_EQ(Executed(), Strings{sql});
 }
 
 TEST_F(LayerTables, MoreThanEightRowsAreAllExamined)
