@@ -145,6 +145,7 @@ static int32_t S_cache_pass(DB_INSTANCE *instance, DB_STREAM *stream, int32_t co
     const char *user = db_stream_get_user(stream);
     DB_LAYER_CACHE *cache = db_layer_cache_get();
     int32_t remaining = table_count;
+    std::vector<bool> resolved(static_cast<size_t>(std::max(table_count, 0)), false);
     int32_t references = 0;
     for (int32_t s = 0; cache != nullptr && s < cache->count; s++) {
         LAYER *slot = cache->entries[s];
@@ -178,7 +179,11 @@ static int32_t S_cache_pass(DB_INSTANCE *instance, DB_STREAM *stream, int32_t co
                 db_stream_set_layer_info(stream, slot);
                 db_stream_set_shape_column(stream, t);
             }
-            remaining--;
+            // Two cached layers on one table resolve it once.
+            if (!resolved[static_cast<size_t>(t)]) {
+                resolved[static_cast<size_t>(t)] = true;
+                remaining--;
+            }
         }
     }
     *done = remaining <= 0;
