@@ -86,6 +86,8 @@ int32_t DB_instance_open(const char *data_source, const char *user, const char *
     snprintf(database, sizeof(database), "%s", data_source);
     database[strcspn(database, ";")] = '\0';
     const char *admin = db_admin_database_configured();
+    if (strlen(admin) > DB_ADMIN_DATABASE_NAME_MAX)
+        return ZE_INVALID_ARGUMENT;
     if (database[0] != '\0' && strcmp(database, DB_NULL_DATABASE) != 0 &&
         !db_is_admin_database(database, admin))
         return ZE_NOT_ADMIN_DATABASE;

@@ -66,7 +66,8 @@ extern "C" {
  * releases with DB_instance_close. Returns 0; -12; -162 for a database other
  * than the administrative one; -9 for a refused login; -158 when the data
  * source or driver is missing; -51 for another connect failure; -65 for a
- * null argument; or the failure of the autocommit set-up or the layer cache.
+ * null argument; -66 for an administrative database name (ZEL_DATABASE) of
+ * more than 31 characters; or the failure of the autocommit set-up or the layer cache.
  * A failed open leaves no connection and nothing allocated. */
 ZEL_API int32_t DB_instance_open(const char *data_source, const char *user, const char *password,
                                  const DB_INSTANCE_OPEN_CONFIG *config, DB_INSTANCE **out);

@@ -175,6 +175,10 @@ TEST_F(InstanceTest, DataSourcesThatReachTheAdministrativeDatabase)
         {"gis", "GIS;x", 0, "GIS"},
         {"gis", "", 0, "gis"},
         {"gis", "zel", ZE_NOT_ADMIN_DATABASE, nullptr},
+        // 31 characters at most: a longer name is refused, not cut.
+        {"a234567890123456789012345678901", "", 0, "a234567890123456789012345678901"},
+        {"a2345678901234567890123456789012", "", ZE_INVALID_ARGUMENT, nullptr},
+        {"a2345678901234567890123456789012", "null=database", ZE_INVALID_ARGUMENT, nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.env ? c.env : "-") + " / " + c.data_source);
