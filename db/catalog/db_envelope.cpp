@@ -87,7 +87,7 @@ int32_t S_build(DB_INSTANCE *instance, const LAYER *layer, const VE_SQL_CONSTRUC
             rc = ZE_INVALID_ARGUMENT;
         if (rc != 0)
             return rc;
-        from = std::string("TABLE (MULTISET(SELECT DISTINCT zel_row_id FROM ") + data + " WHERE " +
+        from = std::string(" TABLE (MULTISET(SELECT DISTINCT zel_row_id FROM ") + data + " WHERE " +
                data + ".logfile_data_id = " + std::to_string(log->data_id) + ")) LF_, ";
         std::string registered;
         if ((rc = S_log_table(log, registered)) != 0)
