@@ -327,10 +327,11 @@ static int32_t S_scan_by_ids(DB_INSTANCE *instance, int32_t open, const VE_BITMA
         if (S_ids.ids.empty())
             return ZE_NO_MORE_ROWS;
         S_ids.active = true;
-        return S_open_batch(instance, out);
     }
-    int32_t rc = db_registration_fetch(instance, 0, nullptr, out);
-    // Each batch ends with -4 from the reader; the scan ends after the last.
+    int32_t rc =
+        open ? S_open_batch(instance, out) : db_registration_fetch(instance, 0, nullptr, out);
+    // Each batch ends with -4 from the reader, the first one too when none of
+    // its ids is registered; the scan ends after the last.
     while (rc == ZE_NO_MORE_ROWS && S_ids.active)
         rc = S_open_batch(instance, out);
     return rc;
