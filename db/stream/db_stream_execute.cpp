@@ -642,19 +642,20 @@ int32_t DB_stream_execute_query(DB_STREAM *stream, int32_t log_descriptor, int32
     if (stream->stmt_main == SQL_NULL_HSTMT)
         return ZE_NULL_POINTER; // nothing prepared: set the stream up first
     int32_t rc = 0;
-    if (log_descriptor > 0) {
-        if (!stream->auto_log) {
-            rc = DB_log_get_by_fdes(nullptr, log_descriptor, &stream->auto_log_file);
-            if (rc != 0)
-                return rc;
-            stream->auto_log = 1;
-            stream->auto_log_descriptor = log_descriptor;
-        }
-        if ((stream->auto_log_file.flags & LOGINFO_TABLE) && f->logid_index < 0) {
-            rc = S_add_log_id_column(stream, f);
-            if (rc != 0)
-                return rc;
-        }
+    if (log_descriptor > 0 && !stream->auto_log) {
+        rc = DB_log_get_by_fdes(nullptr, log_descriptor, &stream->auto_log_file);
+        if (rc != 0)
+            return rc;
+        stream->auto_log = 1;
+        stream->auto_log_descriptor = log_descriptor;
+    }
+    // A table's log holds its registered ids: the row-id column joins the
+    // query whether the log came here or through DB_stream_set_auto_log,
+    // else the layer's row ids would be logged as the table's.
+    if (stream->auto_log && (stream->auto_log_file.flags & LOGINFO_TABLE) && f->logid_index < 0) {
+        rc = S_add_log_id_column(stream, f);
+        if (rc != 0)
+            return rc;
     }
     if (stream->row_locking && (stream->row_lock_mode & DB_ROW_LOCK_QUERY_BITS) &&
         !stream->row_locks_initialised) {
