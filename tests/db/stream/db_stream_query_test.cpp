@@ -212,6 +212,44 @@ TEST_F(StreamQuery, StarOverOneTableIsTheDescribedColumns)
     EXPECT_EQ(stream_->shape_selected, 1);
 }
 
+// "*" over the layer's roads and another owner's roads: only the layer's
+// table is expanded into its columns, the other keeps its "*".
+TEST_F(StreamQuery, StarExpandsOnlyTheLayersOwnTable)
+{
+    scli::on_sql("SELECT * FROM gis:bob.roads").columns(kRoadColumns).repeat();
+    scli::on_sql(kLayersOfRoads)
+        .columns({{"spatial_column", SQL_VARCHAR, 32}})
+        .row({scli::varchar("shape")})
+        .repeat();
+    scli::on_sql("SELECT spatial_column FROM zel:zel.Layers WHERE database_name = 'gis' AND "
+                 "table_name = 'roads' AND owner = 'edit'")
+        .columns({{"spatial_column", SQL_VARCHAR, 32}})
+        .repeat();
+    answer_layers(kSelect + kFrom +
+                      " WHERE ly.srid = sr.srid AND ( database_name = 'gis' AND table_name = "
+                      "'roads' AND owner = 'bob')",
+                  {LayerRow{}})
+        .repeat();
+    const struct {
+        Strings tables;
+        std::string sql;
+    } cases[] = {
+        {{"bob.roads", "edit.roads"},
+         "select  bob.roads.objectid,  bob.roads.name,  bob.roads.cardinality,   "
+         "VE_AsZel(bob.roads.shape) shape,  edit.roads.*  from  gis:bob.roads, gis:edit.roads "},
+        {{"edit.roads", "bob.roads"},
+         "select  edit.roads.*,  bob.roads.objectid,  bob.roads.name,  bob.roads.cardinality,   "
+         "VE_AsZel(bob.roads.shape) shape  from  gis:edit.roads, gis:bob.roads "},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.tables[0]);
+        ASSERT_EQ(setup({"*"}, c.tables), 0);
+        EXPECT_EQ(prepared().back(), c.sql);
+        EXPECT_EQ(stream_->layer, roads_);
+        DB_stream_close(stream_, 0, 0);
+    }
+}
+
 TEST_F(StreamQuery, SeveralTablesAndTheAnnotation)
 {
     // The layer's table is expanded with its shape, the other is "owners.*";
