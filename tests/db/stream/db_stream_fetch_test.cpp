@@ -9,7 +9,8 @@
 // test alone dropping rows (every filter must hold, a feature failing on
 // one row is not returned on the next), and the automatic log taking the
 // ids of the rows returned (a layer's row ids, or a table's registered ids
-// through the hidden log-id column).
+// through the hidden log-id column); a shape around the block's buffer size
+// and a blob longer than the caller's block.
 #include "db/stream/db_stream_fetch.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +38,7 @@
 #include "tests/db/catalog/layer_fixture.h"
 #include "tests/db/stream/query_fixture.h"
 #include "tests/support/quiet_stderr.h"
+#include "tests/support/scli_lob_store.h"
 #include "tests/support/scli_log_store.h"
 #include "tests/support/spatial_fixture.h"
 
@@ -619,4 +621,109 @@ TEST_F(PlainFetch, EveryFilterHoldsForARowReturned)
         row_ = {};
         DB_stream_close(stream_, 0, 0);
     }
+}
+
+namespace
+{
+
+// A line whose fetched form is exactly size bytes long.
+ShapeDef line_of_value_size(size_t size)
+{
+    // Points a small step apart, the last one farther out by a varying
+    // amount, which moves the size a byte at a time.
+    for (int32_t n = 2; n < 200; n++)
+        for (int32_t far = 1; far < (1 << 30); far *= 3) {
+            ShapeDef d{VE_ENTITY_LINE, {}};
+            for (int32_t i = 0; i + 1 < n; i++)
+                d.points.push_back({i, i % 2});
+            d.points.push_back({n + far, far});
+            if (shape_value(d).size() == size)
+                return d;
+        }
+    ADD_FAILURE() << "no line of " << size << " bytes";
+    return {VE_ENTITY_LINE, {{0, 0}, {1, 1}}};
+}
+
+} // namespace
+
+// A shape one byte shorter than the block's shape buffer, as long, and one
+// byte longer (read again by its row id) comes back whole and alike.
+TEST_F(PlainFetch, ShapesAroundTheBlockBufferSizeComeBackWhole)
+{
+    const std::string setup = "select  name,   VE_AsZel(shape) shape  from  gis:bob.roads ";
+    const ShapeDef line = line_of_value_size(200);
+    const std::string value = shape_value(line);
+    for (int32_t buffer : {201, 200, 199}) {
+        SCOPED_TRACE(buffer);
+        roads_->optimal_array_size = buffer; // the layer's shape buffer
+        Describe({"name", "shape"}, setup,
+                 {{"name", SQL_VARCHAR, 40}, {"shape", SQL_LONGVARBINARY, 2000}}, 0);
+        scli::on_sql("select  name,   VE_AsZel(shape) shape  , bob.roads.VE_ROW_ID from  "
+                     "gis:bob.roads ")
+            .columns({{"name", SQL_VARCHAR, 40},
+                      {"shape", SQL_LONGVARBINARY, 2000},
+                      {"VE_ROW_ID", SQL_INTEGER}})
+            .row({scli::varchar("line"), scli::binary(value), scli::i32(5)});
+        if (buffer < 200) {
+            scli::on_sql(kRefetch)
+                .columns({{"", SQL_LONGVARBINARY, 100000}})
+                .row({scli::binary(value)});
+        }
+        MarkNow();
+        ASSERT_EQ(DB_stream_execute_query(stream_, 0, 0, row_.values), 0);
+        int32_t id = 0;
+        ASSERT_EQ(DB_stream_fetch_row(stream_, 0, row_.values, row_.indicators, nullptr, &id), 0);
+        EXPECT_EQ(id, 5);
+        auto *shape = static_cast<FEATURE_STRUCT *>(row_.values[1]);
+        ASSERT_EQ(VES_feature_uncompress(1, shape), 0);
+        ASSERT_EQ(shape->num_points, static_cast<int32_t>(line.points.size()));
+        for (size_t i = 0; i < line.points.size(); i++) {
+            EXPECT_EQ(shape->points[i].x, line.points[i].x) << i;
+            EXPECT_EQ(shape->points[i].y, line.points[i].y) << i;
+        }
+        EXPECT_EQ(DB_stream_fetch_row(stream_, 0, row_.values, row_.indicators, nullptr, &id),
+                  ZE_NO_MORE_ROWS);
+        // Only a buffer too small for the value reads it again.
+        EXPECT_EQ(Executed().back() == kRefetch, buffer < 200);
+        VES_free_row_pointers(&row_);
+        row_ = {};
+        DB_stream_close(stream_, 0, 0);
+    }
+}
+
+// A blob longer than the caller's block: the block gets its byte count and
+// no byte more, the rest comes through the blob-segment reads.
+TEST_F(PlainFetch, ABlobLongerThanTheCallersBlockComesInPieces)
+{
+    const std::string setup = "select  name,  doc  from  gis:bob.roads ";
+    const std::string doc = "0123456789";
+    // The row holds the locator of large object 1 ("LOBP", the id in eight
+    // bytes, zero bytes to the locator's length).
+    scli::LobStore &lobs = scli::lob_store_install();
+    lobs.objects[1] = doc;
+    std::string locator = std::string("LOBP") + '\x01';
+    locator.resize(static_cast<size_t>(lobs.pointer_length), '\0');
+    scli::on_sql(setup)
+        .columns({{"name", SQL_VARCHAR, 40}, {"doc", SQL_LONGVARBINARY, 1000}})
+        .row({scli::varchar("a"), scli::binary(locator)});
+    Describe({"name", "doc"}, setup, {{"name", SQL_VARCHAR, 40}, {"doc", SQL_LONGVARBINARY, 1000}},
+             0);
+    ASSERT_EQ(row_.columns[1].type, VE_BLOB);
+    uint8_t block[8];
+    memset(block, '#', sizeof(block));
+    VE_BLOB_VALUE caller{4, block};
+    void *values[] = {row_.values[0], &caller};
+    ASSERT_EQ(DB_stream_execute_query(stream_, 0, 0, values), 0);
+    int32_t id = 0;
+    ASSERT_EQ(DB_stream_fetch_row(stream_, 0, values, row_.indicators, nullptr, &id), 0);
+    EXPECT_EQ(caller.byte_count, 4);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(block), sizeof(block)), "0123####");
+    std::string rest;
+    char piece[4];
+    int32_t size = 0;
+    do {
+        ASSERT_EQ(DB_stream_get_blob_segment(stream_, 1, sizeof(piece), &size, piece), 0);
+        rest.append(piece, static_cast<size_t>(size));
+    } while (size > 0);
+    EXPECT_EQ(rest, "456789");
 }
