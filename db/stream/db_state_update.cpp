@@ -379,6 +379,12 @@ int32_t S_make_in_place(Update &u)
     adds.object_flags &= ~static_cast<uint32_t>(REG_LAYER);
     if ((rc = DB_stream_init_set_row(ip, &adds, -1, count, names.data())) != 0)
         return S_nested_failed(stream, ip, rc);
+    // In row mode the caller's last column carries the row id whatever its
+    // name: it is read from the adds table as the row-id column the set-up
+    // found (the caller's names stay as they are).
+    if (b->row_mode && ip->write != nullptr &&
+        strcasecmp(names.back(), ip->write->rowid_column) != 0)
+        names.back() = ip->write->rowid_column;
     ip->layer = b->layer;
     S_copy(ip->spatial_column_name, u.spatial());
     rc = DB_table_get_column_defs(nullptr, ip, b->adds_table, nullptr, count, names.data(),

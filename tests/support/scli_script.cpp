@@ -231,6 +231,11 @@ void empty_fetch_call(const std::string &fn, int n)
 
 void add_table(const std::string &owner, const std::string &table, std::vector<Column> cols)
 {
+    for (State::Table &t : state().tables)
+        if (t.owner == owner && t.name == table) {
+            t.cols = std::move(cols);
+            return;
+        }
     state().tables.push_back({owner, table, std::move(cols)});
 }
 
