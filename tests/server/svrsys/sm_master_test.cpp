@@ -370,3 +370,53 @@ TEST(SmMaster, PrivateBlockTakesEveryLayerIdAndNeverWaits)
     EXPECT_EQ(SM_local_server_open(0, 1, 1, 1, 1, 1, 1, 1, 1, nullptr, nullptr), ZE_NULL_POINTER);
     SM_server_close(local);
 }
+
+TEST(SmMaster, CapacitiesRaisedAfterTheAttachBoundNothing)
+{
+    // A process that writes the header once servers have attached cannot
+    // widen their walks: each keeps the capacities it checked.
+    struct Case {
+        int word;
+        int32_t code; /* the capacity's shared-info code */
+    } cases[] = {
+        {SM_HW_NPROC, SM_INFO_NPROC},
+        {SM_HW_NLOCKS, SM_INFO_NLOCKS},
+        {SM_HW_NSTATELOCKS, SM_INFO_NSTATELOCKS},
+        {SM_HW_NTABLELOCKS, SM_INFO_NTABLELOCKS},
+        {SM_HW_NOBJLOCKS, SM_INFO_NOBJLOCKS},
+        {SM_HW_NLAYERS, SM_INFO_NLAYERS},
+        {SM_HW_NREGS, SM_INFO_NREGS},
+        {SM_HW_NRASTERS, SM_INFO_NRASTERS},
+    };
+    for (const Case &c : cases) {
+        Capacities capacities;
+        Instance instance(capacities);
+        ASSERT_EQ(instance.created, 0);
+        SM_MASTER *server = nullptr;
+        ASSERT_EQ(SM_server_open(nullptr, instance.name.c_str(), 0, 0, nullptr, &server), 0);
+        int32_t *w = sm_header(instance.master);
+        const int32_t attached = w[c.word];
+        w[c.word] = 60000;
+        EXPECT_EQ(SM_shared_info(server, c.code), attached) << "word " << c.word;
+        // Every slot taken, the next add finds none instead of writing past
+        // the section into the next one.
+        std::vector<char> layer_locks(reinterpret_cast<char *>(server->layer_locks),
+                                      reinterpret_cast<char *>(server->layer_locks) + 64);
+        for (int32_t id = 1; id <= capacities.nproc; ++id)
+            ASSERT_EQ(SM_pinfo_add(server, id), 0);
+        EXPECT_EQ(SM_pinfo_add(server, 999), ZE_FAILURE) << "word " << c.word;
+        EXPECT_EQ(memcmp(layer_locks.data(), server->layer_locks, layer_locks.size()), 0);
+        // A free chain headed past the state-lock section: the slot it names
+        // is not one, so nothing after the section is written.
+        const auto *mtimes = reinterpret_cast<const char *>(server->layer_mtimes);
+        std::vector<char> next_section(mtimes, mtimes + 4 * capacities.nlayers);
+        w[SM_HW_STATE_FREE] = capacities.nstatelocks + 2;
+        EXPECT_EQ(SM_state_lock_add(server, 5, SM_STATE_LOCK_SHARED_STATE), 0);
+        EXPECT_EQ(memcmp(next_section.data(), mtimes, next_section.size()), 0);
+        EXPECT_EQ(SM_shared_info(server, SM_INFO_STATE_LOCKS_IN_USE), 1);
+        EXPECT_EQ(SM_shared_info(server, SM_INFO_NEW_LAYER_ID), 1);
+        EXPECT_EQ(SM_lock_delete(server, capacities.nlayers + 1), ZE_INVALID_LAYER_ID);
+        w[c.word] = attached;
+        SM_server_close(server);
+    }
+}
