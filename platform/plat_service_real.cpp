@@ -99,7 +99,7 @@ static bool S_proc_stat(pid_t pid, char *state, uint64_t *start)
 {
     char path[64];
     snprintf(path, sizeof(path), "/proc/%d/stat", static_cast<int>(pid));
-    FILE *f = fopen(path, "r");
+    FILE *f = fopen(path, "re");
     if (f == nullptr)
         return false;
     char line[1024];

@@ -139,7 +139,7 @@ int32_t sm_process_exists(int32_t pid)
         return 0;
     char path[64];
     snprintf(path, sizeof path, "/proc/%d/stat", pid);
-    FILE *f = fopen(path, "r");
+    FILE *f = fopen(path, "re");
     if (!f)
         return 1; // no /proc: the signal test stands
     // "pid (comm) state ...": the state follows the last ')'.
