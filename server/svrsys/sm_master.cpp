@@ -125,7 +125,9 @@ int32_t SM_master_create(void *first, const char *instance, int32_t /*ignored*/,
     int created = plat_shm_create(name, static_cast<size_t>(layout.total), &m->mapping);
     if (created != PLAT_SHM_OK) {
         free(m);
-        return created == PLAT_SHM_EXISTS ? ZE_INSTANCE_RUNNING : ZE_OUT_OF_MEMORY;
+        // Another account's object under the name is a name that exists.
+        return created == PLAT_SHM_EXISTS || created == PLAT_SHM_FOREIGN ? ZE_INSTANCE_RUNNING
+                                                                         : ZE_OUT_OF_MEMORY;
     }
     m->block = static_cast<char *>(m->mapping.base);
     sm_layout_init(m->block, &c, &layout);
