@@ -73,8 +73,9 @@ ZEL_API int32_t DB_instance_open(const char *data_source, const char *user, cons
                                  const DB_INSTANCE_OPEN_CONFIG *config, DB_INSTANCE **out);
 /* Opens as the administrative user "zel" on the administrative database and
  * checks that the spatial type library is registered. 0; -93 for a refused
- * login; -10 without the spatial type (the handle is then open and handed
- * out: the caller closes it); any other failure of the open or the check. */
+ * login or a password over 35 characters (refused before any login); -10 without the spatial type
+ * (the handle is then open and handed out: the caller closes it); any other failure of the open or
+ * the check. */
 ZEL_API int32_t DB_instance_open_as_dba(const char *password, const DB_INSTANCE_OPEN_CONFIG *config,
                                         DB_INSTANCE **out);
 /* Drops the instance's temporary views, commits, disconnects, frees the

@@ -301,6 +301,36 @@ TEST_F(InstanceTest, DbaOpenChecksTheSpatialTypeAndKeepsThePassword)
     EXPECT_EQ(DB_instance_check_dba_password(nullptr, nullptr), ZE_INVALID_DBA_PASSWORD);
 }
 
+TEST_F(InstanceTest, ADbaPasswordTheKeptCopyCannotHoldIsRefusedBeforeTheLogin)
+{
+    const std::string longest(DB_INSTANCE_PASSWORD_SIZE - 1, 'p');
+    const std::string over = longest + "q";
+    {
+        StderrCapture capture;
+        DB_INSTANCE *refused = reinterpret_cast<DB_INSTANCE *>(&config_); // comes back null
+        EXPECT_EQ(DB_instance_open_as_dba(over.c_str(), &config_, &refused),
+                  ZE_INVALID_DBA_PASSWORD);
+        EXPECT_EQ(refused, nullptr);
+        EXPECT_EQ(capture.text(), "DBA password longer than 35 characters refused\n");
+    }
+    EXPECT_TRUE(scli::calls_of("SQLConnect").empty());
+
+    scli::on_sql(kSpatialType).columns({{"count", SQL_INTEGER}}).row({scli::i32(1)});
+    ASSERT_EQ(DB_instance_open_as_dba(longest.c_str(), &config_, &instance_), 0);
+    ASSERT_NE(instance_, nullptr);
+    struct Case {
+        std::string given;
+        int32_t expected;
+    } cases[] = {
+        {longest, 0},
+        {over, ZE_INVALID_DBA_PASSWORD},
+        {longest + "pppp", ZE_INVALID_DBA_PASSWORD},
+        {longest.substr(1), ZE_INVALID_DBA_PASSWORD},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(DB_instance_check_dba_password(nullptr, c.given.c_str()), c.expected) << c.given;
+}
+
 TEST_F(InstanceTest, SpatialTypeCheckFailuresComeBackAndFreeTheStatement)
 {
     ASSERT_EQ(DB_instance_open("", "u", "p", &config_, &instance_), 0);
