@@ -267,10 +267,10 @@ ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
     if (rc != ZE_SUCCESS)
         return rc;
     const int32_t relation_flag = constraints->relation_flag;
-    /* Without relation cells to fill, a compressed feature whose box settles
-     * a filter is not decoded for it; one that fails by its box is not
-     * decoded at all. */
-    const bool by_box = uncompress != 0 && candidates != nullptr && relation_flag == 0;
+    /* Without relation cells to fill, a filter that the feature's box
+     * settles needs neither its exact test nor, for a compressed feature,
+     * the decode; a feature that fails by its box is not decoded at all. */
+    const bool by_box = candidates != nullptr && relation_flag == 0;
     int32_t passed = 0;
     for (int32_t j = 0; j < count && rc == ZE_SUCCESS; j++) {
         FEATURE_STRUCT &feature = features[j];

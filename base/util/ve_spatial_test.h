@@ -41,9 +41,9 @@ ZEL_API int32_t VES_test_envelopes(int32_t count, const VE_ENVELOPE_CANDIDATE *c
 /* Exact test of features[0..count) against every filter, feature j using
  * relation_rows[j]. With uncompress non-zero a feature is decoded (geometry
  * only) before its first relation, and its envelope taken from candidates[j]
- * when candidates is given, else computed. With candidates, uncompress
- * non-zero and a relation flag of 0, the candidate's envelope settles first,
- * without the decode, every filter the boxes decide (MoxsEnvSect), with the
+ * when candidates is given, else computed. With candidates and a relation
+ * flag of 0, the candidate's envelope settles first, without the decode or
+ * the exact test, every filter the boxes decide (MoxsEnvSect), with the
  * answer the exact test gives (the candidate's envelope must then be the
  * feature's own, as MoxsNvelop gives it): its cell becomes VE_RELATION_BY_ENVELOPE when
  * the relation holds, MOX_RELATION_TESTED when not; a feature that fails by
