@@ -235,7 +235,11 @@ static int32_t S_box_answer(const VE_FILTER &filter, VE_FEATURE_SPEC &spec,
     if (!points && !line && base != VE_ENTITY_AREA)
         return -1;
     const bool multi_line = line && multi;
-    int32_t answer = MoxsEnvSect(&spec, &box, multi_line ? SM_ET_OR_AI : method);
+    /* Points of point in polygon hold where the box puts them in an area
+     * filter's interior, where they are contained, and cannot hold where
+     * they cannot be contained (contains holds only in an area's interior). */
+    const int32_t asked = multi_line ? SM_ET_OR_AI : (method == SM_PIP && points ? SM_SC : method);
+    int32_t answer = MoxsEnvSect(&spec, &box, asked);
     if (answer < 0)
         return answer;
     if (answer == MOX_ENVSECT_CANNOT_HOLD)
@@ -245,15 +249,8 @@ static int32_t S_box_answer(const VE_FILTER &filter, VE_FEATURE_SPEC &spec,
     if (answer == MOX_ENVSECT_UNDECIDED && (method == SM_ET_OR_AI || method == SM_AI) && !multi &&
         (line || base == VE_ENTITY_AREA))
         return S_connected_inside(spec, box);
-    if (method == SM_PIP) {
-        /* Points the box puts in an area filter's interior are contained,
-         * and so in the area. */
-        if (!points)
-            return -1;
-        answer = MoxsEnvSect(&spec, &box, SM_SC);
-        if (answer < 0)
-            return answer;
-    }
+    if (method == SM_PIP && !points)
+        return -1; /* a line or area in the box may yet be points */
     return answer == MOX_ENVSECT_HOLDS ? 1 : -1;
 }
 
