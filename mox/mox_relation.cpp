@@ -465,14 +465,13 @@ MOX_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelo
                 return rc;
         }
         const auto *block = static_cast<const mox_prepared_block *>(spec->prepared);
-        const mox_native_view filter = mox_prepared_block_view(block);
         const ENVELOPE &c = *envelope;
         /* Every method but SM_CBM needs a common point: an empty filter or
          * candidate box, or boxes apart, settle it. The filter's box is that
          * of what it keeps (a lone point of a multi line is no part of it). */
         if (block->dim < 0 || c.minx > c.maxx || c.miny > c.maxy)
             return MOX_ENVSECT_CANNOT_HOLD;
-        const ENVELOPE &s = filter.extent;
+        const ENVELOPE &s = block->native_extent;
         if (s.maxx < c.minx || s.maxy < c.miny || c.maxx < s.minx || c.maxy < s.miny)
             return MOX_ENVSECT_CANNOT_HOLD;
         switch (method) {
@@ -495,7 +494,10 @@ MOX_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelo
         }
         /* A box that no edge of the filter reaches lies wholly in its
          * interior or shares no point with it. */
-        int place = mox_native_box_place(filter, c);
+        int place = block->rectangle != 0 && s.minx < c.minx && c.maxx < s.maxx &&
+                            s.miny < c.miny && c.maxy < s.maxy
+                        ? 2
+                        : mox_native_box_place(mox_prepared_block_view(block), c);
         if (place == 0)
             return MOX_ENVSECT_CANNOT_HOLD;
         if (place < 0)
