@@ -57,6 +57,11 @@ int32_t db_view_check_column(const char *table, const char *column, const char *
         S_store_name(found.spatial_column, name);
         return 0;
     }
+    // A look-up that could not be made is the answer: the host would
+    // register the view without its layer. A layer the user may not read,
+    // or no layer cache, leaves the column a plain one.
+    if (rc == ZE_DBMS_ERROR || rc == ZE_OUT_OF_MEMORY)
+        return rc;
     if (rc != ZE_LAYER_NOT_FOUND)
         return 0;
     RASTERCOLUMN info;
