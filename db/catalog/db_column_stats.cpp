@@ -127,9 +127,14 @@ int32_t S_from(DB_INSTANCE *instance, const char *column, const VE_SQL_CONSTRUCT
         }
     }
     sql.pop_back();
-    const char *where = db_sql_skip_where(construct->where);
+    const char *where = nullptr;
+    if (db_sql_client_condition(construct->where, &where) != 0)
+        return ZE_INVALID_ARGUMENT;
+    // With the log's join after it, the condition goes in parentheses, so
+    // that an OR in it cannot undo the join.
     if (where != nullptr)
-        sql += std::string(" where ") + where;
+        sql +=
+            join.empty() ? std::string(" where ") + where : std::string(" where (") + where + ")";
     if (!join.empty())
         sql += (where != nullptr ? " and " : " where ") + join;
     if (order_by)

@@ -197,6 +197,15 @@ int32_t db_sql_parentheses_balance(const char *text)
     return text == nullptr || S_parentheses_balance(text) ? 1 : 0;
 }
 
+int32_t db_sql_client_condition(const char *clause, const char **condition)
+{
+    const char *rest = db_sql_skip_where(clause);
+    const bool fits = rest == nullptr || S_parentheses_balance(rest);
+    if (condition != nullptr)
+        *condition = fits ? rest : nullptr;
+    return fits ? ZE_SUCCESS : ZE_INVALID_ARGUMENT;
+}
+
 int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t statement_size)
 {
     if (statement == nullptr)

@@ -58,6 +58,11 @@ const char *db_sql_skip_where(const char *clause);
  * that puts a client's condition into a statement checks it with this. */
 int32_t db_sql_parentheses_balance(const char *text);
 
+/* The condition of a client's clause, to be put into a statement: 0 with
+ * *condition past a leading "where " (db_sql_skip_where; null when nothing is
+ * left); -66, *condition null, when it fails db_sql_parentheses_balance. */
+int32_t db_sql_client_condition(const char *clause, const char **condition);
+
 #ifdef __cplusplus
 #include <string>
 

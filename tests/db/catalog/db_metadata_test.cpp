@@ -384,3 +384,16 @@ TEST_F(Metadata, DeleteByWhereSelectsTheTablesRows)
     }
     EXPECT_EQ(DB_sp_metadata_def_delete_by_where(nullptr, nullptr, nullptr), ZE_NULL_POINTER);
 }
+
+TEST_F(Metadata, DeleteByWhereRefusesAConditionThatLeavesItsParentheses)
+{
+    REGISTRATION r{};
+    snprintf(r.owner, sizeof(r.owner), "%s", "o");
+    snprintf(r.table_name, sizeof(r.table_name), "%s", "roads");
+    for (const char *where :
+         {"1=0 {(}) OR (1=1 {)}", "1=0) OR (1=1", "1=1 -- (", "1=0 /*(*/) OR (1=1 /*)*/"}) {
+        SCOPED_TRACE(where);
+        EXPECT_EQ(DB_sp_metadata_def_delete_by_where(nullptr, &r, where), ZE_INVALID_ARGUMENT);
+        EXPECT_TRUE(Executed().empty());
+    }
+}
