@@ -19,7 +19,6 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <sys/select.h>
 #include <sys/socket.h>
 
 #include <type_traits>
@@ -28,6 +27,7 @@
 #include "base/system/xdr_records_internal.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
+#include "platform/plat_socket_internal.h"
 
 // libtirpc's operation table (nested in XDR when compiled as C++).
 using S_ops = std::remove_const_t<std::remove_pointer_t<decltype(XDR::x_ops)>>;
@@ -181,11 +181,8 @@ ZEL_API int32_t xdr_data_waiting(XDR_CHANNEL *ch)
 {
     if (ch == nullptr)
         return ZE_NULL_POINTER;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(ch->socket, &readable);
-    timeval none{0, 0};
-    return select(ch->socket + 1, &readable, nullptr, nullptr, &none);
+    // poll, not select: any descriptor number, 1024 and above too.
+    return plat_socket_poll(ch->socket, PLAT_SOCKET_READABLE, 0);
 }
 
 ZEL_API void XDR_set_read_mode(XDR *stream)

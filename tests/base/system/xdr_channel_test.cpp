@@ -16,6 +16,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -463,6 +464,47 @@ TEST(XdrChannel, AFailedReadBreaksTheTransport)
     EXPECT_EQ(CH_write_long(e.ch, 1), ZE_FAILURE);
     EXPECT_EQ(CH_flush(e.ch), ZE_FAILURE);
     EXPECT_TRUE(e.drain().empty());
+}
+
+// Whether input waits is asked of a socket of any number, 1024 and above too.
+TEST(XdrChannel, DataWaitingOnADescriptorAbove1024)
+{
+    struct rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_cur < 1601) {
+        if (limit.rlim_max < 1601)
+            GTEST_SKIP() << "the descriptor limit is below 1601";
+        limit.rlim_cur = 1601;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    }
+    int ours = -1, peer = -1;
+    so_test::connect_pair(&ours, &peer);
+    const int high = 1600;
+    ASSERT_EQ(dup2(ours, high), high);
+    XDR_CHANNEL *ch = XDR_create(&high, 0, 0);
+    ASSERT_NE(ch, nullptr);
+    EXPECT_EQ(xdr_data_waiting(ch), 0);
+    ASSERT_EQ(plat_socket_send(peer, "wxyz", 4), 4);
+    for (int i = 0; i < 500 && xdr_data_waiting(ch) == 0; i++)
+        usleep(10000);
+    EXPECT_EQ(xdr_data_waiting(ch), 1);
+    XDR_destroy(ch, 0);
+    close(high);
+    plat_socket_close(ours);
+    plat_socket_close(peer);
+}
+
+// A receive time-out the host set on the socket fails the read; the
+// transport is broken from then on.
+TEST(XdrChannel, AHostsReceiveTimeOutFailsTheRead)
+{
+    Ends e;
+    timeval limit = {0, 100000};
+    ASSERT_EQ(setsockopt(e.ours, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
+    int32_t value = 7;
+    EXPECT_EQ(CH_read_long(e.ch, &value), ZE_FAILURE);
+    e.send_raw(S_be({0x80000004, 8}));
+    EXPECT_EQ(CH_read_long(e.ch, &value), ZE_FAILURE);
 }
 
 TEST(XdrChannel, ARefusedWriteSendsNothing)
