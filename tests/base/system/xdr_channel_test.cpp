@@ -494,6 +494,35 @@ TEST(XdrChannel, DataWaitingOnADescriptorAbove1024)
     plat_socket_close(peer);
 }
 
+// A record decoded whole whose peer's record breaks off (a fragment not
+// marked last, then the end of the data) fails the read, and the read leaves
+// nothing allocated behind it.
+TEST(XdrChannel, ARecordThatBreaksOffLeavesNothingAllocated)
+{
+    const Bytes string_body = S_be({6, 5, 0x68656c6c, 0x6f000000}); // "hello"
+    // No table names; the clause "a = 1" with its NUL, padded.
+    const Bytes construct_body = S_be({0, 6, 0x61203d20, 0x31000000});
+    for (int kind : {0, 1}) {
+        SCOPED_TRACE(kind == 0 ? "dynamic string" : "construct");
+        Ends e;
+        const Bytes &body = kind == 0 ? string_body : construct_body;
+        Bytes wire = S_be({static_cast<uint32_t>(body.size())}); // not the last fragment
+        wire.insert(wire.end(), body.begin(), body.end());
+        e.send_raw(wire);
+        ASSERT_EQ(plat_socket_shutdown_send(e.peer), 0);
+        if (kind == 0) {
+            char *text = reinterpret_cast<char *>(&wire);
+            EXPECT_EQ(CH_read_dynamic_string(e.ch, &text), ZE_FAILURE);
+            EXPECT_EQ(text, nullptr);
+        } else {
+            VE_SQL_CONSTRUCT construct{};
+            EXPECT_EQ(CH_read_construct(e.ch, &construct), ZE_FAILURE);
+            EXPECT_EQ(construct.where, nullptr);
+            EXPECT_EQ(construct.tables, nullptr);
+        }
+    }
+}
+
 // A receive time-out the host set on the socket fails the read; the
 // transport is broken from then on.
 TEST(XdrChannel, AHostsReceiveTimeOutFailsTheRead)
