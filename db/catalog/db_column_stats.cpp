@@ -528,6 +528,8 @@ ZEL_API int32_t DB_layer_null_spatial_column(DB_INSTANCE *instance, const LAYER 
     int32_t rc = db_check_table_name(qualified);
     if (rc == 0)
         rc = db_check_name(layer->spatial_column, sizeof(layer->spatial_column));
+    if (rc == 0 && !db_sql_parentheses_balance(where))
+        rc = ZE_INVALID_ARGUMENT; // the client's condition may not end the statement
     if (rc != 0)
         return rc;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {

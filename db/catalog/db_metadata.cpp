@@ -210,6 +210,10 @@ int32_t DB_metadata_first(DB_INSTANCE *, METADATA *out, const char *where, const
     DB_instance_clear_xerr();
     if (out == nullptr)
         return ZE_NULL_POINTER;
+    // The client's condition is the statement's whole WHERE clause; it must
+    // not end the statement or take in what follows it.
+    if (!db_sql_parentheses_balance(where))
+        return ZE_INVALID_ARGUMENT;
     S_scan_close();
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         const std::string sql = S_scan_text(where, object_name);

@@ -161,6 +161,16 @@ TEST_F(Metadata, ScanSelectsByWhereTextObjectNameOrAll)
     }
 }
 
+TEST_F(Metadata, ScanRefusesAConditionThatEndsTheStatement)
+{
+    for (const char *where : {"1=1; DELETE FROM t", "1=1 -- ORDER BY", "1=1 {", "(1=1"}) {
+        SCOPED_TRACE(where);
+        METADATA m{};
+        EXPECT_EQ(DB_metadata_first(nullptr, &m, where, nullptr), ZE_INVALID_ARGUMENT);
+        EXPECT_TRUE(Executed().empty());
+    }
+}
+
 TEST_F(Metadata, ScanOverNoneOneAndManyRows)
 {
     const std::string sql = kColumns + " FROM " + kTable + " ORDER BY record_id";
