@@ -50,6 +50,18 @@ static bool S_scene(const uint8_t *data, size_t size, mox_shapes::Shape *a, mox_
     return true;
 }
 
+/* Whether GEOS reads the text as a valid geometry, without relating it. */
+static bool S_geos_reads(mox_oracle::Geos &geos, const std::string &wkt)
+{
+    if (wkt.empty())
+        return false;
+    GEOSGeometry *g = GEOSWKTReader_read_r(geos.h, geos.reader, wkt.c_str());
+    const bool valid = g != nullptr && GEOSisValid_r(geos.h, g) == 1;
+    if (g != nullptr)
+        GEOSGeom_destroy_r(geos.h, g);
+    return valid;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz_quiet_stderr();
@@ -83,10 +95,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int dim_b = -1;
     std::string wkt_a = mox_oracle::Wkt(a);
     std::string wkt_b = mox_oracle::Wkt(b);
-    std::string matrix = mox_oracle::Matrix(geos, wkt_a, wkt_b, &dim_a, &dim_b);
-    /* GEOS misreads a line that runs along itself: it cannot judge the pair. */
-    const bool judged =
-        !matrix.empty() && !mox_oracle::OverlapsItself(a) && !mox_oracle::OverlapsItself(b);
+    /* GEOS misreads a line that runs along itself, so it cannot judge the
+     * pair; its relate is not asked then either, as GEOS 3.11 leaks on some
+     * such lines. Whether GEOS reads the shapes still decides the refusals. */
+    const bool overlapping = mox_oracle::OverlapsItself(a) || mox_oracle::OverlapsItself(b);
+    std::string matrix;
+    bool readable = false;
+    if (!overlapping) {
+        matrix = mox_oracle::Matrix(geos, wkt_a, wkt_b, &dim_a, &dim_b);
+        readable = !matrix.empty();
+    } else {
+        readable = S_geos_reads(geos, wkt_a) && S_geos_reads(geos, wkt_b);
+    }
+    const bool judged = !matrix.empty();
 
     VE_FEATURE_SPEC spec = {};
     spec.shape = &a;
@@ -97,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             int32_t rc = MoxsSrchComp(&spec, &b, method, &cell, &work, flag);
             if (rc != MOX_SUCCESS && rc != MOX_RELATION_NOT_HELD) {
                 /* Refused shapes are refused by both: GEOS could not read them. */
-                if (rc >= 0 || !matrix.empty())
+                if (rc >= 0 || readable)
                     abort();
                 continue;
             }

@@ -553,7 +553,9 @@ void S_row_lock_restriction(const DB_STREAM *stream, std::string *where)
 int32_t S_where(Query &q, std::string *where)
 {
     where->clear();
-    const char *text = db_sql_skip_where(q.info->construct->where);
+    const char *text = nullptr;
+    if (db_sql_client_condition(q.info->construct->where, &text) != 0)
+        return ZE_INVALID_ARGUMENT;
     if (text != nullptr && !db_sql_is_blank(text)) {
         std::string attribute = text;
         if (S_has_entries(q.mv))

@@ -246,7 +246,9 @@ int32_t S_query_sql(const Update &u, const std::vector<std::string> &names, std:
     int32_t rc = S_view(u, sql);
     if (rc != 0)
         return rc;
-    const char *condition = db_sql_skip_where(u.stream->where_text);
+    const char *condition = nullptr;
+    if (db_sql_client_condition(u.stream->where_text, &condition) != 0)
+        return ZE_INVALID_ARGUMENT;
     if (condition != nullptr)
         *sql += std::string(" WHERE ") + condition;
     if (u.b->ordered_mode)

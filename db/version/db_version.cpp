@@ -129,6 +129,10 @@ static std::string S_versions(DB_INSTANCE *instance)
 
 static int32_t S_scan_open(DB_INSTANCE *instance, const char *where)
 {
+    // The client's condition is the statement's whole WHERE clause; it must
+    // not end the statement or take in what follows it.
+    if (!db_sql_parentheses_balance(where))
+        return ZE_INVALID_ARGUMENT;
     std::string sql = S_COLUMNS "       creation_time FROM   " + S_versions(instance) +
                       (db_sql_is_blank(where) ? std::string("  ") : " WHERE " + std::string(where));
     return db_block_cursor_open(&S_scan, sizeof(VersionRow), sql.c_str(),

@@ -1161,6 +1161,14 @@ TEST_P(SbEncoding, ReceivedBytesThatDoNotFormARowAreRefused)
          ZE_INVALID_ARGUMENT},
         {"a negative compressed length", shape,
          area().i16(2).i32(1).i32(2).i16(2).str("t").i32(-1).b, ZE_INVALID_ARGUMENT},
+        // Lengths whose padding to whole units would pass the largest int.
+        {"a blob length of the largest int", blob,
+         area().i16(2).i16(2).i32(1).i32(INT32_MAX).raw("ab", 2).b, ZE_INVALID_ARGUMENT},
+        {"a blob length just below it", blob,
+         area().i16(2).i16(2).i32(1).i32(INT32_MAX - 2).raw("ab", 2).b, ZE_INVALID_ARGUMENT},
+        {"a compressed length of the largest int", shape,
+         area().i16(2).i32(1).i32(2).i16(2).str("t").i32(INT32_MAX).raw("0123", 4).b,
+         ZE_INVALID_ARGUMENT},
     };
     if (xdr) {
         cases.push_back({"a string longer than the column", text,
