@@ -267,9 +267,8 @@ void *cmem_transport_create(int32_t old_release, const CH_TRANSPORT **transport)
     CMEM *end = cmem_create();
     if (end == nullptr)
         return nullptr;
-    // The raw forms over the end's link, with nothing held back.
     SO_LINK link = cmem_link(end);
-    SO_CHANNEL *so = so_create_owning_link(&link, S_close);
+    SO_CHANNEL *so = mem_ring_end_create(&link, S_close);
     if (so == nullptr) {
         cmem_destroy(end);
         return nullptr;

@@ -193,14 +193,35 @@ inline void mem_ring_relax(void)
 #endif
 }
 
-/* A memory transport's table: the record members of the raw forms over its
- * link (so_memory_transport), each write member followed by publish (end),
- * and a flush that publishes: a record's pieces are staged in the ring and go
- * out together when the record is written, nothing is held past it. */
+/* The sizes of a memory transport's write and read areas in the record
+ * layer: a record's pieces collect in the write area and reach the ring in
+ * one copy when the record is written; a read takes as much as the ring
+ * holds into the read area. */
+#define MEM_RING_WRITE_AREA 8192
+#define MEM_RING_READ_AREA 16384
+
+/* A memory transport's end: the record layer with its areas over the link,
+ * owning the link's object (closed by close when the end is destroyed). */
+inline SO_CHANNEL *mem_ring_end_create(const SO_LINK *link, void (*close)(void *ctx))
+{
+    SO_CHANNEL *so = so_create_on_link(link, MEM_RING_WRITE_AREA, MEM_RING_READ_AREA);
+    if (so != nullptr)
+        so->close_link = close;
+    return so;
+}
+
+/* A memory transport's table: the record members of the raw forms
+ * (so_memory_transport), each write member followed by sending what the
+ * record left in the write area and publishing it (publish (link object)),
+ * a flush that answers 0 and data waiting that counts the read area: nothing
+ * a record writes is held past it, and no flush is needed. */
 template <void (*Publish)(void *ctx)> struct mem_ring_table {
-    static void publish(void *end)
+    static int32_t send(void *end)
     {
-        Publish(static_cast<SO_CHANNEL *>(end)->link.ctx);
+        auto *so = static_cast<SO_CHANNEL *>(end);
+        const int32_t rc = so_flush(so);
+        Publish(so->link.ctx);
+        return rc;
     }
 
     template <auto Member, int32_t Old> struct wrap;
@@ -209,15 +230,26 @@ template <void (*Publish)(void *ctx)> struct mem_ring_table {
         static int32_t call(void *end, A... args)
         {
             const int32_t rc = (so_memory_transport(Old)->*Member)(end, args...);
-            publish(end);
-            return rc;
+            return send(end) != 0 && rc == 0 ? -1 : rc;
         }
     };
 
+    // Every record is sent when it is written: a flush has nothing of its
+    // own to report (a failed send has already failed its record).
     static int32_t flush(void *end)
     {
-        publish(end);
+        send(end);
         return 0;
+    }
+
+    static int32_t data_waiting(void *end)
+    {
+        auto *so = static_cast<SO_CHANNEL *>(end);
+        if (so->broken)
+            return -1;
+        if (so->read_end > so->read_pos)
+            return 1;
+        return so_data_waiting(so);
     }
 
     template <int32_t Old> static CH_TRANSPORT make()
@@ -229,6 +261,7 @@ template <void (*Publish)(void *ctx)> struct mem_ring_table {
 #undef MEM_RING_WRAP
         t.writef = wrap<&CH_TRANSPORT::writef, Old>::call;
         t.flush = flush;
+        t.data_waiting = data_waiting;
         return t;
     }
 

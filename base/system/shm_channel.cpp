@@ -460,12 +460,23 @@ static int32_t S_clamp(size_t n)
     return n > static_cast<size_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(n);
 }
 
+// As much as the ring holds, up to n: a read area takes whatever has come.
 static ssize_t S_recv(void *ctx, void *dst, size_t n)
 {
+    auto *o = static_cast<SHM_OBJECT *>(ctx);
     if (n == 0)
         return 0;
-    int32_t got = shm_read(static_cast<SHM_OBJECT *>(ctx), dst, S_clamp(n));
-    return got > 0 ? got : -1;
+    if (o == nullptr || dst == nullptr || o->peer == nullptr)
+        return -1;
+    const uint32_t waiting = S_await_bytes(o);
+    if (waiting == 0)
+        return -1;
+    const auto most = static_cast<uint32_t>(S_clamp(n));
+    const uint32_t take = waiting < most ? waiting : most;
+    mem_ring_take(&o->in, static_cast<uint8_t *>(dst), take);
+    if (mem_ring_head_due(&o->in))
+        S_publish_in(o);
+    return take;
 }
 
 // Staged only: the table publishes once the record is written.
@@ -513,9 +524,8 @@ void *shm_transport_create(SHM_OBJECT *object, int32_t peer_process_id, int32_t 
 {
     if (shm_open_peer_process(object, peer_process_id) != 0)
         return nullptr;
-    // The raw forms over the object's link, with nothing held back.
     SO_LINK link = shm_link(object);
-    SO_CHANNEL *so = so_create_owning_link(&link, S_close);
+    SO_CHANNEL *so = mem_ring_end_create(&link, S_close);
     if (so == nullptr)
         return nullptr;
     *transport = S_table::get(old_release);
