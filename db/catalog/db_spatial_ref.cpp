@@ -299,6 +299,26 @@ static int32_t S_bind_sref_col(const VE_SPATIALREF *record, SQLHSTMT *hstmt, boo
     return code;
 }
 
+// Ends a write's transaction. After a failed step the commit only ends the
+// table lock (the step wrote nothing) and the step's failure and record
+// stay. After a written row a failed commit is the answer (-51, recorded)
+// and the transaction is rolled back, so that no later commit stores a row
+// reported as not written.
+static int32_t S_finish(int32_t rc)
+{
+    if (rc != 0) {
+        const DB_EXT_ERROR failure = db_global_xerr;
+        if (!SQL_SUCCEEDED(db_commit()))
+            db_rollback();
+        db_global_xerr = failure;
+        return rc;
+    }
+    rc = db_catalog_commit();
+    if (rc != 0)
+        db_catalog_rollback();
+    return rc;
+}
+
 // Takes the table lock that the caller's commit releases.
 static int32_t S_lock(void)
 {
@@ -330,13 +350,18 @@ static int32_t S_create(VE_SPATIALREF *record)
                         "munits, srtext, description, auth_name, auth_srid)           VALUES "
                         "(?,?,?,?,?,?,?,?,?,?,?,?)");
     if (rc == 0) {
+        const int32_t before = record->srid;
         record->srid = srid;
         rc = S_bind_sref_col(record, &hstmt, false);
+        if (rc == 0) {
+            rc = S_finish(0);
+            if (rc != 0)
+                record->srid = before;
+            return rc;
+        }
     }
-    db_commit_transaction();
-    if (rc != 0)
-        record->srid = 0;
-    return rc;
+    record->srid = 0;
+    return S_finish(rc);
 }
 
 int32_t DB_spatial_ref_create(DB_INSTANCE *, VE_SPATIALREF *spatial_ref)
@@ -386,8 +411,7 @@ static int32_t S_alter(const VE_SPATIALREF *record)
                             std::to_string(record->srid));
     if (rc == 0)
         rc = S_bind_sref_col(record, &hstmt, true);
-    db_commit_transaction();
-    return rc;
+    return S_finish(rc);
 }
 
 int32_t DB_spatial_ref_alter(DB_INSTANCE *, const VE_SPATIALREF *spatial_ref)
@@ -422,8 +446,7 @@ static int32_t S_delete(int32_t srid)
             rc = db_catalog_fail(nullptr, &hstmt, cli);
         }
     }
-    db_commit_transaction();
-    return rc;
+    return S_finish(rc);
 }
 
 int32_t DB_spatial_ref_delete(DB_INSTANCE *, int32_t srid)
@@ -751,9 +774,10 @@ static int32_t S_find_srid(const COORDREF *coordref, int32_t *srid)
         CLI_DIAG_RECORD diag;
         cli = S_insert_plain(coordref, next, &diag);
         if (cli == 0) {
-            db_commit_transaction();
-            *srid = next;
-            return 0;
+            rc = S_finish(0);
+            if (rc == 0)
+                *srid = next;
+            return rc;
         }
         db_set_xerr_from_diag(diag);
     }

@@ -23,15 +23,18 @@ extern "C" {
  * srid set to the existing row's when an equal row exists (nothing added);
  * -65 for a null record or coordinate reference; -51 (connection's extended
  * error record filled); the insert's mapped failure (-254 also when the
- * DBMS refuses a duplicate key), after which the srid is 0. */
+ * DBMS refuses a duplicate key), after which the srid is 0; -51 when the
+ * row cannot be committed (rolled back, the srid as the caller had it). */
 ZEL_API int32_t DB_spatial_ref_create(DB_INSTANCE *instance, VE_SPATIALREF *spatial_ref);
 
 /* Replaces every column of the row of the record's srid; committed. Returns
- * 0; -255 when no row has the srid; -256 when a layer uses it; -65; -51; or
- * the update's mapped failure. */
+ * 0; -255 when no row has the srid; -256 when a layer uses it; -65; -51
+ * (also when the commit fails, the update then rolled back); or the
+ * update's mapped failure. */
 ZEL_API int32_t DB_spatial_ref_alter(DB_INSTANCE *instance, const VE_SPATIALREF *spatial_ref);
 
-/* Deletes the row of the srid; committed. Returns 0; -255; -256; -51. */
+/* Deletes the row of the srid; committed. Returns 0; -255; -256; -51 (also
+ * when the commit fails, the delete then rolled back). */
 ZEL_API int32_t DB_spatial_ref_delete(DB_INSTANCE *instance, int32_t srid);
 
 /* Reads the row of the srid into the record. The coordinate reference the

@@ -185,7 +185,8 @@ int32_t S_execute_create(const std::string &sql, const char *table)
 }
 
 int32_t S_create(DB_INSTANCE *instance, const char *table, int16_t count,
-                 const DB_COLUMN_DEF *columns, const char *keyword, int32_t storage)
+                 const DB_COLUMN_DEF *columns, const char *keyword, int32_t storage,
+                 int32_t *revoked)
 {
     if (table == nullptr || columns == nullptr)
         return ZE_NULL_POINTER;
@@ -264,11 +265,25 @@ int32_t S_create(DB_INSTANCE *instance, const char *table, int16_t count,
     if (!put.empty()) {
         std::string alter = std::string("ALTER TABLE ") + table + " " + put;
         rc = db_execute_ddlsql(alter.c_str(), 0, 1);
-        if (rc < 0)
+        if (rc < 0) {
+            // The CREATE is not committed yet: no later commit may keep a
+            // table reported as not made.
+            db_catalog_rollback();
             return rc;
+        }
     }
-    db_commit();
-    db_table_grant_sql(instance, 0, "ALL", table, "PUBLIC", 0, 0);
+    rc = db_catalog_commit();
+    if (rc != 0) {
+        db_catalog_rollback();
+        return rc;
+    }
+    // The table is committed before its default privileges are taken away;
+    // the caller learns of a failed revoke from the connection's record, the
+    // table stays, and callers that must not keep such a table ask for the
+    // revoke's result.
+    const int32_t revoke = db_table_grant_sql(instance, 0, "ALL", table, "PUBLIC", 0, 0);
+    if (revoked != nullptr)
+        *revoked = revoke < 0 ? revoke : 0;
     return 0;
 }
 
@@ -301,7 +316,17 @@ int32_t DB_table_create(DB_INSTANCE *instance, const char *table, int16_t count,
                         const DB_COLUMN_DEF *columns, const char *keyword, int32_t storage)
 {
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
-        return S_create(instance, table, count, columns, keyword, storage);
+        return S_create(instance, table, count, columns, keyword, storage, nullptr);
+    });
+}
+
+int32_t db_table_create_private(DB_INSTANCE *instance, const char *table, int16_t count,
+                                const DB_COLUMN_DEF *columns, const char *keyword, int32_t storage,
+                                int32_t *revoked)
+{
+    *revoked = 0;
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        return S_create(instance, table, count, columns, keyword, storage, revoked);
     });
 }
 

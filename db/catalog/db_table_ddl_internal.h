@@ -19,4 +19,11 @@ int32_t db_table_storage_config(const char *keyword, DBTUNE_LAYER_CONFIG *config
 const char *db_table_storage_pick(int32_t storage, const char *business, const char *adds,
                                   const char *deletes);
 
+// DB_table_create that also hands back the result of taking PUBLIC's
+// default privileges away: *revoked is 0, or the revoke's failure (the table
+// then exists, committed, and the caller decides whether to keep it).
+int32_t db_table_create_private(DB_INSTANCE *instance, const char *table, int16_t count,
+                                const DB_COLUMN_DEF *columns, const char *keyword, int32_t storage,
+                                int32_t *revoked);
+
 #endif

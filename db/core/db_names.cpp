@@ -155,16 +155,19 @@ int32_t db_make_admin_object_name(DB_INSTANCE *instance, const char *object, cha
 // ---- raster-column objects ----------------------------------------------------
 
 // database:owner.<prefix><id> of the raster column read by id, else the bare
-// <prefix><id>.
+// <prefix><id>. A read that failed (-51, -12) is answered after the bare
+// name is written: SQL on a bare name would reach another owner's table.
 static int32_t S_raster_object_name(DB_STREAM *stream, int32_t id, const char *prefix, char *out,
                                     size_t size)
 {
     RASTERCOLUMN info;
     memset(&info, 0, sizeof(info));
-    if (DB_rastercolumn_get_info_by_id(nullptr, stream, id, &info) == ZE_SUCCESS)
+    const int32_t read = DB_rastercolumn_get_info_by_id(nullptr, stream, id, &info);
+    if (read == ZE_SUCCESS)
         return S_format(out, size, "%.*s:%.*s.%s%d", S_field(info.database_name),
                         S_field(info.owner), prefix, info.rastercolumn_id);
-    return S_format(out, size, "%s%d", prefix, id);
+    const int32_t rc = S_format(out, size, "%s%d", prefix, id);
+    return rc == 0 && (read == ZE_DBMS_ERROR || read == ZE_OUT_OF_MEMORY) ? read : rc;
 }
 
 int32_t db_make_raster_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size)

@@ -37,7 +37,8 @@ int32_t db_make_admin_object_name(DB_INSTANCE *instance, const char *object, cha
                                   size_t size);
 
 // Raster-column objects. The first four read the raster column by id; when
-// it cannot be read the bare name is written.
+// it cannot be read the bare name is written, and a read that failed (-51,
+// -12) is also the result.
 int32_t db_make_raster_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size);
 int32_t db_make_band_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size);
 int32_t db_make_aux_table_name(DB_STREAM *stream, int32_t id, char *out, size_t size);

@@ -30,7 +30,7 @@
 #include "db/catalog/db_table_access.h"
 #include "db/catalog/db_table_copy_internal.h"
 #include "db/catalog/db_table_dbms_stats_internal.h"
-#include "db/catalog/db_table_ddl.h"
+#include "db/catalog/db_table_ddl_internal.h"
 #include "db/catalog/db_table_index.h"
 #include "db/catalog/db_view.h"
 #include "db/core/db_cli_internal.h"
@@ -180,15 +180,31 @@ DB_COLUMN_DEF S_integer(const char *name)
     return c;
 }
 
+// Creates a versioning table. PUBLIC must not keep its default privileges
+// on the versions of a table it may not see: when they cannot be taken away
+// the new table is dropped again and the revoke's failure answered.
+int32_t S_create_table(DB_INSTANCE *instance, const REGISTRATION &r, const std::string &table,
+                       const std::string &qualified, int16_t count, const DB_COLUMN_DEF *defs,
+                       int32_t storage)
+{
+    int32_t revoked = 0;
+    const int32_t rc = db_table_create_private(
+        instance, table.c_str(), count, defs,
+        S_field(r.config_keyword, sizeof(r.config_keyword)).c_str(), storage, &revoked);
+    if (rc != 0 || revoked == 0)
+        return rc;
+    S_drop_quietly(instance, qualified);
+    return revoked;
+}
+
 // Creates a three-column versioning table (all 32-bit integers, NOT NULL).
 int32_t S_create_integer_table(DB_INSTANCE *instance, const REGISTRATION &r,
-                               const std::string &table, const char *const (&columns)[3],
-                               int32_t storage)
+                               const std::string &table, const std::string &qualified,
+                               const char *const (&columns)[3], int32_t storage)
 {
     const DB_COLUMN_DEF defs[] = {S_integer(columns[0]), S_integer(columns[1]),
                                   S_integer(columns[2])};
-    return DB_table_create(instance, table.c_str(), 3, defs,
-                           S_field(r.config_keyword, sizeof(r.config_keyword)).c_str(), storage);
+    return S_create_table(instance, r, table, qualified, 3, defs, storage);
 }
 
 // The layer of a registered layer table, from the layer cache (not owned).
@@ -223,19 +239,27 @@ int32_t S_create_adds_table(DB_INSTANCE *instance, const REGISTRATION &r, const 
     if (columns.empty())
         return ZE_TABLE_NOT_FOUND;
     // The engine's own VE_ROW_ID column is written by the table creation,
-    // which takes it only as it stands (nullable).
+    // which takes it only as it stands (nullable): it is made NOT NULL
+    // once the table exists.
+    const bool engine_rowid = strcasecmp(n.rowid.c_str(), DB_VE_ROW_ID) == 0;
     for (DB_COLUMN_DEF &c : columns)
         if (strcasecmp(S_field(c.name, sizeof(c.name)).c_str(), n.rowid.c_str()) == 0 &&
             strcasecmp(n.rowid.c_str(), DB_VE_ROW_ID) != 0)
             c.nulls_allowed = 0;
     columns.push_back(S_integer("ZEL_STATE_ID"));
-    rc = DB_table_create(
-        instance, n.bare_adds.c_str(), static_cast<int16_t>(columns.size()), columns.data(),
-        S_field(r.config_keyword, sizeof(r.config_keyword)).c_str(), DB_STORAGE_ADDS);
+    rc = S_create_table(instance, r, n.bare_adds, n.adds, static_cast<int16_t>(columns.size()),
+                        columns.data(), DB_STORAGE_ADDS);
     if (rc != 0)
         return rc;
     auto config = std::make_unique<DBTUNE_LAYER_CONFIG>();
     rc = S_storage(r, config.get());
+    if (rc == 0 && engine_rowid) {
+        rc = db_execute_ddlsql(
+            ("ALTER TABLE " + n.adds + " MODIFY (" + DB_VE_ROW_ID + " INTEGER NOT NULL)").c_str(),
+            1, 3);
+        if (rc == SQL_SUCCESS_WITH_INFO)
+            rc = 0;
+    }
     const struct {
         std::string name, columns;
         bool unique;
@@ -293,7 +317,8 @@ int32_t S_create_adds_table(DB_INSTANCE *instance, const REGISTRATION &r, const 
 int32_t S_create_deletes_table(DB_INSTANCE *instance, const REGISTRATION &r, const S_names &n)
 {
     const char *const columns[3] = {"ZEL_STATE_ID", "ZEL_DELETES_ROW_ID", "DELETED_AT"};
-    int32_t rc = S_create_integer_table(instance, r, n.bare_deletes, columns, DB_STORAGE_DELETES);
+    int32_t rc =
+        S_create_integer_table(instance, r, n.bare_deletes, n.deletes, columns, DB_STORAGE_DELETES);
     if (rc != 0)
         return rc;
     auto config = std::make_unique<DBTUNE_LAYER_CONFIG>();
@@ -330,8 +355,8 @@ int32_t S_create_deletes_table(DB_INSTANCE *instance, const REGISTRATION &r, con
 int32_t S_create_equivalence_table(DB_INSTANCE *instance, const REGISTRATION &r, const S_names &n)
 {
     const char *const columns[3] = {"ZEL_STATE_ID", "ZEL_ROW_ID", "EQUIVALENCE_STATE_ID"};
-    int32_t rc =
-        S_create_integer_table(instance, r, n.bare_equivalence, columns, DB_STORAGE_BUSINESS);
+    int32_t rc = S_create_integer_table(instance, r, n.bare_equivalence, n.equivalence, columns,
+                                        DB_STORAGE_BUSINESS);
     if (rc != 0)
         return rc;
     const std::string keyword = S_field(r.config_keyword, sizeof(r.config_keyword));

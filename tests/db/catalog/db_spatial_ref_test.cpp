@@ -490,3 +490,62 @@ TEST_F(SpatialRefs, SridOfANewLayerWithPlainSql)
     DB_EXT_ERROR xerr;
     EXPECT_EQ(DB_instance_get_xerr(&xerr)->native_error, -268);
 }
+
+// A row written but not committed is a failure: -51 with the commit's
+// diagnostic, the transaction rolled back, the created record's srid as the
+// caller had it.
+TEST_F(SpatialRefs, FailedCommitAfterAWriteIsTheAnswer)
+{
+    Ref ref("t");
+    VE_SPATIALREF record{};
+    record.coordref = ref.c;
+    const std::string delete_sql = "DELETE from " + table() + " WHERE srid =  5 ";
+    const std::string plain_lock = "lock table " + table() + " in exclusive mode";
+    const std::string plain_insert =
+        "insert into " + table() +
+        " (srid,falsex,falsey,xyunits,falsez,zunits,falsem,munits,      srtext) values "
+        "(3,?,?,?,?,?,?,?,'t')";
+    const struct {
+        const char *what;
+        std::vector<std::string> ran;
+    } cases[] = {
+        {"create", {find_sql("t"), lock_sql(), max_sql(), insert_sql(), "COMMIT", "ROLLBACK"}},
+        {"alter",
+         {count_sql(table(), 5), count_sql(layers(), 5), lock_sql(), update_sql(5), "COMMIT",
+          "ROLLBACK"}},
+        {"delete",
+         {count_sql(table(), 5), count_sql(layers(), 5), lock_sql(), delete_sql, "COMMIT",
+          "ROLLBACK"}},
+        {"srid of a new layer",
+         {find_sql("t"), plain_lock, max_sql(), plain_insert, "COMMIT", "ROLLBACK"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        MarkNow();
+        scli::on_sql(find_sql("t")).columns({{"srid", SQL_INTEGER}});
+        one_int(max_sql(), scli::i32(2));
+        one_int(count_sql(table(), 5), scli::i32(1));
+        one_int(count_sql(layers(), 5), scli::i32(0));
+        scli::on_sql(update_sql(5)).row_count(1);
+        scli::on_sql(delete_sql).row_count(1);
+        scli::on_commit().fail(SQL_ERROR, {"08S01", -908, "connection lost"});
+        record.srid = 5;
+        int32_t srid = 0;
+        int32_t rc = 0;
+        const std::string what = c.what;
+        if (what == "create")
+            rc = DB_spatial_ref_create(nullptr, &record);
+        else if (what == "alter")
+            rc = DB_spatial_ref_alter(nullptr, &record);
+        else if (what == "delete")
+            rc = DB_spatial_ref_delete(nullptr, 5);
+        else
+            rc = db_find_srid(ref.c, &srid);
+        EXPECT_EQ(rc, ZE_DBMS_ERROR);
+        EXPECT_EQ(record.srid, 5);
+        EXPECT_EQ(srid, 0);
+        EXPECT_EQ(Executed(), c.ran);
+        DB_EXT_ERROR xerr;
+        EXPECT_EQ(DB_instance_get_xerr(&xerr)->native_error, -908);
+    }
+}

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "base/util/zel_errors.h"
 #include "tests/db/core/connected_fixture.h"
 #include "tests/support/quiet_stderr.h"
@@ -241,6 +243,55 @@ TEST_F(TableDdl, CreateFailures)
     // A failed revoke leaves the committed table.
     scli::on_sql("REVOKE ALL ON t FROM PUBLIC").fail(SQL_ERROR, {"42000", -273, "no"});
     EXPECT_EQ(DB_table_create(nullptr, "t", 1, &one, "", 0), 0);
+}
+
+// A table that is not committed is a failure and is rolled back, so that
+// no later commit keeps it; PUBLIC's rights are then not touched.
+TEST_F(TableDdl, TableNotCommittedIsRolledBack)
+{
+    add_row("ROADS", "S_STORAGE", "sbspace1");
+    const DB_COLUMN_DEF columns[] = {column("id", VE_INTEGER), column("shape", VE_SHAPE)};
+    const std::string create =
+        "CREATE TABLE roads (id INTEGER, shape ST_Geometry, VE_ROW_ID INTEGER ) ";
+    const std::string alter = "ALTER TABLE roads  put shape in (sbspace1) ";
+    const scli::Diag lost{"08S01", -908, "connection lost"};
+    const struct {
+        const char *what;
+        const char *keyword;
+        std::function<void()> script;
+        Strings ran;
+    } cases[] = {
+        {"commit of a plain table",
+         "",
+         [&] { scli::on_commit().fail(SQL_ERROR, lost); },
+         {"CREATE TABLE roads (id INTEGER, shape ST_Geometry, VE_ROW_ID INTEGER ) ", "COMMIT",
+          "ROLLBACK"}},
+        {"put clause",
+         "roads",
+         [&] { scli::on_sql(alter).fail(SQL_ERROR, lost); },
+         {dbtune_select("ROADS"), create, alter, "ROLLBACK"}},
+        {"commit of the put clause",
+         "roads",
+         [&] { scli::on_commit().fail(SQL_ERROR, lost); },
+         {dbtune_select("ROADS"), create, alter, "COMMIT", "ROLLBACK"}},
+        {"last commit",
+         "roads",
+         [&] {
+             scli::on_commit();
+             scli::on_commit().fail(SQL_ERROR, lost);
+         },
+         {dbtune_select("ROADS"), create, alter, "COMMIT", "COMMIT", "ROLLBACK"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        MarkNow();
+        c.script();
+        EXPECT_EQ(quiet_stderr(
+                      [&] { return DB_table_create(nullptr, "roads", 2, columns, c.keyword, 0); }),
+                  ZE_DBMS_ERROR);
+        EXPECT_EQ(Executed(), c.ran);
+        EXPECT_TRUE(scli::unused_answers().empty());
+    }
 }
 
 TEST_F(TableDdl, ColumnStatements)

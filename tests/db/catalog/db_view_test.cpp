@@ -7,6 +7,7 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -227,4 +228,24 @@ TEST_F(Views, Drop)
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(DB_view_drop(instance_, "x y"), ZE_INVALID_IDENTIFIER);
     EXPECT_EQ(DB_view_drop(instance_, nullptr), ZE_NULL_POINTER);
+}
+
+// A layer look-up that could not be made fails the creation and drops the
+// view: the host would register it without its layer.
+TEST_F(Views, FailedLayerLookUpDropsTheViewAgain)
+{
+    scli::on_sql(layer_by_names("t", "shape")).fail(SQL_ERROR, {"08S01", -908, "gone"});
+    Found f;
+    EXPECT_EQ(quiet_stderr([&] { return create("lost", {}, {"t.shape"}, {"t"}, nullptr, &f); }),
+              ZE_DBMS_ERROR);
+    EXPECT_EQ(f.layer_id, 0);
+    const Strings ran = Executed();
+    ASSERT_GE(ran.size(), 3u);
+    EXPECT_EQ(Strings(ran.begin(), ran.begin() + 3),
+              (Strings{"CREATE VIEW lost AS SELECT  t.shape FROM  t", "COMMIT",
+                       layer_by_names("t", "shape")}));
+    EXPECT_EQ(Strings(ran.end() - 2, ran.end()), (Strings{"DROP VIEW LOST", "COMMIT"}));
+    EXPECT_EQ(std::find(ran.begin(), ran.end(), raster_by_names()), ran.end());
+    DB_EXT_ERROR xerr;
+    EXPECT_EQ(DB_instance_get_xerr(&xerr)->native_error, -908);
 }

@@ -18,6 +18,7 @@
 #include "base/util/zel_errors.h"
 #include "db/core/db_instance.h"
 #include "db/core/db_instance_user.h"
+#include "tests/db/catalog/raster_fixture.h"
 #include "tests/db/core/connected_fixture.h"
 #include "tests/support/scripted_cli.h"
 
@@ -115,6 +116,20 @@ TEST(AdminDatabase, ReadOnceFromTheEnvironment)
     EXPECT_EXIT(layers_in_fresh_process("gisadmin"), testing::ExitedWithCode(0),
                 "\\[gisadmin:zel.Layers\\]\\[gisadmin:zel.versions\\]");
     EXPECT_EXIT(layers_in_fresh_process(""), testing::ExitedWithCode(0), "\\[:zel.Layers\\]");
+
+    // A name of more than 31 characters is refused, never cut.
+    auto getter_in_fresh_process = [](const char *value) {
+        setenv("ZEL_DATABASE", value, 1);
+        char out[64];
+        memset(out, 'x', sizeof(out));
+        const int32_t rc = DB_instance_get_admin_database(nullptr, out);
+        fprintf(stderr, "[%d][%s]", rc, out);
+        exit(0);
+    };
+    EXPECT_EXIT(getter_in_fresh_process("a234567890123456789012345678901"),
+                testing::ExitedWithCode(0), "\\[0\\]\\[a234567890123456789012345678901\\]");
+    EXPECT_EXIT(getter_in_fresh_process("a2345678901234567890123456789012"),
+                testing::ExitedWithCode(0), "\\[-66\\]\\[\\]");
 }
 
 TEST_F(Names, PlainAndRegisteredTables)
@@ -189,6 +204,26 @@ TEST_F(Names, PlainAndRegisteredTables)
     });
 }
 
+// A raster column whose read fails is not taken for a missing one: the bare
+// name is written and the failure answered, so that no SQL runs on it.
+TEST_F(Names, FailedRasterColumnReadIsTheAnswer)
+{
+    const struct {
+        const char *bare;
+        int32_t (*build)(DB_STREAM *, int32_t, char *, size_t);
+    } cases[] = {{"ZEL_RAS_9", db_make_raster_table_name},
+                 {"ZEL_BND_9", db_make_band_table_name},
+                 {"ZEL_AUX_9", db_make_aux_table_name},
+                 {"ZEL_BLK_9", db_make_block_table_name}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bare);
+        scli::on_sql(raster_test::by_id_sql()).fail(SQL_ERROR, {"08S01", -908, "gone"});
+        char out[DB_QUALIFIED_NAME_SIZE] = "";
+        EXPECT_EQ(c.build(nullptr, 9, out, sizeof(out)), ZE_DBMS_ERROR);
+        EXPECT_STREQ(out, c.bare);
+    }
+}
+
 TEST_F(Names, LayerAndRasterObjects)
 {
     LAYER layer;
@@ -204,6 +239,8 @@ TEST_F(Names, LayerAndRasterObjects)
     raster.rastercolumn_id = 9;
     strcpy(raster.database_name, "gis");
     strcpy(raster.owner, "bob");
+    // No raster column has the id.
+    scli::on_sql(raster_test::by_id_sql()).columns(raster_test::raster_columns()).repeat();
     expect_builds({
         {"gis:bob.roads",
          [&](char *o, size_t n) { return db_make_qualified_name_from_info(&layer, o, n); }},
