@@ -5,7 +5,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <grp.h>
-#include <linux/close_range.h>
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
@@ -80,39 +79,16 @@ int plat_process_spawn(const char *const argv[], PLAT_PROCESS **process)
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &all);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    // The child gets its standard streams and nothing else of this process
-    // (another client's socket, say): what it needs it opens by name.
-    posix_spawn_file_actions_t actions;
-    rc = posix_spawn_file_actions_init(&actions);
-    if (rc != 0) {
-        posix_spawnattr_destroy(&attr);
-        return rc;
-    }
-    rc = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
     char *const *args = const_cast<char *const *>(argv);
-    if (rc == 0 && strchr(argv[0], '/') != nullptr)
-        rc = posix_spawn(&pid, argv[0], &actions, &attr, args, environ);
-    else if (rc == 0)
-        rc = posix_spawnp(&pid, argv[0], &actions, &attr, args, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    if (strchr(argv[0], '/') != nullptr)
+        rc = posix_spawn(&pid, argv[0], nullptr, &attr, args, environ);
+    else
+        rc = posix_spawnp(&pid, argv[0], nullptr, &attr, args, environ);
     posix_spawnattr_destroy(&attr);
     if (rc != 0)
         return rc;
     return S_wrap(pid, process);
-}
-
-// Marks every descriptor from first on close-on-exec; async-signal-safe, for
-// the child between fork and exec.
-static void S_close_on_exec_from(int first)
-{
-    if (syscall(SYS_close_range, (unsigned)first, ~0u, CLOSE_RANGE_CLOEXEC) == 0)
-        return;
-    long limit = sysconf(_SC_OPEN_MAX);
-    if (limit < 0 || limit > 65536)
-        limit = 65536;
-    for (int fd = first; fd < limit; fd++)
-        fcntl(fd, F_SETFD, FD_CLOEXEC);
 }
 
 static int S_refuse_logon(const char *, const char *, const char *, PLAT_USER_ID *)
@@ -192,9 +168,6 @@ int plat_process_spawn_as_user(const PLAT_USER_ID *id, const char *const argv[],
         sigprocmask(SIG_SETMASK, &none, nullptr);
         for (int sig = 1; sig < NSIG; sig++)
             signal(sig, SIG_DFL);
-        // Nothing but the standard streams reaches the program (the report
-        // pipe stays open until the exec).
-        S_close_on_exec_from(3);
         char *const *args = const_cast<char *const *>(argv);
         if (setgroups(groups.size(), groups.data()) == 0 && setgid(id->gid) == 0 &&
             setuid(id->uid) == 0)
