@@ -77,7 +77,7 @@ int32_t S_envelope_filters_hold(const VE_SPATIAL_CONSTRAINTS &constraints,
         VE_SPATIAL_CONSTRAINTS one = constraints;
         one.filter_count = 1;
         one.filters = &constraints.filters[i];
-        one.specs = &constraints.specs[i];
+        one.specs = constraints.specs == nullptr ? nullptr : &constraints.specs[i];
         int32_t cell = 0, passed = 0, id = 0;
         int32_t *row = &cell;
         int32_t rc = VES_test_envelopes(1, &candidate, &one, &row, &passed, &id);
