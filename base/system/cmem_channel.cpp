@@ -163,6 +163,11 @@ static uint32_t S_await_bytes(CMEM *end)
 // Copies n bytes behind the outgoing tail, waiting for room as needed.
 static bool S_stage(CMEM *end, const uint8_t *src, uint32_t n)
 {
+    // Mostly the room is there already.
+    if (static_cast<int64_t>(n) <= S_room(end)) {
+        mem_ring_put(&end->out, src, n);
+        return true;
+    }
     while (n > 0) {
         const uint32_t room = S_await_room(end);
         if (room == 0)

@@ -229,7 +229,8 @@ template <void (*Publish)(void *ctx)> struct mem_ring_table {
     struct wrap<Member, Old> {
         static int32_t call(void *end, A... args)
         {
-            const int32_t rc = (so_memory_transport(Old)->*Member)(end, args...);
+            static const auto inner = so_memory_transport(Old)->*Member;
+            const int32_t rc = inner(end, args...);
             return send(end) != 0 && rc == 0 ? -1 : rc;
         }
     };

@@ -384,6 +384,11 @@ static uint32_t S_await_bytes(SHM_OBJECT *o)
 // are published when the ring fills and by the caller.
 static bool S_stage(SHM_OBJECT *o, const uint8_t *src, uint32_t n)
 {
+    // Mostly the room is there already.
+    if (static_cast<int64_t>(n) <= S_room(o)) {
+        mem_ring_put(&o->out, src, n);
+        return true;
+    }
     while (n > 0) {
         const uint32_t room = S_await_room(o);
         if (room == 0)

@@ -93,8 +93,14 @@ TEST(MemRing, LargeRecordsCrossWhole)
                 std::vector<uint8_t> block(static_cast<size_t>(size));
                 for (size_t i = 0; i < block.size(); i++)
                     block[i] = static_cast<uint8_t>(i * 13 + static_cast<size_t>(size));
-                EXPECT_EQ(CH_write_long(e.a, size), ZE_SUCCESS);
-                EXPECT_EQ(CH_write_block(e.a, block.data(), size), ZE_SUCCESS);
+                if (CH_write_long(e.a, size) != ZE_SUCCESS ||
+                    CH_write_block(e.a, block.data(), size) != ZE_SUCCESS) {
+                    ADD_FAILURE() << "writing " << size << " bytes failed";
+                    // Closing wakes the reader waiting for the rest.
+                    CH_destroy(e.a);
+                    e.a = nullptr;
+                    return;
+                }
             }
         });
         for (int32_t size : sizes) {
