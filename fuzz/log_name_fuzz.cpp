@@ -12,6 +12,7 @@
 #include "db/catalog/db_log_internal.h"
 #include "db/version/db_mv_view_internal.h"
 #include "fuzz/fuzz_quiet.h"
+#include "tests/support/scripted_cli.h"
 
 static void S_refuse_unsafe(const char *name)
 {
@@ -23,6 +24,9 @@ static void S_refuse_unsafe(const char *name)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz_quiet_stderr();
+    // The parser may ask the connection for the current user: the scripted
+    // CLI journals each call, so it starts afresh for every input.
+    scli::reset();
     std::string input(reinterpret_cast<const char *>(data), size);
     const char *name = input.c_str();
 

@@ -261,11 +261,14 @@ MOX_API int32_t MoxCoordRefGetSrId(const COORDREF *coordref, int32_t *srid);
 /* From the filter shape and a candidate envelope alone: MOX_ENVSECT_CANNOT_HOLD
  * (no feature within the envelope can satisfy the method), MOX_ENVSECT_HOLDS
  * (every non-empty feature within it does), MOX_ENVSECT_UNDECIDED, or a
- * status. Settled by arithmetic on the two boxes only: apart (or an empty
+ * status. Settled by the boxes and the filter's edges: apart (or an empty
  * filter or box) cannot hold; methods 9 and 11 need the box to cover the
- * filter's, 10 and 12 the reverse, 15 both; a box strictly inside a filter
- * that is exactly a rectangle lies in its interior, where 6, 7, 8, 10 and 12
- * hold and 3 cannot. SM_CBM is always undecided. */
+ * filter's, 10 and 12 the reverse, 15 both; a box that no edge of the filter
+ * reaches (or strictly inside a filter that is exactly a rectangle) lies in
+ * an area filter's interior, where 6, 7, 8, 10 and 12 hold and 3 cannot, or
+ * shares no point with the filter, where nothing holds. The filter's box is
+ * that of what it keeps (a lone point of a multi line is none of it). SM_CBM
+ * is always undecided. */
 MOX_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelope, int32_t method);
 /* 0 when the method's relation holds, MOX_RELATION_NOT_HELD when it does
  * not, else a status; writes *relation and *work as described above. */

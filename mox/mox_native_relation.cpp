@@ -660,14 +660,30 @@ int mox_native_settle(const mox_native_view &a, int32_t kind, const ENVELOPE &ex
     default:
         return -1;
     }
-    /* A box that no edge of area a reaches lies wholly inside a or wholly
-     * outside it (a cannot lie inside the box either): one corner tells. */
     if (a.kind != MOX_NATIVE_AREA || (method == SM_PIP && kind != MOX_NATIVE_POINTS))
         return -1;
-    mox_edge box = {extent.minx, extent.miny, extent.maxx, extent.maxy};
-    if (S_scan(a, box, [](const mox_edge &) { return true; }))
+    int place = mox_native_box_place(a, extent);
+    return place < 0 ? -1 : (place == 2 ? 1 : 0);
+}
+
+int mox_native_box_place(const mox_native_view &a, const ENVELOPE &box)
+{
+    if (a.kind == MOX_NATIVE_EMPTY || box.minx > box.maxx || box.miny > box.maxy ||
+        !S_extents_meet(a.extent, box))
+        return 0;
+    const ENVELOPE &s = a.extent;
+    if (a.rectangle && s.minx < box.minx && box.maxx < s.maxx && s.miny < box.miny &&
+        box.maxy < s.maxy)
+        return 2;
+    /* A box that no edge of a reaches holds no point of lines or points, and
+     * lies wholly inside an area or wholly outside it (the area cannot lie
+     * inside the box either): one corner tells. */
+    mox_edge edge = {box.minx, box.miny, box.maxx, box.maxy};
+    if (S_scan(a, edge, [](const mox_edge &) { return true; }))
         return -1;
-    return S_locate(a, POINT{extent.minx, extent.miny}) == S_INTERIOR ? 1 : 0;
+    if (a.kind != MOX_NATIVE_AREA)
+        return 0;
+    return S_locate(a, POINT{box.minx, box.miny}) == S_INTERIOR ? 2 : 0;
 }
 
 bool mox_native_any_in_area(const mox_native_view &a, const std::vector<POINT> &points)

@@ -82,6 +82,9 @@ bool mox_native_any_in_area(const mox_native_view &a, const std::vector<POINT> &
  * 0 not, -1 the points must be looked at. */
 int mox_native_settle(const mox_native_view &a, int32_t kind, const ENVELOPE &extent,
                       int32_t method);
+/* Where a box lies against shape a: 2 wholly in a's interior (a is an
+ * area), 0 sharing no point with a, -1 undecided (an edge of a may reach it). */
+int mox_native_box_place(const mox_native_view &a, const ENVELOPE &box);
 /* Adds the band index when the shape has enough edges to gain from one. */
 void mox_native_index(mox_native_shape *shape);
 

@@ -456,17 +456,22 @@ MOX_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelo
     if (method == SM_CBM)
         return MOX_ENVSECT_UNDECIDED; /* a pattern may ask for anything */
     try {
-        S_prepared prepared_form;
-        S_prepared *prep = &prepared_form;
-        int32_t rc = S_prepared_of(spec, prep);
-        if (rc != MOX_SUCCESS)
-            return rc;
+        /* The block alone answers: the GEOS objects are not needed, so a row
+         * settled here costs no look-up in their cache. */
+        if (spec->prepared == nullptr) {
+            S_prepared prepared;
+            int32_t rc = S_prepared_of(spec, &prepared);
+            if (rc != MOX_SUCCESS)
+                return rc;
+        }
+        const auto *block = static_cast<const mox_prepared_block *>(spec->prepared);
         const ENVELOPE &c = *envelope;
         /* Every method but SM_CBM needs a common point: an empty filter or
-         * candidate box, or boxes apart, settle it. */
-        if (prep->dim < 0 || c.minx > c.maxx || c.miny > c.maxy)
+         * candidate box, or boxes apart, settle it. The filter's box is that
+         * of what it keeps (a lone point of a multi line is no part of it). */
+        if (block->dim < 0 || c.minx > c.maxx || c.miny > c.maxy)
             return MOX_ENVSECT_CANNOT_HOLD;
-        const ENVELOPE &s = prep->extent;
+        const ENVELOPE &s = block->native_extent;
         if (s.maxx < c.minx || s.maxy < c.miny || c.maxx < s.minx || c.maxy < s.miny)
             return MOX_ENVSECT_CANNOT_HOLD;
         switch (method) {
@@ -487,11 +492,15 @@ MOX_API int32_t MoxsEnvSect(struct VE_FEATURE_SPEC *spec, const ENVELOPE *envelo
         default:
             break;
         }
-        /* Asking GEOS about the box costs more than the exact test it could
-         * spare, so only a rectangular filter, where arithmetic suffices,
-         * settles more: a box strictly inside it lies in its interior. */
-        if (!prep->rectangle ||
-            !(s.minx < c.minx && c.maxx < s.maxx && s.miny < c.miny && c.maxy < s.maxy))
+        /* A box that no edge of the filter reaches lies wholly in its
+         * interior or shares no point with it. */
+        int place = block->rectangle != 0 && s.minx < c.minx && c.maxx < s.maxx &&
+                            s.miny < c.miny && c.maxy < s.maxy
+                        ? 2
+                        : mox_native_box_place(mox_prepared_block_view(block), c);
+        if (place == 0)
+            return MOX_ENVSECT_CANNOT_HOLD;
+        if (place < 0)
             return MOX_ENVSECT_UNDECIDED;
         switch (method) {
         case SM_ET_OR_AI:

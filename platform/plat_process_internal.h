@@ -23,8 +23,10 @@ extern "C" {
 typedef struct PLAT_PROCESS PLAT_PROCESS;
 
 /* Starts argv[0] (searched along PATH when it holds no "/") with the
- * null-terminated argv, this process's environment and folder, descriptors
- * not marked close-on-exec, an empty signal mask and default signal actions.
+ * null-terminated argv, this process's environment and folder, the
+ * descriptors not marked close-on-exec (the inheritable handles: every one
+ * the library opens is close-on-exec, so only those a host hands on
+ * deliberately), an empty signal mask and default signal actions.
  * The caller closes *process with plat_process_close. */
 int plat_process_spawn(const char *const argv[], PLAT_PROCESS **process);
 

@@ -1,7 +1,8 @@
 // The machine's service manager, standing in for the Windows one. A service is
 // a key "SYSTEM\CurrentControlSet\Services\<name>" of the registry store
 // (platform/plat_registry_internal.h) holding its configuration and its run state.
-// Starting it spawns its program as a child process in a session of its own;
+// Starting it spawns its program as a child process in a session of its own,
+// the start arguments on its standard input;
 // stopping it sends SIGTERM. A service is running once its program has stayed
 // up for the settle time (the program has no way to report readiness), and
 // stopped once the program is gone. Results are 0 or the Windows error number
@@ -90,8 +91,10 @@ int plat_svc_open(PLAT_SC_HANDLE manager, const char *name, uint32_t access,
 /* Refused with PLAT_ERROR_SERVICE_CANNOT_ACCEPT_CTRL while the program runs. */
 int plat_svc_delete(PLAT_SC_HANDLE service);
 int plat_svc_query_status(PLAT_SC_HANDLE service, uint32_t *state);
-/* argv holds argc start arguments; the program receives them after its own
- * words, up to the first null entry. */
+/* argv holds argc start arguments, up to the first null entry; the program
+ * reads them from its standard input, each ended by a zero byte, then the end
+ * of the input (never from its command line or environment, which other
+ * accounts can read). PLAT_ERROR_INVALID_PARAMETER when they pass 64 KB. */
 int plat_svc_start(PLAT_SC_HANDLE service, int argc, const char *const *argv);
 /* Only PLAT_SERVICE_CONTROL_STOP is known; *state is the state after it. */
 int plat_svc_control(PLAT_SC_HANDLE service, uint32_t control, uint32_t *state);

@@ -4,7 +4,9 @@
 // (CurrentState, ProcessId, ProcessStart: the program's start time in clock
 // ticks, which tells a reused process id apart; StartTime in milliseconds
 // since 1970). The program runs as a child process in a session of its own,
-// with its standard streams on /dev/null; any process may query or stop it.
+// with its start arguments on standard input (each ended by a zero byte),
+// standard output and error on /dev/null and no other descriptor; any process
+// may query or stop it.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -97,7 +99,7 @@ static bool S_proc_stat(pid_t pid, char *state, uint64_t *start)
 {
     char path[64];
     snprintf(path, sizeof(path), "/proc/%d/stat", static_cast<int>(pid));
-    FILE *f = fopen(path, "r");
+    FILE *f = fopen(path, "re");
     if (f == nullptr)
         return false;
     char line[1024];
@@ -305,20 +307,65 @@ static int S_spawn_error(int error)
     }
 }
 
-// Starts the program detached from the caller's session and terminal.
-static int S_spawn(const std::vector<std::string> &words, pid_t *pid)
+// The start arguments, each followed by a zero byte, written whole into a
+// fresh pipe whose read end becomes the program's standard input: they never
+// appear in its command line or environment, which every account may read.
+// The write end is closed at once, so the program reads up to the end.
+static int S_argument_pipe(const std::vector<std::string> &arguments, int *read_end)
+{
+    std::string bytes;
+    for (const std::string &a : arguments) {
+        bytes += a;
+        bytes += '\0';
+    }
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return PLAT_ERROR_NOT_ENOUGH_MEMORY;
+    // Written before the start, so it must fit the pipe: never a blocked writer.
+    int flags = fcntl(ends[1], F_GETFL);
+    bool written = flags >= 0 && fcntl(ends[1], F_SETFL, flags | O_NONBLOCK) == 0;
+    for (size_t at = 0; written && at < bytes.size();) {
+        ssize_t n = write(ends[1], bytes.data() + at, bytes.size() - at);
+        if (n > 0)
+            at += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            written = false;
+    }
+    explicit_bzero(bytes.data(), bytes.size());
+    close(ends[1]);
+    if (!written) {
+        close(ends[0]);
+        return PLAT_ERROR_INVALID_PARAMETER;
+    }
+    *read_end = ends[0];
+    return 0;
+}
+
+// Starts the program detached from the caller's session and terminal, with
+// the start arguments on its standard input and no other descriptor of ours.
+static int S_spawn(const std::vector<std::string> &words, const std::vector<std::string> &arguments,
+                   pid_t *pid)
 {
     std::vector<char *> argv;
     argv.reserve(words.size() + 1);
     for (const std::string &w : words)
         argv.push_back(const_cast<char *>(w.c_str()));
     argv.push_back(nullptr);
+    int input = -1;
+    int rc = S_argument_pipe(arguments, &input);
+    if (rc != 0)
+        return rc;
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
-    if (posix_spawn_file_actions_init(&actions) != 0)
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        close(input);
         return PLAT_ERROR_NOT_ENOUGH_MEMORY;
+    }
     if (posix_spawnattr_init(&attr) != 0) {
         posix_spawn_file_actions_destroy(&actions);
+        close(input);
         return PLAT_ERROR_NOT_ENOUGH_MEMORY;
     }
     sigset_t none;
@@ -327,11 +374,13 @@ static int S_spawn(const std::vector<std::string> &words, pid_t *pid)
     sigemptyset(&defaults);
     for (int sig : {SIGHUP, SIGINT, SIGPIPE, SIGTERM, SIGCHLD})
         sigaddset(&defaults, sig);
-    int rc = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    rc = posix_spawn_file_actions_adddup2(&actions, input, 0);
     if (rc == 0)
         rc = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     if (rc == 0)
         rc = posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (rc == 0)
+        rc = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     if (rc == 0)
         rc = posix_spawnattr_setsigmask(&attr, &none);
     if (rc == 0)
@@ -343,6 +392,7 @@ static int S_spawn(const std::vector<std::string> &words, pid_t *pid)
         rc = posix_spawn(pid, argv[0], &actions, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
+    close(input);
     return rc == 0 ? 0 : S_spawn_error(rc);
 }
 
@@ -367,10 +417,13 @@ int plat_svc_real_start(const char *name, int argc, const char *const *argv)
     std::vector<std::string> words = S_words(S_get_text(key, "ImagePath"));
     if (words.empty())
         return PLAT_ERROR_FILE_NOT_FOUND;
+    std::vector<std::string> arguments;
     for (int i = 0; i < argc && argv[i] != nullptr; ++i)
-        words.push_back(argv[i]);
+        arguments.push_back(argv[i]);
     pid_t pid = 0;
-    rc = S_spawn(words, &pid);
+    rc = S_spawn(words, arguments, &pid);
+    for (std::string &a : arguments)
+        explicit_bzero(a.data(), a.size());
     if (rc != 0)
         return rc;
     char letter = 0;

@@ -1,6 +1,6 @@
 // Named shared memory with the Windows lifetime (see plat_shm_internal.h).
-// Creators, stale-object removal and last-closer removal are serialised by one
-// machine-wide lock object, so no two processes decide about one name at once;
+// Creators, stale-object removal and last-closer removal are serialised by the
+// account's lock object, so no two processes decide about one name at once;
 // openers do not take it and instead check, once they hold their shared lock,
 // that the name still names the object they opened.
 #include "platform/plat_shm_internal.h"
@@ -26,8 +26,22 @@ constexpr size_t S_PREFIX_SIZE = 64;
 constexpr int S_TRIES = 8;
 constexpr int S_WAIT_TRIES = 200; /* of 1 ms each, for a creator to publish */
 constexpr size_t S_KEPT_BYTES = 180;
-/* '%' followed by other than two hex digits never comes out of the escape. */
-constexpr const char S_CREATE_LOCK_NAME[] = "/zel.%create";
+/* '%' followed by other than two hex digits never comes out of the escape;
+ * the account's user id follows. */
+constexpr const char S_CREATE_LOCK_PREFIX[] = "/zel.%create-";
+
+// Says why an object is refused: st is null when it could not even be opened.
+void S_say_foreign(const char *name, const struct stat *st)
+{
+    if (!st)
+        fprintf(stderr, "%s: shared object refused: another account made it\n", name);
+    else if (st->st_uid != geteuid())
+        fprintf(stderr, "%s: shared object refused: it belongs to another account (user id %lu)\n",
+                name, static_cast<unsigned long>(st->st_uid));
+    else
+        fprintf(stderr, "%s: shared object refused: other accounts may write it (mode %04o)\n",
+                name, static_cast<unsigned>(st->st_mode & 07777));
+}
 
 struct S_Prefix {
     uint32_t magic;
@@ -45,19 +59,26 @@ int S_flock(int fd, int operation)
     return result;
 }
 
-// The machine-wide lock of creators and removers, held for the scope.
+// The account's lock of creators and removers, held for the scope. Each
+// account has its own, owner-only: the objects it decides about are its own.
 struct S_CreateLock {
     int fd;
     S_CreateLock()
     {
-        fd = shm_open(S_CREATE_LOCK_NAME, O_RDWR | O_CREAT, 0666);
-        if (fd < 0)
+        char name[64];
+        snprintf(name, sizeof name, "%s%lu", S_CREATE_LOCK_PREFIX,
+                 static_cast<unsigned long>(geteuid()));
+        fd = shm_open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EACCES)
+                S_say_foreign(name, nullptr);
             return;
-        // Every account that runs an instance must be able to take it.
-        (void)fchmod(fd, 0666);
-        if (S_flock(fd, LOCK_EX) != 0) {
+        }
+        if (plat_shm_check_owner(fd, name) != 0 || S_flock(fd, LOCK_EX) != 0) {
+            int error = errno;
             close(fd);
             fd = -1;
+            errno = error;
         }
     }
     ~S_CreateLock()
@@ -73,7 +94,7 @@ struct S_CreateLock {
 // one, -1 when it names none.
 int S_names_object(const char *name, int fd)
 {
-    int other = shm_open(name, O_RDONLY, 0);
+    int other = shm_open(name, O_RDONLY | O_CLOEXEC, 0);
     if (other < 0)
         return -1;
     struct stat mine, theirs;
@@ -104,6 +125,18 @@ void S_clear(PLAT_SHM *shm)
 }
 
 } // namespace
+
+int plat_shm_check_owner(int fd, const char *name)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return -1;
+    if (st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0)
+        return 0;
+    S_say_foreign(name, &st);
+    errno = EACCES;
+    return -1;
+}
 
 int plat_shm_escape_name(const char *name, char out[PLAT_SHM_NAME_SIZE])
 {
@@ -173,16 +206,26 @@ int plat_shm_create(const char *name, size_t size, PLAT_SHM *shm)
         if (lock.fd < 0)
             return PLAT_SHM_FAILED;
         for (int tries = 0;; ++tries) {
-            fd = shm_open(shm->name, O_RDWR | O_CREAT | O_EXCL, 0600);
+            fd = shm_open(shm->name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (fd >= 0)
                 break;
             if (errno != EEXIST || tries == S_TRIES)
                 return PLAT_SHM_FAILED;
-            int old = shm_open(shm->name, O_RDONLY, 0);
+            int old = shm_open(shm->name, O_RDONLY | O_CLOEXEC, 0);
             if (old < 0) {
                 if (errno == ENOENT)
                     continue;
+                if (errno == EACCES) {
+                    S_say_foreign(shm->name, nullptr);
+                    return PLAT_SHM_FOREIGN;
+                }
                 return PLAT_SHM_FAILED;
+            }
+            // Another account's object under our name is neither used nor removed.
+            if (plat_shm_check_owner(old, shm->name) != 0) {
+                close(old);
+                errno = EACCES;
+                return PLAT_SHM_FOREIGN;
             }
             // A live object has openers, and every opener holds a shared lock.
             if (S_flock(old, LOCK_EX | LOCK_NB) != 0) {
@@ -242,9 +285,22 @@ int plat_shm_open(const char *name, PLAT_SHM *shm)
         return PLAT_SHM_FAILED;
     }
     for (int tries = 0; tries < S_TRIES; ++tries) {
-        int fd = shm_open(shm->name, O_RDWR, 0);
-        if (fd < 0)
-            return errno == ENOENT ? PLAT_SHM_NOT_FOUND : PLAT_SHM_FAILED;
+        int fd = shm_open(shm->name, O_RDWR | O_CLOEXEC, 0);
+        if (fd < 0) {
+            if (errno == ENOENT)
+                return PLAT_SHM_NOT_FOUND;
+            if (errno != EACCES)
+                return PLAT_SHM_FAILED;
+            S_say_foreign(shm->name, nullptr);
+            return PLAT_SHM_FOREIGN;
+        }
+        // Planted by another account, or writable by others: never waited on
+        // nor written.
+        if (plat_shm_check_owner(fd, shm->name) != 0) {
+            close(fd);
+            errno = EACCES;
+            return PLAT_SHM_FOREIGN;
+        }
         // Nobody holds an object whose processes all died: it is not there.
         if (S_flock(fd, LOCK_EX | LOCK_NB) == 0) {
             close(fd);
@@ -304,6 +360,8 @@ int plat_shm_create_or_open(const char *name, size_t size, PLAT_SHM *shm, int *c
             *created = 1;
             return PLAT_SHM_OK;
         }
+        if (result == PLAT_SHM_FOREIGN)
+            return PLAT_SHM_FOREIGN;
         if (result != PLAT_SHM_EXISTS)
             return PLAT_SHM_FAILED;
         result = plat_shm_open(name, shm);
@@ -313,6 +371,8 @@ int plat_shm_create_or_open(const char *name, size_t size, PLAT_SHM *shm, int *c
             plat_shm_close(shm);
             return PLAT_SHM_FAILED;
         }
+        if (result == PLAT_SHM_FOREIGN)
+            return PLAT_SHM_FOREIGN;
         if (result != PLAT_SHM_NOT_FOUND)
             return PLAT_SHM_FAILED;
         // Its creator is still initialising it, or its last opener just left.

@@ -14,9 +14,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-static bool S_would_block(int error)
+// Whether a call that failed with `error` found a non-blocking socket full or
+// empty, to be waited for. A blocking socket fails so only when a receive or
+// send time-out the host set on it ran out: that is the call's failure.
+static bool S_would_block(int fd, int error)
 {
-    return error == EAGAIN || error == EWOULDBLOCK;
+    if (error != EAGAIN && error != EWOULDBLOCK)
+        return false;
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || (flags & O_NONBLOCK) == 0) {
+        errno = error;
+        return false;
+    }
+    return true;
 }
 
 int plat_socket_poll(int fd, int what, int timeout_ms)
@@ -49,7 +59,7 @@ ssize_t plat_socket_send(int fd, const void *bytes, size_t n)
             return sent;
         if (errno == EINTR)
             continue;
-        if (S_would_block(errno) && plat_socket_poll(fd, PLAT_SOCKET_WRITABLE, -1) >= 0)
+        if (S_would_block(fd, errno) && plat_socket_poll(fd, PLAT_SOCKET_WRITABLE, -1) >= 0)
             continue;
         return -1;
     }
@@ -63,7 +73,7 @@ ssize_t plat_socket_recv(int fd, void *dst, size_t n)
             return got;
         if (errno == EINTR)
             continue;
-        if (S_would_block(errno) && plat_socket_poll(fd, PLAT_SOCKET_READABLE, -1) >= 0)
+        if (S_would_block(fd, errno) && plat_socket_poll(fd, PLAT_SOCKET_READABLE, -1) >= 0)
             continue;
         return -1;
     }

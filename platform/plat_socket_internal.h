@@ -1,6 +1,7 @@
 // Stream sockets as the channel needs them: one send or receive per call that
 // never raises SIGPIPE, survives interrupted calls and waits out a full or empty
-// non-blocking socket; readiness by poll (any descriptor number, unlike
+// non-blocking socket, while a receive or send time-out set on a blocking
+// socket fails the call; readiness by poll (any descriptor number, unlike
 // select); every socket made here is close-on-exec, so child processes do not
 // inherit client connections.
 #ifndef PLAT_SOCKET_INTERNAL_H
@@ -12,11 +13,13 @@
 
 /* One send of up to n bytes. Returns the bytes sent (above 0 for n above 0),
  * or -1 (errno set; EPIPE for a closed peer, no signal). An interrupted call
- * is repeated; a non-blocking socket that is full is waited for. */
+ * is repeated; a non-blocking socket that is full is waited for; a send
+ * time-out (SO_SNDTIMEO) that runs out is a failure (-1, errno EAGAIN). */
 ssize_t plat_socket_send(int fd, const void *bytes, size_t n);
 /* One receive of up to n bytes. Returns the bytes received, 0 when the peer
  * has closed, or -1 (errno set). Interrupted calls are repeated; an empty
- * non-blocking socket is waited for. */
+ * non-blocking socket is waited for; a receive time-out (SO_RCVTIMEO) that
+ * runs out is a failure (-1, errno EAGAIN). */
 ssize_t plat_socket_recv(int fd, void *dst, size_t n);
 
 #define PLAT_SOCKET_READABLE 1

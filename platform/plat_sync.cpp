@@ -3,6 +3,8 @@
 // sem_open. See plat_sync_internal.h.
 #include "platform/plat_sync_internal.h"
 
+#include "platform/plat_shm_internal.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -195,34 +197,74 @@ static int S_semaphore_wrap(sem_t *sem, const char *name, bool creator, PLAT_SEM
     return 0;
 }
 
-int plat_semaphore_create(const char *name, int world_access, PLAT_SEMAPHORE **semaphore)
+// glibc keeps a named semaphore as a file of the shared-memory folder.
+static std::string S_semaphore_file(const char *full)
+{
+    return std::string("/dev/shm/sem.") + (full + 1);
+}
+
+// Opens the semaphore's file itself (never through a link) for its owner and
+// mode: 0, ENOENT, or EACCES for another account's (or others' writable) one.
+static int S_semaphore_check(const char *full, int *fd_out)
+{
+    const std::string path = S_semaphore_file(full);
+    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        int rc = errno;
+        if (rc == ELOOP || rc == EACCES) {
+            fprintf(stderr, "%s: semaphore refused: another account made it\n", path.c_str());
+            return EACCES;
+        }
+        return rc;
+    }
+    if (plat_shm_check_owner(fd, path.c_str()) != 0) {
+        close(fd);
+        return EACCES;
+    }
+    if (fd_out != nullptr)
+        *fd_out = fd;
+    else
+        close(fd);
+    return 0;
+}
+
+int plat_semaphore_create(const char *name, PLAT_SEMAPHORE **semaphore)
 {
     *semaphore = nullptr;
     char full[PLAT_SEMAPHORE_NAME_MAX + 2];
     int rc = S_semaphore_name(name, full);
     if (rc != 0)
         return rc;
-    const mode_t mode = world_access ? 0666 : 0600;
-    sem_t *sem = sem_open(full, O_CREAT | O_EXCL, mode, 0);
+    sem_t *sem = sem_open(full, O_CREAT | O_EXCL, 0600, 0);
     if (sem == SEM_FAILED && errno == EEXIST) {
-        // Left by an earlier process of the same id: its count cannot be trusted.
-        if (sem_unlink(full) != 0)
+        // Left by an earlier process of the same id: its count cannot be
+        // trusted. Another account's is neither used nor removed.
+        rc = S_semaphore_check(full, nullptr);
+        if (rc != 0 && rc != ENOENT)
+            return rc;
+        if (rc == 0 && sem_unlink(full) != 0)
             return errno;
-        sem = sem_open(full, O_CREAT | O_EXCL, mode, 0);
+        sem = sem_open(full, O_CREAT | O_EXCL, 0600, 0);
     }
     if (sem == SEM_FAILED)
         return errno;
-    if (world_access) {
-        // The umask narrowed the mode; glibc keeps named semaphores in /dev/shm.
-        std::string path = std::string("/dev/shm/sem.") + (full + 1);
-        if (chmod(path.c_str(), mode) != 0) {
-            rc = errno;
-            sem_close(sem);
-            sem_unlink(full);
-            return rc;
-        }
-    }
     return S_semaphore_wrap(sem, full, true, semaphore);
+}
+
+int plat_semaphore_grant(PLAT_SEMAPHORE *semaphore, uid_t uid)
+{
+    if (semaphore == nullptr)
+        return EINVAL;
+    if (uid == geteuid())
+        return 0;
+    int fd = -1;
+    int rc = S_semaphore_check(semaphore->name, &fd);
+    if (rc != 0)
+        return rc;
+    // The one account that needs it becomes its owner; the mode stays 0600.
+    rc = fchown(fd, uid, static_cast<gid_t>(-1)) == 0 ? 0 : errno;
+    close(fd);
+    return rc;
 }
 
 int plat_semaphore_open(const char *name, PLAT_SEMAPHORE **semaphore)
@@ -230,6 +272,10 @@ int plat_semaphore_open(const char *name, PLAT_SEMAPHORE **semaphore)
     *semaphore = nullptr;
     char full[PLAT_SEMAPHORE_NAME_MAX + 2];
     int rc = S_semaphore_name(name, full);
+    if (rc != 0)
+        return rc;
+    // Only the account's own: a planted semaphore could stop it at will.
+    rc = S_semaphore_check(full, nullptr);
     if (rc != 0)
         return rc;
     sem_t *sem = sem_open(full, 0);

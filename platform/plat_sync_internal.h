@@ -7,6 +7,7 @@
 #define PLAT_SYNC_INTERNAL_H
 
 #include <pthread.h>
+#include <sys/types.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -65,11 +66,16 @@ typedef struct PLAT_SEMAPHORE PLAT_SEMAPHORE;
 
 #define PLAT_SEMAPHORE_NAME_MAX 200
 
-/* Creates the semaphore with count 0; a stale one of the same name is replaced.
- * world_access lets every account open it (else only the owner's). The
+/* Creates the semaphore with count 0, for its owner alone (0600); a stale one
+ * of the same name is replaced, another account's one refused (EACCES). The
  * creator's close removes the name. */
-int plat_semaphore_create(const char *name, int world_access, PLAT_SEMAPHORE **semaphore);
-/* Opens an existing semaphore; ENOENT when there is none. */
+int plat_semaphore_create(const char *name, PLAT_SEMAPHORE **semaphore);
+/* Hands the semaphore to the one account uid that must open it (it becomes
+ * the owner; the mode stays owner-only; this process keeps its handle).
+ * Nothing to do for this process's own user; else it needs the privilege. */
+int plat_semaphore_grant(PLAT_SEMAPHORE *semaphore, uid_t uid);
+/* Opens an existing semaphore; ENOENT when there is none, EACCES (with a line
+ * on standard error) when another account owns it or others may write it. */
 int plat_semaphore_open(const char *name, PLAT_SEMAPHORE **semaphore);
 /* Raises the count to 1; EOVERFLOW when it is 1 already. Two processes
  * releasing at the same moment can both succeed. */

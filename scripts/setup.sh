@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12) and builds the library, its tests,
-# fuzz replays and benchmarks into build/. The switches keep the defaults of
-# CMakeLists.txt unless their variable is set: ZEL_SANITIZE=ON builds with
-# AddressSanitizer and UndefinedBehaviorSanitizer, ZEL_WERROR=ON makes
-# compiler warnings errors (CI sets both).
+# fuzz replays and benchmarks into build/ (ZEL_BUILD_DIR names another
+# folder). The switches keep the defaults of CMakeLists.txt unless their
+# variable is set: ZEL_SANITIZE=ON builds with AddressSanitizer and
+# UndefinedBehaviorSanitizer, ZEL_WERROR=ON makes compiler warnings errors,
+# ZEL_BENCH=OFF leaves the benchmarks out (CI's sanitized pass sets all three).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,10 +23,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 switches=()
-for name in ZEL_SANITIZE ZEL_WERROR; do
+for name in ZEL_SANITIZE ZEL_WERROR ZEL_BENCH; do
     if [ -n "${!name:-}" ]; then
         switches+=("-D$name=${!name}")
     fi
 done
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${switches[@]}"
-cmake --build build
+build="${ZEL_BUILD_DIR:-build}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${switches[@]}"
+cmake --build "$build"

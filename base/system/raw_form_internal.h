@@ -150,8 +150,7 @@ void raw_construct_clear(VE_SQL_CONSTRUCT *construct);
 /* Short count and the column images (old: their first 48 bytes; the reader
  * sets the row-id kind 3). The reader allocates the array, null for 0. */
 int32_t raw_read_column_def(RAW_IO *io, int16_t *count, DB_COLUMN_DEF **defs, int32_t old = 0);
-int32_t raw_write_column_def(RAW_IO *io, int16_t count, const DB_COLUMN_DEF *defs,
-                             int32_t old = 0);
+int32_t raw_write_column_def(RAW_IO *io, int16_t count, const DB_COLUMN_DEF *defs, int32_t old = 0);
 
 /* Short count; each filter image followed, for a relation filter, by its
  * relation text; then, for each shape filter, its shape as a feature and the
@@ -185,13 +184,13 @@ int32_t raw_write_ve_layer_stats(RAW_IO *io, const VE_LAYER_STATS *stats);
 
 // Counted lists read into the caller's array of capacity records.
 int32_t raw_read_ve_layer_locks_list(RAW_IO *io, VE_LAYER_LOCKS *locks, int32_t capacity,
-                                  int32_t *count);
+                                     int32_t *count);
 int32_t raw_write_ve_layer_locks_list(RAW_IO *io, const VE_LAYER_LOCKS *locks, int32_t count);
 int32_t raw_read_ve_table_lock_list(RAW_IO *io, VE_TABLE_LOCK *locks, int32_t capacity,
-                                 int32_t *count);
+                                    int32_t *count);
 int32_t raw_write_ve_table_lock_list(RAW_IO *io, const VE_TABLE_LOCK *locks, int32_t count);
 int32_t raw_read_ve_version_lock_list(RAW_IO *io, VE_VERSION_LOCK *locks, int32_t capacity,
-                                   int32_t *count);
+                                      int32_t *count);
 int32_t raw_write_ve_version_lock_list(RAW_IO *io, const VE_VERSION_LOCK *locks, int32_t count);
 
 int32_t raw_read_object_lock(RAW_IO *io, VE_OBJECT_LOCK *lock);

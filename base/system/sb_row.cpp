@@ -24,9 +24,11 @@ namespace
 constexpr int32_t kXdrStringMax = 4096;
 constexpr int32_t kAnnoTextRoom = sizeof(VE_ANNO::text);
 
-int32_t S_padded(int32_t n)
+// n rounded up to whole XDR units, in 64 bits: a length the peer sent may be
+// any value, and its padding must neither overflow nor wrap into range.
+int64_t S_padded(int32_t n)
 {
-    return (n + 3) & ~3;
+    return (static_cast<int64_t>(n) + 3) & ~int64_t{3};
 }
 
 // ---- Native data area ------------------------------------------------------
@@ -380,7 +382,7 @@ int32_t S_read_shape(SB_BUFFER *b, FEATURE_STRUCT *f, int32_t mask)
         rc = S_read_long(b, &size);
     if (rc != 0)
         return rc;
-    if (size < 0 || (xdr ? S_padded(size) : size) > S_left(b))
+    if (size < 0 || (xdr ? S_padded(size) : int64_t{size}) > S_left(b))
         return ZE_INVALID_ARGUMENT;
     rc = VES_comp_feature_alloc_by_size(f, mask, size);
     if (rc != 0)
@@ -484,10 +486,12 @@ int32_t S_note_pieces(SB_BUFFER *b, VE_ROW_POINTERS *row)
         int32_t rc = S_read_long(b, &length);
         if (rc != 0)
             return rc;
-        const int32_t span = xdr ? S_padded(length) : length;
-        if (length < 0 || span < 0 || span > S_left(b))
+        if (length < 0)
             return ZE_INVALID_ARGUMENT;
-        rc = sb_set_position(b, at + 4 + span);
+        const int64_t span = xdr ? S_padded(length) : int64_t{length};
+        if (span > S_left(b))
+            return ZE_INVALID_ARGUMENT;
+        rc = sb_set_position(b, at + 4 + static_cast<int32_t>(span));
         if (rc != 0)
             return rc;
         if (xdr)
@@ -578,8 +582,10 @@ int32_t S_copy_piece(SB_BUFFER *b, int32_t offset, VE_BLOB_VALUE *blob)
     } else {
         std::memcpy(&length, b->data + offset, sizeof length);
     }
-    const int32_t span = xdr ? S_padded(length) : length;
-    if (length < 0 || span < 0 || span > b->end - offset - 4)
+    if (length < 0)
+        return ZE_INVALID_ARGUMENT;
+    const int64_t span = xdr ? S_padded(length) : int64_t{length};
+    if (span > int64_t{b->end} - offset - 4)
         return ZE_INVALID_ARGUMENT;
     // The caller's own block says its room in byte_count.
     if (blob->data != nullptr && length > blob->byte_count)
@@ -617,7 +623,7 @@ int32_t sb_close_piece(SB_BUFFER *buffer)
     const int32_t length = at - buffer->pending - 4;
     if (sb_is_xdr(buffer)) {
         static const char zeros[4] = {0, 0, 0, 0};
-        const int32_t pad = S_padded(at) - at;
+        const int32_t pad = static_cast<int32_t>(S_padded(at) - at);
         if (pad > 0 && !XDR_PUTBYTES(&buffer->xdr, zeros, static_cast<u_int>(pad)))
             return ZE_NETWORK_IO;
         const int32_t after = sb_position(buffer);

@@ -19,21 +19,6 @@
 namespace
 {
 
-// One direction: a ring of unread bytes starting at read_pos.
-struct Direction {
-    uint32_t count;
-    uint32_t read_pos;
-    uint8_t data[SHM_AREA_SIZE];
-};
-
-// The mapping. Side 0 creates the objects and writes to_opener; side 1
-// opens them and writes to_creator.
-struct Area {
-    uint32_t closed[2];
-    Direction to_opener;
-    Direction to_creator;
-};
-
 // Room for a name: the longest prefix and pattern with a channel name.
 constexpr size_t kNameRoom = 256;
 
@@ -47,28 +32,21 @@ struct SHM_OBJECT {
     PLAT_NAMED_MUTEX mutex;
     PLAT_SHM mapping;
     PLAT_PROCESS *peer; /* null when unknown or dead */
-    Area *area;
-    int side; /* 0 the creating side, 1 the opening side */
+    SHM_AREA *area;
+    MEM_RING_END out; /* this side's writing end of its outgoing ring */
+    MEM_RING_END in;  /* its reading end of the incoming ring */
+    int side;         /* 0 the creating side, 1 the opening side */
     bool mutex_open;
     unsigned events_open; /* bit i: the event S_event(i) is open */
 };
 
-// Whether a direction's words can be what this library writes: the other
-// process can write anything into the mapping, and a count or position out
-// of range would send a copy past the area.
-static bool S_sane(const Direction &d)
+// Points the two ends at this side's rings, with every counter at 0.
+static void S_attach_rings(SHM_OBJECT *o)
 {
-    return d.count <= SHM_AREA_SIZE && d.read_pos < SHM_AREA_SIZE;
-}
-
-static Direction &S_outgoing(SHM_OBJECT *o)
-{
-    return o->side == 0 ? o->area->to_opener : o->area->to_creator;
-}
-
-static Direction &S_incoming(SHM_OBJECT *o)
-{
-    return o->side == 0 ? o->area->to_creator : o->area->to_opener;
+    SHM_RING &out = o->side == 0 ? o->area->to_opener : o->area->to_creator;
+    SHM_RING &in = o->side == 0 ? o->area->to_creator : o->area->to_opener;
+    mem_ring_end_init(&o->out, &out.words, out.data, SHM_AREA_SIZE);
+    mem_ring_end_init(&o->in, &in.words, in.data, SHM_AREA_SIZE);
 }
 
 static PLAT_SHARED_EVENT *S_event(SHM_OBJECT *o, int i)
@@ -142,15 +120,14 @@ int32_t shm_client_init(SHM_OBJECT **object, const char *channel_name)
     const char *prefix = "";
     char name[kNameRoom];
     S_name(name, prefix, "ZEL_chanl_shared_memory_", channel_name);
-    int made = plat_shm_create(name, sizeof(Area), &o->mapping);
+    int made = plat_shm_create(name, sizeof(SHM_AREA), &o->mapping);
     if (made != PLAT_SHM_OK) {
         delete o;
         return made == PLAT_SHM_EXISTS ? SHM_EXISTS : SHM_MAPPING_FAILED;
     }
-    o->area = static_cast<Area *>(o->mapping.base);
-    o->area->closed[0] = o->area->closed[1] = 0;
-    o->area->to_opener.count = o->area->to_creator.count = 0;
-    o->area->to_opener.read_pos = o->area->to_creator.read_pos = 0;
+    // Created zero-filled: nobody has closed, every counter is 0.
+    o->area = static_cast<SHM_AREA *>(o->mapping.base);
+    S_attach_rings(o);
 
     if (!S_name(name, prefix, "ZEL_wrbuf_buf_lock_", channel_name) ||
         plat_named_mutex_create(name, &o->mutex) != 0) {
@@ -187,11 +164,12 @@ int32_t SHM_server_init(SHM_OBJECT **object, const char *channel_name)
     o->side = 1;
     char name[kNameRoom];
     S_name(name, "", "ZEL_chanl_shared_memory_", channel_name);
-    if (plat_shm_open(name, &o->mapping) != PLAT_SHM_OK || o->mapping.size < sizeof(Area)) {
+    if (plat_shm_open(name, &o->mapping) != PLAT_SHM_OK || o->mapping.size < sizeof(SHM_AREA)) {
         S_release(o);
         return SHM_MAPPING_FAILED;
     }
-    o->area = static_cast<Area *>(o->mapping.base);
+    o->area = static_cast<SHM_AREA *>(o->mapping.base);
+    S_attach_rings(o);
 
     char text[512];
     auto fail = [&](int opened, const char *message) {
@@ -279,22 +257,17 @@ static bool S_peer_alive(SHM_OBJECT *o)
     return false;
 }
 
+// The mutex guards only the closing marks; bytes move without it.
 static bool S_lock(SHM_OBJECT *o)
 {
     for (;;) {
         if (o->peer == nullptr)
             return false;
+        // Abandoned or not, it is held: a holder dying while marking its
+        // side closed leaves nothing half done.
         int got = plat_named_mutex_lock(&o->mutex, SHM_WAIT_ROUND_MS);
-        if (got == PLAT_WAIT_OBJECT_0)
+        if (got == PLAT_WAIT_OBJECT_0 || got == PLAT_WAIT_ABANDONED)
             return true;
-        if (got == PLAT_WAIT_ABANDONED) {
-            // Its holder died in the middle of a copy: the areas cannot be
-            // trusted any more.
-            plat_named_mutex_unlock(&o->mutex);
-            plat_process_close(o->peer);
-            o->peer = nullptr;
-            return false;
-        }
         if (got != PLAT_WAIT_TIMEOUT || !S_peer_alive(o))
             return false;
     }
@@ -305,56 +278,136 @@ static void S_unlock(SHM_OBJECT *o)
     plat_named_mutex_unlock(&o->mutex);
 }
 
-static bool S_wait(SHM_OBJECT *o, PLAT_SHARED_EVENT *event)
+// Waits for the event (a stale signal ends it early: the caller looks
+// again), in rounds between which the peer is tested, or in one short round
+// when the caller may not sleep long; false once the peer is gone.
+static bool S_wait(SHM_OBJECT *o, PLAT_SHARED_EVENT *event, bool long_sleep)
 {
     PLAT_EVENT_WORD *word = plat_shared_event_word(event);
     for (;;) {
         if (o->peer == nullptr)
             return false;
-        int got = plat_event_word_wait(word, SHM_WAIT_ROUND_MS);
+        int got =
+            plat_event_word_wait(word, long_sleep ? SHM_WAIT_ROUND_MS : MEM_RING_SHORT_WAIT_MS);
         if (got == PLAT_WAIT_OBJECT_0)
             return true;
         if (got != PLAT_WAIT_TIMEOUT || !S_peer_alive(o))
             return false;
+        if (!long_sleep)
+            return true;
     }
 }
 
+static bool S_peer_closed(SHM_OBJECT *o)
+{
+    return mem_ring_load(&o->area->closed[1 - o->side]) != 0;
+}
+
 // ---- Transfers ---------------------------------------------------------------
+
+// Publishes the staged output and wakes the peer's reader.
+static void S_publish_out(SHM_OBJECT *o)
+{
+    if (mem_ring_publish_tail(&o->out))
+        plat_event_word_set(plat_shared_event_word(&o->write_ok_to_read));
+}
+
+// Publishes how far this side has read and wakes the peer's writer.
+static void S_publish_in(SHM_OBJECT *o)
+{
+    if (mem_ring_publish_head(&o->in))
+        plat_event_word_set(plat_shared_event_word(&o->read_ok_to_write));
+}
+
+void shm_publish(SHM_OBJECT *o)
+{
+    if (o == nullptr || o->area == nullptr)
+        return;
+    S_publish_out(o);
+    S_publish_in(o);
+}
+
+// Room in the outgoing ring: above 0, 0 when none yet, -1 when none will
+// come (the peer closed, an impossible head).
+static int64_t S_room(SHM_OBJECT *o)
+{
+    if (S_peer_closed(o))
+        return -1;
+    return mem_ring_room(&o->out);
+}
+
+// Bytes waiting in the incoming ring: above 0, 0 when none yet, -1 when none
+// will come (the peer closed with nothing left, an impossible tail).
+static int64_t S_bytes(SHM_OBJECT *o)
+{
+    int64_t waiting = mem_ring_waiting(&o->in);
+    if (waiting == 0 && S_peer_closed(o)) {
+        waiting = mem_ring_waiting(&o->in); // what came before the close
+        return waiting == 0 ? -1 : waiting;
+    }
+    return waiting;
+}
+
+// Waits until look answers other than 0: first looking again for a moment,
+// then asleep on the event under the side's mark. Publishes this side's
+// staged output and progress first: the peer may wait for them before it can
+// answer. Above 0, or 0 when nothing will come.
+static uint32_t S_await(SHM_OBJECT *o, int64_t (*look)(SHM_OBJECT *), uint32_t *mark,
+                        PLAT_SHARED_EVENT *event)
+{
+    int64_t got = look(o);
+    if (got == 0) {
+        shm_publish(o);
+        for (int spin = 0; spin < MEM_RING_SPINS && (got = look(o)) == 0; spin++)
+            mem_ring_relax();
+    }
+    if (got == 0) {
+        const bool long_sleep = mem_ring_mark_asleep(mark);
+        while ((got = look(o)) == 0 && S_wait(o, event, long_sleep)) {
+        }
+        mem_ring_mark_awake(mark);
+    }
+    return got > 0 ? static_cast<uint32_t>(got) : 0;
+}
+
+static uint32_t S_await_room(SHM_OBJECT *o)
+{
+    return S_await(o, S_room, &o->out.words->writer_sleeps, &o->write_ok_to_write);
+}
+
+static uint32_t S_await_bytes(SHM_OBJECT *o)
+{
+    return S_await(o, S_bytes, &o->in.words->reader_sleeps, &o->read_ok_to_read);
+}
+
+// Copies n bytes behind the outgoing tail, waiting for room as needed; they
+// are published when the ring fills and by the caller.
+static bool S_stage(SHM_OBJECT *o, const uint8_t *src, uint32_t n)
+{
+    // Mostly the room is there already.
+    if (static_cast<int64_t>(n) <= S_room(o)) {
+        mem_ring_put(&o->out, src, n);
+        return true;
+    }
+    while (n > 0) {
+        const uint32_t room = S_await_room(o);
+        if (room == 0)
+            return false;
+        const uint32_t take = room < n ? room : n;
+        mem_ring_put(&o->out, src, take);
+        src += take;
+        n -= take;
+    }
+    return true;
+}
 
 int32_t shm_write(SHM_OBJECT *o, const void *address, int32_t n)
 {
     if (o == nullptr || n <= 0 || address == nullptr || o->peer == nullptr)
         return 0;
-    const auto *src = static_cast<const uint8_t *>(address);
-    const uint32_t peer = 1 - o->side;
-    Direction &d = S_outgoing(o);
-    uint32_t remaining = static_cast<uint32_t>(n);
-    while (remaining > 0) {
-        if (!S_lock(o))
-            return 0;
-        if (o->area->closed[peer] != 0 || !S_sane(d)) {
-            S_unlock(o);
-            return 0;
-        }
-        const uint32_t room = SHM_AREA_SIZE - d.count;
-        if (room == 0) {
-            S_unlock(o);
-            if (!S_wait(o, &o->write_ok_to_write))
-                return 0;
-            continue;
-        }
-        const uint32_t take = std::min(room, remaining);
-        const uint32_t at = (d.read_pos + d.count) % SHM_AREA_SIZE;
-        const uint32_t first = std::min(take, SHM_AREA_SIZE - at);
-        std::memcpy(d.data + at, src, first);
-        std::memcpy(d.data, src + first, take - first);
-        d.count += take;
-        plat_event_word_set(plat_shared_event_word(&o->write_ok_to_read));
-        S_unlock(o);
-        src += take;
-        remaining -= take;
-    }
-    return n;
+    const bool staged = S_stage(o, static_cast<const uint8_t *>(address), static_cast<uint32_t>(n));
+    S_publish_out(o);
+    return staged ? n : 0;
 }
 
 int32_t shm_read(SHM_OBJECT *o, void *destination, int32_t n)
@@ -362,45 +415,28 @@ int32_t shm_read(SHM_OBJECT *o, void *destination, int32_t n)
     if (o == nullptr || n <= 0 || destination == nullptr || o->peer == nullptr)
         return 0;
     auto *dst = static_cast<uint8_t *>(destination);
-    const uint32_t peer = 1 - o->side;
-    Direction &d = S_incoming(o);
     uint32_t remaining = static_cast<uint32_t>(n);
     while (remaining > 0) {
-        if (!S_lock(o))
+        const uint32_t waiting = S_await_bytes(o);
+        if (waiting == 0)
             return 0;
-        if (!S_sane(d)) {
-            S_unlock(o);
-            return 0;
-        }
-        if (d.count == 0) {
-            const bool gone = o->area->closed[peer] != 0;
-            S_unlock(o);
-            if (gone || !S_wait(o, &o->read_ok_to_read))
-                return 0;
-            continue;
-        }
-        const uint32_t take = std::min(d.count, remaining);
-        const uint32_t first = std::min(take, SHM_AREA_SIZE - d.read_pos);
-        std::memcpy(dst, d.data + d.read_pos, first);
-        std::memcpy(dst + first, d.data, take - first);
-        d.count -= take;
-        d.read_pos = d.count == 0 ? 0 : (d.read_pos + take) % SHM_AREA_SIZE;
-        plat_event_word_set(plat_shared_event_word(&o->read_ok_to_write));
-        S_unlock(o);
+        const uint32_t take = waiting < remaining ? waiting : remaining;
+        mem_ring_take(&o->in, dst, take);
         dst += take;
         remaining -= take;
+        if (mem_ring_head_due(&o->in))
+            S_publish_in(o);
     }
     return n;
 }
 
 int32_t shm_data_waiting(SHM_OBJECT *o)
 {
-    if (o == nullptr || !S_lock(o))
+    if (o == nullptr || o->area == nullptr || o->peer == nullptr)
         return ZE_FAILURE;
-    const Direction &d = S_incoming(o);
-    const int32_t waiting = !S_sane(d) ? ZE_FAILURE : d.count > 0 ? 1 : 0;
-    S_unlock(o);
-    return waiting;
+    shm_publish(o);
+    const int64_t waiting = mem_ring_waiting(&o->in);
+    return waiting < 0 ? ZE_FAILURE : waiting > 0 ? 1 : 0;
 }
 
 void shm_destroy(SHM_OBJECT *o)
@@ -408,10 +444,11 @@ void shm_destroy(SHM_OBJECT *o)
     if (o == nullptr)
         return;
     if (o->area != nullptr && o->mutex_open && o->events_open == 0xFu) {
+        shm_publish(o);
         // Marked under the mutex when it can be had; a dead peer holding it
         // cannot be waiting anyway.
         const bool locked = S_lock(o);
-        o->area->closed[o->side] = 1;
+        mem_ring_store(&o->area->closed[o->side], 1);
         if (locked)
             S_unlock(o);
         // Wakes the peer's reader and writer.
@@ -428,20 +465,35 @@ static int32_t S_clamp(size_t n)
     return n > static_cast<size_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(n);
 }
 
+// As much as the ring holds, up to n: a read area takes whatever has come.
 static ssize_t S_recv(void *ctx, void *dst, size_t n)
 {
+    auto *o = static_cast<SHM_OBJECT *>(ctx);
     if (n == 0)
         return 0;
-    int32_t got = shm_read(static_cast<SHM_OBJECT *>(ctx), dst, S_clamp(n));
-    return got > 0 ? got : -1;
+    if (o == nullptr || dst == nullptr || o->peer == nullptr)
+        return -1;
+    const uint32_t waiting = S_await_bytes(o);
+    if (waiting == 0)
+        return -1;
+    const auto most = static_cast<uint32_t>(S_clamp(n));
+    const uint32_t take = waiting < most ? waiting : most;
+    mem_ring_take(&o->in, static_cast<uint8_t *>(dst), take);
+    if (mem_ring_head_due(&o->in))
+        S_publish_in(o);
+    return take;
 }
 
+// Staged only: the table publishes once the record is written.
 static ssize_t S_send(void *ctx, const void *src, size_t n)
 {
+    auto *o = static_cast<SHM_OBJECT *>(ctx);
     if (n == 0)
         return 0;
-    int32_t sent = shm_write(static_cast<SHM_OBJECT *>(ctx), src, S_clamp(n));
-    return sent > 0 ? sent : -1;
+    if (o == nullptr || src == nullptr || o->peer == nullptr)
+        return -1;
+    const int32_t take = S_clamp(n);
+    return S_stage(o, static_cast<const uint8_t *>(src), static_cast<uint32_t>(take)) ? take : -1;
 }
 
 static int S_poll(void *ctx)
@@ -461,6 +513,12 @@ SO_LINK shm_link(SHM_OBJECT *object)
 
 // ---- The channel's transport ---------------------------------------------------
 
+static void S_publish_ctx(void *ctx)
+{
+    shm_publish(static_cast<SHM_OBJECT *>(ctx));
+}
+using S_table = mem_ring_table<S_publish_ctx>;
+
 static void S_close(void *ctx)
 {
     shm_destroy(static_cast<SHM_OBJECT *>(ctx));
@@ -471,11 +529,10 @@ void *shm_transport_create(SHM_OBJECT *object, int32_t peer_process_id, int32_t 
 {
     if (shm_open_peer_process(object, peer_process_id) != 0)
         return nullptr;
-    // The raw forms over the object's link, with nothing held back.
     SO_LINK link = shm_link(object);
-    SO_CHANNEL *so = so_create_owning_link(&link, S_close);
+    SO_CHANNEL *so = mem_ring_end_create(&link, S_close);
     if (so == nullptr)
         return nullptr;
-    *transport = so_memory_transport(old_release);
+    *transport = S_table::get(old_release);
     return so;
 }

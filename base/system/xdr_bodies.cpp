@@ -63,6 +63,51 @@ static bool_t S_count(XDR *xdrs, int32_t *count, int32_t max, int32_t capacity)
     return TRUE;
 }
 
+// ---- Blocks of an announced length ----------------------------------------
+
+// n opaque bytes with their padding, or n characters of one unit each (chars),
+// into a heap block of n + extra bytes (the extra ones zeroed). The block
+// grows as the data arrives, so a length a peer announced costs memory only
+// once its bytes have come. The block, or null with *rc: -1 for data that did
+// not come, no_memory for a block that could not be had. n + extra above 0.
+static uint8_t *S_read_as_it_comes(XDR *xdrs, size_t n, size_t extra, bool chars, int32_t no_memory,
+                                   int32_t *rc)
+{
+    constexpr size_t kStep = 64 * 1024; // whole units: only the last piece pads
+    std::unique_ptr<uint8_t, decltype(&std::free)> block(nullptr, std::free);
+    size_t room = 0;
+    size_t got = 0;
+    do {
+        const size_t piece = std::min(n - got, kStep);
+        const size_t need = got + piece + (got + piece == n ? extra : 0);
+        if (need > room) {
+            const size_t grown = std::min(n + extra, std::max(need, room * 2));
+            auto *bigger = static_cast<uint8_t *>(std::realloc(block.get(), grown));
+            if (bigger == nullptr) {
+                *rc = no_memory;
+                return nullptr;
+            }
+            block.release();
+            block.reset(bigger);
+            room = grown;
+        }
+        char *at = reinterpret_cast<char *>(block.get() + got);
+        const bool_t came =
+            piece == 0 || (chars ? xdr_vector(xdrs, at, static_cast<u_int>(piece), sizeof(char),
+                                              reinterpret_cast<xdrproc_t>(xdr_const_char))
+                                 : xdr_opaque(xdrs, at, static_cast<u_int>(piece)));
+        if (!came) {
+            *rc = ZE_FAILURE;
+            return nullptr;
+        }
+        got += piece;
+    } while (got < n);
+    if (extra > 0)
+        std::memset(block.get() + n, 0, extra);
+    *rc = ZE_SUCCESS;
+    return block.release();
+}
+
 // ---- Features --------------------------------------------------------------
 
 // The longest annotation text: its field holds it and the terminator.
@@ -197,14 +242,18 @@ int32_t xdrio_read_compressed_feature(XDR *xdrs, FEATURE_STRUCT *f)
         return ZE_FAILURE;
     if (size > 0) {
         if (f->compressed == nullptr || f->compressed_capacity < size) {
-            auto *grown = static_cast<uint8_t *>(std::realloc(f->compressed, size));
+            int32_t rc = 0;
+            uint8_t *grown = S_read_as_it_comes(xdrs, static_cast<size_t>(size), 0, false,
+                                                ZE_BUFFER_NO_MEMORY, &rc);
             if (grown == nullptr)
-                return ZE_BUFFER_NO_MEMORY;
+                return rc;
+            std::free(f->compressed);
             f->compressed = grown;
             f->compressed_capacity = size;
-        }
-        if (!xdr_opaque(xdrs, reinterpret_cast<char *>(f->compressed), static_cast<u_int>(size)))
+        } else if (!xdr_opaque(xdrs, reinterpret_cast<char *>(f->compressed),
+                               static_cast<u_int>(size))) {
             return ZE_FAILURE;
+        }
         // The bytes must be one compressed feature of exactly the size sent.
         if (VES_get_compressed_buffer_size(f) != size)
             return ZE_FAILURE;
@@ -425,12 +474,12 @@ int32_t xdrio_read_state_list(XDR *xdrs, STATE *states, int32_t capacity, int32_
         blocks.emplace_back(nullptr, std::free);
         if (length == 0)
             continue;
-        blocks.back().reset(static_cast<uint8_t *>(std::malloc(static_cast<size_t>(length))));
+        int32_t rc = 0;
+        blocks.back().reset(S_read_as_it_comes(xdrs, static_cast<size_t>(length), 0, false,
+                                               ZE_BUFFER_NO_MEMORY, &rc));
         uint8_t *block = blocks.back().get();
         if (block == nullptr)
-            return ZE_BUFFER_NO_MEMORY;
-        if (!xdr_opaque(xdrs, reinterpret_cast<char *>(block), static_cast<u_int>(length)))
-            return ZE_FAILURE;
+            return rc;
         // The block must be exactly as long as its own count says.
         int32_t value;
         const uint8_t *after = ves_varlong_decode(block, block + length, &value);
@@ -763,20 +812,15 @@ int32_t xdrio_read_dynamic_string(XDR *xdrs, char **string)
         return ZE_SUCCESS;
     }
     // The length counts the terminator: at most n-1 characters come. The
-    // bytes are read before the buffer is made, so a length costs nothing
-    // until its data has come.
+    // string's block grows as they arrive and ends with its terminator, so an
+    // announced length costs nothing until its data has come.
     u_int length = 0;
     if (!xdr_u_int(xdrs, &length) || length > static_cast<u_int>(n - 1))
         return ZE_FAILURE;
-    auto *s = static_cast<char *>(std::calloc(static_cast<size_t>(n), 1));
-    if (s == nullptr)
-        return ZE_BUFFER_NO_MEMORY;
-    if (!xdr_opaque(xdrs, s, length)) {
-        std::free(s);
-        return ZE_FAILURE;
-    }
-    *string = s;
-    return ZE_SUCCESS;
+    int32_t rc = 0;
+    *string = reinterpret_cast<char *>(
+        S_read_as_it_comes(xdrs, length, 1, false, ZE_BUFFER_NO_MEMORY, &rc));
+    return rc;
 }
 
 int32_t xdrio_write_dynamic_string(XDR *xdrs, const char *string)
@@ -1155,14 +1199,14 @@ static int32_t S_get_clause(XDR *xdrs, char **out, bool chars, int32_t no_memory
         return ZE_FAILURE;
     if (n == 0)
         return ZE_SUCCESS;
+    int32_t rc = 0;
     std::unique_ptr<char, decltype(&std::free)> text(
-        static_cast<char *>(std::malloc(static_cast<size_t>(n))), std::free);
+        reinterpret_cast<char *>(
+            S_read_as_it_comes(xdrs, static_cast<size_t>(n), 0, chars, no_memory, &rc)),
+        std::free);
     if (text == nullptr)
-        return no_memory;
-    bool_t done = chars ? xdr_vector(xdrs, text.get(), static_cast<u_int>(n), sizeof(char),
-                                     reinterpret_cast<xdrproc_t>(xdr_const_char))
-                        : xdr_opaque(xdrs, text.get(), static_cast<u_int>(n));
-    if (!done || text.get()[n - 1] != '\0')
+        return rc;
+    if (text.get()[n - 1] != '\0')
         return ZE_FAILURE;
     *out = text.release();
     return ZE_SUCCESS;

@@ -19,15 +19,17 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <sys/select.h>
 #include <sys/socket.h>
 
 #include <type_traits>
 
 #include "base/system/ch_transport_internal.h"
+#include "base/system/raw_form_internal.h"
 #include "base/system/xdr_records_internal.h"
+#include "base/util/ve_raster_internal.h"
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
+#include "platform/plat_socket_internal.h"
 
 // libtirpc's operation table (nested in XDR when compiled as C++).
 using S_ops = std::remove_const_t<std::remove_pointer_t<decltype(XDR::x_ops)>>;
@@ -181,11 +183,8 @@ ZEL_API int32_t xdr_data_waiting(XDR_CHANNEL *ch)
 {
     if (ch == nullptr)
         return ZE_NULL_POINTER;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(ch->socket, &readable);
-    timeval none{0, 0};
-    return select(ch->socket + 1, &readable, nullptr, nullptr, &none);
+    // poll, not select: any descriptor number, 1024 and above too.
+    return plat_socket_poll(ch->socket, PLAT_SOCKET_READABLE, 0);
 }
 
 ZEL_API void XDR_set_read_mode(XDR *stream)
@@ -206,8 +205,12 @@ static bool S_refusal(int32_t rc)
     return rc == ZE_NULL_POINTER || rc == ZE_INVALID_ARGUMENT || rc == ZE_INVALID_QUERYINFO_OBJECT;
 }
 
-// Read prologue, the decode, and the skip to the next record.
-template <typename F> static int32_t S_read(XDR_CHANNEL *ch, F decode, bool skip = true)
+// Read prologue, the decode, and the skip to the next record. A record
+// decoded whole whose rest cannot be skipped (the peer's record breaks off)
+// fails the read; release then frees what the decode allocated for the
+// caller, who gets nothing from a failed read.
+template <typename F, typename R>
+static int32_t S_read(XDR_CHANNEL *ch, F decode, bool skip, R release)
 {
     if (ch == nullptr)
         return ZE_NULL_POINTER;
@@ -216,11 +219,40 @@ template <typename F> static int32_t S_read(XDR_CHANNEL *ch, F decode, bool skip
     if (ch->xdrs.x_op == XDR_ENCODE && S_send_all(ch) != 0)
         return ZE_FAILURE;
     int32_t rc = decode(&ch->xdrs);
-    if (rc == 0 && skip && !xdrrec_skiprecord(&ch->xdrs))
+    if (rc == 0 && skip && !xdrrec_skiprecord(&ch->xdrs)) {
+        release();
         rc = ZE_FAILURE;
+    }
     if (rc != 0 && !S_refusal(rc))
         ch->broken = 1;
     return rc;
+}
+
+template <typename F> static int32_t S_read(XDR_CHANNEL *ch, F decode, bool skip = true)
+{
+    return S_read(ch, decode, skip, [] {});
+}
+
+// What a list read allocated into its records: the lineage blocks of states
+// and the property arrays of locators; nothing for the other records.
+template <typename T> static void S_release(T *, int32_t) {}
+
+static void S_release(STATE *states, int32_t count)
+{
+    for (int32_t i = 0; i < count; i++) {
+        std::free(states[i].lineage);
+        states[i].lineage = nullptr;
+    }
+}
+
+static void S_release(LOCATOR *locators, int32_t count)
+{
+    for (int32_t i = 0; i < count; i++) {
+        std::free(locators[i].property_names);
+        std::free(locators[i].property_values);
+        locators[i].property_names = nullptr;
+        locators[i].property_values = nullptr;
+    }
 }
 
 // Write prologue (deferred to the first put), the encode. continue_blob: a
@@ -263,6 +295,9 @@ static int32_t S_ok(bool_t done)
 }
 
 #define S_READ(body) S_read(ch, [&](XDR *x) -> int32_t { return body; })
+#define S_READ_OR_FREE(body, freed)                                                                \
+    S_read(                                                                                        \
+        ch, [&](XDR *x) -> int32_t { return body; }, true, [&] { freed; })
 #define S_WRITE(body) S_write(ch, [&](XDR *x) -> int32_t { return body; })
 
 #define S_VALUE(NAME, T)                                                                           \
@@ -425,7 +460,10 @@ ZEL_API int32_t XDR_write_string(XDR_CHANNEL *ch, const char *string)
 
 ZEL_API int32_t XDR_read_dynamic_string(XDR_CHANNEL *ch, char **string)
 {
-    return S_READ(xdrio_read_dynamic_string(x, string));
+    return S_READ_OR_FREE(xdrio_read_dynamic_string(x, string), {
+        std::free(*string);
+        *string = nullptr;
+    });
 }
 
 ZEL_API int32_t XDR_write_dynamic_string(XDR_CHANNEL *ch, const char *string)
@@ -620,7 +658,7 @@ ZEL_API int32_t XDR_write_layer_list_old(XDR_CHANNEL *ch, const LAYER *layers, i
 
 ZEL_API int32_t XDR_read_construct(XDR_CHANNEL *ch, VE_SQL_CONSTRUCT *construct)
 {
-    return S_READ(xdrio_read_construct(x, construct, 0));
+    return S_READ_OR_FREE(xdrio_read_construct(x, construct, 0), raw_construct_clear(construct));
 }
 
 ZEL_API int32_t XDR_write_construct(XDR_CHANNEL *ch, const VE_SQL_CONSTRUCT *construct)
@@ -630,7 +668,7 @@ ZEL_API int32_t XDR_write_construct(XDR_CHANNEL *ch, const VE_SQL_CONSTRUCT *con
 
 ZEL_API int32_t XDR_read_construct_old(XDR_CHANNEL *ch, VE_SQL_CONSTRUCT *construct)
 {
-    return S_READ(xdrio_read_construct(x, construct, 1));
+    return S_READ_OR_FREE(xdrio_read_construct(x, construct, 1), raw_construct_clear(construct));
 }
 
 ZEL_API int32_t XDR_write_construct_old(XDR_CHANNEL *ch, const VE_SQL_CONSTRUCT *construct)
@@ -640,7 +678,11 @@ ZEL_API int32_t XDR_write_construct_old(XDR_CHANNEL *ch, const VE_SQL_CONSTRUCT 
 
 ZEL_API int32_t XDR_read_column_def(XDR_CHANNEL *ch, int16_t *count, DB_COLUMN_DEF **defs)
 {
-    return S_READ(xdrio_read_column_def(x, count, defs, 0));
+    return S_READ_OR_FREE(xdrio_read_column_def(x, count, defs, 0), {
+        std::free(*defs);
+        *defs = nullptr;
+        *count = 0;
+    });
 }
 
 ZEL_API int32_t XDR_write_column_def(XDR_CHANNEL *ch, int16_t count, const DB_COLUMN_DEF *defs)
@@ -650,7 +692,11 @@ ZEL_API int32_t XDR_write_column_def(XDR_CHANNEL *ch, int16_t count, const DB_CO
 
 ZEL_API int32_t XDR_read_column_def_old(XDR_CHANNEL *ch, int16_t *count, DB_COLUMN_DEF **defs)
 {
-    return S_READ(xdrio_read_column_def(x, count, defs, 1));
+    return S_READ_OR_FREE(xdrio_read_column_def(x, count, defs, 1), {
+        std::free(*defs);
+        *defs = nullptr;
+        *count = 0;
+    });
 }
 
 ZEL_API int32_t XDR_write_column_def_old(XDR_CHANNEL *ch, int16_t count, const DB_COLUMN_DEF *defs)
@@ -660,7 +706,11 @@ ZEL_API int32_t XDR_write_column_def_old(XDR_CHANNEL *ch, int16_t count, const D
 
 ZEL_API int32_t XDR_read_filter_array(XDR_CHANNEL *ch, int16_t *count, VE_FILTER **filters)
 {
-    return S_READ(xdrio_read_filter_array(x, true, count, filters, 0));
+    return S_READ_OR_FREE(xdrio_read_filter_array(x, true, count, filters, 0), {
+        raw_filter_array_free(*count, *filters);
+        *filters = nullptr;
+        *count = 0;
+    });
 }
 
 ZEL_API int32_t XDR_write_filter_array(XDR_CHANNEL *ch, int16_t count, const VE_FILTER *filters)
@@ -670,7 +720,11 @@ ZEL_API int32_t XDR_write_filter_array(XDR_CHANNEL *ch, int16_t count, const VE_
 
 ZEL_API int32_t XDR_read_filter_array_old(XDR_CHANNEL *ch, int16_t *count, VE_FILTER **filters)
 {
-    return S_READ(xdrio_read_filter_array(x, true, count, filters, 1));
+    return S_READ_OR_FREE(xdrio_read_filter_array(x, true, count, filters, 1), {
+        raw_filter_array_free(*count, *filters);
+        *filters = nullptr;
+        *count = 0;
+    });
 }
 
 ZEL_API int32_t XDR_write_filter_array_old(XDR_CHANNEL *ch, int16_t count, const VE_FILTER *filters)
@@ -682,7 +736,7 @@ ZEL_API int32_t XDR_read_queryinfo(XDR_CHANNEL *ch, VE_QUERYINFO *info)
 {
     if (info == nullptr)
         return ch == nullptr ? ZE_NULL_POINTER : ZE_INVALID_QUERYINFO_OBJECT;
-    return S_READ(xdrio_read_queryinfo(x, info));
+    return S_READ_OR_FREE(xdrio_read_queryinfo(x, info), raw_queryinfo_clear(info));
 }
 
 ZEL_API int32_t XDR_write_queryinfo(XDR_CHANNEL *ch, const VE_QUERYINFO *info)
@@ -692,7 +746,11 @@ ZEL_API int32_t XDR_write_queryinfo(XDR_CHANNEL *ch, const VE_QUERYINFO *info)
 
 ZEL_API int32_t XDR_read_input_desc(XDR_CHANNEL *ch, int16_t *count, VE_INPUT_DESC **descs)
 {
-    return S_READ(xdrio_read_input_desc(x, count, descs));
+    return S_READ_OR_FREE(xdrio_read_input_desc(x, count, descs), {
+        std::free(*descs);
+        *descs = nullptr;
+        *count = 0;
+    });
 }
 
 ZEL_API int32_t XDR_write_input_desc(XDR_CHANNEL *ch, int16_t count, const VE_INPUT_DESC *descs)
@@ -702,7 +760,11 @@ ZEL_API int32_t XDR_write_input_desc(XDR_CHANNEL *ch, int16_t count, const VE_IN
 
 ZEL_API int32_t XDR_read_index_def(XDR_CHANNEL *ch, int16_t *count, DB_INDEX_DEF **defs)
 {
-    return S_READ(xdrio_read_index_def(x, count, defs));
+    return S_READ_OR_FREE(xdrio_read_index_def(x, count, defs), {
+        raw_index_def_free(*count, *defs);
+        *defs = nullptr;
+        *count = 0;
+    });
 }
 
 ZEL_API int32_t XDR_write_index_def(XDR_CHANNEL *ch, int16_t count, const DB_INDEX_DEF *defs)
@@ -716,7 +778,8 @@ ZEL_API int32_t XDR_write_index_def(XDR_CHANNEL *ch, int16_t count, const DB_IND
     ZEL_API int32_t XDR_read_##NAME##_list(XDR_CHANNEL *ch, TYPE *records, int32_t capacity,       \
                                            int32_t *count)                                         \
     {                                                                                              \
-        return S_READ(xdrio_read_##BODY##_list(x, records, capacity, count));                      \
+        return S_READ_OR_FREE(xdrio_read_##BODY##_list(x, records, capacity, count),               \
+                              S_release(records, *count));                                         \
     }                                                                                              \
     ZEL_API int32_t XDR_write_##NAME##_list(XDR_CHANNEL *ch, const TYPE *records, int32_t count)   \
     {                                                                                              \
@@ -742,11 +805,13 @@ S_LIST(locator, locator, LOCATOR)
 #define S_ONE(NAME, TYPE)                                                                          \
     ZEL_API int32_t XDR_read_##NAME(XDR_CHANNEL *ch, TYPE *record)                                 \
     {                                                                                              \
-        return S_READ([&] {                                                                        \
-            int32_t n = 0;                                                                         \
-            int32_t rc = xdrio_read_##NAME##_list(x, record, 1, &n);                               \
-            return rc != 0 ? rc : (n == 1 ? ZE_SUCCESS : ZE_FAILURE);                              \
-        }());                                                                                      \
+        return S_READ_OR_FREE(                                                                     \
+            [&] {                                                                                  \
+                int32_t n = 0;                                                                     \
+                int32_t rc = xdrio_read_##NAME##_list(x, record, 1, &n);                           \
+                return rc != 0 ? rc : (n == 1 ? ZE_SUCCESS : ZE_FAILURE);                          \
+            }(),                                                                                   \
+            S_release(record, 1));                                                                 \
     }                                                                                              \
     ZEL_API int32_t XDR_write_##NAME(XDR_CHANNEL *ch, const TYPE *record)                          \
     {                                                                                              \
@@ -772,7 +837,10 @@ ZEL_API int32_t XDR_write_rastercolumn(XDR_CHANNEL *ch, const RASTERCOLUMN *colu
 
 ZEL_API int32_t XDR_read_rasconstraint(XDR_CHANNEL *ch, RASCONSTRAINT **constraint)
 {
-    return S_READ(xdrio_read_rasconstraint(x, constraint));
+    return S_READ_OR_FREE(xdrio_read_rasconstraint(x, constraint), {
+        ves_raster_constraint_free(*constraint);
+        *constraint = nullptr;
+    });
 }
 
 ZEL_API int32_t XDR_write_rasconstraint(XDR_CHANNEL *ch, const RASCONSTRAINT *constraint)

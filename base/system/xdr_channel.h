@@ -47,8 +47,9 @@ ZEL_API void XDR_destroy(XDR_CHANNEL *ch, int32_t flush);
 /* Ends the current record and sends everything pending; the transport is
  * then reading. 0, or -1 when not all went out. */
 ZEL_API int32_t XDR_flush(XDR_CHANNEL *ch);
-/* Whether input waits on the socket, without waiting: select's answer
- * (above 0 yes). Records already received into the buffer are not counted. */
+/* Whether input waits on the socket, without waiting: 1 yes (a closed or
+ * failed peer too), 0 no, -1 error (a descriptor of any number). Records
+ * already received into the buffer are not counted. */
 ZEL_API int32_t xdr_data_waiting(XDR_CHANNEL *ch);
 /* The direction of a stream, nothing else. */
 ZEL_API void XDR_set_read_mode(XDR *stream);

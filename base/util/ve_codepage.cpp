@@ -103,7 +103,7 @@ VE_CODEPAGE_INFO *CODEPAGE_get(VE_CODEPAGE_INFO *info, int32_t ansi)
 
 int32_t codepage_read_file(const char *path, std::string *text)
 {
-    std::unique_ptr<FILE, int (*)(FILE *)> file(fopen(path, "rb"), fclose);
+    std::unique_ptr<FILE, int (*)(FILE *)> file(fopen(path, "rbe"), fclose);
     if (!file)
         return -1;
     try {

@@ -2,7 +2,9 @@
 // pages, Shift-JIS and EUC-JP by arithmetic, Big5 (with its Hong Kong rows)
 // and EUC-TW through 16-bit Unicode with the C library's iconv, whose
 // descriptors each thread keeps open and which converts whole runs of
-// characters per call. Converters that may grow the text work through a
+// characters per call. Every character converts as if alone, so Big5 and
+// EUC-TW go through tables of each character's result, made once per process
+// by that long way over every character. Converters that may grow the text work through a
 // scratch copy, so they never write over input not yet read, cut the text at
 // a character boundary and never read past a lead byte that ends the text.
 #include "base/util/ve_codepage_internal.h"
@@ -323,27 +325,6 @@ static constexpr bool S_big5_has_character(int32_t index)
     return index >= 0 && !(index >= 627 && index <= 816) && index < 18683;
 }
 
-// The two-byte values (lead * 256 + trail) that are Big5 characters, a bit
-// each, for the converters' hot loops.
-static constexpr std::array<uint64_t, 1024> S_make_big5_characters()
-{
-    std::array<uint64_t, 1024> bits{};
-    for (uint32_t pair = 0x8000; pair < 0x10000; pair++) {
-        if (S_big5_has_character(S_big5_index(static_cast<unsigned char>(pair >> 8),
-                                              static_cast<unsigned char>(pair))))
-            bits[pair / 64] |= 1ull << (pair % 64);
-    }
-    return bits;
-}
-
-static constexpr std::array<uint64_t, 1024> kBig5Characters = S_make_big5_characters();
-
-static bool S_big5_character(unsigned char lead, unsigned char trail)
-{
-    uint32_t pair = static_cast<uint32_t>(lead) << 8 | trail;
-    return (kBig5Characters[pair / 64] >> (pair % 64)) & 1u;
-}
-
 static bool S_euc_byte(unsigned char b)
 {
     return b >= 0xA1 && b <= 0xFE;
@@ -539,129 +520,237 @@ static void S_euctw_encode(const std::vector<uint16_t> &unicode, S_OUTPUT &out)
     });
 }
 
-// ---- whole texts in two calls ----
+// ---- per-character tables ----
 
-// Converts all of in through cd from the initial state into out (room
-// bytes); the bytes written, or -1 when any of it has no conversion or does
-// not fit.
-static ptrdiff_t S_convert_whole(iconv_t cd, const void *in, size_t length, void *out, size_t room)
+// What the long way writes for one character position, found once per
+// process by running the long way's own batches over every character a
+// position can hold: the output bytes (1 to 4) and the input bytes taken.
+// Each character converts as if alone, so a text is the run of its
+// characters' entries; only the end of the text (a cut character stops the
+// text) and the room of the output need the text itself.
+struct S_STEP {
+    unsigned char out[4];
+    uint8_t out_length;
+    uint8_t advance;
+};
+
+// The bytes S_encode writes for each 16-bit character, with the same batch
+// and the same rule (ASCII as it stands, a kept character's bytes, else '?').
+template <bool EUC, typename KEEP>
+static std::vector<S_STEP> S_encode_each(S_CONVERSION which, const std::vector<uint16_t> &unicode,
+                                         KEEP keep)
 {
-    if (cd == kNoDescriptor)
-        return -1;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char *ip = const_cast<char *>(static_cast<const char *>(in));
-    char *op = static_cast<char *>(out);
-    size_t il = length, ol = room;
-    if (iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0 ||
-        iconv(cd, nullptr, nullptr, &op, &ol) == static_cast<size_t>(-1))
-        return -1;
-    return static_cast<ptrdiff_t>(room - ol);
+    S_BATCH batch;
+    for (uint16_t u : unicode) {
+        if (u < 0x80 || u == kNoCharacter)
+            continue;
+        unsigned char in[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8), 0,
+                               0};
+        batch.add(in, sizeof in);
+    }
+    S_convert_batch(S_descriptor(which), batch, S_split_multibyte<EUC>);
+    std::vector<S_STEP> steps;
+    size_t i = 0;
+    for (uint16_t u : unicode) {
+        S_STEP step = {{kNoMapping, 0, 0, 0}, 1, 0};
+        if (u < 0x80) {
+            step.out[0] = static_cast<unsigned char>(u);
+        } else if (u != kNoCharacter) {
+            size_t n = batch.length[i];
+            unsigned char c[16];
+            if (n > sizeof c)
+                n = 0;
+            memcpy(c, batch.converted.data() + batch.offset[i], n);
+            i++;
+            if (n > 0 && n <= sizeof step.out && keep(c, n)) {
+                memcpy(step.out, c, n);
+                step.out_length = static_cast<uint8_t>(n);
+            }
+        }
+        steps.push_back(step);
+    }
+    return steps;
 }
 
-// The common text, converted whole: every character one that the converters
-// send through iconv as it stands, every one becoming one 16-bit character
-// and that one character of the other page the converters keep, the result
-// fitting the output. Then one character at a time would give the same
-// bytes, and out receives them; false (out untouched) for any other text,
-// which goes the long way. VALID gives the bytes of the input character at
-// a text position (0 when it is not such a character); KEEP checks (and may
-// adjust) the bytes of an output character and gives its length, 0 when it
-// would not be kept.
-template <typename VALID, typename KEEP>
-static bool S_convert_text_whole(const unsigned char *in, size_t length, S_CONVERSION decode,
-                                 S_CONVERSION encode, S_OUTPUT &out, VALID valid, KEEP keep)
+// Big5: the step at a lead byte 0x80-0xFF, by lead and following byte.
+struct S_BIG5_TABLE {
+    std::vector<S_STEP> step = std::vector<S_STEP>(128 * 256);
+    S_BIG5_TABLE()
+    {
+        S_DECODED d;
+        std::vector<uint32_t> at; // the table slot of each decoded character
+        for (uint32_t lead = 0x80; lead <= 0xFF; lead++) {
+            for (uint32_t trail = 0; trail <= 0xFF; trail++) {
+                const unsigned char pair[2] = {static_cast<unsigned char>(lead),
+                                               static_cast<unsigned char>(trail)};
+                const uint32_t slot = (lead - 0x80) * 256 + trail;
+                int32_t index = S_big5_index(pair[0], pair[1]);
+                if (index < 0) {
+                    step[slot] = {{kNoMapping, 0, 0, 0}, 1, 1};
+                    continue;
+                }
+                if (S_big5_has_character(index))
+                    d.through_iconv(pair, 2);
+                else
+                    d.direct(kNoCharacter);
+                at.push_back(slot);
+            }
+        }
+        std::vector<uint16_t> unicode;
+        d.finish(kBig5Decode, unicode);
+        std::vector<S_STEP> out =
+            S_encode_each<true>(kEuctwEncode, unicode, [](unsigned char *c, size_t n) -> bool {
+                if (n == 2)
+                    return S_euc_byte(c[0]) && S_euc_byte(c[1]);
+                if (n != 4 || c[0] != 0x8E)
+                    return false;
+                if (c[1] == kPlane15Library)
+                    c[1] = kPlane15;
+                return c[1] == kPlane2 || c[1] == kPlane3 || c[1] == kPlane15;
+            });
+        for (size_t k = 0; k < at.size(); k++) {
+            step[at[k]] = out[k];
+            step[at[k]].advance = 2;
+        }
+    }
+};
+
+// EUC-TW: the step of a two-byte pair of plane 1 (plane 0 here) and of a
+// four-byte sequence of planes 1, 2, 3 and 15 (1 to 4), by the pair.
+struct S_EUCTW_TABLE {
+    static constexpr unsigned char kPlanes[5] = {0, kPlane1, kPlane2, kPlane3, kPlane15};
+    std::vector<S_STEP> step = std::vector<S_STEP>(5 * 94 * 94);
+    S_EUCTW_TABLE()
+    {
+        S_DECODED d;
+        for (int plane = 0; plane < 5; plane++) {
+            for (uint32_t first = 0xA1; first <= 0xFE; first++) {
+                for (uint32_t second = 0xA1; second <= 0xFE; second++) {
+                    const unsigned char pair[2] = {static_cast<unsigned char>(first),
+                                                   static_cast<unsigned char>(second)};
+                    if (plane <= 1) {
+                        d.through_iconv(pair, 2);
+                    } else {
+                        const unsigned char p = kPlanes[plane];
+                        unsigned char seq[4] = {0x8E, p == kPlane15 ? kPlane15Library : p, pair[0],
+                                                pair[1]};
+                        d.through_iconv(seq, 4);
+                    }
+                }
+            }
+        }
+        std::vector<uint16_t> unicode;
+        d.finish(kEuctwDecode, unicode);
+        step = S_encode_each<false>(kBig5Encode, unicode, [](unsigned char *c, size_t n) {
+            return n == 2 && S_big5_has_character(S_big5_index(c[0], c[1]));
+        });
+        for (size_t k = 0; k < step.size(); k++)
+            step[k].advance = k < 94 * 94 ? 2 : 4;
+    }
+    const S_STEP &at(int plane, unsigned char first, unsigned char second) const
+    {
+        return step[(static_cast<size_t>(plane) * 94 + (first - 0xA1)) * 94 + (second - 0xA1)];
+    }
+};
+
+// Writes a step's bytes; false once the output is full (then nothing more
+// is written, as S_OUTPUT refuses everything after a character that does
+// not fit).
+static bool S_put_step(const S_STEP &step, unsigned char *out, size_t &written, size_t limit)
 {
-    // Scratch kept by the thread, grown as texts need.
-    thread_local std::vector<uint32_t> scratch_wide;
-    thread_local std::vector<unsigned char> scratch_bytes;
-    if (scratch_wide.size() < length + 1)
-        scratch_wide.resize(length + 1);
-    if (scratch_bytes.size() < out.limit + 1)
-        scratch_bytes.resize(out.limit + 1);
-    uint32_t *wide = scratch_wide.data();
-    ptrdiff_t produced =
-        S_convert_whole(S_descriptor(decode), in, length, wide, (length + 1) * sizeof(uint32_t));
-    if (produced < 0)
+    if (step.out_length > limit - written)
         return false;
-    // Every input character valid and one 16-bit character of the output.
-    auto characters = static_cast<size_t>(produced) / sizeof(uint32_t);
-    size_t k = 0;
-    for (size_t i = 0; i < length; k++) {
-        size_t n = in[i] < 0x80 ? 1 : valid(in + i, length - i);
-        if (n == 0 || k >= characters)
-            return false;
-        uint32_t u = wide[k];
-        if (u > 0xFFFF || u == kNoCharacter || (n == 1 && u != in[i]))
-            return false;
-        i += n;
-    }
-    if (k != characters)
-        return false;
-    produced = S_convert_whole(S_descriptor(encode), wide, characters * sizeof(uint32_t),
-                               scratch_bytes.data(), out.limit);
-    if (produced < 0)
-        return false;
-    unsigned char *c = scratch_bytes.data();
-    auto end = static_cast<size_t>(produced);
-    size_t at = 0;
-    for (k = 0; k < characters; k++) {
-        if (at >= end)
-            return false;
-        size_t n = wide[k] < 0x80 ? (c[at] == wide[k] ? 1 : 0) : keep(c + at, end - at);
-        if (n == 0)
-            return false;
-        at += n;
-    }
-    if (at != end)
-        return false;
-    out.bytes.assign(reinterpret_cast<const char *>(c), end);
+    memcpy(out + written, step.out, 4);
+    written += step.out_length;
     return true;
 }
 
-// A Big5 character the converters send through iconv: 2, else 0.
-static size_t S_big5_plain(const unsigned char *c, size_t left)
+// The long way's result for Big5 text to EUC-TW, by the table.
+static void S_big5_to_euctw_by_table(const unsigned char *in, size_t length, S_OUTPUT &out)
 {
-    return left >= 2 && S_big5_character(c[0], c[1]) ? 2 : 0;
+    static const S_BIG5_TABLE table;
+    out.bytes.resize(out.limit + 4);
+    auto *o = reinterpret_cast<unsigned char *>(out.bytes.data());
+    size_t written = 0;
+    for (size_t i = 0; i < length;) {
+        unsigned char b = in[i];
+        if (b < 0x80) {
+            if (written == out.limit)
+                break;
+            o[written++] = b;
+            i++;
+            continue;
+        }
+        if (i + 1 >= length)
+            break; // a lead byte without its trail byte
+        const S_STEP &step = table.step[(b - 0x80u) * 256 + in[i + 1]];
+        if (!S_put_step(step, o, written, out.limit))
+            break;
+        i += step.advance;
+    }
+    out.bytes.resize(written);
 }
 
-// An EUC-TW character the converters send through iconv as it stands: a
-// plane 1 pair, or a plane 2 or 3 sequence; its length, else 0.
-static size_t S_euctw_plain(const unsigned char *c, size_t left)
+// The long way's result for EUC-TW text to Big5, by the table.
+static void S_euctw_to_big5_by_table(const unsigned char *in, size_t length, S_OUTPUT &out)
 {
-    if (S_euc_byte(c[0]))
-        return left >= 2 && S_euc_byte(c[1]) ? 2 : 0;
-    if (c[0] == 0x8E && left >= 4 && (c[1] == kPlane2 || c[1] == kPlane3) && S_euc_byte(c[2]) &&
-        S_euc_byte(c[3]))
-        return 4;
-    return 0;
-}
-
-// An EUC-TW character the encoder keeps: its length, 0 for none.
-static size_t S_euctw_kept(unsigned char *c, size_t left)
-{
-    if (S_euc_byte(c[0]))
-        return left >= 2 && S_euc_byte(c[1]) ? 2 : 0;
-    if (c[0] != 0x8E || left < 4)
-        return 0;
-    if (c[1] == kPlane15Library)
-        c[1] = kPlane15;
-    return c[1] == kPlane2 || c[1] == kPlane3 || c[1] == kPlane15 ? 4 : 0;
-}
-
-// A Big5 character the encoder keeps: 2, else 0.
-static size_t S_big5_kept(unsigned char *c, size_t left)
-{
-    return left >= 2 && S_big5_character(c[0], c[1]) ? 2 : 0;
+    static const S_EUCTW_TABLE table;
+    static constexpr S_STEP kNone1 = {{kNoMapping, 0, 0, 0}, 1, 1};
+    static constexpr S_STEP kNone4 = {{kNoMapping, 0, 0, 0}, 1, 4};
+    out.bytes.resize(out.limit + 4);
+    auto *o = reinterpret_cast<unsigned char *>(out.bytes.data());
+    size_t written = 0;
+    for (size_t i = 0; i < length;) {
+        unsigned char b = in[i];
+        if (b < 0x80) {
+            if (written == out.limit)
+                break;
+            o[written++] = b;
+            i++;
+            continue;
+        }
+        const S_STEP *step = &kNone1;
+        if (S_euc_byte(b)) {
+            if (i + 1 >= length)
+                break;
+            if (S_euc_byte(in[i + 1]))
+                step = &table.at(0, b, in[i + 1]);
+        } else if (b == 0x8E) {
+            if (i + 3 >= length)
+                break; // the sequence is cut by the end of the text
+            const unsigned char plane = in[i + 1], first = in[i + 2], second = in[i + 3];
+            if (S_euc_byte(first) && S_euc_byte(second)) {
+                step = &kNone4;
+                for (int p = 1; p < 5; p++)
+                    if (plane == S_EUCTW_TABLE::kPlanes[p])
+                        step = &table.at(p, first, second);
+            }
+        }
+        if (!S_put_step(*step, o, written, out.limit))
+            break;
+        i += step->advance;
+    }
+    out.bytes.resize(written);
 }
 
 int32_t codepage_big5_to_euctw(char *text, int32_t size, const int32_t *)
 {
+    return S_convert(text, size, [](const unsigned char *in, size_t length, S_OUTPUT &out) {
+        S_big5_to_euctw_by_table(in, length, out);
+    });
+}
+
+int32_t codepage_euctw_to_big5(char *text, int32_t size, const int32_t *)
+{
+    return S_convert(text, size, [](const unsigned char *in, size_t length, S_OUTPUT &out) {
+        S_euctw_to_big5_by_table(in, length, out);
+    });
+}
+
+// The long way, kept for the tests: the same results as the tables.
+int32_t codepage_big5_to_euctw_long(char *text, int32_t size)
+{
     return S_convert(text, size, [size](const unsigned char *in, size_t length, S_OUTPUT &out) {
-        if (S_convert_text_whole(
-                in, length, kBig5Decode, kEuctwEncode, out,
-                [](const unsigned char *c, size_t left) { return S_big5_plain(c, left); },
-                [](unsigned char *c, size_t left) { return S_euctw_kept(c, left); }))
-            return;
         std::vector<uint16_t> unicode;
         unicode.reserve(static_cast<size_t>(size));
         S_big5_decode(in, length, static_cast<size_t>(size), unicode);
@@ -669,14 +758,9 @@ int32_t codepage_big5_to_euctw(char *text, int32_t size, const int32_t *)
     });
 }
 
-int32_t codepage_euctw_to_big5(char *text, int32_t size, const int32_t *)
+int32_t codepage_euctw_to_big5_long(char *text, int32_t size)
 {
     return S_convert(text, size, [size](const unsigned char *in, size_t length, S_OUTPUT &out) {
-        if (S_convert_text_whole(
-                in, length, kEuctwDecode, kBig5Encode, out,
-                [](const unsigned char *c, size_t left) { return S_euctw_plain(c, left); },
-                [](unsigned char *c, size_t left) { return S_big5_kept(c, left); }))
-            return;
         std::vector<uint16_t> unicode;
         unicode.reserve(static_cast<size_t>(size));
         S_euctw_decode(in, length, static_cast<size_t>(size), unicode);

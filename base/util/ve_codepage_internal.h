@@ -45,5 +45,10 @@ int32_t codepage_sjis_to_eucjp(char *text, int32_t size, const int32_t *map);
 int32_t codepage_eucjp_to_sjis(char *text, int32_t size, const int32_t *map);
 int32_t codepage_big5_to_euctw(char *text, int32_t size, const int32_t *map);
 int32_t codepage_euctw_to_big5(char *text, int32_t size, const int32_t *map);
+/* The same conversions the long way (16-bit Unicode through iconv for each
+ * text), from which the tables of the two above are made: the tests hold
+ * them to the same results. */
+int32_t codepage_big5_to_euctw_long(char *text, int32_t size);
+int32_t codepage_euctw_to_big5_long(char *text, int32_t size);
 
 #endif

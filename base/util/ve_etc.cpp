@@ -44,7 +44,7 @@ S_File S_open(const char *home, const char *file_name)
     if (home == nullptr)
         return S_File(nullptr, fclose);
     std::string name = ves_path_join(ves_path_join(home, "etc"), file_name);
-    return S_File(fopen(name.c_str(), "r"), fclose);
+    return S_File(fopen(name.c_str(), "re"), fclose);
 }
 
 } // namespace

@@ -291,7 +291,7 @@ HT_TABLE *ht_open(const char *file_name, int32_t flags, int32_t key_length, int3
     }
     t->flags = flags;
     if ((flags & HT_FLAG_REOPEN) != 0) {
-        int fd = open(file_name, O_RDWR);
+        int fd = open(file_name, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
         if (fd >= 0) {
             int taken = S_reopen(t, fd);
             // Stored records or keys longer than the caller's would be
@@ -315,7 +315,8 @@ HT_TABLE *ht_open(const char *file_name, int32_t flags, int32_t key_length, int3
         delete t;
         return nullptr;
     }
-    t->fd = open(file_name, O_RDWR | O_CREAT | O_TRUNC, 0600);
+    // Never emptied through a symbolic link planted at the name.
+    t->fd = open(file_name, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (t->fd < 0) {
         delete t;
         return nullptr;
@@ -344,7 +345,7 @@ HT_TABLE *ht_open_temp(const char *directory, const char *prefix, int32_t flags,
             delete t;
             return nullptr;
         }
-        t->fd = mkstemp(pattern.data());
+        t->fd = mkostemp(pattern.data(), O_CLOEXEC);
         if (t->fd < 0) {
             delete t;
             return nullptr;

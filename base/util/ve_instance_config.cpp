@@ -364,7 +364,7 @@ int32_t read_configuration(VE_INSTANCE_CONFIG *config, int32_t quiet)
             return ZE_FAILURE;
 
         std::string name = ves_path_join(ves_path_join(config->HOME, "etc"), "kelvard.defs");
-        std::unique_ptr<FILE, int (*)(FILE *)> file(fopen(name.c_str(), "r"), fclose);
+        std::unique_ptr<FILE, int (*)(FILE *)> file(fopen(name.c_str(), "re"), fclose);
         if (!file) {
             perror("OPEN");
             fprintf(stderr, "Warning: Couldn't open %s file.\n", name.c_str());

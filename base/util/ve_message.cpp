@@ -173,7 +173,7 @@ int32_t read_message(const char *prefix, const char *language, VE_MESSAGE_CATALO
         fprintf(stderr, "Error getting file information %s", path.c_str());
         return ZE_MESSAGE_FILE_ERROR;
     }
-    std::unique_ptr<FILE, int (*)(FILE *)> file(fopen(path.c_str(), "rb"), fclose);
+    std::unique_ptr<FILE, int (*)(FILE *)> file(fopen(path.c_str(), "rbe"), fclose);
     if (!file) {
         fprintf(stderr, "Error opening file %s", path.c_str());
         return ZE_MESSAGE_FILE_ERROR;

@@ -26,7 +26,23 @@ static int32_t S_pixel_size(uint32_t format)
 template <typename WORD>
 static void S_swap_words(unsigned char *target, const unsigned char *source, size_t bytes)
 {
-    for (size_t at = 0; at + sizeof(WORD) <= bytes; at += sizeof(WORD)) {
+    size_t at = 0;
+    // Sixteen bytes at a time with shifts and masks on a vector of words,
+    // which every x86-64 and arm64 processor does in a few instructions.
+    typedef WORD S_VECTOR __attribute__((vector_size(16)));
+    constexpr WORD kLow8 = static_cast<WORD>(0x00FF00FF00FF00FFull);
+    constexpr WORD kLow16 = static_cast<WORD>(0x0000FFFF0000FFFFull);
+    for (; at + 16 <= bytes; at += 16) {
+        S_VECTOR v;
+        memcpy(&v, source + at, sizeof v);
+        v = ((v & kLow8) << 8) | ((v >> 8) & kLow8);
+        if constexpr (sizeof(WORD) >= 4)
+            v = ((v & kLow16) << 16) | ((v >> 16) & kLow16);
+        if constexpr (sizeof(WORD) == 8)
+            v = (v << 32) | (v >> 32);
+        memcpy(target + at, &v, sizeof v);
+    }
+    for (; at + sizeof(WORD) <= bytes; at += sizeof(WORD)) {
         WORD w;
         memcpy(&w, source + at, sizeof w);
         if constexpr (sizeof(WORD) == 2)

@@ -182,6 +182,78 @@ static int32_t S_relation(const VE_FILTER &filter, VE_FEATURE_SPEC &spec,
     return rc == ZE_FAILURE ? ZE_INVALID_RELATION : rc;
 }
 
+/* Whether a connected feature (a line, or an area: one polygon) in the box
+ * has a point in the filter's interior, from the box alone: such a feature
+ * meets every horizontal and every vertical line across its box, so a
+ * stretch of one that lies in the interior holds one of its points. The
+ * stretches tried cross the middle of where the box and the filter's extent
+ * overlap. 1 yes, -1 not known, else an error. */
+static int32_t S_connected_inside(VE_FEATURE_SPEC &spec, const ENVELOPE &box)
+{
+    FEATURE_STRUCT shape = *spec.shape; /* the caller's envelope stays as it is */
+    if (MoxsNvelop(&shape) != MOX_SUCCESS)
+        return -1;
+    const ENVELOPE &s = shape.envelope;
+    const int64_t y0 = box.miny > s.miny ? box.miny : s.miny;
+    const int64_t y1 = box.maxy < s.maxy ? box.maxy : s.maxy;
+    const int64_t x0 = box.minx > s.minx ? box.minx : s.minx;
+    const int64_t x1 = box.maxx < s.maxx ? box.maxx : s.maxx;
+    if (y0 > y1 || x0 > x1)
+        return -1;
+    const auto y = static_cast<int32_t>((y0 + y1) / 2);
+    const auto x = static_cast<int32_t>((x0 + x1) / 2);
+    const ENVELOPE across[] = {{box.minx, y, box.maxx, y}, {x, box.miny, x, box.maxy}};
+    for (const ENVELOPE &stretch : across) {
+        /* Interiors meet for every feature in the stretch only when it lies
+         * in the interior. */
+        int32_t answer = MoxsEnvSect(&spec, &stretch, SM_AI);
+        if (answer < 0)
+            return answer;
+        if (answer == MOX_ENVSECT_HOLDS)
+            return 1;
+    }
+    return -1;
+}
+
+/* One filter's answer from the feature's box alone, before its decode: 1
+ * holds, 0 does not, -1 open, else an error. The box answers for every
+ * non-empty feature in it; the entity type tells which features those are
+ * (points and single lines always have a point; a multi line may keep no
+ * part at all, and its box counts its lone points, so only "apart" is taken
+ * from it), whether it is connected, and, for point in polygon, whether it
+ * is points. The box is the feature's own, as MoxsNvelop gives it. */
+static int32_t S_box_answer(const VE_FILTER &filter, VE_FEATURE_SPEC &spec,
+                            const FEATURE_STRUCT &feature, const ENVELOPE &box)
+{
+    const int32_t method = filter.search_method;
+    if (feature.num_points <= 0 || method == SM_CBM)
+        return -1;
+    const uint32_t base = feature.entity_type & 0xFFu;
+    const bool multi = (feature.entity_type & 0x100u) != 0;
+    const bool points = base == VE_ENTITY_POINT;
+    const bool line = base == VE_ENTITY_LINE || base == VE_ENTITY_SIMPLE_LINE;
+    if (!points && !line && base != VE_ENTITY_AREA)
+        return -1;
+    const bool multi_line = line && multi;
+    /* Points of point in polygon hold where the box puts them in an area
+     * filter's interior, where they are contained, and cannot hold where
+     * they cannot be contained (contains holds only in an area's interior). */
+    const int32_t asked = multi_line ? SM_ET_OR_AI : (method == SM_PIP && points ? SM_SC : method);
+    int32_t answer = MoxsEnvSect(&spec, &box, asked);
+    if (answer < 0)
+        return answer;
+    if (answer == MOX_ENVSECT_CANNOT_HOLD)
+        return 0;
+    if (multi_line)
+        return -1;
+    if (answer == MOX_ENVSECT_UNDECIDED && (method == SM_ET_OR_AI || method == SM_AI) && !multi &&
+        (line || base == VE_ENTITY_AREA))
+        return S_connected_inside(spec, box);
+    if (method == SM_PIP && !points)
+        return -1; /* a line or area in the box may yet be points */
+    return answer == MOX_ENVSECT_HOLDS ? 1 : -1;
+}
+
 ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
                                   const VE_ENVELOPE_CANDIDATE *candidates, int32_t uncompress,
                                   VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,
@@ -192,11 +264,37 @@ ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
     if (rc != ZE_SUCCESS)
         return rc;
     const int32_t relation_flag = constraints->relation_flag;
+    /* Without relation cells to fill, a filter that the feature's box
+     * settles needs neither its exact test nor, for a compressed feature,
+     * the decode; a feature that fails by its box is not decoded at all. */
+    const bool by_box = candidates != nullptr && relation_flag == 0;
     int32_t passed = 0;
     for (int32_t j = 0; j < count && rc == ZE_SUCCESS; j++) {
         FEATURE_STRUCT &feature = features[j];
         bool decoded = false;
         bool fails = false;
+        for (int16_t i = 0; by_box && i < constraints->filter_count && !fails; i++) {
+            const VE_FILTER &filter = constraints->filters[i];
+            int32_t *cell = relation_rows[j] == nullptr ? nullptr : &relation_rows[j][i];
+            if (cell == nullptr) {
+                rc = ZE_NULL_POINTER;
+                break;
+            }
+            if (filter.search_method < SM_CP || *cell != 0)
+                continue;
+            int32_t held =
+                S_box_answer(filter, constraints->specs[i], feature, candidates[j].envelope);
+            if (held < -1) {
+                rc = VES_map_shape_error_to_zel(held);
+                break;
+            }
+            if (held < 0)
+                continue;
+            /* A settled filter's cell is non-zero, so the exact test below
+             * leaves it; a failing one ends the row. */
+            *cell = held == 1 ? VE_RELATION_BY_ENVELOPE : MOX_RELATION_TESTED;
+            fails = (held == 1) != (filter.truth != 0);
+        }
         for (int16_t i = 0; i < constraints->filter_count && !fails && rc == ZE_SUCCESS; i++) {
             const VE_FILTER &filter = constraints->filters[i];
             VE_FEATURE_SPEC &spec = constraints->specs[i];
@@ -205,11 +303,13 @@ ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
                 rc = ZE_NULL_POINTER;
                 break;
             }
-            /* A geometry method needs the geometry; so does the relation of
+            /* A geometry method needs the geometry, unless its envelope
+             * settled it and no relation is asked; so does the relation of
              * every filter, which only a flag of exactly 1 asks decoding for
              * (other non-zero flags relate the feature as the caller gave it). */
+            const bool settled = relation_flag == 0 && *cell != 0;
             if (!decoded && uncompress != 0 &&
-                (filter.search_method >= SM_CP || relation_flag == 1)) {
+                ((filter.search_method >= SM_CP && !settled) || relation_flag == 1)) {
                 rc = VES_feature_uncompress(1, &feature);
                 if (rc != ZE_SUCCESS)
                     break;

@@ -41,11 +41,16 @@ ZEL_API int32_t VES_test_envelopes(int32_t count, const VE_ENVELOPE_CANDIDATE *c
 /* Exact test of features[0..count) against every filter, feature j using
  * relation_rows[j]. With uncompress non-zero a feature is decoded (geometry
  * only) before its first relation, and its envelope taken from candidates[j]
- * when candidates is given, else computed. Passing features' ids are appended
- * to passed_ids; *passed_count is always stored. 0, or the first error: -65,
- * -119, an uncompress or geometry-module error (mapped), -30 when a relation
- * pattern cannot be evaluated. A relation that does not hold is never an
- * error, for must-pass and must-not filters alike. */
+ * when candidates is given, else computed. With candidates and a relation
+ * flag of 0, the candidate's envelope settles first, without the decode or
+ * the exact test, every filter the boxes decide (MoxsEnvSect), with the
+ * answer the exact test gives (the candidate's envelope must then be the
+ * feature's own, as MoxsNvelop gives it): its cell becomes VE_RELATION_BY_ENVELOPE when
+ * the relation holds, MOX_RELATION_TESTED when not; a feature that fails by
+ * its box, or whose filters the boxes all settle, is not decoded. Passing features' ids are
+ * appended to passed_ids; *passed_count is always stored. 0, or the first error: -65, -119, an
+ * uncompress or geometry-module error (mapped), -30 when a relation pattern cannot be evaluated. A
+ * relation that does not hold is never an error, for must-pass and must-not filters alike. */
 ZEL_API int32_t VES_test_features(int32_t count, FEATURE_STRUCT *features,
                                   const VE_ENVELOPE_CANDIDATE *candidates, int32_t uncompress,
                                   VE_SPATIAL_CONSTRAINTS *constraints, int32_t **relation_rows,

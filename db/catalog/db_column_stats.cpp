@@ -127,9 +127,14 @@ int32_t S_from(DB_INSTANCE *instance, const char *column, const VE_SQL_CONSTRUCT
         }
     }
     sql.pop_back();
-    const char *where = db_sql_skip_where(construct->where);
+    const char *where = nullptr;
+    if (db_sql_client_condition(construct->where, &where) != 0)
+        return ZE_INVALID_ARGUMENT;
+    // With the log's join after it, the condition goes in parentheses, so
+    // that an OR in it cannot undo the join.
     if (where != nullptr)
-        sql += std::string(" where ") + where;
+        sql +=
+            join.empty() ? std::string(" where ") + where : std::string(" where (") + where + ")";
     if (!join.empty())
         sql += (where != nullptr ? " and " : " where ") + join;
     if (order_by)
@@ -523,6 +528,8 @@ ZEL_API int32_t DB_layer_null_spatial_column(DB_INSTANCE *instance, const LAYER 
     int32_t rc = db_check_table_name(qualified);
     if (rc == 0)
         rc = db_check_name(layer->spatial_column, sizeof(layer->spatial_column));
+    if (rc == 0 && !db_sql_parentheses_balance(where))
+        rc = ZE_INVALID_ARGUMENT; // the client's condition may not end the statement
     if (rc != 0)
         return rc;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {

@@ -73,7 +73,9 @@ int32_t S_build(DB_INSTANCE *instance, const LAYER *layer, const VE_SQL_CONSTRUC
         return rc;
     char user[DB_USER_NAME_SIZE] = "";
     DB_instance_get_current_user(instance, user);
-    const char *where = db_sql_skip_where(construct->where);
+    const char *where = nullptr;
+    if (db_sql_client_condition(construct->where, &where) != 0)
+        return ZE_INVALID_ARGUMENT;
 
     std::string from;
     std::string log_join;
@@ -87,7 +89,7 @@ int32_t S_build(DB_INSTANCE *instance, const LAYER *layer, const VE_SQL_CONSTRUC
             rc = ZE_INVALID_ARGUMENT;
         if (rc != 0)
             return rc;
-        from = std::string("TABLE (MULTISET(SELECT DISTINCT zel_row_id FROM ") + data + " WHERE " +
+        from = std::string(" TABLE (MULTISET(SELECT DISTINCT zel_row_id FROM ") + data + " WHERE " +
                data + ".logfile_data_id = " + std::to_string(log->data_id) + ")) LF_, ";
         std::string registered;
         if ((rc = S_log_table(log, registered)) != 0)

@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 
 #include <memory>
 #include <new>
@@ -459,7 +460,8 @@ int32_t db_layer_cache_contains(DB_INSTANCE *, const char *database, const char 
         if (slot->layer_id == -1 || strcmp(slot->owner, owner) != 0 ||
             strcmp(slot->table_name, table) != 0)
             continue;
-        if (spatial_column != nullptr && strcmp(slot->spatial_column, column) != 0)
+        // A migrated layer keeps its column in upper case: any case matches.
+        if (spatial_column != nullptr && strcasecmp(slot->spatial_column, column) != 0)
             continue;
         if (database != nullptr && database[0] != '\0' &&
             strcmp(slot->database_name, database) != 0)
@@ -563,7 +565,7 @@ int32_t DB_layer_get_info_by_table_name(DB_INSTANCE *instance, DB_STREAM *stream
             if (slot->layer_id == -1 || strcmp(slot->database_name, database) != 0 ||
                 (owner[0] != '\0' && strcmp(slot->owner, owner) != 0) ||
                 strcmp(slot->table_name, name) != 0 ||
-                (wanted != nullptr && strcmp(slot->spatial_column, wanted) != 0))
+                (wanted != nullptr && strcasecmp(slot->spatial_column, wanted) != 0))
                 continue;
             if (S_fresh(cache, i)) {
                 *layer = cache->entries[i];

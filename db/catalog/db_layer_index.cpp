@@ -89,8 +89,11 @@ struct S_FIRST {
     }
 };
 
-int32_t S_enable_attr(const LAYER *layer)
+// Makes the two indexes and the statistics. *finished when every step ran
+// (a failed row-id index does not stop the rest, and is then the result).
+int32_t S_enable_attr(const LAYER *layer, bool *finished)
 {
+    *finished = false;
     int32_t rc = S_check_layer(layer);
     if (rc != 0)
         return rc;
@@ -136,6 +139,7 @@ int32_t S_enable_attr(const LAYER *layer)
         db_global_xerr.code = ddl;
         return ZE_DBMS_ERROR;
     }
+    *finished = true;
     return first.rc;
 }
 
@@ -257,7 +261,8 @@ int32_t S_probe(const LAYER *layer)
 
 ZEL_API int32_t DB_layer_enable_attr_indices(DB_INSTANCE *, const LAYER *layer)
 {
-    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_enable_attr(layer); });
+    bool finished = false;
+    return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_enable_attr(layer, &finished); });
 }
 
 ZEL_API int32_t DB_layer_disable_attr_indices(DB_INSTANCE *instance, int32_t layer_id)
@@ -271,16 +276,23 @@ ZEL_API int32_t DB_layer_generate_spix(DB_INSTANCE *instance, const LAYER *layer
         return ZE_NULL_POINTER;
     // Indexes that are not there are no reason to stop: the make decides.
     DB_layer_disable_attr_indices(instance, layer->layer_id);
-    int32_t rc = DB_layer_enable_attr_indices(instance, layer);
-    if (rc != 0)
+    bool finished = false;
+    int32_t rc = zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_enable_attr(layer, &finished); });
+    if (!finished)
         return rc;
-    if ((rc = DB_trans_updt_commit(instance)) != 0) {
-        fprintf(stderr, "Error (%d), Performing commit\n", rc);
-        return rc;
+    // A failed row-id index left the spatial index made: it is committed and
+    // reported like a clean make, and the failure returned after.
+    const DB_EXT_ERROR index_failure = db_global_xerr;
+    const int32_t committed = DB_trans_updt_commit(instance);
+    if (committed != 0) {
+        fprintf(stderr, "Error (%d), Performing commit\n", committed);
+        return rc != 0 ? rc : committed;
     }
     if (!quiet)
         printf("Generated Spatial Index\n");
-    return 0;
+    if (rc != 0)
+        db_global_xerr = index_failure;
+    return rc;
 }
 
 ZEL_API int32_t DB_layer_enable_adds_indices(DB_INSTANCE *instance, const LAYER *layer,
@@ -329,11 +341,20 @@ ZEL_API int32_t DB_layer_set_normal_io_mode(DB_INSTANCE *instance, const LAYER *
     if (!S_versioned(registration) && (rc = DB_layer_create_user_trigger(instance, layer)) != 0)
         return rc;
     DB_layer_disable_attr_indices(instance, layer->layer_id);
-    if ((rc = DB_layer_enable_attr_indices(instance, layer)) != 0)
+    bool finished = false;
+    rc = zel_oom_guard(ZE_OUT_OF_MEMORY, [&] { return S_enable_attr(layer, &finished); });
+    if (!finished || !S_versioned(registration))
         return rc;
-    if (S_versioned(registration))
-        return DB_layer_enable_adds_indices(instance, layer, registration->registration_id);
-    return 0;
+    // After a failed row-id index the adds table still gets its index; the
+    // first failure is the result, with its record.
+    const DB_EXT_ERROR index_failure = db_global_xerr;
+    const int32_t adds =
+        DB_layer_enable_adds_indices(instance, layer, registration->registration_id);
+    if (rc != 0) {
+        db_global_xerr = index_failure;
+        return rc;
+    }
+    return adds;
 }
 
 ZEL_API int32_t DB_layer_drop_tables(DB_INSTANCE *instance, int32_t layer_id)

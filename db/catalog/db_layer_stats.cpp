@@ -165,7 +165,9 @@ int32_t db_layer_stats_build_query(DB_INSTANCE *instance, const LAYER *layer,
     text.resize(text.size() - 2);
 
     // " where " only when a condition follows it.
-    const char *where = construct != nullptr ? db_sql_skip_where(construct->where) : nullptr;
+    const char *where = nullptr;
+    if (construct != nullptr && db_sql_client_condition(construct->where, &where) != 0)
+        return ZE_INVALID_ARGUMENT;
     if (where != nullptr || log != nullptr)
         text += " where ";
     if (where != nullptr)

@@ -9,6 +9,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <string.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <new>
@@ -103,7 +104,8 @@ static bool S_column_matches(const char *name, const LAYER *slot, const char *us
     db_identifier_to_lower(nullptr, column, sizeof(column), 0);
     const char *spatial = slot->spatial_column;
     size_t length = strnlen(spatial, sizeof(slot->spatial_column));
-    if (strncmp(column, spatial, length) != 0) {
+    // The catalogue may keep the column in upper case (a migrated layer).
+    if (strncasecmp(column, spatial, length) != 0) {
         if (db_column_name_matches(nullptr, column, user, slot->database_name, slot->owner,
                                    slot->table_name, spatial) ||
             db_column_name_matches(nullptr, column, user, slot->database_name, slot->owner,
@@ -143,6 +145,7 @@ static int32_t S_cache_pass(DB_INSTANCE *instance, DB_STREAM *stream, int32_t co
     const char *user = db_stream_get_user(stream);
     DB_LAYER_CACHE *cache = db_layer_cache_get();
     int32_t remaining = table_count;
+    std::vector<bool> resolved(static_cast<size_t>(std::max(table_count, 0)), false);
     int32_t references = 0;
     for (int32_t s = 0; cache != nullptr && s < cache->count; s++) {
         LAYER *slot = cache->entries[s];
@@ -176,7 +179,11 @@ static int32_t S_cache_pass(DB_INSTANCE *instance, DB_STREAM *stream, int32_t co
                 db_stream_set_layer_info(stream, slot);
                 db_stream_set_shape_column(stream, t);
             }
-            remaining--;
+            // Two cached layers on one table resolve it once.
+            if (!resolved[static_cast<size_t>(t)]) {
+                resolved[static_cast<size_t>(t)] = true;
+                remaining--;
+            }
         }
     }
     *done = remaining <= 0;

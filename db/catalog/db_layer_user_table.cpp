@@ -371,18 +371,20 @@ int32_t S_truncate(DB_INSTANCE *instance, int32_t layer_id, const REGISTRATION *
 {
     const bool versioned =
         registration != nullptr && (registration->object_flags & REG_MULTIVERSION) != 0;
+    // The layer is read before its trigger is dropped: the trigger is made
+    // again from it on every way out.
+    LAYER *layer = nullptr;
+    int32_t rc = DB_layer_get_info(instance, nullptr, layer_id, &layer);
+    if (rc != 0)
+        return rc;
     // The trigger would empty VE_ROW_ID with each shape; the row ids stay.
-    int32_t rc = 0;
     if (!versioned) {
         rc = DB_layer_drop_user_trigger(instance, layer_id);
         if (rc != 0)
             return rc;
     }
-    LAYER *layer = nullptr;
-    rc = DB_layer_get_info(instance, nullptr, layer_id, &layer);
-    if (rc == 0)
-        rc = DB_layer_null_spatial_column(instance, layer, registration, nullptr);
-    if (!versioned && layer != nullptr && !(layer->eflags & LAYER_LOAD_ONLY)) {
+    rc = DB_layer_null_spatial_column(instance, layer, registration, nullptr);
+    if (!versioned && !(layer->eflags & LAYER_LOAD_ONLY)) {
         // Made again also after a failure: the layer keeps its trigger, and
         // the caller sees the failing step's error.
         DB_EXT_ERROR saved = db_global_xerr;

@@ -12,6 +12,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,16 +93,19 @@ int32_t S_data_extent(const LAYER *layer, int32_t *srid, VE_ENVELOPE *extent)
     return ZE_SUCCESS;
 }
 
-// Puts the text into the coordinate reference: into its own buffer (of
-// LAYER_SRTEXT_SIZE bytes, as the layer readers attach), or a new one.
+// Gives the coordinate reference a new copy of the text in place of its old
+// one (C heap, as every COORDREF text): the caller's buffer may be of any
+// size. The copy has room for LAYER_SRTEXT_SIZE bytes at least, as the layer
+// readers expect of a caller's record.
 int32_t S_set_text(COORDREF *coordref, const char *text)
 {
-    if (coordref->srtext == nullptr) {
-        coordref->srtext = static_cast<char *>(malloc(LAYER_SRTEXT_SIZE));
-        if (coordref->srtext == nullptr)
-            return ZE_OUT_OF_MEMORY;
-    }
-    snprintf(coordref->srtext, LAYER_SRTEXT_SIZE, "%s", text);
+    const size_t length = strlen(text);
+    auto *copy = static_cast<char *>(calloc(1, std::max<size_t>(length + 1, LAYER_SRTEXT_SIZE)));
+    if (copy == nullptr)
+        return ZE_OUT_OF_MEMORY;
+    memcpy(copy, text, length);
+    free(coordref->srtext);
+    coordref->srtext = copy;
     return ZE_SUCCESS;
 }
 

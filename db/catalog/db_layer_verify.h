@@ -34,8 +34,9 @@ ZEL_API int32_t DB_layer_verify_table(DB_INSTANCE *instance, LAYER *layer);
 
 /* Marks the layer spatial and, when its table holds shapes, gives it their
  * extent and the spatial reference of their srid (values and text, the text
- * blanks trimmed, into the coordinate reference's own buffer of
- * LAYER_SRTEXT_SIZE bytes, or a new one freed with MoxCoordRefFree). A
+ * blanks trimmed: a new copy of at least LAYER_SRTEXT_SIZE bytes replaces the
+ * coordinate reference's text, which is freed; MoxCoordRefFree frees the
+ * copy). A
  * layer without table, owner or column, a table without the column or
  * without shapes is left as it is. The connection's extended error record
  * is cleared first. 0; -65 null layer; the grid sizes' decoding failure;

@@ -235,7 +235,9 @@ int32_t DB_locator_get_info_list(DB_INSTANCE *, const char *where, LOCATOR **lis
             "m.object_owner AND m.object_type = %d ",
             db_catalog_admin_name("LOCATORS").c_str(), db_catalog_admin_name("METADATA").c_str(),
             METADATA_OBJECT_LOCATOR);
-        const char *condition = db_sql_skip_where(where);
+        const char *condition = nullptr;
+        if (db_sql_client_condition(where, &condition) != 0)
+            return ZE_INVALID_ARGUMENT;
         if (condition != nullptr)
             sql = db_sql_format("%s AND (%s)", sql.c_str(), condition);
         sql += " ORDER BY l.locator_id,m.record_id";

@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
@@ -313,9 +314,11 @@ int32_t db_log_select(const char *database, const char *owner, const char *where
             break;
         if (rc != 0)
             return S_select_failure(&cli);
-        const SQLULEN fetched = db_cli_get_rows_fetched(&cli);
-        if (fetched == 0 || fetched > DB_LOG_ID_BUFFER)
-            continue;
+        // A success without a row ends the rows as well: fetching again
+        // would answer the same for ever.
+        const SQLULEN fetched = std::min<SQLULEN>(db_cli_get_rows_fetched(&cli), DB_LOG_ID_BUFFER);
+        if (fetched == 0)
+            break;
         auto *grown = static_cast<LOGFILE *>(
             realloc(list.get(), (static_cast<size_t>(count) + fetched) * sizeof(LOGFILE)));
         if (grown == nullptr) {

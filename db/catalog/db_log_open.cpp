@@ -101,6 +101,9 @@ static int32_t S_write_failure(DB_LOGFILE_DESC *d, CLI_STATEMENT *cli, int32_t *
         db_set_xerr_from_diag(diag);
     db_cli_free_last(cli);
     *ready = 0;
+    // The ids are dropped with the write: kept, they would be written later
+    // as the other kind (a removal as an add) or overfill the buffer.
+    d->buffered = 0;
     d->last_result = ZE_DBMS_ERROR;
     return ZE_DBMS_ERROR;
 }
@@ -226,37 +229,55 @@ static int32_t S_open(DB_INSTANCE *instance, LOGFILE *log, int32_t mode, int32_t
         db_log_copy_record(log, &stored);
     }
 
-    // Nothing changes before the list is checked: a log open for writing
+    // The refusals of each mode come first, in this order; the registration
+    // completion only reads the host.
+    int32_t rc = ZE_SUCCESS;
+    switch (mode) {
+    case DB_LOG_READ:
+        if (!found)
+            return looked;
+        break;
+    case DB_LOG_REPLACE:
+        if (!may_write)
+            return ZE_LOG_NOT_INITIALISED;
+        if (found)
+            rc = S_check_registration(log, stored);
+        break;
+    case DB_LOG_APPEND:
+        if (!found)
+            return looked;
+        if (!may_write)
+            return ZE_LOG_NOT_INITIALISED;
+        rc = S_check_registration(log, stored);
+        break;
+    default: // DB_LOG_CREATE
+        if (found)
+            return ZE_LOG_EXISTS;
+        if (!may_write)
+            return ZE_LOG_NOT_INITIALISED;
+        break;
+    }
+    if (rc != 0)
+        return rc;
+
+    // Nothing is written before the list is checked: a log open for writing
     // here is neither emptied nor appended to by a second descriptor.
-    DB_LOGFILE_DESC *open = S_find_by_name(name);
-    if (open != nullptr && mode != DB_LOG_READ)
+    if (mode != DB_LOG_READ && S_find_by_name(name) != nullptr)
         return ZE_LOG_ALREADY_OPEN;
-    if (mode == DB_LOG_READ && !found)
-        return looked;
-    if (mode == DB_LOG_APPEND && !found)
-        return looked;
-    if (mode == DB_LOG_CREATE && found)
-        return ZE_LOG_EXISTS;
-    if (mode != DB_LOG_READ && !may_write)
-        return ZE_LOG_NOT_INITIALISED;
     // A reader sees what a writer of this process has buffered.
     for (DB_LOGFILE_DESC *d = S_open_logs; mode == DB_LOG_READ && d != nullptr; d = d->next) {
         LogName other;
         if (d->mode != DB_LOG_READ && other.parse(d->log.name) == 0 && other == name) {
-            int32_t rc = db_log_flush(d);
+            rc = db_log_flush(d);
             if (rc != 0)
                 return rc;
         }
     }
 
-    int32_t rc = ZE_SUCCESS;
-    if (mode == DB_LOG_APPEND || (mode == DB_LOG_REPLACE && found)) {
-        rc = S_check_registration(log, stored);
-        if (rc == 0 && mode == DB_LOG_REPLACE)
-            rc = db_log_renew_data_id(name.database, name.owner, log);
-    } else if (mode != DB_LOG_READ) {
+    if (mode == DB_LOG_REPLACE && found)
+        rc = db_log_renew_data_id(name.database, name.owner, log);
+    else if (mode != DB_LOG_READ && mode != DB_LOG_APPEND)
         rc = DB_log_create(instance, log);
-    }
     if (rc != 0)
         return rc;
 
@@ -357,12 +378,13 @@ static int32_t S_buffer_ids(DB_LOGFILE_DESC *d, const int32_t *ids, int32_t coun
     for (int32_t i = 0; i < count; i++) {
         if (ids[i] <= 0)
             continue;
+        if (d->buffered >= DB_LOG_ID_BUFFER || (d->buffered > 0 && d->pending != kind))
+            return ZE_INVALID_LOG_DESCRIPTOR; // never past the buffer, never mixed kinds
         d->pending = kind;
         d->ids[d->buffered++] = ids[i];
         d->id_count++;
         if (d->buffered == DB_LOG_ID_BUFFER) {
             int32_t rc = kind == DB_LOG_PENDING_ADDS ? S_flush_adds(d) : S_flush_removals(d);
-            d->pending = kind;
             if (rc != 0)
                 return rc;
         }
@@ -485,6 +507,10 @@ int32_t DB_log_get_id_list(DB_INSTANCE *, int32_t number, int32_t capacity, int3
         if (rc != 0)
             return rc;
         rc = db_cli_fetch(&d->statement1);
+        // A success without a row is the end too: fetching again would
+        // answer the same for ever.
+        if (rc == 0 && db_cli_get_rows_fetched(&d->statement1) == 0)
+            rc = ZE_NO_MORE_ROWS;
         if (rc == ZE_NO_MORE_ROWS) {
             db_cli_free_last(&d->statement1);
             d->statement1_ready = 0;

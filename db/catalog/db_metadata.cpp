@@ -210,6 +210,10 @@ int32_t DB_metadata_first(DB_INSTANCE *, METADATA *out, const char *where, const
     DB_instance_clear_xerr();
     if (out == nullptr)
         return ZE_NULL_POINTER;
+    // The client's condition is the statement's whole WHERE clause; it must
+    // not end the statement or take in what follows it.
+    if (!db_sql_parentheses_balance(where))
+        return ZE_INVALID_ARGUMENT;
     S_scan_close();
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&] {
         const std::string sql = S_scan_text(where, object_name);
@@ -435,7 +439,9 @@ int32_t DB_sp_metadata_def_delete_by_where(DB_INSTANCE *instance, const REGISTRA
             "AND m.object_name = '%s'",
             db_catalog_admin_name("METADATA").c_str(), METADATA_OBJECT_TABLE,
             db_quote_literal(owner).c_str(), db_quote_literal(table).c_str());
-        const char *condition = db_sql_skip_where(where);
+        const char *condition = nullptr;
+        if (db_sql_client_condition(where, &condition) != 0)
+            return ZE_INVALID_ARGUMENT;
         if (condition != nullptr)
             sql = db_sql_format("%s AND (%s)", sql.c_str(), condition);
         return metadata_delete_by_query(instance, sql.c_str(), 1);

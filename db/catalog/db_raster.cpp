@@ -94,10 +94,11 @@ int32_t S_get_info(DB_STREAM *stream, int32_t rastercolumn_id, int32_t raster_id
         return ZE_DBMS_ERROR;
     }
     raster->raster_id = id;
+    // A description of the field's full width fills it without a NUL, as the
+    // insert takes it.
     memset(raster->description, 0, sizeof(raster->description));
     if (description_length != SQL_NULL_DATA)
-        memcpy(raster->description, description,
-               strnlen(description, sizeof(raster->description) - 1));
+        memcpy(raster->description, description, strnlen(description, sizeof(raster->description)));
     return 0;
 }
 

@@ -560,8 +560,10 @@ int32_t S_grant_access(DB_INSTANCE *instance, const RASTERCOLUMN *info, int32_t 
                                grantee);
     if (rc != 0)
         return rc;
+    // The raster tables need the added SELECT as well: without it a grantee
+    // of UPDATE alone could not read the raster column.
     const int32_t raster_mask =
-        (mask & VE_PRIV_UPDATE) ? mask | VE_PRIV_INSERT | VE_PRIV_DELETE : mask;
+        (mask & VE_PRIV_UPDATE) ? user_mask | VE_PRIV_INSERT | VE_PRIV_DELETE : user_mask;
     const Tables t = S_tables(*info);
     for (Which w : S_grant_order)
         if ((rc = DB_table_grant_access(instance, t.name[w].c_str(), raster_mask, grant_option,

@@ -193,7 +193,7 @@ int32_t db_view_find_spatial_columns(int16_t select_column_count, const DB_VIEW_
 // ---- creation and drop -----------------------------------------------------------
 
 // The names that go into the text unquoted: the view's, its columns' and
-// the FROM tables'. 0; -65; -66; -322.
+// the FROM tables', and the client's condition. 0; -65; -66; -322.
 static int32_t S_check_names(const char *view_name, int16_t count, const char *const *names,
                              const VE_SQL_CONSTRUCT *from)
 {
@@ -202,6 +202,8 @@ static int32_t S_check_names(const char *view_name, int16_t count, const char *c
         rc = names[i] != nullptr ? db_check_name(names[i], DB_NAME_COLUMN_SIZE) : ZE_NULL_POINTER;
     for (int32_t i = 0; rc == 0 && i < from->num_tables; i++)
         rc = db_check_table_name(from->tables[i]);
+    if (rc == 0)
+        rc = db_sql_client_condition(from->where, nullptr);
     return rc;
 }
 
@@ -228,7 +230,7 @@ static std::string S_create_text(const char *view_name, int16_t view_column_coun
     S_append_list(&sql, select_column_count, select_columns);
     sql += " FROM ";
     S_append_list(&sql, from->num_tables, from->tables);
-    const char *condition = db_sql_skip_where(from->where);
+    const char *condition = db_sql_skip_where(from->where); // checked with the names
     if (condition != nullptr)
         sql += std::string(" WHERE ") + condition;
     return sql;

@@ -126,6 +126,11 @@ CLI_DIAG_RECORD db_connect(const char *user, const char *password, char *databas
         return diag;
     }
     if (database[0] == '\0') {
+        // A cut name would reach another database than the catalogue names.
+        if (strlen(db_admin_database_configured()) > DB_ADMIN_DATABASE_NAME_MAX) {
+            diag.code = ZE_INVALID_ARGUMENT;
+            return diag;
+        }
         snprintf(database, database_size, "%s", db_admin_database_configured());
     } else if (strcmp(database, DB_NULL_DATABASE) == 0) {
         snprintf(database, database_size, "%s", db_admin_database_name());

@@ -14,6 +14,9 @@
 #include "db/core/db_xerr_internal.h"
 
 #define DB_ADMIN_DATABASE_DEFAULT "zel"
+/* Longest administrative database name: every catalogue name is built from
+ * a copy of at most this many characters, so a longer one is refused. */
+#define DB_ADMIN_DATABASE_NAME_MAX 31
 /* The data source that stands for the administrative database. */
 #define DB_NULL_DATABASE "null=database"
 #define DB_LITERAL_AFFIX_SIZE 3 /* at most 2 characters */

@@ -488,7 +488,7 @@ static int32_t S_insert_dbtuneTab_data(DBTUNE_ROW_LIST *rows, DBTUNE_LAYER_CONFI
 
 static void S_read_default_configKeywordParam(const char *path)
 {
-    FILE *file = fopen(path, "r");
+    FILE *file = fopen(path, "re");
     if (file == nullptr) {
         db_rollback();
         VES_print_debug(stderr, "S_read_default_configKeywordParam() Error Opening DBTUNE file.\n");
@@ -525,7 +525,7 @@ int32_t db_copy_dbtune_FileToTable(DB_INSTANCE *, const char *file_name, DBTUNE_
     bool named = db_dbtune_file_path(file_name, path.data(), path.size()) == 0;
     if (named)
         S_read_default_configKeywordParam(path.data());
-    FILE *file = named ? fopen(path.data(), "r") : nullptr;
+    FILE *file = named ? fopen(path.data(), "re") : nullptr;
     if (file == nullptr) {
         if (strict) {
             db_rollback();

@@ -220,7 +220,7 @@ int32_t db_read_dbtuneFile_paramsForAKeyword(const char *keyword, const char *fi
     std::vector<char> path(4096);
     if (keyword == nullptr || db_dbtune_file_path(file_name, path.data(), path.size()) != 0)
         return ZE_DBTUNE_FILE_ERROR;
-    FILE *file = fopen(path.data(), "r");
+    FILE *file = fopen(path.data(), "re");
     if (file == nullptr)
         return ZE_DBTUNE_FILE_ERROR;
     db_dbtune_clear_layer_config(layer);

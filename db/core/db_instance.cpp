@@ -86,6 +86,8 @@ int32_t DB_instance_open(const char *data_source, const char *user, const char *
     snprintf(database, sizeof(database), "%s", data_source);
     database[strcspn(database, ";")] = '\0';
     const char *admin = db_admin_database_configured();
+    if (strlen(admin) > DB_ADMIN_DATABASE_NAME_MAX)
+        return ZE_INVALID_ARGUMENT;
     if (database[0] != '\0' && strcmp(database, DB_NULL_DATABASE) != 0 &&
         !db_is_admin_database(database, admin))
         return ZE_NOT_ADMIN_DATABASE;
@@ -136,6 +138,15 @@ int32_t DB_instance_open(const char *data_source, const char *user, const char *
 int32_t DB_instance_open_as_dba(const char *password, const DB_INSTANCE_OPEN_CONFIG *config,
                                 DB_INSTANCE **out)
 {
+    // A password the kept copy cannot hold whole is refused before the login:
+    // cut, its first 35 characters would pass the DBA check.
+    if (password != nullptr && strlen(password) >= DB_INSTANCE_PASSWORD_SIZE) {
+        if (out != nullptr)
+            *out = nullptr;
+        fprintf(stderr, "DBA password longer than %d characters refused\n",
+                DB_INSTANCE_PASSWORD_SIZE - 1);
+        return ZE_INVALID_DBA_PASSWORD;
+    }
     char database[S_DBA_DATABASE_SIZE];
     snprintf(database, sizeof(database), "%s", db_admin_database_configured());
     int32_t rc = DB_instance_open(database, DB_ADMIN_USER, password, config, out);
@@ -246,9 +257,8 @@ int32_t DB_instance_check_dba_password(DB_INSTANCE *, const char *password)
         return ZE_FAILURE;
     if (password == nullptr)
         return ZE_INVALID_DBA_PASSWORD;
-    char given[DB_INSTANCE_DBA_CHECK_SIZE];
-    snprintf(given, sizeof(given), "%s", password);
-    return strcmp(given, S_dba_password) == 0 ? 0 : ZE_INVALID_DBA_PASSWORD;
+    // Whole: a longer text that begins with the kept password is another one.
+    return strcmp(password, S_dba_password) == 0 ? 0 : ZE_INVALID_DBA_PASSWORD;
 }
 
 int32_t DB_instance_user_is_zel_admin(DB_INSTANCE *, const char *user)

@@ -66,14 +66,16 @@ extern "C" {
  * releases with DB_instance_close. Returns 0; -12; -162 for a database other
  * than the administrative one; -9 for a refused login; -158 when the data
  * source or driver is missing; -51 for another connect failure; -65 for a
- * null argument; or the failure of the autocommit set-up or the layer cache.
+ * null argument; -66 for an administrative database name (ZEL_DATABASE) of
+ * more than 31 characters; or the failure of the autocommit set-up or the layer cache.
  * A failed open leaves no connection and nothing allocated. */
 ZEL_API int32_t DB_instance_open(const char *data_source, const char *user, const char *password,
                                  const DB_INSTANCE_OPEN_CONFIG *config, DB_INSTANCE **out);
 /* Opens as the administrative user "zel" on the administrative database and
  * checks that the spatial type library is registered. 0; -93 for a refused
- * login; -10 without the spatial type (the handle is then open and handed
- * out: the caller closes it); any other failure of the open or the check. */
+ * login or a password over 35 characters (refused before any login); -10 without the spatial type
+ * (the handle is then open and handed out: the caller closes it); any other failure of the open or
+ * the check. */
 ZEL_API int32_t DB_instance_open_as_dba(const char *password, const DB_INSTANCE_OPEN_CONFIG *config,
                                         DB_INSTANCE **out);
 /* Drops the instance's temporary views, commits, disconnects, frees the

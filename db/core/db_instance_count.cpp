@@ -108,7 +108,9 @@ int32_t DB_instance_get_metadata_count(DB_INSTANCE *, const char *condition, int
     db_clear_global_xerr(nullptr);
     char table[DB_QUALIFIED_NAME_SIZE];
     db_make_metadata_table_name(table, sizeof(table));
-    const char *rest = condition != nullptr ? db_sql_skip_where(condition) : nullptr;
+    const char *rest = nullptr;
+    if (db_sql_client_condition(condition, &rest) != 0)
+        return ZE_INVALID_ARGUMENT;
     try {
         std::string sql = std::string("SELECT count(*) FROM ") + table;
         if (rest != nullptr && rest[0] != '\0')

@@ -12,13 +12,20 @@
 #include "db/core/db_connect_internal.h"
 #include "db/core/db_instance_internal.h"
 
-static char S_admin_database[32];
+static char S_admin_database[DB_ADMIN_DATABASE_NAME_MAX + 1];
 static std::once_flag S_admin_once;
 static char S_current_user[DB_USER_NAME_SIZE];
 
+static bool S_admin_too_long;
+
+// A name too long to keep whole is kept empty: a cut one would name another
+// database.
 static void S_read_admin_database()
 {
-    snprintf(S_admin_database, sizeof(S_admin_database), "%s", db_admin_database_configured());
+    const char *configured = db_admin_database_configured();
+    S_admin_too_long = strlen(configured) > DB_ADMIN_DATABASE_NAME_MAX;
+    if (!S_admin_too_long)
+        snprintf(S_admin_database, sizeof(S_admin_database), "%s", configured);
 }
 
 int32_t DB_instance_get_admin_database(DB_INSTANCE *, char *out)
@@ -27,7 +34,7 @@ int32_t DB_instance_get_admin_database(DB_INSTANCE *, char *out)
         return ZE_INVALID_ARGUMENT;
     std::call_once(S_admin_once, S_read_admin_database);
     memcpy(out, S_admin_database, sizeof(S_admin_database));
-    return ZE_SUCCESS;
+    return S_admin_too_long ? ZE_INVALID_ARGUMENT : ZE_SUCCESS;
 }
 
 char *DB_instance_get_current_user(DB_INSTANCE *, char *out)

@@ -14,7 +14,8 @@ typedef struct DB_INSTANCE DB_INSTANCE;
 #define DB_ADMIN_USER "zel"
 
 // Copies the administrative database name (at most 31 characters) into a
-// buffer of at least 32 bytes. Returns 0, or -66 when out is null.
+// buffer of at least 32 bytes. Returns 0, or -66 when out is null or the
+// name (ZEL_DATABASE) is longer (out is then empty).
 ZEL_API int32_t DB_instance_get_admin_database(DB_INSTANCE *instance, char *out);
 
 // Copies the connection's user name into a buffer of DB_USER_NAME_SIZE bytes

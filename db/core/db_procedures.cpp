@@ -83,6 +83,7 @@ struct S_call {
     DB_INSTANCE *instance = nullptr;
     std::vector<const char *> made;  // bare names of the routines created, in order
     SQLHSTMT hstmt = SQL_NULL_HSTMT; // the shared statement
+    bool keep_made = false;          // a failure that leaves the routines made
 
     S_call() = default;
     S_call(const S_call &) = delete;
@@ -181,9 +182,13 @@ static int32_t S_run_group(S_call &call, int32_t group)
             return rc;
     }
     if (group == DB_ROUTINES_VERSIONS) {
+        // Every routine of the group is made and committed by now: a failed
+        // refresh of their statistics is returned and undoes nothing.
         int32_t rc = db_execute_ddlsql(" UPDATE STATISTICS FOR PROCEDURE", 0, S_COMMIT);
-        if (rc < 0)
+        if (rc < 0) {
+            call.keep_made = true;
             return rc;
+        }
     }
     return ZE_SUCCESS;
 }
@@ -217,7 +222,8 @@ static int32_t S_create_all(DB_INSTANCE *instance)
         rc = ZE_OUT_OF_MEMORY;
     }
     if (rc != ZE_SUCCESS) {
-        S_undo(call);
+        if (!call.keep_made)
+            S_undo(call);
         return rc;
     }
     SQLFreeStmt(call.hstmt, SQL_CLOSE);

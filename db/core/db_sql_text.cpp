@@ -146,31 +146,64 @@ const char *db_sql_skip_where(const char *clause)
     return *p == '\0' ? nullptr : p;
 }
 
-// Whether every parenthesis of a condition outside its quoted texts closes
-// one the condition opened, and all are closed: a condition such as
-// "a = 1) OR (1 = 1" would otherwise step out of the parentheses around it.
+// Whether a client's condition stays inside parentheses put around it: read
+// as the server reads it, with its quoted texts (a doubled quote closes and
+// opens again) and its comments ({...}, /* ... */ and -- to the end of the
+// line), every parenthesis outside them closes one the condition opened and
+// all are closed. "a = 1) OR (1 = 1" or "1=0 {(}) OR (1=1 {)}" would otherwise
+// step out of them. A quote or comment left open, a -- comment that would take
+// in what follows the condition, and a statement end (;) are refused too.
 static bool S_parentheses_balance(const char *text)
 {
     int depth = 0;
-    char quote = '\0';
-    for (const char *p = text; *p != '\0'; p++) {
-        if (quote != '\0') {
-            if (*p == quote)
-                quote = '\0'; /* a doubled quote closes and opens again */
-        } else if (*p == '\'' || *p == '"') {
-            quote = *p;
-        } else if (*p == '(') {
-            depth++;
-        } else if (*p == ')' && --depth < 0) {
-            return false;
+    const char *p = text;
+    while (*p != '\0') {
+        const char c = *p;
+        if (c == '\'' || c == '"') {
+            const char *end = strchr(p + 1, c);
+            if (end == nullptr)
+                return false;
+            p = end + 1;
+        } else if (c == '{') {
+            const char *end = strchr(p + 1, '}');
+            if (end == nullptr)
+                return false;
+            p = end + 1;
+        } else if (c == '/' && p[1] == '*') {
+            const char *end = strstr(p + 2, "*/");
+            if (end == nullptr)
+                return false;
+            p = end + 2;
+        } else if (c == '-' && p[1] == '-') {
+            const char *end = strchr(p + 2, '\n');
+            if (end == nullptr)
+                return false;
+            p = end + 1;
+        } else {
+            if (c == ';' || (c == ')' && depth == 0))
+                return false;
+            if (c == '(')
+                depth++;
+            else if (c == ')')
+                depth--;
+            p++;
         }
     }
-    return depth == 0 && quote == '\0';
+    return depth == 0;
 }
 
 int32_t db_sql_parentheses_balance(const char *text)
 {
     return text == nullptr || S_parentheses_balance(text) ? 1 : 0;
+}
+
+int32_t db_sql_client_condition(const char *clause, const char **condition)
+{
+    const char *rest = db_sql_skip_where(clause);
+    const bool fits = rest == nullptr || S_parentheses_balance(rest);
+    if (condition != nullptr)
+        *condition = fits ? rest : nullptr;
+    return fits ? ZE_SUCCESS : ZE_INVALID_ARGUMENT;
 }
 
 int32_t DB_sql_append_constraint(char *statement, const char *clause, int32_t statement_size)

@@ -13,7 +13,8 @@
  * as it is. statement_size is the size of the statement's block. 0; -250
  * when the result would not fit (the statement is then unchanged); -65 for a
  * null statement; -66 for a size below 1, a statement without its NUL, or a
- * condition whose parentheses or quotes do not balance. */
+ * condition whose parentheses, quotes or comments do not balance or that holds
+ * a semicolon outside them. */
 ZEL_API int32_t DB_sql_append_constraint(char *statement, const char *clause,
                                          int32_t statement_size);
 

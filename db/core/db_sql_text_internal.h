@@ -50,10 +50,18 @@ int32_t db_sql_is_blank(const char *text);
  * client's clause; null when the clause is null or nothing is left. */
 const char *db_sql_skip_where(const char *clause);
 
-/* 1 when every parenthesis of the condition outside its quoted texts closes
- * one it opened and all are closed (a null text too), so that the condition
- * stays inside parentheses put around it; else 0. */
+/* 1 when every parenthesis of the condition outside its quoted texts and
+ * comments ({...}, slash-star, -- to the line's end) closes one it opened and
+ * all are closed (a null text too), so that the condition stays inside
+ * parentheses put around it; 0 for one that does not, a quote or comment left
+ * open, a -- comment reaching the end, or a semicolon outside them. Every place
+ * that puts a client's condition into a statement checks it with this. */
 int32_t db_sql_parentheses_balance(const char *text);
+
+/* The condition of a client's clause, to be put into a statement: 0 with
+ * *condition past a leading "where " (db_sql_skip_where; null when nothing is
+ * left); -66, *condition null, when it fails db_sql_parentheses_balance. */
+int32_t db_sql_client_condition(const char *clause, const char **condition);
 
 #ifdef __cplusplus
 #include <string>

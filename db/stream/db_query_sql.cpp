@@ -156,11 +156,22 @@ bool S_is_layer_table(const Query &q, const char *database, const char *owner, c
            strcasecmp(database, layer->database_name) == 0;
 }
 
-// The stream's table as a query item qualifier: the view alias or its name.
+// The stream's table as a query item qualifier: the view alias or its name,
+// with its owner when another owner's table of that name is in the query
+// (the bare name would be ambiguous).
 std::string S_layer_qualifier(const Query &q)
 {
-    const char *alias = S_column_alias(q, q.stream->database, q.stream->owner, q.stream->table);
-    return alias != nullptr ? alias : q.stream->table;
+    const DB_STREAM *stream = q.stream;
+    const char *alias = S_column_alias(q, stream->database, stream->owner, stream->table);
+    if (alias != nullptr)
+        return alias;
+    for (int32_t i = 0; i < q.table_count; i++) {
+        TableName t;
+        if (S_parse_table(q.tables[i], q.user, &t) == 0 &&
+            strcasecmp(t.table, stream->table) == 0 && strcmp(t.owner, stream->owner) != 0)
+            return std::string(stream->owner) + "." + stream->table;
+    }
+    return stream->table;
 }
 
 // db_query_expand_star: the columns of the layer's table, its shape through
@@ -542,7 +553,9 @@ void S_row_lock_restriction(const DB_STREAM *stream, std::string *where)
 int32_t S_where(Query &q, std::string *where)
 {
     where->clear();
-    const char *text = db_sql_skip_where(q.info->construct->where);
+    const char *text = nullptr;
+    if (db_sql_client_condition(q.info->construct->where, &text) != 0)
+        return ZE_INVALID_ARGUMENT;
     if (text != nullptr && !db_sql_is_blank(text)) {
         std::string attribute = text;
         if (S_has_entries(q.mv))

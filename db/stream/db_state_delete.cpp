@@ -142,7 +142,9 @@ int32_t S_select_sql(DB_STREAM *stream, const REGISTRATION *registration, const 
     int32_t rc = S_view(stream, spec, work->base_table, sql);
     if (rc != 0)
         return rc;
-    const char *condition = db_sql_skip_where(where);
+    const char *condition = nullptr;
+    if (db_sql_client_condition(where, &condition) != 0)
+        return ZE_INVALID_ARGUMENT;
     if (condition != nullptr)
         *sql += std::string(" WHERE ") + condition;
     return 0;

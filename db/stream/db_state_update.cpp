@@ -246,7 +246,9 @@ int32_t S_query_sql(const Update &u, const std::vector<std::string> &names, std:
     int32_t rc = S_view(u, sql);
     if (rc != 0)
         return rc;
-    const char *condition = db_sql_skip_where(u.stream->where_text);
+    const char *condition = nullptr;
+    if (db_sql_client_condition(u.stream->where_text, &condition) != 0)
+        return ZE_INVALID_ARGUMENT;
     if (condition != nullptr)
         *sql += std::string(" WHERE ") + condition;
     if (u.b->ordered_mode)
@@ -379,6 +381,12 @@ int32_t S_make_in_place(Update &u)
     adds.object_flags &= ~static_cast<uint32_t>(REG_LAYER);
     if ((rc = DB_stream_init_set_row(ip, &adds, -1, count, names.data())) != 0)
         return S_nested_failed(stream, ip, rc);
+    // In row mode the caller's last column carries the row id whatever its
+    // name: it is read from the adds table as the row-id column the set-up
+    // found (the caller's names stay as they are).
+    if (b->row_mode && ip->write != nullptr &&
+        strcasecmp(names.back(), ip->write->rowid_column) != 0)
+        names.back() = ip->write->rowid_column;
     ip->layer = b->layer;
     S_copy(ip->spatial_column_name, u.spatial());
     rc = DB_table_get_column_defs(nullptr, ip, b->adds_table, nullptr, count, names.data(),

@@ -150,7 +150,9 @@ int32_t DB_stream_update_state_init(DB_STREAM *stream, const REGISTRATION *regis
         return rc;
     DB_stream_clear_xerr(stream);
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
-        const char *condition = db_sql_skip_where(where);
+        const char *condition = nullptr;
+        if (db_sql_client_condition(where, &condition) != 0)
+            return ZE_INVALID_ARGUMENT;
         if (condition != nullptr) {
             // The condition must hold against the adds table.
             int32_t checked = db_check_name(columns[0].name, sizeof(columns[0].name));

@@ -108,7 +108,9 @@ int32_t DB_stream_delete_where(DB_STREAM *stream, const char *table, const char 
     if (rc != 0)
         return rc;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
-        const char *condition = db_sql_skip_where(where);
+        const char *condition = nullptr;
+        if (db_sql_client_condition(where, &condition) != 0)
+            return ZE_INVALID_ARGUMENT;
         const std::string sql = std::string("DELETE FROM ") + table + " WHERE " +
                                 (condition != nullptr ? condition : "1 = 1");
         db_stmt_guard stmt;

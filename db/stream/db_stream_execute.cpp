@@ -78,6 +78,30 @@ const char *S_first_alias(const DB_STREAM *stream)
     return stream->mv_info->tables[0].alias;
 }
 
+// The alias of the multiversion view that reads the given table, or null
+// when no entry reads it or its view has no alias.
+const char *S_view_alias(const DB_STREAM *stream, const char *database, const char *owner,
+                         const char *table)
+{
+    if (!S_has_entries(stream) || table[0] == '\0')
+        return nullptr;
+    char user[DB_USER_NAME_SIZE];
+    db_get_current_user(user);
+    for (int32_t i = 0; i < stream->mv_info->table_count; i++) {
+        const DB_MV_TABLE_INFO &entry = stream->mv_info->tables[i];
+        char db[DB_NAME_DATABASE_SIZE], own[DB_NAME_OWNER_SIZE], tab[DB_NAME_TABLE_SIZE];
+        if (entry.table_name == nullptr ||
+            db_parse_table_name(nullptr, entry.table_name, owner[0] ? owner : user, db, own, tab) !=
+                0)
+            continue;
+        if (strcasecmp(tab, table) != 0 || (owner[0] && strcmp(own, owner) != 0) ||
+            (db[0] && database[0] && strcasecmp(db, database) != 0))
+            continue;
+        return entry.alias[0] ? entry.alias : nullptr;
+    }
+    return nullptr;
+}
+
 // 0 when every name may go into the text unquoted, else -66.
 int32_t S_check_names(std::initializer_list<const char *> names)
 {
@@ -87,11 +111,11 @@ int32_t S_check_names(std::initializer_list<const char *> names)
     return 0;
 }
 
-// The stream's table as the qualifier of a hidden item: the view alias of a
-// multiversion query, else owner.table.
+// The stream's (the layer's) table as the qualifier of a hidden item: the
+// alias of the multiversion view that reads it, else owner.table.
 int32_t S_table_qualifier(const DB_STREAM *stream, std::string *out)
 {
-    if (const char *alias = S_first_alias(stream)) {
+    if (const char *alias = S_view_alias(stream, stream->database, stream->owner, stream->table)) {
         *out = alias;
         return S_check_names({alias});
     }
@@ -203,7 +227,7 @@ int32_t S_add_log_id_column(DB_STREAM *stream, DB_QUERY_FETCH *f)
     std::string target = std::string(owner) + "." + table;
     if (database[0])
         target = std::string(database) + ":" + target;
-    if (const char *alias = S_first_alias(stream))
+    if (const char *alias = S_view_alias(stream, database, owner, table))
         target = alias;
     const std::string select =
         std::string(S_text(stream->sql_select)) + ", " + target + "." + rowid + " ";
@@ -618,19 +642,20 @@ int32_t DB_stream_execute_query(DB_STREAM *stream, int32_t log_descriptor, int32
     if (stream->stmt_main == SQL_NULL_HSTMT)
         return ZE_NULL_POINTER; // nothing prepared: set the stream up first
     int32_t rc = 0;
-    if (log_descriptor > 0) {
-        if (!stream->auto_log) {
-            rc = DB_log_get_by_fdes(nullptr, log_descriptor, &stream->auto_log_file);
-            if (rc != 0)
-                return rc;
-            stream->auto_log = 1;
-            stream->auto_log_descriptor = log_descriptor;
-        }
-        if ((stream->auto_log_file.flags & LOGINFO_TABLE) && f->logid_index < 0) {
-            rc = S_add_log_id_column(stream, f);
-            if (rc != 0)
-                return rc;
-        }
+    if (log_descriptor > 0 && !stream->auto_log) {
+        rc = DB_log_get_by_fdes(nullptr, log_descriptor, &stream->auto_log_file);
+        if (rc != 0)
+            return rc;
+        stream->auto_log = 1;
+        stream->auto_log_descriptor = log_descriptor;
+    }
+    // A table's log holds its registered ids: the row-id column joins the
+    // query whether the log came here or through DB_stream_set_auto_log,
+    // else the layer's row ids would be logged as the table's.
+    if (stream->auto_log && (stream->auto_log_file.flags & LOGINFO_TABLE) && f->logid_index < 0) {
+        rc = S_add_log_id_column(stream, f);
+        if (rc != 0)
+            return rc;
     }
     if (stream->row_locking && (stream->row_lock_mode & DB_ROW_LOCK_QUERY_BITS) &&
         !stream->row_locks_initialised) {

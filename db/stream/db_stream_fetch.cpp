@@ -61,6 +61,33 @@ VE_SPATIAL_CONSTRAINTS S_constraints(DB_STREAM *stream)
     return c;
 }
 
+// Whether the row's box keeps it through every envelope filter (SM_ENVP),
+// for which the boxes are the answer. The other methods are left to the
+// exact test, which settles by the box only what the box truly decides for
+// the feature's type: a bare box is not enough (a multi line's lone points
+// widen its box and are no part of it, a relation pattern may ask for
+// features apart).
+int32_t S_envelope_filters_hold(const VE_SPATIAL_CONSTRAINTS &constraints,
+                                const VE_ENVELOPE_CANDIDATE &candidate, bool *held)
+{
+    *held = true;
+    for (int16_t i = 0; i < constraints.filter_count && *held; i++) {
+        if (constraints.filters[i].search_method >= SM_CP)
+            continue;
+        VE_SPATIAL_CONSTRAINTS one = constraints;
+        one.filter_count = 1;
+        one.filters = &constraints.filters[i];
+        one.specs = constraints.specs == nullptr ? nullptr : &constraints.specs[i];
+        int32_t cell = 0, passed = 0, id = 0;
+        int32_t *row = &cell;
+        int32_t rc = VES_test_envelopes(1, &candidate, &one, &row, &passed, &id);
+        if (rc != 0)
+            return rc;
+        *held = passed != 0;
+    }
+    return 0;
+}
+
 // db_stream_test_row_shape: 0 passed; -1 a filter does not hold; -12; any
 // other failure of the decode or the tests.
 int32_t S_test_row_shape(DB_STREAM *stream, FEATURE_STRUCT *feature)
@@ -75,14 +102,17 @@ int32_t S_test_row_shape(DB_STREAM *stream, FEATURE_STRUCT *feature)
     candidate.feature_id = feature->feature_id;
     candidate.envelope = feature->envelope;
     VE_SPATIAL_CONSTRAINTS constraints = S_constraints(stream);
-    auto **rows = reinterpret_cast<int32_t **>(stream->filter_buffers);
-    memset(rows[0], 0, static_cast<size_t>(stream->filter_count) * sizeof(int32_t));
-    int32_t passed = 0, id = 0;
-    rc = VES_test_envelopes(1, &candidate, &constraints, rows, &passed, &id);
+    bool held = false;
+    rc = S_envelope_filters_hold(constraints, candidate, &held);
     if (rc != 0)
         return rc == ZE_BUFFER_NO_MEMORY ? ZE_OUT_OF_MEMORY : rc;
-    if (passed == 0)
+    if (!held)
         return S_NOT_HELD;
+    auto **rows = reinterpret_cast<int32_t **>(stream->filter_buffers);
+    memset(rows[0], 0, static_cast<size_t>(stream->filter_count) * sizeof(int32_t));
+    // The candidate is the feature's own box: the exact test settles by it
+    // first what it can.
+    int32_t passed = 0, id = 0;
     rc = VES_test_features(1, feature, &candidate, 0, &constraints, rows, &passed, &id);
     if (rc != 0)
         return rc == ZE_BUFFER_NO_MEMORY ? ZE_OUT_OF_MEMORY : rc;

@@ -224,7 +224,7 @@ int32_t DB_stream_init_update_table(DB_STREAM *stream, const char *table, int16_
         return ZE_INVALID_ARGUMENT;
     // The condition goes inside parentheses beside the update's own: one
     // that closes them could undo that condition.
-    if (!db_sql_parentheses_balance(db_sql_skip_where(where)))
+    if (db_sql_client_condition(where, nullptr) != 0)
         return ZE_INVALID_ARGUMENT;
     DB_stream_clear_xerr(stream);
     if (stream->row_locking && !stream->row_locks_initialised)

@@ -190,6 +190,9 @@ int32_t DB_stream_init_set_row(DB_STREAM *stream, const REGISTRATION *registrati
         if ((rc = S_find_raster(stream, write, registration, row_id, column_count, columns,
                                 table)) != 0)
             return rc;
+        // With row id -1 the caller's last column stands for the row-id
+        // column whatever it is named: the stream names it by
+        // write->rowid_column and leaves the caller's names alone.
         if (registration->registration_id != 0)
             DB_row_lock_init(stream);
         // What selects the row, for the envelope and the hooks; kept until

@@ -332,7 +332,7 @@ int32_t db_write_bind_column(DB_STREAM *stream, SQLHSTMT *stmt, int32_t param,
             value = &static_cast<RASTERATTR *>(value)->w[3];
         break;
     case VE_FLOAT:
-        c_type = SQL_C_FLOAT, sql_type = SQL_REAL, size = 4, length = 4;
+        c_type = SQL_C_FLOAT, sql_type = SQL_FLOAT, size = 4, length = 4;
         break;
     case VE_DOUBLE:
         c_type = SQL_C_DOUBLE, sql_type = SQL_DOUBLE, size = 8, length = 8;

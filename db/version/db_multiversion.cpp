@@ -239,7 +239,9 @@ int32_t S_create_adds_table(DB_INSTANCE *instance, const REGISTRATION &r, const 
     if (columns.empty())
         return ZE_TABLE_NOT_FOUND;
     // The engine's own VE_ROW_ID column is written by the table creation,
-    // which takes it only as it stands (nullable).
+    // which takes it only as it stands (nullable): it is made NOT NULL
+    // once the table exists.
+    const bool engine_rowid = strcasecmp(n.rowid.c_str(), DB_VE_ROW_ID) == 0;
     for (DB_COLUMN_DEF &c : columns)
         if (strcasecmp(S_field(c.name, sizeof(c.name)).c_str(), n.rowid.c_str()) == 0 &&
             strcasecmp(n.rowid.c_str(), DB_VE_ROW_ID) != 0)
@@ -251,6 +253,13 @@ int32_t S_create_adds_table(DB_INSTANCE *instance, const REGISTRATION &r, const 
         return rc;
     auto config = std::make_unique<DBTUNE_LAYER_CONFIG>();
     rc = S_storage(r, config.get());
+    if (rc == 0 && engine_rowid) {
+        rc = db_execute_ddlsql(
+            ("ALTER TABLE " + n.adds + " MODIFY (" + DB_VE_ROW_ID + " INTEGER NOT NULL)").c_str(),
+            1, 3);
+        if (rc == SQL_SUCCESS_WITH_INFO)
+            rc = 0;
+    }
     const struct {
         std::string name, columns;
         bool unique;

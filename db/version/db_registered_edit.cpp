@@ -91,12 +91,20 @@ int32_t DB_registered_table_mark_modified(DB_INSTANCE *instance, const REGISTRAT
             cli = params.integer(state->state_id);
         if (SQL_SUCCEEDED(cli))
             cli = SQLBindCol(hstmt, 1, SQL_C_LONG, &result, sizeof(result), &length);
-        if (SQL_SUCCEEDED(cli))
-            cli = SQLExecute(hstmt);
-        if (SQL_SUCCEEDED(cli))
-            cli = SQLFetch(hstmt);
         if (!SQL_SUCCEEDED(cli))
-            return db_version_fail(&hstmt, cli == SQL_NO_DATA ? SQL_ERROR : cli);
+            return db_version_fail(&hstmt, cli);
+        // Executed, fetched and committed in one step: the flag is seen by
+        // every other session at once.
+        CLI_DIAG_RECORD failure;
+        const int executed = db_execute_stmt_diag(&hstmt, 1, DB_EXEC_FETCH, &failure);
+        if (executed == DB_NO_MORE_DATA) // a function always answers a row
+            return db_version_fail(&hstmt, SQL_ERROR);
+        if (executed != 0) {
+            if (failure.sqlstate[0] != '\0')
+                db_set_xerr_from_diag(failure);
+            db_free_stmt(&hstmt);
+            return static_cast<int32_t>(executed);
+        }
         db_free_stmt(&hstmt);
         DB_SP_RESULT mapped;
         mapped.code = result;

@@ -27,6 +27,7 @@
 #include "db/core/db_instance_count.h"
 #include "db/core/db_instance_internal.h"
 #include "db/core/db_names_internal.h"
+#include "db/core/db_sql_text_internal.h"
 #include "db/core/db_stmt_internal.h"
 
 // Ids drawn from a table's IMV id sequence count down from 2147483647 to this
@@ -223,6 +224,10 @@ static bool S_cursors_survive_commit(void)
 
 static int32_t S_open(DB_INSTANCE *instance, const char *where)
 {
+    // The client's condition is the statement's whole WHERE clause; it must
+    // not end the statement or take in what follows it.
+    if (!db_sql_parentheses_balance(where))
+        return ZE_INVALID_ARGUMENT;
     if (S_reader.open) {
         db_free_stmt(&S_reader.hstmt);
         Block *kept = S_reader.block;
@@ -327,10 +332,11 @@ static int32_t S_scan_by_ids(DB_INSTANCE *instance, int32_t open, const VE_BITMA
         if (S_ids.ids.empty())
             return ZE_NO_MORE_ROWS;
         S_ids.active = true;
-        return S_open_batch(instance, out);
     }
-    int32_t rc = db_registration_fetch(instance, 0, nullptr, out);
-    // Each batch ends with -4 from the reader; the scan ends after the last.
+    int32_t rc =
+        open ? S_open_batch(instance, out) : db_registration_fetch(instance, 0, nullptr, out);
+    // Each batch ends with -4 from the reader, the first one too when none of
+    // its ids is registered; the scan ends after the last.
     while (rc == ZE_NO_MORE_ROWS && S_ids.active)
         rc = S_open_batch(instance, out);
     return rc;

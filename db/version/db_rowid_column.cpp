@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 
 #include <memory>
 #include <string>
@@ -297,7 +298,8 @@ int32_t S_settle_index(DB_INSTANCE *instance, const Names &n, const std::string 
     const DB_INDEX_DEF *found = nullptr;
     for (int16_t i = 0; i < count && found == nullptr; i++)
         if (indexes[i].column_count == 1 && indexes[i].column_names != nullptr &&
-            indexes[i].column_names[0] != nullptr && n.column == indexes[i].column_names[0])
+            indexes[i].column_names[0] != nullptr &&
+            strcasecmp(n.column.c_str(), indexes[i].column_names[0]) == 0)
             found = &indexes[i];
     if (found == nullptr) {
         plan->renumber = plan->index_afterwards = true;

@@ -182,6 +182,10 @@ static void S_scan_close(void)
 
 static int32_t S_scan_open(DB_INSTANCE *instance, const char *where)
 {
+    // The client's condition is the statement's whole WHERE clause; it must
+    // not end the statement or take in what follows it.
+    if (!db_sql_parentheses_balance(where))
+        return ZE_INVALID_ARGUMENT;
     free(S_scan.handed_out);
     S_scan.handed_out = nullptr;
     if (!S_scan.lineage_open) {

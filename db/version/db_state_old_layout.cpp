@@ -150,6 +150,10 @@ static int32_t S_deliver_lineage(OldRow *row, STATE *out)
 
 static int32_t S_open(DB_INSTANCE *instance, const char *where)
 {
+    // The client's condition is the statement's whole WHERE clause; it must
+    // not end the statement or take in what follows it.
+    if (!db_sql_parentheses_balance(where))
+        return ZE_INVALID_ARGUMENT;
     char states[DB_QUALIFIED_NAME_SIZE] = "";
     db_make_states_table_name(instance, states, sizeof(states));
     std::string sql =

@@ -129,6 +129,10 @@ static std::string S_versions(DB_INSTANCE *instance)
 
 static int32_t S_scan_open(DB_INSTANCE *instance, const char *where)
 {
+    // The client's condition is the statement's whole WHERE clause; it must
+    // not end the statement or take in what follows it.
+    if (!db_sql_parentheses_balance(where))
+        return ZE_INVALID_ARGUMENT;
     std::string sql = S_COLUMNS "       creation_time FROM   " + S_versions(instance) +
                       (db_sql_is_blank(where) ? std::string("  ") : " WHERE " + std::string(where));
     return db_block_cursor_open(&S_scan, sizeof(VersionRow), sql.c_str(),
@@ -164,13 +168,20 @@ int32_t db_version_fetch_where(DB_INSTANCE *instance, const char *where, VERSION
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     int32_t rc = db_version_prepare(&hstmt, sql.c_str());
     if (rc != ZE_SUCCESS)
-        return rc;
+        return rc == ZE_TABLE_NOT_FOUND || rc == ZE_OUT_OF_MEMORY ? rc : ZE_DBMS_ERROR;
+    // A read: the caller's transaction is left as it is.
     VersionRow row{};
     SQLRETURN cli = S_bind(hstmt, &row);
-    rc = SQL_SUCCEEDED(cli) ? db_version_execute_fetch(&hstmt) : db_version_record(&hstmt, cli);
+    if (SQL_SUCCEEDED(cli))
+        cli = SQLExecute(hstmt);
+    if (SQL_SUCCEEDED(cli))
+        cli = SQLFetch(hstmt);
+    if (cli == SQL_NO_DATA)
+        rc = ZE_VERSION_NOT_FOUND;
+    else if (!SQL_SUCCEEDED(cli))
+        rc = db_version_record(&hstmt, cli) == ZE_TABLE_NOT_FOUND ? ZE_TABLE_NOT_FOUND
+                                                                  : ZE_DBMS_ERROR;
     db_free_stmt(&hstmt);
-    if (rc == DB_NO_MORE_DATA)
-        return ZE_VERSION_NOT_FOUND;
     if (rc == ZE_SUCCESS)
         S_fill(out, row);
     return rc;

@@ -20,12 +20,13 @@
 // Room for the name column insert_version returns (char(128)).
 #define S_RETURNED_NAME_SIZE 129
 
-// A version as the functions name it: owner.name, the name alone without an
-// owner, nothing (a NULL) without a name.
+// A version as the functions name it: owner.name (".name" without an owner,
+// which the functions read as an empty owner, never as the caller), nothing
+// (a NULL) without a name.
 static std::string S_full_name(std::string_view owner, std::string_view name)
 {
-    if (owner.empty() || name.empty())
-        return std::string(name);
+    if (name.empty())
+        return std::string();
     return std::string(owner) + "." + std::string(name);
 }
 

@@ -62,7 +62,7 @@ int32_t S_check_rastercolumn_id(SM_MASTER *m, int32_t id)
 {
     if (!m)
         return ZE_NULL_POINTER;
-    if (id < 1 || id > sm_header(m)[SM_HW_NRASTERS])
+    if (id < 1 || id > m->caps.nrasters)
         return ZE_INVALID_RASTERCOLUMN_ID;
     return ZE_SUCCESS;
 }
@@ -196,7 +196,7 @@ int32_t sm_check_layer_id(SM_MASTER *master, int32_t layer_id)
 {
     if (!master)
         return ZE_NULL_POINTER;
-    if (layer_id < 1 || layer_id > sm_header(master)[SM_HW_NLAYERS])
+    if (layer_id < 1 || layer_id > master->caps.nlayers)
         return ZE_INVALID_LAYER_ID;
     return ZE_SUCCESS;
 }
@@ -232,7 +232,7 @@ int32_t SM_available_layer_ids_set(SM_MASTER *master, const VE_BITMAP *bitmap)
         return ZE_NULL_POINTER;
     if (sm_mutex_lock(master, S_LAYER_IDS) != ZE_SUCCESS)
         return ZE_FAILURE;
-    int32_t nlayers = sm_header(master)[SM_HW_NLAYERS];
+    int32_t nlayers = master->caps.nlayers;
     for (int32_t bit = VES_Bitmap_Scan(bitmap, 0, 1); bit >= 0 && bit < nlayers;
          bit = VES_Bitmap_Scan(bitmap, bit + 1, 1))
         master->layer_table[bit].layer_id = static_cast<uint16_t>(bit + 1);
@@ -256,7 +256,7 @@ int32_t SM_available_rastercolumn_ids_set(SM_MASTER *master, const VE_BITMAP *bi
         return ZE_NULL_POINTER;
     if (sm_mutex_lock(master, S_RASTER_IDS) != ZE_SUCCESS)
         return ZE_FAILURE;
-    int32_t nrasters = sm_header(master)[SM_HW_NRASTERS];
+    int32_t nrasters = master->caps.nrasters;
     for (int32_t bit = VES_Bitmap_Scan(bitmap, 0, 1); bit >= 0 && bit < nrasters;
          bit = VES_Bitmap_Scan(bitmap, bit + 1, 1))
         master->raster_in_use[bit] = 1;

@@ -56,7 +56,7 @@ enum S_Outcome { S_GO_ON, S_CONFLICT, S_GRANTED_AS_IS };
 
 int32_t S_nlocks(SM_MASTER *m)
 {
-    return sm_header(m)[SM_HW_NLOCKS];
+    return m->caps.nlocks;
 }
 
 bool S_valid(SM_MASTER *m, int32_t i)
@@ -275,7 +275,7 @@ void sm_layer_locks_repair(SM_MASTER *m)
     SM_LAYER_LOCK *slots = m->layer_locks;
     uint64_t marks[S_MAX_SLOTS / 64] = {};
     auto marked = [&](int32_t i) { return (marks[i >> 6] >> (i & 63)) & 1u; };
-    int32_t nlayers = sm_header(m)[SM_HW_NLAYERS];
+    int32_t nlayers = m->caps.nlayers;
     for (int32_t layer = 0; layer < nlayers; ++layer) {
         SM_LAYER_ENTRY *entry = &m->layer_table[layer];
         int32_t prev = 0;
@@ -343,7 +343,7 @@ int32_t SM_locks_delete_user(SM_MASTER *master, int32_t pid)
         return ZE_NULL_POINTER;
     // Every lock of pid on every layer, in one hold of the mutex.
     int32_t result = S_locked(master, [&] {
-        int32_t nlayers = sm_header(master)[SM_HW_NLAYERS];
+        int32_t nlayers = master->caps.nlayers;
         for (int32_t layer_id = 1; layer_id <= nlayers; ++layer_id) {
             if (master->layer_table[layer_id - 1].first_lock == 0)
                 continue;

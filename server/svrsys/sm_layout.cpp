@@ -131,10 +131,11 @@ void sm_layout_init(char *block, const SM_CAPACITIES *c, const SM_LAYOUT *layout
     S_chain_free(reinterpret_cast<SM_OBJECT_LOCK *>(block + layout->object_locks), c->nobjlocks);
 }
 
-void sm_layout_attach(SM_MASTER *master, const SM_LAYOUT *layout)
+void sm_layout_attach(SM_MASTER *master, const SM_CAPACITIES *capacities, const SM_LAYOUT *layout)
 {
     char *block = master->block;
     master->size = layout->total;
+    master->caps = *capacities;
     master->pinfo = reinterpret_cast<SM_PINFO *>(block + layout->pinfo);
     master->layer_locks = reinterpret_cast<SM_LAYER_LOCK *>(block + layout->layer_locks);
     master->layer_table = reinterpret_cast<SM_LAYER_ENTRY *>(block + layout->layer_table);

@@ -72,13 +72,14 @@ SM_CAPACITIES S_capacities(int32_t nproc, int32_t nlocks, int32_t nstatelocks, i
 }
 
 // The layout a header describes, when it describes a block of size bytes:
-// its capacities must give exactly its offsets and size. 0 or -1.
-int32_t S_header_layout(const int32_t *w, size_t size, SM_LAYOUT *layout)
+// its capacities must give exactly its offsets and size. 0 or -1. The
+// capacities are read once, here, into c.
+int32_t S_header_layout(const int32_t *w, size_t size, SM_CAPACITIES *capacities, SM_LAYOUT *layout)
 {
     if (size < sizeof(SM_HEADER))
         return ZE_FAILURE;
-    SM_CAPACITIES c =
-        S_capacities(w[SM_HW_NPROC], w[SM_HW_NLOCKS], w[SM_HW_NSTATELOCKS], w[SM_HW_NTABLELOCKS],
+    SM_CAPACITIES &c = *capacities;
+    c = S_capacities(w[SM_HW_NPROC], w[SM_HW_NLOCKS], w[SM_HW_NSTATELOCKS], w[SM_HW_NTABLELOCKS],
                      w[SM_HW_NLAYERS], w[SM_HW_NREGS], w[SM_HW_NRASTERS], w[SM_HW_NOBJLOCKS]);
     if (sm_layout_compute(&c, layout) != ZE_SUCCESS)
         return ZE_FAILURE;
@@ -124,11 +125,13 @@ int32_t SM_master_create(void *first, const char *instance, int32_t /*ignored*/,
     int created = plat_shm_create(name, static_cast<size_t>(layout.total), &m->mapping);
     if (created != PLAT_SHM_OK) {
         free(m);
-        return created == PLAT_SHM_EXISTS ? ZE_INSTANCE_RUNNING : ZE_OUT_OF_MEMORY;
+        // Another account's object under the name is a name that exists.
+        return created == PLAT_SHM_EXISTS || created == PLAT_SHM_FOREIGN ? ZE_INSTANCE_RUNNING
+                                                                         : ZE_OUT_OF_MEMORY;
     }
     m->block = static_cast<char *>(m->mapping.base);
     sm_layout_init(m->block, &c, &layout);
-    sm_layout_attach(m, &layout);
+    sm_layout_attach(m, &c, &layout);
 
     if (S_open_mutexes(m, 1) != ZE_SUCCESS) {
         plat_shm_close(&m->mapping);
@@ -175,12 +178,13 @@ int32_t SM_server_open(void *first, const char *instance, int32_t /*ignored*/, i
     }
     m->block = static_cast<char *>(m->mapping.base);
     SM_LAYOUT layout;
-    if (S_header_layout(sm_header(m), m->mapping.size, &layout) != ZE_SUCCESS) {
+    SM_CAPACITIES capacities;
+    if (S_header_layout(sm_header(m), m->mapping.size, &capacities, &layout) != ZE_SUCCESS) {
         plat_shm_close(&m->mapping);
         free(m);
         return ZE_OUT_OF_MEMORY;
     }
-    sm_layout_attach(m, &layout);
+    sm_layout_attach(m, &capacities, &layout);
     if (S_open_mutexes(m, 0) != ZE_SUCCESS) {
         plat_shm_close(&m->mapping);
         free(m);
@@ -218,7 +222,7 @@ int32_t SM_local_server_open(int32_t /*ignored*/, int32_t nproc, int32_t nlocks,
     }
     m->local = 1;
     sm_layout_init(m->block, &c, &layout);
-    sm_layout_attach(m, &layout);
+    sm_layout_attach(m, &c, &layout);
     // Without a control process every layer id is taken from the start.
     for (int32_t i = 0; i < nlayers; ++i)
         m->layer_table[i].layer_id = static_cast<uint16_t>(i + 1);

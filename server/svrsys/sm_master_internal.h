@@ -157,6 +157,7 @@ typedef struct SM_RW_GUARD {
     PLAT_NAMED_MUTEX mutex;
     PLAT_SHARED_EVENT no_readers; /* manual reset, set while no one reads */
     PLAT_SHM readers;             /* SM_GUARD_READERS: who reads */
+    int32_t reader_capacity;      /* its entries, checked once at open */
 } SM_RW_GUARD;
 
 /* The readers of the guard by process (in the guard's own shared object), so
@@ -174,8 +175,9 @@ typedef struct SM_GUARD_READERS {
 } SM_GUARD_READERS;
 
 struct SM_MASTER {
-    int32_t size; /* of the block */
-    char *block;  /* its header */
+    int32_t size;       /* of the block */
+    SM_CAPACITIES caps; /* checked at attach: every walk's bound, never re-read */
+    char *block;        /* its header */
     SM_PINFO *pinfo;
     SM_LAYER_LOCK *layer_locks;
     SM_LAYER_ENTRY *layer_table;
@@ -209,8 +211,9 @@ int32_t *sm_header(SM_MASTER *master);
 int32_t sm_layout_compute(const SM_CAPACITIES *capacities, SM_LAYOUT *layout);
 /* Writes a new block's header and chains (the block is zeroed already). */
 void sm_layout_init(char *block, const SM_CAPACITIES *capacities, const SM_LAYOUT *layout);
-/* Points the handle's section addresses into its block. */
-void sm_layout_attach(SM_MASTER *master, const SM_LAYOUT *layout);
+/* Points the handle's section addresses into its block and keeps the
+ * capacities the layout was computed (and checked) from as its bounds. */
+void sm_layout_attach(SM_MASTER *master, const SM_CAPACITIES *capacities, const SM_LAYOUT *layout);
 
 /* Numbered mutexes 1 to 15 (not creation order; see sm_mutex.cpp). Lock waits
  * without limit; an abandoned mutex counts as taken, and the lock table it
@@ -241,6 +244,11 @@ void sm_mutex_release_held(SM_MASTER *master);
 /* The alive test of lock holders: the calling process itself, and in the
  * control process its living children; in other processes every holder. */
 int32_t sm_holder_alive(SM_MASTER *master, int32_t holder);
+/* Process slots whose id is not 0: the processes-in-use count, taken from
+ * the slots themselves, so a process that died between claiming its slot and
+ * counting it leaves no drift. Header word 1 is set to it by every add and
+ * delete. */
+int32_t sm_pinfo_count(SM_MASTER *master);
 /* -65 for a null handle, -28 for a layer id outside 1 to nlayers, else 0. */
 int32_t sm_check_layer_id(SM_MASTER *master, int32_t layer_id);
 /* 1 while a process with that id exists and is not a zombie, else 0. */

@@ -20,6 +20,7 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace
 {
@@ -75,7 +76,7 @@ int32_t S_recount_readers(SM_MASTER *master)
 {
     SM_GUARD_READERS *readers = S_readers(master);
     int64_t total = 0;
-    for (int32_t i = 0; i < readers->capacity; ++i) {
+    for (int32_t i = 0; i < master->guard.reader_capacity; ++i) {
         SM_GUARD_READER *entry = &readers->entries[i];
         if (entry->pid == 0)
             continue;
@@ -98,7 +99,7 @@ SM_GUARD_READER *S_reader_entry(SM_MASTER *master, bool make)
     SM_GUARD_READERS *readers = S_readers(master);
     for (int pass = 0; pass < 2; ++pass) {
         SM_GUARD_READER *free_entry = nullptr;
-        for (int32_t i = 0; i < readers->capacity; ++i) {
+        for (int32_t i = 0; i < master->guard.reader_capacity; ++i) {
             SM_GUARD_READER *entry = &readers->entries[i];
             if (entry->pid == master->own_id)
                 return entry;
@@ -138,7 +139,7 @@ int32_t sm_process_exists(int32_t pid)
         return 0;
     char path[64];
     snprintf(path, sizeof path, "/proc/%d/stat", pid);
-    FILE *f = fopen(path, "r");
+    FILE *f = fopen(path, "re");
     if (!f)
         return 1; // no /proc: the signal test stands
     // "pid (comm) state ...": the state follows the last ')'.
@@ -231,13 +232,22 @@ int32_t sm_rw_guard_open(SM_MASTER *master, int32_t create, int32_t nproc)
     if (created) {
         readers->capacity = static_cast<int32_t>(capacity);
         plat_shm_publish(&guard->readers);
-    } else if (guard->readers.size < offsetof(SM_GUARD_READERS, entries) || readers->capacity < 0 ||
-               (guard->readers.size - offsetof(SM_GUARD_READERS, entries)) /
-                       sizeof(SM_GUARD_READER) <
-                   static_cast<size_t>(readers->capacity)) {
-        sm_rw_guard_close(master);
-        return ZE_FAILURE;
+    } else {
+        // Read once and checked against the object's size: every walk of the
+        // table is bounded by this copy, whatever the word says later.
+        if (guard->readers.size < offsetof(SM_GUARD_READERS, entries)) {
+            sm_rw_guard_close(master);
+            return ZE_FAILURE;
+        }
+        capacity = std::atomic_ref<int32_t>(readers->capacity).load(std::memory_order_acquire);
+        size_t room =
+            (guard->readers.size - offsetof(SM_GUARD_READERS, entries)) / sizeof(SM_GUARD_READER);
+        if (capacity < 0 || room < static_cast<size_t>(capacity)) {
+            sm_rw_guard_close(master);
+            return ZE_FAILURE;
+        }
     }
+    guard->reader_capacity = static_cast<int32_t>(capacity);
     guard->mode = 1;
     return ZE_SUCCESS;
 }
@@ -250,6 +260,7 @@ void sm_rw_guard_close(SM_MASTER *master)
     plat_shm_close(&guard->readers);
     plat_shared_event_close(&guard->no_readers);
     plat_named_mutex_close(&guard->mutex);
+    guard->reader_capacity = 0;
     guard->mode = 0;
 }
 

@@ -85,7 +85,7 @@ SM_CHAIN_TABLE sm_object_lock_table(SM_MASTER *master)
     t.master = master;
     t.slots = reinterpret_cast<char *>(master->object_locks);
     t.slot_size = sizeof(SM_OBJECT_LOCK);
-    t.capacity = w[SM_HW_NOBJLOCKS];
+    t.capacity = master->caps.nobjlocks;
     t.key_size = 3 * sizeof(int32_t);
     t.next_offset = offsetof(SM_OBJECT_LOCK, next);
     t.type_offset = offsetof(SM_OBJECT_LOCK, type);

@@ -1,7 +1,7 @@
 // Process slots of the instance's shared memory (sm_pinfo.h). No mutex guards
 // them: a free slot is claimed by swapping its id from 0 atomically, so two
-// processes never take one slot, and the count in header word 1 moves by
-// atomic additions.
+// processes never take one slot. The count of processes in use is the count
+// of claimed slots; header word 1 is set to it after every change.
 #include "server/svrsys/sm_master_internal.h"
 
 #include "base/util/zel_errors.h"
@@ -21,10 +21,26 @@ std::atomic_ref<int32_t> S_word(int32_t &word)
 
 int32_t S_nproc(SM_MASTER *master)
 {
-    return sm_header(master)[SM_HW_NPROC];
+    return master->caps.nproc;
+}
+
+void S_store_count(SM_MASTER *master)
+{
+    S_word(sm_header(master)[SM_HW_PROCESSES])
+        .store(sm_pinfo_count(master), std::memory_order_release);
 }
 
 } // namespace
+
+int32_t sm_pinfo_count(SM_MASTER *master)
+{
+    int32_t count = 0;
+    int32_t nproc = S_nproc(master);
+    for (int32_t i = 0; i < nproc; ++i)
+        if (S_word(master->pinfo[i].id).load(std::memory_order_acquire) != 0)
+            ++count;
+    return count;
+}
 
 SM_PINFO *SM_pinfo_find(SM_MASTER *master, int32_t id)
 {
@@ -57,7 +73,7 @@ int32_t SM_pinfo_add(SM_MASTER *master, int32_t id)
         memset(&slot->id_copy, 0, sizeof(SM_PINFO) - sizeof slot->id);
         slot->id_copy = id;
         slot->start_time = static_cast<int32_t>(time(nullptr));
-        S_word(sm_header(master)[SM_HW_PROCESSES]).fetch_add(1, std::memory_order_acq_rel);
+        S_store_count(master);
         return ZE_SUCCESS;
     }
     return ZE_FAILURE;
@@ -74,7 +90,7 @@ int32_t SM_pinfo_delete(SM_MASTER *master, int32_t id)
         int32_t expected = id;
         if (S_word(master->pinfo[i].id)
                 .compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) {
-            S_word(sm_header(master)[SM_HW_PROCESSES]).fetch_sub(1, std::memory_order_acq_rel);
+            S_store_count(master);
             return ZE_SUCCESS;
         }
     }

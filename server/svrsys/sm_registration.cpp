@@ -37,7 +37,7 @@ constexpr int32_t S_END = SM_CHAIN_END_WORD;
 
 int32_t S_nregs(SM_MASTER *m)
 {
-    return sm_header(m)[SM_HW_NREGS];
+    return m->caps.nregs;
 }
 
 // -65 or -219 for an unusable handle or id, else 0.

@@ -1,6 +1,7 @@
 // Counts, capacities and new ids of the instance by code (sm_master.h).
 // Single header words are read without a mutex; counts of slots and new ids
-// are taken under the mutex (or the guard) of their section.
+// are taken under the mutex (or the guard) of their section. Capacities are
+// those the handle checked when it attached, never the header's words again.
 #include "server/svrsys/sm_master_internal.h"
 
 #include "base/util/zel_errors.h"
@@ -28,7 +29,7 @@ int32_t S_layer_locks_in_use(SM_MASTER *master)
     // Counted also when the mutex cannot be had; the answer is then -1.
     int32_t locked = sm_mutex_lock(master, 1);
     int32_t count = 0;
-    int32_t nlocks = sm_header(master)[SM_HW_NLOCKS];
+    int32_t nlocks = master->caps.nlocks;
     for (int32_t i = 0; i < nlocks; ++i)
         if (master->layer_locks[i].holder != 0)
             ++count;
@@ -40,7 +41,7 @@ int32_t S_layer_locks_in_use(SM_MASTER *master)
 int32_t S_layers_modified(SM_MASTER *master)
 {
     int32_t count = 0;
-    int32_t nlayers = sm_header(master)[SM_HW_NLAYERS];
+    int32_t nlayers = master->caps.nlayers;
     for (int32_t i = 0; i < nlayers; ++i)
         if (master->layer_mtimes[i] != 0)
             ++count;
@@ -60,7 +61,7 @@ int32_t S_new_layer_id(SM_MASTER *master)
     if (sm_mutex_lock(master, 1) != ZE_SUCCESS)
         return ZE_FAILURE;
     int32_t id = ZE_LAYER_LIMIT;
-    int32_t nlayers = sm_header(master)[SM_HW_NLAYERS];
+    int32_t nlayers = master->caps.nlayers;
     for (int32_t i = 0; i < nlayers; ++i) {
         if (master->layer_table[i].layer_id == 0) {
             master->layer_table[i].layer_id = static_cast<uint16_t>(i + 1);
@@ -76,7 +77,7 @@ int32_t S_new_registration_id(SM_MASTER *master)
     if (sm_rw_guard_acquire(master, 3) != ZE_SUCCESS)
         return ZE_FAILURE;
     int32_t id = ZE_REGISTRATION_LIMIT;
-    int32_t nregs = sm_header(master)[SM_HW_NREGS];
+    int32_t nregs = master->caps.nregs;
     for (int32_t i = 0; i < nregs; ++i) {
         SM_REGISTRATION_SLOT *slot = &master->registrations[i];
         if (slot->registration_id == 0 && slot->modification_time == 0) {
@@ -94,7 +95,7 @@ int32_t S_new_rastercolumn_id(SM_MASTER *master)
     if (sm_mutex_lock(master, 7) != ZE_SUCCESS)
         return ZE_FAILURE;
     int32_t id = ZE_RASTERCOLUMN_LIMIT;
-    int32_t nrasters = sm_header(master)[SM_HW_NRASTERS];
+    int32_t nrasters = master->caps.nrasters;
     for (int32_t i = 0; i < nrasters; ++i) {
         if (master->raster_in_use[i] == 0) {
             master->raster_in_use[i] = 1;
@@ -114,31 +115,31 @@ int32_t SM_shared_info(SM_MASTER *master, int32_t code)
     const int32_t *w = sm_header(master);
     switch (code) {
     case SM_INFO_PROCESSES_IN_USE:
-        return w[SM_HW_PROCESSES];
+        return sm_pinfo_count(master);
     case SM_INFO_NPROC:
-        return w[SM_HW_NPROC];
+        return master->caps.nproc;
     case SM_INFO_LAYER_LOCKS_IN_USE:
         return S_layer_locks_in_use(master);
     case SM_INFO_NLOCKS:
-        return w[SM_HW_NLOCKS];
+        return master->caps.nlocks;
     case SM_INFO_LAYERS_MODIFIED:
         return S_layers_modified(master);
     case SM_INFO_NLAYERS:
-        return w[SM_HW_NLAYERS];
+        return master->caps.nlayers;
     case SM_INFO_REGISTRATIONS_CACHED:
         return w[SM_HW_REGISTRATION_COUNT];
     case SM_INFO_NREGS:
-        return w[SM_HW_NREGS];
+        return master->caps.nregs;
     case SM_INFO_STATE_LOCKS_IN_USE:
         return w[SM_HW_STATE_COUNT];
     case SM_INFO_NSTATELOCKS:
-        return w[SM_HW_NSTATELOCKS];
+        return master->caps.nstatelocks;
     case SM_INFO_NRASTERS:
-        return w[SM_HW_NRASTERS];
+        return master->caps.nrasters;
     case SM_INFO_TABLE_LOCKS_IN_USE:
         return w[SM_HW_TABLE_COUNT];
     case SM_INFO_NTABLELOCKS:
-        return w[SM_HW_NTABLELOCKS];
+        return master->caps.ntablelocks;
     case SM_INFO_NEW_STATE_ID:
         return S_next_id(master, 10, SM_HW_LAST_STATE_ID);
     case SM_INFO_NEW_METADATA_ID:
@@ -150,7 +151,7 @@ int32_t SM_shared_info(SM_MASTER *master, int32_t code)
     case SM_INFO_OBJECT_LOCKS_IN_USE:
         return w[SM_HW_OBJECT_COUNT];
     case SM_INFO_NOBJLOCKS:
-        return w[SM_HW_NOBJLOCKS];
+        return master->caps.nobjlocks;
     case SM_INFO_DEFAULT_STATE_ID:
         return S_default_state_id(master);
     case SM_INFO_NEW_LAYER_ID:

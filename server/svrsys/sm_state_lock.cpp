@@ -56,7 +56,7 @@ SM_CHAIN_TABLE sm_state_lock_table(SM_MASTER *master)
     t.master = master;
     t.slots = reinterpret_cast<char *>(master->state_locks);
     t.slot_size = sizeof(SM_STATE_LOCK);
-    t.capacity = w[SM_HW_NSTATELOCKS];
+    t.capacity = master->caps.nstatelocks;
     t.key_size = sizeof(int32_t);
     t.next_offset = offsetof(SM_STATE_LOCK, next);
     t.type_offset = offsetof(SM_STATE_LOCK, type);

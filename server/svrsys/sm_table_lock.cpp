@@ -71,7 +71,7 @@ SM_CHAIN_TABLE sm_table_lock_table(SM_MASTER *master)
     t.master = master;
     t.slots = reinterpret_cast<char *>(master->table_locks);
     t.slot_size = sizeof(SM_TABLE_LOCK);
-    t.capacity = w[SM_HW_NTABLELOCKS];
+    t.capacity = master->caps.ntablelocks;
     t.key_size = sizeof(int32_t);
     t.next_offset = offsetof(SM_TABLE_LOCK, next);
     t.type_offset = offsetof(SM_TABLE_LOCK, type);

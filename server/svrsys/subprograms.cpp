@@ -11,6 +11,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/random.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -86,6 +87,22 @@ struct SectionGuard {
     SectionGuard &operator=(const SectionGuard &) = delete;
 };
 } // namespace
+
+// The number of the first child: random, so that another account cannot
+// plant the stop semaphores' names in advance.
+static int32_t S_first_child_number()
+{
+    uint32_t bits = 0;
+    if (getrandom(&bits, sizeof bits, 0) != (ssize_t)sizeof bits)
+        bits = (uint32_t)time(nullptr) ^ ((uint32_t)getpid() << 16);
+    return (int32_t)(bits & 0x3FFFFFFFu) + 1;
+}
+
+int32_t subprograms_next_child_number(void)
+{
+    SectionGuard section;
+    return S_ctl.child_counter;
+}
 
 static bool S_on_watcher_thread()
 {
@@ -274,7 +291,7 @@ int32_t SubPrograms_Initialize(int32_t, const char *instance, SUBPROGRAMS_DEATH_
         S_ctl.last_count = 1;
         S_ctl.on_death = on_death;
         S_ctl.command.store(S_WATCH);
-        S_ctl.child_counter = 1;
+        S_ctl.child_counter = S_first_child_number();
         const std::string name = instance != nullptr ? instance : "";
         S_ctl.pipe_names[S_INBOUND] = S_INBOUND_PIPE + name;
         S_ctl.pipe_names[S_OUTBOUND] = S_OUTBOUND_PIPE + name;
@@ -376,9 +393,8 @@ static int32_t S_start(int32_t pause, int32_t pipe_index, const std::string &pro
         command_line.push_back(S_ctl.pipe_names[S_OUTBOUND]);
     }
     const std::string &semaphore_name = command_line[command_line.size() - 3];
-    // A child of another account must be able to open its semaphore.
     PLAT_SEMAPHORE *semaphore = nullptr;
-    int rc = plat_semaphore_create(semaphore_name.c_str(), as.as_user, &semaphore);
+    int rc = plat_semaphore_create(semaphore_name.c_str(), &semaphore);
     if (rc != 0) {
         SUBPROGRAMS_API_ERROR("CreateSemaphore", rc);
         return ZE_SECURITY_FAILED;
@@ -388,6 +404,13 @@ static int32_t S_start(int32_t pause, int32_t pipe_index, const std::string &pro
         SUBPROGRAMS_API_ERROR("LogonUser", rc);
         plat_semaphore_close(semaphore);
         return ZE_INVALID_LOGIN;
+    }
+    // A child of another account opens its semaphore: that account alone
+    // gets it, so no other can release it and stop the child.
+    if (as.as_user && (rc = plat_semaphore_grant(semaphore, user.uid)) != 0) {
+        SUBPROGRAMS_API_ERROR("SetSecurityInfo", rc);
+        plat_semaphore_close(semaphore);
+        return ZE_SECURITY_FAILED;
     }
     std::vector<const char *> argv;
     argv.reserve(command_line.size() + 1);

@@ -51,8 +51,8 @@ ZEL_API int32_t SubPrograms_StartProgram(int32_t pause, int32_t pipe_index, cons
                                          LO_PIPE **inbound, LO_PIPE **outbound, ...);
 /* As SubPrograms_StartProgram for "<home>/bin/tobrun.exe" under the account
  * of user ("domain\name" or "name") after a log-on with password; the stop
- * semaphore is open to every account. -9 when the log-on or the start fails,
- * -15 when the semaphore cannot be made. Log-ons are refused unless the
+ * semaphore is handed to that account alone. -9 when the log-on or the start
+ * fails, -15 when the semaphore cannot be made or handed over. Log-ons are refused unless the
  * platform has an authenticator. */
 ZEL_API int32_t SubPrograms_StartProgramAsUser(int32_t pause, int32_t pipe_index, const char *home,
                                                LO_PIPE **inbound, LO_PIPE **outbound,

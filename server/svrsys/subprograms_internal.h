@@ -12,6 +12,10 @@
  * process with exit code 1. */
 void subprograms_api_error(const char *file, int line, const char *call, int error);
 
+/* The child number the next start puts in its stop semaphore's name (the
+ * numbers start at a random value). */
+int32_t subprograms_next_child_number(void);
+
 #define SUBPROGRAMS_API_ERROR(call, error) subprograms_api_error(__FILE__, __LINE__, call, error)
 
 #endif

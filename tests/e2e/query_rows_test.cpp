@@ -32,7 +32,11 @@
 #include "platform/plat_socket_internal.h"
 #include "tests/db/stream/query_fixture.h"
 #include "tests/support/forked_child.h"
+#include "tests/support/peer_watchdog.h"
 #include "tests/support/quiet_stderr.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST(30);
 
 using namespace query_test;
 

@@ -302,7 +302,11 @@ TEST(MoxRelation, EnvelopesSettleClearCases)
         {&rectangle, {10, 10, 30, 30}, SM_LCROSS, MOX_ENVSECT_CANNOT_HOLD}, // nothing outside
         {&rectangle, {10, 10, 30, 30}, SM_PIP, MOX_ENVSECT_UNDECIDED},      // points only
         {&rectangle, {0, 10, 30, 30}, SM_AI, MOX_ENVSECT_UNDECIDED},        // reaches the boundary
-        {&holed, {10, 10, 30, 30}, SM_AI, MOX_ENVSECT_UNDECIDED},   // the hole is not arithmetic
+        {&holed, {10, 10, 30, 30}, SM_AI, MOX_ENVSECT_HOLDS},             // no edge reaches the box
+        {&holed, {30, 30, 70, 70}, SM_AI, MOX_ENVSECT_UNDECIDED},         // the hole's edges do
+        {&holed, {45, 45, 55, 55}, SM_ET_OR_AI, MOX_ENVSECT_CANNOT_HOLD}, // in the hole
+        {&holed, {10, 10, 30, 30}, SM_LCROSS, MOX_ENVSECT_CANNOT_HOLD},
+        {&holed, {10, 10, 30, 30}, SM_PIP, MOX_ENVSECT_UNDECIDED},
         {&holed, {10, 10, 30, 30}, SM_PC, MOX_ENVSECT_CANNOT_HOLD}, // cannot hold the filter
         {&holed, {200, 200, 300, 300}, SM_CP, MOX_ENVSECT_CANNOT_HOLD},
         {&holed, {90, 90, 120, 120}, SM_SC, MOX_ENVSECT_CANNOT_HOLD}, // leaves the filter's box
@@ -322,19 +326,26 @@ TEST(MoxRelation, EnvelopesSettleClearCases)
         EXPECT_EQ(MoxsEnvSect(&c.filter->spec, &c.box, c.method), c.expected);
     }
 
-    // Shapes that only look like their extent are not taken for rectangles.
-    const Shape lookalikes[] = {
-        {"bow tie", VE_ENTITY_AREA, {{0, 0}, {100, 100}, {100, 0}, {0, 100}, {0, 0}}, ""},
-        {"repeated corner", VE_ENTITY_AREA, {{0, 0}, {100, 0}, {100, 0}, {100, 100}, {0, 0}}, ""},
-        {"line round the box",
-         VE_ENTITY_LINE,
-         {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0}},
-         ""},
+    // Shapes that only look like their extent are not taken for rectangles:
+    // a box strictly inside the extent is settled by their edges alone.
+    const struct {
+        Shape shape;
+        int32_t expected;
+    } lookalikes[] = {
+        {{"bow tie", VE_ENTITY_AREA, {{0, 0}, {100, 100}, {100, 0}, {0, 100}, {0, 0}}, ""},
+         MOX_ENVSECT_UNDECIDED}, // a diagonal crosses the box
+        {{"repeated corner", VE_ENTITY_AREA, {{0, 0}, {100, 0}, {100, 0}, {100, 100}, {0, 0}}, ""},
+         MOX_ENVSECT_UNDECIDED}, // a triangle: its diagonal crosses the box
+        {{"line round the box",
+          VE_ENTITY_LINE,
+          {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0}},
+          ""},
+         MOX_ENVSECT_CANNOT_HOLD}, // no point of the line lies in the box
     };
-    ENVELOPE box = {10, 10, 30, 30};
-    for (const Shape &shape : lookalikes) {
-        Spec spec(shape);
-        EXPECT_EQ(MoxsEnvSect(&spec.spec, &box, SM_ET_OR_AI), MOX_ENVSECT_UNDECIDED) << shape.name;
+    ENVELOPE box = {10, 30, 30, 50};
+    for (const auto &l : lookalikes) {
+        Spec spec(l.shape);
+        EXPECT_EQ(MoxsEnvSect(&spec.spec, &box, SM_ET_OR_AI), l.expected) << l.shape.name;
     }
 }
 

@@ -12,6 +12,11 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
+
 namespace
 {
 

@@ -13,7 +13,11 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/peer_watchdog.h"
 #include "tests/support/run_folder_fixture.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 namespace
 {

@@ -4,11 +4,21 @@
 // authenticator is installed.
 #include "platform/plat_process_internal.h"
 
+#include "platform/plat_shm_internal.h"
+#include "platform/plat_socket_internal.h"
+#include "platform/plat_temp_file_internal.h"
+
 #include <gtest/gtest.h>
 
 #include <errno.h>
+#include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <unistd.h>
+
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -94,6 +104,65 @@ TEST(PlatProcess, LogOnsNeedAnAuthenticator)
     plat_process_close(process);
     EXPECT_EQ(plat_set_authenticator(nullptr), grant_self);
     EXPECT_EQ(plat_logon_user(nullptr, "me", "pw", &id), EACCES);
+}
+
+TEST(PlatProcess, AChildInheritsNoneOfTheLibrarysDescriptors)
+{
+    // The library's own descriptors are close-on-exec from their creation;
+    // one the host leaves inheritable is handed on deliberately.
+    PLAT_SHM shm;
+    const std::string name = "plat_process_fds_" + std::to_string(getpid());
+    ASSERT_EQ(plat_shm_create(name.c_str(), 16, &shm), PLAT_SHM_OK);
+    PLAT_EVENT *event = nullptr;
+    ASSERT_EQ(plat_event_create(&event), 0);
+    int pair[2];
+    ASSERT_EQ(plat_socket_pair(pair), 0);
+    char *temp_name = nullptr;
+    int temp_fd = -1;
+    ASSERT_EQ(plat_temp_file_create(nullptr, "fds", &temp_name, &temp_fd), 0);
+    const int host = dup(2);
+    ASSERT_GE(host, 0);
+    struct Descriptor {
+        const char *what;
+        int fd;
+        bool library;
+    } descriptors[] = {
+        {"shared memory", shm.fd, true}, {"event", plat_event_waitable(event)->fd, true},
+        {"socket pair", pair[0], true},  {"temporary file", temp_fd, true},
+        {"the host's own", host, false},
+    };
+    std::string list;
+    for (const Descriptor &d : descriptors) {
+        if (d.library) {
+            EXPECT_NE(fcntl(d.fd, F_GETFD) & FD_CLOEXEC, 0) << d.what;
+            list += " " + std::to_string(d.fd);
+        }
+    }
+    // The exit code counts the library's descriptors the child has, plus 100
+    // when the host's is missing.
+    const std::string script =
+        "n=0; for fd in" + list +
+        "; do [ -e /proc/$$/fd/$fd ] && n=$((n+1)); done; [ -e /proc/$$/fd/" +
+        std::to_string(host) + " ] || n=$((n+100)); exit $n";
+    const char *argv[] = {"sh", "-c", script.c_str(), nullptr};
+    struct passwd *nobody = getpwnam("nobody");
+    std::vector<PLAT_USER_ID> identities = {{geteuid(), getegid()}};
+    if (geteuid() == 0 && nobody != nullptr)
+        identities.push_back({nobody->pw_uid, nobody->pw_gid});
+    for (const PLAT_USER_ID &id : identities) {
+        PLAT_PROCESS *process = nullptr;
+        ASSERT_EQ(plat_process_spawn_as_user(&id, argv, &process), 0) << id.uid;
+        EXPECT_EQ(exit_code_after_end(process), 0) << "as user " << id.uid;
+        plat_process_close(process);
+    }
+    close(host);
+    close(temp_fd);
+    unlink(temp_name);
+    free(temp_name);
+    plat_socket_close(pair[0]);
+    plat_socket_close(pair[1]);
+    plat_event_close(event);
+    plat_shm_close(&shm);
 }
 
 } // namespace

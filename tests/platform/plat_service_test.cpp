@@ -125,22 +125,32 @@ TEST_F(PlatService, NamesHandlesAndRightsAreChecked)
     EXPECT_EQ(reader, nullptr);
 }
 
-TEST_F(PlatService, QuotedProgramPathAndOwnWordsComeBeforeTheStartArguments)
+TEST_F(PlatService, TheProgramGetsItsOwnWordsAndReadsTheStartArgumentsFromItsInput)
 {
     char tmpl[] = "/tmp/zel svc XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     std::string dir = tmpl;
     std::string program = dir + "/run me.sh";
-    std::ofstream(program) << "#!/bin/sh\nprintf '%s|' \"$@\" > \"$1\"\nexec sleep 30\n";
+    // One line: its words, its input with each zero byte as "|", and whether
+    // descriptor 77 of this process reached it.
+    std::ofstream(program) << "#!/bin/sh\n"
+                              "input=$(tr '\\000' '|')\n"
+                              "leak=closed; [ -e /proc/$$/fd/77 ] && leak=open\n"
+                              "printf '%s|' \"$@\" \"$input\" \"$leak\" > \"$1.tmp\"\n"
+                              "mv \"$1.tmp\" \"$1\"\n"
+                              "exec sleep 30\n";
     chmod(program.c_str(), 0700);
     std::string out = dir + "/words";
     std::string line = "\"" + program + "\" \"" + out + "\" two\t\"three four\"";
     ASSERT_EQ(Create("svc", line.c_str()), 0);
+    // A descriptor of this process that is not close-on-exec.
+    ASSERT_EQ(dup2(2, 77), 77);
 
     PLAT_SC_HANDLE service = nullptr;
     ASSERT_EQ(plat_svc_open(manager, "svc", PLAT_GENERIC_READ | PLAT_GENERIC_EXECUTE, &service), 0);
-    const char *arguments[] = {"#", nullptr, "never"};
-    ASSERT_EQ(plat_svc_start(service, 3, arguments), 0);
+    const char *arguments[] = {"#", "pass word", nullptr, "never"};
+    ASSERT_EQ(plat_svc_start(service, 4, arguments), 0);
+    close(77);
     EXPECT_EQ(plat_svc_start(service, 0, nullptr), PLAT_ERROR_SERVICE_ALREADY_RUNNING);
     std::string words;
     for (int i = 0; i < 500 && words.empty(); ++i) {
@@ -148,7 +158,7 @@ TEST_F(PlatService, QuotedProgramPathAndOwnWordsComeBeforeTheStartArguments)
         std::ifstream in(out);
         std::getline(in, words);
     }
-    EXPECT_EQ(words, out + "|two|three four|#|");
+    EXPECT_EQ(words, out + "|two|three four|#|pass word||closed|");
 
     uint32_t state = 0;
     for (int i = 0; i < 500 && state != PLAT_SERVICE_RUNNING; ++i) {

@@ -15,6 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
+
 namespace
 {
 

@@ -5,13 +5,17 @@
 #include "platform/plat_shm_internal.h"
 
 #include "tests/support/forked_child.h"
+#include "tests/support/quiet_stderr.h"
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <iostream>
 #include <string>
 
 namespace
@@ -205,4 +209,83 @@ TEST(PlatShm, CreateOrOpenJoinsALiveObject)
     EXPECT_EQ(plat_shm_create_or_open(name.c_str(), 17, &third, &created), PLAT_SHM_FAILED);
     plat_shm_close(&second);
     plat_shm_close(&first);
+}
+
+// The file behind an object of the system's shared-memory folder.
+static std::string object_file(const PLAT_SHM &shm)
+{
+    return std::string("/dev/shm") + shm.name;
+}
+
+TEST(PlatShm, ObjectsAndTheCreateLockAreTheOwnersAlone)
+{
+    std::string name = unique_name("mode");
+    const mode_t before = umask(0);
+    PLAT_SHM shm;
+    ASSERT_EQ(plat_shm_create(name.c_str(), 8, &shm), PLAT_SHM_OK);
+    umask(before);
+    struct stat st;
+    ASSERT_EQ(stat(object_file(shm).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_uid, geteuid());
+    // The lock of creators belongs to this account only.
+    const std::string lock = "/dev/shm/zel.%create-" + std::to_string(geteuid());
+    ASSERT_EQ(stat(lock.c_str(), &st), 0) << lock;
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_uid, geteuid());
+    plat_shm_close(&shm);
+}
+
+TEST(PlatShm, AnObjectOfAnotherAccountOrWritableByOthersIsRefused)
+{
+    struct passwd *nobody = getpwnam("nobody");
+    const bool can_chown = geteuid() == 0 && nobody != nullptr;
+    struct Case {
+        const char *what;
+        mode_t mode;
+        bool other_owner;
+        const char *says;
+    } cases[] = {
+        {"writable by all", 0666, false, "other accounts may write it (mode 0666)"},
+        {"writable by the group", 0620, false, "other accounts may write it (mode 0620)"},
+        {"of another account", 0600, true, "belongs to another account"},
+    };
+    for (const Case &c : cases) {
+        if (c.other_owner && !can_chown) {
+            // Only root can hand an object to another account here.
+            std::cout << "[ NOTE     ] not root: case \"" << c.what << "\" not run\n";
+            continue;
+        }
+        // A live, well-formed object under the name, as a planter would leave it.
+        std::string name = unique_name("planted");
+        PLAT_SHM planted;
+        ASSERT_EQ(plat_shm_create(name.c_str(), 16, &planted), PLAT_SHM_OK) << c.what;
+        plat_shm_publish(&planted);
+        ASSERT_EQ(fchmod(planted.fd, c.mode), 0) << c.what;
+        if (c.other_owner) {
+            ASSERT_EQ(fchown(planted.fd, nobody->pw_uid, nobody->pw_gid), 0) << c.what;
+        }
+
+        StderrCapture capture;
+        PLAT_SHM shm;
+        EXPECT_EQ(plat_shm_open(name.c_str(), &shm), PLAT_SHM_FOREIGN) << c.what;
+        std::string said = capture.text();
+        EXPECT_NE(said.find(planted.name), std::string::npos) << said;
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        EXPECT_EQ(shm.map, nullptr) << c.what;
+        EXPECT_EQ(plat_shm_create(name.c_str(), 16, &shm), PLAT_SHM_FOREIGN) << c.what;
+        int created = -1;
+        EXPECT_EQ(plat_shm_create_or_open(name.c_str(), 16, &shm, &created), PLAT_SHM_FOREIGN)
+            << c.what;
+        EXPECT_EQ(created, 0) << c.what;
+        said = capture.text();
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+
+        // Once it is the account's own again, it opens.
+        ASSERT_EQ(fchown(planted.fd, geteuid(), getegid()), 0);
+        ASSERT_EQ(fchmod(planted.fd, 0600), 0);
+        ASSERT_EQ(plat_shm_open(name.c_str(), &shm), PLAT_SHM_OK) << c.what;
+        plat_shm_close(&shm);
+        plat_shm_close(&planted);
+    }
 }

@@ -1,7 +1,7 @@
 // Stream sockets of the platform layer: sends to a closed peer fail without
 // SIGPIPE, interrupted calls are repeated, non-blocking sockets are waited
-// out, poll works on descriptors above 1024, and every socket made here is
-// close-on-exec.
+// out while a time-out set on a blocking socket fails the call, poll works on
+// descriptors above 1024, and every socket made here is close-on-exec.
 #include "platform/plat_socket_internal.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +12,18 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/time.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 namespace
 {
@@ -162,6 +169,53 @@ TEST(PlatSocket, NonBlockingSocketsAreWaitedOut)
         sent += static_cast<size_t>(n);
     }
     reader.join();
+}
+
+// A receive or send time-out the host set on a blocking socket ends the call
+// with a failure; the call is not waited out again. Should it be, the test
+// unblocks it after a few seconds by giving it what it waits for.
+TEST(PlatSocket, AHostsTimeOutFailsTheCall)
+{
+    struct Case {
+        const char *name;
+        int option;
+    } cases[] = {{"receive", SO_RCVTIMEO}, {"send", SO_SNDTIMEO}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Pair pair;
+        struct timeval limit = {};
+        limit.tv_usec = 100000;
+        ASSERT_EQ(setsockopt(pair.a, SOL_SOCKET, c.option, &limit, sizeof limit), 0);
+        std::vector<char> block(1 << 16, 'q');
+        std::promise<std::pair<ssize_t, int>> outcome;
+        std::future<std::pair<ssize_t, int>> done = outcome.get_future();
+        std::atomic<bool> stop{false};
+        std::thread caller([&] {
+            ssize_t n = 0;
+            if (c.option == SO_RCVTIMEO) {
+                n = plat_socket_recv(pair.a, block.data(), 1);
+            } else {
+                // The peer reads nothing: the socket fills, then the send times out.
+                while (!stop && (n = plat_socket_send(pair.a, block.data(), block.size())) > 0) {
+                }
+            }
+            outcome.set_value({n, n < 0 ? errno : 0});
+        });
+        const bool ended = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        if (!ended) {
+            // Free the caller: a byte to read, or room to write.
+            stop = true;
+            send(pair.b, "x", 1, MSG_DONTWAIT | MSG_NOSIGNAL);
+            std::vector<char> sink(1 << 16);
+            while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+                recv(pair.b, sink.data(), sink.size(), MSG_DONTWAIT);
+        }
+        caller.join();
+        EXPECT_TRUE(ended) << "the call waited past its time-out";
+        const std::pair<ssize_t, int> got = done.get();
+        EXPECT_EQ(got.first, -1);
+        EXPECT_TRUE(got.second == EAGAIN || got.second == EWOULDBLOCK) << got.second;
+    }
 }
 
 TEST(PlatSocket, PollWorksAboveDescriptor1024)

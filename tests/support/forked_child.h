@@ -107,11 +107,23 @@ inline Child start(const std::function<int(const Link &)> &body)
 }
 
 // Reaps the child: its exit code, or 128 + the signal that ended it, or -1.
+// A child still running after 20 seconds is ended with SIGKILL (137).
 inline int finish(Child &child)
 {
     int status = 0;
     int result = -1;
-    if (child.pid > 0 && waitpid(child.pid, &status, 0) == child.pid)
+    pid_t reaped = 0;
+    for (int waited_ms = 0; child.pid > 0 && reaped == 0; waited_ms += 10) {
+        reaped = waitpid(child.pid, &status, WNOHANG);
+        if (reaped < 0 && errno == EINTR)
+            reaped = 0;
+        else if (reaped == 0 && waited_ms >= 20000) {
+            kill(child.pid, SIGKILL);
+            reaped = waitpid(child.pid, &status, 0);
+        } else if (reaped == 0)
+            usleep(10000);
+    }
+    if (child.pid > 0 && reaped == child.pid)
         result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     if (child.link.in >= 0)
         close(child.link.in);

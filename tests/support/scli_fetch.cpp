@@ -3,7 +3,9 @@
 // SQL_ROWSET_SIZE), SQLGetData in pieces, and the description of the columns.
 #include "tests/support/scli_state.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 using namespace scli;
 
@@ -39,6 +41,14 @@ static SQLRETURN S_fetch(Entry &e, size_t size, SQLULEN *fetched, SQLUSMALLINT *
     s.gd_done = false;
     size_t avail = s.rows.size() - s.next_row;
     size_t n = size < avail ? size : avail;
+    auto &empties = state().empty_fetches;
+    const auto empty = std::find(empties.begin(), empties.end(),
+                                 std::make_pair(e.call().fn, state().counts[e.call().fn]));
+    const bool scripted_empty = empty != empties.end();
+    if (scripted_empty) {
+        empties.erase(empty);
+        n = 0;
+    }
     if (fetched)
         *fetched = n;
     if (status)
@@ -47,7 +57,7 @@ static SQLRETURN S_fetch(Entry &e, size_t size, SQLULEN *fetched, SQLUSMALLINT *
     s.cur_row = s.next_row;
     s.cur_count = n;
     if (n == 0)
-        return SQL_NO_DATA;
+        return scripted_empty ? SQL_SUCCESS : SQL_NO_DATA;
     s.next_row += n;
 
     SQLULEN bind_type = attr_value(s, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN);

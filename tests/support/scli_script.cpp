@@ -229,8 +229,18 @@ void fail_call(const std::string &fn, int n, SQLRETURN rc, const Diag &diag)
     state().faults.push_back({fn, n, rc, diag});
 }
 
+void empty_fetch_call(const std::string &fn, int n)
+{
+    state().empty_fetches.push_back({fn, n});
+}
+
 void add_table(const std::string &owner, const std::string &table, std::vector<Column> cols)
 {
+    for (State::Table &t : state().tables)
+        if (t.owner == owner && t.name == table) {
+            t.cols = std::move(cols);
+            return;
+        }
     state().tables.push_back({owner, table, std::move(cols)});
 }
 
@@ -315,6 +325,7 @@ void reset()
     s.counts.clear();
     s.total_calls = 0;
     s.faults.clear();
+    s.empty_fetches.clear();
     s.tables.clear();
     s.options = Options{};
     set_driver_defaults(s);

@@ -88,6 +88,7 @@ struct State {
     std::map<std::string, int> counts;
     int total_calls = 0;
     std::vector<Fault> faults;
+    std::vector<std::pair<std::string, int>> empty_fetches; // (fn, n) of empty_fetch_call
     std::map<SQLUSMALLINT, InfoValue> info;
     std::map<SQLUSMALLINT, bool> functions;
     std::vector<Row> type_info;

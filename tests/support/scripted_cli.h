@@ -248,12 +248,16 @@ void clear_journal();
 // rc with diag on its handle instead of doing its work. rc SQL_SUCCESS_WITH_INFO
 // lets the call do its work and adds diag.
 void fail_call(const std::string &fn, int n, SQLRETURN rc, const Diag &diag = {});
+// The n-th call of the fetch function fn answers SQL_SUCCESS with no row (a
+// rows-fetched count of 0) and does not advance, as a faulty driver might.
+void empty_fetch_call(const std::string &fn, int n);
 
 // Catalogue and driver properties. SQLColumns answers from the tables added
 // here, matching owner, table and column by ODBC search patterns (% and _),
 // case-sensitively; a null argument matches everything. Info items default to
 // an Informix-like driver (2250-2252 included); SQL_DATABASE_NAME and
-// SQL_USER_NAME answer the connection's own unless set.
+// SQL_USER_NAME answer the connection's own unless set. A table added again
+// under the same owner and name replaces the one before.
 void add_table(const std::string &owner, const std::string &table, std::vector<Column> cols);
 void set_info(SQLUSMALLINT info_type, SQLUINTEGER value, int width); // width 2 or 4 bytes
 void set_info_text(SQLUSMALLINT info_type, const std::string &text);

@@ -443,6 +443,19 @@ TEST_F(ScriptedCli, ScriptedFetchResultsAndOpenCursors)
     EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
     EXPECT_EQ(SQLCloseCursor(stmt), SQL_SUCCESS);
     EXPECT_EQ(SQLCloseCursor(stmt), SQL_ERROR);
+
+    // An empty fetch answers success, delivers nothing and does not advance.
+    scli::on_sql("SELECT k FROM u").columns({{"k", SQL_INTEGER}}).rows({{scli::i32(5)}});
+    ASSERT_EQ(SQLExecDirect(stmt, S("SELECT k FROM u"), SQL_NTS), SQL_SUCCESS);
+    SQLULEN fetched = 9;
+    ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
+    scli::empty_fetch_call("SQLFetchScroll", scli::call_count("SQLFetchScroll") + 1);
+    EXPECT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+    EXPECT_EQ(fetched, 0u);
+    EXPECT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_NO_DATA);
+    EXPECT_EQ(SQLCloseCursor(stmt), SQL_SUCCESS);
 }
 
 // A commit or rollback closes the connection's cursors unless the driver

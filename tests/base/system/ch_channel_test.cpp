@@ -30,6 +30,9 @@
 #include "platform/plat_socket_internal.h"
 #include "tests/base/system/so_fixture.h"
 
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
+
 namespace
 {
 
@@ -43,12 +46,13 @@ struct Ends {
     int a = -1, b = -1;
     CH_CHANNEL *ch_a = nullptr, *ch_b = nullptr;
     SO_CHANNEL *so_a = nullptr;
+    // A read that takes a wrong form waits for bytes that never come: it
+    // fails after a while instead of hanging the test.
+    zel_test::PeerWatchdog watchdog{&a, &b};
 
     explicit Ends(int32_t old, uint32_t type = CH_TYPE_SOCKET)
     {
         so_test::connect_pair(&a, &b);
-        // A read that takes a wrong form waits for bytes that never come:
-        // it fails after a while instead of hanging the test.
         timeval limit = {5, 0};
         setsockopt(b, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         ch_a = CH_create(type, old, &a);
@@ -59,6 +63,7 @@ struct Ends {
     }
     ~Ends()
     {
+        watchdog.stop();
         CH_destroy(ch_a);
         CH_destroy(ch_b);
         SO_destroy(so_a);

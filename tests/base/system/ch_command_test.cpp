@@ -18,6 +18,7 @@
 #include "base/system/so_channel_internal.h"
 #include "base/util/zel_errors.h"
 #include "platform/plat_socket_internal.h"
+#include "tests/support/peer_watchdog.h"
 #include "tests/support/quiet_stderr.h"
 
 namespace
@@ -28,6 +29,8 @@ namespace
 struct Ends {
     int fds[2] = {-1, -1};
     CH_CHANNEL *channel = nullptr;
+    // A read that waits for bytes that never come fails instead of hanging.
+    zel_test::PeerWatchdog watchdog{&fds[0], &fds[1]};
 
     explicit Ends(int32_t old)
     {
@@ -37,6 +40,7 @@ struct Ends {
     }
     ~Ends()
     {
+        watchdog.stop();
         CH_destroy(channel);
         plat_socket_close(fds[0]);
         plat_socket_close(fds[1]);

@@ -26,6 +26,10 @@
 #include "base/util/zel_errors.h"
 #include "mox/mox.h"
 #include "platform/plat_socket_internal.h"
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 namespace
 {

@@ -22,6 +22,7 @@
 #include "base/system/ch_command.h"
 #include "base/util/zel_errors.h"
 #include "platform/plat_socket_internal.h"
+#include "tests/support/peer_watchdog.h"
 #include "tests/support/quiet_stderr.h"
 
 namespace fs = std::filesystem;
@@ -73,6 +74,8 @@ std::string S_read(const fs::path &path)
 struct Pair {
     int fds[2] = {-1, -1};
     CH_CHANNEL *channel = nullptr;
+    // A read that waits for bytes that never come fails instead of hanging.
+    zel_test::PeerWatchdog watchdog{&fds[0], &fds[1]};
     Pair()
     {
         EXPECT_EQ(plat_socket_pair(fds), 0);
@@ -81,6 +84,7 @@ struct Pair {
     }
     ~Pair()
     {
+        watchdog.stop();
         CH_destroy(channel);
         plat_socket_close(fds[0]);
         plat_socket_close(fds[1]);

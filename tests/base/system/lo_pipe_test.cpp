@@ -19,8 +19,12 @@
 
 #include "base/system/lo_pipe_internal.h"
 #include "platform/plat_pipe_internal.h"
+#include "tests/support/peer_watchdog.h"
 #include "tests/support/quiet_stderr.h"
 #include "tests/support/run_folder_fixture.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 namespace
 {

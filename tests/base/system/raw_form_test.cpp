@@ -1,7 +1,8 @@
 // The raw forms over a byte transport that keeps each write as a piece of its
 // own and lets a read take from one piece only, as the memory transports do:
 // every writer's pieces must be read back by its reader piece by piece, and
-// texts longer than their wire room go as one terminated piece.
+// texts longer than their wire room go as one terminated piece. A feature's
+// envelope keeps its four sides.
 #include "base/system/raw_form_internal.h"
 
 #include <gtest/gtest.h>
@@ -215,4 +216,41 @@ TEST(RawFormPieces, EveryReaderTakesItsWritersPieces)
     compressed.points = nullptr; // the test's own array
     VES_comp_feature_free(&compressed);
     MoxCoordRefFree(ref);
+}
+
+// A feature's envelope keeps each of its four sides through the raw form,
+// whichever way the sides differ.
+TEST(RawFormFeature, EachEnvelopeSideSurvivesTheRoundTrip)
+{
+    const ENVELOPE boxes[] = {
+        {1, 2, 3, 4},
+        {-40, -30, -20, -10},
+        {INT32_MIN, -1, 0, INT32_MAX},
+        {70000, 65536, 16777216, 2000000000},
+    };
+    for (const ENVELOPE &box : boxes) {
+        SCOPED_TRACE(box.minx);
+        POINT points[2] = {{box.minx, box.miny}, {box.maxx, box.maxy}};
+        FEATURE_STRUCT sent = {};
+        sent.feature_id = 12;
+        sent.entity_type = VE_ENTITY_LINE;
+        sent.num_points = 2;
+        sent.allocated_points = 2;
+        sent.points = points;
+        sent.envelope = box;
+        Pieces wire;
+        RAW_IO io = wire.io();
+        ASSERT_EQ(raw_writef(&io, &sent), 0);
+        FEATURE_STRUCT got = {};
+        ASSERT_EQ(raw_readf(&io, &got, 1), 0);
+        EXPECT_EQ(got.envelope.minx, box.minx);
+        EXPECT_EQ(got.envelope.miny, box.miny);
+        EXPECT_EQ(got.envelope.maxx, box.maxx);
+        EXPECT_EQ(got.envelope.maxy, box.maxy);
+        EXPECT_EQ(got.feature_id, 12);
+        EXPECT_TRUE(wire.pieces.empty());
+        std::free(got.points);
+        std::free(got.z_values);
+        std::free(got.measures);
+    }
 }

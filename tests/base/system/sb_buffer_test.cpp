@@ -657,6 +657,47 @@ TEST_P(SbEncoding, FullBufferRefusesTheRowWholeAndTakesItAfterReset)
     EXPECT_EQ(SB_put_row(&row.r, 0, out), 0);
 }
 
+// A buffer sized by the estimate for exactly k rows takes all k and refuses
+// the next; a shape row whose estimate is one to four bytes over the room
+// left is refused with nothing of it written.
+TEST_P(SbEncoding, RoomForExactlyKRowsTakesKAndARowTooBigLeavesNothing)
+{
+    const int32_t enc = GetParam();
+    const int32_t per_row = enc == kXdr ? 8 : 6; // the indicator and the integer
+    for (int k = 1; k <= 4; k++) {
+        SCOPED_TRACE(k);
+        Buffer out(SB_SEND_BUFFER, per_row * k, enc);
+        Row row({S_col(VE_INTEGER)});
+        row.set<int32_t>(0, k);
+        for (int i = 0; i < k; i++)
+            ASSERT_EQ(SB_put_row(&row.r, 0, out), 0) << i;
+        EXPECT_EQ(SB_put_row(&row.r, 0, out), ZE_BUFFER_FULL);
+        EXPECT_EQ(SB_get_bytes_used(out), per_row * k);
+        EXPECT_EQ(SB_get_object_count(out), k);
+    }
+
+    Row first({S_col(VE_INTEGER)});
+    first.set<int32_t>(0, 1);
+    Row shape({S_col(VE_SHAPE)});
+    shape.set_shape(0, 5, {{1, 2}, {30, 40}, {50, 60}});
+    // The shape row's estimate: indicator, compressed bytes and their fixed part.
+    const int32_t estimate = (enc == kXdr ? 4 : 2) +
+                             VES_get_compressed_buffer_size(shape.shape(0)) +
+                             (enc == kXdr ? 34 : 14);
+    for (int32_t over = 1; over <= 4; over++) {
+        SCOPED_TRACE(over);
+        Buffer out(SB_SEND_BUFFER, per_row + estimate - over, enc);
+        ASSERT_EQ(SB_put_row(&first.r, 0, out), 0);
+        EXPECT_EQ(SB_put_row(&shape.r, 0, out), ZE_BUFFER_FULL);
+        EXPECT_EQ(SB_get_bytes_used(out), per_row);
+        EXPECT_EQ(SB_get_object_count(out), 1);
+    }
+    // With the room it needs it goes in.
+    Buffer out(SB_SEND_BUFFER, per_row + estimate, enc);
+    ASSERT_EQ(SB_put_row(&first.r, 0, out), 0);
+    EXPECT_EQ(SB_put_row(&shape.r, 0, out), 0);
+}
+
 // ---- Blob pieces --------------------------------------------------------------
 
 TEST_P(SbEncoding, BlobPieceFlows)
@@ -1120,12 +1161,29 @@ TEST_P(SbEncoding, ReceivedBytesThatDoNotFormARowAreRefused)
          ZE_INVALID_ARGUMENT},
         {"a negative compressed length", shape,
          area().i16(2).i32(1).i32(2).i16(2).str("t").i32(-1).b, ZE_INVALID_ARGUMENT},
+        // Lengths whose padding to whole units would pass the largest int.
+        {"a blob length of the largest int", blob,
+         area().i16(2).i16(2).i32(1).i32(INT32_MAX).raw("ab", 2).b, ZE_INVALID_ARGUMENT},
+        {"a blob length just below it", blob,
+         area().i16(2).i16(2).i32(1).i32(INT32_MAX - 2).raw("ab", 2).b, ZE_INVALID_ARGUMENT},
+        {"a compressed length of the largest int", shape,
+         area().i16(2).i32(1).i32(2).i16(2).str("t").i32(INT32_MAX).raw("0123", 4).b,
+         ZE_INVALID_ARGUMENT},
     };
     if (xdr) {
         cases.push_back({"a string longer than the column", text,
                          area().i16(2).str("a string of twenty..").b, ZE_INVALID_ARGUMENT});
         cases.push_back({"a length word that disagrees with the string", text,
                          area().i16(2).i32(5).i32(3).raw("abc", 3).pad().b, ZE_INVALID_ARGUMENT});
+        // The data ends inside the string's padding: one, two or three of its
+        // bytes are missing.
+        for (int missing : {1, 2, 3}) {
+            Area cut = area();
+            cut.i16(2).i32(2).i32(1).raw("a", 1);
+            cut.b.insert(cut.b.end(), static_cast<size_t>(3 - missing), 0);
+            cases.push_back({"a string cut inside its padding", text, cut.b, ZE_NETWORK_IO});
+        }
+        cases.push_back({"a whole padded string", text, area().i16(2).str("a").b, 0});
     } else {
         cases.push_back({"a string without its NUL", text, area().i16(2).i32(3).raw("abc", 3).b,
                          ZE_INVALID_ARGUMENT});

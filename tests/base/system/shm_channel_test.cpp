@@ -17,6 +17,10 @@
 
 #include "base/util/zel_errors.h"
 #include "platform/plat_shm_internal.h"
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 namespace
 {
@@ -224,35 +228,54 @@ TEST(ShmChannel, SetUpResults)
     shm_destroy(first);
 }
 
-// The other process can write anything into the mapping: a count or read
-// position out of range fails the transfer instead of steering a copy past
-// the area.
-TEST(ShmChannel, AreaWordsOutOfRangeAreRefused)
+// The other process can write anything into the mapping: a counter of its
+// that is impossible (a tail more than a ring ahead of the reader's head or
+// behind it, a head ahead of the writer's tail or more than a ring behind
+// it) fails the transfer instead of steering a copy past the ring, and a
+// side never trusts what the mapping says of its own counters.
+TEST(ShmChannel, ImpossibleCountersOfThePeerAreRefused)
 {
-    const std::string name = S_channel_name("garbage");
-    Sides s(name);
-    PLAT_SHM mapping = {};
-    ASSERT_EQ(plat_shm_open(("ZEL_chanl_shared_memory_" + name).c_str(), &mapping), PLAT_SHM_OK);
-    // The closed words of both sides, then the creator-to-opener ring's count
-    // and read position.
-    auto *words = static_cast<uint32_t *>(mapping.base);
     struct Case {
         const char *what;
-        uint32_t count, read_pos;
+        bool fill_first;   // the creator fills its ring, so that it must look at the head
+        uint32_t tail;     // the creator's tail as the opener will read it
+        uint32_t head;     // the opener's head as the creator will read it
+        bool opener_reads; // the opener's read fails (else the creator's write)
     } cases[] = {
-        {"count above the area", SHM_AREA_SIZE + 1, 0},
-        {"count far above the area", 0xFFFFFFFFu, 0},
-        {"read position past the area", 10, SHM_AREA_SIZE},
+        {"tail a byte more than a ring ahead", false, SHM_AREA_SIZE + 1, 0, true},
+        {"tail behind the head", false, 0xFFFFFFFFu, 0, true},
+        {"head ahead of the tail", true, SHM_AREA_SIZE, SHM_AREA_SIZE + 1, false},
+        {"head more than a ring behind", true, SHM_AREA_SIZE, 0xFFFFFFFFu, false},
     };
+    int n = 0;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        words[2] = c.count;
-        words[3] = c.read_pos;
+        const std::string name = S_channel_name(("garbage" + std::to_string(n++)).c_str());
+        Sides s(name);
+        std::vector<uint8_t> fill = S_pattern(SHM_AREA_SIZE, 9);
+        if (c.fill_first) {
+            ASSERT_EQ(shm_write(s.creator, fill.data(), SHM_AREA_SIZE), SHM_AREA_SIZE);
+        }
+        PLAT_SHM mapping = {};
+        ASSERT_EQ(plat_shm_open(("ZEL_chanl_shared_memory_" + name).c_str(), &mapping),
+                  PLAT_SHM_OK);
+        auto *area = static_cast<SHM_AREA *>(mapping.base);
+        area->to_opener.words.tail = c.tail;
+        area->to_opener.words.head = c.head;
         std::vector<uint8_t> got(64);
-        EXPECT_EQ(shm_read(s.opener, got.data(), 64), 0);
-        EXPECT_EQ(shm_data_waiting(s.opener), ZE_FAILURE);
-        EXPECT_EQ(shm_write(s.creator, got.data(), 64), 0);
+        if (c.opener_reads) {
+            EXPECT_EQ(shm_read(s.opener, got.data(), 64), 0);
+            EXPECT_EQ(shm_data_waiting(s.opener), ZE_FAILURE);
+            // The creator's own tail is its own: its writes go on.
+            EXPECT_EQ(shm_write(s.creator, got.data(), 64), 64);
+        } else {
+            EXPECT_EQ(shm_write(s.creator, got.data(), 64), 0);
+            // The opener's own head is its own: it reads what was written.
+            area->to_opener.words.tail = SHM_AREA_SIZE;
+            std::vector<uint8_t> all(SHM_AREA_SIZE);
+            EXPECT_EQ(shm_read(s.opener, all.data(), SHM_AREA_SIZE), SHM_AREA_SIZE);
+            EXPECT_EQ(all, fill);
+        }
+        plat_shm_close(&mapping);
     }
-    words[2] = words[3] = 0;
-    plat_shm_close(&mapping);
 }

@@ -8,13 +8,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <numeric>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
 #include <vector>
 
 #include "base/util/zel_errors.h"
 #include "tests/base/system/so_fixture.h"
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 using so_test::Bytes;
 using so_test::Loopback;
@@ -255,6 +264,50 @@ TEST(SoChannel, FailedSendBreaksTheTransport)
         EXPECT_EQ(SO_write_long(so, 6), ZE_FAILURE);
         SO_destroy(so);
         EXPECT_EQ(script.calls, "S");
+    }
+}
+
+// A receive or send time-out the host set on the socket fails the read or
+// the write, and the transport stays broken: nothing is tried again. Should
+// the channel wait on, the test frees it after a few seconds.
+TEST(SoChannel, AHostsTimeOutFailsTheReadOrTheWrite)
+{
+    for (int option : {SO_RCVTIMEO, SO_SNDTIMEO}) {
+        SCOPED_TRACE(option == SO_RCVTIMEO ? "receive" : "send");
+        Loopback link(0, 0);
+        timeval limit = {0, 100000};
+        ASSERT_EQ(setsockopt(link.ours, SOL_SOCKET, option, &limit, sizeof limit), 0);
+        std::atomic<bool> stop{false};
+        std::promise<int32_t> outcome;
+        std::future<int32_t> done = outcome.get_future();
+        std::thread caller([&] {
+            int32_t rc = 0;
+            if (option == SO_RCVTIMEO) {
+                int32_t value = 0;
+                rc = SO_read_long(link.so, &value);
+            } else {
+                // The peer reads nothing: the socket fills, then a send times out.
+                std::vector<uint8_t> block(1 << 16, 7);
+                while (!stop && rc == 0)
+                    rc = SO_write_block(link.so, block.data(), static_cast<int32_t>(block.size()));
+            }
+            outcome.set_value(rc);
+        });
+        const bool ended = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        if (!ended) {
+            stop = true;
+            send(link.peer, "abcd", 4, MSG_DONTWAIT | MSG_NOSIGNAL);
+            uint8_t sink[65536];
+            while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+                recv(link.peer, sink, sizeof sink, MSG_DONTWAIT);
+        }
+        caller.join();
+        EXPECT_TRUE(ended) << "the channel waited past the socket's time-out";
+        EXPECT_EQ(done.get(), ZE_FAILURE);
+        // Broken: with bytes to read now, the read still fails at once.
+        ASSERT_EQ(plat_socket_send(link.peer, "abcd", 4), 4);
+        int32_t value = 0;
+        EXPECT_EQ(SO_read_long(link.so, &value), ZE_FAILURE);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "base/system/ch_channel.h"
 #include "base/system/so_channel_internal.h"
 #include "platform/plat_socket_internal.h"
+#include "tests/support/peer_watchdog.h"
 
 namespace so_test
 {
@@ -108,11 +109,13 @@ inline void connect_pair(int *a, int *b)
 struct ChannelPair {
     int a = -1, b = -1;
     CH_CHANNEL *tx = nullptr, *rx = nullptr;
+    // A read that waits for bytes that never come fails instead of hanging.
+    zel_test::PeerWatchdog watchdog{&a, &b};
 
     explicit ChannelPair(uint32_t type)
     {
         connect_pair(&a, &b);
-        // A read that waits for bytes that never come fails instead of hanging.
+        // A test's own receive gives up after a while as well.
         timeval limit = {5, 0};
         setsockopt(a, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         setsockopt(b, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
@@ -123,6 +126,7 @@ struct ChannelPair {
     }
     ~ChannelPair()
     {
+        watchdog.stop();
         CH_destroy(tx);
         CH_destroy(rx);
         plat_socket_close(a);
@@ -137,6 +141,8 @@ struct ChannelPair {
 struct Loopback {
     int ours = -1, peer = -1;
     SO_CHANNEL *so = nullptr;
+    // A read that waits for bytes that never come fails instead of hanging.
+    zel_test::PeerWatchdog watchdog{&ours, &peer};
 
     explicit Loopback(int32_t write_size = 4096, int32_t read_size = 8192)
     {
@@ -146,6 +152,7 @@ struct Loopback {
     }
     ~Loopback()
     {
+        watchdog.stop();
         SO_destroy(so);
         if (ours >= 0)
             plat_socket_close(ours);

@@ -13,6 +13,7 @@
 #include "base/util/zel_errors.h"
 #include "platform/plat_service_internal.h"
 #include "platform/plat_socket_internal.h"
+#include "tests/support/peer_watchdog.h"
 #include "tests/support/quiet_stderr.h"
 #include "tests/support/registry_fixture.h"
 
@@ -28,6 +29,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 namespace
 {

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -110,6 +111,8 @@ struct Peer {
 struct Ends {
     int ours = -1, peer = -1;
     CH_CHANNEL *ch = nullptr;
+    // A read that waits for bytes that never come fails instead of hanging.
+    zel_test::PeerWatchdog watchdog{&ours, &peer};
     Ends()
     {
         so_test::connect_pair(&ours, &peer);
@@ -121,6 +124,7 @@ struct Ends {
     }
     ~Ends()
     {
+        watchdog.stop();
         CH_destroy(ch);
         plat_socket_close(ours);
         plat_socket_close(peer);
@@ -463,6 +467,76 @@ TEST(XdrChannel, AFailedReadBreaksTheTransport)
     EXPECT_EQ(CH_write_long(e.ch, 1), ZE_FAILURE);
     EXPECT_EQ(CH_flush(e.ch), ZE_FAILURE);
     EXPECT_TRUE(e.drain().empty());
+}
+
+// Whether input waits is asked of a socket of any number, 1024 and above too.
+TEST(XdrChannel, DataWaitingOnADescriptorAbove1024)
+{
+    struct rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_cur < 1601) {
+        if (limit.rlim_max < 1601)
+            GTEST_SKIP() << "the descriptor limit is below 1601";
+        limit.rlim_cur = 1601;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    }
+    int ours = -1, peer = -1;
+    so_test::connect_pair(&ours, &peer);
+    const int high = 1600;
+    ASSERT_EQ(dup2(ours, high), high);
+    XDR_CHANNEL *ch = XDR_create(&high, 0, 0);
+    ASSERT_NE(ch, nullptr);
+    EXPECT_EQ(xdr_data_waiting(ch), 0);
+    ASSERT_EQ(plat_socket_send(peer, "wxyz", 4), 4);
+    for (int i = 0; i < 500 && xdr_data_waiting(ch) == 0; i++)
+        usleep(10000);
+    EXPECT_EQ(xdr_data_waiting(ch), 1);
+    XDR_destroy(ch, 0);
+    close(high);
+    plat_socket_close(ours);
+    plat_socket_close(peer);
+}
+
+// A record decoded whole whose peer's record breaks off (a fragment not
+// marked last, then the end of the data) fails the read, and the read leaves
+// nothing allocated behind it.
+TEST(XdrChannel, ARecordThatBreaksOffLeavesNothingAllocated)
+{
+    const Bytes string_body = S_be({6, 5, 0x68656c6c, 0x6f000000}); // "hello"
+    // No table names; the clause "a = 1" with its NUL, padded.
+    const Bytes construct_body = S_be({0, 6, 0x61203d20, 0x31000000});
+    for (int kind : {0, 1}) {
+        SCOPED_TRACE(kind == 0 ? "dynamic string" : "construct");
+        Ends e;
+        const Bytes &body = kind == 0 ? string_body : construct_body;
+        Bytes wire = S_be({static_cast<uint32_t>(body.size())}); // not the last fragment
+        wire.insert(wire.end(), body.begin(), body.end());
+        e.send_raw(wire);
+        ASSERT_EQ(plat_socket_shutdown_send(e.peer), 0);
+        if (kind == 0) {
+            char *text = reinterpret_cast<char *>(&wire);
+            EXPECT_EQ(CH_read_dynamic_string(e.ch, &text), ZE_FAILURE);
+            EXPECT_EQ(text, nullptr);
+        } else {
+            VE_SQL_CONSTRUCT construct{};
+            EXPECT_EQ(CH_read_construct(e.ch, &construct), ZE_FAILURE);
+            EXPECT_EQ(construct.where, nullptr);
+            EXPECT_EQ(construct.tables, nullptr);
+        }
+    }
+}
+
+// A receive time-out the host set on the socket fails the read; the
+// transport is broken from then on.
+TEST(XdrChannel, AHostsReceiveTimeOutFailsTheRead)
+{
+    Ends e;
+    timeval limit = {0, 100000};
+    ASSERT_EQ(setsockopt(e.ours, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
+    int32_t value = 7;
+    EXPECT_EQ(CH_read_long(e.ch, &value), ZE_FAILURE);
+    e.send_raw(S_be({0x80000004, 8}));
+    EXPECT_EQ(CH_read_long(e.ch, &value), ZE_FAILURE);
 }
 
 TEST(XdrChannel, ARefusedWriteSendsNothing)

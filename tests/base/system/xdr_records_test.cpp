@@ -629,6 +629,68 @@ TEST(XdrRecords, ConstructTableNamesAreBoundedByTheReadersSlot)
     }
 }
 
+// Texts of a peer-announced length are read as their bytes come: lengths
+// across several growth steps (odd ones padded) arrive whole, and a length
+// whose bytes never come fails and leaves nothing.
+TEST(XdrRecords, AnnouncedLengthsAreTakenAsTheirBytesCome)
+{
+    for (size_t length : {size_t{1}, size_t{3}, size_t{65535}, size_t{65536}, size_t{140001}}) {
+        std::string text(length, 'w');
+        for (size_t i = 0; i < length; i += 997)
+            text[i] = static_cast<char>('a' + i % 26);
+        Encoded got = S_encode(
+            [&](XDR *x) { return xdrio_write_dynamic_string(x, text.c_str()) == 0; }, length + 64);
+        ASSERT_TRUE(got.ok) << length;
+        char *back = nullptr;
+        ASSERT_TRUE(S_decode(got.bytes, [&](XDR *x) {
+                        return xdrio_read_dynamic_string(x, &back) == 0;
+                    }).ok);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(std::string(back), text);
+        std::free(back);
+
+        VE_SQL_CONSTRUCT construct{0, nullptr, text.data()};
+        for (int32_t old : {0, 1}) {
+            got = S_encode([&](XDR *x) { return xdrio_write_construct(x, &construct, old) == 0; },
+                           4 * length + 64);
+            ASSERT_TRUE(got.ok) << length;
+            VE_SQL_CONSTRUCT read{};
+            ASSERT_TRUE(S_decode(got.bytes,
+                                 [&](XDR *x) { return xdrio_read_construct(x, &read, old) == 0; })
+                            .ok)
+                << length << " " << old;
+            ASSERT_NE(read.where, nullptr);
+            EXPECT_EQ(std::string(read.where), text);
+            raw_construct_clear(&read);
+        }
+    }
+
+    // The largest lengths announced, eight bytes sent.
+    Bytes string_wire;
+    S_be32(string_wire, XDR_MAX_BYTES);
+    S_be32(string_wire, XDR_MAX_BYTES - 1);
+    S_be32(string_wire, 0x61626364);
+    S_be32(string_wire, 0x65666768);
+    char *none = reinterpret_cast<char *>(1);
+    EXPECT_TRUE(S_decode(string_wire, [&](XDR *x) {
+                    return xdrio_read_dynamic_string(x, &none) == ZE_FAILURE;
+                }).ok);
+    EXPECT_EQ(none, nullptr);
+    Bytes clause_wire;
+    S_be32(clause_wire, 0);
+    S_be32(clause_wire, XDR_MAX_BYTES);
+    S_be32(clause_wire, 0x61626364);
+    S_be32(clause_wire, 0x65666768);
+    for (int32_t old : {0, 1}) {
+        VE_SQL_CONSTRUCT read{};
+        EXPECT_TRUE(S_decode(clause_wire, [&](XDR *x) {
+                        return xdrio_read_construct(x, &read, old) != 0;
+                    }).ok);
+        EXPECT_EQ(read.where, nullptr);
+        raw_construct_clear(&read);
+    }
+}
+
 TEST(XdrRecords, QueryDescriptionRoundTripsAndANullRecordIsRefused)
 {
     char c0[] = "NAME", c1[] = "SHAPE", t0[] = "db:o.t", h0[] = "FIRST_ROWS";

@@ -426,3 +426,72 @@ TEST(CodepageConverters, EveryThreadConvertsWithItsOwnDescriptors)
         t.join();
     EXPECT_EQ(wrong, 0);
 }
+
+// The Big5 and EUC-TW converters take each character's result from tables
+// made from the long way: over random texts of every kind of position (ASCII,
+// characters of every lead and plane, bytes that begin nothing, sequences cut
+// by the end) and output rooms from ample to tight, both give the same bytes.
+TEST(CodepageConverters, TablesGiveTheLongWaysResults)
+{
+    using Long = int32_t (*)(char *, int32_t);
+    struct Direction {
+        const char *name;
+        Converter table;
+        Long long_way;
+        bool euc;
+    } directions[] = {
+        {"Big5 to EUC-TW", codepage_big5_to_euctw, codepage_big5_to_euctw_long, false},
+        {"EUC-TW to Big5", codepage_euctw_to_big5, codepage_euctw_to_big5_long, true},
+    };
+    std::mt19937 random(20261211);
+    auto byte = [&](int low, int high) {
+        return static_cast<char>(std::uniform_int_distribution<int>(low, high)(random));
+    };
+    for (const Direction &d : directions) {
+        SCOPED_TRACE(d.name);
+        for (int round = 0; round < 400; round++) {
+            std::string text;
+            const int pieces = std::uniform_int_distribution<int>(0, 40)(random);
+            for (int k = 0; k < pieces; k++) {
+                switch (std::uniform_int_distribution<int>(0, 5)(random)) {
+                case 0:
+                    text += byte(0x20, 0x7E);
+                    break;
+                case 1: // any byte but the terminator
+                    text += byte(0x01, 0xFF);
+                    break;
+                case 2: // a pair of the main range
+                    text += byte(0xA1, 0xFE);
+                    text += d.euc ? byte(0xA1, 0xFE) : byte(0x40, 0xFE);
+                    break;
+                case 3: // a pair of any lead
+                    text += byte(0x80, 0xFF);
+                    text += byte(0x01, 0xFF);
+                    break;
+                case 4: // EUC-TW's four-byte form, any plane byte
+                    text += '\x8E';
+                    text += k % 2 ? byte(0xA1, 0xB0) : byte(0x01, 0xFF);
+                    text += byte(0xA1, 0xFE);
+                    text += byte(0xA1, 0xFE);
+                    break;
+                default: // Big5's Hong Kong rows
+                    text += byte(0x87, 0xA0);
+                    text += byte(0x40, 0xFE);
+                    break;
+                }
+            }
+            const int32_t ample = static_cast<int32_t>(text.size() * 2 + 1);
+            for (int32_t size : {ample, static_cast<int32_t>(text.size() + 1),
+                                 static_cast<int32_t>(text.size() / 2 + 1), 1}) {
+                std::vector<char> a(static_cast<size_t>(size)), b(static_cast<size_t>(size));
+                const size_t n = std::min(text.size() + 1, static_cast<size_t>(size));
+                memcpy(a.data(), text.c_str(), n);
+                memcpy(b.data(), text.c_str(), n);
+                ASSERT_EQ(d.table(a.data(), size, nullptr), 0);
+                ASSERT_EQ(d.long_way(b.data(), size), 0);
+                ASSERT_EQ(std::string(a.data()), std::string(b.data()))
+                    << "round " << round << ", size " << size;
+            }
+        }
+    }
+}

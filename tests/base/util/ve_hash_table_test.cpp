@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
@@ -125,6 +128,48 @@ TEST_F(HashTableTest, RefusesBadSizes)
     std::string long_name = dir_ + "/" + std::string(130, 'n');
     EXPECT_EQ(ht_open(long_name.c_str(), HT_FLAG_PERSISTENT, 4, 6, 10), nullptr);
     EXPECT_EQ(ht_close(nullptr), 0);
+}
+
+TEST_F(HashTableTest, ATableFileIsNeverOpenedThroughALinkNorLeftToAChild)
+{
+    // A link planted at the table's name would have its target emptied.
+    const std::string target = path("target");
+    {
+        FILE *f = fopen(target.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fputs("keep", f);
+        fclose(f);
+    }
+    ASSERT_EQ(symlink(target.c_str(), path("link").c_str()), 0);
+    for (int32_t flags : {0, HT_FLAG_PERSISTENT, HT_FLAG_PERSISTENT | HT_FLAG_REOPEN})
+        EXPECT_EQ(ht_open(path("link").c_str(), flags, 4, 6, 10), nullptr) << flags;
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 4);
+
+    // The descriptors the tables add are close-on-exec.
+    auto open_fds = [] {
+        std::vector<int> fds;
+        for (int fd = 0; fd < 1024; ++fd)
+            if (fcntl(fd, F_GETFD) >= 0)
+                fds.push_back(fd);
+        return fds;
+    };
+    const std::vector<int> before = open_fds();
+    HT_TABLE *t = ht_open(path("own").c_str(), 0, 4, 6, 10);
+    ASSERT_NE(t, nullptr);
+    HT_TABLE *temp = ht_open_temp(dir_.c_str(), "tmp", 0, 4, 6, 10);
+    ASSERT_NE(temp, nullptr);
+    int added = 0;
+    for (int fd : open_fds()) {
+        if (std::find(before.begin(), before.end(), fd) != before.end())
+            continue;
+        ++added;
+        EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "descriptor " << fd;
+    }
+    EXPECT_EQ(added, 2);
+    EXPECT_EQ(ht_close(temp), 0);
+    EXPECT_EQ(ht_close(t), 0);
 }
 
 TEST_F(HashTableTest, EqualKeysFollowTheFlags)

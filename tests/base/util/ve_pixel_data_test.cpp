@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace
@@ -57,6 +58,43 @@ TEST(PixelData, UncompressedConversions)
             << c.what;
         EXPECT_EQ(Bytes(out.begin(), out.begin() + length), c.memory) << c.what;
         EXPECT_EQ(out.back(), 0xEE) << c.what;
+    }
+}
+
+// Blocks longer than the converters' sixteen-byte steps: every pixel's bytes
+// reversed, whether it falls in a step or in what follows the last one, and
+// the bytes after the pixels kept.
+TEST(PixelData, LongBlocksReverseEveryPixel)
+{
+    for (uint32_t depth : {16u, 32u, 64u}) {
+        const size_t size = depth / 8;
+        for (size_t pixels : {size_t{8}, size_t{9}, size_t{17}, size_t{33}}) {
+            SCOPED_TRACE(std::to_string(depth) + "-bit, " + std::to_string(pixels) + " pixels");
+            Bytes memory, stored;
+            for (size_t p = 0; p < pixels; p++) {
+                for (size_t b = 0; b < size; b++) {
+                    memory.push_back(static_cast<uint8_t>(p * 16 + b));
+                    stored.push_back(static_cast<uint8_t>(p * 16 + (size - 1 - b)));
+                }
+            }
+            for (uint8_t tail : {0xA1, 0xA2, 0xA3}) {
+                memory.push_back(tail);
+                stored.push_back(tail);
+            }
+            const auto pixel_bytes = static_cast<int32_t>(pixels * size);
+            Bytes block = memory;
+            auto length = static_cast<int32_t>(block.size());
+            ASSERT_EQ(VES_pixel_data_encode(block.data(), &length, pixel_bytes, format(depth, 0),
+                                            nullptr, 0, nullptr),
+                      0);
+            EXPECT_EQ(block, stored);
+            Bytes out(block.size(), 0xEE);
+            ASSERT_EQ(VES_pixel_data_decode(block.data(), &length, out.data(),
+                                            static_cast<int32_t>(out.size()), pixel_bytes,
+                                            format(depth, 0), nullptr, 0, nullptr),
+                      0);
+            EXPECT_EQ(out, memory);
+        }
     }
 }
 

@@ -226,7 +226,7 @@ TEST_F(ColumnStats, LogFileRestriction)
     strcpy(log.registration.table_name, "parcels");
     const std::string sql = "select count(*) from TABLE (MULTISET(SELECT DISTINCT zel_row_id "
                             "FROM gis:bob_zel_logfile_data WHERE gis:bob_zel_logfile_data."
-                            "logfile_data_id = 42)) LF_, parcels where kind = 2 and "
+                            "logfile_data_id = 42)) LF_, parcels where (kind = 2) and "
                             "LF_.zel_row_id = bob.parcels.VE_ROW_ID";
     not_a_layer("parcels");
     scli::on_sql(sql).columns({{"", SQL_INTEGER}}).row({scli::i32(4)});

@@ -76,7 +76,7 @@ LOGFILE log_of(uint32_t flags, const char *name = "bob.picked")
     return log;
 }
 
-const std::string kLogTable = "TABLE (MULTISET(SELECT DISTINCT zel_row_id FROM "
+const std::string kLogTable = " TABLE (MULTISET(SELECT DISTINCT zel_row_id FROM "
                               "gis:bob_zel_logfile_data WHERE gis:bob_zel_logfile_data."
                               "logfile_data_id = 42)) LF_, ";
 

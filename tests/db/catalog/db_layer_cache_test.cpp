@@ -219,6 +219,28 @@ TEST_F(LayerCache, ByTableNameWithAndWithoutAColumn)
     EXPECT_EQ(found->layer_id, 5);
     EXPECT_EQ(Executed().size(), 6u);
 
+    // A column the catalogue keeps in upper case is found in the cache by
+    // any case; a moved stamp reloads it by its name as stored.
+    answer_layers(by_id(6), {layer(6, "roads", "GEOM")});
+    ASSERT_EQ(DB_layer_get_info(instance_, nullptr, 6, &found), 0);
+    const size_t before = Executed().size();
+    for (const char *column : {"GEOM", "geom", "Geom"}) {
+        SCOPED_TRACE(column);
+        found = nullptr;
+        ASSERT_EQ(
+            DB_layer_get_info_by_table_name(instance_, nullptr, "roads", column, "bob", &found), 0);
+        EXPECT_EQ(found->layer_id, 6);
+        EXPECT_EQ(db_layer_cache_contains(instance_, "gis", "bob", "roads", column), 1);
+    }
+    EXPECT_EQ(Executed().size(), before);
+    host_.bump(6);
+    const std::string with_upper = base + " AND spatial_column = 'GEOM' AND ly.owner = 'bob'";
+    answer_layers(with_upper, {layer(6, "roads", "GEOM")});
+    ASSERT_EQ(DB_layer_get_info_by_table_name(instance_, nullptr, "roads", "geom", "bob", &found),
+              0);
+    EXPECT_EQ(found->layer_id, 6);
+    EXPECT_EQ(Executed()[before], with_upper);
+
     // No such layer: -20 and a null pointer; a quote in a name is doubled.
     const std::string other = kSelect + kFrom +
                               " WHERE ly.srid = sr.srid AND ly.database_name = "

@@ -12,6 +12,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,46 @@ TEST_F(LayerIndex, RowIdIndexFailureIsReportedAfterTheStatistics)
     scli::on_sql(kStats).fail(SQL_ERROR, {"HY000", -201, "refused"});
     quiet_stderr(
         [&] { EXPECT_EQ(DB_layer_enable_attr_indices(instance_, &layer_), ZE_DBMS_ERROR); });
+}
+
+// After a failed row-id index the rebuild still commits and says so, and the
+// normal mode of a versioned layer still makes the adds-table index; the
+// failure is the result, with its record.
+TEST_F(LayerIndex, RowIdIndexFailureLetsTheLaterStepsRun)
+{
+    registration_.object_flags = REG_MULTIVERSION;
+    const struct {
+        const char *what;
+        std::function<int32_t()> run;
+        Strings tail;
+        const char *out;
+    } cases[] = {
+        {"rebuild",
+         [&] { return DB_layer_generate_spix(instance_, &layer_, 0); },
+         {kRtree, "COMMIT", kRowid, kStats, "COMMIT", "COMMIT"},
+         "Generated Spatial Index\n"},
+        {"normal mode",
+         [&] { return DB_layer_set_normal_io_mode(instance_, &layer_, &registration_); },
+         {kRtree, "COMMIT", kRowid, kStats, "COMMIT", kAddsIndex, "COMMIT", kAddsStats, "COMMIT"},
+         ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        MarkNow();
+        scli::on_sql(kRowid).fail(SQL_ERROR, {"HY000", -316, "exists"});
+        int32_t rc = 0;
+        testing::internal::CaptureStdout();
+        quiet_stderr([&] { rc = c.run(); });
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
+        EXPECT_LT(rc, 0);
+        const Strings run = Executed();
+        ASSERT_GE(run.size(), c.tail.size());
+        EXPECT_EQ(Strings(run.end() - static_cast<long>(c.tail.size()), run.end()), c.tail);
+        DB_EXT_ERROR xerr;
+        DB_instance_get_xerr(&xerr);
+        EXPECT_EQ(xerr.code, rc);
+        EXPECT_NE(std::string(xerr.message).find("(A7_IX2)"), std::string::npos) << xerr.message;
+    }
 }
 
 // Rebuilding drops (a missing index is no reason to stop), makes, commits and

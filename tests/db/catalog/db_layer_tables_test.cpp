@@ -194,6 +194,29 @@ TEST_F(LayerTables, UpperCaseSpatialColumnFoundByTheSecondPass)
     EXPECT_EQ(load({"Shape"}, {"roads"}), ZE_SUCCESS);
     EXPECT_EQ(layer_id(), 7);
     EXPECT_EQ(position(), 0);
+    // The same statement again resolves from the cache, whatever the case.
+    for (const char *column : {"Shape", "shape", "roads.SHAPE"}) {
+        SCOPED_TRACE(column);
+        EXPECT_EQ(load({column}, {"roads"}), ZE_SUCCESS);
+        EXPECT_EQ(layer_id(), 7);
+        EXPECT_EQ(stream_->layer, cache()->entries[0]);
+    }
+    EXPECT_EQ(Executed(), Strings{sql});
+}
+
+// Two cached layers on one table resolve that table once: the statement's
+// other table still reaches the catalogue.
+TEST_F(LayerTables, TwoCachedLayersOfOneTableLeaveTheOtherTablesToTheCatalogue)
+{
+    cache_layer(layer_of(7, "roads", "shape"));
+    cache_layer(layer_of(8, "roads", "centre"));
+    host_.set_registration("lots", 9, REG_LAYER);
+    const std::string sql = select_of({restriction("lots")});
+    answer_layers(sql, {layer_of(9, "lots", "geom")});
+    EXPECT_EQ(load({"geom"}, {"roads", "lots"}), ZE_SUCCESS);
+    EXPECT_EQ(layer_id(), 9);
+    EXPECT_EQ(position(), 1);
+    EXPECT_EQ(Executed(), Strings{sql});
 }
 
 TEST_F(LayerTables, MoreThanEightRowsAreAllExamined)

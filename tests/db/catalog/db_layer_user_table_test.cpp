@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -374,12 +375,11 @@ TEST_F(LayerUserTable, TruncationKeepsTheTriggerOfAPlainLayer)
                            "UPDATE gis:bob.roads SET VE_ROW_ID = NULL", "COMMIT"};
     ASSERT_EQ(DB_layer_truncate(instance_, 7, nullptr), 0);
     Strings run = Executed();
-    ASSERT_GE(run.size(), 2u);
-    EXPECT_EQ(run[0], kDropTrigger);
-    EXPECT_EQ(run[1], "COMMIT");
-    // The layer is read, then its rows emptied, the trigger made again.
-    Strings after(run.end() - 7, run.end());
-    EXPECT_EQ(after, join({nulls, {kTrigger, "COMMIT", "COMMIT"}}));
+    ASSERT_GE(run.size(), 9u);
+    EXPECT_EQ(run[0], layer_test::by_id(7)); // the layer is read first
+    // Then the trigger dropped, the rows emptied, the trigger made again.
+    Strings after(run.end() - 9, run.end());
+    EXPECT_EQ(after, join({{kDropTrigger, "COMMIT"}, nulls, {kTrigger, "COMMIT", "COMMIT"}}));
 
     // A versioned layer: no trigger is touched; the adds table is emptied too.
     registration_.object_flags = REG_MULTIVERSION;
@@ -401,6 +401,16 @@ TEST_F(LayerUserTable, TruncationKeepsTheTriggerOfAPlainLayer)
     DB_EXT_ERROR xerr;
     DB_instance_get_xerr(&xerr);
     EXPECT_EQ(xerr.native_error, -999);
+
+    // A layer that cannot be read: its trigger is not touched.
+    scli::on_sql(layer_test::by_id(9)).fail(SQL_ERROR, {"S1000", -998, "y"});
+    before = Executed().size();
+    EXPECT_EQ(quiet_stderr([&] { return DB_layer_truncate(instance_, 9, nullptr); }),
+              ZE_DBMS_ERROR);
+    const Strings failed = Since(before);
+    ASSERT_FALSE(failed.empty());
+    EXPECT_EQ(failed[0], layer_test::by_id(9));
+    EXPECT_EQ(std::count(failed.begin(), failed.end(), "DROP TRIGGER SC_UPD_CASC_9"), 0);
 }
 
 TEST_F(LayerUserTable, AnnotationColumns)

@@ -50,7 +50,13 @@ class LayerVerify : public layer_test::LayerFixture
         own_.layer.minx = 1;
         own_.layer.maxx = 2;
         own_.coordref.xyunits = 7;
-        strcpy(own_.text, "old");
+        // The caller's text is C heap of any size, as every COORDREF text.
+        own_.coordref.srtext = strdup("old");
+    }
+    void TearDown() override
+    {
+        free(own_.coordref.srtext);
+        LayerFixture::TearDown();
     }
     void answer_extent(const scli::Row &row)
     {
@@ -63,6 +69,23 @@ class LayerVerify : public layer_test::LayerFixture
 
 TEST_F(LayerVerify, ShapesGiveTheExtentAndTheSpatialReference)
 {
+    // The text replaces the caller's shorter one, and a text beyond the
+    // usual buffer comes whole.
+    const std::string long_text = "PROJCS[\"" + std::string(1500, 'x') + "\"]";
+    for (const std::string &text : {long_text, std::string("PROJCS[\"local\"]")}) {
+        SCOPED_TRACE(text.size());
+        answer_extent({scli::i32(3), scli::f64(0), scli::f64(0), scli::f64(1), scli::f64(1)});
+        std::vector<scli::Column> c = doubles(7);
+        c.push_back(scli::Column("srtext", SQL_CHAR, 2048));
+        scli::on_sql(kReference)
+            .columns(c)
+            .row({scli::f64(0), scli::f64(0), scli::f64(1), scli::f64(0), scli::f64(1),
+                  scli::f64(0), scli::f64(1), scli::chr("  " + text + "  ", 2048)});
+        ASSERT_EQ(DB_layer_verify(instance_, &own_.layer), 0);
+        ASSERT_NE(own_.coordref.srtext, nullptr);
+        EXPECT_EQ(std::string(own_.coordref.srtext), text);
+    }
+    MarkNow();
     answer_extent({scli::i32(3), scli::f64(-10), scli::f64(-20), scli::f64(-1), scli::f64(-2)});
     std::vector<scli::Column> c = doubles(7);
     c.push_back(scli::Column("srtext", SQL_CHAR, 2048));
@@ -83,8 +106,7 @@ TEST_F(LayerVerify, ShapesGiveTheExtentAndTheSpatialReference)
                           own_.coordref.munits};
     for (int i = 0; i < 7; i++)
         EXPECT_EQ(got[i], expected[i]) << i;
-    EXPECT_EQ(own_.coordref.srtext, own_.text); // its own buffer
-    EXPECT_STREQ(own_.text, "PROJCS[\"local\"]");
+    EXPECT_STREQ(own_.coordref.srtext, "PROJCS[\"local\"]");
 }
 
 // Left as they were: no shapes (NULL srid), no such column, no names.
@@ -98,7 +120,7 @@ TEST_F(LayerVerify, NothingToLearn)
     EXPECT_EQ(own_.layer.minx, 1);
     EXPECT_EQ(own_.layer.maxx, 2);
     EXPECT_EQ(own_.coordref.xyunits, 7);
-    EXPECT_STREQ(own_.text, "old");
+    EXPECT_STREQ(own_.coordref.srtext, "old");
 
     MarkNow();
     own_.layer.spatial_column[0] = '\0';

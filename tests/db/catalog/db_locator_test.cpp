@@ -400,6 +400,18 @@ TEST_F(Locators, ReadByIdWithoutPropertiesOrWithoutALocator)
     EXPECT_EQ(DB_locator_get_info(nullptr, nullptr, &l), ZE_NULL_POINTER);
 }
 
+TEST_F(Locators, ListRefusesAConditionThatLeavesItsParentheses)
+{
+    for (const char *where : {"1=0 {(}) OR (1=1 {)}", "1=0) OR (1=1", "1=1 -- ("}) {
+        SCOPED_TRACE(where);
+        LOCATOR *list = nullptr;
+        int32_t count = -1;
+        EXPECT_EQ(DB_locator_get_info_list(nullptr, where, &list, &count), ZE_INVALID_ARGUMENT);
+        EXPECT_EQ(list, nullptr);
+        EXPECT_TRUE(Executed().empty());
+    }
+}
+
 TEST_F(Locators, ListGroupsTheRowsByLocator)
 {
     const std::string head =

@@ -181,6 +181,24 @@ TEST_F(LogOpen, ReadsComeInRowsetsUpToTheCapacity)
     EXPECT_EQ(store_->ids("bob", 9).size(), 260u); // reading changes nothing
 }
 
+// A fetch that answers success with no row ends the read.
+TEST_F(LogOpen, FetchWithoutARowEndsTheRead)
+{
+    add_log("roads_log", 1, 9, 7, 3, 0);
+    add_ids(9, range(1, 250));
+    const int32_t number = open(DB_LOG_READ);
+    ASSERT_GT(number, 0);
+    scli::empty_fetch_call("SQLFetchScroll", scli::call_count("SQLFetchScroll") + 2);
+    std::vector<int32_t> ids(100);
+    int32_t got = -1;
+    EXPECT_EQ(DB_log_get_id_list(instance_, number, 100, ids.data(), &got), 0);
+    EXPECT_EQ(got, 100);
+    EXPECT_EQ(DB_log_get_id_list(instance_, number, 100, ids.data(), &got), ZE_NO_MORE_ROWS);
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(DB_log_get_id_list(instance_, number, 100, ids.data(), &got), ZE_NO_MORE_ROWS);
+    EXPECT_EQ(DB_log_close(instance_, number), 0);
+}
+
 TEST_F(LogOpen, ReadRefusals)
 {
     add_log("roads_log", 1, 1, 7, 3, 0);
@@ -219,6 +237,7 @@ TEST_F(LogOpen, ReaderSeesTheBufferedIdsOfAWriter)
     EXPECT_TRUE(store_->ids("bob", 1).empty());
     EXPECT_EQ(open(DB_LOG_APPEND, "bob.roads_log"), ZE_LOG_ALREADY_OPEN);
     EXPECT_EQ(open(DB_LOG_REPLACE, "roads_log"), ZE_LOG_ALREADY_OPEN);
+    EXPECT_EQ(open(DB_LOG_CREATE, "roads_log"), ZE_LOG_EXISTS); // the log exists: checked first
     EXPECT_EQ(DB_log_delete(instance_, "roads_log"), ZE_LOG_IS_OPEN);
     EXPECT_EQ(executes_of(kInsertIds), std::vector<size_t>{});
     const int32_t reader = open(DB_LOG_READ, "gis:bob.roads_log");
@@ -346,6 +365,50 @@ TEST_F(LogOpen, FailedWriteReleasesTheStatement)
     EXPECT_EQ(DB_log_add_id_list(instance_, number, ids.data(), 1), ZE_INVALID_LOG_DESCRIPTOR);
     EXPECT_EQ(DB_log_close(instance_, number), ZE_INVALID_LOG_DESCRIPTOR);
     EXPECT_EQ(db_log_find_descriptor(number), nullptr);
+}
+
+// A failed removal write drops the ids it held: the buffer stays within its
+// 100 ids, later adds are written as adds, and no id whose removal failed is
+// ever written to the log as an add.
+TEST_F(LogOpen, FailedRemovalWriteLeavesTheBufferConsistent)
+{
+    const struct {
+        const char *what;
+        int32_t removals; // ids 1001.. removed in one call
+        bool add_fails;   // the removal write is the first add's
+    } cases[] = {
+        {"full buffer written during the removal", 100, false},
+        {"partial buffer written before an add", 50, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        store_->data.clear();
+        const int32_t number = open(DB_LOG_REPLACE);
+        ASSERT_GT(number, 0);
+        const int32_t data_id = db_log_find_descriptor(number)->log.data_id;
+        store_->fail_once["UPDATE gis:bob_zel_logfile_data  SET logfile_data_id = -1  "
+                          "WHERE logfile_data_id = " +
+                          std::to_string(data_id) + " AND zel_row_id = ?"] = {"S1000", -271};
+        const std::vector<int32_t> removed = range(1001, c.removals);
+        const int32_t rc = DB_log_delete_id_list(instance_, number, removed.data(), c.removals);
+        const int32_t one[] = {1};
+        if (c.add_fails) {
+            ASSERT_EQ(rc, 0);
+            EXPECT_EQ(DB_log_add_id_list(instance_, number, one, 1), ZE_DBMS_ERROR);
+        } else {
+            EXPECT_EQ(rc, ZE_DBMS_ERROR);
+        }
+        // Two more full buffers and a part of one, all as adds.
+        const std::vector<int32_t> adds = range(1, 250);
+        EXPECT_EQ(DB_log_add_id_list(instance_, number, adds.data(), 250), 0);
+        const DB_LOGFILE_DESC *d = db_log_find_descriptor(number);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->buffered, 50);
+        EXPECT_EQ(d->pending, DB_LOG_PENDING_ADDS);
+        EXPECT_EQ(DB_log_close(instance_, number), 0);
+        EXPECT_EQ(store_->ids("bob", data_id), adds);
+        EXPECT_TRUE(store_->ids("bob", -1).empty());
+    }
 }
 
 TEST_F(LogOpen, FillFromAQuery)

@@ -343,6 +343,22 @@ TEST_F(LogTest, ListsGrowOverSeveralRowsets)
     EXPECT_EQ(calls_since("SQLFetchScroll").size(), 4u); // three rowsets and the end
 }
 
+// A fetch that answers success with no row ends the list.
+TEST_F(LogTest, FetchWithoutARowEndsTheList)
+{
+    for (int32_t i = 1; i <= 250; i++)
+        add_log("log_" + std::to_string(i), i, i, 7, 3, 0);
+    start();
+    scli::empty_fetch_call("SQLFetchScroll", scli::call_count("SQLFetchScroll") + 2);
+    LOGFILE *list = nullptr;
+    int32_t count = 0;
+    ASSERT_EQ(DB_log_get_by_owner(instance_, "bob", &list, &count), 0);
+    EXPECT_EQ(count, 100);
+    EXPECT_STREQ(list[99].name, "bob.log_100");
+    free(list);
+    EXPECT_EQ(calls_since("SQLFetchScroll").size(), 2u);
+}
+
 // At its start the log system deletes the current user's temporary logs
 // whose process is gone or was started at another time; persistent logs
 // and logs of living processes stay.

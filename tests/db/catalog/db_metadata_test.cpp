@@ -161,6 +161,16 @@ TEST_F(Metadata, ScanSelectsByWhereTextObjectNameOrAll)
     }
 }
 
+TEST_F(Metadata, ScanRefusesAConditionThatEndsTheStatement)
+{
+    for (const char *where : {"1=1; DELETE FROM t", "1=1 -- ORDER BY", "1=1 {", "(1=1"}) {
+        SCOPED_TRACE(where);
+        METADATA m{};
+        EXPECT_EQ(DB_metadata_first(nullptr, &m, where, nullptr), ZE_INVALID_ARGUMENT);
+        EXPECT_TRUE(Executed().empty());
+    }
+}
+
 TEST_F(Metadata, ScanOverNoneOneAndManyRows)
 {
     const std::string sql = kColumns + " FROM " + kTable + " ORDER BY record_id";
@@ -383,4 +393,17 @@ TEST_F(Metadata, DeleteByWhereSelectsTheTablesRows)
         EXPECT_EQ(tail, (Strings{c.sql, kDelete, "COMMIT"}));
     }
     EXPECT_EQ(DB_sp_metadata_def_delete_by_where(nullptr, nullptr, nullptr), ZE_NULL_POINTER);
+}
+
+TEST_F(Metadata, DeleteByWhereRefusesAConditionThatLeavesItsParentheses)
+{
+    REGISTRATION r{};
+    snprintf(r.owner, sizeof(r.owner), "%s", "o");
+    snprintf(r.table_name, sizeof(r.table_name), "%s", "roads");
+    for (const char *where :
+         {"1=0 {(}) OR (1=1 {)}", "1=0) OR (1=1", "1=1 -- (", "1=0 /*(*/) OR (1=1 /*)*/"}) {
+        SCOPED_TRACE(where);
+        EXPECT_EQ(DB_sp_metadata_def_delete_by_where(nullptr, &r, where), ZE_INVALID_ARGUMENT);
+        EXPECT_TRUE(Executed().empty());
+    }
 }

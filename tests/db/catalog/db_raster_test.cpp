@@ -67,6 +67,16 @@ TEST_F(Rasters, InsertReadAndMaximum)
     EXPECT_EQ(out.raster_id, 12);
     EXPECT_EQ(out.rastercolumn_id, 4);
     EXPECT_STREQ(out.description, "");
+    // A description of 64 characters fills the field and comes back whole.
+    const std::string full(64, 'd');
+    scli::on_sql(read + "14")
+        .columns({{"raster_id", SQL_INTEGER}, {"description", SQL_VARCHAR, 65}})
+        .row({scli::i32(14), scli::varchar(full)});
+    ASSERT_EQ(DB_raster_get_info_by_id(nullptr, nullptr, 4, 14, &out), ZE_SUCCESS);
+    EXPECT_EQ(std::string(out.description, sizeof(out.description)), full);
+    memcpy(r.description, full.data(), sizeof(r.description));
+    ASSERT_EQ(DB_raster_def_insert(nullptr, &r), ZE_SUCCESS);
+    EXPECT_EQ(params_of(insert), (Strings{"12", full}));
     scli::on_sql(read + "13")
         .columns({{"raster_id", SQL_INTEGER}, {"description", SQL_VARCHAR, 65}});
     RASTER missing{};

@@ -409,4 +409,12 @@ TEST_F(RasterBands, DeleteTakesTilesObjectsAndRow)
     quiet_stderr([&] { rc = DB_rasterband_def_delete(nullptr, &b); });
     EXPECT_EQ(rc, ZE_DBMS_ERROR);
     EXPECT_EQ(Statements().back(), "ROLLBACK");
+
+    // A tile delete fails: rolled back before the objects and the row.
+    MarkNow();
+    scli::on_sql(tiles);
+    scli::on_sql(tiles).fail(SQL_ERROR, {"HY000", -2, "tiles broken"});
+    quiet_stderr([&] { rc = DB_rasterband_def_delete(nullptr, &b); });
+    EXPECT_LT(rc, 0);
+    EXPECT_EQ(Statements(), (Strings{tiles, "COMMIT", tiles, "ROLLBACK"}));
 }

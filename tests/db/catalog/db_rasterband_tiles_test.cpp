@@ -66,6 +66,10 @@ TEST(RasterTileGrid, FirstPixelOffsetsAndTile)
         {"right of and below the origin", make(0, 100), 0, 2, 1, 1, 1},
         {"first pixel on the origin", make(10, 95), 0, 0, 0, 0, 0},
         {"left of and above the origin", make(20, 90), 0, 6, 3, -2, -2},
+        // Several band widths (101 pixels) and heights (51) away: 350 and 163
+        // pixels from the origin.
+        {"band widths right of and below", make(-340, 258), 0, 6, 3, 43, 40},
+        {"band widths left of and above", make(360, -68), 0, 2, 1, -44, -41},
         {"inverted extent", inverted, 0, 0, 0, 0, 0},
         {"one pixel wide and high", one_pixel, 0, 0, 0, 0, 0},
         {"beyond 32 bits", far, ZE_INVALID_ARGUMENT, 0, 0, 0, 0},

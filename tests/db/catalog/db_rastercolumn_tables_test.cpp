@@ -526,9 +526,17 @@ TEST_F(RasterTables, GrantsAndRevokesCoverTheUserTableAndTheFourTables)
     Strings expected = {"GRANT UPDATE, SELECT   ON gis:bob.parcels TO alice WITH GRANT OPTION",
                         "COMMIT"};
     for (const std::string &t : {kRas, kAux, kBnd, kBlk})
-        expected = append(
-            expected,
-            {"GRANT UPDATE, INSERT, DELETE   ON " + t + " TO alice WITH GRANT OPTION", "COMMIT"});
+        expected = append(expected, {"GRANT UPDATE, INSERT, DELETE, SELECT   ON " + t +
+                                         " TO alice WITH GRANT OPTION",
+                                     "COMMIT"});
+    EXPECT_EQ(Executed(), expected);
+
+    // Insert implies select on every table as well.
+    MarkNow();
+    ASSERT_EQ(DB_rastercolumn_grant_access(nullptr, &r, VE_PRIV_INSERT, "alice", 0), ZE_SUCCESS);
+    expected = {"GRANT INSERT, SELECT   ON gis:bob.parcels TO alice", "COMMIT"};
+    for (const std::string &t : {kRas, kAux, kBnd, kBlk})
+        expected = append(expected, {"GRANT INSERT, SELECT   ON " + t + " TO alice", "COMMIT"});
     EXPECT_EQ(Executed(), expected);
 
     MarkNow();

@@ -78,6 +78,9 @@ TEST_F(Connect, DatabaseRules)
         {"geo", "GEO", SQL_SUCCESS, "GEO"},
         {nullptr, "other", ZE_NOT_ADMIN_DATABASE, "other"},
         {nullptr, "zelx", ZE_NOT_ADMIN_DATABASE, "zelx"},
+        // An administrative database name is never cut.
+        {"a234567890123456789012345678901", "", SQL_SUCCESS, "a234567890123456789012345678901"},
+        {"a2345678901234567890123456789012", "", ZE_INVALID_ARGUMENT, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.given);
@@ -91,7 +94,7 @@ TEST_F(Connect, DatabaseRules)
         CLI_DIAG_RECORD d = db_connect("zel", "pw", database, sizeof(database));
         EXPECT_EQ(d.code, c.code);
         EXPECT_STREQ(database, c.written);
-        if (c.code == ZE_NOT_ADMIN_DATABASE) {
+        if (c.code < 0) {
             // Nothing allocated, nothing else in the record.
             EXPECT_TRUE(scli::journal().empty());
             EXPECT_STREQ(d.sqlstate, "");
@@ -100,6 +103,7 @@ TEST_F(Connect, DatabaseRules)
             db_disconnect();
         }
     }
+    unsetenv("ZEL_DATABASE");
 }
 
 TEST_F(Connect, FailedConnectIsMappedAndLeavesNoHandle)

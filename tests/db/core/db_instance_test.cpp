@@ -175,6 +175,10 @@ TEST_F(InstanceTest, DataSourcesThatReachTheAdministrativeDatabase)
         {"gis", "GIS;x", 0, "GIS"},
         {"gis", "", 0, "gis"},
         {"gis", "zel", ZE_NOT_ADMIN_DATABASE, nullptr},
+        // 31 characters at most: a longer name is refused, not cut.
+        {"a234567890123456789012345678901", "", 0, "a234567890123456789012345678901"},
+        {"a2345678901234567890123456789012", "", ZE_INVALID_ARGUMENT, nullptr},
+        {"a2345678901234567890123456789012", "null=database", ZE_INVALID_ARGUMENT, nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.env ? c.env : "-") + " / " + c.data_source);
@@ -295,6 +299,36 @@ TEST_F(InstanceTest, DbaOpenChecksTheSpatialTypeAndKeepsThePassword)
     EXPECT_EQ(DB_instance_check_dba_password(nullptr, "OTHER"), ZE_INVALID_DBA_PASSWORD);
     EXPECT_EQ(DB_instance_check_dba_password(nullptr, "othe"), ZE_INVALID_DBA_PASSWORD);
     EXPECT_EQ(DB_instance_check_dba_password(nullptr, nullptr), ZE_INVALID_DBA_PASSWORD);
+}
+
+TEST_F(InstanceTest, ADbaPasswordTheKeptCopyCannotHoldIsRefusedBeforeTheLogin)
+{
+    const std::string longest(DB_INSTANCE_PASSWORD_SIZE - 1, 'p');
+    const std::string over = longest + "q";
+    {
+        StderrCapture capture;
+        DB_INSTANCE *refused = reinterpret_cast<DB_INSTANCE *>(&config_); // comes back null
+        EXPECT_EQ(DB_instance_open_as_dba(over.c_str(), &config_, &refused),
+                  ZE_INVALID_DBA_PASSWORD);
+        EXPECT_EQ(refused, nullptr);
+        EXPECT_EQ(capture.text(), "DBA password longer than 35 characters refused\n");
+    }
+    EXPECT_TRUE(scli::calls_of("SQLConnect").empty());
+
+    scli::on_sql(kSpatialType).columns({{"count", SQL_INTEGER}}).row({scli::i32(1)});
+    ASSERT_EQ(DB_instance_open_as_dba(longest.c_str(), &config_, &instance_), 0);
+    ASSERT_NE(instance_, nullptr);
+    struct Case {
+        std::string given;
+        int32_t expected;
+    } cases[] = {
+        {longest, 0},
+        {over, ZE_INVALID_DBA_PASSWORD},
+        {longest + "pppp", ZE_INVALID_DBA_PASSWORD},
+        {longest.substr(1), ZE_INVALID_DBA_PASSWORD},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(DB_instance_check_dba_password(nullptr, c.given.c_str()), c.expected) << c.given;
 }
 
 TEST_F(InstanceTest, SpatialTypeCheckFailuresComeBackAndFreeTheStatement)

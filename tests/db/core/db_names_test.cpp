@@ -116,6 +116,20 @@ TEST(AdminDatabase, ReadOnceFromTheEnvironment)
     EXPECT_EXIT(layers_in_fresh_process("gisadmin"), testing::ExitedWithCode(0),
                 "\\[gisadmin:zel.Layers\\]\\[gisadmin:zel.versions\\]");
     EXPECT_EXIT(layers_in_fresh_process(""), testing::ExitedWithCode(0), "\\[:zel.Layers\\]");
+
+    // A name of more than 31 characters is refused, never cut.
+    auto getter_in_fresh_process = [](const char *value) {
+        setenv("ZEL_DATABASE", value, 1);
+        char out[64];
+        memset(out, 'x', sizeof(out));
+        const int32_t rc = DB_instance_get_admin_database(nullptr, out);
+        fprintf(stderr, "[%d][%s]", rc, out);
+        exit(0);
+    };
+    EXPECT_EXIT(getter_in_fresh_process("a234567890123456789012345678901"),
+                testing::ExitedWithCode(0), "\\[0\\]\\[a234567890123456789012345678901\\]");
+    EXPECT_EXIT(getter_in_fresh_process("a2345678901234567890123456789012"),
+                testing::ExitedWithCode(0), "\\[-66\\]\\[\\]");
 }
 
 TEST_F(Names, PlainAndRegisteredTables)

@@ -202,6 +202,7 @@ TEST_F(Procedures, AFailedStepDropsExactlyWhatTheCallMade)
         std::string failing;
         scli::Diag diag;
         int32_t expected;
+        bool undone = true; // the routines made are dropped again
     };
     const std::vector<Case> cases = {
         {"first CREATE", CreateText("release_procedure"), {"42000", -201, "syntax"}, SQL_ERROR},
@@ -219,10 +220,13 @@ TEST_F(Procedures, AFailedStepDropsExactlyWhatTheCallMade)
          CreateText("update_rastercolumn"),
          {"42000", -273, "denied"},
          ZE_NO_PERMISSIONS},
+        // The routines are all made: a failed refresh of their statistics
+        // keeps them.
         {"statistics",
          " UPDATE STATISTICS FOR PROCEDURE",
          {"HY000", -9992, "stats"},
-         ZE_DBMS_ERROR},
+         ZE_DBMS_ERROR,
+         false},
     };
     std::vector<Step> full = FullRun();
     for (const Case &c : cases) {
@@ -244,6 +248,8 @@ TEST_F(Procedures, AFailedStepDropsExactlyWhatTheCallMade)
         // A routine whose grant failed exists: it is among those made.
         expected.push_back(c.failing);
         for (const std::string &name : made) {
+            if (!c.undone)
+                break;
             expected.push_back("drop procedure " + name);
             expected.push_back("COMMIT");
         }

@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -578,4 +580,379 @@ TEST_F(RoutineTexts, VersionRowTypeAndLookups)
         db_routine_sql_name(nullptr, db_routine_text_find("insert_layer"), name, sizeof(name)),
         ZE_INVALID_ARGUMENT);
     EXPECT_EQ(db_routine_sql_name(nullptr, nullptr, name, sizeof(name)), ZE_INVALID_ARGUMENT);
+}
+
+namespace
+{
+
+// ---- a small evaluator of the routines' exception handlers ---------------------------
+
+// What an error raised inside a routine comes to: the routine returns a
+// status (code and message), the caller's call fails with an error, or the
+// handler lets the routine go on.
+struct Outcome {
+    enum Kind { Status, Error, GoesOn, Unknown } kind = Unknown;
+    int32_t code = 0;
+    std::string message; // of a status: the text, or "NULL"; "" when none
+    std::string why;     // of Unknown
+    bool operator==(const Outcome &o) const
+    {
+        return kind == o.kind && code == o.code && message == o.message;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const Outcome &o)
+{
+    const char *kinds[] = {"status", "error", "goes on", "unknown"};
+    return out << kinds[o.kind] << " " << o.code << " [" << o.message << "]" << o.why;
+}
+
+Outcome StatusOf(int32_t code, const std::string &message = "")
+{
+    return {Outcome::Status, code, message, ""};
+}
+Outcome ErrorOf(int32_t code)
+{
+    return {Outcome::Error, code, "", ""};
+}
+
+// One ON EXCEPTION block: the errors it catches (empty: every error), its
+// body and whether it resumes.
+struct Handler {
+    std::vector<int32_t> caught;
+    std::vector<Token> body;
+    bool resumes = false;
+};
+
+std::vector<Handler> HandlersOf(const std::vector<Token> &t)
+{
+    std::vector<Handler> out;
+    for (size_t i = 0; i + 1 < t.size(); i++) {
+        if (t[i].text != "ON" || t[i + 1].text != "EXCEPTION" || (i > 0 && t[i - 1].text == "END"))
+            continue;
+        Handler h;
+        size_t j = i + 2;
+        if (j < t.size() && t[j].text == "IN") {
+            for (j += 2; j < t.size() && t[j].text != ")"; j++) {
+                if (t[j].text == "-" && j + 1 < t.size())
+                    h.caught.push_back(-atoi(t[++j].text.c_str()));
+            }
+            j++;
+        }
+        while (j < t.size() && t[j].text != "SET")
+            j++;
+        j += 4; // SET sql_code , isam_code
+        for (; j + 1 < t.size() && !(t[j].text == "END" && t[j + 1].text == "EXCEPTION"); j++)
+            h.body.push_back(t[j]);
+        h.resumes = j + 3 < t.size() && t[j + 2].text == "WITH" && t[j + 3].text == "RESUME";
+        out.push_back(h);
+        i = j;
+    }
+    return out;
+}
+
+using Vars = std::map<std::string, std::string>; // upper-case name -> value
+
+// The globals the handlers name, as the routine texts define them.
+const Vars kGlobalValues = {
+    {"VE_NO_PERMISSIONS", "-20025"},       {"VE_STATE_NOEXIST", "-20172"},
+    {"VE_INVALID_VERSION_NAME", "-20171"}, {"VE_VERSION_NOEXIST", "-20126"},
+    {"VE_VERSION_HAS_MOVED", "-20174"},    {"VE_VERSION_EXISTS", "-20177"},
+    {"VE_STATE_HAS_CHILDREN", "-20175"},   {"VE_STATE_USED_BY_VERSION", "-20179"},
+    {"C_TAKE_NAME_AS_GIVEN", "2"},         {"C_GENERATE_UNIQUE_NAME", "1"},
+};
+
+class Evaluator
+{
+  public:
+    Evaluator(const std::vector<Token> &body, const Vars &vars) : t_(body), vars_(vars) {}
+
+    // Runs the body from its start: a status, an error, or the routine going
+    // on when the body ends without either.
+    Outcome Run()
+    {
+        size_t i = 0;
+        Outcome o = Block(&i, {});
+        if (o.kind == Outcome::Unknown && o.why.empty())
+            o.kind = Outcome::GoesOn;
+        return o;
+    }
+
+  private:
+    // A value: a number (signed), a name of the map, a literal or NULL, the
+    // parts joined by ||. false when a name is not known.
+    bool Value(size_t *i, std::string *out)
+    {
+        out->clear();
+        for (;;) {
+            if (*i >= t_.size())
+                return false;
+            const Token &k = t_[*i];
+            if (k.text == "-" && *i + 1 < t_.size()) {
+                *out += "-" + t_[*i + 1].text;
+                *i += 2;
+            } else if (k.text == "'") {
+                *out += k.raw.substr(1, k.raw.size() - 2);
+                ++*i;
+            } else if (k.text == "NULL") {
+                *out += "NULL";
+                ++*i;
+            } else if (k.word && isdigit(static_cast<unsigned char>(k.text[0]))) {
+                *out += k.text;
+                ++*i;
+            } else if (k.word && vars_.count(k.text) != 0) {
+                *out += vars_.at(k.text);
+                ++*i;
+            } else {
+                return false;
+            }
+            if (*i + 1 < t_.size() && t_[*i].text == "|" && t_[*i + 1].text == "|")
+                *i += 2;
+            else
+                return true;
+        }
+    }
+
+    // A condition of comparisons joined by AND; *known false when a name is
+    // not known.
+    bool Condition(size_t *i, bool *known)
+    {
+        bool all = true;
+        for (;;) {
+            std::string left, right, op;
+            if (!Value(i, &left))
+                return *known = false;
+            while (*i < t_.size() &&
+                   (t_[*i].text == "=" || t_[*i].text == "<" || t_[*i].text == ">"))
+                op += t_[(*i)++].text;
+            if (!Value(i, &right))
+                return *known = false;
+            const bool equal = left == right;
+            all = all && (op == "=" ? equal : op == "<>" ? !equal : (*known = false));
+            if (*i < t_.size() && t_[*i].text == "AND") {
+                ++*i;
+                continue;
+            }
+            return all;
+        }
+    }
+
+    // Skips to the end of the statement at i (past its ';').
+    void Skip(size_t *i)
+    {
+        int depth = 0;
+        for (; *i < t_.size(); ++*i) {
+            const std::string &w = t_[*i].text;
+            depth += w == "(" ? 1 : w == ")" ? -1 : 0;
+            if (w == ";" && depth == 0) {
+                ++*i;
+                return;
+            }
+        }
+    }
+
+    // Runs statements until END IF / ELSE (of the enclosing IF) or the end.
+    Outcome Block(size_t *i, const std::vector<std::string> &until)
+    {
+        while (*i < t_.size()) {
+            const std::string &w = t_[*i].text;
+            if (std::find(until.begin(), until.end(), w) != until.end())
+                return {};
+            if (w == "RETURN") {
+                ++*i;
+                std::string code, message;
+                if (!Value(i, &code))
+                    return {Outcome::Unknown, 0, "", " RETURN of an unknown value"};
+                if (*i < t_.size() && t_[*i].text == ",") {
+                    ++*i;
+                    if (!Value(i, &message))
+                        return {Outcome::Unknown, 0, "", " RETURN of an unknown message"};
+                }
+                return StatusOf(atoi(code.c_str()), message);
+            }
+            if (w == "RAISE") {
+                *i += 2; // RAISE EXCEPTION
+                std::string code;
+                if (!Value(i, &code))
+                    return {Outcome::Unknown, 0, "", " RAISE of an unknown value"};
+                return ErrorOf(atoi(code.c_str()));
+            }
+            if (w == "IF") {
+                ++*i;
+                bool known = true;
+                const bool holds = Condition(i, &known);
+                if (!known || *i >= t_.size() || t_[*i].text != "THEN")
+                    return {Outcome::Unknown, 0, "", " IF on an unknown value"};
+                ++*i;
+                Outcome o;
+                if (holds) {
+                    o = Block(i, {"ELSE", "END"});
+                    if (o.kind != Outcome::Unknown || !o.why.empty())
+                        return o;
+                }
+                // Past the rest of the IF: its branches are plain here.
+                for (int nested = 0; *i + 1 < t_.size(); ++*i) {
+                    if (t_[*i].text == "IF" && (*i == 0 || t_[*i - 1].text != "END"))
+                        nested++;
+                    if (t_[*i].text == "ELSE" && nested == 0 && !holds) {
+                        ++*i;
+                        o = Block(i, {"END"});
+                        if (o.kind != Outcome::Unknown || !o.why.empty())
+                            return o;
+                    }
+                    if (t_[*i].text == "END" && t_[*i + 1].text == "IF" && nested-- == 0)
+                        break;
+                }
+                *i += 3; // END IF ;
+                continue;
+            }
+            Skip(i);
+        }
+        return {};
+    }
+
+    const std::vector<Token> &t_;
+    const Vars &vars_;
+};
+
+// What the routine's handler (by position) makes of the error.
+Outcome Handle(const DB_ROUTINE_TEXT *routine, size_t handler, int32_t sql_code, int32_t isam_code,
+               Vars vars)
+{
+    std::string text, error;
+    if (routine == nullptr || db_routine_text_format(nullptr, routine, &text) != ZE_SUCCESS)
+        return {Outcome::Unknown, 0, "", " no text"};
+    const std::vector<Handler> handlers = HandlersOf(Tokenize(text, &error));
+    if (handler >= handlers.size())
+        return {Outcome::Unknown, 0, "", " no such handler"};
+    const Handler &h = handlers[handler];
+    if (!h.caught.empty() &&
+        std::find(h.caught.begin(), h.caught.end(), sql_code) == h.caught.end())
+        return ErrorOf(sql_code); // not caught: the call fails with it
+    vars.insert(kGlobalValues.begin(), kGlobalValues.end());
+    vars["SQL_CODE"] = std::to_string(sql_code);
+    vars["ISAM_CODE"] = std::to_string(isam_code);
+    Outcome o = Evaluator(h.body, vars).Run();
+    if (o.kind == Outcome::GoesOn && !h.resumes)
+        o.why = " (leaves the block)";
+    return o;
+}
+
+} // namespace
+
+// Every routine's exception handler against the errors it catches and one
+// it does not: the status it returns (engine codes with the -20000 offset,
+// and the message of a routine that returns one), or the error the caller's
+// call fails with (an error raised again is one the handler lets through).
+TEST(RoutineErrors, HandlersAnswerEachCaughtError)
+{
+    const int32_t other = -999; // an error no handler names
+    struct Case {
+        const char *routine;
+        size_t handler;
+        int32_t sql_code;
+        Outcome expected;
+        Vars vars = {};
+        int32_t isam_code = 0;
+    };
+    const Case cases[] = {
+        // Both inserts of a layer: -100 goes to the caller, any other error
+        // is the status.
+        {"insert_layer", 0, -100, ErrorOf(-100)},
+        {"insert_layer", 0, -275, StatusOf(-20025)},
+        {"insert_layer", 0, other, StatusOf(other)},
+        {"insert_layer", 1, -100, ErrorOf(-100)},
+        {"insert_layer", 1, -275, StatusOf(-20025)},
+        {"insert_layer", 1, other, StatusOf(other)},
+        {"delete_layer", 0, -266, ErrorOf(-266)},
+        {"delete_layer", 0, -274, StatusOf(-20025)},
+        {"delete_layer", 0, other, ErrorOf(other)},
+        {"update_layer", 0, -266, StatusOf(-20220)},
+        {"update_layer", 0, -273, StatusOf(-20025)},
+        {"update_layer", 0, other, ErrorOf(other)},
+        {"change_registration_table_name", 0, -266, StatusOf(-20220)},
+        {"change_registration_table_name", 0, -273, StatusOf(-20025)},
+        {"change_registration_table_name", 0, other, ErrorOf(other)},
+        {"update_registration", 0, -266, StatusOf(-20220)},
+        {"update_registration", 0, -273, StatusOf(-20025)},
+        {"update_registration", 0, other, ErrorOf(other)},
+        {"update_layer_extent", 0, -266, ErrorOf(-266)},
+        {"update_layer_extent", 0, -273, StatusOf(-20025)},
+        {"change_layer_table_name", 0, -266, ErrorOf(-266)},
+        {"change_layer_table_name", 0, -273, StatusOf(-20025)},
+        {"update_spatial_references", 0, -266, ErrorOf(-266)},
+        {"update_spatial_references", 0, -273, StatusOf(-20025)},
+        {"update_layer_srid", 0, -266, ErrorOf(-266)},
+        {"update_layer_srid", 0, -273, StatusOf(-20025)},
+        {"insert_spatial_ref", 0, -100, ErrorOf(-100)},
+        {"insert_spatial_ref", 0, -275, StatusOf(-20025)},
+        {"delete_spatial_references", 0, -206, ErrorOf(-206)},
+        {"delete_spatial_references", 0, -217, ErrorOf(-217)},
+        {"delete_spatial_references", 0, -274, StatusOf(-20025)},
+        {"insert_spatial_references", 0, -100, StatusOf(-20025)},
+        {"insert_spatial_references", 0, -206, ErrorOf(-206)},
+        // Without a status of its own, the routine reports through the error.
+        {"alter_spatial_references", 0, -206, ErrorOf(-206)},
+        {"alter_spatial_references", 0, -273, ErrorOf(-20025)},
+        {"delete_registration", 0, -266, StatusOf(-20220)},
+        {"delete_registration", 0, -274, StatusOf(-20025)},
+        {"delete_registration", 0, other, ErrorOf(other)},
+        {"clear_registration_modified", 0, -266, StatusOf(-20220)},
+        {"clear_registration_modified", 0, -274, StatusOf(-20025)},
+        {"delete_metadata", 0, -266, StatusOf(-20220)},
+        {"delete_metadata", 0, -274, StatusOf(-20025)},
+        {"delete_locator", 0, -266, StatusOf(-20220)},
+        {"delete_locator", 0, -274, StatusOf(-20025)},
+        {"insert_registration", 0, -100, StatusOf(-20025)},
+        {"insert_registration", 0, -275, StatusOf(-20025)},
+        {"insert_registration", 0, other, ErrorOf(other)},
+        {"insert_dbtune", 0, -100, StatusOf(-20025)},
+        {"insert_dbtune", 0, -275, StatusOf(-20025)},
+        {"insert_metadata", 0, -275, StatusOf(-20025)},
+        {"insert_metadata", 0, other, ErrorOf(other)},
+        {"update_metadata", 0, -266, StatusOf(-20220)},
+        {"update_metadata", 0, -273, StatusOf(-20025)},
+        {"insert_locator", 0, -275, StatusOf(-20025)},
+        {"insert_locator", 0, -268, StatusOf(-20276)},
+        {"insert_locator", 0, other, ErrorOf(other)},
+        {"update_locator", 0, -266, StatusOf(-20220)},
+        {"update_locator", 0, -273, StatusOf(-20025)},
+        {"update_locator", 0, -268, StatusOf(-20276)},
+        {"truncate_dbtune", 0, -266, StatusOf(-20220)},
+        {"truncate_dbtune", 0, -274, StatusOf(-20025)},
+        {"truncate_dbtune", 0, -206, StatusOf(-20037)},
+        {"truncate_dbtune", 0, other, ErrorOf(other)},
+        // State and version routines: a code and its message.
+        {"insert_state", 0, -391, StatusOf(-391, "Cannot insert a null into column")},
+        {"insert_state", 0, -275, StatusOf(-20025, "No INSERT permission")},
+        {"insert_state", 0, other, StatusOf(other, "NULL")},
+        {"flag_mvtable_modified", 0, -391, StatusOf(-391, "Cannot insert a null into column")},
+        {"flag_mvtable_modified", 0, -275, StatusOf(-20025, "No INSERT permission")},
+        {"flag_mvtable_modified", 0, other, StatusOf(other, "NULL")},
+        {"update_version", 0, -391, StatusOf(-391, " Cannot insert a null into column ")},
+        {"update_version", 0, other, StatusOf(other, "Unexpected error happen, Failed to Insert.")},
+        {"change_version_state", 0, other, StatusOf(-20174, "Version has been moved. ")},
+        {"rename_version",
+         0,
+         -268,
+         StatusOf(-20177, "A version named newalready existed"),
+         {{"NEW_NAME", "new"}}},
+        {"rename_version", 0, other, ErrorOf(other), {{"NEW_NAME", "new"}}},
+        {"insert_version",
+         0,
+         -239,
+         StatusOf(-20177, "Version already exists"),
+         {{"NAME_RULE", "2"}}},
+        {"insert_version", 0, other, StatusOf(other, "Failed to insert"), {{"NAME_RULE", "2"}}},
+        // The base-state rewrite goes on past a missing row only.
+        {"trim_state_lineage", 0, -239, {Outcome::GoesOn, 0, "", ""}, {}, -100},
+        {"trim_state_lineage", 0, other, ErrorOf(other), {}, -111},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.routine) + " #" + std::to_string(c.handler) + " " +
+                     std::to_string(c.sql_code));
+        EXPECT_EQ(
+            Handle(db_routine_text_find(c.routine), c.handler, c.sql_code, c.isam_code, c.vars),
+            c.expected);
+    }
 }

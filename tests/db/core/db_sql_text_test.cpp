@@ -167,6 +167,51 @@ TEST(SqlWhereHelpers, SkipWhere)
     }
 }
 
+TEST(SqlWhereHelpers, ConditionStaysInsideItsParentheses)
+{
+    // Read as the server reads it: quoted texts and the three comment forms
+    // hide what they hold; what is left must balance and end the condition.
+    struct Case {
+        const char *condition;
+        int32_t balanced;
+    } cases[] = {
+        {nullptr, 1},
+        {"a = 1", 1},
+        {"(a = 1) or (b = ')(')", 1},
+        {"a = 'it''s' and b = \"x)\"", 1},
+        {"a = 1 {a note (} and b = 2", 1},
+        {"a = 1 /* ( */ and (b = 2)", 1},
+        {"a = 1 -- a note )\n and b = 2", 1},
+        {"a = '{' and b = '--' and c = '/*'", 1},
+        {"a = '}' and b = ')' ", 1},
+        {"a - -1 = 0", 1},
+        {"a / 2 = b * 3", 1},
+        {"1=0 {(}) OR (1=1 {)}", 0},
+        {"1=0 /*(*/) OR (1=1 /*)*/", 0},
+        {"1=0 --(\n) OR (1=1 --)\n", 0},
+        {"a = 1) OR (1 = 1", 0},
+        {"(a = 1", 0},
+        {"a = 'x", 0},
+        {"a = \"x", 0},
+        {"a = 1 {", 0},
+        {"a = 1 /* ", 0},
+        {"a = 1 /*/", 0},
+        {"a = 1 -- takes what follows", 0},
+        {"a = 1; DELETE FROM t", 0},
+        {"a = ';' and b = 1 {;}", 1},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(db_sql_parentheses_balance(c.condition), c.balanced)
+            << (c.condition ? c.condition : "(null)");
+        char statement[96] = "SELECT a FROM t WHERE x = 0";
+        if (c.condition != nullptr) {
+            EXPECT_EQ(DB_sql_append_constraint(statement, c.condition, sizeof statement),
+                      c.balanced ? ZE_SUCCESS : ZE_INVALID_ARGUMENT)
+                << c.condition;
+        }
+    }
+}
+
 TEST(SqlWhereHelpers, AppendConstraint)
 {
     struct Case {

@@ -206,23 +206,32 @@ TEST_F(StateUpdate, OrderedRowsOnePerCall)
 
 TEST_F(StateUpdate, ARowPerCallRunsTheQueryAgain)
 {
-    DB_COLUMN_DEF defs[2] = {column_def("name", VE_STRING, 8), column_def("objectid", VE_INTEGER)};
-    ASSERT_EQ(DB_stream_update_row_state_init(stream_, &reg_, 2, defs), 0);
-    MarkNow();
-    // The row's id is the query's parameter; row 3 is of this state, row 4
-    // of the base table, and there is no row 8.
-    Rows({}, " WHERE objectid = ? ").repeat().hook([](scli::Exec &x) {
-        const int64_t id = x.params[0][0].i;
-        if (id != 8)
-            x.rows = {{scli::i32(static_cast<int32_t>(id)),
-                       scli::i32(static_cast<int32_t>(id * 10)), scli::i32(id == 3 ? 5 : 0)}};
-    });
-    ASSERT_EQ(Execute("a", 3), 0);
-    ASSERT_EQ(Execute("b", 4), 0);
-    // A row that is not there: nothing to do, and no -1005 in row mode.
-    ASSERT_EQ(Execute("c", 8), 0);
-    EXPECT_EQ(Writes(), (Strings{"SELECT: 3", "UPDATE: a 3 5", "SELECT: 4", "INSERT: 4 b 40",
-                                 "INSERT: 4 0 5", "SELECT: 8"}));
+    // The caller's last column carries the row id whatever it is named.
+    for (const char *last : {"objectid", "id"}) {
+        SCOPED_TRACE(last);
+        DB_stream_free(stream_);
+        free(stream_);
+        stream_ = nullptr;
+        ASSERT_EQ(DB_stream_init(&stream_, 0, "bob", DB_STREAM_PARAMS{}), 0);
+        DB_COLUMN_DEF defs[2] = {column_def("name", VE_STRING, 8), column_def(last, VE_INTEGER)};
+        ASSERT_EQ(DB_stream_update_row_state_init(stream_, &reg_, 2, defs), 0);
+        MarkNow();
+        // The row's id is the query's parameter; row 3 is of this state, row 4
+        // of the base table, and there is no row 8.
+        Rows({}, " WHERE objectid = ? ").repeat().hook([](scli::Exec &x) {
+            const int64_t id = x.params[0][0].i;
+            if (id != 8)
+                x.rows = {{scli::i32(static_cast<int32_t>(id)),
+                           scli::i32(static_cast<int32_t>(id * 10)), scli::i32(id == 3 ? 5 : 0)}};
+        });
+        ASSERT_EQ(Execute("a", 3), 0);
+        ASSERT_EQ(Execute("b", 4), 0);
+        // A row that is not there: nothing to do, and no -1005 in row mode.
+        ASSERT_EQ(Execute("c", 8), 0);
+        EXPECT_EQ(Writes(), (Strings{"SELECT: 3", "UPDATE: a 3 5", "SELECT: 4", "INSERT: 4 b 40",
+                                     "INSERT: 4 0 5", "SELECT: 8"}));
+        EXPECT_STREQ(defs[1].name, last); // the caller's name is not renamed
+    }
 }
 
 namespace

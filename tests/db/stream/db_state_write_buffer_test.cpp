@@ -51,13 +51,26 @@ TEST_F(StateWrite, UpdateByConditionChecksTheWhereText)
 
     // A text that does not prepare: its code, the stream as it was.
     STATE_WRITE_BUFFER *kept = stream_->update_buffer;
-    scli::on_sql("SELECT name FROM gis:'bob'.A7 WHERE nope(")
+    scli::on_sql("SELECT name FROM gis:'bob'.A7 WHERE nope()")
         .at_prepare(SQL_ERROR, {"42000", -201, "syntax"});
-    char *bad = strdup("nope(");
+    char *bad = strdup("nope()");
     int32_t rc = 0;
     quiet_stderr([&] { rc = DB_stream_update_state_init(stream_, &reg_, 3, defs_, bad); });
     EXPECT_EQ(rc, ZE_DBMS_ERROR);
     free(bad);
+    EXPECT_EQ(stream_->where_text, where);
+    EXPECT_EQ(stream_->update_buffer, kept);
+
+    // A text that would leave the statement's own parentheses is refused
+    // before anything is prepared; the stream stays as it was.
+    MarkNow();
+    for (const char *escape : {"nope(", "1=0 {(}) OR (1=1 {)}", "1=1 -- all"}) {
+        char *text = strdup(escape);
+        EXPECT_EQ(DB_stream_update_state_init(stream_, &reg_, 3, defs_, text), ZE_INVALID_ARGUMENT)
+            << escape;
+        free(text);
+    }
+    EXPECT_EQ(Prepared(), Strings{});
     EXPECT_EQ(stream_->where_text, where);
     EXPECT_EQ(stream_->update_buffer, kept);
 

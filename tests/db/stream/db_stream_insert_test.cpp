@@ -183,6 +183,34 @@ TEST_F(StreamInsert, PlainTableParametersAreNumberedOneToN)
     EXPECT_EQ(Journal().size(), 0u);
 }
 
+// The commit argument of a row: on, the row ends in a commit (outside a
+// host's transaction); off, nothing is committed.
+TEST_F(StreamInsert, ARowCommitsOnlyWhenAsked)
+{
+    REGISTRATION plain = registration_of("p", 0, 0, "");
+    ASSERT_EQ(init_insert("p", plain, 0, {"a"}), 0);
+    const std::string sql = "INSERT INTO p  (a) VALUES (?)";
+    DB_COLUMN_DEF defs[] = {column_def("a", VE_INTEGER)};
+    ASSERT_EQ(DB_stream_init_array_insert(stream_, 1, defs, 0), 0);
+    const struct {
+        int32_t commit;
+        Strings executed;
+    } cases[] = {
+        {1, {sql, "COMMIT"}},
+        {0, {sql}},
+        {1, {sql, "COMMIT"}},
+    };
+    int32_t a = 1;
+    void *values[] = {&a};
+    const int16_t present[] = {2};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.commit);
+        MarkNow();
+        ASSERT_EQ(DB_stream_execute_insert_table(stream_, present, values, c.commit, 0), 0);
+        EXPECT_EQ(Executed(), c.executed);
+    }
+}
+
 TEST_F(StreamInsert, ShapeRowsDrawIdsAndWidenTheEnvelope)
 {
     cache_layer(polygons());

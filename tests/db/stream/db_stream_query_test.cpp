@@ -16,9 +16,11 @@
 #include <vector>
 
 #include "base/util/ve_registration.h"
+#include "base/util/ve_row_pointers.h"
 #include "base/util/zel_errors.h"
 #include "db/catalog/db_layer_info.h"
 #include "db/core/db_stream_internal.h"
+#include "db/stream/db_stream_execute.h"
 #include "tests/db/catalog/layer_fixture.h"
 #include "tests/support/quiet_stderr.h"
 
@@ -208,6 +210,44 @@ TEST_F(StreamQuery, StarOverOneTableIsTheDescribedColumns)
                                    "select  objectid,  name,  roads.cardinality,   "
                                    "VE_AsZel(shape) shape  from  gis:bob.roads "}));
     EXPECT_EQ(stream_->shape_selected, 1);
+}
+
+// "*" over the layer's roads and another owner's roads: only the layer's
+// table is expanded into its columns, the other keeps its "*".
+TEST_F(StreamQuery, StarExpandsOnlyTheLayersOwnTable)
+{
+    scli::on_sql("SELECT * FROM gis:bob.roads").columns(kRoadColumns).repeat();
+    scli::on_sql(kLayersOfRoads)
+        .columns({{"spatial_column", SQL_VARCHAR, 32}})
+        .row({scli::varchar("shape")})
+        .repeat();
+    scli::on_sql("SELECT spatial_column FROM zel:zel.Layers WHERE database_name = 'gis' AND "
+                 "table_name = 'roads' AND owner = 'edit'")
+        .columns({{"spatial_column", SQL_VARCHAR, 32}})
+        .repeat();
+    answer_layers(kSelect + kFrom +
+                      " WHERE ly.srid = sr.srid AND ( database_name = 'gis' AND table_name = "
+                      "'roads' AND owner = 'bob')",
+                  {LayerRow{}})
+        .repeat();
+    const struct {
+        Strings tables;
+        std::string sql;
+    } cases[] = {
+        {{"bob.roads", "edit.roads"},
+         "select  bob.roads.objectid,  bob.roads.name,  bob.roads.cardinality,   "
+         "VE_AsZel(bob.roads.shape) shape,  edit.roads.*  from  gis:bob.roads, gis:edit.roads "},
+        {{"edit.roads", "bob.roads"},
+         "select  edit.roads.*,  bob.roads.objectid,  bob.roads.name,  bob.roads.cardinality,   "
+         "VE_AsZel(bob.roads.shape) shape  from  gis:edit.roads, gis:bob.roads "},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.tables[0]);
+        ASSERT_EQ(setup({"*"}, c.tables), 0);
+        EXPECT_EQ(prepared().back(), c.sql);
+        EXPECT_EQ(stream_->layer, roads_);
+        DB_stream_close(stream_, 0, 0);
+    }
 }
 
 TEST_F(StreamQuery, SeveralTablesAndTheAnnotation)
@@ -544,4 +584,87 @@ TEST_F(StreamQuery, RasterConstraintAndSmallCalls)
     qsort(ids, 4, sizeof(ids[0]), Comp);
     EXPECT_EQ(ids[0], -2);
     EXPECT_EQ(ids[3], 9);
+}
+
+// Two versioned tables, the layer second: the hidden row id behind the
+// caller's columns is qualified by the layer view's alias.
+TEST_F(StreamQuery, HiddenColumnsTakeTheLayerViewAlias)
+{
+    host_.add_registration(registration_of("owners", 9, REG_ROWID_COLUMN, "oid"));
+    for (const char *view : {"ZEL_std_view_9", "ZEL_std_view_7"})
+        scli::on_sql(std::string("SELECT count(*) FROM SYSTABLES WHERE tabtype = 'V' AND "
+                                 "tabname = LOWER('") +
+                     view + "') ")
+            .columns({{"", SQL_INTEGER}})
+            .row({scli::i32(1)});
+    scli::on_sql(kLayersOfRoads)
+        .columns({{"spatial_column", SQL_VARCHAR, 32}})
+        .row({scli::varchar("shape")})
+        .repeat();
+    static const char *const owner_columns[] = {"oid", "who"};
+    static const char *const road_columns[] = {"objectid", "name", "shape"};
+    DB_MV_TABLE_INFO tables[2] = {};
+    tables[0].table_name = "owners";
+    tables[0].registration_id = 9;
+    strcpy(tables[0].rowid_column, "oid");
+    tables[0].column_names = owner_columns;
+    tables[0].column_count = 2;
+    strcpy(tables[0].alias, "o");
+    tables[1].table_name = "roads";
+    tables[1].registration_id = 7;
+    strcpy(tables[1].rowid_column, "objectid");
+    tables[1].column_names = road_columns;
+    tables[1].column_count = 3;
+    strcpy(tables[1].alias, "r");
+    DB_MV_QUERY_INFO mv{};
+    mv.kind = DB_MV_STANDARD;
+    mv.state_id = 5;
+    mv.lineage_id = 3;
+    mv.start_id = 2;
+    mv.lineage = kGetterLineage.c_str();
+    mv.tables = tables;
+    mv.table_count = 2;
+    answer_layers(kSelect + " FROM zel:zel.Layers ly, zel:zel.spatial_references sr WHERE "
+                            "ly.srid = sr.srid AND ( database_name = 'gis' AND table_name = "
+                            "'roads' AND owner = 'bob')",
+                  {LayerRow{}})
+        .repeat();
+    scli::on_sql("SELECT spatial_column FROM zel:zel.Layers WHERE database_name = 'gis' AND "
+                 "table_name = 'owners' AND owner = 'bob'")
+        .columns({{"spatial_column", SQL_VARCHAR, 32}})
+        .repeat();
+    scli::add_table("bob", "owners",
+                    {{"oid", SQL_INTEGER, 0, 0, SQL_NO_NULLS}, {"who", SQL_VARCHAR, 20}});
+    scli::add_table("bob", "roads",
+                    {{"objectid", SQL_INTEGER, 0, 0, SQL_NO_NULLS},
+                     {"name", SQL_VARCHAR, 32},
+                     {"shape", SQL_LONGVARBINARY, 1000}});
+    scli::on_sql_like("select  o\\.who,   VE_AsZel\\(r\\.shape\\) shape  from .*")
+        .columns({{"who", SQL_VARCHAR, 20}, {"shape", SQL_LONGVARBINARY, 500}})
+        .repeat();
+    scli::on_sql_like("select .* , r\\.VE_ROW_ID from .*")
+        .columns({{"who", SQL_VARCHAR, 20},
+                  {"shape", SQL_LONGVARBINARY, 500},
+                  {"VE_ROW_ID", SQL_INTEGER}});
+    ASSERT_EQ(setup({"owners.who", "roads.shape"}, {"owners", "roads"}, nullptr, nullptr, &mv), 0);
+    std::string select; // the query through the views (the base tables' comes after)
+    for (const std::string &text : prepared())
+        if (select.empty() && text.rfind("select ", 0) == 0)
+            select = text;
+    ASSERT_EQ(select.rfind("select  o.who,   VE_AsZel(r.shape) shape  from ", 0), 0u) << select;
+    int16_t count = 0;
+    DB_COLUMN_DEF *defs = nullptr;
+    ASSERT_EQ(DB_stream_describe_sql(stream_, nullptr, &count, &defs, nullptr), 0);
+    ASSERT_EQ(count, 2);
+    VE_ROW_POINTERS row{};
+    row.column_count = count;
+    row.columns = defs;
+    ASSERT_EQ(VES_allocate_row_pointers(&row, 0), 0);
+    // Without filters the row id joins the caller's columns, from roads.
+    prepares_ = scli::calls_of("SQLPrepare").size();
+    EXPECT_EQ(DB_stream_execute_query(stream_, 0, 0, row.values), 0);
+    const std::string from = select.substr(select.find("from "));
+    EXPECT_EQ(prepared(),
+              Strings{"select  o.who,   VE_AsZel(r.shape) shape  , r.VE_ROW_ID " + from});
+    VES_free_row_pointers(&row);
 }

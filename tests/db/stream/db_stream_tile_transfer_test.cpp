@@ -24,6 +24,10 @@
 #include "platform/plat_socket_internal.h"
 #include "tests/db/catalog/raster_fixture.h"
 #include "tests/support/forked_child.h"
+#include "tests/support/peer_watchdog.h"
+
+// Each test talks to its peer within the watchdog's limit or fails.
+ZEL_WATCH_EVERY_TEST();
 
 using namespace raster_test;
 

@@ -1,8 +1,8 @@
 // Row buffers of the write streams: slot layout by engine type, the copy of a
 // caller's row (NULLs, cut strings, dates, shapes with and without an
 // annotation record), the shape parameter's header and its refusals, and the
-// binding of one parameter (blobs through a large object, the raster id, a
-// failed bind that drops the statement).
+// binding of one parameter (C and SQL types by engine type, blobs through a large object, the
+// raster id, a failed bind that drops the statement).
 #include "db/stream/db_write_row_internal.h"
 
 #include <gtest/gtest.h>
@@ -236,6 +236,34 @@ TEST_F(WriteRow, ParameterNumbersAroundTheShape)
     for (const auto &c : cases)
         EXPECT_EQ(db_write_param_number(c.column, c.spatial), c.param)
             << c.column << " " << c.spatial;
+}
+
+TEST_F(WriteRow, EachTypeBindsWithItsCAndSqlTypes)
+{
+    // C type / SQL type / column size / buffer length of each fixed type.
+    const struct {
+        DB_COLUMN_DEF column;
+        const char *detail;
+    } cases[] = {
+        {column_def("a", VE_SMALLINT), "ctype=5 sqltype=5 size=2 buflen=2"},
+        {column_def("b", VE_INTEGER), "ctype=4 sqltype=4 size=0 buflen=4"},
+        {column_def("c", VE_FLOAT), "ctype=7 sqltype=6 size=4 buflen=4"},
+        {column_def("d", VE_DOUBLE), "ctype=8 sqltype=8 size=8 buflen=8"},
+        {column_def("e", VE_STRING, 12), "ctype=1 sqltype=1 size=12 buflen=12"},
+        {column_def("r", VE_RASTER), "ctype=4 sqltype=4 size=0 buflen=4"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.column.name);
+        SQLHSTMT stmt = SQL_NULL_HSTMT;
+        ASSERT_EQ(db_write_prepare(stream_, &stmt, "INSERT INTO p (a) VALUES (?)"), 0);
+        RASTERATTR value{};
+        SQLLEN cell = 0;
+        ASSERT_EQ(db_write_bind_column(stream_, &stmt, 1, &c.column, &value, &cell, 0, nullptr), 0);
+        const std::vector<scli::Call> binds = scli::calls_of("SQLBindParameter");
+        ASSERT_FALSE(binds.empty());
+        EXPECT_EQ(binds.back().detail, std::string("param=1 io=1 ") + c.detail);
+        db_free_stmt(&stmt);
+    }
 }
 
 TEST_F(WriteRow, FailedBindDropsTheStatement)

@@ -6,7 +6,8 @@
 // failure; emptying and removing the rows of states; the stored views
 // dropped when a versioned table's columns change; and privileges granted
 // and revoked on a registered table through its layer or raster column and
-// on its versioning tables.
+// on its versioning tables; a layer's trigger handed over and back, and the
+// IMV view dropped with the versioning.
 #include "db/version/db_multiversion_internal.h"
 
 #include <gtest/gtest.h>
@@ -190,6 +191,8 @@ class MultiversionTest : public MvTest
               {"constrname", SQL_CHAR, 128}}}};
         for (const auto &read : reads)
             scli::on_sql(read.first).columns(read.second).repeat().hook([this](scli::Exec &e) {
+                if (e.sql == kIndexes)
+                    e.rows = index_rows_;
                 if (e.sql != failing_)
                     return;
                 failing_.clear();
@@ -222,6 +225,7 @@ class MultiversionTest : public MvTest
     }
     REGISTRATION r_;
     std::string failing_;
+    std::vector<scli::Row> index_rows_; // the user table's indexes
 };
 
 } // namespace
@@ -230,6 +234,32 @@ TEST_F(MultiversionTest, EnablingMakesTheTablesThenTheRoutines)
 {
     ASSERT_EQ(enable(), ZE_SUCCESS);
     EXPECT_EQ(executed(), join({kAddsTable, kDeletesTable, kUserTable, routines_made()}));
+}
+
+// The engine's row-id column is created as the table creation writes it,
+// then made NOT NULL before the indexes that hold it.
+TEST_F(MultiversionTest, TheEngineRowIdColumnIsNotNullInTheAddsTable)
+{
+    scli::add_table("bob", "roads",
+                    {{"VE_ROW_ID", SQL_INTEGER, 0, 0, SQL_NULLABLE},
+                     {"name", SQL_VARCHAR, 32},
+                     {"shape", SQL_LONGVARBINARY, 1000}});
+    strcpy(r_.rowid_column, "VE_ROW_ID");
+    ASSERT_EQ(enable(), ZE_SUCCESS);
+    Strings adds;
+    for (std::string sql : kAddsTable) {
+        for (size_t at; (at = sql.find("objectid INTEGER NOT NULL")) != std::string::npos;)
+            sql.replace(at, 25, "VE_ROW_ID INTEGER ");
+        for (size_t at; (at = sql.find("objectid")) != std::string::npos;)
+            sql.replace(at, 8, "VE_ROW_ID");
+        adds.push_back(sql);
+        if (sql.rfind("CREATE INDEX A7_rowid_ix1", 0) == 0)
+            adds.insert(adds.end() - 1,
+                        {"ALTER TABLE gis:'bob'.A7 MODIFY (VE_ROW_ID INTEGER NOT NULL)", "COMMIT"});
+    }
+    EXPECT_EQ(adds[0], "CREATE TABLE A7 (VE_ROW_ID INTEGER , name VARCHAR(32), shape BLOB, "
+                       "ZEL_STATE_ID INTEGER NOT NULL) ");
+    EXPECT_EQ(executed(), join({adds, kDeletesTable, kUserTable, routines_made()}));
 }
 
 TEST_F(MultiversionTest, TheEquivalenceTableOnlyWithZelequivs)
@@ -446,6 +476,65 @@ TEST_F(MultiversionLayerTest, AnUnreadableLayerLeavesNoVersioningTable)
     EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
                             [](const std::string &s) { return s.find("d7") != std::string::npos; }),
               0);
+}
+
+// A layer hands its update trigger to the versioning tables: enabling
+// drops it and analyses the layer's table, the layer's own unique index
+// A7_IX1 comes into the adds table (not unique) while another unique index
+// does not; disabling makes the trigger again and drops the IMV view.
+TEST_F(MultiversionLayerTest, ALayerHandsItsTriggerToTheVersioningTables)
+{
+    layer_test::LayerRow layer;
+    layer.eflags = LAYER_SPATIAL | LAYER_LINE;
+    layer_test::answer_layers(kLayerOfRoads, {layer}).repeat();
+    auto index = [](const char *name, const char *column) {
+        return scli::Row{scli::chr(name, 128), scli::chr("U", 1), scli::chr("N", 1),
+                         scli::chr(column, 128)};
+    };
+    index_rows_ = {index("A7_IX1", "shape"), index("R7_zel_rowid_uk", "objectid")};
+    ASSERT_EQ(quiet_stderr([&] { return enable(); }), ZE_SUCCESS);
+    Strings adds = kAddsTable;
+    adds[0] = "CREATE TABLE A7 (objectid INTEGER NOT NULL, name VARCHAR(32), shape ST_Geometry, "
+              "VE_ROW_ID INTEGER , ZEL_STATE_ID INTEGER NOT NULL) ";
+    adds.insert(std::find(adds.begin(), adds.end(), kIndexes) + 2,
+                {"select typ.name from informix.syscolumns col, informix.sysxtdtypes typ where "
+                 "colname = 'shape' and col.extended_id=typ.extended_id",
+                 "CREATE  INDEX A7_IX1_a on gis:'bob'.A7 (shape ASC) "});
+    const std::string trigger = "CREATE TRIGGER SC_UPD_CASC_7\n           UPDATE OF shape ON "
+                                "roads\n           REFERENCING NEW AS New OLD AS Old\n           "
+                                "FOR EACH ROW WHEN (New.shape is NULL and Old.shape IS NOT "
+                                "NULL)\n           (UPDATE roads SET VE_ROW_ID = NULL WHERE "
+                                "VE_ROW_ID = Old.VE_ROW_ID);\n";
+    EXPECT_EQ(executed(), join({{kLayerOfRoads, "COMMIT"},
+                                adds,
+                                kDeletesTable,
+                                committed({zel_grant("roads"), "DROP TRIGGER SC_UPD_CASC_7"}),
+                                {statistics("roads")},
+                                routines_made()}));
+
+    // Another unique index cannot follow the rows into the adds table: the
+    // layer keeps its trigger and no versioning table is left.
+    mark();
+    index_rows_ = {index("roads_uk", "name")};
+    EXPECT_EQ(quiet_stderr([&] { return enable(); }), ZE_UNIQUE_INDEX_NOT_ALLOWED);
+    Strings sent = executed();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[sent.size() - 2], "DROP TABLE gis:'bob'.A7");
+    EXPECT_EQ(std::find(sent.begin(), sent.end(), "DROP TRIGGER SC_UPD_CASC_7"), sent.end());
+
+    // Disabling makes the trigger again and drops the IMV view with its
+    // sequence.
+    mark();
+    r_.object_flags = REG_LAYER | REG_MULTIVERSION;
+    strcpy(r_.imv_view_name, "roads_imv");
+    listed_views({});
+    ASSERT_EQ(quiet_stderr([&] { return disable(); }), ZE_SUCCESS);
+    EXPECT_EQ(executed(),
+              join({{kViews},
+                    committed({"DROP TABLE gis:'bob'.A7", "DROP TABLE gis:'bob'.d7"}),
+                    {kClear},
+                    committed({trigger, "DROP VIEW bob.roads_imv", "DROP SEQUENCE bob.R7"}),
+                    routines_dropped()}));
 }
 
 namespace

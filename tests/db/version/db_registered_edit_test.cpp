@@ -80,7 +80,7 @@ TEST_F(EditTest, ModifiedFlagThroughTheCatalogueFunction)
         DB_instance_clear_xerr();
         scli::on_sql(kFlag).columns({{"", SQL_INTEGER}}).row({scli::i32(c.result)});
         EXPECT_EQ(DB_registered_table_mark_modified(instance_, &r_, &state), c.code);
-        EXPECT_EQ(executed(), Strings{kFlag}); // not committed
+        EXPECT_EQ(executed(), (Strings{kFlag, "COMMIT"}));
         DB_EXT_ERROR x;
         DB_instance_get_xerr(&x);
         EXPECT_EQ(x.code, c.code);
@@ -89,10 +89,16 @@ TEST_F(EditTest, ModifiedFlagThroughTheCatalogueFunction)
             EXPECT_NE(std::string(x.message).find("zel.flag_mvtable_modified"), std::string::npos);
         }
     }
+    // A failed call commits nothing and leaves its diagnostic.
+    mark();
     scli::on_sql(kFlag).fail(SQL_ERROR, {"S1000", -674, "no routine"});
     EXPECT_EQ(
         quiet_stderr([&] { return DB_registered_table_mark_modified(instance_, &r_, &state); }),
         ZE_DBMS_ERROR);
+    EXPECT_EQ(executed(), Strings{kFlag});
+    DB_EXT_ERROR x;
+    DB_instance_get_xerr(&x);
+    EXPECT_EQ(x.native_error, -674);
 }
 
 namespace

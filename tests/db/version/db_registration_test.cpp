@@ -287,6 +287,40 @@ TEST_F(Registrations, ScanByIdsInBatchesOf150)
     EXPECT_EQ(ids_next(&r), ZE_SCAN_NOT_STARTED);
 }
 
+// A batch without rows, the first one included, goes on to the next; -4
+// comes after the last batch only.
+TEST_F(Registrations, ScanByIdsGoesPastBatchesWithoutRows)
+{
+    Bitmap ids(VES_Bitmap_Create(500, 0), &VES_Bitmap_Destroy);
+    // 450 ids, 1 to 450: three batches of 150; only the second has rows.
+    std::string batches[3];
+    for (int32_t id = 1; id <= 450; id++) {
+        VES_Bitmap_Set(ids.get(), id - 1, 1);
+        std::string &b = batches[(id - 1) / 150];
+        b += (b.empty() ? "registration_id IN (" : "") + std::to_string(id) + ",";
+    }
+    for (std::string &b : batches)
+        b.back() = ')';
+    scli::on_sql(where_sql(batches[0])).columns(registry_columns());
+    scli::on_sql(where_sql(batches[1])).columns(registry_columns()).rows(registry_rows(151, 2));
+    scli::on_sql(where_sql(batches[2])).columns(registry_columns());
+
+    REGISTRATION r;
+    ASSERT_EQ(db_registration_scan_by_ids(nullptr, 1, ids.get(), &r), ZE_SUCCESS);
+    EXPECT_EQ(r.registration_id, 151);
+    int32_t rc = 0;
+    EXPECT_EQ(read_rest(ids_next, &rc), std::vector<int32_t>{152});
+    EXPECT_EQ(rc, ZE_NO_MORE_ROWS);
+    std::vector<std::string> queries;
+    for (const std::string &sql : Executed())
+        if (sql != "COMMIT")
+            queries.push_back(sql);
+    EXPECT_EQ(queries, (std::vector<std::string>{where_sql(batches[0]), where_sql(batches[1]),
+                                                 where_sql(batches[2])}));
+    EXPECT_EQ(ids_next(&r), ZE_SCAN_NOT_STARTED);
+    EXPECT_EQ(open_statements(), 0);
+}
+
 TEST_F(Registrations, ScanByIdsWithoutIds)
 {
     // No bit set: nothing to read, no query.

@@ -73,9 +73,11 @@ TEST_F(DbVersionSp, EachCallSendsItsParameters)
          "EXECUTE FUNCTION zel:delete_version(?) ",
          {"bob.edits"},
          "zel.delete_version"},
+        // Without an owner the name still has its period: the function does
+        // not take the caller as the owner.
         {[&] { return DB_sp_versions_def_delete(nullptr, "", "edits"); },
          "EXECUTE FUNCTION zel:delete_version(?) ",
-         {"edits"},
+         {".edits"},
          "zel.delete_version"},
         {[&] { return DB_sp_versions_def_update(nullptr, &v); },
          "EXECUTE FUNCTION update_version(ROW(?,?,?,?,?,?,?,?,?,?)::version_info)",

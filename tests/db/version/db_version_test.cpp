@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -290,14 +291,70 @@ TEST_F(DbVersion, ReadsByNameAndId)
     ASSERT_EQ(DB_version_get_by_id(nullptr, 4, &v), 0);
     EXPECT_STREQ(v.name, "four");
     EXPECT_EQ(v.creation_time, kCreatedTime);
-    EXPECT_EQ(Sent(), (std::vector<std::string>{by_name, "COMMIT", quoted_owner, "COMMIT",
-                                                ByWhere("version_id = 4"), "COMMIT"}));
+    // Reads: the caller's transaction is left open.
+    EXPECT_EQ(Sent(), (std::vector<std::string>{by_name, quoted_owner, ByWhere("version_id = 4")}));
     EXPECT_EQ(DB_version_get_by_name(nullptr, std::string(32, 'o').c_str(), "x", &v),
               ZE_INVALID_ARGUMENT);
     EXPECT_EQ(DB_version_get_by_name(nullptr, nullptr, "x", &v), ZE_NULL_POINTER);
-    scli::on_sql(ByWhere("version_id = 5")).at_prepare(SQL_ERROR, {"S0002", -206, "no table"});
-    EXPECT_EQ(quiet_stderr([&] { return DB_version_get_by_id(nullptr, 5, &v); }),
-              ZE_TABLE_NOT_FOUND);
+}
+
+TEST_F(DbVersion, SingleReadFailuresAreMissingTableOrDbmsError)
+{
+    // Only a missing table keeps its own code; every other failure is -51
+    // with the diagnostic recorded, and nothing is committed.
+    const struct {
+        const char *what;
+        std::function<void(scli::Answer &)> script;
+        int32_t rc;
+        int32_t native;
+    } cases[] = {
+        {"prepare, no table",
+         [](scli::Answer &a) {
+             a.at_prepare(SQL_ERROR, {"S0002", -206, "no table"});
+         },
+         ZE_TABLE_NOT_FOUND, -206},
+        {"prepare, no permission",
+         [](scli::Answer &a) {
+             a.at_prepare(SQL_ERROR, {"42000", -272, "no select"});
+         },
+         ZE_DBMS_ERROR, -272},
+        {"prepare, syntax",
+         [](scli::Answer &a) {
+             a.at_prepare(SQL_ERROR, {"37000", -201, "syntax"});
+         },
+         ZE_DBMS_ERROR, -201},
+        {"execute, no table",
+         [](scli::Answer &a) {
+             a.fail(SQL_ERROR, {"S0002", -206, "no table"});
+         },
+         ZE_TABLE_NOT_FOUND, -206},
+        {"execute, no permission",
+         [](scli::Answer &a) {
+             a.fail(SQL_ERROR, {"42000", -272, "no select"});
+         },
+         ZE_DBMS_ERROR, -272},
+        {"fetch",
+         [](scli::Answer &a) {
+             a.at_fetch(1, SQL_ERROR, {"HY000", -111, "read"});
+         },
+         ZE_DBMS_ERROR, -111},
+    };
+    int32_t id = 10;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Mark();
+        DB_instance_clear_xerr();
+        id++;
+        scli::Answer &a = scli::on_sql(ByWhere("version_id = " + std::to_string(id)))
+                              .columns(VersionColumns())
+                              .row(Full("v", id));
+        c.script(a);
+        VERSION v;
+        EXPECT_EQ(quiet_stderr([&] { return DB_version_get_by_id(nullptr, id, &v); }), c.rc);
+        EXPECT_EQ(Xerr().native_error, c.native);
+        for (const std::string &sql : Sent())
+            EXPECT_NE(sql, "COMMIT");
+    }
 }
 
 TEST_F(DbVersion, ObsoleteEntryPointsSayItAndFail)

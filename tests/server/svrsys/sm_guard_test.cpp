@@ -116,3 +116,29 @@ TEST(SmGuard, AWriterKilledHoldingItLeavesItToTheNext)
     EXPECT_EQ(sm_rw_guard_release(m), 0);
     EXPECT_EQ(SM_shared_info(m, SM_INFO_NEW_REGISTRATION_ID), 1);
 }
+
+TEST(SmGuard, AReaderTableCapacityRaisedAfterTheOpenBoundsNothing)
+{
+    Instance instance;
+    ASSERT_EQ(instance.created, 0);
+    SM_MASTER *server = nullptr;
+    ASSERT_EQ(SM_server_open(nullptr, instance.name.c_str(), 0, 0, nullptr, &server), 0);
+    auto *table = static_cast<SM_GUARD_READERS *>(server->guard.readers.base);
+    const int32_t opened = table->capacity;
+    EXPECT_EQ(server->guard.reader_capacity, opened);
+    // Far past the object: a walk bounded by the word would leave the mapping.
+    table->capacity = 1 << 24;
+    EXPECT_EQ(sm_rw_guard_acquire(server, 2), 0);
+    EXPECT_EQ(readers(server), 1);
+    EXPECT_EQ(sm_rw_guard_release(server), 0);
+    EXPECT_EQ(sm_rw_guard_acquire(server, 3), 0);
+    EXPECT_EQ(sm_rw_guard_release(server), 0);
+    table->capacity = opened;
+    SM_server_close(server);
+
+    // A table whose word exceeds its object is refused at the open.
+    table = static_cast<SM_GUARD_READERS *>(instance.master->guard.readers.base);
+    table->capacity = opened + 1000;
+    EXPECT_EQ(SM_server_open(nullptr, instance.name.c_str(), 0, 0, nullptr, &server), ZE_FAILURE);
+    table->capacity = opened;
+}

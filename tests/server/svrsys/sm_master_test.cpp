@@ -7,11 +7,15 @@
 #include "tests/server/svrsys/sm_fixture.h"
 
 #include "base/util/zel_errors.h"
+#include "tests/support/quiet_stderr.h"
 
 #include <gtest/gtest.h>
 
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include <vector>
 
@@ -369,4 +373,117 @@ TEST(SmMaster, PrivateBlockTakesEveryLayerIdAndNeverWaits)
     EXPECT_EQ(SM_state_lock_add(local, 3, SM_STATE_LOCK_EXCLUSIVE_STATE), 0);
     EXPECT_EQ(SM_local_server_open(0, 1, 1, 1, 1, 1, 1, 1, 1, nullptr, nullptr), ZE_NULL_POINTER);
     SM_server_close(local);
+}
+
+TEST(SmMaster, CapacitiesRaisedAfterTheAttachBoundNothing)
+{
+    // A process that writes the header once servers have attached cannot
+    // widen their walks: each keeps the capacities it checked.
+    struct Case {
+        int word;
+        int32_t code; /* the capacity's shared-info code */
+    } cases[] = {
+        {SM_HW_NPROC, SM_INFO_NPROC},
+        {SM_HW_NLOCKS, SM_INFO_NLOCKS},
+        {SM_HW_NSTATELOCKS, SM_INFO_NSTATELOCKS},
+        {SM_HW_NTABLELOCKS, SM_INFO_NTABLELOCKS},
+        {SM_HW_NOBJLOCKS, SM_INFO_NOBJLOCKS},
+        {SM_HW_NLAYERS, SM_INFO_NLAYERS},
+        {SM_HW_NREGS, SM_INFO_NREGS},
+        {SM_HW_NRASTERS, SM_INFO_NRASTERS},
+    };
+    for (const Case &c : cases) {
+        Capacities capacities;
+        Instance instance(capacities);
+        ASSERT_EQ(instance.created, 0);
+        SM_MASTER *server = nullptr;
+        ASSERT_EQ(SM_server_open(nullptr, instance.name.c_str(), 0, 0, nullptr, &server), 0);
+        int32_t *w = sm_header(instance.master);
+        const int32_t attached = w[c.word];
+        w[c.word] = 60000;
+        EXPECT_EQ(SM_shared_info(server, c.code), attached) << "word " << c.word;
+        // Every slot taken, the next add finds none instead of writing past
+        // the section into the next one.
+        std::vector<char> layer_locks(reinterpret_cast<char *>(server->layer_locks),
+                                      reinterpret_cast<char *>(server->layer_locks) + 64);
+        for (int32_t id = 1; id <= capacities.nproc; ++id)
+            ASSERT_EQ(SM_pinfo_add(server, id), 0);
+        EXPECT_EQ(SM_pinfo_add(server, 999), ZE_FAILURE) << "word " << c.word;
+        EXPECT_EQ(memcmp(layer_locks.data(), server->layer_locks, layer_locks.size()), 0);
+        // A free chain headed past the state-lock section: the slot it names
+        // is not one, so nothing after the section is written.
+        const auto *mtimes = reinterpret_cast<const char *>(server->layer_mtimes);
+        std::vector<char> next_section(mtimes, mtimes + 4 * capacities.nlayers);
+        w[SM_HW_STATE_FREE] = capacities.nstatelocks + 2;
+        EXPECT_EQ(SM_state_lock_add(server, 5, SM_STATE_LOCK_SHARED_STATE), 0);
+        EXPECT_EQ(memcmp(next_section.data(), mtimes, next_section.size()), 0);
+        EXPECT_EQ(SM_shared_info(server, SM_INFO_STATE_LOCKS_IN_USE), 1);
+        EXPECT_EQ(SM_shared_info(server, SM_INFO_NEW_LAYER_ID), 1);
+        EXPECT_EQ(SM_lock_delete(server, capacities.nlayers + 1), ZE_INVALID_LAYER_ID);
+        w[c.word] = attached;
+        SM_server_close(server);
+    }
+}
+
+// The file behind a named object of the instance.
+static std::string object_file(const std::string &instance, const char *suffix)
+{
+    char name[SM_OBJECT_NAME_SIZE];
+    sm_object_name(instance.c_str(), suffix, name);
+    char escaped[PLAT_SHM_NAME_SIZE];
+    EXPECT_EQ(plat_shm_escape_name(name, escaped), 0);
+    return std::string("/dev/shm") + escaped;
+}
+
+TEST(SmMaster, ObjectsOthersMayWriteAreNeitherCreatedOverNorAttached)
+{
+    // Planted before the control process creates the instance.
+    {
+        static int counter = 0;
+        const std::string name =
+            "smplant" + std::to_string(getpid()) + "x" + std::to_string(++counter);
+        const std::string block = object_file(name, "iomgr_shared_memory");
+        std::ofstream(block) << std::string(4096, '\0');
+        ASSERT_EQ(chmod(block.c_str(), 0666), 0);
+        SM_MASTER *master = nullptr;
+        {
+            StderrCapture capture;
+            EXPECT_EQ(SM_master_create(nullptr, name.c_str(), 0, 2, 2, 2, 2, 2, 2, 2, 2, nullptr,
+                                       &master),
+                      ZE_INSTANCE_RUNNING);
+            EXPECT_NE(capture.text().find("other accounts may write it"), std::string::npos);
+        }
+        EXPECT_EQ(master, nullptr);
+        unlink(block.c_str());
+    }
+    // Made writable by others once the instance exists: a server attaches
+    // to none of them.
+    struct Case {
+        const char *suffix;
+        int32_t expected;
+    } cases[] = {
+        {"iomgr_shared_memory", ZE_OUT_OF_MEMORY},         {"iomgr_lock_mutex", ZE_MUTEX_FAILED},
+        {"iomgr_default_state_id_mutex", ZE_MUTEX_FAILED}, {"iomgr_rwguard_mutex", ZE_FAILURE},
+        {"iomgr_rwno_readers_event", ZE_FAILURE},          {"iomgr_rwguard_readers", ZE_FAILURE},
+    };
+    for (const Case &c : cases) {
+        Instance instance;
+        ASSERT_EQ(instance.created, 0);
+        const std::string file = object_file(instance.name, c.suffix);
+        ASSERT_EQ(chmod(file.c_str(), 0666), 0) << file;
+        SM_MASTER *server = nullptr;
+        {
+            StderrCapture capture;
+            EXPECT_EQ(SM_server_open(nullptr, instance.name.c_str(), 0, 0, nullptr, &server),
+                      c.expected)
+                << c.suffix;
+            EXPECT_NE(capture.text().find(file.substr(8) + ": shared object refused"),
+                      std::string::npos)
+                << c.suffix;
+        }
+        EXPECT_EQ(server, nullptr);
+        ASSERT_EQ(chmod(file.c_str(), 0600), 0);
+        ASSERT_EQ(SM_server_open(nullptr, instance.name.c_str(), 0, 0, nullptr, &server), 0);
+        SM_server_close(server);
+    }
 }

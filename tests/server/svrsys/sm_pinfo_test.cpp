@@ -153,3 +153,26 @@ TEST(SmPinfo, ProcessesTakingSlotsAtOnceEachGetTheirOwn)
     EXPECT_EQ(ids.size(), static_cast<size_t>(kProcesses));
     EXPECT_EQ(ids.count(0), 0u);
 }
+
+TEST(SmPinfo, TheProcessCountIsTheCountOfClaimedSlots)
+{
+    Capacities c;
+    Instance instance(c);
+    ASSERT_EQ(instance.created, 0);
+    SM_MASTER *m = instance.master;
+    ASSERT_EQ(SM_pinfo_add(m, 11), 0);
+    ASSERT_EQ(SM_pinfo_add(m, 12), 0);
+    int32_t *w = sm_header(m);
+    // A server killed between claiming its slot and counting it, and a word
+    // that drifted away (as after many such kills).
+    m->pinfo[c.nproc - 1].id = 13;
+    w[SM_HW_PROCESSES] = -34;
+    EXPECT_EQ(SM_shared_info(m, SM_INFO_PROCESSES_IN_USE), 3);
+    ASSERT_EQ(SM_pinfo_delete(m, 13), 0);
+    EXPECT_EQ(SM_shared_info(m, SM_INFO_PROCESSES_IN_USE), 2);
+    EXPECT_EQ(w[SM_HW_PROCESSES], 2) << "the word is set again from the slots";
+    ASSERT_EQ(SM_pinfo_delete(m, 11), 0);
+    ASSERT_EQ(SM_pinfo_delete(m, 12), 0);
+    EXPECT_EQ(SM_shared_info(m, SM_INFO_PROCESSES_IN_USE), 0);
+    EXPECT_EQ(w[SM_HW_PROCESSES], 0);
+}

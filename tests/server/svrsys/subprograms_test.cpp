@@ -5,6 +5,7 @@
 // callback that takes a lock, starts as another user, and the instance's
 // named pipes between two processes.
 #include "server/svrsys/subprograms.h"
+#include "server/svrsys/subprograms_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,7 @@ bool no_children()
 TEST_F(SubPrograms, ReportsEachDeathOnceWithItsExitCode)
 {
     const int codes[] = {0, 7, 255};
+    const int32_t first = subprograms_next_child_number();
     std::vector<int32_t> children;
     for (int code : codes) {
         std::string text = std::to_string(code);
@@ -78,7 +80,7 @@ TEST_F(SubPrograms, ReportsEachDeathOnceWithItsExitCode)
         EXPECT_EQ(SubPrograms_ProgramAlive(children[i]), 0);
     }
     // The semaphores of reaped children are gone.
-    for (int number = 1; number <= 3; number++)
+    for (int32_t number = first; number < first + 3; number++)
         EXPECT_FALSE(std::filesystem::exists(semaphore_file(number))) << number;
     SubPrograms_End();
     std::lock_guard<std::mutex> lock(deaths.mutex);
@@ -110,17 +112,22 @@ TEST_F(SubPrograms, HandsOutTheInstancePipesOfIndexZeroOnly)
 
 TEST_F(SubPrograms, StopsAndTerminatesChildren)
 {
+    const int32_t first = subprograms_next_child_number();
     int32_t stopped = start({"wait"});
     int32_t terminated = start({"wait"});
     ASSERT_GT(stopped, 0);
     ASSERT_GT(terminated, 0);
-    EXPECT_TRUE(std::filesystem::exists(semaphore_file(1)));
+    // Its semaphore is the control process's alone.
+    struct stat st;
+    ASSERT_EQ(stat(semaphore_file(first).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_uid, geteuid());
     EXPECT_EQ(SubPrograms_ProgramAlive(stopped), 1);
     EXPECT_EQ(SubPrograms_StopProgram(stopped), ZE_SUCCESS);
     EXPECT_EQ(SubPrograms_TerminateProgram(terminated), ZE_SUCCESS);
     EXPECT_EQ(wait_for_death(stopped), 0);
     EXPECT_EQ(wait_for_death(terminated), SUBPROGRAMS_TERMINATE_CODE);
-    EXPECT_FALSE(std::filesystem::exists(semaphore_file(1)));
+    EXPECT_FALSE(std::filesystem::exists(semaphore_file(first)));
     // Not (or no longer) a child: nothing happens.
     for (int32_t id : {stopped, terminated, (int32_t)getpid()}) {
         EXPECT_EQ(SubPrograms_StopProgram(id), ZE_NO_SUCH_CHILD) << id;
@@ -284,7 +291,8 @@ TEST_F(SubPrograms, ADeathCallbackMayTakeALockHeldAroundTheAliveTest)
         usleep(1000);
     ASSERT_TRUE(callback_entered);
     auto alive = std::async(std::launch::async, SubPrograms_ProgramAlive, child);
-    EXPECT_EQ(alive.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    // A deadlock never answers; the limit only keeps a loaded machine from failing.
+    EXPECT_EQ(alive.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     held.unlock();
     EXPECT_EQ(alive.get(), 0);
     EXPECT_EQ(wait_for_death(child), 0);
@@ -292,23 +300,38 @@ TEST_F(SubPrograms, ADeathCallbackMayTakeALockHeldAroundTheAliveTest)
 
 TEST_F(SubPrograms, NoChildStartsWithoutItsStopSemaphore)
 {
-    // Children of earlier tests are all reaped; the next child would be
-    // number 1, whose semaphore name a folder now blocks.
-    ASSERT_TRUE(no_children());
-    const std::string blocker = semaphore_file(1);
-    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
-    StderrCapture capture;
-    int32_t result = start({"exit", "0"});
-    std::string errors = capture.text();
-    rmdir(blocker.c_str());
-    EXPECT_EQ(result, ZE_SECURITY_FAILED);
-    EXPECT_NE(errors.find("Windows API Error: "), std::string::npos) << errors;
-    EXPECT_NE(errors.find("Error 21 from CreateSemaphore on line "), std::string::npos) << errors;
-    EXPECT_NE(errors.find("Continue execution?"), std::string::npos) << errors;
-    EXPECT_TRUE(no_children());
-    // The next start goes ahead.
-    int32_t child = start({"exit", "0"});
-    EXPECT_EQ(wait_for_death(child), 0);
+    // Something blocks the semaphore name of the next child: a folder, or a
+    // semaphore planted under it that others may write.
+    struct Case {
+        bool folder;
+        const char *error;
+    } cases[] = {
+        {true, "Error 21 from CreateSemaphore on line "},
+        {false, "Error 13 from CreateSemaphore on line "},
+    };
+    for (const Case &c : cases) {
+        // Children of earlier starts are all reaped.
+        ASSERT_TRUE(no_children());
+        const std::string blocker = semaphore_file(subprograms_next_child_number());
+        if (c.folder) {
+            ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+        } else {
+            std::ofstream(blocker) << "planted";
+            ASSERT_EQ(chmod(blocker.c_str(), 0666), 0);
+        }
+        StderrCapture capture;
+        int32_t result = start({"exit", "0"});
+        std::string errors = capture.text();
+        std::filesystem::remove(blocker);
+        EXPECT_EQ(result, ZE_SECURITY_FAILED) << c.error;
+        EXPECT_NE(errors.find("Windows API Error: "), std::string::npos) << errors;
+        EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
+        EXPECT_NE(errors.find("Continue execution?"), std::string::npos) << errors;
+        EXPECT_TRUE(no_children());
+        // The next start goes ahead.
+        int32_t child = start({"exit", "0"});
+        EXPECT_EQ(wait_for_death(child), 0);
+    }
 }
 
 // What the test authenticator was asked, and the identity it grants.
@@ -366,11 +389,17 @@ TEST_F(SubPrograms, StartsAsAnotherUserOnlyThroughAnAuthenticator)
     EXPECT_TRUE(logon.had_domain);
     EXPECT_EQ(logon.domain, "DOM");
     EXPECT_EQ(logon.user, "user");
+    const int32_t number = subprograms_next_child_number();
     int32_t child = SubPrograms_StartProgramAsUser(0, 0, home, &in, &out, "user", "secret", "wait",
                                                    uid.c_str(), nullptr);
     plat_set_authenticator(nullptr);
     EXPECT_FALSE(logon.had_domain);
     ASSERT_GT(child, 0);
+    // The semaphore is the child's account's alone.
+    struct stat st;
+    ASSERT_EQ(stat(semaphore_file(number).c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, logon.grant.uid);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
     // It opens its semaphore under its own account and obeys the stop.
     EXPECT_EQ(SubPrograms_StopProgram(child), ZE_SUCCESS);
     EXPECT_EQ(wait_for_death(child), 0);
