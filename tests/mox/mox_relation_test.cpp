@@ -483,4 +483,48 @@ TEST(MoxRelation, PreparedDataIsOnePlainBlockOverABoundedCache)
     }
 }
 
+// A line lying along a side of a rectangle filter is in its boundary, not its
+// interior: the filter does not contain it, whether the line covers the whole
+// side or part of it, and the envelope pre-test does not claim it either.
+TEST(MoxRelation, RectangleDoesNotContainALineAlongASide)
+{
+    const Shape rectangle = {"rectangle",
+                             VE_ENTITY_AREA,
+                             {{0, 0}, {40, 0}, {40, 20}, {0, 20}, {0, 0}},
+                             "POLYGON((0 0,40 0,40 20,0 20,0 0))"};
+    struct Side {
+        const char *name;
+        std::vector<POINT> line;
+    } sides[] = {
+        {"bottom", {{0, 0}, {40, 0}}},         {"right", {{40, 0}, {40, 20}}},
+        {"top", {{40, 20}, {0, 20}}},          {"left", {{0, 20}, {0, 0}}},
+        {"part of bottom", {{5, 0}, {30, 0}}}, {"part of right", {{40, 15}, {40, 5}}},
+        {"part of top", {{10, 20}, {35, 20}}}, {"part of left", {{0, 2}, {0, 18}}},
+    };
+    int32_t cell = 0;
+    int32_t work = 0;
+    for (const Side &side : sides) {
+        SCOPED_TRACE(side.name);
+        Spec spec(rectangle);
+        Shape line = {side.name, VE_ENTITY_LINE, side.line, ""};
+        FEATURE_STRUCT f = Record(line);
+        for (int32_t method : {SM_SC, SM_SC_NO_ET}) {
+            for (int32_t flag : {0, 1})
+                EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, method, &cell, &work, flag),
+                          MOX_RELATION_NOT_HELD)
+                    << method << " " << flag;
+            EXPECT_NE(MoxsEnvSect(&spec.spec, &f.envelope, method), MOX_ENVSECT_HOLDS) << method;
+        }
+        // It meets the boundary only: it touches, with no common interior.
+        EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, SM_ET_OR_AI, &cell, &work, 0), MOX_SUCCESS);
+        EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, SM_AI, &cell, &work, 0), MOX_RELATION_NOT_HELD);
+    }
+    // Moved one unit inward, the same line is contained.
+    Spec spec(rectangle);
+    Shape inside = {"inside", VE_ENTITY_LINE, {{5, 1}, {30, 1}}, ""};
+    FEATURE_STRUCT f = Record(inside);
+    EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, SM_SC, &cell, &work, 0), MOX_SUCCESS);
+    EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, SM_SC_NO_ET, &cell, &work, 1), MOX_SUCCESS);
+}
+
 } // namespace
