@@ -11,6 +11,7 @@
 
 #include "base/util/ve_filter.h"
 #include "mox/mox.h"
+#include "mox/mox_prepared_internal.h"
 #include "tests/support/spatial_fixture.h"
 
 namespace
@@ -481,6 +482,123 @@ TEST(MoxRelation, PreparedDataIsOnePlainBlockOverABoundedCache)
         MoxsFeatureSpecRelease(&kept.spec);
         EXPECT_EQ(kept.spec.prepared, nullptr);
     }
+}
+
+// A line lying along a side of a rectangle filter is in its boundary, not its
+// interior: the filter does not contain it, whether the line covers the whole
+// side or part of it, and the envelope pre-test does not claim it either.
+TEST(MoxRelation, RectangleDoesNotContainALineAlongASide)
+{
+    const Shape rectangle = {"rectangle",
+                             VE_ENTITY_AREA,
+                             {{0, 0}, {40, 0}, {40, 20}, {0, 20}, {0, 0}},
+                             "POLYGON((0 0,40 0,40 20,0 20,0 0))"};
+    struct Side {
+        const char *name;
+        std::vector<POINT> line;
+    } sides[] = {
+        {"bottom", {{0, 0}, {40, 0}}},         {"right", {{40, 0}, {40, 20}}},
+        {"top", {{40, 20}, {0, 20}}},          {"left", {{0, 20}, {0, 0}}},
+        {"part of bottom", {{5, 0}, {30, 0}}}, {"part of right", {{40, 15}, {40, 5}}},
+        {"part of top", {{10, 20}, {35, 20}}}, {"part of left", {{0, 2}, {0, 18}}},
+    };
+    int32_t cell = 0;
+    int32_t work = 0;
+    for (const Side &side : sides) {
+        SCOPED_TRACE(side.name);
+        Spec spec(rectangle);
+        Shape line = {side.name, VE_ENTITY_LINE, side.line, ""};
+        FEATURE_STRUCT f = Record(line);
+        for (int32_t method : {SM_SC, SM_SC_NO_ET}) {
+            for (int32_t flag : {0, 1})
+                EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, method, &cell, &work, flag),
+                          MOX_RELATION_NOT_HELD)
+                    << method << " " << flag;
+            EXPECT_NE(MoxsEnvSect(&spec.spec, &f.envelope, method), MOX_ENVSECT_HOLDS) << method;
+        }
+        // It meets the boundary only: it touches, with no common interior.
+        EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, SM_ET_OR_AI, &cell, &work, 0), MOX_SUCCESS);
+        EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, SM_AI, &cell, &work, 0), MOX_RELATION_NOT_HELD);
+    }
+    // Moved one unit inward, the same line is contained.
+    Spec spec(rectangle);
+    Shape inside = {"inside", VE_ENTITY_LINE, {{5, 1}, {30, 1}}, ""};
+    FEATURE_STRUCT f = Record(inside);
+    EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, SM_SC, &cell, &work, 0), MOX_SUCCESS);
+    EXPECT_EQ(MoxsSrchComp(&spec.spec, &f, SM_SC_NO_ET, &cell, &work, 1), MOX_SUCCESS);
+}
+
+uint64_t IdOf(const Spec &s)
+{
+    return static_cast<const mox_prepared_block *>(s.spec.prepared)->id;
+}
+
+// The cache of prepared filters keeps the most recently used ones: preparing
+// one more than it holds drops the least recently used, which is prepared
+// again when next used, under a new id, and answers as before. A filter still
+// cached keeps its id when used, so the ids tell what the cache holds; using
+// filters from the least to the most recently used keeps their order.
+TEST(MoxRelation, PreparedCacheDropsTheLeastRecentlyUsedFilter)
+{
+    const int n = MOX_PREPARED_CACHE_SIZE + 1;
+    // Square i spans [100 i, 100 i + 50] on both axes.
+    std::vector<Shape> squares;
+    for (int i = 0; i < n; i++) {
+        int32_t lo = 100 * i;
+        int32_t hi = lo + 50;
+        squares.push_back(
+            {"square", VE_ENTITY_AREA, {{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}, {lo, lo}}, ""});
+    }
+    std::vector<std::unique_ptr<Spec>> specs;
+    for (const Shape &s : squares)
+        specs.push_back(std::make_unique<Spec>(s));
+    int32_t cell = 0;
+    int32_t work = 0;
+    uint64_t newest = 0;
+    // Uses filter i: it holds for a point inside square i and not for one in
+    // square i + 1. Answers its id, which is new or the one it had.
+    auto use = [&](int i) {
+        SCOPED_TRACE(i);
+        uint64_t before = specs[i]->spec.prepared ? IdOf(*specs[i]) : 0;
+        Shape in = {"in", VE_ENTITY_POINT, {{100 * i + 25, 100 * i + 25}}, ""};
+        Shape out = {"out", VE_ENTITY_POINT, {{100 * i + 125, 100 * i + 125}}, ""};
+        FEATURE_STRUCT a = Record(in);
+        FEATURE_STRUCT b = Record(out);
+        EXPECT_EQ(MoxsSrchComp(&specs[i]->spec, &a, SM_SC, &cell, &work, 0), MOX_SUCCESS);
+        EXPECT_EQ(MoxsSrchComp(&specs[i]->spec, &b, SM_SC, &cell, &work, 1), MOX_RELATION_NOT_HELD);
+        uint64_t id = IdOf(*specs[i]);
+        if (id != before) {
+            EXPECT_GT(id, newest) << "an id is never handed out twice";
+            newest = id;
+        }
+        return id != before;
+    };
+    auto kept = [&](std::vector<int> order) {
+        for (int i : order)
+            EXPECT_FALSE(use(i)) << "filter " << i << " was dropped";
+    };
+
+    std::vector<int> all;
+    for (int i = 0; i < MOX_PREPARED_CACHE_SIZE; i++) {
+        EXPECT_TRUE(use(i)) << i;
+        all.push_back(i);
+    }
+    kept(all);            // the cache holds every one of them
+    EXPECT_FALSE(use(0)); // filter 0 becomes the most recently used
+
+    EXPECT_TRUE(use(n - 1)); // one more: filter 1 goes
+    std::vector<int> rest(all.begin() + 2, all.end());
+    rest.push_back(0);
+    rest.push_back(n - 1);
+    kept(rest);
+    EXPECT_TRUE(use(1)); // prepared again under a new id; filter 2 goes
+    EXPECT_TRUE(use(2)); // and then filter 3
+    EXPECT_FALSE(use(1));
+    EXPECT_FALSE(use(n - 1));
+
+    // A released filter is prepared again under a new id.
+    MoxsFeatureSpecRelease(&specs[5]->spec);
+    EXPECT_TRUE(use(5));
 }
 
 } // namespace

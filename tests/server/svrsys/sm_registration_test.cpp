@@ -494,6 +494,37 @@ TEST(SmRegistration, FindByNames)
     EXPECT_EQ(SM_registration_find(m, nullptr, "", "parcels", &got), ZE_NULL_POINTER);
 }
 
+// Names match whole: a name that is a prefix of a registered one, or has one
+// as its prefix, finds nothing.
+TEST(SmRegistration, FindMatchesWholeNamesOnly)
+{
+    Instance instance(caches(4));
+    ASSERT_EQ(instance.created, 0);
+    SM_MASTER *m = instance.master;
+    REGISTRATION r = record("db", "gis", "roads");
+    ASSERT_EQ(SM_shared_registration_set(m, 2, &r), 0);
+    struct Case {
+        const char *database;
+        const char *owner;
+        const char *table;
+    } misses[] = {
+        {"db", "gis", "road"},   {"db", "gis", "roadsx"}, {"db", "gi", "roads"},
+        {"db", "gisx", "roads"}, {"d", "gis", "roads"},   {"dbx", "gis", "roads"},
+        {"db", "", "road"},      {"db", "", "roadsx"},    {"db", "gis", ""},
+    };
+    for (const Case &k : misses) {
+        REGISTRATION got;
+        memset(&got, 0, sizeof got);
+        EXPECT_EQ(SM_registration_find(m, k.database, k.owner, k.table, &got),
+                  ZE_TABLE_NOT_REGISTERED)
+            << k.database << " " << k.owner << "." << k.table;
+        EXPECT_EQ(got.registration_id, 0);
+    }
+    REGISTRATION got;
+    EXPECT_EQ(SM_registration_find(m, "db", "gis", "roads", &got), 0);
+    EXPECT_EQ(got.registration_id, 2);
+}
+
 TEST(SmRegistration, ReturnedIdsAreHandedOutAgainOnceCleared)
 {
     Instance instance(caches(3));
