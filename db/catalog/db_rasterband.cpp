@@ -250,11 +250,10 @@ int32_t S_delete(const RASTERBAND *band)
         rc = db_rasterband_table(db_make_band_table_name, nullptr, band->rastercolumn_id, &bands);
     if (rc != 0)
         return rc;
+    // A failing tile delete rolls its own batch back before it answers.
     rc = db_rasterband_delete_all_tiles(band);
-    if (rc != 0) {
-        db_rollback();
+    if (rc != 0)
         return rc;
-    }
     const std::string where = " WHERE rasterband_id = " + std::to_string(band->rasterband_id);
     rc = db_odbc_execute_ddlsql(("DELETE FROM " + aux + where).c_str(), 1, DB_EXEC_NO_COMMIT);
     if (rc == 0)
