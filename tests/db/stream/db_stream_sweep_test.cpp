@@ -23,6 +23,12 @@ class StreamSweep : public WriteFixture
 TEST_F(StreamSweep, EveryFailingCallIsAnsweredAndRolledBack)
 {
     const auto scenario = [] { scli::log_store_install(); };
+    const REGISTRATION reg = registration_of("parcels", 7, REG_ROWID_ENGINE, "objectid");
+    REGISTRATION local = reg;
+    local.database_name[0] = '\0';
+    std::vector<int32_t> ids;
+    for (int32_t i = 1; i <= 151; i++)
+        ids.push_back(i);
     // A DELETE matching no row is told by the row count: the delete itself
     // succeeded.
     const std::vector<scli::SweepCase> cases = {
@@ -30,6 +36,21 @@ TEST_F(StreamSweep, EveryFailingCallIsAnsweredAndRolledBack)
          Txn::One,
          scenario,
          [&] { return DB_stream_delete_where(stream_, "gis:bob.parcels", "objectid = 3"); },
+         {},
+         {"SQLRowCount"}},
+        // Each batch of 150 ids commits by itself: the batches before a
+        // failure stay deleted.
+        {"DB_stream_delete_by_ids",
+         Txn::Batches,
+         scenario,
+         [&] { return DB_stream_delete_by_ids(stream_, &reg, ids.data(), 151); },
+         {},
+         {"SQLRowCount"}},
+        // A registration without a database: the current one is looked up.
+        {"DB_stream_delete_by_ids, current database",
+         Txn::Batches,
+         scenario,
+         [&] { return DB_stream_delete_by_ids(stream_, &local, ids.data(), 3); },
          {},
          {"SQLRowCount"}},
     };
