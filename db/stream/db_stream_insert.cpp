@@ -442,6 +442,9 @@ int32_t DB_stream_execute_insert_table(DB_STREAM *stream, const int16_t *indicat
     }
     for (int32_t i = 0; i < stream->lob_count; i++)
         db_lob_close(stream->lobs[i]);
+    // The autocommit rule spans the caller's rows: a failed commit answers
+    // its error and leaves them in the open transaction, the caller's to
+    // commit again or roll back.
     if (commit && (rc = DB_trans_auto_commit_control(nullptr)) != 0)
         return rc;
     if ((rc = S_log_row(stream, write, with_shape)) != 0)

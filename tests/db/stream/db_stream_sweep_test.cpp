@@ -10,6 +10,9 @@
 
 #include "base/util/zel_errors.h"
 #include "db/stream/db_stream_delete.h"
+#include "db/stream/db_stream_insert.h"
+#include "db/stream/db_stream_update.h"
+#include "db/stream/db_stream_update_row.h"
 #include "tests/db/stream/write_fixture.h"
 #include "tests/support/fault_sweep.h"
 
@@ -18,11 +21,72 @@ using scli::Txn;
 
 class StreamSweep : public WriteFixture
 {
+  protected:
+    // The set-ups close the stream's last use first: a set-up serves one run
+    // of the sweep, and its calls are not the entry point's.
+    void set_up_insert(const char *table, const REGISTRATION &registration, int32_t state,
+                       const Strings &columns, const DB_COLUMN_DEF *defs)
+    {
+        DB_stream_close(stream_, 0, 0);
+        EXPECT_EQ(init_insert(table, registration, state, columns), 0);
+        EXPECT_EQ(
+            DB_stream_init_array_insert(stream_, static_cast<int16_t>(columns.size()), defs, 0), 0);
+    }
+    void set_up_update(const char *table, const char *where, const Strings &columns,
+                       const DB_COLUMN_DEF *defs)
+    {
+        DB_stream_close(stream_, 0, 0);
+        const auto count = static_cast<int16_t>(take_names(columns));
+        EXPECT_EQ(
+            DB_stream_init_update_table(stream_, table, count, name_ptrs_.data(), strdup(where)),
+            0);
+        EXPECT_EQ(DB_stream_init_update_buffer(stream_, count, defs), 0);
+    }
+    void set_up_row(const REGISTRATION &registration, const Strings &columns,
+                    const DB_COLUMN_DEF *defs)
+    {
+        DB_stream_close(stream_, 0, 0);
+        const auto count = static_cast<int16_t>(take_names(columns));
+        EXPECT_EQ(DB_stream_init_set_row(stream_, &registration, -1, count, name_ptrs_.data()), 0);
+        EXPECT_EQ(DB_stream_init_update_buffer(stream_, count, defs), 0);
+    }
+    size_t take_names(const Strings &columns)
+    {
+        names_ = columns;
+        name_ptrs_.clear();
+        for (const std::string &n : names_)
+            name_ptrs_.push_back(n.c_str());
+        return names_.size();
+    }
+    const int16_t present_[3] = {2, 2, 2};
 };
 
 TEST_F(StreamSweep, EveryFailingCallIsAnsweredAndRolledBack)
 {
-    const auto scenario = [] { scli::log_store_install(); };
+    const auto scenario = [] {
+        scli::log_store_install();
+        scli::on_sql_like("select srid from .*")
+            .columns({{"srid", SQL_INTEGER}})
+            .repeat()
+            .row({scli::i32(2)});
+    };
+    cache_layer(polygons());
+    host_.set_next_id(12, 500);
+    const REGISTRATION plain = registration_of("p", 0, 0, "");
+    const REGISTRATION layer = registration_of("t", 12, REG_LAYER, "objectid");
+    const REGISTRATION engine = registration_of("p", 8, REG_ROWID_ENGINE, "objectid");
+    const DB_COLUMN_DEF plain_defs[] = {column_def("a", VE_INTEGER), column_def("b", VE_STRING, 4)};
+    const DB_COLUMN_DEF layer_defs[] = {column_def("name", VE_STRING, 10),
+                                        column_def("shape", VE_SHAPE),
+                                        column_def("owner_id", VE_INTEGER)};
+    const DB_COLUMN_DEF row_defs[] = {column_def("a", VE_INTEGER), column_def("b", VE_STRING, 4),
+                                      column_def("objectid", VE_INTEGER)};
+    Shape area(VE_ENTITY_AREA, {{0, 0}, {4000, 0}, {4000, 3000}, {0, 0}});
+    int32_t a = 7, owner = 9, id = 5;
+    char b[] = "xy", name[] = "lot";
+    void *plain_values[] = {&a, b};
+    void *layer_values[] = {name, &area.feature, &owner};
+    void *row_values[] = {&a, b, &id};
     const REGISTRATION reg = registration_of("parcels", 7, REG_ROWID_ENGINE, "objectid");
     REGISTRATION local = reg;
     local.database_name[0] = '\0';
@@ -51,6 +115,54 @@ TEST_F(StreamSweep, EveryFailingCallIsAnsweredAndRolledBack)
          Txn::Batches,
          scenario,
          [&] { return DB_stream_delete_by_ids(stream_, &local, ids.data(), 3); },
+         {},
+         {"SQLRowCount"}},
+        // One row committed by the autocommit rule, which spans the
+        // caller's rows: after a failed commit they are the caller's to roll
+        // back.
+        {"DB_stream_execute_insert_table, plain table",
+         Txn::Caller,
+         [&] {
+             scenario();
+             set_up_insert("p", plain, 0, {"a", "b"}, plain_defs);
+         },
+         [&] { return DB_stream_execute_insert_table(stream_, present_, plain_values, 1, 0); },
+         {},
+         {}},
+        // A shape row of a layer into its adds table: an id is drawn.
+        {"DB_stream_execute_insert_table, layer",
+         Txn::Caller,
+         [&] {
+             scenario();
+             set_up_insert("t", layer, 12, {"name", "shape", "owner_id"}, layer_defs);
+         },
+         [&] { return DB_stream_execute_insert_table(stream_, present_, layer_values, 1, 0); },
+         {},
+         {}},
+        // The update runs in the caller's transaction.
+        {"DB_stream_execute_update_table",
+         Txn::Caller,
+         [&] {
+             scenario();
+             set_up_update("p", "a > 1", {"a", "b"}, plain_defs);
+         },
+         [&] { return DB_stream_execute_update_table(stream_, present_, plain_values, 0); },
+         {},
+         {"SQLRowCount"}},
+        {"DB_stream_execute_update_row",
+         Txn::Caller,
+         [&] {
+             scenario();
+             set_up_row(engine, {"a", "b", "objectid"}, row_defs);
+         },
+         [&] { return DB_stream_execute_update_row(stream_, present_, row_values, 0, nullptr, 0); },
+         // The statistics refresh only helps the optimizer.
+         {"UPDATE STATISTICS"},
+         {"SQLRowCount"}},
+        {"DB_stream_delete_row",
+         Txn::Caller,
+         scenario,
+         [&] { return DB_stream_delete_row(stream_, &engine, 5); },
          {},
          {"SQLRowCount"}},
     };
