@@ -11,8 +11,10 @@
 #include "base/util/zel_errors.h"
 #include "db/stream/db_stream_delete.h"
 #include "db/stream/db_stream_insert.h"
+#include "db/stream/db_stream_tile_internal.h"
 #include "db/stream/db_stream_update.h"
 #include "db/stream/db_stream_update_row.h"
+#include "tests/db/catalog/raster_fixture.h"
 #include "tests/db/stream/write_fixture.h"
 #include "tests/support/fault_sweep.h"
 
@@ -50,6 +52,19 @@ class StreamSweep : public WriteFixture
         EXPECT_EQ(DB_stream_init_set_row(stream_, &registration, -1, count, name_ptrs_.data()), 0);
         EXPECT_EQ(DB_stream_init_update_buffer(stream_, count, defs), 0);
     }
+    // A raster stream of raster column 4 (no catalogue row: the block
+    // table's bare name) whose next tile of 10 bytes reaches the commit.
+    void set_up_tiles()
+    {
+        DB_stream_close(stream_, 0, 0);
+        scli::on_sql(raster_test::by_id_sql()).columns(raster_test::raster_columns()).repeat();
+        strcpy(stream_->raster_column, "image");
+        stream_->raster_column_id = 4;
+        stream_->raster_commit_threshold = DB_TILE_COMMIT_BYTES;
+        stream_->raster_bytes_since_commit = DB_TILE_COMMIT_BYTES - 10;
+        block_.assign(14, 0xAB);
+    }
+    std::vector<unsigned char> block_;
     size_t take_names(const Strings &columns)
     {
         names_ = columns;
@@ -163,6 +178,28 @@ TEST_F(StreamSweep, EveryFailingCallIsAnsweredAndRolledBack)
          Txn::Caller,
          scenario,
          [&] { return DB_stream_delete_row(stream_, &engine, 5); },
+         {},
+         {"SQLRowCount"}},
+        // Tiles commit by byte count; a batch holds tiles answered as
+        // stored by earlier calls: after a failed commit it is the caller's
+        // to roll back.
+        {"DB_execute_insert_tile",
+         Txn::Caller,
+         [&] {
+             scenario();
+             set_up_tiles();
+         },
+         [&] { return DB_execute_insert_tile(stream_, 9, 2, 3, 1, block_.data(), 10); },
+         {},
+         {}},
+        // Setting a conflicting tile aside is part of the caller's write.
+        {"DB_stream_save_conflict_tile",
+         Txn::Caller,
+         [&] {
+             scenario();
+             set_up_tiles();
+         },
+         [&] { return DB_stream_save_conflict_tile(stream_, 9, 1, 2, 3); },
          {},
          {"SQLRowCount"}},
     };
