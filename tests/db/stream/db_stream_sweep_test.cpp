@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/util/zel_errors.h"
+#include "db/stream/db_state_delete.h"
 #include "db/stream/db_stream_delete.h"
 #include "db/stream/db_stream_insert.h"
 #include "db/stream/db_stream_tile_internal.h"
@@ -102,6 +103,37 @@ TEST_F(StreamSweep, EveryFailingCallIsAnsweredAndRolledBack)
     void *plain_values[] = {&a, b};
     void *layer_values[] = {name, &area.feature, &owner};
     void *row_values[] = {&a, b, &id};
+    // A delete through state 5 (lineage 1,5) of versioned parcels: the view
+    // shows a version of state 5 (its adds row goes) and a base row (a
+    // deletes row comes).
+    const REGISTRATION versioned =
+        registration_of("parcels", 7, REG_MULTIVERSION | REG_ROWID_ENGINE, "objectid");
+    const char *view_columns[] = {"objectid", "name"};
+    DB_MV_TABLE_INFO entry{};
+    entry.table_name = "parcels";
+    entry.registration_id = 7;
+    strcpy(entry.rowid_column, "objectid");
+    entry.column_names = view_columns;
+    entry.column_count = 2;
+    strcpy(entry.alias, "p");
+    DB_MV_QUERY_INFO through{};
+    through.kind = DB_MV_CURRENT_ADDS;
+    through.state_id = 5;
+    through.lineage = "1,5";
+    through.tables = &entry;
+    through.table_count = 1;
+    const auto state_rows = [&] {
+        scenario();
+        scli::on_sql("SELECT spatial_column FROM zel:zel.Layers WHERE database_name = 'gis' AND "
+                     "table_name = 'parcels' AND owner = 'bob'")
+            .columns({{"spatial_column", SQL_VARCHAR, 32}})
+            .repeat();
+        scli::on_sql_like("SELECT objectid,ZEL_STATE_ID FROM TABLE .*")
+            .columns({{"objectid", SQL_INTEGER}, {"ZEL_STATE_ID", SQL_INTEGER}})
+            .row({scli::i32(11), scli::i32(5)})
+            .row({scli::i32(21), scli::i32(0)});
+    };
+    const int32_t state_ids[] = {11, 21};
     const REGISTRATION reg = registration_of("parcels", 7, REG_ROWID_ENGINE, "objectid");
     REGISTRATION local = reg;
     local.database_name[0] = '\0';
@@ -200,6 +232,19 @@ TEST_F(StreamSweep, EveryFailingCallIsAnsweredAndRolledBack)
              set_up_tiles();
          },
          [&] { return DB_stream_save_conflict_tile(stream_, 9, 1, 2, 3); },
+         {},
+         {"SQLRowCount"}},
+        // Nothing is committed: the deletes are part of the caller's edit.
+        {"DB_stream_delete_state_where",
+         Txn::Caller,
+         state_rows,
+         [&] { return DB_stream_delete_state_where(stream_, &versioned, "name = 'x'", &through); },
+         {},
+         {"SQLRowCount"}},
+        {"DB_stream_delete_state_by_ids",
+         Txn::Caller,
+         state_rows,
+         [&] { return DB_stream_delete_state_by_ids(stream_, &versioned, state_ids, 2, &through); },
          {},
          {"SQLRowCount"}},
     };
