@@ -10,6 +10,8 @@
 
 #include "base/util/zel_errors.h"
 #include "db/stream/db_state_delete.h"
+#include "db/stream/db_state_update.h"
+#include "db/stream/db_state_write_buffer.h"
 #include "db/stream/db_stream_delete.h"
 #include "db/stream/db_stream_insert.h"
 #include "db/stream/db_stream_tile_internal.h"
@@ -134,6 +136,60 @@ TEST_F(StreamSweep, EveryFailingCallIsAnsweredAndRolledBack)
             .row({scli::i32(21), scli::i32(0)});
     };
     const int32_t state_ids[] = {11, 21};
+    // An update through the same state of the rows objectid < 9: row 3 was
+    // written in state 5 (updated in place), row 4 is a base row (a new
+    // version and a deletes row).
+    scli::add_table("bob", "parcels",
+                    {{"objectid", SQL_INTEGER, 0, 0, SQL_NO_NULLS},
+                     {"name", SQL_VARCHAR, 8},
+                     {"size", SQL_INTEGER}});
+    scli::add_table("bob", "A7",
+                    {{"objectid", SQL_INTEGER, 0, 0, SQL_NO_NULLS},
+                     {"name", SQL_VARCHAR, 8},
+                     {"size", SQL_INTEGER},
+                     {"ZEL_STATE_ID", SQL_INTEGER}});
+    const char *update_columns[] = {"objectid", "name", "size"};
+    DB_MV_TABLE_INFO update_entry = entry;
+    update_entry.column_names = update_columns;
+    update_entry.column_count = 3;
+    DB_MV_QUERY_INFO update_through = through;
+    update_through.tables = &update_entry;
+    const DB_COLUMN_DEF name_def[] = {column_def("name", VE_STRING, 8)};
+    char new_name[9] = "new";
+    void *update_values[] = {new_name, &id};
+    const auto state_update = [&] {
+        scenario();
+        const std::vector<scli::Column> versions = {
+            {"objectid", SQL_INTEGER}, {"size", SQL_INTEGER}, {"ZEL_STATE_ID", SQL_INTEGER}};
+        scli::on_sql("SELECT spatial_column FROM zel:zel.Layers WHERE database_name = 'gis' AND "
+                     "table_name = 'parcels' AND owner = 'bob'")
+            .columns({{"spatial_column", SQL_VARCHAR, 32}})
+            .repeat();
+        scli::on_sql("SELECT * FROM gis:bob.parcels")
+            .columns({{"objectid", SQL_INTEGER, 0, 0, SQL_NO_NULLS},
+                      {"name", SQL_VARCHAR, 8},
+                      {"size", SQL_INTEGER}})
+            .repeat();
+        scli::on_sql("SELECT objectid,size,ZEL_STATE_ID FROM gis:'bob'.A7")
+            .columns(versions)
+            .repeat();
+        scli::on_sql_like("SELECT objectid,size,ZEL_STATE_ID FROM TABLE .*")
+            .columns(versions)
+            .row({scli::i32(3), scli::i32(30), scli::i32(5)})
+            .row({scli::i32(4), scli::i32(40), scli::i32(0)});
+        scli::on_sql("SELECT name, objectid FROM gis:'bob'.A7")
+            .columns({{"name", SQL_VARCHAR, 8}, {"objectid", SQL_INTEGER}})
+            .repeat();
+        scli::on_sql("SELECT ZEL_DELETES_ROW_ID, ZEL_STATE_ID, DELETED_AT FROM gis:'bob'.d7")
+            .columns({{"ZEL_DELETES_ROW_ID", SQL_INTEGER},
+                      {"ZEL_STATE_ID", SQL_INTEGER},
+                      {"DELETED_AT", SQL_INTEGER}})
+            .repeat();
+        DB_stream_close(stream_, 0, 0);
+        EXPECT_EQ(DB_stream_update_state_init(stream_, &versioned, 1, name_def,
+                                              strdup("where objectid < 9")),
+                  0);
+    };
     const REGISTRATION reg = registration_of("parcels", 7, REG_ROWID_ENGINE, "objectid");
     REGISTRATION local = reg;
     local.database_name[0] = '\0';
@@ -246,6 +302,16 @@ TEST_F(StreamSweep, EveryFailingCallIsAnsweredAndRolledBack)
          state_rows,
          [&] { return DB_stream_delete_state_by_ids(stream_, &versioned, state_ids, 2, &through); },
          {},
+         {"SQLRowCount"}},
+        {"DB_stream_execute_update_state",
+         Txn::Caller,
+         state_update,
+         [&] {
+             return DB_stream_execute_update_state(stream_, &versioned, &update_through, present_,
+                                                   update_values, 0);
+         },
+         // The statistics refresh only helps the optimizer.
+         {"UPDATE STATISTICS"},
          {"SQLRowCount"}},
     };
     scli::sweep_all("data streams", cases);
