@@ -1,5 +1,8 @@
 // Fault sweeps over the data streams' entry points that write or commit:
-// the delete by WHERE text. Each row runs its entry point in
+// the deletes by WHERE text and by ids, the row inserts (plain table and
+// layer), the WHERE update, the one-row update and delete, the tile insert
+// and the setting aside of a tile, the deletes and the update through a
+// state. Each row runs its entry point in
 // a small scenario, then once per CLI call with that call failing
 // (tests/support/fault_sweep.h says what every failure must leave). One row
 // per entry point, with its scenario and its transaction rule.
