@@ -261,6 +261,15 @@ int32_t db_table_make_name(const char *database, const char *owner, const char *
         return ZE_NULL_POINTER;
     char parsed_db[DB_NAME_DATABASE_SIZE], parsed_owner[DB_NAME_OWNER_SIZE];
     char table[DB_NAME_TABLE_SIZE];
+    // A given database is the table's: the spec is read as naming it, so that
+    // the connected database is not looked up for nothing (a failed look-up
+    // would go unseen).
+    std::string named;
+    if (database && *database && strchr(spec, ':') == nullptr) {
+        named = std::string(database) + ":" +
+                (strchr(spec, '.') != nullptr ? std::string(spec) : S_current_user() + "." + spec);
+        spec = named.c_str();
+    }
     int32_t rc = db_parse_table_name(nullptr, spec, S_current_user().c_str(), parsed_db,
                                      parsed_owner, table);
     if (rc != ZE_SUCCESS) {

@@ -31,12 +31,14 @@ static bool S_parse(DB_STREAM *stream, const char *name, ParsedColumn *out)
     const char *default_owner = stream->owner_text;
     if (!default_owner)
         default_owner = DB_instance_get_current_user(nullptr, user);
-    if (db_parse_column_name(nullptr, name, default_owner, out->database, out->owner, out->table,
+    // Only a name with a database part carries a database; otherwise the
+    // current database says nothing about the name and is not looked up.
+    out->has_database = strchr(name, ':') != nullptr;
+    out->database[0] = '\0';
+    if (db_parse_column_name(nullptr, name, default_owner,
+                             out->has_database ? out->database : nullptr, out->owner, out->table,
                              out->column) != ZE_SUCCESS)
         return false;
-    // Only a name with a database part carries a database; otherwise the
-    // parser's current database says nothing about the name.
-    out->has_database = strchr(name, ':') != nullptr;
     return true;
 }
 

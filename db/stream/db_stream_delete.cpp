@@ -19,10 +19,13 @@
 #include "base/util/zel_oom_internal.h"
 #include "db/catalog/db_envelope.h"
 #include "db/catalog/db_log.h"
+#include "db/core/db_connect.h"
 #include "db/core/db_diag_internal.h"
 #include "db/core/db_helpers_internal.h"
 #include "db/core/db_identifier_check_internal.h"
+#include "db/core/db_instance_user.h"
 #include "db/core/db_names.h"
+#include "db/core/db_names_internal.h"
 #include "db/core/db_sql_text_internal.h"
 #include "db/core/db_stmt_internal.h"
 #include "db/core/db_stream_internal.h"
@@ -51,11 +54,38 @@ int32_t S_batch(int32_t count, int32_t from)
     return count - from < DB_DELETE_MAX_IN_IDS ? count - from : DB_DELETE_MAX_IN_IDS;
 }
 
-// The registration's table as database:owner.table.
-void S_table_name(const REGISTRATION *registration, char (&out)[DB_QUALIFIED_NAME_SIZE])
+// A fixed text field of a record, never read past its end.
+template <size_t N> std::string S_field(const char (&field)[N])
 {
-    DB_table_make_name(registration->database_name[0] ? registration->database_name : nullptr,
-                       registration->owner, registration->table_name, out);
+    return std::string(field, strnlen(field, N));
+}
+
+// The registration's table as database:owner.table; the current database
+// and user stand in for missing parts. The name is built whole so that no
+// look-up of the current database runs unless it is needed, and a failed
+// look-up fails here: a DELETE on a table of the wrong database must not run.
+int32_t S_table_name(DB_STREAM *stream, const REGISTRATION *registration,
+                     char (&out)[DB_QUALIFIED_NAME_SIZE])
+{
+    std::string database = S_field(registration->database_name);
+    if (database.empty()) {
+        char current[DB_DATABASE_NAME_SIZE] = "";
+        DB_database_get_current(nullptr, current);
+        current[sizeof(current) - 1] = '\0';
+        if (current[0] == '\0') {
+            db_stream_copy_global_xerr(stream);
+            return ZE_DBMS_ERROR;
+        }
+        database = current;
+    }
+    std::string owner = S_field(registration->owner);
+    if (owner.empty()) {
+        char user[DB_USER_NAME_SIZE] = "";
+        DB_instance_get_current_user(nullptr, user);
+        owner = S_field(user);
+    }
+    const std::string spec = database + ":" + owner + "." + S_field(registration->table_name);
+    return db_table_make_name(database.c_str(), owner.c_str(), spec.c_str(), out, sizeof(out));
 }
 
 int32_t S_row_query_column(const REGISTRATION *registration,
@@ -133,11 +163,13 @@ int32_t DB_stream_delete_by_ids(DB_STREAM *stream, const REGISTRATION *registrat
         return rc;
     DB_stream_clear_xerr(stream);
     char table[DB_QUALIFIED_NAME_SIZE] = {};
-    S_table_name(registration, table);
     char column[DB_ROW_QUERY_COLUMN_SIZE];
     if ((rc = S_row_query_column(registration, column)) != 0)
         return rc;
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        int32_t named = S_table_name(stream, registration, table);
+        if (named != 0)
+            return named;
         int32_t last = 0;
         bool deleted = false;
         for (int32_t from = 0; from < count; from += DB_DELETE_MAX_IN_IDS) {
@@ -221,8 +253,10 @@ int32_t DB_envelope_get_id_list(DB_STREAM *stream, const REGISTRATION *registrat
         return DB_envelope_get_by_fids(nullptr, layer, count, ids, &unused, &z_low, &z_high);
     }
     char table[DB_QUALIFIED_NAME_SIZE] = {};
-    S_table_name(registration, table);
     return zel_oom_guard(ZE_OUT_OF_MEMORY, [&]() -> int32_t {
+        int32_t named = S_table_name(stream, registration, table);
+        if (named != 0)
+            return named;
         bool any = false;
         for (int32_t from = 0; from < count; from += DB_DELETE_MAX_IN_IDS) {
             std::string list = S_in_list(column, ids + from, S_batch(count, from));

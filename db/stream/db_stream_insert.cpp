@@ -63,9 +63,10 @@ int32_t db_build_insert_sql(DB_STREAM *stream, const char *table, int16_t column
     for (int16_t i = 0; i < column_count; i++) {
         if (columns[i] == nullptr)
             return ZE_NULL_POINTER;
-        char database[DB_NAME_DATABASE_SIZE], owner[DB_NAME_OWNER_SIZE], part[DB_NAME_TABLE_SIZE],
-            column[DB_NAME_COLUMN_SIZE];
-        int32_t rc = db_parse_column_name(nullptr, columns[i], db_stream_get_user(stream), database,
+        // Only the column part counts: no database is asked for, so the
+        // current one is not looked up.
+        char owner[DB_NAME_OWNER_SIZE], part[DB_NAME_TABLE_SIZE], column[DB_NAME_COLUMN_SIZE];
+        int32_t rc = db_parse_column_name(nullptr, columns[i], db_stream_get_user(stream), nullptr,
                                           owner, part, column);
         // The engine writes VE_ROW_ID itself, however the caller names it.
         if (strcasecmp(columns[i], "VE_ROW_ID") == 0 ||
@@ -442,6 +443,9 @@ int32_t DB_stream_execute_insert_table(DB_STREAM *stream, const int16_t *indicat
     }
     for (int32_t i = 0; i < stream->lob_count; i++)
         db_lob_close(stream->lobs[i]);
+    // The autocommit rule spans the caller's rows: a failed commit answers
+    // its error and leaves them in the open transaction, the caller's to
+    // commit again or roll back.
     if (commit && (rc = DB_trans_auto_commit_control(nullptr)) != 0)
         return rc;
     if ((rc = S_log_row(stream, write, with_shape)) != 0)

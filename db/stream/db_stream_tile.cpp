@@ -170,6 +170,9 @@ int32_t DB_execute_insert_tile(DB_STREAM *stream, int32_t rasterband_id, int32_t
     if (stream->raster_bytes_since_commit < threshold)
         return 0;
     stream->raster_bytes_since_commit = 0;
+    // The batch holds tiles already answered as stored: a failed commit
+    // answers its error and leaves them in the open transaction, the
+    // caller's to commit again or roll back.
     return DB_trans_auto_commit_control(nullptr);
 }
 

@@ -84,7 +84,8 @@ int32_t db_build_state_update_sql(DB_STREAM *stream, int32_t with_shape, int32_t
     const std::string table = S_stream_table(stream);
     if ((rc = db_check_table_name(table.c_str())) != 0)
         return rc;
-    // Fresh statistics let the optimizer take the row-id index.
+    // Fresh statistics let the optimizer take the row-id index; a failed
+    // refresh only costs speed, so its result is not looked at.
     db_execute_ddlsql(("UPDATE STATISTICS LOW FOR TABLE " + table).c_str(), 0, DB_EXEC_NO_COMMIT);
     std::string sql = "UPDATE " + table + " SET /*+AVOID_FULL(" + table + ")*/";
     int32_t written = 0;
