@@ -143,7 +143,7 @@ TEST_F(CatalogSweep, EveryFailingCallIsAnsweredAndRolledBack)
     }
     const int32_t metadata_ids[] = {4, 5, 6};
     const std::vector<scli::SweepCase> cases = {
-        // The Part commits after a failed step too: it ends the table lock.
+        // The call commits after a failed step too: it ends the table lock.
         {"DB_spatial_ref_create", Txn::LockEnds, sref_answers,
          [&] {
              sref.record.srid = 0;
