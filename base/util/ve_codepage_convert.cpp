@@ -412,12 +412,10 @@ template <bool EUC> static size_t S_split_multibyte(const unsigned char *c, size
     return want <= n ? want : 0;
 }
 
-// Encodes 16-bit Unicode with iconv: ASCII passes, every other character
-// goes through iconv and is kept when 'keep' accepts (and may adjust) its
-// bytes, else it becomes '?'.
-template <bool EUC, typename KEEP>
-static void S_encode(S_CONVERSION which, const std::vector<uint16_t> &unicode, S_OUTPUT &out,
-                     KEEP keep)
+// Every character of 16-bit Unicode that is not ASCII, converted by iconv in
+// one batch (the encoders take their bytes from it in the same order).
+template <bool EUC>
+static S_BATCH S_encode_batch(S_CONVERSION which, const std::vector<uint16_t> &unicode)
 {
     S_BATCH batch;
     for (uint16_t u : unicode) {
@@ -428,6 +426,17 @@ static void S_encode(S_CONVERSION which, const std::vector<uint16_t> &unicode, S
         batch.add(in, sizeof in);
     }
     S_convert_batch(S_descriptor(which), batch, S_split_multibyte<EUC>);
+    return batch;
+}
+
+// Encodes 16-bit Unicode with iconv: ASCII passes, every other character
+// goes through iconv and is kept when 'keep' accepts (and may adjust) its
+// bytes, else it becomes '?'.
+template <bool EUC, typename KEEP>
+static void S_encode(S_CONVERSION which, const std::vector<uint16_t> &unicode, S_OUTPUT &out,
+                     KEEP keep)
+{
+    S_BATCH batch = S_encode_batch<EUC>(which, unicode);
     size_t i = 0;
     for (uint16_t u : unicode) {
         if (out.full)
@@ -540,15 +549,7 @@ template <bool EUC, typename KEEP>
 static std::vector<S_STEP> S_encode_each(S_CONVERSION which, const std::vector<uint16_t> &unicode,
                                          KEEP keep)
 {
-    S_BATCH batch;
-    for (uint16_t u : unicode) {
-        if (u < 0x80 || u == kNoCharacter)
-            continue;
-        unsigned char in[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8), 0,
-                               0};
-        batch.add(in, sizeof in);
-    }
-    S_convert_batch(S_descriptor(which), batch, S_split_multibyte<EUC>);
+    S_BATCH batch = S_encode_batch<EUC>(which, unicode);
     std::vector<S_STEP> steps;
     size_t i = 0;
     for (uint16_t u : unicode) {
